@@ -1,0 +1,39 @@
+# Tetrav: `make run` to try it, `make test` to check it, `make bench` to measure it.
+BUILD ?= build
+JOBS ?= 2
+BUILD_TYPE ?= RelWithDebInfo
+CMAKE_FLAGS ?=
+
+.PHONY: all deps configure build test run bench asan format clean
+
+all: build
+
+deps:
+	@scripts/install-deps.sh
+
+configure: deps
+	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_FLAGS) >/dev/null
+
+build: configure
+	@cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	@scripts/run-tests.sh $(BUILD)
+
+run: build
+	@scripts/run.sh $(BUILD)
+
+bench:
+	@TETRAV_BENCH=1 scripts/install-deps.sh
+	@$(MAKE) --no-print-directory build
+	@bench/run.sh $(BUILD)
+
+# The whole test suite under AddressSanitizer and UndefinedBehaviorSanitizer.
+asan:
+	@$(MAKE) --no-print-directory test BUILD=build-asan BUILD_TYPE=Debug CMAKE_FLAGS=-DTETRAV_SANITIZE=ON
+
+format:
+	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf build build-asan

@@ -1,0 +1,78 @@
+#include "app/CBCGPDialog.h"
+
+#include "app/CBCGPWinXPVisualManager.h"
+#include "app/Resource.h"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+
+CBCGPDialog::CBCGPDialog(int templateId, QWidget* parent) : QDialog(parent), m_templateId(templateId) {}
+
+CBCGPDialog::~CBCGPDialog() = default;
+
+int CBCGPDialog::DoModal() {
+    ensureInitialised();
+    m_result = IDCANCEL;
+    exec();
+    return m_result;
+}
+
+void CBCGPDialog::EndDialog(int result) {
+    m_result = result;
+    QDialog::done(result == IDOK ? QDialog::Accepted : QDialog::Rejected);
+}
+
+bool CBCGPDialog::OnInitDialog() {
+    CBCGPWinXPVisualManager::SetDefaultManager();
+    EnableVisualManagerStyle(true);
+    return true;
+}
+
+void CBCGPDialog::OnOK() { EndDialog(IDOK); }
+
+void CBCGPDialog::OnCancel() { EndDialog(IDCANCEL); }
+
+void CBCGPDialog::EnableVisualManagerStyle(bool enable) {
+    CBCGPWinXPVisualManager::EnableVisualManagerStyle(this, enable);
+}
+
+void CBCGPDialog::ensureInitialised() {
+    if (!m_initialised) {
+        m_initialised = true;
+        OnInitDialog();
+    }
+}
+
+void CBCGPDialog::showEvent(QShowEvent* event) {
+    ensureInitialised();
+    QDialog::showEvent(event);
+}
+
+void CBCGPDialog::keyPressEvent(QKeyEvent* event) {
+    if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier) {
+        switch (event->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            OnOK();
+            return;
+        case Qt::Key_Escape:
+            OnCancel();
+            return;
+        default:
+            break;
+        }
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void CBCGPDialog::closeEvent(QCloseEvent* event) {
+    // The close box and Alt+F4 act as Cancel.
+    event->ignore();
+    OnCancel();
+}
+
+void CBCGPDialog::done(int r) {
+    // QDialog::accept()/reject() from Qt's own paths end the dialog the classic way.
+    m_result = (r == QDialog::Accepted || r == IDOK) ? IDOK : IDCANCEL;
+    QDialog::done(r);
+}

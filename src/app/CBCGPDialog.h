@@ -1,0 +1,40 @@
+#pragma once
+// Base of every dialog: a modal QDialog whose DoModal returns IDOK or IDCANCEL, with the
+// classic initialisation hook (OnInitDialog runs once, before the dialog is first shown) and
+// the XP look. Enter ends the dialog with IDOK and Escape with IDCANCEL, like the classic
+// dialog manager, unless the subclass overrides OnOK/OnCancel.
+#include <QDialog>
+
+class CBCGPDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit CBCGPDialog(int templateId, QWidget* parent = nullptr);
+    ~CBCGPDialog() override;
+
+    int templateId() const { return m_templateId; }
+
+    // Runs the dialog modally: IDOK (1) or IDCANCEL (2).
+    virtual int DoModal();
+    void EndDialog(int result);
+
+protected:
+    // The dialog's own initialisation; the base applies the visual manager. Return value kept
+    // for the classic contract (TRUE = default focus).
+    virtual bool OnInitDialog();
+    virtual void OnOK();
+    virtual void OnCancel();
+
+    void EnableVisualManagerStyle(bool enable);
+
+    void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void done(int r) override;
+
+private:
+    void ensureInitialised();
+
+    int m_templateId;
+    bool m_initialised = false;
+    int m_result = 2; // IDCANCEL
+};

@@ -1,0 +1,120 @@
+#pragma once
+// Numeric ids of the program's windows, controls, menus, commands, bitmaps, strings, timers
+// and messages. Other code and the settings file rely on these values, so they never change.
+
+// Dialog results.
+constexpr int IDOK = 1;
+constexpr int IDCANCEL = 2;
+
+// Dialog templates.
+constexpr int IDD_ABOUTBOX = 100;
+constexpr int IDD_TETRAV_DIALOG = 102;
+constexpr int IDD_FILESELECT = 146;
+constexpr int IDD_GOTO = 147;
+constexpr int IDD_OPTIONS = 148;
+
+// Main window controls.
+constexpr int IDC_VIDEO1 = 1000;
+constexpr int IDC_VIDEO2 = 1001;
+constexpr int IDC_VIDEO3 = 1002;
+constexpr int IDC_VIDEO4 = 1003;
+constexpr int IDC_SEEKBAR_PLACEHOLDER = 1004;
+constexpr int IDC_VOLUME = 1020;
+constexpr int IDC_SEEKBAR = 1216;
+constexpr int IDC_STATUSBAR = 1217;
+constexpr int AFX_IDW_TOOLBAR = 0xE800;
+
+// File selection dialog controls.
+constexpr int IDC_FILE1 = 1005;
+constexpr int IDC_OPEN1 = 1006;
+constexpr int IDC_FILE2 = 1007;
+constexpr int IDC_FILE3 = 1008;
+constexpr int IDC_FILE4 = 1009;
+constexpr int IDC_OPEN2 = 1010;
+constexpr int IDC_OPEN3 = 1011;
+constexpr int IDC_OPEN4 = 1012;
+
+// Menus, tool bar, icon.
+constexpr int IDR_MAINFRAME = 128; // main menu, tool bar and its bitmap, icon
+constexpr int IDR_CONTEXT1 = 129;
+constexpr int IDR_CONTEXT2 = 143;
+constexpr int IDR_CONTEXT3 = 144;
+constexpr int IDR_CONTEXT4 = 145;
+
+// Commands.
+constexpr int IDM_ABOUTBOX = 16;
+constexpr int ID_OPEN_FILES = 32771;
+constexpr int ID_EXIT = 32772;
+constexpr int ID_VIEW_TOPMOST = 32773;
+constexpr int ID_VIEW_NORMAL = 32774;
+constexpr int ID_PLAY_STEP = 32775;
+constexpr int ID_PLAY_GOTO = 32776;
+constexpr int ID_OPTIONS = 32777;
+constexpr int ID_HELP_CONTENTS = 32778;
+constexpr int ID_TB_PLAY = 32780;
+constexpr int ID_TB_STOP = 32782;
+constexpr int ID_TB_NORMAL_SPEED = 32784;
+constexpr int ID_TB_OPEN = 32786;
+constexpr int ID_TB_PAUSE = 32789;
+constexpr int ID_TB_SLOWER = 32790;
+constexpr int ID_TB_FASTER = 32791;
+constexpr int ID_PANE_TITLE_1 = 32793;
+constexpr int ID_CAPTURE_1 = 32794;
+constexpr int ID_PANE_TITLE_2 = 32795;
+constexpr int ID_CAPTURE_2 = 32796;
+constexpr int ID_PANE_TITLE_3 = 32797;
+constexpr int ID_CAPTURE_3 = 32798;
+constexpr int ID_PANE_TITLE_4 = 32799;
+constexpr int ID_CAPTURE_4 = 32800;
+constexpr int ID_APP_ABOUT = 57664;
+constexpr int ID_HELP = 57670;
+
+// Bitmaps of the seek bar and the options banner.
+constexpr int IDB_HORIZONTAL_SCROLLBAR_CHANNEL = 130;
+constexpr int IDB_HORIZONTAL_SCROLLBAR_LEFTARROW = 131;
+constexpr int IDB_HORIZONTAL_SCROLLBAR_RIGHTARROW = 132;
+constexpr int IDB_HORIZONTAL_SCROLLBAR_THUMB = 133;
+constexpr int IDB_HORIZONTAL_SCROLLBAR_THUMB_NO_COLOR = 134;
+constexpr int IDB_VERTICAL_SCROLLBAR_CHANNEL = 135;
+constexpr int IDB_VERTICAL_SCROLLBAR_DOWNARROW = 136;
+constexpr int IDB_VERTICAL_SCROLLBAR_THUMB = 137;
+constexpr int IDB_VERTICAL_SCROLLBAR_THUMB_NO_COLOR = 138;
+constexpr int IDB_VERTICAL_SCROLLBAR_UPARROW = 139;
+constexpr int IDB_OPTIONS_BANNER = 149;
+
+// Strings.
+constexpr int IDS_ABOUTBOX = 101;
+constexpr int IDP_SOCKETS_INIT_FAILED = 103;
+
+// Timers of the main window.
+constexpr int TIMER_SYNC = 1;
+constexpr int TIMER_DISPLAY = 2;
+
+// Hot key ids of panes 1 to 4.
+constexpr int HOTKEY_ID_PANE1 = 100;
+constexpr int HOTKEY_ID_PANE2 = 200;
+constexpr int HOTKEY_ID_PANE3 = 300;
+constexpr int HOTKEY_ID_PANE4 = 400;
+
+// Window messages of the program's own (delivered as Qt events of the same number + QEvent::User).
+constexpr int WM_USER = 0x400;
+constexpr int WM_GRAPHNOTIFY = WM_USER + 20;
+constexpr int WM_GOTO_POSITION = WM_USER + 45;
+
+// Scroll notification codes.
+constexpr int SB_LINELEFT = 0;
+constexpr int SB_LINEUP = 0;
+constexpr int SB_LINERIGHT = 1;
+constexpr int SB_LINEDOWN = 1;
+constexpr int SB_THUMBTRACK = 5;
+
+// Window and control styles that still carry meaning.
+constexpr unsigned WS_CHILD = 0x40000000u;
+constexpr unsigned WS_VISIBLE = 0x10000000u;
+constexpr unsigned SS_NOTIFY = 0x00000100u;
+constexpr unsigned SBS_VERT = 0x00000001u;
+
+// Hot key modifier flags as the settings file stores them.
+constexpr unsigned MOD_ALT = 1;
+constexpr unsigned MOD_CONTROL = 2;
+constexpr unsigned MOD_SHIFT = 4;

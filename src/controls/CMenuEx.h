@@ -1,0 +1,26 @@
+#pragma once
+// Owner-drawn popup menu built from a menu resource (the pane context menus 129, 143, 144,
+// 145: the pane's title item, a separator and "开始抓图"). The owner takes GetSubMenu(0),
+// shows it at a screen position, and receives the chosen item's command id.
+#include <QObject>
+
+class QMenu;
+
+class CMenuEx : public QObject {
+    Q_OBJECT
+public:
+    explicit CMenuEx(QObject* parent = nullptr);
+    ~CMenuEx() override;
+
+    bool LoadMenu(int nIDResource);
+    QMenu* GetSubMenu(int index) const;
+    // TrackPopupMenu: shows sub-menu 0 at the screen position and returns the chosen command
+    // id, or 0 when the menu was dismissed; command(id) is emitted as well.
+    int TrackPopupMenu(const QPoint& screenPos);
+
+signals:
+    void command(int id);
+
+private:
+    QMenu* m_popup = nullptr; // owned
+};

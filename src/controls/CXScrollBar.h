@@ -1,0 +1,40 @@
+#pragma once
+// A scroll bar drawn entirely from bitmaps (arrows, channel, thumb, one-pixel border). The
+// main window uses one, horizontal, as the seek bar over the whole set. The owner reads the
+// position back with GetScrollPos for every notification.
+#include <QRect>
+#include <QWidget>
+
+class CXScrollBar : public QWidget {
+    Q_OBJECT
+public:
+    explicit CXScrollBar(QWidget* parent = nullptr);
+    ~CXScrollBar() override;
+
+    // Takes the place and rectangle of pParent's control nIdStatic (hidden from then on);
+    // horizontal unless dwStyle has SBS_VERT. The control gets the id nId.
+    bool CreateOverStatic(unsigned dwStyle, QWidget* pParent, int nIdStatic, int nId);
+    void SetScrollRange(int nMinPos, int nMaxPos, bool bRedraw = true);
+    int SetScrollPos(int nPos, bool bRedraw = true); // unclamped; returns the previous position
+    int GetScrollPos() const { return m_nPos; }
+
+    // Options, written by the owner right after creation.
+    bool m_bUseThumbColor = false;
+    bool m_bTintChannel = true;
+    bool m_bShowGripper = true;
+
+    // The client rectangle all geometry uses; the owner refreshes it after every move.
+    QRect m_rectClient{QPoint(-1, -1), QPoint(-2, -2)};
+    int m_nPos = 0;
+
+signals:
+    // WM_HSCROLL (WM_VSCROLL in the vertical form) to the owner: nSBCode is SB_LINELEFT (0),
+    // SB_LINERIGHT (1) or SB_THUMBTRACK (5); nPos is the low 16 bits of m_nPos for
+    // SB_THUMBTRACK and 0 otherwise.
+    void hscroll(int nSBCode, int nPos);
+    void vscroll(int nSBCode, int nPos);
+
+protected:
+    struct Impl;
+    Impl* d;
+};

@@ -1,0 +1,72 @@
+#pragma once
+// The playback engine of one pane: one GStreamer playbin whose video is drawn inside the pane
+// widget. Times cross this interface as seconds in a double; volume is in hundredths of a
+// decibel (0 = full, -10000 = silent). Every operation returns at once on the user-interface
+// thread: state queries report a change still in progress as the state it is heading for.
+//
+// The operations are virtual so the main window's synchronisation can be exercised against
+// scripted channels in tests.
+#include <QString>
+
+class QWidget;
+typedef struct _GstElement GstElement;
+typedef struct _GstClock GstClock;
+
+class CChannelGraph {
+public:
+    CChannelGraph();
+    virtual ~CChannelGraph();
+    CChannelGraph(const CChannelGraph&) = delete;
+    CChannelGraph& operator=(const CChannelGraph&) = delete;
+
+    // Lifecycle: Create builds an empty pipeline (false when one is already held),
+    // Destroy releases everything, Attach adopts a playbin built elsewhere (null: just Destroy).
+    virtual bool Create();
+    virtual void Destroy();
+    virtual bool Attach(GstElement* playbin);
+
+    // Builds the pipeline for the file and prerolls it (bounded wait). False when the file is
+    // missing, not a media file, truncated or has no decodable stream.
+    virtual bool RenderFile(const QString& path);
+
+    // Video output: drawn inside pane, filling it with the picture's aspect ratio kept.
+    virtual bool SetDisplayWindow(QWidget* pane);
+    virtual bool SetWindowPosition(int left, int top, int width, int height);
+    // End of stream and errors are delivered to this widget as WM_GRAPHNOTIFY events.
+    virtual bool SetNotifyWindow(QWidget* pane);
+
+    // Transport. Run/Pause/Stop return true at once when already in (or heading for) that state.
+    virtual bool Run();
+    virtual bool Pause();
+    virtual bool Stop();
+    virtual bool IsRunning();
+    virtual bool IsPaused();
+    virtual bool IsStopped();
+
+    // Positions count from the stream's own start and are clamped to [0, duration];
+    // after the end of the stream the position is the duration.
+    virtual bool GetCurrentPosition(double& seconds);
+    virtual bool GetDuration(double& seconds);
+    // Seek to the nearest key frame (false quickly when the file cannot seek).
+    virtual bool SetCurrentPosition(double seconds);
+    // Seek to the exact frame (frame-locked synchronisation).
+    virtual bool SetCurrentPositionExact(double seconds);
+    virtual bool SetRate(double rate);
+    virtual bool SetVolume(long volume);
+    virtual long GetVolume();
+    // One frame forward; a playing channel pauses on the stepped frame.
+    virtual bool StepOneFrame();
+    // Writes the picture shown now, at the video's own size, as a 24-bit .bmp file.
+    virtual bool SnapshotBitmap(const QString& path);
+
+    // Shared clock for frame-locked play: all channels use one clock and one base time.
+    virtual bool UseClock(GstClock* clock);
+    virtual bool SetBaseTime(unsigned long long baseTimeNs);
+
+    // True once the end of the stream was seen (cleared by a seek or Stop).
+    virtual bool IsAtEnd() const;
+
+protected:
+    struct Impl;
+    Impl* d;
+};

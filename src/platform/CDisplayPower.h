@@ -1,0 +1,30 @@
+#pragma once
+// Keeps the display awake while the program runs: reads the X11 screen saver time-out and
+// the DPMS stand-by/suspend/off time-outs, switches them off, and puts back exactly what it
+// found; also holds an org.freedesktop.ScreenSaver inhibit where the session bus offers one.
+// Every step is optional: no X11 connection, no DPMS extension or no bus is not an error.
+#include <QtGlobal>
+
+class CDisplayPower {
+public:
+    CDisplayPower() = default;
+    ~CDisplayPower(); // restores when SwitchOff was called and Restore was not
+    CDisplayPower(const CDisplayPower&) = delete;
+    CDisplayPower& operator=(const CDisplayPower&) = delete;
+
+    void SwitchOff();
+    void Restore();
+
+    // What was found at SwitchOff (for tests and diagnostics).
+    int foundScreenSaverTimeout() const { return m_ssTimeout; }
+    bool hadDpms() const { return m_hadDpms; }
+    bool hasInhibit() const { return m_inhibitCookie != 0; }
+
+private:
+    bool m_switchedOff = false;
+    int m_ssTimeout = 0, m_ssInterval = 0, m_ssBlanking = 0, m_ssExposures = 0;
+    bool m_hadDpms = false;
+    bool m_dpmsEnabled = false;
+    quint16 m_dpmsStandby = 0, m_dpmsSuspend = 0, m_dpmsOff = 0;
+    quint32 m_inhibitCookie = 0;
+};

@@ -1,0 +1,27 @@
+#pragma once
+// INI profile reader and writer with the semantics of the classic profile functions:
+// section and key names compare case-insensitively; a missing file, section or key reads as
+// the given default; a write replaces the key's value in place (or appends the key to its
+// section, or the section to the file) and keeps every other line of the file as it was
+// (comments, blank lines, unknown sections, CRLF line ends). Values are UTF-8 text.
+#include <QString>
+
+class CProfileFile {
+public:
+    explicit CProfileFile(QString path);
+
+    const QString& path() const { return m_path; }
+    bool exists() const;
+
+    // GetPrivateProfileString: the value of key in section, or def when missing or unreadable.
+    // At most maxChars - 1 characters are returned (the classic buffer and its terminator).
+    QString getString(const QString& section, const QString& key, const QString& def,
+                      int maxChars = 256) const;
+
+    // WritePrivateProfileString: creates the folder, file and section as needed.
+    // Returns false when the file cannot be written; the file on disk is then unchanged.
+    bool writeString(const QString& section, const QString& key, const QString& value);
+
+private:
+    QString m_path;
+};

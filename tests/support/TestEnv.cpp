@@ -1,0 +1,17 @@
+#include "support/TestEnv.h"
+
+#include <QDir>
+
+namespace tetrav::test {
+
+static QString envOr(const char* name, const QString& fallback) {
+    const QByteArray v = qgetenv(name);
+    return v.isEmpty() ? fallback : QString::fromLocal8Bit(v);
+}
+
+QString clipsDir() { return envOr("TETRAV_CLIPS", QDir::currentPath() + "/clips"); }
+QString clip(const QString& name) { return clipsDir() + "/" + name; }
+QString sourceDir() { return envOr("TETRAV_SOURCE_DIR", QDir::currentPath()); }
+QString programPath() { return envOr("TETRAV_BINARY", QDir::currentPath() + "/tetrav"); }
+
+} // namespace tetrav::test

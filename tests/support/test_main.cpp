@@ -1,0 +1,20 @@
+// Entry point of every test executable: one QApplication and an initialised GStreamer,
+// then GoogleTest. The platform comes from the environment (Xvfb via DISPLAY, or offscreen).
+#include <gst/gst.h>
+#include <gtest/gtest.h>
+
+#include <QApplication>
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    // Listing tests must work without a display.
+    for (int i = 1; i < argc; ++i) {
+        if (std::string_view(argv[i]).starts_with("--gtest_list_tests")) {
+            return RUN_ALL_TESTS();
+        }
+    }
+    gst_init(&argc, &argv);
+    QApplication app(argc, argv);
+    const int rc = RUN_ALL_TESTS();
+    return rc;
+}
