@@ -1,0 +1,3 @@
+#include "dialogs/VideoPaths.h"
+
+QString g_strVideoPath[4];
