@@ -5,6 +5,7 @@ set -euo pipefail
 build=${1:-build}
 shift || true
 root=$(cd "$(dirname "$0")/.." && pwd)
+case $build in /*) ;; *) build="$root/$build" ;; esac
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     echo "Tetrav needs a graphical desktop: no DISPLAY is set." >&2
@@ -17,4 +18,4 @@ if [ $# -eq 0 ]; then
     "$root/scripts/make-clips.sh" --demo "$demo"
     set -- "$demo"/demo1.mp4 "$demo"/demo2.mp4 "$demo"/demo3.mp4 "$demo"/demo4.mp4
 fi
-exec "$root/$build/tetrav" "$@"
+exec "$build/tetrav" "$@"
