@@ -1,0 +1,125 @@
+#!/usr/bin/env bash
+# Makes the test, demo and benchmark clips with ffmpeg. Clips that already exist are kept, so
+# a rerun only makes what is missing. Each clip is written under a temporary name and renamed
+# when complete, so an interrupted run never leaves a half-written clip behind.
+#
+# Usage: make-clips.sh OUTDIR            test clips (tests use these)
+#        make-clips.sh --demo OUTDIR     demo1.mp4 .. demo4.mp4 for `make run`
+#        make-clips.sh --bench OUTDIR    four 1080p30 clips of 30 s for the benchmark
+#
+# Every picture shows its frame number (large, white), the time code (yellow) and, along the
+# bottom edge, the frame number in binary: ten cells of a tenth of the width and 16 lines high,
+# least significant bit on the left, white = 1. Tests read the frame number from those cells.
+# The sound is a sine tone.
+set -euo pipefail
+
+mode=test
+case ${1:-} in
+--demo) mode=demo; shift ;;
+--bench) mode=bench; shift ;;
+esac
+out=${1:?usage: make-clips.sh [--demo|--bench] OUTDIR}
+mkdir -p "$out"
+
+font=/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf
+fontarg=""
+[ -f "$font" ] && fontarg="fontfile=$font:"
+
+ff() { ffmpeg -hide_banner -nostdin -loglevel error -y "$@"; }
+
+# picture W H [LABEL]: the video filter chain that draws the counter, time code and bit cells.
+picture() {
+    local w=$1 h=$2 label=${3:-}
+    local big=$((h / 4)) small=$((h / 9)) cell=$((w / 10)) y=$((h - 16))
+    local f="drawtext=${fontarg}text='%{frame_num}':x=w/16:y=h/8:fontsize=$big:fontcolor=white"
+    f+=",drawtext=${fontarg}text='%{pts\\:hms}':x=w/16:y=h/2:fontsize=$small:fontcolor=yellow"
+    if [ -n "$label" ]; then
+        f+=",drawtext=${fontarg}text='$label':x=w-tw-w/16:y=h/8:fontsize=$small:fontcolor=0x80ff80"
+    fi
+    f+=",drawbox=x=0:y=$y:w=iw:h=16:color=black:t=fill"
+    local i
+    for i in 0 1 2 3 4 5 6 7 8 9; do
+        f+=",drawbox=x=$((i * cell)):y=$y:w=$cell:h=16:color=white:t=fill:enable='mod(floor(n/$((1 << i))),2)'"
+    done
+    printf '%s' "$f"
+}
+
+# clip NAME SECONDS TONE_HZ WxH FPS [ffmpeg output options...]
+# TONE_HZ 0 = no sound; WxH "-" = no picture.
+clip() {
+    local name=$1 secs=$2 tone=$3 size=$4 fps=$5
+    shift 5
+    local dest="$out/$name"
+    [ -s "$dest" ] && return 0
+    local inputs=() maps=()
+    if [ "$size" != "-" ]; then
+        local w=${size%x*} h=${size#*x}
+        inputs+=(-f lavfi -i "color=c=0x203040:s=$size:r=$fps:d=$secs")
+        maps+=(-vf "$(picture "$w" "$h" "${LABEL:-}")")
+    fi
+    if [ "$tone" != 0 ]; then
+        inputs+=(-f lavfi -i "sine=frequency=$tone:sample_rate=48000:duration=$secs")
+    fi
+    local tmp="$out/.part-$$-$name"
+    ff "${inputs[@]}" "${maps[@]}" -t "$secs" "$@" "$tmp"
+    mv -f "$tmp" "$dest"
+}
+
+trap 'rm -f "$out"/.part-$$-*' EXIT
+
+h264=(-c:v libx264 -preset veryfast -g 25 -pix_fmt yuv420p)
+aac=(-c:a aac -b:a 96k)
+
+if [ $mode = demo ]; then
+    n=1
+    for spec in 20:440 25:550 30:660 35:880; do
+        LABEL="Clip $n" clip "demo$n.mp4" "${spec%:*}" "${spec#*:}" 640x360 25 "${h264[@]}" "${aac[@]}" -f mp4
+        n=$((n + 1))
+    done
+    exit 0
+fi
+
+if [ $mode = bench ]; then
+    n=1
+    for tone in 440 550 660 880; do
+        LABEL="Clip $n" clip "bench$n.mp4" 30 "$tone" 1920x1080 30 -c:v libx264 -preset veryfast -g 60 \
+            -pix_fmt yuv420p -b:v 6M "${aac[@]}" -f mp4
+        n=$((n + 1))
+    done
+    exit 0
+fi
+
+# The clips the tests rely on: 320x240, 25 fps, H.264 + AAC.
+clip a_6s.mp4 6 440 320x240 25 "${h264[@]}" "${aac[@]}" -f mp4
+clip b_4s.mp4 4 660 320x240 25 "${h264[@]}" "${aac[@]}" -f mp4
+clip c_10s.mp4 10 550 320x240 25 "${h264[@]}" "${aac[@]}" -f mp4
+clip d_20s.mp4 20 880 320x240 25 "${h264[@]}" "${aac[@]}" -f mp4
+clip video_only_3s.mp4 3 0 320x240 25 "${h264[@]}" -f mp4
+clip audio_only_3s.m4a 3 440 - 0 "${aac[@]}" -f mp4
+
+# Files that must not open.
+[ -e "$out/not_video.avi" ] || printf 'This is a text file with a video file name.\n' >"$out/not_video.avi"
+[ -e "$out/zero.mp4" ] || : >"$out/zero.mp4"
+if [ ! -s "$out/truncated.mp4" ]; then
+    size=$(stat -c %s "$out/a_6s.mp4")
+    head -c $((size * 3 / 10)) "$out/a_6s.mp4" >"$out/.part-$$-truncated.mp4"
+    mv -f "$out/.part-$$-truncated.mp4" "$out/truncated.mp4"
+fi
+
+# One clip per container the file-open dialog offers, 4 s each.
+sd=(-c:v mpeg2video -q:v 4 -g 12)
+clip format.mpeg 4 440 320x240 25 "${sd[@]}" -c:a mp2 -b:a 128k -f mpeg
+clip format.avi 4 440 320x240 25 -c:v mpeg4 -q:v 4 -g 25 -c:a libmp3lame -b:a 96k -f avi
+clip format.mov 4 440 320x240 25 "${h264[@]}" "${aac[@]}" -f mov
+clip format.m2t 4 440 320x240 25 "${sd[@]}" -c:a mp2 -b:a 128k -f mpegts
+clip format.vob 4 440 352x288 25 -target pal-dvd -s 352x288 -c:a ac3 -b:a 128k -f vob
+clip format.rm 4 440 320x240 25 -c:v rv10 -q:v 4 -g 25 -c:a ac3 -b:a 128k -f rm
+clip format.rmvb 4 440 320x240 25 -c:v rv20 -q:v 4 -g 25 -c:a ac3 -b:a 128k -f rm
+clip format.mp4 4 440 320x240 25 "${h264[@]}" "${aac[@]}" -f mp4
+clip format.mkv 4 440 320x240 25 "${h264[@]}" -c:a libvorbis -q:a 3 -f matroska
+clip format.webm 4 440 320x240 25 -c:v libvpx -deadline realtime -cpu-used 8 -b:v 500k -g 25 \
+    -c:a libopus -b:a 64k -f webm
+clip format.m4v 4 440 320x240 25 "${h264[@]}" "${aac[@]}" -f ipod
+clip format.ts 4 440 320x240 25 "${h264[@]}" "${aac[@]}" -f mpegts
+clip format.wmv 4 440 320x240 25 -c:v wmv2 -q:v 4 -g 25 -c:a wmav2 -b:a 96k -f asf
+clip format.flv 4 440 320x240 25 -c:v flv -q:v 4 -g 25 -c:a libmp3lame -ar 44100 -b:a 96k -f flv
