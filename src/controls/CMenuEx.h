@@ -3,7 +3,9 @@
 // 145: the pane's title item, a separator and "开始抓图"). The owner takes GetSubMenu(0),
 // shows it at a screen position, and receives the chosen item's command id.
 #include <QObject>
+#include <QPoint>
 
+class QAction;
 class QMenu;
 
 class CMenuEx : public QObject {
@@ -17,6 +19,9 @@ public:
     // TrackPopupMenu: shows sub-menu 0 at the screen position and returns the chosen command
     // id, or 0 when the menu was dismissed; command(id) is emitted as well.
     int TrackPopupMenu(const QPoint& screenPos);
+
+    // The command id an item of the popup carries (0 for none).
+    static int CommandId(const QAction* action);
 
 signals:
     void command(int id);

@@ -9,11 +9,16 @@ public:
     explicit CVolumeSlider(QWidget* parent = nullptr);
     ~CVolumeSlider() override;
 
+    // The thumb as the style places it, and the wedge's corners (left, top) and (right, bottom).
+    QRect ThumbRect() const;
+    QRect WedgeRect() const;
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
-    int m_nDownX = 0;
+    QColor m_crBackground; // the button face at construction
+    int m_nDownX = 0;      // screen x of the last left-button press
 };

@@ -17,6 +17,9 @@ public:
     void SetScrollRange(int nMinPos, int nMaxPos, bool bRedraw = true);
     int SetScrollPos(int nPos, bool bRedraw = true); // unclamped; returns the previous position
     int GetScrollPos() const { return m_nPos; }
+    // Moves to nPos (kept within the range) as a click in the channel would, and tells the
+    // owner with SB_THUMBTRACK; used by the accessibility interface.
+    void TrackTo(int nPos);
 
     // Options, written by the owner right after creation.
     bool m_bUseThumbColor = false;
@@ -27,6 +30,19 @@ public:
     QRect m_rectClient{QPoint(-1, -1), QPoint(-2, -2)};
     int m_nPos = 0;
 
+    // Thumb colours, used only with m_bUseThumbColor (0x00BBGGRR).
+    unsigned m_crThumb = 0x000000;
+    unsigned m_crThumbHot = 0x00CCFF;
+
+    // State, read by tests and the accessibility interface.
+    int ThumbLeft() const;
+    int ThumbTop() const;
+    QRect ThumbRect() const; // as last drawn; empty while no thumb is shown
+    int Range() const;
+    bool IsHorz() const;
+    bool IsOverThumb() const;
+    QSize BitmapSize() const; // the thumb bitmap's size
+
 signals:
     // WM_HSCROLL (WM_VSCROLL in the vertical form) to the owner: nSBCode is SB_LINELEFT (0),
     // SB_LINERIGHT (1) or SB_THUMBTRACK (5); nPos is the low 16 bits of m_nPos for
@@ -35,6 +51,24 @@ signals:
     void vscroll(int nSBCode, int nPos);
 
 protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
+
     struct Impl;
     Impl* d;
+
+private:
+    void Redraw();
+    void RenderHorz();
+    void RenderVert();
+    void ClampThumb();
+    void PosFromThumb();
+    void ThumbFromPos();
+    void LineLeft();
+    void LineRight();
+    void Notify(int code, int pos);
+    void SetOverThumb(bool over);
 };
