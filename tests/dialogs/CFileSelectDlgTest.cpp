@@ -1,0 +1,441 @@
+// The file selection dialog, run modally on the test's X server: its controls, the picks with
+// the file-open dialog replaced by a script returning real files, the cancel paths, and the
+// real QFileDialog behind the default picker.
+#include "dialogs/CFileSelectDlg.h"
+#include "app/CBCGPControlIds.h"
+#include "app/Resource.h"
+#include "dialogs/VideoPaths.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QFontInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <deque>
+#include <functional>
+#include <ostream>
+
+// Readable QString values in failure messages.
+static void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
+
+namespace {
+
+constexpr int kEditIds[4] = {IDC_FILE1, IDC_FILE2, IDC_FILE3, IDC_FILE4};
+constexpr int kOpenIds[4] = {IDC_OPEN1, IDC_OPEN2, IDC_OPEN3, IDC_OPEN4};
+
+const char* const kExpectedQtFilter =
+    "视频文件 (*.mpeg *.avi *.mov *.m2t *.vob *.rm *.rmvb *.mp4 *.mkv *.webm *.m4v *.ts *.wmv *.flv);;"
+    "mpeg视频文件 (*.mpeg);;avi视频文件 (*.avi);;mov视频文件 (*.mov);;m2t视频文件 (*.m2t);;"
+    "DVD视频文件 (*.vob);;RM视频文件 (*.rm);;RMVB视频文件 (*.rmvb);;所有文件 (*)";
+
+// Files on disk to pick, names with spaces and Chinese characters among them.
+class PickFiles {
+public:
+    PickFiles() {
+        for (const char* name : {"one.mp4", "two.avi", "第 三 个 视频.mkv", "four.MOV"}) {
+            const QString path = m_dir.filePath(QString::fromUtf8(name));
+            QFile f(path);
+            if (f.open(QIODevice::WriteOnly)) {
+                f.write("not really a video");
+            }
+            m_paths << path;
+        }
+    }
+    QString operator[](int i) const { return m_paths[i]; }
+    QString dir() const { return m_dir.path(); }
+
+private:
+    QTemporaryDir m_dir;
+    QStringList m_paths;
+};
+
+// Replaces the file-open dialog with a queue of answers ("" = the user cancels) and records
+// what the dialog passed to it. The default picker comes back at the end of the test.
+class ScriptedPicker {
+public:
+    ScriptedPicker() {
+        m_previous = CFileSelectDlg::SetFilePicker([this](QWidget* parent, const QString& filter) {
+            parents.push_back(parent);
+            filters.push_back(filter);
+            if (answers.empty()) {
+                ADD_FAILURE() << "file-open dialog run more often than scripted";
+                return QString();
+            }
+            QString a = answers.front();
+            answers.pop_front();
+            return a;
+        });
+    }
+    ~ScriptedPicker() { CFileSelectDlg::SetFilePicker(m_previous); }
+
+    std::deque<QString> answers;
+    std::vector<QWidget*> parents;
+    QStringList filters;
+
+private:
+    CFileSelectDlg::FilePicker m_previous;
+};
+
+class FileSelectDlgTest : public ::testing::Test {
+protected:
+    void SetUp() override { setPaths({"", "", "", ""}); }
+    void TearDown() override { setPaths({"", "", "", ""}); }
+
+    static void setPaths(const QStringList& p) {
+        for (int i = 0; i < 4; ++i) {
+            g_strVideoPath[i] = p[i];
+        }
+    }
+    static QStringList paths() {
+        return {g_strVideoPath[0], g_strVideoPath[1], g_strVideoPath[2], g_strVideoPath[3]};
+    }
+
+    static QLineEdit* edit(const QWidget& dlg, int slot) {
+        return qobject_cast<QLineEdit*>(GetDlgItem(&dlg, kEditIds[slot]));
+    }
+    static QPushButton* button(const QWidget& dlg, int id) {
+        return qobject_cast<QPushButton*>(GetDlgItem(&dlg, id));
+    }
+    static void clickOpen(const QWidget& dlg, int slot) {
+        QPushButton* b = button(dlg, kOpenIds[slot]);
+        ASSERT_NE(b, nullptr);
+        QTest::mouseClick(b, Qt::LeftButton);
+    }
+
+    // Runs the dialog modally and plays the script inside its event loop. A dialog the script
+    // leaves open is ended by a watchdog, and that is a failure.
+    static int runModal(CFileSelectDlg& dlg, const std::function<void()>& script) {
+        bool timedOut = false;
+        QTimer::singleShot(0, &dlg, [&] {
+            EXPECT_TRUE(dlg.isVisible());
+            script();
+        });
+        QTimer watchdog;
+        watchdog.setSingleShot(true);
+        QObject::connect(&watchdog, &QTimer::timeout, &dlg, [&] {
+            timedOut = true;
+            dlg.hide();
+        });
+        watchdog.start(10000);
+        const int rc = dlg.DoModal();
+        EXPECT_FALSE(timedOut) << "the dialog did not close";
+        return rc;
+    }
+};
+
+TEST_F(FileSelectDlgTest, ControlsTextsIdsAndLayout) {
+    CFileSelectDlg dlg;
+    runModal(dlg, [&] {
+        EXPECT_EQ(dlg.windowTitle(), QStringLiteral("选择播放文件"));
+        ASSERT_NE(button(dlg, IDOK), nullptr);
+        ASSERT_NE(button(dlg, IDCANCEL), nullptr);
+        EXPECT_EQ(button(dlg, IDOK)->text(), QStringLiteral("确定(&O)"));
+        EXPECT_TRUE(button(dlg, IDOK)->isDefault());
+        EXPECT_EQ(button(dlg, IDCANCEL)->text(), QStringLiteral("放弃(&C)"));
+
+        // The Chinese texts must have glyphs in the dialog's font, not empty boxes.
+        const QFontMetrics fm(dlg.font());
+        for (QChar c : QStringLiteral("第一个视频文件：打开确定放弃")) {
+            EXPECT_TRUE(fm.inFontUcs4(c.unicode())) << "no glyph for " << QString(c).toStdString() << " in "
+                                                    << QFontInfo(dlg.font()).family().toStdString();
+        }
+
+        const QStringList labels = {"第一个视频文件：", "第二个视频文件：", "第三个视频文件：",
+                                    "第四个视频文件："};
+        const QStringList opens = {"打开(&A)", "打开(&B)", "打开(&C)", "打开(&D)"};
+        const auto groups = dlg.findChildren<QGroupBox*>();
+        ASSERT_EQ(groups.size(), 1);
+        const QRect group = groups[0]->geometry();
+        const auto allLabels = dlg.findChildren<QLabel*>();
+        for (int i = 0; i < 4; ++i) {
+            QLineEdit* e = edit(dlg, i);
+            QPushButton* b = button(dlg, kOpenIds[i]);
+            ASSERT_NE(e, nullptr);
+            ASSERT_NE(b, nullptr);
+            EXPECT_EQ(b->text(), opens[i]);
+            EXPECT_TRUE(e->isReadOnly());
+            EXPECT_TRUE(e->text().isEmpty());
+            EXPECT_TRUE(e->focusPolicy() & Qt::TabFocus);
+            const QLabel* label = nullptr;
+            for (QLabel* l : allLabels) {
+                if (l->text() == labels[i]) {
+                    label = l;
+                }
+            }
+            ASSERT_NE(label, nullptr) << labels[i].toStdString();
+            EXPECT_EQ(label->buddy(), e);
+            // Each row: label, box, button left to right, inside the group box, text not cut off.
+            EXPECT_LE(label->geometry().right(), e->geometry().left());
+            EXPECT_LE(e->geometry().right(), b->geometry().left());
+            EXPECT_TRUE(group.contains(label->geometry()) && group.contains(e->geometry()) &&
+                        group.contains(b->geometry()))
+                << "row " << i;
+            EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width()) << "row " << i;
+            EXPECT_LE(b->fontMetrics().horizontalAdvance(QStringLiteral("打开(A)")), b->width() - 4);
+            EXPECT_GE(e->height(), e->fontMetrics().height() + 2);
+            if (i > 0) { // rows do not overlap
+                EXPECT_GE(e->geometry().top(), edit(dlg, i - 1)->geometry().bottom());
+            }
+        }
+        // OK and Cancel sit below the group box, side by side, inside the dialog.
+        for (int id : {IDOK, IDCANCEL}) {
+            EXPECT_GT(button(dlg, id)->geometry().top(), group.bottom());
+            EXPECT_TRUE(dlg.rect().contains(button(dlg, id)->geometry()));
+        }
+        EXPECT_LT(button(dlg, IDOK)->geometry().right(), button(dlg, IDCANCEL)->geometry().left());
+        EXPECT_TRUE(dlg.rect().contains(group));
+        QTest::mouseClick(button(dlg, IDOK), Qt::LeftButton);
+    });
+}
+
+TEST_F(FileSelectDlgTest, BoxesAreWhiteWithBlackTextAndCannotBeTypedInto) {
+    PickFiles files;
+    ScriptedPicker picker;
+    picker.answers = {files[0]};
+    setPaths({"/before/a.mp4", "", "", ""});
+    CFileSelectDlg dlg;
+    const int rc = runModal(dlg, [&] {
+        clickOpen(dlg, 0);
+        QLineEdit* e = edit(dlg, 0);
+        const QString shown = e->text();
+        EXPECT_EQ(shown, files[0]);
+
+        // Rendered white, with dark text pixels somewhere.
+        const QImage img = e->grab().toImage();
+        const QColor inside = img.pixelColor(img.width() / 2, img.height() - 4);
+        EXPECT_EQ(inside, QColor(Qt::white)) << inside.name().toStdString();
+        EXPECT_EQ(e->palette().color(QPalette::Text), QColor(Qt::black));
+        bool dark = false;
+        for (int x = 0; x < img.width() && !dark; ++x) {
+            dark = qGray(img.pixel(x, img.height() / 2)) < 80;
+        }
+        EXPECT_TRUE(dark) << "no text drawn in the box";
+
+        // Typing, deleting and pasting change nothing.
+        e->setFocus();
+        QTest::keyClicks(e, "xyz");
+        QTest::keyClick(e, Qt::Key_Backspace);
+        QTest::keyClick(e, Qt::Key_Delete);
+        QTest::keyClick(e, Qt::Key_Home);
+        QTest::keyClick(e, Qt::Key_Delete);
+        QApplication::clipboard()->setText(QStringLiteral("/tmp/typed.mp4"));
+        QTest::keyClick(e, Qt::Key_V, Qt::ControlModifier);
+        EXPECT_EQ(e->text(), shown);
+        for (int i = 1; i < 4; ++i) {
+            QTest::keyClicks(edit(dlg, i), "/tmp/x.mp4");
+            EXPECT_TRUE(edit(dlg, i)->text().isEmpty());
+        }
+        QTest::mouseClick(button(dlg, IDOK), Qt::LeftButton);
+    });
+    EXPECT_EQ(rc, IDOK);
+    EXPECT_EQ(paths(), QStringList({files[0], "", "", ""}));
+    EXPECT_EQ(dlg.m_strFile1, files[0]);
+}
+
+TEST_F(FileSelectDlgTest, PickWritesAtOnceAndCancelledPickEmptiesOnlyThatSlot) {
+    PickFiles files;
+    ScriptedPicker picker;
+    picker.answers = {files[1], "", files[2]};
+    setPaths({"/old/1.mp4", "/old/2.mp4", "/old/3.mp4", "/old/4.mp4"});
+    CFileSelectDlg dlg;
+    const int rc = runModal(dlg, [&] {
+        // The boxes start empty whatever paths are in force.
+        for (int i = 0; i < 4; ++i) {
+            EXPECT_TRUE(edit(dlg, i)->text().isEmpty());
+        }
+        clickOpen(dlg, 1);
+        EXPECT_EQ(g_strVideoPath[1], files[1]); // at once, before the dialog closes
+        EXPECT_EQ(edit(dlg, 1)->text(), files[1]);
+
+        clickOpen(dlg, 1); // the user thinks again and cancels
+        EXPECT_TRUE(g_strVideoPath[1].isEmpty());
+        EXPECT_EQ(edit(dlg, 1)->text(), files[1]) << "the box keeps the previous pick";
+
+        clickOpen(dlg, 3); // a path with spaces and Chinese characters
+        EXPECT_EQ(g_strVideoPath[3], files[2]);
+        EXPECT_EQ(edit(dlg, 3)->text(), files[2]);
+        EXPECT_EQ(paths(), QStringList({"/old/1.mp4", "", "/old/3.mp4", files[2]}));
+        QTest::mouseClick(button(dlg, IDOK), Qt::LeftButton);
+    });
+    EXPECT_EQ(rc, IDOK);
+    EXPECT_EQ(paths(), QStringList({"/old/1.mp4", "", "/old/3.mp4", files[2]}));
+    EXPECT_EQ(dlg.m_strFile2, files[1]);
+    EXPECT_EQ(dlg.m_strFile4, files[2]);
+    EXPECT_TRUE(dlg.m_strFile1.isEmpty());
+
+    // Every pick ran the file-open dialog over this dialog, with the nine filters in Qt's form.
+    ASSERT_EQ(picker.filters.size(), 3);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(picker.parents[i], &dlg);
+        EXPECT_EQ(picker.filters[i], QString::fromUtf8(kExpectedQtFilter));
+    }
+    EXPECT_EQ(QString::fromUtf8(kExpectedQtFilter).split(";;").size(), 9);
+}
+
+TEST_F(FileSelectDlgTest, RelativePickBecomesFullPath) {
+    PickFiles files;
+    ScriptedPicker picker;
+    const QString saved = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(files.dir()));
+    picker.answers = {QFileInfo(files[0]).fileName()};
+    CFileSelectDlg dlg;
+    runModal(dlg, [&] {
+        clickOpen(dlg, 2);
+        QTest::mouseClick(button(dlg, IDOK), Qt::LeftButton);
+    });
+    QDir::setCurrent(saved);
+    EXPECT_EQ(g_strVideoPath[2], files[0]);
+}
+
+// Every way of cancelling the whole dialog puts the four paths back as they were when it opened,
+// whatever was picked or cancelled meanwhile.
+TEST_F(FileSelectDlgTest, CancellingTheDialogRestoresThePaths) {
+    PickFiles files;
+    const QStringList before = {"/old/1.mp4", "", "/old/3.mp4", ""};
+    const std::vector<std::pair<const char*, std::function<void(CFileSelectDlg&)>>> ways = {
+        {"放弃 button", [](CFileSelectDlg& d) { QTest::mouseClick(button(d, IDCANCEL), Qt::LeftButton); }},
+        {"Escape key", [](CFileSelectDlg& d) { QTest::keyClick(&d, Qt::Key_Escape); }},
+        {"close box", [](CFileSelectDlg& d) { d.close(); }},
+        {"Alt+C",
+         [](CFileSelectDlg& d) {
+             // Alt+C is also the mnemonic of slot 3's Open button: the first press only moves the
+             // focus between the two, Space on the Cancel button then presses it.
+             QTest::keyClick(&d, Qt::Key_C, Qt::AltModifier);
+             QWidget* f = QApplication::focusWidget();
+             if (f != button(d, IDCANCEL)) {
+                 QTest::keyClick(&d, Qt::Key_C, Qt::AltModifier);
+             }
+             if (QApplication::activeModalWidget() == &d) {
+                 QTest::keyClick(button(d, IDCANCEL), Qt::Key_Space);
+             }
+         }},
+    };
+    for (const auto& [name, cancel] : ways) {
+        SCOPED_TRACE(name);
+        setPaths(before);
+        ScriptedPicker picker;
+        picker.answers = {files[2], "", files[3]};
+        CFileSelectDlg dlg;
+        const int rc = runModal(dlg, [&] {
+            clickOpen(dlg, 2); // slot 3 picked
+            clickOpen(dlg, 0); // slot 1 cancelled, so emptied
+            clickOpen(dlg, 1); // slot 2 picked
+            EXPECT_EQ(paths(), QStringList({"", files[3], files[2], ""}));
+            cancel(dlg);
+        });
+        EXPECT_EQ(rc, IDCANCEL);
+        EXPECT_EQ(paths(), before);
+    }
+}
+
+TEST_F(FileSelectDlgTest, OkWithoutPicksKeepsThePaths) {
+    ScriptedPicker picker;
+    const QStringList before = {"/v/a.mp4", "", "/v/c.mp4", "/v/d 视频.mp4"};
+    setPaths(before);
+    for (bool byEnter : {false, true}) {
+        CFileSelectDlg dlg;
+        const int rc = runModal(dlg, [&] {
+            if (byEnter) {
+                QTest::keyClick(&dlg, Qt::Key_Return);
+            } else {
+                QTest::mouseClick(button(dlg, IDOK), Qt::LeftButton);
+            }
+        });
+        EXPECT_EQ(rc, IDOK);
+        EXPECT_EQ(paths(), before);
+        EXPECT_TRUE(picker.filters.isEmpty());
+    }
+}
+
+// The default picker is Qt's file dialog: one existing file, the nine filters with the first
+// selected, and filters that match on this file system the way users expect.
+TEST_F(FileSelectDlgTest, DefaultPickerIsAFileDialogWithTheFilters) {
+    QTemporaryDir dir;
+    for (const char* name : {"clip.mp4", "CLIP2.MKV", "old.rmvb", "notes.txt", "README"}) {
+        QFile f(dir.filePath(QString::fromUtf8(name)));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    auto visibleFiles = [&](QFileDialog* fd) {
+        auto* model = fd->findChild<QFileSystemModel*>();
+        if (model == nullptr) {
+            ADD_FAILURE() << "no file system model in the dialog";
+            return QStringList();
+        }
+        const QModelIndex root = model->index(dir.path());
+        if (!QTest::qWaitFor([&] { return model->rowCount(root) > 0; }, 5000)) {
+            ADD_FAILURE() << "the file dialog listed nothing in " << dir.path().toStdString();
+        }
+        QTest::qWait(100); // the rest of the listing arrives in the same batch
+        QStringList names;
+        for (int r = 0; r < model->rowCount(root); ++r) {
+            names << model->index(r, 0, root).data().toString();
+        }
+        names.sort();
+        return names;
+    };
+
+    for (bool accept : {true, false}) {
+        SCOPED_TRACE(accept ? "file picked" : "dialog cancelled");
+        QString answered = QStringLiteral("not run");
+        bool inspected = false;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            auto* fd = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (fd == nullptr || inspected) {
+                return;
+            }
+            inspected = true;
+            poll.stop();
+            EXPECT_EQ(fd->fileMode(), QFileDialog::ExistingFile);
+            EXPECT_EQ(fd->acceptMode(), QFileDialog::AcceptOpen);
+            EXPECT_EQ(fd->nameFilters().size(), 9);
+            EXPECT_EQ(fd->selectedNameFilter(), fd->nameFilters().value(0));
+            fd->setDirectory(dir.path());
+            EXPECT_EQ(visibleFiles(fd), QStringList({"CLIP2.MKV", "clip.mp4", "old.rmvb"}));
+            fd->selectNameFilter(fd->nameFilters().value(8));
+            EXPECT_EQ(visibleFiles(fd),
+                      QStringList({"CLIP2.MKV", "README", "clip.mp4", "notes.txt", "old.rmvb"}));
+            if (accept) {
+                // The user types the name and presses Enter.
+                auto* name = fd->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+                ASSERT_NE(name, nullptr);
+                name->setFocus();
+                QTest::keyClicks(name, QStringLiteral("README"));
+                QTest::keyClick(name, Qt::Key_Return);
+            } else {
+                fd->reject();
+            }
+        });
+        poll.start(20);
+        QTimer watchdog; // a dialog left open would hang the test
+        watchdog.setSingleShot(true);
+        QObject::connect(&watchdog, &QTimer::timeout, [] {
+            if (auto* w = QApplication::activeModalWidget()) {
+                ADD_FAILURE() << "left open: " << w->metaObject()->className() << " "
+                              << w->windowTitle().toStdString();
+                w->close();
+            }
+        });
+        watchdog.start(15000);
+        answered = CFileSelectDlg::RunFileDialog(nullptr, QString::fromUtf8(kExpectedQtFilter));
+        EXPECT_TRUE(inspected) << "no file dialog appeared";
+        EXPECT_EQ(answered, accept ? dir.filePath("README") : QString());
+    }
+}
+
+} // namespace
