@@ -66,6 +66,23 @@ public:
     // True once the end of the stream was seen (cleared by a seek or Stop).
     virtual bool IsAtEnd() const;
 
+    // Waits at most timeoutMs for a state change, seek or frame step in progress to complete,
+    // handling the pipeline's messages meanwhile; false on error or time-out. For tools, tests
+    // and a frame-locked mode that must know every channel has prerolled.
+    virtual bool WaitUntilSettled(int timeoutMs);
+
+    // Measurements: frames shown by the video sink, frames dropped (by the sink and by the
+    // decoders), and microseconds from RenderFile to the first picture painted (-1: none yet).
+    struct FrameStats {
+        unsigned long long rendered = 0;
+        unsigned long long dropped = 0;
+        long long firstFrameUs = -1;
+    };
+    virtual FrameStats GetFrameStats() const;
+
+    // The picture widget inside the pane (null before SetDisplayWindow or after Destroy).
+    QWidget* VideoWidget() const;
+
 protected:
     struct Impl;
     Impl* d;

@@ -14,6 +14,18 @@ struct ProbeState {
     int reference[4] = {0, 0, 0, 0};
 };
 
+// Result codes of the probes, in the classic negative 32-bit form (shown as 0x%x in the
+// messages, returned as negative numbers):
+namespace ProbeResult {
+constexpr int kNullPath = int(0x80004003);      // no path given (E_POINTER)
+constexpr int kNoDetector = int(0x80040154);    // the detector could not be created
+constexpr int kFileNotFound = int(0x80070002);  // no such file, or it cannot be read
+constexpr int kUnknownType = int(0x80040265);   // not a media file the detector recognises
+constexpr int kMissingPlugin = int(0x80040266); // recognised, but no decoder is installed
+constexpr int kTimeout = int(0x800705B4);       // the detector gave up after its time limit
+constexpr int kFailed = int(0x80004005);        // any other failure of the detector
+} // namespace ProbeResult
+
 class CStreamProbe {
 public:
     // paths[k] empty = channel k not open. miniVideo exactly 1 = shortest, else longest.

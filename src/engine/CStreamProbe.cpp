@@ -1,0 +1,200 @@
+#include "engine/CStreamProbe.h"
+
+#include "engine/CChannelGraph.h"
+#include "engine/GstRef.h"
+#include "platform/MessageBox.h"
+
+#include <gst/pbutils/pbutils.h>
+
+#include <QFileInfo>
+#include <QUrl>
+
+#include <functional>
+
+namespace {
+
+// How long the detector may take over one file; shorter limits misfire on a cold start.
+constexpr GstClockTime kDetectorTimeout = 5 * GST_SECOND;
+
+using DiscovererRef = std::unique_ptr<GstDiscoverer, GstObjectUnref>;
+using DiscovererInfoRef = std::unique_ptr<GstDiscovererInfo, GstObjectUnref>;
+
+struct StreamListFree {
+    void operator()(GList* list) const { gst_discoverer_stream_info_list_free(list); }
+};
+using StreamListRef = std::unique_ptr<GList, StreamListFree>;
+
+void report(const char* format, int code) {
+    ShowMessageBox(QString::asprintf(format, unsigned(code)));
+}
+
+void reportStream(const char* format, int index, int code) {
+    ShowMessageBox(QString::asprintf(format, index, unsigned(code)));
+}
+
+// Maps a failed discovery to one of the probe's result codes.
+int failureCode(GstDiscovererResult result, const GError* error) {
+    switch (result) {
+    case GST_DISCOVERER_URI_INVALID:
+        return ProbeResult::kFileNotFound;
+    case GST_DISCOVERER_TIMEOUT:
+        return ProbeResult::kTimeout;
+    case GST_DISCOVERER_MISSING_PLUGINS:
+        return ProbeResult::kMissingPlugin;
+    default:
+        break;
+    }
+    if (error) {
+        if (error->domain == GST_RESOURCE_ERROR &&
+            (error->code == GST_RESOURCE_ERROR_NOT_FOUND || error->code == GST_RESOURCE_ERROR_OPEN_READ)) {
+            return ProbeResult::kFileNotFound;
+        }
+        if (error->domain == GST_STREAM_ERROR &&
+            (error->code == GST_STREAM_ERROR_TYPE_NOT_FOUND || error->code == GST_STREAM_ERROR_WRONG_TYPE)) {
+            return ProbeResult::kUnknownType;
+        }
+        if (error->domain == GST_CORE_ERROR && error->code == GST_CORE_ERROR_MISSING_PLUGIN) {
+            return ProbeResult::kMissingPlugin;
+        }
+    }
+    return ProbeResult::kFailed;
+}
+
+// Walks the elementary streams of path in order and calls visit on each until it returns true.
+// Returns 0 when visit accepted a stream (result set by visit), 1 when none did, or the
+// negative failure code (already reported in a message box).
+int forEachStream(const QString& path, const std::function<bool(GstDiscovererStreamInfo*)>& visit) {
+    if (!gst_is_initialized()) {
+        gst_init(nullptr, nullptr);
+    }
+    GError* raw = nullptr;
+    DiscovererRef detector(gst_discoverer_new(kDetectorTimeout, &raw));
+    GErrorRef createError(raw);
+    if (!detector) {
+        report("Failed in CoCreateInstance!  hr=0x%x\r\n", ProbeResult::kNoDetector);
+        return ProbeResult::kNoDetector;
+    }
+    const QFileInfo file(path);
+    if (!file.isFile() || !file.isReadable()) {
+        report("Couldn't load the file!  hr=0x%x\r\n", ProbeResult::kFileNotFound);
+        return ProbeResult::kFileNotFound;
+    }
+    const QByteArray uri = QUrl::fromLocalFile(file.absoluteFilePath()).toEncoded();
+    raw = nullptr;
+    DiscovererInfoRef info(gst_discoverer_discover_uri(detector.get(), uri.constData(), &raw));
+    GErrorRef error(raw);
+    const GstDiscovererResult result =
+        info ? gst_discoverer_info_get_result(info.get()) : GST_DISCOVERER_ERROR;
+    if (!info || result != GST_DISCOVERER_OK) {
+        const int code = failureCode(result, error.get());
+        report("Couldn't load the file!  hr=0x%x\r\n", code);
+        return code;
+    }
+    // The elementary streams, as the detector's output streams (containers left out).
+    StreamListRef all(gst_discoverer_info_get_stream_list(info.get()));
+    int index = 0;
+    for (GList* item = all.get(); item; item = item->next) {
+        auto* stream = static_cast<GstDiscovererStreamInfo*>(item->data);
+        if (GST_IS_DISCOVERER_CONTAINER_INFO(stream)) {
+            continue;
+        }
+        GstCapsRef caps(gst_discoverer_stream_info_get_caps(stream));
+        if (!caps) {
+            reportStream("Couldn't get stream media type for stream %d  hr=0x%x\r\n", index,
+                         ProbeResult::kFailed);
+            return ProbeResult::kFailed;
+        }
+        if (visit(stream)) {
+            return 0;
+        }
+        ++index;
+    }
+    return 1;
+}
+
+} // namespace
+
+double CStreamProbe::ProbeChannels(const QString paths[4], CChannelGraph* const channels[4], int miniVideo,
+                                   ProbeState& out) {
+    double len[4] = {0, 0, 0, 0};
+    out = ProbeState{};
+    for (int k = 0; k < 4; ++k) {
+        if (paths[k].isEmpty()) {
+            continue;
+        }
+        if (channels[k] && !channels[k]->GetDuration(len[k])) {
+            len[k] = 0;
+        }
+        out.length[k] = len[k];
+        out.frameRate[k] = GetVideoFrameRate(paths[k]);
+        ++out.openCount;
+    }
+    if (miniVideo == 1) {
+        SortAscending(len, 4);
+    } else {
+        SortDescending(len, 4);
+    }
+    for (double candidate : len) {
+        if (candidate == 0) {
+            continue;
+        }
+        for (int k = 0; k < 4; ++k) {
+            if (out.length[k] == candidate) {
+                out.reference[k] = 1;
+                break;
+            }
+        }
+        return candidate;
+    }
+    return 0;
+}
+
+double CStreamProbe::GetVideoFrameRate(const QString& path) {
+    if (path.isNull()) {
+        return double(ProbeResult::kNullPath);
+    }
+    double rate = 0;
+    const int r = forEachStream(path, [&rate](GstDiscovererStreamInfo* stream) {
+        if (!GST_IS_DISCOVERER_VIDEO_INFO(stream)) {
+            return false;
+        }
+        auto* video = GST_DISCOVERER_VIDEO_INFO(stream);
+        const guint den = gst_discoverer_video_info_get_framerate_denom(video);
+        rate = den ? double(gst_discoverer_video_info_get_framerate_num(video)) / double(den) : 0.0;
+        return true;
+    });
+    return r < 0 ? double(r) : rate;
+}
+
+int CStreamProbe::HasAudioStream(const QString& path) {
+    if (path.isNull()) {
+        return ProbeResult::kNullPath;
+    }
+    const int r = forEachStream(
+        path, [](GstDiscovererStreamInfo* stream) { return bool(GST_IS_DISCOVERER_AUDIO_INFO(stream)); });
+    if (r < 0) {
+        return r;
+    }
+    return r == 0 ? 1 : 0;
+}
+
+// Bubble sorts: equal values are never exchanged, so the order of ties is kept.
+void CStreamProbe::SortAscending(double* a, int n) {
+    for (int i = 1; i < n; ++i) {
+        for (int j = n - 1; j >= i; --j) {
+            if (a[j] < a[j - 1]) {
+                std::swap(a[j], a[j - 1]);
+            }
+        }
+    }
+}
+
+void CStreamProbe::SortDescending(double* a, int n) {
+    for (int i = 1; i < n; ++i) {
+        for (int j = n - 1; j >= i; --j) {
+            if (a[j] > a[j - 1]) {
+                std::swap(a[j], a[j - 1]);
+            }
+        }
+    }
+}

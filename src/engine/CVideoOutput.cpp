@@ -1,0 +1,227 @@
+#include "engine/CVideoOutput.h"
+
+#include "engine/CVideoWidget.h"
+
+#include <gst/app/gstappsink.h>
+#include <gst/video/video.h>
+
+#include <QPainter>
+
+CVideoOutput::CVideoOutput() {
+    GstElement* bin = gst_bin_new("videoout");
+    GstElement* scale = gst_element_factory_make("videoconvertscale", "scale");
+    GstElement* filter = gst_element_factory_make("capsfilter", "size");
+    GstElement* sink = gst_element_factory_make("appsink", "picture");
+    if (!bin || !scale || !filter || !sink) {
+        for (GstElement* e : {bin, scale, filter, sink}) {
+            if (e) {
+                gst_object_unref(gst_object_ref_sink(e));
+            }
+        }
+        return;
+    }
+    m_bin.reset(GST_ELEMENT(gst_object_ref_sink(bin)));
+    gst_bin_add_many(GST_BIN(bin), scale, filter, sink, nullptr);
+    gst_element_link_many(scale, filter, sink, nullptr);
+    m_capsFilter = filter;
+    m_appSink = sink;
+    applyCaps();
+
+    // A video sink's usual timing: frames later than 20 ms are dropped and reported upstream
+    // (quality of service) so the decoders can catch up.
+    g_object_set(sink, "sync", TRUE, "qos", TRUE, "max-lateness", gint64(20 * GST_MSECOND),
+                 "enable-last-sample", FALSE, "max-buffers", 2u, nullptr);
+    GstAppSinkCallbacks callbacks{};
+    callbacks.new_preroll = &CVideoOutput::onNewPreroll;
+    callbacks.new_sample = &CVideoOutput::onNewSample;
+    gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, this, nullptr);
+
+    GstPadRef scaleSink(gst_element_get_static_pad(scale, "sink"));
+    gst_pad_add_probe(scaleSink.get(),
+                      GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
+                      &CVideoOutput::onNativeData, this, nullptr);
+    gst_element_add_pad(bin, gst_ghost_pad_new("sink", scaleSink.get()));
+}
+
+CVideoOutput::~CVideoOutput() {
+    // The owner has stopped the pipeline: no streaming thread calls back any more.
+    detach();
+}
+
+void CVideoOutput::attach(QWidget* pane) {
+    if (!pane) {
+        detach();
+        return;
+    }
+    if (!m_widget) {
+        m_widget = new CVideoWidget(this, pane);
+        connect(
+            this, &CVideoOutput::frameArrived, m_widget.data(),
+            [this] {
+                m_repaintPending = false;
+                if (m_widget) {
+                    m_widget->update();
+                }
+            },
+            Qt::QueuedConnection);
+    } else if (m_widget->parentWidget() != pane) {
+        m_widget->setParent(pane);
+    }
+    m_repaintPending = false;
+    setGeometry(pane->rect());
+    m_widget->show();
+    m_widget->update();
+}
+
+void CVideoOutput::detach() {
+    delete m_widget.data();
+    m_widget = nullptr;
+}
+
+QWidget* CVideoOutput::widget() const {
+    return m_widget.data();
+}
+
+void CVideoOutput::setGeometry(const QRect& rect) {
+    m_rect = rect;
+    if (m_widget) {
+        m_widget->setGeometry(rect);
+    }
+    applyCaps();
+}
+
+void CVideoOutput::applyCaps() {
+    if (!m_capsFilter) {
+        return;
+    }
+    // The scaler fills the pane and adds black borders to keep the picture's aspect ratio.
+    GstCapsRef caps(gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGRx", "pixel-aspect-ratio",
+                                        GST_TYPE_FRACTION, 1, 1, nullptr));
+    if (m_rect.width() > 1 && m_rect.height() > 1) {
+        gst_caps_set_simple(caps.get(), "width", G_TYPE_INT, m_rect.width(), "height", G_TYPE_INT,
+                            m_rect.height(), nullptr);
+    }
+    g_object_set(m_capsFilter, "caps", caps.get(), nullptr);
+}
+
+bool CVideoOutput::paint(QPainter& painter, const QRect& target) {
+    std::lock_guard lock(m_mutex);
+    if (!m_shown) {
+        return false;
+    }
+    GstVideoInfo info;
+    GstBuffer* buffer = gst_sample_get_buffer(m_shown.get());
+    if (!buffer || !gst_video_info_from_caps(&info, gst_sample_get_caps(m_shown.get()))) {
+        return false;
+    }
+    GstVideoFrame frame;
+    if (!gst_video_frame_map(&frame, &info, buffer, GST_MAP_READ)) {
+        return false;
+    }
+    const QImage image(static_cast<const uchar*>(GST_VIDEO_FRAME_PLANE_DATA(&frame, 0)), info.width,
+                       info.height, GST_VIDEO_FRAME_PLANE_STRIDE(&frame, 0), QImage::Format_RGB32);
+    const QSize fitted = image.size().scaled(target.size(), Qt::KeepAspectRatio);
+    const QRect place(target.x() + (target.width() - fitted.width()) / 2,
+                      target.y() + (target.height() - fitted.height()) / 2, fitted.width(), fitted.height());
+    if (place != target) {
+        painter.fillRect(target, Qt::black);
+    }
+    if (place.size() == image.size()) {
+        painter.drawImage(place.topLeft(), image);
+    } else {
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(place, image);
+    }
+    gst_video_frame_unmap(&frame);
+    if (m_firstPaintUs == 0) {
+        m_firstPaintUs = g_get_monotonic_time();
+    }
+    return true;
+}
+
+GstSampleRef CVideoOutput::currentNativeFrame() const {
+    std::lock_guard lock(m_mutex);
+    const NativeFrame* pick = m_native[0].buffer ? &m_native[0] : nullptr;
+    if (m_shown) {
+        // The sink may hold the next frame already while the previous one is on screen.
+        const GstClockTime shownPts = GST_BUFFER_PTS(gst_sample_get_buffer(m_shown.get()));
+        for (const NativeFrame& f : m_native) {
+            if (f.buffer && GST_BUFFER_PTS(f.buffer.get()) == shownPts) {
+                pick = &f;
+                break;
+            }
+        }
+    }
+    if (!pick || !pick->caps) {
+        return nullptr;
+    }
+    return GstSampleRef(gst_sample_new(pick->buffer.get(), pick->caps.get(), nullptr, nullptr));
+}
+
+void CVideoOutput::clearFrames() {
+    std::lock_guard lock(m_mutex);
+    m_shown.reset();
+    m_native[0] = {};
+    m_native[1] = {};
+    m_nativeCaps.reset();
+    m_firstPaintUs = 0;
+}
+
+void CVideoOutput::sinkStats(quint64& rendered, quint64& dropped) const {
+    rendered = dropped = 0;
+    if (!m_appSink) {
+        return;
+    }
+    GstStructure* stats = nullptr;
+    g_object_get(m_appSink, "stats", &stats, nullptr);
+    if (stats) {
+        guint64 value = 0;
+        if (gst_structure_get_uint64(stats, "rendered", &value)) {
+            rendered = value;
+        }
+        if (gst_structure_get_uint64(stats, "dropped", &value)) {
+            dropped = value;
+        }
+        gst_structure_free(stats);
+    }
+}
+
+void CVideoOutput::takeSample(GstSample* sample) {
+    if (!sample) {
+        return;
+    }
+    {
+        std::lock_guard lock(m_mutex);
+        m_shown.reset(sample);
+    }
+    if (!m_repaintPending.exchange(true)) {
+        emit frameArrived();
+    }
+}
+
+GstFlowReturn CVideoOutput::onNewSample(GstAppSink* sink, gpointer self) {
+    static_cast<CVideoOutput*>(self)->takeSample(gst_app_sink_pull_sample(sink));
+    return GST_FLOW_OK;
+}
+
+GstFlowReturn CVideoOutput::onNewPreroll(GstAppSink* sink, gpointer self) {
+    static_cast<CVideoOutput*>(self)->takeSample(gst_app_sink_pull_preroll(sink));
+    return GST_FLOW_OK;
+}
+
+GstPadProbeReturn CVideoOutput::onNativeData(GstPad*, GstPadProbeInfo* info, gpointer self) {
+    auto* out = static_cast<CVideoOutput*>(self);
+    std::lock_guard lock(out->m_mutex);
+    if (info->type & GST_PAD_PROBE_TYPE_BUFFER) {
+        out->m_native[1] = std::move(out->m_native[0]);
+        out->m_native[0].buffer.reset(gst_buffer_ref(GST_PAD_PROBE_INFO_BUFFER(info)));
+        if (out->m_nativeCaps) {
+            out->m_native[0].caps.reset(gst_caps_ref(out->m_nativeCaps.get()));
+        }
+    } else if (GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info)) == GST_EVENT_CAPS) {
+        GstCaps* caps = nullptr;
+        gst_event_parse_caps(GST_PAD_PROBE_INFO_EVENT(info), &caps);
+        out->m_nativeCaps.reset(caps ? gst_caps_ref(caps) : nullptr);
+    }
+    return GST_PAD_PROBE_OK;
+}

@@ -1,0 +1,80 @@
+#pragma once
+// The video end of one channel's pipeline: a sink bin (convert and scale to the pane's size
+// with black borders, then an appsink) whose frames are painted by a CVideoWidget inside the
+// pane. Painting in the widget works alike on an X11 desktop, under Xvfb and under Qt's
+// offscreen platform, and mouse and key input over the picture reaches the pane.
+//
+// Frames arrive on GStreamer's streaming threads; they are handed over under a mutex and the
+// widget is asked to repaint through a queued signal. The decoded frames before scaling are
+// kept too (the last two), so a snapshot is taken at the video's own size.
+#include "engine/GstRef.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QRect>
+
+#include <atomic>
+#include <mutex>
+
+class QPainter;
+class QWidget;
+class CVideoWidget;
+typedef struct _GstAppSink GstAppSink;
+
+class CVideoOutput : public QObject {
+    Q_OBJECT
+public:
+    CVideoOutput();
+    ~CVideoOutput() override;
+
+    // The sink bin for playbin's video-sink property; null when an element is missing.
+    GstElement* sinkBin() const { return m_bin.get(); }
+
+    // Puts the picture into pane (null: removes it). The widget is a child of the pane and is
+    // deleted by detach() or this object's destructor, or with the pane if that goes first.
+    void attach(QWidget* pane);
+    void detach();
+    // Places the picture inside the pane; the frames are scaled to that size.
+    void setGeometry(const QRect& rect);
+    QWidget* widget() const;
+
+    // Paints the current frame into target keeping its aspect ratio; false when there is none.
+    bool paint(QPainter& painter, const QRect& target);
+
+    // The frame shown now, as decoded (video's own size and format); null when none yet.
+    GstSampleRef currentNativeFrame() const;
+    // Forgets the frames (a new file is being opened).
+    void clearFrames();
+
+    // Measurements for the benchmark: monotonic time (microseconds) of the first frame
+    // painted, 0 if none yet; frames rendered and dropped by the sink.
+    qint64 firstPaintUs() const { return m_firstPaintUs; }
+    void sinkStats(quint64& rendered, quint64& dropped) const;
+
+signals:
+    void frameArrived();
+
+private:
+    static GstFlowReturn onNewSample(GstAppSink* sink, gpointer self);
+    static GstFlowReturn onNewPreroll(GstAppSink* sink, gpointer self);
+    static GstPadProbeReturn onNativeData(GstPad* pad, GstPadProbeInfo* info, gpointer self);
+    void takeSample(GstSample* sample);
+    void applyCaps();
+
+    GstElementRef m_bin;
+    GstElement* m_capsFilter = nullptr; // owned by m_bin
+    GstElement* m_appSink = nullptr;    // owned by m_bin
+    QPointer<CVideoWidget> m_widget;
+    QRect m_rect;
+    qint64 m_firstPaintUs = 0;
+    std::atomic<bool> m_repaintPending{false};
+
+    struct NativeFrame {
+        GstBufferRef buffer;
+        GstCapsRef caps;
+    };
+    mutable std::mutex m_mutex; // guards the frames below
+    GstSampleRef m_shown;       // the frame the widget paints, at the pane's size
+    NativeFrame m_native[2];    // the last two decoded frames, newest first
+    GstCapsRef m_nativeCaps;    // caps of the decoded frames now flowing
+};
