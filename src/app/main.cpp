@@ -1,2 +1,33 @@
 // Tetrav: four videos side by side, in step.
-int main() { return 0; }
+#include "app/CTetravApp.h"
+#include "mainwnd/CTetravDlg.h"
+#include "platform/CDisplayWatchdog.h"
+
+#include <gst/gst.h>
+
+#include <QApplication>
+
+#include <cstring>
+
+int main(int argc, char** argv) {
+    // The display watchdog is this same program started again; it needs no Qt at all.
+    if (argc >= 2 && std::strcmp(argv[1], CDisplayWatchdog::kArgument) == 0) {
+        return CDisplayWatchdog::RunChild(argc, argv);
+    }
+    CDisplayWatchdog::SetEnabled(true);
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Tetrav"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Tetrav"));
+    gst_init(&argc, &argv);
+
+    CTetravApp tetrav([](const QStringList& files) {
+        CTetravDlg dlg;
+        dlg.SetCommandLineFiles(files);
+        return dlg.DoModal();
+    });
+    tetrav.SetCommandLine(QApplication::arguments().mid(1));
+    const int code = tetrav.Run();
+    gst_deinit();
+    return code;
+}

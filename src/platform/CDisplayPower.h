@@ -3,7 +3,15 @@
 // the DPMS stand-by/suspend/off time-outs, switches them off, and puts back exactly what it
 // found; also holds an org.freedesktop.ScreenSaver inhibit where the session bus offers one.
 // Every step is optional: no X11 connection, no DPMS extension or no bus is not an error.
+// Where CDisplayWatchdog is enabled, a watchdog process puts the settings back if this
+// process dies before Restore.
+#include "platform/CDisplayWatchdog.h"
+#include "platform/CX11DisplayState.h"
+
+#include <QByteArray>
 #include <QtGlobal>
+
+#include <memory>
 
 class CDisplayPower {
 public:
@@ -14,17 +22,27 @@ public:
 
     void SwitchOff();
     void Restore();
+    bool isSwitchedOff() const { return m_switchedOff; }
 
     // What was found at SwitchOff (for tests and diagnostics).
     int foundScreenSaverTimeout() const { return m_ssTimeout; }
     bool hadDpms() const { return m_hadDpms; }
-    bool hasInhibit() const { return m_inhibitCookie != 0; }
+    bool hasInhibit() const { return m_inhibited; }
+    const CX11DisplayState& foundState() const { return m_found; }
 
 private:
+    void inhibit();
+    void unInhibit();
+
     bool m_switchedOff = false;
+    bool m_haveX11 = false;
     int m_ssTimeout = 0, m_ssInterval = 0, m_ssBlanking = 0, m_ssExposures = 0;
     bool m_hadDpms = false;
     bool m_dpmsEnabled = false;
     quint16 m_dpmsStandby = 0, m_dpmsSuspend = 0, m_dpmsOff = 0;
+    bool m_inhibited = false;
     quint32 m_inhibitCookie = 0;
+    CX11DisplayState m_found;
+    QByteArray m_displayName;
+    std::unique_ptr<CDisplayWatchdog> m_watchdog;
 };

@@ -1,0 +1,124 @@
+#include "platform/CDisplayPower.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QGuiApplication>
+
+#include <X11/Xlib.h>
+
+namespace {
+
+const QString kService = QStringLiteral("org.freedesktop.ScreenSaver");
+const QString kPath = QStringLiteral("/org/freedesktop/ScreenSaver");
+const QString kInterface = QStringLiteral("org.freedesktop.ScreenSaver");
+constexpr int kDBusTimeoutMs = 2000;
+
+// The X display the program shows its windows on (Qt's when it runs on X11).
+QByteArray displayName() {
+    if (qGuiApp) {
+        if (auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+            x11 && x11->display()) {
+            return QByteArray(DisplayString(x11->display()));
+        }
+    }
+    return qgetenv("DISPLAY");
+}
+
+// A private connection, closed again at once: the settings live in the server.
+class DisplayConnection {
+public:
+    explicit DisplayConnection(const QByteArray& name)
+        : m_display(name.isEmpty() ? nullptr : XOpenDisplay(name.constData())) {}
+    ~DisplayConnection() {
+        if (m_display) {
+            XCloseDisplay(m_display);
+        }
+    }
+    DisplayConnection(const DisplayConnection&) = delete;
+    DisplayConnection& operator=(const DisplayConnection&) = delete;
+    Display* get() const { return m_display; }
+
+private:
+    Display* m_display;
+};
+
+} // namespace
+
+CDisplayPower::~CDisplayPower() {
+    Restore();
+}
+
+void CDisplayPower::SwitchOff() {
+    if (m_switchedOff) {
+        return;
+    }
+    m_switchedOff = true;
+    m_displayName = displayName();
+    DisplayConnection display(m_displayName);
+    m_haveX11 = display.get() != nullptr;
+    if (m_haveX11) {
+        m_found = CX11DisplayState::Read(display.get());
+        m_ssTimeout = m_found.ssTimeout;
+        m_ssInterval = m_found.ssInterval;
+        m_ssBlanking = m_found.ssBlanking;
+        m_ssExposures = m_found.ssExposures;
+        m_hadDpms = m_found.hasDpms;
+        m_dpmsEnabled = m_found.dpmsEnabled;
+        m_dpmsStandby = m_found.dpmsStandby;
+        m_dpmsSuspend = m_found.dpmsSuspend;
+        m_dpmsOff = m_found.dpmsOff;
+        // The watchdog first, so there is no moment in which a death would leave them off.
+        if (CDisplayWatchdog::IsEnabled()) {
+            m_watchdog = std::make_unique<CDisplayWatchdog>();
+            if (!m_watchdog->Start(m_displayName, m_found)) {
+                m_watchdog.reset();
+            }
+        }
+        m_found.SwitchOff(display.get());
+    }
+    inhibit();
+}
+
+void CDisplayPower::Restore() {
+    if (!m_switchedOff) {
+        return;
+    }
+    m_switchedOff = false;
+    unInhibit();
+    if (m_haveX11) {
+        DisplayConnection display(m_displayName);
+        m_found.Apply(display.get());
+    }
+    if (m_watchdog) {
+        m_watchdog->Finish();
+        m_watchdog.reset();
+    }
+}
+
+void CDisplayPower::inhibit() {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {
+        return;
+    }
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Inhibit"));
+    call << QStringLiteral("Tetrav") << QStringLiteral("正在播放视频");
+    const QDBusMessage reply = bus.call(call, QDBus::Block, kDBusTimeoutMs);
+    if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()) {
+        m_inhibitCookie = reply.arguments().constFirst().toUInt();
+        m_inhibited = true;
+    }
+}
+
+void CDisplayPower::unInhibit() {
+    if (!m_inhibited) {
+        return;
+    }
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("UnInhibit"));
+    call << m_inhibitCookie;
+    bus.call(call, QDBus::Block, kDBusTimeoutMs);
+    m_inhibitCookie = 0;
+    m_inhibited = false;
+}

@@ -1,0 +1,236 @@
+#include "platform/CProfileFile.h"
+
+#include <QByteArrayList>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <optional>
+#include <utility>
+
+namespace {
+
+// A settings file is a few hundred bytes. Anything beyond this is not read, and a file that
+// large is never rewritten (its tail could not be kept).
+constexpr qint64 kMaxFileBytes = 1024 * 1024;
+
+struct Line {
+    QByteArray text; // without its line end
+    QByteArray end;  // "\n", "\r\n" or empty for a last line without one
+};
+
+enum class LoadResult { Missing, Loaded, Unreadable, TooLarge };
+
+LoadResult loadLines(const QString& path, std::vector<Line>& lines) {
+    lines.clear();
+    QFileInfo info(path);
+    if (!info.exists()) {
+        return LoadResult::Missing;
+    }
+    QFile file(path);
+    if (!info.isFile() || !file.open(QIODevice::ReadOnly)) {
+        return LoadResult::Unreadable;
+    }
+    const QByteArray data = file.read(kMaxFileBytes);
+    const bool tooLarge = !file.atEnd() || info.size() > kMaxFileBytes;
+    qsizetype start = 0;
+    while (start < data.size()) {
+        const qsizetype nl = data.indexOf('\n', start);
+        if (nl < 0) {
+            lines.push_back({data.mid(start), QByteArray()});
+            break;
+        }
+        qsizetype textEnd = nl;
+        QByteArray end("\n");
+        if (textEnd > start && data.at(textEnd - 1) == '\r') {
+            --textEnd;
+            end = "\r\n";
+        }
+        lines.push_back({data.mid(start, textEnd - start), end});
+        start = nl + 1;
+    }
+    return tooLarge ? LoadResult::TooLarge : LoadResult::Loaded;
+}
+
+QString decode(const QByteArray& bytes) {
+    return QString::fromUtf8(bytes).trimmed();
+}
+
+// "[name]" -> name; nothing when the line is not a section header.
+std::optional<QString> sectionName(const QByteArray& line) {
+    const QByteArray t = line.trimmed();
+    if (!t.startsWith('[')) {
+        return std::nullopt;
+    }
+    const qsizetype close = t.indexOf(']');
+    if (close < 0) {
+        return std::nullopt;
+    }
+    return decode(t.mid(1, close - 1));
+}
+
+bool isComment(const QByteArray& line) {
+    const QByteArray t = line.trimmed();
+    return t.startsWith(';') || t.startsWith('#');
+}
+
+// "key = value" -> (key, raw value); nothing when the line holds no key.
+std::optional<std::pair<QString, QByteArray>> keyLine(const QByteArray& line) {
+    if (isComment(line)) {
+        return std::nullopt;
+    }
+    const qsizetype eq = line.indexOf('=');
+    if (eq <= 0) {
+        return std::nullopt;
+    }
+    const QString key = decode(line.left(eq));
+    if (key.isEmpty()) {
+        return std::nullopt;
+    }
+    return std::make_pair(key, line.mid(eq + 1));
+}
+
+bool sameName(const QString& a, const QString& b) {
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+// Index of the first header of section, or -1.
+qsizetype findSection(const std::vector<Line>& lines, const QString& section) {
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const auto name = sectionName(lines[i].text);
+        if (name && sameName(*name, section)) {
+            return qsizetype(i);
+        }
+    }
+    return -1;
+}
+
+// One past the last line of the section whose header is at index header.
+qsizetype sectionEnd(const std::vector<Line>& lines, qsizetype header) {
+    qsizetype i = header + 1;
+    while (i < qsizetype(lines.size()) && !sectionName(lines[size_t(i)].text)) {
+        ++i;
+    }
+    return i;
+}
+
+QByteArray preferredLineEnd(const std::vector<Line>& lines) {
+    for (const Line& l : lines) {
+        if (!l.end.isEmpty()) {
+            return l.end;
+        }
+    }
+    return "\n";
+}
+
+} // namespace
+
+CProfileFile::CProfileFile(QString path) : m_path(std::move(path)) {}
+
+bool CProfileFile::exists() const {
+    return QFileInfo(m_path).isFile();
+}
+
+QString CProfileFile::getString(const QString& section, const QString& key, const QString& def,
+                                int maxChars) const {
+    const auto clip = [maxChars](QString s) {
+        if (maxChars <= 0) {
+            return QString();
+        }
+        if (s.size() > maxChars - 1) {
+            s.truncate(maxChars - 1);
+        }
+        return s;
+    };
+    std::vector<Line> lines;
+    const LoadResult r = loadLines(m_path, lines);
+    if (r == LoadResult::Missing || r == LoadResult::Unreadable) {
+        return clip(def);
+    }
+    const qsizetype header = findSection(lines, section);
+    if (header < 0) {
+        return clip(def);
+    }
+    const qsizetype end = sectionEnd(lines, header);
+    for (qsizetype i = header + 1; i < end; ++i) {
+        const auto kv = keyLine(lines[size_t(i)].text);
+        if (!kv || !sameName(kv->first, key)) {
+            continue;
+        }
+        QString value = decode(kv->second);
+        // As the classic reader does, one pair of enclosing quotes is dropped.
+        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+            value.back() == value.front()) {
+            value = value.mid(1, value.size() - 2);
+        }
+        return clip(value);
+    }
+    return clip(def);
+}
+
+bool CProfileFile::writeString(const QString& section, const QString& key, const QString& value) {
+    std::vector<Line> lines;
+    const LoadResult r = loadLines(m_path, lines);
+    if (r == LoadResult::Unreadable || r == LoadResult::TooLarge) {
+        // Rewriting a file we could not read whole would lose what we did not read.
+        return false;
+    }
+    // A value never spans lines.
+    QString flat = value;
+    flat.replace('\r', ' ').replace('\n', ' ');
+    const QByteArray newKeyLine = key.toUtf8() + '=' + flat.toUtf8();
+    const QByteArray eol = preferredLineEnd(lines);
+
+    const qsizetype header = findSection(lines, section);
+    if (header < 0) {
+        if (!lines.empty() && lines.back().end.isEmpty()) {
+            lines.back().end = eol;
+        }
+        lines.push_back({'[' + section.toUtf8() + ']', eol});
+        lines.push_back({newKeyLine, eol});
+    } else {
+        const qsizetype end = sectionEnd(lines, header);
+        bool replaced = false;
+        qsizetype lastKey = header;
+        for (qsizetype i = header + 1; i < end; ++i) {
+            const auto kv = keyLine(lines[size_t(i)].text);
+            if (!kv) {
+                continue;
+            }
+            lastKey = i;
+            if (sameName(kv->first, key)) {
+                lines[size_t(i)].text = newKeyLine;
+                replaced = true;
+                break;
+            }
+        }
+        if (!replaced) {
+            Line& before = lines[size_t(lastKey)];
+            if (before.end.isEmpty()) {
+                before.end = eol;
+            }
+            lines.insert(lines.begin() + lastKey + 1, Line{newKeyLine, eol});
+        }
+    }
+
+    const QString folder = QFileInfo(m_path).absolutePath();
+    if (!QDir().mkpath(folder)) {
+        return false;
+    }
+    QByteArray out;
+    for (const Line& l : lines) {
+        out += l.text;
+        out += l.end;
+    }
+    // Written to a temporary file and renamed over the old one: a crash never leaves half a file.
+    QSaveFile file(m_path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        return false;
+    }
+    if (file.write(out) != out.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}

@@ -1,0 +1,3 @@
+#include "settings/CSettings.h"
+
+CSettings g_settings;

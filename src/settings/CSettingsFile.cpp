@@ -1,0 +1,151 @@
+#include "settings/CSettingsFile.h"
+
+#include "platform/CProfileFile.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+constexpr int kBufferChars = 256; // the classic read buffer, terminator included
+const QString kMissing = QStringLiteral("1");
+
+const char* const kVirtualCodeSections[4] = {"VirtualCode1", "VirtualCode2", "VirtualCode3", "VirtualCode4"};
+const char* const kModifierSections[4] = {"Modifiers1", "Modifiers2", "Modifiers3", "Modifiers4"};
+constexpr unsigned kDefaultKeys[4] = {65, 66, 67, 68}; // A, B, C, D
+constexpr unsigned kDefaultModifiers = 6;              // Ctrl + Shift
+
+// When the file cannot be written, the values live here for the rest of the run, and reads
+// see them before the file.
+QHash<QString, QString>& memoryStore() {
+    static QHash<QString, QString> store;
+    return store;
+}
+
+QString memoryKey(const QString& section, const QString& key) {
+    return (section + '\n' + key).toLower();
+}
+
+bool g_warned = false;
+
+QString readEntry(const QString& section, const QString& key) {
+    const auto& mem = memoryStore();
+    const auto it = mem.constFind(memoryKey(section, key));
+    if (it != mem.constEnd()) {
+        return it.value();
+    }
+    return CProfileFile(CSettingsFile::FilePath()).getString(section, key, kMissing, kBufferChars);
+}
+
+// Writes every entry; when one cannot go to the file they all stay in memory for this run.
+bool writeEntries(const std::vector<std::pair<QString, QString>>& entries, const char* const keys[]) {
+    CProfileFile file(CSettingsFile::FilePath());
+    bool ok = true;
+    for (size_t i = 0; i < entries.size() && ok; ++i) {
+        ok = file.writeString(entries[i].first, QString::fromLatin1(keys[i]), entries[i].second);
+    }
+    auto& mem = memoryStore();
+    if (ok) {
+        for (size_t i = 0; i < entries.size(); ++i) {
+            mem.remove(memoryKey(entries[i].first, QString::fromLatin1(keys[i])));
+        }
+        return true;
+    }
+    for (size_t i = 0; i < entries.size(); ++i) {
+        mem.insert(memoryKey(entries[i].first, QString::fromLatin1(keys[i])), entries[i].second);
+    }
+    if (!g_warned) {
+        g_warned = true;
+        std::fprintf(stderr,
+                     "Tetrav: cannot write the settings file %s; the settings are kept in memory for "
+                     "this run only.\n",
+                     qPrintable(QDir::toNativeSeparators(CSettingsFile::FilePath())));
+    }
+    return false;
+}
+
+std::vector<std::pair<QString, QString>> allEntries(const CSettings& s, const HotKeySetting hotKeys[4]) {
+    std::vector<std::pair<QString, QString>> e;
+    e.emplace_back(QStringLiteral("FramePhase"), QString::number(s.FramePhase));
+    e.emplace_back(QStringLiteral("MiniVideo"), QString::number(s.MiniVideo));
+    e.emplace_back(QStringLiteral("ForeView"), QString::number(s.ForeView));
+    e.emplace_back(QStringLiteral("SaveMapPath"), s.SaveMapPath);
+    for (int n = 0; n < 4; ++n) {
+        e.emplace_back(QString::fromLatin1(kVirtualCodeSections[n]), QString::number(hotKeys[n].virtualKey));
+        e.emplace_back(QString::fromLatin1(kModifierSections[n]), QString::number(hotKeys[n].modifiers));
+    }
+    return e;
+}
+
+const char* const kKeys[12] = {"FramePhaseNumber",  "MiniVideoNumber",   "ForeViewNumber",
+                               "SaveMapPathNumber", "VirtualCodeNumber", "ModifiersNumber",
+                               "VirtualCodeNumber", "ModifiersNumber",   "VirtualCodeNumber",
+                               "ModifiersNumber",   "VirtualCodeNumber", "ModifiersNumber"};
+
+} // namespace
+
+QString CSettingsFile::Folder() {
+    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (base.isEmpty() || QDir::isRelativePath(base)) {
+        base = QDir::homePath() + QStringLiteral("/.config");
+    }
+    return base + QStringLiteral("/tetrav");
+}
+
+QString CSettingsFile::FilePath() {
+    return Folder() + '/' + QString::fromLatin1(kFileName);
+}
+
+bool CSettingsFile::Exists() {
+    return QFileInfo(FilePath()).isFile() ||
+           memoryStore().contains(memoryKey("FramePhase", "FramePhaseNumber"));
+}
+
+int CSettingsFile::Atoi(const QString& text) {
+    const QByteArray bytes = text.toUtf8();
+    // atoi is (int) strtol: leading blanks, a sign, digits; anything else ends the number.
+    return static_cast<int>(std::strtol(bytes.constData(), nullptr, 10));
+}
+
+std::int8_t CSettingsFile::ToInt8(const QString& text) {
+    return static_cast<std::int8_t>(Atoi(text) & 0xFF);
+}
+
+void CSettingsFile::Read(CSettings& settings, HotKeySetting hotKeys[4]) {
+    settings.FramePhase = ToInt8(readEntry(QStringLiteral("FramePhase"), QStringLiteral("FramePhaseNumber")));
+    settings.MiniVideo = ToInt8(readEntry(QStringLiteral("MiniVideo"), QStringLiteral("MiniVideoNumber")));
+    settings.ForeView = ToInt8(readEntry(QStringLiteral("ForeView"), QStringLiteral("ForeViewNumber")));
+    settings.SaveMapPath = readEntry(QStringLiteral("SaveMapPath"), QStringLiteral("SaveMapPathNumber"));
+    for (int n = 0; n < 4; ++n) {
+        hotKeys[n].virtualKey = unsigned(Atoi(readEntry(QString::fromLatin1(kVirtualCodeSections[n]),
+                                                        QStringLiteral("VirtualCodeNumber")))) &
+                                0xFFFFu;
+        hotKeys[n].modifiers = unsigned(Atoi(readEntry(QString::fromLatin1(kModifierSections[n]),
+                                                       QStringLiteral("ModifiersNumber")))) &
+                               0xFFFFu;
+    }
+}
+
+bool CSettingsFile::WriteDefaults(CSettings& settings) {
+    settings.FramePhase = 1;
+    settings.MiniVideo = 1;
+    settings.ForeView = 0;
+    QString cwd = QDir::currentPath();
+    if (!cwd.endsWith('/')) {
+        cwd += '/';
+    }
+    settings.SaveMapPath = cwd + QStringLiteral("SavePic/");
+    HotKeySetting keys[4];
+    for (int n = 0; n < 4; ++n) {
+        keys[n] = {kDefaultKeys[n], kDefaultModifiers};
+    }
+    return Write(settings, keys);
+}
+
+bool CSettingsFile::Write(const CSettings& settings, const HotKeySetting hotKeys[4]) {
+    return writeEntries(allEntries(settings, hotKeys), kKeys);
+}
