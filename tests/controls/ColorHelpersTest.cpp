@@ -1,0 +1,190 @@
+// Colour arithmetic in the HLS model and the scoped drawing helpers.
+#include "controls/CBrushSelector.h"
+#include "controls/CHLSColor.h"
+#include "controls/COffscreenDC.h"
+#include "controls/CPenSelector.h"
+#include "controls/ColorHls.h"
+#include "controls/GdiDraw.h"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QPainter>
+
+namespace {
+
+int HueByte(std::uint32_t packed) {
+    return static_cast<int>(packed & 0xFF);
+}
+int LightByte(std::uint32_t packed) {
+    return static_cast<int>((packed >> 8) & 0xFF);
+}
+int SatByte(std::uint32_t packed) {
+    return static_cast<int>((packed >> 16) & 0xFF);
+}
+
+TEST(ColorHls, PackedFormOfPrimariesAndGreys) {
+    const std::uint32_t red = ColorToPackedHLS(RgbColor(255, 0, 0));
+    EXPECT_EQ(HueByte(red), 255) << "red's hue is 360, not 0";
+    EXPECT_EQ(LightByte(red), 127);
+    EXPECT_EQ(SatByte(red), 255);
+    EXPECT_EQ(ColorToPackedHLS(RgbColor(255, 0, 0)) >> 24, 0u);
+
+    const std::uint32_t green = ColorToPackedHLS(RgbColor(0, 255, 0));
+    EXPECT_EQ(HueByte(green), 85); // 120 x 255 / 360
+    const std::uint32_t blue = ColorToPackedHLS(RgbColor(0, 0, 255));
+    EXPECT_EQ(HueByte(blue), 170); // 240 x 255 / 360
+
+    const std::uint32_t grey = ColorToPackedHLS(RgbColor(192, 192, 192));
+    EXPECT_EQ(HueByte(grey), 0);
+    EXPECT_EQ(SatByte(grey), 0);
+    EXPECT_EQ(LightByte(grey), 192);
+
+    // Shared maxima: blue goes before green before red.
+    EXPECT_EQ(HueByte(ColorToPackedHLS(RgbColor(0, 255, 255))), 127); // cyan: 180
+    EXPECT_EQ(HueByte(ColorToPackedHLS(RgbColor(255, 255, 0))), 42);  // yellow: 60
+    EXPECT_EQ(HueByte(ColorToPackedHLS(RgbColor(255, 0, 255))), 212); // magenta: 300
+
+    // Lightness above one half uses the other saturation formula.
+    EXPECT_EQ(SatByte(ColorToPackedHLS(RgbColor(255, 200, 200))), 255);
+    EXPECT_EQ(SatByte(ColorToPackedHLS(RgbColor(100, 50, 50))), 85); // 50 x 255 / 150
+}
+
+TEST(ColorHls, BackFromThePackedForm) {
+    EXPECT_EQ(PackedHLSToColor(0x00008000u), RgbColor(128, 128, 128)) << "no saturation: the lightness byte";
+    const COLORREF red = PackedHLSToColor(ColorToPackedHLS(RgbColor(255, 0, 0)));
+    EXPECT_GE(RedOf(red), 250);
+    EXPECT_EQ(GreenOf(red), 0);
+    EXPECT_EQ(BlueOf(red), 0);
+    // A round trip lands within the packing's quantisation.
+    for (const COLORREF c : {RgbColor(49, 106, 197), RgbColor(236, 233, 216), RgbColor(10, 200, 30)}) {
+        const COLORREF back = PackedHLSToColor(ColorToPackedHLS(c));
+        EXPECT_NEAR(RedOf(back), RedOf(c), 4);
+        EXPECT_NEAR(GreenOf(back), GreenOf(c), 4);
+        EXPECT_NEAR(BlueOf(back), BlueOf(c), 4);
+    }
+}
+
+TEST(ColorHls, AdjustMovesTowardsTheEnds) {
+    EXPECT_EQ(AdjustHLS(RgbColor(255, 255, 255), 20, 0), RgbColor(255, 255, 255));
+    EXPECT_EQ(AdjustHLS(RgbColor(0, 0, 0), -27, 0), RgbColor(0, 0, 0));
+    EXPECT_EQ(AdjustHLS(RgbColor(192, 192, 192), 20, 0), RgbColor(204, 204, 204)); // 192 + 63 x 20 / 100
+    EXPECT_EQ(AdjustHLS(RgbColor(200, 200, 200), -15, 0), RgbColor(170, 170, 170));
+    EXPECT_EQ(AdjustHLS(RgbColor(192, 192, 192), 0, -50), RgbColor(192, 192, 192));
+    // A grey given saturation takes hue 0: red.
+    const COLORREF tinted = AdjustHLS(RgbColor(128, 128, 128), 0, 50);
+    EXPECT_GT(RedOf(tinted), GreenOf(tinted));
+    EXPECT_EQ(GreenOf(tinted), BlueOf(tinted));
+    // Lighter and paler, keeping the hue.
+    const COLORREF hl = RgbColor(49, 106, 197);
+    const COLORREF pale = AdjustHLS(hl, 70, -57);
+    const std::uint32_t a = ColorToPackedHLS(hl);
+    const std::uint32_t b = ColorToPackedHLS(pale);
+    EXPECT_NEAR(HueByte(b), HueByte(a), 2);
+    EXPECT_GT(LightByte(b), LightByte(a));
+    EXPECT_LT(SatByte(b), SatByte(a));
+    EXPECT_EQ(AdjustHLS(hl, 0, 0), PackedHLSToColor(a));
+}
+
+TEST(ColorHls, LazyColourConvertsOncePerSet) {
+    CHLSColor c(RgbColor(255, 0, 0));
+    EXPECT_EQ(c.ConversionCount(), 0);
+    EXPECT_FLOAT_EQ(c.GetHue(), 360.0f);
+    EXPECT_FLOAT_EQ(c.GetLightness(), 0.5f);
+    EXPECT_FLOAT_EQ(c.GetSaturation(), 1.0f);
+    EXPECT_EQ(c.ConversionCount(), 1);
+    EXPECT_EQ(c.GetRed(), 255) << "the RGB form stays valid";
+    EXPECT_EQ(c.ConversionCount(), 1);
+
+    c.SetHLS(240.0f, 0.5f, 1.0f);
+    EXPECT_EQ(c.GetBlue(), 255);
+    EXPECT_EQ(c.GetRed(), 0);
+    EXPECT_EQ(c.GetGreen(), 0);
+    EXPECT_EQ(c.ConversionCount(), 2);
+    EXPECT_FLOAT_EQ(c.GetHue(), 240.0f) << "the HLS form as set, not converted back";
+    EXPECT_EQ(c.ConversionCount(), 2);
+
+    c.SetHLS(0.0f, 0.8f, 0.0f);
+    EXPECT_EQ(c.GetColor(), RgbColor(204, 204, 204));
+    c.SetRGB(0, 0, 0);
+    EXPECT_FLOAT_EQ(c.GetLightness(), 0.0f);
+    EXPECT_FLOAT_EQ(c.GetSaturation(), 0.0f);
+}
+
+QImage Canvas() {
+    QImage img(20, 20, QImage::Format_RGB32);
+    img.fill(Qt::white);
+    return img;
+}
+
+TEST(DrawingHelpers, HollowBrushDrawsOnlyTheOutline) {
+    QImage img = Canvas();
+    {
+        QPainter p(&img);
+        p.setBrush(Qt::green);
+        CPenSelector pen(&p, RgbColor(255, 0, 0));
+        EXPECT_EQ(pen.GetColor(), RgbColor(255, 0, 0));
+        CBrushSelector brush(&p, kNoColor);
+        gdi::Rectangle(p, 2, 2, 12, 10);
+    }
+    EXPECT_EQ(img.pixel(2, 2), qRgb(255, 0, 0));
+    EXPECT_EQ(img.pixel(11, 9), qRgb(255, 0, 0)) << "right and bottom edges are the last pixels inside";
+    EXPECT_EQ(img.pixel(12, 5), qRgb(255, 255, 255));
+    EXPECT_EQ(img.pixel(6, 6), qRgb(255, 255, 255)) << "a hollow brush leaves the inside";
+}
+
+TEST(DrawingHelpers, SelectorsPutThePreviousPenAndBrushBack) {
+    QImage img = Canvas();
+    QPainter p(&img);
+    p.setPen(QPen(Qt::blue));
+    p.setBrush(QBrush(Qt::yellow));
+    {
+        CPenSelector pen(&p, RgbColor(1, 2, 3));
+        CBrushSelector brush(&p, RgbColor(10, 20, 30));
+        EXPECT_EQ(p.pen().color(), QColor(1, 2, 3));
+        EXPECT_EQ(p.brush().color(), QColor(10, 20, 30));
+        gdi::Rectangle(p, 0, 0, 5, 5);
+        EXPECT_EQ(img.pixel(2, 2), qRgb(10, 20, 30));
+        brush.SetColor(kNoColor);
+        EXPECT_EQ(p.brush().style(), Qt::NoBrush);
+        brush.SetColor(RgbColor(40, 50, 60));
+        EXPECT_EQ(p.brush().color(), QColor(40, 50, 60));
+    }
+    EXPECT_EQ(p.pen().color(), QColor(Qt::blue));
+    EXPECT_EQ(p.brush().color(), QColor(Qt::yellow));
+}
+
+TEST(DrawingHelpers, OffscreenSurfaceReachesTheTargetOnlyAtTheEnd) {
+    QImage target = Canvas();
+    QPainter p(&target);
+    {
+        COffscreenDC dc(&p, QRect(4, 6, 8, 5));
+        EXPECT_EQ(dc.Image().size(), QSize(12, 11)) << "from the origin to the lower right corner";
+        dc.fillRect(QRect(0, 0, 20, 20), Qt::red); // clipped to the covered rectangle
+        EXPECT_EQ(target.pixel(5, 7), qRgb(255, 255, 255)) << "nothing on the target yet";
+        EXPECT_EQ(dc.Image().pixel(2, 2), qRgb(0, 0, 0)) << "left and top bands are excluded";
+    }
+    p.end();
+    EXPECT_EQ(target.pixel(4, 6), qRgb(255, 0, 0));
+    EXPECT_EQ(target.pixel(11, 10), qRgb(255, 0, 0));
+    EXPECT_EQ(target.pixel(12, 10), qRgb(255, 255, 255));
+    EXPECT_EQ(target.pixel(3, 6), qRgb(255, 255, 255));
+    EXPECT_EQ(target.pixel(4, 5), qRgb(255, 255, 255));
+}
+
+TEST(DrawingHelpers, EmptyRectangleCoversTheClipBox) {
+    QImage target = Canvas();
+    QPainter p(&target);
+    p.setClipRect(QRect(3, 3, 5, 5));
+    {
+        COffscreenDC dc(&p, QRect());
+        EXPECT_EQ(dc.CoveredRect(), QRect(3, 3, 5, 5));
+        dc.fillRect(QRect(0, 0, 20, 20), Qt::blue);
+    }
+    p.end();
+    EXPECT_EQ(target.pixel(3, 3), qRgb(0, 0, 255));
+    EXPECT_EQ(target.pixel(7, 7), qRgb(0, 0, 255));
+    EXPECT_EQ(target.pixel(8, 8), qRgb(255, 255, 255));
+}
+
+} // namespace

@@ -1,0 +1,325 @@
+// The bitmap seek bar as the main window uses it: created over a placeholder, range 0..200,
+// driven with real mouse input under the X server.
+#include "app/CBCGPControlIds.h"
+#include "app/Resource.h"
+#include "controls/CXScrollBar.h"
+
+#include <gtest/gtest.h>
+
+#include <QAccessible>
+#include <QAccessibleValueInterface>
+#include <QCursor>
+#include <QSignalSpy>
+#include <QTest>
+#include <QWidget>
+#include <memory>
+
+namespace {
+
+constexpr unsigned kStyle = WS_CHILD | WS_VISIBLE | SS_NOTIFY;
+
+struct Scroll {
+    int code;
+    int pos;
+};
+
+class SeekBar : public ::testing::Test {
+protected:
+    // A window with the placeholder at (10, 20), w x h, and the seek bar made over it.
+    void Make(int w, int h = 10, bool setRange = true) {
+        window = std::make_unique<QWidget>();
+        window->resize(w + 40, h + 60);
+        placeholder = new QWidget(window.get());
+        placeholder->setGeometry(10, 20, w, h);
+        SetDlgCtrlID(placeholder, IDC_SEEKBAR_PLACEHOLDER);
+        bar = new CXScrollBar();
+        ASSERT_TRUE(bar->CreateOverStatic(kStyle, window.get(), IDC_SEEKBAR_PLACEHOLDER, IDC_SEEKBAR));
+        bar->m_bUseThumbColor = false;
+        bar->m_bTintChannel = false;
+        bar->m_bShowGripper = true;
+        if (setRange) {
+            bar->SetScrollRange(0, 200, true);
+        }
+        QObject::connect(bar, &CXScrollBar::hscroll, bar, [this](int code, int pos) {
+            scrolls.push_back({code, pos});
+            positionsSeen.push_back(bar->GetScrollPos());
+        });
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    }
+
+    void Click(int x) { QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(x, 5)); }
+
+    std::unique_ptr<QWidget> window;
+    QWidget* placeholder = nullptr;
+    CXScrollBar* bar = nullptr;
+    std::vector<Scroll> scrolls;
+    std::vector<int> positionsSeen; // what the owner reads back at each notification
+};
+
+TEST_F(SeekBar, TakesThePlaceholdersPlaceAndId) {
+    Make(625);
+    EXPECT_EQ(bar->parentWidget(), window.get());
+    EXPECT_EQ(bar->geometry(), QRect(10, 20, 625, 10));
+    EXPECT_FALSE(placeholder->isVisible());
+    EXPECT_EQ(GetDlgCtrlID(bar), IDC_SEEKBAR);
+    EXPECT_EQ(GetDlgItem(window.get(), IDC_SEEKBAR), bar);
+    EXPECT_EQ(bar->BitmapSize(), QSize(25, 12));
+    EXPECT_EQ(bar->m_rectClient, QRect(0, 0, 625, 10));
+    EXPECT_TRUE(bar->IsHorz());
+    EXPECT_EQ(bar->Range(), 200);
+    EXPECT_EQ(bar->GetScrollPos(), 0);
+}
+
+TEST_F(SeekBar, RangeIsTheAbsoluteSpanAndLeavesThePositionAlone) {
+    Make(625);
+    bar->SetScrollPos(150);
+    bar->SetScrollRange(300, 100, false);
+    EXPECT_EQ(bar->Range(), 200);
+    EXPECT_EQ(bar->GetScrollPos(), 150);
+    bar->SetScrollRange(0, 50);
+    EXPECT_EQ(bar->GetScrollPos(), 150);
+}
+
+TEST_F(SeekBar, DragFollowsThePointerAndSnapsOnRelease) {
+    Make(625);
+    ASSERT_EQ(bar->ThumbLeft(), 25);
+    QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(30, 5));
+    EXPECT_TRUE(scrolls.empty()) << "pressing the thumb reports nothing";
+    QTest::mouseMove(bar, QPoint(200, 5));
+    QTest::mouseMove(bar, QPoint(312, 5));
+    EXPECT_EQ(bar->ThumbLeft(), 300);
+    EXPECT_EQ(bar->GetScrollPos(), 100);
+    ASSERT_FALSE(scrolls.empty());
+    EXPECT_EQ(scrolls.back().code, SB_THUMBTRACK);
+    EXPECT_EQ(scrolls.back().pos, 100);
+    EXPECT_EQ(positionsSeen.back(), 100);
+    // x = 206 puts the thumb's left edge at 194: position round(169 x 200/550) = 61, whose
+    // own place is round(61 x 550/200) + 25 = 193.
+    QTest::mouseMove(bar, QPoint(206, 5));
+    EXPECT_EQ(bar->ThumbLeft(), 194);
+    EXPECT_EQ(bar->GetScrollPos(), 61);
+    const size_t before = scrolls.size();
+    QTest::mouseRelease(bar, Qt::LeftButton, {}, QPoint(206, 5));
+    EXPECT_EQ(scrolls.size(), before) << "the release sends nothing more";
+    EXPECT_EQ(bar->ThumbLeft(), 193) << "the thumb snaps to the place of its position";
+    EXPECT_EQ(bar->GetScrollPos(), 61);
+}
+
+TEST_F(SeekBar, DragPastTheEndsStaysWithinTheRange) {
+    Make(625);
+    QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(30, 5));
+    QTest::mouseMove(bar, QPoint(624, 5));
+    EXPECT_EQ(bar->ThumbLeft(), 575);
+    EXPECT_EQ(bar->GetScrollPos(), 200);
+    QTest::mouseMove(bar, QPoint(-300, 5));
+    EXPECT_EQ(bar->ThumbLeft(), 25);
+    EXPECT_EQ(bar->GetScrollPos(), 0);
+    QTest::mouseRelease(bar, Qt::LeftButton, {}, QPoint(-300, 5));
+}
+
+TEST_F(SeekBar, ChannelClickJumpsThereWithOneMessage) {
+    Make(625);
+    Click(312);
+    ASSERT_EQ(scrolls.size(), 1u);
+    EXPECT_EQ(scrolls[0].code, SB_THUMBTRACK);
+    EXPECT_EQ(scrolls[0].pos, 100);
+    EXPECT_EQ(positionsSeen[0], 100);
+    EXPECT_EQ(bar->ThumbLeft(), 300);
+}
+
+TEST_F(SeekBar, SetScrollPosPlacesTheThumbAndStoresTheValueUnclamped) {
+    Make(625);
+    EXPECT_EQ(bar->SetScrollPos(100), 0);
+    EXPECT_EQ(bar->ThumbLeft(), 300);
+    EXPECT_EQ(bar->SetScrollPos(201), 100);
+    EXPECT_EQ(bar->GetScrollPos(), 201);
+    EXPECT_EQ(bar->m_nPos, 201);
+    EXPECT_EQ(bar->ThumbLeft(), 575) << "the thumb stays between the arrows";
+    bar->SetScrollPos(-40);
+    EXPECT_EQ(bar->GetScrollPos(), -40);
+    EXPECT_EQ(bar->ThumbLeft(), 25);
+    bar->SetScrollPos(1 << 30);
+    EXPECT_EQ(bar->ThumbLeft(), 575);
+    EXPECT_TRUE(scrolls.empty()) << "positions set by the owner are not reported";
+}
+
+TEST_F(SeekBar, EmptyRangeShowsNoThumbButAPressThereStillDragsToZero) {
+    Make(625, 10, false);
+    EXPECT_EQ(bar->Range(), 0);
+    EXPECT_TRUE(bar->ThumbRect().isEmpty());
+    QTest::mouseMove(bar, QPoint(30, 5));
+    EXPECT_FALSE(bar->IsOverThumb()) << "no thumb, no hover";
+    QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(30, 5));
+    QTest::mouseMove(bar, QPoint(312, 5));
+    ASSERT_FALSE(scrolls.empty());
+    EXPECT_EQ(scrolls.back().code, SB_THUMBTRACK);
+    EXPECT_EQ(scrolls.back().pos, 0);
+    QTest::mouseRelease(bar, Qt::LeftButton, {}, QPoint(312, 5));
+    EXPECT_EQ(bar->ThumbLeft(), 25) << "an empty range puts the thumb at its lowest place";
+    bar->SetScrollPos(7);
+    EXPECT_EQ(bar->ThumbLeft(), 25);
+    EXPECT_TRUE(bar->ThumbRect().isEmpty());
+}
+
+TEST_F(SeekBar, NarrowerThanThreeThumbsAlwaysGivesZero) {
+    // 75 pixels: exactly three thumbs, no track at all.
+    for (const int width : {75, 74, 60, 40}) {
+        SCOPED_TRACE(width);
+        scrolls.clear();
+        Make(width);
+        EXPECT_EQ(bar->ThumbLeft(), 25);
+        QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(26, 5));
+        for (const int x : {width - 1, width / 2, 200}) {
+            QTest::mouseMove(bar, QPoint(x, 5));
+            EXPECT_EQ(bar->GetScrollPos(), 0);
+            EXPECT_EQ(bar->ThumbLeft(), 25) << "the thumb sits against the left arrow";
+        }
+        ASSERT_FALSE(scrolls.empty());
+        for (const Scroll& s : scrolls) {
+            EXPECT_EQ(s.code, SB_THUMBTRACK);
+            EXPECT_EQ(s.pos, 0);
+        }
+        QTest::mouseRelease(bar, Qt::LeftButton, {}, QPoint(26, 5));
+    }
+}
+
+TEST_F(SeekBar, ArrowClicksStepOnReleaseAndLeftAtZeroStillReports) {
+    Make(625);
+    Click(5);
+    ASSERT_EQ(scrolls.size(), 1u);
+    EXPECT_EQ(scrolls[0].code, SB_LINELEFT);
+    EXPECT_EQ(scrolls[0].pos, 0);
+    EXPECT_EQ(bar->GetScrollPos(), 0);
+
+    scrolls.clear();
+    positionsSeen.clear();
+    QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(615, 5));
+    EXPECT_TRUE(scrolls.empty()) << "the step comes with the release";
+    QTest::mouseRelease(bar, Qt::LeftButton, {}, QPoint(615, 5));
+    ASSERT_EQ(scrolls.size(), 1u);
+    EXPECT_EQ(scrolls[0].code, SB_LINERIGHT);
+    EXPECT_EQ(positionsSeen[0], 1);
+
+    bar->SetScrollPos(200);
+    scrolls.clear();
+    positionsSeen.clear();
+    Click(620);
+    ASSERT_EQ(scrolls.size(), 1u);
+    EXPECT_EQ(scrolls[0].code, SB_LINERIGHT);
+    EXPECT_EQ(bar->GetScrollPos(), 200) << "no step past the end";
+}
+
+TEST_F(SeekBar, ThumbPressAndReleaseWithoutMovingSendsNothing) {
+    Make(625);
+    bar->SetScrollPos(100);
+    Click(310);
+    EXPECT_TRUE(scrolls.empty());
+    EXPECT_EQ(bar->GetScrollPos(), 100);
+}
+
+TEST_F(SeekBar, HeldArrowRepeatsUntilReleased) {
+    Make(625);
+    bar->SetScrollPos(100);
+    QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(615, 5));
+    QTest::qWait(80);
+    EXPECT_TRUE(scrolls.empty()) << "nothing before the first delay has passed";
+    QTest::qWait(520);
+    const size_t held = scrolls.size();
+    EXPECT_GE(held, 2u) << "the repeat runs while the arrow is held";
+    QTest::mouseRelease(bar, Qt::LeftButton, {}, QPoint(615, 5));
+    EXPECT_EQ(scrolls.size(), held + 1) << "plus one step on release";
+    QTest::qWait(350);
+    EXPECT_EQ(scrolls.size(), held + 1) << "the repeat stops with the release";
+    for (const Scroll& s : scrolls) {
+        EXPECT_EQ(s.code, SB_LINERIGHT);
+    }
+    EXPECT_EQ(bar->GetScrollPos(), 100 + static_cast<int>(held) + 1);
+
+    // Left arrow, starting at 2: steps stop at 0 but keep being reported.
+    scrolls.clear();
+    bar->SetScrollPos(2);
+    QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(5, 5));
+    QTest::qWait(700);
+    QTest::mouseRelease(bar, Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_GE(scrolls.size(), 4u);
+    EXPECT_EQ(bar->GetScrollPos(), 0);
+}
+
+TEST_F(SeekBar, StaleClientRectangleKeepsTheOldGeometry) {
+    Make(625);
+    bar->resize(400, 10);
+    Click(312);
+    EXPECT_EQ(bar->GetScrollPos(), 100) << "still computed over 625 pixels";
+    bar->m_rectClient = bar->rect();
+    Click(250);
+    // (250 - 12 - 25) x 200 / (400 - 75) = 131.1
+    EXPECT_EQ(bar->GetScrollPos(), 131);
+    bar->SetScrollPos(200);
+    EXPECT_EQ(bar->ThumbLeft(), 350);
+}
+
+TEST_F(SeekBar, DisabledBarIgnoresTheMouse) {
+    Make(625);
+    bar->setEnabled(false);
+    Click(312);
+    Click(5);
+    EXPECT_TRUE(scrolls.empty());
+    EXPECT_EQ(bar->GetScrollPos(), 0);
+    bar->setEnabled(true);
+    Click(312);
+    EXPECT_EQ(scrolls.size(), 1u);
+}
+
+TEST_F(SeekBar, WithoutAnOwnerTheThumbMovesSilently) {
+    QWidget host;
+    host.resize(700, 40);
+    CXScrollBar lone(&host);
+    lone.setGeometry(0, 0, 625, 10);
+    lone.m_rectClient = lone.rect();
+    lone.SetScrollRange(0, 200);
+    QSignalSpy spy(&lone, &CXScrollBar::hscroll);
+    host.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
+    QTest::mouseClick(&lone, Qt::LeftButton, {}, QPoint(312, 5));
+    EXPECT_EQ(lone.GetScrollPos(), 100);
+    EXPECT_EQ(spy.count(), 0);
+}
+
+TEST_F(SeekBar, HandCursorOverTheThumbUntilThePointerLeaves) {
+    Make(625);
+    bar->SetScrollPos(100);
+    const QPoint onThumb(310, 5);
+    QCursor::setPos(bar->mapToGlobal(onThumb));
+    QTest::mouseMove(bar, onThumb);
+    EXPECT_TRUE(bar->IsOverThumb());
+    EXPECT_EQ(bar->cursor().shape(), Qt::PointingHandCursor);
+    QTest::qWait(120);
+    EXPECT_TRUE(bar->IsOverThumb()) << "the hover watch keeps it while the pointer stays";
+    // The pointer leaves without any further mouse message to the bar: the watch notices.
+    QCursor::setPos(window->mapToGlobal(QPoint(0, 0)) + QPoint(-200, 300));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !bar->IsOverThumb(); }, 2000));
+    EXPECT_EQ(bar->cursor().shape(), Qt::ArrowCursor);
+}
+
+TEST_F(SeekBar, AccessibleSliderWithThePosition) {
+    Make(625);
+    bar->SetScrollPos(40);
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(bar);
+    ASSERT_NE(iface, nullptr);
+    EXPECT_EQ(iface->role(), QAccessible::Slider);
+    EXPECT_EQ(iface->text(QAccessible::Name), QStringLiteral("进度"));
+    QAccessibleValueInterface* value = iface->valueInterface();
+    ASSERT_NE(value, nullptr);
+    EXPECT_EQ(value->currentValue().toInt(), 40);
+    EXPECT_EQ(value->maximumValue().toInt(), 200);
+    value->setCurrentValue(150);
+    EXPECT_EQ(bar->GetScrollPos(), 150);
+    ASSERT_EQ(scrolls.size(), 1u);
+    EXPECT_EQ(scrolls[0].code, SB_THUMBTRACK);
+    EXPECT_EQ(scrolls[0].pos, 150);
+    value->setCurrentValue(5000);
+    EXPECT_EQ(bar->GetScrollPos(), 200) << "a user's value stays within the range";
+}
+
+} // namespace

@@ -1,0 +1,102 @@
+// The volume slider: click-to-position, its painted wedge and its accessible value.
+#include "controls/CVolumeSlider.h"
+
+#include <gtest/gtest.h>
+
+#include <QAccessible>
+#include <QAccessibleValueInterface>
+#include <QSignalSpy>
+#include <QTest>
+#include <memory>
+
+namespace {
+
+class VolumeSlider : public ::testing::Test {
+protected:
+    void SetUp() override {
+        window = std::make_unique<QWidget>();
+        window->resize(200, 60);
+        slider = new CVolumeSlider(window.get());
+        slider->setGeometry(30, 10, 80, 25);
+        slider->SetRange(0, 10000);
+        slider->SetPos(10000);
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    }
+
+    std::unique_ptr<QWidget> window;
+    CVolumeSlider* slider = nullptr;
+};
+
+TEST_F(VolumeSlider, ClickSetsTheProportionalPositionAndTellsTheOwner) {
+    QSignalSpy spy(slider, &CBCGPSliderCtrl::hscroll);
+    QTest::mouseClick(slider, Qt::LeftButton, {}, QPoint(20, 12));
+    EXPECT_EQ(slider->GetPos(), 2500);
+    ASSERT_GE(spy.count(), 1);
+    EXPECT_EQ(spy.last().at(0).toInt(), 2500) << "the owner reads the new position";
+
+    QTest::mouseClick(slider, Qt::LeftButton, {}, QPoint(0, 12));
+    EXPECT_EQ(slider->GetPos(), 0) << "the left edge is the range minimum";
+    QTest::mouseClick(slider, Qt::LeftButton, {}, QPoint(79, 12));
+    EXPECT_EQ(slider->GetPos(), 9875); // 10000 x 79 / 80
+
+    slider->SetRange(-10000, 0);
+    QTest::mouseClick(slider, Qt::LeftButton, {}, QPoint(40, 12));
+    EXPECT_EQ(slider->GetPos(), -5000);
+}
+
+TEST_F(VolumeSlider, DragIsLeftToTheSlider) {
+    slider->SetPos(0);
+    QTest::mousePress(slider, Qt::LeftButton, {}, QPoint(20, 12));
+    QTest::mouseMove(slider, QPoint(60, 12));
+    QTest::mouseRelease(slider, Qt::LeftButton, {}, QPoint(60, 12));
+    EXPECT_NE(slider->GetPos(), 2500) << "not the press place";
+    EXPECT_NE(slider->GetPos(), 7500) << "not the release place";
+}
+
+TEST_F(VolumeSlider, PaintsTheWedgeAroundTheThumb) {
+    const QImage img = slider->grab().toImage();
+    const QRect wedge = slider->WedgeRect();
+    const QRect thumb = slider->ThumbRect();
+    const int a = thumb.width() >> 1;
+    EXPECT_EQ(wedge.left(), a + 12);
+    EXPECT_EQ(wedge.right(), 80 - a - 12);
+    EXPECT_EQ(wedge.top(), 3);
+    EXPECT_EQ(wedge.bottom(), 22);
+    // Thumb at the right end (full volume): the wedge's left part is clear of it.
+    ASSERT_GT(thumb.left(), wedge.left() + 10);
+    const QRgb white = qRgb(255, 255, 255);
+    const QRgb shadow = qRgb(128, 128, 128);
+    EXPECT_EQ(img.pixel(wedge.left() + 2, wedge.bottom()), white);
+    // The slant: one shadow pixel per column, lower towards the left.
+    auto slantY = [&](int x) {
+        for (int y = wedge.top(); y <= wedge.bottom(); ++y) {
+            if (img.pixel(x, y) == shadow) {
+                return y;
+            }
+        }
+        return -1;
+    };
+    const int nearLeft = slantY(wedge.left() + 2);
+    const int middle = slantY((wedge.left() + thumb.left()) / 2);
+    ASSERT_GE(nearLeft, 0);
+    ASSERT_GE(middle, 0);
+    EXPECT_GT(nearLeft, middle);
+    EXPECT_GE(nearLeft, wedge.bottom() - 2);
+    const QRgb face = img.pixel(wedge.left() + 4, wedge.top());
+    EXPECT_NE(face, white);
+    EXPECT_NE(face, shadow);
+    EXPECT_EQ(img.pixel(2, 2), face) << "plain background";
+}
+
+TEST_F(VolumeSlider, AccessibleValue) {
+    slider->SetPos(4000);
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(slider);
+    ASSERT_NE(iface, nullptr);
+    EXPECT_EQ(iface->text(QAccessible::Name), QStringLiteral("音量"));
+    ASSERT_NE(iface->valueInterface(), nullptr);
+    EXPECT_EQ(iface->valueInterface()->currentValue().toInt(), 4000);
+    EXPECT_EQ(iface->valueInterface()->maximumValue().toInt(), 10000);
+}
+
+} // namespace
