@@ -1,0 +1,501 @@
+#include "mainwnd/CTetravDlg.h"
+
+#include "app/CBCGPControlIds.h"
+#include "app/Resource.h"
+#include "controls/CMenuEx.h"
+#include "controls/CToolBarXP.h"
+#include "controls/CVolumeSlider.h"
+#include "controls/CXScrollBar.h"
+#include "dialogs/CFileSelectDlg.h"
+#include "dialogs/VideoPaths.h"
+#include "engine/CChannelGraph.h"
+#include "engine/CStreamProbe.h"
+#include "mainwnd/CStatusBar.h"
+#include "mainwnd/CVideoPane.h"
+#include "mainwnd/CWholeSecondSync.h"
+#include "mainwnd/MainLayout.h"
+#include "platform/CHotKeyManager.h"
+#include "platform/MessageBox.h"
+#include "settings/CSettingsFile.h"
+
+#include <QApplication>
+#include <QDirIterator>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QTimer>
+#include <QWindow>
+
+#include <cmath>
+#include <limits>
+
+double g_dSyncSecs = 0.0;
+double g_dGotoSecs = 0.0;
+
+namespace {
+
+constexpr int kSyncPeriodMs = 10;
+constexpr int kDisplayPeriodMs = 500;
+constexpr int kToolBarOrder[7] = {ID_TB_PLAY,         ID_TB_STOP,   ID_TB_PAUSE, ID_TB_SLOWER,
+                                  ID_TB_NORMAL_SPEED, ID_TB_FASTER, ID_TB_OPEN};
+
+QString Utf8(const char* text) {
+    return QString::fromUtf8(text);
+}
+
+// Seconds as a 32-bit unsigned whole number, the way the time texts split them.
+unsigned WholeSeconds(double seconds) {
+    if (!(seconds > 0.0)) {
+        return 0;
+    }
+    if (seconds >= static_cast<double>(std::numeric_limits<unsigned>::max())) {
+        return std::numeric_limits<unsigned>::max();
+    }
+    return static_cast<unsigned>(seconds);
+}
+
+QIcon FindProgramIcon() {
+    QDirIterator it(QStringLiteral(":/res"), QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QString name = it.fileName().toLower();
+        if (name.contains(QStringLiteral("icon")) &&
+            (name.endsWith(QStringLiteral(".png")) || name.endsWith(QStringLiteral(".ico")) ||
+             name.endsWith(QStringLiteral(".svg")))) {
+            return QIcon(path);
+        }
+    }
+    return {};
+}
+
+} // namespace
+
+CTetravDlg::CTetravDlg(QWidget* parent)
+    : CBCGPDialog(IDD_TETRAV_DIALOG, parent), m_channelFactory([] { return new CChannelGraph; }),
+      m_pSync(std::make_unique<CWholeSecondSync>()) {
+    setWindowTitle(QStringLiteral("Tetrav"));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setAccessibleName(QStringLiteral("Tetrav"));
+    const QIcon icon = FindProgramIcon();
+    if (!icon.isNull()) {
+        setWindowIcon(icon);
+    }
+
+    BuildMenuBar();
+    m_pClient = new QWidget(this);
+    m_pClient->setObjectName(QStringLiteral("client"));
+
+    // The controls of the window template; the layout places them.
+    for (int i = 0; i < 4; ++i) {
+        m_wndPane[i] = new CVideoPane(i, m_pClient);
+        connect(m_wndPane[i], &CVideoPane::rightClicked, this, &CTetravDlg::OnPaneRightClick);
+    }
+    auto* placeholder = new QFrame(m_pClient);
+    placeholder->setFrameStyle(QFrame::Box | QFrame::Plain);
+    SetDlgCtrlID(placeholder, IDC_SEEKBAR_PLACEHOLDER);
+    m_pSeekPlaceholder = placeholder;
+    m_wndVolume = new CVolumeSlider(m_pClient);
+    SetDlgCtrlID(m_wndVolume, IDC_VOLUME);
+    m_wndVolume->setAccessibleName(QStringLiteral("音量"));
+    m_wndVolume->SetRange(0, 100);
+    connect(m_wndVolume, &CBCGPSliderCtrl::hscroll, this, [this](int) { OnVolumeScroll(); });
+
+    m_pTimerSync = new QTimer(this);
+    m_pTimerSync->setTimerType(Qt::PreciseTimer);
+    m_pTimerSync->setInterval(kSyncPeriodMs);
+    connect(m_pTimerSync, &QTimer::timeout, this, [this] { OnTimer(TIMER_SYNC); });
+    m_pTimerDisplay = new QTimer(this);
+    m_pTimerDisplay->setInterval(kDisplayPeriodMs);
+    connect(m_pTimerDisplay, &QTimer::timeout, this, [this] { OnTimer(TIMER_DISPLAY); });
+
+    m_pHotKeys = new CHotKeyManager(this);
+    connect(m_pHotKeys, &CHotKeyManager::hotKey, this, &CTetravDlg::OnHotKey);
+
+    // Stand-in for the message pre-translation: sees the Right-arrow key of every control.
+    qApp->installEventFilter(this);
+}
+
+CTetravDlg::~CTetravDlg() {
+    qApp->removeEventFilter(this);
+    OnDestroy();
+}
+
+void CTetravDlg::SetCommandLineFiles(const QStringList& paths) {
+    m_commandLineFiles = paths.mid(0, 4);
+}
+
+void CTetravDlg::SetChannelFactory(ChannelFactory factory) {
+    m_channelFactory = std::move(factory);
+}
+
+void CTetravDlg::SetChannelSync(std::unique_ptr<CChannelSync> sync) {
+    if (sync) {
+        m_pSync = std::move(sync);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Initialisation, showing, closing
+
+bool CTetravDlg::OnInitDialog() {
+    CBCGPDialog::OnInitDialog();
+    PlaceWindow();
+    static const int kMenus[4] = {IDR_CONTEXT1, IDR_CONTEXT2, IDR_CONTEXT3, IDR_CONTEXT4};
+    for (int i = 0; i < 4; ++i) {
+        m_menuContext[i] = new CMenuEx(this);
+        m_menuContext[i]->LoadMenu(kMenus[i]);
+        m_pPopup[i] = m_menuContext[i]->GetSubMenu(0);
+        connect(m_menuContext[i], &CMenuEx::command, this, &CTetravDlg::OnCommand);
+    }
+    m_pMainMenu = m_pMenuBar;
+    return true;
+}
+
+void CTetravDlg::PlaceWindow() {
+    QScreen* screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr) {
+        return;
+    }
+    m_nScreenWidth = screen->size().width();
+    m_nScreenHeight = screen->size().height();
+    // Without a window manager a maximise request does nothing: take the work area directly.
+    setGeometry(screen->availableGeometry());
+    setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+void CTetravDlg::showEvent(QShowEvent* event) {
+    CBCGPDialog::showEvent(event);
+    if (m_bShownOnce) {
+        return;
+    }
+    m_bShownOnce = true;
+    CreateBars();
+    LoadSettings();
+    if (!m_commandLineFiles.isEmpty()) {
+        // Open once the window is on the screen, so the panes have their windows.
+        QTimer::singleShot(0, this, [this] {
+            for (int i = 0; i < m_commandLineFiles.size(); ++i) {
+                g_strVideoPath[i] = m_commandLineFiles[i];
+            }
+            m_commandLineFiles.clear();
+            m_nCurChannel = 0;
+            OpenSelectedFiles();
+        });
+    }
+}
+
+void CTetravDlg::resizeEvent(QResizeEvent* event) {
+    CBCGPDialog::resizeEvent(event);
+    const int menuHeight = m_pMenuBar->sizeHint().height();
+    m_pMenuBar->setGeometry(0, 0, width(), menuHeight);
+    m_pClient->setGeometry(0, menuHeight, width(), std::max(0, height() - menuHeight));
+    if (m_bBarsCreated) {
+        LayoutControls();
+    }
+}
+
+void CTetravDlg::OnOK() {
+    OnDestroy();
+    CBCGPDialog::OnOK();
+}
+
+void CTetravDlg::OnCancel() {
+    OnDestroy();
+    CBCGPDialog::OnCancel();
+}
+
+void CTetravDlg::done(int r) {
+    OnDestroy();
+    CBCGPDialog::done(r);
+}
+
+void CTetravDlg::OnExit() {
+    OnCancel();
+}
+
+void CTetravDlg::OnDestroy() {
+    if (m_bDestroyed) {
+        return;
+    }
+    m_bDestroyed = true;
+    for (int i = 0; i < 4; ++i) {
+        if (m_pChannel[i] != nullptr) {
+            CloseChannel(i);
+        }
+    }
+    KillTimer(TIMER_SYNC);
+    KillTimer(TIMER_DISPLAY);
+    m_pHotKeys->UnregisterAll();
+}
+
+bool CTetravDlg::event(QEvent* e) {
+    if (e->type() == static_cast<QEvent::Type>(QEvent::User + WM_GOTO_POSITION)) {
+        OnGotoPosition();
+        return true;
+    }
+    return CBCGPDialog::event(e);
+}
+
+bool CTetravDlg::eventFilter(QObject* watched, QEvent* e) {
+    if (e->type() == QEvent::KeyPress && watched->isWidgetType()) {
+        auto* key = static_cast<QKeyEvent*>(e);
+        auto* w = static_cast<QWidget*>(watched);
+        QWidget* focus = QApplication::focusWidget();
+        // Only the first delivery: an ignored key event travels on to the parents.
+        const bool firstDelivery = focus != nullptr ? w == focus : w == this;
+        if (key->key() == Qt::Key_Right && firstDelivery && w->window() == this) {
+            OnStepFrame();
+        }
+    }
+    return CBCGPDialog::eventFilter(watched, e);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Menus
+
+void CTetravDlg::BuildMenuBar() {
+    m_pMenuBar = new QMenuBar(this);
+    m_pMenuBar->setNativeMenuBar(false);
+    auto add = [this](QMenu* menu, const char* text, int id) {
+        QAction* action = menu->addAction(Utf8(text));
+        action->setData(id);
+        connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
+        m_menuActions[id] = action;
+    };
+    QMenu* file = m_pMenuBar->addMenu(Utf8("文件"));
+    add(file, "打开文件 \tCtrl+O", ID_OPEN_FILES);
+    file->addSeparator();
+    add(file, "退出", ID_EXIT);
+    QMenu* play = m_pMenuBar->addMenu(Utf8("播放控制"));
+    add(play, "前端显示", ID_VIEW_TOPMOST);
+    add(play, "一般显示", ID_VIEW_NORMAL);
+    play->addSeparator();
+    add(play, "逐帧播放   ->", ID_PLAY_STEP);
+    add(play, "跳至(&G) \tCtrl+G", ID_PLAY_GOTO);
+    add(play, "选项(&X)\tCtrl+X", ID_OPTIONS);
+    QMenu* help = m_pMenuBar->addMenu(Utf8("帮助 "));
+    add(help, "帮助 \tCtrl+H", ID_HELP_CONTENTS);
+    add(help, "关于", ID_APP_ABOUT);
+    m_menuActions[ID_VIEW_TOPMOST]->setCheckable(true);
+    m_menuActions[ID_VIEW_NORMAL]->setCheckable(true);
+}
+
+QAction* CTetravDlg::MenuAction(int commandId) const {
+    const auto it = m_menuActions.find(commandId);
+    return it == m_menuActions.end() ? nullptr : it->second;
+}
+
+void CTetravDlg::OnCommand(int id) {
+    switch (id) {
+    case ID_OPEN_FILES:
+    case ID_TB_OPEN:
+        OnOpenFiles();
+        break;
+    case ID_EXIT:
+        OnExit();
+        break;
+    case ID_TB_PLAY:
+        OnPlay();
+        break;
+    case ID_TB_PAUSE:
+        OnPause();
+        break;
+    case ID_TB_STOP:
+        OnStop();
+        break;
+    case ID_TB_SLOWER:
+        OnSlower();
+        break;
+    case ID_TB_NORMAL_SPEED:
+        OnNormalSpeed();
+        break;
+    case ID_TB_FASTER:
+        OnFaster();
+        break;
+    case ID_PLAY_STEP:
+        OnStepFrame();
+        break;
+    default:
+        // Snapshots, go-to, options, help, about and the display-mode commands are not here yet.
+        break;
+    }
+}
+
+void CTetravDlg::OnHotKey(int id) {
+    // Snapshot hot keys (ids 100 to 400): the snapshot command is not built yet.
+    Q_UNUSED(id);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Bars and layout
+
+void CTetravDlg::CreateBars() {
+    m_wndSeekBar = new CXScrollBar(m_pClient);
+    m_wndSeekBar->CreateOverStatic(WS_CHILD | WS_VISIBLE | SS_NOTIFY, m_pClient, IDC_SEEKBAR_PLACEHOLDER,
+                                   IDC_SEEKBAR);
+    m_wndSeekBar->SetScrollRange(0, 200, true);
+    m_wndSeekBar->m_bUseThumbColor = false;
+    m_wndSeekBar->m_bTintChannel = false;
+    m_wndSeekBar->m_bShowGripper = true;
+    m_wndSeekBar->setAccessibleName(QStringLiteral("播放进度"));
+    m_wndSeekBar->setEnabled(false);
+    connect(m_wndSeekBar, &CXScrollBar::hscroll, this, [this](int, int) { OnSeekBarScroll(); });
+
+    m_wndToolBar = new CToolBarXP(m_pClient);
+    if (!m_wndToolBar->CreateEx(m_pClient, AFX_IDW_TOOLBAR) || !m_wndToolBar->LoadToolBar(IDR_MAINFRAME)) {
+        return;
+    }
+    connect(m_wndToolBar, &CToolBarXP::command, this, &CTetravDlg::OnCommand);
+    m_pToolBarCtrl = m_wndToolBar;
+    SetToolBarIdle();
+    m_wndToolBar->UpdateTipText(ID_TB_STOP, Utf8("停止播放"));
+    m_wndToolBar->UpdateTipText(ID_TB_PLAY, Utf8("播放"));
+    m_wndToolBar->UpdateTipText(ID_TB_PAUSE, Utf8("暂停播放"));
+    m_wndToolBar->UpdateTipText(ID_TB_SLOWER, Utf8("倒回播放"));
+    m_wndToolBar->UpdateTipText(ID_TB_NORMAL_SPEED, Utf8("恢复播放"));
+    m_wndToolBar->UpdateTipText(ID_TB_FASTER, Utf8("快速播放"));
+    m_wndToolBar->UpdateTipText(ID_TB_OPEN, Utf8("打开文件"));
+
+    m_wndStatusBar = new CStatusBar(m_pClient);
+    m_wndStatusBar->Reposition();
+    m_wndStatusBar->show();
+    const unsigned w = static_cast<unsigned>(m_nScreenWidth);
+    const int edges[4] = {static_cast<int>(w / 4u), static_cast<int>(w / 2u),
+                          static_cast<int>(static_cast<double>(w) * 0.7142857142857143), m_nScreenWidth};
+    m_wndStatusBar->SetParts(4, edges);
+    m_wndStatusBar->SetText(0, Utf8("提示信息"));
+    m_wndStatusBar->SetText(1, Utf8("总时间"));
+    m_wndStatusBar->SetText(2, Utf8("播放时间"));
+    m_wndStatusBar->SetText(3, Utf8("同步信息"));
+
+    m_bBarsCreated = true;
+    LayoutControls();
+    m_wndVolume->setEnabled(false);
+}
+
+void CTetravDlg::LayoutControls() {
+    m_nBottomBand = 90;
+    m_nMargin = 10;
+    m_wndStatusBar->Reposition();
+    MainLayoutInput in;
+    in.screenWidth = m_nScreenWidth;
+    in.screenHeight = m_nScreenHeight;
+    in.clientWidth = m_pClient->width();
+    in.statusBarTop = m_wndStatusBar->y();
+    const MainLayout l = ComputeMainLayout(in);
+
+    if (l.effectiveWidth != m_nScreenWidth) {
+        // The parts follow the width actually available, so the last one stays visible.
+        m_wndStatusBar->SetParts(4, l.statusEdges);
+    } else {
+        const int* now = l.statusEdges;
+        bool same = m_wndStatusBar->GetParts() == 4;
+        for (int i = 0; same && i < 4; ++i) {
+            same = m_wndStatusBar->RightEdge(i) == now[i];
+        }
+        if (!same) {
+            m_wndStatusBar->SetParts(4, l.statusEdges);
+        }
+    }
+    m_wndSeekBar->setGeometry(l.seekBar);
+    m_wndSeekBar->m_rectClient = QRect(0, 0, m_wndSeekBar->width(), m_wndSeekBar->height());
+    m_wndSeekBar->update();
+    m_wndToolBar->setGeometry(l.toolBar);
+    m_wndVolume->setGeometry(l.volume);
+    m_nPaneInset = 60;
+    for (int i = 0; i < 4; ++i) {
+        m_wndPane[i]->setGeometry(l.panes[i]);
+        if (m_pChannel[i] != nullptr) {
+            m_pChannel[i]->SetWindowPosition(0, 0, l.panes[i].width(), l.panes[i].height());
+        }
+    }
+    m_wndStatusBar->raise();
+}
+
+void CTetravDlg::SetToolBarIdle() {
+    if (m_pToolBarCtrl == nullptr) {
+        return;
+    }
+    for (int id : kToolBarOrder) {
+        m_pToolBarCtrl->EnableButton(id, id == ID_TB_OPEN);
+    }
+}
+
+void CTetravDlg::SetToolBarOpen() {
+    if (m_pToolBarCtrl == nullptr) {
+        return;
+    }
+    for (int id : kToolBarOrder) {
+        m_pToolBarCtrl->EnableButton(id, true);
+    }
+}
+
+void CTetravDlg::SetStatusText(int part, const QString& text) {
+    if (m_wndStatusBar != nullptr) {
+        m_wndStatusBar->SetText(part, text);
+    }
+}
+
+void CTetravDlg::ShowTime(double seconds, int part) {
+    const unsigned s = WholeSeconds(seconds);
+    m_nHours = static_cast<int>(s / 3600u);
+    m_nMinutes = static_cast<int>((s % 3600u) / 60u);
+    m_nSeconds = static_cast<int>((s % 3600u) % 60u);
+    m_strTime = QString::asprintf("%02d:%02d:%02d", m_nHours, m_nMinutes, m_nSeconds);
+    SetStatusText(part, m_strTime);
+}
+
+QPoint CTetravDlg::ContextMenuPos(int pane) const {
+    const unsigned w = static_cast<unsigned>(m_nScreenWidth);
+    const unsigned h = static_cast<unsigned>(m_nScreenHeight);
+    const int left = static_cast<int>(w >> 2);
+    const int right = static_cast<int>(static_cast<double>(w) * 0.6666666666666666);
+    const int top = static_cast<int>(h >> 2);
+    const int bottom = static_cast<int>(static_cast<double>(h) * 0.6666666666666666);
+    return QPoint(pane < 2 ? left : right, (pane % 2) == 0 ? top : bottom);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Settings
+
+void CTetravDlg::LoadSettings() {
+    if (CSettingsFile::Exists()) {
+        HotKeySetting keys[4];
+        CSettingsFile::Read(g_settings, keys);
+        for (int n = 0; n < 4; ++n) {
+            m_pHotKeys->RegisterHotKey((n + 1) * 100, keys[n].modifiers & 0xFFFFu,
+                                       keys[n].virtualKey & 0xFFFFu);
+        }
+    } else {
+        WriteDefaultSettings();
+        for (int n = 0; n < 4; ++n) {
+            m_pHotKeys->RegisterHotKey((n + 1) * 100, MOD_CONTROL | MOD_SHIFT,
+                                       65u + static_cast<unsigned>(n));
+        }
+    }
+    ApplyDisplayMode();
+}
+
+void CTetravDlg::WriteDefaultSettings() {
+    CSettingsFile::WriteDefaults(g_settings);
+}
+
+void CTetravDlg::ApplyDisplayMode() {
+    const bool topmost = g_settings.ForeView == 1;
+    Qt::WindowFlags flags = windowFlags();
+    flags.setFlag(Qt::WindowStaysOnTopHint, topmost);
+    // Changing the flags through QWidget would hide (and so end) the modal window: tell the
+    // native window directly and keep the widget's record in step.
+    overrideWindowFlags(flags);
+    if (QWindow* handle = windowHandle()) {
+        handle->setFlags(flags);
+    }
+    QAction* on = MenuAction(topmost ? ID_VIEW_TOPMOST : ID_VIEW_NORMAL);
+    on->setChecked(true);
+    on->setEnabled(false);
+}

@@ -1,0 +1,164 @@
+#pragma once
+// The main window: four video panes in a 2 x 2 grid, the transport tool bar, the seek bar, the
+// volume slider, the status bar and the menus. It owns every channel of the set and keeps them
+// in step with two timers: the synchronisation tick (every 10 ms) and the display tick (500 ms).
+//
+// Geometry comes from the screen size (MainLayout); files given on the command line open as a
+// set once the window is first shown.
+#include "app/CBCGPDialog.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <map>
+#include <memory>
+
+class CChannelGraph;
+class CChannelSync;
+class CHotKeyManager;
+class CMenuEx;
+class CStatusBar;
+class CToolBarXP;
+class CVideoPane;
+class CVolumeSlider;
+class CXScrollBar;
+class QAction;
+class QMenu;
+class QMenuBar;
+class QTimer;
+class QWidget;
+
+// The reference position of the last synchronisation tick (the go-to dialog starts from it).
+extern double g_dSyncSecs;
+// The target of a go-to, in seconds (written by the go-to dialog before WM_GOTO_POSITION).
+extern double g_dGotoSecs;
+
+class CTetravDlg : public CBCGPDialog {
+    Q_OBJECT
+public:
+    using ChannelFactory = std::function<CChannelGraph*()>;
+
+    explicit CTetravDlg(QWidget* parent = nullptr);
+    ~CTetravDlg() override;
+
+    // Up to four files that open as a set, in panes 1 to n, once the window is first shown.
+    void SetCommandLineFiles(const QStringList& paths);
+
+    // Where new channel objects come from (default: new CChannelGraph).
+    void SetChannelFactory(ChannelFactory factory);
+    // Replaces the synchronisation correction (default: whole-second correction).
+    void SetChannelSync(std::unique_ptr<CChannelSync> sync);
+
+    // ---- Commands ----
+    void OnOpenFiles();
+    // Opens the set named by g_strVideoPath as the confirmed file selection does (also used for
+    // files from the command line).
+    void OpenSelectedFiles();
+    void OpenChannel(int i, CVideoPane* pane, const QString& path);
+    void CloseChannel(int i);
+    void OnPlay();
+    void OnPause();
+    void OnStop();
+    void OnSlower();
+    void OnNormalSpeed();
+    void OnFaster();
+    void OnStepFrame();
+    void OnGotoPosition();
+    void OnExit();
+
+    // ---- Timers ----
+    void SetTimer(int id, int periodMs);
+    void KillTimer(int id);
+    bool IsTimerRunning(int id) const;
+    void OnTimer(int id);
+    void SyncChannels(int ref, double refSecs, const double* positions, int count);
+
+    // ---- Settings ----
+    void LoadSettings();
+    void WriteDefaultSettings();
+
+    // ---- Bars and layout ----
+    void CreateBars();
+    void LayoutControls();
+    void SetToolBarIdle();
+    void SetToolBarOpen();
+
+    // ---- Access for the owner and for tests ----
+    QWidget* ClientArea() const { return m_pClient; }
+    QMenuBar* MenuBar() const { return m_pMenuBar; }
+    QAction* MenuAction(int commandId) const;
+    CHotKeyManager* HotKeys() const { return m_pHotKeys; }
+    // The screen position at which pane i's context menu opens.
+    QPoint ContextMenuPos(int pane) const;
+
+    // ---- Data model ----
+    CXScrollBar* m_wndSeekBar = nullptr;
+    CToolBarXP* m_wndToolBar = nullptr;
+    CToolBarXP* m_pToolBarCtrl = nullptr;
+    CStatusBar* m_wndStatusBar = nullptr;
+    int m_nScreenHeight = 0;
+    int m_nScreenWidth = 0;
+    int m_nBottomBand = 0;
+    int m_nMargin = 0;
+    int m_nPaneInset = 0;
+    bool m_bFourPanes = true;
+    QMenu* m_pPopup[4] = {nullptr, nullptr, nullptr, nullptr};
+    CMenuEx* m_menuContext[4] = {nullptr, nullptr, nullptr, nullptr};
+    QMenuBar* m_pMainMenu = nullptr;
+    int m_nCurChannel = 0;
+    CChannelGraph* m_pChannel[4] = {nullptr, nullptr, nullptr, nullptr};
+    double m_dCurrentSecs = 0.0;
+    double m_dTotalSecs = 0.0;
+    double m_dFrameRate[4] = {0, 0, 0, 0};
+    double m_dLength[4] = {0, 0, 0, 0};
+    double m_dPosition[4] = {0, 0, 0, 0};
+    int m_nHours = 0;
+    int m_nMinutes = 0;
+    int m_nSeconds = 0;
+    int m_bReference[4] = {0, 0, 0, 0};
+    int m_nOpenCount = 0;
+    int m_nVolume = 0;
+    QString m_strTime;
+    CVolumeSlider* m_wndVolume = nullptr;
+    CVideoPane* m_wndPane[4] = {nullptr, nullptr, nullptr, nullptr};
+
+protected:
+    bool OnInitDialog() override;
+    void OnOK() override;
+    void OnCancel() override;
+    void done(int r) override;
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    bool event(QEvent* event) override;
+
+private:
+    void OnCommand(int id);
+    void OnHotKey(int id);
+    void OnSeekBarScroll();
+    void OnVolumeScroll();
+    void OnPaneRightClick(int pane);
+    void OnDestroy();
+    void BuildMenuBar();
+    void ApplyDisplayMode();
+    void PlaceWindow();
+    bool ChannelIsOpen(int i) const;
+    bool AnyChannelTakesPart() const;
+    void SetStatusText(int part, const QString& text);
+    void ShowTime(double seconds, int part);
+
+    QWidget* m_pClient = nullptr;
+    QMenuBar* m_pMenuBar = nullptr;
+    QWidget* m_pSeekPlaceholder = nullptr;
+    CHotKeyManager* m_pHotKeys = nullptr;
+    QTimer* m_pTimerSync = nullptr;
+    QTimer* m_pTimerDisplay = nullptr;
+    std::map<int, QAction*> m_menuActions;
+    ChannelFactory m_channelFactory;
+    std::unique_ptr<CChannelSync> m_pSync;
+    QStringList m_commandLineFiles;
+    bool m_bBarsCreated = false;
+    bool m_bShownOnce = false;
+    bool m_bDestroyed = false;
+};

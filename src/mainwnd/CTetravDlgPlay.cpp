@@ -1,0 +1,374 @@
+// The main window's playback side: opening and closing a set, the transport commands, the
+// seek bar and volume slider, the pane context menus and the two timers.
+#include "mainwnd/CTetravDlg.h"
+
+#include "app/Resource.h"
+#include "controls/CMenuEx.h"
+#include "controls/CToolBarXP.h"
+#include "controls/CVolumeSlider.h"
+#include "controls/CXScrollBar.h"
+#include "dialogs/CFileSelectDlg.h"
+#include "dialogs/VideoPaths.h"
+#include "engine/CChannelGraph.h"
+#include "engine/CStreamProbe.h"
+#include "mainwnd/CChannelSync.h"
+#include "mainwnd/CStatusBar.h"
+#include "mainwnd/CVideoPane.h"
+#include "platform/MessageBox.h"
+#include "settings/CSettings.h"
+
+#include <QTimer>
+
+namespace {
+
+QString Utf8(const char* text) {
+    return QString::fromUtf8(text);
+}
+
+int TruncToInt(double v) {
+    if (v >= 2147483647.0) {
+        return 2147483647;
+    }
+    if (v <= -2147483648.0) {
+        return -2147483647 - 1;
+    }
+    return v == v ? static_cast<int>(v) : 0;
+}
+
+// The seek bar follows the reference position over 0..200; a reference of 1 s or less has no
+// room for the arithmetic and shows 0.
+int SeekBarPosition(double current, double total) {
+    if (!(total > 1.0)) {
+        return 0;
+    }
+    const int pos = TruncToInt((current * 200.0) / (total - 1.0));
+    return pos < 0 ? 0 : (pos > 200 ? 200 : pos);
+}
+
+} // namespace
+
+bool CTetravDlg::ChannelIsOpen(int i) const {
+    return !g_strVideoPath[i].isEmpty() && m_pChannel[i] != nullptr;
+}
+
+bool CTetravDlg::AnyChannelTakesPart() const {
+    for (int k = 0; k < 4; ++k) {
+        if (m_dLength[k] > 0.0 && ChannelIsOpen(k)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Opening and closing
+
+void CTetravDlg::OnOpenFiles() {
+    CFileSelectDlg dlg;
+    m_nCurChannel = 0;
+    if (dlg.DoModal() == IDCANCEL) {
+        return;
+    }
+    OpenSelectedFiles();
+}
+
+void CTetravDlg::OpenSelectedFiles() {
+    bool any = false;
+    for (const QString& path : g_strVideoPath) {
+        any = any || !path.isEmpty();
+    }
+    if (!any) {
+        return;
+    }
+    KillTimer(TIMER_SYNC);
+    KillTimer(TIMER_DISPLAY);
+    for (int i = 0; i < 4; ++i) {
+        if (m_pChannel[i] != nullptr) {
+            CloseChannel(i);
+        }
+    }
+    SetToolBarOpen();
+    for (int i = 0; i < 4; ++i) {
+        if (!g_strVideoPath[i].isEmpty()) {
+            m_nCurChannel = i;
+            m_pChannel[i] = nullptr;
+            OpenChannel(m_nCurChannel, m_wndPane[i], g_strVideoPath[i]);
+        }
+    }
+
+    ProbeState probe;
+    const double x = CStreamProbe::ProbeChannels(g_strVideoPath, m_pChannel, g_settings.MiniVideo, probe);
+    for (int k = 0; k < 4; ++k) {
+        m_dLength[k] = probe.length[k];
+        m_dFrameRate[k] = probe.frameRate[k];
+        m_bReference[k] = probe.reference[k];
+    }
+    m_nOpenCount = probe.openCount;
+    m_dCurrentSecs = x;
+    if (x == 0.0) {
+        OnStop();
+        ShowErrorBox(Utf8("选择视频文件错误!"));
+        return;
+    }
+
+    m_dTotalSecs = x;
+    ShowTime(x, 1);
+    SetStatusText(0, Utf8("打开文件"));
+    for (int i = 0; i < 4; ++i) {
+        if (m_bReference[i] == 1 && m_pChannel[i] != nullptr &&
+            CStreamProbe::HasAudioStream(g_strVideoPath[i]) == 1) {
+            m_wndVolume->SetRange(0, static_cast<int>(m_pChannel[i]->GetVolume()) + 10000, false);
+            m_wndVolume->SetPos(static_cast<int>(m_pChannel[i]->GetVolume()) + 10000);
+        }
+    }
+    if (m_wndSeekBar != nullptr) {
+        m_wndSeekBar->setEnabled(true);
+    }
+    m_wndVolume->setEnabled(true);
+}
+
+void CTetravDlg::OpenChannel(int i, CVideoPane* pane, const QString& path) {
+    CloseChannel(i);
+    m_pChannel[i] = m_channelFactory();
+    CChannelGraph* channel = m_pChannel[i];
+    if (channel == nullptr || !channel->Create()) {
+        return;
+    }
+    if (!channel->RenderFile(path)) {
+        ShowErrorBox(Utf8("打开视频文件错误!"));
+        return;
+    }
+    if (!channel->SetDisplayWindow(pane)) {
+        ShowErrorBox(Utf8("设置视频错误!"));
+        return;
+    }
+    if (!channel->SetNotifyWindow(pane)) {
+        ShowErrorBox(Utf8("设置视频错误!"));
+        return;
+    }
+    const QRect r = pane->rect();
+    if (!channel->SetWindowPosition(r.left(), r.top(), r.width(), r.height())) {
+        ShowErrorBox(Utf8("打开视频错误!"));
+    }
+}
+
+void CTetravDlg::CloseChannel(int i) {
+    CChannelGraph* channel = m_pChannel[i];
+    if (channel == nullptr) {
+        return;
+    }
+    channel->Stop();
+    channel->Destroy();
+    channel->SetNotifyWindow(nullptr);
+    delete channel;
+    m_pChannel[i] = nullptr;
+    m_wndPane[i]->update();
+}
+
+void CTetravDlg::OnStop() {
+    KillTimer(TIMER_SYNC);
+    KillTimer(TIMER_DISPLAY);
+    for (int i = 0; i < 4; ++i) {
+        if (m_pChannel[i] != nullptr) {
+            CloseChannel(i);
+        }
+    }
+    SetToolBarIdle();
+    if (m_wndSeekBar != nullptr) {
+        m_wndSeekBar->SetScrollPos(0, true);
+        m_wndSeekBar->setEnabled(false);
+    }
+    m_wndVolume->SetPos(0);
+    m_wndVolume->setEnabled(false);
+    for (QString& path : g_strVideoPath) {
+        path.clear();
+    }
+    SetStatusText(0, Utf8("停止播放"));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Transport
+
+void CTetravDlg::OnPlay() {
+    for (int i = 0; i < 4; ++i) {
+        if (ChannelIsOpen(i)) {
+            m_pChannel[i]->Run();
+        }
+    }
+    SetTimer(TIMER_SYNC, 0);
+    SetTimer(TIMER_DISPLAY, 500);
+    SetStatusText(0, Utf8("开始播放"));
+}
+
+void CTetravDlg::OnPause() {
+    for (int i = 0; i < 4; ++i) {
+        if (ChannelIsOpen(i)) {
+            m_pChannel[i]->Pause();
+        }
+    }
+    SetStatusText(0, Utf8("暂停播放"));
+    KillTimer(TIMER_SYNC);
+}
+
+void CTetravDlg::OnFaster() {
+    for (int i = 0; i < 4; ++i) {
+        if (ChannelIsOpen(i)) {
+            m_pChannel[i]->SetRate(2.0);
+        }
+    }
+    SetStatusText(0, Utf8("加快播放"));
+}
+
+void CTetravDlg::OnSlower() {
+    for (int i = 0; i < 4; ++i) {
+        if (ChannelIsOpen(i)) {
+            m_pChannel[i]->SetRate(0.25);
+        }
+    }
+    SetStatusText(0, Utf8("慢速播放"));
+}
+
+void CTetravDlg::OnNormalSpeed() {
+    for (int i = 0; i < 4; ++i) {
+        if (ChannelIsOpen(i)) {
+            m_pChannel[i]->SetRate(1.0);
+        }
+    }
+    SetStatusText(0, Utf8("恢复播放"));
+    SetTimer(TIMER_SYNC, 0);
+}
+
+void CTetravDlg::OnStepFrame() {
+    KillTimer(TIMER_SYNC);
+    for (int i = 0; i < 4; ++i) {
+        if (ChannelIsOpen(i)) {
+            m_pChannel[i]->StepOneFrame();
+        }
+    }
+    SetStatusText(0, Utf8("单帧播放"));
+}
+
+void CTetravDlg::OnGotoPosition() {
+    for (int i = 0; i < 4; ++i) {
+        if (ChannelIsOpen(i)) {
+            m_pChannel[i]->SetCurrentPosition(g_dGotoSecs);
+        }
+    }
+}
+
+void CTetravDlg::OnSeekBarScroll() {
+    const double seconds = m_dTotalSecs * 0.005 * static_cast<double>(m_wndSeekBar->GetScrollPos());
+    for (int i = 0; i < 4; ++i) {
+        if (ChannelIsOpen(i)) {
+            m_pChannel[i]->SetCurrentPosition(seconds);
+        }
+    }
+}
+
+void CTetravDlg::OnVolumeScroll() {
+    m_nVolume = m_wndVolume->GetPos() - 10000;
+}
+
+void CTetravDlg::OnPaneRightClick(int pane) {
+    if (pane < 0 || pane > 3 || m_pChannel[pane] == nullptr || m_menuContext[pane] == nullptr) {
+        return;
+    }
+    m_menuContext[pane]->TrackPopupMenu(ContextMenuPos(pane));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Timers
+
+void CTetravDlg::SetTimer(int id, int periodMs) {
+    // The shortest period (0) runs every 10 ms rather than spinning.
+    if (id == TIMER_SYNC) {
+        m_pTimerSync->start(periodMs <= 0 ? 10 : periodMs);
+    } else if (id == TIMER_DISPLAY) {
+        m_pTimerDisplay->start(periodMs <= 0 ? 10 : periodMs);
+    }
+}
+
+void CTetravDlg::KillTimer(int id) {
+    if (id == TIMER_SYNC) {
+        m_pTimerSync->stop();
+    } else if (id == TIMER_DISPLAY) {
+        m_pTimerDisplay->stop();
+    }
+}
+
+bool CTetravDlg::IsTimerRunning(int id) const {
+    if (id == TIMER_SYNC) {
+        return m_pTimerSync->isActive();
+    }
+    if (id == TIMER_DISPLAY) {
+        return m_pTimerDisplay->isActive();
+    }
+    return false;
+}
+
+void CTetravDlg::OnTimer(int id) {
+    // Nothing left that can play (every channel retired, or only channels without a length):
+    // end play rather than tick on for ever.
+    if (m_nOpenCount == 0 || !AnyChannelTakesPart()) {
+        OnStop();
+        KillTimer(TIMER_SYNC);
+        KillTimer(TIMER_DISPLAY);
+        return;
+    }
+    if (id == TIMER_DISPLAY) {
+        if (m_wndSeekBar != nullptr) {
+            m_wndSeekBar->SetScrollPos(SeekBarPosition(m_dCurrentSecs, m_dTotalSecs), true);
+        }
+        SetStatusText(3,
+                      QString::asprintf("%d,%d,%d,%d", TruncToInt(m_dPosition[0]), TruncToInt(m_dPosition[1]),
+                                        TruncToInt(m_dPosition[2]), TruncToInt(m_dPosition[3])));
+        ShowTime(m_dCurrentSecs, 2);
+        if (!(m_dCurrentSecs < m_dTotalSecs)) {
+            OnStop();
+            KillTimer(TIMER_SYNC);
+            KillTimer(TIMER_DISPLAY);
+        }
+        return;
+    }
+    if (id != TIMER_SYNC) {
+        return;
+    }
+    m_dCurrentSecs = 0.0;
+    for (double& p : m_dPosition) {
+        p = 0.0;
+    }
+    for (int k = 0; k < 4; ++k) {
+        if (!(m_dLength[k] > 0.0) || !ChannelIsOpen(k)) {
+            continue;
+        }
+        double position = 0.0;
+        if (m_pChannel[k]->GetCurrentPosition(position)) {
+            m_dPosition[k] = position;
+        }
+        m_pChannel[k]->SetVolume(m_nVolume);
+        if (g_settings.MiniVideo == 0 && m_dLength[k] - 1.0 < m_dPosition[k]) {
+            m_dLength[k] = 0.0;
+            m_nOpenCount -= 1;
+            g_strVideoPath[k].clear();
+            CloseChannel(k);
+        }
+    }
+    for (int k = 0; k < 4; ++k) {
+        if (m_bReference[k] == 1 && ChannelIsOpen(k)) {
+            double position = 0.0;
+            if (m_pChannel[k]->GetCurrentPosition(position)) {
+                m_dCurrentSecs = position;
+            }
+            SyncChannels(k, m_dCurrentSecs, m_dPosition, 4);
+            g_dSyncSecs = m_dCurrentSecs;
+        }
+    }
+}
+
+void CTetravDlg::SyncChannels(int ref, double refSecs, const double* positions, int count) {
+    SyncSet set;
+    set.channels = m_pChannel;
+    set.lengths = m_dLength;
+    set.openCount = m_nOpenCount;
+    m_pSync->SyncChannels(set, ref, refSecs, positions, count);
+}

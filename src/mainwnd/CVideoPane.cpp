@@ -1,0 +1,42 @@
+#include "mainwnd/CVideoPane.h"
+
+#include "app/CBCGPControlIds.h"
+#include "app/Resource.h"
+
+#include <QMouseEvent>
+#include <QPalette>
+
+CVideoPane::CVideoPane(int index, QWidget* parent) : QWidget(parent), m_index(index) {
+    SetDlgCtrlID(this, IDC_VIDEO1 + index);
+    setObjectName(QStringLiteral("pane%1").arg(index + 1));
+    setAccessibleName(TitleOf(index));
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, Qt::black);
+    setPalette(pal);
+    setAutoFillBackground(true);
+}
+
+CVideoPane::~CVideoPane() = default;
+
+QString CVideoPane::TitleOf(int index) {
+    static const char* const kTitles[4] = {"视频一", "视频二", "视频三", "视频四"};
+    return (index >= 0 && index < 4) ? QString::fromUtf8(kTitles[index]) : QString();
+}
+
+void CVideoPane::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::RightButton) {
+        event->accept();
+        emit rightClicked(m_index);
+        return;
+    }
+    QWidget::mousePressEvent(event);
+}
+
+void CVideoPane::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        event->accept();
+        emit doubleClicked(m_index);
+        return;
+    }
+    QWidget::mouseDoubleClickEvent(event);
+}

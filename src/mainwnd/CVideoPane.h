@@ -1,0 +1,27 @@
+#pragma once
+// One video pane: a black area whose channel draws its pictures inside it. A double click
+// (zoom) and a right click (context menu) are reported to the main window with the pane's
+// index. The panes carry the accessible names "视频一" to "视频四".
+#include <QWidget>
+
+class CVideoPane : public QWidget {
+    Q_OBJECT
+public:
+    // index 0 to 3; the control id is 1000 + index.
+    CVideoPane(int index, QWidget* parent);
+    ~CVideoPane() override;
+
+    int index() const { return m_index; }
+    static QString TitleOf(int index);
+
+signals:
+    void doubleClicked(int index);
+    void rightClicked(int index);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+    int m_index;
+};
