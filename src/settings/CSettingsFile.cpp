@@ -102,7 +102,8 @@ QString CSettingsFile::FilePath() {
 
 bool CSettingsFile::Exists() {
     return QFileInfo(FilePath()).isFile() ||
-           memoryStore().contains(memoryKey("FramePhase", "FramePhaseNumber"));
+           memoryStore().contains(
+               memoryKey(QStringLiteral("FramePhase"), QStringLiteral("FramePhaseNumber")));
 }
 
 int CSettingsFile::Atoi(const QString& text) {

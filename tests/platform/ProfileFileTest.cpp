@@ -1,0 +1,178 @@
+// The profile reader and writer on real files: lookup rules, what a write keeps, and files
+// that are missing, unreadable, binary or huge.
+#include "platform/CProfileFile.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+namespace {
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeAll(const QString& path, const QByteArray& data) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_EQ(f.write(data), data.size());
+}
+
+class ProfileFileTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(m_dir.isValid()); }
+    QString path(const QString& name = QStringLiteral("test.ini")) const { return m_dir.filePath(name); }
+    QTemporaryDir m_dir;
+};
+
+TEST_F(ProfileFileTest, LookupIsCaseInsensitiveTrimsAndFallsBackToTheDefault) {
+    writeAll(path(), "; a comment = not a key\n"
+                     "stray=before any section\n"
+                     "[Alpha]\n"
+                     "  Key One  =  value one  \n"
+                     "quoted=\"with quotes\"\n"
+                     "empty=\n"
+                     "[alpha]\n"
+                     "second=ignored, the first section counts\n"
+                     "[Beta]\n"
+                     "key one=beta\n");
+    CProfileFile f(path());
+    EXPECT_EQ(f.getString("ALPHA", "key one", "d"), "value one");
+    EXPECT_EQ(f.getString("alpha", "QUOTED", "d"), "with quotes");
+    EXPECT_EQ(f.getString("Alpha", "empty", "d"), "");
+    EXPECT_EQ(f.getString("Alpha", "second", "d"), "d");
+    EXPECT_EQ(f.getString("beta", "Key One", "d"), "beta");
+    EXPECT_EQ(f.getString("Gamma", "key one", "d"), "d");
+    EXPECT_EQ(f.getString("Alpha", "; a comment", "d"), "d");
+    EXPECT_EQ(f.getString("", "stray", "d"), "d");
+    // The classic buffer: at most maxChars - 1 characters.
+    EXPECT_EQ(f.getString("Alpha", "key one", "d", 6), "value");
+    EXPECT_EQ(CProfileFile(path("missing.ini")).getString("Alpha", "key one", "default"), "default");
+}
+
+TEST_F(ProfileFileTest, WriteCreatesFolderFileAndSectionsInOrder) {
+    const QString nested = m_dir.filePath("a/b/c/set.ini");
+    CProfileFile f(nested);
+    EXPECT_FALSE(f.exists());
+    ASSERT_TRUE(f.writeString("One", "k1", "1"));
+    ASSERT_TRUE(f.writeString("Two", "k2", "two"));
+    ASSERT_TRUE(f.writeString("one", "K3", "3"));
+    ASSERT_TRUE(f.writeString("ONE", "K1", "replaced"));
+    EXPECT_TRUE(f.exists());
+    EXPECT_EQ(readAll(nested), "[One]\nK1=replaced\nK3=3\n[Two]\nk2=two\n");
+    EXPECT_EQ(f.getString("one", "k1", "d"), "replaced");
+}
+
+TEST_F(ProfileFileTest, WriteKeepsEveryOtherLineOfAHandEditedFile) {
+    const QByteArray original = "; my settings\r\n"
+                                "\r\n"
+                                "[Other]\r\n"
+                                "keep=this\r\n"
+                                "# hash comment\r\n"
+                                "\r\n"
+                                "[fOREvIEW]\r\n"
+                                "; explains the key\r\n"
+                                "foreviewnumber = 1\r\n"
+                                "Unknown=x\r\n"
+                                "\r\n"
+                                "[Last]\r\n"
+                                "tail=no newline";
+    writeAll(path(), original);
+    CProfileFile f(path());
+    ASSERT_TRUE(f.writeString("ForeView", "ForeViewNumber", "0"));
+    ASSERT_TRUE(f.writeString("ForeView", "Added", "new"));
+    ASSERT_TRUE(f.writeString("Last", "more", "m"));
+    ASSERT_TRUE(f.writeString("Fresh", "k", "v"));
+    const QByteArray expected = "; my settings\r\n"
+                                "\r\n"
+                                "[Other]\r\n"
+                                "keep=this\r\n"
+                                "# hash comment\r\n"
+                                "\r\n"
+                                "[fOREvIEW]\r\n"
+                                "; explains the key\r\n"
+                                "ForeViewNumber=0\r\n"
+                                "Unknown=x\r\n"
+                                "Added=new\r\n"
+                                "\r\n"
+                                "[Last]\r\n"
+                                "tail=no newline\r\n"
+                                "more=m\r\n"
+                                "[Fresh]\r\n"
+                                "k=v\r\n";
+    EXPECT_EQ(readAll(path()), expected);
+    EXPECT_EQ(f.getString("foreview", "foreviewnumber", "d"), "0");
+    EXPECT_EQ(f.getString("other", "keep", "d"), "this");
+}
+
+TEST_F(ProfileFileTest, ValuesAreUtf8AndStayOnOneLine) {
+    CProfileFile f(path());
+    ASSERT_TRUE(f.writeString("SaveMapPath", "SaveMapPathNumber", "/home/用户/抓图/"));
+    ASSERT_TRUE(f.writeString("X", "multi", "a\nb\r\nc"));
+    EXPECT_EQ(f.getString("savemappath", "savemappathnumber", "d"), "/home/用户/抓图/");
+    EXPECT_EQ(f.getString("x", "multi", "d"), "a b  c");
+    EXPECT_EQ(f.getString("b", "c", "none"), "none");
+}
+
+TEST_F(ProfileFileTest, BinaryFileIsReadSafelyAndKeptByteForByteOnWrite) {
+    QByteArray junk;
+    for (int i = 0; i < 4096; ++i) {
+        junk.append(char((i * 7919) & 0xFF));
+    }
+    const QByteArray original = junk + "\n[Sec]\nkey=\xff\xfe\x00value\n" + junk;
+    writeAll(path(), original);
+    CProfileFile f(path());
+    EXPECT_EQ(f.getString("Nope", "key", "d"), "d");
+    ASSERT_TRUE(f.writeString("Added", "k", "v"));
+    const QByteArray after = readAll(path());
+    ASSERT_TRUE(after.startsWith(original)) << "bytes of the original were changed";
+    EXPECT_EQ(f.getString("Added", "k", "d"), "v");
+}
+
+TEST_F(ProfileFileTest, HugeFileIsReadUpToTheCapAndNeverRewritten) {
+    QByteArray big = "[Head]\nkey=found\n";
+    big.append(QByteArray(3 * 1024 * 1024, 'x'));
+    big.append("\n[Tail]\nkey=beyond the cap\n");
+    writeAll(path(), big);
+    CProfileFile f(path());
+    EXPECT_EQ(f.getString("Head", "key", "d"), "found");
+    EXPECT_EQ(f.getString("Tail", "key", "d"), "d");
+    // Rewriting would lose the part that was not read: the write is refused, the file kept.
+    EXPECT_FALSE(f.writeString("Head", "key", "changed"));
+    EXPECT_EQ(QFileInfo(path()).size(), big.size());
+}
+
+TEST_F(ProfileFileTest, FailedWritesLeaveTheFileUnchanged) {
+    // The "file" is a folder: nothing to read, nothing can be written.
+    ASSERT_TRUE(QDir(m_dir.path()).mkdir("folder.ini"));
+    CProfileFile folder(path("folder.ini"));
+    EXPECT_FALSE(folder.exists());
+    EXPECT_EQ(folder.getString("A", "b", "d"), "d");
+    EXPECT_FALSE(folder.writeString("A", "b", "c"));
+
+    // The folder for the file cannot be made (a file is in the way).
+    writeAll(path("blocker"), "x");
+    CProfileFile blocked(path("blocker/set.ini"));
+    EXPECT_FALSE(blocked.writeString("A", "b", "c"));
+    EXPECT_EQ(readAll(path("blocker")), "x");
+}
+
+TEST_F(ProfileFileTest, AWriteReplacesTheFileAtomically) {
+    writeAll(path(), "[A]\nb=1\n");
+    QFile::Permissions perms = QFileInfo(path()).permissions();
+    // Someone holding the old file open still sees it whole: the new one comes by rename.
+    QFile held(path());
+    ASSERT_TRUE(held.open(QIODevice::ReadOnly));
+    CProfileFile f(path());
+    ASSERT_TRUE(f.writeString("A", "b", "2"));
+    EXPECT_EQ(held.readAll(), "[A]\nb=1\n");
+    EXPECT_EQ(readAll(path()), "[A]\nb=2\n");
+    EXPECT_EQ(QFileInfo(path()).permissions(), perms);
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1) << "temporary file left";
+}
+
+} // namespace

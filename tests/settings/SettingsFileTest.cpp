@@ -1,0 +1,217 @@
+// The settings file TetravSet.ini on disk: where it lives, the fresh file, the number rules,
+// hand-edited and broken files, and a configuration folder that cannot be written.
+#include "platform/CProfileFile.h"
+#include "settings/CSettingsFile.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+namespace {
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeAll(const QString& path, const QByteArray& data) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_EQ(f.write(data), data.size());
+}
+
+class SettingsFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_config.isValid());
+        m_oldConfig = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
+        m_oldCwd = QDir::currentPath();
+    }
+    void TearDown() override {
+        qputenv("XDG_CONFIG_HOME", m_oldConfig);
+        QDir::setCurrent(m_oldCwd);
+    }
+    QString iniPath() const { return m_config.path() + "/tetrav/TetravSet.ini"; }
+
+    QTemporaryDir m_config;
+    QByteArray m_oldConfig;
+    QString m_oldCwd;
+};
+
+TEST_F(SettingsFileTest, LivesInTheConfigurationFolder) {
+    EXPECT_EQ(CSettingsFile::FilePath(), iniPath());
+    qputenv("XDG_CONFIG_HOME", "relative/is/ignored");
+    EXPECT_EQ(CSettingsFile::Folder(), QDir::homePath() + "/.config/tetrav");
+    qunsetenv("XDG_CONFIG_HOME");
+    EXPECT_EQ(CSettingsFile::Folder(), QDir::homePath() + "/.config/tetrav");
+}
+
+TEST_F(SettingsFileTest, FreshFileHoldsTheTwelveSectionsInOrder) {
+    QTemporaryDir cwd;
+    ASSERT_TRUE(QDir::setCurrent(cwd.path()));
+    EXPECT_FALSE(CSettingsFile::Exists());
+    CSettings s;
+    ASSERT_TRUE(CSettingsFile::WriteDefaults(s));
+    EXPECT_TRUE(CSettingsFile::Exists());
+    EXPECT_EQ(s.FramePhase, 1);
+    EXPECT_EQ(s.MiniVideo, 1);
+    EXPECT_EQ(s.ForeView, 0);
+    const QString folder = QDir::currentPath() + "/SavePic/";
+    EXPECT_EQ(s.SaveMapPath, folder);
+    const QByteArray expected = "[FramePhase]\nFramePhaseNumber=1\n"
+                                "[MiniVideo]\nMiniVideoNumber=1\n"
+                                "[ForeView]\nForeViewNumber=0\n"
+                                "[SaveMapPath]\nSaveMapPathNumber=" +
+                                folder.toUtf8() +
+                                "\n"
+                                "[VirtualCode1]\nVirtualCodeNumber=65\n"
+                                "[Modifiers1]\nModifiersNumber=6\n"
+                                "[VirtualCode2]\nVirtualCodeNumber=66\n"
+                                "[Modifiers2]\nModifiersNumber=6\n"
+                                "[VirtualCode3]\nVirtualCodeNumber=67\n"
+                                "[Modifiers3]\nModifiersNumber=6\n"
+                                "[VirtualCode4]\nVirtualCodeNumber=68\n"
+                                "[Modifiers4]\nModifiersNumber=6\n";
+    EXPECT_EQ(readAll(iniPath()), expected);
+    EXPECT_FALSE(QDir(folder).exists()) << "the snapshot folder is made when a snapshot is taken";
+
+    CSettings back;
+    HotKeySetting keys[4];
+    CSettingsFile::Read(back, keys);
+    EXPECT_EQ(back.FramePhase, 1);
+    EXPECT_EQ(back.MiniVideo, 1);
+    EXPECT_EQ(back.ForeView, 0);
+    EXPECT_EQ(back.SaveMapPath, folder);
+    for (int n = 0; n < 4; ++n) {
+        EXPECT_EQ(keys[n].virtualKey, 65u + unsigned(n));
+        EXPECT_EQ(keys[n].modifiers, 6u);
+    }
+}
+
+TEST_F(SettingsFileTest, SnapshotFolderInTheRootFolderHasOneSlash) {
+    ASSERT_TRUE(QDir::setCurrent("/"));
+    CSettings s;
+    CSettingsFile::WriteDefaults(s);
+    EXPECT_EQ(s.SaveMapPath, "/SavePic/");
+}
+
+TEST_F(SettingsFileTest, NumbersFollowAtoiInEightBitsAndMissingKeysReadAsOne) {
+    writeAll(iniPath(), "[FramePhase]\nFramePhaseNumber=257\n"
+                        "[MiniVideo]\nMiniVideoNumber=abc\n"
+                        "[ForeView]\nForeViewNumber=2\n"
+                        "[VirtualCode1]\nVirtualCodeNumber=  70xyz\n"
+                        "[Modifiers1]\nModifiersNumber=65539\n"
+                        "[VirtualCode2]\nVirtualCodeNumber=-1\n"
+                        "[Modifiers2]\n"
+                        "[VirtualCode3]\nVirtualCodeNumber=99999999999999999999\n");
+    CSettings s;
+    HotKeySetting keys[4];
+    CSettingsFile::Read(s, keys);
+    EXPECT_EQ(s.FramePhase, 1);    // 257 kept in 8 bits
+    EXPECT_EQ(s.MiniVideo, 0);     // not a number
+    EXPECT_EQ(s.ForeView, 2);      // kept as read: only exactly 1 means topmost
+    EXPECT_EQ(s.SaveMapPath, "1"); // section missing
+    EXPECT_EQ(keys[0].virtualKey, 70u);
+    EXPECT_EQ(keys[0].modifiers, 3u); // 65539 & 0xFFFF
+    EXPECT_EQ(keys[1].virtualKey, 0xFFFFu);
+    EXPECT_EQ(keys[1].modifiers, 1u); // key missing
+    EXPECT_EQ(keys[2].modifiers, 1u);
+    EXPECT_EQ(keys[3].virtualKey, 1u);
+    EXPECT_EQ(keys[3].modifiers, 1u);
+
+    EXPECT_EQ(CSettingsFile::ToInt8("-129"), 127);
+    EXPECT_EQ(CSettingsFile::ToInt8("255"), -1);
+    EXPECT_EQ(CSettingsFile::ToInt8(" +12 "), 12);
+    EXPECT_EQ(CSettingsFile::ToInt8(""), 0);
+}
+
+TEST_F(SettingsFileTest, AForeViewSectionWithoutItsKeyMeansTopmost) {
+    writeAll(iniPath(), "[ForeView]\nOther=0\n");
+    CSettings s;
+    HotKeySetting keys[4];
+    CSettingsFile::Read(s, keys);
+    EXPECT_EQ(s.ForeView, 1);
+}
+
+TEST_F(SettingsFileTest, WritingAHandEditedFileKeepsItsOtherContent) {
+    const QByteArray original = "; written by hand\r\n"
+                                "[mine]\r\n"
+                                "colour=blue\r\n"
+                                "\r\n"
+                                "[FRAMEPHASE]\r\n"
+                                "framephasenumber=0\r\n"
+                                "; about the mode\r\n";
+    writeAll(iniPath(), original);
+    CSettings s;
+    HotKeySetting keys[4];
+    CSettingsFile::Read(s, keys);
+    EXPECT_EQ(s.FramePhase, 0);
+    s.FramePhase = 1;
+    s.SaveMapPath = "/videos/shots/";
+    keys[0] = {112, 3}; // F1 with Ctrl+Alt
+    ASSERT_TRUE(CSettingsFile::Write(s, keys));
+    const QByteArray after = readAll(iniPath());
+    EXPECT_TRUE(after.startsWith("; written by hand\r\n[mine]\r\ncolour=blue\r\n\r\n[FRAMEPHASE]\r\n"
+                                 "FramePhaseNumber=1\r\n; about the mode\r\n"))
+        << after.constData();
+    EXPECT_FALSE(after.contains("\n\n")) << "a line end other than CRLF was added";
+    EXPECT_EQ(CProfileFile(iniPath()).getString("mine", "colour", ""), "blue");
+    CSettings back;
+    HotKeySetting backKeys[4];
+    CSettingsFile::Read(back, backKeys);
+    EXPECT_EQ(back.FramePhase, 1);
+    EXPECT_EQ(back.SaveMapPath, "/videos/shots/");
+    EXPECT_EQ(backKeys[0].virtualKey, 112u);
+    EXPECT_EQ(backKeys[0].modifiers, 3u);
+}
+
+TEST_F(SettingsFileTest, BinaryOrHugeFilesGiveWhatCanBeReadAndTheRestAsMissing) {
+    QByteArray data("\x00\x01\xff[ForeView]\n", 14);
+    data += "[ForeView]\nForeViewNumber=0\n";
+    data += QByteArray(2 * 1024 * 1024, '\0');
+    data += "\n[MiniVideo]\nMiniVideoNumber=0\n";
+    writeAll(iniPath(), data);
+    CSettings s;
+    HotKeySetting keys[4];
+    CSettingsFile::Read(s, keys);
+    EXPECT_EQ(s.ForeView, 0);
+    EXPECT_EQ(s.MiniVideo, 1) << "read beyond the size cap";
+    EXPECT_EQ(keys[2].virtualKey, 1u);
+}
+
+TEST_F(SettingsFileTest, UnwritableFolderKeepsTheSettingsInMemoryAndSaysSoOnce) {
+    // XDG_CONFIG_HOME is a plain file, so the folder can never be made (even for root).
+    const QString blocker = m_config.filePath("not-a-folder");
+    writeAll(blocker, "x");
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(blocker));
+
+    CSettings s;
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(CSettingsFile::WriteDefaults(s));
+    CSettings changed = s;
+    changed.MiniVideo = 0;
+    changed.SaveMapPath = "/tmp/shots/";
+    HotKeySetting keys[4] = {{112, 2}, {113, 2}, {114, 2}, {115, 2}};
+    EXPECT_FALSE(CSettingsFile::Write(changed, keys));
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("TetravSet.ini"), std::string::npos) << err;
+    EXPECT_EQ(err.find("TetravSet.ini"), err.rfind("TetravSet.ini")) << "said more than once:\n" << err;
+
+    // The rest of the run sees what was written.
+    EXPECT_TRUE(CSettingsFile::Exists());
+    CSettings back;
+    HotKeySetting backKeys[4];
+    CSettingsFile::Read(back, backKeys);
+    EXPECT_EQ(back.FramePhase, 1);
+    EXPECT_EQ(back.MiniVideo, 0);
+    EXPECT_EQ(back.SaveMapPath, "/tmp/shots/");
+    EXPECT_EQ(backKeys[3].virtualKey, 115u);
+    EXPECT_EQ(backKeys[3].modifiers, 2u);
+    EXPECT_EQ(readAll(blocker), "x");
+}
+
+} // namespace
