@@ -75,7 +75,10 @@ bool CDisplayWatchdog::Start(const QByteArray& displayName, const CX11DisplaySta
     posix_spawnattr_setsigdefault(&attr, &defaults);
     posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
 
-    QByteArray exe("/proc/self/exe");
+    // The program's own file, so the child shows under the program's name.
+    char self[4096];
+    const ssize_t len = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    QByteArray exe = len > 0 ? QByteArray(self, len) : QByteArray("/proc/self/exe");
     QByteArray arg(kArgument);
     QByteArray name = displayName;
     QByteArray state = found.Serialize();

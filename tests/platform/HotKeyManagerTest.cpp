@@ -1,0 +1,198 @@
+// System-wide hot keys as X11 key grabs, on a private Xvfb per test (each case runs in a child
+// process whose QApplication talks to that server): registration, key presses sent through the
+// server with xdotool, and keys held by another X client.
+#include "platform/CHotKeyManager.h"
+#include "support/ChildCase.h"
+#include "support/XvfbServer.h"
+
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <X11/keysym.h>
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+
+namespace {
+
+using tetrav::test::RunChildCase;
+using tetrav::test::XvfbServer;
+
+constexpr unsigned kCtrlShift = 6;
+
+void pressKeys(const char* keys) {
+    ASSERT_EQ(
+        QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), QString::fromLatin1(keys)}), 0)
+        << "xdotool key " << keys;
+}
+
+// The id of the next hot key reported within a bounded wait, or 0.
+int nextHotKey(QSignalSpy& spy, int timeoutMs = 3000) {
+    if (spy.isEmpty() && !spy.wait(timeoutMs)) {
+        return 0;
+    }
+    return spy.takeFirst().at(0).toInt();
+}
+
+// Another X client: its own connection to the same server.
+class OtherClient {
+public:
+    OtherClient() : m_c(xcb_connect(nullptr, nullptr)) {}
+    ~OtherClient() { xcb_disconnect(m_c); }
+    OtherClient(const OtherClient&) = delete;
+    OtherClient& operator=(const OtherClient&) = delete;
+
+    bool ok() const { return xcb_connection_has_error(m_c) == 0; }
+    // Grabs the key (by keycode) with the modifier mask on the root window.
+    bool grab(xcb_keycode_t keycode, uint16_t mask) {
+        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(m_c)).data->root;
+        xcb_generic_error_t* e = xcb_request_check(
+            m_c, xcb_grab_key_checked(m_c, 1, root, mask, keycode, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+        std::free(e);
+        return e == nullptr;
+    }
+    // The keycode of a key symbol in the server's keyboard map (0 when there is none).
+    xcb_keycode_t keycode(xcb_keysym_t sym) {
+        const xcb_setup_t* setup = xcb_get_setup(m_c);
+        const int count = setup->max_keycode - setup->min_keycode + 1;
+        xcb_get_keyboard_mapping_reply_t* reply = xcb_get_keyboard_mapping_reply(
+            m_c, xcb_get_keyboard_mapping(m_c, setup->min_keycode, uint8_t(count)), nullptr);
+        xcb_keycode_t found = 0;
+        if (reply) {
+            const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(reply);
+            for (int i = 0; i < count * reply->keysyms_per_keycode && !found; ++i) {
+                if (syms[i] == sym) {
+                    found = xcb_keycode_t(setup->min_keycode + i / reply->keysyms_per_keycode);
+                }
+            }
+            std::free(reply);
+        }
+        return found;
+    }
+
+private:
+    xcb_connection_t* m_c;
+};
+
+TETRAV_CHILD_CASE(DefaultHotKeys) {
+    CHotKeyManager keys;
+    QSignalSpy spy(&keys, &CHotKeyManager::hotKey);
+    for (unsigned n = 0; n < 4; ++n) {
+        ASSERT_TRUE(keys.RegisterHotKey(int(n + 1) * 100, kCtrlShift, 65 + n)) << "pane " << n + 1;
+    }
+    pressKeys("ctrl+shift+a");
+    EXPECT_EQ(nextHotKey(spy), 100);
+    pressKeys("ctrl+shift+d");
+    EXPECT_EQ(nextHotKey(spy), 400);
+
+    // NumLock and CapsLock on do not hide the hot keys.
+    pressKeys("Num_Lock");
+    pressKeys("ctrl+shift+b");
+    EXPECT_EQ(nextHotKey(spy), 200);
+    pressKeys("Caps_Lock");
+    pressKeys("ctrl+shift+c");
+    EXPECT_EQ(nextHotKey(spy), 300);
+    pressKeys("Num_Lock");
+    pressKeys("Caps_Lock");
+
+    // Other modifiers are other keys.
+    pressKeys("a");
+    pressKeys("ctrl+a");
+    pressKeys("ctrl+shift+alt+a");
+    EXPECT_EQ(nextHotKey(spy, 500), 0);
+
+    // Unregistered keys are released for everyone.
+    EXPECT_TRUE(keys.UnregisterHotKey(100));
+    EXPECT_FALSE(keys.UnregisterHotKey(100));
+    pressKeys("ctrl+shift+a");
+    EXPECT_EQ(nextHotKey(spy, 500), 0);
+    OtherClient other;
+    ASSERT_TRUE(other.ok());
+    EXPECT_TRUE(other.grab(other.keycode(XK_a), XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_SHIFT));
+}
+
+TETRAV_CHILD_CASE(KeyHeldByAnotherClient) {
+    OtherClient other;
+    ASSERT_TRUE(other.ok());
+    // The other client holds Ctrl+Shift+A, with NumLock only: one variant is enough to refuse.
+    ASSERT_TRUE(other.grab(other.keycode(XK_a), XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_2));
+
+    CHotKeyManager keys;
+    QSignalSpy spy(&keys, &CHotKeyManager::hotKey);
+    EXPECT_FALSE(keys.RegisterHotKey(100, kCtrlShift, 'A'));
+    EXPECT_FALSE(keys.IsRegistered(100));
+    // The variants taken before the refusal were given back: the plain one is free again.
+    OtherClient third;
+    EXPECT_TRUE(third.grab(third.keycode(XK_a), XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_SHIFT));
+    ASSERT_TRUE(keys.RegisterHotKey(200, kCtrlShift, 'B'));
+    pressKeys("ctrl+shift+b");
+    EXPECT_EQ(nextHotKey(spy), 200);
+
+    // One key combination serves one hot key.
+    EXPECT_FALSE(keys.RegisterHotKey(300, kCtrlShift, 'B'));
+    // Registering an id again moves it to the new key.
+    ASSERT_TRUE(keys.RegisterHotKey(200, 4 | 1, 0x70)); // Shift+Alt+F1
+    pressKeys("ctrl+shift+b");
+    EXPECT_EQ(nextHotKey(spy, 500), 0);
+    pressKeys("shift+alt+F1");
+    EXPECT_EQ(nextHotKey(spy), 200);
+    // Keys the keyboard does not have are refused.
+    EXPECT_FALSE(keys.RegisterHotKey(400, kCtrlShift, 0xFF));
+}
+
+TETRAV_CHILD_CASE(NoX11Connection) {
+    CHotKeyManager keys;
+    EXPECT_FALSE(keys.RegisterHotKey(100, kCtrlShift, 'A'));
+    EXPECT_FALSE(keys.IsRegistered(100));
+    keys.UnregisterAll();
+}
+
+TEST(HotKeyManagerTest, DefaultKeysRegisterAndAPressReachesItsId) {
+    XvfbServer x;
+    ASSERT_TRUE(x.isRunning());
+    EXPECT_CHILD_PASSES(RunChildCase("DefaultHotKeys", x.environment()));
+}
+
+TEST(HotKeyManagerTest, AKeyHeldByAnotherClientIsRefusedAndNothingElseBreaks) {
+    XvfbServer x;
+    ASSERT_TRUE(x.isRunning());
+    EXPECT_CHILD_PASSES(RunChildCase("KeyHeldByAnotherClient", x.environment()));
+}
+
+TEST(HotKeyManagerTest, WithoutX11RegistrationFailsQuietly) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    EXPECT_CHILD_PASSES(RunChildCase("NoX11Connection", env));
+}
+
+TEST(HotKeyManagerTest, VirtualKeysMapToKeySymbols) {
+    const struct {
+        unsigned vk;
+        unsigned long sym;
+    } table[] = {{'A', XK_a},           {'Z', XK_z},
+                 {'0', XK_0},           {'9', XK_9},
+                 {0x70, XK_F1},         {0x87, XK_F24},
+                 {0x60, XK_KP_0},       {0x69, XK_KP_9},
+                 {0x6B, XK_KP_Add},     {0x6F, XK_KP_Divide},
+                 {0x25, XK_Left},       {0x28, XK_Down},
+                 {0x21, XK_Prior},      {0x22, XK_Next},
+                 {0x24, XK_Home},       {0x23, XK_End},
+                 {0x2D, XK_Insert},     {0x2E, XK_Delete},
+                 {0x20, XK_space},      {0x1B, XK_Escape},
+                 {0xBA, XK_semicolon},  {0xBB, XK_equal},
+                 {0xBC, XK_comma},      {0xBF, XK_slash},
+                 {0xC0, XK_grave},      {0xDB, XK_bracketleft},
+                 {0xDE, XK_apostrophe}, {0x08, XK_BackSpace}};
+    for (const auto& row : table) {
+        EXPECT_EQ(CHotKeyManager::KeySymForVirtualKey(row.vk), row.sym)
+            << "virtual key 0x" << std::hex << row.vk;
+    }
+    for (unsigned vk : {0u, 0x07u, 0x3Au, 0x40u, 0x5Fu, 0x88u, 0xFFu, 0x141u}) {
+        EXPECT_EQ(CHotKeyManager::KeySymForVirtualKey(vk), 0ul) << "virtual key 0x" << std::hex << vk;
+    }
+}
+
+} // namespace
