@@ -105,11 +105,19 @@ if [ ! -s "$out/truncated.mp4" ]; then
     head -c $((size * 3 / 10)) "$out/a_6s.mp4" >"$out/.part-$$-truncated.mp4"
     mv -f "$out/.part-$$-truncated.mp4" "$out/truncated.mp4"
 fi
+if [ ! -s "$out/subtitle_only.mkv" ]; then
+    # A real container whose only stream is text: nothing to play.
+    printf '1\n00:00:00,000 --> 00:00:02,000\nNo picture, no sound.\n' >"$out/.part-$$-sub.srt"
+    ff -i "$out/.part-$$-sub.srt" -c:s srt -f matroska "$out/.part-$$-subtitle_only.mkv"
+    rm -f "$out/.part-$$-sub.srt"
+    mv -f "$out/.part-$$-subtitle_only.mkv" "$out/subtitle_only.mkv"
+fi
 
 # One clip per container the file-open dialog offers, 4 s each.
 sd=(-c:v mpeg2video -q:v 4 -g 12)
 clip format.mpeg 4 440 320x240 25 "${sd[@]}" -c:a mp2 -b:a 128k -f mpeg
-clip format.avi 4 440 320x240 25 -c:v mpeg4 -q:v 4 -g 25 -c:a libmp3lame -b:a 96k -f avi
+# MP3 in AVI makes the demuxer drop a frame from the timeline: MPEG audio layer 2 instead.
+clip format.avi 4 440 320x240 25 -c:v mpeg4 -q:v 4 -g 25 -c:a mp2 -b:a 128k -f avi
 clip format.mov 4 440 320x240 25 "${h264[@]}" "${aac[@]}" -f mov
 clip format.m2t 4 440 320x240 25 "${sd[@]}" -c:a mp2 -b:a 128k -f mpegts
 clip format.vob 4 440 352x288 25 -target pal-dvd -s 352x288 -c:a ac3 -b:a 128k -f vob
@@ -122,4 +130,4 @@ clip format.webm 4 440 320x240 25 -c:v libvpx -deadline realtime -cpu-used 8 -b:
 clip format.m4v 4 440 320x240 25 "${h264[@]}" "${aac[@]}" -f ipod
 clip format.ts 4 440 320x240 25 "${h264[@]}" "${aac[@]}" -f mpegts
 clip format.wmv 4 440 320x240 25 -c:v wmv2 -q:v 4 -g 25 -c:a wmav2 -b:a 96k -f asf
-clip format.flv 4 440 320x240 25 -c:v flv -q:v 4 -g 25 -c:a libmp3lame -ar 44100 -b:a 96k -f flv
+clip format.flv 4 440 320x240 25 -c:v flv -q:v 4 -g 25 "${aac[@]}" -f flv

@@ -4,6 +4,7 @@
 #include "engine/BmpFile.h"
 #include "engine/CVideoOutput.h"
 #include "engine/GstRef.h"
+#include "engine/RealMediaIndex.h"
 
 #include <gst/audio/streamvolume.h>
 #include <gst/video/video.h>
@@ -96,6 +97,14 @@ struct CChannelGraph::Impl {
             return GST_STATE_VOID_PENDING;
         }
         return pending != GST_STATE_VOID_PENDING ? pending : current;
+    }
+
+    bool pausedOnPicture() const {
+        GstState current = GST_STATE_VOID_PENDING;
+        GstState pending = GST_STATE_VOID_PENDING;
+        return video && videoStreams > 0 && !stepping &&
+               gst_element_get_state(playbin.get(), &current, &pending, 0) == GST_STATE_CHANGE_SUCCESS &&
+               current == GST_STATE_PAUSED;
     }
 
     bool changeState(GstState state) {
@@ -247,17 +256,23 @@ struct CChannelGraph::Impl {
     }
 
     // Reads what the prerolled pipeline offers: streams, duration, start, seekability.
-    void readStreamFacts() {
+    void readStreamFacts(const QString& path) {
         g_object_get(playbin.get(), "n-video", &videoStreams, "n-audio", &audioStreams, nullptr);
         refreshDuration();
+        // The stream starts at its first picture (MPEG streams do not start at 0, some files
+        // delay the picture behind the sound); without a picture, at the prerolled position.
         gint64 pos = 0;
-        startOffsetNs = gst_element_query_position(playbin.get(), GST_FORMAT_TIME, &pos) && pos > 0 ? pos : 0;
+        if (!(video && video->shownStreamTime(pos)) &&
+            !gst_element_query_position(playbin.get(), GST_FORMAT_TIME, &pos)) {
+            pos = 0;
+        }
+        startOffsetNs = std::max<gint64>(0, pos);
         GstQueryRef query(gst_query_new_seeking(GST_FORMAT_TIME));
         gboolean canSeek = FALSE;
         if (gst_element_query(playbin.get(), query.get())) {
             gst_query_parse_seeking(query.get(), nullptr, &canSeek, nullptr, nullptr);
         }
-        seekable = canSeek;
+        seekable = canSeek && !IsRealMediaWithoutIndex(path);
     }
 
     void resetStreamFacts() {
@@ -350,7 +365,10 @@ bool CChannelGraph::Attach(GstElement* playbin) {
     GstState state = GST_STATE_NULL;
     gst_element_get_state(playbin, &state, nullptr, 0);
     if (state >= GST_STATE_PAUSED) {
-        d->readStreamFacts();
+        gchar* uri = nullptr;
+        g_object_get(playbin, "current-uri", &uri, nullptr);
+        GCharRef uriText(uri);
+        d->readStreamFacts(uri ? QUrl(QString::fromUtf8(uri)).toLocalFile() : QString());
     }
     return true;
 }
@@ -374,7 +392,7 @@ bool CChannelGraph::RenderFile(const QString& path) {
     d->renderStartUs = g_get_monotonic_time();
     bool ok = d->changeState(GST_STATE_PAUSED) && d->settle(kPrerollTimeoutMs);
     if (ok) {
-        d->readStreamFacts();
+        d->readStreamFacts(file.absoluteFilePath());
         ok = d->videoStreams + d->audioStreams > 0;
     }
     if (!ok) {
@@ -473,6 +491,9 @@ bool CChannelGraph::GetCurrentPosition(double& seconds) {
         pos = d->durationNs;
     } else if (d->seeking) {
         pos = d->seekTargetNs;
+    } else if (d->pausedOnPicture() && d->video->shownStreamTime(pos)) {
+        // Paused: the position of the picture on screen, wherever the demuxer landed.
+        pos -= d->startOffsetNs;
     } else if (gst_element_query_position(d->playbin.get(), GST_FORMAT_TIME, &pos)) {
         pos -= d->startOffsetNs;
     } else {

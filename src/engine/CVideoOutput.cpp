@@ -158,6 +158,24 @@ GstSampleRef CVideoOutput::currentNativeFrame() const {
     return GstSampleRef(gst_sample_new(pick->buffer.get(), pick->caps.get(), nullptr, nullptr));
 }
 
+bool CVideoOutput::shownStreamTime(gint64& ns) const {
+    std::lock_guard lock(m_mutex);
+    if (!m_shown) {
+        return false;
+    }
+    const GstSegment* segment = gst_sample_get_segment(m_shown.get());
+    GstBuffer* buffer = gst_sample_get_buffer(m_shown.get());
+    if (!segment || !buffer || !GST_BUFFER_PTS_IS_VALID(buffer) || segment->format != GST_FORMAT_TIME) {
+        return false;
+    }
+    const guint64 t = gst_segment_to_stream_time(segment, GST_FORMAT_TIME, GST_BUFFER_PTS(buffer));
+    if (t == GST_CLOCK_TIME_NONE) {
+        return false;
+    }
+    ns = gint64(t);
+    return true;
+}
+
 void CVideoOutput::clearFrames() {
     std::lock_guard lock(m_mutex);
     m_shown.reset();

@@ -43,6 +43,8 @@ public:
 
     // The frame shown now, as decoded (video's own size and format); null when none yet.
     GstSampleRef currentNativeFrame() const;
+    // Stream time of the frame shown now; false when there is none.
+    bool shownStreamTime(gint64& ns) const;
     // Forgets the frames (a new file is being opened).
     void clearFrames();
 

@@ -1,0 +1,90 @@
+// Files that cannot play: RenderFile says so within its bound, the channel stays closable and
+// can open a good file afterwards, and repeated failures leak no descriptors.
+#include "EngineTestUtil.h"
+#include "support/TestEnv.h"
+
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+
+using namespace enginetest;
+
+namespace {
+
+class ChannelBadFiles : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(ChannelBadFiles, AreRefusedQuicklyAndLeaveTheChannelClosable) {
+    PaneWindow w;
+    CChannelGraph channel;
+    ASSERT_TRUE(channel.Create());
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_FALSE(channel.RenderFile(tetrav::test::clip(GetParam())));
+    EXPECT_LT(timer.elapsed(), 6000);
+
+    // The main window's close sequence.
+    EXPECT_TRUE(channel.Stop());
+    channel.Destroy();
+    EXPECT_FALSE(channel.SetNotifyWindow(nullptr));
+
+    // The same object opens a good file next.
+    ASSERT_TRUE(openClip(channel, "b_4s.mp4", w.pane));
+    double length = 0;
+    EXPECT_TRUE(channel.GetDuration(length));
+    EXPECT_NEAR(length, 4.0, 0.05);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, ChannelBadFiles,
+                         ::testing::Values("no_such_clip.mp4", "not_video.avi", "zero.mp4", "truncated.mp4",
+                                           "subtitle_only.mkv"),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                             return QString(info.param).replace('.', '_').toStdString();
+                         });
+
+TEST(ChannelBadFiles, RepeatedFailuresAndClosesLeakNoDescriptors) {
+    auto cycle = [] {
+        PaneWindow w;
+        CChannelGraph channel;
+        ASSERT_TRUE(channel.Create());
+        EXPECT_FALSE(channel.RenderFile(tetrav::test::clip("not_video.avi")));
+        EXPECT_FALSE(channel.RenderFile(tetrav::test::clip("truncated.mp4")));
+        ASSERT_TRUE(channel.RenderFile(tetrav::test::clip("a_6s.mp4")));
+        channel.SetDisplayWindow(w.pane);
+        channel.Run();
+        EXPECT_TRUE(waitUntil([&] { return channel.GetFrameStats().rendered > 3; }, 3000));
+        channel.Stop();
+        channel.Destroy();
+    };
+    // The first cycle loads plugins and starts shared helpers that stay.
+    cycle();
+    const QStringList before = openFiles();
+    for (int i = 0; i < 3; ++i) {
+        cycle();
+    }
+    EXPECT_EQ(openFiles().join(' ').toStdString(), before.join(' ').toStdString());
+}
+
+TEST(ChannelBadFiles, OperationsWithoutAPipelineReportFailure) {
+    CChannelGraph channel;
+    double value = 7;
+    EXPECT_FALSE(channel.RenderFile(tetrav::test::clip("a_6s.mp4")));
+    EXPECT_FALSE(channel.Run());
+    EXPECT_FALSE(channel.IsRunning() || channel.IsPaused() || channel.IsStopped());
+    EXPECT_FALSE(channel.GetCurrentPosition(value));
+    EXPECT_FALSE(channel.GetDuration(value));
+    EXPECT_EQ(value, 7);
+    EXPECT_FALSE(channel.SetCurrentPosition(1.0));
+    EXPECT_FALSE(channel.SetRate(2.0));
+    EXPECT_FALSE(channel.SetVolume(-100));
+    EXPECT_EQ(channel.GetVolume(), 0);
+    EXPECT_FALSE(channel.StepOneFrame());
+    EXPECT_FALSE(channel.SnapshotBitmap("/tmp/never.bmp"));
+    EXPECT_FALSE(channel.SetDisplayWindow(nullptr));
+    EXPECT_FALSE(channel.SetWindowPosition(0, 0, 10, 10));
+    ASSERT_TRUE(channel.Create());
+    EXPECT_FALSE(channel.Create()) << "a second Create while a pipeline is held";
+    EXPECT_TRUE(channel.Attach(nullptr));
+    EXPECT_FALSE(channel.Run()) << "Attach(nullptr) released the pipeline";
+}
+
+} // namespace
