@@ -1,0 +1,64 @@
+#include "support/ProgramRun.h"
+
+#include "support/TestEnv.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QThread>
+
+#include <csignal>
+
+namespace tetrav::test {
+
+ProgramRun::ProgramRun(const QProcessEnvironment& env, const QStringList& arguments) {
+    m_process.setProcessEnvironment(env);
+    m_process.setStandardOutputFile(QProcess::nullDevice());
+    m_process.start(programPath(), arguments);
+    m_process.waitForStarted(10000);
+}
+
+ProgramRun::~ProgramRun() {
+    if (m_process.state() != QProcess::NotRunning) {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+}
+
+void ProgramRun::signal(int signo) {
+    if (m_process.state() == QProcess::Running) {
+        ::kill(pid_t(m_process.processId()), signo);
+    }
+}
+
+bool ProgramRun::waitForExit(int timeoutMs) {
+    return WaitUntil(
+        [this] {
+            m_process.waitForFinished(5);
+            return m_process.state() == QProcess::NotRunning;
+        },
+        timeoutMs);
+}
+
+bool ProgramRun::exitedWith(int code) const {
+    return m_process.state() == QProcess::NotRunning && m_process.exitStatus() == QProcess::NormalExit &&
+           m_process.exitCode() == code;
+}
+
+QString ProgramRun::standardError() {
+    m_stderr += m_process.readAllStandardError();
+    return QString::fromLocal8Bit(m_stderr);
+}
+
+bool WaitUntil(const std::function<bool()>& condition, int timeoutMs) {
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!condition()) {
+        if (deadline.hasExpired()) {
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(10);
+    }
+    return true;
+}
+
+} // namespace tetrav::test
