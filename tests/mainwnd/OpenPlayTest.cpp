@@ -1,0 +1,380 @@
+// Opening sets of real clips in the real window, and the transport acting on them: messages in
+// their order, the texts, the controls' states, the timers, the seek bar and the end of play.
+#include "WindowTestSupport.h"
+
+#include "controls/CToolBarXP.h"
+#include "controls/CVolumeSlider.h"
+#include "controls/CXScrollBar.h"
+#include "engine/CChannelGraph.h"
+#include "mainwnd/CStatusBar.h"
+#include "support/TestEnv.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace mainwnd_test {
+namespace {
+
+using tetrav::test::clip;
+
+class OpenPlayTest : public MainWindowTest {
+protected:
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        if (!QFileInfo::exists(clip("a_6s.mp4"))) {
+            GTEST_SKIP() << "clips missing: run scripts/make-clips.sh into "
+                         << tetrav::test::clipsDir().toStdString();
+        }
+        ShowWindow();
+        g_settings.MiniVideo = 1;
+    }
+    QString Status(int part) const { return dlg->m_wndStatusBar->GetText(part); }
+    bool Idle() const {
+        for (int i = 0; i < 4; ++i) {
+            if (dlg->m_pChannel[i] != nullptr || !g_strVideoPath[i].isEmpty()) {
+                return false;
+            }
+        }
+        return !dlg->IsTimerRunning(TIMER_SYNC) && !dlg->IsTimerRunning(TIMER_DISPLAY) &&
+               !dlg->m_wndToolBar->IsButtonEnabled(ID_TB_PLAY) &&
+               dlg->m_wndToolBar->IsButtonEnabled(ID_TB_OPEN) && !dlg->m_wndSeekBar->isEnabled() &&
+               !dlg->m_wndVolume->isEnabled();
+    }
+    void ExpectOpenState() const {
+        for (int id : {ID_TB_PLAY, ID_TB_STOP, ID_TB_PAUSE, ID_TB_SLOWER, ID_TB_NORMAL_SPEED, ID_TB_FASTER,
+                       ID_TB_OPEN}) {
+            EXPECT_TRUE(dlg->m_wndToolBar->IsButtonEnabled(id)) << id;
+        }
+        EXPECT_TRUE(dlg->m_wndSeekBar->isEnabled());
+        EXPECT_TRUE(dlg->m_wndVolume->isEnabled());
+        EXPECT_EQ(Status(0), QString::fromUtf8("打开文件"));
+    }
+    void Open(std::initializer_list<std::pair<int, QString>> entries) {
+        for (const auto& [slot, name] : entries) {
+            g_strVideoPath[slot] = name.startsWith('/') ? name : clip(name);
+        }
+        dlg->OpenSelectedFiles();
+    }
+};
+
+TEST_F(OpenPlayTest, SlotsTwoAndFourOnly) {
+    Open({{1, "a_6s.mp4"}, {3, "b_4s.mp4"}});
+    EXPECT_TRUE(boxes.texts().isEmpty()) << boxes.texts().join('|').toStdString();
+    EXPECT_EQ(dlg->m_pChannel[0], nullptr);
+    EXPECT_EQ(dlg->m_pChannel[2], nullptr);
+    EXPECT_NE(dlg->m_pChannel[1], nullptr);
+    EXPECT_NE(dlg->m_pChannel[3], nullptr);
+    EXPECT_EQ(dlg->m_nOpenCount, 2);
+    EXPECT_EQ(dlg->m_bReference[3], 1) << "the shortest is the reference";
+    EXPECT_NEAR(dlg->m_dTotalSecs, 4.0, 0.1);
+    EXPECT_EQ(Status(1), "00:00:04");
+    ExpectOpenState();
+    // The reference has sound at full volume: the slider spans 0..10000 and stands at the top.
+    EXPECT_EQ(dlg->m_wndVolume->GetRangeMin(), 0);
+    EXPECT_EQ(dlg->m_wndVolume->GetRangeMax(), 10000);
+    EXPECT_EQ(dlg->m_wndVolume->GetPos(), 10000);
+    // The texts of the play time and the positions are untouched by the open.
+    EXPECT_EQ(Status(2), QString::fromUtf8("播放时间"));
+    EXPECT_EQ(Status(3), QString::fromUtf8("同步信息"));
+}
+
+TEST_F(OpenPlayTest, OneGoodAndOneUnreadableFile) {
+    Open({{0, "a_6s.mp4"}, {1, "not_video.avi"}});
+    const QStringList texts = boxes.texts();
+    ASSERT_GE(texts.size(), 2) << texts.join('|').toStdString();
+    EXPECT_EQ(texts[0], QString::fromUtf8("打开视频文件错误!"));
+    EXPECT_EQ(boxes.boxes()[0].caption, QString::fromUtf8("错误"));
+    EXPECT_EQ(boxes.boxes()[0].icon, MsgIcon::Error);
+    EXPECT_TRUE(texts[1].startsWith("Couldn't load the file!  hr=0x")) << texts[1].toStdString();
+    EXPECT_TRUE(texts[1].endsWith("\r\n"));
+    EXPECT_EQ(texts.size(), 2) << texts.join('|').toStdString();
+    // The set opens with the good file as the reference.
+    EXPECT_EQ(dlg->m_bReference[0], 1);
+    EXPECT_EQ(dlg->m_nOpenCount, 2);
+    EXPECT_EQ(dlg->m_dLength[1], 0.0);
+    EXPECT_EQ(Status(1), "00:00:06");
+    ExpectOpenState();
+}
+
+TEST_F(OpenPlayTest, OnlyUnreadableFilesEndIdleWithEmptyPaths) {
+    Open({{0, "zero.mp4"}, {2, "not_video.avi"}, {3, "/nonexistent/folder/missing.mp4"}});
+    const QStringList texts = boxes.texts();
+    ASSERT_FALSE(texts.isEmpty());
+    EXPECT_EQ(texts.count(QString::fromUtf8("打开视频文件错误!")), 3) << texts.join('|').toStdString();
+    // Every channel is built before the probe reports on any of them.
+    EXPECT_EQ(texts.mid(0, 3), QStringList(3, QString::fromUtf8("打开视频文件错误!")));
+    EXPECT_EQ(texts.last(), QString::fromUtf8("选择视频文件错误!"));
+    EXPECT_EQ(boxes.boxes().back().caption, QString::fromUtf8("错误"));
+    EXPECT_TRUE(Idle());
+    EXPECT_EQ(Status(0), QString::fromUtf8("停止播放"));
+}
+
+TEST_F(OpenPlayTest, TruncatedFileIsReportedOrPlayed) {
+    Open({{0, "truncated.mp4"}, {1, "b_4s.mp4"}});
+    // Whatever the truncated file gives, the set opens with the good file and nothing hangs.
+    EXPECT_NE(dlg->m_pChannel[1], nullptr);
+    EXPECT_GT(dlg->m_dTotalSecs, 0.0);
+    ExpectOpenState();
+}
+
+TEST_F(OpenPlayTest, SliderTakesTheReferenceChannelsVolume) {
+    UseScriptedChannels();
+    scripts[0]->length = 6;
+    scripts[0]->volume = -2500;
+    scripts[1]->length = 4;
+    scripts[1]->volume = -9000;
+    g_settings.MiniVideo = 0; // longest: slot 1 is the reference
+    Open({{0, "a_6s.mp4"}, {1, "b_4s.mp4"}});
+    EXPECT_EQ(dlg->m_bReference[0], 1);
+    EXPECT_EQ(dlg->m_wndVolume->GetRangeMax(), 7500);
+    EXPECT_EQ(dlg->m_wndVolume->GetPos(), 7500);
+    EXPECT_EQ(scripts[0]->calls.mid(0, 5),
+              QStringList({"Create", "RenderFile:" + clip("a_6s.mp4"), "SetDisplayWindow", "SetNotifyWindow",
+                           "SetWindowPosition"}));
+
+    // A reference without sound leaves the slider as it was.
+    UseScriptedChannels();
+    scripts[2]->length = 3;
+    scripts[2]->volume = -100;
+    g_strVideoPath[0].clear();
+    g_strVideoPath[1].clear();
+    Open({{2, "video_only_3s.mp4"}});
+    EXPECT_EQ(dlg->m_bReference[2], 1);
+    EXPECT_EQ(dlg->m_wndVolume->GetRangeMax(), 7500);
+}
+
+TEST_F(OpenPlayTest, ChannelSetUpFailuresGiveTheirMessages) {
+    UseScriptedChannels();
+    for (auto& s : scripts) {
+        s->length = 5;
+    }
+    scripts[0]->createOk = false;
+    scripts[1]->renderOk = false;
+    scripts[2]->displayOk = false;
+    scripts[3]->placeOk = false;
+    Open({{0, "a_6s.mp4"}, {1, "a_6s.mp4"}, {2, "a_6s.mp4"}, {3, "a_6s.mp4"}});
+    EXPECT_EQ(boxes.texts(),
+              QStringList({QString::fromUtf8("打开视频文件错误!"), QString::fromUtf8("设置视频错误!"),
+                           QString::fromUtf8("打开视频错误!")}));
+    // A channel that failed keeps its object until it is closed.
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_NE(dlg->m_pChannel[i], nullptr) << i;
+    }
+    dlg->OnStop();
+    for (const auto& s : scripts) {
+        EXPECT_TRUE(s->deleted);
+    }
+}
+
+TEST_F(OpenPlayTest, TransportCommandsDriveEveryChannelAndTheTimers) {
+    Open({{0, "a_6s.mp4"}, {2, "c_10s.mp4"}});
+    ASSERT_TRUE(boxes.texts().isEmpty());
+    dlg->OnPlay();
+    EXPECT_EQ(Status(0), QString::fromUtf8("开始播放"));
+    EXPECT_TRUE(dlg->IsTimerRunning(TIMER_SYNC));
+    EXPECT_TRUE(dlg->IsTimerRunning(TIMER_DISPLAY));
+    ASSERT_TRUE(WaitFor([&] { return dlg->m_dCurrentSecs > 0.8; }, 5000)) << dlg->m_dCurrentSecs;
+    EXPECT_TRUE(dlg->m_pChannel[0]->IsRunning() || dlg->m_pChannel[2]->IsRunning());
+    EXPECT_TRUE(WaitFor([&] { return Status(2) != QString::fromUtf8("播放时间"); }, 2000));
+
+    dlg->OnPause();
+    EXPECT_EQ(Status(0), QString::fromUtf8("暂停播放"));
+    EXPECT_FALSE(dlg->IsTimerRunning(TIMER_SYNC));
+    EXPECT_TRUE(dlg->IsTimerRunning(TIMER_DISPLAY));
+    EXPECT_TRUE(dlg->m_pChannel[0]->IsPaused());
+    EXPECT_TRUE(dlg->m_pChannel[2]->IsPaused());
+
+    dlg->OnFaster();
+    EXPECT_EQ(Status(0), QString::fromUtf8("加快播放"));
+    dlg->OnSlower();
+    EXPECT_EQ(Status(0), QString::fromUtf8("慢速播放"));
+    EXPECT_FALSE(dlg->IsTimerRunning(TIMER_SYNC)) << "rate commands touch no timer";
+
+    dlg->OnNormalSpeed();
+    EXPECT_EQ(Status(0), QString::fromUtf8("恢复播放"));
+    EXPECT_TRUE(dlg->IsTimerRunning(TIMER_SYNC));
+    // The first tick sets every channel running again.
+    EXPECT_TRUE(
+        WaitFor([&] { return dlg->m_pChannel[0]->IsRunning() && dlg->m_pChannel[2]->IsRunning(); }, 2000));
+
+    dlg->OnStepFrame();
+    EXPECT_EQ(Status(0), QString::fromUtf8("单帧播放"));
+    EXPECT_FALSE(dlg->IsTimerRunning(TIMER_SYNC));
+    EXPECT_TRUE(dlg->IsTimerRunning(TIMER_DISPLAY));
+
+    dlg->OnStop();
+    EXPECT_EQ(Status(0), QString::fromUtf8("停止播放"));
+    EXPECT_TRUE(Idle());
+    EXPECT_EQ(dlg->m_wndSeekBar->GetScrollPos(), 0);
+    EXPECT_EQ(dlg->m_wndVolume->GetPos(), 0);
+    EXPECT_TRUE(boxes.texts().isEmpty());
+}
+
+TEST_F(OpenPlayTest, ToolBarButtonsReachTheirCommands) {
+    Open({{0, "b_4s.mp4"}});
+    dlg->m_wndToolBar->ButtonAction(ID_TB_PLAY)->trigger();
+    EXPECT_EQ(Status(0), QString::fromUtf8("开始播放"));
+    dlg->m_wndToolBar->ButtonAction(ID_TB_PAUSE)->trigger();
+    EXPECT_EQ(Status(0), QString::fromUtf8("暂停播放"));
+    dlg->MenuAction(ID_PLAY_STEP)->trigger();
+    EXPECT_EQ(Status(0), QString::fromUtf8("单帧播放"));
+    dlg->m_wndToolBar->ButtonAction(ID_TB_STOP)->trigger();
+    EXPECT_TRUE(Idle());
+}
+
+TEST_F(OpenPlayTest, SeekBarDragSeeksEveryChannel) {
+    UseScriptedChannels();
+    for (auto& s : scripts) {
+        s->length = 61;
+    }
+    Open({{0, "a_6s.mp4"}, {3, "b_4s.mp4"}});
+    ASSERT_DOUBLE_EQ(dlg->m_dTotalSecs, 61.0);
+    CXScrollBar* bar = dlg->m_wndSeekBar;
+    // A bar 625 pixels wide: 25-pixel arrows and thumb leave a 550-pixel track.
+    bar->setGeometry(bar->x(), bar->y(), 625, bar->height());
+    bar->m_rectClient = QRect(0, 0, 625, bar->height());
+    const int y = bar->height() / 2;
+    QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(37, y)); // 12 pixels into the thumb at 25
+    QTest::mouseMove(bar, QPoint(312, y));
+    QTest::mouseRelease(bar, Qt::LeftButton, {}, QPoint(312, y));
+    EXPECT_EQ(bar->GetScrollPos(), 100);
+    EXPECT_DOUBLE_EQ(scripts[0]->lastSeek, 30.5);
+    EXPECT_DOUBLE_EQ(scripts[3]->lastSeek, 30.5);
+    EXPECT_EQ(scripts[1]->lastSeek, -1.0);
+
+    // A click in the channel moves the thumb by the control's own rule; the seek follows it.
+    QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(560, y));
+    QTest::qWait(50);
+    const int pos = bar->GetScrollPos();
+    EXPECT_GT(pos, 100);
+    EXPECT_DOUBLE_EQ(scripts[0]->lastSeek, 61.0 * 0.005 * pos);
+}
+
+TEST_F(OpenPlayTest, SeekBarSeeksRealClips) {
+    Open({{0, "c_10s.mp4"}, {1, "d_20s.mp4"}});
+    ASSERT_EQ(dlg->m_bReference[0], 1);
+    dlg->m_wndSeekBar->SetScrollPos(100, true);
+    emit dlg->m_wndSeekBar->hscroll(SB_THUMBTRACK, 100);
+    dlg->OnPlay();
+    // Positions follow at the next synchronisation tick: about half of 10 s, on a key frame.
+    ASSERT_TRUE(WaitFor([&] { return dlg->m_dPosition[1] > 0.0; }, 3000));
+    EXPECT_NEAR(dlg->m_dPosition[0], 5.0, 1.5);
+    EXPECT_NEAR(dlg->m_dPosition[1], 5.0, 1.5);
+}
+
+TEST_F(OpenPlayTest, EndOfPlayShortestClosesTheSetAtTheShortestEnd) {
+    Open({{0, "a_6s.mp4"}, {1, "b_4s.mp4"}});
+    ASSERT_EQ(dlg->m_bReference[1], 1);
+    dlg->OnPlay();
+    double longestAtEnd = -1.0;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            if (dlg->m_pChannel[0] != nullptr && dlg->m_pChannel[1] != nullptr) {
+                longestAtEnd = dlg->m_dPosition[0];
+            }
+            return Idle();
+        },
+        15000));
+    // Both channels closed together, while the 6 s clip was still short of its end.
+    EXPECT_GT(longestAtEnd, 3.0);
+    EXPECT_LT(longestAtEnd, 5.5);
+    EXPECT_EQ(Status(0), QString::fromUtf8("停止播放"));
+    EXPECT_EQ(Status(2), "00:00:04");
+}
+
+TEST_F(OpenPlayTest, EndOfPlayLongestRetiresChannelsOneByOne) {
+    g_settings.MiniVideo = 0;
+    Open({{0, "b_4s.mp4"}, {3, "a_6s.mp4"}});
+    ASSERT_EQ(dlg->m_bReference[3], 1);
+    EXPECT_EQ(Status(1), "00:00:06");
+    dlg->OnPlay();
+    ASSERT_TRUE(WaitFor([&] { return dlg->m_pChannel[0] == nullptr; }, 10000));
+    // The 4 s clip has gone; the 6 s clip plays on and the window is not idle.
+    EXPECT_TRUE(g_strVideoPath[0].isEmpty());
+    EXPECT_NE(dlg->m_pChannel[3], nullptr);
+    EXPECT_EQ(dlg->m_nOpenCount, 1);
+    EXPECT_TRUE(dlg->IsTimerRunning(TIMER_SYNC));
+    EXPECT_GT(dlg->m_dCurrentSecs, 2.5);
+    EXPECT_LT(dlg->m_dCurrentSecs, 4.5);
+    ASSERT_TRUE(WaitFor([&] { return Idle(); }, 10000));
+    EXPECT_EQ(dlg->m_nOpenCount, 0);
+    EXPECT_EQ(Status(0), QString::fromUtf8("停止播放"));
+}
+
+TEST_F(OpenPlayTest, FourCopiesOfTheSameFilePlayInStep) {
+    Open({{0, "a_6s.mp4"}, {1, "a_6s.mp4"}, {2, "a_6s.mp4"}, {3, "a_6s.mp4"}});
+    EXPECT_TRUE(boxes.texts().isEmpty());
+    EXPECT_EQ(dlg->m_nOpenCount, 4);
+    EXPECT_EQ(dlg->m_bReference[0], 1);
+    EXPECT_EQ(dlg->m_bReference[1] + dlg->m_bReference[2] + dlg->m_bReference[3], 0);
+    dlg->OnPlay();
+    ASSERT_TRUE(WaitFor([&] { return dlg->m_dCurrentSecs > 2.2; }, 8000));
+    for (int k = 1; k < 4; ++k) {
+        EXPECT_NEAR(dlg->m_dPosition[k], dlg->m_dPosition[0], 1.0) << k;
+    }
+    dlg->OnStop();
+    EXPECT_TRUE(Idle());
+}
+
+TEST_F(OpenPlayTest, PathsWithSpacesAndChineseCharacters) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString folder = dir.path() + QString::fromUtf8("/我的 视频");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString path = folder + QString::fromUtf8("/第一 段.mp4");
+    ASSERT_TRUE(QFile::copy(clip("b_4s.mp4"), path));
+    Open({{2, path}});
+    EXPECT_TRUE(boxes.texts().isEmpty()) << boxes.texts().join('|').toStdString();
+    EXPECT_NE(dlg->m_pChannel[2], nullptr);
+    EXPECT_EQ(Status(1), "00:00:04");
+    ExpectOpenState();
+}
+
+TEST_F(OpenPlayTest, OpeningAgainReplacesTheSet) {
+    Open({{0, "a_6s.mp4"}, {1, "b_4s.mp4"}});
+    CChannelGraph* before = dlg->m_pChannel[0];
+    dlg->OnPlay();
+    g_strVideoPath[1].clear();
+    Open({{2, "c_10s.mp4"}});
+    EXPECT_FALSE(dlg->IsTimerRunning(TIMER_SYNC)) << "the open stops play";
+    EXPECT_FALSE(dlg->IsTimerRunning(TIMER_DISPLAY));
+    EXPECT_NE(dlg->m_pChannel[0], nullptr) << "an untouched path keeps its file";
+    EXPECT_EQ(dlg->m_pChannel[1], nullptr);
+    EXPECT_NE(dlg->m_pChannel[2], nullptr);
+    EXPECT_EQ(dlg->m_nOpenCount, 2);
+    EXPECT_EQ(dlg->m_bReference[0], 1);
+    (void)before;
+}
+
+TEST_F(OpenPlayTest, CommandLineFilesOpenOnceTheWindowIsShown) {
+    dlg = std::make_unique<CTetravDlg>();
+    dlg->SetCommandLineFiles({clip("b_4s.mp4"), clip("a_6s.mp4")});
+    ShowWindow();
+    ASSERT_TRUE(
+        WaitFor([&] { return dlg->m_pChannel[0] != nullptr && dlg->m_pChannel[1] != nullptr; }, 5000));
+    EXPECT_EQ(g_strVideoPath[0], clip("b_4s.mp4"));
+    EXPECT_EQ(g_strVideoPath[1], clip("a_6s.mp4"));
+    EXPECT_EQ(dlg->m_pChannel[2], nullptr);
+    ExpectOpenState();
+    EXPECT_TRUE(boxes.texts().isEmpty());
+}
+
+TEST_F(OpenPlayTest, CommandsWithAPathButNoChannelTouchNothing) {
+    // A path without a channel object (a pick in a dialog that was then cancelled).
+    Open({{0, "b_4s.mp4"}});
+    g_strVideoPath[2] = clip("a_6s.mp4");
+    dlg->OnPlay();
+    dlg->OnPause();
+    dlg->OnFaster();
+    dlg->OnStepFrame();
+    g_dGotoSecs = 1.0;
+    dlg->OnGotoPosition();
+    dlg->OnNormalSpeed();
+    EXPECT_TRUE(WaitFor([&] { return dlg->m_dPosition[0] > 0.0; }, 3000));
+    EXPECT_EQ(dlg->m_pChannel[2], nullptr);
+    dlg->OnStop();
+    EXPECT_TRUE(Idle());
+}
+
+} // namespace
+} // namespace mainwnd_test

@@ -1,0 +1,90 @@
+#pragma once
+// A channel whose position, length and volume the test sets, and which records every call the
+// main window makes on it. The record outlives the channel (the window deletes channels).
+#include "engine/CChannelGraph.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+struct ChannelScript {
+    double position = 0.0;
+    double length = 0.0;
+    long volume = 0;
+    bool createOk = true;
+    bool renderOk = true;
+    bool displayOk = true;
+    bool placeOk = true;
+    bool deleted = false;
+    bool running = false;
+    double rate = 1.0;
+    long lastVolume = 1; // 1 = never set (a real volume is 0 or negative)
+    double lastSeek = -1.0;
+    int steps = 0;
+    QStringList calls; // "Run", "Pause", "Stop", "Destroy", ...
+
+    int count(const QString& call) const { return static_cast<int>(calls.count(call)); }
+};
+
+class ScriptedChannel : public CChannelGraph {
+public:
+    explicit ScriptedChannel(std::shared_ptr<ChannelScript> script) : m_s(std::move(script)) {}
+    ~ScriptedChannel() override { m_s->deleted = true; }
+
+    bool Create() override { return log("Create", m_s->createOk); }
+    void Destroy() override { m_s->calls << "Destroy"; }
+    bool RenderFile(const QString& path) override {
+        m_s->calls << "RenderFile:" + path;
+        return m_s->renderOk;
+    }
+    bool SetDisplayWindow(QWidget*) override { return log("SetDisplayWindow", m_s->displayOk); }
+    bool SetWindowPosition(int, int, int, int) override { return log("SetWindowPosition", m_s->placeOk); }
+    bool SetNotifyWindow(QWidget* w) override {
+        return log(w ? "SetNotifyWindow" : "SetNotifyWindow(null)", true);
+    }
+    bool Run() override {
+        m_s->running = true;
+        return log("Run", true);
+    }
+    bool Pause() override {
+        m_s->running = false;
+        return log("Pause", true);
+    }
+    bool Stop() override {
+        m_s->running = false;
+        return log("Stop", true);
+    }
+    bool GetCurrentPosition(double& seconds) override {
+        seconds = m_s->position;
+        return true;
+    }
+    bool GetDuration(double& seconds) override {
+        seconds = m_s->length;
+        return m_s->length > 0.0;
+    }
+    bool SetCurrentPosition(double seconds) override {
+        m_s->lastSeek = seconds;
+        return log("Seek", true);
+    }
+    bool SetRate(double rate) override {
+        m_s->rate = rate;
+        return log("SetRate", true);
+    }
+    bool SetVolume(long volume) override {
+        m_s->lastVolume = volume;
+        return true;
+    }
+    long GetVolume() override { return m_s->volume; }
+    bool StepOneFrame() override {
+        ++m_s->steps;
+        return log("Step", true);
+    }
+
+private:
+    bool log(const char* call, bool result) {
+        m_s->calls << QString::fromLatin1(call);
+        return result;
+    }
+    std::shared_ptr<ChannelScript> m_s;
+};

@@ -1,0 +1,264 @@
+// The synchronisation and display ticks against scripted channels: who is run and paused,
+// channels retired at their end, the end of play, the texts and the seek bar.
+#include "WindowTestSupport.h"
+
+#include "controls/CToolBarXP.h"
+#include "controls/CVolumeSlider.h"
+#include "controls/CXScrollBar.h"
+#include "mainwnd/CStatusBar.h"
+
+namespace mainwnd_test {
+namespace {
+
+class SyncTest : public MainWindowTest {
+protected:
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        ShowWindow();
+    }
+    void Tick() { dlg->OnTimer(TIMER_SYNC); }
+    void Display() { dlg->OnTimer(TIMER_DISPLAY); }
+    QString Status(int part) const { return dlg->m_wndStatusBar->GetText(part); }
+};
+
+TEST_F(SyncTest, LeaderIsPausedEachTickUntilTheReferenceReachesItsSecond) {
+    InstallScriptedSet({10, 10, 0, 0}, 0, 1);
+    scripts[0]->position = 5.2;
+    scripts[1]->position = 6.1;
+    for (int tick = 0; tick < 3; ++tick) {
+        ClearCalls();
+        Tick();
+        EXPECT_EQ(scripts[1]->calls, QStringList({"Run", "Pause"})) << "tick " << tick;
+        EXPECT_EQ(scripts[0]->calls, QStringList({"Run"})) << "tick " << tick;
+    }
+    scripts[0]->position = 6.0;
+    ClearCalls();
+    Tick();
+    EXPECT_EQ(scripts[1]->calls, QStringList({"Run"}));
+    EXPECT_EQ(scripts[0]->calls, QStringList({"Run"}));
+    // 6.0 and 6.9 share a whole second: in step.
+    scripts[1]->position = 6.9;
+    ClearCalls();
+    Tick();
+    EXPECT_EQ(scripts[1]->count("Pause") + scripts[0]->count("Pause"), 0);
+    EXPECT_DOUBLE_EQ(g_dSyncSecs, 6.0);
+}
+
+TEST_F(SyncTest, ReferenceWaitsForALaggingChannel) {
+    InstallScriptedSet({0, 10, 0, 12}, 1, 1);
+    scripts[1]->position = 7.0;
+    scripts[3]->position = 6.95;
+    ClearCalls();
+    Tick();
+    EXPECT_EQ(scripts[1]->calls, QStringList({"Run", "Pause"}));
+    EXPECT_EQ(scripts[3]->calls, QStringList({"Run"}));
+    scripts[3]->position = 7.0;
+    ClearCalls();
+    Tick();
+    EXPECT_EQ(scripts[1]->count("Pause"), 0);
+}
+
+TEST_F(SyncTest, SingleChannelIsOnlyRun) {
+    InstallScriptedSet({0, 0, 8, 0}, 2, 1);
+    for (double pos : {0.5, 1.99, 2.0, 5.5}) {
+        scripts[2]->position = pos;
+        ClearCalls();
+        Tick();
+        EXPECT_EQ(scripts[2]->calls, QStringList({"Run"}));
+    }
+}
+
+TEST_F(SyncTest, ChannelAtPositionZeroIsLeftAlone) {
+    // A channel whose position cannot be read (0) is neither a leader nor a laggard.
+    InstallScriptedSet({10, 10, 0, 0}, 0, 1);
+    scripts[0]->position = 4.5;
+    scripts[1]->position = 0.0;
+    ClearCalls();
+    Tick();
+    EXPECT_EQ(scripts[0]->count("Pause"), 0);
+    EXPECT_EQ(scripts[1]->count("Pause"), 0);
+}
+
+TEST_F(SyncTest, LongestModeRetiresChannelsOneByOneThenStops) {
+    InstallScriptedSet({10, 20, 0, 0}, 1, 0);
+    dlg->OnPlay();
+    EXPECT_TRUE(dlg->IsTimerRunning(TIMER_SYNC));
+    scripts[0]->position = 9.0;
+    scripts[1]->position = 9.0;
+    Tick();
+    EXPECT_FALSE(scripts[0]->deleted) << "9.0 is not past 10 - 1";
+    scripts[0]->position = 9.04;
+    scripts[1]->position = 9.04;
+    Tick();
+    EXPECT_TRUE(scripts[0]->deleted);
+    EXPECT_EQ(dlg->m_pChannel[0], nullptr);
+    EXPECT_TRUE(g_strVideoPath[0].isEmpty());
+    EXPECT_EQ(dlg->m_nOpenCount, 1);
+    EXPECT_EQ(dlg->m_dLength[0], 0.0);
+
+    // The play time and seek bar follow the 20 s channel.
+    scripts[1]->position = 15.3;
+    Tick();
+    Display();
+    EXPECT_EQ(Status(2), "00:00:15");
+    EXPECT_EQ(dlg->m_wndSeekBar->GetScrollPos(), 161); // 15.3 * 200 / 19
+    EXPECT_EQ(Status(3), "0,15,0,0");
+
+    scripts[1]->position = 19.0;
+    Tick();
+    EXPECT_FALSE(scripts[1]->deleted);
+    scripts[1]->position = 19.05;
+    Tick();
+    EXPECT_TRUE(scripts[1]->deleted);
+    EXPECT_EQ(dlg->m_nOpenCount, 0);
+    EXPECT_DOUBLE_EQ(dlg->m_dCurrentSecs, 0.0);
+    // The next tick of either timer ends play.
+    Display();
+    EXPECT_FALSE(dlg->IsTimerRunning(TIMER_SYNC));
+    EXPECT_FALSE(dlg->IsTimerRunning(TIMER_DISPLAY));
+    EXPECT_EQ(Status(0), "停止播放");
+    EXPECT_FALSE(dlg->m_wndToolBar->IsButtonEnabled(ID_TB_PLAY));
+    EXPECT_TRUE(dlg->m_wndToolBar->IsButtonEnabled(ID_TB_OPEN));
+}
+
+TEST_F(SyncTest, ShortestModeStopsAtTheEndOfTheShortest) {
+    InstallScriptedSet({10, 20, 0, 0}, 0, 1);
+    dlg->OnPlay();
+    scripts[0]->position = 9.98;
+    scripts[1]->position = 9.98;
+    Tick();
+    Display();
+    EXPECT_TRUE(dlg->IsTimerRunning(TIMER_DISPLAY));
+    EXPECT_FALSE(scripts[0]->deleted);
+    scripts[0]->position = 10.0;
+    scripts[1]->position = 10.0;
+    Tick();
+    EXPECT_FALSE(scripts[1]->deleted) << "no channel is retired in shortest mode";
+    Display();
+    EXPECT_TRUE(scripts[0]->deleted);
+    EXPECT_TRUE(scripts[1]->deleted);
+    EXPECT_FALSE(dlg->IsTimerRunning(TIMER_DISPLAY));
+    EXPECT_FALSE(dlg->IsTimerRunning(TIMER_SYNC));
+    for (const QString& p : g_strVideoPath) {
+        EXPECT_TRUE(p.isEmpty());
+    }
+}
+
+TEST_F(SyncTest, SubSecondChannelIsRetiredAtOnceInLongestMode) {
+    InstallScriptedSet({0.8, 5, 0, 0}, 1, 0);
+    scripts[0]->position = 0.0;
+    scripts[1]->position = 0.1;
+    Tick();
+    EXPECT_TRUE(scripts[0]->deleted);
+    EXPECT_EQ(dlg->m_nOpenCount, 1);
+}
+
+TEST_F(SyncTest, SeekBarOfAShortReferenceStaysAtZero) {
+    InstallScriptedSet({0.6, 0, 0, 0}, 0, 1);
+    scripts[0]->position = 0.3;
+    Tick();
+    Display();
+    EXPECT_EQ(dlg->m_wndSeekBar->GetScrollPos(), 0);
+    dlg->m_dTotalSecs = 1.0;
+    Display();
+    EXPECT_EQ(dlg->m_wndSeekBar->GetScrollPos(), 0);
+}
+
+TEST_F(SyncTest, SeekBarFollowsTheReferenceWithinItsRange) {
+    InstallScriptedSet({61, 61, 0, 0}, 0, 1);
+    scripts[0]->position = 30.0;
+    scripts[1]->position = 30.0;
+    Tick();
+    Display();
+    EXPECT_EQ(dlg->m_wndSeekBar->GetScrollPos(), 100);
+    // The last second would give more than 200 by the bare arithmetic.
+    scripts[0]->position = 60.7;
+    scripts[1]->position = 60.7;
+    Tick();
+    Display();
+    EXPECT_EQ(dlg->m_wndSeekBar->GetScrollPos(), 200);
+}
+
+TEST_F(SyncTest, TimeTextsSplitHoursMinutesSecondsWithoutWrapping) {
+    InstallScriptedSet({100000, 0, 0, 0}, 0, 1);
+    scripts[0]->position = 3725.9;
+    Tick();
+    Display();
+    EXPECT_EQ(Status(2), "01:02:05");
+    scripts[0]->position = 90000.0;
+    Tick();
+    Display();
+    EXPECT_EQ(Status(2), "25:00:00");
+}
+
+TEST_F(SyncTest, PositionTextShowsWholeSecondsOfEveryChannel) {
+    InstallScriptedSet({30, 0, 30, 0}, 0, 1);
+    scripts[0]->position = 12.7;
+    scripts[2]->position = 12.2;
+    Tick();
+    Display();
+    EXPECT_EQ(Status(3), "12,0,12,0");
+}
+
+TEST_F(SyncTest, VolumeMovedWhilePausedReachesChannelsAtTheFirstTickAfterResume) {
+    InstallScriptedSet({10, 10, 0, 0}, 0, 1);
+    dlg->m_wndVolume->SetRange(0, 10000);
+    dlg->m_wndVolume->setEnabled(true);
+    dlg->OnPlay();
+    scripts[0]->position = scripts[1]->position = 2.0;
+    Tick();
+    EXPECT_EQ(scripts[0]->lastVolume, 0);
+    dlg->OnPause();
+    EXPECT_FALSE(dlg->IsTimerRunning(TIMER_SYNC));
+    dlg->m_wndVolume->setValue(9000); // as the user's drag does
+    EXPECT_EQ(dlg->m_nVolume, -1000);
+    EXPECT_EQ(scripts[0]->lastVolume, 0) << "not applied while paused";
+    dlg->OnNormalSpeed();
+    EXPECT_TRUE(dlg->IsTimerRunning(TIMER_SYNC));
+    Tick();
+    EXPECT_EQ(scripts[0]->lastVolume, -1000);
+    EXPECT_EQ(scripts[1]->lastVolume, -1000);
+}
+
+TEST_F(SyncTest, NothingOpenEndsPlayAtTheNextTick) {
+    InstallScriptedSet({10, 0, 0, 0}, 0, 1);
+    dlg->OnPlay();
+    dlg->m_nOpenCount = 0;
+    Tick();
+    EXPECT_FALSE(dlg->IsTimerRunning(TIMER_SYNC));
+    EXPECT_FALSE(dlg->IsTimerRunning(TIMER_DISPLAY));
+    EXPECT_TRUE(scripts[0]->deleted);
+    EXPECT_EQ(Status(0), "停止播放");
+}
+
+TEST_F(SyncTest, LongestModeWithAFailedChannelStillEnds) {
+    // A channel that failed to open counts as open but has no length: once the playable
+    // channel is retired, play must end instead of ticking on for ever.
+    InstallScriptedSet({6, 0, 0, 0}, 0, 0);
+    auto failed = std::make_shared<ChannelScript>();
+    dlg->m_pChannel[3] = new ScriptedChannel(failed);
+    g_strVideoPath[3] = QStringLiteral("/scripted/broken.mp4");
+    dlg->m_nOpenCount = 2;
+    dlg->OnPlay();
+    scripts[0]->position = 5.5;
+    Tick();
+    EXPECT_TRUE(scripts[0]->deleted);
+    EXPECT_EQ(dlg->m_nOpenCount, 1);
+    Display();
+    EXPECT_FALSE(dlg->IsTimerRunning(TIMER_DISPLAY));
+    EXPECT_TRUE(failed->deleted);
+    EXPECT_EQ(Status(0), "停止播放");
+}
+
+TEST_F(SyncTest, TimersRunAtTheirPeriodsAndTickTheWindow) {
+    InstallScriptedSet({10, 10, 0, 0}, 0, 1);
+    scripts[0]->position = scripts[1]->position = 1.5;
+    dlg->OnPlay();
+    // The real timers drive the ticks: the channels get their volume and the texts change.
+    EXPECT_TRUE(WaitFor([&] { return Status(2) == "00:00:01"; }, 3000));
+    EXPECT_EQ(scripts[0]->lastVolume, 0);
+    EXPECT_EQ(Status(3), "1,1,0,0");
+}
+
+} // namespace
+} // namespace mainwnd_test
