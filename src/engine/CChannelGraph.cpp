@@ -226,7 +226,11 @@ struct CChannelGraph::Impl {
         if (!seekable) {
             return false;
         }
-        targetNs = std::clamp<gint64>(targetNs, 0, durationNs > 0 ? durationNs : targetNs);
+        // Past the end: the last picture (a seek to the very end would show none).
+        if (durationNs > 0) {
+            targetNs = std::min(targetNs, durationNs - GST_MSECOND);
+        }
+        targetNs = std::max<gint64>(targetNs, 0);
         const auto flags = GstSeekFlags(GST_SEEK_FLAG_FLUSH | how);
         if (!gst_element_seek(playbin.get(), rate, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET,
                               startOffsetNs + targetNs, GST_SEEK_TYPE_NONE, GST_CLOCK_TIME_NONE)) {

@@ -1,0 +1,210 @@
+// Transport on real clips: states that never block, positions, end of stream, rate, volume
+// and the shared clock.
+#include "EngineTestUtil.h"
+#include "app/Resource.h"
+#include "support/TestEnv.h"
+
+#include <gst/gst.h>
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QFile>
+
+using namespace enginetest;
+
+namespace {
+
+// A pane that counts the channel's notifications.
+class NotifyPane : public QWidget {
+public:
+    int notifications = 0;
+
+protected:
+    bool event(QEvent* e) override {
+        if (e->type() == QEvent::Type(QEvent::User + WM_GRAPHNOTIFY)) {
+            ++notifications;
+            return true;
+        }
+        return QWidget::event(e);
+    }
+};
+
+double position(CChannelGraph& channel) {
+    double pos = -1;
+    EXPECT_TRUE(channel.GetCurrentPosition(pos));
+    return pos;
+}
+
+TEST(ChannelTransport, StateQueriesReportTheStateBeingEnteredAndRepeatsAreNoOps) {
+    CChannelGraph channel;
+    ASSERT_TRUE(openClip(channel, "a_6s.mp4"));
+    EXPECT_TRUE(channel.IsPaused());
+    EXPECT_FALSE(channel.IsRunning());
+
+    ASSERT_TRUE(channel.Run());
+    // Immediately, before the change completes: it counts as running.
+    EXPECT_TRUE(channel.IsRunning());
+    EXPECT_FALSE(channel.IsPaused());
+    EXPECT_TRUE(channel.Run());
+    ASSERT_TRUE(channel.WaitUntilSettled(3000));
+    EXPECT_TRUE(waitUntil([&] { return position(channel) > 0.3; }, 3000)) << "playing advances";
+
+    ASSERT_TRUE(channel.Pause());
+    EXPECT_TRUE(channel.IsPaused());
+    ASSERT_TRUE(channel.WaitUntilSettled(3000));
+    const double paused = position(channel);
+    waitUntil([] { return false; }, 300);
+    EXPECT_NEAR(position(channel), paused, 0.001) << "paused holds still";
+
+    ASSERT_TRUE(channel.Stop());
+    EXPECT_TRUE(channel.IsStopped());
+    EXPECT_TRUE(channel.Stop());
+    // Playing again after a stop starts from the beginning.
+    ASSERT_TRUE(channel.Run());
+    ASSERT_TRUE(channel.WaitUntilSettled(3000));
+    EXPECT_LT(position(channel), paused);
+}
+
+TEST(ChannelTransport, EndOfStreamReadsTheLengthAndNotifiesThePane) {
+    NotifyPane pane;
+    pane.resize(320, 240);
+    CChannelGraph channel;
+    ASSERT_TRUE(openClip(channel, "b_4s.mp4", &pane));
+    double length = 0;
+    ASSERT_TRUE(channel.GetDuration(length));
+    ASSERT_TRUE(channel.SetCurrentPosition(3.0));
+    ASSERT_TRUE(channel.WaitUntilSettled(3000));
+    ASSERT_TRUE(channel.Run());
+    ASSERT_TRUE(waitUntil([&] { return channel.IsAtEnd(); }, 5000));
+    EXPECT_EQ(position(channel), length);
+    EXPECT_TRUE(waitUntil([&] { return pane.notifications > 0; }, 1000));
+    // Still the length a while later, and seeking back leaves the end.
+    waitUntil([] { return false; }, 200);
+    EXPECT_EQ(position(channel), length);
+    ASSERT_TRUE(channel.SetCurrentPosition(1.0));
+    EXPECT_FALSE(channel.IsAtEnd());
+    ASSERT_TRUE(channel.WaitUntilSettled(3000));
+    EXPECT_LT(position(channel), 1.5);
+}
+
+TEST(ChannelTransport, SeeksGoToKeyFramesOrExactFramesAndClampToTheStream) {
+    CChannelGraph channel;
+    ASSERT_TRUE(openClip(channel, "c_10s.mp4"));
+    // Key frames every second: 3.5 s lands on one of them.
+    ASSERT_TRUE(channel.SetCurrentPosition(3.5));
+    ASSERT_TRUE(channel.WaitUntilSettled(3000));
+    const double key = position(channel);
+    EXPECT_NEAR(key, std::round(key), 0.001) << key;
+    EXPECT_NEAR(key, 3.5, 0.55);
+
+    ASSERT_TRUE(channel.SetCurrentPositionExact(3.5));
+    ASSERT_TRUE(channel.WaitUntilSettled(3000));
+    EXPECT_NEAR(position(channel), 3.5, 0.02);
+    const QString bmp =
+        QDir::tempPath() + QString("/tetrav-seek-%1.bmp").arg(QCoreApplication::applicationPid());
+    ASSERT_TRUE(channel.SnapshotBitmap(bmp));
+    EXPECT_EQ(frameNumberIn(readBmp24(bmp)), 87) << "frame 87 covers 3.48 s to 3.52 s";
+    QFile::remove(bmp);
+
+    ASSERT_TRUE(channel.SetCurrentPositionExact(-4));
+    ASSERT_TRUE(channel.WaitUntilSettled(3000));
+    EXPECT_EQ(position(channel), 0);
+
+    double length = 0;
+    ASSERT_TRUE(channel.GetDuration(length));
+    if (channel.SetCurrentPositionExact(length + 5)) {
+        channel.WaitUntilSettled(3000);
+    }
+    const double end = position(channel);
+    EXPECT_LE(end, length);
+    EXPECT_GT(end, length - 0.1);
+}
+
+TEST(ChannelTransport, RateChangesTheSpeedOfPlay) {
+    CChannelGraph channel;
+    ASSERT_TRUE(openClip(channel, "d_20s.mp4"));
+    auto advanceOverOneSecond = [&] {
+        EXPECT_TRUE(channel.WaitUntilSettled(3000));
+        const double from = position(channel);
+        QElapsedTimer timer;
+        timer.start();
+        waitUntil([] { return false; }, 1000);
+        return (position(channel) - from) * 1000.0 / double(timer.elapsed());
+    };
+    ASSERT_TRUE(channel.Run());
+    ASSERT_TRUE(channel.SetRate(2.0));
+    EXPECT_NEAR(advanceOverOneSecond(), 2.0, 0.4);
+    ASSERT_TRUE(channel.SetRate(0.25));
+    EXPECT_NEAR(advanceOverOneSecond(), 0.25, 0.12);
+    ASSERT_TRUE(channel.SetRate(1.0));
+    EXPECT_NEAR(advanceOverOneSecond(), 1.0, 0.25);
+    EXPECT_FALSE(channel.SetRate(0.0));
+    EXPECT_FALSE(channel.SetRate(-1.0));
+}
+
+TEST(ChannelTransport, VolumeRoundTripsThroughDecibels) {
+    CChannelGraph channel;
+    ASSERT_TRUE(openClip(channel, "a_6s.mp4"));
+    for (long v : {0L, -2500L, -10000L, -1L, -9999L, 0L}) {
+        ASSERT_TRUE(channel.SetVolume(v));
+        EXPECT_EQ(channel.GetVolume(), v);
+    }
+    EXPECT_FALSE(channel.SetVolume(1));
+    EXPECT_FALSE(channel.SetVolume(-10001));
+    EXPECT_EQ(channel.GetVolume(), 0) << "refused values change nothing";
+
+    // Without sound there is no volume to set.
+    CChannelGraph silent;
+    ASSERT_TRUE(openClip(silent, "video_only_3s.mp4"));
+    EXPECT_FALSE(silent.SetVolume(-2500));
+    EXPECT_EQ(silent.GetVolume(), 0);
+}
+
+TEST(ChannelTransport, SoundOnlyAndPictureOnlyFilesPlay) {
+    for (const char* clip : {"audio_only_3s.m4a", "video_only_3s.mp4"}) {
+        SCOPED_TRACE(clip);
+        CChannelGraph channel;
+        ASSERT_TRUE(openClip(channel, clip));
+        double length = 0;
+        ASSERT_TRUE(channel.GetDuration(length));
+        EXPECT_NEAR(length, 3.0, 0.1);
+        ASSERT_TRUE(channel.Run());
+        EXPECT_TRUE(waitUntil([&] { return position(channel) > 0.4; }, 3000));
+    }
+    CChannelGraph sound;
+    ASSERT_TRUE(openClip(sound, "audio_only_3s.m4a"));
+    EXPECT_FALSE(sound.StepOneFrame()) << "no picture to step";
+    EXPECT_FALSE(sound.SnapshotBitmap(QDir::tempPath() + "/tetrav-no-picture.bmp"));
+}
+
+TEST(ChannelTransport, ChannelsSharingAClockStartTogetherAtTheBaseTime) {
+    GstClock* clock = gst_system_clock_obtain();
+    CChannelGraph first;
+    CChannelGraph second;
+    ASSERT_TRUE(first.Create());
+    ASSERT_TRUE(second.Create());
+    ASSERT_TRUE(first.UseClock(clock));
+    ASSERT_TRUE(second.UseClock(clock));
+    ASSERT_TRUE(first.RenderFile(tetrav::test::clip("c_10s.mp4")));
+    ASSERT_TRUE(second.RenderFile(tetrav::test::clip("d_20s.mp4")));
+    // Both start one second from now: until then neither moves.
+    const GstClockTime base = gst_clock_get_time(clock) + GST_SECOND;
+    ASSERT_TRUE(first.SetBaseTime(base));
+    ASSERT_TRUE(second.SetBaseTime(base));
+    ASSERT_TRUE(first.Run());
+    ASSERT_TRUE(second.Run());
+    waitUntil([] { return false; }, 500);
+    EXPECT_LT(position(first), 0.05);
+    EXPECT_LT(position(second), 0.05);
+    waitUntil([&] { return gst_clock_get_time(clock) > base + GST_SECOND; }, 3000);
+    const double a = position(first);
+    const double b = position(second);
+    EXPECT_NEAR(a, 1.0, 0.25);
+    EXPECT_NEAR(a, b, 0.08);
+    gst_object_unref(clock);
+}
+
+} // namespace
