@@ -1,0 +1,245 @@
+// The real program on a desktop of its own (private Xvfb 1280 x 1024, private session and
+// accessibility buses), driven as a user or a screen reader would drive it: through the
+// accessibility interface, the keyboard, and screenshots taken from outside the program.
+#include "e2e/AtspiClient.h"
+#include "e2e/PaneCheck.h"
+#include "e2e/PrivateDesktop.h"
+#include "support/TestEnv.h"
+
+#include <gtest/gtest.h>
+
+#include <QDeadlineTimer>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QTest>
+
+#include <functional>
+#include <optional>
+
+namespace {
+
+const QStringList kToolButtons = {"播放",     "暂停播放", "停止播放", "倒回播放",
+                                  "恢复播放", "快速播放", "打开文件"};
+const QStringList kPanes = {"视频一", "视频二", "视频三", "视频四"};
+const QStringList kClips = {"a_6s.mp4", "b_4s.mp4", "c_10s.mp4", "d_20s.mp4"};
+
+bool waitUntil(const std::function<bool()>& condition, int timeoutMs) {
+    QDeadlineTimer deadline(timeoutMs);
+    while (!condition()) {
+        if (deadline.hasExpired()) {
+            return false;
+        }
+        QTest::qWait(100);
+    }
+    return true;
+}
+
+std::string str(const QString& s) {
+    return s.toStdString();
+}
+
+class TetravDesktopTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_desktop.start(1280, 1024)) << str(m_desktop.error());
+        ASSERT_TRUE(m_atspi.connect(m_desktop.sessionBusAddress())) << str(m_atspi.error());
+    }
+
+    void TearDown() override {
+        if (HasFailure()) {
+            std::cerr << "---- program output ----\n"
+                      << str(m_desktop.programOutput()) << "------------------------\n";
+        }
+    }
+
+    // Starts the program and waits until its window is on the accessibility bus with the named
+    // panes in it.
+    void startProgram(const QStringList& arguments) {
+        const QString program = tetrav::test::programPath();
+        ASSERT_TRUE(QFileInfo(program).isExecutable()) << "no program at " << str(program);
+        ASSERT_TRUE(m_desktop.launch(program, arguments)) << str(m_desktop.error());
+        const qint64 pid = m_desktop.program().processId();
+        const bool registered = waitUntil(
+            [&] {
+                if (m_desktop.program().state() == QProcess::NotRunning) {
+                    return true;
+                }
+                m_app = m_atspi.findApplication(pid);
+                if (m_app.isEmpty()) {
+                    return false;
+                }
+                m_tree = m_atspi.tree(m_app);
+                return std::all_of(kPanes.begin(), kPanes.end(),
+                                   [&](const QString& n) { return find(n).has_value(); });
+            },
+            20000);
+        ASSERT_EQ(m_desktop.program().state(), QProcess::Running)
+            << "the program ended at start-up, exit code " << m_desktop.program().exitCode();
+        ASSERT_FALSE(m_app.isEmpty()) << "the program did not register on the accessibility bus within 20 s";
+        ASSERT_TRUE(registered) << "the four panes did not appear on the accessibility bus within 20 s";
+    }
+
+    std::optional<AccessibleNode> find(const QString& name, const QString& role = {}) const {
+        for (const AccessibleNode& n : m_tree) {
+            if (n.name == name && (role.isEmpty() || n.role == role)) {
+                return n;
+            }
+        }
+        return std::nullopt;
+    }
+
+    // The current texts of everything inside the status bar.
+    QStringList statusTexts() {
+        QStringList texts;
+        for (int i = 0; i < m_tree.size(); ++i) {
+            for (int p = m_tree[i].parent; p >= 0; p = m_tree[p].parent) {
+                if (m_tree[p].role == QLatin1String("status bar")) {
+                    texts << m_atspi.name(m_tree[i]);
+                    break;
+                }
+            }
+        }
+        return texts;
+    }
+
+    QRect paneOnScreen(int k) {
+        const auto pane = find(kPanes[k]);
+        return pane ? m_atspi.extentsOnScreen(*pane) : QRect();
+    }
+
+    // Ends the program with the Escape key, as a user would, and checks it exits cleanly.
+    void endWithEscape() {
+        QString why;
+        const QString pid = QString::number(m_desktop.program().processId());
+        // Give the window the keyboard focus first: no window manager runs on this display.
+        EXPECT_TRUE(m_desktop.xdotool(
+            {"search", "--onlyvisible", "--pid", pid, "--name", ".", "windowfocus", "%1"}, &why))
+            << str(why);
+        QTest::qWait(300);
+        // A key typed at the keyboard (XTEST), not an event sent to the window.
+        EXPECT_TRUE(m_desktop.xdotool({"key", "Escape"}, &why)) << str(why);
+        ASSERT_TRUE(m_desktop.waitForExit(10000)) << "Escape did not end the program within 10 s";
+        EXPECT_EQ(m_desktop.program().exitStatus(), QProcess::NormalExit) << "the program crashed at exit";
+        EXPECT_EQ(m_desktop.program().exitCode(), 0);
+        const QString output = m_desktop.programOutput();
+        EXPECT_FALSE(output.contains(QLatin1String("ERROR: AddressSanitizer")) ||
+                     output.contains(QLatin1String("runtime error:")) ||
+                     output.contains(QLatin1String("LeakSanitizer")))
+            << "sanitizer report at exit";
+    }
+
+    PrivateDesktop m_desktop;
+    AtspiClient m_atspi;
+    QString m_app;
+    QList<AccessibleNode> m_tree;
+};
+
+// Without files: every tool bar button carries its tip as its name, only the open button is
+// enabled, the panes are named and laid out 2 x 2, and the status bar shows its four texts.
+TEST_F(TetravDesktopTest, IdleWindowIsReachableThroughAccessibility) {
+    startProgram({});
+    for (const QString& name : kToolButtons) {
+        const auto button = find(name);
+        ASSERT_TRUE(button.has_value()) << "no accessible tool bar button named " << str(name);
+        EXPECT_TRUE(button->role.contains(QLatin1String("button")))
+            << str(name) << " has role " << str(button->role);
+        const bool enabled = m_atspi.hasState(*button, AtspiClient::StateEnabled);
+        EXPECT_EQ(enabled, name == QLatin1String("打开文件"))
+            << str(name) << (enabled ? " enabled" : " disabled");
+    }
+
+    QRect panes[4];
+    for (int k = 0; k < 4; ++k) {
+        panes[k] = paneOnScreen(k);
+        EXPECT_FALSE(panes[k].isEmpty()) << str(kPanes[k]) << " has no extents on screen";
+        EXPECT_TRUE(QRect(0, 0, 1280, 1024).contains(panes[k])) << str(kPanes[k]) << " lies off the screen";
+    }
+    // Pane 1 top left, pane 2 below it, pane 3 top right, pane 4 below that; none overlap.
+    EXPECT_LT(panes[0].bottom(), panes[1].top() + 1);
+    EXPECT_LT(panes[2].bottom(), panes[3].top() + 1);
+    EXPECT_LT(panes[0].right(), panes[2].left() + 1);
+    EXPECT_LT(panes[1].right(), panes[3].left() + 1);
+    EXPECT_EQ(panes[0].top(), panes[2].top());
+    EXPECT_EQ(panes[0].left(), panes[1].left());
+
+    const QStringList status = statusTexts();
+    for (const char* text : {"提示信息", "总时间", "播放时间", "同步信息"}) {
+        EXPECT_TRUE(status.contains(QString::fromUtf8(text)))
+            << "status bar lacks " << text << "; it has: " << str(status.join(" | "));
+    }
+    endWithEscape();
+}
+
+// Four clips on the command line, play pressed through the accessibility interface: all four
+// panes show pictures that move, in step, and the program ends cleanly with Escape.
+TEST_F(TetravDesktopTest, PlaysFourClipsFromTheCommandLine) {
+    QStringList clips;
+    for (const QString& c : kClips) {
+        clips << tetrav::test::clip(c);
+        ASSERT_TRUE(QFileInfo::exists(clips.last())) << "missing clip " << str(clips.last());
+    }
+    startProgram(clips);
+
+    const auto play = find(QStringLiteral("播放"));
+    ASSERT_TRUE(play.has_value()) << "no accessible button named 播放";
+    ASSERT_TRUE(waitUntil([&] { return m_atspi.hasState(*play, AtspiClient::StateEnabled); }, 15000))
+        << "播放 was not enabled within 15 s of starting with four clips";
+    const QRegularExpression hms(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d$"));
+    QStringList status = statusTexts();
+    EXPECT_TRUE(status.filter(hms).size() >= 1)
+        << "no total time in the status bar: " << str(status.join(" | "));
+
+    ASSERT_TRUE(m_atspi.doAction(*play, QStringLiteral("Press"))) << "the Press action of 播放 failed";
+
+    // The shots come first: the shortest clip, and so the set, ends four seconds after play.
+    QTest::qWait(1000);
+    QString why;
+    const QImage first = m_desktop.grabScreen(&why);
+    ASSERT_FALSE(first.isNull()) << str(why);
+    QDeadlineTimer nextShot(1000);
+    status = statusTexts();
+    QTest::qWait(static_cast<int>(qMax<qint64>(0, nextShot.remainingTime())));
+    const QImage second = m_desktop.grabScreen(&why);
+    ASSERT_FALSE(second.isNull()) << str(why);
+
+    const QRegularExpression positions(QStringLiteral("^\\d+,\\d+,\\d+,\\d+$"));
+    EXPECT_TRUE(status.contains(QStringLiteral("开始播放")) && !status.filter(positions).isEmpty())
+        << "a second after play the status bar shows: " << str(status.join(" | "));
+    EXPECT_FALSE(status.filter(hms).filter(QRegularExpression(QStringLiteral("^00:00:0[1-3]$"))).isEmpty())
+        << "no play time of 1 to 3 s a second after play: " << str(status.join(" | "));
+
+    int frames[2][4] = {};
+    for (int k = 0; k < 4; ++k) {
+        SCOPED_TRACE(str(kPanes[k]));
+        const QRect pane = paneOnScreen(k);
+        ASSERT_FALSE(pane.isEmpty()) << "no extents";
+        const PaneLook a = lookAt(first, pane);
+        const PaneLook b = lookAt(second, pane);
+        EXPECT_GT(a.nonBlack, 0.05) << "no picture in the first shot: " << str(describe(a));
+        EXPECT_GT(b.nonBlack, 0.05) << "no picture in the second shot: " << str(describe(b));
+        EXPECT_GE(b.bright, 20) << "no frame counter visible: " << str(describe(b));
+        const int changed = changedPixels(first, second, pane);
+        EXPECT_GE(changed, 50) << "the picture did not change between the shots a second apart";
+        frames[0][k] = frameNumber(first, a.picture);
+        frames[1][k] = frameNumber(second, b.picture);
+        EXPECT_GE(frames[0][k], 0) << "cannot read the frame number in the first shot: " << str(describe(a));
+        EXPECT_GE(frames[1][k], 0) << "cannot read the frame number in the second shot: " << str(describe(b));
+        // About a second of 25 fps video passed between the shots.
+        EXPECT_GE(frames[1][k] - frames[0][k], 10) << "frames " << frames[0][k] << " then " << frames[1][k];
+        EXPECT_LE(frames[1][k] - frames[0][k], 50) << "frames " << frames[0][k] << " then " << frames[1][k];
+    }
+    // In step: the whole-second correction keeps the channels within about a second of each other.
+    for (int shot = 0; shot < 2; ++shot) {
+        const auto [lo, hi] = std::minmax_element(std::begin(frames[shot]), std::end(frames[shot]));
+        EXPECT_LE(*hi - *lo, 40) << "shot " << shot + 1 << " shows frames " << frames[shot][0] << ", "
+                                 << frames[shot][1] << ", " << frames[shot][2] << ", " << frames[shot][3];
+    }
+    if (HasFailure()) {
+        first.save(QStringLiteral("e2e-first.png"));
+        second.save(QStringLiteral("e2e-second.png"));
+        std::cerr << "screenshots kept as e2e-first.png and e2e-second.png in the working folder\n";
+    }
+    endWithEscape();
+}
+
+} // namespace
