@@ -30,6 +30,8 @@ constexpr int kPrerollTimeoutMs = 5000;
 // How long a frame step from playing may wait for the pause to settle.
 constexpr int kPauseTimeoutMs = 2000;
 constexpr gint64 kNsPerSecond = 1000000000;
+// playbin's GstPlayFlags value "native-video": no converter in front of the video sink.
+constexpr guint kPlayFlagNativeVideo = 0x40;
 
 // Whether a sound server answers; asked once per process (a refused connection is quick).
 bool soundServerAvailable() {
@@ -337,6 +339,11 @@ bool CChannelGraph::Create() {
     }
     g_object_set(playbin, "video-sink", d->video->sinkBin(), "audio-sink", audioSink, "audio-filter", tempo,
                  nullptr);
+    // The sink bin converts and scales itself: playbin's own converter would only cost time,
+    // and would let the pane's size reach the decoded frames the snapshots are taken from.
+    guint flags = 0;
+    g_object_get(playbin, "flags", &flags, nullptr);
+    g_object_set(playbin, "flags", flags | kPlayFlagNativeVideo, nullptr);
     d->watchBus();
     return true;
 }
