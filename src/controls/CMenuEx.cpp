@@ -1,6 +1,7 @@
 #include "controls/CMenuEx.h"
 
 #include "app/Resource.h"
+#include "controls/CMenuExStyle.h"
 
 #include <QAction>
 #include <QMenu>
@@ -46,6 +47,7 @@ bool CMenuEx::LoadMenu(int nIDResource) {
     delete m_popup;
     m_popup = new QMenu();
     m_popup->setObjectName(QStringLiteral("CMenuEx%1").arg(nIDResource));
+    m_popup->setStyle(CMenuExStyle::Instance());
     auto addCommand = [this](const QString& text, int id) {
         QAction* a = m_popup->addAction(text);
         a->setProperty(kCommandProperty, id);

@@ -5,6 +5,7 @@
 #include <QToolBar>
 
 class QAction;
+class QToolButton;
 
 class CToolBarXP : public QToolBar {
     Q_OBJECT
@@ -26,6 +27,17 @@ public:
     QAction* ButtonAction(int commandId) const;
     QList<int> ButtonIds() const; // in the order of the bar, separators left out
 
+    // The layout modes the bar goes through while it is laid out: 0 outside layout.
+    unsigned char m_nLayoutMode = 0;
+
 signals:
     void command(int id);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void PaintButton(QToolButton* button);
+    void PaintSeparator(QWidget* separator);
 };

@@ -81,4 +81,76 @@ TEST(ContextMenu, ChoosingAnItemReturnsAndSendsItsId) {
     EXPECT_EQ(spy.count(), 1);
 }
 
+TEST(ContextMenu, FlatOwnerDrawnLook) {
+    CMenuEx menu;
+    ASSERT_TRUE(menu.LoadMenu(IDR_CONTEXT1));
+    QMenu* popup = menu.GetSubMenu(0);
+    popup->popup(QPoint(50, 50));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(popup));
+    const auto items = popup->actions();
+    const QRect title = popup->actionGeometry(items[0]);
+    const QRect sep = popup->actionGeometry(items[1]);
+    const QRect capture = popup->actionGeometry(items[2]);
+    EXPECT_EQ(title.height(), 19);
+    EXPECT_EQ(sep.height(), 10);
+    EXPECT_GE(title.width(), popup->fontMetrics().horizontalAdvance(QStringLiteral("视频一")) + 16);
+
+    popup->setActiveAction(items[2]);
+    const QImage img = popup->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const int y = title.center().y();
+    EXPECT_EQ(img.pixel(title.left() + 5, y), qRgb(190, 190, 190)) << "grey band";
+    EXPECT_EQ(img.pixel(title.left() + 22, y), qRgb(235, 240, 245)) << "pale background";
+    // Text starts 26 pixels in: nothing dark before it, something dark after it.
+    bool darkBefore = false;
+    bool darkAfter = false;
+    for (int yy = title.top(); yy <= title.bottom(); ++yy) {
+        for (int x = title.left() + 20; x < title.left() + 26; ++x) {
+            darkBefore |= qGray(img.pixel(x, yy)) < 100;
+        }
+        for (int x = title.left() + 26; x < title.left() + 40; ++x) {
+            darkAfter |= qGray(img.pixel(x, yy)) < 100;
+        }
+    }
+    EXPECT_FALSE(darkBefore);
+    EXPECT_TRUE(darkAfter);
+    // Separator: a two-pixel etched line from 26 to 2 before the right edge.
+    const int mid = sep.top() + sep.height() / 2;
+    const int sepRight = sep.left() + sep.width();
+    EXPECT_EQ(img.pixel(sep.left() + 30, mid), qRgb(64, 0, 128));
+    EXPECT_EQ(img.pixel(sep.left() + 30, mid + 1), qRgb(255, 255, 255));
+    EXPECT_EQ(img.pixel(sep.left() + 25, mid), qRgb(235, 240, 245));
+    EXPECT_EQ(img.pixel(sepRight - 3, mid + 1), qRgb(255, 255, 255));
+    EXPECT_EQ(img.pixel(sepRight - 2, mid), qRgb(235, 240, 245));
+    // Selected item: the framed light-blue bar covers the band as well.
+    EXPECT_EQ(img.pixel(capture.left(), capture.top()), qRgb(49, 106, 197));
+    EXPECT_EQ(img.pixel(capture.left() + 5, capture.center().y()), qRgb(193, 210, 238));
+    EXPECT_EQ(img.pixel(capture.left() + 22, capture.top() + 1), qRgb(193, 210, 238));
+    popup->close();
+}
+
+TEST(ContextMenu, GrayedCheckedItemShowsAnEmbossedMark) {
+    CMenuEx menu;
+    ASSERT_TRUE(menu.LoadMenu(IDR_CONTEXT2));
+    QMenu* popup = menu.GetSubMenu(0);
+    QAction* title = popup->actions().at(0);
+    title->setCheckable(true);
+    title->setChecked(true);
+    title->setEnabled(false);
+    popup->popup(QPoint(50, 50));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(popup));
+    const QRect r = popup->actionGeometry(title);
+    const QImage img = popup->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    int grey = 0;
+    int white = 0;
+    for (int y = r.top(); y < r.top() + 19; ++y) {
+        for (int x = r.left(); x < r.left() + 20; ++x) {
+            grey += img.pixel(x, y) == qRgb(127, 127, 127) ? 1 : 0;
+            white += img.pixel(x, y) == qRgb(255, 255, 255) ? 1 : 0;
+        }
+    }
+    EXPECT_GT(grey, 0) << "the mark in grey";
+    EXPECT_GT(white, 0) << "with its white relief";
+    popup->close();
+}
+
 } // namespace

@@ -2,11 +2,13 @@
 #include "app/CBCGPControlIds.h"
 #include "app/Resource.h"
 #include "controls/CToolBarXP.h"
+#include "controls/ColorHls.h"
 
 #include <gtest/gtest.h>
 
 #include <QAccessible>
 #include <QAction>
+#include <QCursor>
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
@@ -96,6 +98,82 @@ TEST_F(ToolBar, TipTextIsAlsoTheAccessibleName) {
     iface->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
     ASSERT_EQ(spy.count(), 1);
     EXPECT_EQ(spy.at(0).at(0).toInt(), ID_TB_PLAY);
+}
+
+// Where the play image (a green triangle) has an opaque pixel: (4, 8) of the 16 x 16 image.
+constexpr QPoint kPlayPixel(4, 8);
+const QRgb kPlayGreen = qRgb(0, 128, 0);
+
+QImage Shot(QWidget* w) {
+    return w->grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+int CountColour(const QImage& img, QRgb c) {
+    int n = 0;
+    for (int y = 0; y < img.height(); ++y) {
+        for (int x = 0; x < img.width(); ++x) {
+            n += img.pixel(x, y) == c ? 1 : 0;
+        }
+    }
+    return n;
+}
+
+TEST_F(ToolBar, FlatButtonsWithHotPressedAndDisabledLooks) {
+    const COLORREF face = SysColorBtnFace();
+    const COLORREF hl = SysColorHighlight();
+    const QRgb background = ToQColor(AdjustHLS(face, 20, 0)).rgb();
+    const QRgb frame = ToQColor(hl).rgb();
+    QToolButton* play = Button(ID_TB_PLAY);
+    QToolButton* stop = Button(ID_TB_STOP);
+    EXPECT_EQ(play->size(), QSize(23, 22));
+    QCursor::setPos(window->mapToGlobal(QPoint(390, 90))); // away from the bar
+
+    // Plain: the image at (3, 3) on the light background, no frame.
+    QImage img = Shot(play);
+    EXPECT_EQ(img.pixel(0, 0), background);
+    EXPECT_EQ(img.pixel(kPlayPixel + QPoint(3, 3)), kPlayGreen);
+    EXPECT_EQ(CountColour(img, frame), 0);
+
+    // Disabled: only a grey silhouette at (3, 3), even under the mouse.
+    bar->EnableButton(ID_TB_STOP, false);
+    QCursor::setPos(stop->mapToGlobal(QPoint(11, 11)));
+    QTest::mouseMove(stop, QPoint(11, 11));
+    img = Shot(stop);
+    EXPECT_EQ(img.pixel(0, 0), background) << "a disabled button is never hot";
+    EXPECT_EQ(img.pixel(8, 8), ToQColor(AdjustHLS(face, -27, 0)).rgb());
+    EXPECT_EQ(CountColour(img, qRgb(192, 0, 0)), 0) << "no coloured image";
+
+    // Hot: frame, pale fill, image lifted to (2, 2) over a shadow at (4, 4).
+    QCursor::setPos(play->mapToGlobal(QPoint(11, 11)));
+    QTest::mouseMove(play, QPoint(11, 11));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return play->underMouse(); }, 2000));
+    img = Shot(play);
+    EXPECT_EQ(img.pixel(0, 0), frame);
+    EXPECT_EQ(img.pixel(22, 21), frame);
+    EXPECT_EQ(img.pixel(1, 1), ToQColor(AdjustHLS(hl, 70, -57)).rgb());
+    EXPECT_EQ(img.pixel(kPlayPixel + QPoint(2, 2)), kPlayGreen);
+    // The triangle's right-most column of the shadow shows past the image's.
+    EXPECT_EQ(img.pixel(kPlayPixel.x() + 4 + 6, 8 + 4), ToQColor(AdjustHLS(hl, 50, -66)).rgb());
+
+    // Pressed: stronger fill, image back at (3, 3), no shadow.
+    QTest::mousePress(play, Qt::LeftButton, {}, QPoint(11, 11));
+    img = Shot(play);
+    EXPECT_EQ(img.pixel(0, 0), frame);
+    EXPECT_EQ(img.pixel(1, 1), ToQColor(AdjustHLS(hl, 50, -50)).rgb());
+    EXPECT_EQ(img.pixel(kPlayPixel + QPoint(3, 3)), kPlayGreen);
+    EXPECT_EQ(CountColour(img, ToQColor(AdjustHLS(hl, 50, -66)).rgb()), 0);
+    QTest::mouseRelease(play, Qt::LeftButton, {}, QPoint(11, 11));
+}
+
+TEST_F(ToolBar, SeparatorsAreEtchedLines) {
+    QWidget* sep = bar->widgetForAction(bar->actions().at(3));
+    ASSERT_NE(sep, nullptr);
+    EXPECT_EQ(sep->width(), 8);
+    const QImage img = Shot(sep);
+    const QRgb line = ToQColor(AdjustHLS(SysColorBtnFace(), -15, 0)).rgb();
+    EXPECT_EQ(img.pixel(3, img.height() / 2), line);
+    EXPECT_NE(img.pixel(4, img.height() / 2), line);
+    EXPECT_NE(img.pixel(3, 1), line);
 }
 
 } // namespace
