@@ -296,7 +296,9 @@ TEST_F(WindowTest, RightArrowStepsFromWhicheverControlHasFocus) {
         target->setFocusPolicy(Qt::StrongFocus);
         target->setFocus();
         ASSERT_TRUE(WaitFor([&] { return QApplication::focusWidget() == target; }, 2000))
-            << target->metaObject()->className();
+            << target->metaObject()->className() << " active=" << (QApplication::activeWindow() == dlg.get())
+            << " focus=" << (QApplication::focusWidget() ? QApplication::focusWidget()->metaObject()->className() : "none")
+            << " enabled=" << target->isEnabled();
         dlg->OnPlay();
         QTest::keyClick(target, Qt::Key_Right);
         ++expected;

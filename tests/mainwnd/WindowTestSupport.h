@@ -6,6 +6,8 @@
 
 #include "app/Resource.h"
 #include "dialogs/VideoPaths.h"
+#include "controls/CVolumeSlider.h"
+#include "controls/CXScrollBar.h"
 #include "mainwnd/CTetravDlg.h"
 #include "platform/MessageBoxRecorder.h"
 #include "settings/CSettings.h"
@@ -107,6 +109,8 @@ protected:
         dlg->m_dTotalSecs = lengths[reference];
         dlg->m_dCurrentSecs = lengths[reference];
         dlg->SetToolBarOpen();
+        dlg->m_wndSeekBar->setEnabled(true);
+        dlg->m_wndVolume->setEnabled(true);
     }
 
     void ClearCalls() {
