@@ -302,6 +302,43 @@ TEST_F(SeekBar, HandCursorOverTheThumbUntilThePointerLeaves) {
     EXPECT_EQ(bar->cursor().shape(), Qt::ArrowCursor);
 }
 
+TEST(SeekBarVertical, SameRulesAlongTheHeight) {
+    QWidget window;
+    window.resize(100, 400);
+    auto* placeholder = new QWidget(&window);
+    placeholder->setGeometry(20, 10, 12, 300);
+    SetDlgCtrlID(placeholder, IDC_SEEKBAR_PLACEHOLDER);
+    auto* bar = new CXScrollBar();
+    ASSERT_TRUE(bar->CreateOverStatic(kStyle | SBS_VERT, &window, IDC_SEEKBAR_PLACEHOLDER, IDC_SEEKBAR));
+    EXPECT_FALSE(bar->IsHorz());
+    EXPECT_EQ(bar->BitmapSize(), QSize(12, 25));
+    bar->SetScrollRange(0, 100);
+    std::vector<Scroll> got;
+    QObject::connect(bar, &CXScrollBar::vscroll, bar, [&](int code, int pos) { got.push_back({code, pos}); });
+    QSignalSpy horizontal(bar, &CXScrollBar::hscroll);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    // Track 300 - 75 = 225: a click at y = 150 puts the thumb's top at 138, position
+    // round(113 x 100/225) = 50.
+    QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(6, 150));
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].code, SB_THUMBTRACK);
+    EXPECT_EQ(got[0].pos, 50);
+    EXPECT_EQ(bar->ThumbTop(), 138);
+    EXPECT_EQ(bar->ThumbRect(), QRect(0, 138, 12, 25));
+    QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(6, 5));
+    QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(6, 295));
+    QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(6, 295));
+    ASSERT_EQ(got.size(), 4u);
+    EXPECT_EQ(got[1].code, SB_LINEUP);
+    EXPECT_EQ(got[2].code, SB_LINEDOWN);
+    EXPECT_EQ(bar->GetScrollPos(), 51);
+    EXPECT_EQ(horizontal.count(), 0);
+    const QImage img = bar->grab().toImage();
+    EXPECT_EQ(img.pixel(0, 0), qRgb(76, 85, 118));
+    EXPECT_EQ(img.pixel(5, bar->ThumbTop()), qRgb(91, 91, 91)) << "the thumb's outline";
+}
+
 TEST_F(SeekBar, AccessibleSliderWithThePosition) {
     Make(625);
     bar->SetScrollPos(40);
