@@ -112,9 +112,11 @@ struct CXScrollBar::Impl {
 };
 
 CXScrollBar::CXScrollBar(QWidget* parent) : QWidget(parent), d(new Impl) {
+    // The factory must be in place before anything asks for this widget's interface (setting
+    // the name does), or the plain widget interface is cached for it.
+    CXScrollBarAccessible::Install();
     setMouseTracking(true);
     setAccessibleName(QStringLiteral("进度"));
-    CXScrollBarAccessible::Install();
 }
 
 CXScrollBar::~CXScrollBar() {

@@ -1,19 +1,32 @@
 #include "controls/ControlBitmaps.h"
 
+#include <QHash>
 #include <QString>
 
-QImage LoadControlBitmap(int id) {
-    QImage img(QStringLiteral(":/res/bitmaps/%1.bmp").arg(id));
-    if (img.isNull()) {
-        return img;
+namespace {
+
+// Decoded once per process; callers get shared copies that detach when they draw on them.
+QImage Cached(QHash<int, QImage>& cache, int id, const QString& path, QImage::Format format) {
+    const auto it = cache.constFind(id);
+    if (it != cache.constEnd()) {
+        return it.value();
     }
-    return img.convertToFormat(QImage::Format_RGB32);
+    QImage img(path);
+    if (!img.isNull()) {
+        img = img.convertToFormat(format);
+    }
+    cache.insert(id, img);
+    return img;
+}
+
+} // namespace
+
+QImage LoadControlBitmap(int id) {
+    static QHash<int, QImage> cache;
+    return Cached(cache, id, QStringLiteral(":/res/bitmaps/%1.bmp").arg(id), QImage::Format_RGB32);
 }
 
 QImage LoadToolBarBitmap(int id) {
-    QImage img(QStringLiteral(":/res/toolbar/%1.png").arg(id));
-    if (img.isNull()) {
-        return img;
-    }
-    return img.convertToFormat(QImage::Format_ARGB32);
+    static QHash<int, QImage> cache;
+    return Cached(cache, id, QStringLiteral(":/res/toolbar/%1.png").arg(id), QImage::Format_ARGB32);
 }
