@@ -14,6 +14,7 @@
 #include <QTest>
 
 #include <functional>
+#include <iostream>
 #include <optional>
 
 namespace {
@@ -93,13 +94,30 @@ protected:
         QStringList texts;
         for (int i = 0; i < m_tree.size(); ++i) {
             for (int p = m_tree[i].parent; p >= 0; p = m_tree[p].parent) {
-                if (m_tree[p].role == QLatin1String("status bar")) {
+                // The status bar: by its role, or by its name where it is a plain widget.
+                if (m_tree[p].role == QLatin1String("status bar") ||
+                    m_tree[p].name == QStringLiteral("状态栏")) {
                     texts << m_atspi.name(m_tree[i]);
                     break;
                 }
             }
         }
         return texts;
+    }
+
+    // The tree as "role 'name'" lines, children indented below their parent, for failure messages.
+    QString treeDump(int node = 0, int depth = 0) const {
+        if (node >= m_tree.size()) {
+            return {};
+        }
+        QString out = QStringLiteral("%1%2 '%3'\n")
+                          .arg(QString(depth * 2, QLatin1Char(' ')), m_tree[node].role, m_tree[node].name);
+        for (int i = node + 1; i < m_tree.size(); ++i) {
+            if (m_tree[i].parent == node) {
+                out += treeDump(i, depth + 1);
+            }
+        }
+        return out;
     }
 
     QRect paneOnScreen(int k) {
@@ -144,7 +162,7 @@ TEST_F(TetravDesktopTest, IdleWindowIsReachableThroughAccessibility) {
         EXPECT_TRUE(button->role.contains(QLatin1String("button")))
             << str(name) << " has role " << str(button->role);
         const bool enabled = m_atspi.hasState(*button, AtspiClient::StateEnabled);
-        EXPECT_EQ(enabled, name == QLatin1String("打开文件"))
+        EXPECT_EQ(enabled, name == QStringLiteral("打开文件"))
             << str(name) << (enabled ? " enabled" : " disabled");
     }
 
@@ -165,7 +183,8 @@ TEST_F(TetravDesktopTest, IdleWindowIsReachableThroughAccessibility) {
     const QStringList status = statusTexts();
     for (const char* text : {"提示信息", "总时间", "播放时间", "同步信息"}) {
         EXPECT_TRUE(status.contains(QString::fromUtf8(text)))
-            << "status bar lacks " << text << "; it has: " << str(status.join(" | "));
+            << "status bar lacks " << text << "; it has: " << str(status.join(" | ")) << "\n"
+            << str(treeDump());
     }
     endWithEscape();
 }
@@ -234,7 +253,10 @@ TEST_F(TetravDesktopTest, PlaysFourClipsFromTheCommandLine) {
         EXPECT_LE(*hi - *lo, 40) << "shot " << shot + 1 << " shows frames " << frames[shot][0] << ", "
                                  << frames[shot][1] << ", " << frames[shot][2] << ", " << frames[shot][3];
     }
-    if (HasFailure()) {
+    std::cout << "frames shown: " << frames[0][0] << "," << frames[0][1] << "," << frames[0][2] << ","
+              << frames[0][3] << " then " << frames[1][0] << "," << frames[1][1] << "," << frames[1][2] << ","
+              << frames[1][3] << "\n";
+    if (HasFailure() || qEnvironmentVariableIsSet("TETRAV_KEEP_SHOTS")) {
         first.save(QStringLiteral("e2e-first.png"));
         second.save(QStringLiteral("e2e-second.png"));
         std::cerr << "screenshots kept as e2e-first.png and e2e-second.png in the working folder\n";
