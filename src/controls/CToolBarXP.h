@@ -27,9 +27,6 @@ public:
     QAction* ButtonAction(int commandId) const;
     QList<int> ButtonIds() const; // in the order of the bar, separators left out
 
-    // The layout modes the bar goes through while it is laid out: 0 outside layout.
-    unsigned char m_nLayoutMode = 0;
-
 signals:
     void command(int id);
 
