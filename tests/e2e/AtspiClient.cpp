@@ -154,7 +154,7 @@ QRect AtspiClient::extentsOnScreen(const AccessibleNode& n) {
     return {x, y, w, h};
 }
 
-bool AtspiClient::doAction(const AccessibleNode& n, const QString& actionName) {
+bool AtspiClient::doAction(const AccessibleNode& n, const QString& actionName, bool waitForResult) {
     const QString iface = QStringLiteral("org.a11y.atspi.Action");
     QDBusMessage actions = call(*m_bus, n.service, n.path, iface, QStringLiteral("GetActions"));
     if (!ok(actions)) {
@@ -179,6 +179,17 @@ bool AtspiClient::doAction(const AccessibleNode& n, const QString& actionName) {
     if (index < 0) {
         return false;
     }
+    if (!waitForResult) {
+        QDBusMessage m = QDBusMessage::createMethodCall(n.service, n.path, iface, QStringLiteral("DoAction"));
+        m.setArguments({index});
+        return m_bus->send(m);
+    }
     QDBusMessage reply = call(*m_bus, n.service, n.path, iface, QStringLiteral("DoAction"), {index});
     return ok(reply) && reply.arguments().constFirst().toBool();
+}
+
+QString AtspiClient::text(const AccessibleNode& n) {
+    QDBusMessage reply = call(*m_bus, n.service, n.path, QStringLiteral("org.a11y.atspi.Text"),
+                              QStringLiteral("GetText"), {0, -1});
+    return ok(reply) ? reply.arguments().constFirst().toString() : QString();
 }

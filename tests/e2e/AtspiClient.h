@@ -40,7 +40,12 @@ public:
     QString roleName(const AccessibleNode& n);
     bool hasState(const AccessibleNode& n, int state);
     QRect extentsOnScreen(const AccessibleNode& n);
-    bool doAction(const AccessibleNode& n, const QString& actionName);
+    // Performs the named action ("Press", ...) and waits for its result. The program answers
+    // only when its handler returns, so for a button that opens a modal dialog pass
+    // waitForResult = false: the request is sent and the call returns at once.
+    bool doAction(const AccessibleNode& n, const QString& actionName, bool waitForResult = true);
+    // The text of a text control (an edit box's contents).
+    QString text(const AccessibleNode& n);
 
     // AT-SPI state numbers used by the tests.
     static constexpr int StateEnabled = 8;

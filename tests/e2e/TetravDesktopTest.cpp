@@ -89,6 +89,19 @@ protected:
         return std::nullopt;
     }
 
+    // Walks the tree again until a node with that name (and role) appears, at most timeoutMs.
+    std::optional<AccessibleNode> waitFor(const QString& name, const QString& role, int timeoutMs) {
+        std::optional<AccessibleNode> found;
+        waitUntil(
+            [&] {
+                m_tree = m_atspi.tree(m_app);
+                found = find(name, role);
+                return found.has_value();
+            },
+            timeoutMs);
+        return found;
+    }
+
     // The current texts of everything inside the status bar.
     QStringList statusTexts() {
         QStringList texts;
@@ -260,6 +273,76 @@ TEST_F(TetravDesktopTest, PlaysFourClipsFromTheCommandLine) {
         first.save(QStringLiteral("e2e-first.png"));
         second.save(QStringLiteral("e2e-second.png"));
         std::cerr << "screenshots kept as e2e-first.png and e2e-second.png in the working folder\n";
+    }
+    endWithEscape();
+}
+
+// A user's way through the dialogs: 打开文件 on the tool bar, the file selection dialog, the
+// file-open dialog typed into with the keyboard for slots 1 and 4, OK, then play: panes 1 and
+// 4 play, panes 2 and 3 stay black.
+TEST_F(TetravDesktopTest, OpensTwoClipsThroughTheDialogs) {
+    startProgram({});
+    const auto open = find(QStringLiteral("打开文件"), QStringLiteral("push button"));
+    ASSERT_TRUE(open.has_value()) << str(treeDump());
+    ASSERT_TRUE(m_atspi.doAction(*open, QStringLiteral("Press"), false)); // opens a modal dialog
+    ASSERT_TRUE(waitFor(QStringLiteral("选择播放文件"), QStringLiteral("dialog"), 10000).has_value())
+        << "no file selection dialog after 打开文件:\n"
+        << str(treeDump());
+
+    const QString picks[2] = {tetrav::test::clip(kClips[0]), tetrav::test::clip(kClips[3])};
+    const QString buttons[2] = {QStringLiteral("打开(A)"), QStringLiteral("打开(D)")};
+    const QString boxes[2] = {QStringLiteral("第一个视频文件"), QStringLiteral("第四个视频文件")};
+    for (int i = 0; i < 2; ++i) {
+        SCOPED_TRACE(str(buttons[i]));
+        const auto button = waitFor(buttons[i], QStringLiteral("push button"), 5000);
+        ASSERT_TRUE(button.has_value()) << str(treeDump());
+        ASSERT_TRUE(m_atspi.doAction(*button, QStringLiteral("Press"), false));
+        ASSERT_TRUE(waitFor(QStringLiteral("打开"), QStringLiteral("dialog"), 10000).has_value())
+            << "no file-open dialog:\n"
+            << str(treeDump());
+        QTest::qWait(300); // the file name box takes the focus when the dialog is shown
+        QString why;
+        ASSERT_TRUE(m_desktop.xdotool({"type", "--delay", "5", picks[i]}, &why)) << str(why);
+        ASSERT_TRUE(m_desktop.xdotool({"key", "Return"}, &why)) << str(why);
+        const auto box = find(boxes[i]);
+        ASSERT_TRUE(box.has_value()) << str(treeDump());
+        QString shown;
+        EXPECT_TRUE(waitUntil(
+            [&] {
+                shown = m_atspi.text(*box);
+                return shown == picks[i];
+            },
+            5000))
+            << "box " << str(boxes[i]) << " shows '" << str(shown) << "'";
+    }
+    const auto ok = find(QStringLiteral("确定(O)"), QStringLiteral("push button"));
+    ASSERT_TRUE(ok.has_value()) << str(treeDump());
+    ASSERT_TRUE(m_atspi.doAction(*ok, QStringLiteral("Press"), false)); // the set opens before it returns
+
+    const auto play = find(QStringLiteral("播放"));
+    ASSERT_TRUE(play.has_value());
+    ASSERT_TRUE(waitUntil([&] { return m_atspi.hasState(*play, AtspiClient::StateEnabled); }, 15000))
+        << "播放 was not enabled within 15 s of confirming two files";
+    ASSERT_TRUE(m_atspi.doAction(*play, QStringLiteral("Press")));
+    QTest::qWait(1000);
+    QString why;
+    const QImage first = m_desktop.grabScreen(&why);
+    ASSERT_FALSE(first.isNull()) << str(why);
+    QTest::qWait(1000);
+    const QImage second = m_desktop.grabScreen(&why);
+    ASSERT_FALSE(second.isNull()) << str(why);
+    for (int k = 0; k < 4; ++k) {
+        SCOPED_TRACE(str(kPanes[k]));
+        const QRect pane = paneOnScreen(k);
+        const PaneLook look = lookAt(second, pane);
+        const int changed = changedPixels(first, second, pane);
+        if (k == 0 || k == 3) {
+            EXPECT_GT(look.nonBlack, 0.05) << str(describe(look));
+            EXPECT_GE(changed, 50) << "the picture did not move";
+        } else {
+            EXPECT_LT(look.nonBlack, 0.01) << "an empty pane shows something: " << str(describe(look));
+            EXPECT_EQ(changed, 0);
+        }
     }
     endWithEscape();
 }
