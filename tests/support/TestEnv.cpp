@@ -9,9 +9,17 @@ static QString envOr(const char* name, const QString& fallback) {
     return v.isEmpty() ? fallback : QString::fromLocal8Bit(v);
 }
 
-QString clipsDir() { return envOr("TETRAV_CLIPS", QDir::currentPath() + "/clips"); }
-QString clip(const QString& name) { return clipsDir() + "/" + name; }
-QString sourceDir() { return envOr("TETRAV_SOURCE_DIR", QDir::currentPath()); }
-QString programPath() { return envOr("TETRAV_BINARY", QDir::currentPath() + "/tetrav"); }
+QString clipsDir() {
+    return envOr("TETRAV_CLIPS", QStringLiteral(TETRAV_DEFAULT_CLIPS));
+}
+QString clip(const QString& name) {
+    return clipsDir() + "/" + name;
+}
+QString sourceDir() {
+    return envOr("TETRAV_SOURCE_DIR", QStringLiteral(TETRAV_DEFAULT_SOURCE_DIR));
+}
+QString programPath() {
+    return envOr("TETRAV_BINARY", QStringLiteral(TETRAV_DEFAULT_BINARY));
+}
 
 } // namespace tetrav::test
