@@ -17,6 +17,7 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <ostream>
 
 namespace {
 
@@ -44,7 +45,7 @@ protected:
     static void endWith(ProgramRun& run, int signo) {
         run.signal(signo);
         ASSERT_TRUE(run.waitForExit()) << "still running after signal " << signo;
-        EXPECT_TRUE(run.exitedWith(0)) << run.standardError().toStdString();
+        EXPECT_TRUE(run.exitedWith(0)) << run.describe();
     }
 
     QTemporaryDir m_runtime;
@@ -56,8 +57,8 @@ TEST_F(StartupTest, AScreenOfExactly1024x768IsEnough) {
     ASSERT_TRUE(x.isRunning());
     ASSERT_TRUE(SetScreenSaver(x.display(), kFound));
     ProgramRun run(environment(x));
-    ASSERT_TRUE(WaitUntil([&] { return isUp(x) || !run.isRunning(); })) << run.standardError().toStdString();
-    ASSERT_TRUE(run.isRunning()) << run.standardError().toStdString();
+    ASSERT_TRUE(WaitUntil([&] { return isUp(x) || !run.isRunning(); })) << run.describe();
+    ASSERT_TRUE(run.isRunning()) << run.describe();
     endWith(run, SIGTERM);
     EXPECT_EQ(ReadScreenSaver(x.display()), kFound);
 }
@@ -88,13 +89,12 @@ TEST_F(StartupTest, ASecondCopyEndsWhileTheFirstRunsOn) {
     ASSERT_TRUE(x.isRunning());
     ASSERT_TRUE(SetScreenSaver(x.display(), kFound));
     ProgramRun first(environment(x));
-    ASSERT_TRUE(WaitUntil([&] { return isUp(x) || !first.isRunning(); }))
-        << first.standardError().toStdString();
+    ASSERT_TRUE(WaitUntil([&] { return isUp(x) || !first.isRunning(); })) << first.describe();
 
     ProgramRun second(environment(x));
     ASSERT_TRUE(second.waitForExit());
     EXPECT_TRUE(second.exitedWith(18));
-    EXPECT_TRUE(second.standardError().contains("already running")) << second.standardError().toStdString();
+    EXPECT_TRUE(second.standardError().contains("already running")) << second.describe();
 
     // The first copy's settings are still in force and it still runs.
     EXPECT_TRUE(first.isRunning());
@@ -105,7 +105,7 @@ TEST_F(StartupTest, ASecondCopyEndsWhileTheFirstRunsOn) {
     // With the first gone, the next copy starts.
     ProgramRun third(environment(x));
     ASSERT_TRUE(WaitUntil([&] { return isUp(x) || !third.isRunning(); }));
-    EXPECT_TRUE(third.isRunning()) << third.standardError().toStdString();
+    EXPECT_TRUE(third.isRunning()) << third.describe();
     endWith(third, SIGTERM);
 }
 
@@ -114,6 +114,10 @@ struct FoundCase {
     ScreenSaverSettings found;
     int signo;
 };
+
+void PrintTo(const FoundCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class RestoreTest : public StartupTest, public ::testing::WithParamInterface<FoundCase> {};
 
@@ -124,7 +128,7 @@ TEST_P(RestoreTest, TheSettingsFoundAreBackAfterTheProgramEnds) {
     ASSERT_TRUE(SetScreenSaver(x.display(), c.found));
     ProgramRun run(environment(x));
     ASSERT_TRUE(WaitUntil([&] { return HasMappedWindow(x.display()) || !run.isRunning(); }));
-    ASSERT_TRUE(run.isRunning()) << run.standardError().toStdString();
+    ASSERT_TRUE(run.isRunning()) << run.describe();
     ScreenSaverSettings off = c.found;
     off.timeout = 0;
     EXPECT_EQ(ReadScreenSaver(x.display()), off);
@@ -147,7 +151,7 @@ TEST_F(StartupTest, AKilledProgramHasItsSettingsPutBackByTheWatchdog) {
     {
         ProgramRun run(environment(x));
         ASSERT_TRUE(WaitUntil([&] { return isUp(x) || !run.isRunning(); }));
-        ASSERT_TRUE(run.isRunning()) << run.standardError().toStdString();
+        ASSERT_TRUE(run.isRunning()) << run.describe();
         run.signal(SIGKILL);
         ASSERT_TRUE(run.waitForExit());
     }
@@ -157,7 +161,7 @@ TEST_F(StartupTest, AKilledProgramHasItsSettingsPutBackByTheWatchdog) {
     // A setting the user changed while the program ran is left as the user made it.
     ProgramRun run(environment(x));
     ASSERT_TRUE(WaitUntil([&] { return isUp(x) || !run.isRunning(); }));
-    ASSERT_TRUE(run.isRunning()) << run.standardError().toStdString();
+    ASSERT_TRUE(run.isRunning()) << run.describe();
     ASSERT_TRUE(SetScreenSaver(x.display(), {120, 300, DontPreferBlanking, DontAllowExposures}));
     run.signal(SIGKILL);
     ASSERT_TRUE(run.waitForExit());
@@ -177,7 +181,7 @@ TEST_F(StartupTest, TheDesktopScreenSaverIsInhibitedWhileTheProgramRuns) {
     ProgramRun run(env);
     const auto& standIn = bus.screenSaver();
     ASSERT_TRUE(WaitUntil([&] { return (isUp(x) && !standIn.inhibitions().empty()) || !run.isRunning(); }));
-    ASSERT_EQ(standIn.inhibitions().size(), 1u) << run.standardError().toStdString();
+    ASSERT_EQ(standIn.inhibitions().size(), 1u) << run.describe();
     EXPECT_EQ(standIn.inhibitions()[0].application, "Tetrav");
     EXPECT_TRUE(standIn.released().empty());
     run.signal(SIGTERM);
@@ -212,7 +216,7 @@ TEST_F(StartupTest, AHotKeyHeldByAnotherClientDoesNotBreakStartUp) {
     ASSERT_TRUE(WaitUntil([&] { return isUp(x) || !run.isRunning(); }));
     // Still up a moment later, with nothing said about it.
     WaitUntil([] { return false; }, 1500);
-    EXPECT_TRUE(run.isRunning()) << run.standardError().toStdString();
+    EXPECT_TRUE(run.isRunning()) << run.describe();
     endWith(run, SIGTERM);
     xcb_disconnect(other);
 }
@@ -224,7 +228,7 @@ TEST_F(StartupTest, CommandLineFilesThatCannotBeOpenedAreNamedOnStandardError) {
     ProgramRun run(environment(x),
                    {dir.filePath("missing-one.mp4"), dir.path(), dir.filePath("missing-two.avi")});
     ASSERT_TRUE(WaitUntil([&] { return isUp(x) || !run.isRunning(); }));
-    ASSERT_TRUE(run.isRunning()) << run.standardError().toStdString();
+    ASSERT_TRUE(run.isRunning()) << run.describe();
     endWith(run, SIGTERM);
     const QString err = run.standardError();
     EXPECT_TRUE(err.contains("missing-one.mp4") && err.contains("missing-two.avi")) << err.toStdString();

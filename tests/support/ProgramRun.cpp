@@ -62,3 +62,19 @@ bool WaitUntil(const std::function<bool()>& condition, int timeoutMs) {
 }
 
 } // namespace tetrav::test
+
+namespace tetrav::test {
+
+std::string ProgramRun::describe() {
+    QString state;
+    if (m_process.state() != QProcess::NotRunning) {
+        state = QStringLiteral("still running");
+    } else if (m_process.exitStatus() == QProcess::CrashExit) {
+        state = QStringLiteral("crashed (%1)").arg(m_process.errorString());
+    } else {
+        state = QStringLiteral("exit code %1").arg(m_process.exitCode());
+    }
+    return (state + QStringLiteral("; standard error:\n") + standardError()).toStdString();
+}
+
+} // namespace tetrav::test

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <string>
 
 namespace tetrav::test {
 
@@ -26,6 +27,8 @@ public:
     // True when the program ended normally with code.
     bool exitedWith(int code) const;
     QString standardError();
+    // How it ended and what it said, for failure messages.
+    std::string describe();
 
 private:
     QProcess m_process;
