@@ -3,6 +3,8 @@
 #include "app/CBCGPControlIds.h"
 #include "app/Resource.h"
 #include "controls/CXScrollBar.h"
+#include "support/ChildCase.h"
+#include "support/XvfbServer.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +17,9 @@
 #include <memory>
 
 namespace {
+
+using tetrav::test::RunChildCase;
+using tetrav::test::XvfbServer;
 
 constexpr unsigned kStyle = WS_CHILD | WS_VISIBLE | SS_NOTIFY;
 
@@ -286,20 +291,45 @@ TEST_F(SeekBar, WithoutAnOwnerTheThumbMovesSilently) {
     EXPECT_EQ(spy.count(), 0);
 }
 
-TEST_F(SeekBar, HandCursorOverTheThumbUntilThePointerLeaves) {
-    Make(625);
+// The hover watch reads the real pointer, so this runs on an X server of its own.
+TETRAV_CHILD_CASE(SeekBarHoverWatch) {
+    QWidget window;
+    window.resize(700, 60);
+    auto* placeholder = new QWidget(&window);
+    placeholder->setGeometry(10, 20, 625, 10);
+    SetDlgCtrlID(placeholder, IDC_SEEKBAR_PLACEHOLDER);
+    auto* bar = new CXScrollBar();
+    ASSERT_TRUE(bar->CreateOverStatic(kStyle, &window, IDC_SEEKBAR_PLACEHOLDER, IDC_SEEKBAR));
+    bar->SetScrollRange(0, 200);
     bar->SetScrollPos(100);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    EXPECT_EQ(bar->cursor().shape(), Qt::ArrowCursor);
     const QPoint onThumb(310, 5);
     QCursor::setPos(bar->mapToGlobal(onThumb));
-    QTest::mouseMove(bar, onThumb);
-    EXPECT_TRUE(bar->IsOverThumb());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bar->IsOverThumb(); }, 2000))
+        << "the pointer's move over the thumb";
     EXPECT_EQ(bar->cursor().shape(), Qt::PointingHandCursor);
-    QTest::qWait(120);
+    QTest::qWait(150);
     EXPECT_TRUE(bar->IsOverThumb()) << "the hover watch keeps it while the pointer stays";
-    // The pointer leaves without any further mouse message to the bar: the watch notices.
-    QCursor::setPos(window->mapToGlobal(QPoint(0, 0)) + QPoint(-200, 300));
+    // The pointer leaves the window altogether, so the bar gets no further mouse message:
+    // the watch notices.
+    QCursor::setPos(window.mapToGlobal(QPoint(0, 0)) + QPoint(300, 400));
     EXPECT_TRUE(QTest::qWaitFor([&] { return !bar->IsOverThumb(); }, 2000));
     EXPECT_EQ(bar->cursor().shape(), Qt::ArrowCursor);
+    // Released over the thumb after a drag: hovering again.
+    QCursor::setPos(bar->mapToGlobal(QPoint(200, 5)));
+    QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(310, 5));
+    QTest::mouseMove(bar, QPoint(200, 5));
+    QTest::mouseRelease(bar, Qt::LeftButton, {}, QPoint(200, 5));
+    EXPECT_TRUE(bar->IsOverThumb());
+    EXPECT_EQ(bar->cursor().shape(), Qt::PointingHandCursor);
+}
+
+TEST(SeekBarPointer, HandCursorOverTheThumbUntilThePointerLeaves) {
+    XvfbServer x(QStringLiteral("1024x768x24"));
+    ASSERT_TRUE(x.isRunning());
+    EXPECT_CHILD_PASSES(RunChildCase(QStringLiteral("SeekBarHoverWatch"), x.environment()));
 }
 
 TEST(SeekBarVertical, SameRulesAlongTheHeight) {

@@ -3,6 +3,8 @@
 #include "app/Resource.h"
 #include "controls/CToolBarXP.h"
 #include "controls/ColorHls.h"
+#include "support/ChildCase.h"
+#include "support/XvfbServer.h"
 
 #include <gtest/gtest.h>
 
@@ -16,6 +18,9 @@
 #include <memory>
 
 namespace {
+
+using tetrav::test::RunChildCase;
+using tetrav::test::XvfbServer;
 
 class ToolBar : public ::testing::Test {
 protected:
@@ -118,7 +123,20 @@ int CountColour(const QImage& img, QRgb c) {
     return n;
 }
 
-TEST_F(ToolBar, FlatButtonsWithHotPressedAndDisabledLooks) {
+// Hot tracking follows the real pointer, so this runs on an X server of its own.
+TETRAV_CHILD_CASE(ToolBarLooks) {
+    QWidget window;
+    window.resize(400, 100);
+    auto* bar = new CToolBarXP(&window);
+    ASSERT_TRUE(bar->CreateEx(&window, AFX_IDW_TOOLBAR));
+    ASSERT_TRUE(bar->LoadToolBar(IDR_MAINFRAME));
+    bar->setGeometry(0, 0, 400, 30);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    auto Button = [bar](int id) {
+        return qobject_cast<QToolButton*>(bar->widgetForAction(bar->ButtonAction(id)));
+    };
+
     const COLORREF face = SysColorBtnFace();
     const COLORREF hl = SysColorHighlight();
     const QRgb background = ToQColor(AdjustHLS(face, 20, 0)).rgb();
@@ -126,7 +144,7 @@ TEST_F(ToolBar, FlatButtonsWithHotPressedAndDisabledLooks) {
     QToolButton* play = Button(ID_TB_PLAY);
     QToolButton* stop = Button(ID_TB_STOP);
     EXPECT_EQ(play->size(), QSize(23, 22));
-    QCursor::setPos(window->mapToGlobal(QPoint(390, 90))); // away from the bar
+    QCursor::setPos(window.mapToGlobal(QPoint(390, 90))); // away from the bar
 
     // Plain: the image at (3, 3) on the light background, no frame.
     QImage img = Shot(play);
@@ -137,7 +155,7 @@ TEST_F(ToolBar, FlatButtonsWithHotPressedAndDisabledLooks) {
     // Disabled: only a grey silhouette at (3, 3), even under the mouse.
     bar->EnableButton(ID_TB_STOP, false);
     QCursor::setPos(stop->mapToGlobal(QPoint(11, 11)));
-    QTest::mouseMove(stop, QPoint(11, 11));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return stop->underMouse(); }, 2000));
     img = Shot(stop);
     EXPECT_EQ(img.pixel(0, 0), background) << "a disabled button is never hot";
     EXPECT_EQ(img.pixel(8, 8), ToQColor(AdjustHLS(face, -27, 0)).rgb());
@@ -145,7 +163,6 @@ TEST_F(ToolBar, FlatButtonsWithHotPressedAndDisabledLooks) {
 
     // Hot: frame, pale fill, image lifted to (2, 2) over a shadow at (4, 4).
     QCursor::setPos(play->mapToGlobal(QPoint(11, 11)));
-    QTest::mouseMove(play, QPoint(11, 11));
     ASSERT_TRUE(QTest::qWaitFor([&] { return play->underMouse(); }, 2000));
     img = Shot(play);
     EXPECT_EQ(img.pixel(0, 0), frame);
@@ -163,6 +180,12 @@ TEST_F(ToolBar, FlatButtonsWithHotPressedAndDisabledLooks) {
     EXPECT_EQ(img.pixel(kPlayPixel + QPoint(3, 3)), kPlayGreen);
     EXPECT_EQ(CountColour(img, ToQColor(AdjustHLS(hl, 50, -66)).rgb()), 0);
     QTest::mouseRelease(play, Qt::LeftButton, {}, QPoint(11, 11));
+}
+
+TEST(ToolBarPointer, FlatButtonsWithHotPressedAndDisabledLooks) {
+    XvfbServer x(QStringLiteral("1024x768x24"));
+    ASSERT_TRUE(x.isRunning());
+    EXPECT_CHILD_PASSES(RunChildCase(QStringLiteral("ToolBarLooks"), x.environment()));
 }
 
 TEST_F(ToolBar, SeparatorsAreEtchedLines) {
