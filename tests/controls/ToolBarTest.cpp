@@ -145,6 +145,8 @@ TETRAV_CHILD_CASE(ToolBarLooks) {
     QToolButton* stop = Button(ID_TB_STOP);
     EXPECT_EQ(play->size(), QSize(23, 22));
     QCursor::setPos(window.mapToGlobal(QPoint(390, 90))); // away from the bar
+    QTest::qWait(50);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !play->underMouse(); }, 2000));
 
     // Plain: the image at (3, 3) on the light background, no frame.
     QImage img = Shot(play);
