@@ -167,10 +167,7 @@ int CXScrollBar::SetScrollPos(int nPos, bool bRedraw) {
     if (bRedraw) {
         update();
     }
-    if (QAccessible::isActive()) {
-        QAccessibleValueChangeEvent event(this, m_nPos);
-        QAccessible::updateAccessibility(&event);
-    }
+    AnnounceValue();
     return previous;
 }
 
@@ -253,7 +250,15 @@ void CXScrollBar::LineRight() {
     ThumbFromPos();
 }
 
+void CXScrollBar::AnnounceValue() {
+    if (QAccessible::isActive()) {
+        QAccessibleValueChangeEvent event(this, m_nPos);
+        QAccessible::updateAccessibility(&event);
+    }
+}
+
 void CXScrollBar::Notify(int code, int pos) {
+    AnnounceValue();
     if (d->parent.isNull()) {
         return; // the position and thumb still change, nobody is told
     }

@@ -70,5 +70,6 @@ private:
     void LineLeft();
     void LineRight();
     void Notify(int code, int pos);
+    void AnnounceValue(); // tells the accessibility interface about the position
     void SetOverThumb(bool over);
 };
