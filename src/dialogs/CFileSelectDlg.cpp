@@ -145,11 +145,6 @@ int CFileSelectDlg::DoModal() {
     return CBCGPDialog::DoModal();
 }
 
-bool CFileSelectDlg::OnInitDialog() {
-    CBCGPDialog::OnInitDialog();
-    return true;
-}
-
 void CFileSelectDlg::OnCancel() {
     for (int i = 0; i < 4; ++i) {
         g_strVideoPath[i] = m_pathsAtOpen[i];

@@ -41,7 +41,6 @@ public:
     QString m_strFile4;
 
 protected:
-    bool OnInitDialog() override;
     void OnCancel() override;
     void reject() override;
 
