@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <X11/Xlib.h>
@@ -219,6 +221,62 @@ TEST_F(StartupTest, AHotKeyHeldByAnotherClientDoesNotBreakStartUp) {
     EXPECT_TRUE(run.isRunning()) << run.describe();
     endWith(run, SIGTERM);
     xcb_disconnect(other);
+}
+
+TEST_F(StartupTest, TheFirstStartWritesTheSettingsFileInTheConfigurationFolder) {
+    XvfbServer x("1280x1024x24");
+    ASSERT_TRUE(x.isRunning());
+    ProgramRun run(environment(x));
+    ASSERT_TRUE(WaitUntil([&] { return isUp(x) || !run.isRunning(); }));
+    ASSERT_TRUE(run.isRunning()) << run.describe();
+    endWith(run, SIGTERM);
+    QFile ini(m_config.path() + "/tetrav/TetravSet.ini");
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = ini.readAll().split('\n');
+    QList<QByteArray> sections;
+    for (const QByteArray& line : lines) {
+        if (line.startsWith('[')) {
+            sections << line;
+        }
+    }
+    EXPECT_EQ(sections,
+              (QList<QByteArray>{"[FramePhase]", "[MiniVideo]", "[ForeView]", "[SaveMapPath]",
+                                 "[VirtualCode1]", "[Modifiers1]", "[VirtualCode2]", "[Modifiers2]",
+                                 "[VirtualCode3]", "[Modifiers3]", "[VirtualCode4]", "[Modifiers4]"}));
+}
+
+TEST_F(StartupTest, ASettingsFileThatCannotBeWrittenOrReadDoesNotStopTheProgram) {
+    XvfbServer x("1280x1024x24");
+    ASSERT_TRUE(x.isRunning());
+    {
+        // The configuration folder cannot be made: the program runs and says so once.
+        QFile blocker(m_config.filePath("blocker"));
+        ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+        QProcessEnvironment env = environment(x);
+        env.insert("XDG_CONFIG_HOME", blocker.fileName());
+        ProgramRun run(env);
+        ASSERT_TRUE(WaitUntil([&] { return isUp(x) || !run.isRunning(); }));
+        ASSERT_TRUE(run.isRunning()) << run.describe();
+        endWith(run, SIGTERM);
+        const QString err = run.standardError();
+        EXPECT_EQ(err.count("TetravSet.ini"), 1) << err.toStdString();
+    }
+    {
+        // A binary file where the settings should be.
+        QDir().mkpath(m_config.path() + "/tetrav");
+        QFile ini(m_config.path() + "/tetrav/TetravSet.ini");
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        QByteArray junk(256 * 1024, '\0');
+        for (int i = 0; i < junk.size(); ++i) {
+            junk[i] = char((i * 131 + 7) & 0xFF);
+        }
+        ini.write(junk);
+        ini.close();
+        ProgramRun run(environment(x));
+        ASSERT_TRUE(WaitUntil([&] { return isUp(x) || !run.isRunning(); }));
+        ASSERT_TRUE(run.isRunning()) << run.describe();
+        endWith(run, SIGTERM);
+    }
 }
 
 TEST_F(StartupTest, CommandLineFilesThatCannotBeOpenedAreNamedOnStandardError) {
