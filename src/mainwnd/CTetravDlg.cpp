@@ -245,10 +245,11 @@ bool CTetravDlg::eventFilter(QObject* watched, QEvent* e) {
     if (e->type() == QEvent::KeyPress && watched->isWidgetType()) {
         auto* key = static_cast<QKeyEvent*>(e);
         auto* w = static_cast<QWidget*>(watched);
-        QWidget* focus = QApplication::focusWidget();
-        // Only the first delivery: an ignored key event travels on to the parents.
+        // Only the first delivery counts: an ignored key event travels on to the parents. Keys
+        // go to the window's focus control, or to the window itself when none has the focus.
+        QWidget* focus = focusWidget();
         const bool firstDelivery = focus != nullptr ? w == focus : w == this;
-        if (key->key() == Qt::Key_Right && firstDelivery && w->window() == this) {
+        if (key->key() == Qt::Key_Right && firstDelivery) {
             OnStepFrame();
         }
     }

@@ -7,10 +7,13 @@
 #include "controls/CXScrollBar.h"
 #include "engine/CChannelGraph.h"
 #include "mainwnd/CStatusBar.h"
+#include "mainwnd/CVideoPane.h"
 #include "support/TestEnv.h"
 
+#include <QDialog>
 #include <QFile>
 #include <QFileInfo>
+#include <QTimer>
 
 namespace mainwnd_test {
 namespace {
@@ -357,6 +360,64 @@ TEST_F(OpenPlayTest, CommandLineFilesOpenOnceTheWindowIsShown) {
     EXPECT_EQ(dlg->m_pChannel[2], nullptr);
     ExpectOpenState();
     EXPECT_TRUE(boxes.texts().isEmpty());
+}
+
+// Ends the file selection dialog (the next modal window) with OK or Cancel once it is up.
+void AnswerFileDialog(bool confirm, bool* seen) {
+    QTimer::singleShot(300, [confirm, seen] {
+        if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            *seen = true;
+            confirm ? d->accept() : d->reject();
+        }
+    });
+}
+
+TEST_F(OpenPlayTest, FileDialogCancelKeepsTheSetAndTheVolume) {
+    Open({{0, "b_4s.mp4"}});
+    dlg->m_wndVolume->setValue(9000);
+    ASSERT_EQ(dlg->m_nVolume, -1000);
+    dlg->OnPlay();
+    bool seen = false;
+    AnswerFileDialog(false, &seen);
+    dlg->m_wndToolBar->ButtonAction(ID_TB_OPEN)->trigger();
+    ASSERT_TRUE(seen);
+    EXPECT_EQ(dlg->m_nVolume, -1000);
+    EXPECT_EQ(g_strVideoPath[0], clip("b_4s.mp4"));
+    EXPECT_NE(dlg->m_pChannel[0], nullptr);
+    EXPECT_TRUE(dlg->IsTimerRunning(TIMER_SYNC)) << "the set plays on";
+    EXPECT_EQ(Status(0), QString::fromUtf8("开始播放"));
+
+    // Confirming without a pick rebuilds the same set from its start.
+    seen = false;
+    AnswerFileDialog(true, &seen);
+    dlg->MenuAction(ID_OPEN_FILES)->trigger();
+    ASSERT_TRUE(seen);
+    EXPECT_FALSE(dlg->IsTimerRunning(TIMER_SYNC));
+    EXPECT_NE(dlg->m_pChannel[0], nullptr);
+    EXPECT_EQ(Status(0), QString::fromUtf8("打开文件"));
+    EXPECT_TRUE(boxes.texts().isEmpty());
+}
+
+TEST_F(OpenPlayTest, RightClickOverThePictureOpensThePaneMenu) {
+    Open({{3, "b_4s.mp4"}});
+    QPoint shownAt(-1, -1);
+    QTimer::singleShot(300, dlg.get(), [&] {
+        if (QWidget* popup = QApplication::activePopupWidget()) {
+            shownAt = popup->pos();
+            popup->close();
+        }
+    });
+    // Through the window, as the X server delivers it: the picture lets the click through.
+    CVideoPane* pane = dlg->m_wndPane[3];
+    const QPoint at = pane->mapTo(dlg.get(), pane->rect().center());
+    bool covered = false;
+    for (QWidget* child : pane->findChildren<QWidget*>()) {
+        covered = covered || (child->isVisible() && child->geometry().contains(pane->rect().center()));
+    }
+    ASSERT_TRUE(covered) << "the channel draws inside the pane";
+    QTest::mouseClick(dlg->windowHandle(), Qt::RightButton, {}, at);
+    EXPECT_TRUE(WaitFor([&] { return shownAt != QPoint(-1, -1); }, 2000));
+    EXPECT_EQ(shownAt, dlg->ContextMenuPos(3));
 }
 
 TEST_F(OpenPlayTest, CommandsWithAPathButNoChannelTouchNothing) {

@@ -5,9 +5,9 @@
 #include "ScriptedChannel.h"
 
 #include "app/Resource.h"
-#include "dialogs/VideoPaths.h"
 #include "controls/CVolumeSlider.h"
 #include "controls/CXScrollBar.h"
+#include "dialogs/VideoPaths.h"
 #include "mainwnd/CTetravDlg.h"
 #include "platform/MessageBoxRecorder.h"
 #include "settings/CSettings.h"
