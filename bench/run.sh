@@ -49,14 +49,16 @@ echo
 echo "== mpv --vo=x11 --ao=null, four windows of 640x452 (reference player)"
 if command -v mpv >/dev/null; then
     n=0
+    pids=()
     for clip in "$@"; do
         x=$(((n / 2) * 640))
         y=$(((n % 2) * 452))
         timed "mpv$n" mpv --no-config --vo=x11 --ao=null --geometry="640x452+$x+$y" --no-border \
             --length="$seconds" --script="$root/bench/mpv_stats.lua" --really-quiet "$clip" &
+        pids+=($!)
         n=$((n + 1))
     done
-    wait
+    wait "${pids[@]}"
     mpv_cpu=0
     mpv_rss=0
     for i in 0 1 2 3; do
@@ -90,13 +92,15 @@ printf 'floor: CPU %.3f s per second of playback over %.1f s; peak memory %d MB\
 echo
 echo "== Other rendering path: playbin scaling to 640x452 into ximagesink (X11 overlay), four processes"
 n=0
+pids=()
 for clip in "$@"; do
     timed "xim$n" timeout "$seconds" gst-launch-1.0 -q playbin uri="file://$clip" \
         video-sink="videoconvertscale ! video/x-raw,width=640,height=452,pixel-aspect-ratio=1/1 ! ximagesink" \
         audio-sink="fakeaudiosink sync=true" &
+    pids+=($!)
     n=$((n + 1))
 done
-wait
+wait "${pids[@]}"
 xim_cpu=0
 for i in 0 1 2 3; do xim_cpu=$(echo "$xim_cpu + $(cpu_of xim$i)" | bc -l); done
 xim_per_s=$(echo "$xim_cpu / $seconds" | bc -l)
