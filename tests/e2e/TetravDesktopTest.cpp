@@ -184,6 +184,9 @@ TEST_F(TetravDesktopTest, IdleWindowIsReachableThroughAccessibility) {
         panes[k] = paneOnScreen(k);
         EXPECT_FALSE(panes[k].isEmpty()) << str(kPanes[k]) << " has no extents on screen";
         EXPECT_TRUE(QRect(0, 0, 1280, 1024).contains(panes[k])) << str(kPanes[k]) << " lies off the screen";
+        // The figure for a 1280 x 1024 screen: half the width, 452 lines.
+        EXPECT_EQ(panes[k].size(), QSize(640, 452))
+            << str(kPanes[k]) << " is " << panes[k].width() << "x" << panes[k].height();
     }
     // Pane 1 top left, pane 2 below it, pane 3 top right, pane 4 below that; none overlap.
     EXPECT_LT(panes[0].bottom(), panes[1].top() + 1);
@@ -192,6 +195,8 @@ TEST_F(TetravDesktopTest, IdleWindowIsReachableThroughAccessibility) {
     EXPECT_LT(panes[1].right(), panes[3].left() + 1);
     EXPECT_EQ(panes[0].top(), panes[2].top());
     EXPECT_EQ(panes[0].left(), panes[1].left());
+    EXPECT_EQ(panes[2].left(), panes[0].left() + 640);
+    EXPECT_EQ(panes[1].top(), panes[0].top() + 452);
 
     const QStringList status = statusTexts();
     for (const char* text : {"提示信息", "总时间", "播放时间", "同步信息"}) {
