@@ -111,7 +111,7 @@ void CMenuExStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* o
                                kBackground);
         }
         gdi::FrameRect(*painter, r.left(), r.top(), r.left() + r.width(), r.top() + r.height(),
-                       AdjustHLS(SysColorBtnFace(), -40, 0));
+                       AdjustHLS(SysColorBtnFace(widget), -40, 0));
         return;
     }
     QProxyStyle::drawPrimitive(element, option, painter, widget);

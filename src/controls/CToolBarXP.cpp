@@ -63,6 +63,7 @@ bool CToolBarXP::CreateEx(QWidget* parent, int nId) {
         setParent(parent);
     }
     SetDlgCtrlID(this, nId);
+    show(); // created visible, also into a window that is already on the screen
     return true;
 }
 
@@ -158,7 +159,7 @@ QString CToolBarXP::GetTipText(int commandId) const {
 void CToolBarXP::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(this);
     COffscreenDC dc(&painter, rect());
-    gdi::FillSolidRect(dc, 0, 0, width(), height(), AdjustHLS(SysColorBtnFace(), 20, 0));
+    gdi::FillSolidRect(dc, 0, 0, width(), height(), AdjustHLS(SysColorBtnFace(this), 20, 0));
 }
 
 bool CToolBarXP::eventFilter(QObject* watched, QEvent* event) {
@@ -176,8 +177,8 @@ bool CToolBarXP::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void CToolBarXP::PaintButton(QToolButton* button) {
-    const COLORREF face = SysColorBtnFace();
-    const COLORREF hl = SysColorHighlight();
+    const COLORREF face = SysColorBtnFace(button);
+    const COLORREF hl = SysColorHighlight(button);
     const int r = button->width();
     const int b = button->height();
     QPainter painter(button);
@@ -225,8 +226,8 @@ void CToolBarXP::PaintSeparator(QWidget* separator) {
     QPainter painter(separator);
     const int r = separator->width();
     const int b = separator->height();
-    gdi::FillSolidRect(painter, 0, 0, r, b, AdjustHLS(SysColorBtnFace(), 20, 0));
-    CPenSelector pen(&painter, AdjustHLS(SysColorBtnFace(), -15, 0));
+    gdi::FillSolidRect(painter, 0, 0, r, b, AdjustHLS(SysColorBtnFace(separator), 20, 0));
+    CPenSelector pen(&painter, AdjustHLS(SysColorBtnFace(separator), -15, 0));
     const int x = r / 2 - 1;
     gdi::Line(painter, x, 2, x, b - 2);
 }

@@ -13,7 +13,7 @@ public:
     explicit CToolBarXP(QWidget* parent = nullptr);
     ~CToolBarXP() override;
 
-    // Creates the bar as a child of parent with the control bar id.
+    // Creates the bar, visible, as a child of parent with the control bar id.
     bool CreateEx(QWidget* parent, int nId);
     // Loads the buttons of tool bar resource nIDResource (128): play, pause, stop, |,
     // slower, normal speed, faster, |, open. TRUE when the resource and its bitmap loaded.

@@ -7,8 +7,7 @@
 #include <QPainter>
 #include <QStyleOptionSlider>
 
-CVolumeSlider::CVolumeSlider(QWidget* parent)
-    : CBCGPSliderCtrl(parent), m_crBackground(ToQColor(SysColorBtnFace())) {
+CVolumeSlider::CVolumeSlider(QWidget* parent) : CBCGPSliderCtrl(parent) {
     setAccessibleName(QStringLiteral("音量"));
 }
 
@@ -36,7 +35,7 @@ void CVolumeSlider::paintEvent(QPaintEvent* event) {
     QPainter p(this);
     const QRect thumb = ThumbRect();
     p.setClipRegion(QRegion(rect()) - QRegion(thumb));
-    p.fillRect(rect(), m_crBackground);
+    p.fillRect(rect(), palette().color(QPalette::Button)); // the face colour around it
     const QRect wedge = WedgeRect();
     const int left = wedge.left();
     const int right = wedge.right();

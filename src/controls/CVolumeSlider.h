@@ -19,6 +19,5 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
-    QColor m_crBackground; // the button face at construction
-    int m_nDownX = 0;      // screen x of the last left-button press
+    int m_nDownX = 0; // screen x of the last left-button press
 };

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QPalette>
+#include <QWidget>
 #include <algorithm>
 
 namespace {
@@ -80,8 +81,10 @@ int MoveTowards(int value, int pct) {
     return value;
 }
 
-COLORREF PaletteColor(QPalette::ColorRole role, QPalette::ColorGroup group = QPalette::Active) {
-    return FromQColor(QApplication::palette().color(group, role));
+COLORREF PaletteColor(const QWidget* widget, QPalette::ColorRole role,
+                      QPalette::ColorGroup group = QPalette::Active) {
+    const QPalette palette = widget != nullptr ? widget->palette() : QApplication::palette();
+    return FromQColor(palette.color(group, role));
 }
 
 } // namespace
@@ -119,15 +122,15 @@ COLORREF AdjustHLS(COLORREF color, int lightPct, int satPct) {
                             (static_cast<std::uint32_t>(sat) << 16));
 }
 
-COLORREF SysColorBtnFace() {
-    return PaletteColor(QPalette::Button);
+COLORREF SysColorBtnFace(const QWidget* widget) {
+    return PaletteColor(widget, QPalette::Button);
 }
-COLORREF SysColorHighlight() {
-    return PaletteColor(QPalette::Highlight);
+COLORREF SysColorHighlight(const QWidget* widget) {
+    return PaletteColor(widget, QPalette::Highlight);
 }
-COLORREF SysColorBtnText() {
-    return PaletteColor(QPalette::ButtonText);
+COLORREF SysColorBtnText(const QWidget* widget) {
+    return PaletteColor(widget, QPalette::ButtonText);
 }
-COLORREF SysColorGrayText() {
-    return PaletteColor(QPalette::ButtonText, QPalette::Disabled);
+COLORREF SysColorGrayText(const QWidget* widget) {
+    return PaletteColor(widget, QPalette::ButtonText, QPalette::Disabled);
 }

@@ -38,8 +38,11 @@ COLORREF PackedHLSToColor(std::uint32_t packed);
 // Moves lightness and saturation towards 255 (positive percentages) or towards 0 (negative).
 COLORREF AdjustHLS(COLORREF color, int lightPct, int satPct);
 
-// The platform's system colours the controls are drawn with (the application palette).
-COLORREF SysColorBtnFace();
-COLORREF SysColorHighlight();
-COLORREF SysColorBtnText();
-COLORREF SysColorGrayText();
+class QWidget;
+
+// The system colours the controls are drawn with: the widget's palette, or the application's
+// when no widget is given.
+COLORREF SysColorBtnFace(const QWidget* widget = nullptr);
+COLORREF SysColorHighlight(const QWidget* widget = nullptr);
+COLORREF SysColorBtnText(const QWidget* widget = nullptr);
+COLORREF SysColorGrayText(const QWidget* widget = nullptr);

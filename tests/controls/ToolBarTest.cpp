@@ -64,6 +64,22 @@ TEST_F(ToolBar, ButtonsInTheOrderOfTheResourceWithTheirImages) {
     EXPECT_FALSE(bar->LoadToolBar(999)) << "no such resource";
 }
 
+TEST(ToolBarCreation, MadeIntoAWindowAlreadyShownItIsVisible) {
+    QWidget window;
+    window.resize(300, 80);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    CToolBarXP* bar = new CToolBarXP(&window);
+    ASSERT_TRUE(bar->CreateEx(&window, AFX_IDW_TOOLBAR));
+    ASSERT_TRUE(bar->LoadToolBar(IDR_MAINFRAME));
+    bar->setGeometry(0, 10, 253, 50);
+    EXPECT_TRUE(bar->isVisible());
+    QWidget* open = bar->widgetForAction(bar->ButtonAction(ID_TB_OPEN));
+    ASSERT_NE(open, nullptr);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return open->isVisible(); }, 2000));
+    EXPECT_EQ(window.childAt(bar->mapTo(&window, open->geometry().center())), open);
+}
+
 TEST_F(ToolBar, EnabledButtonsSendTheirCommandsAndDisabledOnesDoNot) {
     QSignalSpy spy(bar, &CToolBarXP::command);
     for (int id : bar->ButtonIds()) {

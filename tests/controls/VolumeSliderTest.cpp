@@ -87,6 +87,7 @@ TEST_F(VolumeSlider, PaintsTheWedgeAroundTheThumb) {
     EXPECT_NE(face, white);
     EXPECT_NE(face, shadow);
     EXPECT_EQ(img.pixel(2, 2), face) << "plain background";
+    EXPECT_EQ(face, slider->palette().color(QPalette::Button).rgb()) << "in the face colour";
 }
 
 TEST_F(VolumeSlider, AccessibleValue) {
