@@ -19,7 +19,7 @@
 #include "settings/CSettingsFile.h"
 
 #include <QApplication>
-#include <QDirIterator>
+#include <QFile>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QIcon>
@@ -58,15 +58,12 @@ unsigned WholeSeconds(double seconds) {
     return static_cast<unsigned>(seconds);
 }
 
+// Icon 128, in whichever image form the resources carry it; none is fine (the desktop's own).
 QIcon FindProgramIcon() {
-    QDirIterator it(QStringLiteral(":/res"), QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        const QString name = it.fileName().toLower();
-        if (name.contains(QStringLiteral("icon")) &&
-            (name.endsWith(QStringLiteral(".png")) || name.endsWith(QStringLiteral(".ico")) ||
-             name.endsWith(QStringLiteral(".svg")))) {
-            return QIcon(path);
+    static const char* const kNames[] = {":/res/icons/128.png", ":/res/icons/128.svg", ":/res/icons/128.ico"};
+    for (const char* name : kNames) {
+        if (QFile::exists(QString::fromLatin1(name))) {
+            return QIcon(QString::fromLatin1(name));
         }
     }
     return {};

@@ -13,6 +13,7 @@
 #include "platform/CHotKeyManager.h"
 
 #include <QAccessible>
+#include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -118,6 +119,15 @@ TEST_F(WindowTest, IdleStateAfterShowing) {
     EXPECT_FALSE(placeholder->isVisible());
     EXPECT_EQ(GetDlgItem(dlg->ClientArea(), IDC_VOLUME), dlg->m_wndVolume);
     EXPECT_EQ(GetDlgItem(dlg->ClientArea(), IDC_STATUSBAR), dlg->m_wndStatusBar);
+}
+
+TEST_F(WindowTest, WindowCarriesTitleAndIcon) {
+    ShowWindow();
+    EXPECT_EQ(dlg->windowTitle(), "Tetrav");
+    ASSERT_TRUE(QFile::exists(":/res/icons/128.png"));
+    EXPECT_FALSE(dlg->windowIcon().isNull());
+    EXPECT_FALSE(dlg->windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+    EXPECT_TRUE(dlg->windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
 }
 
 TEST_F(WindowTest, StatusBarPartsCarryTheirTextsAsAccessibleNames) {
