@@ -371,7 +371,7 @@ bool CChannelGraph::Attach(GstElement* playbin) {
     if (!GST_IS_PIPELINE(playbin)) {
         return false;
     }
-    d->playbin.reset(GST_ELEMENT(gst_object_ref_sink(playbin)));
+    d->playbin.reset(GST_ELEMENT(gst_object_ref(playbin)));
     d->watchBus();
     GstState state = GST_STATE_NULL;
     gst_element_get_state(playbin, &state, nullptr, 0);

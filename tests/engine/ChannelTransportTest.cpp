@@ -12,6 +12,7 @@
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QFile>
+#include <QUrl>
 
 using namespace enginetest;
 
@@ -161,6 +162,47 @@ TEST(ChannelTransport, VolumeRoundTripsThroughDecibels) {
     ASSERT_TRUE(openClip(silent, "video_only_3s.mp4"));
     EXPECT_FALSE(silent.SetVolume(-2500));
     EXPECT_EQ(silent.GetVolume(), 0);
+}
+
+TEST(ChannelTransport, AdoptedPipelineIsDrivenAndVolumeIsHundredthsOfADecibel) {
+    // A playbin built elsewhere, prerolled, then adopted.
+    GstElement* playbin = gst_element_factory_make("playbin", nullptr);
+    ASSERT_NE(playbin, nullptr);
+    const QByteArray uri = QUrl::fromLocalFile(tetrav::test::clip("a_6s.mp4")).toEncoded();
+    g_object_set(playbin, "uri", uri.constData(), "video-sink", gst_element_factory_make("fakesink", nullptr),
+                 "audio-sink", gst_element_factory_make("fakesink", nullptr), nullptr);
+    gst_element_set_state(playbin, GST_STATE_PAUSED);
+    ASSERT_EQ(gst_element_get_state(playbin, nullptr, nullptr, 5 * GST_SECOND), GST_STATE_CHANGE_SUCCESS);
+    CChannelGraph channel;
+    ASSERT_TRUE(channel.Attach(playbin));
+    double length = 0;
+    ASSERT_TRUE(channel.GetDuration(length));
+    EXPECT_NEAR(length, 6.0, 0.05);
+
+    // -20 dB is a tenth of the amplitude, -40 dB a hundredth; -10000 is silence.
+    auto linear = [playbin] {
+        gdouble v = -1;
+        g_object_get(playbin, "volume", &v, nullptr);
+        return v;
+    };
+    ASSERT_TRUE(channel.SetVolume(-2000));
+    EXPECT_NEAR(linear(), 0.1, 1e-6);
+    ASSERT_TRUE(channel.SetVolume(-4000));
+    EXPECT_NEAR(linear(), 0.01, 1e-6);
+    ASSERT_TRUE(channel.SetVolume(0));
+    EXPECT_NEAR(linear(), 1.0, 1e-6);
+    ASSERT_TRUE(channel.SetVolume(-10000));
+    gboolean muted = FALSE;
+    g_object_get(playbin, "mute", &muted, nullptr);
+    EXPECT_TRUE(muted || linear() == 0.0);
+
+    ASSERT_TRUE(channel.Run());
+    EXPECT_TRUE(waitUntil([&] { return position(channel) > 0.3; }, 3000));
+    channel.Destroy();
+    GstState state = GST_STATE_VOID_PENDING;
+    gst_element_get_state(playbin, &state, nullptr, 0);
+    EXPECT_EQ(state, GST_STATE_NULL) << "Destroy stops the adopted pipeline";
+    gst_object_unref(playbin);
 }
 
 TEST(ChannelTransport, SoundOnlyAndPictureOnlyFilesPlay) {
