@@ -142,6 +142,41 @@ TEST_F(WindowTest, StatusBarPartsCarryTheirTextsAsAccessibleNames) {
     EXPECT_EQ(AccessibleName(dlg->m_wndStatusBar->PartLabel(0)), QString::fromUtf8("停止播放"));
 }
 
+void CollectAccessible(QAccessibleInterface* iface, int depth, QStringList& names,
+                       QList<QAccessibleInterface*>& valued) {
+    if (iface == nullptr || depth > 12) {
+        return;
+    }
+    names << iface->text(QAccessible::Name);
+    if (iface->valueInterface() != nullptr) {
+        valued << iface;
+    }
+    for (int i = 0; i < iface->childCount(); ++i) {
+        CollectAccessible(iface->child(i), depth + 1, names, valued);
+    }
+}
+
+TEST_F(WindowTest, EveryControlIsReachableThroughTheAccessibilityTree) {
+    ShowWindow();
+    QStringList names;
+    QList<QAccessibleInterface*> valued;
+    CollectAccessible(QAccessible::queryAccessibleInterface(dlg.get()), 0, names, valued);
+    const char* expected[] = {"视频一",   "视频二",   "视频三",   "视频四",   "提示信息",
+                              "总时间",   "播放时间", "同步信息", "播放",     "暂停播放",
+                              "停止播放", "倒回播放", "恢复播放", "快速播放", "打开文件",
+                              "文件",     "播放控制", "退出",     "关于"};
+    for (const char* name : expected) {
+        EXPECT_TRUE(names.contains(QString::fromUtf8(name))) << name;
+    }
+    // The seek bar and the volume slider report their values.
+    QStringList valuedObjects;
+    for (QAccessibleInterface* iface : valued) {
+        valuedObjects << (iface->object() ? iface->object()->metaObject()->className() : "");
+    }
+    EXPECT_TRUE(valuedObjects.contains("CXScrollBar")) << valuedObjects.join(',').toStdString();
+    EXPECT_TRUE(valuedObjects.contains("CVolumeSlider")) << valuedObjects.join(',').toStdString();
+}
+
 TEST_F(WindowTest, PanesAreBlackNamedAndNumbered) {
     ShowWindow();
     const char* names[4] = {"视频一", "视频二", "视频三", "视频四"};
