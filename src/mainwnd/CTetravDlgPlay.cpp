@@ -64,7 +64,9 @@ bool CTetravDlg::AnyChannelTakesPart() const {
 // Opening and closing
 
 void CTetravDlg::OnOpenFiles() {
-    CFileSelectDlg dlg;
+    // Owned by the main window, as a dialog without a parent is owned by the application's
+    // main window: it then stays above it, also when the main window is kept on top.
+    CFileSelectDlg dlg(this);
     m_nCurChannel = 0;
     if (dlg.DoModal() == IDCANCEL) {
         return;

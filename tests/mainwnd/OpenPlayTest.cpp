@@ -353,10 +353,13 @@ TEST_F(OpenPlayTest, CommandLineFilesOpenOnceTheWindowIsShown) {
 }
 
 // Ends the file selection dialog (the next modal window) with OK or Cancel once it is up.
-void AnswerFileDialog(bool confirm, bool* seen) {
-    QTimer::singleShot(300, [confirm, seen] {
+void AnswerFileDialog(bool confirm, bool* seen, QWidget** owner = nullptr) {
+    QTimer::singleShot(300, [confirm, seen, owner] {
         if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
             *seen = true;
+            if (owner != nullptr) {
+                *owner = d->parentWidget();
+            }
             confirm ? d->accept() : d->reject();
         }
     });
@@ -368,9 +371,11 @@ TEST_F(OpenPlayTest, FileDialogCancelKeepsTheSetAndTheVolume) {
     ASSERT_EQ(dlg->m_nVolume, -1000);
     dlg->OnPlay();
     bool seen = false;
-    AnswerFileDialog(false, &seen);
+    QWidget* owner = nullptr;
+    AnswerFileDialog(false, &seen, &owner);
     dlg->m_wndToolBar->ButtonAction(ID_TB_OPEN)->trigger();
     ASSERT_TRUE(seen);
+    EXPECT_EQ(owner, dlg.get()) << "the selection dialog stays above the main window";
     EXPECT_EQ(dlg->m_nVolume, -1000);
     EXPECT_EQ(g_strVideoPath[0], clip("b_4s.mp4"));
     EXPECT_NE(dlg->m_pChannel[0], nullptr);
