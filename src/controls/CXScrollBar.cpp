@@ -124,16 +124,15 @@ CXScrollBar::~CXScrollBar() {
 }
 
 bool CXScrollBar::CreateOverStatic(unsigned dwStyle, QWidget* pParent, int nIdStatic, int nId) {
-    d->parent = pParent;
-    QRect place;
-    if (QWidget* placeholder = GetDlgItem(pParent, nIdStatic)) {
-        place = QRect(placeholder->mapTo(pParent, QPoint(0, 0)), placeholder->size());
-        placeholder->hide();
-    }
-    d->horz = (dwStyle & SBS_VERT) == 0;
-    if (pParent == nullptr) {
+    // Without the placeholder there is no place to take: creation fails and nothing changes.
+    QWidget* placeholder = GetDlgItem(pParent, nIdStatic);
+    if (pParent == nullptr || placeholder == nullptr) {
         return false;
     }
+    d->parent = pParent;
+    const QRect place(placeholder->mapTo(pParent, QPoint(0, 0)), placeholder->size());
+    placeholder->hide();
+    d->horz = (dwStyle & SBS_VERT) == 0;
     setParent(pParent);
     SetDlgCtrlID(this, nId);
     setGeometry(place);

@@ -76,6 +76,25 @@ TEST_F(SeekBar, TakesThePlaceholdersPlaceAndId) {
     EXPECT_EQ(bar->GetScrollPos(), 0);
 }
 
+TEST(SeekBarCreation, WithoutThePlaceholderCreationFails) {
+    QWidget window;
+    CXScrollBar bar;
+    EXPECT_FALSE(bar.CreateOverStatic(kStyle, &window, IDC_SEEKBAR_PLACEHOLDER, IDC_SEEKBAR));
+    EXPECT_FALSE(bar.CreateOverStatic(kStyle, nullptr, IDC_SEEKBAR_PLACEHOLDER, IDC_SEEKBAR));
+    EXPECT_EQ(bar.parentWidget(), nullptr);
+    EXPECT_EQ(GetDlgCtrlID(&bar), 0);
+    // Nobody to tell: a channel click moves the position silently.
+    QSignalSpy spy(&bar, &CXScrollBar::hscroll);
+    bar.resize(625, 10);
+    bar.m_rectClient = bar.rect();
+    bar.SetScrollRange(0, 200);
+    bar.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&bar));
+    QTest::mouseClick(&bar, Qt::LeftButton, {}, QPoint(312, 5));
+    EXPECT_EQ(bar.GetScrollPos(), 100);
+    EXPECT_EQ(spy.count(), 0);
+}
+
 TEST_F(SeekBar, RangeIsTheAbsoluteSpanAndLeavesThePositionAlone) {
     Make(625);
     bar->SetScrollPos(150);
@@ -274,21 +293,6 @@ TEST_F(SeekBar, DisabledBarIgnoresTheMouse) {
     bar->setEnabled(true);
     Click(312);
     EXPECT_EQ(scrolls.size(), 1u);
-}
-
-TEST_F(SeekBar, WithoutAnOwnerTheThumbMovesSilently) {
-    QWidget host;
-    host.resize(700, 40);
-    CXScrollBar lone(&host);
-    lone.setGeometry(0, 0, 625, 10);
-    lone.m_rectClient = lone.rect();
-    lone.SetScrollRange(0, 200);
-    QSignalSpy spy(&lone, &CXScrollBar::hscroll);
-    host.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
-    QTest::mouseClick(&lone, Qt::LeftButton, {}, QPoint(312, 5));
-    EXPECT_EQ(lone.GetScrollPos(), 100);
-    EXPECT_EQ(spy.count(), 0);
 }
 
 // The hover watch reads the real pointer, so this runs on an X server of its own.
