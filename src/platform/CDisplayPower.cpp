@@ -2,6 +2,7 @@
 
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QFileInfo>
 #include <QGuiApplication>
 
 #include <X11/Xlib.h>
@@ -95,7 +96,19 @@ void CDisplayPower::Restore() {
     }
 }
 
+// Whether a session bus is there to ask; without one, D-Bus would try to start a bus of its own.
+static bool haveSessionBus() {
+    if (!qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")) {
+        return true;
+    }
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    return !runtime.isEmpty() && QFileInfo(runtime + QStringLiteral("/bus")).exists();
+}
+
 void CDisplayPower::inhibit() {
+    if (!haveSessionBus()) {
+        return;
+    }
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
         return;

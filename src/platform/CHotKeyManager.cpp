@@ -253,7 +253,10 @@ bool CHotKeyManager::nativeEventFilter(const QByteArray& eventType, void* messag
     const unsigned mask = press->state & kRelevantMask;
     for (const auto& [id, grab] : m_keys) {
         if (grab.keycode == press->detail && grab.mask == mask) {
-            emit hotKey(id);
+            // Reported from the event loop, not from inside the native event dispatch: the
+            // handler may open a modal box.
+            QMetaObject::invokeMethod(
+                this, [this, id = id] { emit hotKey(id); }, Qt::QueuedConnection);
             return true;
         }
     }
