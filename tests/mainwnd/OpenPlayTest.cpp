@@ -325,6 +325,20 @@ TEST_F(OpenPlayTest, PathsWithSpacesAndChineseCharacters) {
     ExpectOpenState();
 }
 
+TEST_F(OpenPlayTest, FileDeletedWhileTheSetPlays) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.path() + QStringLiteral("/gone.mp4");
+    ASSERT_TRUE(QFile::copy(clip("a_6s.mp4"), path));
+    Open({{0, "b_4s.mp4"}, {1, path}});
+    dlg->OnPlay();
+    ASSERT_TRUE(WaitFor([&] { return dlg->m_dCurrentSecs > 0.5; }, 5000));
+    ASSERT_TRUE(QFile::remove(path));
+    // The window stays usable: play goes on to the end of the shortest and the set closes.
+    EXPECT_TRUE(WaitFor([&] { return Idle(); }, 10000));
+    EXPECT_EQ(Status(0), QString::fromUtf8("停止播放"));
+}
+
 TEST_F(OpenPlayTest, OpeningAgainReplacesTheSet) {
     Open({{0, "a_6s.mp4"}, {1, "b_4s.mp4"}});
     dlg->OnPlay();
