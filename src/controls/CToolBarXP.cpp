@@ -63,6 +63,9 @@ bool CToolBarXP::CreateEx(QWidget* parent, int nId) {
         setParent(parent);
     }
     SetDlgCtrlID(this, nId);
+    // Like any new child window the bar goes below the controls made before it, so where the
+    // layout lets it overlap one of them (the volume slider) that control stays on top.
+    lower();
     show(); // created visible, also into a window that is already on the screen
     return true;
 }

@@ -80,6 +80,21 @@ TEST(ToolBarCreation, MadeIntoAWindowAlreadyShownItIsVisible) {
     EXPECT_EQ(window.childAt(bar->mapTo(&window, open->geometry().center())), open);
 }
 
+TEST(ToolBarCreation, ControlsMadeBeforeItStayOnTopWhereTheyOverlap) {
+    QWidget window;
+    window.resize(400, 80);
+    auto* earlier = new QWidget(&window);
+    earlier->setGeometry(223, 10, 80, 25);
+    CToolBarXP* bar = new CToolBarXP(&window);
+    ASSERT_TRUE(bar->CreateEx(&window, AFX_IDW_TOOLBAR));
+    ASSERT_TRUE(bar->LoadToolBar(IDR_MAINFRAME));
+    bar->setGeometry(0, 0, 253, 50);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    EXPECT_EQ(window.childAt(240, 20), earlier);
+    EXPECT_EQ(window.childAt(200, 45), bar);
+}
+
 TEST_F(ToolBar, EnabledButtonsSendTheirCommandsAndDisabledOnesDoNot) {
     QSignalSpy spy(bar, &CToolBarXP::command);
     for (int id : bar->ButtonIds()) {
