@@ -35,8 +35,9 @@ timed() {
     shift
     /usr/bin/time -f "%U %S %M %e" -o "$tmp/$name.time" "$@" >"$tmp/$name.out" 2>"$tmp/$name.err" || true
 }
-cpu_of() { awk '{print $1 + $2}' "$tmp/$1.time"; }
-rss_of() { awk '{print $3}' "$tmp/$1.time"; }
+# The figures are on the last line (a killed command adds a line before them).
+cpu_of() { tail -n 1 "$tmp/$1.time" | awk '{print $1 + $2}'; }
+rss_of() { tail -n 1 "$tmp/$1.time" | awk '{print $3}'; }
 
 echo
 echo "== Tetrav: four CChannelGraphs into four 640x452 panes (${seconds} s)"
@@ -84,7 +85,7 @@ for clip in "$@"; do
     n=$((n + 1))
 done
 timed floor timeout $((seconds + 30)) gst-launch-1.0 -q "${pipeline[@]}"
-floor_wall=$(awk '{print $4}' "$tmp/floor.time")
+floor_wall=$(tail -n 1 "$tmp/floor.time" | awk '{print $4}')
 floor_per_s=$(echo "$(cpu_of floor) / $floor_wall" | bc -l)
 printf 'floor: CPU %.3f s per second of playback over %.1f s; peak memory %d MB\n' "$floor_per_s" "$floor_wall" \
     $(($(rss_of floor) / 1024))
