@@ -134,6 +134,60 @@ protected:
         return out;
     }
 
+    // Presses 打开文件 on the tool bar and waits for the file selection dialog.
+    void openFileSelection() {
+        const auto open = find(QStringLiteral("打开文件"), QStringLiteral("push button"));
+        ASSERT_TRUE(open.has_value()) << str(treeDump());
+        ASSERT_TRUE(m_atspi.doAction(*open, QStringLiteral("Press"), false)); // opens a modal dialog
+        ASSERT_TRUE(waitFor(QStringLiteral("选择播放文件"), QStringLiteral("dialog"), 10000).has_value())
+            << "no file selection dialog after 打开文件:\n"
+            << str(treeDump());
+    }
+
+    // In the file selection dialog: the Open button of the slot (0..3), then the path typed into
+    // the file-open dialog and Enter, as a user at the keyboard does.
+    void pickFile(int slot, const QString& path) {
+        static const char* const buttons[4] = {"打开(A)", "打开(B)", "打开(C)", "打开(D)"};
+        static const char* const boxes[4] = {"第一个视频文件", "第二个视频文件", "第三个视频文件",
+                                             "第四个视频文件"};
+        SCOPED_TRACE(buttons[slot]);
+        const auto button = waitFor(QString::fromUtf8(buttons[slot]), QStringLiteral("push button"), 5000);
+        ASSERT_TRUE(button.has_value()) << str(treeDump());
+        ASSERT_TRUE(m_atspi.doAction(*button, QStringLiteral("Press"), false));
+        ASSERT_TRUE(waitFor(QStringLiteral("打开"), QStringLiteral("dialog"), 10000).has_value())
+            << "no file-open dialog:\n"
+            << str(treeDump());
+        QTest::qWait(300); // the file name box takes the focus when the dialog is shown
+        QString why;
+        ASSERT_TRUE(m_desktop.xdotool({"type", "--delay", "5", path}, &why)) << str(why);
+        ASSERT_TRUE(m_desktop.xdotool({"key", "Return"}, &why)) << str(why);
+        const auto box = find(QString::fromUtf8(boxes[slot]));
+        ASSERT_TRUE(box.has_value()) << str(treeDump());
+        QString shown;
+        EXPECT_TRUE(waitUntil(
+            [&] {
+                shown = m_atspi.text(*box);
+                return shown == path;
+            },
+            5000))
+            << "box " << boxes[slot] << " shows '" << str(shown) << "'";
+    }
+
+    // Presses a button of the file selection dialog and waits until the dialog has gone.
+    void closeFileSelection(const QString& buttonName) {
+        const auto button = find(buttonName, QStringLiteral("push button"));
+        ASSERT_TRUE(button.has_value()) << str(treeDump());
+        ASSERT_TRUE(
+            m_atspi.doAction(*button, QStringLiteral("Press"), false)); // a set opens before it returns
+        ASSERT_TRUE(waitUntil(
+            [&] {
+                m_tree = m_atspi.tree(m_app);
+                return !find(QStringLiteral("选择播放文件"), QStringLiteral("dialog")).has_value();
+            },
+            15000))
+            << "the file selection dialog stays open after " << str(buttonName);
+    }
+
     // Keeps the screenshots of a failed test (or of every test with TETRAV_KEEP_SHOTS set) in the
     // working folder, named after the test.
     void keepShots(const QImage& first, const QImage& second) {
@@ -300,42 +354,10 @@ TEST_F(TetravDesktopTest, PlaysFourClipsFromTheCommandLine) {
 // 4 play, panes 2 and 3 stay black.
 TEST_F(TetravDesktopTest, OpensTwoClipsThroughTheDialogs) {
     ASSERT_NO_FATAL_FAILURE(startProgram({}));
-    const auto open = find(QStringLiteral("打开文件"), QStringLiteral("push button"));
-    ASSERT_TRUE(open.has_value()) << str(treeDump());
-    ASSERT_TRUE(m_atspi.doAction(*open, QStringLiteral("Press"), false)); // opens a modal dialog
-    ASSERT_TRUE(waitFor(QStringLiteral("选择播放文件"), QStringLiteral("dialog"), 10000).has_value())
-        << "no file selection dialog after 打开文件:\n"
-        << str(treeDump());
-
-    const QString picks[2] = {tetrav::test::clip(kClips[0]), tetrav::test::clip(kClips[3])};
-    const QString buttons[2] = {QStringLiteral("打开(A)"), QStringLiteral("打开(D)")};
-    const QString boxes[2] = {QStringLiteral("第一个视频文件"), QStringLiteral("第四个视频文件")};
-    for (int i = 0; i < 2; ++i) {
-        SCOPED_TRACE(str(buttons[i]));
-        const auto button = waitFor(buttons[i], QStringLiteral("push button"), 5000);
-        ASSERT_TRUE(button.has_value()) << str(treeDump());
-        ASSERT_TRUE(m_atspi.doAction(*button, QStringLiteral("Press"), false));
-        ASSERT_TRUE(waitFor(QStringLiteral("打开"), QStringLiteral("dialog"), 10000).has_value())
-            << "no file-open dialog:\n"
-            << str(treeDump());
-        QTest::qWait(300); // the file name box takes the focus when the dialog is shown
-        QString why;
-        ASSERT_TRUE(m_desktop.xdotool({"type", "--delay", "5", picks[i]}, &why)) << str(why);
-        ASSERT_TRUE(m_desktop.xdotool({"key", "Return"}, &why)) << str(why);
-        const auto box = find(boxes[i]);
-        ASSERT_TRUE(box.has_value()) << str(treeDump());
-        QString shown;
-        EXPECT_TRUE(waitUntil(
-            [&] {
-                shown = m_atspi.text(*box);
-                return shown == picks[i];
-            },
-            5000))
-            << "box " << str(boxes[i]) << " shows '" << str(shown) << "'";
-    }
-    const auto ok = find(QStringLiteral("确定(O)"), QStringLiteral("push button"));
-    ASSERT_TRUE(ok.has_value()) << str(treeDump());
-    ASSERT_TRUE(m_atspi.doAction(*ok, QStringLiteral("Press"), false)); // the set opens before it returns
+    ASSERT_NO_FATAL_FAILURE(openFileSelection());
+    ASSERT_NO_FATAL_FAILURE(pickFile(0, tetrav::test::clip(kClips[0])));
+    ASSERT_NO_FATAL_FAILURE(pickFile(3, tetrav::test::clip(kClips[3])));
+    ASSERT_NO_FATAL_FAILURE(closeFileSelection(QStringLiteral("确定(O)")));
 
     const auto play = find(QStringLiteral("播放"));
     ASSERT_TRUE(play.has_value());
@@ -363,6 +385,37 @@ TEST_F(TetravDesktopTest, OpensTwoClipsThroughTheDialogs) {
         }
     }
     keepShots(first, second);
+    endWithEscape();
+}
+
+// A pick followed by 放弃 leaves nothing behind: the next OK without picks opens nothing, and
+// the window stays idle with only 打开文件 enabled.
+TEST_F(TetravDesktopTest, CancelledSelectionOpensNothingLater) {
+    ASSERT_NO_FATAL_FAILURE(startProgram({}));
+    ASSERT_NO_FATAL_FAILURE(openFileSelection());
+    ASSERT_NO_FATAL_FAILURE(pickFile(0, tetrav::test::clip(kClips[0])));
+    ASSERT_NO_FATAL_FAILURE(closeFileSelection(QStringLiteral("放弃(C)")));
+
+    ASSERT_NO_FATAL_FAILURE(openFileSelection());
+    const auto box = find(QStringLiteral("第一个视频文件"));
+    ASSERT_TRUE(box.has_value()) << str(treeDump());
+    EXPECT_EQ(m_atspi.text(*box), QString()) << "the boxes start empty each time";
+    ASSERT_NO_FATAL_FAILURE(closeFileSelection(QStringLiteral("确定(O)")));
+
+    // Opening a clip enables 播放 well within this time (see the tests above).
+    QTest::qWait(1500);
+    const auto play = find(QStringLiteral("播放"));
+    ASSERT_TRUE(play.has_value());
+    EXPECT_FALSE(m_atspi.hasState(*play, AtspiClient::StateEnabled)) << "a clip was opened after 放弃";
+    const auto open = find(QStringLiteral("打开文件"), QStringLiteral("push button"));
+    ASSERT_TRUE(open.has_value());
+    EXPECT_TRUE(m_atspi.hasState(*open, AtspiClient::StateEnabled));
+    QString why;
+    const QImage screen = m_desktop.grabScreen(&why);
+    ASSERT_FALSE(screen.isNull()) << str(why);
+    for (int k = 0; k < 4; ++k) {
+        EXPECT_LT(lookAt(screen, paneOnScreen(k)).nonBlack, 0.01) << str(kPanes[k]) << " is not empty";
+    }
     endWithEscape();
 }
 
