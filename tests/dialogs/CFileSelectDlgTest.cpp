@@ -15,6 +15,7 @@
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QFontInfo>
+#include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -199,6 +200,18 @@ TEST_F(FileSelectDlgTest, ControlsTextsIdsAndLayout) {
         }
         EXPECT_LT(button(dlg, IDOK)->geometry().right(), button(dlg, IDCANCEL)->geometry().left());
         EXPECT_TRUE(dlg.rect().contains(group));
+        // A sunken line runs between the group box and the buttons.
+        const QFrame* line = nullptr;
+        for (QFrame* f : dlg.findChildren<QFrame*>()) {
+            if (f->frameShape() == QFrame::HLine) {
+                line = f;
+            }
+        }
+        ASSERT_NE(line, nullptr);
+        EXPECT_EQ(line->frameShadow(), QFrame::Sunken);
+        EXPECT_GT(line->geometry().top(), group.bottom());
+        EXPECT_LT(line->geometry().bottom(), button(dlg, IDOK)->geometry().top());
+        EXPECT_GE(line->width(), group.width());
         QTest::mouseClick(button(dlg, IDOK), Qt::LeftButton);
     });
 }
