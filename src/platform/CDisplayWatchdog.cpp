@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -126,8 +127,10 @@ int CDisplayWatchdog::RunChild(int argc, char** argv) {
         return 2;
     }
     CX11DisplayState found;
-    if (!CX11DisplayState::Deserialize(QByteArray(argv[3]), found)) {
-        return 2;
+    struct stat pipeInfo = {};
+    if (!CX11DisplayState::Deserialize(QByteArray(argv[3]), found) || ::fstat(kChildPipeFd, &pipeInfo) != 0 ||
+        !S_ISFIFO(pipeInfo.st_mode)) {
+        return 2; // not started by the program
     }
     char byte = 0;
     ssize_t n;

@@ -124,6 +124,44 @@ QByteArray preferredLineEnd(const std::vector<Line>& lines) {
     return "\n";
 }
 
+// Sets key in section: replaces its line in place, or adds it after the section's last key,
+// or adds the section at the end of the file.
+void setValue(std::vector<Line>& lines, const QString& section, const QString& key, const QString& value) {
+    // A value never spans lines.
+    QString flat = value;
+    flat.replace('\r', ' ').replace('\n', ' ');
+    const QByteArray newKeyLine = key.toUtf8() + '=' + flat.toUtf8();
+    const QByteArray eol = preferredLineEnd(lines);
+
+    const qsizetype header = findSection(lines, section);
+    if (header < 0) {
+        if (!lines.empty() && lines.back().end.isEmpty()) {
+            lines.back().end = eol;
+        }
+        lines.push_back({'[' + section.toUtf8() + ']', eol});
+        lines.push_back({newKeyLine, eol});
+        return;
+    }
+    const qsizetype end = sectionEnd(lines, header);
+    qsizetype lastKey = header;
+    for (qsizetype i = header + 1; i < end; ++i) {
+        const auto kv = keyLine(lines[size_t(i)].text);
+        if (!kv) {
+            continue;
+        }
+        lastKey = i;
+        if (sameName(kv->first, key)) {
+            lines[size_t(i)].text = newKeyLine;
+            return;
+        }
+    }
+    Line& before = lines[size_t(lastKey)];
+    if (before.end.isEmpty()) {
+        before.end = eol;
+    }
+    lines.insert(lines.begin() + lastKey + 1, Line{newKeyLine, eol});
+}
+
 } // namespace
 
 CProfileFile::CProfileFile(QString path) : m_path(std::move(path)) {}
@@ -170,48 +208,18 @@ QString CProfileFile::getString(const QString& section, const QString& key, cons
 }
 
 bool CProfileFile::writeString(const QString& section, const QString& key, const QString& value) {
+    return writeStrings({{section, key, value}});
+}
+
+bool CProfileFile::writeStrings(const std::vector<Entry>& entries) {
     std::vector<Line> lines;
     const LoadResult r = loadLines(m_path, lines);
     if (r == LoadResult::Unreadable || r == LoadResult::TooLarge) {
         // Rewriting a file we could not read whole would lose what we did not read.
         return false;
     }
-    // A value never spans lines.
-    QString flat = value;
-    flat.replace('\r', ' ').replace('\n', ' ');
-    const QByteArray newKeyLine = key.toUtf8() + '=' + flat.toUtf8();
-    const QByteArray eol = preferredLineEnd(lines);
-
-    const qsizetype header = findSection(lines, section);
-    if (header < 0) {
-        if (!lines.empty() && lines.back().end.isEmpty()) {
-            lines.back().end = eol;
-        }
-        lines.push_back({'[' + section.toUtf8() + ']', eol});
-        lines.push_back({newKeyLine, eol});
-    } else {
-        const qsizetype end = sectionEnd(lines, header);
-        bool replaced = false;
-        qsizetype lastKey = header;
-        for (qsizetype i = header + 1; i < end; ++i) {
-            const auto kv = keyLine(lines[size_t(i)].text);
-            if (!kv) {
-                continue;
-            }
-            lastKey = i;
-            if (sameName(kv->first, key)) {
-                lines[size_t(i)].text = newKeyLine;
-                replaced = true;
-                break;
-            }
-        }
-        if (!replaced) {
-            Line& before = lines[size_t(lastKey)];
-            if (before.end.isEmpty()) {
-                before.end = eol;
-            }
-            lines.insert(lines.begin() + lastKey + 1, Line{newKeyLine, eol});
-        }
+    for (const Entry& e : entries) {
+        setValue(lines, e.section, e.key, e.value);
     }
 
     const QString folder = QFileInfo(m_path).absolutePath();

@@ -6,6 +6,8 @@
 // (comments, blank lines, unknown sections, CRLF line ends). Values are UTF-8 text.
 #include <QString>
 
+#include <vector>
+
 class CProfileFile {
 public:
     explicit CProfileFile(QString path);
@@ -21,6 +23,12 @@ public:
     // WritePrivateProfileString: creates the folder, file and section as needed.
     // Returns false when the file cannot be written; the file on disk is then unchanged.
     bool writeString(const QString& section, const QString& key, const QString& value);
+
+    // Several writes in one replacement of the file: all of them land, or none.
+    struct Entry {
+        QString section, key, value;
+    };
+    bool writeStrings(const std::vector<Entry>& entries);
 
 private:
     QString m_path;

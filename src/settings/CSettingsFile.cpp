@@ -41,13 +41,14 @@ QString readEntry(const QString& section, const QString& key) {
     return CProfileFile(CSettingsFile::FilePath()).getString(section, key, kMissing, kBufferChars);
 }
 
-// Writes every entry; when one cannot go to the file they all stay in memory for this run.
+// Writes every entry in one replacement of the file; when that fails they all stay in memory
+// for this run.
 bool writeEntries(const std::vector<std::pair<QString, QString>>& entries, const char* const keys[]) {
-    CProfileFile file(CSettingsFile::FilePath());
-    bool ok = true;
-    for (size_t i = 0; i < entries.size() && ok; ++i) {
-        ok = file.writeString(entries[i].first, QString::fromLatin1(keys[i]), entries[i].second);
+    std::vector<CProfileFile::Entry> all;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        all.push_back({entries[i].first, QString::fromLatin1(keys[i]), entries[i].second});
     }
+    const bool ok = CProfileFile(CSettingsFile::FilePath()).writeStrings(all);
     auto& mem = memoryStore();
     if (ok) {
         for (size_t i = 0; i < entries.size(); ++i) {

@@ -65,6 +65,12 @@ TEST_F(ProfileFileTest, WriteCreatesFolderFileAndSectionsInOrder) {
     EXPECT_TRUE(f.exists());
     EXPECT_EQ(readAll(nested), "[One]\nK1=replaced\nK3=3\n[Two]\nk2=two\n");
     EXPECT_EQ(f.getString("one", "k1", "d"), "replaced");
+
+    // The same writes in one go give the same file.
+    CProfileFile batch(m_dir.filePath("batch.ini"));
+    ASSERT_TRUE(batch.writeStrings(
+        {{"One", "k1", "1"}, {"Two", "k2", "two"}, {"one", "K3", "3"}, {"ONE", "K1", "replaced"}}));
+    EXPECT_EQ(readAll(batch.path()), readAll(nested));
 }
 
 TEST_F(ProfileFileTest, WriteKeepsEveryOtherLineOfAHandEditedFile) {
