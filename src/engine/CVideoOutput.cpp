@@ -70,7 +70,13 @@ void CVideoOutput::attach(QWidget* pane) {
     m_repaintPending = false;
     setGeometry(pane->rect());
     m_widget->show();
-    m_widget->update();
+    // The prerolled picture goes up at once: the caller may open more channels before the
+    // event loop runs again.
+    if (m_widget->isVisible()) {
+        m_widget->repaint();
+    } else {
+        m_widget->update();
+    }
 }
 
 void CVideoOutput::detach() {
