@@ -10,8 +10,10 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <functional>
@@ -276,14 +278,21 @@ TEST_F(TetravDesktopTest, IdleWindowIsReachableThroughAccessibility) {
     endWithEscape();
 }
 
-// Four clips on the command line, play pressed through the accessibility interface: all four
-// panes show pictures that move, in step, and the program ends cleanly with Escape.
+// Four clips on the command line (one under a path with spaces and Chinese characters), play pressed through
+// the accessibility interface: all four panes show pictures that move, in step, and the program ends cleanly
+// with Escape.
 TEST_F(TetravDesktopTest, PlaysFourClipsFromTheCommandLine) {
     QStringList clips;
     for (const QString& c : kClips) {
         clips << tetrav::test::clip(c);
         ASSERT_TRUE(QFileInfo::exists(clips.last())) << "missing clip " << str(clips.last());
     }
+    // The first one under a path with spaces and Chinese characters, as users' files often are.
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid() && QDir(dir.path()).mkpath(QStringLiteral("我的 视频")));
+    const QString odd = dir.filePath(QStringLiteral("我的 视频/第一段 片子.mp4"));
+    ASSERT_TRUE(QFile::copy(clips[0], odd));
+    clips[0] = odd;
     ASSERT_NO_FATAL_FAILURE(startProgram(clips));
 
     const auto play = find(QStringLiteral("播放"));
