@@ -4,6 +4,9 @@
 #include <QDeadlineTimer>
 #include <QUuid>
 
+#include <csignal>
+#include <sys/prctl.h>
+
 namespace tetrav::test {
 
 uint ScreenSaverStandIn::Inhibit(const QString& application, const QString& reason) {
@@ -21,6 +24,7 @@ PrivateSessionBus::PrivateSessionBus() {
     m_daemon.setArguments(
         {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
     m_daemon.setStandardErrorFile(QProcess::nullDevice());
+    m_daemon.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
     m_daemon.start();
     if (!m_daemon.waitForStarted(10000)) {
         return;

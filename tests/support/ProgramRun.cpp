@@ -7,12 +7,15 @@
 #include <QThread>
 
 #include <csignal>
+#include <sys/prctl.h>
 
 namespace tetrav::test {
 
 ProgramRun::ProgramRun(const QProcessEnvironment& env, const QStringList& arguments) {
     m_process.setProcessEnvironment(env);
     m_process.setStandardOutputFile(QProcess::nullDevice());
+    // Ended with the test process, however that ends.
+    m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     m_process.start(programPath(), arguments);
     m_process.waitForStarted(10000);
 }

@@ -2,6 +2,9 @@
 
 #include <QDeadlineTimer>
 
+#include <csignal>
+#include <sys/prctl.h>
+
 namespace tetrav::test {
 
 XvfbServer::XvfbServer(const QString& size) {
@@ -12,6 +15,8 @@ XvfbServer::XvfbServer(const QString& size) {
                             QStringLiteral("MIT-SCREEN-SAVER")});
     m_process.setProcessChannelMode(QProcess::SeparateChannels);
     m_process.setStandardErrorFile(QProcess::nullDevice());
+    // Gone with the test process, however that ends.
+    m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
     m_process.start();
     if (!m_process.waitForStarted(10000)) {
         return;
