@@ -73,7 +73,8 @@ TEST(PrivateScreen, LayoutOnA1024x768Screen) {
     QTemporaryDir config;
     QProcessEnvironment env = x.environment();
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
-    EXPECT_CHILD_PASSES(RunChildCase(QStringLiteral("MainWindowOn1024x768"), env));
+    const auto result = RunChildCase(QStringLiteral("MainWindowOn1024x768"), env);
+    EXPECT_CHILD_PASSES(result);
 }
 
 TEST(PrivateScreen, FirstStartWritesTheSettingsAndRegistersTheDefaultHotKeys) {
@@ -82,7 +83,8 @@ TEST(PrivateScreen, FirstStartWritesTheSettingsAndRegistersTheDefaultHotKeys) {
     QTemporaryDir config;
     QProcessEnvironment env = x.environment();
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
-    EXPECT_CHILD_PASSES(RunChildCase(QStringLiteral("FirstStartWritesDefaultsAndGrabsHotKeys"), env));
+    const auto result = RunChildCase(QStringLiteral("FirstStartWritesDefaultsAndGrabsHotKeys"), env);
+    EXPECT_CHILD_PASSES(result);
     EXPECT_TRUE(QFile::exists(config.path() + QStringLiteral("/tetrav/TetravSet.ini")));
 }
 
