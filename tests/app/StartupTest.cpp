@@ -27,6 +27,25 @@ using namespace tetrav::test;
 
 const ScreenSaverSettings kFound{600, 300, DontPreferBlanking, DontAllowExposures};
 
+// Whether another client can grab Ctrl+Shift+key on the root window now (released again at once).
+bool canGrabCtrlShift(const QByteArray& display, unsigned long keysym) {
+    Display* d = XOpenDisplay(display.constData());
+    if (!d) {
+        return false;
+    }
+    const xcb_keycode_t keycode = xcb_keycode_t(XKeysymToKeycode(d, keysym));
+    XCloseDisplay(d);
+    xcb_connection_t* c = xcb_connect(display.constData(), nullptr);
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    xcb_generic_error_t* e = xcb_request_check(
+        c, xcb_grab_key_checked(c, 1, root, uint16_t(XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_SHIFT), keycode,
+                                XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+    const bool ok = e == nullptr;
+    std::free(e);
+    xcb_disconnect(c);
+    return ok;
+}
+
 class StartupTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -189,6 +208,28 @@ TEST_F(StartupTest, TheDesktopScreenSaverIsInhibitedWhileTheProgramRuns) {
     run.signal(SIGTERM);
     ASSERT_TRUE(run.waitForExit());
     EXPECT_EQ(standIn.released(), std::vector<uint>{standIn.inhibitions()[0].cookie});
+}
+
+TEST_F(StartupTest, TheDefaultHotKeysAreHeldWhileTheProgramRuns) {
+    XvfbServer x("1280x1024x24");
+    ASSERT_TRUE(x.isRunning());
+    const unsigned long keys[] = {XK_a, XK_b, XK_c, XK_d};
+    for (unsigned long key : keys) {
+        ASSERT_TRUE(canGrabCtrlShift(x.display(), key));
+    }
+    ProgramRun run(environment(x));
+    ASSERT_TRUE(WaitUntil([&] { return isUp(x) || !run.isRunning(); }));
+    ASSERT_TRUE(run.isRunning()) << run.describe();
+    // The keys are registered once the main window is shown and has loaded its settings.
+    EXPECT_TRUE(WaitUntil([&] {
+        for (unsigned long key : keys) {
+            if (canGrabCtrlShift(x.display(), key)) {
+                return false;
+            }
+        }
+        return true;
+    }));
+    endWith(run, SIGTERM);
 }
 
 TEST_F(StartupTest, AHotKeyHeldByAnotherClientDoesNotBreakStartUp) {
