@@ -387,18 +387,13 @@ void CTetravDlg::LayoutControls() {
     in.statusBarTop = m_wndStatusBar->y();
     const MainLayout l = ComputeMainLayout(in);
 
-    if (l.effectiveWidth != m_nScreenWidth) {
-        // The parts follow the width actually available, so the last one stays visible.
+    // The parts follow the width actually available, so the last one stays inside the window.
+    bool sameParts = m_wndStatusBar->GetParts() == 4;
+    for (int i = 0; sameParts && i < 4; ++i) {
+        sameParts = m_wndStatusBar->RightEdge(i) == l.statusEdges[i];
+    }
+    if (!sameParts) {
         m_wndStatusBar->SetParts(4, l.statusEdges);
-    } else {
-        const int* now = l.statusEdges;
-        bool same = m_wndStatusBar->GetParts() == 4;
-        for (int i = 0; same && i < 4; ++i) {
-            same = m_wndStatusBar->RightEdge(i) == now[i];
-        }
-        if (!same) {
-            m_wndStatusBar->SetParts(4, l.statusEdges);
-        }
     }
     m_wndSeekBar->setGeometry(l.seekBar);
     m_wndSeekBar->m_rectClient = QRect(0, 0, m_wndSeekBar->width(), m_wndSeekBar->height());
