@@ -107,12 +107,13 @@ int main(int argc, char** argv) {
     const double cpuPlay = cpuSeconds() - cpuPlayStart;
 
     std::printf("tetrav: %d channels, %.1f s of playback\n", int(channels.size()), played);
-    std::printf("tetrav: CPU %.3f s per second of playback (%.2f s in total with opening)\n", cpuPlay / played,
-                cpuSeconds() - cpuStart);
+    std::printf("tetrav: CPU %.3f s per second of playback (%.2f s in total with opening)\n",
+                cpuPlay / played, cpuSeconds() - cpuStart);
     for (std::size_t k = 0; k < channels.size(); ++k) {
         const CChannelGraph::FrameStats stats = channels[k]->GetFrameStats();
-        std::printf("tetrav: channel %zu: %llu frames shown, %llu dropped, first picture %.0f ms after RenderFile\n",
-                    k + 1, stats.rendered, stats.dropped, double(stats.firstFrameUs) / 1000.0);
+        std::printf(
+            "tetrav: channel %zu: %llu frames shown, %llu dropped, first picture %.0f ms after RenderFile\n",
+            k + 1, stats.rendered, stats.dropped, double(stats.firstFrameUs) / 1000.0);
     }
     std::printf("tetrav: peak memory %.1f MB\n", double(peakRssKb()) / 1024.0);
     for (auto& channel : channels) {

@@ -142,6 +142,11 @@ TEST(ChannelTransport, RateChangesTheSpeedOfPlay) {
     EXPECT_NEAR(advanceOverOneSecond(), 0.25, 0.12);
     ASSERT_TRUE(channel.SetRate(1.0));
     EXPECT_NEAR(advanceOverOneSecond(), 1.0, 0.25);
+    // A rate set while stopped applies when play starts again.
+    ASSERT_TRUE(channel.Stop());
+    ASSERT_TRUE(channel.SetRate(2.0));
+    ASSERT_TRUE(channel.Run());
+    EXPECT_NEAR(advanceOverOneSecond(), 2.0, 0.4);
     EXPECT_FALSE(channel.SetRate(0.0));
     EXPECT_FALSE(channel.SetRate(-1.0));
 }
