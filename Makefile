@@ -29,6 +29,10 @@ bench:
 	@bench/run.sh $(BUILD)
 
 # The whole test suite under AddressSanitizer and UndefinedBehaviorSanitizer.
+# Leak reports need full stacks (fast_unwind_on_malloc=0) so the one suppression stays narrow.
+asan: export ASAN_OPTIONS = fast_unwind_on_malloc=0:detect_leaks=1:abort_on_error=0
+asan: export LSAN_OPTIONS = suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0
+asan: export UBSAN_OPTIONS = print_stacktrace=1:halt_on_error=1
 asan:
 	@$(MAKE) --no-print-directory test BUILD=build-asan BUILD_TYPE=Debug CMAKE_FLAGS=-DTETRAV_SANITIZE=ON
 

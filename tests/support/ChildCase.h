@@ -31,4 +31,9 @@ bool RegisterChildCase(const char* name, const char* file, int line, std::functi
     static void childCase_##name()
 
 // Fails the current test with the child's output unless the child case passed.
-#define EXPECT_CHILD_PASSES(result) EXPECT_TRUE((result).passed) << (result).output.toStdString()
+// Evaluates its argument once, so a case run by the argument is not run again for the message.
+#define EXPECT_CHILD_PASSES(result)                                                              \
+    do {                                                                                         \
+        const auto childResult_ = (result);                                                      \
+        EXPECT_TRUE(childResult_.passed) << childResult_.output.toStdString();                   \
+    } while (false)

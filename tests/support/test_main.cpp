@@ -7,11 +7,9 @@
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
-    // Listing tests must work without a display.
-    for (int i = 1; i < argc; ++i) {
-        if (std::string_view(argv[i]).starts_with("--gtest_list_tests")) {
-            return RUN_ALL_TESTS();
-        }
+    // Listing tests (CTest's discovery) must work without a display.
+    if (GTEST_FLAG_GET(list_tests)) {
+        return RUN_ALL_TESTS();
     }
     gst_init(&argc, &argv);
     QApplication app(argc, argv);
