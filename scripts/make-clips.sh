@@ -72,8 +72,8 @@ aac=(-c:a aac -b:a 96k)
 
 if [ $mode = demo ]; then
     n=1
-    for spec in 20:440 25:550 30:660 35:880; do
-        LABEL="Clip $n" clip "demo$n.mp4" "${spec%:*}" "${spec#*:}" 640x360 25 "${h264[@]}" "${aac[@]}" -f mp4
+    for demo in 20:440 25:550 30:660 35:880; do
+        LABEL="Clip $n" clip "demo$n.mp4" "${demo%:*}" "${demo#*:}" 640x360 25 "${h264[@]}" "${aac[@]}" -f mp4
         n=$((n + 1))
     done
     exit 0
