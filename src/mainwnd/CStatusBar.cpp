@@ -9,7 +9,7 @@
 
 #include <algorithm>
 
-CStatusBar::CStatusBar(QWidget* parent) : QWidget(parent) {
+CStatusBar::CStatusBar(QWidget* parent) : QStatusBar(parent) {
     SetDlgCtrlID(this, IDC_STATUSBAR);
     setObjectName(QStringLiteral("statusBar"));
     setAccessibleName(QStringLiteral("状态栏"));
@@ -96,7 +96,7 @@ void CStatusBar::Reposition() {
 }
 
 void CStatusBar::resizeEvent(QResizeEvent* event) {
-    QWidget::resizeEvent(event);
+    QStatusBar::resizeEvent(event);
     placeParts();
 }
 

@@ -1,14 +1,15 @@
 #pragma once
 // The status bar at the bottom of the main window's client area: parts whose right edges are
 // given in pixels, each showing one text. Every part is its own label, so the desktop's
-// accessibility interface reads each part's current text as its name.
-#include <QWidget>
+// accessibility interface reads each part's current text as its name, inside a bar it announces
+// as a status bar.
+#include <QStatusBar>
 
 #include <vector>
 
 class QLabel;
 
-class CStatusBar : public QWidget {
+class CStatusBar : public QStatusBar {
     Q_OBJECT
 public:
     explicit CStatusBar(QWidget* parent = nullptr);
