@@ -5,21 +5,7 @@
 namespace {
 
 float HueToValue(float m1, float m2, float h) {
-    if (h > 360) {
-        h -= 360;
-    } else if (h < 0) {
-        h += 360;
-    }
-    if (h < 60) {
-        return m1 + (m2 - m1) * h / 60;
-    }
-    if (h < 180) {
-        return m2;
-    }
-    if (h < 240) {
-        return m1 + (m2 - m1) * (240 - h) / 60;
-    }
-    return m1;
+    return static_cast<float>(HlsHueToValue(m1, m2, h));
 }
 
 std::uint8_t ToByte(float v) {
@@ -66,21 +52,7 @@ void CHLSColor::ToHLS() const {
     } else {
         const double span = mx - mn;
         m_saturation = static_cast<float>(m_lightness <= 0.5f ? span / (mx + mn) : span / (510 - mx - mn));
-        const double rc = (mx - r) / span;
-        const double gc = (mx - g) / span;
-        const double bc = (mx - b) / span;
-        double hue;
-        if (b == mx) {
-            hue = (4 + gc - rc) * 60;
-        } else if (g == mx) {
-            hue = (2 + rc - bc) * 60;
-        } else {
-            hue = (6 + bc - gc) * 60;
-        }
-        if (hue > 360) {
-            hue -= 360;
-        }
-        m_hue = static_cast<float>(hue);
+        m_hue = static_cast<float>(HueOfRgb(r, g, b));
     }
     m_bHlsValid = true;
 }

@@ -30,41 +30,8 @@ HlsBytes RgbToHlsBytes(int r, int g, int b) {
     }
     const double light = (mx + mn) / 510.0;
     out.sat255 = light <= 0.5 ? (mx - mn) * 255.0 / (mx + mn) : (mx - mn) * 255.0 / (510 - mx - mn);
-    const double span = mx - mn;
-    const double rc = (mx - r) / span;
-    const double gc = (mx - g) / span;
-    const double bc = (mx - b) / span;
-    double hue;
-    if (b == mx) {
-        hue = (4 + gc - rc) * 60;
-    } else if (g == mx) {
-        hue = (2 + rc - bc) * 60;
-    } else {
-        hue = (6 + bc - gc) * 60;
-    }
-    if (hue > 360) {
-        hue -= 360;
-    }
-    out.hue = hue;
+    out.hue = HueOfRgb(r, g, b);
     return out;
-}
-
-double HueToValue(double m1, double m2, double h) {
-    if (h > 360) {
-        h -= 360;
-    } else if (h < 0) {
-        h += 360;
-    }
-    if (h < 60) {
-        return m1 + (m2 - m1) * h / 60;
-    }
-    if (h < 180) {
-        return m2;
-    }
-    if (h < 240) {
-        return m1 + (m2 - m1) * (240 - h) / 60;
-    }
-    return m1;
 }
 
 int ToByte(double v) {
@@ -89,6 +56,48 @@ COLORREF PaletteColor(const QWidget* widget, QPalette::ColorRole role,
 
 } // namespace
 
+double HueOfRgb(int r, int g, int b) {
+    const int mx = std::max({r, g, b});
+    const int mn = std::min({r, g, b});
+    if (mx == mn) {
+        return 0;
+    }
+    const double span = mx - mn;
+    const double rc = (mx - r) / span;
+    const double gc = (mx - g) / span;
+    const double bc = (mx - b) / span;
+    double hue;
+    if (b == mx) {
+        hue = (4 + gc - rc) * 60;
+    } else if (g == mx) {
+        hue = (2 + rc - bc) * 60;
+    } else {
+        hue = (6 + bc - gc) * 60;
+    }
+    if (hue > 360) {
+        hue -= 360;
+    }
+    return hue;
+}
+
+double HlsHueToValue(double m1, double m2, double h) {
+    if (h > 360) {
+        h -= 360;
+    } else if (h < 0) {
+        h += 360;
+    }
+    if (h < 60) {
+        return m1 + (m2 - m1) * h / 60;
+    }
+    if (h < 180) {
+        return m2;
+    }
+    if (h < 240) {
+        return m1 + (m2 - m1) * (240 - h) / 60;
+    }
+    return m1;
+}
+
 std::uint32_t ColorToPackedHLS(COLORREF color) {
     const HlsBytes h = RgbToHlsBytes(RedOf(color), GreenOf(color), BlueOf(color));
     const auto hue = static_cast<std::uint32_t>(std::clamp(static_cast<int>(h.hue * 255 / 360), 0, 255));
@@ -109,8 +118,8 @@ COLORREF PackedHLSToColor(std::uint32_t packed) {
     const double s = satByte / 255.0;
     const double m2 = l <= 0.5 ? l * (1 + s) : l + s - l * s;
     const double m1 = 2 * l - m2;
-    return RgbColor(ToByte(HueToValue(m1, m2, hue + 120)), ToByte(HueToValue(m1, m2, hue)),
-                    ToByte(HueToValue(m1, m2, hue - 120)));
+    return RgbColor(ToByte(HlsHueToValue(m1, m2, hue + 120)), ToByte(HlsHueToValue(m1, m2, hue)),
+                    ToByte(HlsHueToValue(m1, m2, hue - 120)));
 }
 
 COLORREF AdjustHLS(COLORREF color, int lightPct, int satPct) {

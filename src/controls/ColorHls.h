@@ -34,6 +34,10 @@ inline COLORREF FromQRgb(unsigned rgb) {
 }
 
 std::uint32_t ColorToPackedHLS(COLORREF color);
+// The hue in degrees (0 for greys) of an RGB colour; blue wins ties over green over red.
+double HueOfRgb(int red, int green, int blue);
+// One RGB component (0..1) from the HLS helper values m1, m2 and a hue in degrees.
+double HlsHueToValue(double m1, double m2, double hue);
 COLORREF PackedHLSToColor(std::uint32_t packed);
 // Moves lightness and saturation towards 255 (positive percentages) or towards 0 (negative).
 COLORREF AdjustHLS(COLORREF color, int lightPct, int satPct);
