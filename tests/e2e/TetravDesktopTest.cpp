@@ -192,6 +192,17 @@ protected:
 
     // Keeps the screenshots of a failed test (or of every test with TETRAV_KEEP_SHOTS set) in the
     // working folder, named after the test.
+    // Two screenshots of the desktop, one and two seconds from now.
+    void takeTwoShots(QImage& first, QImage& second) {
+        QString why;
+        QTest::qWait(1000);
+        first = m_desktop.grabScreen(&why);
+        ASSERT_FALSE(first.isNull()) << str(why);
+        QTest::qWait(1000);
+        second = m_desktop.grabScreen(&why);
+        ASSERT_FALSE(second.isNull()) << str(why);
+    }
+
     void keepShots(const QImage& first, const QImage& second) {
         if (!HasFailure() && !qEnvironmentVariableIsSet("TETRAV_KEEP_SHOTS")) {
             return;
@@ -308,13 +319,9 @@ TEST_F(TetravDesktopTest, PlaysFourClipsFromTheCommandLine) {
     ASSERT_TRUE(m_atspi.doAction(*play, QStringLiteral("Press"))) << "the Press action of 播放 failed";
 
     // The shots come first: the shortest clip, and so the set, may end four seconds after play.
-    QTest::qWait(1000);
-    QString why;
-    const QImage first = m_desktop.grabScreen(&why);
-    ASSERT_FALSE(first.isNull()) << str(why);
-    QTest::qWait(1000);
-    const QImage second = m_desktop.grabScreen(&why);
-    ASSERT_FALSE(second.isNull()) << str(why);
+    QImage first;
+    QImage second;
+    ASSERT_NO_FATAL_FAILURE(takeTwoShots(first, second));
 
     // Two seconds in: the play time and every channel's whole-second position say 1 to 3.
     status = statusTexts();
@@ -373,13 +380,9 @@ TEST_F(TetravDesktopTest, OpensTwoClipsThroughTheDialogs) {
     ASSERT_TRUE(waitUntil([&] { return m_atspi.hasState(*play, AtspiClient::StateEnabled); }, 15000))
         << "播放 was not enabled within 15 s of confirming two files";
     ASSERT_TRUE(m_atspi.doAction(*play, QStringLiteral("Press")));
-    QTest::qWait(1000);
-    QString why;
-    const QImage first = m_desktop.grabScreen(&why);
-    ASSERT_FALSE(first.isNull()) << str(why);
-    QTest::qWait(1000);
-    const QImage second = m_desktop.grabScreen(&why);
-    ASSERT_FALSE(second.isNull()) << str(why);
+    QImage first;
+    QImage second;
+    ASSERT_NO_FATAL_FAILURE(takeTwoShots(first, second));
     for (int k = 0; k < 4; ++k) {
         SCOPED_TRACE(str(kPanes[k]));
         const QRect pane = paneOnScreen(k);
