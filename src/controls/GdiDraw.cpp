@@ -15,11 +15,7 @@ void Rectangle(QPainter& p, int left, int top, int right, int bottom) {
         p.fillRect(QRect(left, top, right - left, bottom - top), p.brush());
     }
     if (pen.style() != Qt::NoPen) {
-        const QColor c = pen.color();
-        p.fillRect(QRect(left, top, right - left, 1), c);
-        p.fillRect(QRect(left, bottom - 1, right - left, 1), c);
-        p.fillRect(QRect(left, top, 1, bottom - top), c);
-        p.fillRect(QRect(right - 1, top, 1, bottom - top), c);
+        FrameRect(p, left, top, right, bottom, FromQColor(pen.color()));
     }
 }
 
