@@ -1,6 +1,6 @@
 #include "controls/CMenuEx.h"
 
-#include "app/Resource.h"
+#include "uikit/Resource.h"
 #include "controls/CMenuExStyle.h"
 
 #include <QAction>

@@ -1,7 +1,7 @@
 #include "controls/CToolBarXP.h"
 
-#include "app/CBCGPControlIds.h"
-#include "app/Resource.h"
+#include "uikit/CBCGPControlIds.h"
+#include "uikit/Resource.h"
 #include "controls/CBrushSelector.h"
 #include "controls/COffscreenDC.h"
 #include "controls/CPenSelector.h"

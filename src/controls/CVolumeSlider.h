@@ -1,7 +1,7 @@
 #pragma once
 // The volume slider: the trackbar's thumb over a button-face background and an etched wedge
 // rising to the right. A click without dragging puts the thumb straight at the clicked place.
-#include "app/CBCGPSliderCtrl.h"
+#include "uikit/CBCGPSliderCtrl.h"
 
 class CVolumeSlider : public CBCGPSliderCtrl {
     Q_OBJECT

@@ -1,7 +1,7 @@
 #include "controls/CXScrollBar.h"
 
-#include "app/CBCGPControlIds.h"
-#include "app/Resource.h"
+#include "uikit/CBCGPControlIds.h"
+#include "uikit/Resource.h"
 #include "controls/CHLSColor.h"
 #include "controls/CXScrollBarAccessible.h"
 #include "controls/ColorHls.h"

@@ -1,7 +1,7 @@
 #include "dialogs/CFileSelectDlg.h"
 
-#include "app/CBCGPControlIds.h"
-#include "app/Resource.h"
+#include "uikit/CBCGPControlIds.h"
+#include "uikit/Resource.h"
 #include "dialogs/VideoPaths.h"
 
 #include <QFileDialog>

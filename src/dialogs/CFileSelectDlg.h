@@ -4,7 +4,7 @@
 // (g_strVideoPath), and the open command works from those paths once the dialog has closed.
 // A cancelled pick empties that slot's path; cancelling the whole dialog puts the four paths
 // back as they were when it opened.
-#include "app/CBCGPDialog.h"
+#include "uikit/CBCGPDialog.h"
 
 #include <QString>
 #include <array>

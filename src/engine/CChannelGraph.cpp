@@ -1,6 +1,6 @@
 #include "engine/CChannelGraph.h"
 
-#include "app/Resource.h"
+#include "uikit/Resource.h"
 #include "engine/BmpFile.h"
 #include "engine/CVideoOutput.h"
 #include "engine/GstRef.h"

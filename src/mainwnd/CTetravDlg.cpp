@@ -1,7 +1,7 @@
 #include "mainwnd/CTetravDlg.h"
 
-#include "app/CBCGPControlIds.h"
-#include "app/Resource.h"
+#include "uikit/CBCGPControlIds.h"
+#include "uikit/Resource.h"
 #include "controls/CMenuEx.h"
 #include "controls/CToolBarXP.h"
 #include "controls/CVolumeSlider.h"

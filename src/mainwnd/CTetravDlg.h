@@ -5,7 +5,7 @@
 //
 // Geometry comes from the screen size (MainLayout); files given on the command line open as a
 // set once the window is first shown.
-#include "app/CBCGPDialog.h"
+#include "uikit/CBCGPDialog.h"
 
 #include <QString>
 #include <QStringList>

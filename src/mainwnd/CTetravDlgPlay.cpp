@@ -2,7 +2,7 @@
 // seek bar and volume slider, the pane context menus and the two timers.
 #include "mainwnd/CTetravDlg.h"
 
-#include "app/Resource.h"
+#include "uikit/Resource.h"
 #include "controls/CMenuEx.h"
 #include "controls/CToolBarXP.h"
 #include "controls/CVolumeSlider.h"

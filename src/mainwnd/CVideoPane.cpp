@@ -1,7 +1,7 @@
 #include "mainwnd/CVideoPane.h"
 
-#include "app/CBCGPControlIds.h"
-#include "app/Resource.h"
+#include "uikit/CBCGPControlIds.h"
+#include "uikit/Resource.h"
 
 #include <QMouseEvent>
 #include <QPalette>

@@ -1,6 +1,6 @@
 #include "platform/MessageBox.h"
 
-#include "app/Resource.h"
+#include "uikit/Resource.h"
 #include "platform/MessageBoxRecorder.h"
 
 #include <QMessageBox>

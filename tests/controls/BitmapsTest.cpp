@@ -1,5 +1,5 @@
 // The seek bar's bitmaps as compiled in: sizes, gradients and key pixels the drawing relies on.
-#include "app/Resource.h"
+#include "uikit/Resource.h"
 #include "controls/ControlBitmaps.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 // The four pane context menus: their items and ids, and choosing one.
-#include "app/Resource.h"
+#include "uikit/Resource.h"
 #include "controls/CMenuEx.h"
 
 #include <gtest/gtest.h>

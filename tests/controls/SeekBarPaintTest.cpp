@@ -1,6 +1,6 @@
 // What the seek bar puts on the screen: border, arrows, channel and thumb from its bitmaps.
-#include "app/CBCGPControlIds.h"
-#include "app/Resource.h"
+#include "uikit/CBCGPControlIds.h"
+#include "uikit/Resource.h"
 #include "controls/CXScrollBar.h"
 #include "controls/ColorHls.h"
 

@@ -1,7 +1,7 @@
 // The bitmap seek bar as the main window uses it: created over a placeholder, range 0..200,
 // driven with real mouse input under the X server.
-#include "app/CBCGPControlIds.h"
-#include "app/Resource.h"
+#include "uikit/CBCGPControlIds.h"
+#include "uikit/Resource.h"
 #include "controls/CXScrollBar.h"
 #include "support/ChildCase.h"
 #include "support/XvfbServer.h"

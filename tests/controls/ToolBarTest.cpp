@@ -1,6 +1,6 @@
 // The transport tool bar: its buttons from resource 128, enabling, tips and commands.
-#include "app/CBCGPControlIds.h"
-#include "app/Resource.h"
+#include "uikit/CBCGPControlIds.h"
+#include "uikit/Resource.h"
 #include "controls/CToolBarXP.h"
 #include "controls/ColorHls.h"
 #include "support/ChildCase.h"

@@ -2,8 +2,8 @@
 // the file-open dialog replaced by a script returning real files, the cancel paths, and the
 // real QFileDialog behind the default picker.
 #include "dialogs/CFileSelectDlg.h"
-#include "app/CBCGPControlIds.h"
-#include "app/Resource.h"
+#include "uikit/CBCGPControlIds.h"
+#include "uikit/Resource.h"
 #include "dialogs/VideoPaths.h"
 
 #include <gtest/gtest.h>

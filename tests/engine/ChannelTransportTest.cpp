@@ -1,7 +1,7 @@
 // Transport on real clips: states that never block, positions, end of stream, rate, volume
 // and the shared clock.
 #include "EngineTestUtil.h"
-#include "app/Resource.h"
+#include "uikit/Resource.h"
 #include "support/TestEnv.h"
 
 #include <gst/gst.h>

@@ -2,7 +2,7 @@
 // when shown, keys and mouse, and the end of the modal window.
 #include "WindowTestSupport.h"
 
-#include "app/CBCGPControlIds.h"
+#include "uikit/CBCGPControlIds.h"
 #include "controls/CMenuEx.h"
 #include "controls/CToolBarXP.h"
 #include "controls/CVolumeSlider.h"

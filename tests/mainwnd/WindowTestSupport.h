@@ -4,7 +4,7 @@
 // shown, and the real window shown on the test's X server.
 #include "ScriptedChannel.h"
 
-#include "app/Resource.h"
+#include "uikit/Resource.h"
 #include "controls/CVolumeSlider.h"
 #include "controls/CXScrollBar.h"
 #include "dialogs/VideoPaths.h"

@@ -1,4 +1,4 @@
-#include "app/CBCGPControlIds.h"
+#include "uikit/CBCGPControlIds.h"
 
 #include <QVariant>
 #include <QWidget>

@@ -1,7 +1,7 @@
-#include "app/CBCGPDialog.h"
+#include "uikit/CBCGPDialog.h"
 
-#include "app/CBCGPWinXPVisualManager.h"
-#include "app/Resource.h"
+#include "uikit/CBCGPWinXPVisualManager.h"
+#include "uikit/Resource.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>

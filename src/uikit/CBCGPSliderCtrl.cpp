@@ -1,4 +1,4 @@
-#include "app/CBCGPSliderCtrl.h"
+#include "uikit/CBCGPSliderCtrl.h"
 
 CBCGPSliderCtrl::CBCGPSliderCtrl(QWidget* parent) : QSlider(Qt::Horizontal, parent) {
     setTickPosition(QSlider::NoTicks);

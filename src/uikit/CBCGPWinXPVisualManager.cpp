@@ -1,4 +1,4 @@
-#include "app/CBCGPWinXPVisualManager.h"
+#include "uikit/CBCGPWinXPVisualManager.h"
 
 #include <QApplication>
 #include <QPalette>
