@@ -1,13 +1,9 @@
+// The channel's lifecycle, file, display, transport, volume and clock.
 #include "engine/CChannelGraph.h"
 
-#include "uikit/Resource.h"
-#include "engine/BmpFile.h"
-#include "engine/CVideoOutput.h"
-#include "engine/GstRef.h"
-#include "engine/RealMediaIndex.h"
+#include "engine/ChannelGraphImpl.h"
 
 #include <gst/audio/streamvolume.h>
-#include <gst/video/video.h>
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -27,9 +23,6 @@ namespace {
 
 // How long opening a file may take before it counts as failed.
 constexpr int kPrerollTimeoutMs = 5000;
-// How long a frame step from playing may wait for the pause to settle.
-constexpr int kPauseTimeoutMs = 2000;
-constexpr gint64 kNsPerSecond = 1000000000;
 // playbin's GstPlayFlags value "native-video": no converter in front of the video sink.
 constexpr guint kPlayFlagNativeVideo = 0x40;
 
@@ -79,241 +72,6 @@ void onElementSetup(GstElement*, GstElement* element, gpointer) {
 }
 
 } // namespace
-
-struct CChannelGraph::Impl {
-    GstElementRef playbin;
-    GstBusRef bus;
-    std::unique_ptr<QSocketNotifier> busNotifier;
-    std::unique_ptr<CVideoOutput> video;
-    QPointer<QWidget> notifyWindow;
-    QRect rect;
-
-    gint64 startOffsetNs = 0; // position of the first frame: where the stream's own time starts
-    gint64 durationNs = -1;
-    gint64 lastPositionNs = 0;
-    bool seekable = false;
-    int videoStreams = 0;
-    int audioStreams = 0;
-    bool atEnd = false;
-    bool seeking = false; // a flushing seek has not completed yet
-    gint64 seekTargetNs = 0;
-    bool stepping = false;
-    double rate = 1.0;
-    bool rateToApply = false; // set while stopped: applied at the next preroll
-    gint64 renderStartUs = 0;
-    std::map<QString, quint64> qosDropped; // per element that dropped frames
-
-    bool hasPipeline() const { return bool(playbin); }
-
-    // The state the pipeline is in or heading for; never waits.
-    GstState heading() const {
-        GstState current = GST_STATE_VOID_PENDING;
-        GstState pending = GST_STATE_VOID_PENDING;
-        if (gst_element_get_state(playbin.get(), &current, &pending, 0) == GST_STATE_CHANGE_FAILURE) {
-            return GST_STATE_VOID_PENDING;
-        }
-        return pending != GST_STATE_VOID_PENDING ? pending : current;
-    }
-
-    bool pausedOnPicture() const {
-        GstState current = GST_STATE_VOID_PENDING;
-        GstState pending = GST_STATE_VOID_PENDING;
-        return video && videoStreams > 0 && !stepping &&
-               gst_element_get_state(playbin.get(), &current, &pending, 0) == GST_STATE_CHANGE_SUCCESS &&
-               current == GST_STATE_PAUSED;
-    }
-
-    bool changeState(GstState state) {
-        return gst_element_set_state(playbin.get(), state) != GST_STATE_CHANGE_FAILURE;
-    }
-
-    void postNotify() {
-        if (notifyWindow) {
-            QCoreApplication::postEvent(notifyWindow,
-                                        new QEvent(QEvent::Type(QEvent::User + WM_GRAPHNOTIFY)));
-        }
-    }
-
-    void refreshDuration() {
-        gint64 d = -1;
-        if (gst_element_query_duration(playbin.get(), GST_FORMAT_TIME, &d) && d > 0) {
-            durationNs = d;
-        }
-    }
-
-    // Reacts to one bus message. Returns the message's type.
-    GstMessageType handle(GstMessage* msg) {
-        const GstMessageType type = GST_MESSAGE_TYPE(msg);
-        switch (type) {
-        case GST_MESSAGE_EOS:
-            atEnd = true;
-            postNotify();
-            break;
-        case GST_MESSAGE_ERROR: {
-            GError* raw = nullptr;
-            gchar* debug = nullptr;
-            gst_message_parse_error(msg, &raw, &debug);
-            GErrorRef error(raw);
-            GCharRef details(debug);
-            qWarning("channel %s: %s", GST_OBJECT_NAME(playbin.get()), error ? error->message : "error");
-            seeking = false;
-            stepping = false;
-            postNotify();
-            break;
-        }
-        case GST_MESSAGE_ASYNC_DONE:
-            seeking = false;
-            if (rateToApply) {
-                rateToApply = false;
-                applyRate(rate);
-            }
-            if (durationNs <= 0) {
-                refreshDuration();
-            }
-            break;
-        case GST_MESSAGE_DURATION_CHANGED:
-            refreshDuration();
-            break;
-        case GST_MESSAGE_STEP_DONE: {
-            GstFormat format = GST_FORMAT_UNDEFINED;
-            gst_message_parse_step_done(msg, &format, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
-            // With sound, the audio sink reports its own step in time units: only the video counts.
-            if (format == GST_FORMAT_BUFFERS) {
-                stepping = false;
-            }
-            break;
-        }
-        case GST_MESSAGE_QOS: {
-            GstFormat format = GST_FORMAT_UNDEFINED;
-            guint64 processed = 0;
-            guint64 dropped = 0;
-            gst_message_parse_qos_stats(msg, &format, &processed, &dropped);
-            if (format == GST_FORMAT_BUFFERS && GST_MESSAGE_SRC(msg)) {
-                quint64& seen = qosDropped[QString::fromUtf8(GST_OBJECT_NAME(GST_MESSAGE_SRC(msg)))];
-                seen = std::max<quint64>(seen, dropped);
-            }
-            break;
-        }
-        default:
-            break;
-        }
-        return type;
-    }
-
-    void drain() {
-        if (!bus) {
-            return;
-        }
-        while (GstMessageRef msg{gst_bus_pop(bus.get())}) {
-            handle(msg.get());
-        }
-    }
-
-    // Waits at most timeoutMs for the pipeline to settle (no state change, seek or step in
-    // progress), handling the messages that come meanwhile. False on error or time-out.
-    bool settle(int timeoutMs) {
-        const gint64 deadline = g_get_monotonic_time() + gint64(timeoutMs) * 1000;
-        for (;;) {
-            GstState current = GST_STATE_VOID_PENDING;
-            GstState pending = GST_STATE_VOID_PENDING;
-            const GstStateChangeReturn r = gst_element_get_state(playbin.get(), &current, &pending, 0);
-            if (r == GST_STATE_CHANGE_FAILURE) {
-                return false;
-            }
-            if (r != GST_STATE_CHANGE_ASYNC && !seeking && !stepping) {
-                return true;
-            }
-            const gint64 left = deadline - g_get_monotonic_time();
-            if (left <= 0) {
-                return false;
-            }
-            GstMessageRef msg(gst_bus_timed_pop(bus.get(), GstClockTime(left) * 1000));
-            if (msg && handle(msg.get()) == GST_MESSAGE_ERROR) {
-                return false;
-            }
-        }
-    }
-
-    bool seek(gint64 targetNs, GstSeekFlags how) {
-        const GstState state = heading();
-        if (state != GST_STATE_PAUSED && state != GST_STATE_PLAYING) {
-            return false;
-        }
-        if (!seekable) {
-            return false;
-        }
-        // Past the end: the last picture (a seek to the very end would show none).
-        if (durationNs > 0) {
-            targetNs = std::min(targetNs, durationNs - GST_MSECOND);
-        }
-        targetNs = std::max<gint64>(targetNs, 0);
-        const auto flags = GstSeekFlags(GST_SEEK_FLAG_FLUSH | how);
-        if (!gst_element_seek(playbin.get(), rate, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET,
-                              startOffsetNs + targetNs, GST_SEEK_TYPE_NONE, GST_CLOCK_TIME_NONE)) {
-            return false;
-        }
-        atEnd = false;
-        seeking = true;
-        seekTargetNs = targetNs;
-        lastPositionNs = targetNs;
-        return true;
-    }
-
-    bool applyRate(double newRate) {
-        gint64 pos = 0;
-        if (!gst_element_query_position(playbin.get(), GST_FORMAT_TIME, &pos)) {
-            pos = startOffsetNs + lastPositionNs;
-        }
-        if (!seekable || !gst_element_seek(playbin.get(), newRate, GST_FORMAT_TIME,
-                                           GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
-                                           GST_SEEK_TYPE_SET, pos, GST_SEEK_TYPE_NONE, GST_CLOCK_TIME_NONE)) {
-            return false;
-        }
-        rate = newRate;
-        seeking = true;
-        seekTargetNs = std::max<gint64>(0, pos - startOffsetNs);
-        return true;
-    }
-
-    // Reads what the prerolled pipeline offers: streams, duration, start, seekability.
-    void readStreamFacts(const QString& path) {
-        g_object_get(playbin.get(), "n-video", &videoStreams, "n-audio", &audioStreams, nullptr);
-        refreshDuration();
-        // The stream starts at its first picture (MPEG streams do not start at 0, some files
-        // delay the picture behind the sound); without a picture, at the prerolled position.
-        gint64 pos = 0;
-        if (!(video && video->shownStreamTime(pos)) &&
-            !gst_element_query_position(playbin.get(), GST_FORMAT_TIME, &pos)) {
-            pos = 0;
-        }
-        startOffsetNs = std::max<gint64>(0, pos);
-        GstQueryRef query(gst_query_new_seeking(GST_FORMAT_TIME));
-        gboolean canSeek = FALSE;
-        if (gst_element_query(playbin.get(), query.get())) {
-            gst_query_parse_seeking(query.get(), nullptr, &canSeek, nullptr, nullptr);
-        }
-        seekable = canSeek && !IsRealMediaWithoutIndex(path);
-    }
-
-    void resetStreamFacts() {
-        startOffsetNs = 0;
-        durationNs = -1;
-        lastPositionNs = 0;
-        seekable = false;
-        videoStreams = audioStreams = 0;
-        atEnd = seeking = stepping = false;
-        qosDropped.clear();
-    }
-
-    void watchBus() {
-        bus.reset(gst_element_get_bus(playbin.get()));
-        GPollFD pollFd{};
-        gst_bus_get_pollfd(bus.get(), &pollFd);
-        busNotifier = std::make_unique<QSocketNotifier>(qintptr(pollFd.fd), QSocketNotifier::Read);
-        QObject::connect(busNotifier.get(), &QSocketNotifier::activated, busNotifier.get(),
-                         [this] { drain(); });
-    }
-};
 
 CChannelGraph::CChannelGraph() : d(new Impl) {}
 
@@ -508,72 +266,6 @@ bool CChannelGraph::IsStopped() {
     return s == GST_STATE_READY || s == GST_STATE_NULL;
 }
 
-bool CChannelGraph::GetCurrentPosition(double& seconds) {
-    if (!d->hasPipeline()) {
-        return false;
-    }
-    gint64 pos = 0;
-    if (d->atEnd && d->durationNs > 0) {
-        pos = d->durationNs;
-    } else if (d->seeking) {
-        pos = d->seekTargetNs;
-    } else if (d->pausedOnPicture() && d->video->shownStreamTime(pos)) {
-        // Paused: the position of the picture on screen, wherever the demuxer landed.
-        pos -= d->startOffsetNs;
-    } else if (gst_element_query_position(d->playbin.get(), GST_FORMAT_TIME, &pos)) {
-        pos -= d->startOffsetNs;
-    } else {
-        pos = d->lastPositionNs;
-    }
-    pos = std::max<gint64>(0, pos);
-    if (d->durationNs > 0) {
-        pos = std::min(pos, d->durationNs);
-    }
-    d->lastPositionNs = pos;
-    seconds = double(pos) / double(kNsPerSecond);
-    return true;
-}
-
-bool CChannelGraph::GetDuration(double& seconds) {
-    if (!d->hasPipeline()) {
-        return false;
-    }
-    if (d->durationNs <= 0) {
-        d->refreshDuration();
-    }
-    if (d->durationNs <= 0) {
-        return false;
-    }
-    seconds = double(d->durationNs) / double(kNsPerSecond);
-    return true;
-}
-
-bool CChannelGraph::SetCurrentPosition(double seconds) {
-    // Seconds to nanoseconds truncates toward zero, as the 100 ns units did.
-    return d->hasPipeline() && d->seek(gint64(seconds * double(kNsPerSecond)), GST_SEEK_FLAG_KEY_UNIT);
-}
-
-bool CChannelGraph::SetCurrentPositionExact(double seconds) {
-    return d->hasPipeline() && d->seek(gint64(seconds * double(kNsPerSecond)), GST_SEEK_FLAG_ACCURATE);
-}
-
-bool CChannelGraph::SetRate(double rate) {
-    if (!d->hasPipeline() || !(rate > 0.0) || !std::isfinite(rate)) {
-        return false;
-    }
-    if (rate == d->rate && !d->rateToApply) {
-        return true;
-    }
-    const GstState state = d->heading();
-    if (state != GST_STATE_PAUSED && state != GST_STATE_PLAYING) {
-        // Not prerolled: applied when it is.
-        d->rate = rate;
-        d->rateToApply = true;
-        return true;
-    }
-    return d->applyRate(rate);
-}
-
 bool CChannelGraph::SetVolume(long volume) {
     if (!d->hasPipeline() || d->audioStreams == 0 || volume > 0 || volume < -10000) {
         return false;
@@ -600,51 +292,6 @@ long CChannelGraph::GetVolume() {
     }
     const double db = gst_stream_volume_get_volume(sv, GST_STREAM_VOLUME_FORMAT_DB);
     return std::clamp(std::lround(db * 100.0), -10000L, 0L);
-}
-
-bool CChannelGraph::StepOneFrame() {
-    if (!d->hasPipeline() || d->videoStreams == 0 || d->atEnd) {
-        return false;
-    }
-    if (d->heading() != GST_STATE_PAUSED) {
-        // Stepping while playing would skip without showing: pause on a frame first.
-        if (!d->changeState(GST_STATE_PAUSED) || !d->settle(kPauseTimeoutMs)) {
-            return false;
-        }
-    }
-    if (!gst_element_send_event(d->playbin.get(),
-                                gst_event_new_step(GST_FORMAT_BUFFERS, 1, 1.0, TRUE, FALSE))) {
-        return false;
-    }
-    d->stepping = true;
-    return true;
-}
-
-bool CChannelGraph::SnapshotBitmap(const QString& path) {
-    if (!d->hasPipeline() || !d->video) {
-        return false;
-    }
-    GstSampleRef frame = d->video->currentNativeFrame();
-    if (!frame) {
-        return false;
-    }
-    GstCapsRef want(gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGR", "pixel-aspect-ratio",
-                                        GST_TYPE_FRACTION, 1, 1, nullptr));
-    GError* raw = nullptr;
-    GstSampleRef bgr(gst_video_convert_sample(frame.get(), want.get(), 2 * GST_SECOND, &raw));
-    GErrorRef error(raw);
-    GstVideoInfo info;
-    if (!bgr || !gst_video_info_from_caps(&info, gst_sample_get_caps(bgr.get()))) {
-        return false;
-    }
-    GstVideoFrame mapped;
-    if (!gst_video_frame_map(&mapped, &info, gst_sample_get_buffer(bgr.get()), GST_MAP_READ)) {
-        return false;
-    }
-    const bool ok = WriteBmp24(path, static_cast<const std::uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(&mapped, 0)),
-                               info.width, info.height, GST_VIDEO_FRAME_PLANE_STRIDE(&mapped, 0));
-    gst_video_frame_unmap(&mapped);
-    return ok;
 }
 
 bool CChannelGraph::UseClock(GstClock* clock) {
@@ -677,28 +324,4 @@ bool CChannelGraph::IsAtEnd() const {
 
 bool CChannelGraph::WaitUntilSettled(int timeoutMs) {
     return d->hasPipeline() && d->settle(timeoutMs);
-}
-
-CChannelGraph::FrameStats CChannelGraph::GetFrameStats() const {
-    FrameStats stats;
-    if (!d->video) {
-        return stats;
-    }
-    quint64 sinkDropped = 0;
-    d->video->sinkStats(stats.rendered, sinkDropped);
-    // The sink's own drops come back as its QoS messages too; count each element once.
-    stats.dropped = sinkDropped;
-    for (const auto& [element, dropped] : d->qosDropped) {
-        if (element != QLatin1String("picture")) {
-            stats.dropped += dropped;
-        }
-    }
-    if (d->video->firstPaintUs() > 0 && d->renderStartUs > 0) {
-        stats.firstFrameUs = d->video->firstPaintUs() - d->renderStartUs;
-    }
-    return stats;
-}
-
-QWidget* CChannelGraph::VideoWidget() const {
-    return d->video ? d->video->widget() : nullptr;
 }

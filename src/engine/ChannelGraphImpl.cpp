@@ -1,0 +1,196 @@
+// The channel's private side: the bus messages, settling, the seek and rate primitives and the
+// stream facts read at preroll.
+#include "engine/ChannelGraphImpl.h"
+
+#include "engine/RealMediaIndex.h"
+#include "uikit/Resource.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+
+#include <algorithm>
+
+void CChannelGraph::Impl::postNotify() {
+    if (notifyWindow) {
+        QCoreApplication::postEvent(notifyWindow, new QEvent(QEvent::Type(QEvent::User + WM_GRAPHNOTIFY)));
+    }
+}
+
+void CChannelGraph::Impl::refreshDuration() {
+    gint64 d = -1;
+    if (gst_element_query_duration(playbin.get(), GST_FORMAT_TIME, &d) && d > 0) {
+        durationNs = d;
+    }
+}
+
+// Reacts to one bus message. Returns the message's type.
+GstMessageType CChannelGraph::Impl::handle(GstMessage* msg) {
+    const GstMessageType type = GST_MESSAGE_TYPE(msg);
+    switch (type) {
+    case GST_MESSAGE_EOS:
+        atEnd = true;
+        postNotify();
+        break;
+    case GST_MESSAGE_ERROR: {
+        GError* raw = nullptr;
+        gchar* debug = nullptr;
+        gst_message_parse_error(msg, &raw, &debug);
+        GErrorRef error(raw);
+        GCharRef details(debug);
+        qWarning("channel %s: %s", GST_OBJECT_NAME(playbin.get()), error ? error->message : "error");
+        seeking = false;
+        stepping = false;
+        postNotify();
+        break;
+    }
+    case GST_MESSAGE_ASYNC_DONE:
+        seeking = false;
+        if (rateToApply) {
+            rateToApply = false;
+            applyRate(rate);
+        }
+        if (durationNs <= 0) {
+            refreshDuration();
+        }
+        break;
+    case GST_MESSAGE_DURATION_CHANGED:
+        refreshDuration();
+        break;
+    case GST_MESSAGE_STEP_DONE: {
+        GstFormat format = GST_FORMAT_UNDEFINED;
+        gst_message_parse_step_done(msg, &format, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+        // With sound, the audio sink reports its own step in time units: only the video counts.
+        if (format == GST_FORMAT_BUFFERS) {
+            stepping = false;
+        }
+        break;
+    }
+    case GST_MESSAGE_QOS: {
+        GstFormat format = GST_FORMAT_UNDEFINED;
+        guint64 processed = 0;
+        guint64 dropped = 0;
+        gst_message_parse_qos_stats(msg, &format, &processed, &dropped);
+        if (format == GST_FORMAT_BUFFERS && GST_MESSAGE_SRC(msg)) {
+            quint64& seen = qosDropped[QString::fromUtf8(GST_OBJECT_NAME(GST_MESSAGE_SRC(msg)))];
+            seen = std::max<quint64>(seen, dropped);
+        }
+        break;
+    }
+    default:
+        break;
+    }
+    return type;
+}
+
+void CChannelGraph::Impl::drain() {
+    if (!bus) {
+        return;
+    }
+    while (GstMessageRef msg{gst_bus_pop(bus.get())}) {
+        handle(msg.get());
+    }
+}
+
+// Waits at most timeoutMs for the pipeline to settle (no state change, seek or step in
+// progress), handling the messages that come meanwhile. False on error or time-out.
+bool CChannelGraph::Impl::settle(int timeoutMs) {
+    const gint64 deadline = g_get_monotonic_time() + gint64(timeoutMs) * 1000;
+    for (;;) {
+        GstState current = GST_STATE_VOID_PENDING;
+        GstState pending = GST_STATE_VOID_PENDING;
+        const GstStateChangeReturn r = gst_element_get_state(playbin.get(), &current, &pending, 0);
+        if (r == GST_STATE_CHANGE_FAILURE) {
+            return false;
+        }
+        if (r != GST_STATE_CHANGE_ASYNC && !seeking && !stepping) {
+            return true;
+        }
+        const gint64 left = deadline - g_get_monotonic_time();
+        if (left <= 0) {
+            return false;
+        }
+        GstMessageRef msg(gst_bus_timed_pop(bus.get(), GstClockTime(left) * 1000));
+        if (msg && handle(msg.get()) == GST_MESSAGE_ERROR) {
+            return false;
+        }
+    }
+}
+
+bool CChannelGraph::Impl::seek(gint64 targetNs, GstSeekFlags how) {
+    const GstState state = heading();
+    if (state != GST_STATE_PAUSED && state != GST_STATE_PLAYING) {
+        return false;
+    }
+    if (!seekable) {
+        return false;
+    }
+    // Past the end: the last picture (a seek to the very end would show none).
+    if (durationNs > 0) {
+        targetNs = std::min(targetNs, durationNs - GST_MSECOND);
+    }
+    targetNs = std::max<gint64>(targetNs, 0);
+    const auto flags = GstSeekFlags(GST_SEEK_FLAG_FLUSH | how);
+    if (!gst_element_seek(playbin.get(), rate, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET,
+                          startOffsetNs + targetNs, GST_SEEK_TYPE_NONE, GST_CLOCK_TIME_NONE)) {
+        return false;
+    }
+    atEnd = false;
+    seeking = true;
+    seekTargetNs = targetNs;
+    lastPositionNs = targetNs;
+    return true;
+}
+
+bool CChannelGraph::Impl::applyRate(double newRate) {
+    gint64 pos = 0;
+    if (!gst_element_query_position(playbin.get(), GST_FORMAT_TIME, &pos)) {
+        pos = startOffsetNs + lastPositionNs;
+    }
+    if (!seekable || !gst_element_seek(playbin.get(), newRate, GST_FORMAT_TIME,
+                                       GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
+                                       GST_SEEK_TYPE_SET, pos, GST_SEEK_TYPE_NONE, GST_CLOCK_TIME_NONE)) {
+        return false;
+    }
+    rate = newRate;
+    seeking = true;
+    seekTargetNs = std::max<gint64>(0, pos - startOffsetNs);
+    return true;
+}
+
+// Reads what the prerolled pipeline offers: streams, duration, start, seekability.
+void CChannelGraph::Impl::readStreamFacts(const QString& path) {
+    g_object_get(playbin.get(), "n-video", &videoStreams, "n-audio", &audioStreams, nullptr);
+    refreshDuration();
+    // The stream starts at its first picture (MPEG streams do not start at 0, some files
+    // delay the picture behind the sound); without a picture, at the prerolled position.
+    gint64 pos = 0;
+    if (!(video && video->shownStreamTime(pos)) &&
+        !gst_element_query_position(playbin.get(), GST_FORMAT_TIME, &pos)) {
+        pos = 0;
+    }
+    startOffsetNs = std::max<gint64>(0, pos);
+    GstQueryRef query(gst_query_new_seeking(GST_FORMAT_TIME));
+    gboolean canSeek = FALSE;
+    if (gst_element_query(playbin.get(), query.get())) {
+        gst_query_parse_seeking(query.get(), nullptr, &canSeek, nullptr, nullptr);
+    }
+    seekable = canSeek && !IsRealMediaWithoutIndex(path);
+}
+
+void CChannelGraph::Impl::resetStreamFacts() {
+    startOffsetNs = 0;
+    durationNs = -1;
+    lastPositionNs = 0;
+    seekable = false;
+    videoStreams = audioStreams = 0;
+    atEnd = seeking = stepping = false;
+    qosDropped.clear();
+}
+
+void CChannelGraph::Impl::watchBus() {
+    bus.reset(gst_element_get_bus(playbin.get()));
+    GPollFD pollFd{};
+    gst_bus_get_pollfd(bus.get(), &pollFd);
+    busNotifier = std::make_unique<QSocketNotifier>(qintptr(pollFd.fd), QSocketNotifier::Read);
+    QObject::connect(busNotifier.get(), &QSocketNotifier::activated, busNotifier.get(), [this] { drain(); });
+}

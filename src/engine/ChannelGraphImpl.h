@@ -1,0 +1,77 @@
+#pragma once
+// The private state of one channel (CChannelGraph::Impl): the pipeline, its bus, the stream facts
+// read at preroll and the seek, step and rate bookkeeping. Shared by the channel's source files.
+#include "engine/CChannelGraph.h"
+#include "engine/CVideoOutput.h"
+#include "engine/GstRef.h"
+
+#include <QPointer>
+#include <QWidget>
+#include <QRect>
+#include <QSocketNotifier>
+#include <QString>
+
+#include <map>
+#include <memory>
+
+constexpr gint64 kNsPerSecond = 1000000000;
+
+struct CChannelGraph::Impl {
+    GstElementRef playbin;
+    GstBusRef bus;
+    std::unique_ptr<QSocketNotifier> busNotifier;
+    std::unique_ptr<CVideoOutput> video;
+    QPointer<QWidget> notifyWindow;
+    QRect rect;
+
+    gint64 startOffsetNs = 0; // position of the first frame: where the stream's own time starts
+    gint64 durationNs = -1;
+    gint64 lastPositionNs = 0;
+    bool seekable = false;
+    int videoStreams = 0;
+    int audioStreams = 0;
+    bool atEnd = false;
+    bool seeking = false; // a flushing seek has not completed yet
+    gint64 seekTargetNs = 0;
+    bool stepping = false;
+    double rate = 1.0;
+    bool rateToApply = false; // set while stopped: applied at the next preroll
+    gint64 renderStartUs = 0;
+    std::map<QString, quint64> qosDropped; // per element that dropped frames
+
+    bool hasPipeline() const { return bool(playbin); }
+
+    // The state the pipeline is in or heading for; never waits.
+    GstState heading() const {
+        GstState current = GST_STATE_VOID_PENDING;
+        GstState pending = GST_STATE_VOID_PENDING;
+        if (gst_element_get_state(playbin.get(), &current, &pending, 0) == GST_STATE_CHANGE_FAILURE) {
+            return GST_STATE_VOID_PENDING;
+        }
+        return pending != GST_STATE_VOID_PENDING ? pending : current;
+    }
+    bool pausedOnPicture() const {
+        GstState current = GST_STATE_VOID_PENDING;
+        GstState pending = GST_STATE_VOID_PENDING;
+        return video && videoStreams > 0 && !stepping &&
+               gst_element_get_state(playbin.get(), &current, &pending, 0) == GST_STATE_CHANGE_SUCCESS &&
+               current == GST_STATE_PAUSED;
+    }
+    bool changeState(GstState state) {
+        return gst_element_set_state(playbin.get(), state) != GST_STATE_CHANGE_FAILURE;
+    }
+    void postNotify();
+    void refreshDuration();
+    // Reacts to one bus message. Returns the message's type.
+    GstMessageType handle(GstMessage* msg);
+    void drain();
+    // Waits at most timeoutMs for the pipeline to settle (no state change, seek or step in
+    // progress), handling the messages that come meanwhile. False on error or time-out.
+    bool settle(int timeoutMs);
+    bool seek(gint64 targetNs, GstSeekFlags how);
+    bool applyRate(double newRate);
+    // Reads what the prerolled pipeline offers: streams, duration, start, seekability.
+    void readStreamFacts(const QString& path);
+    void resetStreamFacts();
+    void watchBus();
+};
