@@ -97,6 +97,19 @@ clip d_20s.mp4 20 880 320x240 25 "${h264[@]}" "${aac[@]}" -f mp4
 clip video_only_3s.mp4 3 0 320x240 25 "${h264[@]}" -f mp4
 clip audio_only_3s.m4a 3 440 - 0 "${aac[@]}" -f mp4
 
+# One event seen by differently made recordings, for frame sync: 25 fps, 12 s, different
+# containers, codecs and key-frame spacing (1 s, 4 s with B-frames, 0.5 s, 2.4 s); and the same
+# event at other frame rates.
+clip sync_h264.mp4 12 440 320x240 25 -c:v libx264 -preset veryfast -g 25 -pix_fmt yuv420p "${aac[@]}" -f mp4
+clip sync_h264_b.mkv 12 550 320x240 25 -c:v libx264 -preset veryfast -g 100 -bf 3 -pix_fmt yuv420p \
+    -c:a libvorbis -q:a 3 -f matroska
+clip sync_mpeg4.avi 12 660 320x240 25 -c:v mpeg4 -q:v 4 -g 12 -c:a mp2 -b:a 128k -f avi
+clip sync_vp8.webm 12 880 320x240 25 -c:v libvpx -deadline realtime -cpu-used 8 -b:v 400k -g 60 \
+    -c:a libopus -b:a 64k -f webm
+for rate in 30 50 60 30000/1001; do
+    clip "sync_fps${rate%%/*}.mp4" 12 440 320x240 "$rate" "${h264[@]}" "${aac[@]}" -f mp4
+done
+
 # Files that must not open.
 [ -e "$out/not_video.avi" ] || printf 'This is a text file with a video file name.\n' >"$out/not_video.avi"
 [ -e "$out/zero.mp4" ] || : >"$out/zero.mp4"

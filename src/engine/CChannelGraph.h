@@ -59,9 +59,19 @@ public:
     // Writes the picture shown now, at the video's own size, as a 24-bit .bmp file.
     virtual bool SnapshotBitmap(const QString& path);
 
-    // Shared clock for frame-locked play: all channels use one clock and one base time.
+    // Shared clock for frame-locked play: all channels use one clock (null: the pipeline's own
+    // choice again) and the owner sets each channel's base time before it runs.
     virtual bool UseClock(GstClock* clock);
     virtual bool SetBaseTime(unsigned long long baseTimeNs);
+    // One flushing seek to the exact frame at seconds, playing at rate from there.
+    virtual bool SetPositionAndRate(double seconds, double rate);
+    // Steps frames forward; only while paused (false otherwise).
+    virtual bool StepFrames(int frames);
+    // No state change, seek or frame step in progress; never waits.
+    virtual bool IsSettled();
+    // The position of the picture on screen (for sound alone, the playing position).
+    virtual bool GetShownPosition(double& seconds);
+    virtual bool CanSeek() const;
 
     // True once the end of the stream was seen (cleared by a seek or Stop).
     virtual bool IsAtEnd() const;

@@ -93,3 +93,61 @@ bool CChannelGraph::StepOneFrame() {
     d->stepping = true;
     return true;
 }
+
+bool CChannelGraph::SetPositionAndRate(double seconds, double rate) {
+    if (!d->hasPipeline() || !(rate > 0.0) || !std::isfinite(rate) || !std::isfinite(seconds)) {
+        return false;
+    }
+    const double before = d->rate;
+    d->rate = rate;
+    d->rateToApply = false;
+    if (!d->seek(gint64(seconds * double(kNsPerSecond)), GST_SEEK_FLAG_ACCURATE)) {
+        d->rate = before;
+        return false;
+    }
+    return true;
+}
+
+bool CChannelGraph::StepFrames(int frames) {
+    if (!d->hasPipeline() || d->videoStreams == 0 || d->atEnd || frames <= 0 ||
+        d->heading() != GST_STATE_PAUSED) {
+        return false;
+    }
+    if (!gst_element_send_event(d->playbin.get(),
+                                gst_event_new_step(GST_FORMAT_BUFFERS, guint64(frames), 1.0, TRUE, FALSE))) {
+        return false;
+    }
+    d->stepping = true;
+    return true;
+}
+
+bool CChannelGraph::IsSettled() {
+    if (!d->hasPipeline()) {
+        return false;
+    }
+    d->drain();
+    GstState current = GST_STATE_VOID_PENDING;
+    GstState pending = GST_STATE_VOID_PENDING;
+    const GstStateChangeReturn r = gst_element_get_state(d->playbin.get(), &current, &pending, 0);
+    return r != GST_STATE_CHANGE_ASYNC && !d->seeking && !d->stepping;
+}
+
+bool CChannelGraph::GetShownPosition(double& seconds) {
+    if (!d->hasPipeline()) {
+        return false;
+    }
+    gint64 pos = 0;
+    if (d->seeking || d->atEnd || !d->video || d->videoStreams == 0 || !d->video->shownStreamTime(pos)) {
+        return GetCurrentPosition(seconds);
+    }
+    pos = std::max<gint64>(0, pos - d->startOffsetNs);
+    if (d->durationNs > 0) {
+        pos = std::min(pos, d->durationNs);
+    }
+    seconds = double(pos) / double(kNsPerSecond);
+    return true;
+}
+
+bool CChannelGraph::CanSeek() const {
+    return d->hasPipeline() && d->seekable;
+}

@@ -136,6 +136,7 @@ bool CChannelGraph::Impl::seek(gint64 targetNs, GstSeekFlags how) {
     }
     atEnd = false;
     seeking = true;
+    stepping = false; // a flushing seek ends a frame step in progress
     seekTargetNs = targetNs;
     lastPositionNs = targetNs;
     return true;

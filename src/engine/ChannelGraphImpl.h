@@ -6,10 +6,10 @@
 #include "engine/GstRef.h"
 
 #include <QPointer>
-#include <QWidget>
 #include <QRect>
 #include <QSocketNotifier>
 #include <QString>
+#include <QWidget>
 
 #include <map>
 #include <memory>

@@ -1,13 +1,27 @@
 #pragma once
-// The correction step of the synchronisation tick: given each channel's position at this tick
-// and the reference channel's, it decides which channels run and which wait. The whole-second
-// correction is one implementation; a frame-locked one can take its place.
+// How the set is kept in step. The correction step of the synchronisation tick gets each
+// channel's position at this tick and the reference channel's, and decides which channels run
+// and which wait; the transport commands reach the channels through the same object, because a
+// synchronisation that holds the channels to one clock must move them together.
+//
+// The default transport acts on each open channel alone, as the whole-second correction wants.
+#include <QString>
+
 class CChannelGraph;
 
 struct SyncSet {
     CChannelGraph* const* channels = nullptr; // four entries, null = no channel
     const double* lengths = nullptr;          // four lengths; 0 = the channel takes no part
     int openCount = 0;                        // channels still open
+    const QString* paths = nullptr;           // four paths; empty = the channel is not open
+    const double* frameRates = nullptr;       // four frame rates; 0 = unknown
+    int ref = -1;                             // the reference channel, -1 = none
+    double rate = 1.0;                        // the rate of the last rate command
+
+    // The channel has a path and a graph (transport commands act on it).
+    bool IsOpen(int k) const;
+    // The channel is open and has a length (it takes part in the ticks).
+    bool TakesPart(int k) const;
 };
 
 class CChannelSync {
@@ -16,4 +30,17 @@ public:
     // ref: the reference channel; refSecs its position; positions: count entries (0 = unknown).
     virtual void SyncChannels(const SyncSet& set, int ref, double refSecs, const double* positions,
                               int count) = 0;
+
+    virtual void Play(const SyncSet& set);
+    virtual void Pause(const SyncSet& set);
+    // Seeks every open channel to seconds.
+    virtual void Seek(const SyncSet& set, double seconds);
+    virtual void SetRate(const SyncSet& set, double rate);
+    virtual void StepFrame(const SyncSet& set);
+    // Another synchronisation takes over (playing: the set was playing).
+    virtual void Adopt(const SyncSet& set, bool playing);
+    // This synchronisation hands the set over to another.
+    virtual void Leave(const SyncSet& set);
+    // The set was closed; a new one may open.
+    virtual void Reset();
 };

@@ -1,7 +1,5 @@
 #include "mainwnd/CTetravDlg.h"
 
-#include "uikit/CBCGPControlIds.h"
-#include "uikit/Resource.h"
 #include "controls/CMenuEx.h"
 #include "controls/CToolBarXP.h"
 #include "controls/CVolumeSlider.h"
@@ -10,13 +8,16 @@
 #include "dialogs/VideoPaths.h"
 #include "engine/CChannelGraph.h"
 #include "engine/CStreamProbe.h"
+#include "mainwnd/CChannelSync.h"
+#include "mainwnd/CFrameSync.h"
 #include "mainwnd/CStatusBar.h"
 #include "mainwnd/CVideoPane.h"
-#include "mainwnd/CWholeSecondSync.h"
 #include "mainwnd/MainLayout.h"
 #include "platform/CHotKeyManager.h"
 #include "platform/MessageBox.h"
 #include "settings/CSettingsFile.h"
+#include "uikit/CBCGPControlIds.h"
+#include "uikit/Resource.h"
 
 #include <QApplication>
 #include <QFile>
@@ -72,8 +73,7 @@ QIcon FindProgramIcon() {
 } // namespace
 
 CTetravDlg::CTetravDlg(QWidget* parent)
-    : CBCGPDialog(IDD_TETRAV_DIALOG, parent), m_channelFactory([] { return new CChannelGraph; }),
-      m_pSync(std::make_unique<CWholeSecondSync>()) {
+    : CBCGPDialog(IDD_TETRAV_DIALOG, parent), m_channelFactory([] { return new CChannelGraph; }) {
     setWindowTitle(QStringLiteral("Tetrav"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
@@ -133,6 +133,8 @@ void CTetravDlg::SetChannelFactory(ChannelFactory factory) {
 void CTetravDlg::SetChannelSync(std::unique_ptr<CChannelSync> sync) {
     if (sync) {
         m_pSync = std::move(sync);
+        m_pFrameSync = dynamic_cast<CFrameSync*>(m_pSync.get());
+        m_bSyncPinned = true;
     }
 }
 

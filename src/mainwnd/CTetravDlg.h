@@ -16,6 +16,8 @@
 
 class CChannelGraph;
 class CChannelSync;
+class CFrameSync;
+struct SyncSet;
 class CHotKeyManager;
 class CMenuEx;
 class CStatusBar;
@@ -47,7 +49,7 @@ public:
 
     // Where new channel objects come from (default: new CChannelGraph).
     void SetChannelFactory(ChannelFactory factory);
-    // Replaces the synchronisation correction (default: whole-second correction).
+    // Replaces the synchronisation (default: the one the sync mode setting names) for good.
     void SetChannelSync(std::unique_ptr<CChannelSync> sync);
 
     // ---- Commands ----
@@ -73,6 +75,8 @@ public:
     bool IsTimerRunning(int id) const;
     void OnTimer(int id);
     void SyncChannels(int ref, double refSecs, const double* positions, int count);
+    // The synchronisation the sync mode setting asks for (made or switched on demand).
+    CChannelSync& ActiveSync();
 
     // ---- Settings ----
     void LoadSettings();
@@ -145,6 +149,8 @@ private:
     void PlaceWindow();
     bool ChannelIsOpen(int i) const;
     bool AnyChannelTakesPart() const;
+    SyncSet CurrentSet() const;
+    void ResetSync();
     void SetStatusText(int part, const QString& text);
     void ShowTime(double seconds, int part);
 
@@ -157,6 +163,10 @@ private:
     std::map<int, QAction*> m_menuActions;
     ChannelFactory m_channelFactory;
     std::unique_ptr<CChannelSync> m_pSync;
+    CFrameSync* m_pFrameSync = nullptr; // m_pSync when it is the frame sync
+    int m_nSyncMode = -1;               // the sync mode m_pSync was made for
+    bool m_bSyncPinned = false;         // set by SetChannelSync: the mode setting is not followed
+    double m_dRate = 1.0;               // the rate of the last rate command
     QStringList m_commandLineFiles;
     bool m_bBarsCreated = false;
     bool m_bShownOnce = false;

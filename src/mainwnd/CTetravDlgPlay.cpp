@@ -2,7 +2,6 @@
 // seek bar and volume slider, the pane context menus and the two timers.
 #include "mainwnd/CTetravDlg.h"
 
-#include "uikit/Resource.h"
 #include "controls/CMenuEx.h"
 #include "controls/CToolBarXP.h"
 #include "controls/CVolumeSlider.h"
@@ -12,10 +11,13 @@
 #include "engine/CChannelGraph.h"
 #include "engine/CStreamProbe.h"
 #include "mainwnd/CChannelSync.h"
+#include "mainwnd/CFrameSync.h"
 #include "mainwnd/CStatusBar.h"
 #include "mainwnd/CVideoPane.h"
+#include "mainwnd/CWholeSecondSync.h"
 #include "platform/MessageBox.h"
 #include "settings/CSettings.h"
+#include "uikit/Resource.h"
 
 #include <QTimer>
 
@@ -84,6 +86,7 @@ void CTetravDlg::OpenSelectedFiles() {
     }
     KillTimer(TIMER_SYNC);
     KillTimer(TIMER_DISPLAY);
+    ResetSync();
     for (int i = 0; i < 4; ++i) {
         if (m_pChannel[i] != nullptr) {
             CloseChannel(i);
@@ -170,6 +173,7 @@ void CTetravDlg::CloseChannel(int i) {
 void CTetravDlg::OnStop() {
     KillTimer(TIMER_SYNC);
     KillTimer(TIMER_DISPLAY);
+    ResetSync();
     for (int i = 0; i < 4; ++i) {
         if (m_pChannel[i] != nullptr) {
             CloseChannel(i);
@@ -192,79 +196,55 @@ void CTetravDlg::OnStop() {
 // Transport
 
 void CTetravDlg::OnPlay() {
-    for (int i = 0; i < 4; ++i) {
-        if (ChannelIsOpen(i)) {
-            m_pChannel[i]->Run();
-        }
-    }
+    ActiveSync().Play(CurrentSet());
     SetTimer(TIMER_SYNC, 0);
     SetTimer(TIMER_DISPLAY, 500);
     SetStatusText(0, Utf8("开始播放"));
 }
 
 void CTetravDlg::OnPause() {
-    for (int i = 0; i < 4; ++i) {
-        if (ChannelIsOpen(i)) {
-            m_pChannel[i]->Pause();
-        }
-    }
+    ActiveSync().Pause(CurrentSet());
     SetStatusText(0, Utf8("暂停播放"));
     KillTimer(TIMER_SYNC);
 }
 
 void CTetravDlg::OnFaster() {
-    for (int i = 0; i < 4; ++i) {
-        if (ChannelIsOpen(i)) {
-            m_pChannel[i]->SetRate(2.0);
-        }
-    }
+    m_dRate = 2.0;
+    ActiveSync().SetRate(CurrentSet(), 2.0);
     SetStatusText(0, Utf8("加快播放"));
 }
 
 void CTetravDlg::OnSlower() {
-    for (int i = 0; i < 4; ++i) {
-        if (ChannelIsOpen(i)) {
-            m_pChannel[i]->SetRate(0.25);
-        }
-    }
+    m_dRate = 0.25;
+    ActiveSync().SetRate(CurrentSet(), 0.25);
     SetStatusText(0, Utf8("慢速播放"));
 }
 
 void CTetravDlg::OnNormalSpeed() {
-    for (int i = 0; i < 4; ++i) {
-        if (ChannelIsOpen(i)) {
-            m_pChannel[i]->SetRate(1.0);
-        }
-    }
+    m_dRate = 1.0;
+    CChannelSync& sync = ActiveSync();
+    sync.SetRate(CurrentSet(), 1.0);
     SetStatusText(0, Utf8("恢复播放"));
+    // Playback resumes: through the first tick in time sync, at once in frame sync.
+    if (m_pFrameSync != nullptr) {
+        sync.Play(CurrentSet());
+    }
     SetTimer(TIMER_SYNC, 0);
 }
 
 void CTetravDlg::OnStepFrame() {
     KillTimer(TIMER_SYNC);
-    for (int i = 0; i < 4; ++i) {
-        if (ChannelIsOpen(i)) {
-            m_pChannel[i]->StepOneFrame();
-        }
-    }
+    ActiveSync().StepFrame(CurrentSet());
     SetStatusText(0, Utf8("单帧播放"));
 }
 
 void CTetravDlg::OnGotoPosition() {
-    for (int i = 0; i < 4; ++i) {
-        if (ChannelIsOpen(i)) {
-            m_pChannel[i]->SetCurrentPosition(g_dGotoSecs);
-        }
-    }
+    ActiveSync().Seek(CurrentSet(), g_dGotoSecs);
 }
 
 void CTetravDlg::OnSeekBarScroll() {
     const double seconds = m_dTotalSecs * 0.005 * static_cast<double>(m_wndSeekBar->GetScrollPos());
-    for (int i = 0; i < 4; ++i) {
-        if (ChannelIsOpen(i)) {
-            m_pChannel[i]->SetCurrentPosition(seconds);
-        }
-    }
+    ActiveSync().Seek(CurrentSet(), seconds);
 }
 
 void CTetravDlg::OnVolumeScroll() {
@@ -368,9 +348,53 @@ void CTetravDlg::OnTimer(int id) {
 }
 
 void CTetravDlg::SyncChannels(int ref, double refSecs, const double* positions, int count) {
+    SyncSet set = CurrentSet();
+    set.ref = ref;
+    ActiveSync().SyncChannels(set, ref, refSecs, positions, count);
+}
+
+void CTetravDlg::ResetSync() {
+    m_dRate = 1.0;
+    if (m_pSync) {
+        m_pSync->Reset();
+    }
+}
+
+SyncSet CTetravDlg::CurrentSet() const {
     SyncSet set;
     set.channels = m_pChannel;
     set.lengths = m_dLength;
     set.openCount = m_nOpenCount;
-    m_pSync->SyncChannels(set, ref, refSecs, positions, count);
+    set.paths = g_strVideoPath;
+    set.frameRates = m_dFrameRate;
+    set.rate = m_dRate;
+    for (int k = 0; k < 4; ++k) {
+        if (m_bReference[k] == 1) {
+            set.ref = k;
+        }
+    }
+    return set;
+}
+
+CChannelSync& CTetravDlg::ActiveSync() {
+    // The sync mode acts on the running set as soon as the setting changes.
+    const int mode = g_settings.FramePhase != 0 ? 1 : 0;
+    if (m_pSync && (m_bSyncPinned || mode == m_nSyncMode)) {
+        return *m_pSync;
+    }
+    const bool playing = IsTimerRunning(TIMER_SYNC);
+    if (m_pSync) {
+        m_pSync->Leave(CurrentSet());
+    }
+    m_pFrameSync = nullptr;
+    if (mode == 1) {
+        auto frame = std::make_unique<CFrameSync>();
+        m_pFrameSync = frame.get();
+        m_pSync = std::move(frame);
+    } else {
+        m_pSync = std::make_unique<CWholeSecondSync>();
+    }
+    m_nSyncMode = mode;
+    m_pSync->Adopt(CurrentSet(), playing);
+    return *m_pSync;
 }

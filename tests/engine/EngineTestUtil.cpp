@@ -62,36 +62,6 @@ bool openClip(CChannelGraph& channel, const QString& clip, QWidget* pane) {
     return true;
 }
 
-QRect fittedRect(QSize source, const QRect& area) {
-    const QSize fitted = source.scaled(area.size(), Qt::KeepAspectRatio);
-    return QRect(area.x() + (area.width() - fitted.width()) / 2,
-                 area.y() + (area.height() - fitted.height()) / 2, fitted.width(), fitted.height());
-}
-
-int frameNumberIn(const QImage& image, const QRect& rect) {
-    if (image.isNull() || rect.width() < 20 || rect.height() < 20) {
-        return -1;
-    }
-    // Ten cells along the bottom 16 lines of the source picture (scaled with it).
-    const double scale = rect.height() / 240.0;
-    const int y = rect.bottom() - int(8 * std::max(scale, 0.5));
-    int number = 0;
-    for (int bit = 0; bit < 10; ++bit) {
-        const int x = rect.x() + int((bit + 0.5) * rect.width() / 10.0);
-        const int gray = qGray(image.pixel(x, y));
-        if (gray > 170) {
-            number |= 1 << bit;
-        } else if (gray > 60) {
-            return -1;
-        }
-    }
-    return number;
-}
-
-int frameNumberIn(const QImage& image) {
-    return frameNumberIn(image, image.rect());
-}
-
 QImage referenceFrame(const QString& clip, int index) {
     QProcess probe;
     probe.start("ffprobe", {"-v", "error", "-select_streams", "v:0", "-show_entries", "stream=width,height",

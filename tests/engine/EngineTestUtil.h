@@ -3,6 +3,7 @@
 // for it with a bound, reading the frame number the clips draw into each picture, and
 // decoding reference frames with ffmpeg.
 #include "engine/CChannelGraph.h"
+#include "support/FrameIndex.h"
 
 #include <QImage>
 #include <QString>
@@ -27,13 +28,6 @@ struct PaneWindow {
 // Create, RenderFile, SetDisplayWindow, SetNotifyWindow, SetWindowPosition (pane may be null).
 // Waits for the pipeline to settle. False with a gtest failure message when a step fails.
 bool openClip(CChannelGraph& channel, const QString& clip, QWidget* pane = nullptr);
-
-// The frame number drawn in the bottom row of cells of a picture occupying rect of image;
-// -1 when the cells are not clear black or white.
-int frameNumberIn(const QImage& image, const QRect& rect);
-int frameNumberIn(const QImage& image);
-// Where a picture of size source lands inside area with its aspect ratio kept.
-QRect fittedRect(QSize source, const QRect& area);
 
 // Frame index (0-based) of clip decoded by ffmpeg as a 24-bit image; null image on failure.
 QImage referenceFrame(const QString& clip, int index);

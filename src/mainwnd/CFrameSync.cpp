@@ -1,0 +1,501 @@
+#include "mainwnd/CFrameSync.h"
+
+#include "engine/CChannelGraph.h"
+
+#include <QTimer>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+constexpr double kNs = 1e9;
+// Time from the moment every channel is ready to the first picture: enough for four pipelines
+// to go to playing and for the sound to start.
+constexpr double kStartMargin = 0.05;
+// How long a seek or step may take before the set goes on without the channels still busy.
+constexpr double kSettleBound = 5.0;
+// How far ahead of the timeline a channel brought back seeks, at rate 1 (doubled per retry).
+constexpr double kRejoinLead = 0.4;
+constexpr int kRejoinTries = 3;
+// Frame steps beyond this many frames seek instead.
+constexpr int kMaxStepFrames = 12;
+constexpr int kPollMs = 5;
+
+} // namespace
+
+CFrameSync::CFrameSync(QObject* parent) : QObject(parent), m_clock(gst_system_clock_obtain()) {
+    m_poll = new QTimer(this);
+    m_poll->setInterval(kPollMs);
+    connect(m_poll, &QTimer::timeout, this, &CFrameSync::Poll);
+}
+
+CFrameSync::~CFrameSync() = default;
+
+void CFrameSync::SetClockSource(std::function<unsigned long long()> now) {
+    m_now = std::move(now);
+}
+
+unsigned long long CFrameSync::Now() const {
+    return m_now ? m_now() : gst_clock_get_time(m_clock.get());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Transport
+
+void CFrameSync::Play(const SyncSet& set) {
+    m_set = set;
+    switch (m_phase) {
+    case Phase::Playing:
+        return;
+    case Phase::Seeking:
+    case Phase::Stepping:
+        m_playAfter = true;
+        return;
+    case Phase::Paused:
+        if (m_mapped) {
+            m_playAfter = true;
+            m_phase = Phase::Seeking; // a channel brought back may still be prerolling
+            m_deadlineMs = 0;
+            Poll();
+            return;
+        }
+        Realign(Snap(m_p0), true);
+        return;
+    case Phase::Stopped:
+        Realign(Snap(RefPosition()), true);
+        return;
+    }
+}
+
+void CFrameSync::Pause(const SyncSet& set) {
+    m_set = set;
+    if (m_phase == Phase::Playing) {
+        m_p0 = PositionAt(Now());
+        m_phase = Phase::Paused;
+    } else if (m_phase == Phase::Seeking || m_phase == Phase::Stepping) {
+        m_playAfter = false;
+    }
+    for (int k = 0; k < 4; ++k) {
+        if (set.IsOpen(k)) {
+            set.channels[k]->Pause();
+        }
+    }
+}
+
+void CFrameSync::Seek(const SyncSet& set, double seconds) {
+    m_set = set;
+    const bool play = m_phase == Phase::Playing || m_playAfter;
+    m_pendingSteps = 0;
+    Realign(Snap(std::max(0.0, seconds)), play);
+}
+
+void CFrameSync::SetRate(const SyncSet& set, double rate) {
+    m_set = set;
+    if (!(rate > 0.0) || !std::isfinite(rate)) {
+        return;
+    }
+    const bool play = m_phase == Phase::Playing || m_playAfter;
+    const double at = m_phase == Phase::Playing ? PositionAt(Now()) : RefPosition();
+    m_rate = rate;
+    m_pendingSteps = 0;
+    Realign(Snap(at), play);
+}
+
+void CFrameSync::StepFrame(const SyncSet& set) {
+    m_set = set;
+    if (m_phase == Phase::Playing) {
+        Pause(set);
+    }
+    m_playAfter = false;
+    ++m_pendingSteps;
+    if (m_phase == Phase::Paused || m_phase == Phase::Stopped) {
+        BeginStep();
+    }
+}
+
+void CFrameSync::Adopt(const SyncSet& set, bool playing) {
+    Reset();
+    m_set = set;
+    m_rate = set.rate > 0.0 ? set.rate : 1.0;
+    if (playing) {
+        Realign(Snap(RefPosition()), true);
+    }
+}
+
+void CFrameSync::Leave(const SyncSet& set) {
+    m_poll->stop();
+    const bool playing = m_phase == Phase::Playing || m_playAfter;
+    for (int k = 0; k < 4; ++k) {
+        if (!set.IsOpen(k)) {
+            continue;
+        }
+        CChannelGraph* ch = set.channels[k];
+        double at = 0.0;
+        ch->GetCurrentPosition(at);
+        ch->Pause();
+        ch->UseClock(nullptr);
+        // A flushing seek starts a new running time, from which the pipeline bases itself again.
+        ch->SetCurrentPositionExact(at);
+        if (playing) {
+            ch->Run();
+        }
+    }
+    Reset();
+}
+
+void CFrameSync::Reset() {
+    m_poll->stop();
+    m_set = SyncSet();
+    m_phase = Phase::Stopped;
+    m_playAfter = false;
+    m_mapped = false;
+    m_p0 = 0.0;
+    m_c0 = 0;
+    m_rate = 1.0;
+    m_pendingSteps = 0;
+    m_stepStage = 0;
+    for (int k = 0; k < 4; ++k) {
+        m_segStart[k] = 0.0;
+        m_locked[k] = true;
+        m_warned[k] = false;
+        m_lag[k] = 0;
+        m_rejoin[k] = Rejoin();
+    }
+}
+
+double CFrameSync::TimelinePosition() const {
+    return PositionAt(Now());
+}
+
+bool CFrameSync::Busy() const {
+    if (m_phase == Phase::Seeking || m_phase == Phase::Stepping) {
+        return true;
+    }
+    return std::any_of(std::begin(m_rejoin), std::end(m_rejoin), [](const Rejoin& r) { return r.active; });
+}
+
+// ---------------------------------------------------------------------------------------------
+// Moving the set together
+
+void CFrameSync::Realign(double target, bool playAfter) {
+    for (int k = 0; k < 4; ++k) {
+        m_lag[k] = 0;
+        m_rejoin[k] = Rejoin();
+        if (!m_set.IsOpen(k)) {
+            continue;
+        }
+        CChannelGraph* ch = m_set.channels[k];
+        ch->UseClock(m_clock.get());
+        ch->Pause();
+        m_segStart[k] = target;
+        if (!ch->SetPositionAndRate(target, m_rate)) {
+            // Past its end, a channel shows its last picture and waits at its end.
+            double length = 0.0;
+            const bool pastEnd = ch->GetDuration(length) && target >= length;
+            if (!pastEnd && m_locked[k]) {
+                m_locked[k] = false;
+                Warn(k, "cannot seek; it keeps the shared clock but not the frame lock");
+            }
+        }
+    }
+    m_p0 = target;
+    m_playAfter = playAfter;
+    m_phase = Phase::Seeking;
+    m_mapped = true;
+    m_deadlineMs = 0;
+    StartPolling();
+}
+
+void CFrameSync::StartTogether() {
+    const unsigned long long now = Now();
+    m_c0 = now + static_cast<unsigned long long>(kStartMargin * kNs);
+    for (int k = 0; k < 4; ++k) {
+        if (!m_set.IsOpen(k)) {
+            continue;
+        }
+        // A channel that could not seek plays from where its own running time stands.
+        const double lead = m_locked[k] ? (m_segStart[k] - m_p0) / m_rate : -m_p0;
+        const double base = std::max(0.0, double(m_c0) + lead * kNs);
+        m_set.channels[k]->SetBaseTime(static_cast<unsigned long long>(base));
+        m_set.channels[k]->Run();
+    }
+    m_phase = Phase::Playing;
+    m_playAfter = false;
+}
+
+void CFrameSync::StartPolling() {
+    if (!m_poll->isActive()) {
+        m_poll->start();
+    }
+}
+
+void CFrameSync::Poll() {
+    const double now = double(Now());
+    switch (m_phase) {
+    case Phase::Seeking:
+        if (m_deadlineMs == 0) {
+            m_deadlineMs = static_cast<long long>(now / 1e6 + kSettleBound * 1000.0);
+        }
+        if (AllSettled() || now / 1e6 > double(m_deadlineMs)) {
+            m_phase = Phase::Paused;
+            if (m_pendingSteps > 0) {
+                BeginStep();
+                return;
+            }
+            if (m_playAfter) {
+                StartTogether();
+            }
+        }
+        break;
+    case Phase::Stepping:
+        StepStage();
+        break;
+    case Phase::Playing:
+        FinishRejoins();
+        break;
+    default:
+        break;
+    }
+    if (!Busy()) {
+        m_poll->stop();
+    }
+}
+
+bool CFrameSync::AllSettled() const {
+    for (int k = 0; k < 4; ++k) {
+        if (m_set.IsOpen(k) && !m_set.channels[k]->IsSettled()) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Frame steps
+
+void CFrameSync::BeginStep() {
+    m_phase = Phase::Stepping;
+    m_stepStage = 0;
+    m_deadlineMs = 0;
+    StartPolling();
+    StepStage();
+}
+
+void CFrameSync::StepStage() {
+    const double nowMs = double(Now()) / 1e6;
+    if (m_deadlineMs == 0) {
+        m_deadlineMs = static_cast<long long>(nowMs + kSettleBound * 1000.0);
+    }
+    if (!AllSettled() && nowMs <= double(m_deadlineMs)) {
+        return;
+    }
+    m_deadlineMs = 0;
+    const int ref = RefChannel();
+    const double refPeriod = FramePeriod(ref);
+    if (m_stepStage == 0) {
+        // Everyone rests on a picture. The reference steps one frame; the others step as many
+        // frames as their rate puts in one of the reference's (one for the same rate).
+        for (int k = 0; k < 4; ++k) {
+            m_stepFrom[k] = 0.0;
+            if (m_set.IsOpen(k)) {
+                m_set.channels[k]->GetShownPosition(m_stepFrom[k]);
+            }
+        }
+        for (int k = 0; k < 4; ++k) {
+            if (!m_set.IsOpen(k)) {
+                continue;
+            }
+            int frames = 1;
+            if (k != ref && std::abs(FramePeriod(k) - refPeriod) > 1e-4) {
+                frames = static_cast<int>(
+                    std::floor((m_stepFrom[ref] + refPeriod - m_stepFrom[k]) / FramePeriod(k) + 0.03));
+            }
+            if (frames > 0) {
+                m_set.channels[k]->StepFrames(std::min(frames, kMaxStepFrames));
+            }
+        }
+        m_stepTarget = ref >= 0 ? m_stepFrom[ref] + refPeriod : m_p0;
+        m_stepStage = 1;
+        return;
+    }
+    if (m_stepStage == 1 && ref >= 0) {
+        // Each picture must cover the middle of the reference's new frame: a channel whose
+        // frames sit a little apart from the reference's (another rate, another encoder's
+        // time stamps) steps on or seeks back to it.
+        double shown = m_stepTarget;
+        if (m_set.channels[ref]->GetShownPosition(shown)) {
+            m_stepTarget = shown;
+        }
+        const double middle = m_stepTarget + refPeriod / 2.0;
+        for (int k = 0; k < 4; ++k) {
+            if (k == ref || !m_set.IsOpen(k) || !m_set.channels[k]->GetShownPosition(shown)) {
+                continue;
+            }
+            const double behind = middle - shown;
+            const int frames = static_cast<int>(std::floor(behind / FramePeriod(k)));
+            if (frames >= 1 && frames <= kMaxStepFrames) {
+                m_set.channels[k]->StepFrames(frames);
+            } else if ((frames > kMaxStepFrames || behind < 0.0) && m_locked[k]) {
+                m_set.channels[k]->SetPositionAndRate(middle, m_rate);
+            }
+        }
+        m_stepStage = 2;
+        return;
+    }
+    // All stepped. Stepping moved the pictures but not the running time: the next start seeks.
+    m_p0 = m_stepTarget + refPeriod / 2.0;
+    m_mapped = false;
+    m_phase = Phase::Paused;
+    if (--m_pendingSteps > 0) {
+        BeginStep();
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// The correction step
+
+void CFrameSync::SyncChannels(const SyncSet& set, int, double, const double*, int) {
+    m_set = set;
+    if (m_phase != Phase::Playing) {
+        return;
+    }
+    const unsigned long long now = Now();
+    if (now < m_c0) {
+        return; // not started yet
+    }
+    const double expected = PositionAt(now);
+    for (int k = 0; k < 4; ++k) {
+        if (!set.TakesPart(k) || !m_locked[k] || m_rejoin[k].active) {
+            m_lag[k] = 0;
+            continue;
+        }
+        CChannelGraph* ch = set.channels[k];
+        double shown = 0.0;
+        if (ch->IsAtEnd() || expected >= set.lengths[k] || !ch->GetShownPosition(shown)) {
+            m_lag[k] = 0;
+            continue;
+        }
+        // The picture on screen trails the timeline by up to a frame, and by the time the
+        // frame takes to reach the screen.
+        const double period = FramePeriod(k);
+        const double behind = expected - shown;
+        const bool out = behind > 2.0 * period + 0.03 * m_rate || behind < -period;
+        m_lag[k] = out ? m_lag[k] + 1 : 0;
+        if (m_lag[k] >= kLagTicks) {
+            BringBack(k, expected);
+        }
+    }
+}
+
+void CFrameSync::BringBack(int k, double expected) {
+    CChannelGraph* ch = m_set.channels[k];
+    Rejoin& r = m_rejoin[k];
+    const double lead = kRejoinLead * m_rate * double(1 << std::min(r.tries, kRejoinTries));
+    const double target = Snap(expected + lead);
+    ch->Pause();
+    m_lag[k] = 0;
+    if (!ch->SetPositionAndRate(target, m_rate)) {
+        m_locked[k] = false;
+        Warn(k, "cannot seek; it keeps the shared clock but not the frame lock");
+        ch->Run();
+        r = Rejoin();
+        return;
+    }
+    r.active = true;
+    r.target = target;
+    m_segStart[k] = target;
+    StartPolling();
+}
+
+void CFrameSync::FinishRejoins() {
+    const unsigned long long now = Now();
+    for (int k = 0; k < 4; ++k) {
+        Rejoin& r = m_rejoin[k];
+        if (!r.active) {
+            continue;
+        }
+        if (!m_set.IsOpen(k)) {
+            r = Rejoin();
+            continue;
+        }
+        CChannelGraph* ch = m_set.channels[k];
+        if (!ch->IsSettled()) {
+            continue;
+        }
+        const double base = double(m_c0) + (r.target - m_p0) / m_rate * kNs;
+        if (base < double(now) + 0.005 * kNs && r.tries < kRejoinTries) {
+            // The seek took longer than the lead: try again further ahead.
+            ++r.tries;
+            r.active = false;
+            BringBack(k, PositionAt(now));
+            continue;
+        }
+        if (base < double(now)) {
+            Warn(k, "cannot keep up with the others");
+        }
+        ch->SetBaseTime(static_cast<unsigned long long>(std::max(0.0, base)));
+        ch->Run();
+        r = Rejoin();
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Helpers
+
+double CFrameSync::PositionAt(unsigned long long now) const {
+    if (m_phase != Phase::Playing || now <= m_c0) {
+        return m_p0;
+    }
+    return m_p0 + double(now - m_c0) / kNs * m_rate;
+}
+
+int CFrameSync::RefChannel() const {
+    if (m_set.IsOpen(m_set.ref)) {
+        return m_set.ref;
+    }
+    for (int k = 0; k < 4; ++k) {
+        if (m_set.IsOpen(k)) {
+            return k;
+        }
+    }
+    return -1;
+}
+
+double CFrameSync::RefPosition() const {
+    if (m_phase != Phase::Stopped && m_mapped) {
+        return m_p0;
+    }
+    const int ref = RefChannel();
+    double at = 0.0;
+    if (ref >= 0 && !m_set.channels[ref]->GetShownPosition(at)) {
+        at = 0.0;
+    }
+    return at;
+}
+
+double CFrameSync::FramePeriod(int k) const {
+    const double fps = (m_set.frameRates != nullptr && k >= 0 && k < 4) ? m_set.frameRates[k] : 0.0;
+    return fps > 0.0 && std::isfinite(fps) ? 1.0 / fps : 0.04;
+}
+
+double CFrameSync::Snap(double seconds) const {
+    const int ref = RefChannel();
+    const double fps = (m_set.frameRates != nullptr && ref >= 0) ? m_set.frameRates[ref] : 0.0;
+    if (!(fps > 0.0) || !std::isfinite(seconds)) {
+        return std::max(0.0, seconds);
+    }
+    // The middle of the reference's frame: the other files' frames of that instant cover it
+    // even when their time stamps sit a few milliseconds apart (encoders, audio priming).
+    return (std::floor(std::max(0.0, seconds) * fps + 1e-6) + 0.5) / fps;
+}
+
+void CFrameSync::Warn(int k, const char* what) {
+    if (k < 0 || k > 3 || m_warned[k]) {
+        return;
+    }
+    m_warned[k] = true;
+    const QByteArray path = m_set.paths != nullptr ? m_set.paths[k].toLocal8Bit() : QByteArray();
+    std::fprintf(stderr, "tetrav: frame sync, pane %d (%s): %s\n", k + 1, path.constData(), what);
+}

@@ -1,0 +1,104 @@
+#pragma once
+// Frame sync: every channel runs on one clock, and each channel's base time is chosen so that
+// the same instant of every video reaches the screen at the same moment. The set has one
+// timeline: at clock time c0 it stands at position p0 and moves at the rate.
+//
+// - Start, seek, rate change: every channel pauses and seeks to the exact frame of one instant
+//   (snapped to the reference video's frame grid); once all have prerolled they start together
+//   with their base times on the timeline.
+// - Pause and resume only move the timeline (the base times shift by the paused time).
+// - A frame step steps the reference one frame and every other channel to the frame of the
+//   reference's new instant; the next start seeks them exactly there, since stepping leaves the
+//   running time behind.
+// - The correction step of each tick compares the picture each channel shows with the
+//   timeline at frame precision; a channel that stays out of tolerance (a decoder stall, a slow
+//   disk, the process stopped for a while) seeks ahead alone and joins the timeline again.
+//
+// Long operations run beside the event loop: the object polls the channels on a short timer
+// while one is in progress. A channel that cannot seek keeps the clock but not the frame lock,
+// and this is said once on standard error.
+#include "engine/GstRef.h"
+#include "mainwnd/CChannelSync.h"
+
+#include <QObject>
+
+#include <functional>
+
+class QTimer;
+
+class CFrameSync : public QObject, public CChannelSync {
+    Q_OBJECT
+public:
+    explicit CFrameSync(QObject* parent = nullptr);
+    ~CFrameSync() override;
+
+    void SyncChannels(const SyncSet& set, int ref, double refSecs, const double* positions,
+                      int count) override;
+    void Play(const SyncSet& set) override;
+    void Pause(const SyncSet& set) override;
+    void Seek(const SyncSet& set, double seconds) override;
+    void SetRate(const SyncSet& set, double rate) override;
+    void StepFrame(const SyncSet& set) override;
+    void Adopt(const SyncSet& set, bool playing) override;
+    void Leave(const SyncSet& set) override;
+    void Reset() override;
+
+    // The set's position on the timeline, in seconds.
+    double TimelinePosition() const;
+    // A seek, start, frame step or rejoining channel is still on its way.
+    bool Busy() const;
+    bool IsPlaying() const { return m_phase == Phase::Playing; }
+    // Where the time comes from (nanoseconds of the shared clock); tests script it.
+    void SetClockSource(std::function<unsigned long long()> now);
+    // Consecutive ticks a channel may stay out of tolerance before it is brought back.
+    static constexpr int kLagTicks = 25;
+
+private:
+    enum class Phase { Stopped, Paused, Seeking, Playing, Stepping };
+    struct Rejoin {
+        bool active = false;
+        double target = 0.0;
+        int tries = 0;
+    };
+
+    void Poll();
+    void Realign(double target, bool playAfter);
+    void StartTogether();
+    void BeginStep();
+    void StepStage();
+    void BringBack(int k, double expected);
+    void FinishRejoins();
+    bool AllSettled() const;
+    double PositionAt(unsigned long long now) const;
+    double RefPosition() const;
+    double Snap(double seconds) const;
+    double FramePeriod(int k) const;
+    int RefChannel() const;
+    void Warn(int k, const char* what);
+    void StartPolling();
+    unsigned long long Now() const;
+
+    GstClockRef m_clock;
+    std::function<unsigned long long()> m_now;
+    QTimer* m_poll = nullptr;
+    SyncSet m_set;
+
+    Phase m_phase = Phase::Stopped;
+    bool m_playAfter = false; // start once the seek in progress has settled
+    bool m_mapped = false;    // every channel's segment start is known: resuming needs no seek
+    double m_p0 = 0.0;
+    unsigned long long m_c0 = 0;
+    double m_rate = 1.0;
+    long long m_deadlineMs = 0;
+
+    double m_segStart[4] = {0, 0, 0, 0}; // where each channel's segment starts (seconds)
+    bool m_locked[4] = {true, true, true, true};
+    bool m_warned[4] = {false, false, false, false};
+    int m_lag[4] = {0, 0, 0, 0};
+    Rejoin m_rejoin[4];
+
+    int m_pendingSteps = 0;
+    int m_stepStage = 0;
+    double m_stepFrom[4] = {0, 0, 0, 0};
+    double m_stepTarget = 0.0;
+};

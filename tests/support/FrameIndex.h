@@ -1,0 +1,21 @@
+#pragma once
+// Reading the frame number the test clips draw along the bottom of every picture: ten cells, a
+// tenth of the width each, least significant bit on the left, white = 1.
+#include <QImage>
+#include <QRect>
+#include <QSize>
+
+class QWidget;
+
+namespace enginetest {
+
+// The frame number in the cells of a picture occupying rect of image; -1 when the cells are
+// not clear black or white.
+int frameNumberIn(const QImage& image, const QRect& rect);
+int frameNumberIn(const QImage& image);
+// Where a picture of size source lands inside area with its aspect ratio kept.
+QRect fittedRect(QSize source, const QRect& area);
+// The frame number a picture widget shows now, for a clip of size source; -1 when unreadable.
+int frameShownBy(QWidget* picture, QSize source = QSize(320, 240));
+
+} // namespace enginetest
