@@ -22,6 +22,11 @@ struct ChannelScript {
     long lastVolume = 1; // 1 = never set (a real volume is 0 or negative)
     double lastSeek = -1.0;
     int steps = 0;
+    double shown = -1.0; // position of the picture on screen; -1 = the position
+    bool settled = true;
+    bool seekable = true;
+    bool atEnd = false;
+    unsigned long long baseTime = 0;
     QStringList calls; // "Run", "Pause", "Stop", "Destroy", ...
 
     int count(const QString& call) const { return static_cast<int>(calls.count(call)); }
@@ -80,6 +85,28 @@ public:
         ++m_s->steps;
         return log("Step", true);
     }
+
+    bool SetPositionAndRate(double seconds, double rate) override {
+        m_s->lastSeek = seconds;
+        m_s->rate = rate;
+        return log("SeekExact", m_s->seekable);
+    }
+    bool StepFrames(int frames) override {
+        m_s->steps += frames;
+        return log("StepFrames", true);
+    }
+    bool IsSettled() override { return m_s->settled; }
+    bool GetShownPosition(double& seconds) override {
+        seconds = m_s->shown >= 0.0 ? m_s->shown : m_s->position;
+        return true;
+    }
+    bool UseClock(GstClock*) override { return true; }
+    bool SetBaseTime(unsigned long long ns) override {
+        m_s->baseTime = ns;
+        return log("SetBaseTime", true);
+    }
+    bool IsAtEnd() const override { return m_s->atEnd; }
+    bool CanSeek() const override { return m_s->seekable; }
 
 private:
     bool log(const char* call, bool result) {

@@ -5,7 +5,10 @@
 #include "controls/CToolBarXP.h"
 #include "controls/CVolumeSlider.h"
 #include "controls/CXScrollBar.h"
+#include "mainwnd/CFrameSync.h"
 #include "mainwnd/CStatusBar.h"
+
+#include <cmath>
 
 namespace mainwnd_test {
 namespace {
@@ -259,6 +262,88 @@ TEST_F(SyncTest, TimersRunAtTheirPeriodsAndTickTheWindow) {
     EXPECT_EQ(scripts[0]->lastVolume, 0);
     EXPECT_EQ(Status(3), "1,1,0,0");
 }
+
+// The frame sync's correction step against scripted channels and a scripted clock: which
+// channels, at frame precision, are brought back, and where to.
+struct LagCase {
+    const char* name;
+    double fps;    // the lagging channel's frame rate (the reference plays at 25)
+    double behind; // seconds its picture trails the timeline (negative: ahead)
+    int ticks;     // ticks it stays there
+    bool atEnd;    // it has reached its end
+    bool broughtBack;
+};
+
+void PrintTo(const LagCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class FrameCorrection : public testing::TestWithParam<LagCase> {};
+
+TEST_P(FrameCorrection, BringsBackOnlyChannelsOutOfToleranceForLongEnough) {
+    const LagCase& c = GetParam();
+    std::array<std::shared_ptr<ChannelScript>, 2> script{std::make_shared<ChannelScript>(),
+                                                         std::make_shared<ChannelScript>()};
+    CChannelGraph* channels[4] = {new ScriptedChannel(script[0]), new ScriptedChannel(script[1]), nullptr,
+                                  nullptr};
+    const QString paths[4] = {"/a.mp4", "/b.mp4", "", ""};
+    const double lengths[4] = {60, 60, 0, 0};
+    const double rates[4] = {25, c.fps, 0, 0};
+    SyncSet set;
+    set.channels = channels;
+    set.lengths = lengths;
+    set.paths = paths;
+    set.frameRates = rates;
+    set.openCount = 2;
+    set.ref = 0;
+
+    unsigned long long now = 1000000000000ULL;
+    CFrameSync sync;
+    sync.SetClockSource([&now] { return now; });
+    script[0]->position = script[1]->position = 10.0;
+    sync.Play(set);
+    EXPECT_EQ(script[1]->count("SeekExact"), 1) << "the start lines every channel up";
+    EXPECT_DOUBLE_EQ(script[1]->lastSeek, 10.02) << "the middle of the reference's frame";
+    ASSERT_TRUE(WaitFor([&] { return sync.IsPlaying(); }, 1000));
+    EXPECT_EQ(script[0]->baseTime, script[1]->baseTime) << "one base time for channels at one instant";
+
+    script[1]->atEnd = c.atEnd;
+    now += 60000000ULL; // past the common start
+    for (int tick = 0; tick < c.ticks; ++tick) {
+        now += 10000000ULL;
+        const double expected = sync.TimelinePosition();
+        script[0]->shown = expected - 0.01;
+        script[1]->shown = expected - c.behind;
+        sync.SyncChannels(set, 0, expected, lengths, 4);
+    }
+    EXPECT_EQ(script[0]->count("SeekExact"), 1) << "the reference stays";
+    EXPECT_EQ(script[1]->count("SeekExact"), c.broughtBack ? 2 : 1);
+    if (c.broughtBack) {
+        // Ahead of the timeline, on the reference's frame grid, and it joins once prerolled.
+        const double target = script[1]->lastSeek;
+        EXPECT_GT(target, sync.TimelinePosition());
+        EXPECT_NEAR(std::fmod(target * 25.0, 1.0), 0.5, 1e-6);
+        EXPECT_TRUE(sync.Busy());
+        script[1]->calls.clear();
+        EXPECT_TRUE(WaitFor([&] { return script[1]->count("Run") == 1; }, 1000));
+        EXPECT_GT(script[1]->baseTime, script[0]->baseTime);
+    }
+    sync.Reset();
+    delete channels[0];
+    delete channels[1];
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FrameCorrection,
+    testing::Values(LagCase{"OneFrameBehindIsInStep", 25, 0.04, 60, false, false},
+                    LagCase{"ThreeFramesBehindIsBroughtBack", 25, 0.12, CFrameSync::kLagTicks, false, true},
+                    LagCase{"ThreeFramesBehindBrieflyIsLeftAlone", 25, 0.12, CFrameSync::kLagTicks - 1, false,
+                            false},
+                    LagCase{"TwoFramesAtSixtyIsInStep", 60, 0.034, 60, false, false},
+                    LagCase{"SixFramesAtSixtyIsBroughtBack", 60, 0.1, 60, false, true},
+                    LagCase{"AheadIsBroughtBack", 25, -0.08, 60, false, true},
+                    LagCase{"AtItsEndIsLeftAlone", 25, 3.0, 60, true, false}),
+    [](const testing::TestParamInfo<LagCase>& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace mainwnd_test
