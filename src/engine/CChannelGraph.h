@@ -72,6 +72,8 @@ public:
     // The position of the picture on screen (for sound alone, the playing position).
     virtual bool GetShownPosition(double& seconds);
     virtual bool CanSeek() const;
+    // While held, the pane keeps its picture and new frames wait (the set moves together).
+    virtual void HoldPicture(bool hold);
 
     // True once the end of the stream was seen (cleared by a seek or Stop).
     virtual bool IsAtEnd() const;

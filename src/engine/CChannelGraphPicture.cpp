@@ -59,3 +59,9 @@ CChannelGraph::FrameStats CChannelGraph::GetFrameStats() const {
 QWidget* CChannelGraph::VideoWidget() const {
     return d->video ? d->video->widget() : nullptr;
 }
+
+void CChannelGraph::HoldPicture(bool hold) {
+    if (d->video) {
+        d->video->setHold(hold);
+    }
+}

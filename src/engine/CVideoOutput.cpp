@@ -182,8 +182,23 @@ bool CVideoOutput::shownStreamTime(gint64& ns) const {
     return true;
 }
 
+void CVideoOutput::setHold(bool hold) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_hold = hold;
+        if (hold || !m_held) {
+            return;
+        }
+        m_shown = std::move(m_held);
+    }
+    if (!m_repaintPending.exchange(true)) {
+        emit frameArrived();
+    }
+}
+
 void CVideoOutput::clearFrames() {
     std::lock_guard lock(m_mutex);
+    m_held.reset();
     m_shown.reset();
     m_native[0] = {};
     m_native[1] = {};
@@ -216,6 +231,10 @@ void CVideoOutput::takeSample(GstSample* sample) {
     }
     {
         std::lock_guard lock(m_mutex);
+        if (m_hold) {
+            m_held.reset(sample);
+            return;
+        }
         m_shown.reset(sample);
     }
     if (!m_repaintPending.exchange(true)) {

@@ -45,6 +45,8 @@ public:
     GstSampleRef currentNativeFrame() const;
     // Stream time of the frame shown now; false when there is none.
     bool shownStreamTime(gint64& ns) const;
+    // While held, new frames wait and the picture on screen stays; releasing shows the newest.
+    void setHold(bool hold);
     // Forgets the frames (a new file is being opened).
     void clearFrames();
 
@@ -77,6 +79,8 @@ private:
     };
     mutable std::mutex m_mutex; // guards the frames below
     GstSampleRef m_shown;       // the frame the widget paints, at the pane's size
-    NativeFrame m_native[2];    // the last two decoded frames, newest first
-    GstCapsRef m_nativeCaps;    // caps of the decoded frames now flowing
+    GstSampleRef m_held;        // the newest frame while the picture is held
+    bool m_hold = false;
+    NativeFrame m_native[2]; // the last two decoded frames, newest first
+    GstCapsRef m_nativeCaps; // caps of the decoded frames now flowing
 };

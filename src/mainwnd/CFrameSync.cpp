@@ -126,6 +126,8 @@ void CFrameSync::Adopt(const SyncSet& set, bool playing) {
 
 void CFrameSync::Leave(const SyncSet& set) {
     m_poll->stop();
+    m_set = set;
+    HoldAll(false);
     const bool playing = m_phase == Phase::Playing || m_playAfter;
     for (int k = 0; k < 4; ++k) {
         if (!set.IsOpen(k)) {
@@ -147,6 +149,7 @@ void CFrameSync::Leave(const SyncSet& set) {
 
 void CFrameSync::Reset() {
     m_poll->stop();
+    HoldAll(false);
     m_set = SyncSet();
     m_phase = Phase::Stopped;
     m_playAfter = false;
@@ -188,6 +191,7 @@ void CFrameSync::Realign(double target, bool playAfter) {
         }
         CChannelGraph* ch = m_set.channels[k];
         ch->UseClock(m_clock.get());
+        ch->HoldPicture(true); // the new pictures go up together
         ch->Pause();
         m_segStart[k] = target;
         if (!ch->SetPositionAndRate(target, m_rate)) {
@@ -240,6 +244,7 @@ void CFrameSync::Poll() {
         }
         if (AllSettled() || now / 1e6 > double(m_deadlineMs)) {
             m_phase = Phase::Paused;
+            HoldAll(false);
             if (m_pendingSteps > 0) {
                 BeginStep();
                 return;
@@ -260,6 +265,14 @@ void CFrameSync::Poll() {
     }
     if (!Busy()) {
         m_poll->stop();
+    }
+}
+
+void CFrameSync::HoldAll(bool hold) {
+    for (int k = 0; k < 4; ++k) {
+        if (m_set.IsOpen(k)) {
+            m_set.channels[k]->HoldPicture(hold);
+        }
     }
 }
 
@@ -394,11 +407,13 @@ void CFrameSync::BringBack(int k, double expected) {
     Rejoin& r = m_rejoin[k];
     const double lead = kRejoinLead * m_rate * double(1 << std::min(r.tries, kRejoinTries));
     const double target = Snap(expected + lead);
+    ch->HoldPicture(true);
     ch->Pause();
     m_lag[k] = 0;
     if (!ch->SetPositionAndRate(target, m_rate)) {
         m_locked[k] = false;
         Warn(k, "cannot seek; it keeps the shared clock but not the frame lock");
+        ch->HoldPicture(false);
         ch->Run();
         r = Rejoin();
         return;
@@ -436,6 +451,7 @@ void CFrameSync::FinishRejoins() {
             Warn(k, "cannot keep up with the others");
         }
         ch->SetBaseTime(static_cast<unsigned long long>(std::max(0.0, base)));
+        ch->HoldPicture(false);
         ch->Run();
         r = Rejoin();
     }

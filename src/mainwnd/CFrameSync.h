@@ -69,6 +69,7 @@ private:
     void BringBack(int k, double expected);
     void FinishRejoins();
     bool AllSettled() const;
+    void HoldAll(bool hold);
     double PositionAt(unsigned long long now) const;
     double RefPosition() const;
     double Snap(double seconds) const;
