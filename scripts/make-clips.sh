@@ -86,6 +86,14 @@ if [ $mode = bench ]; then
             -pix_fmt yuv420p -b:v 6M "${aac[@]}" -f mp4
         n=$((n + 1))
     done
+    # One event recorded four ways (containers, codecs, key-frame spacing), for the sync benchmark.
+    LABEL="mp4" clip sync1.mp4 70 440 640x360 25 -c:v libx264 -preset veryfast -g 25 -pix_fmt yuv420p \
+        "${aac[@]}" -f mp4
+    LABEL="mkv" clip sync2.mkv 70 550 640x360 25 -c:v libx264 -preset veryfast -g 100 -bf 3 -pix_fmt yuv420p \
+        -c:a libvorbis -q:a 3 -f matroska
+    LABEL="avi" clip sync3.avi 70 660 640x360 25 -c:v mpeg4 -q:v 4 -g 12 -c:a mp2 -b:a 128k -f avi
+    LABEL="webm" clip sync4.webm 70 880 640x360 25 -c:v libvpx -deadline realtime -cpu-used 8 -b:v 800k -g 60 \
+        -c:a libopus -b:a 64k -f webm
     exit 0
 fi
 

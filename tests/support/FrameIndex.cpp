@@ -12,12 +12,12 @@ QRect fittedRect(QSize source, const QRect& area) {
                  area.y() + (area.height() - fitted.height()) / 2, fitted.width(), fitted.height());
 }
 
-int frameNumberIn(const QImage& image, const QRect& rect) {
-    if (image.isNull() || rect.width() < 20 || rect.height() < 20) {
+int frameNumberIn(const QImage& image, const QRect& rect, int sourceHeight) {
+    if (image.isNull() || rect.width() < 20 || rect.height() < 20 || sourceHeight <= 0) {
         return -1;
     }
     // Ten cells along the bottom 16 lines of the source picture (scaled with it).
-    const double scale = rect.height() / 240.0;
+    const double scale = rect.height() / double(sourceHeight);
     const int y = rect.bottom() - int(8 * std::max(scale, 0.5));
     int number = 0;
     for (int bit = 0; bit < 10; ++bit) {
@@ -32,6 +32,10 @@ int frameNumberIn(const QImage& image, const QRect& rect) {
     return number;
 }
 
+int frameNumberIn(const QImage& image, const QRect& rect) {
+    return frameNumberIn(image, rect, 240);
+}
+
 int frameNumberIn(const QImage& image) {
     return frameNumberIn(image, image.rect());
 }
@@ -41,7 +45,7 @@ int frameShownBy(QWidget* picture, QSize source) {
         return -1;
     }
     const QImage image = picture->grab().toImage();
-    return frameNumberIn(image, fittedRect(source, image.rect()));
+    return frameNumberIn(image, fittedRect(source, image.rect()), source.height());
 }
 
 } // namespace enginetest

@@ -12,6 +12,7 @@ namespace enginetest {
 // The frame number in the cells of a picture occupying rect of image; -1 when the cells are
 // not clear black or white.
 int frameNumberIn(const QImage& image, const QRect& rect);
+int frameNumberIn(const QImage& image, const QRect& rect, int sourceHeight);
 int frameNumberIn(const QImage& image);
 // Where a picture of size source lands inside area with its aspect ratio kept.
 QRect fittedRect(QSize source, const QRect& area);
