@@ -1,7 +1,7 @@
 // The built program started as a user would, each run on a private Xvfb with its own runtime
 // and configuration folders: the start-up checks, one copy at a time, the display settings
 // kept off while it runs and put back when it ends (by a signal, or after it was killed), the
-// ScreenSaver inhibit on a private bus, and command-line files that cannot be opened.
+// ScreenSaver inhibit on a private bus, the default hot keys, and surroundings that are broken.
 #include "support/PrivateSessionBus.h"
 #include "support/ProgramRun.h"
 #include "support/X11Probe.h"
@@ -17,8 +17,9 @@
 #include <X11/keysym.h>
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <csignal>
-#include <cstdlib>
+#include <memory>
 #include <ostream>
 
 namespace {
@@ -26,25 +27,8 @@ namespace {
 using namespace tetrav::test;
 
 const ScreenSaverSettings kFound{600, 300, DontPreferBlanking, DontAllowExposures};
-
-// Whether another client can grab Ctrl+Shift+key on the root window now (released again at once).
-bool canGrabCtrlShift(const QByteArray& display, unsigned long keysym) {
-    Display* d = XOpenDisplay(display.constData());
-    if (!d) {
-        return false;
-    }
-    const xcb_keycode_t keycode = xcb_keycode_t(XKeysymToKeycode(d, keysym));
-    XCloseDisplay(d);
-    xcb_connection_t* c = xcb_connect(display.constData(), nullptr);
-    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
-    xcb_generic_error_t* e = xcb_request_check(
-        c, xcb_grab_key_checked(c, 1, root, uint16_t(XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_SHIFT), keycode,
-                                XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
-    const bool ok = e == nullptr;
-    std::free(e);
-    xcb_disconnect(c);
-    return ok;
-}
+constexpr unsigned kCtrlShift = XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_SHIFT;
+constexpr unsigned long kDefaultKeys[] = {XK_a, XK_b, XK_c, XK_d};
 
 class StartupTest : public ::testing::Test {
 protected:
@@ -52,15 +36,25 @@ protected:
         ASSERT_TRUE(m_runtime.isValid());
         ASSERT_TRUE(m_config.isValid());
     }
-    QProcessEnvironment environment(const XvfbServer& x) const {
-        QProcessEnvironment env = x.environment();
-        env.insert("XDG_RUNTIME_DIR", m_runtime.path());
-        env.insert("XDG_CONFIG_HOME", m_config.path());
-        return env;
+    // A private X server with the screen saver settings found at start.
+    void startServer(const QString& size, const ScreenSaverSettings& found = kFound) {
+        m_x = std::make_unique<XvfbServer>(size);
+        ASSERT_TRUE(m_x->isRunning());
+        ASSERT_TRUE(SetScreenSaver(display(), found));
+    }
+    const QByteArray& display() const { return m_x->display(); }
+    QProcessEnvironment environment() const {
+        return m_x->environment(
+            {{"XDG_RUNTIME_DIR", m_runtime.path()}, {"XDG_CONFIG_HOME", m_config.path()}});
     }
     // Running: past the checks, display settings off, main window on screen.
-    static bool isUp(const XvfbServer& x) {
-        return ReadScreenSaver(x.display()).timeout == 0 && HasMappedWindow(x.display());
+    bool isUp() const { return ReadScreenSaver(display()).timeout == 0 && HasMappedWindow(display()); }
+    // Starts the program and waits until it is up.
+    std::unique_ptr<ProgramRun> start(const QProcessEnvironment& env, const QStringList& arguments = {}) {
+        auto run = std::make_unique<ProgramRun>(env, arguments);
+        EXPECT_TRUE(WaitUntil([&] { return isUp() || !run->isRunning(); })) << run->describe();
+        EXPECT_TRUE(run->isRunning()) << run->describe();
+        return run;
     }
     // Ends the program with signo and checks it ended cleanly.
     static void endWith(ProgramRun& run, int signo) {
@@ -71,33 +65,51 @@ protected:
 
     QTemporaryDir m_runtime;
     QTemporaryDir m_config;
+    std::unique_ptr<XvfbServer> m_x;
 };
 
-TEST_F(StartupTest, AScreenOfExactly1024x768IsEnough) {
-    XvfbServer x("1024x768x24");
-    ASSERT_TRUE(x.isRunning());
-    ASSERT_TRUE(SetScreenSaver(x.display(), kFound));
-    ProgramRun run(environment(x));
-    ASSERT_TRUE(WaitUntil([&] { return isUp(x) || !run.isRunning(); })) << run.describe();
-    ASSERT_TRUE(run.isRunning()) << run.describe();
-    endWith(run, SIGTERM);
-    EXPECT_EQ(ReadScreenSaver(x.display()), kFound);
+// The smallest screen allowed, with a desktop that offers the ScreenSaver service.
+TEST_F(StartupTest, AFirstRunOn1024x768HoldsTheDisplayAndTheHotKeysAndGivesThemBack) {
+    ASSERT_NO_FATAL_FAILURE(startServer("1024x768x24"));
+    for (unsigned long key : kDefaultKeys) {
+        ASSERT_TRUE(CanGrabKey(display(), key, kCtrlShift));
+    }
+    PrivateSessionBus bus;
+    ASSERT_TRUE(bus.isRunning() && bus.StartScreenSaverService());
+    QProcessEnvironment env = environment();
+    env.insert("DBUS_SESSION_BUS_ADDRESS", bus.address());
+    const auto& standIn = bus.screenSaver();
+    auto run = start(env);
+    ASSERT_TRUE(run->isRunning());
+    ScreenSaverSettings off = kFound;
+    off.timeout = 0;
+    EXPECT_EQ(ReadScreenSaver(display()), off) << "only the time-out is switched off";
+    ASSERT_TRUE(WaitUntil([&] { return !standIn.inhibitions().empty(); }));
+    ASSERT_EQ(standIn.inhibitions().size(), 1u);
+    EXPECT_EQ(standIn.inhibitions()[0].application, "Tetrav");
+    EXPECT_TRUE(standIn.released().empty());
+    // The keys are registered once the main window is shown and has loaded its settings.
+    EXPECT_TRUE(WaitUntil([&] {
+        return std::none_of(std::begin(kDefaultKeys), std::end(kDefaultKeys),
+                            [&](unsigned long key) { return CanGrabKey(display(), key, kCtrlShift); });
+    }));
+    endWith(*run, SIGTERM);
+    EXPECT_EQ(ReadScreenSaver(display()), kFound);
+    EXPECT_EQ(standIn.released(), std::vector<uint>{standIn.inhibitions()[0].cookie});
 }
 
 class SmallScreenTest : public StartupTest, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(SmallScreenTest, EndsWithCode18AndSaysWhyWithoutTouchingTheDisplay) {
-    XvfbServer x(GetParam());
-    ASSERT_TRUE(x.isRunning());
-    ASSERT_TRUE(SetScreenSaver(x.display(), kFound));
-    ProgramRun run(environment(x));
+    ASSERT_NO_FATAL_FAILURE(startServer(GetParam()));
+    ProgramRun run(environment());
     ASSERT_TRUE(run.waitForExit());
     EXPECT_TRUE(run.exitedWith(18));
     const QString size = QString(GetParam()).section('x', 0, 1).replace('x', " x ");
     const QString err = run.standardError();
     EXPECT_TRUE(err.contains(size) && err.contains("1024 x 768")) << err.toStdString();
-    EXPECT_EQ(ReadScreenSaver(x.display()), kFound);
-    EXPECT_FALSE(HasMappedWindow(x.display()));
+    EXPECT_EQ(ReadScreenSaver(display()), kFound);
+    EXPECT_FALSE(HasMappedWindow(display()));
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, SmallScreenTest, ::testing::Values("1023x768x24", "1024x767x24"),
@@ -106,28 +118,22 @@ INSTANTIATE_TEST_SUITE_P(Sizes, SmallScreenTest, ::testing::Values("1023x768x24"
                          });
 
 TEST_F(StartupTest, ASecondCopyEndsWhileTheFirstRunsOn) {
-    XvfbServer x("1280x1024x24");
-    ASSERT_TRUE(x.isRunning());
-    ASSERT_TRUE(SetScreenSaver(x.display(), kFound));
-    ProgramRun first(environment(x));
-    ASSERT_TRUE(WaitUntil([&] { return isUp(x) || !first.isRunning(); })) << first.describe();
-
-    ProgramRun second(environment(x));
+    ASSERT_NO_FATAL_FAILURE(startServer("1280x1024x24"));
+    auto first = start(environment());
+    ProgramRun second(environment());
     ASSERT_TRUE(second.waitForExit());
     EXPECT_TRUE(second.exitedWith(18));
     EXPECT_TRUE(second.standardError().contains("already running")) << second.describe();
 
     // The first copy's settings are still in force and it still runs.
-    EXPECT_TRUE(first.isRunning());
-    EXPECT_EQ(ReadScreenSaver(x.display()).timeout, 0);
-    endWith(first, SIGTERM);
-    EXPECT_EQ(ReadScreenSaver(x.display()), kFound);
+    EXPECT_TRUE(first->isRunning());
+    EXPECT_EQ(ReadScreenSaver(display()).timeout, 0);
+    endWith(*first, SIGTERM);
+    EXPECT_EQ(ReadScreenSaver(display()), kFound);
 
     // With the first gone, the next copy starts.
-    ProgramRun third(environment(x));
-    ASSERT_TRUE(WaitUntil([&] { return isUp(x) || !third.isRunning(); }));
-    EXPECT_TRUE(third.isRunning()) << third.describe();
-    endWith(third, SIGTERM);
+    auto third = start(environment());
+    endWith(*third, SIGTERM);
 }
 
 struct FoundCase {
@@ -144,166 +150,72 @@ class RestoreTest : public StartupTest, public ::testing::WithParamInterface<Fou
 
 TEST_P(RestoreTest, TheSettingsFoundAreBackAfterTheProgramEnds) {
     const FoundCase& c = GetParam();
-    XvfbServer x("1280x1024x24");
-    ASSERT_TRUE(x.isRunning());
-    ASSERT_TRUE(SetScreenSaver(x.display(), c.found));
-    ProgramRun run(environment(x));
-    ASSERT_TRUE(WaitUntil([&] { return HasMappedWindow(x.display()) || !run.isRunning(); }));
+    ASSERT_NO_FATAL_FAILURE(startServer("1280x1024x24", c.found));
+    ProgramRun run(environment());
+    ASSERT_TRUE(WaitUntil([&] { return HasMappedWindow(display()) || !run.isRunning(); }));
     ASSERT_TRUE(run.isRunning()) << run.describe();
     ScreenSaverSettings off = c.found;
     off.timeout = 0;
-    EXPECT_EQ(ReadScreenSaver(x.display()), off);
+    EXPECT_EQ(ReadScreenSaver(display()), off);
     endWith(run, c.signo);
-    EXPECT_EQ(ReadScreenSaver(x.display()), c.found);
+    EXPECT_EQ(ReadScreenSaver(display()), c.found);
 }
 
+// SIGTERM with a time-out of 600 is the first test's.
 INSTANTIATE_TEST_SUITE_P(
     Cases, RestoreTest,
-    ::testing::Values(
-        FoundCase{"TimeOut600_Sigterm", {600, 300, DontPreferBlanking, DontAllowExposures}, SIGTERM},
-        FoundCase{"TimeOut45_Sigint", {45, 0, PreferBlanking, AllowExposures}, SIGINT},
-        FoundCase{"ScreenSaverOff_Sighup", {0, 600, PreferBlanking, AllowExposures}, SIGHUP}),
+    ::testing::Values(FoundCase{"TimeOut45_Sigint", {45, 0, PreferBlanking, AllowExposures}, SIGINT},
+                      FoundCase{"ScreenSaverOff_Sighup", {0, 600, PreferBlanking, AllowExposures}, SIGHUP}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(StartupTest, AKilledProgramHasItsSettingsPutBackByTheWatchdog) {
-    XvfbServer x("1280x1024x24");
-    ASSERT_TRUE(x.isRunning());
-    ASSERT_TRUE(SetScreenSaver(x.display(), kFound));
+    ASSERT_NO_FATAL_FAILURE(startServer("1280x1024x24"));
     {
-        ProgramRun run(environment(x));
-        ASSERT_TRUE(WaitUntil([&] { return isUp(x) || !run.isRunning(); }));
-        ASSERT_TRUE(run.isRunning()) << run.describe();
-        run.signal(SIGKILL);
-        ASSERT_TRUE(run.waitForExit());
+        auto run = start(environment());
+        run->signal(SIGKILL);
+        ASSERT_TRUE(run->waitForExit());
     }
-    EXPECT_TRUE(WaitUntil([&] { return ReadScreenSaver(x.display()) == kFound; }, 10000))
-        << "time-out " << ReadScreenSaver(x.display()).timeout;
+    EXPECT_TRUE(WaitUntil([&] { return ReadScreenSaver(display()) == kFound; }, 10000))
+        << "time-out " << ReadScreenSaver(display()).timeout;
 
     // A setting the user changed while the program ran is left as the user made it.
-    ProgramRun run(environment(x));
-    ASSERT_TRUE(WaitUntil([&] { return isUp(x) || !run.isRunning(); }));
-    ASSERT_TRUE(run.isRunning()) << run.describe();
-    ASSERT_TRUE(SetScreenSaver(x.display(), {120, 300, DontPreferBlanking, DontAllowExposures}));
-    run.signal(SIGKILL);
-    ASSERT_TRUE(run.waitForExit());
+    auto run = start(environment());
+    ASSERT_TRUE(SetScreenSaver(display(), {120, 300, DontPreferBlanking, DontAllowExposures}));
+    run->signal(SIGKILL);
+    ASSERT_TRUE(run->waitForExit());
     // The watchdog's decision takes a moment; give it one, then the value must still be the user's.
     WaitUntil([] { return false; }, 1000);
-    EXPECT_EQ(ReadScreenSaver(x.display()).timeout, 120);
+    EXPECT_EQ(ReadScreenSaver(display()).timeout, 120);
 }
 
-TEST_F(StartupTest, TheDesktopScreenSaverIsInhibitedWhileTheProgramRuns) {
-    XvfbServer x("1280x1024x24");
-    ASSERT_TRUE(x.isRunning());
-    PrivateSessionBus bus;
-    ASSERT_TRUE(bus.isRunning());
-    ASSERT_TRUE(bus.StartScreenSaverService());
-    QProcessEnvironment env = environment(x);
-    env.insert("DBUS_SESSION_BUS_ADDRESS", bus.address());
-    ProgramRun run(env);
-    const auto& standIn = bus.screenSaver();
-    ASSERT_TRUE(WaitUntil([&] { return (isUp(x) && !standIn.inhibitions().empty()) || !run.isRunning(); }));
-    ASSERT_EQ(standIn.inhibitions().size(), 1u) << run.describe();
-    EXPECT_EQ(standIn.inhibitions()[0].application, "Tetrav");
-    EXPECT_TRUE(standIn.released().empty());
-    run.signal(SIGTERM);
-    ASSERT_TRUE(run.waitForExit());
-    EXPECT_EQ(standIn.released(), std::vector<uint>{standIn.inhibitions()[0].cookie});
-}
-
-TEST_F(StartupTest, TheDefaultHotKeysAreHeldWhileTheProgramRuns) {
-    XvfbServer x("1280x1024x24");
-    ASSERT_TRUE(x.isRunning());
-    const unsigned long keys[] = {XK_a, XK_b, XK_c, XK_d};
-    for (unsigned long key : keys) {
-        ASSERT_TRUE(canGrabCtrlShift(x.display(), key));
-    }
-    ProgramRun run(environment(x));
-    ASSERT_TRUE(WaitUntil([&] { return isUp(x) || !run.isRunning(); }));
-    ASSERT_TRUE(run.isRunning()) << run.describe();
-    // The keys are registered once the main window is shown and has loaded its settings.
-    EXPECT_TRUE(WaitUntil([&] {
-        for (unsigned long key : keys) {
-            if (canGrabCtrlShift(x.display(), key)) {
-                return false;
-            }
-        }
-        return true;
-    }));
-    endWith(run, SIGTERM);
-}
-
-TEST_F(StartupTest, AHotKeyHeldByAnotherClientDoesNotBreakStartUp) {
-    XvfbServer x("1280x1024x24");
-    ASSERT_TRUE(x.isRunning());
-    // Another client holds Ctrl+Shift+A in every variant.
-    xcb_keycode_t keycodeA = 0;
+// A configuration folder that cannot be made, a hot key another client holds, command-line
+// files that cannot be opened, and a settings file of binary junk: the program runs on.
+TEST_F(StartupTest, BrokenSurroundingsDoNotStopTheProgram) {
+    ASSERT_NO_FATAL_FAILURE(startServer("1280x1024x24"));
     {
-        Display* d = XOpenDisplay(x.display().constData());
-        ASSERT_NE(d, nullptr);
-        keycodeA = xcb_keycode_t(XKeysymToKeycode(d, XK_a));
-        XCloseDisplay(d);
-    }
-    xcb_connection_t* other = xcb_connect(x.display().constData(), nullptr);
-    ASSERT_EQ(xcb_connection_has_error(other), 0);
-    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(other)).data->root;
-    for (int lock :
-         {0, int(XCB_MOD_MASK_2), int(XCB_MOD_MASK_LOCK), int(XCB_MOD_MASK_2 | XCB_MOD_MASK_LOCK)}) {
-        xcb_generic_error_t* e = xcb_request_check(
-            other,
-            xcb_grab_key_checked(other, 1, root, uint16_t(XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_SHIFT | lock),
-                                 keycodeA, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
-        EXPECT_EQ(e, nullptr);
-        std::free(e);
-    }
-    ProgramRun run(environment(x));
-    ASSERT_TRUE(WaitUntil([&] { return isUp(x) || !run.isRunning(); }));
-    // Still up a moment later, with nothing said about it.
-    WaitUntil([] { return false; }, 1500);
-    EXPECT_TRUE(run.isRunning()) << run.describe();
-    endWith(run, SIGTERM);
-    xcb_disconnect(other);
-}
-
-TEST_F(StartupTest, TheFirstStartWritesTheSettingsFileInTheConfigurationFolder) {
-    XvfbServer x("1280x1024x24");
-    ASSERT_TRUE(x.isRunning());
-    ProgramRun run(environment(x));
-    ASSERT_TRUE(WaitUntil([&] { return isUp(x) || !run.isRunning(); }));
-    ASSERT_TRUE(run.isRunning()) << run.describe();
-    endWith(run, SIGTERM);
-    QFile ini(m_config.path() + "/tetrav/TetravSet.ini");
-    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
-    const QList<QByteArray> lines = ini.readAll().split('\n');
-    QList<QByteArray> sections;
-    for (const QByteArray& line : lines) {
-        if (line.startsWith('[')) {
-            sections << line;
-        }
-    }
-    EXPECT_EQ(sections,
-              (QList<QByteArray>{"[FramePhase]", "[MiniVideo]", "[ForeView]", "[SaveMapPath]",
-                                 "[VirtualCode1]", "[Modifiers1]", "[VirtualCode2]", "[Modifiers2]",
-                                 "[VirtualCode3]", "[Modifiers3]", "[VirtualCode4]", "[Modifiers4]"}));
-}
-
-TEST_F(StartupTest, ASettingsFileThatCannotBeWrittenOrReadDoesNotStopTheProgram) {
-    XvfbServer x("1280x1024x24");
-    ASSERT_TRUE(x.isRunning());
-    {
-        // The configuration folder cannot be made: the program runs and says so once.
+        // Settings kept in memory only (the defaults, Ctrl+Shift+A to D); another client holds
+        // Ctrl+Shift+A in every lock variant.
         QFile blocker(m_config.filePath("blocker"));
         ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-        QProcessEnvironment env = environment(x);
+        QProcessEnvironment env = environment();
         env.insert("XDG_CONFIG_HOME", blocker.fileName());
-        ProgramRun run(env);
-        ASSERT_TRUE(WaitUntil([&] { return isUp(x) || !run.isRunning(); }));
-        ASSERT_TRUE(run.isRunning()) << run.describe();
-        endWith(run, SIGTERM);
-        const QString err = run.standardError();
-        EXPECT_EQ(err.count("TetravSet.ini"), 1) << err.toStdString();
+        OtherX11Client other(display());
+        for (unsigned lock : {0u, unsigned(XCB_MOD_MASK_2), unsigned(XCB_MOD_MASK_LOCK),
+                              unsigned(XCB_MOD_MASK_2 | XCB_MOD_MASK_LOCK)}) {
+            ASSERT_TRUE(other.grabKey(XK_a, kCtrlShift | lock));
+        }
+        QTemporaryDir dir;
+        auto run = start(env, {dir.filePath("missing-one.mp4"), dir.path(), dir.filePath("missing-two.avi")});
+        EXPECT_TRUE(WaitUntil([&] { return !CanGrabKey(display(), XK_d, kCtrlShift); })) << "the other keys";
+        WaitUntil([] { return false; }, 1500);
+        EXPECT_TRUE(run->isRunning()) << "still up a moment later: " << run->describe();
+        endWith(*run, SIGTERM);
+        const QString err = run->standardError();
+        EXPECT_EQ(err.count("TetravSet.ini"), 1) << "the settings file is named once:\n" << err.toStdString();
+        EXPECT_TRUE(err.contains("missing-one.mp4") && err.contains("missing-two.avi")) << err.toStdString();
+        EXPECT_TRUE(err.contains(dir.path() + ": not a file")) << err.toStdString();
     }
     {
-        // A binary file where the settings should be.
         QDir().mkpath(m_config.path() + "/tetrav");
         QFile ini(m_config.path() + "/tetrav/TetravSet.ini");
         ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
@@ -313,25 +225,9 @@ TEST_F(StartupTest, ASettingsFileThatCannotBeWrittenOrReadDoesNotStopTheProgram)
         }
         ini.write(junk);
         ini.close();
-        ProgramRun run(environment(x));
-        ASSERT_TRUE(WaitUntil([&] { return isUp(x) || !run.isRunning(); }));
-        ASSERT_TRUE(run.isRunning()) << run.describe();
-        endWith(run, SIGTERM);
+        auto run = start(environment());
+        endWith(*run, SIGTERM);
     }
-}
-
-TEST_F(StartupTest, CommandLineFilesThatCannotBeOpenedAreNamedOnStandardError) {
-    XvfbServer x("1280x1024x24");
-    ASSERT_TRUE(x.isRunning());
-    QTemporaryDir dir;
-    ProgramRun run(environment(x),
-                   {dir.filePath("missing-one.mp4"), dir.path(), dir.filePath("missing-two.avi")});
-    ASSERT_TRUE(WaitUntil([&] { return isUp(x) || !run.isRunning(); }));
-    ASSERT_TRUE(run.isRunning()) << run.describe();
-    endWith(run, SIGTERM);
-    const QString err = run.standardError();
-    EXPECT_TRUE(err.contains("missing-one.mp4") && err.contains("missing-two.avi")) << err.toStdString();
-    EXPECT_TRUE(err.contains(dir.path() + ": not a file")) << err.toStdString();
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 // The application object in the test process (on a private Xvfb, in a child process), with
 // the main window replaced by a plain modal dialog; and the choice of command-line files.
+// (A screen too small is refused before anything else: StartupTest runs the program on one.)
 #include "app/CTetravApp.h"
 #include "support/ChildCase.h"
 #include "support/X11Probe.h"
@@ -50,29 +51,8 @@ TEST(TetravAppTest, RunsTheMainWindowWithTheDisplayKeptAwakeAndEndsOnASignal) {
     ASSERT_TRUE(x.isRunning());
     ASSERT_TRUE(SetScreenSaver(x.display(), {600, 600, 1, 1}));
     QTemporaryDir runtime;
-    QProcessEnvironment env = x.environment();
-    env.insert("XDG_RUNTIME_DIR", runtime.path());
-    EXPECT_CHILD_PASSES(RunChildCase("AppRunsTheMainWindowAndEndsOnASignal", env));
-}
-
-TETRAV_CHILD_CASE(AppRefusesASmallScreen) {
-    bool ran = false;
-    CTetravApp app([&](const QStringList&) {
-        ran = true;
-        return 0;
-    });
-    EXPECT_EQ(app.Run(), CTetravApp::kEarlyExitCode);
-    EXPECT_FALSE(ran);
-    EXPECT_TRUE(app.earlyEndReason().contains("800 x 600")) << app.earlyEndReason().toStdString();
-    EXPECT_FALSE(app.displayPower().isSwitchedOff());
-}
-
-TEST(TetravAppTest, ASmallScreenEndsStartUpBeforeAnythingElse) {
-    XvfbServer x("800x600x24");
-    ASSERT_TRUE(x.isRunning());
-    ASSERT_TRUE(SetScreenSaver(x.display(), {600, 600, 1, 1}));
-    EXPECT_CHILD_PASSES(RunChildCase("AppRefusesASmallScreen", x.environment()));
-    EXPECT_EQ(ReadScreenSaver(x.display()).timeout, 600);
+    EXPECT_CHILD_PASSES(RunChildCase("AppRunsTheMainWindowAndEndsOnASignal",
+                                     x.environment({{"XDG_RUNTIME_DIR", runtime.path()}})));
 }
 
 TEST(TetravAppTest, CommandLineFilesSkipMissingOnesAndKeepTheFirstFour) {

@@ -1,10 +1,11 @@
 // The bitmap seek bar as the main window uses it: created over a placeholder, range 0..200,
-// driven with real mouse input under the X server.
-#include "uikit/CBCGPControlIds.h"
-#include "uikit/Resource.h"
+// driven with real mouse input under the X server, and what it puts on the screen.
 #include "controls/CXScrollBar.h"
+#include "controls/ColorHls.h"
 #include "support/ChildCase.h"
 #include "support/XvfbServer.h"
+#include "uikit/CBCGPControlIds.h"
+#include "uikit/Resource.h"
 
 #include <gtest/gtest.h>
 
@@ -22,11 +23,32 @@ using tetrav::test::RunChildCase;
 using tetrav::test::XvfbServer;
 
 constexpr unsigned kStyle = WS_CHILD | WS_VISIBLE | SS_NOTIFY;
+constexpr QRgb kBorder = qRgb(76, 85, 118);
+constexpr QRgb kOutline = qRgb(91, 91, 91);
 
 struct Scroll {
     int code;
     int pos;
 };
+
+// A seek bar made as the main window makes it, over a placeholder at place in window.
+CXScrollBar* MakeSeekBar(QWidget* window, const QRect& place, unsigned style = kStyle) {
+    auto* placeholder = new QWidget(window);
+    placeholder->setGeometry(place);
+    SetDlgCtrlID(placeholder, IDC_SEEKBAR_PLACEHOLDER);
+    auto* bar = new CXScrollBar();
+    EXPECT_TRUE(bar->CreateOverStatic(style, window, IDC_SEEKBAR_PLACEHOLDER, IDC_SEEKBAR));
+    return bar;
+}
+
+// Pixels of colour c in column x, borders left out.
+int CountInColumn(const QImage& img, int x, QRgb c) {
+    int n = 0;
+    for (int y = 1; y < img.height() - 1; ++y) {
+        n += img.pixel(x, y) == c ? 1 : 0;
+    }
+    return n;
+}
 
 class SeekBar : public ::testing::Test {
 protected:
@@ -34,11 +56,7 @@ protected:
     void Make(int w, int h = 10, bool setRange = true) {
         window = std::make_unique<QWidget>();
         window->resize(w + 40, h + 60);
-        placeholder = new QWidget(window.get());
-        placeholder->setGeometry(10, 20, w, h);
-        SetDlgCtrlID(placeholder, IDC_SEEKBAR_PLACEHOLDER);
-        bar = new CXScrollBar();
-        ASSERT_TRUE(bar->CreateOverStatic(kStyle, window.get(), IDC_SEEKBAR_PLACEHOLDER, IDC_SEEKBAR));
+        bar = MakeSeekBar(window.get(), QRect(10, 20, w, h));
         bar->m_bUseThumbColor = false;
         bar->m_bTintChannel = false;
         bar->m_bShowGripper = true;
@@ -54,9 +72,9 @@ protected:
     }
 
     void Click(int x) { QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(x, 5)); }
+    QImage Shot() { return bar->grab().toImage().convertToFormat(QImage::Format_RGB32); }
 
     std::unique_ptr<QWidget> window;
-    QWidget* placeholder = nullptr;
     CXScrollBar* bar = nullptr;
     std::vector<Scroll> scrolls;
     std::vector<int> positionsSeen; // what the owner reads back at each notification
@@ -66,7 +84,7 @@ TEST_F(SeekBar, TakesThePlaceholdersPlaceAndId) {
     Make(625);
     EXPECT_EQ(bar->parentWidget(), window.get());
     EXPECT_EQ(bar->geometry(), QRect(10, 20, 625, 10));
-    EXPECT_FALSE(placeholder->isVisible());
+    EXPECT_FALSE(GetDlgItem(window.get(), IDC_SEEKBAR_PLACEHOLDER)->isVisible());
     EXPECT_EQ(GetDlgCtrlID(bar), IDC_SEEKBAR);
     EXPECT_EQ(GetDlgItem(window.get(), IDC_SEEKBAR), bar);
     EXPECT_EQ(bar->BitmapSize(), QSize(25, 12));
@@ -95,19 +113,12 @@ TEST(SeekBarCreation, WithoutThePlaceholderCreationFails) {
     EXPECT_EQ(spy.count(), 0);
 }
 
-TEST_F(SeekBar, RangeIsTheAbsoluteSpanAndLeavesThePositionAlone) {
-    Make(625);
-    bar->SetScrollPos(150);
-    bar->SetScrollRange(300, 100, false);
-    EXPECT_EQ(bar->Range(), 200);
-    EXPECT_EQ(bar->GetScrollPos(), 150);
-    bar->SetScrollRange(0, 50);
-    EXPECT_EQ(bar->GetScrollPos(), 150);
-}
-
 TEST_F(SeekBar, DragFollowsThePointerAndSnapsOnRelease) {
     Make(625);
     ASSERT_EQ(bar->ThumbLeft(), 25);
+    Click(30);
+    EXPECT_TRUE(scrolls.empty()) << "a thumb pressed and released without moving sends nothing";
+    EXPECT_EQ(bar->GetScrollPos(), 0);
     QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(30, 5));
     EXPECT_TRUE(scrolls.empty()) << "pressing the thumb reports nothing";
     QTest::mouseMove(bar, QPoint(200, 5));
@@ -142,17 +153,7 @@ TEST_F(SeekBar, DragPastTheEndsStaysWithinTheRange) {
     QTest::mouseRelease(bar, Qt::LeftButton, {}, QPoint(-300, 5));
 }
 
-TEST_F(SeekBar, ChannelClickJumpsThereWithOneMessage) {
-    Make(625);
-    Click(312);
-    ASSERT_EQ(scrolls.size(), 1u);
-    EXPECT_EQ(scrolls[0].code, SB_THUMBTRACK);
-    EXPECT_EQ(scrolls[0].pos, 100);
-    EXPECT_EQ(positionsSeen[0], 100);
-    EXPECT_EQ(bar->ThumbLeft(), 300);
-}
-
-TEST_F(SeekBar, SetScrollPosPlacesTheThumbAndStoresTheValueUnclamped) {
+TEST_F(SeekBar, OwnersPositionIsStoredUnclampedAndTheRangeLeavesItAlone) {
     Make(625);
     EXPECT_EQ(bar->SetScrollPos(100), 0);
     EXPECT_EQ(bar->ThumbLeft(), 300);
@@ -165,6 +166,13 @@ TEST_F(SeekBar, SetScrollPosPlacesTheThumbAndStoresTheValueUnclamped) {
     EXPECT_EQ(bar->ThumbLeft(), 25);
     bar->SetScrollPos(1 << 30);
     EXPECT_EQ(bar->ThumbLeft(), 575);
+    // The range is the absolute span and leaves the position alone.
+    bar->SetScrollPos(150);
+    bar->SetScrollRange(300, 100, false);
+    EXPECT_EQ(bar->Range(), 200);
+    EXPECT_EQ(bar->GetScrollPos(), 150);
+    bar->SetScrollRange(0, 50);
+    EXPECT_EQ(bar->GetScrollPos(), 150);
     EXPECT_TRUE(scrolls.empty()) << "positions set by the owner are not reported";
 }
 
@@ -172,6 +180,11 @@ TEST_F(SeekBar, EmptyRangeShowsNoThumbButAPressThereStillDragsToZero) {
     Make(625, 10, false);
     EXPECT_EQ(bar->Range(), 0);
     EXPECT_TRUE(bar->ThumbRect().isEmpty());
+    const QImage img = Shot();
+    for (int x = 25; x < 600; ++x) {
+        ASSERT_EQ(CountInColumn(img, x, kOutline), 0) << "no thumb drawn at " << x;
+    }
+    EXPECT_EQ(img.pixel(0, 0), kBorder);
     QTest::mouseMove(bar, QPoint(30, 5));
     EXPECT_FALSE(bar->IsOverThumb()) << "no thumb, no hover";
     QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(30, 5));
@@ -234,14 +247,6 @@ TEST_F(SeekBar, ArrowClicksStepOnReleaseAndLeftAtZeroStillReports) {
     EXPECT_EQ(bar->GetScrollPos(), 200) << "no step past the end";
 }
 
-TEST_F(SeekBar, ThumbPressAndReleaseWithoutMovingSendsNothing) {
-    Make(625);
-    bar->SetScrollPos(100);
-    Click(310);
-    EXPECT_TRUE(scrolls.empty());
-    EXPECT_EQ(bar->GetScrollPos(), 100);
-}
-
 TEST_F(SeekBar, HeldArrowRepeatsUntilReleased) {
     Make(625);
     bar->SetScrollPos(100);
@@ -283,7 +288,7 @@ TEST_F(SeekBar, StaleClientRectangleKeepsTheOldGeometry) {
     EXPECT_EQ(bar->ThumbLeft(), 350);
 }
 
-TEST_F(SeekBar, DisabledBarIgnoresTheMouse) {
+TEST_F(SeekBar, ChannelClickJumpsThereWithOneMessageUnlessDisabled) {
     Make(625);
     bar->setEnabled(false);
     Click(312);
@@ -292,18 +297,18 @@ TEST_F(SeekBar, DisabledBarIgnoresTheMouse) {
     EXPECT_EQ(bar->GetScrollPos(), 0);
     bar->setEnabled(true);
     Click(312);
-    EXPECT_EQ(scrolls.size(), 1u);
+    ASSERT_EQ(scrolls.size(), 1u);
+    EXPECT_EQ(scrolls[0].code, SB_THUMBTRACK);
+    EXPECT_EQ(scrolls[0].pos, 100);
+    EXPECT_EQ(positionsSeen[0], 100);
+    EXPECT_EQ(bar->ThumbLeft(), 300);
 }
 
 // The hover watch reads the real pointer, so this runs on an X server of its own.
 TETRAV_CHILD_CASE(SeekBarHoverWatch) {
     QWidget window;
     window.resize(700, 60);
-    auto* placeholder = new QWidget(&window);
-    placeholder->setGeometry(10, 20, 625, 10);
-    SetDlgCtrlID(placeholder, IDC_SEEKBAR_PLACEHOLDER);
-    auto* bar = new CXScrollBar();
-    ASSERT_TRUE(bar->CreateOverStatic(kStyle, &window, IDC_SEEKBAR_PLACEHOLDER, IDC_SEEKBAR));
+    auto* bar = MakeSeekBar(&window, QRect(10, 20, 625, 10));
     bar->SetScrollRange(0, 200);
     bar->SetScrollPos(100);
     window.show();
@@ -339,11 +344,7 @@ TEST(SeekBarPointer, HandCursorOverTheThumbUntilThePointerLeaves) {
 TEST(SeekBarVertical, SameRulesAlongTheHeight) {
     QWidget window;
     window.resize(100, 400);
-    auto* placeholder = new QWidget(&window);
-    placeholder->setGeometry(20, 10, 12, 300);
-    SetDlgCtrlID(placeholder, IDC_SEEKBAR_PLACEHOLDER);
-    auto* bar = new CXScrollBar();
-    ASSERT_TRUE(bar->CreateOverStatic(kStyle | SBS_VERT, &window, IDC_SEEKBAR_PLACEHOLDER, IDC_SEEKBAR));
+    auto* bar = MakeSeekBar(&window, QRect(20, 10, 12, 300), kStyle | SBS_VERT);
     EXPECT_FALSE(bar->IsHorz());
     EXPECT_EQ(bar->BitmapSize(), QSize(12, 25));
     bar->SetScrollRange(0, 100);
@@ -369,8 +370,57 @@ TEST(SeekBarVertical, SameRulesAlongTheHeight) {
     EXPECT_EQ(bar->GetScrollPos(), 51);
     EXPECT_EQ(horizontal.count(), 0);
     const QImage img = bar->grab().toImage();
-    EXPECT_EQ(img.pixel(0, 0), qRgb(76, 85, 118));
-    EXPECT_EQ(img.pixel(5, bar->ThumbTop()), qRgb(91, 91, 91)) << "the thumb's outline";
+    EXPECT_EQ(img.pixel(0, 0), kBorder);
+    EXPECT_EQ(img.pixel(5, bar->ThumbTop()), kOutline) << "the thumb's outline";
+}
+
+TEST_F(SeekBar, FramedBarWithTheThumbWhereThePositionSaysAndGripDotsThatCanBeHidden) {
+    Make(625);
+    bar->SetScrollPos(100);
+    QImage img = Shot();
+    ASSERT_EQ(img.size(), QSize(625, 10));
+    for (const QPoint p : {QPoint(0, 0), QPoint(624, 9), QPoint(312, 0), QPoint(100, 9), QPoint(0, 5),
+                           QPoint(624, 5), QPoint(24, 5), QPoint(600, 5)}) {
+        EXPECT_EQ(img.pixel(p), kBorder) << p.x() << "," << p.y();
+    }
+    EXPECT_EQ(bar->ThumbRect(), QRect(300, 0, 25, 10));
+    EXPECT_EQ(img.pixel(300, 5), kOutline);
+    EXPECT_EQ(img.pixel(324, 5), kOutline);
+    EXPECT_NE(img.pixel(299, 5), kOutline);
+    EXPECT_NE(img.pixel(325, 5), kOutline);
+    EXPECT_EQ(CountInColumn(img, 308, kOutline), 2) << "two rows of grip dots";
+    EXPECT_EQ(CountInColumn(img, 309, kOutline), 0);
+    // Untinted: the played and the unplayed channel look alike, lighter towards the bottom.
+    EXPECT_EQ(img.pixel(100, 5), img.pixel(500, 5));
+    EXPECT_LT(qGray(img.pixel(100, 1)), qGray(img.pixel(100, 8)));
+    // The arrows carry a dark head in the middle.
+    EXPECT_LT(qGray(img.pixel(12, 5)), 100);
+    EXPECT_LT(qGray(img.pixel(612, 5)), 100);
+    EXPECT_GT(qGray(img.pixel(5, 5)), 180);
+
+    bar->m_bShowGripper = false;
+    img = Shot();
+    EXPECT_EQ(CountInColumn(img, 308, kOutline), 0);
+    EXPECT_EQ(img.pixel(308, 5), img.pixel(309, 5)) << "dots take the body's colour";
+}
+
+TEST_F(SeekBar, ColourThumbAndTintedPlayedPart) {
+    Make(625);
+    bar->m_bUseThumbColor = true;
+    bar->m_bTintChannel = true;
+    bar->m_crThumb = RgbColor(0, 128, 0);
+    bar->SetScrollPos(100);
+    QImage img = Shot();
+    EXPECT_EQ(img.pixel(304, 5), qRgb(0, 128, 0)) << "the thumb body in the thumb colour";
+    const QColor played = QColor::fromRgb(img.pixel(100, 5));
+    const QColor unplayed = QColor::fromRgb(img.pixel(500, 5));
+    EXPECT_NE(played, unplayed);
+    EXPECT_GT(played.green(), played.red()) << "tinted towards the thumb's green";
+    EXPECT_EQ(unplayed.red(), unplayed.green());
+
+    bar->m_bTintChannel = false;
+    img = Shot();
+    EXPECT_EQ(img.pixel(100, 5), img.pixel(500, 5)) << "tinting is an option";
 }
 
 TEST_F(SeekBar, AccessibleSliderWithThePosition) {

@@ -1,10 +1,11 @@
 // The transport tool bar: its buttons from resource 128, enabling, tips and commands.
-#include "uikit/CBCGPControlIds.h"
-#include "uikit/Resource.h"
 #include "controls/CToolBarXP.h"
 #include "controls/ColorHls.h"
 #include "support/ChildCase.h"
+#include "support/Pixels.h"
 #include "support/XvfbServer.h"
+#include "uikit/CBCGPControlIds.h"
+#include "uikit/Resource.h"
 
 #include <gtest/gtest.h>
 
@@ -19,25 +20,31 @@
 
 namespace {
 
-using tetrav::test::RunChildCase;
-using tetrav::test::XvfbServer;
+using namespace tetrav::test;
+
+// The tool bar made as the main window makes it, at place in window.
+CToolBarXP* MakeToolBar(QWidget* window, const QRect& place) {
+    auto* bar = new CToolBarXP(window);
+    EXPECT_TRUE(bar->CreateEx(window, AFX_IDW_TOOLBAR));
+    EXPECT_TRUE(bar->LoadToolBar(IDR_MAINFRAME));
+    bar->setGeometry(place);
+    return bar;
+}
+
+QToolButton* Button(CToolBarXP* bar, int id) {
+    return qobject_cast<QToolButton*>(bar->widgetForAction(bar->ButtonAction(id)));
+}
 
 class ToolBar : public ::testing::Test {
 protected:
     void SetUp() override {
         window = std::make_unique<QWidget>();
         window->resize(400, 100);
-        bar = new CToolBarXP(window.get());
-        ASSERT_TRUE(bar->CreateEx(window.get(), AFX_IDW_TOOLBAR));
-        ASSERT_TRUE(bar->LoadToolBar(IDR_MAINFRAME));
-        bar->setGeometry(0, 0, 400, 30);
+        bar = MakeToolBar(window.get(), QRect(0, 0, 400, 30));
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     }
-
-    QToolButton* Button(int id) {
-        return qobject_cast<QToolButton*>(bar->widgetForAction(bar->ButtonAction(id)));
-    }
+    QToolButton* Button(int id) { return ::Button(bar, id); }
 
     std::unique_ptr<QWidget> window;
     CToolBarXP* bar = nullptr;
@@ -69,10 +76,7 @@ TEST(ToolBarCreation, MadeIntoAWindowAlreadyShownItIsVisible) {
     window.resize(300, 80);
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    CToolBarXP* bar = new CToolBarXP(&window);
-    ASSERT_TRUE(bar->CreateEx(&window, AFX_IDW_TOOLBAR));
-    ASSERT_TRUE(bar->LoadToolBar(IDR_MAINFRAME));
-    bar->setGeometry(0, 10, 253, 50);
+    CToolBarXP* bar = MakeToolBar(&window, QRect(0, 10, 253, 50));
     EXPECT_TRUE(bar->isVisible());
     QWidget* open = bar->widgetForAction(bar->ButtonAction(ID_TB_OPEN));
     ASSERT_NE(open, nullptr);
@@ -85,10 +89,7 @@ TEST(ToolBarCreation, ControlsMadeBeforeItStayOnTopWhereTheyOverlap) {
     window.resize(400, 80);
     auto* earlier = new QWidget(&window);
     earlier->setGeometry(223, 10, 80, 25);
-    CToolBarXP* bar = new CToolBarXP(&window);
-    ASSERT_TRUE(bar->CreateEx(&window, AFX_IDW_TOOLBAR));
-    ASSERT_TRUE(bar->LoadToolBar(IDR_MAINFRAME));
-    bar->setGeometry(0, 0, 253, 50);
+    CToolBarXP* bar = MakeToolBar(&window, QRect(0, 0, 253, 50));
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     EXPECT_EQ(window.childAt(240, 20), earlier);
@@ -140,40 +141,20 @@ TEST_F(ToolBar, TipTextIsAlsoTheAccessibleName) {
 constexpr QPoint kPlayPixel(4, 8);
 const QRgb kPlayGreen = qRgb(0, 128, 0);
 
-QImage Shot(QWidget* w) {
-    return w->grab().toImage().convertToFormat(QImage::Format_RGB32);
-}
-
-int CountColour(const QImage& img, QRgb c) {
-    int n = 0;
-    for (int y = 0; y < img.height(); ++y) {
-        for (int x = 0; x < img.width(); ++x) {
-            n += img.pixel(x, y) == c ? 1 : 0;
-        }
-    }
-    return n;
-}
-
 // Hot tracking follows the real pointer, so this runs on an X server of its own.
 TETRAV_CHILD_CASE(ToolBarLooks) {
     QWidget window;
     window.resize(400, 100);
-    auto* bar = new CToolBarXP(&window);
-    ASSERT_TRUE(bar->CreateEx(&window, AFX_IDW_TOOLBAR));
-    ASSERT_TRUE(bar->LoadToolBar(IDR_MAINFRAME));
-    bar->setGeometry(0, 0, 400, 30);
+    CToolBarXP* bar = MakeToolBar(&window, QRect(0, 0, 400, 30));
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    auto Button = [bar](int id) {
-        return qobject_cast<QToolButton*>(bar->widgetForAction(bar->ButtonAction(id)));
-    };
 
     const COLORREF face = SysColorBtnFace();
     const COLORREF hl = SysColorHighlight();
     const QRgb background = ToQColor(AdjustHLS(face, 20, 0)).rgb();
     const QRgb frame = ToQColor(hl).rgb();
-    QToolButton* play = Button(ID_TB_PLAY);
-    QToolButton* stop = Button(ID_TB_STOP);
+    QToolButton* play = Button(bar, ID_TB_PLAY);
+    QToolButton* stop = Button(bar, ID_TB_STOP);
     EXPECT_EQ(play->size(), QSize(23, 22));
     QCursor::setPos(window.mapToGlobal(QPoint(390, 90))); // away from the bar
     QTest::qWait(50);
@@ -183,7 +164,7 @@ TETRAV_CHILD_CASE(ToolBarLooks) {
     QImage img = Shot(play);
     EXPECT_EQ(img.pixel(0, 0), background);
     EXPECT_EQ(img.pixel(kPlayPixel + QPoint(3, 3)), kPlayGreen);
-    EXPECT_EQ(CountColour(img, frame), 0);
+    EXPECT_EQ(CountPixels(img, frame), 0);
 
     // Disabled: only a grey silhouette at (3, 3), even under the mouse.
     bar->EnableButton(ID_TB_STOP, false);
@@ -192,7 +173,7 @@ TETRAV_CHILD_CASE(ToolBarLooks) {
     img = Shot(stop);
     EXPECT_EQ(img.pixel(0, 0), background) << "a disabled button is never hot";
     EXPECT_EQ(img.pixel(8, 8), ToQColor(AdjustHLS(face, -27, 0)).rgb());
-    EXPECT_EQ(CountColour(img, qRgb(192, 0, 0)), 0) << "no coloured image";
+    EXPECT_EQ(CountPixels(img, qRgb(192, 0, 0)), 0) << "no coloured image";
 
     // Hot: frame, pale fill, image lifted to (2, 2) over a shadow at (4, 4).
     QCursor::setPos(play->mapToGlobal(QPoint(11, 11)));
@@ -211,7 +192,7 @@ TETRAV_CHILD_CASE(ToolBarLooks) {
     EXPECT_EQ(img.pixel(0, 0), frame);
     EXPECT_EQ(img.pixel(1, 1), ToQColor(AdjustHLS(hl, 50, -50)).rgb());
     EXPECT_EQ(img.pixel(kPlayPixel + QPoint(3, 3)), kPlayGreen);
-    EXPECT_EQ(CountColour(img, ToQColor(AdjustHLS(hl, 50, -66)).rgb()), 0);
+    EXPECT_EQ(CountPixels(img, ToQColor(AdjustHLS(hl, 50, -66)).rgb()), 0);
     QTest::mouseRelease(play, Qt::LeftButton, {}, QPoint(11, 11));
 }
 

@@ -3,6 +3,7 @@
 // server with xdotool, and keys held by another X client.
 #include "platform/CHotKeyManager.h"
 #include "support/ChildCase.h"
+#include "support/X11Probe.h"
 #include "support/XvfbServer.h"
 
 #include <gtest/gtest.h>
@@ -14,12 +15,9 @@
 #include <X11/keysym.h>
 #include <xcb/xcb.h>
 
-#include <cstdlib>
-
 namespace {
 
-using tetrav::test::RunChildCase;
-using tetrav::test::XvfbServer;
+using namespace tetrav::test;
 
 constexpr unsigned kCtrlShift = 6;
 
@@ -36,46 +34,6 @@ int nextHotKey(QSignalSpy& spy, int timeoutMs = 3000) {
     }
     return spy.takeFirst().at(0).toInt();
 }
-
-// Another X client: its own connection to the same server.
-class OtherClient {
-public:
-    OtherClient() : m_c(xcb_connect(nullptr, nullptr)) {}
-    ~OtherClient() { xcb_disconnect(m_c); }
-    OtherClient(const OtherClient&) = delete;
-    OtherClient& operator=(const OtherClient&) = delete;
-
-    bool ok() const { return xcb_connection_has_error(m_c) == 0; }
-    // Grabs the key (by keycode) with the modifier mask on the root window.
-    bool grab(xcb_keycode_t keycode, uint16_t mask) {
-        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(m_c)).data->root;
-        xcb_generic_error_t* e = xcb_request_check(
-            m_c, xcb_grab_key_checked(m_c, 1, root, mask, keycode, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
-        std::free(e);
-        return e == nullptr;
-    }
-    // The keycode of a key symbol in the server's keyboard map (0 when there is none).
-    xcb_keycode_t keycode(xcb_keysym_t sym) {
-        const xcb_setup_t* setup = xcb_get_setup(m_c);
-        const int count = setup->max_keycode - setup->min_keycode + 1;
-        xcb_get_keyboard_mapping_reply_t* reply = xcb_get_keyboard_mapping_reply(
-            m_c, xcb_get_keyboard_mapping(m_c, setup->min_keycode, uint8_t(count)), nullptr);
-        xcb_keycode_t found = 0;
-        if (reply) {
-            const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(reply);
-            for (int i = 0; i < count * reply->keysyms_per_keycode && !found; ++i) {
-                if (syms[i] == sym) {
-                    found = xcb_keycode_t(setup->min_keycode + i / reply->keysyms_per_keycode);
-                }
-            }
-            std::free(reply);
-        }
-        return found;
-    }
-
-private:
-    xcb_connection_t* m_c;
-};
 
 TETRAV_CHILD_CASE(DefaultHotKeys) {
     CHotKeyManager keys;
@@ -109,24 +67,20 @@ TETRAV_CHILD_CASE(DefaultHotKeys) {
     EXPECT_FALSE(keys.UnregisterHotKey(100));
     pressKeys("ctrl+shift+a");
     EXPECT_EQ(nextHotKey(spy, 500), 0);
-    OtherClient other;
-    ASSERT_TRUE(other.ok());
-    EXPECT_TRUE(other.grab(other.keycode(XK_a), XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_SHIFT));
+    EXPECT_TRUE(CanGrabKey({}, XK_a, XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_SHIFT));
 }
 
 TETRAV_CHILD_CASE(KeyHeldByAnotherClient) {
-    OtherClient other;
-    ASSERT_TRUE(other.ok());
+    OtherX11Client other;
     // The other client holds Ctrl+Shift+A, with NumLock only: one variant is enough to refuse.
-    ASSERT_TRUE(other.grab(other.keycode(XK_a), XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_2));
+    ASSERT_TRUE(other.grabKey(XK_a, XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_2));
 
     CHotKeyManager keys;
     QSignalSpy spy(&keys, &CHotKeyManager::hotKey);
     EXPECT_FALSE(keys.RegisterHotKey(100, kCtrlShift, 'A'));
     EXPECT_FALSE(keys.IsRegistered(100));
     // The variants taken before the refusal were given back: the plain one is free again.
-    OtherClient third;
-    EXPECT_TRUE(third.grab(third.keycode(XK_a), XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_SHIFT));
+    EXPECT_TRUE(CanGrabKey({}, XK_a, XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_SHIFT));
     ASSERT_TRUE(keys.RegisterHotKey(200, kCtrlShift, 'B'));
     pressKeys("ctrl+shift+b");
     EXPECT_EQ(nextHotKey(spy), 200);

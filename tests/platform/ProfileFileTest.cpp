@@ -129,10 +129,13 @@ TEST_F(ProfileFileTest, BinaryFileIsReadSafelyAndKeptByteForByteOnWrite) {
     for (int i = 0; i < 4096; ++i) {
         junk.append(char((i * 7919) & 0xFF));
     }
-    const QByteArray original = junk + "\n[Sec]\nkey=\xff\xfe\x00value\n" + junk;
+    // A header after binary bytes on its line is no header.
+    const QByteArray original = QByteArray("\x00\x01\xff[Head]\nkey=junk\n[Head]\nkey=found\n", 36) + junk +
+                                "\n[Sec]\nkey=\xff\xfe\x00value\n" + junk;
     writeAll(path(), original);
     CProfileFile f(path());
     EXPECT_EQ(f.getString("Nope", "key", "d"), "d");
+    EXPECT_EQ(f.getString("Head", "key", "d"), "found");
     ASSERT_TRUE(f.writeString("Added", "k", "v"));
     const QByteArray after = readAll(path());
     ASSERT_TRUE(after.startsWith(original)) << "bytes of the original were changed";

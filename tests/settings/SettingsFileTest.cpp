@@ -1,5 +1,6 @@
 // The settings file TetravSet.ini on disk: where it lives, the fresh file, the number rules,
-// hand-edited and broken files, and a configuration folder that cannot be written.
+// hand-edited files, and a configuration folder that cannot be written. (Binary and huge files
+// are read by the profile reader, whose tests have them.)
 #include "platform/CProfileFile.h"
 #include "settings/CSettingsFile.h"
 
@@ -90,11 +91,9 @@ TEST_F(SettingsFileTest, FreshFileHoldsTheTwelveSectionsInOrder) {
         EXPECT_EQ(keys[n].virtualKey, 65u + unsigned(n));
         EXPECT_EQ(keys[n].modifiers, 6u);
     }
-}
 
-TEST_F(SettingsFileTest, SnapshotFolderInTheRootFolderHasOneSlash) {
+    // Started in the root folder: one slash.
     ASSERT_TRUE(QDir::setCurrent("/"));
-    CSettings s;
     CSettingsFile::WriteDefaults(s);
     EXPECT_EQ(s.SaveMapPath, "/SavePic/");
 }
@@ -123,18 +122,15 @@ TEST_F(SettingsFileTest, NumbersFollowAtoiInEightBitsAndMissingKeysReadAsOne) {
     EXPECT_EQ(keys[3].virtualKey, 1u);
     EXPECT_EQ(keys[3].modifiers, 1u);
 
+    // A ForeView section without its key means topmost.
+    writeAll(iniPath(), "[ForeView]\nOther=0\n");
+    CSettingsFile::Read(s, keys);
+    EXPECT_EQ(s.ForeView, 1);
+
     EXPECT_EQ(CSettingsFile::ToInt8("-129"), 127);
     EXPECT_EQ(CSettingsFile::ToInt8("255"), -1);
     EXPECT_EQ(CSettingsFile::ToInt8(" +12 "), 12);
     EXPECT_EQ(CSettingsFile::ToInt8(""), 0);
-}
-
-TEST_F(SettingsFileTest, AForeViewSectionWithoutItsKeyMeansTopmost) {
-    writeAll(iniPath(), "[ForeView]\nOther=0\n");
-    CSettings s;
-    HotKeySetting keys[4];
-    CSettingsFile::Read(s, keys);
-    EXPECT_EQ(s.ForeView, 1);
 }
 
 TEST_F(SettingsFileTest, WritingAHandEditedFileKeepsItsOtherContent) {
@@ -167,20 +163,6 @@ TEST_F(SettingsFileTest, WritingAHandEditedFileKeepsItsOtherContent) {
     EXPECT_EQ(back.SaveMapPath, "/videos/shots/");
     EXPECT_EQ(backKeys[0].virtualKey, 112u);
     EXPECT_EQ(backKeys[0].modifiers, 3u);
-}
-
-TEST_F(SettingsFileTest, BinaryOrHugeFilesGiveWhatCanBeReadAndTheRestAsMissing) {
-    QByteArray data("\x00\x01\xff[ForeView]\n", 14);
-    data += "[ForeView]\nForeViewNumber=0\n";
-    data += QByteArray(2 * 1024 * 1024, '\0');
-    data += "\n[MiniVideo]\nMiniVideoNumber=0\n";
-    writeAll(iniPath(), data);
-    CSettings s;
-    HotKeySetting keys[4];
-    CSettingsFile::Read(s, keys);
-    EXPECT_EQ(s.ForeView, 0);
-    EXPECT_EQ(s.MiniVideo, 1) << "read beyond the size cap";
-    EXPECT_EQ(keys[2].virtualKey, 1u);
 }
 
 TEST_F(SettingsFileTest, UnwritableFolderKeepsTheSettingsInMemoryAndSaysSoOnce) {

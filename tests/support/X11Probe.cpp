@@ -2,6 +2,9 @@
 
 #include <X11/Xlib.h>
 #include <X11/extensions/dpms.h>
+#include <xcb/xcb.h>
+
+#include <cstdlib>
 
 namespace tetrav::test {
 
@@ -11,32 +14,22 @@ int ignoreErrors(Display*, XErrorEvent*) {
     return 0;
 }
 
-// A connection of the test's own. Windows of the program under test come and go while they are
-// looked at; the errors that gives must not end the test (the default Xlib handler exits).
-class Connection {
-public:
-    explicit Connection(const QByteArray& name)
-        : m_previous(XSetErrorHandler(ignoreErrors)), m_d(XOpenDisplay(name.constData())) {}
-    ~Connection() {
-        if (m_d) {
-            XCloseDisplay(m_d);
-        }
-        XSetErrorHandler(m_previous);
-    }
-    Connection(const Connection&) = delete;
-    Connection& operator=(const Connection&) = delete;
-    Display* get() const { return m_d; }
-
-private:
-    int (*m_previous)(Display*, XErrorEvent*);
-    Display* m_d;
-};
-
 } // namespace
+
+X11Connection::X11Connection(const QByteArray& display)
+    : m_previous(reinterpret_cast<void (*)()>(XSetErrorHandler(ignoreErrors))),
+      m_d(XOpenDisplay(display.constData())) {}
+
+X11Connection::~X11Connection() {
+    if (m_d) {
+        XCloseDisplay(m_d);
+    }
+    XSetErrorHandler(reinterpret_cast<XErrorHandler>(m_previous));
+}
 
 ScreenSaverSettings ReadScreenSaver(const QByteArray& display) {
     ScreenSaverSettings s;
-    Connection c(display);
+    X11Connection c(display);
     if (c.get()) {
         XGetScreenSaver(c.get(), &s.timeout, &s.interval, &s.blanking, &s.exposures);
     }
@@ -44,7 +37,7 @@ ScreenSaverSettings ReadScreenSaver(const QByteArray& display) {
 }
 
 bool SetScreenSaver(const QByteArray& display, const ScreenSaverSettings& s) {
-    Connection c(display);
+    X11Connection c(display);
     if (!c.get()) {
         return false;
     }
@@ -54,14 +47,14 @@ bool SetScreenSaver(const QByteArray& display, const ScreenSaverSettings& s) {
 }
 
 bool HasDpms(const QByteArray& display) {
-    Connection c(display);
+    X11Connection c(display);
     int event = 0, error = 0;
     return c.get() && DPMSQueryExtension(c.get(), &event, &error) && DPMSCapable(c.get());
 }
 
 DpmsSettings ReadDpms(const QByteArray& display) {
     DpmsSettings s;
-    Connection c(display);
+    X11Connection c(display);
     if (c.get()) {
         CARD16 standby = 0, suspend = 0, off = 0, level = 0;
         BOOL enabled = False;
@@ -73,7 +66,7 @@ DpmsSettings ReadDpms(const QByteArray& display) {
 }
 
 bool SetDpms(const QByteArray& display, const DpmsSettings& s) {
-    Connection c(display);
+    X11Connection c(display);
     if (!c.get()) {
         return false;
     }
@@ -88,7 +81,7 @@ bool SetDpms(const QByteArray& display, const DpmsSettings& s) {
 }
 
 bool HasMappedWindow(const QByteArray& display) {
-    Connection c(display);
+    X11Connection c(display);
     if (!c.get()) {
         return false;
     }
@@ -104,6 +97,51 @@ bool HasMappedWindow(const QByteArray& display) {
         XFree(children);
     }
     return mapped;
+}
+
+OtherX11Client::OtherX11Client(const QByteArray& display)
+    : m_c(xcb_connect(display.isEmpty() ? nullptr : display.constData(), nullptr)) {}
+
+OtherX11Client::~OtherX11Client() {
+    xcb_disconnect(m_c);
+}
+
+bool OtherX11Client::ok() const {
+    return xcb_connection_has_error(m_c) == 0;
+}
+
+bool OtherX11Client::grabKey(unsigned long keysym, unsigned mask) {
+    if (!ok()) {
+        return false;
+    }
+    // The keycode of the key symbol in the server's keyboard map.
+    const xcb_setup_t* setup = xcb_get_setup(m_c);
+    const int count = setup->max_keycode - setup->min_keycode + 1;
+    xcb_get_keyboard_mapping_reply_t* map = xcb_get_keyboard_mapping_reply(
+        m_c, xcb_get_keyboard_mapping(m_c, setup->min_keycode, uint8_t(count)), nullptr);
+    xcb_keycode_t keycode = 0;
+    if (map) {
+        const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(map);
+        for (int i = 0; i < count * map->keysyms_per_keycode && keycode == 0; ++i) {
+            if (syms[i] == keysym) {
+                keycode = xcb_keycode_t(setup->min_keycode + i / map->keysyms_per_keycode);
+            }
+        }
+        std::free(map);
+    }
+    if (keycode == 0) {
+        return false;
+    }
+    const xcb_window_t root = xcb_setup_roots_iterator(setup).data->root;
+    xcb_generic_error_t* e =
+        xcb_request_check(m_c, xcb_grab_key_checked(m_c, 1, root, uint16_t(mask), keycode,
+                                                    XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+    std::free(e);
+    return e == nullptr;
+}
+
+bool CanGrabKey(const QByteArray& display, unsigned long keysym, unsigned mask) {
+    return OtherX11Client(display).grabKey(keysym, mask);
 }
 
 } // namespace tetrav::test

@@ -3,6 +3,9 @@
 // of its own (independent of the code under test).
 #include <QByteArray>
 
+struct _XDisplay;
+struct xcb_connection_t;
+
 namespace tetrav::test {
 
 struct ScreenSaverSettings {
@@ -16,6 +19,21 @@ struct DpmsSettings {
     bool operator==(const DpmsSettings&) const = default;
 };
 
+// An Xlib connection of the test's own; X errors on it are ignored while it is open (windows of
+// the program under test come and go while they are looked at).
+class X11Connection {
+public:
+    explicit X11Connection(const QByteArray& display);
+    ~X11Connection();
+    X11Connection(const X11Connection&) = delete;
+    X11Connection& operator=(const X11Connection&) = delete;
+    _XDisplay* get() const { return m_d; }
+
+private:
+    void (*m_previous)(); // the error handler before this connection's
+    _XDisplay* m_d;
+};
+
 // All return defaults (-1) when the server cannot be reached.
 ScreenSaverSettings ReadScreenSaver(const QByteArray& display);
 bool SetScreenSaver(const QByteArray& display, const ScreenSaverSettings& s);
@@ -24,5 +42,25 @@ DpmsSettings ReadDpms(const QByteArray& display);
 bool SetDpms(const QByteArray& display, const DpmsSettings& s);
 // True when a top-level window of some client is mapped on the server.
 bool HasMappedWindow(const QByteArray& display);
+
+// Another X client on display (DISPLAY when empty); the keys it grabs are held until it goes.
+class OtherX11Client {
+public:
+    explicit OtherX11Client(const QByteArray& display = {});
+    ~OtherX11Client();
+    OtherX11Client(const OtherX11Client&) = delete;
+    OtherX11Client& operator=(const OtherX11Client&) = delete;
+
+    bool ok() const;
+    // Grabs the key of keysym with the modifier mask on the root window; false when the grab is
+    // refused or the keyboard has no such key.
+    bool grabKey(unsigned long keysym, unsigned mask);
+
+private:
+    xcb_connection_t* m_c;
+};
+
+// Whether a client could grab keysym with mask on display now (the grab goes again at once).
+bool CanGrabKey(const QByteArray& display, unsigned long keysym, unsigned mask);
 
 } // namespace tetrav::test

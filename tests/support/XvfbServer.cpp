@@ -46,11 +46,14 @@ XvfbServer::~XvfbServer() {
     }
 }
 
-QProcessEnvironment XvfbServer::environment() const {
+QProcessEnvironment XvfbServer::environment(std::initializer_list<std::pair<QString, QString>> extra) const {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("DISPLAY"), QString::fromLatin1(m_display));
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    for (const auto& [name, value] : extra) {
+        env.insert(name, value);
+    }
     return env;
 }
 

@@ -6,6 +6,9 @@
 #include <QProcess>
 #include <QString>
 
+#include <initializer_list>
+#include <utility>
+
 namespace tetrav::test {
 
 class XvfbServer {
@@ -20,7 +23,8 @@ public:
     // ":N", for DISPLAY.
     const QByteArray& display() const { return m_display; }
     // A process environment (the current one) with DISPLAY set to this server and Qt on xcb.
-    QProcessEnvironment environment() const;
+    // extra adds or replaces variables, e.g. {{"XDG_CONFIG_HOME", dir}}.
+    QProcessEnvironment environment(std::initializer_list<std::pair<QString, QString>> extra = {}) const;
 
 private:
     QProcess m_process;

@@ -1,0 +1,225 @@
+// The seek bar's drawing: arrows, channel and thumb from their bitmaps into an off-screen
+// buffer, the thumb's key colours replaced, then the buffer onto the widget.
+#include "controls/CXScrollBar.h"
+
+#include "controls/CHLSColor.h"
+#include "controls/ColorHls.h"
+#include "controls/ControlBitmaps.h"
+#include "controls/GdiDraw.h"
+#include "controls/XScrollBarImpl.h"
+#include "uikit/Resource.h"
+
+#include <QPainter>
+#include <algorithm>
+
+namespace {
+
+constexpr COLORREF kBorderColor = RgbColor(76, 85, 118);
+constexpr COLORREF kGripColor = RgbColor(91, 91, 91);
+constexpr QRgb kKey1 = 0xFF000001;
+constexpr QRgb kKey2 = 0xFF000002;
+constexpr QRgb kKey3 = 0xFF000003;
+constexpr QRgb kKey4 = 0xFF000004;
+
+void Stretch(QPainter& p, int x, int y, int w, int h, const QImage& img) {
+    if (w <= 0 || h <= 0 || img.isNull()) {
+        return;
+    }
+    p.drawImage(QRect(x, y, w, h), img);
+}
+
+QRgb ToQRgb(COLORREF c) {
+    return qRgb(RedOf(c), GreenOf(c), BlueOf(c));
+}
+
+QRgb PixelOr(const QImage& img, int x, int y, QRgb fallback) {
+    if (img.isNull() || img.width() == 0 || img.height() == 0) {
+        return fallback;
+    }
+    // Rows the buffer does not have take the nearest row it has.
+    x = std::clamp(x, 0, img.width() - 1);
+    y = std::clamp(y, 0, img.height() - 1);
+    return img.pixel(x, y);
+}
+
+// The played part of the channel in the thumb colour's hue at half its saturation: lines 0
+// and 1 lighter, the rest at lightness 0.80. byRows picks rows (horizontal) or columns.
+void TintChannel(QImage& channel, COLORREF thumb, bool byRows) {
+    const CHLSColor base(thumb);
+    auto shade = [&](float lightness) {
+        CHLSColor c;
+        c.SetHLS(base.GetHue(), lightness, base.GetSaturation() / 2);
+        return ToQRgb(c.GetColor());
+    };
+    const QRgb c92 = shade(0.92f);
+    const QRgb c87 = shade(0.87f);
+    const QRgb c80 = shade(0.80f);
+    for (int y = 0; y < channel.height(); ++y) {
+        for (int x = 0; x < channel.width(); ++x) {
+            const int line = byRows ? y : x;
+            channel.setPixel(x, y, line == 0 ? c92 : line == 1 ? c87 : c80);
+        }
+    }
+}
+
+} // namespace
+
+void CXScrollBar::Redraw() {
+    if (d->horz) {
+        RenderHorz();
+    } else {
+        RenderVert();
+    }
+    update();
+}
+
+void CXScrollBar::paintEvent(QPaintEvent* /*event*/) {
+    if (d->horz) {
+        RenderHorz();
+    } else {
+        RenderVert();
+    }
+    QPainter p(this);
+    if (d->buffer.isNull() || d->buffer.size() != size()) {
+        p.fillRect(rect(), palette().window());
+    }
+    if (!d->buffer.isNull()) {
+        p.drawImage(0, 0, d->buffer);
+    }
+}
+
+namespace {
+
+// Replaces the key pixels of a thumb bitmap; channelAt gives the off-screen colour of the
+// first (key 3) or last (key 4) channel pixel on the line of bitmap pixel (x, y).
+template <typename ChannelAt>
+void ReplaceKeys(QImage& thumb, bool useThumbColor, bool showGripper, COLORREF thumbColor,
+                 ChannelAt channelAt) {
+    QRgb previous = qRgb(0, 0, 0);
+    for (int x = 0; x < thumb.width(); ++x) {
+        for (int y = 0; y < thumb.height(); ++y) {
+            QRgb c = thumb.pixel(x, y);
+            if (c == kKey1) {
+                if (useThumbColor) {
+                    c = ToQRgb(thumbColor);
+                }
+            } else if (c == kKey2) {
+                c = showGripper ? ToQRgb(kGripColor) : previous;
+            } else if (c == kKey3) {
+                c = channelAt(x, y, false);
+            } else if (c == kKey4) {
+                c = channelAt(x, y, true);
+            }
+            thumb.setPixel(x, y, c);
+            previous = c;
+        }
+    }
+}
+
+} // namespace
+
+void CXScrollBar::RenderHorz() {
+    const int L = m_rectClient.left();
+    const int T = m_rectClient.top();
+    const int W = m_rectClient.width();
+    const int H = m_rectClient.height();
+    const int R = L + W;
+    const int B = T + H;
+    const int w = d->bitmapWidth;
+    if (W <= 0 || H <= 0) {
+        d->buffer = QImage();
+        d->rectThumb = d->range != 0 ? WinRect(L + d->thumbLeft, T, L + d->thumbLeft + w, B) : QRect();
+        return;
+    }
+    if (d->buffer.size() != QSize(W, H)) {
+        d->buffer = QImage(W, H, QImage::Format_RGB32);
+    }
+    d->buffer.fill(Qt::white);
+    QPainter p(&d->buffer);
+    Stretch(p, L, T + 1, w, H - 1, LoadControlBitmap(IDB_HORIZONTAL_SCROLLBAR_LEFTARROW));
+    gdi::FrameRect(p, L, T, L + w, B, kBorderColor);
+
+    d->rectThumb = WinRect(L + d->thumbLeft, T, L + d->thumbLeft + w, B);
+    const int xc = d->rectThumb.left() + w / 2;
+    const int cl = L + w;
+    const int cw = W - 2 * w;
+    QImage channel = LoadControlBitmap(IDB_HORIZONTAL_SCROLLBAR_CHANNEL);
+    Stretch(p, xc, T + 1, cl + cw - xc, H - 1, channel);
+    if (m_bTintChannel && m_bUseThumbColor && !channel.isNull()) {
+        TintChannel(channel, m_crThumb, true);
+    }
+    Stretch(p, cl, T + 1, xc - cl, H - 1, channel);
+    Stretch(p, R - w, T + 1, w, H - 1, LoadControlBitmap(IDB_HORIZONTAL_SCROLLBAR_RIGHTARROW));
+    gdi::FrameRect(p, R - w, T, R, B, kBorderColor);
+
+    if (d->range != 0) {
+        QImage thumb = LoadControlBitmap(m_bUseThumbColor ? IDB_HORIZONTAL_SCROLLBAR_THUMB
+                                                          : IDB_HORIZONTAL_SCROLLBAR_THUMB_NO_COLOR);
+        if (!thumb.isNull()) {
+            p.end();
+            const QImage& buf = d->buffer;
+            ReplaceKeys(
+                thumb, m_bUseThumbColor, m_bShowGripper, d->overThumb ? m_crThumbHot : m_crThumb,
+                [&](int, int y, bool last) { return PixelOr(buf, last ? cl + cw - 1 : cl, y, kKey3); });
+            p.begin(&d->buffer);
+            Stretch(p, d->rectThumb.x(), d->rectThumb.y(), d->rectThumb.width(), d->rectThumb.height(),
+                    thumb);
+        }
+    } else {
+        d->rectThumb = QRect();
+    }
+    gdi::FrameRect(p, L, T, R, B, kBorderColor);
+}
+
+void CXScrollBar::RenderVert() {
+    const int L = m_rectClient.left();
+    const int T = m_rectClient.top();
+    const int W = m_rectClient.width();
+    const int H = m_rectClient.height();
+    const int R = L + W;
+    const int B = T + H;
+    const int h = d->bitmapHeight;
+    if (W <= 0 || H <= 0) {
+        d->buffer = QImage();
+        d->rectThumb = d->range != 0 ? QRect(L, T + d->thumbTop, W, h) : QRect();
+        return;
+    }
+    if (d->buffer.size() != QSize(W, H)) {
+        d->buffer = QImage(W, H, QImage::Format_RGB32);
+    }
+    d->buffer.fill(Qt::white);
+    QPainter p(&d->buffer);
+    Stretch(p, L, T, W, h, LoadControlBitmap(IDB_VERTICAL_SCROLLBAR_UPARROW));
+    gdi::FrameRect(p, L, T, R, T + h, kBorderColor);
+
+    d->rectThumb = QRect(L, T + d->thumbTop, W, h);
+    const int yc = d->rectThumb.top() + h / 2;
+    const int ct = T + h;
+    const int ch = H - 2 * h;
+    QImage channel = LoadControlBitmap(IDB_VERTICAL_SCROLLBAR_CHANNEL);
+    Stretch(p, L + 1, yc, W - 1, ct + ch - yc, channel);
+    if (m_bTintChannel && m_bUseThumbColor && !channel.isNull()) {
+        TintChannel(channel, m_crThumb, false);
+    }
+    Stretch(p, L, ct, W, yc - ct, channel);
+    Stretch(p, L, B - h, W - 1, h, LoadControlBitmap(IDB_VERTICAL_SCROLLBAR_DOWNARROW));
+    gdi::FrameRect(p, L, B - h, R, B, kBorderColor);
+
+    if (d->range != 0) {
+        QImage thumb = LoadControlBitmap(m_bUseThumbColor ? IDB_VERTICAL_SCROLLBAR_THUMB
+                                                          : IDB_VERTICAL_SCROLLBAR_THUMB_NO_COLOR);
+        if (!thumb.isNull()) {
+            p.end();
+            const QImage& buf = d->buffer;
+            ReplaceKeys(
+                thumb, m_bUseThumbColor, m_bShowGripper, d->overThumb ? m_crThumbHot : m_crThumb,
+                [&](int x, int, bool last) { return PixelOr(buf, x, last ? ct + ch - 1 : ct, kKey3); });
+            p.begin(&d->buffer);
+            Stretch(p, d->rectThumb.x(), d->rectThumb.y(), d->rectThumb.width(), d->rectThumb.height(),
+                    thumb);
+        }
+    } else {
+        d->rectThumb = QRect();
+    }
+    gdi::FrameRect(p, L, T, R, B, kBorderColor);
+}
