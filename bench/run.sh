@@ -1,18 +1,22 @@
 #!/usr/bin/env bash
 # The benchmark: four 1080p30 H.264+AAC clips of 30 s played at once into four 640 x 452 panes
 # on a private Xvfb, three ways, each measured with /usr/bin/time:
-#   1. Tetrav's channels (bench/channels_bench: four CChannelGraphs, pictures painted in Qt);
+#   1. Tetrav: the real main window (bench/window_bench --session play), in both sync modes;
 #   2. the reference player: four `mpv --vo=x11 --ao=null` windows of the pane size;
 #   3. the floor: the same four files only decoded (gst-launch, fakesinks keeping real time);
 #   plus the other rendering path for comparison: four gst-launch playbins scaling to the pane
 #   size into ximagesink (the X11 overlay path).
+# Then the sync benchmark: four recordings of one event made differently (mp4/H.264 1 s GOP,
+# mkv/H.264 4 s GOP with B-frames, avi/MPEG-4 0.5 s GOP, webm/VP8 2.4 s GOP), 60 s of seeks,
+# pause/resume, rate changes and frame steps in the real window, in frame sync and time sync,
+# beside four mpv windows driven the same way: the spread between the frames the panes show.
 # Usage: bench/run.sh BUILD_DIR [SECONDS]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-build}
 case $build in /*) ;; *) build="$root/$build" ;; esac
 seconds=${2:-30}
-bench="$build/bench/channels_bench"
+bench="$build/bench/window_bench"
 [ -x "$bench" ] || { echo "build first: $bench is missing" >&2; exit 1; }
 
 clips="$build/bench-clips"
@@ -40,11 +44,19 @@ cpu_of() { tail -n 1 "$tmp/$1.time" | awk '{print $1 + $2}'; }
 rss_of() { tail -n 1 "$tmp/$1.time" | awk '{print $3}'; }
 
 echo
-echo "== Tetrav: four CChannelGraphs into four 640x452 panes (${seconds} s)"
-timed tetrav "$bench" --seconds "$seconds" "$@"
-cat "$tmp/tetrav.out"
-tetrav_cpu=$(awk -F'CPU ' '/per second of playback/ {split($2, a, " "); print a[1]}' "$tmp/tetrav.out")
-echo "tetrav: whole process: CPU $(cpu_of tetrav) s, peak memory $(($(rss_of tetrav) / 1024)) MB"
+export XDG_CONFIG_HOME="$tmp/config" XDG_RUNTIME_DIR="$tmp/runtime"
+mkdir -p "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
+for mode in frame time; do
+    echo "== Tetrav, the real window, $mode sync: four 1080p30 clips into four panes (${seconds} s)"
+    timed "tetrav_$mode" "$bench" --session play --sync "$mode" --seconds "$seconds" --source 1920x1080 \
+        --fps 30 "$@"
+    grep -v 'spread' "$tmp/tetrav_$mode.out"
+    echo "tetrav ($mode sync): whole process: CPU $(cpu_of "tetrav_$mode") s, peak memory" \
+        "$(($(rss_of "tetrav_$mode") / 1024)) MB"
+done
+tetrav_cpu=$(awk -F'CPU ' '/per second of playback/ {split($2, a, " "); print a[1]}' "$tmp/tetrav_frame.out")
+tetrav_time_cpu=$(awk -F'CPU ' '/per second of playback/ {split($2, a, " "); print a[1]}' "$tmp/tetrav_time.out")
 
 echo
 echo "== mpv --vo=x11 --ao=null, four windows of 640x452 (reference player)"
@@ -111,5 +123,16 @@ echo
 echo "== Summary (targets: no dropped frames; CPU <= 1.0 x mpv and <= 1.5 x the floor; memory < 400 MB)"
 printf 'tetrav %.3f CPU-s/s' "$tetrav_cpu"
 [ -n "$mpv_per_s" ] && printf ' = %.2f x mpv' "$(echo "$tetrav_cpu / $mpv_per_s" | bc -l)"
-printf ' = %.2f x the decode-only floor; ximagesink path %.3f CPU-s/s\n' \
-    "$(echo "$tetrav_cpu / $floor_per_s" | bc -l)" "$xim_per_s"
+printf ' = %.2f x the decode-only floor; time sync %.3f CPU-s/s; ximagesink path %.3f CPU-s/s\n' \
+    "$(echo "$tetrav_cpu / $floor_per_s" | bc -l)" "$tetrav_time_cpu" "$xim_per_s"
+
+echo
+echo "== Sync: four recordings of one event made differently, 60 s of commands (targets: frame sync"
+echo "   spread p99 <= 1 frame, max <= 2; seek to every pane on the target frame: median < 0.25 s)"
+set -- "$clips"/sync1.mp4 "$clips"/sync2.mkv "$clips"/sync3.avi "$clips"/sync4.webm
+for mode in frame time; do
+    "$bench" --session sync --sync "$mode" --seconds 60 --source 640x360 --fps 25 "$@" 2>/dev/null
+done
+if command -v mpv >/dev/null; then
+    "$root/bench/mpv_sync.py" 60 "$@" 2>/dev/null
+fi
