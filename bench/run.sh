@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The benchmark: four 1080p30 H.264+AAC clips of 30 s played at once into four 640 x 452 panes
 # on a private Xvfb, three ways, each measured with /usr/bin/time:
-#   1. Tetrav: the real main window (bench/window_bench --session play), in both sync modes;
+#   1. Tetrav: the real main window (bench/window_bench --script play), in both sync modes;
 #   2. the reference player: four `mpv --vo=x11 --ao=null` windows of the pane size;
 #   3. the floor: the same four files only decoded (gst-launch, fakesinks keeping real time);
 #   plus the other rendering path for comparison: four gst-launch playbins scaling to the pane
@@ -49,7 +49,7 @@ mkdir -p "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
 for mode in frame time; do
     echo "== Tetrav, the real window, $mode sync: four 1080p30 clips into four panes (${seconds} s)"
-    timed "tetrav_$mode" "$bench" --session play --sync "$mode" --seconds "$seconds" --source 1920x1080 \
+    timed "tetrav_$mode" "$bench" --script play --sync "$mode" --seconds "$seconds" --source 1920x1080 \
         --fps 30 "$@"
     grep -v 'spread' "$tmp/tetrav_$mode.out"
     echo "tetrav ($mode sync): whole process: CPU $(cpu_of "tetrav_$mode") s, peak memory" \
@@ -131,7 +131,7 @@ echo "== Sync: four recordings of one event made differently, 60 s of commands (
 echo "   spread p99 <= 1 frame, max <= 2; seek to every pane on the target frame: median < 0.25 s)"
 set -- "$clips"/sync1.mp4 "$clips"/sync2.mkv "$clips"/sync3.avi "$clips"/sync4.webm
 for mode in frame time; do
-    "$bench" --session sync --sync "$mode" --seconds 60 --source 640x360 --fps 25 "$@" 2>/dev/null
+    "$bench" --script sync --sync "$mode" --seconds 60 --source 640x360 --fps 25 "$@" 2>/dev/null
 done
 if command -v mpv >/dev/null; then
     "$root/bench/mpv_sync.py" 60 "$@" 2>/dev/null

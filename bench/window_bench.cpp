@@ -2,7 +2,7 @@
 // session and measures what the user sees: the frame number every pane shows, read from the
 // bit cells the benchmark clips draw, sampled every 50 ms.
 //
-// Usage: window_bench [--sync frame|time] [--seconds N] [--source WxH] [--session sync|play] CLIP...
+// Usage: window_bench [--sync frame|time] [--seconds N] [--source WxH] [--script sync|play] CLIP...
 //   sync: seeks, pause/resume, rate changes and frame steps over the run; prints the spread
 //         between the panes in frames (median, p99, max) and the time from a seek to every
 //         pane showing the target frame.
@@ -123,7 +123,7 @@ int main(int argc, char** argv) {
             seconds = args[++i].toDouble();
         } else if (args[i] == "--sync" && i + 1 < args.size()) {
             sync = args[++i];
-        } else if (args[i] == "--session" && i + 1 < args.size()) {
+        } else if (args[i] == "--script" && i + 1 < args.size()) {
             session = args[++i];
         } else if (args[i] == "--fps" && i + 1 < args.size()) {
             fps = args[++i].toDouble();
@@ -135,7 +135,7 @@ int main(int argc, char** argv) {
         }
     }
     if (clips.isEmpty() || clips.size() > 4) {
-        std::fprintf(stderr, "usage: window_bench [--sync frame|time] [--session sync|play] CLIP...\n");
+        std::fprintf(stderr, "usage: window_bench [--sync frame|time] [--script sync|play] CLIP...\n");
         return 2;
     }
     CTetravDlg window;

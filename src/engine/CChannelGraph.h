@@ -63,8 +63,9 @@ public:
     // choice again) and the owner sets each channel's base time before it runs.
     virtual bool UseClock(GstClock* clock);
     virtual bool SetBaseTime(unsigned long long baseTimeNs);
-    // One flushing seek to the exact frame at seconds, playing at rate from there.
-    virtual bool SetPositionAndRate(double seconds, double rate);
+    // One flushing seek to the exact frame at seconds (keyFrame: to the nearest key frame),
+    // playing at rate from there.
+    virtual bool SetPositionAndRate(double seconds, double rate, bool keyFrame = false);
     // Steps frames forward; only while paused (false otherwise).
     virtual bool StepFrames(int frames);
     // No state change, seek or frame step in progress; never waits.

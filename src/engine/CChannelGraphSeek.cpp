@@ -94,14 +94,16 @@ bool CChannelGraph::StepOneFrame() {
     return true;
 }
 
-bool CChannelGraph::SetPositionAndRate(double seconds, double rate) {
+bool CChannelGraph::SetPositionAndRate(double seconds, double rate, bool keyFrame) {
     if (!d->hasPipeline() || !(rate > 0.0) || !std::isfinite(rate) || !std::isfinite(seconds)) {
         return false;
     }
     const double before = d->rate;
     d->rate = rate;
     d->rateToApply = false;
-    if (!d->seek(gint64(seconds * double(kNsPerSecond)), GST_SEEK_FLAG_ACCURATE)) {
+    const auto how =
+        keyFrame ? GstSeekFlags(GST_SEEK_FLAG_KEY_UNIT | GST_SEEK_FLAG_SNAP_NEAREST) : GST_SEEK_FLAG_ACCURATE;
+    if (!d->seek(gint64(seconds * double(kNsPerSecond)), how)) {
         d->rate = before;
         return false;
     }

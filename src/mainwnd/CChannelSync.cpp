@@ -35,6 +35,10 @@ void CChannelSync::Seek(const SyncSet& set, double seconds) {
     }
 }
 
+void CChannelSync::SeekToKeyFrame(const SyncSet& set, double seconds) {
+    Seek(set, seconds);
+}
+
 void CChannelSync::SetRate(const SyncSet& set, double rate) {
     for (int i = 0; i < 4; ++i) {
         if (set.IsOpen(i)) {

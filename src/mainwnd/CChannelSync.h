@@ -35,6 +35,9 @@ public:
     virtual void Pause(const SyncSet& set);
     // Seeks every open channel to seconds.
     virtual void Seek(const SyncSet& set, double seconds);
+    // A seek where speed matters more than the exact time (the seek bar): the set may land on
+    // a key frame near seconds.
+    virtual void SeekToKeyFrame(const SyncSet& set, double seconds);
     virtual void SetRate(const SyncSet& set, double rate);
     virtual void StepFrame(const SyncSet& set);
     // Another synchronisation takes over (playing: the set was playing).

@@ -91,6 +91,38 @@ void CFrameSync::Seek(const SyncSet& set, double seconds) {
     Realign(Snap(std::max(0.0, seconds)), play);
 }
 
+void CFrameSync::SeekToKeyFrame(const SyncSet& set, double seconds) {
+    m_set = set;
+    const int ref = RefChannel();
+    const bool play = m_phase == Phase::Playing || m_playAfter;
+    m_pendingSteps = 0;
+    if (ref < 0 || !m_locked[ref]) {
+        Realign(Snap(std::max(0.0, seconds)), play);
+        return;
+    }
+    // The reference lands on its key frame (quick); the others then go to that frame exactly.
+    for (int k = 0; k < 4; ++k) {
+        m_lag[k] = 0;
+        m_rejoin[k] = Rejoin();
+        if (m_set.IsOpen(k)) {
+            m_set.channels[k]->HoldPicture(true);
+            m_set.channels[k]->Pause();
+        }
+    }
+    CChannelGraph* lead = m_set.channels[ref];
+    lead->UseClock(m_clock.get());
+    if (!lead->SetPositionAndRate(std::max(0.0, seconds), m_rate, true)) {
+        Realign(Snap(std::max(0.0, seconds)), play);
+        return;
+    }
+    m_keyFramePending = true;
+    m_p0 = std::max(0.0, seconds);
+    m_playAfter = play;
+    m_phase = Phase::Seeking;
+    m_deadlineMs = 0;
+    StartPolling();
+}
+
 void CFrameSync::SetRate(const SyncSet& set, double rate) {
     m_set = set;
     if (!(rate > 0.0) || !std::isfinite(rate)) {
@@ -159,6 +191,7 @@ void CFrameSync::Reset() {
     m_rate = 1.0;
     m_pendingSteps = 0;
     m_stepStage = 0;
+    m_keyFramePending = false;
     for (int k = 0; k < 4; ++k) {
         m_segStart[k] = 0.0;
         m_locked[k] = true;
@@ -183,6 +216,7 @@ bool CFrameSync::Busy() const {
 // Moving the set together
 
 void CFrameSync::Realign(double target, bool playAfter) {
+    m_keyFramePending = false;
     for (int k = 0; k < 4; ++k) {
         m_lag[k] = 0;
         m_rejoin[k] = Rejoin();
@@ -190,6 +224,9 @@ void CFrameSync::Realign(double target, bool playAfter) {
             continue;
         }
         CChannelGraph* ch = m_set.channels[k];
+        if (m_set.frameRates != nullptr && !(m_set.frameRates[k] > 0.0)) {
+            Warn(k, "frame rate unknown or variable; its frame steps and tolerance assume 25 fps");
+        }
         ch->UseClock(m_clock.get());
         ch->HoldPicture(true); // the new pictures go up together
         ch->Pause();
@@ -241,6 +278,19 @@ void CFrameSync::Poll() {
     case Phase::Seeking:
         if (m_deadlineMs == 0) {
             m_deadlineMs = static_cast<long long>(now / 1e6 + kSettleBound * 1000.0);
+        }
+        if (m_keyFramePending) {
+            const int ref = RefChannel();
+            if (ref >= 0 && !m_set.channels[ref]->IsSettled() && now / 1e6 <= double(m_deadlineMs)) {
+                break;
+            }
+            m_keyFramePending = false;
+            double landed = m_p0;
+            if (ref >= 0) {
+                m_set.channels[ref]->GetShownPosition(landed);
+            }
+            Realign(Snap(landed), m_playAfter);
+            break;
         }
         if (AllSettled() || now / 1e6 > double(m_deadlineMs)) {
             m_phase = Phase::Paused;

@@ -37,6 +37,7 @@ public:
     void Play(const SyncSet& set) override;
     void Pause(const SyncSet& set) override;
     void Seek(const SyncSet& set, double seconds) override;
+    void SeekToKeyFrame(const SyncSet& set, double seconds) override;
     void SetRate(const SyncSet& set, double rate) override;
     void StepFrame(const SyncSet& set) override;
     void Adopt(const SyncSet& set, bool playing) override;
@@ -85,8 +86,9 @@ private:
     SyncSet m_set;
 
     Phase m_phase = Phase::Stopped;
-    bool m_playAfter = false; // start once the seek in progress has settled
-    bool m_mapped = false;    // every channel's segment start is known: resuming needs no seek
+    bool m_playAfter = false;       // start once the seek in progress has settled
+    bool m_mapped = false;          // every channel's segment start is known: resuming needs no seek
+    bool m_keyFramePending = false; // the reference seeks its key frame; the others follow it
     double m_p0 = 0.0;
     unsigned long long m_c0 = 0;
     double m_rate = 1.0;

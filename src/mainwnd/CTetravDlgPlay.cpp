@@ -244,7 +244,7 @@ void CTetravDlg::OnGotoPosition() {
 
 void CTetravDlg::OnSeekBarScroll() {
     const double seconds = m_dTotalSecs * 0.005 * static_cast<double>(m_wndSeekBar->GetScrollPos());
-    ActiveSync().Seek(CurrentSet(), seconds);
+    ActiveSync().SeekToKeyFrame(CurrentSet(), seconds);
 }
 
 void CTetravDlg::OnVolumeScroll() {

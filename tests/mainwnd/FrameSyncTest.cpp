@@ -3,6 +3,7 @@
 // cells the clips draw, after every kind of command.
 #include "WindowTestSupport.h"
 
+#include "controls/CXScrollBar.h"
 #include "engine/CChannelGraph.h"
 #include "mainwnd/CFrameSync.h"
 #include "support/FrameIndex.h"
@@ -128,6 +129,13 @@ TEST_P(FrameSyncSets, PanesShowTheSameInstantAfterEveryCommand) {
         dlg->OnGotoPosition();
         Settle();
         ExpectLockedWhilePlaying("seek while playing");
+    }
+    // Seek-bar clicks: the set lands together on the reference's key frame near the place.
+    for (int pos : {130, 40}) {
+        dlg->m_wndSeekBar->SetScrollPos(pos, true);
+        emit dlg->m_wndSeekBar->hscroll(SB_THUMBTRACK, pos);
+        Settle();
+        ExpectLockedWhilePlaying("seek-bar click");
     }
 
     dlg->OnPause();

@@ -86,7 +86,7 @@ public:
         return log("Step", true);
     }
 
-    bool SetPositionAndRate(double seconds, double rate) override {
+    bool SetPositionAndRate(double seconds, double rate, bool = false) override {
         m_s->lastSeek = seconds;
         m_s->rate = rate;
         return log("SeekExact", m_s->seekable);
