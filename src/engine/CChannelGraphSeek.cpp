@@ -86,12 +86,7 @@ bool CChannelGraph::StepOneFrame() {
             return false;
         }
     }
-    if (!gst_element_send_event(d->playbin.get(),
-                                gst_event_new_step(GST_FORMAT_BUFFERS, 1, 1.0, TRUE, FALSE))) {
-        return false;
-    }
-    d->stepping = true;
-    return true;
+    return StepFrames(1);
 }
 
 bool CChannelGraph::SetPositionAndRate(double seconds, double rate, bool keyFrame) {
