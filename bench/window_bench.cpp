@@ -19,6 +19,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QTest>
 
 #include <algorithm>
@@ -105,6 +106,37 @@ struct Bench {
         seekTimes.push_back(5.0);
     }
 };
+
+// The process is stopped for 2 s (as a suspended laptop or a long stall would): how long until
+// the panes agree again, and whether the play time went backwards meanwhile.
+void stall(Bench& b, CTetravDlg& window) {
+    const QString pid = QString::number(QCoreApplication::applicationPid());
+    QProcess::startDetached("sh",
+                            {"-c", QString("sleep 0.2; kill -STOP %1; sleep 2; kill -CONT %1").arg(pid)});
+    QTest::qWait(2500);
+    double last = window.m_dCurrentSecs;
+    bool backwards = false;
+    QElapsedTimer t;
+    t.start();
+    double inStep = -1.0;
+    while (t.elapsed() < 4000) {
+        QTest::qWait(20);
+        backwards = backwards || window.m_dCurrentSecs + 0.05 < last;
+        last = std::max(last, window.m_dCurrentSecs);
+        const auto n = b.frames();
+        const auto [lo, hi] = std::minmax_element(n.begin(), n.end());
+        if (!n.empty() && *lo >= 0 && *hi - *lo <= 1) {
+            if (inStep < 0) {
+                inStep = double(t.elapsed()) / 1000.0;
+            }
+        } else {
+            inStep = -1.0;
+        }
+    }
+    std::printf("after a 2 s stop: panes in step (and staying so) %.2f s after it went on; play time went "
+                "backwards: %s\n",
+                inStep, backwards ? "yes" : "no");
+}
 
 } // namespace
 
@@ -210,6 +242,8 @@ int main(int argc, char** argv) {
         window.OnPlay();
         b.run(3000);
         b.seek(10.0, fps);
+        b.run(3000);
+        stall(b, window);
         b.run(std::max(0, int((seconds - double(wall.elapsed()) / 1000.0) * 1000)));
     }
     std::printf("%s sync: spread between panes in frames over %zu samples: median %.0f, p99 %.0f, max %.0f"
