@@ -11,6 +11,10 @@ bool SyncSet::TakesPart(int k) const {
     return IsOpen(k) && lengths != nullptr && lengths[k] > 0.0;
 }
 
+bool CChannelSync::ReadPosition(CChannelGraph& channel, double& seconds) {
+    return channel.GetCurrentPosition(seconds);
+}
+
 void CChannelSync::Play(const SyncSet& set) {
     for (int i = 0; i < 4; ++i) {
         if (set.IsOpen(i)) {

@@ -31,6 +31,9 @@ public:
     virtual void SyncChannels(const SyncSet& set, int ref, double refSecs, const double* positions,
                               int count) = 0;
 
+    // The position the ticks show and judge the end of play by.
+    virtual bool ReadPosition(CChannelGraph& channel, double& seconds);
+
     virtual void Play(const SyncSet& set);
     virtual void Pause(const SyncSet& set);
     // Seeks every open channel to seconds.

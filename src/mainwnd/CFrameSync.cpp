@@ -44,6 +44,10 @@ unsigned long long CFrameSync::Now() const {
 // ---------------------------------------------------------------------------------------------
 // Transport
 
+bool CFrameSync::ReadPosition(CChannelGraph& channel, double& seconds) {
+    return channel.GetShownPosition(seconds);
+}
+
 void CFrameSync::Play(const SyncSet& set) {
     m_set = set;
     switch (m_phase) {
@@ -429,27 +433,53 @@ void CFrameSync::SyncChannels(const SyncSet& set, int, double, const double*, in
         return; // not started yet
     }
     const double expected = PositionAt(now);
+    double behind[4] = {0, 0, 0, 0};
+    bool watched[4] = {false, false, false, false};
+    double leastBehind = 1e9;
     for (int k = 0; k < 4; ++k) {
-        if (!set.TakesPart(k) || !m_locked[k] || m_rejoin[k].active) {
+        CChannelGraph* ch = set.IsOpen(k) ? set.channels[k] : nullptr;
+        double shown = 0.0;
+        if (ch == nullptr || !set.TakesPart(k) || !m_locked[k] || m_rejoin[k].active || ch->IsAtEnd() ||
+            expected >= set.lengths[k] || !ch->GetShownPosition(shown)) {
             m_lag[k] = 0;
             continue;
         }
-        CChannelGraph* ch = set.channels[k];
-        double shown = 0.0;
-        if (ch->IsAtEnd() || expected >= set.lengths[k] || !ch->GetShownPosition(shown)) {
-            m_lag[k] = 0;
+        watched[k] = true;
+        behind[k] = expected - shown;
+        leastBehind = std::min(leastBehind, behind[k]);
+    }
+    if (leastBehind < 1e9 && leastBehind > kSetStall * m_rate) {
+        // Every picture trails the clock alike: the whole program (or machine) stood still. The
+        // set goes on from where its pictures are, as after a pause, instead of chasing the clock.
+        Rebase(leastBehind);
+        return;
+    }
+    for (int k = 0; k < 4; ++k) {
+        if (!watched[k]) {
             continue;
         }
         // The picture on screen trails the timeline by up to a frame, and by the time the
         // frame takes to reach the screen.
         const double period = FramePeriod(k);
-        const double behind = expected - shown;
-        const bool out = behind > 2.0 * period + 0.03 * m_rate || behind < -period;
+        const bool out = behind[k] > 2.0 * period + 0.03 * m_rate || behind[k] < -period;
         m_lag[k] = out ? m_lag[k] + 1 : 0;
         if (m_lag[k] >= kLagTicks) {
             BringBack(k, expected);
         }
     }
+}
+
+void CFrameSync::Rebase(double behind) {
+    const double at = PositionAt(Now()) - behind;
+    Pause(m_set);
+    m_p0 = std::max(0.0, at);
+    for (int& lag : m_lag) {
+        lag = 0;
+    }
+    m_playAfter = true;
+    m_phase = Phase::Seeking;
+    m_deadlineMs = 0;
+    StartPolling();
 }
 
 void CFrameSync::BringBack(int k, double expected) {

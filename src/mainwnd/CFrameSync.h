@@ -34,6 +34,8 @@ public:
 
     void SyncChannels(const SyncSet& set, int ref, double refSecs, const double* positions,
                       int count) override;
+    // The picture on screen: the play time never runs ahead of what the panes show.
+    bool ReadPosition(CChannelGraph& channel, double& seconds) override;
     void Play(const SyncSet& set) override;
     void Pause(const SyncSet& set) override;
     void Seek(const SyncSet& set, double seconds) override;
@@ -53,6 +55,8 @@ public:
     void SetClockSource(std::function<unsigned long long()> now);
     // Consecutive ticks a channel may stay out of tolerance before it is brought back.
     static constexpr int kLagTicks = 25;
+    // Every channel this far behind the timeline (seconds): the whole set stalled.
+    static constexpr double kSetStall = 0.25;
 
 private:
     enum class Phase { Stopped, Paused, Seeking, Playing, Stepping };
@@ -68,6 +72,7 @@ private:
     void BeginStep();
     void StepStage();
     void BringBack(int k, double expected);
+    void Rebase(double behind);
     void FinishRejoins();
     bool AllSettled() const;
     void HoldAll(bool hold);

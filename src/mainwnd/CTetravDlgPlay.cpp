@@ -324,7 +324,7 @@ void CTetravDlg::OnTimer(int id) {
             continue;
         }
         double position = 0.0;
-        if (m_pChannel[k]->GetCurrentPosition(position)) {
+        if (ActiveSync().ReadPosition(*m_pChannel[k], position)) {
             m_dPosition[k] = position;
         }
         m_pChannel[k]->SetVolume(m_nVolume);
@@ -338,7 +338,7 @@ void CTetravDlg::OnTimer(int id) {
     for (int k = 0; k < 4; ++k) {
         if (m_bReference[k] == 1 && ChannelIsOpen(k)) {
             double position = 0.0;
-            if (m_pChannel[k]->GetCurrentPosition(position)) {
+            if (ActiveSync().ReadPosition(*m_pChannel[k], position)) {
                 m_dCurrentSecs = position;
             }
             SyncChannels(k, m_dCurrentSecs, m_dPosition, 4);

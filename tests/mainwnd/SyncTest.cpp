@@ -267,10 +267,11 @@ TEST_F(SyncTest, TimersRunAtTheirPeriodsAndTickTheWindow) {
 // channels, at frame precision, are brought back, and where to.
 struct LagCase {
     const char* name;
-    double fps;    // the lagging channel's frame rate (the reference plays at 25)
-    double behind; // seconds its picture trails the timeline (negative: ahead)
-    int ticks;     // ticks it stays there
-    bool atEnd;    // it has reached its end
+    double fps;       // the lagging channel's frame rate (the reference plays at 25)
+    double behind;    // seconds its picture trails the timeline (negative: ahead)
+    double refBehind; // seconds the reference's picture trails it
+    int ticks;        // ticks it stays there
+    bool atEnd;       // it has reached its end
     bool broughtBack;
 };
 
@@ -312,12 +313,19 @@ TEST_P(FrameCorrection, BringsBackOnlyChannelsOutOfToleranceForLongEnough) {
     for (int tick = 0; tick < c.ticks; ++tick) {
         now += 10000000ULL;
         const double expected = sync.TimelinePosition();
-        script[0]->shown = expected - 0.01;
+        script[0]->shown = expected - c.refBehind;
         script[1]->shown = expected - c.behind;
         sync.SyncChannels(set, 0, expected, lengths, 4);
     }
     EXPECT_EQ(script[0]->count("SeekExact"), 1) << "the reference stays";
     EXPECT_EQ(script[1]->count("SeekExact"), c.broughtBack ? 2 : 1);
+    if (c.refBehind > CFrameSync::kSetStall) {
+        // The whole set stood still: it goes on from its pictures (no seek), on one timeline.
+        EXPECT_FALSE(sync.IsPlaying());
+        EXPECT_NEAR(sync.TimelinePosition(), script[0]->shown, 1e-6);
+        ASSERT_TRUE(WaitFor([&] { return sync.IsPlaying(); }, 1000));
+        EXPECT_EQ(script[0]->baseTime, script[1]->baseTime);
+    }
     if (c.broughtBack) {
         // Ahead of the timeline, on the reference's frame grid, and it joins once prerolled.
         const double target = script[1]->lastSeek;
@@ -335,14 +343,16 @@ TEST_P(FrameCorrection, BringsBackOnlyChannelsOutOfToleranceForLongEnough) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, FrameCorrection,
-    testing::Values(LagCase{"OneFrameBehindIsInStep", 25, 0.04, 60, false, false},
-                    LagCase{"ThreeFramesBehindIsBroughtBack", 25, 0.12, CFrameSync::kLagTicks, false, true},
-                    LagCase{"ThreeFramesBehindBrieflyIsLeftAlone", 25, 0.12, CFrameSync::kLagTicks - 1, false,
-                            false},
-                    LagCase{"TwoFramesAtSixtyIsInStep", 60, 0.034, 60, false, false},
-                    LagCase{"SixFramesAtSixtyIsBroughtBack", 60, 0.1, 60, false, true},
-                    LagCase{"AheadIsBroughtBack", 25, -0.08, 60, false, true},
-                    LagCase{"AtItsEndIsLeftAlone", 25, 3.0, 60, true, false}),
+    testing::Values(LagCase{"OneFrameBehindIsInStep", 25, 0.04, 0.01, 60, false, false},
+                    LagCase{"ThreeFramesBehindIsBroughtBack", 25, 0.12, 0.01, CFrameSync::kLagTicks, false,
+                            true},
+                    LagCase{"ThreeFramesBehindBrieflyIsLeftAlone", 25, 0.12, 0.01, CFrameSync::kLagTicks - 1,
+                            false, false},
+                    LagCase{"TwoFramesAtSixtyIsInStep", 60, 0.034, 0.01, 60, false, false},
+                    LagCase{"SixFramesAtSixtyIsBroughtBack", 60, 0.1, 0.01, 60, false, true},
+                    LagCase{"AheadIsBroughtBack", 25, -0.08, 0.01, 60, false, true},
+                    LagCase{"AtItsEndIsLeftAlone", 25, 3.0, 0.01, 60, true, false},
+                    LagCase{"WholeSetBehindGoesOnFromItsPictures", 25, 1.0, 1.0, 1, false, false}),
     [](const testing::TestParamInfo<LagCase>& info) { return std::string(info.param.name); });
 
 } // namespace
