@@ -22,6 +22,8 @@ constexpr int kRejoinTries = 3;
 // Frame steps beyond this many frames seek instead.
 constexpr int kMaxStepFrames = 12;
 constexpr int kPollMs = 5;
+// After a start or a rejoin, the pictures settle this long (ns) before the correction looks.
+constexpr unsigned long long kWatchGrace = 200000000ULL;
 
 } // namespace
 
@@ -201,6 +203,7 @@ void CFrameSync::Reset() {
         m_locked[k] = true;
         m_warned[k] = false;
         m_lag[k] = 0;
+        m_watchFrom[k] = 0;
         m_rejoin[k] = Rejoin();
     }
 }
@@ -265,6 +268,7 @@ void CFrameSync::StartTogether() {
         const double base = std::max(0.0, double(m_c0) + lead * kNs);
         m_set.channels[k]->SetBaseTime(static_cast<unsigned long long>(base));
         m_set.channels[k]->Run();
+        m_watchFrom[k] = m_c0 + kWatchGrace;
     }
     m_phase = Phase::Playing;
     m_playAfter = false;
@@ -439,8 +443,9 @@ void CFrameSync::SyncChannels(const SyncSet& set, int, double, const double*, in
     for (int k = 0; k < 4; ++k) {
         CChannelGraph* ch = set.IsOpen(k) ? set.channels[k] : nullptr;
         double shown = 0.0;
-        if (ch == nullptr || !set.TakesPart(k) || !m_locked[k] || m_rejoin[k].active || ch->IsAtEnd() ||
-            expected >= set.lengths[k] || !ch->GetShownPosition(shown)) {
+        if (ch == nullptr || !set.TakesPart(k) || !m_locked[k] || m_rejoin[k].active ||
+            now < m_watchFrom[k] || ch->IsAtEnd() || expected >= set.lengths[k] ||
+            !ch->GetShownPosition(shown)) {
             m_lag[k] = 0;
             continue;
         }
@@ -516,6 +521,15 @@ void CFrameSync::FinishRejoins() {
             continue;
         }
         CChannelGraph* ch = m_set.channels[k];
+        if (r.running) {
+            // Its first frame is due: the picture goes up as the others show the same instant.
+            if (now >= r.releaseAt) {
+                ch->HoldPicture(false);
+                m_watchFrom[k] = now + kWatchGrace;
+                r = Rejoin();
+            }
+            continue;
+        }
         if (!ch->IsSettled()) {
             continue;
         }
@@ -531,9 +545,9 @@ void CFrameSync::FinishRejoins() {
             Warn(k, "cannot keep up with the others");
         }
         ch->SetBaseTime(static_cast<unsigned long long>(std::max(0.0, base)));
-        ch->HoldPicture(false);
         ch->Run();
-        r = Rejoin();
+        r.running = true;
+        r.releaseAt = static_cast<unsigned long long>(std::max(0.0, base));
     }
 }
 

@@ -61,9 +61,11 @@ public:
 private:
     enum class Phase { Stopped, Paused, Seeking, Playing, Stepping };
     struct Rejoin {
-        bool active = false;
+        bool active = false;  // seeking ahead, or waiting for its time with the picture held
+        bool running = false; // joined; the picture is released at releaseAt
         double target = 0.0;
         int tries = 0;
+        unsigned long long releaseAt = 0;
     };
 
     void Poll();
@@ -103,6 +105,7 @@ private:
     bool m_locked[4] = {true, true, true, true};
     bool m_warned[4] = {false, false, false, false};
     int m_lag[4] = {0, 0, 0, 0};
+    unsigned long long m_watchFrom[4] = {0, 0, 0, 0}; // the correction looks at a channel from then
     Rejoin m_rejoin[4];
 
     int m_pendingSteps = 0;

@@ -309,7 +309,7 @@ TEST_P(FrameCorrection, BringsBackOnlyChannelsOutOfToleranceForLongEnough) {
     EXPECT_EQ(script[0]->baseTime, script[1]->baseTime) << "one base time for channels at one instant";
 
     script[1]->atEnd = c.atEnd;
-    now += 60000000ULL; // past the common start
+    now += 260000000ULL; // past the common start and the settling of the first pictures
     for (int tick = 0; tick < c.ticks; ++tick) {
         now += 10000000ULL;
         const double expected = sync.TimelinePosition();
