@@ -134,7 +134,8 @@ bool CChannelGraph::GetShownPosition(double& seconds) {
         return false;
     }
     gint64 pos = 0;
-    if (d->seeking || d->atEnd || !d->video || d->videoStreams == 0 || !d->video->shownStreamTime(pos)) {
+    // A seek in progress leaves the last picture on screen until its new frame is shown.
+    if (d->atEnd || !d->video || d->videoStreams == 0 || !d->video->shownStreamTime(pos)) {
         return GetCurrentPosition(seconds);
     }
     pos = std::max<gint64>(0, pos - d->startOffsetNs);
