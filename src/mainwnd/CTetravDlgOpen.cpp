@@ -94,20 +94,26 @@ void CTetravDlg::OpenChannel(int i, CVideoPane* pane, const QString& path) {
     if (channel == nullptr || !channel->Create()) {
         return;
     }
+    // A channel that did not open keeps its object until it is closed, but no pipeline: play
+    // must find nothing to start there.
+    auto fail = [channel](const char* text) {
+        channel->Destroy();
+        ShowErrorBox(Utf8(text));
+    };
     if (!channel->RenderFile(path)) {
-        ShowErrorBox(Utf8("打开视频文件错误!"));
+        fail("打开视频文件错误!");
         return;
     }
     if (!channel->SetDisplayWindow(pane)) {
-        ShowErrorBox(Utf8("设置视频错误!"));
+        fail("设置视频错误!");
         return;
     }
     if (!channel->SetNotifyWindow(pane)) {
-        ShowErrorBox(Utf8("设置视频错误!"));
+        fail("设置视频错误!");
         return;
     }
     const QRect r = pane->rect();
     if (!channel->SetWindowPosition(r.left(), r.top(), r.width(), r.height())) {
-        ShowErrorBox(Utf8("打开视频错误!"));
+        fail("打开视频错误!");
     }
 }

@@ -99,6 +99,23 @@ TEST_F(OpenPlayTest, OneGoodAndOneUnreadableFile) {
     ExpectOpenState();
 }
 
+TEST_F(OpenPlayTest, AFileThatFailedToOpenLeavesNothingToPlayAndTheOthersPlay) {
+    // A recording cut short before its index was written: the preroll never completes.
+    Open({{0, "truncated.mp4"}, {1, "a_6s.mp4"}, {2, "c_10s.mp4"}, {3, "d_20s.mp4"}});
+    ASSERT_FALSE(boxes.texts().isEmpty());
+    EXPECT_TRUE(boxes.texts()[0].startsWith(QString::fromUtf8("打开视频文件错误!")));
+    ASSERT_NE(dlg->m_pChannel[0], nullptr);
+    dlg->OnPlay();
+    EXPECT_FALSE(dlg->m_pChannel[0]->Run()) << "the failed channel has a pipeline play can start";
+    ASSERT_TRUE(WaitFor(
+        [&] { return dlg->m_dPosition[1] > 1.0 && dlg->m_dPosition[2] > 1.0 && dlg->m_dPosition[3] > 1.0; },
+        8000))
+        << dlg->m_dPosition[1] << "," << dlg->m_dPosition[2] << "," << dlg->m_dPosition[3];
+    EXPECT_FALSE(dlg->m_pChannel[0]->IsRunning());
+    dlg->OnStop();
+    EXPECT_TRUE(Idle());
+}
+
 TEST_F(OpenPlayTest, OnlyUnreadableFilesEndIdleWithEmptyPaths) {
     Open({{0, "zero.mp4"}, {2, "not_video.avi"}, {3, "/nonexistent/folder/missing.mp4"}});
     const QStringList texts = boxes.texts();
