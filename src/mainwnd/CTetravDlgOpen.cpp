@@ -76,7 +76,7 @@ void CTetravDlg::OpenSelectedFiles() {
     SetStatusText(0, Utf8("打开文件"));
     for (int i = 0; i < 4; ++i) {
         if (m_bReference[i] == 1 && m_pChannel[i] != nullptr &&
-            CStreamProbe::HasAudioStream(g_strVideoPath[i]) == 1) {
+            CStreamProbe::HasAudioStream(g_strVideoPath[i], i) == 1) {
             m_wndVolume->SetRange(0, static_cast<int>(m_pChannel[i]->GetVolume()) + 10000, false);
             m_wndVolume->SetPos(static_cast<int>(m_pChannel[i]->GetVolume()) + 10000);
         }
@@ -96,9 +96,9 @@ void CTetravDlg::OpenChannel(int i, CVideoPane* pane, const QString& path) {
     }
     // A channel that did not open keeps its object until it is closed, but no pipeline: play
     // must find nothing to start there.
-    auto fail = [channel](const char* text) {
+    auto fail = [channel, i, &path](const char* text) {
         channel->Destroy();
-        ShowErrorBox(Utf8(text));
+        ShowErrorBox(WithSecondLine(Utf8(text), FileLine(i, path)));
     };
     if (!channel->RenderFile(path)) {
         fail("打开视频文件错误!");

@@ -142,9 +142,13 @@ TEST(StreamProbe, DetectorFailuresShowOneMessageAndReturnTheCode) {
         MessageBoxRecorder boxes;
         EXPECT_EQ(CStreamProbe::GetVideoFrameRate(tetrav::test::clip(c.clip)), double(c.code));
         EXPECT_EQ(CStreamProbe::HasAudioStream(tetrav::test::clip(c.clip)), c.code);
+        EXPECT_EQ(CStreamProbe::HasAudioStream(tetrav::test::clip(c.clip), 2), c.code);
+        // The text as the classic detector wrote it; the file (and its pane) on the second line.
         const QString expected = QString::asprintf("Couldn't load the file!  hr=0x%x\r\n", unsigned(c.code));
-        EXPECT_EQ(boxes.texts(), QStringList({expected, expected}));
-        ASSERT_EQ(boxes.boxes().size(), 2u);
+        EXPECT_EQ(boxes.texts(),
+                  QStringList({expected + tetrav::test::clip(c.clip), expected + tetrav::test::clip(c.clip),
+                               expected + QString::fromUtf8("视频三：") + tetrav::test::clip(c.clip)}));
+        ASSERT_EQ(boxes.boxes().size(), 3u);
         EXPECT_EQ(boxes.boxes()[0].caption, "Tetrav");
     }
     MessageBoxRecorder boxes;
