@@ -6,10 +6,14 @@
 
 #include <gst/pbutils/pbutils.h>
 
+#include <QFile>
 #include <QFileInfo>
 #include <QUrl>
 
 #include <functional>
+
+#include <cerrno>
+#include <unistd.h>
 
 namespace {
 
@@ -106,7 +110,9 @@ StreamFacts CStreamProbe::Discover(const QString& path) {
     }
     const QFileInfo file(path);
     if (!file.exists()) {
-        return failed(std::move(facts), ProbeResult::kFileNotFound);
+        // Missing, or behind a folder that may not be searched.
+        const bool denied = ::access(QFile::encodeName(path).constData(), F_OK) != 0 && errno == EACCES;
+        return failed(std::move(facts), denied ? ProbeResult::kAccessDenied : ProbeResult::kFileNotFound);
     }
     // A folder, a named pipe or a device is no file to play; one that exists but may not be
     // read is refused as the classic detector refused it.
