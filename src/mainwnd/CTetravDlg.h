@@ -44,7 +44,8 @@ public:
     explicit CTetravDlg(QWidget* parent = nullptr);
     ~CTetravDlg() override;
 
-    // Up to four files that open as a set, in panes 1 to n, once the window is first shown.
+    // Up to four files that open as a set once the window is first shown: the nth in pane n,
+    // an empty entry leaves its pane empty.
     void SetCommandLineFiles(const QStringList& paths);
 
     // Where new channel objects come from (default: new CChannelGraph).

@@ -377,13 +377,16 @@ TEST_F(OpenPlayTest, OpeningAgainReplacesTheSet) {
 
 TEST_F(OpenPlayTest, CommandLineFilesOpenOnceTheWindowIsShown) {
     dlg = std::make_unique<CTetravDlg>();
-    dlg->SetCommandLineFiles({clip("b_4s.mp4"), clip("a_6s.mp4")});
+    // The nth file goes to pane n; an empty entry (an unusable argument) leaves its pane empty.
+    dlg->SetCommandLineFiles({clip("b_4s.mp4"), QString(), clip("a_6s.mp4")});
     ShowWindow();
     ASSERT_TRUE(
-        WaitFor([&] { return dlg->m_pChannel[0] != nullptr && dlg->m_pChannel[1] != nullptr; }, 5000));
+        WaitFor([&] { return dlg->m_pChannel[0] != nullptr && dlg->m_pChannel[2] != nullptr; }, 5000));
     EXPECT_EQ(g_strVideoPath[0], clip("b_4s.mp4"));
-    EXPECT_EQ(g_strVideoPath[1], clip("a_6s.mp4"));
-    EXPECT_EQ(dlg->m_pChannel[2], nullptr);
+    EXPECT_EQ(g_strVideoPath[1], QString());
+    EXPECT_EQ(g_strVideoPath[2], clip("a_6s.mp4"));
+    EXPECT_EQ(dlg->m_pChannel[1], nullptr);
+    EXPECT_EQ(dlg->m_pChannel[3], nullptr);
     ExpectOpenState();
     EXPECT_TRUE(boxes.texts().isEmpty());
 }
