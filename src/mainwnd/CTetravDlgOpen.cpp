@@ -19,6 +19,15 @@ QString Utf8(const char* text) {
     return QString::fromUtf8(text);
 }
 
+bool AnyPathChosen() {
+    for (const QString& path : g_strVideoPath) {
+        if (!path.isEmpty()) {
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 void CTetravDlg::OnOpenFiles() {
@@ -26,18 +35,34 @@ void CTetravDlg::OnOpenFiles() {
     // main window: it then stays above it, also when the main window is kept on top.
     CFileSelectDlg dlg(this);
     m_nCurChannel = 0;
-    if (dlg.DoModal() == IDCANCEL) {
+    const int volumeBefore = m_nVolume;
+    m_nVolume = 0;
+    // The ticks leave the set alone while the dialog is up: a pick cancelled there empties a
+    // path for a moment, which a tick would take for the end of play, and the new volume must
+    // not reach the channels of a set that may stay.
+    const bool syncWasRunning = IsTimerRunning(TIMER_SYNC);
+    const bool displayWasRunning = IsTimerRunning(TIMER_DISPLAY);
+    KillTimer(TIMER_SYNC);
+    KillTimer(TIMER_DISPLAY);
+    const bool confirmed = dlg.DoModal() != IDCANCEL;
+    if (!confirmed) {
+        m_nVolume = volumeBefore;
+    }
+    if (confirmed && AnyPathChosen()) {
+        OpenSelectedFiles();
         return;
     }
-    OpenSelectedFiles();
+    // Nothing opens: the set in place goes on as it was.
+    if (syncWasRunning) {
+        SetTimer(TIMER_SYNC, 0);
+    }
+    if (displayWasRunning) {
+        SetTimer(TIMER_DISPLAY, 500);
+    }
 }
 
 void CTetravDlg::OpenSelectedFiles() {
-    bool any = false;
-    for (const QString& path : g_strVideoPath) {
-        any = any || !path.isEmpty();
-    }
-    if (!any) {
+    if (!AnyPathChosen()) {
         return;
     }
     KillTimer(TIMER_SYNC);

@@ -5,14 +5,17 @@
 #include "controls/CToolBarXP.h"
 #include "controls/CVolumeSlider.h"
 #include "controls/CXScrollBar.h"
+#include "dialogs/CFileSelectDlg.h"
 #include "engine/CChannelGraph.h"
 #include "mainwnd/CStatusBar.h"
 #include "mainwnd/CVideoPane.h"
 #include "support/TestEnv.h"
+#include "uikit/CBCGPControlIds.h"
 
 #include <QDialog>
 #include <QFile>
 #include <QFileInfo>
+#include <QPushButton>
 #include <QTimer>
 
 namespace mainwnd_test {
@@ -421,7 +424,8 @@ TEST_F(OpenPlayTest, FileDialogCancelKeepsTheSetAndTheVolume) {
     EXPECT_TRUE(dlg->IsTimerRunning(TIMER_SYNC)) << "the set plays on";
     EXPECT_EQ(Status(0), QString::fromUtf8("开始播放"));
 
-    // Confirming without a pick rebuilds the same set from its start.
+    // Confirming without a pick rebuilds the same set from its start, at full volume: the
+    // slider shows it and the ticks apply it.
     seen = false;
     AnswerFileDialog(true, &seen);
     dlg->MenuAction(ID_OPEN_FILES)->trigger();
@@ -430,6 +434,45 @@ TEST_F(OpenPlayTest, FileDialogCancelKeepsTheSetAndTheVolume) {
     EXPECT_NE(dlg->m_pChannel[0], nullptr);
     EXPECT_EQ(Status(0), QString::fromUtf8("打开文件"));
     EXPECT_TRUE(boxes.texts().isEmpty());
+    EXPECT_EQ(dlg->m_wndVolume->GetPos(), 10000);
+    EXPECT_EQ(dlg->m_nVolume, dlg->m_wndVolume->GetPos() - 10000);
+    dlg->m_pChannel[0]->SetVolume(-3000);
+    dlg->OnPlay();
+    EXPECT_TRUE(WaitFor([&] { return dlg->m_pChannel[0]->GetVolume() == 0; }, 2000))
+        << "a tick applies " << dlg->m_pChannel[0]->GetVolume();
+}
+
+// While the file selection dialog is up the ticks leave the set alone: the pick of the only
+// open slot, cancelled there, empties its path for a while, and 放弃 puts it back.
+TEST_F(OpenPlayTest, TicksLeaveThePlayingSetAloneWhileTheFileDialogIsUp) {
+    Open({{0, "c_10s.mp4"}});
+    dlg->OnPlay();
+    const auto previous = CFileSelectDlg::SetFilePicker([](QWidget*, const QString&) { return QString(); });
+    bool emptiedInside = false;
+    QTimer::singleShot(300, [&] {
+        auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (d == nullptr) {
+            return;
+        }
+        qobject_cast<QPushButton*>(GetDlgItem(d, IDC_OPEN1))->click();
+        emptiedInside = g_strVideoPath[0].isEmpty();
+        // Longer than a display tick.
+        QTimer::singleShot(1200, d, [d] { d->reject(); });
+    });
+    dlg->OnOpenFiles();
+    CFileSelectDlg::SetFilePicker(previous);
+    ASSERT_TRUE(emptiedInside);
+    EXPECT_EQ(g_strVideoPath[0], clip("c_10s.mp4"));
+    ASSERT_NE(dlg->m_pChannel[0], nullptr);
+    EXPECT_TRUE(dlg->IsTimerRunning(TIMER_SYNC));
+    EXPECT_TRUE(dlg->IsTimerRunning(TIMER_DISPLAY));
+    // It played on under the dialog, and goes on.
+    EXPECT_TRUE(WaitFor([&] { return dlg->m_dCurrentSecs > 1.4 && dlg->m_dCurrentSecs < 3.0; }, 1000))
+        << dlg->m_dCurrentSecs;
+    const double before = dlg->m_dCurrentSecs;
+    EXPECT_TRUE(WaitFor([&] { return dlg->m_dCurrentSecs > before + 0.3; }, 3000)) << dlg->m_dCurrentSecs;
+    dlg->OnStop();
+    EXPECT_TRUE(Idle());
 }
 
 TEST_F(OpenPlayTest, RightClickOverThePictureOpensThePaneMenu) {
