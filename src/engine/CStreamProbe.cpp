@@ -131,6 +131,7 @@ StreamFacts CStreamProbe::Discover(const QString& path) {
     if (!info || result != GST_DISCOVERER_OK) {
         return failed(std::move(facts), failureCode(result, error.get()));
     }
+    facts.duration = double(gst_discoverer_info_get_duration(info.get())) / double(GST_SECOND);
     // The elementary streams, as the detector's output streams (containers left out).
     StreamListRef all(gst_discoverer_info_get_stream_list(info.get()));
     for (GList* item = all.get(); item; item = item->next) {
@@ -162,11 +163,12 @@ double CStreamProbe::ProbeChannels(const QString paths[4], CChannelGraph* const 
         if (paths[k].isEmpty()) {
             continue;
         }
+        const StreamFacts found = facts ? facts[k] : Discover(paths[k]);
         if (channels[k] && !channels[k]->GetDuration(len[k])) {
-            len[k] = 0;
+            len[k] = channels[k]->IsPaused() ? found.duration : 0;
         }
         out.length[k] = len[k];
-        out.frameRate[k] = facts ? VideoFrameRateOf(facts[k], k) : GetVideoFrameRate(paths[k], k);
+        out.frameRate[k] = VideoFrameRateOf(found, k);
         ++out.openCount;
     }
     if (miniVideo == 1) {

@@ -43,6 +43,7 @@ struct StreamFacts {
         double frameRate = 0;  // video streams only
     };
     QString path;
+    double duration = 0;   // seconds, as the detector measured or estimated it (0: unknown)
     int failure = 0;       // 0, or the negative result code of a failed detection
     QString failureFormat; // the message for it, with "0x%x" for the code
     std::vector<Stream> streams;
@@ -55,6 +56,8 @@ public:
 
     // paths[k] empty = channel k not open. miniVideo exactly 1 = shortest, else longest.
     // facts: what Discover found for each open channel, or null to discover here (in turn).
+    // A channel whose graph knows no length yet takes the detector's (a raw elementary stream
+    // has none until its parser has seen enough of it).
     // Returns the reference length, 0 when no channel has a positive length.
     static double ProbeChannels(const QString paths[4], CChannelGraph* const channels[4], int miniVideo,
                                 ProbeState& out, const StreamFacts* facts = nullptr);

@@ -15,6 +15,7 @@
 #include <QDialog>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QPushButton>
 #include <QTimer>
 
@@ -134,6 +135,28 @@ TEST_F(OpenPlayTest, OnlyUnreadableFilesEndIdleWithEmptyPaths) {
     EXPECT_EQ(boxes.boxes().back().caption, QString::fromUtf8("错误"));
     EXPECT_TRUE(Idle());
     EXPECT_EQ(Status(0), QString::fromUtf8("停止播放"));
+}
+
+// A raw H.264 stream has no length until its parser has seen enough of it: the detector's
+// estimate stands in, so it opens and plays to its end alone in any pane.
+TEST_F(OpenPlayTest, RawH264StreamOpensAloneInEveryPane) {
+    QTemporaryDir dir;
+    const QString raw = dir.filePath("raw.h264");
+    ASSERT_EQ(QProcess::execute("ffmpeg", {"-v", "error", "-y", "-i", clip("b_4s.mp4"), "-an", "-c:v", "copy",
+                                           "-bsf:v", "h264_mp4toannexb", "-f", "h264", raw}),
+              0);
+    for (int pane = 0; pane < 4; ++pane) {
+        SCOPED_TRACE(pane);
+        Open({{pane, raw}});
+        EXPECT_TRUE(boxes.texts().isEmpty()) << boxes.texts().join('|').toStdString();
+        EXPECT_NEAR(dlg->m_dLength[pane], 4.0, 0.5);
+        EXPECT_EQ(dlg->m_bReference[pane], 1);
+        ExpectOpenState();
+        dlg->OnStop();
+    }
+    Open({{0, raw}});
+    dlg->OnPlay();
+    EXPECT_TRUE(WaitFor([&] { return Idle(); }, 10000)) << "play ends at the stream's end";
 }
 
 TEST_F(OpenPlayTest, SliderTakesTheReferenceChannelsVolume) {
