@@ -89,6 +89,13 @@ void CTetravDlg::OpenSelectedFiles() {
         m_bReference[k] = probe.reference[k];
     }
     m_nOpenCount = probe.openCount;
+    // A channel without a length takes no part in play, so it keeps no pipeline that play
+    // could start (a WAV header without samples prerolls, then never stops once running).
+    for (int k = 0; k < 4; ++k) {
+        if (m_pChannel[k] != nullptr && !g_strVideoPath[k].isEmpty() && !(m_dLength[k] > 0.0)) {
+            m_pChannel[k]->Destroy();
+        }
+    }
     m_dCurrentSecs = x;
     if (x == 0.0) {
         OnStop();
