@@ -11,7 +11,15 @@
 #include "mainwnd/CVideoPane.h"
 #include "platform/MessageBox.h"
 #include "settings/CSettings.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+
 #include "uikit/Resource.h"
+#include <chrono>
+#include <future>
 
 namespace {
 
@@ -28,7 +36,31 @@ bool AnyPathChosen() {
     return false;
 }
 
+// How long the files of a set may take to preroll before they count as failed.
+constexpr int kPrerollBoundMs = 5000;
+
 } // namespace
+
+void CTetravDlg::WaitWhileOpening(const std::function<bool()>& prerolled,
+                                  const std::function<bool()>& examined) {
+    if (prerolled() && examined()) {
+        return;
+    }
+    // The window repaints and shows that it is busy; input waits until the set is open.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    QEventLoop loop;
+    QTimer poll;
+    QElapsedTimer clock;
+    clock.start();
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (m_bDestroyed || ((prerolled() || clock.elapsed() > kPrerollBoundMs) && examined())) {
+            loop.quit();
+        }
+    });
+    poll.start(10);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    QApplication::restoreOverrideCursor();
+}
 
 void CTetravDlg::OnOpenFiles() {
     // Owned by the main window, as a dialog without a parent is owned by the application's
@@ -73,16 +105,58 @@ void CTetravDlg::OpenSelectedFiles() {
         }
     }
     SetToolBarOpen();
+
+    // The files preroll and are examined side by side while the window keeps repainting; the
+    // messages then come in the order of the channels, as if each had been opened in turn.
+    const QString paths[4] = {g_strVideoPath[0], g_strVideoPath[1], g_strVideoPath[2], g_strVideoPath[3]};
+    std::future<StreamFacts> detections[4];
+    ChannelStart started[4] = {ChannelStart::NotCreated, ChannelStart::NotCreated, ChannelStart::NotCreated,
+                               ChannelStart::NotCreated};
     for (int i = 0; i < 4; ++i) {
-        if (!g_strVideoPath[i].isEmpty()) {
+        if (!paths[i].isEmpty()) {
             m_nCurChannel = i;
             m_pChannel[i] = nullptr;
-            OpenChannel(m_nCurChannel, m_wndPane[i], g_strVideoPath[i]);
+            started[i] = StartChannel(i, paths[i]);
+            detections[i] = std::async(std::launch::async, &CStreamProbe::Discover, paths[i]);
+        }
+    }
+    WaitWhileOpening(
+        [&] {
+            for (int i = 0; i < 4; ++i) {
+                if (started[i] == ChannelStart::Started && m_pChannel[i] != nullptr &&
+                    !m_pChannel[i]->IsRenderSettled()) {
+                    return false;
+                }
+            }
+            return true;
+        },
+        [&] {
+            for (const auto& detection : detections) {
+                if (detection.valid() &&
+                    detection.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+                    return false;
+                }
+            }
+            return true;
+        });
+    StreamFacts facts[4];
+    for (int i = 0; i < 4; ++i) {
+        if (detections[i].valid()) {
+            facts[i] = detections[i].get();
+        }
+    }
+    if (m_bDestroyed) {
+        return;
+    }
+    for (int i = 0; i < 4; ++i) {
+        if (!paths[i].isEmpty()) {
+            FinishChannel(i, m_wndPane[i], paths[i], started[i]);
         }
     }
 
     ProbeState probe;
-    const double x = CStreamProbe::ProbeChannels(g_strVideoPath, m_pChannel, g_settings.MiniVideo, probe);
+    const double x =
+        CStreamProbe::ProbeChannels(g_strVideoPath, m_pChannel, g_settings.MiniVideo, probe, facts);
     for (int k = 0; k < 4; ++k) {
         m_dLength[k] = probe.length[k];
         m_dFrameRate[k] = probe.frameRate[k];
@@ -108,7 +182,7 @@ void CTetravDlg::OpenSelectedFiles() {
     SetStatusText(0, Utf8("打开文件"));
     for (int i = 0; i < 4; ++i) {
         if (m_bReference[i] == 1 && m_pChannel[i] != nullptr &&
-            CStreamProbe::HasAudioStream(g_strVideoPath[i], i) == 1) {
+            CStreamProbe::AudioStreamOf(facts[i], i) == 1) {
             m_wndVolume->SetRange(0, static_cast<int>(m_pChannel[i]->GetVolume()) + 10000, false);
             m_wndVolume->SetPos(static_cast<int>(m_pChannel[i]->GetVolume()) + 10000);
         }
@@ -120,11 +194,32 @@ void CTetravDlg::OpenSelectedFiles() {
 }
 
 void CTetravDlg::OpenChannel(int i, CVideoPane* pane, const QString& path) {
+    const ChannelStart start = StartChannel(i, path);
+    CChannelGraph* channel = m_pChannel[i];
+    WaitWhileOpening(
+        [&] {
+            return start != ChannelStart::Started || m_pChannel[i] != channel || channel->IsRenderSettled();
+        },
+        [] { return true; });
+    if (!m_bDestroyed) {
+        FinishChannel(i, pane, path, start);
+    }
+}
+
+CTetravDlg::ChannelStart CTetravDlg::StartChannel(int i, const QString& path) {
     CloseChannel(i);
     m_pChannel[i] = m_channelFactory();
     CChannelGraph* channel = m_pChannel[i];
     if (channel == nullptr || !channel->Create()) {
-        return;
+        return ChannelStart::NotCreated;
+    }
+    return channel->StartRender(path) ? ChannelStart::Started : ChannelStart::Refused;
+}
+
+void CTetravDlg::FinishChannel(int i, CVideoPane* pane, const QString& path, ChannelStart start) {
+    CChannelGraph* channel = m_pChannel[i];
+    if (channel == nullptr || start == ChannelStart::NotCreated) {
+        return; // no graph: the pane stays empty, silently
     }
     // A channel that did not open keeps its object until it is closed, but no pipeline: play
     // must find nothing to start there.
@@ -132,7 +227,7 @@ void CTetravDlg::OpenChannel(int i, CVideoPane* pane, const QString& path) {
         channel->Destroy();
         ShowErrorBox(WithSecondLine(Utf8(text), FileLine(i, path)));
     };
-    if (!channel->RenderFile(path)) {
+    if (start != ChannelStart::Started || !channel->FinishRender()) {
         fail("打开视频文件错误!");
         return;
     }

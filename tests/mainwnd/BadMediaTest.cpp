@@ -40,9 +40,9 @@ struct BadFile {
 };
 
 const BadFile kBadFiles[] = {
-    // Preroll and detector give up at their time limits.
-    {"no_moov.mp4", Made::Corpus, Outcome::Refused, ProbeResult::kTimeout},
-    // The detector fails or gives up, as soon as the demuxer sees the end of the data or not.
+    // MP4 without an index: the detector fails or gives up at its time limit, as soon as the
+    // demuxer sees the end of the data or not.
+    {"no_moov.mp4", Made::Corpus, Outcome::Refused, ProbeResult::kFailed, ProbeResult::kTimeout},
     {"header_only.mp4", Made::Corpus, Outcome::Refused, ProbeResult::kFailed, ProbeResult::kTimeout},
     {"random.mp4", Made::Corpus, Outcome::Refused, ProbeResult::kUnknownType},
     {"text.avi", Made::Corpus, Outcome::Refused, ProbeResult::kUnknownType},
