@@ -159,6 +159,25 @@ TEST_F(OpenPlayTest, RawH264StreamOpensAloneInEveryPane) {
     EXPECT_TRUE(WaitFor([&] { return Idle(); }, 10000)) << "play ends at the stream's end";
 }
 
+// While a set opens the event loop runs (the window repaints) under a busy cursor, and input
+// waits: a file that takes the whole preroll bound does not freeze the window.
+TEST_F(OpenPlayTest, TheWindowStaysAliveUnderABusyCursorWhileASetOpens) {
+    int ticksWhileBusy = 0;
+    QTimer watcher;
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        if (QApplication::overrideCursor() != nullptr &&
+            QApplication::overrideCursor()->shape() == Qt::WaitCursor) {
+            ++ticksWhileBusy;
+        }
+    });
+    watcher.start(20);
+    Open({{0, "bad/no_moov.mp4"}, {1, "a_6s.mp4"}});
+    EXPECT_GT(ticksWhileBusy, 0);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "the busy cursor goes with the open";
+    EXPECT_EQ(boxes.texts().size(), 2) << boxes.texts().join('|').toStdString();
+    ExpectOpenState();
+}
+
 TEST_F(OpenPlayTest, SliderTakesTheReferenceChannelsVolume) {
     UseScriptedChannels();
     scripts[0]->length = 6;
