@@ -99,6 +99,7 @@ void CTetravDlg::OpenSelectedFiles() {
     }
     KillTimer(TIMER_SYNC);
     KillTimer(TIMER_DISPLAY);
+    ResetSync();
     for (int i = 0; i < 4; ++i) {
         if (m_pChannel[i] != nullptr) {
             CloseChannel(i);
