@@ -107,22 +107,20 @@ int CTetravApp::ExitInstance() {
 
 CTetravApp::CommandLineFiles CTetravApp::SelectCommandLineFiles(const QStringList& arguments) {
     CommandLineFiles result;
-    QStringList extra;
-    for (const QString& argument : arguments) {
+    const QStringList extra = arguments.mid(4);
+    for (const QString& argument : arguments.mid(0, 4)) {
         const QFileInfo info(argument);
+        const int pane = int(result.files.size()) + 1;
+        result.files << QString();
+        // A dangling symbolic link does not exist either; folders, pipes and devices are no files.
         if (!info.exists()) {
-            result.messages << QStringLiteral("%1: no such file; it is not opened.").arg(argument);
-            continue;
+            result.messages
+                << QStringLiteral("%1: no such file; pane %2 stays empty.").arg(argument).arg(pane);
+        } else if (!info.isFile()) {
+            result.messages << QStringLiteral("%1: not a file; pane %2 stays empty.").arg(argument).arg(pane);
+        } else {
+            result.files.last() = info.absoluteFilePath();
         }
-        if (!info.isFile()) {
-            result.messages << QStringLiteral("%1: not a file; it is not opened.").arg(argument);
-            continue;
-        }
-        if (result.files.size() == 4) {
-            extra << argument;
-            continue;
-        }
-        result.files << info.absoluteFilePath();
     }
     if (!extra.isEmpty()) {
         result.messages << QStringLiteral("at most four videos play at once; not opened: %1.")

@@ -17,8 +17,8 @@ class QTimer;
 class CTetravApp : public QObject {
     Q_OBJECT
 public:
-    // Runs the main window modally on the given files (at most four, all existing); its
-    // result is not used.
+    // Runs the main window modally on the given files (at most four, in pane order, empty =
+    // no file for that pane); its result is not used.
     using MainWindowRunner = std::function<int(const QStringList& files)>;
 
     static constexpr int kEarlyExitCode = 18;
@@ -40,10 +40,11 @@ public:
     // 18 after an early end, else 0.
     int ExitInstance();
 
-    // The files to open from the command line: missing ones and those beyond the fourth are
-    // left out, each with a message.
+    // The files to open from the command line: the nth argument belongs to pane n. An unusable
+    // one (missing, a dangling link, a folder, a pipe) leaves its pane empty (an empty entry),
+    // and those beyond the fourth are left out, each with a message.
     struct CommandLineFiles {
-        QStringList files;
+        QStringList files; // at most four, in pane order; empty = pane left empty
         QStringList messages;
     };
     static CommandLineFiles SelectCommandLineFiles(const QStringList& arguments);

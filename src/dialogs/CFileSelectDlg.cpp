@@ -1,8 +1,8 @@
 #include "dialogs/CFileSelectDlg.h"
 
+#include "dialogs/VideoPaths.h"
 #include "uikit/CBCGPControlIds.h"
 #include "uikit/Resource.h"
-#include "dialogs/VideoPaths.h"
 
 #include <QFileDialog>
 #include <QFileInfo>
@@ -124,7 +124,9 @@ void CFileSelectDlg::CreateControls() {
         auto* open = new QPushButton(QString::fromUtf8(s.button), this);
         SetDlgCtrlID(open, s.buttonId);
         open->setGeometry(dlu(213, s.buttonY, 35, 14));
-        open->setAutoDefault(false);
+        // A focused Open button is the one Enter presses, as a focused push button is the
+        // default one; OK is the default again once the focus leaves it.
+        open->setAutoDefault(true);
         connect(open, &QPushButton::clicked, this, [this, i] { OnPickFile(i); });
         m_openButtons[i] = open;
     }

@@ -158,6 +158,21 @@ bool CChannelGraph::Attach(GstElement* playbin) {
 }
 
 bool CChannelGraph::RenderFile(const QString& path) {
+    if (!StartRender(path)) {
+        return false;
+    }
+    const gint64 deadline = g_get_monotonic_time() + gint64(kPrerollTimeoutMs) * 1000;
+    while (!IsRenderSettled() && g_get_monotonic_time() < deadline) {
+        // Sleeps until the next message (or a short while), then looks again.
+        GstMessageRef msg(gst_bus_timed_pop(d->bus.get(), 20 * GST_MSECOND));
+        if (msg && d->handle(msg.get()) == GST_MESSAGE_ERROR) {
+            d->renderFailed = true;
+        }
+    }
+    return FinishRender();
+}
+
+bool CChannelGraph::StartRender(const QString& path) {
     if (!d->hasPipeline()) {
         return false;
     }
@@ -167,6 +182,8 @@ bool CChannelGraph::RenderFile(const QString& path) {
     if (d->video) {
         d->video->clearFrames();
     }
+    d->rendering = false;
+    d->renderFailed = false;
     const QFileInfo file(path);
     if (path.isEmpty() || !file.isFile() || !file.isReadable() || file.size() == 0) {
         return false;
@@ -174,9 +191,47 @@ bool CChannelGraph::RenderFile(const QString& path) {
     const QByteArray uri = QUrl::fromLocalFile(file.absoluteFilePath()).toEncoded();
     g_object_set(d->playbin.get(), "uri", uri.constData(), nullptr);
     d->renderStartUs = g_get_monotonic_time();
-    bool ok = d->changeState(GST_STATE_PAUSED) && d->settle(kPrerollTimeoutMs);
+    d->renderPath = file.absoluteFilePath();
+    // Until FinishRender the preroll's messages are read here, so an error is not missed.
+    if (d->busNotifier) {
+        d->busNotifier->setEnabled(false);
+    }
+    d->rendering = true;
+    d->renderFailed = !d->changeState(GST_STATE_PAUSED);
+    return true;
+}
+
+bool CChannelGraph::IsRenderSettled() {
+    if (!d->hasPipeline() || !d->rendering || d->renderFailed) {
+        return true;
+    }
+    while (GstMessageRef msg{gst_bus_pop(d->bus.get())}) {
+        if (d->handle(msg.get()) == GST_MESSAGE_ERROR) {
+            d->renderFailed = true;
+            return true;
+        }
+    }
+    GstState current = GST_STATE_VOID_PENDING;
+    GstState pending = GST_STATE_VOID_PENDING;
+    const GstStateChangeReturn r = gst_element_get_state(d->playbin.get(), &current, &pending, 0);
+    if (r == GST_STATE_CHANGE_FAILURE) {
+        d->renderFailed = true;
+        return true;
+    }
+    return r != GST_STATE_CHANGE_ASYNC && !d->seeking && !d->stepping;
+}
+
+bool CChannelGraph::FinishRender() {
+    if (!d->hasPipeline() || !d->rendering) {
+        return false;
+    }
+    bool ok = IsRenderSettled() && !d->renderFailed;
+    d->rendering = false;
+    if (d->busNotifier) {
+        d->busNotifier->setEnabled(true);
+    }
     if (ok) {
-        d->readStreamFacts(file.absoluteFilePath());
+        d->readStreamFacts(d->renderPath);
         ok = d->videoStreams + d->audioStreams > 0;
     }
     if (!ok) {

@@ -28,6 +28,15 @@ public:
     // Builds the pipeline for the file and prerolls it (bounded wait). False when the file is
     // missing, not a media file, truncated or has no decodable stream.
     virtual bool RenderFile(const QString& path);
+    // RenderFile in steps, so that several files preroll side by side while the caller's event
+    // loop runs: StartRender sets the file and heads for PAUSED without waiting (false: the
+    // file cannot be opened at all); IsRenderSettled says, without waiting, whether the preroll
+    // has completed or failed; FinishRender then reads what the file offers (false: it did not
+    // open, and the pipeline is left stopped). FinishRender before the preroll settled counts
+    // as a time-out.
+    virtual bool StartRender(const QString& path);
+    virtual bool IsRenderSettled();
+    virtual bool FinishRender();
 
     // Video output: drawn inside pane, filling it with the picture's aspect ratio kept.
     virtual bool SetDisplayWindow(QWidget* pane);

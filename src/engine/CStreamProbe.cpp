@@ -6,10 +6,14 @@
 
 #include <gst/pbutils/pbutils.h>
 
+#include <QFile>
 #include <QFileInfo>
 #include <QUrl>
 
 #include <functional>
+
+#include <cerrno>
+#include <unistd.h>
 
 namespace {
 
@@ -24,12 +28,9 @@ struct StreamListFree {
 };
 using StreamListRef = std::unique_ptr<GList, StreamListFree>;
 
-void report(const char* format, int code) {
-    ShowMessageBox(QString::asprintf(format, unsigned(code)));
-}
-
-void reportStream(const char* format, int index, int code) {
-    ShowMessageBox(QString::asprintf(format, index, unsigned(code)));
+// Shows a detector failure about the file of channel (-1: no pane).
+void report(const QString& text, const QString& path, int channel) {
+    ShowMessageBox(WithSecondLine(text, FileLine(channel, path)));
 }
 
 // Maps a failed discovery to one of the probe's result codes.
@@ -45,9 +46,11 @@ int failureCode(GstDiscovererResult result, const GError* error) {
         break;
     }
     if (error) {
-        if (error->domain == GST_RESOURCE_ERROR &&
-            (error->code == GST_RESOURCE_ERROR_NOT_FOUND || error->code == GST_RESOURCE_ERROR_OPEN_READ)) {
+        if (error->domain == GST_RESOURCE_ERROR && error->code == GST_RESOURCE_ERROR_NOT_FOUND) {
             return ProbeResult::kFileNotFound;
+        }
+        if (error->domain == GST_RESOURCE_ERROR && error->code == GST_RESOURCE_ERROR_OPEN_READ) {
+            return ProbeResult::kAccessDenied;
         }
         if (error->domain == GST_STREAM_ERROR &&
             (error->code == GST_STREAM_ERROR_TYPE_NOT_FOUND || error->code == GST_STREAM_ERROR_WRONG_TYPE)) {
@@ -60,48 +63,27 @@ int failureCode(GstDiscovererResult result, const GError* error) {
     return ProbeResult::kFailed;
 }
 
-// Walks the elementary streams of path in order and calls visit on each until it returns true.
-// Returns 0 when visit accepted a stream (result set by visit), 1 when none did, or the
-// negative failure code (already reported in a message box).
-int forEachStream(const QString& path, const std::function<bool(GstDiscovererStreamInfo*)>& visit) {
-    if (!gst_is_initialized()) {
-        gst_init(nullptr, nullptr);
+StreamFacts failed(StreamFacts facts, int code, const char* format = "Couldn't load the file!  hr=0x%x\r\n") {
+    facts.failure = code;
+    facts.failureFormat = QString::fromLatin1(format);
+    return facts;
+}
+
+// Walks the streams the detector found until visit accepts one. Returns 0 when visit accepted
+// a stream, 1 when none did, or the negative failure code (shown in a message box).
+int forEachStream(const StreamFacts& facts, int channel,
+                  const std::function<bool(const StreamFacts::Stream&)>& visit) {
+    if (facts.failure != 0) {
+        report(QString::asprintf(facts.failureFormat.toLatin1().constData(), unsigned(facts.failure)),
+               facts.path, channel);
+        return facts.failure;
     }
-    GError* raw = nullptr;
-    DiscovererRef detector(gst_discoverer_new(kDetectorTimeout, &raw));
-    GErrorRef createError(raw);
-    if (!detector) {
-        report("Failed in CoCreateInstance!  hr=0x%x\r\n", ProbeResult::kNoDetector);
-        return ProbeResult::kNoDetector;
-    }
-    const QFileInfo file(path);
-    if (!file.isFile() || !file.isReadable()) {
-        report("Couldn't load the file!  hr=0x%x\r\n", ProbeResult::kFileNotFound);
-        return ProbeResult::kFileNotFound;
-    }
-    const QByteArray uri = QUrl::fromLocalFile(file.absoluteFilePath()).toEncoded();
-    raw = nullptr;
-    DiscovererInfoRef info(gst_discoverer_discover_uri(detector.get(), uri.constData(), &raw));
-    GErrorRef error(raw);
-    const GstDiscovererResult result =
-        info ? gst_discoverer_info_get_result(info.get()) : GST_DISCOVERER_ERROR;
-    if (!info || result != GST_DISCOVERER_OK) {
-        const int code = failureCode(result, error.get());
-        report("Couldn't load the file!  hr=0x%x\r\n", code);
-        return code;
-    }
-    // The elementary streams, as the detector's output streams (containers left out).
-    StreamListRef all(gst_discoverer_info_get_stream_list(info.get()));
     int index = 0;
-    for (GList* item = all.get(); item; item = item->next) {
-        auto* stream = static_cast<GstDiscovererStreamInfo*>(item->data);
-        if (GST_IS_DISCOVERER_CONTAINER_INFO(stream)) {
-            continue;
-        }
-        GstCapsRef caps(gst_discoverer_stream_info_get_caps(stream));
-        if (!caps) {
-            reportStream("Couldn't get stream media type for stream %d  hr=0x%x\r\n", index,
-                         ProbeResult::kFailed);
+    for (const StreamFacts::Stream& stream : facts.streams) {
+        if (!stream.typeKnown) {
+            report(QString::asprintf("Couldn't get stream media type for stream %d  hr=0x%x\r\n", index,
+                                     unsigned(ProbeResult::kFailed)),
+                   facts.path, channel);
             return ProbeResult::kFailed;
         }
         if (visit(stream)) {
@@ -114,19 +96,79 @@ int forEachStream(const QString& path, const std::function<bool(GstDiscovererStr
 
 } // namespace
 
+StreamFacts CStreamProbe::Discover(const QString& path) {
+    StreamFacts facts;
+    facts.path = path;
+    if (!gst_is_initialized()) {
+        gst_init(nullptr, nullptr);
+    }
+    GError* raw = nullptr;
+    DiscovererRef detector(gst_discoverer_new(kDetectorTimeout, &raw));
+    GErrorRef createError(raw);
+    if (!detector) {
+        return failed(std::move(facts), ProbeResult::kNoDetector, "Failed in CoCreateInstance!  hr=0x%x\r\n");
+    }
+    const QFileInfo file(path);
+    if (!file.exists()) {
+        // Missing, or behind a folder that may not be searched.
+        const bool denied = ::access(QFile::encodeName(path).constData(), F_OK) != 0 && errno == EACCES;
+        return failed(std::move(facts), denied ? ProbeResult::kAccessDenied : ProbeResult::kFileNotFound);
+    }
+    // A folder, a named pipe or a device is no file to play; one that exists but may not be
+    // read is refused as the classic detector refused it.
+    if (!file.isFile()) {
+        return failed(std::move(facts), ProbeResult::kFileNotFound);
+    }
+    if (!file.isReadable()) {
+        return failed(std::move(facts), ProbeResult::kAccessDenied);
+    }
+    const QByteArray uri = QUrl::fromLocalFile(file.absoluteFilePath()).toEncoded();
+    raw = nullptr;
+    DiscovererInfoRef info(gst_discoverer_discover_uri(detector.get(), uri.constData(), &raw));
+    GErrorRef error(raw);
+    const GstDiscovererResult result =
+        info ? gst_discoverer_info_get_result(info.get()) : GST_DISCOVERER_ERROR;
+    if (!info || result != GST_DISCOVERER_OK) {
+        return failed(std::move(facts), failureCode(result, error.get()));
+    }
+    facts.duration = double(gst_discoverer_info_get_duration(info.get())) / double(GST_SECOND);
+    // The elementary streams, as the detector's output streams (containers left out).
+    StreamListRef all(gst_discoverer_info_get_stream_list(info.get()));
+    for (GList* item = all.get(); item; item = item->next) {
+        auto* stream = static_cast<GstDiscovererStreamInfo*>(item->data);
+        if (GST_IS_DISCOVERER_CONTAINER_INFO(stream)) {
+            continue;
+        }
+        StreamFacts::Stream s;
+        GstCapsRef caps(gst_discoverer_stream_info_get_caps(stream));
+        s.typeKnown = bool(caps);
+        s.audio = GST_IS_DISCOVERER_AUDIO_INFO(stream);
+        s.video = GST_IS_DISCOVERER_VIDEO_INFO(stream);
+        if (s.video) {
+            auto* video = GST_DISCOVERER_VIDEO_INFO(stream);
+            const guint den = gst_discoverer_video_info_get_framerate_denom(video);
+            s.frameRate =
+                den ? double(gst_discoverer_video_info_get_framerate_num(video)) / double(den) : 0.0;
+        }
+        facts.streams.push_back(s);
+    }
+    return facts;
+}
+
 double CStreamProbe::ProbeChannels(const QString paths[4], CChannelGraph* const channels[4], int miniVideo,
-                                   ProbeState& out) {
+                                   ProbeState& out, const StreamFacts* facts) {
     double len[4] = {0, 0, 0, 0};
     out = ProbeState{};
     for (int k = 0; k < 4; ++k) {
         if (paths[k].isEmpty()) {
             continue;
         }
+        const StreamFacts found = facts ? facts[k] : Discover(paths[k]);
         if (channels[k] && !channels[k]->GetDuration(len[k])) {
-            len[k] = 0;
+            len[k] = channels[k]->IsPaused() ? found.duration : 0;
         }
         out.length[k] = len[k];
-        out.frameRate[k] = GetVideoFrameRate(paths[k]);
+        out.frameRate[k] = VideoFrameRateOf(found, k);
         ++out.openCount;
     }
     if (miniVideo == 1) {
@@ -149,29 +191,35 @@ double CStreamProbe::ProbeChannels(const QString paths[4], CChannelGraph* const 
     return 0;
 }
 
-double CStreamProbe::GetVideoFrameRate(const QString& path) {
+double CStreamProbe::GetVideoFrameRate(const QString& path, int channel) {
     if (path.isNull()) {
         return double(ProbeResult::kNullPath);
     }
+    return VideoFrameRateOf(Discover(path), channel);
+}
+
+double CStreamProbe::VideoFrameRateOf(const StreamFacts& facts, int channel) {
     double rate = 0;
-    const int r = forEachStream(path, [&rate](GstDiscovererStreamInfo* stream) {
-        if (!GST_IS_DISCOVERER_VIDEO_INFO(stream)) {
+    const int r = forEachStream(facts, channel, [&rate](const StreamFacts::Stream& stream) {
+        if (!stream.video) {
             return false;
         }
-        auto* video = GST_DISCOVERER_VIDEO_INFO(stream);
-        const guint den = gst_discoverer_video_info_get_framerate_denom(video);
-        rate = den ? double(gst_discoverer_video_info_get_framerate_num(video)) / double(den) : 0.0;
+        rate = stream.frameRate;
         return true;
     });
     return r < 0 ? double(r) : rate;
 }
 
-int CStreamProbe::HasAudioStream(const QString& path) {
+int CStreamProbe::HasAudioStream(const QString& path, int channel) {
     if (path.isNull()) {
         return ProbeResult::kNullPath;
     }
-    const int r = forEachStream(
-        path, [](GstDiscovererStreamInfo* stream) { return bool(GST_IS_DISCOVERER_AUDIO_INFO(stream)); });
+    return AudioStreamOf(Discover(path), channel);
+}
+
+int CStreamProbe::AudioStreamOf(const StreamFacts& facts, int channel) {
+    const int r =
+        forEachStream(facts, channel, [](const StreamFacts::Stream& stream) { return stream.audio; });
     if (r < 0) {
         return r;
     }

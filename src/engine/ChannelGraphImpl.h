@@ -37,6 +37,9 @@ struct CChannelGraph::Impl {
     double rate = 1.0;
     bool rateToApply = false; // set while stopped: applied at the next preroll
     gint64 renderStartUs = 0;
+    bool rendering = false;    // between StartRender and FinishRender
+    bool renderFailed = false; // the preroll reported an error or a failed state change
+    QString renderPath;
     std::map<QString, quint64> qosDropped; // per element that dropped frames
 
     bool hasPipeline() const { return bool(playbin); }

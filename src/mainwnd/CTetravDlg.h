@@ -44,7 +44,8 @@ public:
     explicit CTetravDlg(QWidget* parent = nullptr);
     ~CTetravDlg() override;
 
-    // Up to four files that open as a set, in panes 1 to n, once the window is first shown.
+    // Up to four files that open as a set once the window is first shown: the nth in pane n,
+    // an empty entry leaves its pane empty.
     void SetCommandLineFiles(const QStringList& paths);
 
     // Where new channel objects come from (default: new CChannelGraph).
@@ -138,6 +139,13 @@ protected:
     bool event(QEvent* event) override;
 
 private:
+    // Opening a channel in two steps, so the files of a set preroll side by side.
+    enum class ChannelStart { NotCreated, Refused, Started };
+    ChannelStart StartChannel(int i, const QString& path);
+    void FinishChannel(int i, CVideoPane* pane, const QString& path, ChannelStart start);
+    // Runs the event loop, without user input and with a busy cursor, until prerolled() holds
+    // (or the preroll bound has passed) and examined() holds.
+    void WaitWhileOpening(const std::function<bool()>& prerolled, const std::function<bool()>& examined);
     void OnCommand(int id);
     void OnHotKey(int id);
     void OnSeekBarScroll();

@@ -1,4 +1,4 @@
-// The main window's playback side: opening and closing a set, the transport commands, the
+// The main window's playback side: closing a set, the transport commands, the
 // seek bar and volume slider, the pane context menus and the two timers.
 #include "mainwnd/CTetravDlg.h"
 
@@ -63,99 +63,7 @@ bool CTetravDlg::AnyChannelTakesPart() const {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Opening and closing
-
-void CTetravDlg::OnOpenFiles() {
-    // Owned by the main window, as a dialog without a parent is owned by the application's
-    // main window: it then stays above it, also when the main window is kept on top.
-    CFileSelectDlg dlg(this);
-    m_nCurChannel = 0;
-    if (dlg.DoModal() == IDCANCEL) {
-        return;
-    }
-    OpenSelectedFiles();
-}
-
-void CTetravDlg::OpenSelectedFiles() {
-    bool any = false;
-    for (const QString& path : g_strVideoPath) {
-        any = any || !path.isEmpty();
-    }
-    if (!any) {
-        return;
-    }
-    KillTimer(TIMER_SYNC);
-    KillTimer(TIMER_DISPLAY);
-    ResetSync();
-    for (int i = 0; i < 4; ++i) {
-        if (m_pChannel[i] != nullptr) {
-            CloseChannel(i);
-        }
-    }
-    SetToolBarOpen();
-    for (int i = 0; i < 4; ++i) {
-        if (!g_strVideoPath[i].isEmpty()) {
-            m_nCurChannel = i;
-            m_pChannel[i] = nullptr;
-            OpenChannel(m_nCurChannel, m_wndPane[i], g_strVideoPath[i]);
-        }
-    }
-
-    ProbeState probe;
-    const double x = CStreamProbe::ProbeChannels(g_strVideoPath, m_pChannel, g_settings.MiniVideo, probe);
-    for (int k = 0; k < 4; ++k) {
-        m_dLength[k] = probe.length[k];
-        m_dFrameRate[k] = probe.frameRate[k];
-        m_bReference[k] = probe.reference[k];
-    }
-    m_nOpenCount = probe.openCount;
-    m_dCurrentSecs = x;
-    if (x == 0.0) {
-        OnStop();
-        ShowErrorBox(Utf8("选择视频文件错误!"));
-        return;
-    }
-
-    m_dTotalSecs = x;
-    ShowTime(x, 1);
-    SetStatusText(0, Utf8("打开文件"));
-    for (int i = 0; i < 4; ++i) {
-        if (m_bReference[i] == 1 && m_pChannel[i] != nullptr &&
-            CStreamProbe::HasAudioStream(g_strVideoPath[i]) == 1) {
-            m_wndVolume->SetRange(0, static_cast<int>(m_pChannel[i]->GetVolume()) + 10000, false);
-            m_wndVolume->SetPos(static_cast<int>(m_pChannel[i]->GetVolume()) + 10000);
-        }
-    }
-    if (m_wndSeekBar != nullptr) {
-        m_wndSeekBar->setEnabled(true);
-    }
-    m_wndVolume->setEnabled(true);
-}
-
-void CTetravDlg::OpenChannel(int i, CVideoPane* pane, const QString& path) {
-    CloseChannel(i);
-    m_pChannel[i] = m_channelFactory();
-    CChannelGraph* channel = m_pChannel[i];
-    if (channel == nullptr || !channel->Create()) {
-        return;
-    }
-    if (!channel->RenderFile(path)) {
-        ShowErrorBox(Utf8("打开视频文件错误!"));
-        return;
-    }
-    if (!channel->SetDisplayWindow(pane)) {
-        ShowErrorBox(Utf8("设置视频错误!"));
-        return;
-    }
-    if (!channel->SetNotifyWindow(pane)) {
-        ShowErrorBox(Utf8("设置视频错误!"));
-        return;
-    }
-    const QRect r = pane->rect();
-    if (!channel->SetWindowPosition(r.left(), r.top(), r.width(), r.height())) {
-        ShowErrorBox(Utf8("打开视频错误!"));
-    }
-}
+// Closing
 
 void CTetravDlg::CloseChannel(int i) {
     CChannelGraph* channel = m_pChannel[i];

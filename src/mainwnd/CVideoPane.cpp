@@ -1,5 +1,6 @@
 #include "mainwnd/CVideoPane.h"
 
+#include "platform/MessageBox.h"
 #include "uikit/CBCGPControlIds.h"
 #include "uikit/Resource.h"
 
@@ -19,8 +20,7 @@ CVideoPane::CVideoPane(int index, QWidget* parent) : QWidget(parent), m_index(in
 CVideoPane::~CVideoPane() = default;
 
 QString CVideoPane::TitleOf(int index) {
-    static const char* const kTitles[4] = {"视频一", "视频二", "视频三", "视频四"};
-    return (index >= 0 && index < 4) ? QString::fromUtf8(kTitles[index]) : QString();
+    return PaneTitle(index);
 }
 
 void CVideoPane::mousePressEvent(QMouseEvent* event) {

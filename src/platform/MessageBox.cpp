@@ -1,8 +1,9 @@
 #include "platform/MessageBox.h"
 
-#include "uikit/Resource.h"
 #include "platform/MessageBoxRecorder.h"
+#include "uikit/Resource.h"
 
+#include <QDir>
 #include <QMessageBox>
 
 int ShowMessageBox(const QString& text, const QString& caption, MsgIcon icon) {
@@ -31,4 +32,20 @@ int ShowMessageBox(const QString& text, const QString& caption, MsgIcon icon) {
 
 int ShowErrorBox(const QString& text) {
     return ShowMessageBox(text, QStringLiteral("错误"), MsgIcon::Error);
+}
+
+QString PaneTitle(int channel) {
+    static const char* const kTitles[4] = {"视频一", "视频二", "视频三", "视频四"};
+    return (channel >= 0 && channel < 4) ? QString::fromUtf8(kTitles[channel]) : QString();
+}
+
+QString FileLine(int channel, const QString& path) {
+    const QString shown = QDir::toNativeSeparators(path);
+    const QString pane = PaneTitle(channel);
+    return pane.isEmpty() ? shown : pane + QStringLiteral("：") + shown;
+}
+
+QString WithSecondLine(const QString& text, const QString& line) {
+    // The detector's texts end with their own line break.
+    return text.endsWith(QLatin1Char('\n')) ? text + line : text + QLatin1Char('\n') + line;
 }

@@ -11,3 +11,13 @@ int ShowMessageBox(const QString& text, const QString& caption = QString(), MsgI
 
 // The caption-"错误" error box the program uses for user-facing failures.
 int ShowErrorBox(const QString& text);
+
+// The names the panes go by (channel 0..3: "视频一" to "视频四"); empty for any other number.
+QString PaneTitle(int channel);
+
+// The second line of a message about one file: its pane and its path ("视频二：/videos/b.mp4"),
+// or the path alone when the channel is not 0..3.
+QString FileLine(int channel, const QString& path);
+
+// text as it stands, with line as the box's second line.
+QString WithSecondLine(const QString& text, const QString& line);

@@ -16,6 +16,8 @@
 
 #include <csignal>
 
+#include <sys/stat.h>
+
 namespace {
 
 using namespace tetrav::test;
@@ -40,7 +42,7 @@ TETRAV_CHILD_CASE(AppRunsTheMainWindowAndEndsOnASignal) {
     });
     app.SetCommandLine({dir.filePath("a.mp4"), dir.filePath("gone.mp4")});
     EXPECT_EQ(app.Run(), 0);
-    EXPECT_EQ(seen, QStringList{dir.filePath("a.mp4")});
+    EXPECT_EQ(seen, (QStringList{dir.filePath("a.mp4"), QString()}));
     EXPECT_EQ(displayTimeOutWhileRunning, 0);
     EXPECT_EQ(ReadScreenSaver(display).timeout, 600);
     EXPECT_TRUE(app.earlyEndReason().isEmpty());
@@ -55,26 +57,34 @@ TEST(TetravAppTest, RunsTheMainWindowWithTheDisplayKeptAwakeAndEndsOnASignal) {
                                      x.environment({{"XDG_RUNTIME_DIR", runtime.path()}})));
 }
 
-TEST(TetravAppTest, CommandLineFilesSkipMissingOnesAndKeepTheFirstFour) {
+TEST(TetravAppTest, CommandLineFilesKeepTheirPanesAndNameTheUnusableOnes) {
     QTemporaryDir dir;
-    QStringList args;
-    for (const char* name : {"1.mp4", "2.avi", "missing.mkv", "3.mov", "4.ts", "5.mpg", "6.vob"}) {
-        if (QString(name) != "missing.mkv") {
-            QFile f(dir.filePath(name));
-            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        }
-        args << dir.filePath(name);
+    const auto file = [&](const char* name) {
+        QFile f(dir.filePath(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        return dir.filePath(name);
+    };
+    const QString fifo = dir.filePath("pipe.mp4");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString dangling = dir.filePath("gone-link.mp4");
+    ASSERT_TRUE(QFile::link(dir.filePath("never-there.mp4"), dangling));
+    // Each unusable argument in the second place, between two good files, and beyond the fourth.
+    struct Case {
+        QString unusable;
+        const char* why;
+    };
+    for (const Case& c : {Case{dir.filePath("missing.mkv"), "no such file"}, Case{dir.path(), "not a file"},
+                          Case{fifo, "not a file"}, Case{dangling, "no such file"}}) {
+        SCOPED_TRACE(c.unusable.toStdString());
+        const auto chosen = CTetravApp::SelectCommandLineFiles(
+            {file("1.mp4"), c.unusable, file("3.mov"), file("4.ts"), file("5.mpg"), file("6.vob")});
+        EXPECT_EQ(chosen.files, (QStringList{dir.filePath("1.mp4"), QString(), dir.filePath("3.mov"),
+                                             dir.filePath("4.ts")}));
+        ASSERT_EQ(chosen.messages.size(), 2) << chosen.messages.join('\n').toStdString();
+        EXPECT_EQ(chosen.messages[0], c.unusable + ": " + c.why + "; pane 2 stays empty.");
+        EXPECT_EQ(chosen.messages[1], "at most four videos play at once; not opened: " +
+                                          dir.filePath("5.mpg") + ", " + dir.filePath("6.vob") + ".");
     }
-    args.insert(1, dir.path()); // a folder is not a video file
-    const auto chosen = CTetravApp::SelectCommandLineFiles(args);
-    EXPECT_EQ(chosen.files, (QStringList{dir.filePath("1.mp4"), dir.filePath("2.avi"), dir.filePath("3.mov"),
-                                         dir.filePath("4.ts")}));
-    const QString messages = chosen.messages.join('\n');
-    EXPECT_EQ(chosen.messages.size(), 3) << messages.toStdString();
-    EXPECT_TRUE(messages.contains("missing.mkv"));
-    EXPECT_TRUE(messages.contains(dir.path() + ": not a file"));
-    EXPECT_TRUE(messages.contains("5.mpg") && messages.contains("6.vob"));
-    EXPECT_FALSE(messages.contains("4.ts"));
 
     // Relative paths become absolute, as the main window opens them from its own folder.
     const QString cwd = QDir::currentPath();

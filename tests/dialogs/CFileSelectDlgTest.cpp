@@ -2,9 +2,9 @@
 // the file-open dialog replaced by a script returning real files, the cancel paths, and the
 // real QFileDialog behind the default picker.
 #include "dialogs/CFileSelectDlg.h"
+#include "dialogs/VideoPaths.h"
 #include "uikit/CBCGPControlIds.h"
 #include "uikit/Resource.h"
-#include "dialogs/VideoPaths.h"
 
 #include <gtest/gtest.h>
 
@@ -373,6 +373,28 @@ TEST_F(FileSelectDlgTest, OkWithoutPicksKeepsThePaths) {
         EXPECT_EQ(paths(), before);
         EXPECT_TRUE(picker.filters.isEmpty());
     }
+}
+
+// Enter on a focused Open button runs that slot's picker and leaves the dialog open; with the
+// focus elsewhere Enter is OK.
+TEST_F(FileSelectDlgTest, EnterPressesTheFocusedOpenButton) {
+    PickFiles files;
+    ScriptedPicker picker;
+    picker.answers = {files[0], files[1], files[2], files[3]};
+    CFileSelectDlg dlg;
+    const int rc = runModal(dlg, [&] {
+        for (int slot : {1, 3, 0, 2}) {
+            SCOPED_TRACE(slot);
+            QPushButton* open = button(dlg, kOpenIds[slot]);
+            open->setFocus(Qt::TabFocusReason);
+            QTest::keyClick(open, Qt::Key_Return);
+            ASSERT_EQ(QApplication::activeModalWidget(), &dlg) << "Enter closed the dialog";
+        }
+        edit(dlg, 0)->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(edit(dlg, 0), Qt::Key_Return);
+    });
+    EXPECT_EQ(rc, IDOK);
+    EXPECT_EQ(paths(), QStringList({files[2], files[0], files[3], files[1]}));
 }
 
 // The default picker is Qt's file dialog: one existing file, the nine filters with the first

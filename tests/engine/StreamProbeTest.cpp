@@ -3,9 +3,14 @@
 #include "EngineTestUtil.h"
 #include "engine/CStreamProbe.h"
 #include "platform/MessageBoxRecorder.h"
+#include "support/ChildCase.h"
 #include "support/TestEnv.h"
 
 #include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 
 #include <optional>
 #include <vector>
@@ -142,15 +147,65 @@ TEST(StreamProbe, DetectorFailuresShowOneMessageAndReturnTheCode) {
         MessageBoxRecorder boxes;
         EXPECT_EQ(CStreamProbe::GetVideoFrameRate(tetrav::test::clip(c.clip)), double(c.code));
         EXPECT_EQ(CStreamProbe::HasAudioStream(tetrav::test::clip(c.clip)), c.code);
+        EXPECT_EQ(CStreamProbe::HasAudioStream(tetrav::test::clip(c.clip), 2), c.code);
+        // The text as the classic detector wrote it; the file (and its pane) on the second line.
         const QString expected = QString::asprintf("Couldn't load the file!  hr=0x%x\r\n", unsigned(c.code));
-        EXPECT_EQ(boxes.texts(), QStringList({expected, expected}));
-        ASSERT_EQ(boxes.boxes().size(), 2u);
+        EXPECT_EQ(boxes.texts(),
+                  QStringList({expected + tetrav::test::clip(c.clip), expected + tetrav::test::clip(c.clip),
+                               expected + QString::fromUtf8("视频三：") + tetrav::test::clip(c.clip)}));
+        ASSERT_EQ(boxes.boxes().size(), 3u);
         EXPECT_EQ(boxes.boxes()[0].caption, "Tetrav");
     }
     MessageBoxRecorder boxes;
     EXPECT_EQ(CStreamProbe::GetVideoFrameRate(QString()), -2147467261.0);
     EXPECT_EQ(CStreamProbe::HasAudioStream(QString()), int(0x80004003));
     EXPECT_TRUE(boxes.texts().isEmpty()) << "a missing path is not the detector's failure";
+}
+
+// Run as a user without privileges: files that exist but may not be read are told apart from
+// missing ones.
+TETRAV_CHILD_CASE(ProbeTellsUnreadableFromMissing) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString unreadable = dir.filePath("unreadable.mp4");
+    ASSERT_TRUE(QFile::copy(tetrav::test::clip("a_6s.mp4"), unreadable));
+    ASSERT_TRUE(QFile::setPermissions(unreadable, QFileDevice::WriteOwner));
+    ASSERT_TRUE(QDir(dir.path()).mkdir("closed"));
+    const QString behindClosed = dir.filePath("closed/a.mp4");
+    ASSERT_TRUE(QFile::copy(tetrav::test::clip("a_6s.mp4"), behindClosed));
+    ASSERT_TRUE(QFile::setPermissions(dir.filePath("closed"), QFileDevice::WriteOwner));
+    struct Case {
+        QString path;
+        int code;
+    };
+    for (const Case& c :
+         {Case{unreadable, ProbeResult::kAccessDenied}, Case{behindClosed, ProbeResult::kAccessDenied},
+          Case{dir.filePath("missing.mp4"), ProbeResult::kFileNotFound}}) {
+        SCOPED_TRACE(c.path.toStdString());
+        MessageBoxRecorder boxes;
+        EXPECT_EQ(CStreamProbe::HasAudioStream(c.path, 0), c.code);
+        EXPECT_EQ(boxes.texts(),
+                  QStringList{QString::asprintf("Couldn't load the file!  hr=0x%x\r\n", unsigned(c.code)) +
+                              QString::fromUtf8("视频一：") + c.path});
+        CChannelGraph channel;
+        ASSERT_TRUE(channel.Create());
+        EXPECT_FALSE(channel.RenderFile(c.path));
+    }
+    QFile::setPermissions(dir.filePath("closed"),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+TEST(StreamProbe, UnreadableFilesAreAccessDeniedAndMissingOnesNotFound) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("TETRAV_CLIPS", tetrav::test::clipsDir());
+    QString whyNot;
+    const tetrav::test::ChildResult result =
+        tetrav::test::RunChildCaseUnprivileged("ProbeTellsUnreadableFromMissing", env, &whyNot);
+    if (!whyNot.isEmpty()) {
+        GTEST_SKIP() << whyNot.toStdString();
+    }
+    EXPECT_TRUE(result.passed) << result.output.toStdString();
 }
 
 TEST(StreamProbe, AChannelWhoseDetectorFailsKeepsItsLength) {

@@ -5,14 +5,18 @@
 #include "controls/CToolBarXP.h"
 #include "controls/CVolumeSlider.h"
 #include "controls/CXScrollBar.h"
+#include "dialogs/CFileSelectDlg.h"
 #include "engine/CChannelGraph.h"
 #include "mainwnd/CStatusBar.h"
 #include "mainwnd/CVideoPane.h"
 #include "support/TestEnv.h"
+#include "uikit/CBCGPControlIds.h"
 
 #include <QDialog>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
+#include <QPushButton>
 #include <QTimer>
 
 namespace mainwnd_test {
@@ -83,14 +87,14 @@ TEST_F(OpenPlayTest, SlotsTwoAndFourOnly) {
 
 TEST_F(OpenPlayTest, OneGoodAndOneUnreadableFile) {
     Open({{0, "a_6s.mp4"}, {1, "not_video.avi"}});
-    const QStringList texts = boxes.texts();
-    ASSERT_GE(texts.size(), 2) << texts.join('|').toStdString();
-    EXPECT_EQ(texts[0], QString::fromUtf8("打开视频文件错误!"));
+    // Each message names the file and its pane on its second line.
+    const QString second = QString::fromUtf8("视频二：") + clip("not_video.avi");
+    EXPECT_EQ(boxes.texts(), QStringList({QString::fromUtf8("打开视频文件错误!\n") + second,
+                                          "Couldn't load the file!  hr=0x80040265\r\n" + second}));
+    ASSERT_EQ(boxes.boxes().size(), 2u);
     EXPECT_EQ(boxes.boxes()[0].caption, QString::fromUtf8("错误"));
     EXPECT_EQ(boxes.boxes()[0].icon, MsgIcon::Error);
-    EXPECT_TRUE(texts[1].startsWith("Couldn't load the file!  hr=0x")) << texts[1].toStdString();
-    EXPECT_TRUE(texts[1].endsWith("\r\n"));
-    EXPECT_EQ(texts.size(), 2) << texts.join('|').toStdString();
+    EXPECT_EQ(boxes.boxes()[1].caption, "Tetrav");
     // The set opens with the good file as the reference.
     EXPECT_EQ(dlg->m_bReference[0], 1);
     EXPECT_EQ(dlg->m_nOpenCount, 2);
@@ -99,17 +103,79 @@ TEST_F(OpenPlayTest, OneGoodAndOneUnreadableFile) {
     ExpectOpenState();
 }
 
+TEST_F(OpenPlayTest, AFileThatFailedToOpenLeavesNothingToPlayAndTheOthersPlay) {
+    // A recording cut short before its index was written: the preroll never completes.
+    Open({{0, "truncated.mp4"}, {1, "a_6s.mp4"}, {2, "c_10s.mp4"}, {3, "d_20s.mp4"}});
+    ASSERT_FALSE(boxes.texts().isEmpty());
+    EXPECT_EQ(boxes.texts()[0], QString::fromUtf8("打开视频文件错误!\n视频一：") + clip("truncated.mp4"));
+    ASSERT_NE(dlg->m_pChannel[0], nullptr);
+    dlg->OnPlay();
+    EXPECT_FALSE(dlg->m_pChannel[0]->Run()) << "the failed channel has a pipeline play can start";
+    ASSERT_TRUE(WaitFor(
+        [&] { return dlg->m_dPosition[1] > 1.0 && dlg->m_dPosition[2] > 1.0 && dlg->m_dPosition[3] > 1.0; },
+        8000))
+        << dlg->m_dPosition[1] << "," << dlg->m_dPosition[2] << "," << dlg->m_dPosition[3];
+    EXPECT_FALSE(dlg->m_pChannel[0]->IsRunning());
+    dlg->OnStop();
+    EXPECT_TRUE(Idle());
+}
+
 TEST_F(OpenPlayTest, OnlyUnreadableFilesEndIdleWithEmptyPaths) {
     Open({{0, "zero.mp4"}, {2, "not_video.avi"}, {3, "/nonexistent/folder/missing.mp4"}});
-    const QStringList texts = boxes.texts();
-    ASSERT_FALSE(texts.isEmpty());
-    EXPECT_EQ(texts.count(QString::fromUtf8("打开视频文件错误!")), 3) << texts.join('|').toStdString();
-    // Every channel is built before the probe reports on any of them.
-    EXPECT_EQ(texts.mid(0, 3), QStringList(3, QString::fromUtf8("打开视频文件错误!")));
-    EXPECT_EQ(texts.last(), QString::fromUtf8("选择视频文件错误!"));
+    const QString open = QString::fromUtf8("打开视频文件错误!\n");
+    const QString load = QStringLiteral("Couldn't load the file!  hr=0x%1\r\n");
+    const QString lines[3] = {QString::fromUtf8("视频一：") + clip("zero.mp4"),
+                              QString::fromUtf8("视频三：") + clip("not_video.avi"),
+                              QString::fromUtf8("视频四：/nonexistent/folder/missing.mp4")};
+    // Every channel is built before the probe reports on any of them; then the set's message.
+    EXPECT_EQ(boxes.texts(),
+              QStringList({open + lines[0], open + lines[1], open + lines[2], load.arg("80040265") + lines[0],
+                           load.arg("80040265") + lines[1], load.arg("80070002") + lines[2],
+                           QString::fromUtf8("选择视频文件错误!")}));
     EXPECT_EQ(boxes.boxes().back().caption, QString::fromUtf8("错误"));
     EXPECT_TRUE(Idle());
     EXPECT_EQ(Status(0), QString::fromUtf8("停止播放"));
+}
+
+// A raw H.264 stream has no length until its parser has seen enough of it: the detector's
+// estimate stands in, so it opens and plays to its end alone in any pane.
+TEST_F(OpenPlayTest, RawH264StreamOpensAloneInEveryPane) {
+    QTemporaryDir dir;
+    const QString raw = dir.filePath("raw.h264");
+    ASSERT_EQ(QProcess::execute("ffmpeg", {"-v", "error", "-y", "-i", clip("b_4s.mp4"), "-an", "-c:v", "copy",
+                                           "-bsf:v", "h264_mp4toannexb", "-f", "h264", raw}),
+              0);
+    for (int pane = 0; pane < 4; ++pane) {
+        SCOPED_TRACE(pane);
+        Open({{pane, raw}});
+        EXPECT_TRUE(boxes.texts().isEmpty()) << boxes.texts().join('|').toStdString();
+        EXPECT_NEAR(dlg->m_dLength[pane], 4.0, 0.5);
+        EXPECT_EQ(dlg->m_bReference[pane], 1);
+        ExpectOpenState();
+        dlg->OnStop();
+    }
+    Open({{0, raw}});
+    dlg->OnPlay();
+    EXPECT_TRUE(WaitFor([&] { return Idle(); }, 10000)) << "play ends at the stream's end";
+}
+
+// While a set opens the event loop runs (the window repaints) under a busy cursor, and input
+// waits: a file that takes the whole preroll bound does not freeze the window.
+TEST_F(OpenPlayTest, TheWindowStaysAliveUnderABusyCursorWhileASetOpens) {
+    int ticksWhileBusy = 0;
+    QTimer watcher;
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        if (QApplication::overrideCursor() != nullptr &&
+            QApplication::overrideCursor()->shape() == Qt::WaitCursor) {
+            ++ticksWhileBusy;
+        }
+    });
+    watcher.start(20);
+    Open({{0, "bad/no_moov.mp4"}, {1, "a_6s.mp4"}});
+    EXPECT_GT(ticksWhileBusy, 0);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "the busy cursor goes with the open";
+    EXPECT_EQ(boxes.texts().size(), 2) << boxes.texts().join('|').toStdString();
+    ExpectOpenState();
 }
 
 TEST_F(OpenPlayTest, SliderTakesTheReferenceChannelsVolume) {
@@ -148,9 +214,10 @@ TEST_F(OpenPlayTest, ChannelSetUpFailuresGiveTheirMessages) {
     scripts[2]->displayOk = false;
     scripts[3]->placeOk = false;
     Open({{0, "a_6s.mp4"}, {1, "a_6s.mp4"}, {2, "a_6s.mp4"}, {3, "a_6s.mp4"}});
-    EXPECT_EQ(boxes.texts(),
-              QStringList({QString::fromUtf8("打开视频文件错误!"), QString::fromUtf8("设置视频错误!"),
-                           QString::fromUtf8("打开视频错误!")}));
+    const QString file = clip("a_6s.mp4");
+    EXPECT_EQ(boxes.texts(), QStringList({QString::fromUtf8("打开视频文件错误!\n视频二：") + file,
+                                          QString::fromUtf8("设置视频错误!\n视频三：") + file,
+                                          QString::fromUtf8("打开视频错误!\n视频四：") + file}));
     // A channel that failed keeps its object until it is closed.
     for (int i = 0; i < 4; ++i) {
         EXPECT_NE(dlg->m_pChannel[i], nullptr) << i;
@@ -355,13 +422,16 @@ TEST_F(OpenPlayTest, OpeningAgainReplacesTheSet) {
 
 TEST_F(OpenPlayTest, CommandLineFilesOpenOnceTheWindowIsShown) {
     dlg = std::make_unique<CTetravDlg>();
-    dlg->SetCommandLineFiles({clip("b_4s.mp4"), clip("a_6s.mp4")});
+    // The nth file goes to pane n; an empty entry (an unusable argument) leaves its pane empty.
+    dlg->SetCommandLineFiles({clip("b_4s.mp4"), QString(), clip("a_6s.mp4")});
     ShowWindow();
     ASSERT_TRUE(
-        WaitFor([&] { return dlg->m_pChannel[0] != nullptr && dlg->m_pChannel[1] != nullptr; }, 5000));
+        WaitFor([&] { return dlg->m_pChannel[0] != nullptr && dlg->m_pChannel[2] != nullptr; }, 5000));
     EXPECT_EQ(g_strVideoPath[0], clip("b_4s.mp4"));
-    EXPECT_EQ(g_strVideoPath[1], clip("a_6s.mp4"));
-    EXPECT_EQ(dlg->m_pChannel[2], nullptr);
+    EXPECT_EQ(g_strVideoPath[1], QString());
+    EXPECT_EQ(g_strVideoPath[2], clip("a_6s.mp4"));
+    EXPECT_EQ(dlg->m_pChannel[1], nullptr);
+    EXPECT_EQ(dlg->m_pChannel[3], nullptr);
     ExpectOpenState();
     EXPECT_TRUE(boxes.texts().isEmpty());
 }
@@ -396,7 +466,8 @@ TEST_F(OpenPlayTest, FileDialogCancelKeepsTheSetAndTheVolume) {
     EXPECT_TRUE(dlg->IsTimerRunning(TIMER_SYNC)) << "the set plays on";
     EXPECT_EQ(Status(0), QString::fromUtf8("开始播放"));
 
-    // Confirming without a pick rebuilds the same set from its start.
+    // Confirming without a pick rebuilds the same set from its start, at full volume: the
+    // slider shows it and the ticks apply it.
     seen = false;
     AnswerFileDialog(true, &seen);
     dlg->MenuAction(ID_OPEN_FILES)->trigger();
@@ -405,6 +476,45 @@ TEST_F(OpenPlayTest, FileDialogCancelKeepsTheSetAndTheVolume) {
     EXPECT_NE(dlg->m_pChannel[0], nullptr);
     EXPECT_EQ(Status(0), QString::fromUtf8("打开文件"));
     EXPECT_TRUE(boxes.texts().isEmpty());
+    EXPECT_EQ(dlg->m_wndVolume->GetPos(), 10000);
+    EXPECT_EQ(dlg->m_nVolume, dlg->m_wndVolume->GetPos() - 10000);
+    dlg->m_pChannel[0]->SetVolume(-3000);
+    dlg->OnPlay();
+    EXPECT_TRUE(WaitFor([&] { return dlg->m_pChannel[0]->GetVolume() == 0; }, 2000))
+        << "a tick applies " << dlg->m_pChannel[0]->GetVolume();
+}
+
+// While the file selection dialog is up the ticks leave the set alone: the pick of the only
+// open slot, cancelled there, empties its path for a while, and 放弃 puts it back.
+TEST_F(OpenPlayTest, TicksLeaveThePlayingSetAloneWhileTheFileDialogIsUp) {
+    Open({{0, "c_10s.mp4"}});
+    dlg->OnPlay();
+    const auto previous = CFileSelectDlg::SetFilePicker([](QWidget*, const QString&) { return QString(); });
+    bool emptiedInside = false;
+    QTimer::singleShot(300, [&] {
+        auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (d == nullptr) {
+            return;
+        }
+        qobject_cast<QPushButton*>(GetDlgItem(d, IDC_OPEN1))->click();
+        emptiedInside = g_strVideoPath[0].isEmpty();
+        // Longer than a display tick.
+        QTimer::singleShot(1200, d, [d] { d->reject(); });
+    });
+    dlg->OnOpenFiles();
+    CFileSelectDlg::SetFilePicker(previous);
+    ASSERT_TRUE(emptiedInside);
+    EXPECT_EQ(g_strVideoPath[0], clip("c_10s.mp4"));
+    ASSERT_NE(dlg->m_pChannel[0], nullptr);
+    EXPECT_TRUE(dlg->IsTimerRunning(TIMER_SYNC));
+    EXPECT_TRUE(dlg->IsTimerRunning(TIMER_DISPLAY));
+    // It played on under the dialog, and goes on.
+    EXPECT_TRUE(WaitFor([&] { return dlg->m_dCurrentSecs > 1.4 && dlg->m_dCurrentSecs < 3.0; }, 1000))
+        << dlg->m_dCurrentSecs;
+    const double before = dlg->m_dCurrentSecs;
+    EXPECT_TRUE(WaitFor([&] { return dlg->m_dCurrentSecs > before + 0.3; }, 3000)) << dlg->m_dCurrentSecs;
+    dlg->OnStop();
+    EXPECT_TRUE(Idle());
 }
 
 TEST_F(OpenPlayTest, RightClickOverThePictureOpensThePaneMenu) {

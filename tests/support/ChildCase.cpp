@@ -4,7 +4,15 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
 #include <QProcess>
+#include <QStandardPaths>
+#include <QSysInfo>
+#include <QTemporaryDir>
+
+#include <pwd.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -37,15 +45,20 @@ bool RegisterChildCase(const char* name, const char* file, int line, std::functi
     return true;
 }
 
-ChildResult RunChildCase(const QString& name, const QProcessEnvironment& env, int timeoutMs) {
+namespace {
+
+ChildResult runChild(const QString& name, const QProcessEnvironment& env, int timeoutMs,
+                     const QStringList& prefix = {}) {
     ChildResult result;
     QProcess child;
     QProcessEnvironment childEnv = env;
     childEnv.insert(QString::fromLatin1(kSelector), name);
     child.setProcessEnvironment(childEnv);
     child.setProcessChannelMode(QProcess::MergedChannels);
-    child.start(QCoreApplication::applicationFilePath(),
-                {QStringLiteral("--gtest_filter=%1.%2").arg(QLatin1String(kSuite), name)});
+    QStringList arguments = prefix;
+    arguments << QCoreApplication::applicationFilePath()
+              << QStringLiteral("--gtest_filter=%1.%2").arg(QLatin1String(kSuite), name);
+    child.start(arguments.takeFirst(), arguments);
     if (!child.waitForStarted(10000)) {
         result.output = QStringLiteral("child did not start");
         return result;
@@ -65,6 +78,57 @@ ChildResult RunChildCase(const QString& name, const QProcessEnvironment& env, in
     result.output = QString::fromLocal8Bit(child.readAll());
     result.exitCode = child.exitStatus() == QProcess::NormalExit ? child.exitCode() : -1;
     result.passed = result.exitCode == 0 && result.output.contains(QStringLiteral("[  PASSED  ] 1 test."));
+    return result;
+}
+
+} // namespace
+
+ChildResult RunChildCase(const QString& name, const QProcessEnvironment& env, int timeoutMs) {
+    return runChild(name, env, timeoutMs);
+}
+
+ChildResult RunChildCaseUnprivileged(const QString& name, const QProcessEnvironment& env, QString* whyNot,
+                                     int timeoutMs) {
+    whyNot->clear();
+    if (::geteuid() != 0) {
+        return runChild(name, env, timeoutMs);
+    }
+    const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
+    const struct passwd* nobody = ::getpwnam("nobody");
+    if (setpriv.isEmpty() || nobody == nullptr) {
+        *whyNot = QStringLiteral("running as root, and there is no setpriv or no user 'nobody' to switch to");
+        return {};
+    }
+    // A home of its own, with a copy of this process's plugin registry (a fresh scan is slow).
+    QTemporaryDir home;
+    const QByteArray homePath = QFile::encodeName(home.path());
+    if (!home.isValid() || ::chown(homePath.constData(), nobody->pw_uid, nobody->pw_gid) != 0) {
+        *whyNot = QStringLiteral("cannot make a home for 'nobody' under %1").arg(QDir::tempPath());
+        return {};
+    }
+    QProcessEnvironment childEnv = env;
+    childEnv.insert(QStringLiteral("HOME"), home.path());
+    childEnv.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.path());
+    childEnv.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path());
+    childEnv.insert(QStringLiteral("XDG_CACHE_HOME"), home.path());
+    childEnv.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
+    const QString registry = home.filePath(QStringLiteral("registry.bin"));
+    const QString ours = QDir::homePath() + QStringLiteral("/.cache/gstreamer-1.0/registry.") +
+                         QSysInfo::currentCpuArchitecture().replace(QLatin1Char('-'), QLatin1Char('_')) +
+                         QStringLiteral(".bin");
+    if (QFile::copy(env.value(QStringLiteral("GST_REGISTRY"), ours), registry)) {
+        const QByteArray registryPath = QFile::encodeName(registry);
+        static_cast<void>(::chown(registryPath.constData(), nobody->pw_uid, nobody->pw_gid));
+    }
+    childEnv.insert(QStringLiteral("GST_REGISTRY"), registry);
+    const QStringList prefix = {setpriv, QStringLiteral("--reuid=%1").arg(nobody->pw_uid),
+                                QStringLiteral("--regid=%1").arg(nobody->pw_gid),
+                                QStringLiteral("--clear-groups"), QStringLiteral("--")};
+    ChildResult result = runChild(name, childEnv, timeoutMs, prefix);
+    if (!result.passed && result.output.contains(QStringLiteral("Permission denied")) &&
+        !result.output.contains(QStringLiteral("[ RUN"))) {
+        *whyNot = QStringLiteral("'nobody' cannot run this test program: ") + result.output.trimmed();
+    }
     return result;
 }
 

@@ -19,6 +19,13 @@ struct ChildResult {
 // Runs the child case name with env; waits at most timeoutMs.
 ChildResult RunChildCase(const QString& name, const QProcessEnvironment& env, int timeoutMs = 60000);
 
+// Runs the child case as a user without privileges, so that file permissions hold for it: as
+// 'nobody' (through setpriv, with a home, runtime folder and GStreamer registry of its own)
+// when this process runs as root, else as this process's own user. When that cannot be done,
+// the result does not pass and whyNot says why (callers skip with that reason).
+ChildResult RunChildCaseUnprivileged(const QString& name, const QProcessEnvironment& env, QString* whyNot,
+                                     int timeoutMs = 60000);
+
 // Registers body as the child case name when this process is the child for that case.
 bool RegisterChildCase(const char* name, const char* file, int line, std::function<void()> body);
 
@@ -32,8 +39,8 @@ bool RegisterChildCase(const char* name, const char* file, int line, std::functi
 
 // Fails the current test with the child's output unless the child case passed.
 // Evaluates its argument once, so a case run by the argument is not run again for the message.
-#define EXPECT_CHILD_PASSES(result)                                                              \
-    do {                                                                                         \
-        const auto childResult_ = (result);                                                      \
-        EXPECT_TRUE(childResult_.passed) << childResult_.output.toStdString();                   \
+#define EXPECT_CHILD_PASSES(result)                                                                          \
+    do {                                                                                                     \
+        const auto childResult_ = (result);                                                                  \
+        EXPECT_TRUE(childResult_.passed) << childResult_.output.toStdString();                               \
     } while (false)

@@ -1,0 +1,247 @@
+// The main window's open command: the file selection dialog, then the set built from the chosen
+// paths, one channel per pane, measured and shown.
+#include "mainwnd/CTetravDlg.h"
+
+#include "controls/CVolumeSlider.h"
+#include "controls/CXScrollBar.h"
+#include "dialogs/CFileSelectDlg.h"
+#include "dialogs/VideoPaths.h"
+#include "engine/CChannelGraph.h"
+#include "engine/CStreamProbe.h"
+#include "mainwnd/CVideoPane.h"
+#include "platform/MessageBox.h"
+#include "settings/CSettings.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+
+#include "uikit/Resource.h"
+#include <chrono>
+#include <future>
+
+namespace {
+
+QString Utf8(const char* text) {
+    return QString::fromUtf8(text);
+}
+
+bool AnyPathChosen() {
+    for (const QString& path : g_strVideoPath) {
+        if (!path.isEmpty()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// How long the files of a set may take to preroll before they count as failed.
+constexpr int kPrerollBoundMs = 5000;
+
+} // namespace
+
+void CTetravDlg::WaitWhileOpening(const std::function<bool()>& prerolled,
+                                  const std::function<bool()>& examined) {
+    if (prerolled() && examined()) {
+        return;
+    }
+    // The window repaints and shows that it is busy; input waits until the set is open.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    QEventLoop loop;
+    QTimer poll;
+    QElapsedTimer clock;
+    clock.start();
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (m_bDestroyed || ((prerolled() || clock.elapsed() > kPrerollBoundMs) && examined())) {
+            loop.quit();
+        }
+    });
+    poll.start(10);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    QApplication::restoreOverrideCursor();
+}
+
+void CTetravDlg::OnOpenFiles() {
+    // Owned by the main window, as a dialog without a parent is owned by the application's
+    // main window: it then stays above it, also when the main window is kept on top.
+    CFileSelectDlg dlg(this);
+    m_nCurChannel = 0;
+    const int volumeBefore = m_nVolume;
+    m_nVolume = 0;
+    // The ticks leave the set alone while the dialog is up: a pick cancelled there empties a
+    // path for a moment, which a tick would take for the end of play, and the new volume must
+    // not reach the channels of a set that may stay.
+    const bool syncWasRunning = IsTimerRunning(TIMER_SYNC);
+    const bool displayWasRunning = IsTimerRunning(TIMER_DISPLAY);
+    KillTimer(TIMER_SYNC);
+    KillTimer(TIMER_DISPLAY);
+    const bool confirmed = dlg.DoModal() != IDCANCEL;
+    if (!confirmed) {
+        m_nVolume = volumeBefore;
+    }
+    if (confirmed && AnyPathChosen()) {
+        OpenSelectedFiles();
+        return;
+    }
+    // Nothing opens: the set in place goes on as it was.
+    if (syncWasRunning) {
+        SetTimer(TIMER_SYNC, 0);
+    }
+    if (displayWasRunning) {
+        SetTimer(TIMER_DISPLAY, 500);
+    }
+}
+
+void CTetravDlg::OpenSelectedFiles() {
+    if (!AnyPathChosen()) {
+        return;
+    }
+    KillTimer(TIMER_SYNC);
+    KillTimer(TIMER_DISPLAY);
+    ResetSync();
+    for (int i = 0; i < 4; ++i) {
+        if (m_pChannel[i] != nullptr) {
+            CloseChannel(i);
+        }
+    }
+    SetToolBarOpen();
+
+    // The files preroll and are examined side by side while the window keeps repainting; the
+    // messages then come in the order of the channels, as if each had been opened in turn.
+    const QString paths[4] = {g_strVideoPath[0], g_strVideoPath[1], g_strVideoPath[2], g_strVideoPath[3]};
+    std::future<StreamFacts> detections[4];
+    ChannelStart started[4] = {ChannelStart::NotCreated, ChannelStart::NotCreated, ChannelStart::NotCreated,
+                               ChannelStart::NotCreated};
+    for (int i = 0; i < 4; ++i) {
+        if (!paths[i].isEmpty()) {
+            m_nCurChannel = i;
+            m_pChannel[i] = nullptr;
+            started[i] = StartChannel(i, paths[i]);
+            detections[i] = std::async(std::launch::async, &CStreamProbe::Discover, paths[i]);
+        }
+    }
+    WaitWhileOpening(
+        [&] {
+            for (int i = 0; i < 4; ++i) {
+                if (started[i] == ChannelStart::Started && m_pChannel[i] != nullptr &&
+                    !m_pChannel[i]->IsRenderSettled()) {
+                    return false;
+                }
+            }
+            return true;
+        },
+        [&] {
+            for (const auto& detection : detections) {
+                if (detection.valid() &&
+                    detection.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+                    return false;
+                }
+            }
+            return true;
+        });
+    StreamFacts facts[4];
+    for (int i = 0; i < 4; ++i) {
+        if (detections[i].valid()) {
+            facts[i] = detections[i].get();
+        }
+    }
+    if (m_bDestroyed) {
+        return;
+    }
+    for (int i = 0; i < 4; ++i) {
+        if (!paths[i].isEmpty()) {
+            FinishChannel(i, m_wndPane[i], paths[i], started[i]);
+        }
+    }
+
+    ProbeState probe;
+    const double x =
+        CStreamProbe::ProbeChannels(g_strVideoPath, m_pChannel, g_settings.MiniVideo, probe, facts);
+    for (int k = 0; k < 4; ++k) {
+        m_dLength[k] = probe.length[k];
+        m_dFrameRate[k] = probe.frameRate[k];
+        m_bReference[k] = probe.reference[k];
+    }
+    m_nOpenCount = probe.openCount;
+    // A channel without a length takes no part in play, so it keeps no pipeline that play
+    // could start (a WAV header without samples prerolls, then never stops once running).
+    for (int k = 0; k < 4; ++k) {
+        if (m_pChannel[k] != nullptr && !g_strVideoPath[k].isEmpty() && !(m_dLength[k] > 0.0)) {
+            m_pChannel[k]->Destroy();
+        }
+    }
+    m_dCurrentSecs = x;
+    if (x == 0.0) {
+        OnStop();
+        ShowErrorBox(Utf8("选择视频文件错误!"));
+        return;
+    }
+
+    m_dTotalSecs = x;
+    ShowTime(x, 1);
+    SetStatusText(0, Utf8("打开文件"));
+    for (int i = 0; i < 4; ++i) {
+        if (m_bReference[i] == 1 && m_pChannel[i] != nullptr &&
+            CStreamProbe::AudioStreamOf(facts[i], i) == 1) {
+            m_wndVolume->SetRange(0, static_cast<int>(m_pChannel[i]->GetVolume()) + 10000, false);
+            m_wndVolume->SetPos(static_cast<int>(m_pChannel[i]->GetVolume()) + 10000);
+        }
+    }
+    if (m_wndSeekBar != nullptr) {
+        m_wndSeekBar->setEnabled(true);
+    }
+    m_wndVolume->setEnabled(true);
+}
+
+void CTetravDlg::OpenChannel(int i, CVideoPane* pane, const QString& path) {
+    const ChannelStart start = StartChannel(i, path);
+    CChannelGraph* channel = m_pChannel[i];
+    WaitWhileOpening(
+        [&] {
+            return start != ChannelStart::Started || m_pChannel[i] != channel || channel->IsRenderSettled();
+        },
+        [] { return true; });
+    if (!m_bDestroyed) {
+        FinishChannel(i, pane, path, start);
+    }
+}
+
+CTetravDlg::ChannelStart CTetravDlg::StartChannel(int i, const QString& path) {
+    CloseChannel(i);
+    m_pChannel[i] = m_channelFactory();
+    CChannelGraph* channel = m_pChannel[i];
+    if (channel == nullptr || !channel->Create()) {
+        return ChannelStart::NotCreated;
+    }
+    return channel->StartRender(path) ? ChannelStart::Started : ChannelStart::Refused;
+}
+
+void CTetravDlg::FinishChannel(int i, CVideoPane* pane, const QString& path, ChannelStart start) {
+    CChannelGraph* channel = m_pChannel[i];
+    if (channel == nullptr || start == ChannelStart::NotCreated) {
+        return; // no graph: the pane stays empty, silently
+    }
+    // A channel that did not open keeps its object until it is closed, but no pipeline: play
+    // must find nothing to start there.
+    auto fail = [channel, i, &path](const char* text) {
+        channel->Destroy();
+        ShowErrorBox(WithSecondLine(Utf8(text), FileLine(i, path)));
+    };
+    if (start != ChannelStart::Started || !channel->FinishRender()) {
+        fail("打开视频文件错误!");
+        return;
+    }
+    if (!channel->SetDisplayWindow(pane)) {
+        fail("设置视频错误!");
+        return;
+    }
+    if (!channel->SetNotifyWindow(pane)) {
+        fail("设置视频错误!");
+        return;
+    }
+    const QRect r = pane->rect();
+    if (!channel->SetWindowPosition(r.left(), r.top(), r.width(), r.height())) {
+        fail("打开视频错误!");
+    }
+}

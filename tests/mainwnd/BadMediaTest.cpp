@@ -1,0 +1,240 @@
+// The bad-media corpus (scripts/make-bad-clips.sh, plus folders, pipes, dangling links and
+// unreadable files made here) opened in the real window with real pipelines: each file alone,
+// then beside three good clips. Checked: the messages in their order and with their texts,
+// which panes play, and that the set closes cleanly.
+#include "WindowTestSupport.h"
+
+#include "controls/CToolBarXP.h"
+#include "engine/CChannelGraph.h"
+#include "engine/CStreamProbe.h"
+#include "platform/MessageBox.h"
+#include "support/ChildCase.h"
+#include "support/TestEnv.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <sys/stat.h>
+
+namespace mainwnd_test {
+namespace {
+
+using tetrav::test::clip;
+
+enum class Made { Corpus, Folder, Pipe, DanglingLink, Unreadable };
+
+// What becomes of a file's channel.
+enum class Outcome {
+    Refused, // "打开视频文件错误!", and no pipeline play could start
+    Silent,  // opens, but has no length: no part in play (no pipeline), alone no set to play
+    Plays,   // opens and plays
+};
+
+struct BadFile {
+    const char* name;
+    Made made;
+    Outcome outcome;
+    int probe;       // 0: the detector reads the file; else the code its message carries
+    int probeOr = 0; // another code the message may carry, where the detector's outcome races
+};
+
+const BadFile kBadFiles[] = {
+    // MP4 without an index: the detector fails or gives up at its time limit, as soon as the
+    // demuxer sees the end of the data or not.
+    {"no_moov.mp4", Made::Corpus, Outcome::Refused, ProbeResult::kFailed, ProbeResult::kTimeout},
+    {"header_only.mp4", Made::Corpus, Outcome::Refused, ProbeResult::kFailed, ProbeResult::kTimeout},
+    {"random.mp4", Made::Corpus, Outcome::Refused, ProbeResult::kUnknownType},
+    {"text.avi", Made::Corpus, Outcome::Refused, ProbeResult::kUnknownType},
+    {"empty.mkv", Made::Corpus, Outcome::Refused, ProbeResult::kUnknownType},
+    {"header_only.wav", Made::Corpus, Outcome::Silent, 0},
+    {"subtitles_only.mkv", Made::Corpus, Outcome::Refused, 0},
+    {"raw.h264", Made::Corpus, Outcome::Plays, 0},
+    {"cut.ts", Made::Corpus, Outcome::Plays, 0},
+    {"damaged_middle.mp4", Made::Corpus, Outcome::Plays, 0},
+    {"sound_only.mp3", Made::Corpus, Outcome::Plays, 0},
+    {"folder.mp4", Made::Folder, Outcome::Refused, ProbeResult::kFileNotFound},
+    {"pipe.mp4", Made::Pipe, Outcome::Refused, ProbeResult::kFileNotFound},
+    {"dangling.mp4", Made::DanglingLink, Outcome::Refused, ProbeResult::kFileNotFound},
+    {"unreadable.mp4", Made::Unreadable, Outcome::Refused, ProbeResult::kAccessDenied},
+};
+
+const char* const kGood[3] = {"c_10s.mp4", "d_20s.mp4", "a_6s.mp4"};
+
+// Where the file of a row is: in the corpus, or made now in dir.
+QString makeFile(const BadFile& f, const QString& dir) {
+    const QString path = dir + QLatin1Char('/') + QString::fromLatin1(f.name);
+    switch (f.made) {
+    case Made::Corpus:
+        return clip(QStringLiteral("bad/") + QString::fromLatin1(f.name));
+    case Made::Folder:
+        EXPECT_TRUE(QDir().mkpath(path));
+        break;
+    case Made::Pipe:
+        EXPECT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        break;
+    case Made::DanglingLink:
+        EXPECT_TRUE(QFile::link(dir + QStringLiteral("/never-there.mp4"), path));
+        break;
+    case Made::Unreadable:
+        EXPECT_TRUE(QFile::copy(clip(QStringLiteral("a_6s.mp4")), path));
+        EXPECT_TRUE(QFile::setPermissions(path, QFileDevice::WriteOwner));
+        break;
+    }
+    return path;
+}
+
+// The real window on the test's display, with its settings in a folder of its own and the
+// message boxes recorded.
+class Bench {
+public:
+    Bench() {
+        qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
+        WriteSettings(0, 1);
+        g_settings.MiniVideo = 1;
+        dlg.show();
+        static_cast<void>(QTest::qWaitForWindowExposed(&dlg));
+        QApplication::processEvents();
+    }
+    ~Bench() {
+        dlg.OnStop();
+        for (QString& p : g_strVideoPath) {
+            p.clear();
+        }
+    }
+
+    bool Idle() const {
+        for (int i = 0; i < 4; ++i) {
+            if (dlg.m_pChannel[i] != nullptr || !g_strVideoPath[i].isEmpty()) {
+                return false;
+            }
+        }
+        return !dlg.IsTimerRunning(TIMER_SYNC) && !dlg.IsTimerRunning(TIMER_DISPLAY) &&
+               !dlg.m_wndToolBar->IsButtonEnabled(ID_TB_PLAY);
+    }
+
+    // Opens path in pane, the good clips in the other panes when beside is set; plays for a
+    // while and closes the set.
+    void Run(const BadFile& f, const QString& path, int pane, bool beside) {
+        SCOPED_TRACE(beside ? "beside three good clips" : "alone");
+        boxes.clear();
+        for (int k = 0, g = 0; k < 4; ++k) {
+            g_strVideoPath[k] = k == pane ? path : (beside ? clip(kGood[g++]) : QString());
+        }
+        dlg.OpenSelectedFiles();
+
+        QStringList expected;
+        const QString second =
+            QString::fromUtf8("视频%1：").arg(QString::fromUtf8("一二三四").mid(pane, 1)) + path;
+        if (f.outcome == Outcome::Refused) {
+            expected << QString::fromUtf8("打开视频文件错误!\n") + second;
+        }
+        if (f.probe != 0) {
+            expected << QString::asprintf("Couldn't load the file!  hr=0x%x\r\n", unsigned(f.probe)) + second;
+        }
+        const bool nothingToPlay = f.outcome != Outcome::Plays && !beside;
+        if (nothingToPlay) {
+            expected << QString::fromUtf8("选择视频文件错误!");
+        }
+        QString shown = boxes.texts().join(" | ");
+        if (f.probeOr != 0) {
+            shown.replace(QString::asprintf("hr=0x%x", unsigned(f.probeOr)),
+                          QString::asprintf("hr=0x%x", unsigned(f.probe)));
+        }
+        EXPECT_TRUE(shown == expected.join(" | ")) << "messages:\n"
+                                                   << shown.toStdString() << "\nexpected:\n"
+                                                   << expected.join(" | ").toStdString();
+        if (nothingToPlay) {
+            EXPECT_TRUE(Idle()) << "a set with nothing to play is closed";
+            return;
+        }
+
+        dlg.OnPlay();
+        // Every channel with a length plays; the others have nothing play could start.
+        const bool badPlays = f.outcome == Outcome::Plays;
+        EXPECT_TRUE(WaitFor(
+            [&] {
+                for (int k = 0; k < 4; ++k) {
+                    if (!g_strVideoPath[k].isEmpty() && (k != pane || badPlays) &&
+                        !(dlg.m_dPosition[k] > 1.0)) {
+                        return false;
+                    }
+                }
+                return true;
+            },
+            8000))
+            << "positions " << dlg.m_dPosition[0] << "," << dlg.m_dPosition[1] << "," << dlg.m_dPosition[2]
+            << "," << dlg.m_dPosition[3];
+        if (!badPlays) {
+            ASSERT_NE(dlg.m_pChannel[pane], nullptr);
+            EXPECT_FALSE(dlg.m_pChannel[pane]->IsRunning());
+            EXPECT_FALSE(dlg.m_pChannel[pane]->Run());
+        }
+        dlg.OnStop();
+        EXPECT_TRUE(Idle());
+        EXPECT_EQ(boxes.texts().size(), expected.size()) << "no message came during play";
+    }
+
+    QTemporaryDir m_config;
+    MessageBoxRecorder boxes;
+    CTetravDlg dlg;
+};
+
+// Each file alone, then beside three good clips, in a pane that changes from row to row.
+void CheckBadFile(const BadFile& f, int row) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = makeFile(f, dir.path());
+    ASSERT_TRUE(f.made != Made::Corpus || QFileInfo::exists(path)) << "run scripts/make-bad-clips.sh";
+    Bench bench;
+    const int pane = row % 4;
+    bench.Run(f, path, pane, false);
+    bench.Run(f, path, pane, true);
+}
+
+int RowOf(const char* name) {
+    for (int i = 0; i < int(std::size(kBadFiles)); ++i) {
+        if (QByteArray(kBadFiles[i].name) == name) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+// Permissions hold only for a user without privileges: that row runs in a child as one.
+TETRAV_CHILD_CASE(BadMediaUnreadableFile) {
+    CheckBadFile(kBadFiles[RowOf("unreadable.mp4")], RowOf("unreadable.mp4"));
+}
+
+class BadMediaTest : public testing::TestWithParam<int> {};
+
+TEST_P(BadMediaTest, OpensAloneAndBesideGoodClips) {
+    if (!QFileInfo::exists(clip("a_6s.mp4"))) {
+        GTEST_SKIP() << "clips missing: run scripts/make-clips.sh into "
+                     << tetrav::test::clipsDir().toStdString();
+    }
+    const BadFile& f = kBadFiles[GetParam()];
+    if (f.made != Made::Unreadable) {
+        CheckBadFile(f, GetParam());
+        return;
+    }
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("TETRAV_CLIPS", tetrav::test::clipsDir());
+    QString whyNot;
+    const auto result =
+        tetrav::test::RunChildCaseUnprivileged("BadMediaUnreadableFile", env, &whyNot, 120000);
+    if (!whyNot.isEmpty()) {
+        GTEST_SKIP() << whyNot.toStdString();
+    }
+    EXPECT_TRUE(result.passed) << result.output.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Corpus, BadMediaTest, testing::Range(0, int(std::size(kBadFiles))),
+    [](const testing::TestParamInfo<int>& info) {
+        return QString::fromLatin1(kBadFiles[info.param].name).replace('.', '_').toStdString();
+    });
+
+} // namespace
+} // namespace mainwnd_test
