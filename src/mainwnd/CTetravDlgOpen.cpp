@@ -2,6 +2,7 @@
 // paths, one channel per pane, measured and shown.
 #include "mainwnd/CTetravDlg.h"
 
+#include "controls/CToolBarXP.h"
 #include "controls/CVolumeSlider.h"
 #include "controls/CXScrollBar.h"
 #include "dialogs/CFileSelectDlg.h"
@@ -15,11 +16,13 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QMenuBar>
 #include <QTimer>
 
 #include "uikit/Resource.h"
 #include <chrono>
 #include <future>
+#include <iterator>
 
 namespace {
 
@@ -46,8 +49,17 @@ void CTetravDlg::WaitWhileOpening(const std::function<bool()>& prerolled,
     if (prerolled() && examined()) {
         return;
     }
-    // The window repaints and shows that it is busy; input waits until the set is open.
+    // The window repaints and shows that it is busy; input waits until the set is open, and
+    // the controls take no command meanwhile (an accessibility action is no input event).
     QApplication::setOverrideCursor(Qt::WaitCursor);
+    QWidget* const controls[] = {m_pMenuBar, m_wndToolBar, m_wndSeekBar, m_wndVolume};
+    bool wasEnabled[std::size(controls)] = {};
+    for (std::size_t c = 0; c < std::size(controls); ++c) {
+        if (controls[c] != nullptr) {
+            wasEnabled[c] = controls[c]->isEnabled();
+            controls[c]->setEnabled(false);
+        }
+    }
     QEventLoop loop;
     QTimer poll;
     QElapsedTimer clock;
@@ -59,6 +71,13 @@ void CTetravDlg::WaitWhileOpening(const std::function<bool()>& prerolled,
     });
     poll.start(10);
     loop.exec(QEventLoop::ExcludeUserInputEvents);
+    if (!m_bDestroyed) {
+        for (std::size_t c = 0; c < std::size(controls); ++c) {
+            if (controls[c] != nullptr) {
+                controls[c]->setEnabled(wasEnabled[c]);
+            }
+        }
+    }
     QApplication::restoreOverrideCursor();
 }
 

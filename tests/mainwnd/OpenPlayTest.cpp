@@ -15,6 +15,7 @@
 #include <QDialog>
 #include <QFile>
 #include <QFileInfo>
+#include <QMenuBar>
 #include <QProcess>
 #include <QPushButton>
 #include <QTimer>
@@ -160,19 +161,23 @@ TEST_F(OpenPlayTest, RawH264StreamOpensAloneInEveryPane) {
 }
 
 // While a set opens the event loop runs (the window repaints) under a busy cursor, and input
-// waits: a file that takes the whole preroll bound does not freeze the window.
+// and commands wait: a file that takes the whole preroll bound does not freeze the window.
 TEST_F(OpenPlayTest, TheWindowStaysAliveUnderABusyCursorWhileASetOpens) {
     int ticksWhileBusy = 0;
+    bool commandsTaken = false;
     QTimer watcher;
     QObject::connect(&watcher, &QTimer::timeout, [&] {
         if (QApplication::overrideCursor() != nullptr &&
             QApplication::overrideCursor()->shape() == Qt::WaitCursor) {
             ++ticksWhileBusy;
+            // No command can reach the half-built set, not even through the accessibility bus.
+            commandsTaken = commandsTaken || dlg->m_wndToolBar->isEnabled() || dlg->MenuBar()->isEnabled();
         }
     });
     watcher.start(20);
     Open({{0, "bad/no_moov.mp4"}, {1, "a_6s.mp4"}});
     EXPECT_GT(ticksWhileBusy, 0);
+    EXPECT_FALSE(commandsTaken);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "the busy cursor goes with the open";
     EXPECT_EQ(boxes.texts().size(), 2) << boxes.texts().join('|').toStdString();
     ExpectOpenState();
