@@ -1,7 +1,10 @@
 #include "platform/CDisplayPower.h"
 
+#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
 #include <QFileInfo>
 #include <QGuiApplication>
 
@@ -105,8 +108,20 @@ static bool haveSessionBus() {
     return !runtime.isEmpty() && QFileInfo(runtime + QStringLiteral("/bus")).exists();
 }
 
+namespace {
+void sendUnInhibit(quint32 cookie) {
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("UnInhibit"));
+    call << cookie;
+    // Sent without waiting: the desktop also ends the inhibit when this connection closes.
+    QDBusConnection::sessionBus().send(call);
+}
+} // namespace
+
+// The calls never wait for the desktop: the inhibit is held once its reply comes, and a reply
+// that comes after Restore is given back at once.
 void CDisplayPower::inhibit() {
-    if (!haveSessionBus()) {
+    if (!haveSessionBus() || QCoreApplication::instance() == nullptr) {
         return;
     }
     QDBusConnection bus = QDBusConnection::sessionBus();
@@ -116,22 +131,32 @@ void CDisplayPower::inhibit() {
     QDBusMessage call =
         QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Inhibit"));
     call << QStringLiteral("Tetrav") << QStringLiteral("正在播放视频");
-    const QDBusMessage reply = bus.call(call, QDBus::Block, kDBusTimeoutMs);
-    if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()) {
-        m_inhibitCookie = reply.arguments().constFirst().toUInt();
-        m_inhibited = true;
-    }
+    m_inhibit->wanted = true;
+    auto* watcher =
+        new QDBusPendingCallWatcher(bus.asyncCall(call, kDBusTimeoutMs), QCoreApplication::instance());
+    std::shared_ptr<InhibitState> state = m_inhibit;
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher,
+                     [state](QDBusPendingCallWatcher* w) {
+                         const QDBusPendingReply<quint32> reply = *w;
+                         w->deleteLater();
+                         if (reply.isError()) {
+                             return;
+                         }
+                         if (state->wanted) {
+                             state->cookie = reply.value();
+                             state->held = true;
+                         } else {
+                             sendUnInhibit(reply.value());
+                         }
+                     });
 }
 
 void CDisplayPower::unInhibit() {
-    if (!m_inhibited) {
+    m_inhibit->wanted = false;
+    if (!m_inhibit->held) {
         return;
     }
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    QDBusMessage call =
-        QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("UnInhibit"));
-    call << m_inhibitCookie;
-    bus.call(call, QDBus::Block, kDBusTimeoutMs);
-    m_inhibitCookie = 0;
-    m_inhibited = false;
+    sendUnInhibit(m_inhibit->cookie);
+    m_inhibit->cookie = 0;
+    m_inhibit->held = false;
 }

@@ -27,7 +27,8 @@ public:
     // What was found at SwitchOff (for tests and diagnostics).
     int foundScreenSaverTimeout() const { return m_ssTimeout; }
     bool hadDpms() const { return m_hadDpms; }
-    bool hasInhibit() const { return m_inhibited; }
+    // The desktop's reply has come: the inhibit is held.
+    bool hasInhibit() const { return m_inhibit->held; }
     const CX11DisplayState& foundState() const { return m_found; }
 
 private:
@@ -40,8 +41,13 @@ private:
     bool m_hadDpms = false;
     bool m_dpmsEnabled = false;
     quint16 m_dpmsStandby = 0, m_dpmsSuspend = 0, m_dpmsOff = 0;
-    bool m_inhibited = false;
-    quint32 m_inhibitCookie = 0;
+    struct InhibitState {
+        bool wanted = false; // between SwitchOff and Restore
+        bool held = false;
+        quint32 cookie = 0;
+    };
+    // Shared with a reply still on its way.
+    std::shared_ptr<InhibitState> m_inhibit = std::make_shared<InhibitState>();
     CX11DisplayState m_found;
     QByteArray m_displayName;
     std::unique_ptr<CDisplayWatchdog> m_watchdog;
