@@ -34,9 +34,6 @@
 #include <cmath>
 #include <limits>
 
-double g_dSyncSecs = 0.0;
-double g_dGotoSecs = 0.0;
-
 namespace {
 
 constexpr int kSyncPeriodMs = 10;
@@ -78,6 +75,7 @@ CTetravDlg::CTetravDlg(QWidget* parent)
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setAccessibleName(QStringLiteral("Tetrav"));
+    g_hMainWnd = this;
     const QIcon icon = FindProgramIcon();
     if (!icon.isNull()) {
         setWindowIcon(icon);

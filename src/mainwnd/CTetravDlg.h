@@ -5,6 +5,7 @@
 //
 // Geometry comes from the screen size (MainLayout); files given on the command line open as a
 // set once the window is first shown.
+#include "dialogs/GotoPosition.h"
 #include "uikit/CBCGPDialog.h"
 
 #include <QString>
@@ -31,10 +32,6 @@ class QMenuBar;
 class QTimer;
 class QWidget;
 
-// The reference position of the last synchronisation tick (the go-to dialog starts from it).
-extern double g_dSyncSecs;
-// The target of a go-to, in seconds (written by the go-to dialog before WM_GOTO_POSITION).
-extern double g_dGotoSecs;
 
 class CTetravDlg : public CBCGPDialog {
     Q_OBJECT
