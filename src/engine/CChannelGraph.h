@@ -66,7 +66,8 @@ public:
     // One frame forward; a playing channel pauses on the stepped frame.
     virtual bool StepOneFrame();
     // Writes the picture shown now, at the video's own size, as a 24-bit .bmp file.
-    virtual bool SnapshotBitmap(const QString& path);
+    enum class SnapshotResult { Written, NoPicture, CannotWrite };
+    virtual SnapshotResult SnapshotBitmap(const QString& path);
 
     // Shared clock for frame-locked play: all channels use one clock (null: the pipeline's own
     // choice again) and the owner sets each channel's base time before it runs.

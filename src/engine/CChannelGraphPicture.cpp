@@ -9,13 +9,13 @@
 
 #include <cstdint>
 
-bool CChannelGraph::SnapshotBitmap(const QString& path) {
+CChannelGraph::SnapshotResult CChannelGraph::SnapshotBitmap(const QString& path) {
     if (!d->hasPipeline() || !d->video) {
-        return false;
+        return SnapshotResult::NoPicture;
     }
     GstSampleRef frame = d->video->currentNativeFrame();
     if (!frame) {
-        return false;
+        return SnapshotResult::NoPicture;
     }
     GstCapsRef want(gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGR", "pixel-aspect-ratio",
                                         GST_TYPE_FRACTION, 1, 1, nullptr));
@@ -24,16 +24,16 @@ bool CChannelGraph::SnapshotBitmap(const QString& path) {
     GErrorRef error(raw);
     GstVideoInfo info;
     if (!bgr || !gst_video_info_from_caps(&info, gst_sample_get_caps(bgr.get()))) {
-        return false;
+        return SnapshotResult::NoPicture;
     }
     GstVideoFrame mapped;
     if (!gst_video_frame_map(&mapped, &info, gst_sample_get_buffer(bgr.get()), GST_MAP_READ)) {
-        return false;
+        return SnapshotResult::NoPicture;
     }
     const bool ok = WriteBmp24(path, static_cast<const std::uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(&mapped, 0)),
                                info.width, info.height, GST_VIDEO_FRAME_PLANE_STRIDE(&mapped, 0));
     gst_video_frame_unmap(&mapped);
-    return ok;
+    return ok ? SnapshotResult::Written : SnapshotResult::CannotWrite;
 }
 
 CChannelGraph::FrameStats CChannelGraph::GetFrameStats() const {

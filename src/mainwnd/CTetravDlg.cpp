@@ -34,9 +34,6 @@
 #include <cmath>
 #include <limits>
 
-double g_dSyncSecs = 0.0;
-double g_dGotoSecs = 0.0;
-
 namespace {
 
 constexpr int kSyncPeriodMs = 10;
@@ -78,6 +75,7 @@ CTetravDlg::CTetravDlg(QWidget* parent)
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setAccessibleName(QStringLiteral("Tetrav"));
+    g_hMainWnd = this;
     const QIcon icon = FindProgramIcon();
     if (!icon.isNull()) {
         setWindowIcon(icon);
@@ -91,6 +89,7 @@ CTetravDlg::CTetravDlg(QWidget* parent)
     for (int i = 0; i < 4; ++i) {
         m_wndPane[i] = new CVideoPane(i, m_pClient);
         connect(m_wndPane[i], &CVideoPane::rightClicked, this, &CTetravDlg::OnPaneRightClick);
+        connect(m_wndPane[i], &CVideoPane::doubleClicked, this, &CTetravDlg::OnPaneDoubleClick);
     }
     auto* placeholder = new QFrame(m_pClient);
     placeholder->setFrameStyle(QFrame::Box | QFrame::Plain);
@@ -320,15 +319,25 @@ void CTetravDlg::OnCommand(int id) {
     case ID_PLAY_STEP:
         OnStepFrame();
         break;
+    case ID_VIEW_TOPMOST:
+        OnViewTopmost();
+        break;
+    case ID_VIEW_NORMAL:
+        OnViewNormal();
+        break;
+    case ID_PLAY_GOTO:
+        OnGoto();
+        break;
+    case ID_CAPTURE_1:
+    case ID_CAPTURE_2:
+    case ID_CAPTURE_3:
+    case ID_CAPTURE_4:
+        OnCapture((id - ID_CAPTURE_1) / 2);
+        break;
     default:
-        // Snapshots, go-to, options, help, about and the display-mode commands are not here yet.
+        // Options, help and about are not here yet.
         break;
     }
-}
-
-void CTetravDlg::OnHotKey(int id) {
-    // Snapshot hot keys (ids 100 to 400): the snapshot command is not built yet.
-    Q_UNUSED(id);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -402,13 +411,7 @@ void CTetravDlg::LayoutControls() {
     m_wndSeekBar->update();
     m_wndToolBar->setGeometry(l.toolBar);
     m_wndVolume->setGeometry(l.volume);
-    m_nPaneInset = 60;
-    for (int i = 0; i < 4; ++i) {
-        m_wndPane[i]->setGeometry(l.panes[i]);
-        if (m_pChannel[i] != nullptr) {
-            m_pChannel[i]->SetWindowPosition(0, 0, l.panes[i].width(), l.panes[i].height());
-        }
-    }
+    PlacePanes(l);
     m_wndStatusBar->raise();
 }
 
@@ -482,14 +485,7 @@ void CTetravDlg::WriteDefaultSettings() {
 
 void CTetravDlg::ApplyDisplayMode() {
     const bool topmost = g_settings.ForeView == 1;
-    Qt::WindowFlags flags = windowFlags();
-    flags.setFlag(Qt::WindowStaysOnTopHint, topmost);
-    // Changing the flags through QWidget would hide (and so end) the modal window: tell the
-    // native window directly and keep the widget's record in step.
-    overrideWindowFlags(flags);
-    if (QWindow* handle = windowHandle()) {
-        handle->setFlags(flags);
-    }
+    SetTopmost(topmost);
     QAction* on = MenuAction(topmost ? ID_VIEW_TOPMOST : ID_VIEW_NORMAL);
     on->setChecked(true);
     on->setEnabled(false);

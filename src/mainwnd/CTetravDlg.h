@@ -5,6 +5,7 @@
 //
 // Geometry comes from the screen size (MainLayout); files given on the command line open as a
 // set once the window is first shown.
+#include "dialogs/GotoPosition.h"
 #include "uikit/CBCGPDialog.h"
 
 #include <QString>
@@ -16,6 +17,7 @@
 
 class CChannelGraph;
 class CChannelSync;
+struct MainLayout;
 class CFrameSync;
 struct SyncSet;
 class CHotKeyManager;
@@ -30,11 +32,6 @@ class QMenu;
 class QMenuBar;
 class QTimer;
 class QWidget;
-
-// The reference position of the last synchronisation tick (the go-to dialog starts from it).
-extern double g_dSyncSecs;
-// The target of a go-to, in seconds (written by the go-to dialog before WM_GOTO_POSITION).
-extern double g_dGotoSecs;
 
 class CTetravDlg : public CBCGPDialog {
     Q_OBJECT
@@ -69,6 +66,19 @@ public:
     void OnStepFrame();
     void OnGotoPosition();
     void OnExit();
+
+    // ---- Pane zoom and display modes (CTetravDlgView.cpp) ----
+    // A double click on pane 0..3: zooms a pane with a channel, or puts the grid back.
+    void OnPaneDoubleClick(int pane);
+    void OnViewTopmost();
+    void OnViewNormal();
+    // The zoomed pane, or -1 while the grid is shown.
+    int ZoomedPane() const { return m_bFourPanes ? -1 : m_nZoomedPane; }
+
+    // ---- Snapshots and go-to (CTetravDlgCapture.cpp) ----
+    // Writes pane 0..3's picture into the snapshot folder (nothing when the pane is empty).
+    void OnCapture(int pane);
+    void OnGoto();
 
     // ---- Timers ----
     void SetTimer(int id, int periodMs);
@@ -154,6 +164,8 @@ private:
     void OnDestroy();
     void BuildMenuBar();
     void ApplyDisplayMode();
+    void SetTopmost(bool topmost);
+    void PlacePanes(const MainLayout& layout);
     void PlaceWindow();
     bool ChannelIsOpen(int i) const;
     bool AnyChannelTakesPart() const;
@@ -179,4 +191,5 @@ private:
     bool m_bBarsCreated = false;
     bool m_bShownOnce = false;
     bool m_bDestroyed = false;
+    int m_nZoomedPane = -1; // the pane filling the video area while m_bFourPanes is false
 };

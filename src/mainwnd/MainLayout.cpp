@@ -34,10 +34,11 @@ MainLayout ComputeMainLayout(const MainLayoutInput& in) {
     out.volume = QRect(si + margin, h - bottomBand - margin, 80, 25);
 
     const int half = static_cast<int>(uw / 2u);
-    const int p = static_cast<int>(uh / 2u) - 60;
+    const int p = static_cast<int>(uh / 2u) - kPaneInset;
     out.panes[0] = QRect(0, 0, half, p);
     out.panes[1] = QRect(0, p, half, p);
     out.panes[2] = QRect(half, 0, half, p);
     out.panes[3] = QRect(half, p, half, p);
+    out.zoomedPane = QRect(0, 0, w, std::max(0, h - 2 * kPaneInset));
     return out;
 }

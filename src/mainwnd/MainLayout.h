@@ -21,10 +21,13 @@ struct MainLayout {
     QRect toolBar;
     QRect volume;
     QRect panes[4];
+    QRect zoomedPane;    // a double-clicked pane: the whole video area, (0, 0, W, H - 2 x inset)
     bool mended = false; // true when the available client area replaced the screen size
 };
 
 // Space the bottom band needs below the panes: the tool bar ends 50 pixels above H.
 constexpr int kBandClearance = 50;
+// Space kept free below each row of panes (m_nPaneInset).
+constexpr int kPaneInset = 60;
 
 MainLayout ComputeMainLayout(const MainLayoutInput& in);

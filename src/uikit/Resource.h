@@ -10,8 +10,8 @@ constexpr int IDCANCEL = 2;
 constexpr int IDD_ABOUTBOX = 100;
 constexpr int IDD_TETRAV_DIALOG = 102;
 constexpr int IDD_FILESELECT = 146;
-constexpr int IDD_GOTO = 147;
-constexpr int IDD_OPTIONS = 148;
+constexpr int IDD_OPTIONS = 147;
+constexpr int IDD_GOTO = 148;
 
 // Main window controls.
 constexpr int IDC_VIDEO1 = 1000;
@@ -33,6 +33,9 @@ constexpr int IDC_FILE4 = 1009;
 constexpr int IDC_OPEN2 = 1010;
 constexpr int IDC_OPEN3 = 1011;
 constexpr int IDC_OPEN4 = 1012;
+
+// Go-to dialog controls.
+constexpr int IDC_GOTO_TIME = 1017;
 
 // Menus, tool bar, icon.
 constexpr int IDR_MAINFRAME = 128; // main menu, tool bar and its bitmap, icon

@@ -431,4 +431,69 @@ TEST_F(TetravDesktopTest, CancelledSelectionOpensNothingLater) {
     endWithEscape();
 }
 
+// The global hot keys of the default settings, pressed at the keyboard (XTEST) while the window
+// shows a stepped frame: Ctrl+Shift+C writes pane 3's picture into the snapshot folder, at the
+// video's size and showing the frame the pane shows; Ctrl+Shift+D for the empty pane 4 writes
+// nothing.
+TEST_F(TetravDesktopTest, HotKeyWritesThePaneSnapshot) {
+    QTemporaryDir shots;
+    ASSERT_TRUE(shots.isValid());
+    const QString folder = shots.filePath(QStringLiteral("shots"));
+    ASSERT_TRUE(QDir().mkpath(m_desktop.configDir() + QStringLiteral("/tetrav")));
+    QFile ini(m_desktop.configDir() + QStringLiteral("/tetrav/TetravSet.ini"));
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    QString text = QStringLiteral("[FramePhase]\nFramePhaseNumber=1\n[MiniVideo]\nMiniVideoNumber=1\n"
+                                  "[ForeView]\nForeViewNumber=0\n[SaveMapPath]\nSaveMapPathNumber=%1\n")
+                       .arg(folder);
+    for (int n = 1; n <= 4; ++n) {
+        text += QStringLiteral("[VirtualCode%1]\nVirtualCodeNumber=%2\n[Modifiers%1]\nModifiersNumber=6\n")
+                    .arg(n)
+                    .arg(64 + n);
+    }
+    ini.write(text.toUtf8());
+    ini.close();
+    QStringList clips;
+    for (int k = 0; k < 3; ++k) {
+        clips << tetrav::test::clip(kClips[k]);
+    }
+    ASSERT_NO_FATAL_FAILURE(startProgram(clips));
+    const auto play = find(QStringLiteral("播放"));
+    ASSERT_TRUE(play.has_value());
+    ASSERT_TRUE(waitUntil([&] { return m_atspi.hasState(*play, AtspiClient::StateEnabled); }, 15000));
+
+    QString why;
+    const QString pid = QString::number(m_desktop.program().processId());
+    ASSERT_TRUE(m_desktop.xdotool(
+        {"search", "--onlyvisible", "--pid", pid, "--name", ".", "windowfocus", "%1"}, &why))
+        << str(why);
+    QTest::qWait(300);
+    ASSERT_TRUE(m_desktop.xdotool({"key", "--delay", "300", "Right", "Right", "Right"}, &why)) << str(why);
+    QTest::qWait(800);
+    const QImage screen = m_desktop.grabScreen(&why);
+    ASSERT_FALSE(screen.isNull()) << str(why);
+    const int shown = frameNumber(screen, lookAt(screen, paneOnScreen(2)).picture);
+    EXPECT_EQ(shown, 3) << "three frame steps";
+
+    ASSERT_TRUE(m_desktop.xdotool({"key", "ctrl+shift+d"}, &why)) << str(why);
+    ASSERT_TRUE(m_desktop.xdotool({"key", "ctrl+shift+c"}, &why)) << str(why);
+    QStringList files;
+    waitUntil(
+        [&] {
+            files = QDir(folder).entryList({QStringLiteral("*.bmp")}, QDir::Files);
+            return !files.isEmpty();
+        },
+        5000);
+    QTest::qWait(500);
+    files = QDir(folder).entryList({QStringLiteral("*.bmp")}, QDir::Files);
+    ASSERT_EQ(files.size(), 1) << str(files.join(QLatin1Char(' ')));
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^03_\\d{17}\\.bmp$")).match(files[0]).hasMatch())
+        << str(files[0]);
+    const QString path = QDir(folder).filePath(files[0]);
+    EXPECT_EQ(QFileInfo(path).size(), 230454);
+    const QImage shot(path);
+    ASSERT_EQ(shot.size(), QSize(320, 240));
+    EXPECT_EQ(frameNumber(shot, shot.rect()), shown);
+    endWithEscape();
+}
+
 } // namespace

@@ -78,7 +78,7 @@ TEST(ChannelBadFiles, OperationsWithoutAPipelineReportFailure) {
     EXPECT_FALSE(channel.SetVolume(-100));
     EXPECT_EQ(channel.GetVolume(), 0);
     EXPECT_FALSE(channel.StepOneFrame());
-    EXPECT_FALSE(channel.SnapshotBitmap("/tmp/never.bmp"));
+    EXPECT_EQ(channel.SnapshotBitmap("/tmp/never.bmp"), CChannelGraph::SnapshotResult::NoPicture);
     EXPECT_FALSE(channel.SetDisplayWindow(nullptr));
     EXPECT_FALSE(channel.SetWindowPosition(0, 0, 10, 10));
     ASSERT_TRUE(channel.Create());

@@ -1,8 +1,8 @@
 // Transport on real clips: states that never block, positions, end of stream, rate, volume
 // and the shared clock.
 #include "EngineTestUtil.h"
-#include "uikit/Resource.h"
 #include "support/TestEnv.h"
+#include "uikit/Resource.h"
 
 #include <gst/gst.h>
 #include <gtest/gtest.h>
@@ -106,7 +106,7 @@ TEST(ChannelTransport, SeeksGoToKeyFramesOrExactFramesAndClampToTheStream) {
     EXPECT_NEAR(position(channel), 3.5, 0.02);
     const QString bmp =
         QDir::tempPath() + QString("/tetrav-seek-%1.bmp").arg(QCoreApplication::applicationPid());
-    ASSERT_TRUE(channel.SnapshotBitmap(bmp));
+    ASSERT_EQ(channel.SnapshotBitmap(bmp), CChannelGraph::SnapshotResult::Written);
     EXPECT_EQ(frameNumberIn(readBmp24(bmp)), 87) << "frame 87 covers 3.48 s to 3.52 s";
     QFile::remove(bmp);
 
@@ -224,7 +224,8 @@ TEST(ChannelTransport, SoundOnlyAndPictureOnlyFilesPlay) {
     CChannelGraph sound;
     ASSERT_TRUE(openClip(sound, "audio_only_3s.m4a"));
     EXPECT_FALSE(sound.StepOneFrame()) << "no picture to step";
-    EXPECT_FALSE(sound.SnapshotBitmap(QDir::tempPath() + "/tetrav-no-picture.bmp"));
+    EXPECT_EQ(sound.SnapshotBitmap(QDir::tempPath() + "/tetrav-no-picture.bmp"),
+              CChannelGraph::SnapshotResult::NoPicture);
 }
 
 TEST(ChannelTransport, ChannelsSharingAClockStartTogetherAtTheBaseTime) {

@@ -30,6 +30,7 @@ TEST(MainLayout, Screen1280x1024GivesTheClassicFigures) {
     EXPECT_EQ(l.toolBar, QRect(0, 924, 253, 50));
     EXPECT_EQ(l.volume, QRect(223, 924, 80, 25));
     EXPECT_EQ(l.seekBar, QRect(303, 934, 1280 - 213 - 90, 10));
+    EXPECT_EQ(l.zoomedPane, QRect(0, 0, 1280, 904));
 }
 
 TEST(MainLayout, Screen1024x768GivesTheClassicFigures) {
@@ -104,6 +105,29 @@ TEST(MainLayout, ExactlyEnoughRoomIsNotMended) {
     EXPECT_EQ(l.toolBar.y() + l.toolBar.height(), 718);
     in.statusBarTop = 717;
     EXPECT_TRUE(ComputeMainLayout(in).mended);
+}
+
+// A zoomed pane takes the whole video area: every cell of the grid, and nothing of the bottom
+// band, also when the layout is reduced for panels or a narrow window.
+TEST(MainLayout, ZoomedPaneCoversTheGridAndStaysClearOfTheBand) {
+    const MainLayoutInput inputs[] = {
+        {1280, 1024, 1280, 1024}, {1024, 768, 1024, 768},   {1025, 769, 1025, 769},
+        {1280, 1024, 1280, 908},  {1280, 1024, 1000, 1024}, {1920, 1080, 1920, 1003},
+    };
+    for (const MainLayoutInput& in : inputs) {
+        SCOPED_TRACE(testing::Message() << in.screenWidth << "x" << in.screenHeight << " client "
+                                        << in.clientWidth << " status at " << in.statusBarTop);
+        const MainLayout l = ComputeMainLayout(in);
+        QRect grid;
+        for (const QRect& pane : l.panes) {
+            grid = grid.united(pane);
+        }
+        EXPECT_EQ(l.zoomedPane.topLeft(), QPoint(0, 0));
+        EXPECT_TRUE(l.zoomedPane.contains(grid)) << "grid " << grid.width() << "x" << grid.height();
+        EXPECT_LE(l.zoomedPane.height() - grid.height(), 1) << "only an odd height's last line is added";
+        EXPECT_LT(l.zoomedPane.bottom(), l.toolBar.top());
+        EXPECT_LE(l.zoomedPane.right(), in.clientWidth - 1);
+    }
 }
 
 } // namespace

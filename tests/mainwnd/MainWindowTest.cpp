@@ -240,15 +240,45 @@ TEST_F(WindowTest, DisplayModeFromTheSettingsIsCheckedAndGreyed) {
     }
 }
 
-TEST_F(WindowTest, TopmostModeDoesNotEndTheModalWindow) {
+// 前端显示 and 一般显示 from the menu, inside the modal run that starts topmost: the window flag
+// follows, both items are checked and greyed exactly, the modal window goes on, and the stored
+// display setting is left as it was.
+TEST_F(WindowTest, DisplayModeCommandsSwitchTheWindowAndBothItemsOnly) {
     WriteSettings(/*foreView*/ 1);
-    bool stillRunning = false;
+    QFile file(CSettingsFile::FilePath());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray stored = file.readAll();
+    file.close();
+    struct Step {
+        int command; // 0: as loaded
+        bool topmost;
+    };
+    const Step steps[] = {
+        {0, true}, {ID_VIEW_NORMAL, false}, {ID_VIEW_TOPMOST, true}, {ID_VIEW_NORMAL, false}};
+    int checked = 0;
     QTimer::singleShot(300, dlg.get(), [&] {
-        stillRunning = dlg->isVisible();
+        for (const Step& step : steps) {
+            SCOPED_TRACE(step.command);
+            if (step.command != 0) {
+                dlg->MenuAction(step.command)->trigger();
+                QApplication::processEvents();
+            }
+            EXPECT_TRUE(dlg->isVisible());
+            EXPECT_EQ(dlg->windowFlags().testFlag(Qt::WindowStaysOnTopHint), step.topmost);
+            EXPECT_EQ(dlg->windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint), step.topmost);
+            EXPECT_EQ(dlg->MenuAction(ID_VIEW_TOPMOST)->isChecked(), step.topmost);
+            EXPECT_EQ(dlg->MenuAction(ID_VIEW_TOPMOST)->isEnabled(), !step.topmost);
+            EXPECT_EQ(dlg->MenuAction(ID_VIEW_NORMAL)->isChecked(), !step.topmost);
+            EXPECT_EQ(dlg->MenuAction(ID_VIEW_NORMAL)->isEnabled(), step.topmost);
+            EXPECT_EQ(g_settings.ForeView, 1);
+            ++checked;
+        }
         dlg->OnExit();
     });
     EXPECT_EQ(dlg->DoModal(), IDCANCEL);
-    EXPECT_TRUE(stillRunning);
+    EXPECT_EQ(checked, 4) << "the modal window ended early";
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), stored);
 }
 
 TEST_F(WindowTest, HotKeysOfTheSettingsFileAreRegistered) {

@@ -1,0 +1,320 @@
+// The masked time edit as a user types into it (real key events on the X server's widget), and
+// the go-to dialog around it.
+#include "dialogs/CGotoDlg.h"
+#include "dialogs/CTimeEdit.h"
+#include "dialogs/GotoPosition.h"
+#include "uikit/CBCGPControlIds.h"
+#include "uikit/Resource.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QInputMethodEvent>
+#include <QLabel>
+#include <QMimeData>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+#include <cmath>
+#include <limits>
+#include <random>
+
+namespace {
+
+// Keys as a string: characters are typed, and
+//   < Backspace   [ Left   ] Right   ^ Home   $ End   D Delete   I Insert.
+void Press(QWidget* edit, const char* keys) {
+    for (const char* k = keys; *k != '\0'; ++k) {
+        switch (*k) {
+        case '<':
+            QTest::keyClick(edit, Qt::Key_Backspace);
+            break;
+        case '[':
+            QTest::keyClick(edit, Qt::Key_Left);
+            break;
+        case ']':
+            QTest::keyClick(edit, Qt::Key_Right);
+            break;
+        case '^':
+            QTest::keyClick(edit, Qt::Key_Home);
+            break;
+        case '$':
+            QTest::keyClick(edit, Qt::Key_End);
+            break;
+        case 'D':
+            QTest::keyClick(edit, Qt::Key_Delete);
+            break;
+        case 'I':
+            QTest::keyClick(edit, Qt::Key_Insert);
+            break;
+        default:
+            QTest::keyClick(edit, *k);
+            break;
+        }
+    }
+}
+
+class TimeEditTest : public testing::Test {
+protected:
+    void SetUp() override {
+        window.resize(200, 60);
+        edit = new CTimeEdit(&window);
+        edit->setGeometry(10, 10, 150, 24);
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        edit->setFocus();
+    }
+
+    void Start(const char* prefill, int caret) {
+        edit->SetTimeText(QString::fromLatin1(prefill));
+        edit->setCursorPosition(caret);
+    }
+
+    QWidget window;
+    CTimeEdit* edit = nullptr;
+};
+
+struct MaskCase {
+    const char* name;
+    const char* prefill;
+    int caret;
+    const char* keys;
+    const char* text;
+    int caretAfter;
+    int beeps;
+};
+
+void PrintTo(const MaskCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class MaskCases : public TimeEditTest, public testing::WithParamInterface<MaskCase> {};
+
+TEST_P(MaskCases, KeysGiveTheTextCaretAndBeeps) {
+    const MaskCase& c = GetParam();
+    Start(c.prefill, c.caret);
+    QSignalSpy beeps(edit, &CMaskEdit::beeped);
+    Press(edit, c.keys);
+    EXPECT_EQ(edit->GetTimeText(), QString::fromLatin1(c.text));
+    EXPECT_EQ(edit->cursorPosition(), c.caretAfter);
+    EXPECT_EQ(beeps.count(), c.beeps);
+}
+
+const MaskCase kMaskCases[] = {
+    {"HourAfterFourIsLimitedToSeven", "00:00:00", 0, "49", "40:00:00", 1, 0},
+    {"HourAfterThreeTakesNine", "00:00:00", 0, "39", "39:00:00", 3, 0},
+    {"FirstHourDigitAboveFour", "00:00:00", 0, "5", "00:00:00", 0, 0},
+    {"HighestTypedTime", "00:00:00", 0, "475999", "47:59:99", 8, 0},
+    {"SecondsTakeAnyDigit", "00:00:00", 6, "75", "00:00:75", 8, 0},
+    {"FortySevenThenCaretAfterTheColon", "40:00:00", 1, "7", "47:00:00", 3, 0},
+    {"FortyEightRefused", "40:00:00", 1, "8", "40:00:00", 1, 0},
+    {"MinuteFirstDigitAboveFive", "00:00:00", 3, "6", "00:00:00", 3, 0},
+    {"TypingOnAColonPassesOverIt", "00:00:00", 2, "5", "00:50:00", 4, 0},
+    {"LetterBeeps", "00:10:30", 0, "a", "00:10:30", 0, 1},
+    {"KeyPastTheEndBeeps", "00:10:30", 8, "1", "00:10:30", 8, 1},
+    {"BackspaceRestoresThePrefill", "00:10:30", 6, "99<", "00:10:90", 7, 0},
+    {"SecondBackspaceRestoresTheNext", "00:10:30", 6, "99<<", "00:10:30", 6, 0},
+    {"BackspaceAtTheStartBeeps", "00:10:30", 0, "<", "00:10:30", 0, 1},
+    {"DeleteAndInsertDoNothing", "00:10:30", 0, "DIDI", "00:10:30", 0, 0},
+    {"ColonsCannotBeTypedAway", "00:10:30", 0, "1:2:3:4", "12:34:30", 6, 3},
+    {"ArrowsMoveTheCaretOnly", "00:10:30", 0, "]]][^$[", "00:10:30", 7, 0},
+};
+
+INSTANTIATE_TEST_SUITE_P(Mask, MaskCases, testing::ValuesIn(kMaskCases),
+                         [](const testing::TestParamInfo<MaskCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+TEST_F(TimeEditTest, SelectionIsTypedOverFromItsStartAndBackspaceOnItBeeps) {
+    Start("00:10:30", 0);
+    QSignalSpy beeps(edit, &CMaskEdit::beeped);
+    edit->selectAll();
+    Press(edit, "<");
+    EXPECT_EQ(beeps.count(), 1);
+    EXPECT_EQ(edit->GetTimeText(), QStringLiteral("00:10:30"));
+    edit->setSelection(3, 4);
+    Press(edit, "2");
+    EXPECT_EQ(edit->GetTimeText(), QStringLiteral("00:20:30"));
+    EXPECT_EQ(edit->cursorPosition(), 4);
+}
+
+// Everything that would put text in without typing it is refused.
+TEST_F(TimeEditTest, PasteCutUndoMiddleClickDropAndContextMenuAreRefused) {
+    Start("01:02:03", 0);
+    QApplication::clipboard()->setText(QStringLiteral("9x:99:99:99"));
+    QApplication::clipboard()->setText(QStringLiteral("4"), QClipboard::Selection);
+    Press(edit, "1");
+    const QString typed = edit->GetTimeText();
+    ASSERT_EQ(typed, QStringLiteral("11:02:03"));
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_X, Qt::ControlModifier);
+    QTest::keyClick(edit, Qt::Key_Delete, Qt::ShiftModifier);
+    edit->setCursorPosition(3);
+    QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+    QTest::keyClick(edit, Qt::Key_Insert, Qt::ShiftModifier);
+    QTest::keyClick(edit, Qt::Key_Z, Qt::ControlModifier);
+    QTest::keyClick(edit, Qt::Key_K, Qt::ControlModifier);
+    QTest::keyClick(edit, Qt::Key_Backspace, Qt::ControlModifier);
+    QTest::mouseClick(edit, Qt::MiddleButton, {}, QPoint(20, 10));
+    EXPECT_EQ(edit->GetTimeText(), typed);
+
+    QMimeData mime;
+    mime.setText(QStringLiteral("99:99:99"));
+    QDropEvent drop(QPointF(20, 10), Qt::CopyAction, &mime, Qt::LeftButton, {});
+    QApplication::sendEvent(edit, &drop);
+    EXPECT_FALSE(edit->acceptDrops());
+    QContextMenuEvent menu(QContextMenuEvent::Mouse, QPoint(20, 10), edit->mapToGlobal(QPoint(20, 10)));
+    QApplication::sendEvent(edit, &menu);
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+    EXPECT_EQ(edit->GetTimeText(), typed);
+
+    // Committed input-method text is typed character by character: digits go in, the rest beeps.
+    QSignalSpy beeps(edit, &CMaskEdit::beeped);
+    edit->setCursorPosition(3);
+    QInputMethodEvent im;
+    im.setCommitString(QStringLiteral("3时4"));
+    QApplication::sendEvent(edit, &im);
+    EXPECT_EQ(edit->GetTimeText(), QStringLiteral("11:34:03"));
+    EXPECT_EQ(beeps.count(), 1);
+}
+
+// Thousands of keys of every kind, fixed seed: the text always stays hh:mm:ss with each digit
+// within the limit it was typed under.
+TEST_F(TimeEditTest, RandomKeysAlwaysLeaveATimeText) {
+    Start("00:10:30", 0);
+    struct Key {
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        char ch;
+    };
+    const Key keys[] = {
+        {Qt::Key_0, {}, '0'},
+        {Qt::Key_4, {}, '4'},
+        {Qt::Key_5, {}, '5'},
+        {Qt::Key_7, {}, '7'},
+        {Qt::Key_9, {}, '9'},
+        {Qt::Key_A, {}, 'a'},
+        {Qt::Key_Colon, {}, ':'},
+        {Qt::Key_Space, {}, ' '},
+        {Qt::Key_Backspace, {}, 0},
+        {Qt::Key_Delete, {}, 0},
+        {Qt::Key_Insert, {}, 0},
+        {Qt::Key_Left, {}, 0},
+        {Qt::Key_Right, {}, 0},
+        {Qt::Key_Home, {}, 0},
+        {Qt::Key_End, {}, 0},
+        {Qt::Key_Left, Qt::ShiftModifier, 0},
+        {Qt::Key_V, Qt::ControlModifier, 0},
+        {Qt::Key_X, Qt::ControlModifier, 0},
+        {Qt::Key_Z, Qt::ControlModifier, 0},
+        {Qt::Key_Insert, Qt::ShiftModifier, 0},
+        {Qt::Key_A, Qt::ControlModifier, 0},
+    };
+    QApplication::clipboard()->setText(QStringLiteral("99:99:99999"));
+    const QRegularExpression shape(QStringLiteral("^[0-4][0-9]:[0-5][0-9]:[0-9][0-9]$"));
+    std::mt19937 random(20240611u);
+    std::uniform_int_distribution<int> pick(0, int(std::size(keys)) - 1);
+    for (int i = 0; i < 4000; ++i) {
+        const Key& k = keys[pick(random)];
+        if (k.ch != 0) {
+            QTest::keyClick(edit, k.ch, k.modifiers);
+        } else {
+            QTest::keyClick(edit, Qt::Key(k.key), k.modifiers);
+        }
+        const QString text = edit->GetTimeText();
+        ASSERT_TRUE(shape.match(text).hasMatch()) << "after key " << i << ": " << text.toStdString();
+    }
+}
+
+// ---- The go-to dialog ----
+
+// Stands in for the main window: records when the go-to message comes and what it sees then.
+class GotoReceiver : public QWidget {
+public:
+    bool event(QEvent* e) override {
+        if (e->type() == static_cast<QEvent::Type>(QEvent::User + WM_GOTO_POSITION)) {
+            ++received;
+            targetSeen = g_dGotoSecs;
+            dialogWasOpen = QApplication::activeModalWidget() != nullptr;
+            return true;
+        }
+        return QWidget::event(e);
+    }
+    int received = 0;
+    double targetSeen = -1.0;
+    bool dialogWasOpen = false;
+};
+
+TEST(GotoDialog, PrefillIsTheWholeSecondsOfTheLastTick) {
+    const struct {
+        double secs;
+        const char* text;
+    } cases[] = {
+        {3725.9, "01:02:05"},       {0.0, "00:00:00"},      {-3.0, "00:00:00"},
+        {std::nan(""), "00:00:00"}, {172839.0, "48:00:39"}, {1e12, "99:59:59"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(CGotoDlg::TimeText(c.secs), QString::fromLatin1(c.text)) << c.secs;
+    }
+}
+
+TEST(GotoDialog, TimeTextsReadOnlyThePartsThatExist) {
+    const struct {
+        const char* text;
+        long long secs;
+    } cases[] = {
+        {"01:02:03", 3723}, {"47:59:99", 172839}, {"00:00:75", 75}, {" 00:00:05 ", 5},
+        {"12", 43200},      {"1:2", 3720},        {"", 0},          {"99:99:99:99", 362439},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(CGotoDlg::SecondsOf(QString::fromLatin1(c.text)), c.secs) << c.text;
+    }
+}
+
+// The dialog as a user sees it: template, prefill, typing, and OK sending the message to the
+// main window while the dialog is still open; Cancel sends nothing.
+TEST(GotoDialog, OkSendsTheTargetBeforeClosingAndCancelSendsNothing) {
+    GotoReceiver mainWindow;
+    g_hMainWnd = &mainWindow;
+    for (const bool ok : {true, false}) {
+        SCOPED_TRACE(ok ? "OK" : "Cancel");
+        g_dSyncSecs = 3725.9;
+        g_dGotoSecs = -1.0;
+        mainWindow.received = 0;
+        CGotoDlg dlg;
+        QString prefill;
+        QTimer::singleShot(200, &dlg, [&] {
+            EXPECT_EQ(dlg.windowTitle(), QStringLiteral("跳至..."));
+            auto* label = dlg.findChild<QLabel*>();
+            ASSERT_NE(label, nullptr);
+            EXPECT_EQ(label->text(), QStringLiteral("请正确填写时间："));
+            auto* edit = qobject_cast<CTimeEdit*>(GetDlgItem(&dlg, IDC_GOTO_TIME));
+            ASSERT_NE(edit, nullptr);
+            prefill = edit->GetTimeText();
+            auto* okButton = qobject_cast<QPushButton*>(GetDlgItem(&dlg, IDOK));
+            auto* cancelButton = qobject_cast<QPushButton*>(GetDlgItem(&dlg, IDCANCEL));
+            ASSERT_TRUE(okButton && cancelButton);
+            EXPECT_EQ(okButton->text(), QStringLiteral("跳至(&T)"));
+            EXPECT_EQ(cancelButton->text(), QStringLiteral("取消(&C)"));
+            edit->setCursorPosition(0);
+            Press(edit, "47");
+            QTest::mouseClick(ok ? okButton : cancelButton, Qt::LeftButton);
+        });
+        EXPECT_EQ(dlg.DoModal(), ok ? IDOK : IDCANCEL);
+        EXPECT_EQ(prefill, QStringLiteral("01:02:05"));
+        EXPECT_EQ(mainWindow.received, ok ? 1 : 0);
+        if (ok) {
+            EXPECT_EQ(mainWindow.targetSeen, 47 * 3600 + 2 * 60 + 5);
+            EXPECT_TRUE(mainWindow.dialogWasOpen);
+        } else {
+            EXPECT_EQ(g_dGotoSecs, -1.0);
+        }
+    }
+    g_hMainWnd = nullptr;
+}
+
+} // namespace

@@ -1,0 +1,175 @@
+// Snapshots from the real window on real clips: the pane's context menu command and its hot
+// key write the picture the pane shows, named after the pane and the local time, into the
+// snapshot folder; failures to write show the error box and the program goes on.
+#include "WindowTestSupport.h"
+
+#include "controls/CMenuEx.h"
+#include "engine/CChannelGraph.h"
+#include "platform/CHotKeyManager.h"
+#include "support/FrameIndex.h"
+#include "support/TestEnv.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QImage>
+#include <QRegularExpression>
+
+#include <unistd.h>
+
+namespace mainwnd_test {
+namespace {
+
+using tetrav::test::clip;
+
+constexpr qint64 kBmpSize320x240 = 54 + 320 * 3 * 240; // 230,454 bytes
+
+class SnapshotTest : public MainWindowTest {
+protected:
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        if (!QFileInfo::exists(clip("c_10s.mp4"))) {
+            GTEST_SKIP() << "clips missing: run scripts/make-clips.sh";
+        }
+        ASSERT_TRUE(m_shots.isValid());
+        ShowWindow();
+        // A folder that does not exist yet, given with a trailing slash like the default one.
+        m_folder = m_shots.filePath(QStringLiteral("快照 folder"));
+        g_settings.SaveMapPath = m_folder + QLatin1Char('/');
+        g_strVideoPath[0] = clip("a_6s.mp4");
+        g_strVideoPath[2] = clip("c_10s.mp4");
+        dlg->OpenSelectedFiles();
+        ASSERT_NE(dlg->m_pChannel[0], nullptr);
+        ASSERT_NE(dlg->m_pChannel[2], nullptr);
+    }
+
+    QStringList Shots() const { return QDir(m_folder).entryList({QStringLiteral("*.bmp")}, QDir::Files); }
+
+    QTemporaryDir m_shots;
+    QString m_folder;
+};
+
+// The shot is taken by the pane's menu command or by its hot key, while paused, after frame
+// steps and while playing; it holds the frame the pane shows at that instant.
+TEST_F(SnapshotTest, WritesThePaneFrameAtTheVideoSizeNamedByPaneAndLocalTime) {
+    struct Way {
+        const char* name;
+        std::function<void()> before;
+        bool hotKey;
+    };
+    const Way ways[] = {
+        {"menu, paused after opening", [] {}, false},
+        {"hot key, after frame steps",
+         [this] {
+             for (int i = 0; i < 3; ++i) {
+                 dlg->OnStepFrame();
+                 ASSERT_TRUE(WaitFor([&] { return dlg->m_pChannel[2]->IsSettled(); }, 3000));
+             }
+         },
+         true},
+        {"menu, playing",
+         [this] {
+             dlg->OnPlay();
+             QTest::qWait(500);
+         },
+         false},
+        {"hot key, playing", [] { QTest::qWait(300); }, true},
+    };
+    const QRegularExpression name(QStringLiteral("^03_(\\d{17})\\.bmp$"));
+    ASSERT_FALSE(QFileInfo::exists(m_folder));
+    for (const Way& way : ways) {
+        SCOPED_TRACE(way.name);
+        way.before();
+        QWidget* picture = dlg->m_pChannel[2]->VideoWidget();
+        // The picture may move on while it is read: take the shot between two equal readings.
+        bool matched = false;
+        for (int attempt = 0; attempt < 10 && !matched; ++attempt) {
+            for (const QString& old : Shots()) {
+                QFile::remove(QDir(m_folder).filePath(old));
+            }
+            const QDateTime from = QDateTime::currentDateTime();
+            const int shownBefore = enginetest::frameShownBy(picture);
+            if (way.hotKey) {
+                emit dlg->HotKeys()->hotKey(300);
+            } else {
+                emit dlg->m_menuContext[2]->command(ID_CAPTURE_3);
+            }
+            const int shownAfter = enginetest::frameShownBy(picture);
+            const QDateTime to = QDateTime::currentDateTime();
+            const QStringList shots = Shots();
+            ASSERT_EQ(shots.size(), 1) << shots.join(' ').toStdString();
+            const QRegularExpressionMatch m = name.match(shots[0]);
+            ASSERT_TRUE(m.hasMatch()) << shots[0].toStdString();
+            const QDateTime stamp = QDateTime::fromString(m.captured(1), QStringLiteral("yyyyMMddHHmmsszzz"));
+            EXPECT_GE(stamp, from.addMSecs(-1));
+            EXPECT_LE(stamp, to);
+            const QString path = QDir(m_folder).filePath(shots[0]);
+            EXPECT_EQ(QFileInfo(path).size(), kBmpSize320x240);
+            const QImage shot(path);
+            ASSERT_EQ(shot.size(), QSize(320, 240));
+            if (shownBefore == shownAfter) {
+                ASSERT_GE(shownBefore, 0);
+                EXPECT_EQ(enginetest::frameNumberIn(shot), shownBefore);
+                matched = true;
+            }
+        }
+        EXPECT_TRUE(matched) << "the pane never held one frame across a shot";
+    }
+    EXPECT_TRUE(boxes.texts().isEmpty());
+}
+
+// Nothing for an empty pane or an unknown hot key; a folder that cannot be written (a file of
+// that name, a folder of the kernel's, a read-only folder) shows the error box each time and
+// the window plays on; a pane whose file was deleted while playing still takes its shot.
+TEST_F(SnapshotTest, EmptyPanesWriteNothingAndFailuresShowTheErrorBox) {
+    dlg->OnPlay();
+    for (int id : {200, 400, 500, 150, 0}) {
+        emit dlg->HotKeys()->hotKey(id);
+    }
+    EXPECT_TRUE(Shots().isEmpty());
+    EXPECT_TRUE(boxes.texts().isEmpty());
+
+    QFile file(m_shots.filePath(QStringLiteral("a file")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    QStringList unwritable = {file.fileName(), file.fileName() + QStringLiteral("/below"),
+                              QStringLiteral("/proc/tetrav-shots")};
+    if (geteuid() != 0) {
+        const QString readOnly = m_shots.filePath(QStringLiteral("read-only"));
+        ASSERT_TRUE(QDir().mkpath(readOnly));
+        QFile::setPermissions(readOnly, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        unwritable << readOnly;
+    }
+    for (const QString& folder : unwritable) {
+        SCOPED_TRACE(folder.toStdString());
+        boxes.clear();
+        g_settings.SaveMapPath = folder;
+        emit dlg->HotKeys()->hotKey(100);
+        ASSERT_EQ(boxes.boxes().size(), 1u);
+        EXPECT_EQ(boxes.boxes()[0].text, QString::fromUtf8("保存抓图错误!"));
+        EXPECT_EQ(boxes.boxes()[0].caption, QString::fromUtf8("错误"));
+        EXPECT_TRUE(dlg->IsTimerRunning(TIMER_SYNC));
+    }
+
+    // The file of pane 1 goes away while it plays: its decoded picture is still there.
+    boxes.clear();
+    const QString copy = m_shots.filePath(QStringLiteral("copy.mp4"));
+    ASSERT_TRUE(QFile::copy(clip("b_4s.mp4"), copy));
+    g_strVideoPath[0] = copy;
+    g_strVideoPath[2].clear();
+    dlg->OpenSelectedFiles();
+    dlg->OnPlay();
+    QTest::qWait(300);
+    ASSERT_TRUE(QFile::remove(copy));
+    QTest::qWait(300);
+    g_settings.SaveMapPath = m_folder;
+    emit dlg->HotKeys()->hotKey(100);
+    emit dlg->HotKeys()->hotKey(300);
+    const QStringList shots = Shots();
+    ASSERT_EQ(shots.size(), 1) << shots.join(' ').toStdString();
+    EXPECT_TRUE(shots[0].startsWith(QStringLiteral("01_")));
+    EXPECT_TRUE(boxes.texts().isEmpty());
+}
+
+} // namespace
+} // namespace mainwnd_test
