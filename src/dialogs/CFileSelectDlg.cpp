@@ -2,6 +2,7 @@
 
 #include "dialogs/VideoPaths.h"
 #include "uikit/CBCGPControlIds.h"
+#include "uikit/DialogUnits.h"
 #include "uikit/Resource.h"
 
 #include <QFileDialog>
@@ -14,17 +15,6 @@
 #include <QStringList>
 
 namespace {
-
-// The template is laid out in dialog units of a 9 pt CJK font: 6 x 12 pixel base units, so one
-// unit is 1.5 pixels across and 1.5 pixels down.
-constexpr int kBaseUnitX = 6;
-constexpr int kBaseUnitY = 12;
-constexpr int kFontPixels = 12;
-
-QRect dlu(int x, int y, int w, int h) {
-    auto px = [](int v, int base, int div) { return (v * base + div / 2) / div; };
-    return {px(x, kBaseUnitX, 4), px(y, kBaseUnitY, 8), px(w, kBaseUnitX, 4), px(h, kBaseUnitY, 8)};
-}
 
 struct Slot {
     int editId;
@@ -71,30 +61,28 @@ CFileSelectDlg::~CFileSelectDlg() = default;
 void CFileSelectDlg::CreateControls() {
     setWindowTitle(QStringLiteral("选择播放文件"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    QFont dialogFont(QStringLiteral("WenQuanYi Micro Hei"));
-    dialogFont.setPixelSize(kFontPixels);
-    setFont(dialogFont);
-    setFixedSize(dlu(0, 0, 263, 130).size());
+    setFont(dlu::DialogFont());
+    setFixedSize(dlu::Size(263, 130));
 
     auto* ok = new QPushButton(QStringLiteral("确定(&O)"), this);
     SetDlgCtrlID(ok, IDOK);
-    ok->setGeometry(dlu(69, 106, 50, 14));
+    ok->setGeometry(dlu::Rect(69, 106, 50, 14));
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, [this] { OnOK(); });
 
     auto* cancel = new QPushButton(QStringLiteral("放弃(&C)"), this);
     SetDlgCtrlID(cancel, IDCANCEL);
-    cancel->setGeometry(dlu(144, 106, 50, 14));
+    cancel->setGeometry(dlu::Rect(144, 106, 50, 14));
     connect(cancel, &QPushButton::clicked, this, [this] { OnCancel(); });
 
     auto* group = new QGroupBox(this);
-    group->setGeometry(dlu(7, 6, 249, 79));
+    group->setGeometry(dlu::Rect(7, 6, 249, 79));
     group->lower();
 
     auto* line = new QFrame(this);
     line->setFrameShape(QFrame::HLine);
     line->setFrameShadow(QFrame::Sunken);
-    QRect lineRect = dlu(7, 96, 249, 1);
+    QRect lineRect = dlu::Rect(7, 96, 249, 1);
     lineRect.setHeight(2); // a sunken line needs its dark and its light row
     line->setGeometry(lineRect);
 
@@ -109,21 +97,21 @@ void CFileSelectDlg::CreateControls() {
         const Slot& s = kSlots[i];
         const QString labelText = QString::fromUtf8(s.label);
         auto* label = new QLabel(labelText, this);
-        label->setGeometry(dlu(16, s.labelY, 65, 10));
+        label->setGeometry(dlu::Rect(16, s.labelY, 65, 10));
 
         auto* edit = new QLineEdit(this);
         SetDlgCtrlID(edit, s.editId);
         edit->setReadOnly(true);
         edit->setPalette(boxPalette);
         edit->setAutoFillBackground(true);
-        edit->setGeometry(dlu(81, s.editY, 130, 14));
+        edit->setGeometry(dlu::Rect(81, s.editY, 130, 14));
         edit->setAccessibleName(labelText.chopped(1)); // without the full-width colon
         label->setBuddy(edit);
         m_edits[i] = edit;
 
         auto* open = new QPushButton(QString::fromUtf8(s.button), this);
         SetDlgCtrlID(open, s.buttonId);
-        open->setGeometry(dlu(213, s.buttonY, 35, 14));
+        open->setGeometry(dlu::Rect(213, s.buttonY, 35, 14));
         // A focused Open button is the one Enter presses, as a focused push button is the
         // default one; OK is the default again once the focus leaves it.
         open->setAutoDefault(true);
