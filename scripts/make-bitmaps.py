@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Writes the program's bitmaps under res/: the seek bar pieces (res/bitmaps/130..139.bmp,
-24 bits per pixel), the tool bar image strip (res/toolbar/128.png, seven 16 x 16 images with
+24 bits per pixel), the options banner (res/bitmaps/149.bmp), the tool bar image strip (res/toolbar/128.png, seven 16 x 16 images with
 alpha) and the program icon (res/icons/128.png). Standard library only; the output is
 committed together with this script, so run it again only after changing a picture here.
 
@@ -200,6 +200,31 @@ def icon():
     return img
 
 
+def options_banner():
+    """Bitmap 149, the options dialog's banner (201 x 47): a teal gradient like the About box's
+    banner, the program's four-pane mark on the left, and two slider rails with their knobs
+    standing for the options."""
+    w, h = 201, 47
+    left, right = (0, 128, 128), (120, 250, 250)
+    img = [[lerp(left, right, x / (w - 1)) for x in range(w)] for _ in range(h)]
+    tones = [(200, 60, 60), (60, 160, 60), (60, 90, 200), (220, 170, 40)]
+    x0, y0, size = 8, 6, 35
+    for y in range(size):
+        for x in range(size):
+            edge = x in (0, size - 1) or y in (0, size - 1) or x == size // 2 or y == size // 2
+            q = (1 if x > size // 2 else 0) + (2 if y > size // 2 else 0)
+            img[y0 + y][x0 + x] = (30, 30, 40) if edge else tones[q]
+    for i, (rail_y, knob_x) in enumerate(((16, 92), (31, 150))):
+        for x in range(56, 190):
+            img[rail_y][x] = (255, 255, 255)
+            img[rail_y + 1][x] = (0, 90, 90)
+        for y in range(rail_y - 5, rail_y + 7):
+            for x in range(knob_x - 3, knob_x + 4):
+                border = y in (rail_y - 5, rail_y + 6) or x in (knob_x - 3, knob_x + 3)
+                img[y][x] = (30, 30, 40) if border else tones[2 * i]
+    return img
+
+
 def main():
     root = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "res")
     bitmaps = os.path.join(root, "bitmaps")
@@ -218,6 +243,7 @@ def main():
         137: transpose(thumb_colour()),
         138: transpose(thumb_plain()),
         139: transpose(left),
+        149: options_banner(),
     }
     for ident, img in pieces.items():
         write_bmp(os.path.join(bitmaps, "%d.bmp" % ident), img)

@@ -107,6 +107,18 @@ bool CSettingsFile::Exists() {
                memoryKey(QStringLiteral("FramePhase"), QStringLiteral("FramePhaseNumber")));
 }
 
+QString CSettingsFile::ReadEntry(const QString& section, const QString& key) {
+    return readEntry(section, key);
+}
+
+QString CSettingsFile::VirtualCodeSection(int pane) {
+    return QString::fromLatin1(kVirtualCodeSections[pane]);
+}
+
+QString CSettingsFile::ModifiersSection(int pane) {
+    return QString::fromLatin1(kModifierSections[pane]);
+}
+
 int CSettingsFile::Atoi(const QString& text) {
     const QByteArray bytes = text.toUtf8();
     // atoi is (int) strtol: leading blanks, a sign, digits; anything else ends the number.

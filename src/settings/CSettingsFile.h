@@ -20,6 +20,13 @@ public:
     static QString FilePath();
     static bool Exists();
 
+    // One entry as the program reads it (default "1", at most 255 characters); values this run
+    // could not write to the file come from memory.
+    static QString ReadEntry(const QString& section, const QString& key);
+    // The sections of pane n's (0..3) hot key.
+    static QString VirtualCodeSection(int pane);
+    static QString ModifiersSection(int pane);
+
     // Reads the four options into settings and the four hot keys (panes 1 to 4).
     static void Read(CSettings& settings, HotKeySetting hotKeys[4]);
     // Writes the defaults: the record gets 1, 1, 0 and "<current dir>/SavePic/", the file the

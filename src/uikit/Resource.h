@@ -37,6 +37,25 @@ constexpr int IDC_OPEN4 = 1012;
 // Go-to dialog controls.
 constexpr int IDC_GOTO_TIME = 1017;
 
+// Options dialog controls.
+constexpr int IDC_SAVE_PATH = 1007;
+constexpr int IDC_BROWSE_PATH = 1008;
+constexpr int IDC_FRAME_SYNC = 1009;
+constexpr int IDC_TIME_SYNC = 1010;
+constexpr int IDC_SHORTEST = 1011;
+constexpr int IDC_LONGEST = 1012;
+constexpr int IDC_TOPMOST = 1013;
+constexpr int IDC_STANDARD = 1014;
+constexpr int IDC_HOTKEY1 = 1015;
+constexpr int IDC_HOTKEY2 = 1016;
+constexpr int IDC_HOTKEY3 = 1017;
+constexpr int IDC_HOTKEY4 = 1018;
+
+// About box controls.
+constexpr int IDC_RULE = 1010;
+constexpr int IDC_SUPPORT = 1011;
+constexpr int IDC_BANNER = 1016;
+
 // Menus, tool bar, icon.
 constexpr int IDR_MAINFRAME = 128; // main menu, tool bar and its bitmap, icon
 constexpr int IDR_CONTEXT1 = 129;

@@ -1,0 +1,71 @@
+#pragma once
+// The options dialog "选择": sync mode, base video, display mode, snapshot folder and the four
+// snapshot hot keys. It shows what the settings file says when it opens and, on OK, puts the
+// four options into g_settings and all twelve entries into the file. Sync mode, base video and
+// snapshot folder act at once through g_settings; the display mode and the hot keys are read
+// from the file at the next start. When the file cannot be written the dialog says so, the
+// values stay in force for this run, and the file keeps what it had.
+#include "uikit/CBCGPDialog.h"
+
+#include <QString>
+
+#include <array>
+#include <functional>
+
+class CHotKeyCtrl;
+class QLineEdit;
+class QRadioButton;
+
+class COptionsDlg : public CBCGPDialog {
+    Q_OBJECT
+public:
+    explicit COptionsDlg(QWidget* parent = nullptr);
+    ~COptionsDlg() override;
+
+    // The folder chooser: given its parent, title and starting folder, returns the chosen
+    // folder or an empty string when the user cancels.
+    using FolderPicker = std::function<QString(QWidget* parent, const QString& title, const QString& start)>;
+    // Replaces the folder chooser (tests); an empty picker restores the default one. Returns
+    // the picker in force before.
+    static FolderPicker SetFolderPicker(FolderPicker picker);
+    static QString RunFolderDialog(QWidget* parent, const QString& title, const QString& start);
+
+    // Modifier flags between the settings file (Alt 1, Ctrl 2, Shift 4) and the hot key
+    // control (Shift 1, Ctrl 2, Alt 4): Ctrl keeps its bit, Shift and Alt exchange theirs.
+    // Flags without a counterpart (the control's extended-key flag, the file's Win key) drop.
+    static unsigned ControlFromFileModifiers(unsigned fileModifiers);
+    static unsigned FileFromControlModifiers(unsigned controlModifiers);
+
+    // Runs the folder chooser; on a choice, path holds it without a trailing separator.
+    bool BrowseForFolder(QString& path, const QString& title);
+
+    QString m_strSavePath; // the folder edit's text
+
+    QRadioButton* m_btnTopmost = nullptr;
+    QRadioButton* m_btnStandard = nullptr;
+    QRadioButton* m_btnLongest = nullptr;
+    QRadioButton* m_btnShortest = nullptr;
+    QRadioButton* m_btnFrameSync = nullptr;
+    QRadioButton* m_btnTimeSync = nullptr;
+    std::array<CHotKeyCtrl*, 4> m_hotKey{}; // panes 1 to 4
+
+protected:
+    bool OnInitDialog() override;
+    void OnOK() override;
+
+    void LoadOptions();
+    void SaveOptions();
+    void OnBrowsePath();
+    // true: the edit's text into m_strSavePath; false: m_strSavePath into the edit.
+    void UpdateData(bool saveAndValidate);
+
+private:
+    void CreateControls();
+    QRadioButton* AddRadio(int id, const char* text, int x, int y, int w, int h);
+    // Checks one radio button of a pair and clears the other (the handlers of all six).
+    static void CheckPair(QRadioButton* on, QRadioButton* off);
+
+    QLineEdit* m_editSavePath = nullptr;
+
+    static FolderPicker s_picker;
+};
