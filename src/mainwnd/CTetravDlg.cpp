@@ -334,8 +334,17 @@ void CTetravDlg::OnCommand(int id) {
     case ID_CAPTURE_4:
         OnCapture((id - ID_CAPTURE_1) / 2);
         break;
+    case ID_OPTIONS:
+        OnOptions();
+        break;
+    case ID_APP_ABOUT:
+    case IDM_ABOUTBOX:
+        OnAbout();
+        break;
+    case ID_HELP_CONTENTS:
+        OnHelpContents();
+        break;
     default:
-        // Options, help and about are not here yet.
         break;
     }
 }

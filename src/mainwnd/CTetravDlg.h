@@ -66,6 +66,10 @@ public:
     void OnStepFrame();
     void OnGotoPosition();
     void OnExit();
+    // The options dialog, the About box and the help, each owned by this window while open.
+    void OnOptions();
+    void OnAbout();
+    void OnHelpContents();
 
     // ---- Pane zoom and display modes (CTetravDlgView.cpp) ----
     // A double click on pane 0..3: zooms a pane with a channel, or puts the grid back.

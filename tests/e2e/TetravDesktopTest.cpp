@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -220,6 +221,33 @@ protected:
         return pane ? m_atspi.extentsOnScreen(*pane) : QRect();
     }
 
+    // The part of the screen a window of the program covers: it must show a painted window (more
+    // than a few colours). With TETRAV_HELP_SHOTS naming a folder (scripts/make-help-shots.sh),
+    // the picture is kept there for the help.
+    void windowShot(const QString& windowName, const QString& role, const QString& fileName) {
+        const auto window = find(windowName, role);
+        ASSERT_TRUE(window.has_value()) << str(treeDump());
+        QTest::qWait(300); // let it finish painting
+        QString why;
+        const QImage screen = m_desktop.grabScreen(&why);
+        ASSERT_FALSE(screen.isNull()) << str(why);
+        const QRect area = m_atspi.extentsOnScreen(*window) & screen.rect();
+        ASSERT_FALSE(area.isEmpty()) << str(windowName) << " has no extents on screen";
+        const QImage shot = screen.copy(area);
+        QSet<QRgb> colours;
+        for (int y = 0; y < shot.height(); y += 3) {
+            for (int x = 0; x < shot.width(); x += 3) {
+                colours.insert(shot.pixel(x, y));
+            }
+        }
+        EXPECT_GT(colours.size(), 8) << str(windowName) << " is not painted on the screen";
+        const QString folder = qEnvironmentVariable("TETRAV_HELP_SHOTS");
+        if (!folder.isEmpty()) {
+            const QImage kept = shot.width() > 900 ? shot.scaledToWidth(900, Qt::SmoothTransformation) : shot;
+            EXPECT_TRUE(kept.save(QDir(folder).filePath(fileName))) << str(fileName);
+        }
+    }
+
     // Ends the program with the Escape key, as a user would, and checks it exits cleanly.
     void endWithEscape() {
         QString why;
@@ -322,6 +350,8 @@ TEST_F(TetravDesktopTest, PlaysFourClipsFromTheCommandLine) {
     QImage first;
     QImage second;
     ASSERT_NO_FATAL_FAILURE(takeTwoShots(first, second));
+    ASSERT_NO_FATAL_FAILURE(
+        windowShot(QStringLiteral("Tetrav"), QStringLiteral("dialog"), QStringLiteral("main.png")));
 
     // Two seconds in: the play time and every channel's whole-second position say 1 to 3.
     status = statusTexts();
@@ -373,6 +403,8 @@ TEST_F(TetravDesktopTest, OpensTwoClipsThroughTheDialogs) {
     ASSERT_NO_FATAL_FAILURE(openFileSelection());
     ASSERT_NO_FATAL_FAILURE(pickFile(0, tetrav::test::clip(kClips[0])));
     ASSERT_NO_FATAL_FAILURE(pickFile(3, tetrav::test::clip(kClips[3])));
+    ASSERT_NO_FATAL_FAILURE(windowShot(QStringLiteral("选择播放文件"), QStringLiteral("dialog"),
+                                       QStringLiteral("fileselect.png")));
     ASSERT_NO_FATAL_FAILURE(closeFileSelection(QStringLiteral("确定(O)")));
 
     const auto play = find(QStringLiteral("播放"));
@@ -493,6 +525,79 @@ TEST_F(TetravDesktopTest, HotKeyWritesThePaneSnapshot) {
     const QImage shot(path);
     ASSERT_EQ(shot.size(), QSize(320, 240));
     EXPECT_EQ(frameNumber(shot, shot.rect()), shown);
+    endWithEscape();
+}
+
+// The options dialog and the About box from the menus, as a screen reader sees them: every
+// control carries a name, a choice made through the accessibility interface reaches the
+// settings file on OK, and both dialogs close from their buttons.
+TEST_F(TetravDesktopTest, OptionsAndAboutAreReachableThroughAccessibility) {
+    ASSERT_NO_FATAL_FAILURE(startProgram({}));
+    std::optional<AccessibleNode> optionsItem;
+    for (const AccessibleNode& n : m_tree) {
+        if (n.role == QLatin1String("menu item") && n.name.startsWith(QStringLiteral("选项(X)"))) {
+            optionsItem = n;
+        }
+    }
+    ASSERT_TRUE(optionsItem.has_value()) << str(treeDump());
+    ASSERT_TRUE(m_atspi.doAction(*optionsItem, QStringLiteral("Press"), false)); // a modal dialog
+    ASSERT_TRUE(waitFor(QStringLiteral("选择"), QStringLiteral("dialog"), 10000).has_value())
+        << str(treeDump());
+    const QStringList named = {"Tetrav 选项",  "抓图保存位置", "选择",     "同步选项",     "帧同步",
+                               "时间同步",     "播放基准",     "最短视频", "最长视频",     "显示模式",
+                               "最前显示",     "标准显示",     "抓图设置", "视频一快捷键", "视频二快捷键",
+                               "视频三快捷键", "视频四快捷键", "分隔线",   "确定(O)",      "放弃(C)"};
+    for (const QString& name : named) {
+        EXPECT_TRUE(find(name).has_value()) << "nothing named " << str(name) << " in the options dialog\n"
+                                            << str(treeDump());
+    }
+    ASSERT_NO_FATAL_FAILURE(
+        windowShot(QStringLiteral("选择"), QStringLiteral("dialog"), QStringLiteral("options.png")));
+    const auto hotKey3 = find(QStringLiteral("视频三快捷键"));
+    ASSERT_TRUE(hotKey3.has_value());
+    EXPECT_EQ(m_atspi.text(*hotKey3), QStringLiteral("Ctrl + Shift + C"));
+    const auto timeSync = find(QStringLiteral("时间同步"), QStringLiteral("radio button"));
+    ASSERT_TRUE(timeSync.has_value()) << str(treeDump());
+    ASSERT_TRUE(m_atspi.doAction(*timeSync, QStringLiteral("Toggle"))); // a checkable button toggles
+    const auto ok = find(QStringLiteral("确定(O)"), QStringLiteral("push button"));
+    ASSERT_TRUE(ok.has_value());
+    ASSERT_TRUE(m_atspi.doAction(*ok, QStringLiteral("Press"), false));
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            m_tree = m_atspi.tree(m_app);
+            return !find(QStringLiteral("选择"), QStringLiteral("dialog")).has_value();
+        },
+        10000))
+        << "the options dialog stays open after OK";
+    QFile ini(m_desktop.configDir() + QStringLiteral("/tetrav/TetravSet.ini"));
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    const QByteArray saved = ini.readAll();
+    EXPECT_TRUE(saved.contains("[FramePhase]\nFramePhaseNumber=0\n")) << saved.constData();
+    EXPECT_TRUE(saved.contains("[VirtualCode3]\nVirtualCodeNumber=67\n")) << saved.constData();
+
+    const auto aboutItem = find(QStringLiteral("关于"), QStringLiteral("menu item"));
+    ASSERT_TRUE(aboutItem.has_value()) << str(treeDump());
+    ASSERT_TRUE(m_atspi.doAction(*aboutItem, QStringLiteral("Press"), false));
+    ASSERT_TRUE(waitFor(QStringLiteral("关于Tetrav"), QStringLiteral("dialog"), 10000).has_value())
+        << str(treeDump());
+    for (const char* name :
+         {"横幅", "分隔线", "Tetrav 图标", "Tetrav  V1.3.2.1121", "更多技术支持(H)", "确定 "}) {
+        EXPECT_TRUE(find(QString::fromUtf8(name)).has_value())
+            << "nothing named " << name << " in the About box\n"
+            << str(treeDump());
+    }
+    ASSERT_NO_FATAL_FAILURE(
+        windowShot(QStringLiteral("关于Tetrav"), QStringLiteral("dialog"), QStringLiteral("about.png")));
+    const auto aboutOk = find(QStringLiteral("确定 "), QStringLiteral("push button"));
+    ASSERT_TRUE(aboutOk.has_value());
+    ASSERT_TRUE(m_atspi.doAction(*aboutOk, QStringLiteral("Press"), false));
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            m_tree = m_atspi.tree(m_app);
+            return !find(QStringLiteral("关于Tetrav"), QStringLiteral("dialog")).has_value();
+        },
+        10000))
+        << "the About box stays open after 确定";
     endWithEscape();
 }
 

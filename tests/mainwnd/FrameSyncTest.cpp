@@ -6,11 +6,15 @@
 #include "controls/CXScrollBar.h"
 #include "engine/CChannelGraph.h"
 #include "mainwnd/CFrameSync.h"
+#include "settings/COptionsDlg.h"
 #include "support/FrameIndex.h"
 #include "support/TestEnv.h"
+#include "uikit/CBCGPControlIds.h"
 
+#include <QAbstractButton>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
@@ -206,7 +210,17 @@ INSTANTIATE_TEST_SUITE_P(Sets, FrameSyncSets, testing::Values(kMixedCodecs, kMix
                              return std::string(info.param.name);
                          });
 
-TEST_F(FrameSyncTest, SwitchingTheModeActsOnThePlayingSet) {
+// The sync mode chosen in the options dialog, as a user does it, acts on the set at once.
+TEST_F(FrameSyncTest, SwitchingTheModeInTheOptionsActsOnThePlayingSet) {
+    const auto chooseInOptions = [this](int radioId) {
+        QTimer::singleShot(0, [radioId] {
+            auto* options = qobject_cast<COptionsDlg*>(QApplication::activeModalWidget());
+            ASSERT_NE(options, nullptr) << "no options dialog";
+            qobject_cast<QAbstractButton*>(GetDlgItem(options, radioId))->click();
+            qobject_cast<QAbstractButton*>(GetDlgItem(options, IDOK))->click();
+        });
+        dlg->OnOptions();
+    };
     g_settings.FramePhase = 0;
     Open(kMixedCodecs);
     dlg->OnPlay();
@@ -215,12 +229,15 @@ TEST_F(FrameSyncTest, SwitchingTheModeActsOnThePlayingSet) {
     g_dGotoSecs = 6.5;
     dlg->OnGotoPosition();
     QTest::qWait(400);
-    g_settings.FramePhase = 1;
+    chooseInOptions(IDC_FRAME_SYNC);
+    EXPECT_EQ(g_settings.FramePhase, 1);
     Settle();
     ExpectLockedWhilePlaying("switched to frame sync");
-    g_settings.FramePhase = 0;
+    chooseInOptions(IDC_TIME_SYNC);
+    EXPECT_EQ(g_settings.FramePhase, 0);
     const double at = dlg->m_dCurrentSecs;
     QTest::qWait(800);
+    EXPECT_EQ(dynamic_cast<CFrameSync*>(&dlg->ActiveSync()), nullptr) << "time sync in use";
     EXPECT_TRUE(dlg->IsTimerRunning(TIMER_SYNC));
     EXPECT_GT(dlg->m_dCurrentSecs, at + 0.3) << "time sync plays on after the switch";
 }

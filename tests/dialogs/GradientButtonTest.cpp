@@ -1,0 +1,123 @@
+// The gradient button's pixels: the column colours of the gradient (expected values worked out
+// by hand from the end colours), where the text and the right-aligned tab part land, a text that
+// begins with a tab, and the plain face of an empty text. The About box's banner and rule too.
+#include "dialogs/CAboutDlg.h"
+#include "dialogs/CGradientButton.h"
+#include "uikit/Resource.h"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QPushButton>
+
+namespace {
+
+QImage render(CGradientButton& b, int w, int h, const QString& text) {
+    b.setText(text);
+    b.resize(w, h);
+    return b.grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+// Text is white; the gradient never has red above 120, so a red above 160 is text.
+bool isText(QRgb c) {
+    return qRed(c) > 160;
+}
+
+QRect textBox(const QImage& img, int fromX, int toX) {
+    QRect box;
+    for (int y = 0; y < img.height(); ++y) {
+        for (int x = fromX; x < toX; ++x) {
+            if (isText(img.pixel(x, y))) {
+                box |= QRect(x, y, 1, 1);
+            }
+        }
+    }
+    return box;
+}
+
+struct ColumnCase {
+    int width;
+    int x;
+    QRgb expected;
+};
+
+TEST(GradientButtonTest, ColumnsRunFromTealToLightCyanTruncated) {
+    // r = 120 x / w, g = b = 128 + 122 x / w, each truncated.
+    const ColumnCase cases[] = {
+        {235, 0, qRgb(0, 128, 128)},    {235, 1, qRgb(0, 128, 128)},     {235, 2, qRgb(1, 129, 129)},
+        {235, 117, qRgb(59, 188, 188)}, {235, 234, qRgb(119, 249, 249)}, {353, 352, qRgb(119, 249, 249)},
+        {319, 160, qRgb(60, 189, 189)},
+    };
+    CGradientButton button;
+    for (const ColumnCase& c : cases) {
+        SCOPED_TRACE(testing::Message() << "width " << c.width << " column " << c.x);
+        const QImage img = render(button, c.width, 26, "x");
+        ASSERT_EQ(img.width(), c.width);
+        for (int y : {0, 5, 25}) {
+            if (!isText(img.pixel(c.x, y))) {
+                EXPECT_EQ(img.pixel(c.x, y), c.expected) << "row " << y;
+            }
+        }
+        EXPECT_EQ(CGradientButton::ColumnColor(button.m_crFrom, button.m_crTo, c.width, c.x), c.expected);
+    }
+}
+
+TEST(GradientButtonTest, TextAndTabPartLandWhereTheOffsetsSay) {
+    CGradientButton button;
+    const QImage whole = render(button, 235, 40, "Tetrav");
+    const QRect left = textBox(whole, 0, 235);
+    ASSERT_FALSE(left.isEmpty());
+    EXPECT_GE(left.left(), 2);
+    EXPECT_LE(left.left(), 4) << "2 pixels from the left edge, plus the glyph's own bearing";
+    EXPECT_GE(left.top(), 10);
+    EXPECT_LE(left.top(), 16) << "the 18-pixel cell starts 10 pixels down";
+
+    const QImage split = render(button, 235, 40, "Tetrav\tV1.3");
+    const QRect first = textBox(split, 0, 117);
+    const QRect second = textBox(split, 117, 235);
+    EXPECT_EQ(first, left) << "the part before the tab, as if alone";
+    ASSERT_FALSE(second.isEmpty()) << "the part after the tab is drawn at the right";
+    EXPECT_LE(second.right(), 235 - 3);
+    EXPECT_GE(second.right(), 235 - 6) << "right-aligned 2 pixels inside the edge";
+    EXPECT_GE(second.top(), 5);
+    EXPECT_LT(second.top(), left.top()) << "5 pixels down, above the banner text";
+    EXPECT_LT(second.height(), left.height()) << "in the smaller default GUI font";
+
+    // A text that begins with a tab is drawn whole at the left.
+    const QImage leading = render(button, 235, 40, "\tV1.3");
+    const QRect all = textBox(leading, 0, 235);
+    ASSERT_FALSE(all.isEmpty());
+    EXPECT_LT(all.right(), 117) << "nothing right-aligned";
+    EXPECT_GE(all.top(), 10);
+}
+
+TEST(GradientButtonTest, EmptyTextShowsThePlainButtonFace) {
+    CGradientButton button;
+    const QImage img = render(button, 120, 20, QString());
+    const QRgb face = button.palette().color(QPalette::Button).rgb();
+    for (int y = 0; y < img.height(); ++y) {
+        for (int x = 0; x < img.width(); ++x) {
+            ASSERT_EQ(img.pixel(x, y), face) << x << "," << y;
+        }
+    }
+}
+
+TEST(GradientButtonTest, AboutBoxBannerSpansTheTopAndTheRuleHidesItsText) {
+    CAboutDlg about;
+    about.show();
+    EXPECT_EQ(about.windowTitle(), "关于Tetrav");
+    EXPECT_EQ(about.size(), QSize(353, 201));
+    EXPECT_EQ(about.m_btnBanner->geometry(), QRect(0, 0, 353, 39));
+    const QImage banner = about.m_btnBanner->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(banner.pixel(0, 0), qRgb(0, 128, 128));
+    EXPECT_EQ(banner.pixel(352, 0), qRgb(119, 249, 249));
+    EXPECT_EQ(about.m_btnBanner->text(), "...");
+    EXPECT_FALSE(textBox(banner, 0, 353).isEmpty()) << "the banner shows its text";
+
+    const QImage rule = about.m_btnRule->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(rule.height(), 9);
+    EXPECT_TRUE(textBox(rule, 0, rule.width()).isEmpty()) << "the rule's text lies below its visible area";
+    EXPECT_EQ(rule.pixel(0, 4), qRgb(0, 128, 128));
+}
+
+} // namespace

@@ -1,0 +1,105 @@
+// The help and the support page: where they are found (beside the program, in an installed
+// layout, in the source tree), what is handed to the desktop's browser (intercepted here), the
+// boxes when nothing is found or nothing can open it, and the shipped help itself: every page
+// and picture it links to exists.
+#include "dialogs/HelpLauncher.h"
+#include "platform/MessageBoxRecorder.h"
+#include "support/TestEnv.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+namespace {
+
+void touch(const QString& path) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("<html></html>");
+}
+
+class HelpLauncherTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_root.isValid());
+        m_previous = HelpLauncher::SetUrlOpener([this](const QUrl& url) {
+            m_opened << url;
+            return m_openerWorks;
+        });
+    }
+    void TearDown() override { HelpLauncher::SetUrlOpener(m_previous); }
+
+    QTemporaryDir m_root;
+    HelpLauncher::UrlOpener m_previous;
+    QList<QUrl> m_opened;
+    bool m_openerWorks = true;
+};
+
+TEST_F(HelpLauncherTest, FindsTheHelpBesideTheProgramThenInstalledThenInTheSourceTree) {
+    const QString sourceHelp = QDir(tetrav::test::sourceDir()).filePath("help/index.html");
+    ASSERT_TRUE(QFileInfo::exists(sourceHelp)) << "the source tree has no help";
+    const QString bin = m_root.filePath("prefix/bin");
+    QDir().mkpath(bin);
+    // Nothing beside or installed: the source tree's help.
+    EXPECT_EQ(HelpLauncher::FindPage("index.html", bin), QFileInfo(sourceHelp).absoluteFilePath());
+    // The installed layout <prefix>/share/tetrav/help wins over the source tree.
+    const QString installed = m_root.filePath("prefix/share/tetrav/help/index.html");
+    touch(installed);
+    EXPECT_EQ(HelpLauncher::FindPage("index.html", bin), installed);
+    // A help folder beside the program wins over both.
+    const QString beside = m_root.filePath("prefix/bin/help/index.html");
+    touch(beside);
+    EXPECT_EQ(HelpLauncher::FindPage("index.html", bin), beside);
+
+    MessageBoxRecorder boxes;
+    EXPECT_TRUE(HelpLauncher::OpenPage("index.html", bin));
+    ASSERT_EQ(m_opened.size(), 1);
+    EXPECT_EQ(m_opened[0], QUrl::fromLocalFile(beside));
+    EXPECT_TRUE(boxes.boxes().empty());
+}
+
+TEST_F(HelpLauncherTest, SaysSoWhenNothingIsFoundOrNothingCanOpenIt) {
+    MessageBoxRecorder boxes;
+    EXPECT_FALSE(HelpLauncher::OpenPage("no-such-page.html", m_root.path()));
+    EXPECT_TRUE(m_opened.isEmpty()) << "nothing to open, nothing launched";
+    ASSERT_EQ(boxes.boxes().size(), 1u);
+    EXPECT_EQ(boxes.boxes()[0].caption, "错误");
+    EXPECT_EQ(boxes.boxes()[0].text, "找不到帮助文件!");
+    EXPECT_EQ(boxes.boxes()[0].icon, MsgIcon::Error);
+
+    boxes.clear();
+    m_openerWorks = false; // no browser on this desktop
+    touch(m_root.filePath("help/index.html"));
+    EXPECT_FALSE(HelpLauncher::OpenPage("index.html", m_root.path()));
+    ASSERT_EQ(boxes.boxes().size(), 1u);
+    EXPECT_TRUE(boxes.boxes()[0].text.startsWith("无法打开帮助文件!")) << boxes.boxes()[0].text.toStdString();
+    EXPECT_TRUE(boxes.boxes()[0].text.contains(m_root.filePath("help/index.html")));
+}
+
+TEST_F(HelpLauncherTest, EveryPageAndPictureTheHelpLinksToExists) {
+    const QDir help(QDir(tetrav::test::sourceDir()).filePath("help"));
+    const QStringList pages = help.entryList({"*.html"}, QDir::Files);
+    ASSERT_GE(pages.size(), 6) << "a page per menu and per dialog";
+    ASSERT_TRUE(pages.contains(HelpLauncher::kIndexPage));
+    ASSERT_TRUE(pages.contains(HelpLauncher::kSupportPage));
+    const QRegularExpression link(R"((?:href|src)="([^"#:]+)(?:#[^"]*)?")");
+    for (const QString& page : pages) {
+        QFile f(help.filePath(page));
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        const QString html = QString::fromUtf8(f.readAll());
+        EXPECT_TRUE(html.contains("charset=\"utf-8\"") || html.contains("charset=utf-8"))
+            << page.toStdString();
+        for (auto it = link.globalMatch(html); it.hasNext();) {
+            const QString target = it.next().captured(1);
+            EXPECT_TRUE(QFileInfo::exists(help.filePath(target)))
+                << page.toStdString() << " links to missing " << target.toStdString();
+        }
+    }
+}
+
+} // namespace
