@@ -158,23 +158,39 @@ void CMenuExStyle::DrawItem(const QStyleOptionMenuItem* item, QPainter* p) const
         gdi::Rectangle(*p, left, top, right, bottom);
     }
     p->setFont(item->font);
-    QString text = item->text;
-    text.replace(u'\t', QStringLiteral("        "));
-    const int flags = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextShowMnemonic | Qt::TextSingleLine;
+    // The item text is drawn without the single-line flag, so the vertical centring does not
+    // apply and the text sits at the top of its rectangle; a tab moves on to the next stop of
+    // eight average character widths. The grayed text is embossed the same way, tabs unexpanded.
+    const int textFlags = Qt::AlignLeft | Qt::AlignTop | Qt::TextShowMnemonic | Qt::TextSingleLine;
+    const QString text = item->text;
+    const qsizetype tab = text.indexOf(u'\t');
+    const auto drawText = [&](const QRect& r, bool expandTabs) {
+        if (!expandTabs || tab < 0) {
+            p->drawText(r, textFlags, text);
+            return;
+        }
+        const QFontMetrics fm(item->font);
+        const QString before = text.left(tab);
+        p->drawText(r, textFlags, before);
+        const int stop = 8 * fm.averageCharWidth();
+        const int used = fm.horizontalAdvance(QString(before).remove(u'&'));
+        const int next = stop > 0 ? (used / stop + 1) * stop : used;
+        p->drawText(r.adjusted(next, 0, 0, 0), textFlags, text.mid(tab + 1));
+    };
     if (grayed) {
-        // Embossed: once in white one pixel right and down, then in grey in place.
         p->setPen(Qt::white);
-        p->drawText(textRect.translated(1, 1), flags, text);
+        drawText(textRect.translated(1, 1), false);
         p->setPen(QColor(128, 128, 128));
-        p->drawText(textRect, flags, text);
+        drawText(textRect, false);
     } else {
         p->setPen(Qt::black);
-        p->drawText(textRect, flags, text);
+        drawText(textRect, true);
     }
     if (item->checked) {
+        // The mark: single line, centred vertically, at the left of the icon box.
         const QString mark = QStringLiteral("√");
         QRect box(QPoint(left, top), QPoint(left + kIconWidth + 4 - 1, top + kIconHeight + 4 - 1));
-        const int markFlags = Qt::AlignCenter | Qt::TextSingleLine;
+        const int markFlags = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine;
         QFont markFont = item->font;
         markFont.setStyleStrategy(QFont::NoAntialias); // a crisp mark in exactly its colours
         p->setFont(markFont);
