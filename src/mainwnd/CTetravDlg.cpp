@@ -440,6 +440,9 @@ void CTetravDlg::SetStatusText(int part, const QString& text) {
     if (m_wndStatusBar != nullptr) {
         m_wndStatusBar->SetText(part, text);
     }
+    if (part == 0) {
+        emit actionShown();
+    }
 }
 
 void CTetravDlg::ShowTime(double seconds, int part) {
