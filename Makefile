@@ -1,10 +1,11 @@
-# Tetrav: `make run` to try it, `make test` to check it, `make bench` to measure it.
+# Tetrav: `make run` to try it, `make test` to check it, `make bench` to measure it,
+# `make install` / `make package` to install it.
 BUILD ?= build
 JOBS ?= 2
 BUILD_TYPE ?= RelWithDebInfo
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build test run bench asan format clean
+.PHONY: all deps configure build test run bench asan format clean install package
 
 all: build
 
@@ -35,6 +36,15 @@ asan: export LSAN_OPTIONS = suppressions=$(CURDIR)/tests/lsan.supp:print_suppres
 asan: export UBSAN_OPTIONS = print_stacktrace=1:halt_on_error=1
 asan:
 	@$(MAKE) --no-print-directory test BUILD=build-asan BUILD_TYPE=Debug CMAKE_FLAGS=-DTETRAV_SANITIZE=ON
+
+# The installed layout under PREFIX (DESTDIR=/some/root stages it elsewhere, as packagers do).
+PREFIX ?= /usr/local
+install: build
+	@cmake --install $(BUILD) --prefix $(PREFIX)
+
+# A Debian package (tetrav_<version>_<arch>.deb) in the build folder.
+package: build
+	@cd $(BUILD) && cpack -G DEB
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

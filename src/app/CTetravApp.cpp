@@ -1,5 +1,7 @@
 #include "app/CTetravApp.h"
 
+#include "app/CFileHandoff.h"
+
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
@@ -74,6 +76,21 @@ bool CTetravApp::InitInstance() {
 
     // 2. One copy at a time.
     if (!m_instance.Acquire(InstanceName())) {
+        // Files for the running copy (a file manager's "Open With"): hand them over first.
+        const CommandLineFiles files = SelectCommandLineFiles(m_arguments);
+        for (const QString& message : files.messages) {
+            printMessage(message);
+        }
+        if (!files.files.isEmpty()) {
+            QString why;
+            if (CFileHandoff::Send(files.files, &why)) {
+                printMessage(
+                    QStringLiteral("the running copy opens %1.").arg(files.files.join(QStringLiteral(", "))));
+            } else {
+                printMessage(
+                    QStringLiteral("the files could not be handed to the running copy: %1").arg(why));
+            }
+        }
         endEarly(QStringLiteral("another copy of Tetrav is already running (lock file %1).")
                      .arg(QDir::toNativeSeparators(CSingleInstance::LockPath(InstanceName()))));
         return false;

@@ -1,5 +1,7 @@
 // Tetrav: four videos side by side, in step.
 #include "app/CTetravApp.h"
+#include "mainwnd/CAppOpenService.h"
+#include "mainwnd/CMprisPlayer.h"
 #include "mainwnd/CTetravDlg.h"
 #include "platform/CDisplayWatchdog.h"
 
@@ -19,11 +21,15 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tetrav"));
     QApplication::setApplicationDisplayName(QStringLiteral("Tetrav"));
+    QApplication::setDesktopFileName(QStringLiteral("org.tetrav.Tetrav"));
     gst_init(&argc, &argv);
 
     CTetravApp tetrav([](const QStringList& files) {
         CTetravDlg dlg;
         dlg.SetCommandLineFiles(files);
+        // The desktop's media controls and the door for a second copy's files (session bus only).
+        (new CMprisPlayer(&dlg))->Register();
+        (new CAppOpenService(&dlg))->Register();
         return dlg.DoModal();
     });
     tetrav.SetCommandLine(QApplication::arguments().mid(1));

@@ -9,6 +9,7 @@
 #include "engine/CChannelGraph.h"
 #include "engine/CStreamProbe.h"
 #include "mainwnd/CChannelSync.h"
+#include "mainwnd/CExternalFiles.h"
 #include "mainwnd/CFrameSync.h"
 #include "mainwnd/CStatusBar.h"
 #include "mainwnd/CVideoPane.h"
@@ -111,6 +112,8 @@ CTetravDlg::CTetravDlg(QWidget* parent)
 
     m_pHotKeys = new CHotKeyManager(this);
     connect(m_pHotKeys, &CHotKeyManager::hotKey, this, &CTetravDlg::OnHotKey);
+    // Files dropped on the window or handed over from outside.
+    new CExternalFiles(this);
 
     // Stand-in for the message pre-translation: sees the Right-arrow key of every control.
     qApp->installEventFilter(this);
@@ -445,6 +448,9 @@ void CTetravDlg::SetToolBarOpen() {
 void CTetravDlg::SetStatusText(int part, const QString& text) {
     if (m_wndStatusBar != nullptr) {
         m_wndStatusBar->SetText(part, text);
+    }
+    if (part == 0) {
+        emit actionShown();
     }
 }
 

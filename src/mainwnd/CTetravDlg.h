@@ -110,7 +110,14 @@ public:
     CHotKeyManager* HotKeys() const { return m_pHotKeys; }
     // The screen position at which pane i's context menu opens.
     QPoint ContextMenuPos(int pane) const;
+    // The rate of the last rate command (1.0 after an open or stop).
+    double Rate() const { return m_dRate; }
 
+signals:
+    // The status text of the last action changed: a transport command, an open, a stop.
+    void actionShown();
+
+public:
     // ---- Data model ----
     CXScrollBar* m_wndSeekBar = nullptr;
     CToolBarXP* m_wndToolBar = nullptr;

@@ -1,0 +1,213 @@
+#include "mainwnd/CExternalFiles.h"
+
+#include "dialogs/VideoPaths.h"
+#include "mainwnd/CTetravDlg.h"
+#include "mainwnd/CVideoPane.h"
+#include "platform/MessageBox.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QMimeDatabase>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+constexpr int kRetryMs = 100;
+
+// Media types Tetrav plays that the shared MIME database does not file under video/.
+constexpr const char* kOtherVideoTypes[] = {"application/vnd.rn-realmedia",
+                                            "application/vnd.rn-realmedia-vbr", "application/x-matroska",
+                                            "application/mxf"};
+
+QString Shown(const QUrl& url) {
+    return url.isLocalFile() ? QDir::toNativeSeparators(url.toLocalFile()) : url.toDisplayString();
+}
+
+} // namespace
+
+CExternalFiles::CExternalFiles(CTetravDlg* dlg) : QObject(dlg), m_dlg(dlg) {
+    setObjectName(QStringLiteral("externalFiles"));
+    m_dlg->setAcceptDrops(true);
+    m_dlg->installEventFilter(this);
+    m_retry = new QTimer(this);
+    m_retry->setInterval(kRetryMs);
+    connect(m_retry, &QTimer::timeout, this, &CExternalFiles::openPending);
+}
+
+CExternalFiles::~CExternalFiles() = default;
+
+bool CExternalFiles::IsVideoFile(const QString& path) {
+    static const QMimeDatabase db;
+    const QMimeType type = db.mimeTypeForFile(path, QMimeDatabase::MatchDefault);
+    const auto isVideo = [](const QString& name) {
+        if (name.startsWith(QLatin1String("video/"))) {
+            return true;
+        }
+        for (const char* other : kOtherVideoTypes) {
+            if (name == QLatin1String(other)) {
+                return true;
+            }
+        }
+        return false;
+    };
+    if (isVideo(type.name())) {
+        return true;
+    }
+    for (const QString& parent : type.allAncestors()) {
+        if (isVideo(parent)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+CExternalFiles::Sorted CExternalFiles::Sort(const QList<QUrl>& urls) {
+    Sorted sorted;
+    for (const QUrl& url : urls) {
+        if (!url.isLocalFile()) {
+            sorted.refused << Shown(url);
+            continue;
+        }
+        const QFileInfo info(url.toLocalFile());
+        if (!info.isFile() || !info.isReadable() || !IsVideoFile(info.absoluteFilePath())) {
+            sorted.refused << Shown(url);
+            continue;
+        }
+        if (sorted.files.size() == 4) {
+            sorted.extra << info.absoluteFilePath();
+            continue;
+        }
+        sorted.files << info.absoluteFilePath();
+    }
+    return sorted;
+}
+
+bool CExternalFiles::refuse(const Sorted& sorted) {
+    if (sorted.refused.isEmpty() && !sorted.files.isEmpty()) {
+        return false;
+    }
+    // The program's file error, with what was refused on the lines below it.
+    QString text = QStringLiteral("打开视频文件错误!");
+    for (const QString& item : sorted.refused) {
+        text += QLatin1Char('\n') + item;
+    }
+    ShowErrorBox(text);
+    return true;
+}
+
+bool CExternalFiles::OpenAsSet(const QList<QUrl>& urls) {
+    const Sorted sorted = Sort(urls);
+    if (refuse(sorted)) {
+        return false;
+    }
+    if (!sorted.extra.isEmpty()) {
+        std::fprintf(stderr, "Tetrav: at most four videos play at once; not opened: %s.\n",
+                     sorted.extra.join(QStringLiteral(", ")).toLocal8Bit().constData());
+    }
+    m_pending = sorted.files;
+    openPending();
+    return true;
+}
+
+bool CExternalFiles::OpenInPane(int pane, const QUrl& url) {
+    if (pane < 0 || pane > 3) {
+        return false;
+    }
+    const Sorted sorted = Sort({url});
+    if (refuse(sorted)) {
+        return false;
+    }
+    QStringList files;
+    for (int i = 0; i < 4; ++i) {
+        files << (i == pane ? sorted.files.constFirst() : g_strVideoPath[i]);
+    }
+    m_pending = files;
+    openPending();
+    return true;
+}
+
+bool CExternalFiles::IsBusy() const {
+    const QWidget* modal = QApplication::activeModalWidget();
+    return m_opening || !m_dlg->isVisible() || (modal != nullptr && modal != m_dlg) ||
+           QApplication::overrideCursor() != nullptr;
+}
+
+void CExternalFiles::openPending() {
+    if (m_pending.isEmpty()) {
+        m_retry->stop();
+        return;
+    }
+    if (IsBusy()) {
+        m_retry->start();
+        return;
+    }
+    m_retry->stop();
+    const QStringList files = m_pending;
+    m_pending.clear();
+    openNow(files);
+}
+
+void CExternalFiles::openNow(const QStringList& files) {
+    // As the confirmed file selection does: the paths as they now stand become the set.
+    m_opening = true;
+    for (int i = 0; i < 4; ++i) {
+        g_strVideoPath[i] = i < files.size() ? files[i] : QString();
+    }
+    m_dlg->m_nCurChannel = 0;
+    m_dlg->OpenSelectedFiles();
+    m_opening = false;
+}
+
+int CExternalFiles::paneAt(const QPoint& windowPos) const {
+    for (QWidget* w = m_dlg->childAt(windowPos); w != nullptr && w != m_dlg; w = w->parentWidget()) {
+        if (auto* pane = qobject_cast<CVideoPane*>(w)) {
+            return pane->index();
+        }
+    }
+    return -1;
+}
+
+bool CExternalFiles::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != m_dlg) {
+        return QObject::eventFilter(watched, event);
+    }
+    switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        auto* drag = static_cast<QDropEvent*>(event);
+        if (drag->mimeData() != nullptr && drag->mimeData()->hasUrls()) {
+            drag->acceptProposedAction();
+        } else {
+            drag->ignore();
+        }
+        return true;
+    }
+    case QEvent::Drop: {
+        auto* drop = static_cast<QDropEvent*>(event);
+        if (drop->mimeData() == nullptr || !drop->mimeData()->hasUrls()) {
+            drop->ignore();
+            return true;
+        }
+        drop->acceptProposedAction();
+        const QList<QUrl> urls = drop->mimeData()->urls();
+        const int pane = urls.size() == 1 ? paneAt(drop->position().toPoint()) : -1;
+        // Open after the drop has ended, so the dragging program is not held by the open.
+        QTimer::singleShot(0, this, [this, urls, pane] {
+            if (pane >= 0) {
+                OpenInPane(pane, urls.constFirst());
+            } else {
+                OpenAsSet(urls);
+            }
+        });
+        return true;
+    }
+    default:
+        return QObject::eventFilter(watched, event);
+    }
+}

@@ -1,0 +1,445 @@
+#include "mainwnd/CMprisPlayer.h"
+
+#include "controls/CVolumeSlider.h"
+#include "controls/CXScrollBar.h"
+#include "dialogs/VideoPaths.h"
+#include "engine/CChannelGraph.h"
+#include "mainwnd/CExternalFiles.h"
+#include "mainwnd/CTetravDlg.h"
+#include "platform/DesktopIds.h"
+#include "platform/SessionBus.h"
+#include "uikit/Resource.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusVariant>
+#include <QFileInfo>
+#include <QTimer>
+#include <QUrl>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+const QString kRoot = QStringLiteral("org.mpris.MediaPlayer2");
+const QString kPlayer = QStringLiteral("org.mpris.MediaPlayer2.Player");
+const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
+const QString kInvalidArgs = QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs");
+const QString kBusy = QStringLiteral("org.mpris.MediaPlayer2.tetrav.Error.Busy");
+constexpr double kRates[] = {0.25, 1.0, 2.0};
+
+QString Introspection() {
+    return QStringLiteral(R"(<interface name="org.mpris.MediaPlayer2">
+  <method name="Raise"/>
+  <method name="Quit"/>
+  <property name="CanQuit" type="b" access="read"/>
+  <property name="CanRaise" type="b" access="read"/>
+  <property name="HasTrackList" type="b" access="read"/>
+  <property name="Identity" type="s" access="read"/>
+  <property name="DesktopEntry" type="s" access="read"/>
+  <property name="SupportedUriSchemes" type="as" access="read"/>
+  <property name="SupportedMimeTypes" type="as" access="read"/>
+</interface>
+<interface name="org.mpris.MediaPlayer2.Player">
+  <method name="Next"/>
+  <method name="Previous"/>
+  <method name="Pause"/>
+  <method name="PlayPause"/>
+  <method name="Stop"/>
+  <method name="Play"/>
+  <method name="Seek"><arg direction="in" type="x" name="Offset"/></method>
+  <method name="SetPosition">
+    <arg direction="in" type="o" name="TrackId"/><arg direction="in" type="x" name="Position"/>
+  </method>
+  <method name="OpenUri"><arg direction="in" type="s" name="Uri"/></method>
+  <signal name="Seeked"><arg type="x" name="Position"/></signal>
+  <property name="PlaybackStatus" type="s" access="read"/>
+  <property name="Rate" type="d" access="readwrite"/>
+  <property name="Metadata" type="a{sv}" access="read"/>
+  <property name="Volume" type="d" access="readwrite"/>
+  <property name="Position" type="x" access="read"/>
+  <property name="MinimumRate" type="d" access="read"/>
+  <property name="MaximumRate" type="d" access="read"/>
+  <property name="CanGoNext" type="b" access="read"/>
+  <property name="CanGoPrevious" type="b" access="read"/>
+  <property name="CanPlay" type="b" access="read"/>
+  <property name="CanPause" type="b" access="read"/>
+  <property name="CanSeek" type="b" access="read"/>
+  <property name="CanControl" type="b" access="read"/>
+</interface>
+)");
+}
+
+qlonglong Micro(double seconds) {
+    return static_cast<qlonglong>(std::llround(seconds * 1e6));
+}
+
+} // namespace
+
+CMprisPlayer::CMprisPlayer(CTetravDlg* dlg) : QDBusVirtualObject(dlg), m_dlg(dlg) {
+    setObjectName(QStringLiteral("mpris"));
+}
+
+CMprisPlayer::~CMprisPlayer() {
+    if (m_registered) {
+        QDBusConnection::sessionBus().unregisterObject(QString::fromLatin1(DesktopIds::kMprisPath));
+    }
+}
+
+bool CMprisPlayer::Register() {
+    if (m_registered || !SessionBus::IsThere()) {
+        return m_registered;
+    }
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected() || !bus.registerVirtualObject(QString::fromLatin1(DesktopIds::kMprisPath), this)) {
+        return false;
+    }
+    m_registered = true;
+    SessionBus::RequestNameAsync(QString::fromLatin1(DesktopIds::kMprisName));
+    m_lastPlayer = PlayerProperties();
+    // After the command that changed the state has finished (a pause stops its timer last).
+    connect(m_dlg, &CTetravDlg::actionShown, this, &CMprisPlayer::notifyChanges, Qt::QueuedConnection);
+    connect(m_dlg->m_wndVolume, &CBCGPSliderCtrl::hscroll, this, &CMprisPlayer::notifyChanges,
+            Qt::QueuedConnection);
+    return true;
+}
+
+QString CMprisPlayer::introspect(const QString& path) const {
+    return path == QLatin1String(DesktopIds::kMprisPath) ? Introspection() : QString();
+}
+
+// ---------------------------------------------------------------------------------------------
+// State as the bus sees it
+
+bool CMprisPlayer::HasSet() const {
+    for (int k = 0; k < 4; ++k) {
+        if (!g_strVideoPath[k].isEmpty() && m_dlg->m_pChannel[k] != nullptr) {
+            return true;
+        }
+    }
+    return false;
+}
+
+int CMprisPlayer::Reference() const {
+    for (int k = 0; k < 4; ++k) {
+        if (m_dlg->m_bReference[k] == 1 && !g_strVideoPath[k].isEmpty() && m_dlg->m_pChannel[k] != nullptr) {
+            return k;
+        }
+    }
+    return -1;
+}
+
+double CMprisPlayer::PositionSecs() const {
+    const int ref = Reference();
+    double seconds = 0.0;
+    if (ref < 0 || !m_dlg->m_pChannel[ref]->GetCurrentPosition(seconds)) {
+        return 0.0;
+    }
+    return std::clamp(seconds, 0.0, std::max(0.0, m_dlg->m_dTotalSecs));
+}
+
+QString CMprisPlayer::PlaybackStatus() const {
+    if (!HasSet()) {
+        return QStringLiteral("Stopped");
+    }
+    return m_dlg->IsTimerRunning(TIMER_SYNC) ? QStringLiteral("Playing") : QStringLiteral("Paused");
+}
+
+QString CMprisPlayer::TrackId() const {
+    if (!HasSet()) {
+        return QStringLiteral("/org/mpris/MediaPlayer2/TrackList/NoTrack");
+    }
+    QStringList paths;
+    for (const QString& p : g_strVideoPath) {
+        paths << p;
+    }
+    const size_t hash = qHash(paths.join(QLatin1Char('\n')), 0);
+    return QStringLiteral("%1/Set/%2").arg(QLatin1String(DesktopIds::kAppPath)).arg(hash, 0, 16);
+}
+
+QVariantMap CMprisPlayer::Metadata() const {
+    QVariantMap m;
+    m.insert(QStringLiteral("mpris:trackid"), QVariant::fromValue(QDBusObjectPath(TrackId())));
+    const int ref = Reference();
+    if (ref >= 0) {
+        const QFileInfo file(g_strVideoPath[ref]);
+        m.insert(QStringLiteral("mpris:length"), Micro(m_dlg->m_dTotalSecs));
+        m.insert(QStringLiteral("xesam:title"), file.completeBaseName());
+        m.insert(QStringLiteral("xesam:url"), QUrl::fromLocalFile(file.absoluteFilePath()).toString());
+    }
+    return m;
+}
+
+double CMprisPlayer::Volume() const {
+    const int max = m_dlg->m_wndVolume->GetRangeMax();
+    return max > 0 ? static_cast<double>(m_dlg->m_wndVolume->GetPos()) / max : 0.0;
+}
+
+QVariantMap CMprisPlayer::RootProperties() const {
+    return {
+        {QStringLiteral("CanQuit"), true},
+        {QStringLiteral("CanRaise"), true},
+        {QStringLiteral("HasTrackList"), false},
+        {QStringLiteral("Identity"), QStringLiteral("Tetrav")},
+        {QStringLiteral("DesktopEntry"), QString::fromLatin1(DesktopIds::kAppId)},
+        {QStringLiteral("SupportedUriSchemes"), QStringList{QStringLiteral("file")}},
+        {QStringLiteral("SupportedMimeTypes"),
+         QStringList{QStringLiteral("video/mpeg"), QStringLiteral("video/x-msvideo"),
+                     QStringLiteral("video/quicktime"), QStringLiteral("video/mp2t"),
+                     QStringLiteral("application/vnd.rn-realmedia"), QStringLiteral("video/mp4"),
+                     QStringLiteral("video/x-matroska"), QStringLiteral("video/webm"),
+                     QStringLiteral("video/x-ms-wmv"), QStringLiteral("video/x-flv")}},
+    };
+}
+
+QVariantMap CMprisPlayer::PlayerProperties() const {
+    const bool set = HasSet();
+    return {
+        {QStringLiteral("PlaybackStatus"), PlaybackStatus()},
+        {QStringLiteral("Rate"), m_dlg->Rate()},
+        {QStringLiteral("Metadata"), Metadata()},
+        {QStringLiteral("Volume"), Volume()},
+        {QStringLiteral("Position"), Micro(PositionSecs())},
+        {QStringLiteral("MinimumRate"), kRates[0]},
+        {QStringLiteral("MaximumRate"), kRates[2]},
+        {QStringLiteral("CanGoNext"), false},
+        {QStringLiteral("CanGoPrevious"), false},
+        {QStringLiteral("CanPlay"), set},
+        {QStringLiteral("CanPause"), set},
+        {QStringLiteral("CanSeek"), set},
+        {QStringLiteral("CanControl"), true},
+    };
+}
+
+// ---------------------------------------------------------------------------------------------
+// Calls
+
+bool CMprisPlayer::handleMessage(const QDBusMessage& message, const QDBusConnection& connection) {
+    if (message.type() != QDBusMessage::MethodCallMessage ||
+        message.path() != QLatin1String(DesktopIds::kMprisPath)) {
+        return false;
+    }
+    QDBusMessage reply;
+    if (message.interface() == kProperties) {
+        if (message.member() == QLatin1String("Set")) {
+            reply = setProperty(message);
+        } else if (message.member() == QLatin1String("Get") || message.member() == QLatin1String("GetAll")) {
+            reply = getProperty(message);
+        } else {
+            return false;
+        }
+    } else if (message.interface() == kRoot || message.interface() == kPlayer ||
+               message.interface().isEmpty()) {
+        reply = callMethod(message);
+    } else {
+        return false; // introspection and the rest: Qt's own answers
+    }
+    if (reply.type() == QDBusMessage::InvalidMessage) {
+        return false;
+    }
+    if (!message.isReplyRequired()) {
+        return true;
+    }
+    return connection.send(reply);
+}
+
+QDBusMessage CMprisPlayer::getProperty(const QDBusMessage& message) const {
+    const QList<QVariant> args = message.arguments();
+    const bool all = message.member() == QLatin1String("GetAll");
+    if (message.signature() != (all ? QLatin1String("s") : QLatin1String("ss"))) {
+        return message.createErrorReply(kInvalidArgs, QStringLiteral("wrong arguments"));
+    }
+    const QString iface = args.at(0).toString();
+    QVariantMap props;
+    if (iface == kRoot) {
+        props = RootProperties();
+    } else if (iface == kPlayer) {
+        props = PlayerProperties();
+    } else {
+        return message.createErrorReply(QStringLiteral("org.freedesktop.DBus.Error.UnknownInterface"),
+                                        QStringLiteral("no interface %1").arg(iface));
+    }
+    if (all) {
+        return message.createReply(QVariant::fromValue(props));
+    }
+    const QString name = args.at(1).toString();
+    if (!props.contains(name)) {
+        return message.createErrorReply(QStringLiteral("org.freedesktop.DBus.Error.UnknownProperty"),
+                                        QStringLiteral("no property %1").arg(name));
+    }
+    return message.createReply(QVariant::fromValue(QDBusVariant(props.value(name))));
+}
+
+QDBusMessage CMprisPlayer::setProperty(const QDBusMessage& message) {
+    const QList<QVariant> args = message.arguments();
+    if (message.signature() != QLatin1String("ssv")) {
+        return message.createErrorReply(kInvalidArgs, QStringLiteral("wrong arguments"));
+    }
+    const QString iface = args.at(0).toString();
+    const QString name = args.at(1).toString();
+    const QVariant value = args.at(2).value<QDBusVariant>().variant();
+    const bool writable =
+        iface == kPlayer && (name == QLatin1String("Rate") || name == QLatin1String("Volume"));
+    if (!writable) {
+        const bool known = (iface == kRoot && RootProperties().contains(name)) ||
+                           (iface == kPlayer && PlayerProperties().contains(name));
+        return message.createErrorReply(known ? QStringLiteral("org.freedesktop.DBus.Error.PropertyReadOnly")
+                                              : QStringLiteral("org.freedesktop.DBus.Error.UnknownProperty"),
+                                        QStringLiteral("%1.%2 cannot be set").arg(iface, name));
+    }
+    if (value.typeId() != QMetaType::Double) {
+        return message.createErrorReply(kInvalidArgs, QStringLiteral("%1 is a double").arg(name));
+    }
+    const double v = value.toDouble();
+    CExternalFiles* files = m_dlg->findChild<CExternalFiles*>();
+    if (files != nullptr && files->IsBusy()) {
+        return message.createErrorReply(kBusy, QStringLiteral("Tetrav is busy"));
+    }
+    if (name == QLatin1String("Rate")) {
+        if (v == kRates[0]) {
+            m_dlg->OnSlower();
+        } else if (v == kRates[1]) {
+            m_dlg->OnNormalSpeed();
+        } else if (v == kRates[2]) {
+            m_dlg->OnFaster();
+        } else {
+            return message.createErrorReply(kInvalidArgs, QStringLiteral("the rate is 0.25, 1 or 2"));
+        }
+        return message.createReply();
+    }
+    // Volume: the slider moves as if the user had moved it; it is off while no set is open.
+    CVolumeSlider* slider = m_dlg->m_wndVolume;
+    if (!std::isfinite(v)) {
+        return message.createErrorReply(kInvalidArgs, QStringLiteral("the volume is a number"));
+    }
+    if (slider->isEnabled()) {
+        const int pos = static_cast<int>(std::lround(std::clamp(v, 0.0, 1.0) * slider->GetRangeMax()));
+        slider->SetPos(pos);
+        emit slider->hscroll(slider->GetPos());
+    }
+    return message.createReply();
+}
+
+QDBusMessage CMprisPlayer::callMethod(const QDBusMessage& message) {
+    const QString member = message.member();
+    const QString signature = message.signature();
+    const auto noArgs = [&] { return signature.isEmpty(); };
+    CExternalFiles* files = m_dlg->findChild<CExternalFiles*>();
+    const bool busy = files != nullptr && files->IsBusy();
+    const auto busyReply = [&] { return message.createErrorReply(kBusy, QStringLiteral("Tetrav is busy")); };
+
+    if (message.interface() != kPlayer && member == QLatin1String("Raise") && noArgs()) {
+        m_dlg->setWindowState(m_dlg->windowState() & ~Qt::WindowMinimized);
+        m_dlg->show();
+        m_dlg->raise();
+        m_dlg->activateWindow();
+        return message.createReply();
+    }
+    if (message.interface() != kPlayer && member == QLatin1String("Quit") && noArgs()) {
+        if (busy) {
+            return busyReply();
+        }
+        // After the reply has gone.
+        QTimer::singleShot(0, m_dlg, [dlg = m_dlg] { dlg->OnExit(); });
+        return message.createReply();
+    }
+    if (message.interface() == kRoot) {
+        return QDBusMessage();
+    }
+
+    if ((member == QLatin1String("Next") || member == QLatin1String("Previous")) && noArgs()) {
+        return message.createReply(); // one set, no other track: nothing happens
+    }
+    const bool transport = member == QLatin1String("Play") || member == QLatin1String("Pause") ||
+                           member == QLatin1String("PlayPause") || member == QLatin1String("Stop");
+    if (transport && noArgs()) {
+        if (busy) {
+            return busyReply();
+        }
+        if (!HasSet()) {
+            return message.createReply(); // nothing to play: no effect
+        }
+        const bool playing = m_dlg->IsTimerRunning(TIMER_SYNC);
+        if (member == QLatin1String("Play")) {
+            m_dlg->OnPlay();
+        } else if (member == QLatin1String("Pause")) {
+            m_dlg->OnPause();
+        } else if (member == QLatin1String("PlayPause")) {
+            playing ? m_dlg->OnPause() : m_dlg->OnPlay();
+        } else {
+            m_dlg->OnStop();
+        }
+        return message.createReply();
+    }
+    if (member == QLatin1String("Seek") && signature == QLatin1String("x")) {
+        if (busy) {
+            return busyReply();
+        }
+        if (!HasSet()) {
+            return message.createReply();
+        }
+        const double target =
+            PositionSecs() + static_cast<double>(message.arguments().at(0).toLongLong()) / 1e6;
+        if (target > m_dlg->m_dTotalSecs) {
+            return message.createErrorReply(kInvalidArgs, QStringLiteral("past the end of the set"));
+        }
+        return seekTo(message, std::max(0.0, target));
+    }
+    if (member == QLatin1String("SetPosition") && signature == QLatin1String("ox")) {
+        if (busy) {
+            return busyReply();
+        }
+        const QString track = message.arguments().at(0).value<QDBusObjectPath>().path();
+        const double target = static_cast<double>(message.arguments().at(1).toLongLong()) / 1e6;
+        if (!HasSet() || track != TrackId()) {
+            return message.createErrorReply(kInvalidArgs, QStringLiteral("not the current track"));
+        }
+        if (target < 0.0 || target > m_dlg->m_dTotalSecs) {
+            return message.createErrorReply(kInvalidArgs, QStringLiteral("outside the set's length"));
+        }
+        return seekTo(message, target);
+    }
+    if (member == QLatin1String("OpenUri") && signature == QLatin1String("s")) {
+        const QUrl url(message.arguments().at(0).toString());
+        if (files == nullptr || !url.isLocalFile()) {
+            return message.createErrorReply(kInvalidArgs, QStringLiteral("only local files open"));
+        }
+        // After the reply: the open may show a message box.
+        QTimer::singleShot(0, files, [files, url] { files->OpenAsSet({url}); });
+        return message.createReply();
+    }
+    return message.createErrorReply(QStringLiteral("org.freedesktop.DBus.Error.UnknownMethod"),
+                                    QStringLiteral("no method %1(%2)").arg(member, signature));
+}
+
+QDBusMessage CMprisPlayer::seekTo(const QDBusMessage& message, double seconds) {
+    // As the go-to command does: every channel, frame-accurately in frame sync.
+    g_dGotoSecs = seconds;
+    m_dlg->OnGotoPosition();
+    QDBusMessage seeked = QDBusMessage::createSignal(QString::fromLatin1(DesktopIds::kMprisPath), kPlayer,
+                                                     QStringLiteral("Seeked"));
+    seeked << Micro(seconds);
+    QDBusConnection::sessionBus().send(seeked);
+    return message.createReply();
+}
+
+void CMprisPlayer::notifyChanges() {
+    QVariantMap now = PlayerProperties();
+    now.remove(QStringLiteral("Position")); // read on demand; jumps are told by Seeked
+    QVariantMap changed;
+    for (auto it = now.cbegin(); it != now.cend(); ++it) {
+        if (m_lastPlayer.value(it.key()) != it.value()) {
+            changed.insert(it.key(), it.value());
+        }
+    }
+    m_lastPlayer = now;
+    if (changed.isEmpty() || !m_registered) {
+        return;
+    }
+    QDBusMessage signal = QDBusMessage::createSignal(QString::fromLatin1(DesktopIds::kMprisPath), kProperties,
+                                                     QStringLiteral("PropertiesChanged"));
+    signal << kPlayer << changed << QStringList();
+    QDBusConnection::sessionBus().send(signal);
+}

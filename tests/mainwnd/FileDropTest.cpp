@@ -1,0 +1,181 @@
+// Files dropped on the real window, as a file manager drops them (drop events with file URLs):
+// a set dropped anywhere opens in panes 1 to n, one file dropped on a pane replaces that pane's
+// file and keeps the others, five files open the first four, and whatever is not a readable
+// local video file is refused with a message while the open set stays as it was.
+#include "WindowTestSupport.h"
+
+#include "controls/CToolBarXP.h"
+#include "mainwnd/CStatusBar.h"
+#include "mainwnd/CVideoPane.h"
+#include "support/TestEnv.h"
+
+#include <QDir>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QTemporaryDir>
+#include <QUrl>
+
+namespace mainwnd_test {
+namespace {
+
+using tetrav::test::clip;
+
+class FileDropTest : public MainWindowTest {
+protected:
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        if (!QFileInfo::exists(clip("a_6s.mp4"))) {
+            GTEST_SKIP() << "clips missing";
+        }
+        ShowWindow();
+        g_settings.MiniVideo = 1;
+        ASSERT_TRUE(m_scratch.isValid());
+    }
+    // Drags urls over the window and drops them at pos (window coordinates); true if accepted.
+    bool Drop(const QList<QUrl>& urls, QPoint pos) {
+        QMimeData data;
+        data.setUrls(urls);
+        QDragEnterEvent enter(pos, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(dlg.get(), &enter);
+        if (!enter.isAccepted()) {
+            return false;
+        }
+        QDropEvent drop(QPointF(pos), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(dlg.get(), &drop);
+        // The set opens once the drop has ended.
+        QTest::qWait(50);
+        return drop.isAccepted();
+    }
+    QPoint OverPane(int i) const {
+        return dlg->m_wndPane[i]->mapTo(dlg.get(), dlg->m_wndPane[i]->rect().center());
+    }
+    QPoint OverToolBar() const { return dlg->m_wndToolBar->mapTo(dlg.get(), QPoint(2, 2)); }
+    static QUrl File(const QString& name) { return QUrl::fromLocalFile(clip(name)); }
+    QStringList Paths() const {
+        return {g_strVideoPath[0], g_strVideoPath[1], g_strVideoPath[2], g_strVideoPath[3]};
+    }
+    bool AllOpen(int n) const {
+        for (int i = 0; i < 4; ++i) {
+            if ((dlg->m_pChannel[i] != nullptr) != (i < n)) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    QTemporaryDir m_scratch;
+};
+
+TEST_F(FileDropTest, ASetOpensInPaneOrderAndOneFileOnAPaneKeepsTheOthers) {
+    // Two files dropped over pane 4 still open as a set in panes 1 and 2.
+    ASSERT_TRUE(Drop({File("b_4s.mp4"), File("a_6s.mp4")}, OverPane(3)));
+    ASSERT_TRUE(WaitFor([&] { return AllOpen(2); }, 5000));
+    EXPECT_EQ(Paths(), QStringList({clip("b_4s.mp4"), clip("a_6s.mp4"), "", ""}));
+    EXPECT_EQ(dlg->m_wndStatusBar->GetText(0), QString::fromUtf8("打开文件"));
+    EXPECT_EQ(dlg->m_bReference[0], 1);
+
+    // One file on pane 3 joins the set there.
+    dlg->OnPlay();
+    ASSERT_TRUE(Drop({File("c_10s.mp4")}, OverPane(2)));
+    ASSERT_TRUE(WaitFor([&] { return dlg->m_pChannel[2] != nullptr; }, 5000));
+    EXPECT_EQ(Paths(), QStringList({clip("b_4s.mp4"), clip("a_6s.mp4"), clip("c_10s.mp4"), ""}));
+    EXPECT_EQ(dlg->m_nOpenCount, 3);
+    EXPECT_FALSE(dlg->IsTimerRunning(TIMER_SYNC)) << "a new set waits for play, as after the open command";
+
+    // One file on pane 1 replaces that pane's file.
+    ASSERT_TRUE(Drop({File("d_20s.mp4")}, OverPane(0)));
+    ASSERT_TRUE(WaitFor([&] { return g_strVideoPath[0] == clip("d_20s.mp4"); }, 5000));
+    EXPECT_EQ(Paths(), QStringList({clip("d_20s.mp4"), clip("a_6s.mp4"), clip("c_10s.mp4"), ""}));
+    EXPECT_EQ(dlg->m_bReference[1], 1) << "a_6s is now the shortest";
+
+    // One file elsewhere (the tool bar) is a set of one.
+    ASSERT_TRUE(Drop({File("b_4s.mp4")}, OverToolBar()));
+    ASSERT_TRUE(WaitFor([&] { return AllOpen(1); }, 5000));
+    EXPECT_EQ(Paths(), QStringList({clip("b_4s.mp4"), "", "", ""}));
+    EXPECT_TRUE(boxes.texts().isEmpty()) << boxes.texts().join('|').toStdString();
+}
+
+TEST_F(FileDropTest, FiveFilesOpenTheFirstFour) {
+    ASSERT_TRUE(
+        Drop({File("a_6s.mp4"), File("b_4s.mp4"), File("c_10s.mp4"), File("d_20s.mp4"), File("format.mp4")},
+             OverPane(0)));
+    ASSERT_TRUE(WaitFor([&] { return AllOpen(4); }, 8000));
+    EXPECT_EQ(Paths(),
+              QStringList({clip("a_6s.mp4"), clip("b_4s.mp4"), clip("c_10s.mp4"), clip("d_20s.mp4")}));
+    EXPECT_EQ(dlg->m_nOpenCount, 4);
+    EXPECT_TRUE(boxes.texts().isEmpty());
+}
+
+// Each of these is refused with the file error naming it, and the open set plays on unchanged.
+TEST_F(FileDropTest, WhatIsNotAReadableLocalVideoIsRefusedAndNothingChanges) {
+    ASSERT_TRUE(Drop({File("a_6s.mp4"), File("b_4s.mp4")}, OverPane(0)));
+    ASSERT_TRUE(WaitFor([&] { return AllOpen(2); }, 5000));
+    dlg->OnPlay();
+    CChannelGraph* const before[2] = {dlg->m_pChannel[0], dlg->m_pChannel[1]};
+
+    QFile text(m_scratch.filePath("notes.txt"));
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("not a video at all\n");
+    text.close();
+    const QString locked = m_scratch.filePath("locked.mp4");
+    ASSERT_TRUE(QFile::copy(clip("a_6s.mp4"), locked));
+    ASSERT_TRUE(QFile::setPermissions(locked, QFileDevice::Permissions()));
+    const bool root = QFileInfo(locked).isReadable(); // root reads everything
+    const QUrl web(QStringLiteral("https://example.invalid/clip.mp4"));
+    struct Case {
+        const char* name;
+        QList<QUrl> urls;
+        QString named;
+        QPoint pos;
+    } cases[] = {
+        {"a text file",
+         {QUrl::fromLocalFile(text.fileName())},
+         QDir::toNativeSeparators(text.fileName()),
+         OverToolBar()},
+        {"a text file on a pane",
+         {QUrl::fromLocalFile(text.fileName())},
+         QDir::toNativeSeparators(text.fileName()),
+         OverPane(2)},
+        {"a folder",
+         {QUrl::fromLocalFile(m_scratch.path())},
+         QDir::toNativeSeparators(m_scratch.path()),
+         OverPane(1)},
+        {"a web address", {web}, web.toDisplayString(), OverToolBar()},
+        {"a missing file",
+         {File("no_such_clip.mp4")},
+         QDir::toNativeSeparators(clip("no_such_clip.mp4")),
+         OverPane(0)},
+        {"a good file with a bad one",
+         {File("c_10s.mp4"), QUrl::fromLocalFile(text.fileName())},
+         QDir::toNativeSeparators(text.fileName()),
+         OverPane(0)},
+        {"an unreadable file", {QUrl::fromLocalFile(locked)}, QDir::toNativeSeparators(locked), OverPane(3)},
+    };
+    for (const Case& c : cases) {
+        if (root && c.named == QDir::toNativeSeparators(locked)) {
+            continue;
+        }
+        SCOPED_TRACE(c.name);
+        boxes.clear();
+        Drop(c.urls, c.pos);
+        ASSERT_TRUE(WaitFor([&] { return !boxes.texts().isEmpty(); }, 3000));
+        ASSERT_EQ(boxes.texts().size(), 1);
+        EXPECT_EQ(boxes.texts()[0], QString::fromUtf8("打开视频文件错误!\n") + c.named);
+        EXPECT_EQ(boxes.boxes()[0].caption, QString::fromUtf8("错误"));
+        EXPECT_EQ(Paths(), QStringList({clip("a_6s.mp4"), clip("b_4s.mp4"), "", ""}));
+        EXPECT_EQ(dlg->m_pChannel[0], before[0]);
+        EXPECT_EQ(dlg->m_pChannel[1], before[1]);
+        EXPECT_TRUE(dlg->IsTimerRunning(TIMER_SYNC)) << "play goes on";
+    }
+    // A drag that carries no files is not taken at all.
+    QMimeData plain;
+    plain.setText(QStringLiteral("just text"));
+    QDragEnterEvent enter(OverPane(0), Qt::CopyAction, &plain, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(dlg.get(), &enter);
+    EXPECT_FALSE(enter.isAccepted());
+}
+
+} // namespace
+} // namespace mainwnd_test

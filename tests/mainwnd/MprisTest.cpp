@@ -1,0 +1,259 @@
+// The desktop's media controls on the real window with real clips, driven from outside the
+// process as a desktop would: gdbus calls and playerctl on the test run's private session bus,
+// and gdbus monitor listening for the signals. Each command must leave the window exactly as
+// its tool bar button does (status text, timers, rate), properties read back what the window
+// shows, and malformed calls get an error and change nothing.
+#include "WindowTestSupport.h"
+
+#include "engine/CChannelGraph.h"
+#include "mainwnd/CMprisPlayer.h"
+#include "mainwnd/CStatusBar.h"
+#include "platform/SessionBus.h"
+#include "support/TestEnv.h"
+
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+
+#include <cmath>
+
+namespace mainwnd_test {
+namespace {
+
+using tetrav::test::clip;
+
+const QString kName = QStringLiteral("org.mpris.MediaPlayer2.tetrav");
+const QString kPath = QStringLiteral("/org/mpris/MediaPlayer2");
+const QString kPlayer = QStringLiteral("org.mpris.MediaPlayer2.Player");
+
+struct Result {
+    int code = -1;
+    QString out;
+    QString err;
+};
+
+class MprisTest : public MainWindowTest {
+protected:
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        if (!QFileInfo::exists(clip("a_6s.mp4"))) {
+            GTEST_SKIP() << "clips missing";
+        }
+        if (!SessionBus::IsThere() || QStandardPaths::findExecutable("gdbus").isEmpty()) {
+            GTEST_SKIP() << "no session bus or no gdbus";
+        }
+        ShowWindow();
+        g_settings.MiniVideo = 1;
+        auto* mpris = new CMprisPlayer(dlg.get());
+        ASSERT_TRUE(mpris->Register());
+        ASSERT_TRUE(WaitFor(
+            [] {
+                return Run("gdbus",
+                           {"call", "--session", "--dest", "org.freedesktop.DBus", "--object-path",
+                            "/org/freedesktop/DBus", "--method", "org.freedesktop.DBus.NameHasOwner", kName})
+                    .out.contains("true");
+            },
+            5000));
+    }
+    // Runs a program to its end while this process's event loop serves the bus.
+    static Result Run(const QString& program, const QStringList& args) {
+        QProcess p;
+        p.start(program, args);
+        Result r;
+        if (!p.waitForStarted(5000)) {
+            return r;
+        }
+        WaitFor([&] { return p.state() == QProcess::NotRunning; }, 10000);
+        r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        r.out = QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+        r.err = QString::fromUtf8(p.readAllStandardError()).trimmed();
+        return r;
+    }
+    static Result Call(const QString& method, const QStringList& args = {}) {
+        return Run("gdbus", QStringList{"call", "--session", "--dest", kName, "--object-path", kPath,
+                                        "--method", method} +
+                                args);
+    }
+    static Result Get(const QString& property) {
+        return Call("org.freedesktop.DBus.Properties.Get", {kPlayer, property});
+    }
+    static Result Set(const QString& property, const QString& gvariant) {
+        return Call("org.freedesktop.DBus.Properties.Set", {kPlayer, property, gvariant});
+    }
+    QString Status() const { return dlg->m_wndStatusBar->GetText(0); }
+    bool Playing() const { return dlg->IsTimerRunning(TIMER_SYNC); }
+    double Position(int k) const {
+        double s = -1;
+        dlg->m_pChannel[k]->GetCurrentPosition(s);
+        return s;
+    }
+    void OpenSet() {
+        g_strVideoPath[0] = clip("a_6s.mp4");
+        g_strVideoPath[1] = clip("b_4s.mp4");
+        dlg->OpenSelectedFiles();
+        ASSERT_NE(dlg->m_pChannel[1], nullptr);
+        QTest::qWait(50); // the queued change notice of the open
+    }
+    void StartMonitor() {
+        m_monitor.start("gdbus", {"monitor", "--session", "--dest", kName});
+        ASSERT_TRUE(m_monitor.waitForStarted(5000));
+        QTest::qWait(300); // until its match rules are in
+    }
+    QString Monitored() {
+        m_seen += QString::fromUtf8(m_monitor.readAllStandardOutput());
+        return m_seen;
+    }
+    void TearDown() override {
+        if (m_monitor.state() != QProcess::NotRunning) {
+            m_monitor.kill();
+            m_monitor.waitForFinished(2000);
+        }
+        MainWindowTest::TearDown();
+    }
+
+    QProcess m_monitor;
+    QString m_seen;
+};
+
+// Each command through the bus and the state it must leave, as the tool bar's button does.
+TEST_F(MprisTest, CommandsActAsTheToolBarDoes) {
+    OpenSet();
+    EXPECT_EQ(Get("PlaybackStatus").out, "(<'Paused'>,)") << "an open set waits for play";
+    ASSERT_NO_FATAL_FAILURE(StartMonitor());
+    struct Step {
+        const char* method;
+        const char* status;
+        bool playing;
+        const char* playback;
+    } steps[] = {
+        {"PlayPause", "开始播放", true, "Playing"},
+        {"PlayPause", "暂停播放", false, "Paused"},
+        {"Play", "开始播放", true, "Playing"},
+        {"Pause", "暂停播放", false, "Paused"},
+    };
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.method);
+        const Result r = Call(kPlayer + "." + s.method);
+        ASSERT_EQ(r.code, 0) << r.err.toStdString();
+        EXPECT_EQ(Status(), QString::fromUtf8(s.status));
+        EXPECT_EQ(Playing(), s.playing);
+        EXPECT_TRUE(dlg->IsTimerRunning(TIMER_DISPLAY));
+        EXPECT_EQ(Get("PlaybackStatus").out, QStringLiteral("(<'%1'>,)").arg(s.playback));
+        EXPECT_TRUE(WaitFor(
+            [&] { return Monitored().count("'PlaybackStatus': <'" + QString(s.playback) + "'>") > 0; }, 3000))
+            << Monitored().toStdString();
+    }
+
+    // The rates the tool bar offers; normal speed resumes play as its button does.
+    struct RateStep {
+        const char* value;
+        const char* status;
+        double rate;
+    } rates[] = {{"2.0", "加快播放", 2.0}, {"0.25", "慢速播放", 0.25}, {"1.0", "恢复播放", 1.0}};
+    for (const RateStep& s : rates) {
+        SCOPED_TRACE(s.value);
+        ASSERT_EQ(Set("Rate", QStringLiteral("<%1>").arg(s.value)).code, 0);
+        EXPECT_EQ(Status(), QString::fromUtf8(s.status));
+        EXPECT_EQ(dlg->Rate(), s.rate);
+    }
+    EXPECT_TRUE(Playing());
+    EXPECT_TRUE(WaitFor([&] { return Monitored().contains("'Rate': <0.25>"); }, 3000));
+
+    // The volume slider moves as if dragged, and the channels get that volume.
+    ASSERT_EQ(Set("Volume", "<0.5>").code, 0);
+    EXPECT_EQ(dlg->m_wndVolume->GetPos(), 5000);
+    EXPECT_EQ(dlg->m_nVolume, -5000);
+    EXPECT_EQ(Get("Volume").out, "(<0.5>,)");
+
+    // Stop closes the set, as the stop button does.
+    ASSERT_EQ(Call(kPlayer + ".Stop").code, 0);
+    EXPECT_EQ(Status(), QString::fromUtf8("停止播放"));
+    EXPECT_EQ(dlg->m_pChannel[0], nullptr);
+    EXPECT_EQ(Get("PlaybackStatus").out, "(<'Stopped'>,)");
+    EXPECT_TRUE(WaitFor([&] { return Monitored().contains("'PlaybackStatus': <'Stopped'>"); }, 3000));
+    // With nothing open, play does nothing.
+    ASSERT_EQ(Call(kPlayer + ".Play").code, 0);
+    EXPECT_FALSE(Playing());
+    EXPECT_EQ(Status(), QString::fromUtf8("停止播放"));
+}
+
+TEST_F(MprisTest, PositionsMetadataAndMalformedCalls) {
+    OpenSet();
+    // The reference (the shortest) is the track: its title and length.
+    const Result meta = Get("Metadata");
+    EXPECT_TRUE(meta.out.contains("'xesam:title': <'b_4s'>")) << meta.out.toStdString();
+    EXPECT_TRUE(meta.out.contains(
+        QStringLiteral("'mpris:length': <int64 %1>").arg(std::llround(dlg->m_dTotalSecs * 1e6))))
+        << meta.out.toStdString();
+    const int from = meta.out.indexOf("objectpath '") + 12;
+    const QString track = meta.out.mid(from, meta.out.indexOf('\'', from) - from);
+    ASSERT_TRUE(track.startsWith("/org/tetrav/Tetrav/Set/")) << meta.out.toStdString();
+
+    // SetPosition moves every channel there, as the go-to command does; Seek is relative.
+    ASSERT_EQ(Call(kPlayer + ".SetPosition", {track, "2000000"}).code, 0);
+    EXPECT_NEAR(Position(0), 2.0, 0.5);
+    EXPECT_NEAR(Position(1), 2.0, 0.5);
+    ASSERT_EQ(Call(kPlayer + ".Seek", {"int64 -5000000"}).code, 0) << "before the start: to the start";
+    EXPECT_NEAR(Position(1), 0.0, 0.5);
+    ASSERT_EQ(Call(kPlayer + ".Seek", {"1000000"}).code, 0);
+    EXPECT_NEAR(Position(1), 1.0, 0.5);
+    const Result pos = Get("Position");
+    EXPECT_TRUE(pos.out.startsWith("(<int64 ")) << pos.out.toStdString();
+
+    // Refused: nothing moves, no status text, no rate.
+    const QString statusBefore = Status();
+    const double before = Position(1);
+    const Result bad[] = {
+        Call(kPlayer + ".SetPosition", {track, "int64 -1"}),
+        Call(kPlayer + ".SetPosition", {track, "60000000"}),
+        Call(kPlayer + ".SetPosition", {"/org/tetrav/Tetrav/Set/0", "1000000"}),
+        Call(kPlayer + ".Seek", {"60000000"}),
+        Set("Rate", "<1.5>"),
+        Set("Rate", "<'fast'>"),
+        Set("Metadata", "<'x'>"),
+        Call(kPlayer + ".Play", {"1"}),
+    };
+    for (const Result& r : bad) {
+        EXPECT_NE(r.code, 0) << r.out.toStdString();
+        EXPECT_TRUE(r.err.contains("org.freedesktop.DBus.Error")) << r.err.toStdString();
+    }
+    EXPECT_NEAR(Position(1), before, 0.05);
+    EXPECT_EQ(Status(), statusBefore);
+    EXPECT_EQ(dlg->Rate(), 1.0);
+
+    // What the desktop reads about the player itself.
+    const Result all = Call("org.freedesktop.DBus.Properties.GetAll", {"org.mpris.MediaPlayer2"});
+    EXPECT_TRUE(all.out.contains("'DesktopEntry': <'org.tetrav.Tetrav'>")) << all.out.toStdString();
+    EXPECT_TRUE(all.out.contains("'Identity': <'Tetrav'>"));
+    const Result player = Call("org.freedesktop.DBus.Properties.GetAll", {kPlayer});
+    EXPECT_TRUE(player.out.contains("'CanGoNext': <false>")) << player.out.toStdString();
+    EXPECT_TRUE(player.out.contains("'CanSeek': <true>"));
+    EXPECT_TRUE(player.out.contains("'MinimumRate': <0.25>"));
+    EXPECT_TRUE(player.out.contains("'MaximumRate': <2.0>"));
+}
+
+// playerctl, as media keys and scripts use it.
+TEST_F(MprisTest, PlayerctlDrivesTheSet) {
+    if (QStandardPaths::findExecutable("playerctl").isEmpty()) {
+        GTEST_SKIP() << "playerctl not installed";
+    }
+    OpenSet();
+    ASSERT_EQ(Run("playerctl", {"-p", "tetrav", "play-pause"}).code, 0);
+    EXPECT_TRUE(Playing());
+    EXPECT_EQ(Status(), QString::fromUtf8("开始播放"));
+    EXPECT_EQ(Run("playerctl", {"-p", "tetrav", "status"}).out, "Playing");
+    ASSERT_EQ(Run("playerctl", {"-p", "tetrav", "pause"}).code, 0);
+    EXPECT_EQ(Status(), QString::fromUtf8("暂停播放"));
+    ASSERT_EQ(Run("playerctl", {"-p", "tetrav", "position", "3"}).code, 0);
+    EXPECT_NEAR(Position(0), 3.0, 0.5);
+    EXPECT_NEAR(Position(1), 3.0, 0.5);
+    EXPECT_EQ(Run("playerctl", {"-p", "tetrav", "metadata", "xesam:title"}).out, "b_4s");
+    ASSERT_EQ(Run("playerctl", {"-p", "tetrav", "volume", "0.25"}).code, 0);
+    EXPECT_EQ(dlg->m_wndVolume->GetPos(), 2500);
+    ASSERT_EQ(Run("playerctl", {"-p", "tetrav", "stop"}).code, 0);
+    EXPECT_EQ(Status(), QString::fromUtf8("停止播放"));
+    EXPECT_EQ(Run("playerctl", {"-p", "tetrav", "status"}).out, "Stopped");
+}
+
+} // namespace
+} // namespace mainwnd_test

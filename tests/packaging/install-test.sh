@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# `cmake --install` into a temporary prefix: every file lands where the desktop looks for it,
+# the desktop entry and the AppStream metainfo pass their validators, the entry's MimeType
+# covers every container the file-open dialog offers, and the installed program starts on a
+# clip (on the X server of the test run) and ends cleanly.
+# Usage: install-test.sh BUILD_DIR SOURCE_DIR CLIP
+set -euo pipefail
+build=$1 source=$2 clip=$3
+id=org.tetrav.Tetrav
+work=$(mktemp -d /tmp/tetrav-install.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+prefix=$work/prefix
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+cmake --install "$build" --prefix "$prefix" >"$work/install.log" || { cat "$work/install.log"; fail "install"; }
+
+# Where the desktop looks.
+[ -x "$prefix/bin/tetrav" ] || fail "bin/tetrav missing or not executable"
+desktop=$prefix/share/applications/$id.desktop
+metainfo=$prefix/share/metainfo/$id.metainfo.xml
+[ -f "$desktop" ] || fail "$desktop missing"
+[ -f "$metainfo" ] || fail "$metainfo missing"
+for size in 16 22 24 32 48 64 128 256; do
+    png=$prefix/share/icons/hicolor/${size}x${size}/apps/$id.png
+    [ -f "$png" ] || fail "$png missing"
+    # An icon in the NxN folder must be N x N pixels (the PNG header's width and height).
+    dims=$(od -An -tu1 -j16 -N8 "$png" | awk '{print $3*256+$4 "x" $7*256+$8}')
+    [ "$dims" = "${size}x${size}" ] || fail "$png is $dims"
+done
+[ -f "$prefix/share/icons/hicolor/scalable/apps/$id.svg" ] || fail "scalable icon missing"
+if [ -d "$source/help" ]; then
+    [ -f "$prefix/share/tetrav/help/index.html" ] || fail "help not installed beside the program"
+fi
+
+# Validators, on the installed files.
+desktop-file-validate "$desktop" || fail "desktop-file-validate"
+appstreamcli validate --no-net "$metainfo" || fail "appstreamcli validate"
+appstreamcli validate-tree --no-net "$prefix" || fail "appstreamcli validate-tree"
+
+# The entry starts the installed program with the files it is given, names its icon, and lists
+# a media type for every container of the open dialog's first filter.
+grep -qx 'Exec=tetrav %F' "$desktop" || fail "Exec line"
+grep -qx "Icon=$id" "$desktop" || fail "Icon line"
+grep -qx 'Categories=AudioVideo;Video;Player;' "$desktop" || fail "Categories line"
+mimes=";$(sed -n 's/^MimeType=//p' "$desktop")"
+filter=$(grep -o '"\*\.mpeg;[^|]*|' "$source/src/dialogs/CFileSelectDlg.cpp" | tr -d '"|')
+[ -n "$filter" ] || fail "the open dialog's first filter was not found"
+for pattern in ${filter//;/ }; do
+    ext=${pattern#*.}
+    types=$(awk -F: -v g="*.$ext" '$3 == g {print $2}' /usr/share/mime/globs2 | sort -u)
+    [ -n "$types" ] || fail ".$ext has no media type on this system"
+    found=
+    for t in $types; do
+        case "$mimes" in *";$t;"*) found=$t ;; esac
+    done
+    [ -n "$found" ] || fail ".$ext ($types) is not in the entry's MimeType"
+done
+
+# The installed program runs, on its own runtime and configuration folders, and ends on SIGTERM.
+export XDG_RUNTIME_DIR=$work/run XDG_CONFIG_HOME=$work/config
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+"$prefix/bin/tetrav" "$clip" 2>"$work/stderr" &
+pid=$!
+up=
+for _ in $(seq 1 200); do
+    if xdotool search --onlyvisible --pid "$pid" --name '^Tetrav$' >/dev/null 2>&1; then up=1; break; fi
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+done
+[ -n "$up" ] || { kill "$pid" 2>/dev/null; cat "$work/stderr"; fail "the installed program showed no window"; }
+kill -TERM "$pid"
+rc=0
+wait "$pid" || rc=$?
+[ "$rc" = 0 ] || { cat "$work/stderr"; fail "the installed program ended with $rc"; }
+echo "installed tree:"
+(cd "$prefix" && find . -type f | sort)
