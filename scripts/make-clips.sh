@@ -126,6 +126,15 @@ if [ ! -s "$out/truncated.mp4" ]; then
     head -c $((size * 3 / 10)) "$out/a_6s.mp4" >"$out/.part-$$-truncated.mp4"
     mv -f "$out/.part-$$-truncated.mp4" "$out/truncated.mp4"
 fi
+# A file that opens but breaks while it plays: its index (at the front) promises 20 s, the data
+# stops after about 6 s, as with a recording copied only in part.
+if [ ! -s "$out/cut_short.mp4" ]; then
+    ff -i "$out/d_20s.mp4" -c copy -movflags +faststart -f mp4 "$out/.part-$$-whole.mp4"
+    size=$(stat -c %s "$out/.part-$$-whole.mp4")
+    head -c $((size * 3 / 10)) "$out/.part-$$-whole.mp4" >"$out/.part-$$-cut_short.mp4"
+    rm -f "$out/.part-$$-whole.mp4"
+    mv -f "$out/.part-$$-cut_short.mp4" "$out/cut_short.mp4"
+fi
 if [ ! -s "$out/subtitle_only.mkv" ]; then
     # A real container whose only stream is text: nothing to play.
     printf '1\n00:00:00,000 --> 00:00:02,000\nNo picture, no sound.\n' >"$out/.part-$$-sub.srt"

@@ -213,7 +213,8 @@ void CTetravDlg::OnTimer(int id) {
                       QString::asprintf("%d,%d,%d,%d", TruncToInt(m_dPosition[0]), TruncToInt(m_dPosition[1]),
                                         TruncToInt(m_dPosition[2]), TruncToInt(m_dPosition[3])));
         ShowTime(m_dCurrentSecs, 2);
-        if (!(m_dCurrentSecs < m_dTotalSecs)) {
+        // The reference's end of stream counts too: its length may have shrunk since the open.
+        if (!(m_dCurrentSecs < m_dTotalSecs) || ReferenceAtEnd()) {
             OnStop();
             KillTimer(TIMER_SYNC);
             KillTimer(TIMER_DISPLAY);
@@ -236,11 +237,8 @@ void CTetravDlg::OnTimer(int id) {
             m_dPosition[k] = position;
         }
         m_pChannel[k]->SetVolume(m_nVolume);
-        if (g_settings.MiniVideo == 0 && m_dLength[k] - 1.0 < m_dPosition[k]) {
-            m_dLength[k] = 0.0;
-            m_nOpenCount -= 1;
-            g_strVideoPath[k].clear();
-            CloseChannel(k);
+        if (g_settings.MiniVideo == 0 && (m_dLength[k] - 1.0 < m_dPosition[k] || m_pChannel[k]->IsAtEnd())) {
+            RetireChannel(k);
         }
     }
     for (int k = 0; k < 4; ++k) {
