@@ -2,6 +2,7 @@
 #include "app/CTetravApp.h"
 #include "mainwnd/CTetravDlg.h"
 #include "platform/CDisplayWatchdog.h"
+#include "platform/HeapRelease.h"
 
 #include <gst/gst.h>
 
@@ -15,6 +16,7 @@ int main(int argc, char** argv) {
         return CDisplayWatchdog::RunChild(argc, argv);
     }
     CDisplayWatchdog::SetEnabled(true);
+    KeepLargeBlocksOutOfTheHeap();
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tetrav"));

@@ -37,6 +37,9 @@ bool CChannelGraph::Impl::endedEarly() {
         }
     }
     reached -= startOffsetNs;
+    // A seek to the end can end the stream before a new picture shows: the old one then tells
+    // nothing, and the stream got as far as the seek's target.
+    reached = std::max(reached, seekTargetNs);
     // Streams that end normally come within a few frames of their length; MPEG durations are
     // estimates, hence the margin. A file cut short (before or while it plays) ends well before.
     if (reached + std::max<gint64>(kNsPerSecond, durationNs * 3 / 100) >= durationNs) {
@@ -214,6 +217,7 @@ void CChannelGraph::Impl::resetStreamFacts() {
     seekable = false;
     videoStreams = audioStreams = 0;
     atEnd = seeking = stepping = false;
+    seekTargetNs = 0;
     failed = opened = false;
     qosDropped.clear();
 }

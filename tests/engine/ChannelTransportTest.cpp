@@ -90,6 +90,12 @@ TEST(ChannelTransport, EndOfStreamReadsTheLengthAndNotifiesThePane) {
     EXPECT_FALSE(channel.IsAtEnd());
     ASSERT_TRUE(channel.WaitUntilSettled(3000));
     EXPECT_LT(position(channel), 1.5);
+    // A seek past the end while playing ends the stream before a new picture shows: still a
+    // normal end.
+    ASSERT_TRUE(channel.Run());
+    ASSERT_TRUE(channel.SetCurrentPositionExact(length + 5));
+    ASSERT_TRUE(waitUntil([&] { return channel.IsAtEnd() || channel.HasFailed(); }, 5000));
+    EXPECT_FALSE(channel.HasFailed());
 }
 
 TEST(ChannelTransport, StreamThatBreaksWhilePlayingFailsWhereItStopped) {
