@@ -160,7 +160,7 @@ TEST(ChannelPicture, VideoRecordedOnItsSideIsShownAndSnappedUpright) {
     ASSERT_TRUE(channel.SetCurrentPositionExact(1.0));
     ASSERT_TRUE(channel.WaitUntilSettled(3000));
     const QString path = tempBmp("upright");
-    ASSERT_TRUE(channel.SnapshotBitmap(path));
+    ASSERT_EQ(channel.SnapshotBitmap(path), CChannelGraph::SnapshotResult::Written);
     const QImage image = readBmp24(path);
     QFile::remove(path);
     EXPECT_EQ(image.size(), QSize(320, 240));
