@@ -1,11 +1,11 @@
-# Tetrav: `make run` to try it, `make test` to check it, `make bench` to measure it,
-# `make install` / `make package` to install it.
+# Tetrav: `make run` to try it, `make test` to check it, `make bench` to measure it, `make soak` to
+# watch its memory over many open and close cycles, `make install` / `make package` to install it.
 BUILD ?= build
 JOBS ?= 2
 BUILD_TYPE ?= RelWithDebInfo
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build test run bench asan format clean install package
+.PHONY: all deps configure build test run bench soak asan format clean install package
 
 all: build
 
@@ -28,6 +28,11 @@ bench:
 	@TETRAV_BENCH=1 scripts/install-deps.sh
 	@$(MAKE) --no-print-directory build
 	@bench/run.sh $(BUILD)
+
+# Open, play, seek, pause and stop cycles of the real window (CYCLES=50): memory after each.
+CYCLES ?= 50
+soak: build
+	@bench/soak.sh $(BUILD) $(CYCLES)
 
 # The whole test suite under AddressSanitizer and UndefinedBehaviorSanitizer.
 # Leak reports need full stacks (fast_unwind_on_malloc=0) so the one suppression stays narrow.

@@ -118,6 +118,17 @@ for rate in 30 50 60 30000/1001; do
     clip "sync_fps${rate%%/*}.mp4" 12 440 320x240 "$rate" "${h264[@]}" "${aac[@]}" -f mp4
 done
 
+# A phone recording held upright: the frames are stored on their side (turned a quarter
+# counter-clockwise) and the container says to turn them a quarter clockwise to show them.
+if [ ! -s "$out/rotated_90.mp4" ]; then
+    ff -f lavfi -i "color=c=0x203040:s=320x240:r=25:d=3" -f lavfi -i "sine=frequency=440:duration=3" \
+        -vf "$(picture 320 240),transpose=cclock" -t 3 "${h264[@]}" "${aac[@]}" -f mp4 "$out/.part-$$-side.mp4"
+    # ffmpeg 5.1 writes the display matrix when copying; its "rotate" counts counter-clockwise.
+    ff -i "$out/.part-$$-side.mp4" -c copy -metadata:s:v:0 rotate=270 -f mp4 "$out/.part-$$-rotated_90.mp4"
+    rm -f "$out/.part-$$-side.mp4"
+    mv -f "$out/.part-$$-rotated_90.mp4" "$out/rotated_90.mp4"
+fi
+
 # Files that must not open.
 [ -e "$out/not_video.avi" ] || printf 'This is a text file with a video file name.\n' >"$out/not_video.avi"
 [ -e "$out/zero.mp4" ] || : >"$out/zero.mp4"
@@ -125,6 +136,15 @@ if [ ! -s "$out/truncated.mp4" ]; then
     size=$(stat -c %s "$out/a_6s.mp4")
     head -c $((size * 3 / 10)) "$out/a_6s.mp4" >"$out/.part-$$-truncated.mp4"
     mv -f "$out/.part-$$-truncated.mp4" "$out/truncated.mp4"
+fi
+# A file that opens but breaks while it plays: its index (at the front) promises 20 s, the data
+# stops after about 6 s, as with a recording copied only in part.
+if [ ! -s "$out/cut_short.mp4" ]; then
+    ff -i "$out/d_20s.mp4" -c copy -movflags +faststart -f mp4 "$out/.part-$$-whole.mp4"
+    size=$(stat -c %s "$out/.part-$$-whole.mp4")
+    head -c $((size * 3 / 10)) "$out/.part-$$-whole.mp4" >"$out/.part-$$-cut_short.mp4"
+    rm -f "$out/.part-$$-whole.mp4"
+    mv -f "$out/.part-$$-cut_short.mp4" "$out/cut_short.mp4"
 fi
 if [ ! -s "$out/subtitle_only.mkv" ]; then
     # A real container whose only stream is text: nothing to play.

@@ -88,6 +88,9 @@ public:
 
     // True once the end of the stream was seen (cleared by a seek or Stop).
     virtual bool IsAtEnd() const;
+    // True once the stream broke while it played: a reading or decoding error, or an end of
+    // stream well short of its length (a file cut short). Cleared only by opening a file again.
+    virtual bool HasFailed() const;
 
     // Waits at most timeoutMs for a state change, seek or frame step in progress to complete,
     // handling the pipeline's messages meanwhile; false on error or time-out. For tools, tests

@@ -15,7 +15,10 @@ bool CChannelGraph::GetCurrentPosition(double& seconds) {
         return false;
     }
     gint64 pos = 0;
-    if (d->atEnd && d->durationNs > 0) {
+    if (d->failed) {
+        // Where the broken stream stopped, not where the clock runs on to.
+        pos = d->lastPositionNs;
+    } else if (d->atEnd && d->durationNs > 0) {
         pos = d->durationNs;
     } else if (d->seeking) {
         pos = d->seekTargetNs;
@@ -24,6 +27,13 @@ bool CChannelGraph::GetCurrentPosition(double& seconds) {
         pos -= d->startOffsetNs;
     } else if (gst_element_query_position(d->playbin.get(), GST_FORMAT_TIME, &pos)) {
         pos -= d->startOffsetNs;
+        // The first sink at its end (the sound of a file cut short) makes the pipeline report
+        // the length before the stream has ended: the picture on screen tells where play is.
+        gint64 shown = 0;
+        if (d->durationNs > 0 && pos >= d->durationNs && d->video && d->videoStreams > 0 &&
+            d->video->shownStreamTime(shown)) {
+            pos = shown - d->startOffsetNs;
+        }
     } else {
         pos = d->lastPositionNs;
     }

@@ -9,11 +9,16 @@
 
 CVideoOutput::CVideoOutput() {
     GstElement* bin = gst_bin_new("videoout");
+    // Turns pictures upright as the stream's orientation tag asks (phones record on their side
+    // and say so in the container). It passes frames through untouched when there is no tag;
+    // the converter in front only acts on the few formats it does not take (4:2:2 and 4:1:1).
+    GstElement* format = gst_element_factory_make("videoconvert", "orientformat");
+    GstElement* orient = gst_element_factory_make("videoflip", "orient");
     GstElement* scale = gst_element_factory_make("videoconvertscale", "scale");
     GstElement* filter = gst_element_factory_make("capsfilter", "size");
     GstElement* sink = gst_element_factory_make("appsink", "picture");
-    if (!bin || !scale || !filter || !sink) {
-        for (GstElement* e : {bin, scale, filter, sink}) {
+    if (!bin || !format || !orient || !scale || !filter || !sink) {
+        for (GstElement* e : {bin, format, orient, scale, filter, sink}) {
             if (e) {
                 gst_object_unref(gst_object_ref_sink(e));
             }
@@ -21,8 +26,9 @@ CVideoOutput::CVideoOutput() {
         return;
     }
     m_bin.reset(GST_ELEMENT(gst_object_ref_sink(bin)));
-    gst_bin_add_many(GST_BIN(bin), scale, filter, sink, nullptr);
-    gst_element_link_many(scale, filter, sink, nullptr);
+    gst_bin_add_many(GST_BIN(bin), format, orient, scale, filter, sink, nullptr);
+    gst_element_link_many(format, orient, scale, filter, sink, nullptr);
+    gst_util_set_object_arg(G_OBJECT(orient), "video-direction", "auto");
     m_capsFilter = filter;
     m_appSink = sink;
     applyCaps();
@@ -36,11 +42,13 @@ CVideoOutput::CVideoOutput() {
     callbacks.new_sample = &CVideoOutput::onNewSample;
     gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, this, nullptr);
 
+    // The frames as decoded and turned upright, for snapshots at the video's own size.
     GstPadRef scaleSink(gst_element_get_static_pad(scale, "sink"));
     gst_pad_add_probe(scaleSink.get(),
                       GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
                       &CVideoOutput::onNativeData, this, nullptr);
-    gst_element_add_pad(bin, gst_ghost_pad_new("sink", scaleSink.get()));
+    GstPadRef formatSink(gst_element_get_static_pad(format, "sink"));
+    gst_element_add_pad(bin, gst_ghost_pad_new("sink", formatSink.get()));
 }
 
 CVideoOutput::~CVideoOutput() {

@@ -1,8 +1,8 @@
 #pragma once
-// The video end of one channel's pipeline: a sink bin (convert and scale to the pane's size
-// with black borders, then an appsink) whose frames are painted by a CVideoWidget inside the
-// pane. Painting in the widget works alike on an X11 desktop, under Xvfb and under Qt's
-// offscreen platform, and mouse and key input over the picture reaches the pane.
+// The video end of one channel's pipeline: a sink bin (turn upright as the stream's orientation
+// says, convert and scale to the pane's size with black borders, then an appsink) whose frames are painted by
+// a CVideoWidget inside the pane. Painting in the widget works alike on an X11 desktop, under Xvfb and under
+// Qt's offscreen platform, and mouse and key input over the picture reaches the pane.
 //
 // Frames arrive on GStreamer's streaming threads; they are handed over under a mutex and the
 // widget is asked to repaint through a queued signal. The decoded frames before scaling are

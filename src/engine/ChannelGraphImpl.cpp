@@ -23,12 +23,42 @@ void CChannelGraph::Impl::refreshDuration() {
     }
 }
 
+bool CChannelGraph::Impl::endedEarly() {
+    refreshDuration();
+    if (!opened || durationNs <= 0) {
+        return false;
+    }
+    // How far play got: the picture on screen; for sound alone, the position now (the query
+    // runs on with the clock after the end, so it errs towards a normal end).
+    gint64 reached = 0;
+    if (!(video && videoStreams > 0 && video->shownStreamTime(reached))) {
+        if (!gst_element_query_position(playbin.get(), GST_FORMAT_TIME, &reached)) {
+            return false;
+        }
+    }
+    reached -= startOffsetNs;
+    // A seek to the end can end the stream before a new picture shows: the old one then tells
+    // nothing, and the stream got as far as the seek's target.
+    reached = std::max(reached, seekTargetNs);
+    // Streams that end normally come within a few frames of their length; MPEG durations are
+    // estimates, hence the margin. A file cut short (before or while it plays) ends well before.
+    if (reached + std::max<gint64>(kNsPerSecond, durationNs * 3 / 100) >= durationNs) {
+        return false;
+    }
+    lastPositionNs = std::max<gint64>(0, reached);
+    return true;
+}
+
 // Reacts to one bus message. Returns the message's type.
 GstMessageType CChannelGraph::Impl::handle(GstMessage* msg) {
     const GstMessageType type = GST_MESSAGE_TYPE(msg);
     switch (type) {
     case GST_MESSAGE_EOS:
-        atEnd = true;
+        if (endedEarly()) {
+            failed = true;
+        } else {
+            atEnd = true;
+        }
         postNotify();
         break;
     case GST_MESSAGE_ERROR: {
@@ -40,6 +70,7 @@ GstMessageType CChannelGraph::Impl::handle(GstMessage* msg) {
         qWarning("channel %s: %s", GST_OBJECT_NAME(playbin.get()), error ? error->message : "error");
         seeking = false;
         stepping = false;
+        failed = failed || opened;
         postNotify();
         break;
     }
@@ -176,6 +207,7 @@ void CChannelGraph::Impl::readStreamFacts(const QString& path) {
         gst_query_parse_seeking(query.get(), nullptr, &canSeek, nullptr, nullptr);
     }
     seekable = canSeek && !IsRealMediaWithoutIndex(path);
+    opened = true;
 }
 
 void CChannelGraph::Impl::resetStreamFacts() {
@@ -185,6 +217,8 @@ void CChannelGraph::Impl::resetStreamFacts() {
     seekable = false;
     videoStreams = audioStreams = 0;
     atEnd = seeking = stepping = false;
+    seekTargetNs = 0;
+    failed = opened = false;
     qosDropped.clear();
 }
 
@@ -194,4 +228,8 @@ void CChannelGraph::Impl::watchBus() {
     gst_bus_get_pollfd(bus.get(), &pollFd);
     busNotifier = std::make_unique<QSocketNotifier>(qintptr(pollFd.fd), QSocketNotifier::Read);
     QObject::connect(busNotifier.get(), &QSocketNotifier::activated, busNotifier.get(), [this] { drain(); });
+}
+
+bool CChannelGraph::HasFailed() const {
+    return d->hasPipeline() && d->failed;
 }

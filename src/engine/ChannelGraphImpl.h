@@ -31,6 +31,9 @@ struct CChannelGraph::Impl {
     int videoStreams = 0;
     int audioStreams = 0;
     bool atEnd = false;
+    // The stream broke while it played: an error, or an end well short of its length.
+    bool failed = false;
+    bool opened = false;  // the file prerolled: later errors are failures of play
     bool seeking = false; // a flushing seek has not completed yet
     gint64 seekTargetNs = 0;
     bool stepping = false;
@@ -65,6 +68,9 @@ struct CChannelGraph::Impl {
     }
     void postNotify();
     void refreshDuration();
+    // At an end of stream: whether it came well before the stream's length (a file cut short
+    // before or while it played); if so, the position stays where play stopped.
+    bool endedEarly();
     // Reacts to one bus message. Returns the message's type.
     GstMessageType handle(GstMessage* msg);
     void drain();

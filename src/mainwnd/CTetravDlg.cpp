@@ -91,6 +91,7 @@ CTetravDlg::CTetravDlg(QWidget* parent)
         m_wndPane[i] = new CVideoPane(i, m_pClient);
         connect(m_wndPane[i], &CVideoPane::rightClicked, this, &CTetravDlg::OnPaneRightClick);
         connect(m_wndPane[i], &CVideoPane::doubleClicked, this, &CTetravDlg::OnPaneDoubleClick);
+        connect(m_wndPane[i], &CVideoPane::graphNotify, this, &CTetravDlg::OnGraphNotify);
     }
     auto* placeholder = new QFrame(m_pClient);
     placeholder->setFrameStyle(QFrame::Box | QFrame::Plain);

@@ -57,6 +57,9 @@ public:
     void OpenSelectedFiles();
     void OpenChannel(int i, CVideoPane* pane, const QString& path);
     void CloseChannel(int i);
+    // Takes channel k out of the set while the others play on: no length, not counted, path
+    // cleared, closed.
+    void RetireChannel(int k);
     void OnPlay();
     void OnPause();
     void OnStop();
@@ -180,6 +183,12 @@ private:
     void PlaceWindow();
     bool ChannelIsOpen(int i) const;
     bool AnyChannelTakesPart() const;
+    // Channel k's notification: a channel that broke while it played is retired with a message.
+    void OnGraphNotify(int k);
+    // The reference channel has seen the end of its stream.
+    bool ReferenceAtEnd() const;
+    // After the reference channel was retired: the one the reference rule picks among the rest.
+    void ChooseNewReference();
     SyncSet CurrentSet() const;
     void ResetSync();
     void SetStatusText(int part, const QString& text);

@@ -15,6 +15,7 @@
 #include "mainwnd/CStatusBar.h"
 #include "mainwnd/CVideoPane.h"
 #include "mainwnd/CWholeSecondSync.h"
+#include "platform/HeapRelease.h"
 #include "platform/MessageBox.h"
 #include "settings/CSettings.h"
 #include "uikit/Resource.h"
@@ -98,6 +99,8 @@ void CTetravDlg::OnStop() {
         path.clear();
     }
     SetStatusText(0, Utf8("停止播放"));
+    // The closed set's frames leave the heaps free but resident: give them back.
+    ReleaseFreeHeapMemory();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -213,7 +216,8 @@ void CTetravDlg::OnTimer(int id) {
                       QString::asprintf("%d,%d,%d,%d", TruncToInt(m_dPosition[0]), TruncToInt(m_dPosition[1]),
                                         TruncToInt(m_dPosition[2]), TruncToInt(m_dPosition[3])));
         ShowTime(m_dCurrentSecs, 2);
-        if (!(m_dCurrentSecs < m_dTotalSecs)) {
+        // The reference's end of stream counts too: its length may have shrunk since the open.
+        if (!(m_dCurrentSecs < m_dTotalSecs) || ReferenceAtEnd()) {
             OnStop();
             KillTimer(TIMER_SYNC);
             KillTimer(TIMER_DISPLAY);
@@ -236,11 +240,8 @@ void CTetravDlg::OnTimer(int id) {
             m_dPosition[k] = position;
         }
         m_pChannel[k]->SetVolume(m_nVolume);
-        if (g_settings.MiniVideo == 0 && m_dLength[k] - 1.0 < m_dPosition[k]) {
-            m_dLength[k] = 0.0;
-            m_nOpenCount -= 1;
-            g_strVideoPath[k].clear();
-            CloseChannel(k);
+        if (g_settings.MiniVideo == 0 && (m_dLength[k] - 1.0 < m_dPosition[k] || m_pChannel[k]->IsAtEnd())) {
+            RetireChannel(k);
         }
     }
     for (int k = 0; k < 4; ++k) {

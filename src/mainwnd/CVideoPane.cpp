@@ -23,6 +23,14 @@ QString CVideoPane::TitleOf(int index) {
     return PaneTitle(index);
 }
 
+bool CVideoPane::event(QEvent* event) {
+    if (event->type() == static_cast<QEvent::Type>(QEvent::User + WM_GRAPHNOTIFY)) {
+        emit graphNotify(m_index);
+        return true;
+    }
+    return QWidget::event(event);
+}
+
 void CVideoPane::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::RightButton) {
         event->accept();

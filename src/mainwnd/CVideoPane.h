@@ -1,7 +1,8 @@
 #pragma once
 // One video pane: a black area whose channel draws its pictures inside it. A double click
-// (zoom) and a right click (context menu) are reported to the main window with the pane's
-// index. The panes carry the accessible names "视频一" to "视频四".
+// (zoom), a right click (context menu) and the channel's notifications (end of stream, errors)
+// are reported to the main window with the pane's index. The panes carry the accessible names
+// "视频一" to "视频四".
 #include <QWidget>
 
 class CVideoPane : public QWidget {
@@ -17,8 +18,11 @@ public:
 signals:
     void doubleClicked(int index);
     void rightClicked(int index);
+    // The channel playing here has news: its end of stream or a failure.
+    void graphNotify(int index);
 
 protected:
+    bool event(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 

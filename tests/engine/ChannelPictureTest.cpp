@@ -152,6 +152,22 @@ TEST(ChannelPicture, SnapshotIsTheFrameAsA24BitBitmap) {
     QFile::remove(path);
 }
 
+TEST(ChannelPicture, VideoRecordedOnItsSideIsShownAndSnappedUpright) {
+    // Frames stored a quarter turn counter-clockwise, with the container saying to turn them back.
+    PaneWindow w(QSize(640, 452));
+    CChannelGraph channel;
+    ASSERT_TRUE(openClip(channel, "rotated_90.mp4", w.pane));
+    ASSERT_TRUE(channel.SetCurrentPositionExact(1.0));
+    ASSERT_TRUE(channel.WaitUntilSettled(3000));
+    const QString path = tempBmp("upright");
+    ASSERT_EQ(channel.SnapshotBitmap(path), CChannelGraph::SnapshotResult::Written);
+    const QImage image = readBmp24(path);
+    QFile::remove(path);
+    EXPECT_EQ(image.size(), QSize(320, 240));
+    EXPECT_EQ(frameNumberIn(image), 25);
+    EXPECT_TRUE(waitUntil([&] { return shownFrame(w.pane, QRect(0, 0, 640, 452)) == 25; }, 3000));
+}
+
 // A pane that records the input it receives.
 class InputPane : public QWidget {
 public:

@@ -80,6 +80,7 @@ TEST(ChannelTransport, EndOfStreamReadsTheLengthAndNotifiesThePane) {
     ASSERT_TRUE(channel.WaitUntilSettled(3000));
     ASSERT_TRUE(channel.Run());
     ASSERT_TRUE(waitUntil([&] { return channel.IsAtEnd(); }, 5000));
+    EXPECT_FALSE(channel.HasFailed());
     EXPECT_EQ(position(channel), length);
     EXPECT_TRUE(waitUntil([&] { return pane.notifications > 0; }, 1000));
     // Still the length a while later, and seeking back leaves the end.
@@ -89,6 +90,56 @@ TEST(ChannelTransport, EndOfStreamReadsTheLengthAndNotifiesThePane) {
     EXPECT_FALSE(channel.IsAtEnd());
     ASSERT_TRUE(channel.WaitUntilSettled(3000));
     EXPECT_LT(position(channel), 1.5);
+    // A seek past the end while playing ends the stream before a new picture shows: still a
+    // normal end.
+    ASSERT_TRUE(channel.Run());
+    ASSERT_TRUE(channel.SetCurrentPositionExact(length + 5));
+    ASSERT_TRUE(waitUntil([&] { return channel.IsAtEnd() || channel.HasFailed(); }, 5000));
+    EXPECT_FALSE(channel.HasFailed());
+}
+
+TEST(ChannelTransport, StreamThatBreaksWhilePlayingFailsWhereItStopped) {
+    // A file whose data stops at about 6 s of the 20 its index promises.
+    NotifyPane pane;
+    pane.resize(320, 240);
+    CChannelGraph cut;
+    ASSERT_TRUE(openClip(cut, "cut_short.mp4", &pane));
+    double length = 0;
+    ASSERT_TRUE(cut.GetDuration(length));
+    EXPECT_NEAR(length, 20.0, 0.1);
+    ASSERT_TRUE(cut.SetCurrentPosition(3.0));
+    ASSERT_TRUE(cut.WaitUntilSettled(3000));
+    ASSERT_TRUE(cut.Run());
+    ASSERT_TRUE(waitUntil([&] { return cut.HasFailed(); }, 10000));
+    EXPECT_FALSE(cut.IsAtEnd());
+    EXPECT_GT(pane.notifications, 0);
+    const double stopped = position(cut);
+    EXPECT_GT(stopped, 3.0);
+    EXPECT_LT(stopped, 12.0);
+    waitUntil([] { return false; }, 300);
+    EXPECT_EQ(position(cut), stopped) << "the position does not run on to the length";
+
+    // An error from inside the pipeline (a decoder that gives up) once the file has opened.
+    GstElement* playbin = gst_element_factory_make("playbin", nullptr);
+    ASSERT_NE(playbin, nullptr);
+    const QByteArray uri = QUrl::fromLocalFile(tetrav::test::clip("a_6s.mp4")).toEncoded();
+    g_object_set(playbin, "uri", uri.constData(), "video-sink", gst_element_factory_make("fakesink", nullptr),
+                 "audio-sink", gst_element_factory_make("fakesink", nullptr), nullptr);
+    gst_element_set_state(playbin, GST_STATE_PAUSED);
+    ASSERT_EQ(gst_element_get_state(playbin, nullptr, nullptr, 5 * GST_SECOND), GST_STATE_CHANGE_SUCCESS);
+    CChannelGraph broken;
+    ASSERT_TRUE(broken.Attach(playbin));
+    ASSERT_TRUE(broken.SetNotifyWindow(&pane));
+    pane.notifications = 0;
+    ASSERT_TRUE(broken.Run());
+    EXPECT_TRUE(waitUntil([&] { return position(broken) > 0.3; }, 3000));
+    EXPECT_FALSE(broken.HasFailed());
+    GError* error = g_error_new_literal(GST_STREAM_ERROR, GST_STREAM_ERROR_DECODE, "cannot decode");
+    gst_element_post_message(playbin, gst_message_new_error(GST_OBJECT(playbin), error, "test"));
+    g_error_free(error);
+    EXPECT_TRUE(waitUntil([&] { return broken.HasFailed() && pane.notifications > 0; }, 2000));
+    broken.Destroy();
+    gst_object_unref(playbin);
 }
 
 TEST(ChannelTransport, SeeksGoToKeyFramesOrExactFramesAndClampToTheStream) {

@@ -397,18 +397,50 @@ TEST_F(OpenPlayTest, PathsWithSpacesAndChineseCharacters) {
     ExpectOpenState();
 }
 
-TEST_F(OpenPlayTest, FileDeletedWhileTheSetPlays) {
+TEST_F(OpenPlayTest, FileThatBreaksWhilePlayingIsRetiredAlone) {
+    // Pane 2's file promises 20 s and breaks after about 6; pane 1's file is deleted while it
+    // plays, which a player on this system does not notice. Pane 1 (10 s) is the reference.
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    const QString path = dir.path() + QStringLiteral("/gone.mp4");
-    ASSERT_TRUE(QFile::copy(clip("a_6s.mp4"), path));
-    Open({{0, "b_4s.mp4"}, {1, path}});
+    const QString gone = dir.path() + QStringLiteral("/gone.mp4");
+    ASSERT_TRUE(QFile::copy(clip("c_10s.mp4"), gone));
+    Open({{0, gone}, {1, "cut_short.mp4"}});
+    ASSERT_TRUE(boxes.texts().isEmpty()) << boxes.texts().join('|').toStdString();
+    ASSERT_EQ(dlg->m_bReference[0], 1);
     dlg->OnPlay();
     ASSERT_TRUE(WaitFor([&] { return dlg->m_dCurrentSecs > 0.5; }, 5000));
-    ASSERT_TRUE(QFile::remove(path));
-    // The window stays usable: play goes on to the end of the shortest and the set closes.
-    EXPECT_TRUE(WaitFor([&] { return Idle(); }, 10000));
-    EXPECT_EQ(Status(0), QString::fromUtf8("停止播放"));
+    ASSERT_TRUE(QFile::remove(gone));
+    ASSERT_TRUE(WaitFor([&] { return !boxes.texts().isEmpty(); }, 15000));
+    EXPECT_EQ(boxes.texts(),
+              QStringList(QString::fromUtf8("打开视频文件错误!\n%1 (视频二)").arg(clip("cut_short.mp4"))));
+    EXPECT_EQ(dlg->m_pChannel[1], nullptr);
+    EXPECT_TRUE(g_strVideoPath[1].isEmpty());
+    EXPECT_EQ(dlg->m_nOpenCount, 1);
+    // Pane 1 plays on, and the set ends at its end.
+    EXPECT_TRUE(dlg->IsTimerRunning(TIMER_SYNC));
+    EXPECT_GT(dlg->m_dCurrentSecs, 4.0);
+    EXPECT_LT(dlg->m_dCurrentSecs, 8.0);
+    ASSERT_TRUE(WaitFor([&] { return Idle(); }, 8000));
+    EXPECT_EQ(Status(2), "00:00:10");
+    EXPECT_EQ(boxes.texts().size(), 1);
+}
+
+TEST_F(OpenPlayTest, ReferenceThatBreaksHandsTheSetToTheNextChannel) {
+    // Longest reference: the broken file (20 s promised) leads; after it breaks the 10 s clip
+    // times the set and ends it.
+    g_settings.MiniVideo = 0;
+    Open({{2, "c_10s.mp4"}, {3, "cut_short.mp4"}});
+    ASSERT_EQ(dlg->m_bReference[3], 1);
+    EXPECT_EQ(Status(1), "00:00:20");
+    dlg->OnPlay();
+    ASSERT_TRUE(WaitFor([&] { return !boxes.texts().isEmpty(); }, 15000));
+    EXPECT_EQ(boxes.texts(),
+              QStringList(QString::fromUtf8("打开视频文件错误!\n%1 (视频四)").arg(clip("cut_short.mp4"))));
+    EXPECT_EQ(dlg->m_bReference[2], 1);
+    EXPECT_EQ(Status(1), "00:00:10");
+    const double broke = dlg->m_dCurrentSecs;
+    EXPECT_TRUE(WaitFor([&] { return dlg->m_dCurrentSecs > broke + 1.0; }, 3000)) << "the play time goes on";
+    EXPECT_TRUE(WaitFor([&] { return Idle(); }, 8000));
 }
 
 TEST_F(OpenPlayTest, OpeningAgainReplacesTheSet) {

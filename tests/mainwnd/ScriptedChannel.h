@@ -26,6 +26,7 @@ struct ChannelScript {
     bool settled = true;
     bool seekable = true;
     bool atEnd = false;
+    bool failed = false;
     unsigned long long baseTime = 0;
     QStringList calls; // "Run", "Pause", "Stop", "Destroy", ...
 
@@ -109,6 +110,7 @@ public:
         return log("SetBaseTime", true);
     }
     bool IsAtEnd() const override { return m_s->atEnd; }
+    bool HasFailed() const override { return m_s->failed; }
     bool CanSeek() const override { return m_s->seekable; }
 
 private:

@@ -7,6 +7,7 @@
 #include "controls/CXScrollBar.h"
 #include "mainwnd/CFrameSync.h"
 #include "mainwnd/CStatusBar.h"
+#include "mainwnd/CVideoPane.h"
 
 #include <cmath>
 
@@ -252,6 +253,110 @@ TEST_F(SyncTest, LongestModeWithAFailedChannelStillEnds) {
     EXPECT_TRUE(failed->deleted);
     EXPECT_EQ(Status(0), "停止播放");
 }
+
+TEST_F(SyncTest, EndOfStreamEndsPlayShortOfTheLengthMeasuredAtOpen) {
+    // MPEG stream lengths are estimates and can shrink once the stream plays: the end of
+    // stream ends play, or retires the channel, wherever the position stopped.
+    for (int miniVideo : {1, 0}) {
+        SCOPED_TRACE(miniVideo == 1 ? "shortest" : "longest");
+        InstallScriptedSet({10, 20, 0, 0}, miniVideo == 1 ? 0 : 1, miniVideo);
+        dlg->OnPlay();
+        scripts[0]->position = scripts[1]->position = 8.7;
+        Tick();
+        Display();
+        EXPECT_TRUE(dlg->IsTimerRunning(TIMER_DISPLAY));
+        scripts[0]->atEnd = true;
+        Tick();
+        if (miniVideo == 0) {
+            EXPECT_TRUE(scripts[0]->deleted) << "retired at its end";
+            EXPECT_EQ(dlg->m_nOpenCount, 1);
+            scripts[1]->position = 17.2;
+            scripts[1]->atEnd = true;
+            Tick();
+            EXPECT_TRUE(scripts[1]->deleted);
+        }
+        Display();
+        EXPECT_FALSE(dlg->IsTimerRunning(TIMER_DISPLAY));
+        EXPECT_TRUE(scripts[0]->deleted && scripts[1]->deleted);
+        EXPECT_EQ(Status(0), "停止播放");
+    }
+}
+
+// A channel that breaks while it plays (its notification reaches the pane) leaves the set
+// alone; when it was the reference, the reference rule picks the next among the rest.
+struct BreakCase {
+    const char* name;
+    int miniVideo;
+    std::array<double, 4> lengths;
+    int reference;
+    int breaks;
+    int newReference;  // -1: nothing left, the set closes
+    const char* total; // the total time shown afterwards ("": unchanged)
+};
+
+void PrintTo(const BreakCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class ChannelBreaks : public SyncTest, public testing::WithParamInterface<BreakCase> {};
+
+TEST_P(ChannelBreaks, IsRetiredAloneWithTheFileNamed) {
+    const BreakCase& c = GetParam();
+    InstallScriptedSet(c.lengths, c.reference, c.miniVideo);
+    const int open = dlg->m_nOpenCount;
+    dlg->OnPlay();
+    for (auto& s : scripts) {
+        s->position = 3.2;
+    }
+    Tick();
+    // A notification without a failure (an end of stream) is left to the ticks.
+    QEvent notify(QEvent::Type(QEvent::User + WM_GRAPHNOTIFY));
+    QCoreApplication::sendEvent(dlg->m_wndPane[c.breaks], &notify);
+    EXPECT_FALSE(scripts[c.breaks]->deleted);
+    EXPECT_TRUE(boxes.texts().isEmpty());
+
+    scripts[c.breaks]->failed = true;
+    QCoreApplication::sendEvent(dlg->m_wndPane[c.breaks], &notify);
+    EXPECT_TRUE(scripts[c.breaks]->deleted);
+    EXPECT_TRUE(g_strVideoPath[c.breaks].isEmpty());
+    EXPECT_EQ(boxes.texts(), QStringList(QString::fromUtf8("打开视频文件错误!\n/scripted/%1.mp4 (%2)")
+                                             .arg(c.breaks)
+                                             .arg(CVideoPane::TitleOf(c.breaks))));
+    EXPECT_EQ(boxes.boxes()[0].caption, QString::fromUtf8("错误"));
+    if (c.newReference < 0) {
+        EXPECT_EQ(Status(0), "停止播放");
+        EXPECT_FALSE(dlg->IsTimerRunning(TIMER_DISPLAY));
+        return;
+    }
+    EXPECT_EQ(dlg->m_nOpenCount, open - 1);
+    for (int k = 0; k < 4; ++k) {
+        EXPECT_EQ(dlg->m_bReference[k], k == c.newReference ? 1 : 0) << k;
+    }
+    if (*c.total != 0) {
+        EXPECT_EQ(Status(1), c.total);
+    }
+    // The others play on, timed by the reference, to their end.
+    scripts[c.newReference]->position = 4.6;
+    Tick();
+    Display();
+    EXPECT_TRUE(dlg->IsTimerRunning(TIMER_SYNC));
+    EXPECT_EQ(Status(2), "00:00:04");
+    EXPECT_GT(scripts[c.newReference]->count("Run"), 0);
+    for (auto& s : scripts) {
+        s->atEnd = true;
+    }
+    Tick();
+    Display();
+    EXPECT_EQ(Status(0), "停止播放");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ChannelBreaks,
+    testing::Values(BreakCase{"OtherThanTheReference", 1, {10, 20, 15, 0}, 0, 1, 0, ""},
+                    BreakCase{"ShortestReference", 1, {10, 20, 15, 0}, 0, 0, 2, "00:00:15"},
+                    BreakCase{"LongestReference", 0, {10, 20, 15, 15}, 1, 1, 2, "00:00:15"},
+                    BreakCase{"TheOnlyChannel", 1, {0, 0, 0, 12}, 3, 3, -1, ""}),
+    [](const testing::TestParamInfo<BreakCase>& info) { return std::string(info.param.name); });
 
 TEST_F(SyncTest, TimersRunAtTheirPeriodsAndTickTheWindow) {
     InstallScriptedSet({10, 10, 0, 0}, 0, 1);

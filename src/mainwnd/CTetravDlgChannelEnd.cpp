@@ -1,0 +1,78 @@
+// The main window and channels that leave the set on their own: a channel that reaches its end
+// (longest reference) or breaks while it plays is retired while the others play on.
+#include "mainwnd/CTetravDlg.h"
+
+#include "dialogs/VideoPaths.h"
+#include "engine/CChannelGraph.h"
+#include "mainwnd/CVideoPane.h"
+#include "platform/MessageBox.h"
+#include "settings/CSettings.h"
+
+#include <QDir>
+
+namespace {
+
+// A message about the file of pane k: the text, then the file and the pane on a second line.
+QString AboutFile(const char* text, int k, const QString& path) {
+    return QString::fromUtf8(text) + QLatin1Char('\n') + QDir::toNativeSeparators(path) +
+           QStringLiteral(" (") + CVideoPane::TitleOf(k) + QLatin1Char(')');
+}
+
+} // namespace
+
+void CTetravDlg::RetireChannel(int k) {
+    m_dLength[k] = 0.0;
+    m_nOpenCount -= 1;
+    g_strVideoPath[k].clear();
+    CloseChannel(k);
+}
+
+bool CTetravDlg::ReferenceAtEnd() const {
+    for (int k = 0; k < 4; ++k) {
+        if (m_bReference[k] == 1 && ChannelIsOpen(k) && m_pChannel[k]->IsAtEnd()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void CTetravDlg::ChooseNewReference() {
+    // The rule of the open: the shortest (or longest) of the channels still playing, the lower
+    // pane on a tie. The play time, the seek bar and the end of play follow it from now on.
+    int pick = -1;
+    for (int k = 0; k < 4; ++k) {
+        m_bReference[k] = 0;
+        if (!(m_dLength[k] > 0.0) || !ChannelIsOpen(k)) {
+            continue;
+        }
+        if (pick < 0 ||
+            (g_settings.MiniVideo == 1 ? m_dLength[k] < m_dLength[pick] : m_dLength[k] > m_dLength[pick])) {
+            pick = k;
+        }
+    }
+    if (pick < 0) {
+        return;
+    }
+    m_bReference[pick] = 1;
+    m_dTotalSecs = m_dLength[pick];
+    ShowTime(m_dTotalSecs, 1);
+}
+
+void CTetravDlg::OnGraphNotify(int k) {
+    // Notifications are queued: the channel they came from may have been closed or replaced
+    // since, so the channel's state decides, not the notification.
+    if (k < 0 || k > 3 || !ChannelIsOpen(k) || !(m_dLength[k] > 0.0) || !m_pChannel[k]->HasFailed()) {
+        return;
+    }
+    const QString path = g_strVideoPath[k];
+    const bool wasReference = m_bReference[k] == 1;
+    RetireChannel(k);
+    if (wasReference) {
+        ChooseNewReference();
+    }
+    if (!AnyChannelTakesPart()) {
+        OnStop();
+    }
+    // The set is consistent before the box runs its own event loop, in which the ticks go on.
+    ShowErrorBox(AboutFile("打开视频文件错误!", k, path));
+}
