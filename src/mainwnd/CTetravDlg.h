@@ -191,6 +191,7 @@ private:
     void ChooseNewReference();
     SyncSet CurrentSet() const;
     void ResetSync();
+    void CloseSet();
     void SetStatusText(int part, const QString& text);
     void ShowTime(double seconds, int part);
 

@@ -116,14 +116,7 @@ void CTetravDlg::OpenSelectedFiles() {
     if (!AnyPathChosen()) {
         return;
     }
-    KillTimer(TIMER_SYNC);
-    KillTimer(TIMER_DISPLAY);
-    ResetSync();
-    for (int i = 0; i < 4; ++i) {
-        if (m_pChannel[i] != nullptr) {
-            CloseChannel(i);
-        }
-    }
+    CloseSet();
     SetToolBarOpen();
 
     // The files preroll and are examined side by side while the window keeps repainting; the

@@ -79,7 +79,8 @@ void CTetravDlg::CloseChannel(int i) {
     m_wndPane[i]->update();
 }
 
-void CTetravDlg::OnStop() {
+// Both timers stop and every channel of the set closes (the paths stay).
+void CTetravDlg::CloseSet() {
     KillTimer(TIMER_SYNC);
     KillTimer(TIMER_DISPLAY);
     ResetSync();
@@ -88,6 +89,10 @@ void CTetravDlg::OnStop() {
             CloseChannel(i);
         }
     }
+}
+
+void CTetravDlg::OnStop() {
+    CloseSet();
     SetToolBarIdle();
     if (m_wndSeekBar != nullptr) {
         m_wndSeekBar->SetScrollPos(0, true);
