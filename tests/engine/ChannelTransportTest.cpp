@@ -18,6 +18,24 @@ using namespace enginetest;
 
 namespace {
 
+// A playbin built outside the channel on a clip, with fake sinks, prerolled; null on failure.
+GstElement* PrerolledPlaybin(const char* clip) {
+    GstElement* playbin = gst_element_factory_make("playbin", nullptr);
+    if (playbin == nullptr) {
+        return nullptr;
+    }
+    const QByteArray uri = QUrl::fromLocalFile(tetrav::test::clip(clip)).toEncoded();
+    g_object_set(playbin, "uri", uri.constData(), "video-sink", gst_element_factory_make("fakesink", nullptr),
+                 "audio-sink", gst_element_factory_make("fakesink", nullptr), nullptr);
+    gst_element_set_state(playbin, GST_STATE_PAUSED);
+    if (gst_element_get_state(playbin, nullptr, nullptr, 5 * GST_SECOND) != GST_STATE_CHANGE_SUCCESS) {
+        gst_element_set_state(playbin, GST_STATE_NULL);
+        gst_object_unref(playbin);
+        return nullptr;
+    }
+    return playbin;
+}
+
 // A pane that counts the channel's notifications.
 class NotifyPane : public QWidget {
 public:
@@ -120,13 +138,8 @@ TEST(ChannelTransport, StreamThatBreaksWhilePlayingFailsWhereItStopped) {
     EXPECT_EQ(position(cut), stopped) << "the position does not run on to the length";
 
     // An error from inside the pipeline (a decoder that gives up) once the file has opened.
-    GstElement* playbin = gst_element_factory_make("playbin", nullptr);
+    GstElement* playbin = PrerolledPlaybin("a_6s.mp4");
     ASSERT_NE(playbin, nullptr);
-    const QByteArray uri = QUrl::fromLocalFile(tetrav::test::clip("a_6s.mp4")).toEncoded();
-    g_object_set(playbin, "uri", uri.constData(), "video-sink", gst_element_factory_make("fakesink", nullptr),
-                 "audio-sink", gst_element_factory_make("fakesink", nullptr), nullptr);
-    gst_element_set_state(playbin, GST_STATE_PAUSED);
-    ASSERT_EQ(gst_element_get_state(playbin, nullptr, nullptr, 5 * GST_SECOND), GST_STATE_CHANGE_SUCCESS);
     CChannelGraph broken;
     ASSERT_TRUE(broken.Attach(playbin));
     ASSERT_TRUE(broken.SetNotifyWindow(&pane));
@@ -222,13 +235,8 @@ TEST(ChannelTransport, VolumeRoundTripsThroughDecibels) {
 
 TEST(ChannelTransport, AdoptedPipelineIsDrivenAndVolumeIsHundredthsOfADecibel) {
     // A playbin built elsewhere, prerolled, then adopted.
-    GstElement* playbin = gst_element_factory_make("playbin", nullptr);
+    GstElement* playbin = PrerolledPlaybin("a_6s.mp4");
     ASSERT_NE(playbin, nullptr);
-    const QByteArray uri = QUrl::fromLocalFile(tetrav::test::clip("a_6s.mp4")).toEncoded();
-    g_object_set(playbin, "uri", uri.constData(), "video-sink", gst_element_factory_make("fakesink", nullptr),
-                 "audio-sink", gst_element_factory_make("fakesink", nullptr), nullptr);
-    gst_element_set_state(playbin, GST_STATE_PAUSED);
-    ASSERT_EQ(gst_element_get_state(playbin, nullptr, nullptr, 5 * GST_SECOND), GST_STATE_CHANGE_SUCCESS);
     CChannelGraph channel;
     ASSERT_TRUE(channel.Attach(playbin));
     double length = 0;

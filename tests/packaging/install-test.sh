@@ -11,6 +11,8 @@ work=$(mktemp -d /tmp/tetrav-install.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 prefix=$work/prefix
 fail() { echo "FAIL: $*" >&2; exit 1; }
+# shellcheck source=tests/packaging/run-lib.sh
+. "$(dirname "$0")/run-lib.sh"
 
 cmake --install "$build" --prefix "$prefix" >"$work/install.log" || { cat "$work/install.log"; fail "install"; }
 
@@ -57,20 +59,6 @@ for pattern in ${filter//;/ }; do
 done
 
 # The installed program runs, on its own runtime and configuration folders, and ends on SIGTERM.
-export XDG_RUNTIME_DIR=$work/run XDG_CONFIG_HOME=$work/config
-mkdir -m 700 "$XDG_RUNTIME_DIR"
-"$prefix/bin/tetrav" "$clip" 2>"$work/stderr" &
-pid=$!
-up=
-for _ in $(seq 1 200); do
-    if xdotool search --onlyvisible --pid "$pid" --name '^Tetrav$' >/dev/null 2>&1; then up=1; break; fi
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-done
-[ -n "$up" ] || { kill "$pid" 2>/dev/null; cat "$work/stderr"; fail "the installed program showed no window"; }
-kill -TERM "$pid"
-rc=0
-wait "$pid" || rc=$?
-[ "$rc" = 0 ] || { cat "$work/stderr"; fail "the installed program ended with $rc"; }
+runs_and_ends_cleanly "$prefix/bin/tetrav" "$clip" installed
 echo "installed tree:"
 (cd "$prefix" && find . -type f | sort)

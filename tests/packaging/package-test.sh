@@ -10,6 +10,8 @@ id=org.tetrav.Tetrav
 work=$(mktemp -d /tmp/tetrav-package.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
+# shellcheck source=tests/packaging/run-lib.sh
+. "$(dirname "$0")/run-lib.sh"
 
 (cd "$build" && cpack -G DEB -B "$work/out") >"$work/cpack.log" 2>&1 || { cat "$work/cpack.log"; fail "cpack"; }
 deb=$(ls "$work"/out/tetrav_*.deb)
@@ -53,18 +55,4 @@ done
 apt-get install --simulate -qq "$deb" >"$work/apt.log" 2>&1 || { cat "$work/apt.log"; fail "apt-get cannot satisfy the dependencies"; }
 
 # The package's own program runs from the scratch root.
-export XDG_RUNTIME_DIR=$work/run XDG_CONFIG_HOME=$work/config
-mkdir -m 700 "$XDG_RUNTIME_DIR"
-"$program" "$clip" 2>"$work/stderr" &
-pid=$!
-up=
-for _ in $(seq 1 200); do
-    if xdotool search --onlyvisible --pid "$pid" --name '^Tetrav$' >/dev/null 2>&1; then up=1; break; fi
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-done
-[ -n "$up" ] || { kill "$pid" 2>/dev/null; cat "$work/stderr"; fail "the packaged program showed no window"; }
-kill -TERM "$pid"
-rc=0
-wait "$pid" || rc=$?
-[ "$rc" = 0 ] || { cat "$work/stderr"; fail "the packaged program ended with $rc"; }
+runs_and_ends_cleanly "$program" "$clip" packaged
