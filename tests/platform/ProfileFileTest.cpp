@@ -1,6 +1,7 @@
 // The profile reader and writer on real files: lookup rules, what a write keeps, and files
 // that are missing, unreadable, binary or huge.
 #include "platform/CProfileFile.h"
+#include "support/FileBytes.h"
 
 #include <gtest/gtest.h>
 
@@ -11,16 +12,8 @@
 
 namespace {
 
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeAll(const QString& path, const QByteArray& data) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ASSERT_EQ(f.write(data), data.size());
-}
+using tetrav::test::readAll;
+using tetrav::test::writeAll;
 
 class ProfileFileTest : public ::testing::Test {
 protected:

@@ -7,6 +7,7 @@
 #include "settings/COptionsDlg.h"
 #include "settings/CSettings.h"
 #include "settings/CSettingsFile.h"
+#include "support/FileBytes.h"
 #include "uikit/CBCGPControlIds.h"
 #include "uikit/CHotKeyCtrl.h"
 #include "uikit/Resource.h"
@@ -25,17 +26,8 @@
 
 namespace {
 
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeAll(const QString& path, const QByteArray& data) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ASSERT_EQ(f.write(data), data.size());
-}
+using tetrav::test::readAll;
+using tetrav::test::writeAll;
 
 const char* const kDefaultFile =
     "[FramePhase]\nFramePhaseNumber=1\n[MiniVideo]\nMiniVideoNumber=1\n"

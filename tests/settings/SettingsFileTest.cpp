@@ -3,6 +3,7 @@
 // are read by the profile reader, whose tests have them.)
 #include "platform/CProfileFile.h"
 #include "settings/CSettingsFile.h"
+#include "support/FileBytes.h"
 
 #include <gtest/gtest.h>
 
@@ -12,17 +13,8 @@
 
 namespace {
 
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeAll(const QString& path, const QByteArray& data) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ASSERT_EQ(f.write(data), data.size());
-}
+using tetrav::test::readAll;
+using tetrav::test::writeAll;
 
 class SettingsFileTest : public ::testing::Test {
 protected:
