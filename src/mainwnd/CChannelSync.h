@@ -17,6 +17,9 @@ struct SyncSet {
     const double* frameRates = nullptr;       // four frame rates; 0 = unknown
     int ref = -1;                             // the reference channel, -1 = none
     double rate = 1.0;                        // the rate of the last rate command
+    // Four time offsets in seconds (null = none): channel k shows the reference's instant t at
+    // its own position t + offsets[k].
+    const double* offsets = nullptr;
 
     // The channel has a path and a graph (transport commands act on it).
     bool IsOpen(int k) const;

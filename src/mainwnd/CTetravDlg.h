@@ -142,6 +142,9 @@ public:
     double m_dFrameRate[4] = {0, 0, 0, 0};
     double m_dLength[4] = {0, 0, 0, 0};
     double m_dPosition[4] = {0, 0, 0, 0};
+    // Each pane's time offset in seconds: pane k shows the reference's instant t at its own t +
+    // m_dOffset[k]. Cleared when the set closes.
+    double m_dOffset[4] = {0, 0, 0, 0};
     int m_nHours = 0;
     int m_nMinutes = 0;
     int m_nSeconds = 0;

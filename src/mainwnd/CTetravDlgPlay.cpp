@@ -282,6 +282,7 @@ SyncSet CTetravDlg::CurrentSet() const {
     set.paths = g_strVideoPath;
     set.frameRates = m_dFrameRate;
     set.rate = m_dRate;
+    set.offsets = m_dOffset;
     for (int k = 0; k < 4; ++k) {
         if (m_bReference[k] == 1) {
             set.ref = k;

@@ -88,6 +88,15 @@ constexpr int ID_PANE_TITLE_3 = 32797;
 constexpr int ID_CAPTURE_3 = 32798;
 constexpr int ID_PANE_TITLE_4 = 32799;
 constexpr int ID_CAPTURE_4 = 32800;
+// Commands beyond the transport of the first version: time offsets, the backward step,
+// capturing every pane at once and saved sets (recent sets take a range of ids).
+constexpr int ID_SET_OFFSET_1 = 32801;   // ..32804 for panes 1..4
+constexpr int ID_CLEAR_OFFSET_1 = 32805; // ..32808
+constexpr int ID_PLAY_STEP_BACK = 32809;
+constexpr int ID_CAPTURE_ALL = 32810;
+constexpr int ID_SAVE_SET = 32811;
+constexpr int ID_OPEN_SET = 32812;
+constexpr int ID_RECENT_SET_FIRST = 32820; // ..32829
 constexpr int ID_APP_ABOUT = 57664;
 constexpr int ID_HELP = 57670;
 
@@ -117,6 +126,7 @@ constexpr int HOTKEY_ID_PANE1 = 100;
 constexpr int HOTKEY_ID_PANE2 = 200;
 constexpr int HOTKEY_ID_PANE3 = 300;
 constexpr int HOTKEY_ID_PANE4 = 400;
+constexpr int HOTKEY_ID_ALL = 500; // every pane at one instant
 
 // Window messages of the program's own (delivered as Qt events of the same number + QEvent::User).
 constexpr int WM_USER = 0x400;
