@@ -59,6 +59,10 @@ void CChannelSync::StepFrame(const SyncSet& set) {
     }
 }
 
+void CChannelSync::Stalled(const SyncSet& set, double refSecs) {
+    Seek(set, refSecs);
+}
+
 void CChannelSync::Adopt(const SyncSet&, bool) {}
 
 void CChannelSync::Leave(const SyncSet&) {}

@@ -46,6 +46,10 @@ public:
     virtual void SeekToKeyFrame(const SyncSet& set, double seconds);
     virtual void SetRate(const SyncSet& set, double rate);
     virtual void StepFrame(const SyncSet& set);
+    // The ticks stood still for a while (the process was stopped, the machine suspended): each
+    // channel's clock has run on without it. Puts the set back in step at refSecs, the
+    // reference channel's position.
+    virtual void Stalled(const SyncSet& set, double refSecs);
     // Another synchronisation takes over (playing: the set was playing).
     virtual void Adopt(const SyncSet& set, bool playing);
     // This synchronisation hands the set over to another.

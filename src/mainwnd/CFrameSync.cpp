@@ -474,6 +474,13 @@ void CFrameSync::SyncChannels(const SyncSet& set, int, double, const double*, in
     }
 }
 
+void CFrameSync::Stalled(const SyncSet& set, double) {
+    m_set = set;
+    if (m_phase == Phase::Playing) {
+        Realign(Snap(PositionAt(Now())), true);
+    }
+}
+
 void CFrameSync::Rebase(double behind) {
     const double at = PositionAt(Now()) - behind;
     Pause(m_set);

@@ -42,6 +42,10 @@ public:
     void SeekToKeyFrame(const SyncSet& set, double seconds) override;
     void SetRate(const SyncSet& set, double rate) override;
     void StepFrame(const SyncSet& set) override;
+    // The program stood still while the shared clock ran on, and the sinks are racing through
+    // late pictures: the set seeks to the timeline's present instant, with the pictures held,
+    // so the play time moves on and never back.
+    void Stalled(const SyncSet& set, double refSecs) override;
     void Adopt(const SyncSet& set, bool playing) override;
     void Leave(const SyncSet& set) override;
     void Reset() override;

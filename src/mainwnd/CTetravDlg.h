@@ -8,6 +8,7 @@
 #include "dialogs/GotoPosition.h"
 #include "uikit/CBCGPDialog.h"
 
+#include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
 
@@ -211,6 +212,7 @@ private:
     int m_nSyncMode = -1;               // the sync mode m_pSync was made for
     bool m_bSyncPinned = false;         // set by SetChannelSync: the mode setting is not followed
     double m_dRate = 1.0;               // the rate of the last rate command
+    QElapsedTimer m_syncTickClock;      // since the last sync tick; invalid until the tick runs
     QStringList m_commandLineFiles;
     bool m_bBarsCreated = false;
     bool m_bShownOnce = false;

@@ -24,6 +24,9 @@
 
 namespace {
 
+// A sync tick (every 10 ms) this late: the program stood still and the set is out of step.
+constexpr qint64 kStallMs = 500;
+
 QString Utf8(const char* text) {
     return QString::fromUtf8(text);
 }
@@ -180,6 +183,7 @@ void CTetravDlg::OnPaneRightClick(int pane) {
 void CTetravDlg::SetTimer(int id, int periodMs) {
     // The shortest period (0) runs every 10 ms rather than spinning.
     if (id == TIMER_SYNC) {
+        m_syncTickClock.invalidate();
         m_pTimerSync->start(periodMs <= 0 ? 10 : periodMs);
     } else if (id == TIMER_DISPLAY) {
         m_pTimerDisplay->start(periodMs <= 0 ? 10 : periodMs);
@@ -232,6 +236,9 @@ void CTetravDlg::OnTimer(int id) {
     if (id != TIMER_SYNC) {
         return;
     }
+    // A tick this late means the whole program stood still (stopped, suspended, swapped out).
+    const bool stalled = m_syncTickClock.isValid() && m_syncTickClock.elapsed() > kStallMs;
+    m_syncTickClock.start();
     m_dCurrentSecs = 0.0;
     for (double& p : m_dPosition) {
         p = 0.0;
@@ -255,7 +262,13 @@ void CTetravDlg::OnTimer(int id) {
             if (ActiveSync().ReadPosition(*m_pChannel[k], position)) {
                 m_dCurrentSecs = position;
             }
-            SyncChannels(k, m_dCurrentSecs, m_dPosition, 4);
+            if (stalled) {
+                SyncSet set = CurrentSet();
+                set.ref = k;
+                ActiveSync().Stalled(set, m_dCurrentSecs);
+            } else {
+                SyncChannels(k, m_dCurrentSecs, m_dPosition, 4);
+            }
             g_dSyncSecs = m_dCurrentSecs;
         }
     }

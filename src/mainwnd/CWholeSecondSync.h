@@ -8,4 +8,12 @@ class CWholeSecondSync : public CChannelSync {
 public:
     void SyncChannels(const SyncSet& set, int ref, double refSecs, const double* positions,
                       int count) override;
+    // After a stall the set waits, paused at the reference's position (exactly, not at a key
+    // frame), until every channel has its picture there, and then starts together: each
+    // channel's clock starts from that tick.
+    void Stalled(const SyncSet& set, double refSecs) override;
+    void Reset() override { m_resumeTicks = 0; }
+
+private:
+    int m_resumeTicks = 0; // ticks left to wait for the channels after a stall; 0 = not waiting
 };

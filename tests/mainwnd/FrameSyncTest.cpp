@@ -14,6 +14,7 @@
 #include <QAbstractButton>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTimer>
 
 #include <algorithm>
@@ -241,6 +242,35 @@ TEST_F(FrameSyncTest, SwitchingTheModeInTheOptionsActsOnThePlayingSet) {
     EXPECT_TRUE(dlg->IsTimerRunning(TIMER_SYNC));
     EXPECT_GT(dlg->m_dCurrentSecs, at + 0.3) << "time sync plays on after the switch";
 }
+
+// The process stopped for 1.5 s (a suspended laptop, a long stall): every pipeline's clock ran
+// on. In either mode the play time never goes backwards and the panes are back in step within
+// a second of going on.
+class StallRecovery : public FrameSyncTest, public testing::WithParamInterface<int> {};
+
+TEST_P(StallRecovery, SetIsBackInStepAfterTheProcessWasStopped) {
+    g_settings.FramePhase = GetParam();
+    Open(kMixedCodecs);
+    dlg->OnPlay();
+    QTest::qWait(1500);
+    const QString pid = QString::number(QCoreApplication::applicationPid());
+    ASSERT_TRUE(QProcess::startDetached(
+        "sh", {"-c", QString("sleep 0.2; kill -STOP %1; sleep 1.5; kill -CONT %1").arg(pid)}));
+    QTest::qWait(1800); // returns once the process goes on
+    double last = dlg->m_dCurrentSecs;
+    for (int i = 0; i < 35; ++i) {
+        QTest::qWait(30);
+        EXPECT_GE(dlg->m_dCurrentSecs, last - 0.05) << "play time went backwards";
+        last = std::max(last, dlg->m_dCurrentSecs);
+    }
+    const auto n = Frames();
+    EXPECT_LE(SpreadInFrames(n), 2.0) << n[0] << "," << n[1] << "," << n[2] << "," << n[3];
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, StallRecovery, testing::Values(0, 1),
+                         [](const testing::TestParamInfo<int>& info) {
+                             return std::string(info.param == 1 ? "FrameSync" : "TimeSync");
+                         });
 
 TEST_F(FrameSyncTest, RetiredChannelLeavesTheOthersLocked) {
     g_settings.MiniVideo = 0;
