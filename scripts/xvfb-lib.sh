@@ -1,21 +1,22 @@
-# Starts and stops a private Xvfb on the first free display number. Source it, then
+# Starts and stops a private Xvfb on a free display number. Source it, then
 #   xvfb_start WIDTHxHEIGHTxDEPTH   (exports DISPLAY)
 #   xvfb_stop
+# The server picks its display number itself (-displayfd), so two of these started at the same
+# moment never share one.
 xvfb_start() {
-    local size=${1:-1280x1024x24} n
-    for n in $(seq 90 190); do
-        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-        Xvfb ":$n" -screen 0 "$size" -nolisten tcp -noreset +extension MIT-SCREEN-SAVER >/dev/null 2>&1 &
-        XVFB_PID=$!
-        local i
-        for i in $(seq 1 100); do
-            [ -e "/tmp/.X11-unix/X$n" ] && { export DISPLAY=":$n"; return 0; }
-            kill -0 "$XVFB_PID" 2>/dev/null || break
-            sleep 0.05
-        done
-    done
-    echo "could not start Xvfb" >&2
-    return 1
+    local size=${1:-1280x1024x24} fifo n=
+    fifo=$(mktemp -u /tmp/xvfb-display.XXXXXX)
+    mkfifo "$fifo"
+    Xvfb -displayfd 3 -screen 0 "$size" -nolisten tcp -noreset +extension MIT-SCREEN-SAVER \
+        3>"$fifo" >/dev/null 2>&1 &
+    XVFB_PID=$!
+    read -r -t 10 n <"$fifo" || true
+    rm -f "$fifo"
+    if [ -z "$n" ]; then
+        echo "could not start Xvfb" >&2
+        return 1
+    fi
+    export DISPLAY=":$n"
 }
 
 xvfb_stop() {
