@@ -4,6 +4,7 @@
 //
 // Usage: soak [--cycles N] [--sync frame|time] CLIP...   (default 50 cycles, frame sync)
 #include "dialogs/VideoPaths.h"
+#include "engine/CPipelineReaper.h"
 #include "mainwnd/CTetravDlg.h"
 #include "platform/HeapRelease.h"
 #include "platform/MessageBoxRecorder.h"
@@ -104,6 +105,9 @@ int main(int argc, char** argv) {
         window.OnStop();
         longestStopMs = std::max(longestStopMs, stopping.elapsed());
         run(300); // queued deletions and the pipelines' last messages
+        while (CPipelineReaper::Instance().Pending() > 0) {
+            run(20); // the pipelines going down beside the event loop
+        }
         last = statusField("VmRSS") / 1024;
         first = first < 0 ? last : first;
         largest = std::max(largest, last);

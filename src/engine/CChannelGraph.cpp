@@ -1,6 +1,8 @@
 // The channel's lifecycle, file, display, transport, volume and clock.
 #include "engine/CChannelGraph.h"
 
+#include "engine/CPipelineReaper.h"
+
 #include "engine/ChannelGraphImpl.h"
 
 #include <gst/audio/streamvolume.h>
@@ -134,6 +136,18 @@ void CChannelGraph::Destroy() {
     d->rate = 1.0;
     d->rateToApply = false;
     d->resetStreamFacts();
+}
+
+void CChannelGraph::DestroyInBackground() {
+    if (d->playbin) {
+        d->busNotifier.reset();
+        d->bus.reset();
+        if (d->video) {
+            d->video->detach();
+        }
+        CPipelineReaper::Instance().Reap(std::move(d->playbin), std::move(d->video));
+    }
+    Destroy();
 }
 
 bool CChannelGraph::Attach(GstElement* playbin) {

@@ -23,6 +23,9 @@ public:
     // Destroy releases everything, Attach adopts a playbin built elsewhere (null: just Destroy).
     virtual bool Create();
     virtual void Destroy();
+    // Destroy, with the pipeline stopped beside the event loop (CPipelineReaper): returns at
+    // once, and the file is let go a moment later.
+    void DestroyInBackground();
     virtual bool Attach(GstElement* playbin);
 
     // Builds the pipeline for the file and prerolls it (bounded wait). False when the file is

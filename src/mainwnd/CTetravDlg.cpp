@@ -7,6 +7,7 @@
 #include "dialogs/CFileSelectDlg.h"
 #include "dialogs/VideoPaths.h"
 #include "engine/CChannelGraph.h"
+#include "engine/CPipelineReaper.h"
 #include "engine/CStreamProbe.h"
 #include "mainwnd/CChannelSync.h"
 #include "mainwnd/CExternalFiles.h"
@@ -233,6 +234,7 @@ void CTetravDlg::OnDestroy() {
     KillTimer(TIMER_SYNC);
     KillTimer(TIMER_DISPLAY);
     m_pHotKeys->UnregisterAll();
+    CPipelineReaper::Instance().WaitAll();
 }
 
 bool CTetravDlg::event(QEvent* e) {

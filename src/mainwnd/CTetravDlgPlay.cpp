@@ -74,8 +74,7 @@ void CTetravDlg::CloseChannel(int i) {
     if (channel == nullptr) {
         return;
     }
-    channel->Stop();
-    channel->Destroy();
+    channel->DestroyInBackground();
     channel->SetNotifyWindow(nullptr);
     delete channel;
     m_pChannel[i] = nullptr;
