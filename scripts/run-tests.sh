@@ -18,6 +18,7 @@ export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d /tmp/tetrav-runtime.XXXXXX
 chmod 700 "$XDG_RUNTIME_DIR"
 # Tests must never read or write the user's own settings.
 export XDG_CONFIG_HOME=$(mktemp -d /tmp/tetrav-config.XXXXXX)
+export XDG_STATE_HOME=$(mktemp -d /tmp/tetrav-state.XXXXXX)
 
 # One test at a time by default: the tests share this X server, and pointer grabs, popups and
 # focus of one test would disturb another. TEST_JOBS=2 runs two at once.

@@ -1,6 +1,7 @@
 #include "mainwnd/CExternalFiles.h"
 
 #include "dialogs/VideoPaths.h"
+#include "mainwnd/CSetFile.h"
 #include "mainwnd/CTetravDlg.h"
 #include "mainwnd/CVideoPane.h"
 #include "platform/MessageBox.h"
@@ -102,6 +103,14 @@ bool CExternalFiles::refuse(const Sorted& sorted) {
 }
 
 bool CExternalFiles::OpenAsSet(const QList<QUrl>& urls) {
+    for (const QUrl& url : urls) {
+        if (url.isLocalFile() && CSetFile::IsSetFile(url.toLocalFile())) {
+            m_pending.clear();
+            m_pendingSetFile = QFileInfo(url.toLocalFile()).absoluteFilePath();
+            openPending();
+            return true;
+        }
+    }
     const Sorted sorted = Sort(urls);
     if (refuse(sorted)) {
         return false;
@@ -111,6 +120,7 @@ bool CExternalFiles::OpenAsSet(const QList<QUrl>& urls) {
                      sorted.extra.join(QStringLiteral(", ")).toLocal8Bit().constData());
     }
     m_pending = sorted.files;
+    m_pendingSetFile.clear();
     openPending();
     return true;
 }
@@ -118,6 +128,9 @@ bool CExternalFiles::OpenAsSet(const QList<QUrl>& urls) {
 bool CExternalFiles::OpenInPane(int pane, const QUrl& url) {
     if (pane < 0 || pane > 3) {
         return false;
+    }
+    if (url.isLocalFile() && CSetFile::IsSetFile(url.toLocalFile())) {
+        return OpenAsSet({url}); // a set fills every pane
     }
     const Sorted sorted = Sort({url});
     if (refuse(sorted)) {
@@ -128,6 +141,7 @@ bool CExternalFiles::OpenInPane(int pane, const QUrl& url) {
         files << (i == pane ? sorted.files.constFirst() : g_strVideoPath[i]);
     }
     m_pending = files;
+    m_pendingSetFile.clear();
     openPending();
     return true;
 }
@@ -139,7 +153,7 @@ bool CExternalFiles::IsBusy() const {
 }
 
 void CExternalFiles::openPending() {
-    if (m_pending.isEmpty()) {
+    if (m_pending.isEmpty() && m_pendingSetFile.isEmpty()) {
         m_retry->stop();
         return;
     }
@@ -148,6 +162,14 @@ void CExternalFiles::openPending() {
         return;
     }
     m_retry->stop();
+    if (!m_pendingSetFile.isEmpty()) {
+        const QString setFile = m_pendingSetFile;
+        m_pendingSetFile.clear();
+        m_opening = true;
+        m_dlg->OpenSetFile(setFile);
+        m_opening = false;
+        return;
+    }
     const QStringList files = m_pending;
     m_pending.clear();
     openNow(files);

@@ -2,7 +2,8 @@
 // Files that come to the main window from outside the program: dropped on the window, handed
 // over by a second copy (a file manager's "Open With" while Tetrav runs) or named by the
 // desktop's media controls. One to four files open as a set in panes 1 to n, as files from the
-// command line do; one file dropped on a pane goes to that pane and the others keep theirs.
+// command line do; one file dropped on a pane goes to that pane and the others keep theirs. A
+// saved set (.tetravset) among them opens as the set it names.
 // Anything that is not a readable local video file is refused with a message and nothing
 // changes. While the window is busy (a dialog or message box is up, a set is opening) a set
 // handed over waits and opens once the window is free again.
@@ -49,6 +50,7 @@ private:
 
     CTetravDlg* m_dlg;
     QStringList m_pending;
+    QString m_pendingSetFile; // a saved set waiting to open
     QTimer* m_retry = nullptr;
     bool m_opening = false;
 };

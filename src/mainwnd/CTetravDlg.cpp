@@ -182,6 +182,10 @@ void CTetravDlg::showEvent(QShowEvent* event) {
     if (!m_commandLineFiles.isEmpty()) {
         // Open once the window is on the screen, so the panes have their windows.
         QTimer::singleShot(0, this, [this] {
+            if (OpenSetAmong(m_commandLineFiles)) {
+                m_commandLineFiles.clear();
+                return;
+            }
             for (int i = 0; i < m_commandLineFiles.size(); ++i) {
                 g_strVideoPath[i] = m_commandLineFiles[i];
             }
@@ -274,6 +278,7 @@ void CTetravDlg::BuildMenuBar() {
     };
     QMenu* file = m_pMenuBar->addMenu(Utf8("文件"));
     add(file, "打开文件 \tCtrl+O", ID_OPEN_FILES);
+    AddSetMenus(file);
     file->addSeparator();
     add(file, "退出", ID_EXIT);
     QMenu* play = m_pMenuBar->addMenu(Utf8("播放控制"));

@@ -88,6 +88,21 @@ public:
     void OnCapture(int pane);
     void OnGoto();
 
+    // ---- Saved sets (CTetravDlgSets.cpp) ----
+    // 保存视频组... and 打开视频组...: the file dialogs, then SaveSetTo / OpenSetFile.
+    void OnSaveSet();
+    void OnOpenSet();
+    // Writes the open set (videos, offsets, sync mode, reference rule, position) to path;
+    // false when no set is open (nothing written) or, with a message, when the file cannot be
+    // written.
+    bool SaveSetTo(const QString& path);
+    // Opens the saved set at path: its videos (a missing one is named and its pane stays
+    // empty), its modes for this run, its offsets and position. False, with a message, when it
+    // is refused or nothing opened.
+    bool OpenSetFile(const QString& path);
+    // Opens the first saved set among files, if there is one; false when there is none.
+    bool OpenSetAmong(const QStringList& files);
+
     // ---- Timers ----
     void SetTimer(int id, int periodMs);
     void KillTimer(int id);
@@ -181,6 +196,9 @@ private:
     void OnPaneRightClick(int pane);
     void OnDestroy();
     void BuildMenuBar();
+    // The saved-set items of the 文件 menu, and the recent sets as they now stand.
+    void AddSetMenus(QMenu* file);
+    void FillRecentSets();
     void ApplyDisplayMode();
     void SetTopmost(bool topmost);
     void PlacePanes(const MainLayout& layout);
@@ -218,4 +236,9 @@ private:
     bool m_bShownOnce = false;
     bool m_bDestroyed = false;
     int m_nZoomedPane = -1; // the pane filling the video area while m_bFourPanes is false
+    QMenu* m_pRecentSets = nullptr;
+    // Lines of a newer version in the set file opened last, written back when the same videos
+    // are saved again.
+    QStringList m_setKept;
+    QStringList m_setKeptVideos;
 };

@@ -187,10 +187,17 @@ TEST_F(WindowTest, MenuBarHasEveryItemWithItsTextAndId) {
     ShowWindow();
     struct Item {
         const char* text;
-        int id; // 0 = separator
+        int id; // 0 = separator, -1 = submenu
     };
     const std::vector<std::pair<const char*, std::vector<Item>>> expected = {
-        {"文件", {{"打开文件 \tCtrl+O", ID_OPEN_FILES}, {"", 0}, {"退出", ID_EXIT}}},
+        {"文件",
+         {{"打开文件 \tCtrl+O", ID_OPEN_FILES},
+          {"", 0},
+          {"保存视频组...", ID_SAVE_SET},
+          {"打开视频组...", ID_OPEN_SET},
+          {"最近的视频组", -1},
+          {"", 0},
+          {"退出", ID_EXIT}}},
         {"播放控制",
          {{"前端显示", ID_VIEW_TOPMOST},
           {"一般显示", ID_VIEW_NORMAL},
@@ -209,7 +216,10 @@ TEST_F(WindowTest, MenuBarHasEveryItemWithItsTextAndId) {
         for (qsizetype i = 0; i < items.size(); ++i) {
             const Item& want = expected[m].second[static_cast<size_t>(i)];
             EXPECT_EQ(items[i]->isSeparator(), want.id == 0);
-            if (want.id != 0) {
+            EXPECT_EQ(items[i]->menu() != nullptr, want.id == -1) << want.text;
+            if (want.id == -1) {
+                EXPECT_EQ(items[i]->text(), QString::fromUtf8(want.text));
+            } else if (want.id != 0) {
                 EXPECT_EQ(items[i]->text(), QString::fromUtf8(want.text));
                 EXPECT_EQ(items[i]->data().toInt(), want.id);
                 EXPECT_EQ(dlg->MenuAction(want.id), items[i]);

@@ -58,6 +58,12 @@ for pattern in ${filter//;/ }; do
     [ -n "$found" ] || fail ".$ext ($types) is not in the entry's MimeType"
 done
 
+# The saved sets' media type: its package is understood by update-mime-database, which files
+# *.tetravset under it, and the entry offers to open it.
+update-mime-database "$prefix/share/mime" || fail "update-mime-database on the installed package"
+grep -q ':application/x-tetravset:\*\.tetravset$' "$prefix/share/mime/globs2" || fail "*.tetravset not mapped"
+case "$mimes" in *";application/x-tetravset;"*) ;; *) fail "the entry's MimeType lacks application/x-tetravset" ;; esac
+
 # The installed program runs, on its own runtime and configuration folders, and ends on SIGTERM.
 runs_and_ends_cleanly "$prefix/bin/tetrav" "$clip" installed
 echo "installed tree:"

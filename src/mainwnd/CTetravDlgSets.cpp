@@ -1,0 +1,204 @@
+// The main window's saved sets: 保存视频组..., 打开视频组... and the recent sets of the 文件 menu.
+// A set opens through the same path as chosen files do; its offsets are then put in place and
+// the set seeks to the saved position through the normal seek.
+#include "mainwnd/CTetravDlg.h"
+
+#include "dialogs/VideoPaths.h"
+#include "engine/CChannelGraph.h"
+#include "mainwnd/CChannelSync.h"
+#include "mainwnd/CRecentSets.h"
+#include "mainwnd/CSetFile.h"
+#include "platform/MessageBox.h"
+#include "settings/CSettings.h"
+#include "uikit/Resource.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMenu>
+
+#include <algorithm>
+
+namespace {
+
+QString Utf8(const char* text) {
+    return QString::fromUtf8(text);
+}
+
+QString Filter() {
+    return Utf8("视频组文件 (*.%1)").arg(QLatin1String(CSetFile::kSuffix));
+}
+
+QStringList VideosNow() {
+    return {g_strVideoPath[0], g_strVideoPath[1], g_strVideoPath[2], g_strVideoPath[3]};
+}
+
+} // namespace
+
+void CTetravDlg::AddSetMenus(QMenu* file) {
+    file->addSeparator();
+    auto add = [this](QMenu* menu, const char* text, int id, void (CTetravDlg::*handler)()) {
+        QAction* action = menu->addAction(Utf8(text));
+        action->setData(id);
+        connect(action, &QAction::triggered, this, handler);
+        m_menuActions[id] = action;
+    };
+    add(file, "保存视频组...", ID_SAVE_SET, &CTetravDlg::OnSaveSet);
+    add(file, "打开视频组...", ID_OPEN_SET, &CTetravDlg::OnOpenSet);
+    m_pRecentSets = file->addMenu(Utf8("最近的视频组"));
+    // Shown as they stand when the menu opens: sets deleted meanwhile are gone from the list.
+    connect(file, &QMenu::aboutToShow, this, [this] {
+        bool open = false;
+        for (int k = 0; k < 4; ++k) {
+            open = open || ChannelIsOpen(k);
+        }
+        m_menuActions[ID_SAVE_SET]->setEnabled(open);
+        FillRecentSets();
+    });
+    FillRecentSets();
+}
+
+void CTetravDlg::FillRecentSets() {
+    for (int n = 0; n < CRecentSets::kMax; ++n) {
+        m_menuActions.erase(ID_RECENT_SET_FIRST + n);
+    }
+    m_pRecentSets->clear();
+    const QStringList sets = CRecentSets::Load();
+    for (int n = 0; n < sets.size(); ++n) {
+        const QString path = sets[n];
+        QAction* action = m_pRecentSets->addAction(
+            QStringLiteral("&%1 %2").arg((n + 1) % 10).arg(QDir::toNativeSeparators(path)));
+        action->setData(ID_RECENT_SET_FIRST + n);
+        connect(action, &QAction::triggered, this, [this, path] { OpenSetFile(path); });
+        m_menuActions[ID_RECENT_SET_FIRST + n] = action;
+    }
+    m_pRecentSets->setEnabled(!sets.isEmpty());
+}
+
+void CTetravDlg::OnSaveSet() {
+    QString start;
+    for (int k = 0; k < 4 && start.isEmpty(); ++k) {
+        if (ChannelIsOpen(k)) {
+            start = QFileInfo(g_strVideoPath[k]).absolutePath();
+        }
+    }
+    if (start.isEmpty()) {
+        return; // nothing open: the menu item is disabled
+    }
+    QFileDialog dialog(this, Utf8("保存视频组"), start, Filter());
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QLatin1String(CSetFile::kSuffix));
+    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
+        SaveSetTo(dialog.selectedFiles().constFirst());
+    }
+}
+
+void CTetravDlg::OnOpenSet() {
+    const QString path = QFileDialog::getOpenFileName(this, Utf8("打开视频组"), QString(), Filter());
+    if (!path.isEmpty()) {
+        OpenSetFile(path);
+    }
+}
+
+bool CTetravDlg::SaveSetTo(const QString& path) {
+    CSetFile set;
+    bool any = false;
+    int ref = -1;
+    for (int k = 0; k < 4; ++k) {
+        if (ChannelIsOpen(k)) {
+            set.video[k] = g_strVideoPath[k];
+            set.offset[k] = m_dOffset[k];
+            ref = m_bReference[k] == 1 ? k : ref;
+            any = true;
+        }
+    }
+    if (!any) {
+        return false;
+    }
+    set.syncMode = g_settings.FramePhase != 0 ? 1 : 0;
+    set.reference = g_settings.MiniVideo == 1 ? 1 : 0;
+    // The reference time: the reference's own position less its offset.
+    double position = 0.0;
+    if (ref >= 0 && ActiveSync().ReadPosition(*m_pChannel[ref], position)) {
+        set.position = std::max(0.0, position - m_dOffset[ref]);
+    }
+    if (m_setKeptVideos == VideosNow()) {
+        set.kept = m_setKept;
+    }
+    QString why;
+    if (!set.Write(path, &why)) {
+        ShowErrorBox(Utf8("保存视频组错误!\n%1\n%2").arg(QDir::toNativeSeparators(path), why));
+        return false;
+    }
+    CRecentSets::Add(path);
+    FillRecentSets();
+    SetStatusText(0, Utf8("保存视频组"));
+    return true;
+}
+
+bool CTetravDlg::OpenSetFile(const QString& path) {
+    CSetFile set;
+    QString why;
+    if (!set.Read(path, &why)) {
+        ShowErrorBox(Utf8("打开视频组错误!\n%1\n%2").arg(QDir::toNativeSeparators(path), why));
+        return false;
+    }
+    const QList<int> missing = set.MissingPanes();
+    int named = 0;
+    for (const QString& video : set.video) {
+        named += video.isEmpty() ? 0 : 1;
+    }
+    if (!missing.isEmpty()) {
+        QString text = Utf8("视频组中的文件不存在!");
+        for (int k : missing) {
+            text += QLatin1Char('\n') + FileLine(k, set.video[k]);
+            set.video[k].clear();
+        }
+        ShowErrorBox(text);
+        if (missing.size() == named) {
+            return false; // nothing to open: the set in place stays
+        }
+    }
+    // The set's modes hold for this run; the settings file keeps the user's own choice.
+    if (set.syncMode >= 0) {
+        g_settings.FramePhase = static_cast<std::int8_t>(set.syncMode);
+    }
+    if (set.reference >= 0) {
+        g_settings.MiniVideo = static_cast<std::int8_t>(set.reference);
+    }
+    for (int k = 0; k < 4; ++k) {
+        g_strVideoPath[k] = set.video[k];
+    }
+    m_nCurChannel = 0;
+    OpenSelectedFiles(); // says itself what did not open
+    if (m_bDestroyed || !AnyChannelTakesPart()) {
+        return false;
+    }
+    CRecentSets::Add(path);
+    FillRecentSets();
+    m_setKept = set.kept;
+    m_setKeptVideos = VideosNow();
+
+    bool offsets = false;
+    for (int k = 0; k < 4; ++k) {
+        m_dOffset[k] = ChannelIsOpen(k) ? set.offset[k] : 0.0;
+        offsets = offsets || m_dOffset[k] != 0.0;
+    }
+    // A position beyond the end (the videos changed since) starts from the beginning.
+    const double position = set.position < m_dTotalSecs ? set.position : 0.0;
+    if (position > 0.0 || offsets) {
+        ActiveSync().Seek(CurrentSet(), position);
+    }
+    SetStatusText(0, Utf8("打开视频组"));
+    return true;
+}
+
+bool CTetravDlg::OpenSetAmong(const QStringList& files) {
+    for (const QString& file : files) {
+        if (CSetFile::IsSetFile(file)) {
+            OpenSetFile(file);
+            return true;
+        }
+    }
+    return false;
+}

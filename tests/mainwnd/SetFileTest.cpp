@@ -1,0 +1,247 @@
+// Saved sets: the .tetravset format on real files (paths of every kind, what a newer version
+// or a damaged file brings), and a set saved from the real window on real clips, then handed
+// back to it as a file manager would, with one of its videos moved away meanwhile.
+#include "WindowTestSupport.h"
+
+#include "engine/CChannelGraph.h"
+#include "mainwnd/CExternalFiles.h"
+#include "mainwnd/CFrameSync.h"
+#include "mainwnd/CRecentSets.h"
+#include "mainwnd/CSetFile.h"
+#include "support/FileBytes.h"
+#include "support/FrameIndex.h"
+#include "support/TestEnv.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QMenu>
+#include <QUrl>
+
+namespace mainwnd_test {
+namespace {
+
+using tetrav::test::clip;
+using tetrav::test::readAll;
+using tetrav::test::writeAll;
+
+// One video of a set: where it is (relative to the test folder), whether it exists, and how
+// the set file must name it (relative to the set's folder, or "ABS" for its absolute path).
+struct VideoCase {
+    const char* name;
+    const char* file;
+    bool exists;
+    const char* stored;
+};
+
+TEST(SetFileFormat, PathsOfEveryKindRoundTripAndMissingOnesAreNamed) {
+    const VideoCase cases[] = {
+        {"spaces, in the set's folder", "组 一/camera a.mp4", true, "camera a.mp4"},
+        {"Chinese, below the set's folder", "组 一/子 目录/二号机位 .mkv", true, "子 目录/二号机位 .mkv"},
+        {"outside the set's folder", "elsewhere/ c.avi", true, "ABS"},
+        {"moved away", "组 一/gone.mp4", false, "gone.mp4"},
+    };
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString setPath = dir.filePath(QStringLiteral("组 一/比较 1.tetravset"));
+    CSetFile saved;
+    for (int k = 0; k < 4; ++k) {
+        saved.video[k] = dir.filePath(QString::fromUtf8(cases[k].file));
+        if (cases[k].exists) {
+            writeAll(saved.video[k], "video");
+        }
+    }
+    const double offsets[4] = {0.0, -3.2, 0.04, CSetFile::kMaxOffset};
+    std::copy(std::begin(offsets), std::end(offsets), saved.offset);
+    saved.syncMode = 1;
+    saved.reference = 0;
+    saved.position = 12.48;
+    QString why;
+    ASSERT_TRUE(saved.Write(setPath, &why)) << why.toStdString();
+
+    const QString text = QString::fromUtf8(readAll(setPath));
+    for (int k = 0; k < 4; ++k) {
+        const QString stored =
+            qstrcmp(cases[k].stored, "ABS") == 0 ? saved.video[k] : QString::fromUtf8(cases[k].stored);
+        EXPECT_TRUE(text.contains(QStringLiteral("\nVideo%1=%2\n").arg(k + 1).arg(stored))) << cases[k].name;
+    }
+    CSetFile read;
+    ASSERT_TRUE(read.Read(setPath, &why)) << why.toStdString();
+    for (int k = 0; k < 4; ++k) {
+        EXPECT_EQ(read.video[k], saved.video[k]) << cases[k].name;
+        EXPECT_EQ(read.offset[k], offsets[k]) << "offsets come back exactly";
+    }
+    EXPECT_EQ(read.syncMode, 1);
+    EXPECT_EQ(read.reference, 0);
+    EXPECT_EQ(read.position, 12.48);
+    EXPECT_EQ(read.MissingPanes(), QList<int>{3});
+    EXPECT_TRUE(read.kept.isEmpty());
+    EXPECT_TRUE(CSetFile::IsSetFile(setPath));
+}
+
+// Each file is refused with its reason, or tolerated; the file is never changed by reading.
+struct InputCase {
+    const char* name;
+    QByteArray bytes;    // the file's content; "DIR" = a folder of that name
+    const char* refusal; // null = read
+};
+
+TEST(SetFileFormat, DamagedForeignAndNewerFilesAreRefusedOrTolerated) {
+    const QByteArray good = "[TetravSet]\nVideo1=a.mp4\n";
+    const InputCase cases[] = {
+        {"binary", QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16), "不是视频组文件"},
+        {"not UTF-8", "[TetravSet]\nVideo1=\xff\xfe.mp4\n", "不是视频组文件"},
+        {"empty", "", "不是视频组文件"},
+        {"cut in the header", "# Tetrav video set\n[Tetra", "不是视频组文件"},
+        {"cut before the videos", "[TetravSet]\nVersion=1\nVid", "视频组中没有视频"},
+        {"huge", good + "#" + QByteArray(CSetFile::kMaxBytes, 'x') + "\n", "文件太大"},
+        {"a folder", "DIR", "这是一个文件夹"},
+        {"cut in a path", "[TetravSet]\nVideo1=a.mp4\nVideo2=/videos/long na", nullptr},
+        {"Windows line ends", "[TetravSet]\r\nVideo1=a.mp4\r\nOffset1=1.5\r\n", nullptr},
+        {"a newer version",
+         "[TetravSet]\nVersion=7\nVideo1=a.mp4\nOffset1=1e9\nSyncMode=audio\nLoop=yes\n"
+         "[Zoom]\nPane=2\n[TetravSet]\nMarker=3.5\nOffset1=2\n",
+         nullptr},
+    };
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    for (const InputCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = dir.filePath(QString::fromLatin1(c.name) + QStringLiteral(".tetravset"));
+        if (c.bytes == "DIR") {
+            ASSERT_TRUE(QDir().mkpath(path));
+        } else {
+            writeAll(path, c.bytes);
+        }
+        CSetFile set;
+        set.video[3] = QStringLiteral("/before.mp4");
+        QString why;
+        const bool read = set.Read(path, &why);
+        EXPECT_EQ(read, c.refusal == nullptr) << why.toStdString();
+        if (c.refusal != nullptr) {
+            EXPECT_EQ(why, QString::fromUtf8(c.refusal));
+            EXPECT_EQ(set.video[3], QStringLiteral("/before.mp4")) << "a refused file changes nothing";
+        } else {
+            EXPECT_EQ(set.video[0], dir.filePath(QStringLiteral("a.mp4")));
+        }
+        if (c.bytes != "DIR") {
+            EXPECT_EQ(readAll(path), c.bytes);
+        }
+    }
+
+    // The newer version: what this one knows is used (an offset beyond 24 h and an unknown sync
+    // mode are ignored, the last Offset1 counts), the rest is kept and written back.
+    const QString newer = dir.filePath(QStringLiteral("a newer version.tetravset"));
+    CSetFile set;
+    ASSERT_TRUE(set.Read(newer, nullptr));
+    EXPECT_EQ(set.offset[0], 2.0);
+    EXPECT_EQ(set.syncMode, -1);
+    const QStringList kept = {QStringLiteral("Loop=yes"), QStringLiteral("[Zoom]"), QStringLiteral("Pane=2"),
+                              QStringLiteral("[TetravSet]"), QStringLiteral("Marker=3.5")};
+    EXPECT_EQ(set.kept, kept);
+    ASSERT_TRUE(set.Write(newer, nullptr));
+    CSetFile again;
+    ASSERT_TRUE(again.Read(newer, nullptr));
+    EXPECT_EQ(again.kept, kept);
+    EXPECT_EQ(again.offset[0], 2.0);
+
+    CSetFile cut;
+    ASSERT_TRUE(cut.Read(dir.filePath(QStringLiteral("cut in a path.tetravset")), nullptr));
+    EXPECT_EQ(cut.video[1], QStringLiteral("/videos/long na"));
+    EXPECT_EQ(cut.MissingPanes(), (QList<int>{0, 1}));
+}
+
+class SavedSetTest : public MainWindowTest {
+protected:
+    void SetUp() override {
+        qputenv("XDG_STATE_HOME", m_state.path().toLocal8Bit());
+        MainWindowTest::SetUp();
+        if (!QFileInfo::exists(clip("sync_h264_b.mkv"))) {
+            GTEST_SKIP() << "clips missing: run scripts/make-clips.sh";
+        }
+        ShowWindow();
+    }
+
+    void Settle() {
+        auto* sync = dynamic_cast<CFrameSync*>(&dlg->ActiveSync());
+        ASSERT_NE(sync, nullptr);
+        ASSERT_TRUE(WaitFor([&] { return !sync->Busy(); }, 8000));
+        QTest::qWait(120);
+    }
+
+    int FrameOf(int pane) { return enginetest::frameShownBy(dlg->m_pChannel[pane]->VideoWidget()); }
+
+    QTemporaryDir m_state;
+};
+
+TEST_F(SavedSetTest, SavedSetReopensAtItsPositionWithOffsetsAndModesAndNamesMovedVideos) {
+    // Two copies in the set's folder (one of them to move away), two clips elsewhere.
+    const QString folder = m_state.filePath(QStringLiteral("视频 组"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString copyA = folder + QStringLiteral("/甲 十秒.mp4");
+    const QString copyD = folder + QStringLiteral("/丁 clip.mkv");
+    ASSERT_TRUE(QFile::copy(clip("c_10s.mp4"), copyA));
+    ASSERT_TRUE(QFile::copy(clip("sync_h264_b.mkv"), copyD));
+    g_settings.FramePhase = 1;
+    g_settings.MiniVideo = 1;
+    g_strVideoPath[0] = copyA; // the shortest: the reference
+    g_strVideoPath[1] = clip("sync_h264.mp4");
+    g_strVideoPath[2] = clip("sync_mpeg4.avi");
+    g_strVideoPath[3] = copyD;
+    dlg->OpenSelectedFiles();
+    ASSERT_EQ(dlg->m_bReference[0], 1);
+    Settle();
+    dlg->m_dOffset[2] = 0.4;
+    g_dGotoSecs = 7.0;
+    dlg->OnGotoPosition();
+    Settle();
+    ASSERT_EQ(FrameOf(0), 175);
+
+    const QString setPath = folder + QStringLiteral("/比较 一.tetravset");
+    const QString other = folder + QStringLiteral("/other.tetravset");
+    ASSERT_TRUE(dlg->SaveSetTo(other));
+    ASSERT_TRUE(dlg->SaveSetTo(setPath));
+    EXPECT_TRUE(QString::fromUtf8(readAll(setPath)).contains(QStringLiteral("\nVideo1=甲 十秒.mp4\n")));
+    EXPECT_EQ(CRecentSets::Load(), (QStringList{setPath, other}));
+
+    // Another run's state: other modes, no set, one video moved away, one recent set deleted.
+    dlg->OnStop();
+    g_settings.FramePhase = 0;
+    g_settings.MiniVideo = 0;
+    ASSERT_TRUE(QFile::rename(copyD, copyD + QStringLiteral(".moved")));
+    ASSERT_TRUE(QFile::remove(other));
+    auto* files = dlg->findChild<CExternalFiles*>();
+    ASSERT_NE(files, nullptr);
+    ASSERT_TRUE(files->OpenAsSet({QUrl::fromLocalFile(setPath)}));
+    ASSERT_TRUE(WaitFor([&] { return dlg->m_pChannel[0] != nullptr; }, 8000));
+    Settle();
+
+    ASSERT_EQ(boxes.texts().size(), 1);
+    EXPECT_EQ(boxes.texts()[0], QStringLiteral("视频组中的文件不存在!\n视频四：") + copyD);
+    EXPECT_TRUE(dlg->m_pChannel[1] && dlg->m_pChannel[2]);
+    EXPECT_EQ(dlg->m_pChannel[3], nullptr) << "the moved video's pane stays empty";
+    EXPECT_EQ(g_settings.FramePhase, 1) << "the set's sync mode holds for this run";
+    EXPECT_EQ(dlg->m_bReference[0], 1) << "the set's reference rule chose the reference";
+    EXPECT_EQ(CSettingsFile::ReadEntry(QStringLiteral("FramePhase"), QStringLiteral("FramePhaseNumber")),
+              QStringLiteral("0"))
+        << "the settings file keeps the user's own";
+    EXPECT_EQ(dlg->m_dOffset[2], 0.4);
+    EXPECT_EQ(dlg->m_dOffset[1], 0.0);
+    EXPECT_EQ(FrameOf(0), 175) << "back at 7 s";
+    EXPECT_EQ(FrameOf(1), 175);
+
+    // Shown, the recent sets are those still there.
+    emit qobject_cast<QMenu*>(dlg->MenuAction(ID_SAVE_SET)->parent())->aboutToShow();
+    ASSERT_NE(dlg->MenuAction(ID_RECENT_SET_FIRST), nullptr);
+    EXPECT_TRUE(dlg->MenuAction(ID_RECENT_SET_FIRST)->text().endsWith(setPath));
+    EXPECT_EQ(dlg->MenuAction(ID_RECENT_SET_FIRST + 1), nullptr);
+
+    // A folder is no set: said so, and the open set stays.
+    boxes.clear();
+    EXPECT_FALSE(dlg->OpenSetFile(folder));
+    ASSERT_EQ(boxes.texts().size(), 1);
+    EXPECT_TRUE(boxes.texts()[0].startsWith(QStringLiteral("打开视频组错误!\n") + folder));
+    EXPECT_NE(dlg->m_pChannel[0], nullptr);
+}
+
+} // namespace
+} // namespace mainwnd_test
