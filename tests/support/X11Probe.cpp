@@ -1,10 +1,15 @@
 #include "support/X11Probe.h"
 
+#include <QProcess>
+#include <QProcessEnvironment>
+
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <X11/extensions/dpms.h>
 #include <xcb/xcb.h>
 
 #include <cstdlib>
+#include <cstring>
 
 namespace tetrav::test {
 
@@ -52,34 +57,6 @@ bool HasDpms(const QByteArray& display) {
     return c.get() && DPMSQueryExtension(c.get(), &event, &error) && DPMSCapable(c.get());
 }
 
-DpmsSettings ReadDpms(const QByteArray& display) {
-    DpmsSettings s;
-    X11Connection c(display);
-    if (c.get()) {
-        CARD16 standby = 0, suspend = 0, off = 0, level = 0;
-        BOOL enabled = False;
-        DPMSGetTimeouts(c.get(), &standby, &suspend, &off);
-        DPMSInfo(c.get(), &level, &enabled);
-        s = {enabled != False, standby, suspend, off};
-    }
-    return s;
-}
-
-bool SetDpms(const QByteArray& display, const DpmsSettings& s) {
-    X11Connection c(display);
-    if (!c.get()) {
-        return false;
-    }
-    DPMSSetTimeouts(c.get(), CARD16(s.standby), CARD16(s.suspend), CARD16(s.off));
-    if (s.enabled) {
-        DPMSEnable(c.get());
-    } else {
-        DPMSDisable(c.get());
-    }
-    XSync(c.get(), False);
-    return true;
-}
-
 bool HasMappedWindow(const QByteArray& display) {
     X11Connection c(display);
     if (!c.get()) {
@@ -97,6 +74,47 @@ bool HasMappedWindow(const QByteArray& display) {
         XFree(children);
     }
     return mapped;
+}
+
+QImage GrabScreen(const QByteArray& display) {
+    X11Connection c(display);
+    if (!c.get()) {
+        return {};
+    }
+    const int screen = DefaultScreen(c.get());
+    const int w = DisplayWidth(c.get(), screen);
+    const int h = DisplayHeight(c.get(), screen);
+    XImage* img =
+        XGetImage(c.get(), RootWindow(c.get(), screen), 0, 0, unsigned(w), unsigned(h), AllPlanes, ZPixmap);
+    QImage out;
+    if (img && img->bits_per_pixel == 32 && img->byte_order == LSBFirst) {
+        out = QImage(w, h, QImage::Format_RGB32);
+        for (int y = 0; y < h; ++y) {
+            std::memcpy(out.scanLine(y), img->data + qsizetype(y) * img->bytes_per_line, size_t(w) * 4);
+        }
+    }
+    if (img) {
+        XDestroyImage(img);
+    }
+    return out;
+}
+
+bool Xdotool(const QByteArray& display, const QStringList& arguments, QString* why) {
+    QProcess p;
+    if (!display.isEmpty()) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DISPLAY"), QString::fromLatin1(display));
+        p.setProcessEnvironment(env);
+    }
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(QStringLiteral("xdotool"), arguments);
+    const bool done = p.waitForFinished(10000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    if (!done && why) {
+        *why =
+            QStringLiteral("xdotool %1: %2 %3")
+                .arg(arguments.join(QLatin1Char(' ')), p.errorString(), QString::fromLocal8Bit(p.readAll()));
+    }
+    return done;
 }
 
 OtherX11Client::OtherX11Client(const QByteArray& display)
