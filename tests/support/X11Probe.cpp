@@ -5,7 +5,6 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <X11/extensions/dpms.h>
 #include <xcb/xcb.h>
 
 #include <cstdlib>
@@ -19,18 +18,28 @@ int ignoreErrors(Display*, XErrorEvent*) {
     return 0;
 }
 
-} // namespace
-
-X11Connection::X11Connection(const QByteArray& display)
-    : m_previous(reinterpret_cast<void (*)()>(XSetErrorHandler(ignoreErrors))),
-      m_d(XOpenDisplay(display.constData())) {}
-
-X11Connection::~X11Connection() {
-    if (m_d) {
-        XCloseDisplay(m_d);
+// An Xlib connection of the test's own; X errors on it are ignored while it is open (windows of
+// the program under test come and go while they are looked at).
+class X11Connection {
+public:
+    explicit X11Connection(const QByteArray& display)
+        : m_previous(XSetErrorHandler(ignoreErrors)), m_d(XOpenDisplay(display.constData())) {}
+    ~X11Connection() {
+        if (m_d) {
+            XCloseDisplay(m_d);
+        }
+        XSetErrorHandler(m_previous);
     }
-    XSetErrorHandler(reinterpret_cast<XErrorHandler>(m_previous));
-}
+    X11Connection(const X11Connection&) = delete;
+    X11Connection& operator=(const X11Connection&) = delete;
+    Display* get() const { return m_d; }
+
+private:
+    XErrorHandler m_previous;
+    Display* m_d;
+};
+
+} // namespace
 
 ScreenSaverSettings ReadScreenSaver(const QByteArray& display) {
     ScreenSaverSettings s;
@@ -49,12 +58,6 @@ bool SetScreenSaver(const QByteArray& display, const ScreenSaverSettings& s) {
     XSetScreenSaver(c.get(), s.timeout, s.interval, s.blanking, s.exposures);
     XSync(c.get(), False);
     return true;
-}
-
-bool HasDpms(const QByteArray& display) {
-    X11Connection c(display);
-    int event = 0, error = 0;
-    return c.get() && DPMSQueryExtension(c.get(), &event, &error) && DPMSCapable(c.get());
 }
 
 bool HasMappedWindow(const QByteArray& display) {

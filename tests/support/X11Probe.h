@@ -5,7 +5,6 @@
 #include <QImage>
 #include <QStringList>
 
-struct _XDisplay;
 struct xcb_connection_t;
 
 namespace tetrav::test {
@@ -15,25 +14,9 @@ struct ScreenSaverSettings {
     bool operator==(const ScreenSaverSettings&) const = default;
 };
 
-// An Xlib connection of the test's own; X errors on it are ignored while it is open (windows of
-// the program under test come and go while they are looked at).
-class X11Connection {
-public:
-    explicit X11Connection(const QByteArray& display);
-    ~X11Connection();
-    X11Connection(const X11Connection&) = delete;
-    X11Connection& operator=(const X11Connection&) = delete;
-    _XDisplay* get() const { return m_d; }
-
-private:
-    void (*m_previous)(); // the error handler before this connection's
-    _XDisplay* m_d;
-};
-
 // All return defaults (-1) when the server cannot be reached.
 ScreenSaverSettings ReadScreenSaver(const QByteArray& display);
 bool SetScreenSaver(const QByteArray& display, const ScreenSaverSettings& s);
-bool HasDpms(const QByteArray& display);
 // True when a top-level window of some client is mapped on the server.
 bool HasMappedWindow(const QByteArray& display);
 // The whole screen as the server has it now; null when it cannot be read.
