@@ -1,6 +1,6 @@
 // The picture: drawn inside the pane with black bars, frame steps, snapshots compared with
-// frames decoded by ffmpeg, and the picture widget's life beside its pane's. The whole suite runs once more under
-// Qt's offscreen platform.
+// frames decoded by ffmpeg, and the picture widget's life beside its pane's. The whole suite runs once more
+// under Qt's offscreen platform.
 #include "EngineTestUtil.h"
 
 #include <gtest/gtest.h>
@@ -119,8 +119,8 @@ TEST(ChannelPicture, SnapshotIsTheFrameAsA24BitBitmap) {
         EXPECT_EQ(v, f.value) << "header field at byte " << f.at;
     }
     const QImage image(path);
-    const QImage frame37 = referenceFrame("a_6s.mp4", 37);
-    const QImage frame38 = referenceFrame("a_6s.mp4", 38);
+    const QImage frame37 = referenceFrame("a_6s.mp4", 37, {320, 240});
+    const QImage frame38 = referenceFrame("a_6s.mp4", 38, {320, 240});
     ASSERT_FALSE(frame37.isNull());
     ASSERT_FALSE(frame38.isNull());
     const int same = differingPixels(image, frame37);

@@ -66,19 +66,7 @@ int snapshotFrame(CChannelGraph& channel) {
     return frameNumberIn(snapshot(channel));
 }
 
-QImage referenceFrame(const QString& clip, int index) {
-    QProcess probe;
-    probe.start("ffprobe", {"-v", "error", "-select_streams", "v:0", "-show_entries", "stream=width,height",
-                            "-of", "csv=p=0", tetrav::test::clip(clip)});
-    if (!probe.waitForFinished(10000)) {
-        return {};
-    }
-    const QStringList size = QString::fromUtf8(probe.readAllStandardOutput()).trimmed().split(',');
-    if (size.size() != 2) {
-        return {};
-    }
-    const int w = size[0].toInt();
-    const int h = size[1].toInt();
+QImage referenceFrame(const QString& clip, int index, QSize size) {
     QProcess ffmpeg;
     ffmpeg.start("ffmpeg", {"-v", "error", "-i", tetrav::test::clip(clip), "-vf",
                             QString("select=eq(n\\,%1)").arg(index), "-frames:v", "1", "-f", "rawvideo",
@@ -87,10 +75,11 @@ QImage referenceFrame(const QString& clip, int index) {
         return {};
     }
     const QByteArray raw = ffmpeg.readAllStandardOutput();
-    if (raw.size() != w * h * 3) {
+    if (raw.size() != size.width() * size.height() * 3) {
         return {};
     }
-    QImage image(reinterpret_cast<const uchar*>(raw.constData()), w, h, w * 3, QImage::Format_RGB888);
+    const QImage image(reinterpret_cast<const uchar*>(raw.constData()), size.width(), size.height(),
+                       size.width() * 3, QImage::Format_RGB888);
     return image.convertToFormat(QImage::Format_RGB32); // deep copy
 }
 

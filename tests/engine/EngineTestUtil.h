@@ -36,8 +36,8 @@ QImage snapshot(CChannelGraph& channel);
 // The frame number in the channel's snapshot; -1 when unreadable or none was written.
 int snapshotFrame(CChannelGraph& channel);
 
-// Frame index (0-based) of clip decoded by ffmpeg as a 24-bit image; null image on failure.
-QImage referenceFrame(const QString& clip, int index);
+// Frame index (0-based) of clip, a picture of size, decoded by ffmpeg; null image on failure.
+QImage referenceFrame(const QString& clip, int index, QSize size);
 // Number of pixels whose colour differs by more than 48 in some channel.
 int differingPixels(const QImage& a, const QImage& b);
 
