@@ -2,8 +2,12 @@
 // and configuration folders: the start-up checks, one copy at a time, the display settings
 // kept off while it runs and put back when it ends (by a signal, or after it was killed), the
 // ScreenSaver inhibit on a private bus, the default hot keys, and surroundings that are broken.
+// On a private session bus, a second copy started with files (a file manager's "Open With")
+// hands them to the running copy, seen from outside through its media-control properties;
+// without a session bus nothing is registered and nothing is said about it.
 #include "support/PrivateSessionBus.h"
 #include "support/ProgramRun.h"
+#include "support/TestEnv.h"
 #include "support/X11Probe.h"
 #include "support/XvfbServer.h"
 
@@ -11,6 +15,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <X11/Xlib.h>
@@ -20,6 +25,7 @@
 #include <algorithm>
 #include <csignal>
 #include <memory>
+#include <optional>
 #include <ostream>
 
 namespace {
@@ -43,9 +49,32 @@ protected:
         ASSERT_TRUE(SetScreenSaver(display(), found));
     }
     const QByteArray& display() const { return m_x->display(); }
-    QProcessEnvironment environment() const {
-        return m_x->environment(
-            {{"XDG_RUNTIME_DIR", m_runtime.path()}, {"XDG_CONFIG_HOME", m_config.path()}});
+    // The program's environment; bus, when given, replaces the session bus (empty: none).
+    QProcessEnvironment environment(const std::optional<QString>& bus = std::nullopt) const {
+        QProcessEnvironment env =
+            m_x->environment({{"XDG_RUNTIME_DIR", m_runtime.path()}, {"XDG_CONFIG_HOME", m_config.path()}});
+        if (bus) {
+            env.remove("DBUS_SESSION_BUS_ADDRESS");
+            env.remove("QT_ACCESSIBILITY"); // its bridge would look for a bus of its own
+            if (!bus->isEmpty()) {
+                env.insert("DBUS_SESSION_BUS_ADDRESS", *bus);
+            }
+        }
+        return env;
+    }
+    // A property of the running copy's player, as gdbus prints it ("" when it cannot be read).
+    static QString Property(const QString& busAddress, const QString& name) {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("DBUS_SESSION_BUS_ADDRESS", busAddress);
+        p.setProcessEnvironment(env);
+        p.start("gdbus", {"call", "--session", "--dest", "org.mpris.MediaPlayer2.tetrav", "--object-path",
+                          "/org/mpris/MediaPlayer2", "--method", "org.freedesktop.DBus.Properties.Get",
+                          "org.mpris.MediaPlayer2.Player", name});
+        if (!p.waitForFinished(5000) || p.exitCode() != 0) {
+            return {};
+        }
+        return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
     }
     // Running: past the checks, display settings off, main window on screen.
     bool isUp() const { return ReadScreenSaver(display()).timeout == 0 && HasMappedWindow(display()); }
@@ -186,6 +215,42 @@ TEST_F(StartupTest, AKilledProgramHasItsSettingsPutBackByTheWatchdog) {
     // The watchdog's decision takes a moment; give it one, then the value must still be the user's.
     WaitUntil([] { return false; }, 1000);
     EXPECT_EQ(ReadScreenSaver(display()).timeout, 120);
+}
+
+TEST_F(StartupTest, ASecondCopyHandsItsFilesToTheRunningCopy) {
+    ASSERT_NO_FATAL_FAILURE(startServer("1280x1024x24"));
+    PrivateSessionBus bus;
+    ASSERT_TRUE(bus.isRunning());
+    auto first = start(environment(bus.address()));
+    ASSERT_TRUE(WaitUntil([&] { return Property(bus.address(), "PlaybackStatus") == "(<'Stopped'>,)"; }))
+        << first->describe();
+
+    ProgramRun second(environment(bus.address()), {clip("c_10s.mp4"), clip("b_4s.mp4")});
+    ASSERT_TRUE(second.waitForExit());
+    EXPECT_TRUE(second.exitedWith(18)) << second.describe();
+    EXPECT_TRUE(second.standardError().contains("the running copy opens")) << second.describe();
+
+    // The running copy opened them as a set; b_4s, the shorter, is the reference.
+    EXPECT_TRUE(WaitUntil([&] {
+        return Property(bus.address(), "Metadata").contains("'xesam:title': <'b_4s'>");
+    })) << Property(bus.address(), "Metadata").toStdString();
+    EXPECT_EQ(Property(bus.address(), "PlaybackStatus"), "(<'Paused'>,)");
+    EXPECT_TRUE(first->isRunning());
+    endWith(*first, SIGTERM);
+}
+
+TEST_F(StartupTest, WithoutASessionBusNothingIsRegisteredOrSaid) {
+    ASSERT_NO_FATAL_FAILURE(startServer("1280x1024x24"));
+    auto first = start(environment(QString()), {clip("a_6s.mp4")});
+    // A second copy with files cannot reach the first: it says so and ends as it always did.
+    ProgramRun second(environment(QString()), {clip("b_4s.mp4")});
+    ASSERT_TRUE(second.waitForExit());
+    EXPECT_TRUE(second.exitedWith(18));
+    EXPECT_TRUE(second.standardError().contains("could not be handed")) << second.describe();
+    endWith(*first, SIGTERM);
+    const QString err = first->standardError();
+    EXPECT_FALSE(err.contains("bus", Qt::CaseInsensitive) || err.contains("mpris", Qt::CaseInsensitive))
+        << err.toStdString();
 }
 
 // A configuration folder that cannot be made, a hot key another client holds, command-line

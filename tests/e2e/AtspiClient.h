@@ -49,8 +49,6 @@ public:
 
     // AT-SPI state numbers used by the tests.
     static constexpr int StateEnabled = 8;
-    static constexpr int StateSensitive = 24;
-    static constexpr int StateShowing = 25;
 
 private:
     QList<std::pair<QString, QString>> children(const QString& service, const QString& path);

@@ -12,10 +12,9 @@ bool nearlyWhite(QRgb p) {
     return std::min({qRed(p), qGreen(p), qBlue(p)}) >= 200;
 }
 
-// The clips are 4:3 pictures; the bit cells fill their last 16 of 240 lines.
+// The clips are 4:3 pictures.
 constexpr int kClipWidth = 320;
 constexpr int kClipHeight = 240;
-constexpr int kCellsTop = kClipHeight - 16;
 
 } // namespace
 
@@ -66,30 +65,6 @@ int changedPixels(const QImage& a, const QImage& b, const QRect& area) {
         }
     }
     return changed;
-}
-
-int frameNumber(const QImage& screen, const QRect& picture) {
-    if (picture.width() < 40 || picture.height() < 30) {
-        return -1;
-    }
-    // Read the cells on two lines inside the cell row; both must agree.
-    int readings[2] = {0, 0};
-    const double lines[2] = {kCellsTop + 5.0, kCellsTop + 11.0};
-    for (int r = 0; r < 2; ++r) {
-        const int y = picture.top() + static_cast<int>(lines[r] * picture.height() / kClipHeight);
-        for (int bit = 0; bit < 10; ++bit) {
-            const int x = picture.left() + static_cast<int>((bit + 0.5) * picture.width() / 10.0);
-            if (!screen.rect().contains(x, y)) {
-                return -1;
-            }
-            const int grey = qGray(screen.pixel(x, y));
-            if (grey > 60 && grey < 190) {
-                return -1; // neither a white nor a black cell: not the clip's cell row
-            }
-            readings[r] |= (grey >= 190 ? 1 : 0) << bit;
-        }
-    }
-    return readings[0] == readings[1] ? readings[0] : -1;
 }
 
 QString describe(const PaneLook& look) {

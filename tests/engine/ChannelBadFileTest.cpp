@@ -1,11 +1,12 @@
-// Files that cannot play: RenderFile says so within its bound, the channel stays closable and
-// can open a good file afterwards, and repeated failures leak no descriptors.
+// Files that cannot play: RenderFile says so, the channel stays closable and can open a good
+// file afterwards, repeated failures leak no descriptors, and a channel without a pipeline
+// refuses every operation.
 #include "EngineTestUtil.h"
-#include "support/TestEnv.h"
 
 #include <gtest/gtest.h>
 
-#include <QElapsedTimer>
+#include <QDir>
+#include <QFile>
 
 using namespace enginetest;
 
@@ -13,14 +14,11 @@ namespace {
 
 class ChannelBadFiles : public ::testing::TestWithParam<const char*> {};
 
-TEST_P(ChannelBadFiles, AreRefusedQuicklyAndLeaveTheChannelClosable) {
+TEST_P(ChannelBadFiles, AreRefusedAndLeaveTheChannelClosable) {
     PaneWindow w;
     CChannelGraph channel;
     ASSERT_TRUE(channel.Create());
-    QElapsedTimer timer;
-    timer.start();
-    EXPECT_FALSE(channel.RenderFile(tetrav::test::clip(GetParam())));
-    EXPECT_LT(timer.elapsed(), 6000);
+    EXPECT_FALSE(channel.RenderFile(clip(GetParam())));
 
     // The main window's close sequence.
     EXPECT_TRUE(channel.Stop());
@@ -41,17 +39,28 @@ INSTANTIATE_TEST_SUITE_P(Files, ChannelBadFiles,
                              return QString(info.param).replace('.', '_').toStdString();
                          });
 
+// Open file descriptors of this process.
+QStringList openFiles() {
+    QStringList files;
+    const QDir fds("/proc/self/fd");
+    for (const QString& fd : fds.entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System)) {
+        files << QFile::symLinkTarget(fds.filePath(fd));
+    }
+    files.sort();
+    return files;
+}
+
 TEST(ChannelBadFiles, RepeatedFailuresAndClosesLeakNoDescriptors) {
     auto cycle = [] {
         PaneWindow w;
         CChannelGraph channel;
         ASSERT_TRUE(channel.Create());
-        EXPECT_FALSE(channel.RenderFile(tetrav::test::clip("not_video.avi")));
-        EXPECT_FALSE(channel.RenderFile(tetrav::test::clip("truncated.mp4")));
-        ASSERT_TRUE(channel.RenderFile(tetrav::test::clip("a_6s.mp4")));
+        EXPECT_FALSE(channel.RenderFile(clip("not_video.avi")));
+        EXPECT_FALSE(channel.RenderFile(clip("truncated.mp4")));
+        ASSERT_TRUE(channel.RenderFile(clip("a_6s.mp4")));
         channel.SetDisplayWindow(w.pane);
         channel.Run();
-        EXPECT_TRUE(waitUntil([&] { return channel.GetFrameStats().rendered > 3; }, 3000));
+        EXPECT_TRUE(WaitUntil([&] { return channel.GetFrameStats().rendered > 3; }, 3000));
         channel.Stop();
         channel.Destroy();
     };
@@ -67,7 +76,7 @@ TEST(ChannelBadFiles, RepeatedFailuresAndClosesLeakNoDescriptors) {
 TEST(ChannelBadFiles, OperationsWithoutAPipelineReportFailure) {
     CChannelGraph channel;
     double value = 7;
-    EXPECT_FALSE(channel.RenderFile(tetrav::test::clip("a_6s.mp4")));
+    EXPECT_FALSE(channel.RenderFile(clip("a_6s.mp4")));
     EXPECT_FALSE(channel.Run());
     EXPECT_FALSE(channel.IsRunning() || channel.IsPaused() || channel.IsStopped());
     EXPECT_FALSE(channel.GetCurrentPosition(value));

@@ -1,18 +1,16 @@
-// Transport on real clips: states that never block, positions, end of stream, rate, volume
-// and the shared clock.
+// Transport on real clips: states that never block, positions, end of stream, streams that
+// break, key-frame seeks, rate, volume and the shared clock.
 #include "EngineTestUtil.h"
-#include "support/TestEnv.h"
 #include "uikit/Resource.h"
 
 #include <gst/gst.h>
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QEvent>
-#include <QFile>
 #include <QUrl>
+
+#include <cmath>
 
 using namespace enginetest;
 
@@ -69,13 +67,13 @@ TEST(ChannelTransport, StateQueriesReportTheStateBeingEnteredAndRepeatsAreNoOps)
     EXPECT_FALSE(channel.IsPaused());
     EXPECT_TRUE(channel.Run());
     ASSERT_TRUE(channel.WaitUntilSettled(3000));
-    EXPECT_TRUE(waitUntil([&] { return position(channel) > 0.3; }, 3000)) << "playing advances";
+    EXPECT_TRUE(WaitUntil([&] { return position(channel) > 0.3; }, 3000)) << "playing advances";
 
     ASSERT_TRUE(channel.Pause());
     EXPECT_TRUE(channel.IsPaused());
     ASSERT_TRUE(channel.WaitUntilSettled(3000));
     const double paused = position(channel);
-    waitUntil([] { return false; }, 300);
+    WaitUntil([] { return false; }, 300);
     EXPECT_NEAR(position(channel), paused, 0.001) << "paused holds still";
 
     ASSERT_TRUE(channel.Stop());
@@ -97,12 +95,12 @@ TEST(ChannelTransport, EndOfStreamReadsTheLengthAndNotifiesThePane) {
     ASSERT_TRUE(channel.SetCurrentPosition(3.0));
     ASSERT_TRUE(channel.WaitUntilSettled(3000));
     ASSERT_TRUE(channel.Run());
-    ASSERT_TRUE(waitUntil([&] { return channel.IsAtEnd(); }, 5000));
+    ASSERT_TRUE(WaitUntil([&] { return channel.IsAtEnd(); }, 5000));
     EXPECT_FALSE(channel.HasFailed());
     EXPECT_EQ(position(channel), length);
-    EXPECT_TRUE(waitUntil([&] { return pane.notifications > 0; }, 1000));
+    EXPECT_TRUE(WaitUntil([&] { return pane.notifications > 0; }, 1000));
     // Still the length a while later, and seeking back leaves the end.
-    waitUntil([] { return false; }, 200);
+    WaitUntil([] { return false; }, 200);
     EXPECT_EQ(position(channel), length);
     ASSERT_TRUE(channel.SetCurrentPosition(1.0));
     EXPECT_FALSE(channel.IsAtEnd());
@@ -112,7 +110,7 @@ TEST(ChannelTransport, EndOfStreamReadsTheLengthAndNotifiesThePane) {
     // normal end.
     ASSERT_TRUE(channel.Run());
     ASSERT_TRUE(channel.SetCurrentPositionExact(length + 5));
-    ASSERT_TRUE(waitUntil([&] { return channel.IsAtEnd() || channel.HasFailed(); }, 5000));
+    ASSERT_TRUE(WaitUntil([&] { return channel.IsAtEnd() || channel.HasFailed(); }, 5000));
     EXPECT_FALSE(channel.HasFailed());
 }
 
@@ -128,13 +126,13 @@ TEST(ChannelTransport, StreamThatBreaksWhilePlayingFailsWhereItStopped) {
     ASSERT_TRUE(cut.SetCurrentPosition(3.0));
     ASSERT_TRUE(cut.WaitUntilSettled(3000));
     ASSERT_TRUE(cut.Run());
-    ASSERT_TRUE(waitUntil([&] { return cut.HasFailed(); }, 10000));
+    ASSERT_TRUE(WaitUntil([&] { return cut.HasFailed(); }, 10000));
     EXPECT_FALSE(cut.IsAtEnd());
     EXPECT_GT(pane.notifications, 0);
     const double stopped = position(cut);
     EXPECT_GT(stopped, 3.0);
     EXPECT_LT(stopped, 12.0);
-    waitUntil([] { return false; }, 300);
+    WaitUntil([] { return false; }, 300);
     EXPECT_EQ(position(cut), stopped) << "the position does not run on to the length";
 
     // An error from inside the pipeline (a decoder that gives up) once the file has opened.
@@ -145,17 +143,17 @@ TEST(ChannelTransport, StreamThatBreaksWhilePlayingFailsWhereItStopped) {
     ASSERT_TRUE(broken.SetNotifyWindow(&pane));
     pane.notifications = 0;
     ASSERT_TRUE(broken.Run());
-    EXPECT_TRUE(waitUntil([&] { return position(broken) > 0.3; }, 3000));
+    EXPECT_TRUE(WaitUntil([&] { return position(broken) > 0.3; }, 3000));
     EXPECT_FALSE(broken.HasFailed());
     GError* error = g_error_new_literal(GST_STREAM_ERROR, GST_STREAM_ERROR_DECODE, "cannot decode");
     gst_element_post_message(playbin, gst_message_new_error(GST_OBJECT(playbin), error, "test"));
     g_error_free(error);
-    EXPECT_TRUE(waitUntil([&] { return broken.HasFailed() && pane.notifications > 0; }, 2000));
+    EXPECT_TRUE(WaitUntil([&] { return broken.HasFailed() && pane.notifications > 0; }, 2000));
     broken.Destroy();
     gst_object_unref(playbin);
 }
 
-TEST(ChannelTransport, SeeksGoToKeyFramesOrExactFramesAndClampToTheStream) {
+TEST(ChannelTransport, SeeksGoToKeyFramesAndClampToTheStream) {
     CChannelGraph channel;
     ASSERT_TRUE(openClip(channel, "c_10s.mp4"));
     // Key frames every second: 3.5 s lands on one of them.
@@ -164,15 +162,6 @@ TEST(ChannelTransport, SeeksGoToKeyFramesOrExactFramesAndClampToTheStream) {
     const double key = position(channel);
     EXPECT_NEAR(key, std::round(key), 0.001) << key;
     EXPECT_NEAR(key, 3.5, 0.55);
-
-    ASSERT_TRUE(channel.SetCurrentPositionExact(3.5));
-    ASSERT_TRUE(channel.WaitUntilSettled(3000));
-    EXPECT_NEAR(position(channel), 3.5, 0.02);
-    const QString bmp =
-        QDir::tempPath() + QString("/tetrav-seek-%1.bmp").arg(QCoreApplication::applicationPid());
-    ASSERT_EQ(channel.SnapshotBitmap(bmp), CChannelGraph::SnapshotResult::Written);
-    EXPECT_EQ(frameNumberIn(readBmp24(bmp)), 87) << "frame 87 covers 3.48 s to 3.52 s";
-    QFile::remove(bmp);
 
     ASSERT_TRUE(channel.SetCurrentPositionExact(-4));
     ASSERT_TRUE(channel.WaitUntilSettled(3000));
@@ -196,7 +185,7 @@ TEST(ChannelTransport, RateChangesTheSpeedOfPlay) {
         const double from = position(channel);
         QElapsedTimer timer;
         timer.start();
-        waitUntil([] { return false; }, 1000);
+        WaitUntil([] { return false; }, 1000);
         return (position(channel) - from) * 1000.0 / double(timer.elapsed());
     };
     ASSERT_TRUE(channel.Run());
@@ -215,24 +204,6 @@ TEST(ChannelTransport, RateChangesTheSpeedOfPlay) {
     EXPECT_FALSE(channel.SetRate(-1.0));
 }
 
-TEST(ChannelTransport, VolumeRoundTripsThroughDecibels) {
-    CChannelGraph channel;
-    ASSERT_TRUE(openClip(channel, "a_6s.mp4"));
-    for (long v : {0L, -2500L, -10000L, -1L, -9999L, 0L}) {
-        ASSERT_TRUE(channel.SetVolume(v));
-        EXPECT_EQ(channel.GetVolume(), v);
-    }
-    EXPECT_FALSE(channel.SetVolume(1));
-    EXPECT_FALSE(channel.SetVolume(-10001));
-    EXPECT_EQ(channel.GetVolume(), 0) << "refused values change nothing";
-
-    // Without sound there is no volume to set.
-    CChannelGraph silent;
-    ASSERT_TRUE(openClip(silent, "video_only_3s.mp4"));
-    EXPECT_FALSE(silent.SetVolume(-2500));
-    EXPECT_EQ(silent.GetVolume(), 0);
-}
-
 TEST(ChannelTransport, AdoptedPipelineIsDrivenAndVolumeIsHundredthsOfADecibel) {
     // A playbin built elsewhere, prerolled, then adopted.
     GstElement* playbin = PrerolledPlaybin("a_6s.mp4");
@@ -243,48 +214,30 @@ TEST(ChannelTransport, AdoptedPipelineIsDrivenAndVolumeIsHundredthsOfADecibel) {
     ASSERT_TRUE(channel.GetDuration(length));
     EXPECT_NEAR(length, 6.0, 0.05);
 
-    // -20 dB is a tenth of the amplitude, -40 dB a hundredth; -10000 is silence.
+    // -20 dB is a tenth of the amplitude, -40 dB a hundredth; -10000 is silence, and the way
+    // back from it gives the sound back.
     auto linear = [playbin] {
         gdouble v = -1;
-        g_object_get(playbin, "volume", &v, nullptr);
-        return v;
+        gboolean muted = FALSE;
+        g_object_get(playbin, "volume", &v, "mute", &muted, nullptr);
+        return muted ? 0.0 : v;
     };
-    ASSERT_TRUE(channel.SetVolume(-2000));
-    EXPECT_NEAR(linear(), 0.1, 1e-6);
-    ASSERT_TRUE(channel.SetVolume(-4000));
-    EXPECT_NEAR(linear(), 0.01, 1e-6);
-    ASSERT_TRUE(channel.SetVolume(0));
-    EXPECT_NEAR(linear(), 1.0, 1e-6);
-    ASSERT_TRUE(channel.SetVolume(-10000));
-    gboolean muted = FALSE;
-    g_object_get(playbin, "mute", &muted, nullptr);
-    EXPECT_TRUE(muted || linear() == 0.0);
+    for (long ds : {-2000L, -4000L, 0L, -10000L, -1L, -2500L, -9999L}) {
+        ASSERT_TRUE(channel.SetVolume(ds));
+        EXPECT_EQ(channel.GetVolume(), ds);
+        EXPECT_NEAR(linear(), ds == -10000 ? 0.0 : std::pow(10.0, ds / 2000.0), 1e-6) << ds;
+    }
+    EXPECT_FALSE(channel.SetVolume(1));
+    EXPECT_FALSE(channel.SetVolume(-10001));
+    EXPECT_EQ(channel.GetVolume(), -9999) << "refused values change nothing";
 
     ASSERT_TRUE(channel.Run());
-    EXPECT_TRUE(waitUntil([&] { return position(channel) > 0.3; }, 3000));
+    EXPECT_TRUE(WaitUntil([&] { return position(channel) > 0.3; }, 3000));
     channel.Destroy();
     GstState state = GST_STATE_VOID_PENDING;
     gst_element_get_state(playbin, &state, nullptr, 0);
     EXPECT_EQ(state, GST_STATE_NULL) << "Destroy stops the adopted pipeline";
     gst_object_unref(playbin);
-}
-
-TEST(ChannelTransport, SoundOnlyAndPictureOnlyFilesPlay) {
-    for (const char* clip : {"audio_only_3s.m4a", "video_only_3s.mp4"}) {
-        SCOPED_TRACE(clip);
-        CChannelGraph channel;
-        ASSERT_TRUE(openClip(channel, clip));
-        double length = 0;
-        ASSERT_TRUE(channel.GetDuration(length));
-        EXPECT_NEAR(length, 3.0, 0.1);
-        ASSERT_TRUE(channel.Run());
-        EXPECT_TRUE(waitUntil([&] { return position(channel) > 0.4; }, 3000));
-    }
-    CChannelGraph sound;
-    ASSERT_TRUE(openClip(sound, "audio_only_3s.m4a"));
-    EXPECT_FALSE(sound.StepOneFrame()) << "no picture to step";
-    EXPECT_EQ(sound.SnapshotBitmap(QDir::tempPath() + "/tetrav-no-picture.bmp"),
-              CChannelGraph::SnapshotResult::NoPicture);
 }
 
 TEST(ChannelTransport, ChannelsSharingAClockStartTogetherAtTheBaseTime) {
@@ -295,18 +248,18 @@ TEST(ChannelTransport, ChannelsSharingAClockStartTogetherAtTheBaseTime) {
     ASSERT_TRUE(second.Create());
     ASSERT_TRUE(first.UseClock(clock));
     ASSERT_TRUE(second.UseClock(clock));
-    ASSERT_TRUE(first.RenderFile(tetrav::test::clip("c_10s.mp4")));
-    ASSERT_TRUE(second.RenderFile(tetrav::test::clip("d_20s.mp4")));
+    ASSERT_TRUE(first.RenderFile(clip("c_10s.mp4")));
+    ASSERT_TRUE(second.RenderFile(clip("d_20s.mp4")));
     // Both start one second from now: until then neither moves.
     const GstClockTime base = gst_clock_get_time(clock) + GST_SECOND;
     ASSERT_TRUE(first.SetBaseTime(base));
     ASSERT_TRUE(second.SetBaseTime(base));
     ASSERT_TRUE(first.Run());
     ASSERT_TRUE(second.Run());
-    waitUntil([] { return false; }, 500);
+    WaitUntil([] { return false; }, 500);
     EXPECT_LT(position(first), 0.05);
     EXPECT_LT(position(second), 0.05);
-    waitUntil([&] { return gst_clock_get_time(clock) > base + GST_SECOND; }, 3000);
+    WaitUntil([&] { return gst_clock_get_time(clock) > base + GST_SECOND; }, 3000);
     const double a = position(first);
     const double b = position(second);
     EXPECT_NEAR(a, 1.0, 0.25);

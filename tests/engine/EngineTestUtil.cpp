@@ -1,33 +1,16 @@
 #include "EngineTestUtil.h"
 
-#include "support/TestEnv.h"
-
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
-#include <QThread>
-#include <QVBoxLayout>
 
 #include <cstdlib>
 
 namespace enginetest {
-
-bool waitUntil(const std::function<bool()>& done, int timeoutMs) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs) {
-            return done();
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(2);
-    }
-    return true;
-}
 
 PaneWindow::PaneWindow(QSize paneSize) : window(std::make_unique<QWidget>()) {
     window->resize(paneSize);
@@ -36,7 +19,7 @@ PaneWindow::PaneWindow(QSize paneSize) : window(std::make_unique<QWidget>()) {
     pane->setAutoFillBackground(true);
     pane->setFocusPolicy(Qt::StrongFocus);
     window->show();
-    waitUntil([this] { return window->isVisible(); }, 2000);
+    WaitUntil([this] { return window->isVisible(); }, 2000);
 }
 
 bool openClip(CChannelGraph& channel, const QString& clip, QWidget* pane) {
@@ -62,19 +45,28 @@ bool openClip(CChannelGraph& channel, const QString& clip, QWidget* pane) {
     return true;
 }
 
-QImage referenceFrame(const QString& clip, int index) {
-    QProcess probe;
-    probe.start("ffprobe", {"-v", "error", "-select_streams", "v:0", "-show_entries", "stream=width,height",
-                            "-of", "csv=p=0", tetrav::test::clip(clip)});
-    if (!probe.waitForFinished(10000)) {
-        return {};
+QString tempBmp(const char* tag) {
+    return QDir::tempPath() + QString("/tetrav-%1-%2.bmp").arg(tag).arg(QCoreApplication::applicationPid());
+}
+
+QImage snapshot(CChannelGraph& channel) {
+    const QString path = tempBmp("snapshot");
+    QImage image;
+    if (channel.SnapshotBitmap(path) == CChannelGraph::SnapshotResult::Written) {
+        image.load(path, "BMP");
+        if (QFileInfo(path).size() != 54 + qint64((image.width() * 3 + 3) & ~3) * image.height()) {
+            image = QImage();
+        }
     }
-    const QStringList size = QString::fromUtf8(probe.readAllStandardOutput()).trimmed().split(',');
-    if (size.size() != 2) {
-        return {};
-    }
-    const int w = size[0].toInt();
-    const int h = size[1].toInt();
+    QFile::remove(path);
+    return image;
+}
+
+int snapshotFrame(CChannelGraph& channel) {
+    return frameNumberIn(snapshot(channel));
+}
+
+QImage referenceFrame(const QString& clip, int index, QSize size) {
     QProcess ffmpeg;
     ffmpeg.start("ffmpeg", {"-v", "error", "-i", tetrav::test::clip(clip), "-vf",
                             QString("select=eq(n\\,%1)").arg(index), "-frames:v", "1", "-f", "rawvideo",
@@ -83,40 +75,12 @@ QImage referenceFrame(const QString& clip, int index) {
         return {};
     }
     const QByteArray raw = ffmpeg.readAllStandardOutput();
-    if (raw.size() != w * h * 3) {
+    if (raw.size() != size.width() * size.height() * 3) {
         return {};
     }
-    QImage image(reinterpret_cast<const uchar*>(raw.constData()), w, h, w * 3, QImage::Format_RGB888);
+    const QImage image(reinterpret_cast<const uchar*>(raw.constData()), size.width(), size.height(),
+                       size.width() * 3, QImage::Format_RGB888);
     return image.convertToFormat(QImage::Format_RGB32); // deep copy
-}
-
-QImage readBmp24(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return {};
-    }
-    const QByteArray data = file.readAll();
-    auto u32 = [&data](int at) {
-        return quint32(quint8(data[at])) | quint32(quint8(data[at + 1])) << 8 |
-               quint32(quint8(data[at + 2])) << 16 | quint32(quint8(data[at + 3])) << 24;
-    };
-    if (data.size() < 54 || data[0] != 'B' || data[1] != 'M' || u32(10) != 54 || u32(14) != 40) {
-        return {};
-    }
-    const int w = int(u32(18));
-    const int h = int(u32(22));
-    const int row = (w * 3 + 3) & ~3;
-    if (w <= 0 || h <= 0 || data.size() != 54 + qint64(row) * h) {
-        return {};
-    }
-    QImage image(w, h, QImage::Format_RGB32);
-    for (int y = 0; y < h; ++y) {
-        const auto* src = reinterpret_cast<const uchar*>(data.constData()) + 54 + qint64(row) * (h - 1 - y);
-        for (int x = 0; x < w; ++x) {
-            image.setPixel(x, y, qRgb(src[3 * x + 2], src[3 * x + 1], src[3 * x]));
-        }
-    }
-    return image;
 }
 
 int differingPixels(const QImage& a, const QImage& b) {
@@ -135,16 +99,6 @@ int differingPixels(const QImage& a, const QImage& b) {
         }
     }
     return count;
-}
-
-QStringList openFiles() {
-    QStringList files;
-    const QDir fds("/proc/self/fd");
-    for (const QString& fd : fds.entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System)) {
-        files << QFile::symLinkTarget(fds.filePath(fd));
-    }
-    files.sort();
-    return files;
 }
 
 } // namespace enginetest

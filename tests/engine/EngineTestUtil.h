@@ -1,21 +1,20 @@
 #pragma once
-// Helpers of the engine tests: opening a channel on a real clip inside a real pane, waiting
-// for it with a bound, reading the frame number the clips draw into each picture, and
-// decoding reference frames with ffmpeg.
+// Helpers of the engine tests: opening a channel on a real clip inside a real pane, reading its
+// snapshot, and decoding reference frames with ffmpeg. Waits are support/TestEnv.h's WaitUntil.
 #include "engine/CChannelGraph.h"
 #include "support/FrameIndex.h"
+#include "support/TestEnv.h"
 
 #include <QImage>
 #include <QString>
 #include <QWidget>
 
-#include <functional>
 #include <memory>
 
 namespace enginetest {
 
-// Pumps the event loop until done() or timeoutMs passed; returns done().
-bool waitUntil(const std::function<bool()>& done, int timeoutMs);
+using tetrav::test::clip;
+using tetrav::test::WaitUntil;
 
 // A top-level window holding one pane, shown, of the given size.
 struct PaneWindow {
@@ -29,14 +28,17 @@ struct PaneWindow {
 // Waits for the pipeline to settle. False with a gtest failure message when a step fails.
 bool openClip(CChannelGraph& channel, const QString& clip, QWidget* pane = nullptr);
 
-// Frame index (0-based) of clip decoded by ffmpeg as a 24-bit image; null image on failure.
-QImage referenceFrame(const QString& clip, int index);
-// Reads a 24-bit bottom-up .bmp file; null image when the layout is not that.
-QImage readBmp24(const QString& path);
+// A temporary file name for a snapshot of this process.
+QString tempBmp(const char* tag);
+// The channel's snapshot as written to a .bmp file: null when none was written or when the file
+// is not 24-bit rows padded to four bytes after a 54-byte header.
+QImage snapshot(CChannelGraph& channel);
+// The frame number in the channel's snapshot; -1 when unreadable or none was written.
+int snapshotFrame(CChannelGraph& channel);
+
+// Frame index (0-based) of clip, a picture of size, decoded by ffmpeg; null image on failure.
+QImage referenceFrame(const QString& clip, int index, QSize size);
 // Number of pixels whose colour differs by more than 48 in some channel.
 int differingPixels(const QImage& a, const QImage& b);
-
-// Open file descriptors of this process (leak checks).
-QStringList openFiles();
 
 } // namespace enginetest

@@ -19,7 +19,10 @@ void ScreenSaverStandIn::UnInhibit(uint cookie) {
     m_released.push_back(cookie);
 }
 
-PrivateSessionBus::PrivateSessionBus() {
+PrivateSessionBus::PrivateSessionBus(const QProcessEnvironment& env) {
+    QProcessEnvironment daemonEnv = env;
+    daemonEnv.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
+    m_daemon.setProcessEnvironment(daemonEnv);
     m_daemon.setProgram(QStringLiteral("dbus-daemon"));
     m_daemon.setArguments(
         {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});

@@ -4,6 +4,7 @@
 #include <QDBusConnection>
 #include <QObject>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 
@@ -36,7 +37,8 @@ private:
 
 class PrivateSessionBus {
 public:
-    PrivateSessionBus();
+    // The daemon (and the services it starts, such as the accessibility bus) gets env.
+    explicit PrivateSessionBus(const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment());
     ~PrivateSessionBus();
     PrivateSessionBus(const PrivateSessionBus&) = delete;
     PrivateSessionBus& operator=(const PrivateSessionBus&) = delete;

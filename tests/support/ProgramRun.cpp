@@ -1,11 +1,5 @@
 #include "support/ProgramRun.h"
 
-#include "support/TestEnv.h"
-
-#include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QThread>
-
 #include <csignal>
 #include <sys/prctl.h>
 
@@ -51,22 +45,6 @@ QString ProgramRun::standardError() {
     m_stderr += m_process.readAllStandardError();
     return QString::fromLocal8Bit(m_stderr);
 }
-
-bool WaitUntil(const std::function<bool()>& condition, int timeoutMs) {
-    const QDeadlineTimer deadline(timeoutMs);
-    while (!condition()) {
-        if (deadline.hasExpired()) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(10);
-    }
-    return true;
-}
-
-} // namespace tetrav::test
-
-namespace tetrav::test {
 
 std::string ProgramRun::describe() {
     QString state;

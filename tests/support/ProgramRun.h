@@ -1,11 +1,12 @@
 #pragma once
 // The built program (TETRAV_BINARY) started as a user would, with an environment of the
 // test's choosing; its standard error is kept.
+#include "support/TestEnv.h"
+
 #include <QProcess>
 #include <QString>
 #include <QStringList>
 
-#include <functional>
 #include <string>
 
 namespace tetrav::test {
@@ -34,8 +35,5 @@ private:
     QProcess m_process;
     QByteArray m_stderr;
 };
-
-// Runs the event loop until condition holds or timeoutMs passes; returns the condition.
-bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 20000);
 
 } // namespace tetrav::test

@@ -1,6 +1,9 @@
 #include "support/TestEnv.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
+#include <QThread>
 
 namespace tetrav::test {
 
@@ -20,6 +23,18 @@ QString sourceDir() {
 }
 QString programPath() {
     return envOr("TETRAV_BINARY", QStringLiteral(TETRAV_DEFAULT_BINARY));
+}
+
+bool WaitUntil(const std::function<bool()>& condition, int timeoutMs, int pollMs) {
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!condition()) {
+        if (deadline.hasExpired()) {
+            return condition();
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, pollMs);
+        QThread::msleep(unsigned(pollMs));
+    }
+    return true;
 }
 
 } // namespace tetrav::test

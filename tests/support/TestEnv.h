@@ -1,6 +1,9 @@
 #pragma once
-// Where the tests find the project's clips, sources and the built program.
+// Where the tests find the project's clips, sources and the built program, and the one bounded
+// wait every test uses.
 #include <QString>
+
+#include <functional>
 
 namespace tetrav::test {
 
@@ -12,5 +15,9 @@ QString clip(const QString& name);
 QString sourceDir();
 // The built program (TETRAV_BINARY).
 QString programPath();
+
+// Runs the event loop until condition holds or timeoutMs passes, checking every pollMs;
+// returns the condition's last value. WaitUntil([] { return false; }, ms) lets ms pass.
+bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 20000, int pollMs = 10);
 
 } // namespace tetrav::test

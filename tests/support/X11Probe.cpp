@@ -1,10 +1,14 @@
 #include "support/X11Probe.h"
 
+#include <QProcess>
+#include <QProcessEnvironment>
+
 #include <X11/Xlib.h>
-#include <X11/extensions/dpms.h>
+#include <X11/Xutil.h>
 #include <xcb/xcb.h>
 
 #include <cstdlib>
+#include <cstring>
 
 namespace tetrav::test {
 
@@ -14,18 +18,28 @@ int ignoreErrors(Display*, XErrorEvent*) {
     return 0;
 }
 
-} // namespace
-
-X11Connection::X11Connection(const QByteArray& display)
-    : m_previous(reinterpret_cast<void (*)()>(XSetErrorHandler(ignoreErrors))),
-      m_d(XOpenDisplay(display.constData())) {}
-
-X11Connection::~X11Connection() {
-    if (m_d) {
-        XCloseDisplay(m_d);
+// An Xlib connection of the test's own; X errors on it are ignored while it is open (windows of
+// the program under test come and go while they are looked at).
+class X11Connection {
+public:
+    explicit X11Connection(const QByteArray& display)
+        : m_previous(XSetErrorHandler(ignoreErrors)), m_d(XOpenDisplay(display.constData())) {}
+    ~X11Connection() {
+        if (m_d) {
+            XCloseDisplay(m_d);
+        }
+        XSetErrorHandler(m_previous);
     }
-    XSetErrorHandler(reinterpret_cast<XErrorHandler>(m_previous));
-}
+    X11Connection(const X11Connection&) = delete;
+    X11Connection& operator=(const X11Connection&) = delete;
+    Display* get() const { return m_d; }
+
+private:
+    XErrorHandler m_previous;
+    Display* m_d;
+};
+
+} // namespace
 
 ScreenSaverSettings ReadScreenSaver(const QByteArray& display) {
     ScreenSaverSettings s;
@@ -42,40 +56,6 @@ bool SetScreenSaver(const QByteArray& display, const ScreenSaverSettings& s) {
         return false;
     }
     XSetScreenSaver(c.get(), s.timeout, s.interval, s.blanking, s.exposures);
-    XSync(c.get(), False);
-    return true;
-}
-
-bool HasDpms(const QByteArray& display) {
-    X11Connection c(display);
-    int event = 0, error = 0;
-    return c.get() && DPMSQueryExtension(c.get(), &event, &error) && DPMSCapable(c.get());
-}
-
-DpmsSettings ReadDpms(const QByteArray& display) {
-    DpmsSettings s;
-    X11Connection c(display);
-    if (c.get()) {
-        CARD16 standby = 0, suspend = 0, off = 0, level = 0;
-        BOOL enabled = False;
-        DPMSGetTimeouts(c.get(), &standby, &suspend, &off);
-        DPMSInfo(c.get(), &level, &enabled);
-        s = {enabled != False, standby, suspend, off};
-    }
-    return s;
-}
-
-bool SetDpms(const QByteArray& display, const DpmsSettings& s) {
-    X11Connection c(display);
-    if (!c.get()) {
-        return false;
-    }
-    DPMSSetTimeouts(c.get(), CARD16(s.standby), CARD16(s.suspend), CARD16(s.off));
-    if (s.enabled) {
-        DPMSEnable(c.get());
-    } else {
-        DPMSDisable(c.get());
-    }
     XSync(c.get(), False);
     return true;
 }
@@ -97,6 +77,47 @@ bool HasMappedWindow(const QByteArray& display) {
         XFree(children);
     }
     return mapped;
+}
+
+QImage GrabScreen(const QByteArray& display) {
+    X11Connection c(display);
+    if (!c.get()) {
+        return {};
+    }
+    const int screen = DefaultScreen(c.get());
+    const int w = DisplayWidth(c.get(), screen);
+    const int h = DisplayHeight(c.get(), screen);
+    XImage* img =
+        XGetImage(c.get(), RootWindow(c.get(), screen), 0, 0, unsigned(w), unsigned(h), AllPlanes, ZPixmap);
+    QImage out;
+    if (img && img->bits_per_pixel == 32 && img->byte_order == LSBFirst) {
+        out = QImage(w, h, QImage::Format_RGB32);
+        for (int y = 0; y < h; ++y) {
+            std::memcpy(out.scanLine(y), img->data + qsizetype(y) * img->bytes_per_line, size_t(w) * 4);
+        }
+    }
+    if (img) {
+        XDestroyImage(img);
+    }
+    return out;
+}
+
+bool Xdotool(const QByteArray& display, const QStringList& arguments, QString* why) {
+    QProcess p;
+    if (!display.isEmpty()) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DISPLAY"), QString::fromLatin1(display));
+        p.setProcessEnvironment(env);
+    }
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(QStringLiteral("xdotool"), arguments);
+    const bool done = p.waitForFinished(10000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    if (!done && why) {
+        *why =
+            QStringLiteral("xdotool %1: %2 %3")
+                .arg(arguments.join(QLatin1Char(' ')), p.errorString(), QString::fromLocal8Bit(p.readAll()));
+    }
+    return done;
 }
 
 OtherX11Client::OtherX11Client(const QByteArray& display)

@@ -1,9 +1,10 @@
 #pragma once
-// Reads and sets an X server's display settings from the test's side, through a connection
-// of its own (independent of the code under test).
+// An X server seen and driven from the test's side, through connections of its own
+// (independent of the code under test): display settings, the screen, key grabs, key presses.
 #include <QByteArray>
+#include <QImage>
+#include <QStringList>
 
-struct _XDisplay;
 struct xcb_connection_t;
 
 namespace tetrav::test {
@@ -13,35 +14,16 @@ struct ScreenSaverSettings {
     bool operator==(const ScreenSaverSettings&) const = default;
 };
 
-struct DpmsSettings {
-    bool enabled = false;
-    int standby = -1, suspend = -1, off = -1;
-    bool operator==(const DpmsSettings&) const = default;
-};
-
-// An Xlib connection of the test's own; X errors on it are ignored while it is open (windows of
-// the program under test come and go while they are looked at).
-class X11Connection {
-public:
-    explicit X11Connection(const QByteArray& display);
-    ~X11Connection();
-    X11Connection(const X11Connection&) = delete;
-    X11Connection& operator=(const X11Connection&) = delete;
-    _XDisplay* get() const { return m_d; }
-
-private:
-    void (*m_previous)(); // the error handler before this connection's
-    _XDisplay* m_d;
-};
-
 // All return defaults (-1) when the server cannot be reached.
 ScreenSaverSettings ReadScreenSaver(const QByteArray& display);
 bool SetScreenSaver(const QByteArray& display, const ScreenSaverSettings& s);
-bool HasDpms(const QByteArray& display);
-DpmsSettings ReadDpms(const QByteArray& display);
-bool SetDpms(const QByteArray& display, const DpmsSettings& s);
 // True when a top-level window of some client is mapped on the server.
 bool HasMappedWindow(const QByteArray& display);
+// The whole screen as the server has it now; null when it cannot be read.
+QImage GrabScreen(const QByteArray& display);
+// Runs xdotool with arguments on display (DISPLAY when empty), e.g. {"key", "ctrl+shift+a"}: keys
+// typed through the server (XTEST) as at a keyboard. False, with why set, when it fails.
+bool Xdotool(const QByteArray& display, const QStringList& arguments, QString* why = nullptr);
 
 // Another X client on display (DISPLAY when empty); the keys it grabs are held until it goes.
 class OtherX11Client {
