@@ -191,27 +191,29 @@ TEST_F(TimeEditTest, RandomKeysAlwaysLeaveATimeText) {
         Qt::KeyboardModifiers modifiers;
         char ch;
     };
-    const Key keys[] = {{Qt::Key_0, {}, '0'},
-                        {Qt::Key_4, {}, '4'},
-                        {Qt::Key_5, {}, '5'},
-                        {Qt::Key_7, {}, '7'},
-                        {Qt::Key_9, {}, '9'},
-                        {Qt::Key_A, {}, 'a'},
-                        {Qt::Key_Colon, {}, ':'},
-                        {Qt::Key_Space, {}, ' '},
-                        {Qt::Key_Backspace, {}, 0},
-                        {Qt::Key_Delete, {}, 0},
-                        {Qt::Key_Insert, {}, 0},
-                        {Qt::Key_Left, {}, 0},
-                        {Qt::Key_Right, {}, 0},
-                        {Qt::Key_Home, {}, 0},
-                        {Qt::Key_End, {}, 0},
-                        {Qt::Key_Left, Qt::ShiftModifier, 0},
-                        {Qt::Key_V, Qt::ControlModifier, 0},
-                        {Qt::Key_X, Qt::ControlModifier, 0},
-                        {Qt::Key_Z, Qt::ControlModifier, 0},
-                        {Qt::Key_Insert, Qt::ShiftModifier, 0},
-                        {Qt::Key_A, Qt::ControlModifier, 0}};
+    const Key keys[] = {
+        {Qt::Key_0, {}, '0'},
+        {Qt::Key_4, {}, '4'},
+        {Qt::Key_5, {}, '5'},
+        {Qt::Key_7, {}, '7'},
+        {Qt::Key_9, {}, '9'},
+        {Qt::Key_A, {}, 'a'},
+        {Qt::Key_Colon, {}, ':'},
+        {Qt::Key_Space, {}, ' '},
+        {Qt::Key_Backspace, {}, 0},
+        {Qt::Key_Delete, {}, 0},
+        {Qt::Key_Insert, {}, 0},
+        {Qt::Key_Left, {}, 0},
+        {Qt::Key_Right, {}, 0},
+        {Qt::Key_Home, {}, 0},
+        {Qt::Key_End, {}, 0},
+        {Qt::Key_Left, Qt::ShiftModifier, 0},
+        {Qt::Key_V, Qt::ControlModifier, 0},
+        {Qt::Key_X, Qt::ControlModifier, 0},
+        {Qt::Key_Z, Qt::ControlModifier, 0},
+        {Qt::Key_Insert, Qt::ShiftModifier, 0},
+        {Qt::Key_A, Qt::ControlModifier, 0},
+    };
     QApplication::clipboard()->setText(QStringLiteral("99:99:99999"));
     const QRegularExpression shape(QStringLiteral("^[0-4][0-9]:[0-5][0-9]:[0-9][0-9]$"));
     std::mt19937 random(20240611u);
