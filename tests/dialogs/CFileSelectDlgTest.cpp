@@ -260,11 +260,14 @@ TEST_F(FileSelectDlgTest, BoxesAreWhiteWithBlackTextAndCannotBeTypedInto) {
     EXPECT_EQ(dlg.m_strFile1, files[0]);
 }
 
+// A relative answer (the last one here) becomes a full path.
 TEST_F(FileSelectDlgTest, PickWritesAtOnceAndCancelledPickEmptiesOnlyThatSlot) {
     PickFiles files;
     ScriptedPicker picker;
-    picker.answers = {files[1], "", files[2]};
+    picker.answers = {files[1], "", QFileInfo(files[2]).fileName()};
     setPaths({"/old/1.mp4", "/old/2.mp4", "/old/3.mp4", "/old/4.mp4"});
+    const QString cwd = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(files.dir()));
     CFileSelectDlg dlg;
     const int rc = runModal(dlg, [&] {
         // The boxes start empty whatever paths are in force.
@@ -285,6 +288,7 @@ TEST_F(FileSelectDlgTest, PickWritesAtOnceAndCancelledPickEmptiesOnlyThatSlot) {
         EXPECT_EQ(paths(), QStringList({"/old/1.mp4", "", "/old/3.mp4", files[2]}));
         QTest::mouseClick(button(dlg, IDOK), Qt::LeftButton);
     });
+    QDir::setCurrent(cwd);
     EXPECT_EQ(rc, IDOK);
     EXPECT_EQ(paths(), QStringList({"/old/1.mp4", "", "/old/3.mp4", files[2]}));
     EXPECT_EQ(dlg.m_strFile2, files[1]);
@@ -300,27 +304,15 @@ TEST_F(FileSelectDlgTest, PickWritesAtOnceAndCancelledPickEmptiesOnlyThatSlot) {
     EXPECT_EQ(QString::fromUtf8(kExpectedQtFilter).split(";;").size(), 9);
 }
 
-TEST_F(FileSelectDlgTest, RelativePickBecomesFullPath) {
-    PickFiles files;
-    ScriptedPicker picker;
-    const QString saved = QDir::currentPath();
-    ASSERT_TRUE(QDir::setCurrent(files.dir()));
-    picker.answers = {QFileInfo(files[0]).fileName()};
-    CFileSelectDlg dlg;
-    runModal(dlg, [&] {
-        clickOpen(dlg, 2);
-        QTest::mouseClick(button(dlg, IDOK), Qt::LeftButton);
-    });
-    QDir::setCurrent(saved);
-    EXPECT_EQ(g_strVideoPath[2], files[0]);
-}
-
 // Every way of cancelling the whole dialog puts the four paths back as they were when it opened,
-// whatever was picked or cancelled meanwhile.
-TEST_F(FileSelectDlgTest, CancellingTheDialogRestoresThePaths) {
+// whatever was picked or cancelled meanwhile; OK (button or Enter) without a pick keeps them and
+// runs no file-open dialog.
+TEST_F(FileSelectDlgTest, CancelRestoresThePathsAndOkWithoutPicksKeepsThem) {
     PickFiles files;
-    const QStringList before = {"/old/1.mp4", "", "/old/3.mp4", ""};
+    const QStringList before = {"/old/1.mp4", "", "/old/3.mp4", "/v/d 视频.mp4"};
     const std::vector<std::pair<const char*, std::function<void(CFileSelectDlg&)>>> ways = {
+        {"OK button", [](CFileSelectDlg& d) { QTest::mouseClick(button(d, IDOK), Qt::LeftButton); }},
+        {"Enter", [](CFileSelectDlg& d) { QTest::keyClick(&d, Qt::Key_Return); }},
         {"放弃 button", [](CFileSelectDlg& d) { QTest::mouseClick(button(d, IDCANCEL), Qt::LeftButton); }},
         {"Escape key", [](CFileSelectDlg& d) { QTest::keyClick(&d, Qt::Key_Escape); }},
         {"close box", [](CFileSelectDlg& d) { d.close(); }},
@@ -338,40 +330,27 @@ TEST_F(FileSelectDlgTest, CancellingTheDialogRestoresThePaths) {
              }
          }},
     };
-    for (const auto& [name, cancel] : ways) {
+    for (const auto& [name, end] : ways) {
         SCOPED_TRACE(name);
+        const bool confirm = QByteArray(name).startsWith("OK") || QByteArray(name) == "Enter";
         setPaths(before);
         ScriptedPicker picker;
-        picker.answers = {files[2], "", files[3]};
+        if (!confirm) {
+            picker.answers = {files[2], "", files[3]};
+        }
         CFileSelectDlg dlg;
         const int rc = runModal(dlg, [&] {
-            clickOpen(dlg, 2); // slot 3 picked
-            clickOpen(dlg, 0); // slot 1 cancelled, so emptied
-            clickOpen(dlg, 1); // slot 2 picked
-            EXPECT_EQ(paths(), QStringList({"", files[3], files[2], ""}));
-            cancel(dlg);
-        });
-        EXPECT_EQ(rc, IDCANCEL);
-        EXPECT_EQ(paths(), before);
-    }
-}
-
-TEST_F(FileSelectDlgTest, OkWithoutPicksKeepsThePaths) {
-    ScriptedPicker picker;
-    const QStringList before = {"/v/a.mp4", "", "/v/c.mp4", "/v/d 视频.mp4"};
-    setPaths(before);
-    for (bool byEnter : {false, true}) {
-        CFileSelectDlg dlg;
-        const int rc = runModal(dlg, [&] {
-            if (byEnter) {
-                QTest::keyClick(&dlg, Qt::Key_Return);
-            } else {
-                QTest::mouseClick(button(dlg, IDOK), Qt::LeftButton);
+            if (!confirm) {
+                clickOpen(dlg, 2); // slot 3 picked
+                clickOpen(dlg, 0); // slot 1 cancelled, so emptied
+                clickOpen(dlg, 1); // slot 2 picked
+                EXPECT_EQ(paths(), QStringList({"", files[3], files[2], before[3]}));
             }
+            end(dlg);
         });
-        EXPECT_EQ(rc, IDOK);
+        EXPECT_EQ(rc, confirm ? IDOK : IDCANCEL);
         EXPECT_EQ(paths(), before);
-        EXPECT_TRUE(picker.filters.isEmpty());
+        EXPECT_EQ(picker.filters.isEmpty(), confirm);
     }
 }
 

@@ -2,25 +2,20 @@
 // unreadable files made here) opened in the real window with real pipelines: each file alone,
 // then beside three good clips. Checked: the messages in their order and with their texts,
 // which panes play, and that the set closes cleanly.
-#include "WindowTestSupport.h"
+#include "ClipWindowTest.h"
 
-#include "controls/CToolBarXP.h"
 #include "engine/CChannelGraph.h"
 #include "engine/CStreamProbe.h"
 #include "platform/MessageBox.h"
 #include "support/ChildCase.h"
-#include "support/TestEnv.h"
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 
 #include <sys/stat.h>
 
 namespace mainwnd_test {
 namespace {
-
-using tetrav::test::clip;
 
 enum class Made { Corpus, Folder, Pipe, DanglingLink, Unreadable };
 
@@ -103,16 +98,6 @@ public:
         }
     }
 
-    bool Idle() const {
-        for (int i = 0; i < 4; ++i) {
-            if (dlg.m_pChannel[i] != nullptr || !g_strVideoPath[i].isEmpty()) {
-                return false;
-            }
-        }
-        return !dlg.IsTimerRunning(TIMER_SYNC) && !dlg.IsTimerRunning(TIMER_DISPLAY) &&
-               !dlg.m_wndToolBar->IsButtonEnabled(ID_TB_PLAY);
-    }
-
     // Opens path in pane, the good clips in the other panes when beside is set; plays for a
     // while and closes the set.
     void Run(const BadFile& f, const QString& path, int pane, bool beside) {
@@ -145,7 +130,7 @@ public:
                                                    << shown.toStdString() << "\nexpected:\n"
                                                    << expected.join(" | ").toStdString();
         if (nothingToPlay) {
-            EXPECT_TRUE(Idle()) << "a set with nothing to play is closed";
+            EXPECT_TRUE(IsIdle(dlg)) << "a set with nothing to play is closed";
             return;
         }
 
@@ -171,7 +156,7 @@ public:
             EXPECT_FALSE(dlg.m_pChannel[pane]->Run());
         }
         dlg.OnStop();
-        EXPECT_TRUE(Idle());
+        EXPECT_TRUE(IsIdle(dlg));
         EXPECT_EQ(boxes.texts().size(), expected.size()) << "no message came during play";
     }
 

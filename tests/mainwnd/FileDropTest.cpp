@@ -2,17 +2,13 @@
 // a set dropped anywhere opens in panes 1 to n, one file dropped on a pane replaces that pane's
 // file and keeps the others, five files open the first four, and whatever is not a readable
 // local video file is refused with a message while the open set stays as it was.
-#include "WindowTestSupport.h"
+#include "ClipWindowTest.h"
 
-#include "controls/CToolBarXP.h"
-#include "mainwnd/CStatusBar.h"
 #include "mainwnd/CVideoPane.h"
-#include "support/TestEnv.h"
 
 #include <QDir>
 #include <QDropEvent>
 #include <QFile>
-#include <QFileInfo>
 #include <QMimeData>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -20,19 +16,8 @@
 namespace mainwnd_test {
 namespace {
 
-using tetrav::test::clip;
-
-class FileDropTest : public MainWindowTest {
+class FileDropTest : public ClipWindowTest {
 protected:
-    void SetUp() override {
-        MainWindowTest::SetUp();
-        if (!QFileInfo::exists(clip("a_6s.mp4"))) {
-            GTEST_SKIP() << "clips missing";
-        }
-        ShowWindow();
-        g_settings.MiniVideo = 1;
-        ASSERT_TRUE(m_scratch.isValid());
-    }
     // Drags urls over the window and drops them at pos (window coordinates); true if accepted.
     bool Drop(const QList<QUrl>& urls, QPoint pos) {
         QMimeData data;
@@ -69,11 +54,20 @@ protected:
 };
 
 TEST_F(FileDropTest, ASetOpensInPaneOrderAndOneFileOnAPaneKeepsTheOthers) {
+    // Five files open the first four.
+    ASSERT_TRUE(
+        Drop({File("a_6s.mp4"), File("b_4s.mp4"), File("c_10s.mp4"), File("d_20s.mp4"), File("format.mp4")},
+             OverPane(0)));
+    ASSERT_TRUE(WaitFor([&] { return AllOpen(4); }, 8000));
+    EXPECT_EQ(Paths(),
+              QStringList({clip("a_6s.mp4"), clip("b_4s.mp4"), clip("c_10s.mp4"), clip("d_20s.mp4")}));
+    EXPECT_EQ(dlg->m_nOpenCount, 4);
+
     // Two files dropped over pane 4 still open as a set in panes 1 and 2.
     ASSERT_TRUE(Drop({File("b_4s.mp4"), File("a_6s.mp4")}, OverPane(3)));
     ASSERT_TRUE(WaitFor([&] { return AllOpen(2); }, 5000));
     EXPECT_EQ(Paths(), QStringList({clip("b_4s.mp4"), clip("a_6s.mp4"), "", ""}));
-    EXPECT_EQ(dlg->m_wndStatusBar->GetText(0), QString::fromUtf8("打开文件"));
+    EXPECT_EQ(Status(0), QString::fromUtf8("打开文件"));
     EXPECT_EQ(dlg->m_bReference[0], 1);
 
     // One file on pane 3 joins the set there.
@@ -97,19 +91,9 @@ TEST_F(FileDropTest, ASetOpensInPaneOrderAndOneFileOnAPaneKeepsTheOthers) {
     EXPECT_TRUE(boxes.texts().isEmpty()) << boxes.texts().join('|').toStdString();
 }
 
-TEST_F(FileDropTest, FiveFilesOpenTheFirstFour) {
-    ASSERT_TRUE(
-        Drop({File("a_6s.mp4"), File("b_4s.mp4"), File("c_10s.mp4"), File("d_20s.mp4"), File("format.mp4")},
-             OverPane(0)));
-    ASSERT_TRUE(WaitFor([&] { return AllOpen(4); }, 8000));
-    EXPECT_EQ(Paths(),
-              QStringList({clip("a_6s.mp4"), clip("b_4s.mp4"), clip("c_10s.mp4"), clip("d_20s.mp4")}));
-    EXPECT_EQ(dlg->m_nOpenCount, 4);
-    EXPECT_TRUE(boxes.texts().isEmpty());
-}
-
 // Each of these is refused with the file error naming it, and the open set plays on unchanged.
 TEST_F(FileDropTest, WhatIsNotAReadableLocalVideoIsRefusedAndNothingChanges) {
+    ASSERT_TRUE(m_scratch.isValid());
     ASSERT_TRUE(Drop({File("a_6s.mp4"), File("b_4s.mp4")}, OverPane(0)));
     ASSERT_TRUE(WaitFor([&] { return AllOpen(2); }, 5000));
     dlg->OnPlay();

@@ -1,34 +1,23 @@
 // The go-to command end to end in the real window on real clips: the menu item opens the
 // dialog prefilled from the last tick, the user types a time and presses 跳至(&T), and every open
 // channel seeks there (frame-accurately in frame sync) with nothing else changed.
-#include "WindowTestSupport.h"
+#include "ClipWindowTest.h"
 
 #include "dialogs/CGotoDlg.h"
 #include "dialogs/CTimeEdit.h"
 #include "engine/CChannelGraph.h"
 #include "mainwnd/CFrameSync.h"
-#include "mainwnd/CStatusBar.h"
 #include "support/FrameIndex.h"
-#include "support/TestEnv.h"
-#include "uikit/CBCGPControlIds.h"
 
-#include <QFileInfo>
 #include <QPushButton>
-#include <QTimer>
 
 namespace mainwnd_test {
 namespace {
 
-using tetrav::test::clip;
-
-class GotoTest : public MainWindowTest {
+class GotoTest : public ClipWindowTest {
 protected:
     void SetUp() override {
-        MainWindowTest::SetUp();
-        if (!QFileInfo::exists(clip("sync_mpeg4.avi"))) {
-            GTEST_SKIP() << "clips missing: run scripts/make-clips.sh";
-        }
-        ShowWindow();
+        ClipWindowTest::SetUp();
         g_settings.FramePhase = 1;
     }
 
@@ -63,12 +52,10 @@ protected:
 };
 
 TEST_F(GotoTest, TypedTimeSeeksEveryOpenChannelAndCancelDoesNothing) {
-    g_strVideoPath[0] = clip("sync_h264.mp4");
-    g_strVideoPath[2] = clip("sync_mpeg4.avi");
-    dlg->OpenSelectedFiles();
+    Open({{0, "sync_h264.mp4"}, {2, "sync_mpeg4.avi"}});
     ASSERT_TRUE(dlg->m_pChannel[0] && dlg->m_pChannel[2]);
     Settle();
-    const QString status = dlg->m_wndStatusBar->GetText(0);
+    const QString status = Status(0);
 
     g_dSyncSecs = 3725.9;
     EXPECT_EQ(RunGoto("000007", IDOK), QStringLiteral("01:02:05"));
@@ -77,7 +64,7 @@ TEST_F(GotoTest, TypedTimeSeeksEveryOpenChannelAndCancelDoesNothing) {
     EXPECT_EQ(FrameOf(0), 175) << "7 s at 25 fps";
     EXPECT_EQ(FrameOf(2), 175);
     EXPECT_FALSE(dlg->IsTimerRunning(TIMER_SYNC)) << "a paused set stays paused";
-    EXPECT_EQ(dlg->m_wndStatusBar->GetText(0), status) << "nothing else changes (no frame step)";
+    EXPECT_EQ(Status(0), status) << "nothing else changes (no frame step)";
 
     g_dSyncSecs = 7.0;
     EXPECT_EQ(RunGoto("000002", IDCANCEL), QStringLiteral("00:00:07"));

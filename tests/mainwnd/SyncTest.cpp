@@ -25,63 +25,60 @@ protected:
     QString Status(int part) const { return dlg->m_wndStatusBar->GetText(part); }
 };
 
-TEST_F(SyncTest, LeaderIsPausedEachTickUntilTheReferenceReachesItsSecond) {
-    InstallScriptedSet({10, 10, 0, 0}, 0, 1);
-    scripts[0]->position = 5.2;
-    scripts[1]->position = 6.1;
-    for (int tick = 0; tick < 3; ++tick) {
-        ClearCalls();
-        Tick();
-        EXPECT_EQ(scripts[1]->calls, QStringList({"Run", "Pause"})) << "tick " << tick;
-        EXPECT_EQ(scripts[0]->calls, QStringList({"Run"})) << "tick " << tick;
-    }
-    scripts[0]->position = 6.0;
-    ClearCalls();
-    Tick();
-    EXPECT_EQ(scripts[1]->calls, QStringList({"Run"}));
-    EXPECT_EQ(scripts[0]->calls, QStringList({"Run"}));
-    // 6.0 and 6.9 share a whole second: in step.
-    scripts[1]->position = 6.9;
-    ClearCalls();
-    Tick();
-    EXPECT_EQ(scripts[1]->count("Pause") + scripts[0]->count("Pause"), 0);
-    EXPECT_DOUBLE_EQ(g_dSyncSecs, 6.0);
+// One tick of the whole-second sync: which channels are run, which paused, and the sync time.
+struct TickCase {
+    const char* name;
+    std::array<double, 4> lengths; // 0: no channel
+    int reference;
+    std::array<double, 4> positions;
+    int ticks;
+    std::array<const char*, 4> calls; // per channel with a length, comma-separated
+};
+
+void PrintTo(const TickCase& c, std::ostream* os) {
+    *os << c.name;
 }
 
-TEST_F(SyncTest, ReferenceWaitsForALaggingChannel) {
-    InstallScriptedSet({0, 10, 0, 12}, 1, 1);
-    scripts[1]->position = 7.0;
-    scripts[3]->position = 6.95;
-    ClearCalls();
-    Tick();
-    EXPECT_EQ(scripts[1]->calls, QStringList({"Run", "Pause"}));
-    EXPECT_EQ(scripts[3]->calls, QStringList({"Run"}));
-    scripts[3]->position = 7.0;
-    ClearCalls();
-    Tick();
-    EXPECT_EQ(scripts[1]->count("Pause"), 0);
-}
+class SyncTick : public SyncTest, public testing::WithParamInterface<TickCase> {};
 
-TEST_F(SyncTest, SingleChannelIsOnlyRun) {
-    InstallScriptedSet({0, 0, 8, 0}, 2, 1);
-    for (double pos : {0.5, 1.99, 2.0, 5.5}) {
-        scripts[2]->position = pos;
+TEST_P(SyncTick, RunsEveryChannelAndPausesOnlyThoseOutOfStep) {
+    const TickCase& c = GetParam();
+    InstallScriptedSet(c.lengths, c.reference, 1);
+    for (int tick = 0; tick < c.ticks; ++tick) {
+        SCOPED_TRACE(tick);
+        for (int k = 0; k < 4; ++k) {
+            scripts[k]->position = c.positions[k];
+        }
         ClearCalls();
         Tick();
-        EXPECT_EQ(scripts[2]->calls, QStringList({"Run"}));
+        for (int k = 0; k < 4; ++k) {
+            const QStringList want = QString::fromLatin1(c.calls[k]).split(',', Qt::SkipEmptyParts);
+            EXPECT_EQ(scripts[k]->calls, want) << "channel " << k;
+        }
+        EXPECT_DOUBLE_EQ(g_dSyncSecs, c.positions[c.reference]);
     }
 }
 
-TEST_F(SyncTest, ChannelAtPositionZeroIsLeftAlone) {
-    // A channel whose position cannot be read (0) is neither a leader nor a laggard.
-    InstallScriptedSet({10, 10, 0, 0}, 0, 1);
-    scripts[0]->position = 4.5;
-    scripts[1]->position = 0.0;
-    ClearCalls();
-    Tick();
-    EXPECT_EQ(scripts[0]->count("Pause"), 0);
-    EXPECT_EQ(scripts[1]->count("Pause"), 0);
-}
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SyncTick,
+    testing::Values(
+        // The leader is paused at every tick until the reference reaches its whole second.
+        TickCase{
+            "LeaderPausedEachTick", {10, 10, 0, 0}, 0, {5.2, 6.1, 0, 0}, 3, {"Run", "Run,Pause", "", ""}},
+        TickCase{"ReferenceReachedTheSecond", {10, 10, 0, 0}, 0, {6.0, 6.1, 0, 0}, 1, {"Run", "Run", "", ""}},
+        TickCase{"OneWholeSecondIsInStep", {10, 10, 0, 0}, 0, {6.0, 6.9, 0, 0}, 1, {"Run", "Run", "", ""}},
+        TickCase{"ReferenceWaitsForALaggard",
+                 {0, 10, 0, 12},
+                 1,
+                 {0, 7.0, 0, 6.95},
+                 1,
+                 {"", "Run,Pause", "", "Run"}},
+        TickCase{"LaggardCaughtUp", {0, 10, 0, 12}, 1, {0, 7.0, 0, 7.0}, 1, {"", "Run", "", "Run"}},
+        TickCase{"SingleChannelEarly", {0, 0, 8, 0}, 2, {0, 0, 0.5, 0}, 1, {"", "", "Run", ""}},
+        TickCase{"SingleChannelLate", {0, 0, 8, 0}, 2, {0, 0, 5.5, 0}, 1, {"", "", "Run", ""}},
+        // A channel whose position cannot be read (0) is neither a leader nor a laggard.
+        TickCase{"PositionZeroIsLeftAlone", {10, 10, 0, 0}, 0, {4.5, 0.0, 0, 0}, 1, {"Run", "Run", "", ""}}),
+    [](const testing::TestParamInfo<TickCase>& info) { return std::string(info.param.name); });
 
 TEST_F(SyncTest, LongestModeRetiresChannelsOneByOneThenStops) {
     InstallScriptedSet({10, 20, 0, 0}, 1, 0);
@@ -157,52 +154,50 @@ TEST_F(SyncTest, SubSecondChannelIsRetiredAtOnceInLongestMode) {
     EXPECT_EQ(dlg->m_nOpenCount, 1);
 }
 
-TEST_F(SyncTest, SeekBarOfAShortReferenceStaysAtZero) {
-    InstallScriptedSet({0.6, 0, 0, 0}, 0, 1);
-    scripts[0]->position = 0.3;
-    Tick();
-    Display();
-    EXPECT_EQ(dlg->m_wndSeekBar->GetScrollPos(), 0);
-    dlg->m_dTotalSecs = 1.0;
-    Display();
-    EXPECT_EQ(dlg->m_wndSeekBar->GetScrollPos(), 0);
+// What the display tick shows: the seek bar (0..200, 0 for a reference of 1 s or less), the
+// play time in hours, minutes and seconds without wrapping, and every channel's whole seconds.
+struct DisplayCase {
+    const char* name;
+    std::array<double, 4> lengths;
+    std::array<double, 4> positions;
+    int seekBar; // -1: not checked
+    const char* playTime;
+    const char* positionsText;
+};
+
+void PrintTo(const DisplayCase& c, std::ostream* os) {
+    *os << c.name;
 }
 
-TEST_F(SyncTest, SeekBarFollowsTheReferenceWithinItsRange) {
-    InstallScriptedSet({61, 61, 0, 0}, 0, 1);
-    scripts[0]->position = 30.0;
-    scripts[1]->position = 30.0;
+class SyncDisplay : public SyncTest, public testing::WithParamInterface<DisplayCase> {};
+
+TEST_P(SyncDisplay, ShowsTheSeekBarAndTheTimes) {
+    const DisplayCase& c = GetParam();
+    InstallScriptedSet(c.lengths, 0, 1);
+    for (int k = 0; k < 4; ++k) {
+        scripts[k]->position = c.positions[k];
+    }
     Tick();
     Display();
-    EXPECT_EQ(dlg->m_wndSeekBar->GetScrollPos(), 100);
-    // The last second would give more than 200 by the bare arithmetic.
-    scripts[0]->position = 60.7;
-    scripts[1]->position = 60.7;
-    Tick();
-    Display();
-    EXPECT_EQ(dlg->m_wndSeekBar->GetScrollPos(), 200);
+    if (c.seekBar >= 0) {
+        EXPECT_EQ(dlg->m_wndSeekBar->GetScrollPos(), c.seekBar);
+    }
+    EXPECT_EQ(Status(2), c.playTime);
+    EXPECT_EQ(Status(3), c.positionsText);
 }
 
-TEST_F(SyncTest, TimeTextsSplitHoursMinutesSecondsWithoutWrapping) {
-    InstallScriptedSet({100000, 0, 0, 0}, 0, 1);
-    scripts[0]->position = 3725.9;
-    Tick();
-    Display();
-    EXPECT_EQ(Status(2), "01:02:05");
-    scripts[0]->position = 90000.0;
-    Tick();
-    Display();
-    EXPECT_EQ(Status(2), "25:00:00");
-}
-
-TEST_F(SyncTest, PositionTextShowsWholeSecondsOfEveryChannel) {
-    InstallScriptedSet({30, 0, 30, 0}, 0, 1);
-    scripts[0]->position = 12.7;
-    scripts[2]->position = 12.2;
-    Tick();
-    Display();
-    EXPECT_EQ(Status(3), "12,0,12,0");
-}
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SyncDisplay,
+    testing::Values(
+        DisplayCase{"ShortReference", {0.6, 0, 0, 0}, {0.3, 0, 0, 0}, 0, "00:00:00", "0,0,0,0"},
+        DisplayCase{"OneSecondReference", {1.0, 0, 0, 0}, {0.3, 0, 0, 0}, 0, "00:00:00", "0,0,0,0"},
+        DisplayCase{"Middle", {61, 61, 0, 0}, {30, 30, 0, 0}, 100, "00:00:30", "30,30,0,0"},
+        // The last second would give more than 200 by the bare arithmetic.
+        DisplayCase{"LastSecond", {61, 61, 0, 0}, {60.7, 60.7, 0, 0}, 200, "00:01:00", "60,60,0,0"},
+        DisplayCase{"Hours", {100000, 0, 0, 0}, {3725.9, 0, 0, 0}, -1, "01:02:05", "3725,0,0,0"},
+        DisplayCase{"PastADay", {100000, 0, 0, 0}, {90000, 0, 0, 0}, -1, "25:00:00", "90000,0,0,0"},
+        DisplayCase{"EveryChannel", {30, 0, 30, 0}, {12.7, 0, 12.2, 0}, -1, "00:00:12", "12,0,12,0"}),
+    [](const testing::TestParamInfo<DisplayCase>& info) { return std::string(info.param.name); });
 
 TEST_F(SyncTest, VolumeMovedWhilePausedReachesChannelsAtTheFirstTickAfterResume) {
     InstallScriptedSet({10, 10, 0, 0}, 0, 1);
@@ -357,16 +352,6 @@ INSTANTIATE_TEST_SUITE_P(
                     BreakCase{"LongestReference", 0, {10, 20, 15, 15}, 1, 1, 2, "00:00:15"},
                     BreakCase{"TheOnlyChannel", 1, {0, 0, 0, 12}, 3, 3, -1, ""}),
     [](const testing::TestParamInfo<BreakCase>& info) { return std::string(info.param.name); });
-
-TEST_F(SyncTest, TimersRunAtTheirPeriodsAndTickTheWindow) {
-    InstallScriptedSet({10, 10, 0, 0}, 0, 1);
-    scripts[0]->position = scripts[1]->position = 1.5;
-    dlg->OnPlay();
-    // The real timers drive the ticks: the channels get their volume and the texts change.
-    EXPECT_TRUE(WaitFor([&] { return Status(2) == "00:00:01"; }, 3000));
-    EXPECT_EQ(scripts[0]->lastVolume, 0);
-    EXPECT_EQ(Status(3), "1,1,0,0");
-}
 
 // The frame sync's correction step against scripted channels and a scripted clock: which
 // channels, at frame precision, are brought back, and where to.

@@ -1,32 +1,19 @@
 // Pane zoom in the real window on real clips: the double click comes from the X server's
 // pointer (xdotool), over the picture, and the pictures are read back from the panes.
-#include "WindowTestSupport.h"
+#include "ClipWindowTest.h"
 
 #include "engine/CChannelGraph.h"
-#include "mainwnd/CStatusBar.h"
 #include "mainwnd/CVideoPane.h"
 #include "mainwnd/MainLayout.h"
 #include "support/FrameIndex.h"
-#include "support/TestEnv.h"
 
-#include <QFileInfo>
 #include <QProcess>
 
 namespace mainwnd_test {
 namespace {
 
-using tetrav::test::clip;
-
-class ZoomTest : public MainWindowTest {
+class ZoomTest : public ClipWindowTest {
 protected:
-    void SetUp() override {
-        MainWindowTest::SetUp();
-        if (!QFileInfo::exists(clip("c_10s.mp4"))) {
-            GTEST_SKIP() << "clips missing: run scripts/make-clips.sh";
-        }
-        ShowWindow();
-    }
-
     // Opens clips in the panes named (others empty), as the confirmed file selection does.
     void Open(std::array<const char*, 4> clips) {
         for (int k = 0; k < 4; ++k) {

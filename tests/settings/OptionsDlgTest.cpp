@@ -22,7 +22,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <array>
 #include <memory>
+#include <tuple>
 
 namespace {
 
@@ -76,6 +78,25 @@ protected:
         button(id)->click();
         QApplication::processEvents();
     }
+    // The first button of each radio pair checked or not, and its partner the other way.
+    void expectRadios(bool frameSync, bool shortest, bool topmost) const {
+        const std::tuple<int, int, bool> pairs[] = {{IDC_FRAME_SYNC, IDC_TIME_SYNC, frameSync},
+                                                    {IDC_SHORTEST, IDC_LONGEST, shortest},
+                                                    {IDC_TOPMOST, IDC_STANDARD, topmost}};
+        for (const auto& [first, second, checked] : pairs) {
+            EXPECT_EQ(radio(first)->isChecked(), checked) << first;
+            EXPECT_EQ(radio(second)->isChecked(), !checked) << second;
+        }
+    }
+    // The key code and modifiers written for each pane.
+    void expectHotKeyEntries(const std::array<std::pair<int, int>, 4>& written) const {
+        for (int n = 0; n < 4; ++n) {
+            const QString pane = QString::number(n + 1);
+            EXPECT_EQ(entry("VirtualCode" + pane, "VirtualCodeNumber"), QString::number(written[n].first))
+                << n;
+            EXPECT_EQ(entry("Modifiers" + pane, "ModifiersNumber"), QString::number(written[n].second)) << n;
+        }
+    }
 
     QTemporaryDir m_config;
     QByteArray m_oldConfig;
@@ -89,12 +110,7 @@ TEST_F(OptionsDlgTest, DefaultFileShowsItsValuesAndOkWritesThemBackUnchanged) {
     writeAll(iniPath(), kDefaultFile);
     open();
     EXPECT_EQ(m_dlg->windowTitle(), "选择");
-    EXPECT_TRUE(radio(IDC_FRAME_SYNC)->isChecked());
-    EXPECT_FALSE(radio(IDC_TIME_SYNC)->isChecked());
-    EXPECT_TRUE(radio(IDC_SHORTEST)->isChecked());
-    EXPECT_FALSE(radio(IDC_LONGEST)->isChecked());
-    EXPECT_FALSE(radio(IDC_TOPMOST)->isChecked());
-    EXPECT_TRUE(radio(IDC_STANDARD)->isChecked());
+    expectRadios(true, true, false);
     EXPECT_EQ(folderShown(), "/home/u/SavePic/");
     const char* const shown[4] = {"Ctrl + Shift + A", "Ctrl + Shift + B", "Ctrl + Shift + C",
                                   "Ctrl + Shift + D"};
@@ -136,12 +152,7 @@ TEST_P(OptionsOddValueTest, SelectsByTheDialogsOwnRuleAndOkWritesOneOrZero) {
     }
     writeAll(iniPath(), file);
     open();
-    EXPECT_EQ(radio(IDC_FRAME_SYNC)->isChecked(), v.first);
-    EXPECT_EQ(radio(IDC_TIME_SYNC)->isChecked(), !v.first);
-    EXPECT_EQ(radio(IDC_SHORTEST)->isChecked(), v.first);
-    EXPECT_EQ(radio(IDC_LONGEST)->isChecked(), !v.first);
-    EXPECT_EQ(radio(IDC_TOPMOST)->isChecked(), v.first);
-    EXPECT_EQ(radio(IDC_STANDARD)->isChecked(), !v.first);
+    expectRadios(v.first, v.first, v.first);
     press(IDOK);
     const QString written = v.first ? "1" : "0";
     EXPECT_EQ(entry("FramePhase", "FramePhaseNumber"), written);
@@ -187,15 +198,14 @@ struct HotKeyCase {
     int vk;
     int fileModifiers;
     const char* shown;
-    int writtenModifiers;
 };
 
 TEST_F(OptionsDlgTest, HotKeysConvertBetweenFileAndControlBothWays) {
     const HotKeyCase cases[4] = {
-        {116, 3, "Ctrl + Alt + F5", 3},
-        {0x31, 5, "Shift + Alt + 1", 5},
-        {0x70, 8, "F1", 0}, // the Win key has no place in the control
-        {0, 0, "无", 0},
+        {116, 3, "Ctrl + Alt + F5"},
+        {0x31, 5, "Shift + Alt + 1"},
+        {0x70, 8, "F1"}, // the Win key has no place in the control: written as 0
+        {0, 0, "无"},
     };
     QByteArray file;
     for (int n = 0; n < 4; ++n) {
@@ -213,12 +223,7 @@ TEST_F(OptionsDlgTest, HotKeysConvertBetweenFileAndControlBothWays) {
     EXPECT_EQ(m_dlg->m_hotKey[0]->GetHotKeyWord(),
               116u | (CHotKeyCtrl::HOTKEYF_CONTROL | CHotKeyCtrl::HOTKEYF_ALT) << 8);
     press(IDOK);
-    for (int n = 0; n < 4; ++n) {
-        const QString pane = QString::number(n + 1);
-        EXPECT_EQ(entry("VirtualCode" + pane, "VirtualCodeNumber"), QString::number(cases[n].vk)) << n + 1;
-        EXPECT_EQ(entry("Modifiers" + pane, "ModifiersNumber"), QString::number(cases[n].writtenModifiers))
-            << n + 1;
-    }
+    expectHotKeyEntries({{{116, 3}, {0x31, 5}, {0x70, 0}, {0, 0}}});
 }
 
 TEST_F(OptionsDlgTest, HotKeysTypedIntoTheControlsAreWrittenForTheirPane) {
@@ -244,14 +249,7 @@ TEST_F(OptionsDlgTest, HotKeysTypedIntoTheControlsAreWrittenForTheirPane) {
     QTest::keyClick(pane4, Qt::Key_Backspace);
     EXPECT_EQ(pane4->text(), "无");
     press(IDOK);
-    EXPECT_EQ(entry("VirtualCode1", "VirtualCodeNumber"), "49");
-    EXPECT_EQ(entry("Modifiers1", "ModifiersNumber"), "4");
-    EXPECT_EQ(entry("VirtualCode2", "VirtualCodeNumber"), "79");
-    EXPECT_EQ(entry("Modifiers2", "ModifiersNumber"), "1");
-    EXPECT_EQ(entry("VirtualCode3", "VirtualCodeNumber"), "116");
-    EXPECT_EQ(entry("Modifiers3", "ModifiersNumber"), "3");
-    EXPECT_EQ(entry("VirtualCode4", "VirtualCodeNumber"), "0");
-    EXPECT_EQ(entry("Modifiers4", "ModifiersNumber"), "0");
+    expectHotKeyEntries({{{49, 4}, {79, 1}, {116, 3}, {0, 0}}});
 }
 
 TEST_F(OptionsDlgTest, FolderChooserAnswersAreTakenWithoutATrailingSeparator) {
