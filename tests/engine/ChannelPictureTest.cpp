@@ -8,8 +8,11 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPointer>
 #include <QProcess>
+#include <QTest>
 
 using namespace enginetest;
 
@@ -142,6 +145,42 @@ TEST(ChannelPicture, VideoRecordedOnItsSideIsShownAndSnappedUpright) {
     EXPECT_EQ(image.size(), QSize(320, 240));
     EXPECT_EQ(frameNumberIn(image), 25);
     EXPECT_TRUE(WaitUntil([&] { return shownFrame(w.pane, QRect(0, 0, 640, 452)) == 25; }, 3000));
+}
+
+// A pane that records the input it receives.
+class InputPane : public QWidget {
+public:
+    using QWidget::QWidget;
+    int doubleClicks = 0;
+    int rightPresses = 0;
+    int rightArrows = 0;
+
+protected:
+    void mouseDoubleClickEvent(QMouseEvent*) override { ++doubleClicks; }
+    void mousePressEvent(QMouseEvent* e) override { rightPresses += e->button() == Qt::RightButton; }
+    void keyPressEvent(QKeyEvent* e) override { rightArrows += e->key() == Qt::Key_Right; }
+};
+
+TEST(ChannelPicture, MouseAndKeysOverThePictureReachThePane) {
+    QWidget window;
+    window.resize(400, 300);
+    auto* pane = new InputPane(&window);
+    pane->setGeometry(0, 0, 400, 300);
+    pane->setFocusPolicy(Qt::StrongFocus);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window) || QGuiApplication::platformName() == "offscreen");
+    CChannelGraph channel;
+    ASSERT_TRUE(openClip(channel, "a_6s.mp4", pane));
+    ASSERT_NE(channel.VideoWidget(), nullptr);
+    pane->setFocus();
+    const QPoint middle(200, 150);
+    QTest::mouseDClick(window.windowHandle(), Qt::LeftButton, {}, middle);
+    QTest::mouseClick(window.windowHandle(), Qt::RightButton, {}, middle);
+    QTest::keyClick(window.windowHandle(), Qt::Key_Right);
+    QCoreApplication::processEvents();
+    EXPECT_GE(pane->doubleClicks, 1);
+    EXPECT_GE(pane->rightPresses, 1);
+    EXPECT_EQ(pane->rightArrows, 1);
 }
 
 TEST(ChannelPicture, PictureWidgetGoesWithDestroyAndSurvivesItsPane) {

@@ -222,8 +222,8 @@ TEST_F(WindowTest, EnterEscapeCloseBoxAndExitEndTheWindowClosingChannels) {
         EXPECT_EQ(dlg->DoModal(), way.result);
         EXPECT_TRUE(opened);
         EXPECT_TRUE(scripts[2]->deleted);
-        EXPECT_EQ(scripts[2]->calls.mid(scripts[2]->calls.indexOf("Stop")),
-                  QStringList({"Stop", "Destroy", "SetNotifyWindow(null)"}));
+        EXPECT_EQ(scripts[2]->calls.mid(scripts[2]->calls.indexOf("Destroy")),
+                  QStringList({"Destroy", "SetNotifyWindow(null)"}));
         EXPECT_EQ(dlg->m_pChannel[2], nullptr);
         EXPECT_FALSE(dlg->IsTimerRunning(TIMER_SYNC));
         EXPECT_FALSE(dlg->IsTimerRunning(TIMER_DISPLAY));
