@@ -85,6 +85,9 @@ public:
     // ---- Snapshots and go-to (CTetravDlgCapture.cpp) ----
     // Writes pane 0..3's picture into the snapshot folder (nothing when the pane is empty).
     void OnCapture(int pane);
+    // Writes every open pane's picture of one instant, and the four as one 2 x 2 picture, under
+    // one time stamp (CTetravDlgCaptureAll.cpp).
+    void OnCaptureAll();
     void OnGoto();
 
     // ---- Timers ----
@@ -119,6 +122,8 @@ public:
 signals:
     // The status text of the last action changed: a transport command, an open, a stop.
     void actionShown();
+    // A capture of all panes has been written (written false: it could not be, and was said).
+    void capturedAll(bool written);
 
 public:
     // ---- Data model ----
