@@ -122,8 +122,9 @@ public:
 signals:
     // The status text of the last action changed: a transport command, an open, a stop.
     void actionShown();
-    // A capture of all panes has been written (written false: it could not be, and was said).
-    void capturedAll(bool written);
+    // A capture of all panes has been written (written false: it could not be, and was said);
+    // oneInstant: its pictures cover one instant of the set.
+    void capturedAll(bool written, bool oneInstant);
 
 public:
     // ---- Data model ----
@@ -193,6 +194,8 @@ private:
     bool AnyChannelTakesPart() const;
     // Channel k's notification: a channel that broke while it played is retired with a message.
     void OnGraphNotify(int k);
+    // One try of OnCaptureAll; tries again shortly while the set is catching up.
+    void CaptureAllTry(const QString& stamp, int triesLeft);
     // The reference channel has seen the end of its stream.
     bool ReferenceAtEnd() const;
     // After the reference channel was retired: the one the reference rule picks among the rest.

@@ -4,14 +4,29 @@
 
 #include "engine/CChannelGraph.h"
 #include "mainwnd/CCaptureAllWriter.h"
+#include "mainwnd/CFrameSync.h"
 #include "mainwnd/CaptureInstant.h"
 #include "platform/MessageBox.h"
 #include "settings/CSettings.h"
 
 #include <QDateTime>
+#include <QTimer>
+
+namespace {
+
+// While the frame sync brings a lagging pane back (or a seek is on its way), the capture tries
+// again on the next pictures, for at most half a second.
+constexpr int kRetryMs = 10;
+constexpr int kTries = 50;
+
+} // namespace
 
 void CTetravDlg::OnCaptureAll() {
-    const QString stamp = SnapshotStamp(QDateTime::currentDateTime());
+    // Named after the moment of the command, however long the pictures take.
+    CaptureAllTry(SnapshotStamp(QDateTime::currentDateTime()), kTries);
+}
+
+void CTetravDlg::CaptureAllTry(const QString& stamp, int triesLeft) {
     // Every pane's two latest pictures, read in one go; a pane that moves on while the others
     // are read still has the picture of their instant as its picture before.
     CChannelGraph::ShownPicture now[4];
@@ -34,19 +49,26 @@ void CTetravDlg::OnCaptureAll() {
     if (anchor < 0) {
         return; // no pane shows a picture
     }
-    const std::array<PanePick, 4> picks = PickOneInstant(panes, anchor);
+    const InstantPicks picks = PickOneInstant(panes, anchor);
+    // Time sync holds the panes only to the second: there is nothing to wait for.
+    const bool catchingUp = m_pFrameSync != nullptr && (!picks.oneInstant || m_pFrameSync->Busy());
+    if (catchingUp && triesLeft > 1) {
+        QTimer::singleShot(kRetryMs, this, [this, stamp, triesLeft] { CaptureAllTry(stamp, triesLeft - 1); });
+        return;
+    }
     CCaptureAllWriter::Pictures pictures;
     for (int k = 0; k < 4; ++k) {
-        if (picks[k] != PanePick::None) {
-            pictures[k] = picks[k] == PanePick::Before ? before[k] : now[k];
+        if (picks.picks[k] != PanePick::None) {
+            pictures[k] = picks.picks[k] == PanePick::Before ? before[k] : now[k];
         }
     }
     auto* writer = new CCaptureAllWriter(g_settings.SaveMapPath, stamp, std::move(pictures), this);
-    connect(writer, &CCaptureAllWriter::finished, this, [this, writer](bool written) {
+    const bool oneInstant = picks.oneInstant;
+    connect(writer, &CCaptureAllWriter::finished, this, [this, writer, oneInstant](bool written) {
         writer->deleteLater();
         if (!written) {
             ShowErrorBox(QString::fromUtf8("保存抓图错误!"));
         }
-        emit capturedAll(written);
+        emit capturedAll(written, oneInstant);
     });
 }

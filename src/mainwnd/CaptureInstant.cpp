@@ -8,7 +8,7 @@
 namespace {
 
 // Pictures further than this from the anchor's are not of the set's instant at all.
-constexpr double kApart = 0.25;
+constexpr double kApart = 1.0;
 
 } // namespace
 
@@ -20,8 +20,9 @@ QString SnapshotFileName(int number, const QString& stamp, const QString& extens
     return QStringLiteral("%1_%2.%3").arg(number, 2, 10, QLatin1Char('0')).arg(stamp, extension);
 }
 
-std::array<PanePick, 4> PickOneInstant(const std::array<PanePictures, 4>& panes, int anchor) {
-    std::array<PanePick, 4> picks{};
+InstantPicks PickOneInstant(const std::array<PanePictures, 4>& panes, int anchor) {
+    InstantPicks result;
+    std::array<PanePick, 4>& picks = result.picks;
     std::array<bool, 4> inSet{};
     const bool anchored = anchor >= 0 && anchor < 4 && panes[anchor].shown && panes[anchor].now >= 0;
     double firstEnd = 1e300;
@@ -43,9 +44,14 @@ std::array<PanePick, 4> PickOneInstant(const std::array<PanePictures, 4>& panes,
     const double instant = firstEnd - shortest / 4.0;
     for (int k = 0; k < 4; ++k) {
         const PanePictures& p = panes[k];
-        if (inSet[k] && p.now > instant && p.before >= 0 && p.before <= instant) {
+        if (!inSet[k] || p.now <= instant) {
+            continue;
+        }
+        if (p.before >= 0 && p.before <= instant) {
             picks[k] = PanePick::Before;
+        } else {
+            result.oneInstant = false; // ahead by more than its picture before
         }
     }
-    return picks;
+    return result;
 }

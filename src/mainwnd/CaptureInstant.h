@@ -30,4 +30,10 @@ enum class PanePick { None, Now, Before };
 
 // For each pane the picture of one instant. Panes whose picture on screen is far from the
 // anchor pane's (a pane waiting for its time, one that has ended) keep the picture on screen.
-std::array<PanePick, 4> PickOneInstant(const std::array<PanePictures, 4>& panes, int anchor);
+// oneInstant is false when a pane near the anchor is more than a frame ahead of or behind the
+// others, so that no instant is covered by pictures of them all (the set is catching up).
+struct InstantPicks {
+    std::array<PanePick, 4> picks{};
+    bool oneInstant = true;
+};
+InstantPicks PickOneInstant(const std::array<PanePictures, 4>& panes, int anchor);

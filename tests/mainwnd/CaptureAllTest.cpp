@@ -21,6 +21,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <vector>
 
 namespace mainwnd_test {
 namespace {
@@ -60,10 +62,12 @@ protected:
         // A folder that does not exist yet, with a space and Chinese characters in its name.
         m_folder = m_shots.filePath(QStringLiteral("全部 抓图"));
         g_settings.SaveMapPath = m_folder + QLatin1Char('/');
-        QObject::connect(dlg.get(), &CTetravDlg::capturedAll, dlg.get(), [this](bool written) {
-            ++m_finished;
-            m_written = written;
-        });
+        QObject::connect(dlg.get(), &CTetravDlg::capturedAll, dlg.get(),
+                         [this](bool written, bool oneInstant) {
+                             ++m_finished;
+                             m_written = written;
+                             m_oneInstant = oneInstant;
+                         });
     }
 
     void Open(const std::array<const char*, 4>& clips) {
@@ -134,6 +138,7 @@ protected:
     QString m_folder;
     int m_finished = 0;
     bool m_written = false;
+    bool m_oneInstant = false;
 };
 
 class CaptureAllSets : public CaptureAllTest, public testing::WithParamInterface<ClipSet> {};
@@ -161,8 +166,10 @@ TEST_P(CaptureAllSets, FourPicturesAndTheCompositeHoldOneInstant) {
             QTest::qWait(170);
         };
     };
-    const auto wait = [] { QTest::qWait(130); };
-    const Way ways[] = {
+    // While playing, the panes change pictures at nearly but not exactly the same moment: many
+    // captures at uneven moments meet those changes.
+    const auto wait = [] { QTest::qWait(23 + std::rand() % 60); };
+    std::vector<Way> ways = {
         {"menu, paused after opening", [] {}, false, true},
         {"hot key, after frame steps",
          [this] {
@@ -175,12 +182,16 @@ TEST_P(CaptureAllSets, FourPicturesAndTheCompositeHoldOneInstant) {
              }
          },
          true, true},
-        {"menu, playing", play(1.0), false, false},
-        {"menu, playing on", wait, false, false},
-        {"hot key, playing on", wait, true, false},
-        {"hot key, playing at double rate", play(2.0), true, false},
-        {"menu, playing at double rate on", wait, false, false},
+        {"playing", play(1.0), false, false},
     };
+    for (int i = 0; i < 12; ++i) {
+        ways.push_back({"playing on", wait, i % 2 == 0, false});
+    }
+    ways.push_back({"playing at double rate", play(2.0), true, false});
+    for (int i = 0; i < 8; ++i) {
+        ways.push_back({"playing at double rate on", wait, i % 2 == 0, false});
+    }
+    int oneInstant = 0;
     for (const Way& way : ways) {
         SCOPED_TRACE(way.name);
         way.before();
@@ -205,9 +216,16 @@ TEST_P(CaptureAllSets, FourPicturesAndTheCompositeHoldOneInstant) {
             latestStart = std::max(latestStart, n[k] / clips.fps[k]);
             earliestEnd = std::min(earliestEnd, (n[k] + 1) / clips.fps[k]);
         }
-        // The frames, each lasting one period of its clip, have an instant in common.
-        EXPECT_LT(latestStart, earliestEnd + 0.001) << n[0] << "," << n[1] << "," << n[2] << "," << n[3];
+        // What the window says of the set holds for the files: the frames, each lasting one
+        // period of its clip, have an instant in common. A set that could not catch up within
+        // the capture's wait (a machine far too busy) is said to be apart.
+        EXPECT_TRUE(m_oneInstant || !way.paused);
+        if (m_oneInstant) {
+            ++oneInstant;
+            EXPECT_LT(latestStart, earliestEnd + 0.001) << n[0] << "," << n[1] << "," << n[2] << "," << n[3];
+        }
     }
+    EXPECT_GE(oneInstant, int(ways.size()) * 3 / 4);
     EXPECT_TRUE(boxes.texts().isEmpty());
 }
 
