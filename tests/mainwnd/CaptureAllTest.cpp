@@ -7,6 +7,7 @@
 #include "engine/CChannelGraph.h"
 #include "mainwnd/CCaptureAllWriter.h"
 #include "mainwnd/CFrameSync.h"
+#include "mainwnd/CaptureInstant.h"
 #include "platform/CHotKeyManager.h"
 #include "support/FrameIndex.h"
 #include "support/TestEnv.h"
@@ -305,6 +306,57 @@ TEST_F(CaptureAllTest, MixedSizesRotationEmptyPanesAndUnwritableFolders) {
     EXPECT_FALSE(CCaptureAllWriter::WriteSet(partial, QStringLiteral("20240102030405006"), set.panes));
     EXPECT_EQ(QDir(partial).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
               QStringList{QStringLiteral("00_20240102030405006.png")});
+}
+
+// The choice among each pane's picture on screen and the one before it, on timelines a real
+// set gives: panes a frame apart, clips of other rates, rounded timestamps, a pane that has not
+// come to its time, an empty pane.
+TEST(CaptureInstantTest, PicksThePicturesThatCoverOneInstant) {
+    using P = PanePick;
+    constexpr double f = 0.04;
+    const struct {
+        const char* name;
+        std::array<PanePictures, 4> panes;
+        std::array<P, 4> picks;
+        bool oneInstant;
+    } cases[] = {
+        {"one frame everywhere",
+         {{{true, 1.0, 0.96, f}, {true, 1.0, 0.96, f}, {true, 1.0, 0.96, f}, {true, 1.0, 0.96, f}}},
+         {P::Now, P::Now, P::Now, P::Now},
+         true},
+        {"pane 3 has moved on",
+         {{{true, 1.0, 0.96, f}, {true, 1.0, 0.96, f}, {true, 1.04, 1.0, f}, {true, 1.0, 0.96, f}}},
+         {P::Now, P::Now, P::Before, P::Now},
+         true},
+        {"pane 1 lags",
+         {{{true, 0.96, 0.92, f}, {true, 1.0, 0.96, f}, {true, 1.0, 0.96, f}, {true, 1.0, 0.96, f}}},
+         {P::Now, P::Before, P::Before, P::Before},
+         true},
+        {"25, 60, 50 and 29.97 frames a second",
+         {{{true, 1.0, 0.96, f},
+           {true, 1.0333, 1.0167, 1 / 60.0},
+           {true, 1.02, 1.0, 0.02},
+           {true, 1.001, 0.968, 1.001 / 30}}},
+         {P::Now, P::Before, P::Now, P::Now},
+         true},
+        {"timestamps rounded to the millisecond",
+         {{{true, 1.0, 0.96, f}, {true, 1.001, 0.961, f}, {true, 0.999, 0.959, f}, {true, 1.0, 0.96, f}}},
+         {P::Now, P::Now, P::Now, P::Now},
+         true},
+        {"pane 2 two frames ahead",
+         {{{true, 1.0, 0.96, f}, {true, 1.08, 1.04, f}, {true, 1.0, 0.96, f}, {true, 1.0, 0.96, f}}},
+         {P::Now, P::Now, P::Now, P::Now},
+         false},
+        {"pane 4 waits for its time; pane 1 empty; pane 2 without times",
+         {{{}, {true, -1, -1, f}, {true, 5.0, 4.96, f}, {true, 0.0, -1, f}}},
+         {P::None, P::Now, P::Now, P::Now},
+         true},
+    };
+    for (const auto& c : cases) {
+        const InstantPicks got = PickOneInstant(c.panes, 2);
+        EXPECT_EQ(got.picks, c.picks) << c.name;
+        EXPECT_EQ(got.oneInstant, c.oneInstant) << c.name;
+    }
 }
 
 } // namespace
