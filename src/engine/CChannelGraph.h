@@ -8,9 +8,13 @@
 // scripted channels in tests.
 #include <QString>
 
+#include <memory>
+
+class QImage;
 class QWidget;
 typedef struct _GstElement GstElement;
 typedef struct _GstClock GstClock;
+typedef struct _GstSample GstSample;
 
 class CChannelGraph {
 public:
@@ -71,6 +75,17 @@ public:
     // Writes the picture shown now, at the video's own size, as a 24-bit .bmp file.
     enum class SnapshotResult { Written, NoPicture, CannotWrite };
     virtual SnapshotResult SnapshotBitmap(const QString& path);
+    // The picture on screen and the one shown before it, for taking several channels' pictures
+    // of one instant: each as decoded and turned upright, with where it starts (seconds, counted
+    // as GetShownPosition counts). Only references are taken; PictureImage converts.
+    struct ShownPicture {
+        std::shared_ptr<GstSample> frame; // null: not known
+        double seconds = -1.0;            // negative: not known
+    };
+    virtual bool GetShownPictures(ShownPicture& now, ShownPicture& before);
+    // A picture as B, G, R bytes (QImage::Format_BGR888) at its own size with square pixels, as
+    // SnapshotBitmap writes it; a null image when there is none or it cannot be converted.
+    static QImage PictureImage(const ShownPicture& picture);
 
     // Shared clock for frame-locked play: all channels use one clock (null: the pipeline's own
     // choice again) and the owner sets each channel's base time before it runs.

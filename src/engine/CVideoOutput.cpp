@@ -153,41 +153,76 @@ bool CVideoOutput::paint(QPainter& painter, const QRect& target) {
     return true;
 }
 
-GstSampleRef CVideoOutput::currentNativeFrame() const {
-    std::lock_guard lock(m_mutex);
-    const NativeFrame* pick = m_native[0].buffer ? &m_native[0] : nullptr;
-    if (m_shown) {
-        // The sink may hold the next frame already while the previous one is on screen.
-        const GstClockTime shownPts = GST_BUFFER_PTS(gst_sample_get_buffer(m_shown.get()));
-        for (const NativeFrame& f : m_native) {
-            if (f.buffer && GST_BUFFER_PTS(f.buffer.get()) == shownPts) {
-                pick = &f;
-                break;
-            }
-        }
+namespace {
+
+// The stream time of a sample's buffer; -1 when it has none.
+gint64 StreamTimeOf(GstSample* sample) {
+    const GstSegment* segment = sample ? gst_sample_get_segment(sample) : nullptr;
+    GstBuffer* buffer = sample ? gst_sample_get_buffer(sample) : nullptr;
+    if (!segment || !buffer || !GST_BUFFER_PTS_IS_VALID(buffer) || segment->format != GST_FORMAT_TIME) {
+        return -1;
     }
-    if (!pick || !pick->caps) {
+    const guint64 t = gst_segment_to_stream_time(segment, GST_FORMAT_TIME, GST_BUFFER_PTS(buffer));
+    return t == GST_CLOCK_TIME_NONE ? -1 : gint64(t);
+}
+
+} // namespace
+
+GstSampleRef CVideoOutput::nativeOf(GstSample* shown) const {
+    GstBuffer* buffer = shown ? gst_sample_get_buffer(shown) : nullptr;
+    if (!buffer) {
         return nullptr;
     }
-    return GstSampleRef(gst_sample_new(pick->buffer.get(), pick->caps.get(), nullptr, nullptr));
+    for (const NativeFrame& f : m_native) {
+        if (f.buffer && f.caps && GST_BUFFER_PTS(f.buffer.get()) == GST_BUFFER_PTS(buffer)) {
+            return GstSampleRef(gst_sample_new(f.buffer.get(), f.caps.get(), nullptr, nullptr));
+        }
+    }
+    return nullptr;
+}
+
+GstSampleRef CVideoOutput::currentNativeFrame() const {
+    std::lock_guard lock(m_mutex);
+    // The sink may hold the next frame already while the previous one is on screen.
+    if (GstSampleRef shown = nativeOf(m_shown.get())) {
+        return shown;
+    }
+    if (!m_native[0].buffer || !m_native[0].caps) {
+        return nullptr;
+    }
+    return GstSampleRef(gst_sample_new(m_native[0].buffer.get(), m_native[0].caps.get(), nullptr, nullptr));
 }
 
 bool CVideoOutput::shownStreamTime(gint64& ns) const {
     std::lock_guard lock(m_mutex);
+    const gint64 t = StreamTimeOf(m_shown.get());
+    if (t < 0) {
+        return false;
+    }
+    ns = t;
+    return true;
+}
+
+bool CVideoOutput::shownFrames(ShownFrame& now, ShownFrame& before) const {
+    std::lock_guard lock(m_mutex);
     if (!m_shown) {
         return false;
     }
-    const GstSegment* segment = gst_sample_get_segment(m_shown.get());
-    GstBuffer* buffer = gst_sample_get_buffer(m_shown.get());
-    if (!segment || !buffer || !GST_BUFFER_PTS_IS_VALID(buffer) || segment->format != GST_FORMAT_TIME) {
-        return false;
-    }
-    const guint64 t = gst_segment_to_stream_time(segment, GST_FORMAT_TIME, GST_BUFFER_PTS(buffer));
-    if (t == GST_CLOCK_TIME_NONE) {
-        return false;
-    }
-    ns = gint64(t);
+    now.frame = nativeOf(m_shown.get());
+    now.streamNs = StreamTimeOf(m_shown.get());
+    before.frame = nativeOf(m_before.get());
+    before.streamNs = StreamTimeOf(m_before.get());
     return true;
+}
+
+void CVideoOutput::showSample(GstSampleRef sample) {
+    GstBuffer* next = gst_sample_get_buffer(sample.get());
+    GstBuffer* current = m_shown ? gst_sample_get_buffer(m_shown.get()) : nullptr;
+    // A prerolled picture comes again when play starts: it is no new picture.
+    if (!current || !next || GST_BUFFER_PTS(current) != GST_BUFFER_PTS(next)) {
+        m_before = std::move(m_shown);
+    }
+    m_shown = std::move(sample);
 }
 
 void CVideoOutput::setHold(bool hold) {
@@ -197,7 +232,7 @@ void CVideoOutput::setHold(bool hold) {
         if (hold || !m_held) {
             return;
         }
-        m_shown = std::move(m_held);
+        showSample(std::move(m_held));
     }
     if (!m_repaintPending.exchange(true)) {
         emit frameArrived();
@@ -208,8 +243,10 @@ void CVideoOutput::clearFrames() {
     std::lock_guard lock(m_mutex);
     m_held.reset();
     m_shown.reset();
-    m_native[0] = {};
-    m_native[1] = {};
+    m_before.reset();
+    for (NativeFrame& f : m_native) {
+        f = {};
+    }
     m_nativeCaps.reset();
     m_firstPaintUs = 0;
 }
@@ -243,7 +280,7 @@ void CVideoOutput::takeSample(GstSample* sample) {
             m_held.reset(sample);
             return;
         }
-        m_shown.reset(sample);
+        showSample(GstSampleRef(sample));
     }
     if (!m_repaintPending.exchange(true)) {
         emit frameArrived();
@@ -264,6 +301,7 @@ GstPadProbeReturn CVideoOutput::onNativeData(GstPad*, GstPadProbeInfo* info, gpo
     auto* out = static_cast<CVideoOutput*>(self);
     std::lock_guard lock(out->m_mutex);
     if (info->type & GST_PAD_PROBE_TYPE_BUFFER) {
+        out->m_native[2] = std::move(out->m_native[1]);
         out->m_native[1] = std::move(out->m_native[0]);
         out->m_native[0].buffer.reset(gst_buffer_ref(GST_PAD_PROBE_INFO_BUFFER(info)));
         if (out->m_nativeCaps) {

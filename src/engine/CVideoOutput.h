@@ -6,7 +6,7 @@
 //
 // Frames arrive on GStreamer's streaming threads; they are handed over under a mutex and the
 // widget is asked to repaint through a queued signal. The decoded frames before scaling are
-// kept too (the last two), so a snapshot is taken at the video's own size.
+// kept too (the last three), so a snapshot is taken at the video's own size.
 #include "engine/GstRef.h"
 
 #include <QObject>
@@ -45,6 +45,13 @@ public:
     GstSampleRef currentNativeFrame() const;
     // Stream time of the frame shown now; false when there is none.
     bool shownStreamTime(gint64& ns) const;
+    // The frame shown now and the one shown before it, as decoded, with their stream times
+    // (frame null or streamNs -1 when not known). False when nothing is shown.
+    struct ShownFrame {
+        GstSampleRef frame;
+        gint64 streamNs = -1;
+    };
+    bool shownFrames(ShownFrame& now, ShownFrame& before) const;
     // While held, new frames wait and the picture on screen stays; releasing shows the newest.
     void setHold(bool hold);
     // Forgets the frames (a new file is being opened).
@@ -63,6 +70,10 @@ private:
     static GstFlowReturn onNewPreroll(GstAppSink* sink, gpointer self);
     static GstPadProbeReturn onNativeData(GstPad* pad, GstPadProbeInfo* info, gpointer self);
     void takeSample(GstSample* sample);
+    // Puts sample on screen (m_mutex held); the picture it replaces becomes the previous one.
+    void showSample(GstSampleRef sample);
+    // The decoded frame of a sample on its way to the screen (m_mutex held); null when gone.
+    GstSampleRef nativeOf(GstSample* shown) const;
     void applyCaps();
 
     GstElementRef m_bin;
@@ -79,8 +90,11 @@ private:
     };
     mutable std::mutex m_mutex; // guards the frames below
     GstSampleRef m_shown;       // the frame the widget paints, at the pane's size
+    GstSampleRef m_before;      // the frame painted before m_shown
     GstSampleRef m_held;        // the newest frame while the picture is held
     bool m_hold = false;
-    NativeFrame m_native[2]; // the last two decoded frames, newest first
+    // The last three decoded frames, newest first: the sink may hold the next frame while one
+    // is on screen, and the one before it is kept for pictures of one instant across channels.
+    NativeFrame m_native[3];
     GstCapsRef m_nativeCaps; // caps of the decoded frames now flowing
 };

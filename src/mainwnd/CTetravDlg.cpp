@@ -287,6 +287,7 @@ void CTetravDlg::BuildMenuBar() {
     play->addSeparator();
     add(play, "逐帧播放   ->", ID_PLAY_STEP);
     add(play, "跳至(&G) \tCtrl+G", ID_PLAY_GOTO);
+    add(play, "全部抓图", ID_CAPTURE_ALL);
     add(play, "选项(&X)\tCtrl+X", ID_OPTIONS);
     QMenu* help = m_pMenuBar->addMenu(Utf8("帮助 "));
     add(help, "帮助 \tCtrl+H", ID_HELP_CONTENTS);
@@ -344,6 +345,9 @@ void CTetravDlg::OnCommand(int id) {
     case ID_CAPTURE_3:
     case ID_CAPTURE_4:
         OnCapture((id - ID_CAPTURE_1) / 2);
+        break;
+    case ID_CAPTURE_ALL:
+        OnCaptureAll();
         break;
     case ID_OPTIONS:
         OnOptions();
@@ -499,6 +503,9 @@ void CTetravDlg::LoadSettings() {
                                        65u + static_cast<unsigned>(n));
         }
     }
+    // The fifth hot key: every pane at one instant (Ctrl+Shift+E unless the file says otherwise).
+    const HotKeySetting all = CSettingsFile::ReadCaptureAllKey();
+    m_pHotKeys->RegisterHotKey(HOTKEY_ID_ALL, all.modifiers, all.virtualKey);
     ApplyDisplayMode();
 }
 

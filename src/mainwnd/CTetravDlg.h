@@ -86,6 +86,9 @@ public:
     // ---- Snapshots and go-to (CTetravDlgCapture.cpp) ----
     // Writes pane 0..3's picture into the snapshot folder (nothing when the pane is empty).
     void OnCapture(int pane);
+    // Writes every open pane's picture of one instant, and the four as one 2 x 2 picture, under
+    // one time stamp (CTetravDlgCaptureAll.cpp).
+    void OnCaptureAll();
     void OnGoto();
 
     // ---- Saved sets (CTetravDlgSets.cpp) ----
@@ -135,6 +138,9 @@ public:
 signals:
     // The status text of the last action changed: a transport command, an open, a stop.
     void actionShown();
+    // A capture of all panes has been written (written false: it could not be, and was said);
+    // oneInstant: its pictures cover one instant of the set.
+    void capturedAll(bool written, bool oneInstant);
 
 public:
     // ---- Data model ----
@@ -207,6 +213,8 @@ private:
     bool AnyChannelTakesPart() const;
     // Channel k's notification: a channel that broke while it played is retired with a message.
     void OnGraphNotify(int k);
+    // One try of OnCaptureAll; tries again shortly while the set is catching up.
+    void CaptureAllTry(const QString& stamp, int triesLeft);
     // The reference channel has seen the end of its stream.
     bool ReferenceAtEnd() const;
     // After the reference channel was retired: the one the reference rule picks among the rest.

@@ -4,8 +4,10 @@
 
 #include "dialogs/CGotoDlg.h"
 #include "engine/CChannelGraph.h"
+#include "mainwnd/CaptureInstant.h"
 #include "platform/MessageBox.h"
 #include "settings/CSettings.h"
+#include "uikit/Resource.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -15,6 +17,11 @@
 
 void CTetravDlg::OnHotKey(int id) {
     // Hot keys 100, 200, 300 and 400 take a snapshot of panes 1 to 4; an empty pane does nothing.
+    // Hot key 500 takes all four at one instant.
+    if (id == HOTKEY_ID_ALL) {
+        OnCaptureAll();
+        return;
+    }
     if (id % 100 != 0 || id < 100 || id > 400) {
         return;
     }
@@ -29,9 +36,8 @@ void CTetravDlg::OnCapture(int pane) {
         return;
     }
     // Named after the pane and the local time of the command, to the millisecond.
-    const QString name = QStringLiteral("%1_%2.bmp")
-                             .arg(pane + 1, 2, 10, QLatin1Char('0'))
-                             .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddHHmmsszzz")));
+    const QString name =
+        SnapshotFileName(pane + 1, SnapshotStamp(QDateTime::currentDateTime()), QStringLiteral("bmp"));
     const QString folder = g_settings.SaveMapPath;
     if (!folder.isEmpty()) {
         // A missing folder is made; one that cannot be made fails the write below.

@@ -67,7 +67,8 @@ void COptionsDlg::CreateControls() {
     setWindowTitle(QStringLiteral("选择"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setFont(dlu::DialogFont());
-    setFixedSize(dlu::Size(310, 223));
+    // Taller than the classic 223 units by one hot key row (19 units).
+    setFixedSize(dlu::Size(310, 242));
 
     auto* banner = new QLabel(this);
     banner->setGeometry(dlu::Rect(0, 0, 134, 31));
@@ -122,32 +123,37 @@ void COptionsDlg::CreateControls() {
         }
     }
 
-    AddGroup(this, "抓图设置", 140, 84, 163, 88);
-    for (int n = 0; n < 4; ++n) {
-        const QString labelText = QString::fromUtf8(kHotKeyLabels[n]);
+    AddGroup(this, "抓图设置", 140, 84, 163, 107);
+    const auto addHotKey = [this](const char* text, int id, int labelY, int y) {
+        const QString labelText = QString::fromUtf8(text);
         auto* label = new QLabel(labelText, this);
-        label->setGeometry(dlu::Rect(153, kHotKeyLabelY[n], 57, 12));
-        m_hotKey[n] = new CHotKeyCtrl(this);
-        SetDlgCtrlID(m_hotKey[n], kHotKeyIds[n]);
-        m_hotKey[n]->setGeometry(dlu::Rect(212, kHotKeyY[n], 80, 14));
-        m_hotKey[n]->setAccessibleName(labelText.chopped(1)); // without the full-width colon
-        label->setBuddy(m_hotKey[n]);
+        label->setGeometry(dlu::Rect(153, labelY, 57, 12));
+        auto* control = new CHotKeyCtrl(this);
+        SetDlgCtrlID(control, id);
+        control->setGeometry(dlu::Rect(212, y, 80, 14));
+        control->setAccessibleName(labelText.chopped(1)); // without the full-width colon
+        label->setBuddy(control);
+        return control;
+    };
+    for (int n = 0; n < 4; ++n) {
+        m_hotKey[n] = addHotKey(kHotKeyLabels[n], kHotKeyIds[n], kHotKeyLabelY[n], kHotKeyY[n]);
     }
+    m_hotKeyAll = addHotKey("全部快捷键：", IDC_HOTKEY5, 176, 170);
 
     auto* line = new QFrame(this);
     line->setFrameShape(QFrame::HLine);
     line->setFrameShadow(QFrame::Sunken);
-    line->setGeometry(dlu::Rect(7, 185, 296, 2));
+    line->setGeometry(dlu::Rect(7, 204, 296, 2));
     line->setAccessibleName(QStringLiteral("分隔线"));
 
     auto* ok = new QPushButton(QStringLiteral("确定(&O)"), this);
     SetDlgCtrlID(ok, IDOK);
-    ok->setGeometry(dlu::Rect(71, 196, 50, 14));
+    ok->setGeometry(dlu::Rect(71, 215, 50, 14));
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, [this] { OnOK(); });
     auto* cancel = new QPushButton(QStringLiteral("放弃(&C)"), this);
     SetDlgCtrlID(cancel, IDCANCEL);
-    cancel->setGeometry(dlu::Rect(187, 196, 50, 14));
+    cancel->setGeometry(dlu::Rect(187, 215, 50, 14));
     cancel->setAutoDefault(false);
     connect(cancel, &QPushButton::clicked, this, [this] { OnCancel(); });
 }
@@ -231,6 +237,8 @@ void COptionsDlg::LoadOptions() {
             CSettingsFile::ReadEntry(CSettingsFile::ModifiersSection(n), QStringLiteral("ModifiersNumber"))));
         m_hotKey[n]->SetHotKeyWord((vk & 0xFFu) | (ControlFromFileModifiers(mods) << 8));
     }
+    const HotKeySetting all = CSettingsFile::ReadCaptureAllKey();
+    m_hotKeyAll->SetHotKeyWord((all.virtualKey & 0xFFu) | (ControlFromFileModifiers(all.modifiers) << 8));
     UpdateData(false);
 }
 
@@ -247,7 +255,16 @@ void COptionsDlg::SaveOptions() {
         m_hotKey[n]->GetHotKey(vk, mods);
         keys[n] = {vk, FileFromControlModifiers(mods)};
     }
-    if (!CSettingsFile::Write(g_settings, keys)) {
+    bool written = CSettingsFile::Write(g_settings, keys);
+    // A file from before the fifth hot key gets its sections only when the key was changed.
+    unsigned vk = 0;
+    unsigned mods = 0;
+    m_hotKeyAll->GetHotKey(vk, mods);
+    const HotKeySetting all{vk, FileFromControlModifiers(mods)};
+    if (CSettingsFile::HasCaptureAllKey() || all != CSettingsFile::ReadCaptureAllKey()) {
+        written = CSettingsFile::WriteCaptureAllKey(all) && written;
+    }
+    if (!written) {
         // The values stay in force for this run (the settings file keeps them in memory).
         ShowErrorBox(QStringLiteral("保存设置错误!"));
     }

@@ -1,7 +1,9 @@
 #pragma once
-// The options dialog "选择": sync mode, base video, display mode, snapshot folder and the four
-// snapshot hot keys. It shows what the settings file says when it opens and, on OK, puts the
-// four options into g_settings and all twelve entries into the file. Sync mode, base video and
+// The options dialog "选择": sync mode, base video, display mode, snapshot folder, the four
+// snapshot hot keys and, below them, the hot key that captures all four panes at once. It shows
+// what the settings file says when it opens and, on OK, puts the four options into g_settings
+// and all twelve entries into the file (the fifth hot key's two as well once the file has them
+// or the key differs from its default). Sync mode, base video and
 // snapshot folder act at once through g_settings; the display mode and the hot keys are read
 // from the file at the next start. When the file cannot be written the dialog says so, the
 // values stay in force for this run, and the file keeps what it had.
@@ -48,6 +50,7 @@ public:
     QRadioButton* m_btnFrameSync = nullptr;
     QRadioButton* m_btnTimeSync = nullptr;
     std::array<CHotKeyCtrl*, 4> m_hotKey{}; // panes 1 to 4
+    CHotKeyCtrl* m_hotKeyAll = nullptr;     // all four panes at one instant
 
 protected:
     bool OnInitDialog() override;

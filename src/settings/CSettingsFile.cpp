@@ -32,14 +32,18 @@ QString memoryKey(const QString& section, const QString& key) {
 
 bool g_warned = false;
 
-QString readEntry(const QString& section, const QString& key) {
+QString readEntry(const QString& section, const QString& key, const QString& missing = kMissing) {
     const auto& mem = memoryStore();
     const auto it = mem.constFind(memoryKey(section, key));
     if (it != mem.constEnd()) {
         return it.value();
     }
-    return CProfileFile(CSettingsFile::FilePath()).getString(section, key, kMissing, kBufferChars);
+    return CProfileFile(CSettingsFile::FilePath()).getString(section, key, missing, kBufferChars);
 }
+
+const QString kCaptureAllCode = QStringLiteral("VirtualCode5");
+const QString kCaptureAllModifiers = QStringLiteral("Modifiers5");
+const char* const kCaptureAllKeys[2] = {"VirtualCodeNumber", "ModifiersNumber"};
 
 // Writes every entry in one replacement of the file; when that fails they all stay in memory
 // for this run.
@@ -162,4 +166,30 @@ bool CSettingsFile::WriteDefaults(CSettings& settings) {
 
 bool CSettingsFile::Write(const CSettings& settings, const HotKeySetting hotKeys[4]) {
     return writeEntries(allEntries(settings, hotKeys), kKeys);
+}
+
+HotKeySetting CSettingsFile::ReadCaptureAllKey() {
+    // An empty value counts as missing: the profile reader cannot tell the two apart.
+    const QString code = readEntry(kCaptureAllCode, QString::fromLatin1(kCaptureAllKeys[0]), QString());
+    const QString modifiers =
+        readEntry(kCaptureAllModifiers, QString::fromLatin1(kCaptureAllKeys[1]), QString());
+    HotKeySetting key = kDefaultCaptureAllKey;
+    if (!code.isEmpty()) {
+        key.virtualKey = unsigned(Atoi(code)) & 0xFFFFu;
+    }
+    if (!modifiers.isEmpty()) {
+        key.modifiers = unsigned(Atoi(modifiers)) & 0xFFFFu;
+    }
+    return key;
+}
+
+bool CSettingsFile::HasCaptureAllKey() {
+    return !readEntry(kCaptureAllCode, QString::fromLatin1(kCaptureAllKeys[0]), QString()).isEmpty() ||
+           !readEntry(kCaptureAllModifiers, QString::fromLatin1(kCaptureAllKeys[1]), QString()).isEmpty();
+}
+
+bool CSettingsFile::WriteCaptureAllKey(const HotKeySetting& key) {
+    return writeEntries({{kCaptureAllCode, QString::number(key.virtualKey)},
+                         {kCaptureAllModifiers, QString::number(key.modifiers)}},
+                        kCaptureAllKeys);
 }

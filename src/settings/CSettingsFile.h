@@ -1,7 +1,9 @@
 #pragma once
 // The settings file TetravSet.ini in the user's configuration folder
-// ($XDG_CONFIG_HOME/tetrav, by default ~/.config/tetrav): twelve one-key sections.
-// Numbers are read with atoi semantics and kept in 8 bits; a missing key reads as "1".
+// ($XDG_CONFIG_HOME/tetrav, by default ~/.config/tetrav): twelve one-key sections, and two more
+// for the hot key that captures every pane at once. Numbers are read with atoi semantics and
+// kept in 8 bits; a missing key reads as "1", except that the fifth hot key defaults to
+// Ctrl+Shift+E, so files written before it existed keep working.
 #include "settings/CSettings.h"
 
 #include <QString>
@@ -9,6 +11,7 @@
 struct HotKeySetting {
     unsigned virtualKey = 0; // Windows virtual-key code (low 16 bits)
     unsigned modifiers = 0;  // MOD_ALT 1 | MOD_CONTROL 2 | MOD_SHIFT 4 (low 16 bits)
+    bool operator==(const HotKeySetting&) const = default;
 };
 
 class CSettingsFile {
@@ -34,6 +37,14 @@ public:
     static bool WriteDefaults(CSettings& settings);
     // Writes the four options and the four hot keys (the options dialog's OK).
     static bool Write(const CSettings& settings, const HotKeySetting hotKeys[4]);
+
+    // The fifth hot key, which captures all four panes at one instant (sections VirtualCode5
+    // and Modifiers5; each missing one takes its part of Ctrl+Shift+E). Written on its own, so
+    // the twelve entries and every other line of the file stay as they are.
+    static constexpr HotKeySetting kDefaultCaptureAllKey{69, 6};
+    static HotKeySetting ReadCaptureAllKey();
+    static bool HasCaptureAllKey();
+    static bool WriteCaptureAllKey(const HotKeySetting& key);
 
     // The classic atoi, kept in 8 bits ("257" -> 1, "abc" -> 0).
     static std::int8_t ToInt8(const QString& text);

@@ -50,6 +50,7 @@ constexpr int IDC_HOTKEY1 = 1015;
 constexpr int IDC_HOTKEY2 = 1016;
 constexpr int IDC_HOTKEY3 = 1017;
 constexpr int IDC_HOTKEY4 = 1018;
+constexpr int IDC_HOTKEY5 = 1019; // all four panes at one instant
 
 // About box controls.
 constexpr int IDC_RULE = 1010;

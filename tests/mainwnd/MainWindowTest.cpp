@@ -125,6 +125,7 @@ TEST_F(WindowTest, MenuBarHasEveryItemWithItsTextAndId) {
           {"", 0},
           {"逐帧播放   ->", ID_PLAY_STEP},
           {"跳至(&G) \tCtrl+G", ID_PLAY_GOTO},
+          {"全部抓图", ID_CAPTURE_ALL},
           {"选项(&X)\tCtrl+X", ID_OPTIONS}}},
         {"帮助 ", {{"帮助 \tCtrl+H", ID_HELP_CONTENTS}, {"关于", ID_APP_ABOUT}}}};
     const QList<QAction*> menus = dlg->MenuBar()->actions();

@@ -375,4 +375,29 @@ TEST_F(OptionsDlgTest, FileRemovedWhileTheDialogIsOpenIsWrittenAfreshOnOk) {
     EXPECT_EQ(readAll(iniPath()), QByteArray(kDefaultFile));
 }
 
+// The hot key for all panes sits below the four: an older file shows its default and is left
+// as it was by OK; a key typed into it is written into its own two sections.
+TEST_F(OptionsDlgTest, FifthHotKeyShowsItsDefaultAndIsWrittenOnlyOnceChanged) {
+    writeAll(iniPath(), kDefaultFile);
+    open();
+    CHotKeyCtrl* all = qobject_cast<CHotKeyCtrl*>(GetDlgItem(m_dlg.get(), IDC_HOTKEY5));
+    ASSERT_EQ(all, m_dlg->m_hotKeyAll);
+    EXPECT_EQ(all->text(), "Ctrl + Shift + E");
+    EXPECT_GT(all->y(), m_dlg->m_hotKey[3]->geometry().bottom());
+    EXPECT_LT(all->geometry().bottom(), button(IDOK)->y());
+    press(IDOK);
+    EXPECT_EQ(readAll(iniPath()), QByteArray(kDefaultFile));
+
+    open();
+    all = m_dlg->m_hotKeyAll;
+    all->setFocus();
+    QTest::keyClick(all, Qt::Key_F8, Qt::ControlModifier | Qt::AltModifier);
+    press(IDOK);
+    EXPECT_EQ(readAll(iniPath()),
+              QByteArray(kDefaultFile) +
+                  "[VirtualCode5]\nVirtualCodeNumber=119\n[Modifiers5]\nModifiersNumber=3\n");
+    open();
+    EXPECT_EQ(m_dlg->m_hotKeyAll->text(), "Ctrl + Alt + F8");
+}
+
 } // namespace

@@ -188,4 +188,24 @@ TEST_F(SettingsFileTest, UnwritableFolderKeepsTheSettingsInMemoryAndSaysSoOnce) 
     EXPECT_EQ(readAll(blocker), "x");
 }
 
+// The hot key for all panes came later: a file without it (or with only part of it) gives
+// Ctrl+Shift+E for what is missing, writing the four leaves it out, and writing it keeps
+// every other line of the file.
+TEST_F(SettingsFileTest, FileWithoutTheFifthHotKeyGetsTheDefaultAndKeepsItsOtherSections) {
+    const QByteArray original =
+        "; mine\n[FramePhase]\nFramePhaseNumber=0\n[VirtualCode4]\nVirtualCodeNumber=68\n"
+        "[Modifiers4]\nModifiersNumber=6\n";
+    writeAll(iniPath(), original);
+    EXPECT_FALSE(CSettingsFile::HasCaptureAllKey());
+    EXPECT_EQ(CSettingsFile::ReadCaptureAllKey(), (HotKeySetting{69, 6}));
+    ASSERT_TRUE(CSettingsFile::WriteCaptureAllKey({119, 3})); // Ctrl+Alt+F8
+    const QByteArray after = readAll(iniPath());
+    EXPECT_EQ(after, original + "[VirtualCode5]\nVirtualCodeNumber=119\n[Modifiers5]\nModifiersNumber=3\n");
+    EXPECT_TRUE(CSettingsFile::HasCaptureAllKey());
+    EXPECT_EQ(CSettingsFile::ReadCaptureAllKey(), (HotKeySetting{119, 3}));
+
+    writeAll(iniPath(), "[Modifiers5]\nModifiersNumber=1\n[VirtualCode5]\nVirtualCodeNumber=\n");
+    EXPECT_EQ(CSettingsFile::ReadCaptureAllKey(), (HotKeySetting{69, 1})) << "an empty code is a missing one";
+}
+
 } // namespace

@@ -1,0 +1,102 @@
+#include "mainwnd/CCaptureAllWriter.h"
+
+#include "engine/BmpFile.h"
+#include "mainwnd/CaptureInstant.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImageWriter>
+#include <QPainter>
+#include <QSaveFile>
+#include <QStringList>
+
+#include <algorithm>
+
+CCaptureAllWriter::CCaptureAllWriter(QString folder, QString stamp, Pictures pictures, QObject* parent)
+    : QObject(parent) {
+    m_thread = std::thread(
+        [this, folder = std::move(folder), stamp = std::move(stamp), pictures = std::move(pictures)] {
+            std::array<QImage, 4> images;
+            bool any = false;
+            for (int k = 0; k < 4; ++k) {
+                images[k] = CChannelGraph::PictureImage(pictures[k]);
+                any = any || !images[k].isNull();
+            }
+            if (any && !folder.isEmpty()) {
+                // A missing folder is made; one that cannot be made fails the writes.
+                QDir().mkpath(folder);
+            }
+            const bool written = !any || WriteSet(folder, stamp, images);
+            QMetaObject::invokeMethod(
+                this, [this, written] { emit finished(written); }, Qt::QueuedConnection);
+        });
+}
+
+CCaptureAllWriter::~CCaptureAllWriter() {
+    if (m_thread.joinable()) {
+        m_thread.join();
+    }
+}
+
+QImage CCaptureAllWriter::ComposeQuadrants(const std::array<QImage, 4>& pictures) {
+    QSize cell;
+    for (const QImage& p : pictures) {
+        cell = cell.expandedTo(p.size());
+    }
+    if (cell.isEmpty()) {
+        return {};
+    }
+    QImage all(cell.width() * 2, cell.height() * 2, QImage::Format_RGB32);
+    all.fill(Qt::black);
+    QPainter painter(&all);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    for (int k = 0; k < 4; ++k) {
+        if (pictures[k].isNull()) {
+            continue;
+        }
+        const QRect area(QPoint(k < 2 ? 0 : cell.width(), k % 2 == 0 ? 0 : cell.height()), cell);
+        const QSize fitted = pictures[k].size().scaled(cell, Qt::KeepAspectRatio);
+        const QRect place(area.x() + (cell.width() - fitted.width()) / 2,
+                          area.y() + (cell.height() - fitted.height()) / 2, fitted.width(), fitted.height());
+        painter.drawImage(place, pictures[k]);
+    }
+    painter.end();
+    return all;
+}
+
+bool CCaptureAllWriter::WriteSet(const QString& folder, const QString& stamp,
+                                 const std::array<QImage, 4>& pictures) {
+    const QDir dir(folder);
+    QStringList written;
+    const auto undo = [&written] {
+        for (const QString& path : written) {
+            QFile::remove(path);
+        }
+        return false;
+    };
+    for (int k = 0; k < 4; ++k) {
+        if (pictures[k].isNull()) {
+            continue;
+        }
+        const QImage bgr = pictures[k].convertToFormat(QImage::Format_BGR888);
+        const QString path = dir.filePath(SnapshotFileName(k + 1, stamp, QStringLiteral("bmp")));
+        if (!WriteBmp24(path, bgr.constBits(), bgr.width(), bgr.height(), int(bgr.bytesPerLine()))) {
+            return undo();
+        }
+        written << path;
+    }
+    const QImage all = ComposeQuadrants(pictures);
+    if (all.isNull()) {
+        return true;
+    }
+    QSaveFile file(dir.filePath(SnapshotFileName(0, stamp, QStringLiteral("png"))));
+    if (!file.open(QIODevice::WriteOnly)) {
+        return undo();
+    }
+    QImageWriter writer(&file, "png");
+    if (!writer.write(all)) {
+        file.cancelWriting();
+        return undo();
+    }
+    return file.commit() || undo();
+}
