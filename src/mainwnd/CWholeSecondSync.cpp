@@ -2,6 +2,8 @@
 
 #include "engine/CChannelGraph.h"
 
+#include <cmath>
+
 namespace {
 bool CanPause(const SyncSet& set, int k) {
     return k >= 0 && k < 4 && set.channels[k] != nullptr && set.lengths[k] > 0.0;
@@ -23,7 +25,8 @@ void CWholeSecondSync::SyncChannels(const SyncSet& set, int ref, double refSecs,
         if (!(positions[i] > 0.0)) {
             continue;
         }
-        const long long p = static_cast<long long>(positions[i]);
+        // Compared on the reference's time: a channel with an offset shows its instant elsewhere.
+        const long long p = static_cast<long long>(std::floor(positions[i] - set.OffsetOf(i)));
         if (base < p && CanPause(set, i)) {
             set.channels[i]->Pause();
         }
