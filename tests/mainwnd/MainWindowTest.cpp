@@ -196,6 +196,7 @@ TEST_F(WindowTest, MenuBarHasEveryItemWithItsTextAndId) {
           {"一般显示", ID_VIEW_NORMAL},
           {"", 0},
           {"逐帧播放   ->", ID_PLAY_STEP},
+          {"逐帧后退   <-", ID_PLAY_STEP_BACK},
           {"跳至(&G) \tCtrl+G", ID_PLAY_GOTO},
           {"选项(&X)\tCtrl+X", ID_OPTIONS}}},
         {"帮助 ", {{"帮助 \tCtrl+H", ID_HELP_CONTENTS}, {"关于", ID_APP_ABOUT}}}};
