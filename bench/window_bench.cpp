@@ -212,9 +212,7 @@ int main(int argc, char** argv) {
     for (const auto& [pane, offset] : offsets) {
         window.SetChannelOffset(pane, offset);
     }
-    if (!offsets.empty()) {
-        sync += " (with offsets)";
-    }
+    const QString label = sync + (offsets.empty() ? " sync" : " sync with offsets");
     const double cpu0 = cpuSeconds();
     QElapsedTimer wall;
     wall.start();
@@ -271,13 +269,13 @@ int main(int argc, char** argv) {
         stall(b, window);
         b.run(std::max(0, int((seconds - double(wall.elapsed()) / 1000.0) * 1000)));
     }
-    std::printf("%s sync: spread between panes in frames over %zu samples: median %.0f, p99 %.0f, max %.0f"
+    std::printf("%s: spread between panes in frames over %zu samples: median %.0f, p99 %.0f, max %.0f"
                 " (%d samples unreadable)\n",
-                qPrintable(sync), b.spreads.size(), percentile(b.spreads, 0.5), percentile(b.spreads, 0.99),
+                qPrintable(label), b.spreads.size(), percentile(b.spreads, 0.5), percentile(b.spreads, 0.99),
                 percentile(b.spreads, 1.0), b.unreadable);
-    std::printf(
-        "%s sync: seek to every pane showing the target frame: median %.3f s, max %.3f s (%zu seeks)\n",
-        qPrintable(sync), percentile(b.seekTimes, 0.5), percentile(b.seekTimes, 1.0), b.seekTimes.size());
+    std::printf("%s: seek to every pane showing the target frame: median %.3f s, max %.3f s (%zu seeks)\n",
+                qPrintable(label), percentile(b.seekTimes, 0.5), percentile(b.seekTimes, 1.0),
+                b.seekTimes.size());
     window.OnStop();
     return 0;
 }
