@@ -3,13 +3,14 @@
 #include "mainwnd/CTetravDlg.h"
 
 #include "dialogs/COffsetDlg.h"
-#include "dialogs/VideoPaths.h"
 #include "mainwnd/CChannelSync.h"
 #include "mainwnd/CVideoPane.h"
 #include "uikit/Resource.h"
 
 #include <QCursor>
+#include <QStringList>
 
+#include <algorithm>
 #include <cmath>
 
 void CTetravDlg::SetChannelOffset(int k, double seconds) {
