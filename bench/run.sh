@@ -133,6 +133,9 @@ set -- "$clips"/sync1.mp4 "$clips"/sync2.mkv "$clips"/sync3.avi "$clips"/sync4.w
 for mode in frame time; do
     "$bench" --script sync --sync "$mode" --seconds 60 --source 640x360 --fps 25 "$@" 2>/dev/null
 done
+echo "   and with time offsets: the fourth pane a recording started 3.2 s later, offset -3.2 s"
+"$bench" --script sync --sync frame --seconds 60 --source 640x360 --fps 25 --offset 4:-3.2 \
+    "$clips"/sync1.mp4 "$clips"/sync2.mkv "$clips"/sync3.avi "$clips"/sync1_late.mp4 2>/dev/null
 if command -v mpv >/dev/null; then
     "$root/bench/mpv_sync.py" 60 "$@" 2>/dev/null
 fi

@@ -65,6 +65,16 @@ clip() {
     mv -f "$tmp" "$dest"
 }
 
+# late SOURCE NAME: the same recording from a camera started 3.2 s later: a frame-exact copy of
+# SOURCE from its frame at 3.2 s on, encoded again (its pictures keep their frame numbers).
+late() {
+    local src="$out/$1" dest="$out/$2"
+    [ -s "$dest" ] && return 0
+    ff -ss 3.2 -i "$src" -c:v libx264 -preset veryfast -g 25 -pix_fmt yuv420p "${aac[@]}" -f mp4 \
+        "$out/.part-$$-$2"
+    mv -f "$out/.part-$$-$2" "$dest"
+}
+
 trap 'rm -f "$out"/.part-$$-*' EXIT
 
 h264=(-c:v libx264 -preset veryfast -g 25 -pix_fmt yuv420p)
@@ -94,6 +104,7 @@ if [ $mode = bench ]; then
     LABEL="avi" clip sync3.avi 70 660 640x360 25 -c:v mpeg4 -q:v 4 -g 12 -c:a mp2 -b:a 128k -f avi
     LABEL="webm" clip sync4.webm 70 880 640x360 25 -c:v libvpx -deadline realtime -cpu-used 8 -b:v 800k -g 60 \
         -c:a libopus -b:a 64k -f webm
+    late sync1.mp4 sync1_late.mp4
     exit 0
 fi
 
@@ -117,6 +128,7 @@ clip sync_vp8.webm 12 880 320x240 25 -c:v libvpx -deadline realtime -cpu-used 8 
 for rate in 30 50 60 30000/1001; do
     clip "sync_fps${rate%%/*}.mp4" 12 440 320x240 "$rate" "${h264[@]}" "${aac[@]}" -f mp4
 done
+late sync_h264.mp4 sync_h264_late.mp4
 
 # A phone recording held upright: the frames are stored on their side (turned a quarter
 # counter-clockwise) and the container says to turn them a quarter clockwise to show them.

@@ -1,7 +1,7 @@
 #include "controls/CMenuEx.h"
 
-#include "uikit/Resource.h"
 #include "controls/CMenuExStyle.h"
+#include "uikit/Resource.h"
 
 #include <QAction>
 #include <QMenu>
@@ -60,6 +60,15 @@ bool CMenuEx::LoadMenu(int nIDResource) {
 
 QMenu* CMenuEx::GetSubMenu(int index) const {
     return index == 0 ? m_popup : nullptr;
+}
+
+QAction* CMenuEx::AppendCommand(const QString& text, int id) {
+    if (m_popup == nullptr) {
+        return nullptr;
+    }
+    QAction* a = m_popup->addAction(text);
+    a->setProperty(kCommandProperty, id);
+    return a;
 }
 
 int CMenuEx::TrackPopupMenu(const QPoint& screenPos) {

@@ -16,6 +16,8 @@ public:
 
     bool LoadMenu(int nIDResource);
     QMenu* GetSubMenu(int index) const;
+    // Adds an item carrying command id to the end of the popup (AppendMenu); null before LoadMenu.
+    QAction* AppendCommand(const QString& text, int id);
     // TrackPopupMenu: shows sub-menu 0 at the screen position and returns the chosen command
     // id, or 0 when the menu was dismissed; command(id) is emitted as well.
     int TrackPopupMenu(const QPoint& screenPos);

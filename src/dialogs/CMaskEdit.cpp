@@ -69,6 +69,14 @@ bool CMaskEdit::CheckChar(QChar ch) {
     if (m_strAlwaysValid.contains(ch)) {
         return true;
     }
+    if (m_strMask[p] == QLatin1Char('+')) {
+        // A sign.
+        if (ch == QLatin1Char('+') || ch == QLatin1Char('-')) {
+            return true;
+        }
+        Beep();
+        return false;
+    }
     if (m_strMask[p] != QLatin1Char('0')) {
         return true;
     }
@@ -77,15 +85,16 @@ bool CMaskEdit::CheckChar(QChar ch) {
         return false;
     }
     // Limits, digit by digit, refused without a beep; the seconds take any digit.
-    switch (p) {
+    const int h = m_nTimeStart;
+    switch (p - h) {
     case 0:
         return ch <= At(m_strHourLimit, 0);
     case 1:
-        return At(m_strCurrent, 0) != At(m_strHourLimit, 0) || ch <= At(m_strHourLimit, 1);
+        return At(m_strCurrent, h) != At(m_strHourLimit, 0) || ch <= At(m_strHourLimit, 1);
     case 3:
         return ch <= At(m_strMinuteLimit, 0);
     case 4:
-        return At(m_strCurrent, 3) != At(m_strMinuteLimit, 0) || ch <= At(m_strMinuteLimit, 1);
+        return At(m_strCurrent, h + 3) != At(m_strMinuteLimit, 0) || ch <= At(m_strMinuteLimit, 1);
     default:
         return true;
     }

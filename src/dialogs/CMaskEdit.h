@@ -1,9 +1,9 @@
 #pragma once
 // A one-line edit whose text follows a mask: typing overwrites in place, the template's
 // literals (the colons of hh:mm:ss) are skipped and never removed, mask "0" positions take a
-// digit under the hour and minute limits, and Backspace moves left restoring the text the
-// program set last. With the mask on nothing else can change the text: Delete, Insert, paste,
-// cut, undo, drag and drop, the X11 middle-click paste, the context menu and input-method text
+// digit under the hour and minute limits, mask "+" positions take a sign, and Backspace moves
+// left restoring the text the program set last. With the mask on nothing else can change the text: Delete,
+// Insert, paste, cut, undo, drag and drop, the X11 middle-click paste, the context menu and input-method text
 // are refused (committed input-method text is typed character by character instead).
 #include <QLineEdit>
 #include <QString>
@@ -35,6 +35,8 @@ public:
     QString m_strHourLimit = QStringLiteral("47");
     QString m_strMinuteLimit = QStringLiteral("59");
     QString m_strRestore;
+    // Where hh:mm:ss starts in the mask (after a sign, a mask "+" position taking + or -).
+    int m_nTimeStart = 0;
 
 signals:
     // Emitted at every beep (the beep itself goes to the desktop).

@@ -103,6 +103,8 @@ public:
     virtual bool CanSeek() const;
     // While held, the pane keeps its picture and new frames wait (the set moves together).
     virtual void HoldPicture(bool hold);
+    // While dimmed, the picture is shown darker (a pane waiting for its time to come).
+    virtual void DimPicture(bool dim);
 
     // True once the end of the stream was seen (cleared by a seek or Stop).
     virtual bool IsAtEnd() const;

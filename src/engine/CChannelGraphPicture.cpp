@@ -112,3 +112,9 @@ void CChannelGraph::HoldPicture(bool hold) {
         d->video->setHold(hold);
     }
 }
+
+void CChannelGraph::DimPicture(bool dim) {
+    if (d->video) {
+        d->video->setDim(dim);
+    }
+}

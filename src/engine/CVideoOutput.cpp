@@ -147,6 +147,9 @@ bool CVideoOutput::paint(QPainter& painter, const QRect& target) {
         painter.drawImage(place, image);
     }
     gst_video_frame_unmap(&frame);
+    if (m_dim) {
+        painter.fillRect(place, QColor(0, 0, 0, 150));
+    }
     if (m_firstPaintUs == 0) {
         m_firstPaintUs = g_get_monotonic_time();
     }
@@ -236,6 +239,16 @@ void CVideoOutput::setHold(bool hold) {
     }
     if (!m_repaintPending.exchange(true)) {
         emit frameArrived();
+    }
+}
+
+void CVideoOutput::setDim(bool dim) {
+    if (dim == m_dim) {
+        return;
+    }
+    m_dim = dim;
+    if (m_widget) {
+        m_widget->update();
     }
 }
 

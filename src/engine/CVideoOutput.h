@@ -54,6 +54,9 @@ public:
     bool shownFrames(ShownFrame& now, ShownFrame& before) const;
     // While held, new frames wait and the picture on screen stays; releasing shows the newest.
     void setHold(bool hold);
+    // Paints the picture darker while set (the picture waits for its time to come).
+    void setDim(bool dim);
+    bool dimmed() const { return m_dim; }
     // Forgets the frames (a new file is being opened).
     void clearFrames();
 
@@ -83,6 +86,7 @@ private:
     QRect m_rect;
     qint64 m_firstPaintUs = 0;
     std::atomic<bool> m_repaintPending{false};
+    bool m_dim = false; // user-interface thread only
 
     struct NativeFrame {
         GstBufferRef buffer;

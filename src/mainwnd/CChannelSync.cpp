@@ -2,6 +2,9 @@
 
 #include "engine/CChannelGraph.h"
 
+#include <algorithm>
+#include <cmath>
+
 bool SyncSet::IsOpen(int k) const {
     return k >= 0 && k < 4 && channels != nullptr && channels[k] != nullptr &&
            (paths == nullptr || !paths[k].isEmpty());
@@ -9,6 +12,13 @@ bool SyncSet::IsOpen(int k) const {
 
 bool SyncSet::TakesPart(int k) const {
     return IsOpen(k) && lengths != nullptr && lengths[k] > 0.0;
+}
+
+double SyncSet::OffsetOf(int k) const {
+    if (offsets == nullptr || k < 0 || k > 3) {
+        return 0.0;
+    }
+    return offsets[k] - (ref >= 0 && ref < 4 ? offsets[ref] : 0.0);
 }
 
 bool CChannelSync::ReadPosition(CChannelGraph& channel, double& seconds) {
@@ -34,7 +44,7 @@ void CChannelSync::Pause(const SyncSet& set) {
 void CChannelSync::Seek(const SyncSet& set, double seconds) {
     for (int i = 0; i < 4; ++i) {
         if (set.IsOpen(i)) {
-            set.channels[i]->SetCurrentPosition(seconds);
+            set.channels[i]->SetCurrentPosition(std::max(0.0, seconds + set.OffsetOf(i)));
         }
     }
 }
@@ -61,6 +71,35 @@ void CChannelSync::StepFrame(const SyncSet& set) {
 
 void CChannelSync::Stalled(const SyncSet& set, double refSecs) {
     Seek(set, refSecs);
+}
+
+void CChannelSync::StepBack(const SyncSet& set) {
+    for (int i = 0; i < 4; ++i) {
+        if (!set.IsOpen(i)) {
+            continue;
+        }
+        CChannelGraph* ch = set.channels[i];
+        ch->Pause();
+        const double fps = set.frameRates != nullptr && set.frameRates[i] > 0.0 ? set.frameRates[i] : 25.0;
+        double at = 0.0;
+        // The frame shown is the one whose start is nearest; the middle of the one before it.
+        const double frame = ch->GetCurrentPosition(at) ? std::floor(at * fps + 0.5) : 0.0;
+        if (frame >= 1.0) {
+            ch->SetCurrentPositionExact((frame - 0.5) / fps);
+        }
+    }
+}
+
+void CChannelSync::OffsetsChanged(const SyncSet& set, double refShift) {
+    double at = 0.0;
+    if (!set.IsOpen(set.ref) || !set.channels[set.ref]->GetCurrentPosition(at)) {
+        return;
+    }
+    for (int i = 0; i < 4; ++i) {
+        if (set.IsOpen(i)) {
+            set.channels[i]->SetCurrentPositionExact(std::max(0.0, at + refShift + set.OffsetOf(i)));
+        }
+    }
 }
 
 void CChannelSync::Adopt(const SyncSet&, bool) {}

@@ -25,6 +25,9 @@ struct SyncSet {
     bool IsOpen(int k) const;
     // The channel is open and has a length (it takes part in the ticks).
     bool TakesPart(int k) const;
+    // Channel k's offset from the reference's (seconds): at the reference's position t it shows
+    // its own t + OffsetOf(k). 0 without offsets.
+    double OffsetOf(int k) const;
 };
 
 class CChannelSync {
@@ -50,6 +53,11 @@ public:
     // channel's clock has run on without it. Puts the set back in step at refSecs, the
     // reference channel's position.
     virtual void Stalled(const SyncSet& set, double refSecs);
+    // One frame back on every channel, to the frame of the same instant (a frame-exact seek).
+    virtual void StepBack(const SyncSet& set);
+    // The offsets changed: the channels go to their new places, the reference moving by
+    // refShift seconds (the others keep what they show unless their own offset changed).
+    virtual void OffsetsChanged(const SyncSet& set, double refShift);
     // Another synchronisation takes over (playing: the set was playing).
     virtual void Adopt(const SyncSet& set, bool playing);
     // This synchronisation hands the set over to another.

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 
 namespace {
 
@@ -60,7 +61,7 @@ void CFrameSync::Play(const SyncSet& set) {
         m_playAfter = true;
         return;
     case Phase::Paused:
-        if (m_mapped) {
+        if (m_mapped && !OffsetsMoved()) {
             m_playAfter = true;
             m_phase = Phase::Seeking; // a channel brought back may still be prerolling
             m_deadlineMs = 0;
@@ -153,6 +154,49 @@ void CFrameSync::StepFrame(const SyncSet& set) {
     }
 }
 
+void CFrameSync::StepBack(const SyncSet& set) {
+    m_set = set;
+    if (m_phase == Phase::Playing) {
+        Pause(set);
+    }
+    m_playAfter = false;
+    const int ref = RefChannel();
+    if (ref < 0) {
+        return;
+    }
+    if (m_phase == Phase::Stepping) {
+        // Forward steps under way: one fewer, or this one back once they are done.
+        if (m_pendingSteps > 1) {
+            --m_pendingSteps;
+        } else {
+            ++m_pendingBack;
+        }
+        return;
+    }
+    if (m_phase == Phase::Seeking && m_pendingSteps > 0) {
+        --m_pendingSteps;
+        return;
+    }
+    // From where a seek (or the previous backward step) is heading, else from the picture shown:
+    // repeated presses walk back on the frame grid without drifting.
+    const double from = m_phase == Phase::Seeking ? m_p0 : ShownMiddle();
+    Realign(Snap(std::max(0.0, from - FramePeriod(ref))), false);
+}
+
+void CFrameSync::OffsetsChanged(const SyncSet& set, double refShift) {
+    m_set = set;
+    const bool play = m_phase == Phase::Playing || m_playAfter;
+    double at = m_p0;
+    if (m_phase == Phase::Playing) {
+        at = PositionAt(Now());
+    } else if (m_phase != Phase::Seeking) {
+        at = ShownMiddle();
+    }
+    m_pendingSteps = 0;
+    m_pendingBack = 0;
+    Realign(Snap(std::max(0.0, at + refShift)), play);
+}
+
 void CFrameSync::Adopt(const SyncSet& set, bool playing) {
     Reset();
     m_set = set;
@@ -166,6 +210,7 @@ void CFrameSync::Leave(const SyncSet& set) {
     m_poll->stop();
     m_set = set;
     HoldAll(false);
+    DimAll(false);
     const bool playing = m_phase == Phase::Playing || m_playAfter;
     for (int k = 0; k < 4; ++k) {
         if (!set.IsOpen(k)) {
@@ -188,6 +233,7 @@ void CFrameSync::Leave(const SyncSet& set) {
 void CFrameSync::Reset() {
     m_poll->stop();
     HoldAll(false);
+    DimAll(false);
     m_set = SyncSet();
     m_phase = Phase::Stopped;
     m_playAfter = false;
@@ -196,6 +242,7 @@ void CFrameSync::Reset() {
     m_c0 = 0;
     m_rate = 1.0;
     m_pendingSteps = 0;
+    m_pendingBack = 0;
     m_stepStage = 0;
     m_keyFramePending = false;
     for (int k = 0; k < 4; ++k) {
@@ -205,6 +252,7 @@ void CFrameSync::Reset() {
         m_lag[k] = 0;
         m_watchFrom[k] = 0;
         m_rejoin[k] = Rejoin();
+        m_applied[k] = 0.0;
     }
 }
 
@@ -237,11 +285,20 @@ void CFrameSync::Realign(double target, bool playAfter) {
         ch->UseClock(m_clock.get());
         ch->HoldPicture(true); // the new pictures go up together
         ch->Pause();
-        m_segStart[k] = target;
-        if (!ch->SetPositionAndRate(target, m_rate)) {
+        // Where this channel shows the instant: before its start it waits on its first picture,
+        // past its end it shows its last.
+        m_applied[k] = Offset(k);
+        double own = target + m_applied[k];
+        if (own < 0.0) {
+            own = 0.0;
+        } else if (AnyOffset() && own >= Length(k)) {
+            own = std::max(0.0, Length(k) - FramePeriod(k) / 2.0);
+        }
+        m_segStart[k] = own;
+        if (!ch->SetPositionAndRate(own, m_rate)) {
             // Past its end, a channel shows its last picture and waits at its end.
             double length = 0.0;
-            const bool pastEnd = ch->GetDuration(length) && target >= length;
+            const bool pastEnd = ch->GetDuration(length) && own >= length;
             if (!pastEnd && m_locked[k]) {
                 m_locked[k] = false;
                 Warn(k, "cannot seek; it keeps the shared clock but not the frame lock");
@@ -249,6 +306,7 @@ void CFrameSync::Realign(double target, bool playAfter) {
         }
     }
     m_p0 = target;
+    UpdateDimming(target);
     m_playAfter = playAfter;
     m_phase = Phase::Seeking;
     m_mapped = true;
@@ -264,11 +322,12 @@ void CFrameSync::StartTogether() {
             continue;
         }
         // A channel that could not seek plays from where its own running time stands.
-        const double lead = m_locked[k] ? (m_segStart[k] - m_p0) / m_rate : -m_p0;
+        // A channel waiting for its time has its base time that far ahead.
+        const double lead = m_locked[k] ? (m_segStart[k] - m_applied[k] - m_p0) / m_rate : -m_p0;
         const double base = std::max(0.0, double(m_c0) + lead * kNs);
         m_set.channels[k]->SetBaseTime(static_cast<unsigned long long>(base));
         m_set.channels[k]->Run();
-        m_watchFrom[k] = m_c0 + kWatchGrace;
+        m_watchFrom[k] = std::max(m_c0, static_cast<unsigned long long>(base)) + kWatchGrace;
     }
     m_phase = Phase::Playing;
     m_playAfter = false;
@@ -378,10 +437,15 @@ void CFrameSync::StepStage() {
             if (!m_set.IsOpen(k)) {
                 continue;
             }
-            int frames = 1;
+            // A channel waiting on its first picture steps only once its time has come.
+            const double own = m_stepFrom[ref] + Offset(k);
+            int frames = own >= 0.0 ? 1 : 0;
             if (k != ref && std::abs(FramePeriod(k) - refPeriod) > 1e-4) {
-                frames = static_cast<int>(
-                    std::floor((m_stepFrom[ref] + refPeriod - m_stepFrom[k]) / FramePeriod(k) + 0.03));
+                frames =
+                    static_cast<int>(std::floor((own + refPeriod - m_stepFrom[k]) / FramePeriod(k) + 0.03));
+            }
+            if (AnyOffset() && own + refPeriod >= Length(k)) {
+                frames = 0; // it stays on its last picture
             }
             if (frames > 0) {
                 m_set.channels[k]->StepFrames(std::min(frames, kMaxStepFrames));
@@ -399,9 +463,10 @@ void CFrameSync::StepStage() {
         if (m_set.channels[ref]->GetShownPosition(shown)) {
             m_stepTarget = shown;
         }
-        const double middle = m_stepTarget + refPeriod / 2.0;
         for (int k = 0; k < 4; ++k) {
-            if (k == ref || !m_set.IsOpen(k) || !m_set.channels[k]->GetShownPosition(shown)) {
+            const double middle = m_stepTarget + refPeriod / 2.0 + Offset(k);
+            if (k == ref || !m_set.IsOpen(k) || middle < 0.0 || (AnyOffset() && middle >= Length(k)) ||
+                !m_set.channels[k]->GetShownPosition(shown)) {
                 continue;
             }
             const double behind = middle - shown;
@@ -417,10 +482,15 @@ void CFrameSync::StepStage() {
     }
     // All stepped. Stepping moved the pictures but not the running time: the next start seeks.
     m_p0 = m_stepTarget + refPeriod / 2.0;
+    UpdateDimming(m_p0);
     m_mapped = false;
     m_phase = Phase::Paused;
     if (--m_pendingSteps > 0) {
         BeginStep();
+    } else if (m_pendingBack > 0) {
+        const int back = m_pendingBack;
+        m_pendingBack = 0;
+        Realign(Snap(std::max(0.0, m_p0 - back * refPeriod)), false);
     }
 }
 
@@ -437,20 +507,22 @@ void CFrameSync::SyncChannels(const SyncSet& set, int, double, const double*, in
         return; // not started yet
     }
     const double expected = PositionAt(now);
+    UpdateDimming(expected);
     double behind[4] = {0, 0, 0, 0};
     bool watched[4] = {false, false, false, false};
     double leastBehind = 1e9;
     for (int k = 0; k < 4; ++k) {
         CChannelGraph* ch = set.IsOpen(k) ? set.channels[k] : nullptr;
         double shown = 0.0;
+        const double own = expected + Offset(k);
         if (ch == nullptr || !set.TakesPart(k) || !m_locked[k] || m_rejoin[k].active ||
-            now < m_watchFrom[k] || ch->IsAtEnd() || expected >= set.lengths[k] ||
+            now < m_watchFrom[k] || ch->IsAtEnd() || own < 0.0 || own >= set.lengths[k] ||
             !ch->GetShownPosition(shown)) {
             m_lag[k] = 0;
             continue;
         }
         watched[k] = true;
-        behind[k] = expected - shown;
+        behind[k] = own - shown;
         leastBehind = std::min(leastBehind, behind[k]);
     }
     if (leastBehind < 1e9 && leastBehind > kSetStall * m_rate) {
@@ -499,10 +571,15 @@ void CFrameSync::BringBack(int k, double expected) {
     Rejoin& r = m_rejoin[k];
     const double lead = kRejoinLead * m_rate * double(1 << std::min(r.tries, kRejoinTries));
     const double target = Snap(expected + lead);
+    const double own = target + Offset(k);
+    if (own >= Length(k)) {
+        m_lag[k] = 0;
+        return; // its end comes before it could join again
+    }
     ch->HoldPicture(true);
     ch->Pause();
     m_lag[k] = 0;
-    if (!ch->SetPositionAndRate(target, m_rate)) {
+    if (!ch->SetPositionAndRate(own, m_rate)) {
         m_locked[k] = false;
         Warn(k, "cannot seek; it keeps the shared clock but not the frame lock");
         ch->HoldPicture(false);
@@ -512,7 +589,7 @@ void CFrameSync::BringBack(int k, double expected) {
     }
     r.active = true;
     r.target = target;
-    m_segStart[k] = target;
+    m_segStart[k] = own;
     StartPolling();
 }
 
@@ -606,6 +683,76 @@ double CFrameSync::Snap(double seconds) const {
     // The middle of the reference's frame: the other files' frames of that instant cover it
     // even when their time stamps sit a few milliseconds apart (encoders, audio priming).
     return (std::floor(std::max(0.0, seconds) * fps + 1e-6) + 0.5) / fps;
+}
+
+double CFrameSync::ShownMiddle() const {
+    const int ref = RefChannel();
+    double shown = m_p0;
+    if (ref < 0 || !m_set.channels[ref]->GetShownPosition(shown)) {
+        return Snap(m_p0);
+    }
+    const double fps = m_set.frameRates != nullptr ? m_set.frameRates[ref] : 0.0;
+    if (!(fps > 0.0) || !std::isfinite(fps)) {
+        return shown + FramePeriod(ref) / 2.0;
+    }
+    // Time stamps a container rounded to the millisecond may sit a little before the frame's
+    // own start: a quarter frame of room.
+    return (std::floor(shown * fps + 0.25) + 0.5) / fps;
+}
+
+double CFrameSync::Offset(int k) const {
+    const int ref = RefChannel();
+    if (m_set.offsets == nullptr || k < 0 || k > 3 || ref < 0) {
+        return 0.0;
+    }
+    return m_set.offsets[k] - m_set.offsets[ref];
+}
+
+double CFrameSync::Length(int k) const {
+    const double length = m_set.lengths != nullptr && k >= 0 && k < 4 ? m_set.lengths[k] : 0.0;
+    return length > 0.0 ? length : std::numeric_limits<double>::infinity();
+}
+
+bool CFrameSync::AnyOffset() const {
+    for (int k = 0; k < 4; ++k) {
+        if (m_set.IsOpen(k) && Offset(k) != 0.0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool CFrameSync::OffsetsMoved() const {
+    for (int k = 0; k < 4; ++k) {
+        if (m_set.IsOpen(k) && Offset(k) != m_applied[k]) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void CFrameSync::UpdateDimming(double t) {
+    const bool any = AnyOffset();
+    for (int k = 0; k < 4; ++k) {
+        if (!m_set.IsOpen(k)) {
+            continue;
+        }
+        const double own = t + Offset(k);
+        const bool dim = any && (own < 0.0 || own >= Length(k));
+        if (dim != m_dimmed[k]) {
+            m_dimmed[k] = dim;
+            m_set.channels[k]->DimPicture(dim);
+        }
+    }
+}
+
+void CFrameSync::DimAll(bool dim) {
+    for (int k = 0; k < 4; ++k) {
+        if (m_set.IsOpen(k) && m_dimmed[k] != dim) {
+            m_set.channels[k]->DimPicture(dim);
+        }
+        m_dimmed[k] = dim;
+    }
 }
 
 void CFrameSync::Warn(int k, const char* what) {

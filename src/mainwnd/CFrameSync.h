@@ -10,6 +10,11 @@
 // - A frame step steps the reference one frame and every other channel to the frame of the
 //   reference's new instant; the next start seeks them exactly there, since stepping leaves the
 //   running time behind.
+// - Time offsets: channel k shows the timeline's instant t at its own position t + its offset
+//   from the reference's. A channel whose instant lies before its start waits on its first
+//   picture (its base time is in the future, so it starts by itself when its time comes); one
+//   past its end shows its last picture. Either is dimmed while the set has offsets.
+// - A backward step is a frame-exact seek of the set to the reference's previous frame.
 // - The correction step of each tick compares the picture each channel shows with the
 //   timeline at frame precision; a channel that stays out of tolerance (a decoder stall, a slow
 //   disk, the process stopped for a while) seeks ahead alone and joins the timeline again.
@@ -46,6 +51,8 @@ public:
     // late pictures: the set seeks to the timeline's present instant, with the pictures held,
     // so the play time moves on and never back.
     void Stalled(const SyncSet& set, double refSecs) override;
+    void StepBack(const SyncSet& set) override;
+    void OffsetsChanged(const SyncSet& set, double refShift) override;
     void Adopt(const SyncSet& set, bool playing) override;
     void Leave(const SyncSet& set) override;
     void Reset() override;
@@ -85,6 +92,16 @@ private:
     double PositionAt(unsigned long long now) const;
     double RefPosition() const;
     double Snap(double seconds) const;
+    // The middle of the reference's frame on screen (the timeline instant the user sees).
+    double ShownMiddle() const;
+    // Channel k's offset from the reference's, and its length (infinite when unknown).
+    double Offset(int k) const;
+    double Length(int k) const;
+    bool AnyOffset() const;
+    // Dims the channels whose instant at timeline position t lies outside their stream.
+    void UpdateDimming(double t);
+    void DimAll(bool dim);
+    bool OffsetsMoved() const;
     double FramePeriod(int k) const;
     int RefChannel() const;
     void Warn(int k, const char* what);
@@ -111,8 +128,11 @@ private:
     int m_lag[4] = {0, 0, 0, 0};
     unsigned long long m_watchFrom[4] = {0, 0, 0, 0}; // the correction looks at a channel from then
     Rejoin m_rejoin[4];
+    double m_applied[4] = {0, 0, 0, 0}; // the offsets the channels were last placed with
+    bool m_dimmed[4] = {false, false, false, false};
 
     int m_pendingSteps = 0;
+    int m_pendingBack = 0; // backward steps asked for while forward steps were under way
     int m_stepStage = 0;
     double m_stepFrom[4] = {0, 0, 0, 0};
     double m_stepTarget = 0.0;

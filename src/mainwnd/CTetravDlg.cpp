@@ -117,7 +117,7 @@ CTetravDlg::CTetravDlg(QWidget* parent)
     // Files dropped on the window or handed over from outside.
     new CExternalFiles(this);
 
-    // Stand-in for the message pre-translation: sees the Right-arrow key of every control.
+    // Stand-in for the message pre-translation: sees the arrow keys of every control.
     qApp->installEventFilter(this);
 }
 
@@ -153,6 +153,9 @@ bool CTetravDlg::OnInitDialog() {
         m_menuContext[i] = new CMenuEx(this);
         m_menuContext[i]->LoadMenu(kMenus[i]);
         m_pPopup[i] = m_menuContext[i]->GetSubMenu(0);
+        m_pPopup[i]->addSeparator();
+        m_menuContext[i]->AppendCommand(Utf8("设置时间偏移..."), ID_SET_OFFSET_1 + i);
+        m_menuContext[i]->AppendCommand(Utf8("清除时间偏移"), ID_CLEAR_OFFSET_1 + i);
         connect(m_menuContext[i], &CMenuEx::command, this, &CTetravDlg::OnCommand);
     }
     m_pMainMenu = m_pMenuBar;
@@ -257,8 +260,18 @@ bool CTetravDlg::eventFilter(QObject* watched, QEvent* e) {
         // go to the window's focus control, or to the window itself when none has the focus.
         QWidget* focus = focusWidget();
         const bool firstDelivery = focus != nullptr ? w == focus : w == this;
-        if (key->key() == Qt::Key_Right && firstDelivery) {
+        const bool arrow = key->key() == Qt::Key_Right || key->key() == Qt::Key_Left;
+        const int forward = key->key() == Qt::Key_Right ? 1 : -1;
+        if (arrow && firstDelivery && (key->modifiers() & Qt::ControlModifier) != 0) {
+            // While paused, Ctrl+arrow nudges the pane under the pointer alone by one frame.
+            const int pane = PaneUnderPointer();
+            if (pane >= 0 && m_nOpenCount > 0 && !IsTimerRunning(TIMER_SYNC)) {
+                NudgeOffset(pane, forward);
+            }
+        } else if (arrow && firstDelivery && forward > 0) {
             OnStepFrame();
+        } else if (arrow && firstDelivery) {
+            OnStepBack();
         }
     }
     return CBCGPDialog::eventFilter(watched, e);
@@ -286,6 +299,7 @@ void CTetravDlg::BuildMenuBar() {
     add(play, "一般显示", ID_VIEW_NORMAL);
     play->addSeparator();
     add(play, "逐帧播放   ->", ID_PLAY_STEP);
+    add(play, "逐帧后退   <-", ID_PLAY_STEP_BACK);
     add(play, "跳至(&G) \tCtrl+G", ID_PLAY_GOTO);
     add(play, "全部抓图", ID_CAPTURE_ALL);
     add(play, "选项(&X)\tCtrl+X", ID_OPTIONS);
@@ -330,6 +344,21 @@ void CTetravDlg::OnCommand(int id) {
         break;
     case ID_PLAY_STEP:
         OnStepFrame();
+        break;
+    case ID_PLAY_STEP_BACK:
+        OnStepBack();
+        break;
+    case ID_SET_OFFSET_1:
+    case ID_SET_OFFSET_1 + 1:
+    case ID_SET_OFFSET_1 + 2:
+    case ID_SET_OFFSET_1 + 3:
+        OnSetOffset(id - ID_SET_OFFSET_1);
+        break;
+    case ID_CLEAR_OFFSET_1:
+    case ID_CLEAR_OFFSET_1 + 1:
+    case ID_CLEAR_OFFSET_1 + 2:
+    case ID_CLEAR_OFFSET_1 + 3:
+        SetChannelOffset(id - ID_CLEAR_OFFSET_1, 0.0);
         break;
     case ID_VIEW_TOPMOST:
         OnViewTopmost();

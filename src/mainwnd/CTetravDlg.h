@@ -68,6 +68,8 @@ public:
     void OnNormalSpeed();
     void OnFaster();
     void OnStepFrame();
+    // Every pane one frame back, to the frame of the same instant.
+    void OnStepBack();
     void OnGotoPosition();
     void OnExit();
     // The options dialog, the About box and the help, each owned by this window while open.
@@ -105,6 +107,19 @@ public:
     bool OpenSetFile(const QString& path);
     // Opens the first saved set among files, if there is one; false when there is none.
     bool OpenSetAmong(const QStringList& files);
+    // ---- Time offsets (CTetravDlgOffset.cpp) ----
+    // Sets pane k's offset (seconds, within +-24 h) and moves the set at once: the other panes
+    // keep their pictures, and changing the reference's own offset moves the reference. Code
+    // that writes m_dOffset directly gets it applied by the next seek, start or rate change
+    // (e.g. write all four, then OnGotoPosition).
+    void SetChannelOffset(int k, double seconds);
+    // The offset dialog for pane k; pane k nudged by frames of its own video (while paused).
+    void OnSetOffset(int k);
+    void NudgeOffset(int k, int frames);
+    // The pane under the mouse pointer whose channel is open, or -1.
+    int PaneUnderPointer() const;
+    // The status bar's sync part: the positions, and the offsets when any is set.
+    QString SyncInfoText() const;
 
     // ---- Timers ----
     void SetTimer(int id, int periodMs);

@@ -20,6 +20,8 @@
 #include "settings/CSettings.h"
 #include "uikit/Resource.h"
 
+#include <QAction>
+#include <QMenu>
 #include <QTimer>
 
 namespace {
@@ -86,6 +88,9 @@ void CTetravDlg::CloseSet() {
     KillTimer(TIMER_SYNC);
     KillTimer(TIMER_DISPLAY);
     ResetSync();
+    for (double& offset : m_dOffset) {
+        offset = 0.0;
+    }
     for (int i = 0; i < 4; ++i) {
         if (m_pChannel[i] != nullptr) {
             CloseChannel(i);
@@ -156,6 +161,12 @@ void CTetravDlg::OnStepFrame() {
     SetStatusText(0, Utf8("单帧播放"));
 }
 
+void CTetravDlg::OnStepBack() {
+    KillTimer(TIMER_SYNC);
+    ActiveSync().StepBack(CurrentSet());
+    SetStatusText(0, Utf8("单帧后退"));
+}
+
 void CTetravDlg::OnGotoPosition() {
     ActiveSync().Seek(CurrentSet(), g_dGotoSecs);
 }
@@ -172,6 +183,11 @@ void CTetravDlg::OnVolumeScroll() {
 void CTetravDlg::OnPaneRightClick(int pane) {
     if (pane < 0 || pane > 3 || m_pChannel[pane] == nullptr || m_menuContext[pane] == nullptr) {
         return;
+    }
+    for (QAction* item : m_pPopup[pane]->actions()) {
+        if (CMenuEx::CommandId(item) == ID_CLEAR_OFFSET_1 + pane) {
+            item->setEnabled(m_dOffset[pane] != 0.0);
+        }
     }
     m_menuContext[pane]->TrackPopupMenu(ContextMenuPos(pane));
 }
@@ -220,9 +236,7 @@ void CTetravDlg::OnTimer(int id) {
         if (m_wndSeekBar != nullptr) {
             m_wndSeekBar->SetScrollPos(SeekBarPosition(m_dCurrentSecs, m_dTotalSecs), true);
         }
-        SetStatusText(3,
-                      QString::asprintf("%d,%d,%d,%d", TruncToInt(m_dPosition[0]), TruncToInt(m_dPosition[1]),
-                                        TruncToInt(m_dPosition[2]), TruncToInt(m_dPosition[3])));
+        SetStatusText(3, SyncInfoText());
         ShowTime(m_dCurrentSecs, 2);
         // The reference's end of stream counts too: its length may have shrunk since the open.
         if (!(m_dCurrentSecs < m_dTotalSecs) || ReferenceAtEnd()) {

@@ -2,6 +2,9 @@
 
 #include "engine/CChannelGraph.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
 bool CanPause(const SyncSet& set, int k) {
     return k >= 0 && k < 4 && set.channels[k] != nullptr && set.lengths[k] > 0.0;
@@ -14,7 +17,7 @@ void CWholeSecondSync::Stalled(const SyncSet& set, double refSecs) {
     Pause(set);
     for (int k = 0; k < 4; ++k) {
         if (set.IsOpen(k)) {
-            set.channels[k]->SetCurrentPositionExact(refSecs);
+            set.channels[k]->SetCurrentPositionExact(std::max(0.0, refSecs + set.OffsetOf(k)));
         }
     }
     m_resumeTicks = kResumeTicks;
@@ -44,7 +47,8 @@ void CWholeSecondSync::SyncChannels(const SyncSet& set, int ref, double refSecs,
         if (!(positions[i] > 0.0)) {
             continue;
         }
-        const long long p = static_cast<long long>(positions[i]);
+        // Compared on the reference's time: a channel with an offset shows its instant elsewhere.
+        const long long p = static_cast<long long>(std::floor(positions[i] - set.OffsetOf(i)));
         if (base < p && CanPause(set, i)) {
             set.channels[i]->Pause();
         }

@@ -12,6 +12,7 @@ constexpr int IDD_TETRAV_DIALOG = 102;
 constexpr int IDD_FILESELECT = 146;
 constexpr int IDD_OPTIONS = 147;
 constexpr int IDD_GOTO = 148;
+constexpr int IDD_OFFSET = 149;
 
 // Main window controls.
 constexpr int IDC_VIDEO1 = 1000;
@@ -36,6 +37,10 @@ constexpr int IDC_OPEN4 = 1012;
 
 // Go-to dialog controls.
 constexpr int IDC_GOTO_TIME = 1017;
+
+// Time offset dialog controls.
+constexpr int IDC_OFFSET_TIME = 1021;
+constexpr int IDC_OFFSET_FRAMES = 1022;
 
 // Options dialog controls.
 constexpr int IDC_SAVE_PATH = 1007;

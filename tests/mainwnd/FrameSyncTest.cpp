@@ -1,14 +1,10 @@
 // Frame sync in the real window on real clips of one event made differently (containers,
 // codecs, key-frame spacing, frame rates): the frame every pane shows is read from the bit
 // cells the clips draw, after every kind of command.
-#include "WindowTestSupport.h"
+#include "FrameSyncFixture.h"
 
 #include "controls/CXScrollBar.h"
-#include "engine/CChannelGraph.h"
-#include "mainwnd/CFrameSync.h"
 #include "settings/COptionsDlg.h"
-#include "support/FrameIndex.h"
-#include "support/TestEnv.h"
 #include "uikit/CBCGPControlIds.h"
 
 #include <QAbstractButton>
@@ -17,122 +13,10 @@
 #include <QProcess>
 #include <QTimer>
 
-#include <algorithm>
-#include <cmath>
-
 namespace mainwnd_test {
 namespace {
 
 using tetrav::test::clip;
-
-struct ClipSet {
-    const char* name;
-    std::array<const char*, 4> clips;
-    std::array<double, 4> fps;
-};
-
-void PrintTo(const ClipSet& set, std::ostream* os) {
-    *os << set.name;
-}
-
-const ClipSet kMixedCodecs{
-    "MixedCodecs", {"sync_h264.mp4", "sync_h264_b.mkv", "sync_mpeg4.avi", "sync_vp8.webm"}, {25, 25, 25, 25}};
-const ClipSet kMixedRates{"MixedRates",
-                          {"sync_h264.mp4", "sync_fps30000.mp4", "sync_fps50.mp4", "sync_fps60.mp4"},
-                          {25, 30000.0 / 1001.0, 50, 60}};
-
-class FrameSyncTest : public MainWindowTest {
-protected:
-    void SetUp() override {
-        MainWindowTest::SetUp();
-        if (!QFileInfo::exists(clip("sync_vp8.webm"))) {
-            GTEST_SKIP() << "clips missing: run scripts/make-clips.sh";
-        }
-        ShowWindow();
-        g_settings.FramePhase = 1;
-        g_settings.MiniVideo = 1;
-    }
-
-    void Open(const ClipSet& set) {
-        m_set = set;
-        for (int k = 0; k < 4; ++k) {
-            g_strVideoPath[k] = clip(QString::fromLatin1(set.clips[k]));
-        }
-        dlg->OpenSelectedFiles();
-        for (int k = 0; k < 4; ++k) {
-            ASSERT_NE(dlg->m_pChannel[k], nullptr) << set.clips[k];
-        }
-    }
-
-    CFrameSync* Sync() { return dynamic_cast<CFrameSync*>(&dlg->ActiveSync()); }
-
-    // Waits until a seek, start or step has gone through and the pictures are up.
-    void Settle() {
-        ASSERT_TRUE(WaitFor([this] { return !Sync()->Busy(); }, 8000));
-        QTest::qWait(120);
-    }
-
-    std::array<int, 4> Frames() {
-        std::array<int, 4> n{};
-        for (int k = 0; k < 4; ++k) {
-            n[k] = dlg->m_pChannel[k] ? enginetest::frameShownBy(dlg->m_pChannel[k]->VideoWidget()) : -1;
-        }
-        return n;
-    }
-
-    // The largest distance in seconds between the instants the open panes show, in frame
-    // periods of the slowest clip.
-    double SpreadInFrames(const std::array<int, 4>& n) const {
-        double lo = 1e9;
-        double hi = -1e9;
-        double slowest = 1e9;
-        for (int k = 0; k < 4; ++k) {
-            if (n[k] < 0) {
-                continue;
-            }
-            const double t = n[k] / m_set.fps[k];
-            lo = std::min(lo, t);
-            hi = std::max(hi, t);
-            slowest = std::min(slowest, m_set.fps[k]);
-        }
-        return hi < lo ? 0.0 : (hi - lo) * slowest;
-    }
-
-    // The panes are read one after the other while they change, so the spread allowed is what
-    // the set plays while they are read, beyond one frame for most readings and two for any.
-    void ExpectLockedWhilePlaying(const char* after, double rate = 1.0) {
-        double slowest = 1e9;
-        for (double fps : m_set.fps) {
-            slowest = std::min(slowest, fps);
-        }
-        int withinOne = 0;
-        for (int sample = 0; sample < 6; ++sample) {
-            QTest::qWait(90);
-            QElapsedTimer reading;
-            reading.start();
-            const auto n = Frames();
-            const double skew = double(reading.elapsed()) / 1000.0 * rate * slowest;
-            for (int k = 0; k < 4; ++k) {
-                if (dlg->m_pChannel[k] != nullptr) {
-                    ASSERT_GE(n[k], 0) << after << ": pane " << k + 1 << " unreadable";
-                }
-            }
-            const double spread = SpreadInFrames(n) - std::ceil(skew);
-            withinOne += spread <= 1.0 + 1e-6 ? 1 : 0;
-            EXPECT_LE(spread, 2.0 + 1e-6) << after << ": " << n[0] << "," << n[1] << "," << n[2] << ","
-                                          << n[3] << " read in " << reading.elapsed() << " ms";
-        }
-        EXPECT_GE(withinOne, 4) << after << ": most readings within one frame";
-    }
-
-    void ExpectSameInstant(const char* after) {
-        const auto n = Frames();
-        EXPECT_LE(SpreadInFrames(n), 1.0)
-            << after << ": " << n[0] << "," << n[1] << "," << n[2] << "," << n[3];
-    }
-
-    ClipSet m_set;
-};
 
 class FrameSyncSets : public FrameSyncTest, public testing::WithParamInterface<ClipSet> {};
 

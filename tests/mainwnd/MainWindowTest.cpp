@@ -124,6 +124,7 @@ TEST_F(WindowTest, MenuBarHasEveryItemWithItsTextAndId) {
           {"一般显示", ID_VIEW_NORMAL},
           {"", 0},
           {"逐帧播放   ->", ID_PLAY_STEP},
+          {"逐帧后退   <-", ID_PLAY_STEP_BACK},
           {"跳至(&G) \tCtrl+G", ID_PLAY_GOTO},
           {"全部抓图", ID_CAPTURE_ALL},
           {"选项(&X)\tCtrl+X", ID_OPTIONS}}},

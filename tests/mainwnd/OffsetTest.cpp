@@ -1,0 +1,247 @@
+// Time offsets and the backward step in the real window on real clips. sync_h264_late.mp4 is
+// sync_h264.mp4 from 3.2 s on with the original frame numbers, so with pane 2's offset at
+// -3.2 s both panes must show the same number whatever the set does.
+#include "FrameSyncFixture.h"
+
+#include "controls/CMenuEx.h"
+#include "controls/CXScrollBar.h"
+#include "dialogs/CMaskEdit.h"
+#include "dialogs/COffsetDlg.h"
+#include "mainwnd/CStatusBar.h"
+#include "mainwnd/CVideoPane.h"
+#include "uikit/CBCGPControlIds.h"
+
+#include <QCursor>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QTimer>
+
+namespace mainwnd_test {
+namespace {
+
+const ClipSet kLate{"Late", {"sync_h264.mp4", "sync_h264_late.mp4", nullptr, nullptr}, {25, 25, 25, 25}};
+
+// The frame number under a dimmed picture: read once the picture is brightened back.
+int DimmedFrame(QWidget* picture) {
+    QImage image = picture->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const int g = std::min(255, qGray(line[x]) * 255 / 105);
+            line[x] = qRgb(g, g, g);
+        }
+    }
+    return enginetest::frameNumberIn(image, enginetest::fittedRect(QSize(320, 240), image.rect()), 240);
+}
+
+class OffsetTest : public FrameSyncTest {
+protected:
+    void SetUp() override {
+        FrameSyncTest::SetUp();
+        if (!IsSkipped() && !QFileInfo::exists(tetrav::test::clip("sync_h264_late.mp4"))) {
+            GTEST_SKIP() << "clips missing: run scripts/make-clips.sh";
+        }
+        g_settings.MiniVideo = 0; // the longest video, pane 1, is the reference
+    }
+
+    void Goto(double seconds) {
+        g_dGotoSecs = seconds;
+        dlg->OnGotoPosition();
+        Settle();
+    }
+
+    // Chooses 设置时间偏移... in pane k's menu, types text over the offset and presses OK.
+    void SetOffsetFromMenu(int k, const char* text) {
+        QTimer::singleShot(200, dlg.get(), [text] {
+            auto* offset = qobject_cast<COffsetDlg*>(QApplication::activeModalWidget());
+            ASSERT_NE(offset, nullptr) << "no offset dialog";
+            offset->TimeEdit()->setCursorPosition(0);
+            QTest::keyClicks(offset->TimeEdit(), QString::fromLatin1(text));
+            QTest::mouseClick(qobject_cast<QPushButton*>(GetDlgItem(offset, IDOK)), Qt::LeftButton);
+        });
+        emit dlg->m_menuContext[k]->command(ID_SET_OFFSET_1 + k);
+    }
+
+    void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
+        QWidget* focus = dlg->focusWidget();
+        QTest::keyClick(focus != nullptr ? focus : dlg.get(), key, modifiers);
+    }
+};
+
+TEST_F(OffsetTest, PanesShowTheSameFrameThroughEveryCommand) {
+    Open(kLate);
+    ASSERT_EQ(dlg->m_bReference[0], 1);
+    SetOffsetFromMenu(1, "-00:00:03.200");
+    EXPECT_DOUBLE_EQ(dlg->m_dOffset[1], -3.2);
+    Settle();
+
+    // Before its start the late pane waits on its first picture, dimmed, and joins in on time.
+    Goto(1.0);
+    EXPECT_EQ(Frames()[0], 25);
+    EXPECT_EQ(Frames()[1], -1) << "dimmed";
+    EXPECT_EQ(DimmedFrame(dlg->m_pChannel[1]->VideoWidget()), 80);
+    dlg->OnPlay();
+    QTest::qWait(1000);
+    EXPECT_EQ(DimmedFrame(dlg->m_pChannel[1]->VideoWidget()), 80) << "still waiting at about 2 s";
+    ASSERT_TRUE(WaitFor([this] { return Frames()[0] >= 95; }, 5000));
+    ExpectLockedWhilePlaying("after the late pane's start");
+    // The play time and the seek bar stay the reference's.
+    EXPECT_NEAR(dlg->m_dCurrentSecs, Frames()[0] / 25.0, 0.3);
+    EXPECT_TRUE(dlg->m_wndStatusBar->GetText(3).contains(QStringLiteral("-3.200")))
+        << qPrintable(dlg->m_wndStatusBar->GetText(3));
+
+    for (double target : {7.3, 4.5}) {
+        Goto(target);
+        ExpectLockedWhilePlaying("seek while playing");
+    }
+    dlg->m_wndSeekBar->SetScrollPos(100, true);
+    emit dlg->m_wndSeekBar->hscroll(SB_THUMBTRACK, 100);
+    Settle();
+    ExpectLockedWhilePlaying("seek-bar click");
+
+    dlg->OnPause();
+    Goto(6.0);
+    EXPECT_EQ(Frames(), (std::array<int, 4>{150, 150, -1, -1}));
+    // Steps forward, back one by one, and three Left presses at once.
+    for (int step : {1, 1, -1, -1, -1}) {
+        step > 0 ? dlg->OnStepFrame() : dlg->OnStepBack();
+        Settle();
+    }
+    EXPECT_EQ(Frames(), (std::array<int, 4>{149, 149, -1, -1}));
+    for (int press = 0; press < 3; ++press) {
+        Key(Qt::Key_Left);
+    }
+    Settle();
+    EXPECT_EQ(Frames(), (std::array<int, 4>{146, 146, -1, -1}));
+
+    dlg->OnPlay();
+    Settle();
+    ExpectLockedWhilePlaying("resume after steps back");
+    dlg->OnFaster();
+    Settle();
+    ExpectLockedWhilePlaying("rate 2", 2.0);
+    dlg->OnSlower();
+    Settle();
+    ExpectLockedWhilePlaying("rate 0.25", 0.25);
+}
+
+TEST_F(OffsetTest, CtrlArrowNudgesOnlyThePaneUnderThePointerByOneFrame) {
+    Open(kLate);
+    dlg->SetChannelOffset(1, -3.2);
+    Goto(6.0);
+    // The late pane, then the reference: each moves alone.
+    for (int pane : {1, 0}) {
+        SCOPED_TRACE(pane);
+        QCursor::setPos(dlg->m_wndPane[pane]->mapToGlobal(dlg->m_wndPane[pane]->rect().center()));
+        QApplication::processEvents();
+        const auto before = Frames();
+        const double offset = dlg->m_dOffset[pane];
+        Key(Qt::Key_Right, Qt::ControlModifier);
+        Settle();
+        auto expected = before;
+        ++expected[pane];
+        EXPECT_EQ(Frames(), expected);
+        EXPECT_NEAR(dlg->m_dOffset[pane], offset + 0.04, 1e-9);
+        Key(Qt::Key_Left, Qt::ControlModifier);
+        Key(Qt::Key_Left, Qt::ControlModifier);
+        Settle();
+        expected[pane] -= 2;
+        EXPECT_EQ(Frames(), expected);
+        dlg->SetChannelOffset(pane, offset);
+        Settle();
+        EXPECT_EQ(Frames(), before) << "set back";
+    }
+    // While playing the keys nudge nothing.
+    dlg->OnPlay();
+    Key(Qt::Key_Right, Qt::ControlModifier);
+    EXPECT_DOUBLE_EQ(dlg->m_dOffset[0], 0.0);
+}
+
+class BackwardSteps : public FrameSyncTest, public testing::WithParamInterface<ClipSet> {};
+
+TEST_P(BackwardSteps, LandOnConsecutiveFramesWithoutDrift) {
+    Open(GetParam());
+    g_dGotoSecs = 4.0;
+    dlg->OnGotoPosition();
+    Settle();
+    auto n = Frames();
+    ASSERT_EQ(n[0], 100);
+    // One at a time, then three at once, then a step forward undone by a step back.
+    const std::pair<int, int> presses[] = {{1, 0}, {1, 0}, {3, 0}, {1, 1}};
+    int back = 0;
+    for (const auto& [backs, forwards] : presses) {
+        for (int i = 0; i < forwards; ++i) {
+            dlg->OnStepFrame();
+        }
+        for (int i = 0; i < backs; ++i) {
+            dlg->OnStepBack();
+        }
+        Settle();
+        back += backs - forwards;
+        const auto after = Frames();
+        ExpectSameInstant("backward step");
+        EXPECT_EQ(after[0], 100 - back);
+        for (int k = 1; k < 4; ++k) {
+            if (GetParam().fps[k] == GetParam().fps[0]) {
+                EXPECT_EQ(after[k], n[k] - back) << "pane " << k + 1;
+            }
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Sets, BackwardSteps, testing::Values(kMixedCodecs, kMixedRates),
+                         [](const testing::TestParamInfo<ClipSet>& info) {
+                             return std::string(info.param.name);
+                         });
+
+// The offset dialog: what the masked edit and the frames field give, and what is refused.
+TEST(OffsetDialog, TakesSignedTimesAndFramesAndRefusesMoreThanADay) {
+    struct Case {
+        const char* typed; // typed from the sign on; null: the frames field is set instead
+        int frames;
+        double fps;
+        const char* refusal; // part of the message, null when accepted
+        double offset;
+    };
+    const Case cases[] = {
+        {"-00:00:03.200", 0, 25, nullptr, -3.2},
+        {"+24:00:00.000", 0, 25, nullptr, 86400.0},
+        {"+00:00:99.500", 0, 25, nullptr, 99.5},  // seconds past 59 count on, as in 跳至
+        {"x-00:00:01.000", 0, 25, nullptr, -1.0}, // a sign is all the first place takes
+        {"+39:00:00.000", 0, 25, nullptr, 0.0},   // hours past 24 cannot be typed
+        {"+24:00:00.001", 0, 25, "24", 0},
+        {"-24:59:59.999", 0, 25, "24", 0},
+        {nullptr, 80, 25, nullptr, 3.2},
+        {nullptr, -1001, 30000.0 / 1001.0, nullptr, -1001 * 1001 / 30000.0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed ? c.typed : "frames");
+        MessageBoxRecorder boxes;
+        COffsetDlg offset(0.0, c.fps);
+        offset.show();
+        if (c.typed != nullptr) {
+            offset.TimeEdit()->setCursorPosition(0);
+            QTest::keyClicks(offset.TimeEdit(), QString::fromLatin1(c.typed));
+        } else {
+            offset.FramesEdit()->setValue(c.frames);
+        }
+        QTest::mouseClick(qobject_cast<QPushButton*>(GetDlgItem(&offset, IDOK)), Qt::LeftButton);
+        if (c.refusal != nullptr) {
+            ASSERT_EQ(boxes.texts().size(), 1);
+            EXPECT_TRUE(boxes.texts()[0].contains(QLatin1String(c.refusal))) << qPrintable(boxes.texts()[0]);
+            EXPECT_TRUE(offset.isVisible()) << "the dialog stays for a correction";
+        } else {
+            EXPECT_TRUE(boxes.texts().isEmpty());
+            EXPECT_EQ(offset.result(), IDOK);
+            EXPECT_NEAR(offset.Offset(), c.offset, 1e-9);
+        }
+    }
+    double seconds = 0;
+    EXPECT_EQ(COffsetDlg::ReadOffset(QStringLiteral("00:00:01.000"), seconds),
+              COffsetDlg::Reading::Unreadable);
+    EXPECT_EQ(COffsetDlg::OffsetText(-3723.0456), QStringLiteral("-01:02:03.046"));
+}
+
+} // namespace
+} // namespace mainwnd_test
