@@ -51,11 +51,7 @@ void CAboutDlg::CreateControls() {
     support->setAutoDefault(false);
     connect(support, &QPushButton::clicked, this, [this] { OnTechSupport(); });
 
-    auto* ok = new QPushButton(QStringLiteral("确定 "), this);
-    SetDlgCtrlID(ok, IDOK);
-    ok->setGeometry(dlu::Rect(92, 115, 50, 14));
-    ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, this, [this] { OnOK(); });
+    AddEndButton(IDOK, QStringLiteral("确定 "), dlu::Rect(92, 115, 50, 14));
 }
 
 void CAboutDlg::OnTechSupport() {

@@ -64,16 +64,8 @@ void CFileSelectDlg::CreateControls() {
     setFont(dlu::DialogFont());
     setFixedSize(dlu::Size(263, 130));
 
-    auto* ok = new QPushButton(QStringLiteral("确定(&O)"), this);
-    SetDlgCtrlID(ok, IDOK);
-    ok->setGeometry(dlu::Rect(69, 106, 50, 14));
-    ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, this, [this] { OnOK(); });
-
-    auto* cancel = new QPushButton(QStringLiteral("放弃(&C)"), this);
-    SetDlgCtrlID(cancel, IDCANCEL);
-    cancel->setGeometry(dlu::Rect(144, 106, 50, 14));
-    connect(cancel, &QPushButton::clicked, this, [this] { OnCancel(); });
+    QPushButton* ok = AddEndButton(IDOK, QStringLiteral("确定(&O)"), dlu::Rect(69, 106, 50, 14));
+    QPushButton* cancel = AddEndButton(IDCANCEL, QStringLiteral("放弃(&C)"), dlu::Rect(144, 106, 50, 14));
 
     auto* group = new QGroupBox(this);
     group->setGeometry(dlu::Rect(7, 6, 249, 79));

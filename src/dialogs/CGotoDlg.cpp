@@ -8,7 +8,6 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QLabel>
-#include <QPushButton>
 
 namespace {
 
@@ -48,15 +47,8 @@ CGotoDlg::CGotoDlg(QWidget* parent) : CBCGPDialog(IDD_GOTO, parent) {
     m_editTime->setAccessibleName(QStringLiteral("时间"));
     label->setBuddy(m_editTime);
 
-    auto* ok = new QPushButton(QStringLiteral("跳至(&T)"), this);
-    SetDlgCtrlID(ok, IDOK);
-    ok->setGeometry(dlu(118, 15, 50, 14));
-    ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, this, [this] { OnOK(); });
-    auto* cancel = new QPushButton(QStringLiteral("取消(&C)"), this);
-    SetDlgCtrlID(cancel, IDCANCEL);
-    cancel->setGeometry(dlu(118, 41, 50, 14));
-    connect(cancel, &QPushButton::clicked, this, [this] { OnCancel(); });
+    AddEndButton(IDOK, QStringLiteral("跳至(&T)"), dlu(118, 15, 50, 14));
+    AddEndButton(IDCANCEL, QStringLiteral("取消(&C)"), dlu(118, 41, 50, 14));
     m_editTime->setFocus();
 }
 

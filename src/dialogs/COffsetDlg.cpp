@@ -6,7 +6,6 @@
 #include "uikit/Resource.h"
 
 #include <QLabel>
-#include <QPushButton>
 #include <QRegularExpression>
 #include <QSpinBox>
 
@@ -57,15 +56,8 @@ COffsetDlg::COffsetDlg(double seconds, double frameRate, QWidget* parent)
     m_editFrames->setAccessibleName(QStringLiteral("帧数"));
     framesLabel->setBuddy(m_editFrames);
 
-    auto* ok = new QPushButton(QStringLiteral("确定"), this);
-    SetDlgCtrlID(ok, IDOK);
-    ok->setGeometry(dlu(122, 24, 50, 14));
-    ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, this, [this] { OnOK(); });
-    auto* cancel = new QPushButton(QStringLiteral("取消(&C)"), this);
-    SetDlgCtrlID(cancel, IDCANCEL);
-    cancel->setGeometry(dlu(122, 48, 50, 14));
-    connect(cancel, &QPushButton::clicked, this, [this] { OnCancel(); });
+    AddEndButton(IDOK, QStringLiteral("确定"), dlu(122, 24, 50, 14));
+    AddEndButton(IDCANCEL, QStringLiteral("取消(&C)"), dlu(122, 48, 50, 14));
 
     m_editTime->SetTimeText(OffsetText(m_dOffset));
     m_editFrames->setValue(static_cast<int>(std::lround(m_dOffset * m_dFrameRate)));

@@ -146,16 +146,8 @@ void COptionsDlg::CreateControls() {
     line->setGeometry(dlu::Rect(7, 204, 296, 2));
     line->setAccessibleName(QStringLiteral("分隔线"));
 
-    auto* ok = new QPushButton(QStringLiteral("确定(&O)"), this);
-    SetDlgCtrlID(ok, IDOK);
-    ok->setGeometry(dlu::Rect(71, 215, 50, 14));
-    ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, this, [this] { OnOK(); });
-    auto* cancel = new QPushButton(QStringLiteral("放弃(&C)"), this);
-    SetDlgCtrlID(cancel, IDCANCEL);
-    cancel->setGeometry(dlu::Rect(187, 215, 50, 14));
-    cancel->setAutoDefault(false);
-    connect(cancel, &QPushButton::clicked, this, [this] { OnCancel(); });
+    AddEndButton(IDOK, QStringLiteral("确定(&O)"), dlu::Rect(71, 215, 50, 14));
+    AddEndButton(IDCANCEL, QStringLiteral("放弃(&C)"), dlu::Rect(187, 215, 50, 14))->setAutoDefault(false);
 }
 
 void COptionsDlg::CheckPair(QRadioButton* on, QRadioButton* off) {

@@ -1,10 +1,12 @@
 #include "uikit/CBCGPDialog.h"
 
+#include "uikit/CBCGPControlIds.h"
 #include "uikit/CBCGPWinXPVisualManager.h"
 #include "uikit/Resource.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QPushButton>
 
 CBCGPDialog::CBCGPDialog(int templateId, QWidget* parent) : QDialog(parent), m_templateId(templateId) {}
 
@@ -28,9 +30,26 @@ bool CBCGPDialog::OnInitDialog() {
     return true;
 }
 
-void CBCGPDialog::OnOK() { EndDialog(IDOK); }
+void CBCGPDialog::OnOK() {
+    EndDialog(IDOK);
+}
 
-void CBCGPDialog::OnCancel() { EndDialog(IDCANCEL); }
+void CBCGPDialog::OnCancel() {
+    EndDialog(IDCANCEL);
+}
+
+QPushButton* CBCGPDialog::AddEndButton(int id, const QString& text, const QRect& rect) {
+    auto* button = new QPushButton(text, this);
+    SetDlgCtrlID(button, id);
+    button->setGeometry(rect);
+    if (id == IDOK) {
+        button->setDefault(true);
+        connect(button, &QPushButton::clicked, this, [this] { OnOK(); });
+    } else {
+        connect(button, &QPushButton::clicked, this, [this] { OnCancel(); });
+    }
+    return button;
+}
 
 void CBCGPDialog::EnableVisualManagerStyle(bool enable) {
     CBCGPWinXPVisualManager::EnableVisualManagerStyle(this, enable);

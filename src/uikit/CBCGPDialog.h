@@ -5,6 +5,8 @@
 // dialog manager, unless the subclass overrides OnOK/OnCancel.
 #include <QDialog>
 
+class QPushButton;
+
 class CBCGPDialog : public QDialog {
     Q_OBJECT
 public:
@@ -25,6 +27,9 @@ protected:
     virtual void OnCancel();
 
     void EnableVisualManagerStyle(bool enable);
+    // The dialog's IDOK (the default button, running OnOK) or IDCANCEL button (running
+    // OnCancel), with its text, at rect.
+    QPushButton* AddEndButton(int id, const QString& text, const QRect& rect);
 
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
