@@ -166,31 +166,6 @@ INSTANTIATE_TEST_SUITE_P(Values, OptionsOddValueTest,
                                          OddValue{" 7x", true}, OddValue{nullptr, true}, OddValue{"", false}),
                          OddValueName);
 
-TEST_F(OptionsDlgTest, RadioPairsStayExclusiveAndAClickOnTheCheckedOneKeepsIt) {
-    writeAll(iniPath(), kDefaultFile);
-    open();
-    const std::pair<int, int> pairs[3] = {
-        {IDC_FRAME_SYNC, IDC_TIME_SYNC}, {IDC_SHORTEST, IDC_LONGEST}, {IDC_TOPMOST, IDC_STANDARD}};
-    for (const auto& [a, b] : pairs) {
-        QTest::mouseClick(radio(b), Qt::LeftButton);
-        EXPECT_TRUE(radio(b)->isChecked());
-        EXPECT_FALSE(radio(a)->isChecked());
-        QTest::mouseClick(radio(b), Qt::LeftButton);
-        EXPECT_TRUE(radio(b)->isChecked()) << "clicking the selected button keeps it";
-        QTest::mouseClick(radio(a), Qt::LeftButton);
-        EXPECT_TRUE(radio(a)->isChecked());
-        EXPECT_FALSE(radio(b)->isChecked());
-    }
-    // One pair changing leaves the others alone.
-    QTest::mouseClick(radio(IDC_LONGEST), Qt::LeftButton);
-    EXPECT_TRUE(radio(IDC_FRAME_SYNC)->isChecked());
-    EXPECT_TRUE(radio(IDC_TOPMOST)->isChecked());
-    press(IDOK);
-    EXPECT_EQ(entry("MiniVideo", "MiniVideoNumber"), "0");
-    EXPECT_EQ(entry("ForeView", "ForeViewNumber"), "1");
-    EXPECT_EQ(g_settings.MiniVideo, 0);
-}
-
 // File flags (Alt 1, Ctrl 2, Shift 4) against what the control shows and writes back.
 struct HotKeyCase {
     int vk;
