@@ -5,6 +5,7 @@
 // On a private session bus, a second copy started with files (a file manager's "Open With")
 // hands them to the running copy, seen from outside through its media-control properties;
 // without a session bus nothing is registered and nothing is said about it.
+#include "support/FileBytes.h"
 #include "support/PrivateSessionBus.h"
 #include "support/ProgramRun.h"
 #include "support/TestEnv.h"
@@ -38,10 +39,7 @@ constexpr unsigned long kDefaultKeys[] = {XK_a, XK_b, XK_c, XK_d};
 
 class StartupTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(m_runtime.isValid());
-        ASSERT_TRUE(m_config.isValid());
-    }
+    void SetUp() override { ASSERT_TRUE(m_runtime.isValid() && m_config.isValid()); }
     // A private X server with the screen saver settings found at start.
     void startServer(const QString& size, const ScreenSaverSettings& found = kFound) {
         m_x = std::make_unique<XvfbServer>(size);
@@ -161,8 +159,7 @@ TEST_F(StartupTest, ASecondCopyEndsWhileTheFirstRunsOn) {
     EXPECT_EQ(ReadScreenSaver(display()), kFound);
 
     // With the first gone, the next copy starts.
-    auto third = start(environment());
-    endWith(*third, SIGTERM);
+    endWith(*start(environment()), SIGTERM);
 }
 
 struct FoundCase {
@@ -280,19 +277,12 @@ TEST_F(StartupTest, BrokenSurroundingsDoNotStopTheProgram) {
         EXPECT_TRUE(err.contains("missing-one.mp4") && err.contains("missing-two.avi")) << err.toStdString();
         EXPECT_TRUE(err.contains(dir.path() + ": not a file")) << err.toStdString();
     }
-    {
-        QDir().mkpath(m_config.path() + "/tetrav");
-        QFile ini(m_config.path() + "/tetrav/TetravSet.ini");
-        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-        QByteArray junk(256 * 1024, '\0');
-        for (int i = 0; i < junk.size(); ++i) {
-            junk[i] = char((i * 131 + 7) & 0xFF);
-        }
-        ini.write(junk);
-        ini.close();
-        auto run = start(environment());
-        endWith(*run, SIGTERM);
+    QByteArray junk(256 * 1024, '\0');
+    for (int i = 0; i < junk.size(); ++i) {
+        junk[i] = char((i * 131 + 7) & 0xFF);
     }
+    writeAll(m_config.path() + "/tetrav/TetravSet.ini", junk);
+    endWith(*start(environment()), SIGTERM);
 }
 
 } // namespace

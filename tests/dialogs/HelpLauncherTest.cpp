@@ -4,6 +4,7 @@
 // and picture it links to exists.
 #include "dialogs/HelpLauncher.h"
 #include "platform/MessageBoxRecorder.h"
+#include "support/FileBytes.h"
 #include "support/TestEnv.h"
 
 #include <gtest/gtest.h>
@@ -14,13 +15,12 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include <tuple>
+
 namespace {
 
 void touch(const QString& path) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("<html></html>");
+    tetrav::test::writeAll(path, "<html></html>");
 }
 
 class HelpLauncherTest : public ::testing::Test {
@@ -68,9 +68,8 @@ TEST_F(HelpLauncherTest, SaysSoWhenNothingIsFoundOrNothingCanOpenIt) {
     EXPECT_FALSE(HelpLauncher::OpenPage("no-such-page.html", m_root.path()));
     EXPECT_TRUE(m_opened.isEmpty()) << "nothing to open, nothing launched";
     ASSERT_EQ(boxes.boxes().size(), 1u);
-    EXPECT_EQ(boxes.boxes()[0].caption, "错误");
-    EXPECT_EQ(boxes.boxes()[0].text, "找不到帮助文件!");
-    EXPECT_EQ(boxes.boxes()[0].icon, MsgIcon::Error);
+    EXPECT_EQ(std::tie(boxes.boxes()[0].caption, boxes.boxes()[0].text, boxes.boxes()[0].icon),
+              std::tuple(QString("错误"), QString("找不到帮助文件!"), MsgIcon::Error));
 
     boxes.clear();
     m_openerWorks = false; // no browser on this desktop

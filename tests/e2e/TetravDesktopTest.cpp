@@ -113,6 +113,16 @@ protected:
         const auto node = find(name);
         return node && m_atspi.hasState(*node, AtspiClient::StateEnabled);
     }
+    bool waitEnabled(const QString& name) {
+        return WaitUntil([&] { return isEnabled(name); }, 15000, 100);
+    }
+    void xdotool(const QStringList& arguments) {
+        QString why;
+        EXPECT_TRUE(Xdotool(m_x.display(), arguments, &why)) << str(why);
+    }
+    static void pause(int ms) {
+        WaitUntil([] { return false; }, ms);
+    }
 
     // The current texts of everything inside the status bar.
     QStringList statusTexts() {
@@ -164,10 +174,9 @@ protected:
         ASSERT_TRUE(press(QString::fromUtf8(buttons[slot]), kButton, false));
         ASSERT_TRUE(waitFor(QStringLiteral("打开"), kDialog, 10000)) << "no file-open dialog:\n"
                                                                      << str(treeDump());
-        WaitUntil([] { return false; }, 300); // the file name box takes the focus when the dialog is shown
-        QString why;
-        ASSERT_TRUE(Xdotool(m_x.display(), {"type", "--delay", "5", path}, &why)) << str(why);
-        ASSERT_TRUE(Xdotool(m_x.display(), {"key", "Return"}, &why)) << str(why);
+        pause(300); // the file name box takes the focus when the dialog is shown
+        xdotool({"type", "--delay", "5", path});
+        xdotool({"key", "Return"});
         const auto box = find(QString::fromUtf8(boxes[slot]));
         ASSERT_TRUE(box.has_value()) << str(treeDump());
         QString shown;
@@ -184,12 +193,11 @@ protected:
 
     // Two screenshots of the desktop, one and two seconds from now.
     void takeTwoShots(QImage& first, QImage& second) {
-        WaitUntil([] { return false; }, 1000);
-        first = GrabScreen(m_x.display());
-        ASSERT_FALSE(first.isNull());
-        WaitUntil([] { return false; }, 1000);
-        second = GrabScreen(m_x.display());
-        ASSERT_FALSE(second.isNull());
+        for (QImage* shot : {&first, &second}) {
+            pause(1000);
+            *shot = GrabScreen(m_x.display());
+            ASSERT_FALSE(shot->isNull());
+        }
     }
 
     QRect paneOnScreen(int k) {
@@ -203,7 +211,7 @@ protected:
     void windowShot(const QString& windowName, const QString& role, const QString& fileName) {
         const auto window = find(windowName, role);
         ASSERT_TRUE(window.has_value()) << str(treeDump());
-        WaitUntil([] { return false; }, 300); // let it finish painting
+        pause(300); // let it finish painting
         const QImage screen = GrabScreen(m_x.display());
         ASSERT_FALSE(screen.isNull());
         const QRect area = m_atspi.extentsOnScreen(*window) & screen.rect();
@@ -225,21 +233,15 @@ protected:
 
     // Gives the program's window the keyboard focus (no window manager runs on this display).
     void focusWindow() {
-        QString why;
-        EXPECT_TRUE(Xdotool(m_x.display(),
-                            {"search", "--onlyvisible", "--pid", QString::number(m_run->pid()), "--name", ".",
-                             "windowfocus", "%1"},
-                            &why))
-            << str(why);
-        WaitUntil([] { return false; }, 300);
+        xdotool({"search", "--onlyvisible", "--pid", QString::number(m_run->pid()), "--name", ".",
+                 "windowfocus", "%1"});
+        pause(300);
     }
 
     // Ends the program with the Escape key, as a user would, and checks it exits cleanly.
     void endWithEscape() {
         focusWindow();
-        QString why;
-        // A key typed at the keyboard (XTEST), not an event sent to the window.
-        EXPECT_TRUE(Xdotool(m_x.display(), {"key", "Escape"}, &why)) << str(why);
+        xdotool({"key", "Escape"}); // typed at the keyboard (XTEST), not an event sent to the window
         ASSERT_TRUE(m_run->waitForExit(10000)) << "Escape did not end the program within 10 s";
         EXPECT_TRUE(m_run->exitedWith(0)) << m_run->describe();
         const QString output = m_run->standardError();
@@ -277,8 +279,8 @@ TEST_F(TetravDesktopTest, PlaysFourClipsFromTheCommandLine) {
     clips[0] = odd;
     ASSERT_NO_FATAL_FAILURE(startProgram(clips));
 
-    ASSERT_TRUE(WaitUntil([&] { return isEnabled(QStringLiteral("播放")); }, 15000, 100))
-        << "播放 was not enabled within 15 s of starting with four clips";
+    ASSERT_TRUE(waitEnabled(QStringLiteral("播放")))
+        << "播放 not enabled within 15 s of starting with four clips";
     // The total time is the reference clip's length: the shortest (4 s) or the longest (20 s),
     // as the settings choose.
     QStringList status = statusTexts();
@@ -315,11 +317,11 @@ TEST_F(TetravDesktopTest, PlaysFourClipsFromTheCommandLine) {
         EXPECT_GE(changedPixels(first, second, pane), 50) << "the picture did not change between the shots";
         frames[0][k] = frameNumberIn(first, a.picture);
         frames[1][k] = frameNumberIn(second, b.picture);
-        EXPECT_GE(frames[0][k], 0) << "cannot read the frame number in the first shot: " << str(describe(a));
-        EXPECT_GE(frames[1][k], 0) << "cannot read the frame number in the second shot: " << str(describe(b));
+        EXPECT_TRUE(frames[0][k] >= 0 && frames[1][k] >= 0)
+            << "unreadable frame number: " << str(describe(a)) << "; " << str(describe(b));
         // About a second of 25 fps video passed between the shots.
-        EXPECT_GE(frames[1][k] - frames[0][k], 10) << "frames " << frames[0][k] << " then " << frames[1][k];
-        EXPECT_LE(frames[1][k] - frames[0][k], 50) << "frames " << frames[0][k] << " then " << frames[1][k];
+        const int advance = frames[1][k] - frames[0][k];
+        EXPECT_TRUE(advance >= 10 && advance <= 50) << "frames " << frames[0][k] << " then " << frames[1][k];
     }
     // In step: the channels stay within a second and a half of each other.
     for (int shot = 0; shot < 2; ++shot) {
@@ -345,7 +347,7 @@ TEST_F(TetravDesktopTest, OpensOnlyTheClipsPickedAndConfirmedInTheDialogs) {
     ASSERT_TRUE(box.has_value()) << str(treeDump());
     EXPECT_EQ(m_atspi.text(*box), QString()) << "the boxes start empty each time";
     ASSERT_NO_FATAL_FAILURE(closeFileSelection(QStringLiteral("确定(O)")));
-    WaitUntil([] { return false; }, 1500); // opening a clip enables 播放 well within this time
+    pause(1500); // opening a clip enables 播放 well within this time
 
     for (const QString& name : kToolButtons) {
         const auto button = find(name);
@@ -380,8 +382,8 @@ TEST_F(TetravDesktopTest, OpensOnlyTheClipsPickedAndConfirmedInTheDialogs) {
     ASSERT_NO_FATAL_FAILURE(
         windowShot(QStringLiteral("选择播放文件"), kDialog, QStringLiteral("fileselect.png")));
     ASSERT_NO_FATAL_FAILURE(closeFileSelection(QStringLiteral("确定(O)")));
-    ASSERT_TRUE(WaitUntil([&] { return isEnabled(QStringLiteral("播放")); }, 15000, 100))
-        << "播放 was not enabled within 15 s of confirming two files";
+    ASSERT_TRUE(waitEnabled(QStringLiteral("播放")))
+        << "播放 not enabled within 15 s of confirming two files";
     ASSERT_TRUE(press(QStringLiteral("播放"), {}));
     QImage first;
     QImage second;
@@ -420,23 +422,21 @@ TEST_F(TetravDesktopTest, HotKeyWritesThePaneSnapshot) {
     ASSERT_NO_FATAL_FAILURE(
         writeAll(m_config.filePath(QStringLiteral("tetrav/TetravSet.ini")), text.toUtf8()));
     ASSERT_NO_FATAL_FAILURE(startProgram({clip(kClips[0]), clip(kClips[1]), clip(kClips[2])}));
-    ASSERT_TRUE(WaitUntil([&] { return isEnabled(QStringLiteral("播放")); }, 15000, 100));
+    ASSERT_TRUE(waitEnabled(QStringLiteral("播放")));
 
     focusWindow();
-    QString why;
-    ASSERT_TRUE(Xdotool(m_x.display(), {"key", "--delay", "300", "Right", "Right", "Right"}, &why))
-        << str(why);
-    WaitUntil([] { return false; }, 800);
+    xdotool({"key", "--delay", "300", "Right", "Right", "Right"});
+    pause(800);
     const QImage screen = GrabScreen(m_x.display());
     ASSERT_FALSE(screen.isNull());
     const int shown = frameNumberIn(screen, lookAt(screen, paneOnScreen(2)).picture);
     EXPECT_EQ(shown, 3) << "three frame steps";
 
-    ASSERT_TRUE(Xdotool(m_x.display(), {"key", "ctrl+shift+d"}, &why)) << str(why);
-    ASSERT_TRUE(Xdotool(m_x.display(), {"key", "ctrl+shift+c"}, &why)) << str(why);
+    xdotool({"key", "ctrl+shift+d"});
+    xdotool({"key", "ctrl+shift+c"});
     const auto bitmaps = [&] { return QDir(folder).entryList({QStringLiteral("*.bmp")}, QDir::Files); };
     WaitUntil([&] { return !bitmaps().isEmpty(); }, 5000);
-    WaitUntil([] { return false; }, 500); // time for a second file, which must not come
+    pause(500); // time for a second file, which must not come
     const QStringList files = bitmaps();
     ASSERT_EQ(files.size(), 1) << str(files.join(QLatin1Char(' ')));
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^03_\\d{17}\\.bmp$")).match(files[0]).hasMatch())

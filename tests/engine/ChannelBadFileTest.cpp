@@ -76,20 +76,14 @@ TEST(ChannelBadFiles, RepeatedFailuresAndClosesLeakNoDescriptors) {
 TEST(ChannelBadFiles, OperationsWithoutAPipelineReportFailure) {
     CChannelGraph channel;
     double value = 7;
-    EXPECT_FALSE(channel.RenderFile(clip("a_6s.mp4")));
-    EXPECT_FALSE(channel.Run());
-    EXPECT_FALSE(channel.IsRunning() || channel.IsPaused() || channel.IsStopped());
-    EXPECT_FALSE(channel.GetCurrentPosition(value));
-    EXPECT_FALSE(channel.GetDuration(value));
+    EXPECT_FALSE(channel.RenderFile(clip("a_6s.mp4")) || channel.Run() || channel.IsRunning() ||
+                 channel.IsPaused() || channel.IsStopped() || channel.GetCurrentPosition(value) ||
+                 channel.GetDuration(value) || channel.SetCurrentPosition(1.0) || channel.SetRate(2.0) ||
+                 channel.SetVolume(-100) || channel.StepOneFrame() || channel.SetDisplayWindow(nullptr) ||
+                 channel.SetWindowPosition(0, 0, 10, 10));
     EXPECT_EQ(value, 7);
-    EXPECT_FALSE(channel.SetCurrentPosition(1.0));
-    EXPECT_FALSE(channel.SetRate(2.0));
-    EXPECT_FALSE(channel.SetVolume(-100));
     EXPECT_EQ(channel.GetVolume(), 0);
-    EXPECT_FALSE(channel.StepOneFrame());
     EXPECT_EQ(channel.SnapshotBitmap("/tmp/never.bmp"), CChannelGraph::SnapshotResult::NoPicture);
-    EXPECT_FALSE(channel.SetDisplayWindow(nullptr));
-    EXPECT_FALSE(channel.SetWindowPosition(0, 0, 10, 10));
     ASSERT_TRUE(channel.Create());
     EXPECT_FALSE(channel.Create()) << "a second Create while a pipeline is held";
     EXPECT_TRUE(channel.Attach(nullptr));

@@ -2,6 +2,7 @@
 // frames decoded by ffmpeg, and the picture widget's life beside its pane's. The whole suite runs once more
 // under Qt's offscreen platform.
 #include "EngineTestUtil.h"
+#include "support/FileBytes.h"
 
 #include <gtest/gtest.h>
 
@@ -34,8 +35,7 @@ TEST(ChannelPicture, FillsThePaneWithBarsAndFollowsItsPlace) {
     const QRect all(0, 0, 640, 452);
     ASSERT_TRUE(WaitUntil([&] { return shownFrame(w.pane, all) == 0; }, 3000));
     QImage shot = w.pane->grab().toImage();
-    EXPECT_TRUE(isBlack(shot.pixel(5, 226))) << "bar on the left";
-    EXPECT_TRUE(isBlack(shot.pixel(634, 226))) << "bar on the right";
+    EXPECT_TRUE(isBlack(shot.pixel(5, 226)) && isBlack(shot.pixel(634, 226))) << "bars left and right";
     const QRgb inside = shot.pixel(600, 60); // the clip's dark blue background
     EXPECT_NEAR(qBlue(inside), 0x40, 24);
     EXPECT_NEAR(qRed(inside), 0x20, 24);
@@ -55,8 +55,7 @@ TEST(ChannelPicture, FillsThePaneWithBarsAndFollowsItsPlace) {
     ASSERT_TRUE(channel.WaitUntilSettled(3000));
     QCoreApplication::processEvents();
     shot = w.pane->grab().toImage();
-    EXPECT_TRUE(isBlack(shot.pixel(100, 20))) << "bar at the top";
-    EXPECT_TRUE(isBlack(shot.pixel(100, 285))) << "bar at the bottom";
+    EXPECT_TRUE(isBlack(shot.pixel(100, 20)) && isBlack(shot.pixel(100, 285))) << "bars above and below";
     EXPECT_EQ(frameNumberIn(shot, fittedRect(QSize(320, 240), QRect(0, 0, 200, 300))),
               snapshotFrame(channel));
 }
@@ -102,9 +101,7 @@ TEST(ChannelPicture, SnapshotIsTheFrameAsA24BitBitmap) {
     const QString path = tempBmp("header");
     ASSERT_EQ(channel.SnapshotBitmap(path), CChannelGraph::SnapshotResult::Written);
 
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QByteArray bytes = file.readAll();
+    const QByteArray bytes = tetrav::test::readAll(path);
     ASSERT_EQ(bytes.size(), 230454);
     EXPECT_EQ(bytes.left(2), QByteArray("BM"));
     // The header: file size, reserved, pixel offset, header size, width, height (positive:
@@ -124,8 +121,7 @@ TEST(ChannelPicture, SnapshotIsTheFrameAsA24BitBitmap) {
     const QImage image(path);
     const QImage frame37 = referenceFrame("a_6s.mp4", 37, {320, 240});
     const QImage frame38 = referenceFrame("a_6s.mp4", 38, {320, 240});
-    ASSERT_FALSE(frame37.isNull());
-    ASSERT_FALSE(frame38.isNull());
+    ASSERT_FALSE(frame37.isNull() || frame38.isNull());
     const int same = differingPixels(image, frame37);
     const int next = differingPixels(image, frame38);
     EXPECT_LT(same, 100) << "pixels off the decoded frame 37";
@@ -221,8 +217,7 @@ TEST(ChannelPictureOffscreen, PictureTestsPassUnderTheOffscreenPlatform) {
     child.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=ChannelPicture.*"});
     ASSERT_TRUE(child.waitForFinished(120000));
     const QByteArray output = child.readAll();
-    EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
+    EXPECT_TRUE(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0) << output.toStdString();
     // Every picture test ran and passed (none skipped), however many there are.
     EXPECT_TRUE(output.contains("[  PASSED  ]") && !output.contains("[  SKIPPED ]") &&
                 !output.contains("[  FAILED  ]"))

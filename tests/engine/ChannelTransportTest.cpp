@@ -63,8 +63,7 @@ TEST(ChannelTransport, StateQueriesReportTheStateBeingEnteredAndRepeatsAreNoOps)
 
     ASSERT_TRUE(channel.Run());
     // Immediately, before the change completes: it counts as running.
-    EXPECT_TRUE(channel.IsRunning());
-    EXPECT_FALSE(channel.IsPaused());
+    EXPECT_TRUE(channel.IsRunning() && !channel.IsPaused());
     EXPECT_TRUE(channel.Run());
     ASSERT_TRUE(channel.WaitUntilSettled(3000));
     EXPECT_TRUE(WaitUntil([&] { return position(channel) > 0.3; }, 3000)) << "playing advances";
@@ -76,9 +75,7 @@ TEST(ChannelTransport, StateQueriesReportTheStateBeingEnteredAndRepeatsAreNoOps)
     WaitUntil([] { return false; }, 300);
     EXPECT_NEAR(position(channel), paused, 0.001) << "paused holds still";
 
-    ASSERT_TRUE(channel.Stop());
-    EXPECT_TRUE(channel.IsStopped());
-    EXPECT_TRUE(channel.Stop());
+    ASSERT_TRUE(channel.Stop() && channel.IsStopped() && channel.Stop());
     // Playing again after a stop starts from the beginning.
     ASSERT_TRUE(channel.Run());
     ASSERT_TRUE(channel.WaitUntilSettled(3000));
@@ -200,8 +197,7 @@ TEST(ChannelTransport, RateChangesTheSpeedOfPlay) {
     ASSERT_TRUE(channel.SetRate(2.0));
     ASSERT_TRUE(channel.Run());
     EXPECT_NEAR(advanceOverOneSecond(), 2.0, 0.4);
-    EXPECT_FALSE(channel.SetRate(0.0));
-    EXPECT_FALSE(channel.SetRate(-1.0));
+    EXPECT_FALSE(channel.SetRate(0.0) || channel.SetRate(-1.0));
 }
 
 TEST(ChannelTransport, AdoptedPipelineIsDrivenAndVolumeIsHundredthsOfADecibel) {
@@ -227,8 +223,7 @@ TEST(ChannelTransport, AdoptedPipelineIsDrivenAndVolumeIsHundredthsOfADecibel) {
         EXPECT_EQ(channel.GetVolume(), ds);
         EXPECT_NEAR(linear(), ds == -10000 ? 0.0 : std::pow(10.0, ds / 2000.0), 1e-6) << ds;
     }
-    EXPECT_FALSE(channel.SetVolume(1));
-    EXPECT_FALSE(channel.SetVolume(-10001));
+    EXPECT_FALSE(channel.SetVolume(1) || channel.SetVolume(-10001));
     EXPECT_EQ(channel.GetVolume(), -9999) << "refused values change nothing";
 
     ASSERT_TRUE(channel.Run());
@@ -242,23 +237,14 @@ TEST(ChannelTransport, AdoptedPipelineIsDrivenAndVolumeIsHundredthsOfADecibel) {
 
 TEST(ChannelTransport, ChannelsSharingAClockStartTogetherAtTheBaseTime) {
     GstClock* clock = gst_system_clock_obtain();
-    CChannelGraph first;
-    CChannelGraph second;
-    ASSERT_TRUE(first.Create());
-    ASSERT_TRUE(second.Create());
-    ASSERT_TRUE(first.UseClock(clock));
-    ASSERT_TRUE(second.UseClock(clock));
-    ASSERT_TRUE(first.RenderFile(clip("c_10s.mp4")));
-    ASSERT_TRUE(second.RenderFile(clip("d_20s.mp4")));
+    CChannelGraph first, second;
+    ASSERT_TRUE(first.Create() && second.Create() && first.UseClock(clock) && second.UseClock(clock));
+    ASSERT_TRUE(first.RenderFile(clip("c_10s.mp4")) && second.RenderFile(clip("d_20s.mp4")));
     // Both start one second from now: until then neither moves.
     const GstClockTime base = gst_clock_get_time(clock) + GST_SECOND;
-    ASSERT_TRUE(first.SetBaseTime(base));
-    ASSERT_TRUE(second.SetBaseTime(base));
-    ASSERT_TRUE(first.Run());
-    ASSERT_TRUE(second.Run());
+    ASSERT_TRUE(first.SetBaseTime(base) && second.SetBaseTime(base) && first.Run() && second.Run());
     WaitUntil([] { return false; }, 500);
-    EXPECT_LT(position(first), 0.05);
-    EXPECT_LT(position(second), 0.05);
+    EXPECT_TRUE(position(first) < 0.05 && position(second) < 0.05);
     WaitUntil([&] { return gst_clock_get_time(clock) > base + GST_SECOND; }, 3000);
     const double a = position(first);
     const double b = position(second);

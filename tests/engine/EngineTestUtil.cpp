@@ -23,26 +23,17 @@ PaneWindow::PaneWindow(QSize paneSize) : window(std::make_unique<QWidget>()) {
 }
 
 bool openClip(CChannelGraph& channel, const QString& clip, QWidget* pane) {
-    if (!channel.Create()) {
-        ADD_FAILURE() << "Create failed";
-        return false;
+    const char* failed = !channel.Create()                               ? "Create"
+                         : !channel.RenderFile(tetrav::test::clip(clip)) ? "RenderFile"
+                         : pane && !(channel.SetDisplayWindow(pane) && channel.SetNotifyWindow(pane) &&
+                                     channel.SetWindowPosition(0, 0, pane->width(), pane->height()))
+                             ? "placing the video"
+                         : !channel.WaitUntilSettled(5000) ? "settling"
+                                                           : nullptr;
+    if (failed) {
+        ADD_FAILURE() << failed << " failed on " << clip.toStdString();
     }
-    if (!channel.RenderFile(tetrav::test::clip(clip))) {
-        ADD_FAILURE() << "RenderFile failed for " << clip.toStdString();
-        return false;
-    }
-    if (pane) {
-        if (!channel.SetDisplayWindow(pane) || !channel.SetNotifyWindow(pane) ||
-            !channel.SetWindowPosition(0, 0, pane->width(), pane->height())) {
-            ADD_FAILURE() << "placing the video failed";
-            return false;
-        }
-    }
-    if (!channel.WaitUntilSettled(5000)) {
-        ADD_FAILURE() << "channel did not settle on " << clip.toStdString();
-        return false;
-    }
-    return true;
+    return failed == nullptr;
 }
 
 QString tempBmp(const char* tag) {
@@ -90,12 +81,9 @@ int differingPixels(const QImage& a, const QImage& b) {
     int count = 0;
     for (int y = 0; y < a.height(); ++y) {
         for (int x = 0; x < a.width(); ++x) {
-            const QRgb p = a.pixel(x, y);
-            const QRgb q = b.pixel(x, y);
-            if (std::abs(qRed(p) - qRed(q)) > 48 || std::abs(qGreen(p) - qGreen(q)) > 48 ||
-                std::abs(qBlue(p) - qBlue(q)) > 48) {
-                ++count;
-            }
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            count += std::abs(qRed(p) - qRed(q)) > 48 || std::abs(qGreen(p) - qGreen(q)) > 48 ||
+                     std::abs(qBlue(p) - qBlue(q)) > 48;
         }
     }
     return count;

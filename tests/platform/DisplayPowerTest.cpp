@@ -16,6 +16,8 @@
 
 #include <X11/Xlib.h>
 
+#include <tuple>
+
 namespace {
 
 using namespace tetrav::test;
@@ -23,17 +25,10 @@ using namespace tetrav::test;
 const ScreenSaverSettings kFound{600, 300, DontPreferBlanking, DontAllowExposures};
 
 TEST(X11DisplayStateTest, TextFormRoundTripsAndRejectsGarbage) {
-    CX11DisplayState s;
-    s.ssTimeout = 600;
-    s.ssInterval = 300;
-    s.ssBlanking = 2;
-    s.ssExposures = 1;
-    s.hasDpms = true;
-    s.dpmsEnabled = true;
-    s.dpmsStandby = 65535;
-    s.dpmsSuspend = 1200;
-    s.dpmsOff = 1800;
-    CX11DisplayState back;
+    CX11DisplayState s, back;
+    std::tie(s.ssTimeout, s.ssInterval, s.ssBlanking, s.ssExposures) = std::tuple(600, 300, 2, 1);
+    std::tie(s.hasDpms, s.dpmsEnabled) = std::tuple(true, true);
+    std::tie(s.dpmsStandby, s.dpmsSuspend, s.dpmsOff) = std::tuple(65535, 1200, 1800);
     ASSERT_TRUE(CX11DisplayState::Deserialize(s.Serialize(), back));
     EXPECT_TRUE(back == s);
     for (const char* bad : {"", "1,2,3", "1,2,3,4,5,6,7,8,x", "1,2,3,4,5,6,7,8,9,10"}) {

@@ -120,9 +120,8 @@ TEST_F(OptionsDlgTest, DefaultFileShowsItsValuesAndOkWritesThemBackUnchanged) {
     press(IDOK);
     EXPECT_FALSE(m_dlg->isVisible());
     EXPECT_EQ(readAll(iniPath()), QByteArray(kDefaultFile));
-    EXPECT_EQ(g_settings.FramePhase, 1);
-    EXPECT_EQ(g_settings.MiniVideo, 1);
-    EXPECT_EQ(g_settings.ForeView, 0);
+    EXPECT_EQ(std::tie(g_settings.FramePhase, g_settings.MiniVideo, g_settings.ForeView),
+              std::tuple(1, 1, 0));
     EXPECT_EQ(g_settings.SaveMapPath, "/home/u/SavePic/");
 }
 
@@ -154,10 +153,9 @@ TEST_P(OptionsOddValueTest, SelectsByTheDialogsOwnRuleAndOkWritesOneOrZero) {
     open();
     expectRadios(v.first, v.first, v.first);
     press(IDOK);
-    const QString written = v.first ? "1" : "0";
-    EXPECT_EQ(entry("FramePhase", "FramePhaseNumber"), written);
-    EXPECT_EQ(entry("MiniVideo", "MiniVideoNumber"), written);
-    EXPECT_EQ(entry("ForeView", "ForeViewNumber"), written);
+    for (const QString name : {"FramePhase", "MiniVideo", "ForeView"}) {
+        EXPECT_EQ(entry(name, name + "Number"), v.first ? "1" : "0");
+    }
     EXPECT_EQ(g_settings.FramePhase, v.first ? 1 : 0);
     EXPECT_EQ(g_settings.ForeView, v.first ? 1 : 0);
 }
@@ -167,31 +165,6 @@ INSTANTIATE_TEST_SUITE_P(Values, OptionsOddValueTest,
                                          OddValue{"256", true}, OddValue{"-1", true}, OddValue{"text", false},
                                          OddValue{" 7x", true}, OddValue{nullptr, true}, OddValue{"", false}),
                          OddValueName);
-
-TEST_F(OptionsDlgTest, RadioPairsStayExclusiveAndAClickOnTheCheckedOneKeepsIt) {
-    writeAll(iniPath(), kDefaultFile);
-    open();
-    const std::pair<int, int> pairs[3] = {
-        {IDC_FRAME_SYNC, IDC_TIME_SYNC}, {IDC_SHORTEST, IDC_LONGEST}, {IDC_TOPMOST, IDC_STANDARD}};
-    for (const auto& [a, b] : pairs) {
-        QTest::mouseClick(radio(b), Qt::LeftButton);
-        EXPECT_TRUE(radio(b)->isChecked());
-        EXPECT_FALSE(radio(a)->isChecked());
-        QTest::mouseClick(radio(b), Qt::LeftButton);
-        EXPECT_TRUE(radio(b)->isChecked()) << "clicking the selected button keeps it";
-        QTest::mouseClick(radio(a), Qt::LeftButton);
-        EXPECT_TRUE(radio(a)->isChecked());
-        EXPECT_FALSE(radio(b)->isChecked());
-    }
-    // One pair changing leaves the others alone.
-    QTest::mouseClick(radio(IDC_LONGEST), Qt::LeftButton);
-    EXPECT_TRUE(radio(IDC_FRAME_SYNC)->isChecked());
-    EXPECT_TRUE(radio(IDC_TOPMOST)->isChecked());
-    press(IDOK);
-    EXPECT_EQ(entry("MiniVideo", "MiniVideoNumber"), "0");
-    EXPECT_EQ(entry("ForeView", "ForeViewNumber"), "1");
-    EXPECT_EQ(g_settings.MiniVideo, 0);
-}
 
 // File flags (Alt 1, Ctrl 2, Shift 4) against what the control shows and writes back.
 struct HotKeyCase {
@@ -229,25 +202,19 @@ TEST_F(OptionsDlgTest, HotKeysConvertBetweenFileAndControlBothWays) {
 TEST_F(OptionsDlgTest, HotKeysTypedIntoTheControlsAreWrittenForTheirPane) {
     writeAll(iniPath(), kDefaultFile);
     open();
-    CHotKeyCtrl* pane3 = m_dlg->m_hotKey[2];
-    pane3->setFocus();
-    QTest::keyClick(pane3, Qt::Key_F5, Qt::ControlModifier | Qt::AltModifier);
-    EXPECT_EQ(pane3->text(), "Ctrl + Alt + F5");
-    // A lone letter would be taken from every program: refused, the value stays.
-    CHotKeyCtrl* pane1 = m_dlg->m_hotKey[0];
-    QTest::keyClick(pane1, Qt::Key_Q);
-    EXPECT_NE(pane1->text(), "Q");
-    QTest::keyClick(pane1, Qt::Key_Exclam, Qt::ShiftModifier); // Shift+1 on the usual layout
-    EXPECT_EQ(pane1->text(), "Shift + 1");
-    // Alt+O would be OK's mnemonic elsewhere in the dialog: here it is a hot key.
-    CHotKeyCtrl* pane2 = m_dlg->m_hotKey[1];
-    QTest::keyClick(pane2, Qt::Key_O, Qt::AltModifier);
-    EXPECT_TRUE(m_dlg->isVisible());
-    EXPECT_EQ(pane2->text(), "Alt + O");
-    // Backspace empties a control.
-    CHotKeyCtrl* pane4 = m_dlg->m_hotKey[3];
-    QTest::keyClick(pane4, Qt::Key_Backspace);
-    EXPECT_EQ(pane4->text(), "无");
+    const auto& pane = m_dlg->m_hotKey;
+    pane[2]->setFocus();
+    QTest::keyClick(pane[2], Qt::Key_F5, Qt::ControlModifier | Qt::AltModifier);
+    EXPECT_EQ(pane[2]->text(), "Ctrl + Alt + F5");
+    QTest::keyClick(pane[0], Qt::Key_Q);
+    EXPECT_NE(pane[0]->text(), "Q") << "a lone letter would be taken from every program";
+    QTest::keyClick(pane[0], Qt::Key_Exclam, Qt::ShiftModifier); // Shift+1 on the usual layout
+    EXPECT_EQ(pane[0]->text(), "Shift + 1");
+    QTest::keyClick(pane[1], Qt::Key_O, Qt::AltModifier);
+    EXPECT_TRUE(m_dlg->isVisible()) << "Alt+O, OK's mnemonic elsewhere, is a hot key here";
+    EXPECT_EQ(pane[1]->text(), "Alt + O");
+    QTest::keyClick(pane[3], Qt::Key_Backspace);
+    EXPECT_EQ(pane[3]->text(), "无");
     press(IDOK);
     expectHotKeyEntries({{{49, 4}, {79, 1}, {116, 3}, {0, 0}}});
 }

@@ -11,6 +11,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <tuple>
+
 namespace {
 
 using tetrav::test::readAll;
@@ -50,35 +52,27 @@ TEST_F(SettingsFileTest, FreshFileHoldsTheTwelveSectionsInOrder) {
     CSettings s;
     ASSERT_TRUE(CSettingsFile::WriteDefaults(s));
     EXPECT_TRUE(CSettingsFile::Exists());
-    EXPECT_EQ(s.FramePhase, 1);
-    EXPECT_EQ(s.MiniVideo, 1);
-    EXPECT_EQ(s.ForeView, 0);
+    EXPECT_EQ(std::tie(s.FramePhase, s.MiniVideo, s.ForeView), std::make_tuple(1, 1, 0));
     const QString folder = QDir::currentPath() + "/SavePic/";
     EXPECT_EQ(s.SaveMapPath, folder);
-    const QByteArray expected = "[FramePhase]\nFramePhaseNumber=1\n"
-                                "[MiniVideo]\nMiniVideoNumber=1\n"
-                                "[ForeView]\nForeViewNumber=0\n"
-                                "[SaveMapPath]\nSaveMapPathNumber=" +
-                                folder.toUtf8() +
-                                "\n"
-                                "[VirtualCode1]\nVirtualCodeNumber=65\n"
-                                "[Modifiers1]\nModifiersNumber=6\n"
-                                "[VirtualCode2]\nVirtualCodeNumber=66\n"
-                                "[Modifiers2]\nModifiersNumber=6\n"
-                                "[VirtualCode3]\nVirtualCodeNumber=67\n"
-                                "[Modifiers3]\nModifiersNumber=6\n"
-                                "[VirtualCode4]\nVirtualCodeNumber=68\n"
-                                "[Modifiers4]\nModifiersNumber=6\n";
+    QByteArray expected = "[FramePhase]\nFramePhaseNumber=1\n[MiniVideo]\nMiniVideoNumber=1\n"
+                          "[ForeView]\nForeViewNumber=0\n[SaveMapPath]\nSaveMapPathNumber=" +
+                          folder.toUtf8() + "\n";
+    for (int n = 1; n <= 4; ++n) {
+        expected +=
+            QStringLiteral("[VirtualCode%1]\nVirtualCodeNumber=%2\n[Modifiers%1]\nModifiersNumber=6\n")
+                .arg(n)
+                .arg(64 + n)
+                .toUtf8();
+    }
     EXPECT_EQ(readAll(iniPath()), expected);
     EXPECT_FALSE(QDir(folder).exists()) << "the snapshot folder is made when a snapshot is taken";
 
     CSettings back;
     HotKeySetting keys[4];
     CSettingsFile::Read(back, keys);
-    EXPECT_EQ(back.FramePhase, 1);
-    EXPECT_EQ(back.MiniVideo, 1);
-    EXPECT_EQ(back.ForeView, 0);
-    EXPECT_EQ(back.SaveMapPath, folder);
+    EXPECT_EQ(std::tie(back.FramePhase, back.MiniVideo, back.ForeView, back.SaveMapPath),
+              std::tie(s.FramePhase, s.MiniVideo, s.ForeView, s.SaveMapPath));
     for (int n = 0; n < 4; ++n) {
         EXPECT_EQ(keys[n].virtualKey, 65u + unsigned(n));
         EXPECT_EQ(keys[n].modifiers, 6u);

@@ -86,7 +86,6 @@ ChildResult runChild(const QString& name, const QProcessEnvironment& env, int ti
 ChildResult RunChildCase(const QString& name, const QProcessEnvironment& env, int timeoutMs) {
     return runChild(name, env, timeoutMs);
 }
-
 ChildResult RunChildCaseUnprivileged(const QString& name, const QProcessEnvironment& env, QString* whyNot,
                                      int timeoutMs) {
     whyNot->clear();

@@ -1,11 +1,8 @@
 #include "support/PrivateSessionBus.h"
 
-#include <QDBusConnectionInterface>
-#include <QDeadlineTimer>
-#include <QUuid>
+#include "support/TestEnv.h"
 
-#include <csignal>
-#include <sys/prctl.h>
+#include <QUuid>
 
 namespace tetrav::test {
 
@@ -26,32 +23,14 @@ PrivateSessionBus::PrivateSessionBus(const QProcessEnvironment& env) {
     m_daemon.setProgram(QStringLiteral("dbus-daemon"));
     m_daemon.setArguments(
         {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
-    m_daemon.setStandardErrorFile(QProcess::nullDevice());
-    m_daemon.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
-    m_daemon.start();
-    if (!m_daemon.waitForStarted(10000)) {
-        return;
-    }
-    QByteArray out;
-    const QDeadlineTimer deadline(10000);
-    while (!out.contains('\n') && !deadline.hasExpired() && m_daemon.state() == QProcess::Running) {
-        m_daemon.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())));
-        out += m_daemon.readAllStandardOutput();
-    }
-    m_address = QString::fromUtf8(out.trimmed());
+    m_address = QString::fromUtf8(StartDaemon(m_daemon));
 }
 
 PrivateSessionBus::~PrivateSessionBus() {
     if (!m_connectionName.isEmpty()) {
         QDBusConnection::disconnectFromBus(m_connectionName);
     }
-    if (m_daemon.state() != QProcess::NotRunning) {
-        m_daemon.terminate();
-        if (!m_daemon.waitForFinished(5000)) {
-            m_daemon.kill();
-            m_daemon.waitForFinished(5000);
-        }
-    }
+    StopProcess(m_daemon);
 }
 
 bool PrivateSessionBus::StartScreenSaverService() {

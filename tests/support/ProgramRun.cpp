@@ -15,10 +15,7 @@ ProgramRun::ProgramRun(const QProcessEnvironment& env, const QStringList& argume
 }
 
 ProgramRun::~ProgramRun() {
-    if (m_process.state() != QProcess::NotRunning) {
-        m_process.kill();
-        m_process.waitForFinished(5000);
-    }
+    StopProcess(m_process);
 }
 
 void ProgramRun::signal(int signo) {

@@ -3,7 +3,11 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QProcess>
 #include <QThread>
+
+#include <csignal>
+#include <sys/prctl.h>
 
 namespace tetrav::test {
 
@@ -35,6 +39,32 @@ bool WaitUntil(const std::function<bool()>& condition, int timeoutMs, int pollMs
         QThread::msleep(unsigned(pollMs));
     }
     return true;
+}
+
+QByteArray StartDaemon(QProcess& daemon, int timeoutMs) {
+    daemon.setStandardErrorFile(QProcess::nullDevice());
+    daemon.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+    daemon.start();
+    if (!daemon.waitForStarted(10000)) {
+        return {};
+    }
+    QByteArray out;
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!out.contains('\n') && !deadline.hasExpired() && daemon.state() != QProcess::NotRunning) {
+        daemon.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())));
+        out += daemon.readAllStandardOutput();
+    }
+    return out.contains('\n') ? out.trimmed() : QByteArray();
+}
+
+void StopProcess(QProcess& process) {
+    if (process.state() != QProcess::NotRunning) {
+        process.terminate();
+        if (!process.waitForFinished(5000)) {
+            process.kill();
+            process.waitForFinished(5000);
+        }
+    }
 }
 
 } // namespace tetrav::test

@@ -1,9 +1,12 @@
 #pragma once
 // Where the tests find the project's clips, sources and the built program, and the one bounded
 // wait every test uses.
+#include <QByteArray>
 #include <QString>
 
 #include <functional>
+
+class QProcess;
 
 namespace tetrav::test {
 
@@ -19,5 +22,11 @@ QString programPath();
 // Runs the event loop until condition holds or timeoutMs passes, checking every pollMs;
 // returns the condition's last value. WaitUntil([] { return false; }, ms) lets ms pass.
 bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 20000, int pollMs = 10);
+
+// Starts a helper daemon (killed with the test process, however that ends) and returns the first
+// line it writes on standard output (its display number or bus address); empty when none comes.
+QByteArray StartDaemon(QProcess& daemon, int timeoutMs = 15000);
+// Ends a process: politely first, then for sure.
+void StopProcess(QProcess& process);
 
 } // namespace tetrav::test

@@ -1,49 +1,24 @@
 #include "support/XvfbServer.h"
 
-#include <QDeadlineTimer>
-
-#include <csignal>
-#include <sys/prctl.h>
+#include "support/TestEnv.h"
 
 namespace tetrav::test {
 
 XvfbServer::XvfbServer(const QString& size) {
     m_process.setProgram(QStringLiteral("Xvfb"));
-    m_process.setArguments({QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                            QStringLiteral("0"), size, QStringLiteral("-nolisten"), QStringLiteral("tcp"),
-                            QStringLiteral("-noreset"), QStringLiteral("+extension"),
-                            QStringLiteral("MIT-SCREEN-SAVER")});
-    m_process.setProcessChannelMode(QProcess::SeparateChannels);
-    m_process.setStandardErrorFile(QProcess::nullDevice());
-    // Gone with the test process, however that ends.
-    m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
-    m_process.start();
-    if (!m_process.waitForStarted(10000)) {
-        return;
-    }
+    m_process.setArguments(
+        QStringLiteral("-displayfd 1 -screen 0 %1 -nolisten tcp -noreset +extension MIT-SCREEN-SAVER")
+            .arg(size)
+            .split(QLatin1Char(' ')));
     // The server writes its display number once it accepts connections.
-    QByteArray out;
-    const QDeadlineTimer deadline(15000);
-    while (!out.contains('\n') && !deadline.hasExpired() && m_process.state() == QProcess::Running) {
-        m_process.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())));
-        out += m_process.readAllStandardOutput();
-    }
-    const QByteArray number = out.trimmed();
+    const QByteArray number = StartDaemon(m_process);
     bool ok = false;
     number.toInt(&ok);
-    if (ok) {
-        m_display = ':' + number;
-    }
+    m_display = ok ? ':' + number : QByteArray();
 }
 
 XvfbServer::~XvfbServer() {
-    if (m_process.state() != QProcess::NotRunning) {
-        m_process.terminate();
-        if (!m_process.waitForFinished(5000)) {
-            m_process.kill();
-            m_process.waitForFinished(5000);
-        }
-    }
+    StopProcess(m_process);
 }
 
 QProcessEnvironment XvfbServer::environment(std::initializer_list<std::pair<QString, QString>> extra) const {

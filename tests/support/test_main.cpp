@@ -13,6 +13,5 @@ int main(int argc, char** argv) {
     }
     gst_init(&argc, &argv);
     QApplication app(argc, argv);
-    const int rc = RUN_ALL_TESTS();
-    return rc;
+    return RUN_ALL_TESTS();
 }
