@@ -2,7 +2,7 @@
 // unreadable files made here) opened in the real window with real pipelines: each file alone,
 // then beside three good clips. Checked: the messages in their order and with their texts,
 // which panes play, and that the set closes cleanly.
-#include "ClipWindowTest.h"
+#include "WindowTestSupport.h"
 
 #include "engine/CChannelGraph.h"
 #include "engine/CStreamProbe.h"

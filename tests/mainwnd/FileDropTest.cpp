@@ -2,7 +2,7 @@
 // a set dropped anywhere opens in panes 1 to n, one file dropped on a pane replaces that pane's
 // file and keeps the others, five files open the first four, and whatever is not a readable
 // local video file is refused with a message while the open set stays as it was.
-#include "ClipWindowTest.h"
+#include "WindowTestSupport.h"
 
 #include "mainwnd/CVideoPane.h"
 

@@ -1,7 +1,7 @@
 // The go-to command end to end in the real window on real clips: the menu item opens the
 // dialog prefilled from the last tick, the user types a time and presses 跳至(&T), and every open
 // channel seeks there (frame-accurately in frame sync) with nothing else changed.
-#include "ClipWindowTest.h"
+#include "WindowTestSupport.h"
 
 #include "dialogs/CGotoDlg.h"
 #include "dialogs/CTimeEdit.h"

@@ -1,7 +1,7 @@
 // The real main window on the X server: geometry, bars, menus, settings applied when shown,
 // keys and mouse, and the end of the modal window. (Its accessibility tree as a screen reader
 // reaches it: TetravDesktopTest.)
-#include "ClipWindowTest.h"
+#include "WindowTestSupport.h"
 
 #include "controls/CMenuEx.h"
 #include "mainwnd/CVideoPane.h"

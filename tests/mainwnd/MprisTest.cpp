@@ -4,7 +4,7 @@
 // its tool bar button does (status text, timers, rate), properties read back what the window
 // shows, and malformed calls get an error and change nothing. (playerctl, which media keys use,
 // sends these same calls after reading the capabilities checked here.)
-#include "ClipWindowTest.h"
+#include "WindowTestSupport.h"
 
 #include "engine/CChannelGraph.h"
 #include "mainwnd/CMprisPlayer.h"

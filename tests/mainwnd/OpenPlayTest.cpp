@@ -1,7 +1,7 @@
 // Opening sets of real clips in the real window, and the transport acting on them: messages in
 // their order, the texts, the controls' states, the timers, the seek bar and the end of play.
 // (Each file of the bad-media corpus, alone and beside good clips: BadMediaTest.)
-#include "ClipWindowTest.h"
+#include "WindowTestSupport.h"
 
 #include "dialogs/CFileSelectDlg.h"
 #include "engine/CChannelGraph.h"

@@ -1,7 +1,7 @@
 // Snapshots from the real window on real clips: the pane's context menu command and its hot
 // key write the picture the pane shows, named after the pane and the local time, into the
 // snapshot folder; failures to write show the error box and the program goes on.
-#include "ClipWindowTest.h"
+#include "WindowTestSupport.h"
 
 #include "controls/CMenuEx.h"
 #include "engine/CChannelGraph.h"

@@ -1,6 +1,6 @@
 // Pane zoom in the real window on real clips: the double click comes from the X server's
 // pointer (xdotool), over the picture, and the pictures are read back from the panes.
-#include "ClipWindowTest.h"
+#include "WindowTestSupport.h"
 
 #include "engine/CChannelGraph.h"
 #include "mainwnd/CVideoPane.h"
