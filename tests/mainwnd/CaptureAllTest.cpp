@@ -23,6 +23,7 @@ struct ClipSet {
     const char* name;
     std::array<const char*, 4> clips;
     std::array<double, 4> fps;
+    friend void PrintTo(const ClipSet& c, std::ostream* os) { *os << c.name; }
 };
 
 // One set of files as the folder holds it: a null picture where a pane has no file.

@@ -40,6 +40,7 @@ struct TickCase {
     std::array<double, 4> positions;
     int ticks;
     std::array<const char*, 4> calls; // per channel with a length, comma-separated
+    friend void PrintTo(const TickCase& c, std::ostream* os) { *os << c.name; }
 };
 
 const TickCase kTicks[] = {
@@ -146,6 +147,7 @@ struct DisplayCase {
     int seekBar; // -1: not checked
     const char* playTime;
     const char* positionsText;
+    friend void PrintTo(const DisplayCase& c, std::ostream* os) { *os << c.name; }
 };
 
 const DisplayCase kDisplays[] = {
@@ -257,6 +259,7 @@ struct BreakCase {
     int breaks;
     int newReference;  // -1: nothing left, the set closes
     const char* total; // the total time shown afterwards ("": unchanged)
+    friend void PrintTo(const BreakCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class ChannelBreaks : public SyncTest, public testing::WithParamInterface<BreakCase> {};
@@ -323,6 +326,7 @@ struct LagCase {
     int ticks;        // ticks it stays there
     bool atEnd;       // it has reached its end
     bool broughtBack;
+    friend void PrintTo(const LagCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class FrameCorrection : public testing::TestWithParam<LagCase> {};
