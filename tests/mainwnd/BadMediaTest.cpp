@@ -1,8 +1,7 @@
 // The bad-media corpus (scripts/make-bad-clips.sh, plus folders, pipes, dangling links and
-// unreadable files made here) opened in the real window with real pipelines: each file alone,
-// then beside three good clips. Checked: the messages in their order and with their texts,
-// which panes play, and that the set closes cleanly.
-#include "ClipWindowTest.h"
+// unreadable files made here) opened in the real window with real pipelines, alone and beside
+// three good clips: the messages in their order, which panes play, and a clean close.
+#include "WindowTestSupport.h"
 
 #include "engine/CChannelGraph.h"
 #include "engine/CStreamProbe.h"
@@ -19,12 +18,9 @@ namespace {
 
 enum class Made { Corpus, Folder, Pipe, DanglingLink, Unreadable };
 
-// What becomes of a file's channel.
-enum class Outcome {
-    Refused, // "打开视频文件错误!", and no pipeline play could start
-    Silent,  // opens, but has no length: no part in play (no pipeline), alone no set to play
-    Plays,   // opens and plays
-};
+// What becomes of a file's channel: refused ("打开视频文件错误!", no pipeline play could start);
+// silent (opens without a length: no part in play, alone no set to play); plays.
+enum class Outcome { Refused, Silent, Plays };
 
 struct BadFile {
     const char* name;
@@ -79,8 +75,8 @@ QString makeFile(const BadFile& f, const QString& dir) {
     return path;
 }
 
-// The real window on the test's display, with its settings in a folder of its own and the
-// message boxes recorded.
+// The real window on the test's display (also in a child process, where there is no fixture),
+// with its settings in a folder of its own and the message boxes recorded.
 class Bench {
 public:
     Bench() {
@@ -93,9 +89,7 @@ public:
     }
     ~Bench() {
         dlg.OnStop();
-        for (QString& p : g_strVideoPath) {
-            p.clear();
-        }
+        std::fill(std::begin(g_strVideoPath), std::end(g_strVideoPath), QString());
     }
 
     // Opens path in pane, the good clips in the other panes when beside is set; plays for a
@@ -126,9 +120,7 @@ public:
             shown.replace(QString::asprintf("hr=0x%x", unsigned(f.probeOr)),
                           QString::asprintf("hr=0x%x", unsigned(f.probe)));
         }
-        EXPECT_TRUE(shown == expected.join(" | ")) << "messages:\n"
-                                                   << shown.toStdString() << "\nexpected:\n"
-                                                   << expected.join(" | ").toStdString();
+        EXPECT_EQ(shown, expected.join(" | "));
         if (nothingToPlay) {
             EXPECT_TRUE(IsIdle(dlg)) << "a set with nothing to play is closed";
             return;
@@ -137,17 +129,10 @@ public:
         dlg.OnPlay();
         // Every channel with a length plays; the others have nothing play could start.
         const bool badPlays = f.outcome == Outcome::Plays;
-        EXPECT_TRUE(WaitFor(
-            [&] {
-                for (int k = 0; k < 4; ++k) {
-                    if (!g_strVideoPath[k].isEmpty() && (k != pane || badPlays) &&
-                        !(dlg.m_dPosition[k] > 1.0)) {
-                        return false;
-                    }
-                }
-                return true;
-            },
-            8000))
+        const auto played = [&](int k) {
+            return g_strVideoPath[k].isEmpty() || (k == pane && !badPlays) || dlg.m_dPosition[k] > 1.0;
+        };
+        EXPECT_TRUE(WaitFor([&] { return played(0) && played(1) && played(2) && played(3); }, 8000))
             << "positions " << dlg.m_dPosition[0] << "," << dlg.m_dPosition[1] << "," << dlg.m_dPosition[2]
             << "," << dlg.m_dPosition[3];
         if (!badPlays) {
@@ -195,8 +180,7 @@ class BadMediaTest : public testing::TestWithParam<int> {};
 
 TEST_P(BadMediaTest, OpensAloneAndBesideGoodClips) {
     if (!QFileInfo::exists(clip("a_6s.mp4"))) {
-        GTEST_SKIP() << "clips missing: run scripts/make-clips.sh into "
-                     << tetrav::test::clipsDir().toStdString();
+        GTEST_SKIP() << "clips missing: run scripts/make-clips.sh";
     }
     const BadFile& f = kBadFiles[GetParam()];
     if (f.made != Made::Unreadable) {

@@ -2,9 +2,10 @@
 // a set dropped anywhere opens in panes 1 to n, one file dropped on a pane replaces that pane's
 // file and keeps the others, five files open the first four, and whatever is not a readable
 // local video file is refused with a message while the open set stays as it was.
-#include "ClipWindowTest.h"
+#include "WindowTestSupport.h"
 
 #include "mainwnd/CVideoPane.h"
+#include "support/FileBytes.h"
 
 #include <QDir>
 #include <QDropEvent>
@@ -38,9 +39,8 @@ protected:
     }
     QPoint OverToolBar() const { return dlg->m_wndToolBar->mapTo(dlg.get(), QPoint(2, 2)); }
     static QUrl File(const QString& name) { return QUrl::fromLocalFile(clip(name)); }
-    QStringList Paths() const {
-        return {g_strVideoPath[0], g_strVideoPath[1], g_strVideoPath[2], g_strVideoPath[3]};
-    }
+    static QStringList Paths() { return QStringList(std::begin(g_strVideoPath), std::end(g_strVideoPath)); }
+    // Panes 1 to n have a channel, the others none.
     bool AllOpen(int n) const {
         for (int i = 0; i < 4; ++i) {
             if ((dlg->m_pChannel[i] != nullptr) != (i < n)) {
@@ -99,46 +99,30 @@ TEST_F(FileDropTest, WhatIsNotAReadableLocalVideoIsRefusedAndNothingChanges) {
     dlg->OnPlay();
     CChannelGraph* const before[2] = {dlg->m_pChannel[0], dlg->m_pChannel[1]};
 
-    QFile text(m_scratch.filePath("notes.txt"));
-    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
-    text.write("not a video at all\n");
-    text.close();
+    const QString text = m_scratch.filePath("notes.txt");
+    tetrav::test::writeAll(text, "not a video at all\n");
     const QString locked = m_scratch.filePath("locked.mp4");
     ASSERT_TRUE(QFile::copy(clip("a_6s.mp4"), locked));
     ASSERT_TRUE(QFile::setPermissions(locked, QFileDevice::Permissions()));
     const bool root = QFileInfo(locked).isReadable(); // root reads everything
     const QUrl web(QStringLiteral("https://example.invalid/clip.mp4"));
-    struct Case {
+    const auto local = [](const QString& path) { return QUrl::fromLocalFile(path); };
+    const struct {
         const char* name;
         QList<QUrl> urls;
-        QString named;
+        QString named; // the file the message names
         QPoint pos;
     } cases[] = {
-        {"a text file",
-         {QUrl::fromLocalFile(text.fileName())},
-         QDir::toNativeSeparators(text.fileName()),
-         OverToolBar()},
-        {"a text file on a pane",
-         {QUrl::fromLocalFile(text.fileName())},
-         QDir::toNativeSeparators(text.fileName()),
-         OverPane(2)},
-        {"a folder",
-         {QUrl::fromLocalFile(m_scratch.path())},
-         QDir::toNativeSeparators(m_scratch.path()),
-         OverPane(1)},
+        {"a text file", {local(text)}, text, OverToolBar()},
+        {"a text file on a pane", {local(text)}, text, OverPane(2)},
+        {"a folder", {local(m_scratch.path())}, m_scratch.path(), OverPane(1)},
         {"a web address", {web}, web.toDisplayString(), OverToolBar()},
-        {"a missing file",
-         {File("no_such_clip.mp4")},
-         QDir::toNativeSeparators(clip("no_such_clip.mp4")),
-         OverPane(0)},
-        {"a good file with a bad one",
-         {File("c_10s.mp4"), QUrl::fromLocalFile(text.fileName())},
-         QDir::toNativeSeparators(text.fileName()),
-         OverPane(0)},
-        {"an unreadable file", {QUrl::fromLocalFile(locked)}, QDir::toNativeSeparators(locked), OverPane(3)},
+        {"a missing file", {File("no_such_clip.mp4")}, clip("no_such_clip.mp4"), OverPane(0)},
+        {"a good file with a bad one", {File("c_10s.mp4"), local(text)}, text, OverPane(0)},
+        {"an unreadable file", {local(locked)}, locked, OverPane(3)},
     };
-    for (const Case& c : cases) {
-        if (root && c.named == QDir::toNativeSeparators(locked)) {
+    for (const auto& c : cases) {
+        if (root && c.named == locked) {
             continue;
         }
         SCOPED_TRACE(c.name);
@@ -146,11 +130,11 @@ TEST_F(FileDropTest, WhatIsNotAReadableLocalVideoIsRefusedAndNothingChanges) {
         Drop(c.urls, c.pos);
         ASSERT_TRUE(WaitFor([&] { return !boxes.texts().isEmpty(); }, 3000));
         ASSERT_EQ(boxes.texts().size(), 1);
-        EXPECT_EQ(boxes.texts()[0], QString::fromUtf8("打开视频文件错误!\n") + c.named);
+        EXPECT_EQ(boxes.texts()[0],
+                  QString::fromUtf8("打开视频文件错误!\n") + QDir::toNativeSeparators(c.named));
         EXPECT_EQ(boxes.boxes()[0].caption, QString::fromUtf8("错误"));
         EXPECT_EQ(Paths(), QStringList({clip("a_6s.mp4"), clip("b_4s.mp4"), "", ""}));
-        EXPECT_EQ(dlg->m_pChannel[0], before[0]);
-        EXPECT_EQ(dlg->m_pChannel[1], before[1]);
+        EXPECT_TRUE(dlg->m_pChannel[0] == before[0] && dlg->m_pChannel[1] == before[1]);
         EXPECT_TRUE(dlg->IsTimerRunning(TIMER_SYNC)) << "play goes on";
     }
     // A drag that carries no files is not taken at all.

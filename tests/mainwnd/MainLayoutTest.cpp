@@ -4,25 +4,20 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 namespace {
 
-MainLayout RoomyLayout(int w, int h) {
-    MainLayoutInput in;
-    in.screenWidth = w;
-    in.screenHeight = h;
-    in.clientWidth = w;
-    in.statusBarTop = h; // room enough: nothing is mended
-    return ComputeMainLayout(in);
+std::array<int, 4> Edges(const MainLayout& l) {
+    return {l.statusEdges[0], l.statusEdges[1], l.statusEdges[2], l.statusEdges[3]};
 }
 
-TEST(MainLayout, Screen1280x1024GivesTheClassicFigures) {
-    const MainLayout l = RoomyLayout(1280, 1024);
+// With room enough (the status bar at the screen's bottom) nothing is mended.
+TEST(MainLayout, RoomyScreensGiveTheClassicFiguresDividedUnsignedAndTruncated) {
+    MainLayout l = ComputeMainLayout({1280, 1024, 1280, 1024});
     EXPECT_FALSE(l.mended);
     EXPECT_EQ(l.sixth, 213);
-    EXPECT_EQ(l.statusEdges[0], 320);
-    EXPECT_EQ(l.statusEdges[1], 640);
-    EXPECT_EQ(l.statusEdges[2], 914);
-    EXPECT_EQ(l.statusEdges[3], 1280);
+    EXPECT_EQ(Edges(l), (std::array<int, 4>{320, 640, 914, 1280}));
     EXPECT_EQ(l.panes[0], QRect(0, 0, 640, 452));
     EXPECT_EQ(l.panes[1], QRect(0, 452, 640, 452));
     EXPECT_EQ(l.panes[2], QRect(640, 0, 640, 452));
@@ -31,15 +26,10 @@ TEST(MainLayout, Screen1280x1024GivesTheClassicFigures) {
     EXPECT_EQ(l.volume, QRect(223, 924, 80, 25));
     EXPECT_EQ(l.seekBar, QRect(303, 934, 1280 - 213 - 90, 10));
     EXPECT_EQ(l.zoomedPane, QRect(0, 0, 1280, 904));
-}
 
-TEST(MainLayout, Screen1024x768GivesTheClassicFigures) {
-    const MainLayout l = RoomyLayout(1024, 768);
+    l = ComputeMainLayout({1024, 768, 1024, 768});
     EXPECT_EQ(l.sixth, 170);
-    EXPECT_EQ(l.statusEdges[0], 256);
-    EXPECT_EQ(l.statusEdges[1], 512);
-    EXPECT_EQ(l.statusEdges[2], 731);
-    EXPECT_EQ(l.statusEdges[3], 1024);
+    EXPECT_EQ(Edges(l), (std::array<int, 4>{256, 512, 731, 1024}));
     for (const QRect& pane : l.panes) {
         EXPECT_EQ(pane.size(), QSize(512, 324));
     }
@@ -47,45 +37,31 @@ TEST(MainLayout, Screen1024x768GivesTheClassicFigures) {
     EXPECT_EQ(l.toolBar, QRect(0, 668, 210, 50));
     EXPECT_EQ(l.volume, QRect(180, 668, 80, 25));
     EXPECT_EQ(l.seekBar, QRect(260, 678, 1024 - 260, 10));
-}
 
-TEST(MainLayout, OddSizesDivideUnsignedAndTruncate) {
-    const MainLayout l = RoomyLayout(1025, 769);
+    l = ComputeMainLayout({1025, 769, 1025, 769});
     EXPECT_EQ(l.sixth, 170);             // 1025 / 6
     EXPECT_EQ(l.statusEdges[2], 732);    // trunc(1025 * 5 / 7) = 732.14
     EXPECT_EQ(l.panes[0].height(), 324); // 769 / 2 - 60
     EXPECT_EQ(l.panes[2].x(), 512);
 }
 
+// A desktop with panels: the client area of a 1280 x 1024 screen is 1280 x 930, and the status
+// bar starts at 908, where the screen figures would put the tool bar at 924..974, behind it.
 TEST(MainLayout, SmallClientAreaKeepsTheBandAboveTheStatusBar) {
-    // A desktop with panels: the client area of a 1280 x 1024 screen is 1280 x 930, and the
-    // status bar starts at 908. The screen figures would put the tool bar at 924..974,
-    // behind the status bar.
-    MainLayoutInput in;
-    in.screenWidth = 1280;
-    in.screenHeight = 1024;
-    in.clientWidth = 1280;
-    in.statusBarTop = 908;
-    const MainLayout l = ComputeMainLayout(in);
+    const MainLayout l = ComputeMainLayout({1280, 1024, 1280, 908});
     EXPECT_TRUE(l.mended);
     EXPECT_EQ(l.effectiveHeight, 958);
-    EXPECT_LE(l.toolBar.y() + l.toolBar.height(), in.statusBarTop);
-    EXPECT_LE(l.volume.y() + l.volume.height(), in.statusBarTop);
-    EXPECT_LE(l.seekBar.y() + l.seekBar.height(), in.statusBarTop);
-    // The panes still end above the bottom band and do not overlap it.
+    EXPECT_LE(l.toolBar.y() + l.toolBar.height(), 908);
+    EXPECT_LE(l.volume.y() + l.volume.height(), 908);
+    EXPECT_LE(l.seekBar.y() + l.seekBar.height(), 908);
+    // The panes still end above the bottom band, and nothing is cut on the right.
     EXPECT_LE(l.panes[1].bottom(), l.toolBar.top());
     EXPECT_EQ(l.panes[1].height(), 958 / 2 - 60);
-    // The width is the screen's: nothing is cut on the right.
     EXPECT_EQ(l.statusEdges[3], 1280);
 }
 
 TEST(MainLayout, NarrowClientAreaKeepsEveryPaneAndPartInside) {
-    MainLayoutInput in;
-    in.screenWidth = 1280;
-    in.screenHeight = 1024;
-    in.clientWidth = 1000;
-    in.statusBarTop = 1024;
-    const MainLayout l = ComputeMainLayout(in);
+    const MainLayout l = ComputeMainLayout({1280, 1024, 1000, 1024});
     EXPECT_TRUE(l.mended);
     EXPECT_EQ(l.effectiveWidth, 1000);
     EXPECT_EQ(l.statusEdges[3], 1000);
@@ -95,16 +71,11 @@ TEST(MainLayout, NarrowClientAreaKeepsEveryPaneAndPartInside) {
 }
 
 TEST(MainLayout, ExactlyEnoughRoomIsNotMended) {
-    MainLayoutInput in;
-    in.screenWidth = 1024;
-    in.screenHeight = 768;
-    in.clientWidth = 1024;
-    in.statusBarTop = 718; // the tool bar ends at 768 - 50 = 718
-    const MainLayout l = ComputeMainLayout(in);
+    // The tool bar ends at 768 - 50 = 718.
+    const MainLayout l = ComputeMainLayout({1024, 768, 1024, 718});
     EXPECT_FALSE(l.mended);
     EXPECT_EQ(l.toolBar.y() + l.toolBar.height(), 718);
-    in.statusBarTop = 717;
-    EXPECT_TRUE(ComputeMainLayout(in).mended);
+    EXPECT_TRUE(ComputeMainLayout({1024, 768, 1024, 717}).mended);
 }
 
 // A zoomed pane takes the whole video area: every cell of the grid, and nothing of the bottom

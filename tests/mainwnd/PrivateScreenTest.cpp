@@ -3,8 +3,6 @@
 // keys grabbed and given back by the real program: StartupTest.)
 #include "WindowTestSupport.h"
 
-#include "controls/CToolBarXP.h"
-#include "mainwnd/CStatusBar.h"
 #include "mainwnd/CVideoPane.h"
 #include "mainwnd/MainLayout.h"
 #include "support/ChildCase.h"
@@ -24,12 +22,9 @@ TETRAV_CHILD_CASE(FirstStartOn1024x768) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
     QApplication::processEvents();
     EXPECT_TRUE(CSettingsFile::Exists());
-    EXPECT_EQ(g_settings.MiniVideo, 1);
-    EXPECT_EQ(g_settings.ForeView, 0);
-
+    EXPECT_TRUE(g_settings.MiniVideo == 1 && g_settings.ForeView == 0);
     ASSERT_EQ(QGuiApplication::primaryScreen()->size(), QSize(1024, 768));
-    EXPECT_EQ(dlg.m_nScreenWidth, 1024);
-    EXPECT_EQ(dlg.m_nScreenHeight, 768);
+    EXPECT_EQ(QSize(dlg.m_nScreenWidth, dlg.m_nScreenHeight), QSize(1024, 768));
     const MainLayout l = ComputeMainLayout({1024, 768, dlg.ClientArea()->width(), dlg.m_wndStatusBar->y()});
     EXPECT_EQ(l.statusEdges[3], 1024);
     for (int i = 0; i < 4; ++i) {

@@ -9,24 +9,14 @@
 #include <memory>
 
 struct ChannelScript {
-    double position = 0.0;
-    double length = 0.0;
+    double position = 0.0, length = 0.0, rate = 1.0;
     long volume = 0;
-    bool createOk = true;
-    bool renderOk = true;
-    bool displayOk = true;
-    bool placeOk = true;
-    bool deleted = false;
-    bool running = false;
-    double rate = 1.0;
+    bool createOk = true, renderOk = true, displayOk = true, placeOk = true;
+    bool deleted = false, running = false, settled = true, seekable = true, atEnd = false, failed = false;
     long lastVolume = 1; // 1 = never set (a real volume is 0 or negative)
     double lastSeek = -1.0;
     int steps = 0;
     double shown = -1.0; // position of the picture on screen; -1 = the position
-    bool settled = true;
-    bool seekable = true;
-    bool atEnd = false;
-    bool failed = false;
     unsigned long long baseTime = 0;
     QStringList calls; // "Run", "Pause", "Stop", "Destroy", ...
 
@@ -52,18 +42,9 @@ public:
     bool SetNotifyWindow(QWidget* w) override {
         return log(w ? "SetNotifyWindow" : "SetNotifyWindow(null)", true);
     }
-    bool Run() override {
-        m_s->running = true;
-        return log("Run", true);
-    }
-    bool Pause() override {
-        m_s->running = false;
-        return log("Pause", true);
-    }
-    bool Stop() override {
-        m_s->running = false;
-        return log("Stop", true);
-    }
+    bool Run() override { return logRunning("Run", true); }
+    bool Pause() override { return logRunning("Pause", false); }
+    bool Stop() override { return logRunning("Stop", false); }
     bool GetCurrentPosition(double& seconds) override {
         seconds = m_s->position;
         return true;
@@ -117,6 +98,10 @@ private:
     bool log(const char* call, bool result) {
         m_s->calls << QString::fromLatin1(call);
         return result;
+    }
+    bool logRunning(const char* call, bool running) {
+        m_s->running = running;
+        return log(call, true);
     }
     std::shared_ptr<ChannelScript> m_s;
 };

@@ -1,19 +1,14 @@
 // Snapshots from the real window on real clips: the pane's context menu command and its hot
 // key write the picture the pane shows, named after the pane and the local time, into the
 // snapshot folder; failures to write show the error box and the program goes on.
-#include "ClipWindowTest.h"
+#include "WindowTestSupport.h"
 
 #include "controls/CMenuEx.h"
-#include "engine/CChannelGraph.h"
 #include "platform/CHotKeyManager.h"
-#include "support/FrameIndex.h"
 
 #include <QDateTime>
-#include <QDir>
 #include <QImage>
 #include <QRegularExpression>
-
-#include <unistd.h>
 
 namespace mainwnd_test {
 namespace {
@@ -31,9 +26,7 @@ protected:
         // A folder that does not exist yet, given with a trailing slash like the default one.
         m_folder = m_shots.filePath(QStringLiteral("快照 folder"));
         g_settings.SaveMapPath = m_folder + QLatin1Char('/');
-        Open({{0, "a_6s.mp4"}, {2, "c_10s.mp4"}});
-        ASSERT_NE(dlg->m_pChannel[0], nullptr);
-        ASSERT_NE(dlg->m_pChannel[2], nullptr);
+        OpenClips({"a_6s.mp4", nullptr, "c_10s.mp4", nullptr});
     }
 
     QStringList Shots() const { return QDir(m_folder).entryList({QStringLiteral("*.bmp")}, QDir::Files); }
@@ -46,26 +39,16 @@ protected:
 // playing; it holds the frame the pane shows at that instant. (The hot key after frame steps,
 // pressed at the keyboard: TetravDesktopTest.HotKeyWritesThePaneSnapshot.)
 TEST_F(SnapshotTest, WritesThePaneFrameAtTheVideoSizeNamedByPaneAndLocalTime) {
-    struct Way {
-        const char* name;
-        std::function<void()> before;
-        bool hotKey;
-    };
-    const Way ways[] = {
-        {"menu, paused after opening", [] {}, false},
-        {"menu, playing",
-         [this] {
-             dlg->OnPlay();
-             QTest::qWait(500);
-         },
-         false},
-        {"hot key, playing", [] { QTest::qWait(300); }, true},
-    };
     const QRegularExpression name(QStringLiteral("^03_(\\d{17})\\.bmp$"));
     ASSERT_FALSE(QFileInfo::exists(m_folder));
-    for (const Way& way : ways) {
-        SCOPED_TRACE(way.name);
-        way.before();
+    // By the menu, paused after opening; by the menu, playing; by the hot key, playing.
+    for (int way = 0; way < 3; ++way) {
+        SCOPED_TRACE(way);
+        const bool hotKey = way == 2;
+        if (way == 1) {
+            dlg->OnPlay();
+        }
+        QTest::qWait(way * 300);
         QWidget* picture = dlg->m_pChannel[2]->VideoWidget();
         // The picture may move on while it is read: take the shot between two equal readings.
         bool matched = false;
@@ -75,11 +58,7 @@ TEST_F(SnapshotTest, WritesThePaneFrameAtTheVideoSizeNamedByPaneAndLocalTime) {
             }
             const QDateTime from = QDateTime::currentDateTime();
             const int shownBefore = enginetest::frameShownBy(picture);
-            if (way.hotKey) {
-                emit dlg->HotKeys()->hotKey(300);
-            } else {
-                emit dlg->m_menuContext[2]->command(ID_CAPTURE_3);
-            }
+            hotKey ? emit dlg->HotKeys()->hotKey(300) : emit dlg->m_menuContext[2]->command(ID_CAPTURE_3);
             const int shownAfter = enginetest::frameShownBy(picture);
             const QDateTime to = QDateTime::currentDateTime();
             const QStringList shots = Shots();
@@ -87,8 +66,7 @@ TEST_F(SnapshotTest, WritesThePaneFrameAtTheVideoSizeNamedByPaneAndLocalTime) {
             const QRegularExpressionMatch m = name.match(shots[0]);
             ASSERT_TRUE(m.hasMatch()) << shots[0].toStdString();
             const QDateTime stamp = QDateTime::fromString(m.captured(1), QStringLiteral("yyyyMMddHHmmsszzz"));
-            EXPECT_GE(stamp, from.addMSecs(-1));
-            EXPECT_LE(stamp, to);
+            EXPECT_TRUE(stamp >= from.addMSecs(-1) && stamp <= to) << shots[0].toStdString();
             const QString path = QDir(m_folder).filePath(shots[0]);
             EXPECT_EQ(QFileInfo(path).size(), kBmpSize320x240);
             const QImage shot(path);
@@ -115,18 +93,7 @@ TEST_F(SnapshotTest, EmptyPanesWriteNothingAndFailuresShowTheErrorBox) {
     EXPECT_TRUE(Shots().isEmpty());
     EXPECT_TRUE(boxes.texts().isEmpty());
 
-    QFile file(m_shots.filePath(QStringLiteral("a file")));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.close();
-    QStringList unwritable = {file.fileName(), file.fileName() + QStringLiteral("/below"),
-                              QStringLiteral("/proc/tetrav-shots")};
-    if (geteuid() != 0) {
-        const QString readOnly = m_shots.filePath(QStringLiteral("read-only"));
-        ASSERT_TRUE(QDir().mkpath(readOnly));
-        QFile::setPermissions(readOnly, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-        unwritable << readOnly;
-    }
-    for (const QString& folder : unwritable) {
+    for (const QString& folder : UnwritableFolders(m_shots)) {
         SCOPED_TRACE(folder.toStdString());
         boxes.clear();
         g_settings.SaveMapPath = folder;

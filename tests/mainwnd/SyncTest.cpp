@@ -2,11 +2,6 @@
 // channels retired at their end, the end of play, the texts and the seek bar.
 #include "WindowTestSupport.h"
 
-#include "controls/CToolBarXP.h"
-#include "controls/CVolumeSlider.h"
-#include "controls/CXScrollBar.h"
-#include "mainwnd/CFrameSync.h"
-#include "mainwnd/CStatusBar.h"
 #include "mainwnd/CVideoPane.h"
 
 #include <cmath>
@@ -22,7 +17,19 @@ protected:
     }
     void Tick() { dlg->OnTimer(TIMER_SYNC); }
     void Display() { dlg->OnTimer(TIMER_DISPLAY); }
-    QString Status(int part) const { return dlg->m_wndStatusBar->GetText(part); }
+    // Sets the positions the channels report, from channel 1 on.
+    void At(std::initializer_list<double> positions) {
+        int k = 0;
+        for (double p : positions) {
+            scripts[k++]->position = p;
+        }
+    }
+    void At(const std::array<double, 4>& p) { At({p[0], p[1], p[2], p[3]}); }
+    void Ended() {
+        EXPECT_FALSE(dlg->IsTimerRunning(TIMER_SYNC));
+        EXPECT_FALSE(dlg->IsTimerRunning(TIMER_DISPLAY));
+        EXPECT_EQ(Status(0), "停止播放");
+    }
 };
 
 // One tick of the whole-second sync: which channels are run, which paused, and the sync time.
@@ -33,11 +40,21 @@ struct TickCase {
     std::array<double, 4> positions;
     int ticks;
     std::array<const char*, 4> calls; // per channel with a length, comma-separated
+    friend void PrintTo(const TickCase& c, std::ostream* os) { *os << c.name; }
 };
 
-void PrintTo(const TickCase& c, std::ostream* os) {
-    *os << c.name;
-}
+const TickCase kTicks[] = {
+    // The leader is paused at every tick until the reference reaches its whole second.
+    {"LeaderPausedEachTick", {10, 10, 0, 0}, 0, {5.2, 6.1, 0, 0}, 3, {"Run", "Run,Pause", "", ""}},
+    {"ReferenceReachedTheSecond", {10, 10, 0, 0}, 0, {6.0, 6.1, 0, 0}, 1, {"Run", "Run", "", ""}},
+    {"OneWholeSecondIsInStep", {10, 10, 0, 0}, 0, {6.0, 6.9, 0, 0}, 1, {"Run", "Run", "", ""}},
+    {"ReferenceWaitsForALaggard", {0, 10, 0, 12}, 1, {0, 7.0, 0, 6.95}, 1, {"", "Run,Pause", "", "Run"}},
+    {"LaggardCaughtUp", {0, 10, 0, 12}, 1, {0, 7.0, 0, 7.0}, 1, {"", "Run", "", "Run"}},
+    {"SingleChannelEarly", {0, 0, 8, 0}, 2, {0, 0, 0.5, 0}, 1, {"", "", "Run", ""}},
+    {"SingleChannelLate", {0, 0, 8, 0}, 2, {0, 0, 5.5, 0}, 1, {"", "", "Run", ""}},
+    // A channel whose position cannot be read (0) is neither a leader nor a laggard.
+    {"PositionZeroIsLeftAlone", {10, 10, 0, 0}, 0, {4.5, 0.0, 0, 0}, 1, {"Run", "Run", "", ""}},
+};
 
 class SyncTick : public SyncTest, public testing::WithParamInterface<TickCase> {};
 
@@ -46,50 +63,26 @@ TEST_P(SyncTick, RunsEveryChannelAndPausesOnlyThoseOutOfStep) {
     InstallScriptedSet(c.lengths, c.reference, 1);
     for (int tick = 0; tick < c.ticks; ++tick) {
         SCOPED_TRACE(tick);
-        for (int k = 0; k < 4; ++k) {
-            scripts[k]->position = c.positions[k];
-        }
+        At(c.positions);
         ClearCalls();
         Tick();
         for (int k = 0; k < 4; ++k) {
-            const QStringList want = QString::fromLatin1(c.calls[k]).split(',', Qt::SkipEmptyParts);
-            EXPECT_EQ(scripts[k]->calls, want) << "channel " << k;
+            EXPECT_EQ(scripts[k]->calls, QString::fromLatin1(c.calls[k]).split(',', Qt::SkipEmptyParts)) << k;
         }
         EXPECT_DOUBLE_EQ(g_dSyncSecs, c.positions[c.reference]);
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, SyncTick,
-    testing::Values(
-        // The leader is paused at every tick until the reference reaches its whole second.
-        TickCase{
-            "LeaderPausedEachTick", {10, 10, 0, 0}, 0, {5.2, 6.1, 0, 0}, 3, {"Run", "Run,Pause", "", ""}},
-        TickCase{"ReferenceReachedTheSecond", {10, 10, 0, 0}, 0, {6.0, 6.1, 0, 0}, 1, {"Run", "Run", "", ""}},
-        TickCase{"OneWholeSecondIsInStep", {10, 10, 0, 0}, 0, {6.0, 6.9, 0, 0}, 1, {"Run", "Run", "", ""}},
-        TickCase{"ReferenceWaitsForALaggard",
-                 {0, 10, 0, 12},
-                 1,
-                 {0, 7.0, 0, 6.95},
-                 1,
-                 {"", "Run,Pause", "", "Run"}},
-        TickCase{"LaggardCaughtUp", {0, 10, 0, 12}, 1, {0, 7.0, 0, 7.0}, 1, {"", "Run", "", "Run"}},
-        TickCase{"SingleChannelEarly", {0, 0, 8, 0}, 2, {0, 0, 0.5, 0}, 1, {"", "", "Run", ""}},
-        TickCase{"SingleChannelLate", {0, 0, 8, 0}, 2, {0, 0, 5.5, 0}, 1, {"", "", "Run", ""}},
-        // A channel whose position cannot be read (0) is neither a leader nor a laggard.
-        TickCase{"PositionZeroIsLeftAlone", {10, 10, 0, 0}, 0, {4.5, 0.0, 0, 0}, 1, {"Run", "Run", "", ""}}),
-    [](const testing::TestParamInfo<TickCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, SyncTick, testing::ValuesIn(kTicks), RowName());
 
 TEST_F(SyncTest, LongestModeRetiresChannelsOneByOneThenStops) {
     InstallScriptedSet({10, 20, 0, 0}, 1, 0);
     dlg->OnPlay();
     EXPECT_TRUE(dlg->IsTimerRunning(TIMER_SYNC));
-    scripts[0]->position = 9.0;
-    scripts[1]->position = 9.0;
+    At({9.0, 9.0});
     Tick();
     EXPECT_FALSE(scripts[0]->deleted) << "9.0 is not past 10 - 1";
-    scripts[0]->position = 9.04;
-    scripts[1]->position = 9.04;
+    At({9.04, 9.04});
     Tick();
     EXPECT_TRUE(scripts[0]->deleted);
     EXPECT_EQ(dlg->m_pChannel[0], nullptr);
@@ -98,26 +91,24 @@ TEST_F(SyncTest, LongestModeRetiresChannelsOneByOneThenStops) {
     EXPECT_EQ(dlg->m_dLength[0], 0.0);
 
     // The play time and seek bar follow the 20 s channel.
-    scripts[1]->position = 15.3;
+    At({0, 15.3});
     Tick();
     Display();
     EXPECT_EQ(Status(2), "00:00:15");
     EXPECT_EQ(dlg->m_wndSeekBar->GetScrollPos(), 161); // 15.3 * 200 / 19
     EXPECT_EQ(Status(3), "0,15,0,0");
 
-    scripts[1]->position = 19.0;
+    At({0, 19.0});
     Tick();
     EXPECT_FALSE(scripts[1]->deleted);
-    scripts[1]->position = 19.05;
+    At({0, 19.05});
     Tick();
     EXPECT_TRUE(scripts[1]->deleted);
     EXPECT_EQ(dlg->m_nOpenCount, 0);
     EXPECT_DOUBLE_EQ(dlg->m_dCurrentSecs, 0.0);
     // The next tick of either timer ends play.
     Display();
-    EXPECT_FALSE(dlg->IsTimerRunning(TIMER_SYNC));
-    EXPECT_FALSE(dlg->IsTimerRunning(TIMER_DISPLAY));
-    EXPECT_EQ(Status(0), "停止播放");
+    Ended();
     EXPECT_FALSE(dlg->m_wndToolBar->IsButtonEnabled(ID_TB_PLAY));
     EXPECT_TRUE(dlg->m_wndToolBar->IsButtonEnabled(ID_TB_OPEN));
 }
@@ -125,30 +116,23 @@ TEST_F(SyncTest, LongestModeRetiresChannelsOneByOneThenStops) {
 TEST_F(SyncTest, ShortestModeStopsAtTheEndOfTheShortest) {
     InstallScriptedSet({10, 20, 0, 0}, 0, 1);
     dlg->OnPlay();
-    scripts[0]->position = 9.98;
-    scripts[1]->position = 9.98;
+    At({9.98, 9.98});
     Tick();
     Display();
     EXPECT_TRUE(dlg->IsTimerRunning(TIMER_DISPLAY));
     EXPECT_FALSE(scripts[0]->deleted);
-    scripts[0]->position = 10.0;
-    scripts[1]->position = 10.0;
+    At({10.0, 10.0});
     Tick();
     EXPECT_FALSE(scripts[1]->deleted) << "no channel is retired in shortest mode";
     Display();
-    EXPECT_TRUE(scripts[0]->deleted);
-    EXPECT_TRUE(scripts[1]->deleted);
-    EXPECT_FALSE(dlg->IsTimerRunning(TIMER_DISPLAY));
-    EXPECT_FALSE(dlg->IsTimerRunning(TIMER_SYNC));
-    for (const QString& p : g_strVideoPath) {
-        EXPECT_TRUE(p.isEmpty());
-    }
+    EXPECT_TRUE(scripts[0]->deleted && scripts[1]->deleted);
+    Ended();
+    EXPECT_EQ(QStringList(std::begin(g_strVideoPath), std::end(g_strVideoPath)).join(""), "");
 }
 
 TEST_F(SyncTest, SubSecondChannelIsRetiredAtOnceInLongestMode) {
     InstallScriptedSet({0.8, 5, 0, 0}, 1, 0);
-    scripts[0]->position = 0.0;
-    scripts[1]->position = 0.1;
+    At({0.0, 0.1});
     Tick();
     EXPECT_TRUE(scripts[0]->deleted);
     EXPECT_EQ(dlg->m_nOpenCount, 1);
@@ -163,48 +147,41 @@ struct DisplayCase {
     int seekBar; // -1: not checked
     const char* playTime;
     const char* positionsText;
+    friend void PrintTo(const DisplayCase& c, std::ostream* os) { *os << c.name; }
 };
 
-void PrintTo(const DisplayCase& c, std::ostream* os) {
-    *os << c.name;
-}
+const DisplayCase kDisplays[] = {
+    {"ShortReference", {0.6, 0, 0, 0}, {0.3, 0, 0, 0}, 0, "00:00:00", "0,0,0,0"},
+    {"OneSecondReference", {1.0, 0, 0, 0}, {0.3, 0, 0, 0}, 0, "00:00:00", "0,0,0,0"},
+    {"Middle", {61, 61, 0, 0}, {30, 30, 0, 0}, 100, "00:00:30", "30,30,0,0"},
+    // The last second would give more than 200 by the bare arithmetic.
+    {"LastSecond", {61, 61, 0, 0}, {60.7, 60.7, 0, 0}, 200, "00:01:00", "60,60,0,0"},
+    {"Hours", {100000, 0, 0, 0}, {3725.9, 0, 0, 0}, -1, "01:02:05", "3725,0,0,0"},
+    {"PastADay", {100000, 0, 0, 0}, {90000, 0, 0, 0}, -1, "25:00:00", "90000,0,0,0"},
+    {"EveryChannel", {30, 0, 30, 0}, {12.7, 0, 12.2, 0}, -1, "00:00:12", "12,0,12,0"},
+};
 
 class SyncDisplay : public SyncTest, public testing::WithParamInterface<DisplayCase> {};
 
 TEST_P(SyncDisplay, ShowsTheSeekBarAndTheTimes) {
     const DisplayCase& c = GetParam();
     InstallScriptedSet(c.lengths, 0, 1);
-    for (int k = 0; k < 4; ++k) {
-        scripts[k]->position = c.positions[k];
-    }
+    At(c.positions);
     Tick();
     Display();
-    if (c.seekBar >= 0) {
-        EXPECT_EQ(dlg->m_wndSeekBar->GetScrollPos(), c.seekBar);
-    }
+    EXPECT_TRUE(c.seekBar < 0 || dlg->m_wndSeekBar->GetScrollPos() == c.seekBar)
+        << dlg->m_wndSeekBar->GetScrollPos();
     EXPECT_EQ(Status(2), c.playTime);
     EXPECT_EQ(Status(3), c.positionsText);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, SyncDisplay,
-    testing::Values(
-        DisplayCase{"ShortReference", {0.6, 0, 0, 0}, {0.3, 0, 0, 0}, 0, "00:00:00", "0,0,0,0"},
-        DisplayCase{"OneSecondReference", {1.0, 0, 0, 0}, {0.3, 0, 0, 0}, 0, "00:00:00", "0,0,0,0"},
-        DisplayCase{"Middle", {61, 61, 0, 0}, {30, 30, 0, 0}, 100, "00:00:30", "30,30,0,0"},
-        // The last second would give more than 200 by the bare arithmetic.
-        DisplayCase{"LastSecond", {61, 61, 0, 0}, {60.7, 60.7, 0, 0}, 200, "00:01:00", "60,60,0,0"},
-        DisplayCase{"Hours", {100000, 0, 0, 0}, {3725.9, 0, 0, 0}, -1, "01:02:05", "3725,0,0,0"},
-        DisplayCase{"PastADay", {100000, 0, 0, 0}, {90000, 0, 0, 0}, -1, "25:00:00", "90000,0,0,0"},
-        DisplayCase{"EveryChannel", {30, 0, 30, 0}, {12.7, 0, 12.2, 0}, -1, "00:00:12", "12,0,12,0"}),
-    [](const testing::TestParamInfo<DisplayCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, SyncDisplay, testing::ValuesIn(kDisplays), RowName());
 
 TEST_F(SyncTest, VolumeMovedWhilePausedReachesChannelsAtTheFirstTickAfterResume) {
     InstallScriptedSet({10, 10, 0, 0}, 0, 1);
     dlg->m_wndVolume->SetRange(0, 10000);
-    dlg->m_wndVolume->setEnabled(true);
     dlg->OnPlay();
-    scripts[0]->position = scripts[1]->position = 2.0;
+    At({2.0, 2.0});
     Tick();
     EXPECT_EQ(scripts[0]->lastVolume, 0);
     dlg->OnPause();
@@ -215,8 +192,7 @@ TEST_F(SyncTest, VolumeMovedWhilePausedReachesChannelsAtTheFirstTickAfterResume)
     dlg->OnNormalSpeed();
     EXPECT_TRUE(dlg->IsTimerRunning(TIMER_SYNC));
     Tick();
-    EXPECT_EQ(scripts[0]->lastVolume, -1000);
-    EXPECT_EQ(scripts[1]->lastVolume, -1000);
+    EXPECT_TRUE(scripts[0]->lastVolume == -1000 && scripts[1]->lastVolume == -1000);
 }
 
 TEST_F(SyncTest, NothingOpenEndsPlayAtTheNextTick) {
@@ -224,39 +200,36 @@ TEST_F(SyncTest, NothingOpenEndsPlayAtTheNextTick) {
     dlg->OnPlay();
     dlg->m_nOpenCount = 0;
     Tick();
-    EXPECT_FALSE(dlg->IsTimerRunning(TIMER_SYNC));
-    EXPECT_FALSE(dlg->IsTimerRunning(TIMER_DISPLAY));
+    Ended();
     EXPECT_TRUE(scripts[0]->deleted);
-    EXPECT_EQ(Status(0), "停止播放");
 }
 
+// A channel that failed to open counts as open but has no length: once the playable channel is
+// retired, play must end instead of ticking on for ever.
 TEST_F(SyncTest, LongestModeWithAFailedChannelStillEnds) {
-    // A channel that failed to open counts as open but has no length: once the playable
-    // channel is retired, play must end instead of ticking on for ever.
     InstallScriptedSet({6, 0, 0, 0}, 0, 0);
     auto failed = std::make_shared<ChannelScript>();
     dlg->m_pChannel[3] = new ScriptedChannel(failed);
     g_strVideoPath[3] = QStringLiteral("/scripted/broken.mp4");
     dlg->m_nOpenCount = 2;
     dlg->OnPlay();
-    scripts[0]->position = 5.5;
+    At({5.5});
     Tick();
     EXPECT_TRUE(scripts[0]->deleted);
     EXPECT_EQ(dlg->m_nOpenCount, 1);
     Display();
-    EXPECT_FALSE(dlg->IsTimerRunning(TIMER_DISPLAY));
+    Ended();
     EXPECT_TRUE(failed->deleted);
-    EXPECT_EQ(Status(0), "停止播放");
 }
 
+// MPEG stream lengths are estimates and can shrink once the stream plays: the end of stream
+// ends play, or retires the channel, wherever the position stopped.
 TEST_F(SyncTest, EndOfStreamEndsPlayShortOfTheLengthMeasuredAtOpen) {
-    // MPEG stream lengths are estimates and can shrink once the stream plays: the end of
-    // stream ends play, or retires the channel, wherever the position stopped.
     for (int miniVideo : {1, 0}) {
         SCOPED_TRACE(miniVideo == 1 ? "shortest" : "longest");
         InstallScriptedSet({10, 20, 0, 0}, miniVideo == 1 ? 0 : 1, miniVideo);
         dlg->OnPlay();
-        scripts[0]->position = scripts[1]->position = 8.7;
+        At({8.7, 8.7});
         Tick();
         Display();
         EXPECT_TRUE(dlg->IsTimerRunning(TIMER_DISPLAY));
@@ -271,9 +244,8 @@ TEST_F(SyncTest, EndOfStreamEndsPlayShortOfTheLengthMeasuredAtOpen) {
             EXPECT_TRUE(scripts[1]->deleted);
         }
         Display();
-        EXPECT_FALSE(dlg->IsTimerRunning(TIMER_DISPLAY));
+        Ended();
         EXPECT_TRUE(scripts[0]->deleted && scripts[1]->deleted);
-        EXPECT_EQ(Status(0), "停止播放");
     }
 }
 
@@ -287,11 +259,8 @@ struct BreakCase {
     int breaks;
     int newReference;  // -1: nothing left, the set closes
     const char* total; // the total time shown afterwards ("": unchanged)
+    friend void PrintTo(const BreakCase& c, std::ostream* os) { *os << c.name; }
 };
-
-void PrintTo(const BreakCase& c, std::ostream* os) {
-    *os << c.name;
-}
 
 class ChannelBreaks : public SyncTest, public testing::WithParamInterface<BreakCase> {};
 
@@ -300,9 +269,7 @@ TEST_P(ChannelBreaks, IsRetiredAloneWithTheFileNamed) {
     InstallScriptedSet(c.lengths, c.reference, c.miniVideo);
     const int open = dlg->m_nOpenCount;
     dlg->OnPlay();
-    for (auto& s : scripts) {
-        s->position = 3.2;
-    }
+    At({3.2, 3.2, 3.2, 3.2});
     Tick();
     // A notification without a failure (an end of stream) is left to the ticks.
     QEvent notify(QEvent::Type(QEvent::User + WM_GRAPHNOTIFY));
@@ -314,22 +281,18 @@ TEST_P(ChannelBreaks, IsRetiredAloneWithTheFileNamed) {
     QCoreApplication::sendEvent(dlg->m_wndPane[c.breaks], &notify);
     EXPECT_TRUE(scripts[c.breaks]->deleted);
     EXPECT_TRUE(g_strVideoPath[c.breaks].isEmpty());
-    EXPECT_EQ(boxes.texts(), QStringList(QString::fromUtf8("打开视频文件错误!\n/scripted/%1.mp4 (%2)")
-                                             .arg(c.breaks)
-                                             .arg(CVideoPane::TitleOf(c.breaks))));
+    const QString named =
+        QStringLiteral("/scripted/%1.mp4 (%2)").arg(c.breaks).arg(CVideoPane::TitleOf(c.breaks));
+    EXPECT_EQ(boxes.texts(), QStringList(QString::fromUtf8("打开视频文件错误!\n") + named));
     EXPECT_EQ(boxes.boxes()[0].caption, QString::fromUtf8("错误"));
     if (c.newReference < 0) {
-        EXPECT_EQ(Status(0), "停止播放");
-        EXPECT_FALSE(dlg->IsTimerRunning(TIMER_DISPLAY));
-        return;
+        return Ended();
     }
     EXPECT_EQ(dlg->m_nOpenCount, open - 1);
     for (int k = 0; k < 4; ++k) {
         EXPECT_EQ(dlg->m_bReference[k], k == c.newReference ? 1 : 0) << k;
     }
-    if (*c.total != 0) {
-        EXPECT_EQ(Status(1), c.total);
-    }
+    EXPECT_TRUE(*c.total == 0 || Status(1) == c.total) << Status(1).toStdString();
     // The others play on, timed by the reference, to their end.
     scripts[c.newReference]->position = 4.6;
     Tick();
@@ -345,13 +308,13 @@ TEST_P(ChannelBreaks, IsRetiredAloneWithTheFileNamed) {
     EXPECT_EQ(Status(0), "停止播放");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ChannelBreaks,
-    testing::Values(BreakCase{"OtherThanTheReference", 1, {10, 20, 15, 0}, 0, 1, 0, ""},
-                    BreakCase{"ShortestReference", 1, {10, 20, 15, 0}, 0, 0, 2, "00:00:15"},
-                    BreakCase{"LongestReference", 0, {10, 20, 15, 15}, 1, 1, 2, "00:00:15"},
-                    BreakCase{"TheOnlyChannel", 1, {0, 0, 0, 12}, 3, 3, -1, ""}),
-    [](const testing::TestParamInfo<BreakCase>& info) { return std::string(info.param.name); });
+const BreakCase kBreaks[] = {
+    {"OtherThanTheReference", 1, {10, 20, 15, 0}, 0, 1, 0, ""},
+    {"ShortestReference", 1, {10, 20, 15, 0}, 0, 0, 2, "00:00:15"},
+    {"LongestReference", 0, {10, 20, 15, 15}, 1, 1, 2, "00:00:15"},
+    {"TheOnlyChannel", 1, {0, 0, 0, 12}, 3, 3, -1, ""},
+};
+INSTANTIATE_TEST_SUITE_P(Cases, ChannelBreaks, testing::ValuesIn(kBreaks), RowName());
 
 // The frame sync's correction step against scripted channels and a scripted clock: which
 // channels, at frame precision, are brought back, and where to.
@@ -363,11 +326,8 @@ struct LagCase {
     int ticks;        // ticks it stays there
     bool atEnd;       // it has reached its end
     bool broughtBack;
+    friend void PrintTo(const LagCase& c, std::ostream* os) { *os << c.name; }
 };
-
-void PrintTo(const LagCase& c, std::ostream* os) {
-    *os << c.name;
-}
 
 class FrameCorrection : public testing::TestWithParam<LagCase> {};
 
@@ -431,19 +391,18 @@ TEST_P(FrameCorrection, BringsBackOnlyChannelsOutOfToleranceForLongEnough) {
     delete channels[1];
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, FrameCorrection,
-    testing::Values(LagCase{"OneFrameBehindIsInStep", 25, 0.04, 0.01, 60, false, false},
-                    LagCase{"ThreeFramesBehindIsBroughtBack", 25, 0.12, 0.01, CFrameSync::kLagTicks, false,
-                            true},
-                    LagCase{"ThreeFramesBehindBrieflyIsLeftAlone", 25, 0.12, 0.01, CFrameSync::kLagTicks - 1,
-                            false, false},
-                    LagCase{"TwoFramesAtSixtyIsInStep", 60, 0.034, 0.01, 60, false, false},
-                    LagCase{"SixFramesAtSixtyIsBroughtBack", 60, 0.1, 0.01, 60, false, true},
-                    LagCase{"AheadIsBroughtBack", 25, -0.08, 0.01, 60, false, true},
-                    LagCase{"AtItsEndIsLeftAlone", 25, 3.0, 0.01, 60, true, false},
-                    LagCase{"WholeSetBehindGoesOnFromItsPictures", 25, 1.0, 1.0, 1, false, false}),
-    [](const testing::TestParamInfo<LagCase>& info) { return std::string(info.param.name); });
+constexpr int kLag = CFrameSync::kLagTicks;
+const LagCase kLags[] = {
+    {"OneFrameBehindIsInStep", 25, 0.04, 0.01, 60, false, false},
+    {"ThreeFramesBehindIsBroughtBack", 25, 0.12, 0.01, kLag, false, true},
+    {"ThreeFramesBehindBrieflyIsLeftAlone", 25, 0.12, 0.01, kLag - 1, false, false},
+    {"TwoFramesAtSixtyIsInStep", 60, 0.034, 0.01, 60, false, false},
+    {"SixFramesAtSixtyIsBroughtBack", 60, 0.1, 0.01, 60, false, true},
+    {"AheadIsBroughtBack", 25, -0.08, 0.01, 60, false, true},
+    {"AtItsEndIsLeftAlone", 25, 3.0, 0.01, 60, true, false},
+    {"WholeSetBehindGoesOnFromItsPictures", 25, 1.0, 1.0, 1, false, false},
+};
+INSTANTIATE_TEST_SUITE_P(Cases, FrameCorrection, testing::ValuesIn(kLags), RowName());
 
 } // namespace
 } // namespace mainwnd_test

@@ -1,42 +1,59 @@
 #pragma once
 // Shared by the main-window tests: settings in a private folder (with hot keys that grab
 // nothing, so a parallel test's grabs are never disturbed), message boxes recorded instead of
-// shown, and the real window shown on the test's X server.
+// shown, the real window shown on the test's X server, with scripted channels or with the
+// project's clips (made by scripts/make-clips.sh), and the states the tests read back.
 #include "ScriptedChannel.h"
 
-#include "uikit/Resource.h"
+#include "controls/CToolBarXP.h"
 #include "controls/CVolumeSlider.h"
 #include "controls/CXScrollBar.h"
 #include "dialogs/VideoPaths.h"
+#include "mainwnd/CFrameSync.h"
+#include "mainwnd/CStatusBar.h"
 #include "mainwnd/CTetravDlg.h"
 #include "platform/MessageBoxRecorder.h"
 #include "settings/CSettings.h"
 #include "settings/CSettingsFile.h"
+#include "support/FrameIndex.h"
+#include "support/TestEnv.h"
+#include "uikit/CBCGPControlIds.h"
+#include "uikit/Resource.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QElapsedTimer>
+#include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <array>
+#include <functional>
+#include <initializer_list>
 #include <memory>
+#include <string>
+#include <utility>
 
 namespace mainwnd_test {
 
+using tetrav::test::clip;
+
 // Runs the event loop until pred holds or timeoutMs passes; returns pred's last value.
 template <typename Pred> bool WaitFor(Pred pred, int timeoutMs) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!pred()) {
-        if (clock.elapsed() > timeoutMs) {
-            return pred();
-        }
-        QTest::qWait(10);
-    }
-    return true;
+    return tetrav::test::WaitUntil(pred, timeoutMs);
 }
+
+// Names a parameterised case after its row.
+struct RowName {
+    template <typename T> std::string operator()(const testing::TestParamInfo<T>& info) const {
+        return info.param.name;
+    }
+};
 
 // Writes the settings file the window reads when it is shown. Hot key code 0 grabs no key.
 inline void WriteSettings(int foreView = 0, int miniVideo = 1, unsigned hotKey = 0, unsigned modifiers = 6) {
@@ -51,6 +68,47 @@ inline void WriteSettings(int foreView = 0, int miniVideo = 1, unsigned hotKey =
         keys[n].modifiers = modifiers;
     }
     ASSERT_TRUE(CSettingsFile::Write(s, keys));
+}
+
+// Nothing open and no timer running; only 打开文件 can be used.
+inline bool IsIdle(const CTetravDlg& d) {
+    for (int i = 0; i < 4; ++i) {
+        if (d.m_pChannel[i] != nullptr || !g_strVideoPath[i].isEmpty()) {
+            return false;
+        }
+    }
+    return !d.IsTimerRunning(TIMER_SYNC) && !d.IsTimerRunning(TIMER_DISPLAY) &&
+           !d.m_wndToolBar->IsButtonEnabled(ID_TB_PLAY) && d.m_wndToolBar->IsButtonEnabled(ID_TB_OPEN) &&
+           !d.m_wndSeekBar->isEnabled() && !d.m_wndVolume->isEnabled();
+}
+
+// Where the popup menu that act opens appears (closed again at once); (-1, -1) when none does.
+inline QPoint PopupShownBy(QObject* context, const std::function<void()>& act) {
+    QPoint shownAt(-1, -1);
+    QTimer::singleShot(300, context, [&] {
+        if (QWidget* popup = QApplication::activePopupWidget()) {
+            shownAt = popup->pos();
+            popup->close();
+        }
+    });
+    act();
+    WaitFor([&] { return shownAt != QPoint(-1, -1); }, 1000);
+    return shownAt;
+}
+
+// Folders no snapshot can be written into: a file, a path below a file, the kernel's, and for a
+// user without privileges a read-only folder. Made in dir.
+inline QStringList UnwritableFolders(const QTemporaryDir& dir) {
+    QFile file(dir.filePath(QStringLiteral("a file")));
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    QStringList folders = {file.fileName(), file.fileName() + QStringLiteral("/below"),
+                           QStringLiteral("/proc/tetrav-shots")};
+    if (geteuid() != 0) {
+        folders << dir.filePath(QStringLiteral("read-only"));
+        EXPECT_TRUE(QDir().mkpath(folders.last()));
+        QFile::setPermissions(folders.last(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    }
+    return folders;
 }
 
 class MainWindowTest : public testing::Test {
@@ -97,17 +155,14 @@ protected:
             scripts[k] = std::make_shared<ChannelScript>();
             scripts[k]->length = lengths[k];
             dlg->m_bReference[k] = k == reference ? 1 : 0;
+            dlg->m_dLength[k] = std::max(lengths[k], 0.0);
             if (lengths[k] > 0) {
                 dlg->m_pChannel[k] = new ScriptedChannel(scripts[k]);
-                dlg->m_dLength[k] = lengths[k];
                 g_strVideoPath[k] = QStringLiteral("/scripted/%1.mp4").arg(k);
                 ++dlg->m_nOpenCount;
-            } else {
-                dlg->m_dLength[k] = 0.0;
             }
         }
-        dlg->m_dTotalSecs = lengths[reference];
-        dlg->m_dCurrentSecs = lengths[reference];
+        dlg->m_dTotalSecs = dlg->m_dCurrentSecs = lengths[reference];
         dlg->SetToolBarOpen();
         dlg->m_wndSeekBar->setEnabled(true);
         dlg->m_wndVolume->setEnabled(true);
@@ -121,10 +176,53 @@ protected:
         }
     }
 
+    QString Status(int part) const { return dlg->m_wndStatusBar->GetText(part); }
+    bool Idle() const { return IsIdle(*dlg); }
+
     QTemporaryDir m_config;
     MessageBoxRecorder boxes;
     std::array<std::shared_ptr<ChannelScript>, 4> scripts;
     std::unique_ptr<CTetravDlg> dlg;
+};
+
+// The real window shown with the project's clips.
+class ClipWindowTest : public MainWindowTest {
+protected:
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        if (!QFileInfo::exists(clip("sync_vp8.webm"))) {
+            GTEST_SKIP() << "clips missing: run scripts/make-clips.sh into "
+                         << tetrav::test::clipsDir().toStdString();
+        }
+        ShowWindow();
+        g_settings.MiniVideo = 1;
+    }
+    // Puts each file (a clip's name, or a full path) in its pane and opens the set.
+    void Open(std::initializer_list<std::pair<int, QString>> entries) {
+        for (const auto& [pane, name] : entries) {
+            g_strVideoPath[pane] = name.startsWith('/') ? name : clip(name);
+        }
+        dlg->OpenSelectedFiles();
+    }
+    // Opens the clips named in panes 1 to 4 (nullptr: empty); each named one must open.
+    void OpenClips(const std::array<const char*, 4>& clips) {
+        for (int k = 0; k < 4; ++k) {
+            g_strVideoPath[k] = clips[k] ? clip(QString::fromLatin1(clips[k])) : QString();
+        }
+        dlg->OpenSelectedFiles();
+        for (int k = 0; k < 4; ++k) {
+            ASSERT_EQ(dlg->m_pChannel[k] != nullptr, clips[k] != nullptr) << "pane " << k + 1;
+        }
+    }
+    // In frame sync: waits until a seek, start or step has gone through and the pictures are up.
+    void Settle() {
+        auto* sync = dynamic_cast<CFrameSync*>(&dlg->ActiveSync());
+        ASSERT_NE(sync, nullptr);
+        ASSERT_TRUE(WaitFor([sync] { return !sync->Busy(); }, 8000));
+        QTest::qWait(150);
+    }
+    // The frame number pane shows (-1: unreadable).
+    int FrameOf(int pane) const { return enginetest::frameShownBy(dlg->m_pChannel[pane]->VideoWidget()); }
 };
 
 } // namespace mainwnd_test
