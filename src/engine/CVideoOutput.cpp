@@ -283,10 +283,15 @@ void CVideoOutput::sinkStats(quint64& rendered, quint64& dropped) const {
     }
 }
 
-void CVideoOutput::takeSample(GstSample* sample) {
-    if (!sample) {
+void CVideoOutput::takeSample(GstSample* pulled) {
+    if (!pulled) {
         return;
     }
+    // appsink fills its own sample object again for the next preroll or caps; a sample kept
+    // here after that (the picture before, a held one) must be one of our own.
+    GstSample* sample = gst_sample_new(gst_sample_get_buffer(pulled), gst_sample_get_caps(pulled),
+                                       gst_sample_get_segment(pulled), nullptr);
+    gst_sample_unref(pulled);
     {
         std::lock_guard lock(m_mutex);
         if (m_hold) {

@@ -70,6 +70,21 @@ public:
     static constexpr double kSetStall = 0.25;
 
 private:
+    static constexpr double kNs = 1e9;
+    // Time from the moment every channel is ready to the first picture: enough for four pipelines
+    // to go to playing and for the sound to start.
+    static constexpr double kStartMargin = 0.05;
+    // How long a seek or step may take before the set goes on without the channels still busy.
+    static constexpr double kSettleBound = 5.0;
+    // How far ahead of the timeline a channel brought back seeks, at rate 1 (doubled per retry).
+    static constexpr double kRejoinLead = 0.4;
+    static constexpr int kRejoinTries = 3;
+    // Frame steps beyond this many frames seek instead.
+    static constexpr int kMaxStepFrames = 12;
+    static constexpr int kPollMs = 5;
+    // After a start or a rejoin, the pictures settle this long (ns) before the correction looks.
+    static constexpr unsigned long long kWatchGrace = 200000000ULL;
+
     enum class Phase { Stopped, Paused, Seeking, Playing, Stepping };
     struct Rejoin {
         bool active = false;  // seeking ahead, or waiting for its time with the picture held
