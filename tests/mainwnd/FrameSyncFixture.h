@@ -121,6 +121,19 @@ protected:
         EXPECT_GE(withinOne, 4) << after << ": most readings within one frame";
     }
 
+    // Play resumed (after), then at rate 2 and at rate 0.25: locked all along.
+    void ExpectLockedThroughRates(const char* after) {
+        dlg->OnPlay();
+        Settle();
+        ExpectLockedWhilePlaying(after);
+        dlg->OnFaster();
+        Settle();
+        ExpectLockedWhilePlaying("rate 2", 2.0);
+        dlg->OnSlower();
+        Settle();
+        ExpectLockedWhilePlaying("rate 0.25", 0.25);
+    }
+
     void ExpectSameInstant(const char* after) {
         const auto n = Frames();
         EXPECT_LE(SpreadInFrames(n), 1.0)

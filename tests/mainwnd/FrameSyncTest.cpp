@@ -64,15 +64,7 @@ TEST_P(FrameSyncSets, PanesShowTheSameInstantAfterEveryCommand) {
         n = after;
     }
 
-    dlg->OnPlay();
-    Settle();
-    ExpectLockedWhilePlaying("resume after steps");
-    dlg->OnFaster();
-    Settle();
-    ExpectLockedWhilePlaying("rate 2", 2.0);
-    dlg->OnSlower();
-    Settle();
-    ExpectLockedWhilePlaying("rate 0.25", 0.25);
+    ExpectLockedThroughRates("resume after steps");
     dlg->OnPause();
     Settle();
     dlg->OnNormalSpeed();

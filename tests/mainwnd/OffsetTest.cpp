@@ -115,15 +115,7 @@ TEST_F(OffsetTest, PanesShowTheSameFrameThroughEveryCommand) {
     Settle();
     EXPECT_EQ(Frames(), (std::array<int, 4>{146, 146, -1, -1}));
 
-    dlg->OnPlay();
-    Settle();
-    ExpectLockedWhilePlaying("resume after steps back");
-    dlg->OnFaster();
-    Settle();
-    ExpectLockedWhilePlaying("rate 2", 2.0);
-    dlg->OnSlower();
-    Settle();
-    ExpectLockedWhilePlaying("rate 0.25", 0.25);
+    ExpectLockedThroughRates("resume after steps back");
 }
 
 TEST_F(OffsetTest, CtrlArrowNudgesOnlyThePaneUnderThePointerByOneFrame) {
