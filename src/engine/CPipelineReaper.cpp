@@ -1,6 +1,7 @@
 #include "engine/CPipelineReaper.h"
 
 #include "engine/CVideoOutput.h"
+#include "platform/HeapRelease.h"
 
 #include <gst/gst.h>
 
@@ -31,13 +32,19 @@ void CPipelineReaper::Reap(GstElementRef pipeline, std::unique_ptr<CVideoOutput>
 }
 
 void CPipelineReaper::Collect() {
+    bool freed = false;
     for (auto it = m_jobs.begin(); it != m_jobs.end();) {
         if ((*it)->down) {
             (*it)->worker.join();
             it = m_jobs.erase(it); // the pipeline is down: no frame reaches the output any more
+            freed = true;
         } else {
             ++it;
         }
+    }
+    if (freed && m_jobs.empty()) {
+        // The closed pipelines' frames leave the heaps free but resident: give them back.
+        ReleaseFreeHeapMemory();
     }
 }
 

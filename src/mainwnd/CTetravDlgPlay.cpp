@@ -15,7 +15,6 @@
 #include "mainwnd/CStatusBar.h"
 #include "mainwnd/CVideoPane.h"
 #include "mainwnd/CWholeSecondSync.h"
-#include "platform/HeapRelease.h"
 #include "platform/MessageBox.h"
 #include "settings/CSettings.h"
 #include "uikit/Resource.h"
@@ -111,8 +110,6 @@ void CTetravDlg::OnStop() {
         path.clear();
     }
     SetStatusText(0, Utf8("停止播放"));
-    // The closed set's frames leave the heaps free but resident: give them back.
-    ReleaseFreeHeapMemory();
 }
 
 // ---------------------------------------------------------------------------------------------
