@@ -151,6 +151,7 @@ TEST_F(SavedSetTest, SavedSetReopensAtItsPositionWithOffsetsAndModesAndNamesMove
     dlg->OnGotoPosition();
     Settle();
     ASSERT_EQ(FrameOf(0), 175);
+    ASSERT_EQ(FrameOf(2), 185) << "pane 3 at its offset of 0.4 s";
 
     const QString setPath = folder + QStringLiteral("/比较 一.tetravset");
     const QString other = folder + QStringLiteral("/other.tetravset");
@@ -183,6 +184,7 @@ TEST_F(SavedSetTest, SavedSetReopensAtItsPositionWithOffsetsAndModesAndNamesMove
     EXPECT_TRUE(dlg->m_dOffset[2] == 0.4 && dlg->m_dOffset[1] == 0.0);
     EXPECT_EQ(FrameOf(0), 175) << "back at 7 s";
     EXPECT_EQ(FrameOf(1), 175);
+    EXPECT_EQ(FrameOf(2), 185) << "pane 3 back at its offset";
 
     // Shown, the recent sets are those still there.
     emit qobject_cast<QMenu*>(dlg->MenuAction(ID_SAVE_SET)->parent())->aboutToShow();
