@@ -47,6 +47,7 @@ TEST_F(SnapshotTest, WritesThePaneFrameAtTheVideoSizeNamedByPaneAndLocalTime) {
         const bool hotKey = way == 2;
         if (way == 1) {
             dlg->OnPlay();
+            dlg->OnSlower(); // a frame lasts 160 ms: long enough for a shot in a slow build
         }
         QTest::qWait(way * 300);
         QWidget* picture = dlg->m_pChannel[2]->VideoWidget();

@@ -221,8 +221,11 @@ protected:
         ASSERT_TRUE(WaitFor([sync] { return !sync->Busy(); }, 8000));
         QTest::qWait(150);
     }
-    // The frame number pane shows (-1: unreadable).
-    int FrameOf(int pane) const { return enginetest::frameShownBy(dlg->m_pChannel[pane]->VideoWidget()); }
+    // The frame number pane shows (-1: unreadable, or no channel there).
+    int FrameOf(int pane) const {
+        CChannelGraph* channel = dlg->m_pChannel[pane];
+        return channel != nullptr ? enginetest::frameShownBy(channel->VideoWidget()) : -1;
+    }
 };
 
 } // namespace mainwnd_test
