@@ -22,20 +22,19 @@ CAppOpenService::CAppOpenService(CTetravDlg* dlg) : QDBusVirtualObject(dlg), m_d
 
 CAppOpenService::~CAppOpenService() {
     if (m_registered) {
-        QDBusConnection::sessionBus().unregisterObject(QString::fromLatin1(DesktopIds::kAppPath));
+        SessionBus::Unexport(QString::fromLatin1(DesktopIds::kAppPath));
     }
 }
 
 bool CAppOpenService::Register() {
-    if (m_registered || !SessionBus::IsThere()) {
-        return m_registered;
+    if (m_registered) {
+        return true;
     }
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected() || !bus.registerVirtualObject(QString::fromLatin1(DesktopIds::kAppPath), this)) {
+    if (!SessionBus::Export(this, QString::fromLatin1(DesktopIds::kAppPath),
+                            QString::fromLatin1(DesktopIds::kAppId))) {
         return false;
     }
     m_registered = true;
-    SessionBus::RequestNameAsync(QString::fromLatin1(DesktopIds::kAppId));
     return true;
 }
 

@@ -84,20 +84,19 @@ CMprisPlayer::CMprisPlayer(CTetravDlg* dlg) : QDBusVirtualObject(dlg), m_dlg(dlg
 
 CMprisPlayer::~CMprisPlayer() {
     if (m_registered) {
-        QDBusConnection::sessionBus().unregisterObject(QString::fromLatin1(DesktopIds::kMprisPath));
+        SessionBus::Unexport(QString::fromLatin1(DesktopIds::kMprisPath));
     }
 }
 
 bool CMprisPlayer::Register() {
-    if (m_registered || !SessionBus::IsThere()) {
-        return m_registered;
+    if (m_registered) {
+        return true;
     }
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected() || !bus.registerVirtualObject(QString::fromLatin1(DesktopIds::kMprisPath), this)) {
+    if (!SessionBus::Export(this, QString::fromLatin1(DesktopIds::kMprisPath),
+                            QString::fromLatin1(DesktopIds::kMprisName))) {
         return false;
     }
     m_registered = true;
-    SessionBus::RequestNameAsync(QString::fromLatin1(DesktopIds::kMprisName));
     m_lastPlayer = PlayerProperties();
     // After the command that changed the state has finished (a pause stops its timer last).
     connect(m_dlg, &CTetravDlg::actionShown, this, &CMprisPlayer::notifyChanges, Qt::QueuedConnection);

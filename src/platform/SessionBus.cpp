@@ -26,3 +26,19 @@ bool SessionBus::RequestNameAsync(const QString& name) {
     call << name << kDoNotQueue;
     return bus.send(call);
 }
+
+bool SessionBus::Export(QDBusVirtualObject* object, const QString& path, const QString& name) {
+    if (!IsThere()) {
+        return false;
+    }
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected() || !bus.registerVirtualObject(path, object)) {
+        return false;
+    }
+    RequestNameAsync(name);
+    return true;
+}
+
+void SessionBus::Unexport(const QString& path) {
+    QDBusConnection::sessionBus().unregisterObject(path);
+}
