@@ -1,8 +1,6 @@
-// Keeping the display awake: the X screen saver settings switched off and put back as found on a
-// private X server, and the ScreenSaver inhibit on a private session bus; the text form the
-// watchdog keeps them in. (Xvfb has no DPMS extension, so the DPMS half cannot be seen here; a
-// session bus without the ScreenSaver service is what every StartupTest run but the first has.
-// The program's own switching off and putting back, also after a kill, is StartupTest's.)
+// Keeping the display awake: the X screen saver settings switched off and put back on a private
+// X server, the ScreenSaver inhibit on a private bus, and the watchdog's text form of them. (Xvfb
+// has no DPMS; the program's own switching off and putting back, also after a kill, is StartupTest's.)
 #include "platform/CDisplayPower.h"
 
 #include "platform/CX11DisplayState.h"

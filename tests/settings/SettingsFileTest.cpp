@@ -1,7 +1,6 @@
 // The settings file TetravSet.ini on disk: where it lives, the fresh file, the number rules,
 // hand-edited files, and a configuration folder that cannot be written. (Binary and huge files
-// are read by the profile reader, whose tests have them.)
-#include "platform/CProfileFile.h"
+// are the profile reader's: ProfileFileTest.)
 #include "settings/CSettingsFile.h"
 #include "support/FileBytes.h"
 
@@ -52,9 +51,8 @@ TEST_F(SettingsFileTest, FreshFileHoldsTheTwelveSectionsInOrder) {
     CSettings s;
     ASSERT_TRUE(CSettingsFile::WriteDefaults(s));
     EXPECT_TRUE(CSettingsFile::Exists());
-    EXPECT_EQ(std::tie(s.FramePhase, s.MiniVideo, s.ForeView), std::make_tuple(1, 1, 0));
     const QString folder = QDir::currentPath() + "/SavePic/";
-    EXPECT_EQ(s.SaveMapPath, folder);
+    EXPECT_EQ(std::tie(s.FramePhase, s.MiniVideo, s.ForeView, s.SaveMapPath), std::tuple(1, 1, 0, folder));
     QByteArray expected = "[FramePhase]\nFramePhaseNumber=1\n[MiniVideo]\nMiniVideoNumber=1\n"
                           "[ForeView]\nForeViewNumber=0\n[SaveMapPath]\nSaveMapPathNumber=" +
                           folder.toUtf8() + "\n";
@@ -73,9 +71,8 @@ TEST_F(SettingsFileTest, FreshFileHoldsTheTwelveSectionsInOrder) {
     CSettingsFile::Read(back, keys);
     EXPECT_EQ(std::tie(back.FramePhase, back.MiniVideo, back.ForeView, back.SaveMapPath),
               std::tie(s.FramePhase, s.MiniVideo, s.ForeView, s.SaveMapPath));
-    for (int n = 0; n < 4; ++n) {
-        EXPECT_EQ(keys[n].virtualKey, 65u + unsigned(n));
-        EXPECT_EQ(keys[n].modifiers, 6u);
+    for (unsigned n = 0; n < 4; ++n) {
+        EXPECT_EQ(keys[n], (HotKeySetting{65 + n, 6}));
     }
 
     // Started in the root folder: one slash.
@@ -85,28 +82,21 @@ TEST_F(SettingsFileTest, FreshFileHoldsTheTwelveSectionsInOrder) {
 }
 
 TEST_F(SettingsFileTest, NumbersFollowAtoiInEightBitsAndMissingKeysReadAsOne) {
-    writeAll(iniPath(), "[FramePhase]\nFramePhaseNumber=257\n"
-                        "[MiniVideo]\nMiniVideoNumber=abc\n"
-                        "[ForeView]\nForeViewNumber=2\n"
-                        "[VirtualCode1]\nVirtualCodeNumber=  70xyz\n"
-                        "[Modifiers1]\nModifiersNumber=65539\n"
-                        "[VirtualCode2]\nVirtualCodeNumber=-1\n"
-                        "[Modifiers2]\n"
-                        "[VirtualCode3]\nVirtualCodeNumber=99999999999999999999\n");
+    writeAll(iniPath(), "[FramePhase]\nFramePhaseNumber=257\n[MiniVideo]\nMiniVideoNumber=abc\n"
+                        "[ForeView]\nForeViewNumber=2\n[VirtualCode1]\nVirtualCodeNumber=  70xyz\n"
+                        "[Modifiers1]\nModifiersNumber=65539\n[VirtualCode2]\nVirtualCodeNumber=-1\n"
+                        "[Modifiers2]\n[VirtualCode3]\nVirtualCodeNumber=99999999999999999999\n");
     CSettings s;
     HotKeySetting keys[4];
     CSettingsFile::Read(s, keys);
-    EXPECT_EQ(s.FramePhase, 1);    // 257 kept in 8 bits
-    EXPECT_EQ(s.MiniVideo, 0);     // not a number
-    EXPECT_EQ(s.ForeView, 2);      // kept as read: only exactly 1 means topmost
-    EXPECT_EQ(s.SaveMapPath, "1"); // section missing
-    EXPECT_EQ(keys[0].virtualKey, 70u);
-    EXPECT_EQ(keys[0].modifiers, 3u); // 65539 & 0xFFFF
-    EXPECT_EQ(keys[1].virtualKey, 0xFFFFu);
-    EXPECT_EQ(keys[1].modifiers, 1u); // key missing
+    EXPECT_EQ(s.FramePhase, 1);                     // 257 kept in 8 bits
+    EXPECT_EQ(s.MiniVideo, 0);                      // not a number
+    EXPECT_EQ(s.ForeView, 2);                       // kept as read: only exactly 1 means topmost
+    EXPECT_EQ(s.SaveMapPath, "1");                  // section missing
+    EXPECT_EQ(keys[0], (HotKeySetting{70, 3}));     // 65539 & 0xFFFF
+    EXPECT_EQ(keys[1], (HotKeySetting{0xFFFF, 1})); // -1 in 16 bits; the key missing
     EXPECT_EQ(keys[2].modifiers, 1u);
-    EXPECT_EQ(keys[3].virtualKey, 1u);
-    EXPECT_EQ(keys[3].modifiers, 1u);
+    EXPECT_EQ(keys[3], (HotKeySetting{1, 1}));
 
     // A ForeView section without its key means topmost.
     writeAll(iniPath(), "[ForeView]\nOther=0\n");
@@ -119,19 +109,17 @@ TEST_F(SettingsFileTest, NumbersFollowAtoiInEightBitsAndMissingKeysReadAsOne) {
     EXPECT_EQ(CSettingsFile::ToInt8(""), 0);
 }
 
-TEST_F(SettingsFileTest, WritingAHandEditedFileKeepsItsOtherContent) {
-    const QByteArray original = "; written by hand\r\n"
-                                "[mine]\r\n"
-                                "colour=blue\r\n"
-                                "\r\n"
-                                "[FRAMEPHASE]\r\n"
-                                "framephasenumber=0\r\n"
-                                "; about the mode\r\n";
-    writeAll(iniPath(), original);
+// A write keeps every other line of a hand-edited file and its CRLF line ends. The hot key for
+// all panes came later: a file without it (or with part of it) gives Ctrl+Shift+E for what is
+// missing, writing the four leaves it out, and writing it adds just its two sections.
+TEST_F(SettingsFileTest, WritingAHandEditedFileKeepsItsOtherContentAndAddsTheFifthKeyOnlyWhenWritten) {
+    writeAll(iniPath(), "; written by hand\r\n[mine]\r\ncolour=blue\r\n\r\n[FRAMEPHASE]\r\n"
+                        "framephasenumber=0\r\n; about the mode\r\n");
     CSettings s;
     HotKeySetting keys[4];
     CSettingsFile::Read(s, keys);
     EXPECT_EQ(s.FramePhase, 0);
+    EXPECT_EQ(CSettingsFile::ReadCaptureAllKey(), (HotKeySetting{69, 6}));
     s.FramePhase = 1;
     s.SaveMapPath = "/videos/shots/";
     keys[0] = {112, 3}; // F1 with Ctrl+Alt
@@ -141,14 +129,20 @@ TEST_F(SettingsFileTest, WritingAHandEditedFileKeepsItsOtherContent) {
                                  "FramePhaseNumber=1\r\n; about the mode\r\n"))
         << after.constData();
     EXPECT_FALSE(after.contains("\n\n")) << "a line end other than CRLF was added";
-    EXPECT_EQ(CProfileFile(iniPath()).getString("mine", "colour", ""), "blue");
+    EXPECT_FALSE(CSettingsFile::HasCaptureAllKey());
     CSettings back;
     HotKeySetting backKeys[4];
     CSettingsFile::Read(back, backKeys);
-    EXPECT_EQ(back.FramePhase, 1);
-    EXPECT_EQ(back.SaveMapPath, "/videos/shots/");
-    EXPECT_EQ(backKeys[0].virtualKey, 112u);
-    EXPECT_EQ(backKeys[0].modifiers, 3u);
+    EXPECT_EQ(std::tie(back.FramePhase, back.SaveMapPath), std::tuple(1, QString("/videos/shots/")));
+    EXPECT_EQ(backKeys[0], (HotKeySetting{112, 3}));
+
+    ASSERT_TRUE(CSettingsFile::WriteCaptureAllKey({119, 3})); // Ctrl+Alt+F8
+    EXPECT_EQ(readAll(iniPath()),
+              after + "[VirtualCode5]\r\nVirtualCodeNumber=119\r\n[Modifiers5]\r\nModifiersNumber=3\r\n");
+    EXPECT_TRUE(CSettingsFile::HasCaptureAllKey());
+    EXPECT_EQ(CSettingsFile::ReadCaptureAllKey(), (HotKeySetting{119, 3}));
+    writeAll(iniPath(), "[Modifiers5]\nModifiersNumber=1\n[VirtualCode5]\nVirtualCodeNumber=\n");
+    EXPECT_EQ(CSettingsFile::ReadCaptureAllKey(), (HotKeySetting{69, 1})) << "an empty code is a missing one";
 }
 
 TEST_F(SettingsFileTest, UnwritableFolderKeepsTheSettingsInMemoryAndSaysSoOnce) {
@@ -174,32 +168,10 @@ TEST_F(SettingsFileTest, UnwritableFolderKeepsTheSettingsInMemoryAndSaysSoOnce) 
     CSettings back;
     HotKeySetting backKeys[4];
     CSettingsFile::Read(back, backKeys);
-    EXPECT_EQ(back.FramePhase, 1);
-    EXPECT_EQ(back.MiniVideo, 0);
-    EXPECT_EQ(back.SaveMapPath, "/tmp/shots/");
-    EXPECT_EQ(backKeys[3].virtualKey, 115u);
-    EXPECT_EQ(backKeys[3].modifiers, 2u);
+    EXPECT_EQ(std::tie(back.FramePhase, back.MiniVideo, back.SaveMapPath),
+              std::tuple(1, 0, QString("/tmp/shots/")));
+    EXPECT_EQ(backKeys[3], (HotKeySetting{115, 2}));
     EXPECT_EQ(readAll(blocker), "x");
-}
-
-// The hot key for all panes came later: a file without it (or with only part of it) gives
-// Ctrl+Shift+E for what is missing, writing the four leaves it out, and writing it keeps
-// every other line of the file.
-TEST_F(SettingsFileTest, FileWithoutTheFifthHotKeyGetsTheDefaultAndKeepsItsOtherSections) {
-    const QByteArray original =
-        "; mine\n[FramePhase]\nFramePhaseNumber=0\n[VirtualCode4]\nVirtualCodeNumber=68\n"
-        "[Modifiers4]\nModifiersNumber=6\n";
-    writeAll(iniPath(), original);
-    EXPECT_FALSE(CSettingsFile::HasCaptureAllKey());
-    EXPECT_EQ(CSettingsFile::ReadCaptureAllKey(), (HotKeySetting{69, 6}));
-    ASSERT_TRUE(CSettingsFile::WriteCaptureAllKey({119, 3})); // Ctrl+Alt+F8
-    const QByteArray after = readAll(iniPath());
-    EXPECT_EQ(after, original + "[VirtualCode5]\nVirtualCodeNumber=119\n[Modifiers5]\nModifiersNumber=3\n");
-    EXPECT_TRUE(CSettingsFile::HasCaptureAllKey());
-    EXPECT_EQ(CSettingsFile::ReadCaptureAllKey(), (HotKeySetting{119, 3}));
-
-    writeAll(iniPath(), "[Modifiers5]\nModifiersNumber=1\n[VirtualCode5]\nVirtualCodeNumber=\n");
-    EXPECT_EQ(CSettingsFile::ReadCaptureAllKey(), (HotKeySetting{69, 1})) << "an empty code is a missing one";
 }
 
 } // namespace
