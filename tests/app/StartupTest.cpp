@@ -65,16 +65,11 @@ protected:
     // A property of the running copy's player, as gdbus prints it ("" when it cannot be read).
     static QString Property(const QString& busAddress, const QString& name) {
         QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("DBUS_SESSION_BUS_ADDRESS", busAddress);
-        p.setProcessEnvironment(env);
-        p.start("gdbus", {"call", "--session", "--dest", "org.mpris.MediaPlayer2.tetrav", "--object-path",
-                          "/org/mpris/MediaPlayer2", "--method", "org.freedesktop.DBus.Properties.Get",
-                          "org.mpris.MediaPlayer2.Player", name});
-        if (!p.waitForFinished(5000) || p.exitCode() != 0) {
-            return {};
-        }
-        return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+        p.start("gdbus", {"call", "--address", busAddress, "--dest", "org.mpris.MediaPlayer2.tetrav",
+                          "--object-path", "/org/mpris/MediaPlayer2", "--method",
+                          "org.freedesktop.DBus.Properties.Get", "org.mpris.MediaPlayer2.Player", name});
+        const bool ok = p.waitForFinished(5000) && p.exitCode() == 0;
+        return ok ? QString::fromUtf8(p.readAllStandardOutput()).trimmed() : QString();
     }
     // Running: past the checks, display settings off, main window on screen.
     bool isUp() const { return ReadScreenSaver(display()).timeout == 0 && HasMappedWindow(display()); }
@@ -269,13 +264,9 @@ TETRAV_CHILD_CASE(AppRunsTheMainWindowAndEndsOnASignal) {
     EXPECT_TRUE(app.earlyEndReason().isEmpty());
 }
 
-TEST(TetravAppTest, RunsTheMainWindowWithTheDisplayKeptAwakeAndEndsOnASignal) {
-    XvfbServer x("1024x768x24");
-    ASSERT_TRUE(x.isRunning());
-    ASSERT_TRUE(SetScreenSaver(x.display(), {600, 600, 1, 1}));
-    QTemporaryDir runtime;
-    EXPECT_CHILD_PASSES(RunChildCase("AppRunsTheMainWindowAndEndsOnASignal",
-                                     x.environment({{"XDG_RUNTIME_DIR", runtime.path()}})));
+TEST_F(StartupTest, TheApplicationObjectRunsTheMainWindowWithTheDisplayKeptAwakeAndEndsOnASignal) {
+    ASSERT_NO_FATAL_FAILURE(startServer("1024x768x24"));
+    EXPECT_CHILD_PASSES(RunChildCase("AppRunsTheMainWindowAndEndsOnASignal", environment()));
 }
 
 TEST(TetravAppTest, CommandLineFilesKeepTheirPanesAndNameTheUnusableOnes) {

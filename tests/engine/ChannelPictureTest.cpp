@@ -3,17 +3,14 @@
 #include "EngineTestUtil.h"
 #include "support/FileBytes.h"
 
-#include <gtest/gtest.h>
-
-#include <QCoreApplication>
 #include <QDataStream>
-#include <QFile>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QProcess>
 #include <QTest>
+#include <QWindow>
 
 #include <cstdlib>
 #include <tuple>
@@ -51,24 +48,56 @@ int differingPixels(const QImage& a, const QImage& b) {
     return count;
 }
 
-TEST(ChannelPicture, FillsThePaneWithBarsFollowsItsPlaceAndStandsTurnedVideoUpright) {
-    PaneWindow w(QSize(640, 452));
+// A pane that records the input it receives.
+class InputPane : public QWidget {
+public:
+    using QWidget::QWidget;
+    int doubleClicks = 0;
+    int rightPresses = 0;
+    int rightArrows = 0;
+
+protected:
+    void mouseDoubleClickEvent(QMouseEvent*) override { ++doubleClicks; }
+    void mousePressEvent(QMouseEvent* e) override { rightPresses += e->button() == Qt::RightButton; }
+    void keyPressEvent(QKeyEvent* e) override { rightArrows += e->key() == Qt::Key_Right; }
+};
+
+// The picture fills the pane with bars and follows its place; mouse and keys over it reach the pane;
+// video recorded on its side stands upright; Destroy takes the picture widget from a pane that
+// lives on, and a pane that goes first leaves the channel neither crashing nor dangling.
+TEST(ChannelPicture, FillsThePaneFollowsItsPlacePassesInputAndLivesBesideThePane) {
+    auto w = std::make_unique<PaneWindow<InputPane>>(QSize(640, 452));
+    InputPane* pane = w->pane;
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w->window.get()) ||
+                QGuiApplication::platformName() == "offscreen");
     CChannelGraph channel;
-    ASSERT_TRUE(openClip(channel, "a_6s.mp4", w.pane));
-    ASSERT_TRUE(WaitUntil([&] { return frameShownBy(w.pane) == 0; }, 3000));
-    QImage shot = w.pane->grab().toImage();
+    ASSERT_TRUE(openClip(channel, "a_6s.mp4", pane));
+    QPointer<QWidget> picture = channel.VideoWidget();
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(picture->parentWidget(), pane);
+    ASSERT_TRUE(WaitUntil([&] { return frameShownBy(pane) == 0; }, 3000));
+    QImage shot = pane->grab().toImage();
     EXPECT_TRUE(isBlack(shot.pixel(5, 226)) && isBlack(shot.pixel(634, 226))) << "bars left and right";
     const QRgb inside = shot.pixel(600, 60); // the clip's dark blue background
     EXPECT_NEAR(qBlue(inside), 0x40, 24);
     EXPECT_NEAR(qRed(inside), 0x20, 24);
+    pane->setFocus();
+    QWindow* window = w->window->windowHandle();
+    QTest::mouseDClick(window, Qt::LeftButton, {}, QPoint(320, 226));
+    QTest::mouseClick(window, Qt::RightButton, {}, QPoint(320, 226));
+    QTest::keyClick(window, Qt::Key_Right);
+    QCoreApplication::processEvents();
+    EXPECT_GE(pane->doubleClicks, 1);
+    EXPECT_GE(pane->rightPresses, 1);
+    EXPECT_EQ(pane->rightArrows, 1);
 
     // Play a while: the frames the pane shows at the pane's size are the channel's.
     ASSERT_TRUE(channel.Run());
-    EXPECT_TRUE(WaitUntil([&] { return frameShownBy(w.pane) > 10; }, 3000));
+    EXPECT_TRUE(WaitUntil([&] { return frameShownBy(pane) > 10; }, 3000));
     ASSERT_TRUE(channel.Pause());
     ASSERT_TRUE(channel.WaitUntilSettled(3000));
     QCoreApplication::processEvents();
-    EXPECT_EQ(frameShownBy(w.pane), snapshotFrame(channel));
+    EXPECT_EQ(frameShownBy(pane), snapshotFrame(channel));
 
     // A tall place: bars above and below once the next frame comes.
     ASSERT_TRUE(channel.SetWindowPosition(0, 0, 200, 300));
@@ -76,7 +105,7 @@ TEST(ChannelPicture, FillsThePaneWithBarsFollowsItsPlaceAndStandsTurnedVideoUpri
     ASSERT_TRUE(channel.StepOneFrame());
     ASSERT_TRUE(channel.WaitUntilSettled(3000));
     QCoreApplication::processEvents();
-    shot = w.pane->grab().toImage();
+    shot = pane->grab().toImage();
     EXPECT_TRUE(isBlack(shot.pixel(100, 20)) && isBlack(shot.pixel(100, 285))) << "bars above and below";
     EXPECT_EQ(frameNumberIn(shot, fittedRect(QSize(320, 240), QRect(0, 0, 200, 300))),
               snapshotFrame(channel));
@@ -84,13 +113,26 @@ TEST(ChannelPicture, FillsThePaneWithBarsFollowsItsPlaceAndStandsTurnedVideoUpri
     // Video recorded on its side (frames stored a quarter turn counter-clockwise, the container
     // saying to turn them back) is shown and snapped upright.
     channel.Destroy();
-    ASSERT_TRUE(openClip(channel, "rotated_90.mp4", w.pane));
+    EXPECT_FALSE(picture);
+    EXPECT_TRUE(pane->findChildren<QWidget*>().isEmpty());
+    ASSERT_TRUE(openClip(channel, "rotated_90.mp4", pane));
     ASSERT_TRUE(channel.SetCurrentPositionExact(1.0));
     ASSERT_TRUE(channel.WaitUntilSettled(3000));
     const QImage upright = snapshot(channel);
     EXPECT_EQ(upright.size(), QSize(320, 240));
     EXPECT_EQ(frameNumberIn(upright), 25);
-    EXPECT_TRUE(WaitUntil([&] { return frameShownBy(w.pane) == 25; }, 3000));
+    EXPECT_TRUE(WaitUntil([&] { return frameShownBy(pane) == 25; }, 3000));
+
+    ASSERT_TRUE(channel.Run());
+    w.reset();
+    EXPECT_EQ(channel.VideoWidget(), nullptr);
+    EXPECT_TRUE(channel.SetWindowPosition(0, 0, 100, 100));
+    WaitUntil([] { return false; }, 200); // frames keep coming with nowhere to go
+    PaneWindow again(QSize(320, 240));
+    EXPECT_TRUE(channel.SetDisplayWindow(again.pane));
+    EXPECT_EQ(channel.VideoWidget()->parentWidget(), again.pane);
+    channel.Stop();
+    channel.Destroy();
 }
 
 // The snapshot is the frame shown as a 24-bit bitmap, checked against ffmpeg's decoding; a step
@@ -156,58 +198,6 @@ TEST(ChannelPicture, SnapshotIsTheFrameAsA24BitBitmapAndStepShowsTheNextFrame) {
     ASSERT_TRUE(channel.StepOneFrame());
     ASSERT_TRUE(channel.WaitUntilSettled(3000));
     EXPECT_EQ(snapshotFrame(channel), stepped + 1);
-}
-
-// A pane that records the input it receives.
-class InputPane : public QWidget {
-public:
-    using QWidget::QWidget;
-    int doubleClicks = 0;
-    int rightPresses = 0;
-    int rightArrows = 0;
-
-protected:
-    void mouseDoubleClickEvent(QMouseEvent*) override { ++doubleClicks; }
-    void mousePressEvent(QMouseEvent* e) override { rightPresses += e->button() == Qt::RightButton; }
-    void keyPressEvent(QKeyEvent* e) override { rightArrows += e->key() == Qt::Key_Right; }
-};
-
-// Mouse and keys over the picture reach the pane; Destroy takes the picture widget from a pane
-// that lives on, and a pane that goes first leaves the channel neither crashing nor dangling.
-TEST(ChannelPicture, InputReachesThePaneAndThePictureWidgetGoesWithDestroyAndSurvivesItsPane) {
-    auto w = std::make_unique<PaneWindow<InputPane>>(QSize(400, 300));
-    QWidget* window = w->window.get();
-    InputPane* pane = w->pane;
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(window) || QGuiApplication::platformName() == "offscreen");
-    CChannelGraph channel;
-    ASSERT_TRUE(openClip(channel, "a_6s.mp4", pane));
-    QPointer<QWidget> picture = channel.VideoWidget();
-    ASSERT_TRUE(picture);
-    EXPECT_EQ(picture->parentWidget(), pane);
-    pane->setFocus();
-    const QPoint middle(200, 150);
-    QTest::mouseDClick(window->windowHandle(), Qt::LeftButton, {}, middle);
-    QTest::mouseClick(window->windowHandle(), Qt::RightButton, {}, middle);
-    QTest::keyClick(window->windowHandle(), Qt::Key_Right);
-    QCoreApplication::processEvents();
-    EXPECT_GE(pane->doubleClicks, 1);
-    EXPECT_GE(pane->rightPresses, 1);
-    EXPECT_EQ(pane->rightArrows, 1);
-
-    channel.Destroy();
-    EXPECT_FALSE(picture);
-    EXPECT_TRUE(pane->findChildren<QWidget*>().isEmpty());
-    ASSERT_TRUE(openClip(channel, "a_6s.mp4", pane));
-    ASSERT_TRUE(channel.Run());
-    w.reset();
-    EXPECT_EQ(channel.VideoWidget(), nullptr);
-    EXPECT_TRUE(channel.SetWindowPosition(0, 0, 100, 100));
-    WaitUntil([] { return false; }, 200); // frames keep coming with nowhere to go
-    PaneWindow again(QSize(320, 240));
-    EXPECT_TRUE(channel.SetDisplayWindow(again.pane));
-    EXPECT_EQ(channel.VideoWidget()->parentWidget(), again.pane);
-    channel.Stop();
-    channel.Destroy();
 }
 
 TEST(ChannelPictureOffscreen, PictureTestsPassUnderTheOffscreenPlatform) {

@@ -4,7 +4,6 @@
 #include "uikit/Resource.h"
 
 #include <gst/gst.h>
-#include <gtest/gtest.h>
 
 #include <QElapsedTimer>
 #include <QEvent>

@@ -1,6 +1,6 @@
 #pragma once
-// Helpers of the engine tests: a real pane to show a channel in, opening a clip in a channel as
-// the main window does, and the channel's snapshot. Waits are support/TestEnv.h's WaitUntil.
+// Helpers of the engine tests (with gtest and the Qt headers they all use): a real pane to show a
+// channel in, opening a clip as the main window does, and the channel's snapshot.
 #include "engine/CChannelGraph.h"
 #include "support/FrameIndex.h"
 #include "support/TestEnv.h"

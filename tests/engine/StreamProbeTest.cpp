@@ -5,10 +5,6 @@
 #include "platform/MessageBoxRecorder.h"
 #include "support/ChildCase.h"
 
-#include <gtest/gtest.h>
-
-#include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -102,22 +98,20 @@ TEST(StreamProbe, DetectorReadsRealFilesAndItsFailuresShowOneMessageAndReturnThe
     EXPECT_EQ(CStreamProbe::HasAudioStream(clip("a_6s.mp4")), 1);
     EXPECT_EQ(CStreamProbe::HasAudioStream(clip("video_only_3s.mp4")), 0);
     EXPECT_TRUE(quiet.texts().isEmpty()) << quiet.texts().join("|").toStdString();
-    struct Case {
-        const char* clip;
-        int code;
-    };
-    for (const Case& c :
-         {Case{"no_such_clip.mp4", ProbeResult::kFileNotFound},
-          Case{"not_video.avi", ProbeResult::kUnknownType}, Case{"zero.mp4", ProbeResult::kUnknownType}}) {
-        SCOPED_TRACE(c.clip);
+    const std::pair<const char*, int> failures[] = {{"no_such_clip.mp4", ProbeResult::kFileNotFound},
+                                                    {"not_video.avi", ProbeResult::kUnknownType},
+                                                    {"zero.mp4", ProbeResult::kUnknownType}};
+    for (const auto& [name, code] : failures) {
+        SCOPED_TRACE(name);
         MessageBoxRecorder boxes;
-        EXPECT_EQ(CStreamProbe::GetVideoFrameRate(clip(c.clip)), double(c.code));
-        EXPECT_EQ(CStreamProbe::HasAudioStream(clip(c.clip)), c.code);
-        EXPECT_EQ(CStreamProbe::HasAudioStream(clip(c.clip), 2), c.code);
+        const QString path = clip(name);
+        EXPECT_EQ(CStreamProbe::GetVideoFrameRate(path), double(code));
+        EXPECT_EQ(CStreamProbe::HasAudioStream(path), code);
+        EXPECT_EQ(CStreamProbe::HasAudioStream(path, 2), code);
         // The text as the classic detector wrote it; the file (and its pane) on the second line.
-        const QString expected = QString::asprintf("Couldn't load the file!  hr=0x%x\r\n", unsigned(c.code));
-        EXPECT_EQ(boxes.texts(), QStringList({expected + clip(c.clip), expected + clip(c.clip),
-                                              expected + QString::fromUtf8("视频三：") + clip(c.clip)}));
+        const QString expected = QString::asprintf("Couldn't load the file!  hr=0x%x\r\n", unsigned(code));
+        EXPECT_EQ(boxes.texts(), QStringList({expected + path, expected + path,
+                                              expected + QString::fromUtf8("视频三：") + path}));
         ASSERT_EQ(boxes.boxes().size(), 3u);
         EXPECT_EQ(boxes.boxes()[0].caption, "Tetrav");
     }
@@ -138,22 +132,19 @@ TETRAV_CHILD_CASE(ProbeTellsUnreadableFromMissing) {
     const QString behindClosed = dir.filePath("closed/a.mp4");
     ASSERT_TRUE(QFile::copy(clip("a_6s.mp4"), behindClosed));
     ASSERT_TRUE(QFile::setPermissions(dir.filePath("closed"), QFileDevice::WriteOwner));
-    struct Case {
-        QString path;
-        int code;
-    };
-    for (const Case& c :
-         {Case{unreadable, ProbeResult::kAccessDenied}, Case{behindClosed, ProbeResult::kAccessDenied},
-          Case{dir.filePath("missing.mp4"), ProbeResult::kFileNotFound}}) {
-        SCOPED_TRACE(c.path.toStdString());
+    const std::pair<QString, int> cases[] = {{unreadable, ProbeResult::kAccessDenied},
+                                             {behindClosed, ProbeResult::kAccessDenied},
+                                             {dir.filePath("missing.mp4"), ProbeResult::kFileNotFound}};
+    for (const auto& [path, code] : cases) {
+        SCOPED_TRACE(path.toStdString());
         MessageBoxRecorder boxes;
-        EXPECT_EQ(CStreamProbe::HasAudioStream(c.path, 0), c.code);
+        EXPECT_EQ(CStreamProbe::HasAudioStream(path, 0), code);
         EXPECT_EQ(boxes.texts(),
-                  QStringList{QString::asprintf("Couldn't load the file!  hr=0x%x\r\n", unsigned(c.code)) +
-                              QString::fromUtf8("视频一：") + c.path});
+                  QStringList{QString::asprintf("Couldn't load the file!  hr=0x%x\r\n", unsigned(code)) +
+                              QString::fromUtf8("视频一：") + path});
         CChannelGraph channel;
         ASSERT_TRUE(channel.Create());
-        EXPECT_FALSE(channel.RenderFile(c.path));
+        EXPECT_FALSE(channel.RenderFile(path));
     }
     QFile::setPermissions(dir.filePath("closed"),
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);

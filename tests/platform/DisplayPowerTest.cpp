@@ -34,10 +34,6 @@ TEST(X11DisplayStateTest, TextFormRoundTripsAndRejectsGarbage) {
     }
 }
 
-bool WaitForInhibit(const CDisplayPower& power) {
-    return WaitUntil([&] { return power.hasInhibit(); }, 3000);
-}
-
 TETRAV_CHILD_CASE(DisplayPowerRoundTrip) {
     const QByteArray display = qgetenv("DISPLAY");
     {
@@ -45,7 +41,8 @@ TETRAV_CHILD_CASE(DisplayPowerRoundTrip) {
         power.SwitchOff();
         EXPECT_EQ(ReadScreenSaver(display).timeout, 0);
         EXPECT_EQ(power.foundScreenSaverTimeout(), 600);
-        EXPECT_TRUE(WaitForInhibit(power)) << "the desktop's reply comes without the program waiting";
+        EXPECT_TRUE(WaitUntil([&] { return power.hasInhibit(); }, 3000))
+            << "the desktop's reply comes without the program waiting";
         power.Restore();
         EXPECT_EQ(ReadScreenSaver(display), kFound);
         EXPECT_FALSE(power.hasInhibit());
@@ -56,7 +53,7 @@ TETRAV_CHILD_CASE(DisplayPowerRoundTrip) {
         CDisplayPower power; // the destructor restores when Restore was not called
         power.SwitchOff();
         EXPECT_EQ(ReadScreenSaver(display).timeout, 0);
-        EXPECT_TRUE(WaitForInhibit(power));
+        EXPECT_TRUE(WaitUntil([&] { return power.hasInhibit(); }, 3000));
     }
     EXPECT_EQ(ReadScreenSaver(display), kFound);
     {
@@ -74,8 +71,7 @@ TEST(DisplayPowerTest, SwitchesOffInhibitsAndPutsBackWhatWasFound) {
     XvfbServer x;
     ASSERT_TRUE(x.isRunning());
     PrivateSessionBus bus;
-    ASSERT_TRUE(bus.isRunning());
-    ASSERT_TRUE(bus.StartScreenSaverService());
+    ASSERT_TRUE(bus.isRunning() && bus.StartScreenSaverService());
     ASSERT_TRUE(SetScreenSaver(x.display(), kFound));
     EXPECT_CHILD_PASSES(
         RunChildCase("DisplayPowerRoundTrip", x.environment({{"DBUS_SESSION_BUS_ADDRESS", bus.address()}})));

@@ -36,17 +36,10 @@ protected:
     QString m_oldCwd;
 };
 
-TEST_F(SettingsFileTest, LivesInTheConfigurationFolder) {
-    EXPECT_EQ(CSettingsFile::FilePath(), iniPath());
-    qputenv("XDG_CONFIG_HOME", "relative/is/ignored");
-    EXPECT_EQ(CSettingsFile::Folder(), QDir::homePath() + "/.config/tetrav");
-    qunsetenv("XDG_CONFIG_HOME");
-    EXPECT_EQ(CSettingsFile::Folder(), QDir::homePath() + "/.config/tetrav");
-}
-
 TEST_F(SettingsFileTest, FreshFileHoldsTheTwelveSectionsInOrder) {
     QTemporaryDir cwd;
     ASSERT_TRUE(QDir::setCurrent(cwd.path()));
+    EXPECT_EQ(CSettingsFile::FilePath(), iniPath());
     EXPECT_FALSE(CSettingsFile::Exists());
     CSettings s;
     ASSERT_TRUE(CSettingsFile::WriteDefaults(s));
@@ -172,6 +165,12 @@ TEST_F(SettingsFileTest, UnwritableFolderKeepsTheSettingsInMemoryAndSaysSoOnce) 
               std::tuple(1, 0, QString("/tmp/shots/")));
     EXPECT_EQ(backKeys[3], (HotKeySetting{115, 2}));
     EXPECT_EQ(readAll(blocker), "x");
+
+    // A relative or missing configuration folder means the one in the home folder.
+    qputenv("XDG_CONFIG_HOME", "relative/is/ignored");
+    EXPECT_EQ(CSettingsFile::Folder(), QDir::homePath() + "/.config/tetrav");
+    qunsetenv("XDG_CONFIG_HOME");
+    EXPECT_EQ(CSettingsFile::Folder(), QDir::homePath() + "/.config/tetrav");
 }
 
 } // namespace
