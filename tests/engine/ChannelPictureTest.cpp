@@ -5,8 +5,6 @@
 
 #include <QDataStream>
 #include <QGuiApplication>
-#include <QKeyEvent>
-#include <QMouseEvent>
 #include <QPointer>
 #include <QProcess>
 #include <QTest>
@@ -48,26 +46,12 @@ int differingPixels(const QImage& a, const QImage& b) {
     return count;
 }
 
-// A pane that records the input it receives.
-class InputPane : public QWidget {
-public:
-    using QWidget::QWidget;
-    int doubleClicks = 0;
-    int rightPresses = 0;
-    int rightArrows = 0;
-
-protected:
-    void mouseDoubleClickEvent(QMouseEvent*) override { ++doubleClicks; }
-    void mousePressEvent(QMouseEvent* e) override { rightPresses += e->button() == Qt::RightButton; }
-    void keyPressEvent(QKeyEvent* e) override { rightArrows += e->key() == Qt::Key_Right; }
-};
-
 // The picture fills the pane with bars and follows its place; mouse and keys over it reach the pane;
 // video recorded on its side stands upright; Destroy takes the picture widget from a pane that
 // lives on, and a pane that goes first leaves the channel neither crashing nor dangling.
 TEST(ChannelPicture, FillsThePaneFollowsItsPlacePassesInputAndLivesBesideThePane) {
-    auto w = std::make_unique<PaneWindow<InputPane>>(QSize(640, 452));
-    InputPane* pane = w->pane;
+    auto w = std::make_unique<PaneWindow<RecordingPane>>(QSize(640, 452));
+    RecordingPane* pane = w->pane;
     ASSERT_TRUE(QTest::qWaitForWindowExposed(w->window.get()) ||
                 QGuiApplication::platformName() == "offscreen");
     CChannelGraph channel;
@@ -97,7 +81,7 @@ TEST(ChannelPicture, FillsThePaneFollowsItsPlacePassesInputAndLivesBesideThePane
     ASSERT_TRUE(channel.Pause());
     ASSERT_TRUE(channel.WaitUntilSettled(3000));
     QCoreApplication::processEvents();
-    EXPECT_EQ(frameShownBy(pane), snapshotFrame(channel));
+    EXPECT_EQ(frameShownBy(pane), frameNumberIn(snapshot(channel)));
 
     // A tall place: bars above and below once the next frame comes.
     ASSERT_TRUE(channel.SetWindowPosition(0, 0, 200, 300));
@@ -108,7 +92,7 @@ TEST(ChannelPicture, FillsThePaneFollowsItsPlacePassesInputAndLivesBesideThePane
     shot = pane->grab().toImage();
     EXPECT_TRUE(isBlack(shot.pixel(100, 20)) && isBlack(shot.pixel(100, 285))) << "bars above and below";
     EXPECT_EQ(frameNumberIn(shot, fittedRect(QSize(320, 240), QRect(0, 0, 200, 300))),
-              snapshotFrame(channel));
+              frameNumberIn(snapshot(channel)));
 
     // Video recorded on its side (frames stored a quarter turn counter-clockwise, the container
     // saying to turn them back) is shown and snapped upright.
@@ -173,11 +157,11 @@ TEST(ChannelPicture, SnapshotIsTheFrameAsA24BitBitmapAndStepShowsTheNextFrame) {
 
     ASSERT_TRUE(channel.SetCurrentPositionExact(2.02));
     ASSERT_TRUE(channel.WaitUntilSettled(3000));
-    ASSERT_EQ(snapshotFrame(channel), 50);
+    ASSERT_EQ(frameNumberIn(snapshot(channel)), 50);
     for (int expected = 51; expected <= 53; ++expected) {
         ASSERT_TRUE(channel.StepOneFrame());
         ASSERT_TRUE(channel.WaitUntilSettled(3000));
-        EXPECT_EQ(snapshotFrame(channel), expected);
+        EXPECT_EQ(frameNumberIn(snapshot(channel)), expected);
         double pos = 0;
         ASSERT_TRUE(channel.GetCurrentPosition(pos));
         EXPECT_NEAR(pos, expected * 0.04, 0.021);
@@ -191,13 +175,13 @@ TEST(ChannelPicture, SnapshotIsTheFrameAsA24BitBitmapAndStepShowsTheNextFrame) {
     ASSERT_TRUE(channel.StepOneFrame());
     EXPECT_TRUE(channel.IsPaused()) << "a step from playing pauses";
     ASSERT_TRUE(channel.WaitUntilSettled(3000));
-    const int stepped = snapshotFrame(channel);
+    const int stepped = frameNumberIn(snapshot(channel));
     EXPECT_GT(stepped, 53);
     WaitUntil([] { return false; }, 200);
-    EXPECT_EQ(snapshotFrame(channel), stepped) << "and stays paused";
+    EXPECT_EQ(frameNumberIn(snapshot(channel)), stepped) << "and stays paused";
     ASSERT_TRUE(channel.StepOneFrame());
     ASSERT_TRUE(channel.WaitUntilSettled(3000));
-    EXPECT_EQ(snapshotFrame(channel), stepped + 1);
+    EXPECT_EQ(frameNumberIn(snapshot(channel)), stepped + 1);
 }
 
 TEST(ChannelPictureOffscreen, PictureTestsPassUnderTheOffscreenPlatform) {

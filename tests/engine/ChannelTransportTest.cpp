@@ -1,12 +1,10 @@
 // Transport on real clips: states that never block, positions, end of stream, streams that
 // break, key-frame seeks, rate, volume and the shared clock.
 #include "EngineTestUtil.h"
-#include "uikit/Resource.h"
 
 #include <gst/gst.h>
 
 #include <QElapsedTimer>
-#include <QEvent>
 #include <QUrl>
 
 #include <cmath>
@@ -14,21 +12,6 @@
 using namespace enginetest;
 
 namespace {
-
-// A pane that counts the channel's notifications.
-class NotifyPane : public QWidget {
-public:
-    int notifications = 0;
-
-protected:
-    bool event(QEvent* e) override {
-        if (e->type() == QEvent::Type(QEvent::User + WM_GRAPHNOTIFY)) {
-            ++notifications;
-            return true;
-        }
-        return QWidget::event(e);
-    }
-};
 
 double position(CChannelGraph& channel) {
     double pos = -1;
@@ -103,7 +86,7 @@ TEST(ChannelTransport, SeeksStatesAndRateOnOneClip) {
 }
 
 TEST(ChannelTransport, EndOfStreamReadsTheLengthAndNotifiesAndABrokenStreamFailsWhereItStopped) {
-    NotifyPane pane;
+    RecordingPane pane;
     pane.resize(320, 240);
     CChannelGraph channel;
     ASSERT_TRUE(openClip(channel, "b_4s.mp4", &pane));
@@ -123,15 +106,13 @@ TEST(ChannelTransport, EndOfStreamReadsTheLengthAndNotifiesAndABrokenStreamFails
     EXPECT_FALSE(channel.IsAtEnd());
     ASSERT_TRUE(channel.WaitUntilSettled(3000));
     EXPECT_LT(position(channel), 1.5);
-    // A seek past the end while playing ends the stream before a new picture shows: still a
-    // normal end.
+    // A seek past the end while playing ends before a new picture shows: still a normal end.
     ASSERT_TRUE(channel.Run());
     ASSERT_TRUE(channel.SetCurrentPositionExact(length + 5));
     ASSERT_TRUE(WaitUntil([&] { return channel.IsAtEnd() || channel.HasFailed(); }, 5000));
     EXPECT_FALSE(channel.HasFailed());
 
-    // A stream that breaks while playing (its data stops at about 6 s of the 20 its index
-    // promises) fails where it stopped.
+    // A stream whose data stops at about 6 s of the 20 its index promises fails where it stopped.
     channel.Destroy();
     pane.notifications = 0;
     ASSERT_TRUE(openClip(channel, "cut_short.mp4", &pane));
@@ -150,9 +131,8 @@ TEST(ChannelTransport, EndOfStreamReadsTheLengthAndNotifiesAndABrokenStreamFails
     EXPECT_EQ(position(channel), stopped) << "the position does not run on to the length";
 }
 
-// A playbin built elsewhere (fake sinks, prerolled) and adopted: driven, its volume set in
-// hundredths of a decibel, an error from inside it (a decoder that gives up) seen, and stopped by
-// Destroy.
+// A playbin built elsewhere (fake sinks, prerolled) and adopted: driven, its volume set in hundredths
+// of a decibel, an error from inside it (a decoder that gives up) seen, and stopped by Destroy.
 TEST(ChannelTransport, AdoptedPipelineIsDrivenTakesTheVolumeAndReportsItsErrors) {
     GstElement* playbin = gst_element_factory_make("playbin", nullptr);
     ASSERT_NE(playbin, nullptr);
@@ -183,7 +163,7 @@ TEST(ChannelTransport, AdoptedPipelineIsDrivenTakesTheVolumeAndReportsItsErrors)
     EXPECT_FALSE(channel.SetVolume(1) || channel.SetVolume(-10001));
     EXPECT_EQ(channel.GetVolume(), -9999) << "refused values change nothing";
 
-    NotifyPane pane;
+    RecordingPane pane;
     ASSERT_TRUE(channel.SetNotifyWindow(&pane));
     ASSERT_TRUE(channel.Run());
     EXPECT_TRUE(WaitUntil([&] { return position(channel) > 0.3; }, 3000));

@@ -4,6 +4,7 @@
 #include "engine/CChannelGraph.h"
 #include "support/FrameIndex.h"
 #include "support/TestEnv.h"
+#include "uikit/Resource.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +13,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QWidget>
 
 #include <memory>
@@ -20,6 +23,25 @@ namespace enginetest {
 
 using tetrav::test::clip;
 using tetrav::test::WaitUntil;
+
+// A pane that counts what reaches it: double clicks, right-button presses, Right-arrow keys and
+// the channel's notifications.
+class RecordingPane : public QWidget {
+public:
+    using QWidget::QWidget;
+    int doubleClicks = 0, rightPresses = 0, rightArrows = 0, notifications = 0;
+
+protected:
+    bool event(QEvent* e) override {
+        const auto type = e->type();
+        notifications += type == QEvent::Type(QEvent::User + WM_GRAPHNOTIFY);
+        doubleClicks += type == QEvent::MouseButtonDblClick;
+        rightPresses +=
+            type == QEvent::MouseButtonPress && static_cast<QMouseEvent*>(e)->button() == Qt::RightButton;
+        rightArrows += type == QEvent::KeyPress && static_cast<QKeyEvent*>(e)->key() == Qt::Key_Right;
+        return QWidget::event(e);
+    }
+};
 
 // A top-level window holding one pane (a Pane), shown, of the given size.
 template <typename Pane = QWidget> struct PaneWindow {
@@ -36,9 +58,8 @@ template <typename Pane = QWidget> struct PaneWindow {
     Pane* pane = nullptr;
 };
 
-// Opens clip (a name in the clips folder) in channel with the main window's sequence: Create,
-// RenderFile, SetDisplayWindow, SetNotifyWindow, SetWindowPosition (pane may be null), then waits
-// for the pipeline to settle. False with a gtest failure naming the step that failed.
+// Opens clip (in the clips folder) with the main window's sequence of calls (pane may be null) and
+// waits for the pipeline to settle; false with a gtest failure naming the step that failed.
 inline bool openClip(CChannelGraph& channel, const QString& clip, QWidget* pane = nullptr) {
     const char* failed = !channel.Create()                               ? "Create"
                          : !channel.RenderFile(tetrav::test::clip(clip)) ? "RenderFile"
@@ -71,11 +92,6 @@ inline QImage snapshot(CChannelGraph& channel) {
     }
     QFile::remove(path);
     return image;
-}
-
-// The frame number in the channel's snapshot; -1 when unreadable or none was written.
-inline int snapshotFrame(CChannelGraph& channel) {
-    return frameNumberIn(snapshot(channel));
 }
 
 } // namespace enginetest

@@ -87,16 +87,16 @@ TEST(StreamProbe, ReferenceIsTheShortestOrLongestWithTiesToTheLowerPaneAndZeroNe
     EXPECT_EQ(boxes.texts().size(), 1);
 }
 
-// Frame rates and sound of real files, without a word; failures show one message each and
-// return the code.
+// Frame rates and sound of real files, without a word; failures show one message each.
 TEST(StreamProbe, DetectorReadsRealFilesAndItsFailuresShowOneMessageAndReturnTheCode) {
     MessageBoxRecorder quiet;
-    EXPECT_EQ(CStreamProbe::GetVideoFrameRate(clip("a_6s.mp4")), 25.0);
-    EXPECT_EQ(CStreamProbe::GetVideoFrameRate(clip("format.vob")), 25.0);
-    EXPECT_EQ(CStreamProbe::GetVideoFrameRate(clip("audio_only_3s.m4a")), 0.0);
-    EXPECT_EQ(CStreamProbe::HasAudioStream(clip("audio_only_3s.m4a")), 1);
-    EXPECT_EQ(CStreamProbe::HasAudioStream(clip("a_6s.mp4")), 1);
-    EXPECT_EQ(CStreamProbe::HasAudioStream(clip("video_only_3s.mp4")), 0);
+    for (const auto& [name, rate, sound] : {std::tuple("a_6s.mp4", 25.0, 1),
+                                            {"format.vob", 25.0, 1},
+                                            {"audio_only_3s.m4a", 0.0, 1},
+                                            {"video_only_3s.mp4", 25.0, 0}}) {
+        EXPECT_EQ(CStreamProbe::GetVideoFrameRate(clip(name)), rate) << name;
+        EXPECT_EQ(CStreamProbe::HasAudioStream(clip(name)), sound) << name;
+    }
     EXPECT_TRUE(quiet.texts().isEmpty()) << quiet.texts().join("|").toStdString();
     const std::pair<const char*, int> failures[] = {{"no_such_clip.mp4", ProbeResult::kFileNotFound},
                                                     {"not_video.avi", ProbeResult::kUnknownType},
@@ -120,8 +120,7 @@ TEST(StreamProbe, DetectorReadsRealFilesAndItsFailuresShowOneMessageAndReturnThe
     EXPECT_TRUE(quiet.texts().isEmpty()) << "a missing path is not the detector's failure";
 }
 
-// Run as a user without privileges: files that exist but may not be read are told apart from
-// missing ones.
+// Run as a user without privileges: files that may not be read are told apart from missing ones.
 TETRAV_CHILD_CASE(ProbeTellsUnreadableFromMissing) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());

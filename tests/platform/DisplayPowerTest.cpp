@@ -1,6 +1,5 @@
-// Keeping the display awake: the X screen saver settings switched off and put back on a private
-// X server, the ScreenSaver inhibit on a private bus, and the watchdog's text form of them. (Xvfb
-// has no DPMS; the program's own switching off and putting back, also after a kill, is StartupTest's.)
+// Keeping the display awake: the screen saver settings on a private X server (Xvfb has no DPMS), the
+// ScreenSaver inhibit on a private bus, and the watchdog's text form of them.
 #include "platform/CDisplayPower.h"
 
 #include "platform/CX11DisplayState.h"

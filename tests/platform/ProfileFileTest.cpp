@@ -103,12 +103,10 @@ TEST_F(ProfileFileTest, BinaryFileIsReadSafelyAndKeptByteForByteOnWrite) {
     EXPECT_EQ(f.getString("Added", "k", "d"), "v");
 }
 
-// (Files that cannot be written because a folder is in the way, or a file in the way of the
-// folder, are OptionsDlgTest's and SettingsFileTest's.)
+// (A folder in the way of the file, or a file in the way of its folder: OptionsDlgTest's.)
 TEST_F(ProfileFileTest, HugeFileIsReadUpToTheCapAndNeverRewritten) {
-    QByteArray big = "[Head]\nkey=found\n";
-    big.append(QByteArray(3 * 1024 * 1024, 'x'));
-    big.append("\n[Tail]\nkey=beyond the cap\n");
+    const QByteArray big =
+        "[Head]\nkey=found\n" + QByteArray(3 * 1024 * 1024, 'x') + "\n[Tail]\nkey=beyond the cap\n";
     writeAll(path(), big);
     CProfileFile f(path());
     EXPECT_EQ(f.getString("Head", "key", "d"), "found");

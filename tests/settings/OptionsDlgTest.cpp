@@ -77,10 +77,9 @@ protected:
     }
     // The first button of each radio pair checked or not, and its partner the other way.
     void expectRadios(bool frameSync, bool shortest, bool topmost) const {
-        const std::tuple<int, int, bool> pairs[] = {{IDC_FRAME_SYNC, IDC_TIME_SYNC, frameSync},
-                                                    {IDC_SHORTEST, IDC_LONGEST, shortest},
-                                                    {IDC_TOPMOST, IDC_STANDARD, topmost}};
-        for (const auto& [first, second, checked] : pairs) {
+        for (const auto& [first, second, checked] : {std::tuple(IDC_FRAME_SYNC, IDC_TIME_SYNC, frameSync),
+                                                     std::tuple(IDC_SHORTEST, IDC_LONGEST, shortest),
+                                                     std::tuple(IDC_TOPMOST, IDC_STANDARD, topmost)}) {
             EXPECT_EQ(radio(first)->isChecked(), checked) << first;
             EXPECT_EQ(radio(second)->isChecked(), !checked) << second;
         }
@@ -94,13 +93,11 @@ protected:
     QStringList m_pickerTitles;
 };
 
-// The fifth hot key (all panes at once) sits below the four: an older file shows its default and
-// is left as it was by OK. A file removed while the dialog is open is written afresh, with the
-// fifth key once it was typed.
+// The fifth hot key sits below the four: an older file shows its default and is left as it was by
+// OK. A file removed while the dialog is open is written afresh, with the fifth key once typed.
 TEST_F(OptionsDlgTest, DefaultFileShowsItsValuesOkWritesThemBackAndARemovedFileAfresh) {
     writeAll(iniPath(), kDefaultFile);
     open();
-    EXPECT_EQ(m_dlg->windowTitle(), "选择");
     expectRadios(true, true, false);
     EXPECT_EQ(folderShown(), "/home/u/SavePic/");
     for (int n = 0; n < 4; ++n) {
@@ -130,8 +127,7 @@ TEST_F(OptionsDlgTest, DefaultFileShowsItsValuesOkWritesThemBackAndARemovedFileA
     EXPECT_EQ(m_dlg->m_hotKeyAll->text(), "Ctrl + Alt + F8");
 }
 
-// Any value that atoi makes non-zero selects the first button (a missing key too); OK writes
-// what is selected as 1 or 0.
+// A value atoi makes non-zero (or a missing key) selects the first button; OK writes 1 or 0.
 TEST_F(OptionsDlgTest, OddValuesSelectByTheDialogsOwnRuleAndOkWritesOneOrZero) {
     const std::pair<const char*, bool> values[] = {{"0", false},  {"1", true},     {"2", true},
                                                    {"256", true}, {"-1", true},    {"text", false},
@@ -156,28 +152,16 @@ TEST_F(OptionsDlgTest, OddValuesSelectByTheDialogsOwnRuleAndOkWritesOneOrZero) {
 // File flags (Alt 1, Ctrl 2, Shift 4) against what the controls show, keys typed into a control
 // (a lone letter refused, Alt+O not taken as OK's mnemonic), and what OK writes for each pane.
 TEST_F(OptionsDlgTest, HotKeysConvertBetweenFileAndControlsBothWays) {
-    const struct {
-        int vk, fileModifiers;
-        const char* shown;
-    } cases[4] = {
-        {116, 3, "Ctrl + Alt + F5"},
-        {0x31, 5, "Shift + Alt + 1"},
-        {0x70, 8, "F1"}, // the Win key has no place in the control: written as 0
-        {0, 0, "无"},
-    };
-    QByteArray file;
-    for (int n = 0; n < 4; ++n) {
-        file += QStringLiteral("[VirtualCode%1]\nVirtualCodeNumber=%2\n[Modifiers%1]\nModifiersNumber=%3\n")
-                    .arg(n + 1)
-                    .arg(cases[n].vk)
-                    .arg(cases[n].fileModifiers)
-                    .toUtf8();
-    }
-    writeAll(iniPath(), file);
+    writeAll(iniPath(), "[VirtualCode1]\nVirtualCodeNumber=116\n[Modifiers1]\nModifiersNumber=3\n"
+                        "[VirtualCode2]\nVirtualCodeNumber=49\n[Modifiers2]\nModifiersNumber=5\n"
+                        "[VirtualCode3]\nVirtualCodeNumber=112\n[Modifiers3]\nModifiersNumber=8\n"
+                        "[VirtualCode4]\nVirtualCodeNumber=0\n[Modifiers4]\nModifiersNumber=0\n");
     open();
     const auto& pane = m_dlg->m_hotKey;
+    // The Win key (8) has no place in the control: written back as 0.
+    const char* const shown[4] = {"Ctrl + Alt + F5", "Shift + Alt + 1", "F1", "无"};
     for (int n = 0; n < 4; ++n) {
-        EXPECT_EQ(pane[n]->text(), cases[n].shown) << "pane " << n + 1;
+        EXPECT_EQ(pane[n]->text(), shown[n]) << "pane " << n + 1;
     }
     EXPECT_EQ(pane[0]->GetHotKeyWord(), 116u | (CHotKeyCtrl::HOTKEYF_CONTROL | CHotKeyCtrl::HOTKEYF_ALT)
                                                    << 8);
@@ -202,8 +186,7 @@ TEST_F(OptionsDlgTest, HotKeysConvertBetweenFileAndControlsBothWays) {
     }
 }
 
-// Cancel stores nothing, not even a folder picked meanwhile; OK takes the folder chosen without
-// a trailing separator.
+// Cancel stores nothing, not even a folder picked meanwhile; OK takes the folder without a last '/'.
 TEST_F(OptionsDlgTest, CancelStoresNothingAndOkTakesTheFolderChosen) {
     writeAll(iniPath(), kDefaultFile);
     g_settings.FramePhase = 1;

@@ -1,6 +1,5 @@
-// The settings file TetravSet.ini on disk: where it lives, the fresh file, the number rules,
-// hand-edited files, and a configuration folder that cannot be written. (Binary and huge files
-// are the profile reader's: ProfileFileTest.)
+// The settings file on disk: where it lives, the fresh file, the number rules, hand-edited files and
+// an unwritable folder. (Binary and huge files are the profile reader's: ProfileFileTest.)
 #include "settings/CSettingsFile.h"
 #include "support/FileBytes.h"
 
@@ -46,16 +45,14 @@ TEST_F(SettingsFileTest, FreshFileHoldsTheTwelveSectionsInOrder) {
     EXPECT_TRUE(CSettingsFile::Exists());
     const QString folder = QDir::currentPath() + "/SavePic/";
     EXPECT_EQ(std::tie(s.FramePhase, s.MiniVideo, s.ForeView, s.SaveMapPath), std::tuple(1, 1, 0, folder));
-    QByteArray expected = "[FramePhase]\nFramePhaseNumber=1\n[MiniVideo]\nMiniVideoNumber=1\n"
-                          "[ForeView]\nForeViewNumber=0\n[SaveMapPath]\nSaveMapPathNumber=" +
-                          folder.toUtf8() + "\n";
-    for (int n = 1; n <= 4; ++n) {
-        expected +=
-            QStringLiteral("[VirtualCode%1]\nVirtualCodeNumber=%2\n[Modifiers%1]\nModifiersNumber=6\n")
-                .arg(n)
-                .arg(64 + n)
-                .toUtf8();
-    }
+    const QByteArray expected =
+        "[FramePhase]\nFramePhaseNumber=1\n[MiniVideo]\nMiniVideoNumber=1\n[ForeView]\n"
+        "ForeViewNumber=0\n[SaveMapPath]\nSaveMapPathNumber=" +
+        folder.toUtf8() +
+        "\n[VirtualCode1]\nVirtualCodeNumber=65\n[Modifiers1]\nModifiersNumber=6\n"
+        "[VirtualCode2]\nVirtualCodeNumber=66\n[Modifiers2]\nModifiersNumber=6\n"
+        "[VirtualCode3]\nVirtualCodeNumber=67\n[Modifiers3]\nModifiersNumber=6\n"
+        "[VirtualCode4]\nVirtualCodeNumber=68\n[Modifiers4]\nModifiersNumber=6\n";
     EXPECT_EQ(readAll(iniPath()), expected);
     EXPECT_FALSE(QDir(folder).exists()) << "the snapshot folder is made when a snapshot is taken";
 
@@ -96,15 +93,13 @@ TEST_F(SettingsFileTest, NumbersFollowAtoiInEightBitsAndMissingKeysReadAsOne) {
     CSettingsFile::Read(s, keys);
     EXPECT_EQ(s.ForeView, 1);
 
-    EXPECT_EQ(CSettingsFile::ToInt8("-129"), 127);
-    EXPECT_EQ(CSettingsFile::ToInt8("255"), -1);
-    EXPECT_EQ(CSettingsFile::ToInt8(" +12 "), 12);
-    EXPECT_EQ(CSettingsFile::ToInt8(""), 0);
+    for (const auto& [text, value] : {std::pair("-129", 127), {"255", -1}, {" +12 ", 12}, {"", 0}}) {
+        EXPECT_EQ(CSettingsFile::ToInt8(text), value) << text;
+    }
 }
 
-// A write keeps every other line of a hand-edited file and its CRLF line ends. The hot key for
-// all panes came later: a file without it (or with part of it) gives Ctrl+Shift+E for what is
-// missing, writing the four leaves it out, and writing it adds just its two sections.
+// A write keeps the rest of a hand-edited file. The fifth hot key came later: what is missing of it
+// reads as Ctrl+Shift+E, writing the four leaves it out, and writing it adds just its sections.
 TEST_F(SettingsFileTest, WritingAHandEditedFileKeepsItsOtherContentAndAddsTheFifthKeyOnlyWhenWritten) {
     writeAll(iniPath(), "; written by hand\r\n[mine]\r\ncolour=blue\r\n\r\n[FRAMEPHASE]\r\n"
                         "framephasenumber=0\r\n; about the mode\r\n");
