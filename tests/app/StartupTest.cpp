@@ -1,10 +1,7 @@
-// The built program started as a user would, each run on a private Xvfb with its own runtime
-// and configuration folders: the start-up checks, one copy at a time, the display settings
-// kept off while it runs and put back when it ends (by a signal, or after it was killed), the
-// ScreenSaver inhibit on a private bus, the default hot keys, and surroundings that are broken.
-// On a private session bus, a second copy started with files (a file manager's "Open With")
-// hands them to the running copy, seen from outside through its media-control properties;
-// without a session bus nothing is registered and nothing is said about it.
+// The built program started as a user would, on a private Xvfb with its own runtime and configuration
+// folders; and the application object in a child process, with a dialog for the main window.
+#include "app/CTetravApp.h"
+#include "support/ChildCase.h"
 #include "support/FileBytes.h"
 #include "support/PrivateSessionBus.h"
 #include "support/ProgramRun.h"
@@ -14,10 +11,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
@@ -27,7 +26,8 @@
 #include <csignal>
 #include <memory>
 #include <optional>
-#include <ostream>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -63,16 +63,11 @@ protected:
     // A property of the running copy's player, as gdbus prints it ("" when it cannot be read).
     static QString Property(const QString& busAddress, const QString& name) {
         QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("DBUS_SESSION_BUS_ADDRESS", busAddress);
-        p.setProcessEnvironment(env);
-        p.start("gdbus", {"call", "--session", "--dest", "org.mpris.MediaPlayer2.tetrav", "--object-path",
-                          "/org/mpris/MediaPlayer2", "--method", "org.freedesktop.DBus.Properties.Get",
-                          "org.mpris.MediaPlayer2.Player", name});
-        if (!p.waitForFinished(5000) || p.exitCode() != 0) {
-            return {};
-        }
-        return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+        p.start("gdbus", {"call", "--address", busAddress, "--dest", "org.mpris.MediaPlayer2.tetrav",
+                          "--object-path", "/org/mpris/MediaPlayer2", "--method",
+                          "org.freedesktop.DBus.Properties.Get", "org.mpris.MediaPlayer2.Player", name});
+        const bool ok = p.waitForFinished(5000) && p.exitCode() == 0;
+        return ok ? QString::fromUtf8(p.readAllStandardOutput()).trimmed() : QString();
     }
     // Running: past the checks, display settings off, main window on screen.
     bool isUp() const { return ReadScreenSaver(display()).timeout == 0 && HasMappedWindow(display()); }
@@ -95,22 +90,34 @@ protected:
     std::unique_ptr<XvfbServer> m_x;
 };
 
-// The smallest screen allowed, with a desktop that offers the ScreenSaver service.
-TEST_F(StartupTest, AFirstRunOn1024x768HoldsTheDisplayAndTheHotKeysAndGivesThemBack) {
+// Screens a pixel too small are refused with code 18 and a word on why, the display untouched; on
+// the smallest allowed (with a ScreenSaver service) a run holds the display and keys, then frees them.
+TEST_F(StartupTest, ASmallScreenIsRefusedAndAFirstRunOn1024x768HoldsTheDisplayAndTheHotKeys) {
+    for (const char* size : {"1023x768x24", "1024x767x24"}) {
+        SCOPED_TRACE(size);
+        ASSERT_NO_FATAL_FAILURE(startServer(size));
+        ProgramRun run(environment());
+        ASSERT_TRUE(run.waitForExit());
+        EXPECT_TRUE(run.exitedWith(18));
+        const QString err = run.standardError();
+        EXPECT_TRUE(err.contains(QString(size).section('x', 0, 1).replace('x', " x ")) &&
+                    err.contains("1024 x 768"))
+            << err.toStdString();
+        EXPECT_EQ(ReadScreenSaver(display()), kFound);
+        EXPECT_FALSE(HasMappedWindow(display()));
+    }
     ASSERT_NO_FATAL_FAILURE(startServer("1024x768x24"));
     for (unsigned long key : kDefaultKeys) {
         ASSERT_TRUE(CanGrabKey(display(), key, kCtrlShift));
     }
     PrivateSessionBus bus;
     ASSERT_TRUE(bus.isRunning() && bus.StartScreenSaverService());
-    QProcessEnvironment env = environment();
-    env.insert("DBUS_SESSION_BUS_ADDRESS", bus.address());
     const auto& standIn = bus.screenSaver();
-    auto run = start(env);
+    auto run = start(environment(bus.address()));
     ASSERT_TRUE(run->isRunning());
-    ScreenSaverSettings off = kFound;
-    off.timeout = 0;
-    EXPECT_EQ(ReadScreenSaver(display()), off) << "only the time-out is switched off";
+    EXPECT_EQ(ReadScreenSaver(display()),
+              (ScreenSaverSettings{0, 300, DontPreferBlanking, DontAllowExposures}))
+        << "only the time-out is switched off";
     ASSERT_TRUE(WaitUntil([&] { return !standIn.inhibitions().empty(); }));
     ASSERT_EQ(standIn.inhibitions().size(), 1u);
     EXPECT_EQ(standIn.inhibitions()[0].application, "Tetrav");
@@ -125,27 +132,11 @@ TEST_F(StartupTest, AFirstRunOn1024x768HoldsTheDisplayAndTheHotKeysAndGivesThemB
     EXPECT_EQ(standIn.released(), std::vector<uint>{standIn.inhibitions()[0].cookie});
 }
 
-class SmallScreenTest : public StartupTest, public ::testing::WithParamInterface<const char*> {};
-
-TEST_P(SmallScreenTest, EndsWithCode18AndSaysWhyWithoutTouchingTheDisplay) {
-    ASSERT_NO_FATAL_FAILURE(startServer(GetParam()));
-    ProgramRun run(environment());
-    ASSERT_TRUE(run.waitForExit());
-    EXPECT_TRUE(run.exitedWith(18));
-    const QString size = QString(GetParam()).section('x', 0, 1).replace('x', " x ");
-    const QString err = run.standardError();
-    EXPECT_TRUE(err.contains(size) && err.contains("1024 x 768")) << err.toStdString();
-    EXPECT_EQ(ReadScreenSaver(display()), kFound);
-    EXPECT_FALSE(HasMappedWindow(display()));
-}
-
-INSTANTIATE_TEST_SUITE_P(Sizes, SmallScreenTest, ::testing::Values("1023x768x24", "1024x767x24"),
-                         [](const auto& info) {
-                             return QString(info.param).section('x', 0, 1).toStdString();
-                         });
-
-TEST_F(StartupTest, ASecondCopyEndsWhileTheFirstRunsOn) {
-    ASSERT_NO_FATAL_FAILURE(startServer("1280x1024x24"));
+// Whatever settings were found and whichever signal ends the program, they are back afterwards
+// (SIGTERM with a time-out of 600 is the first test's); after a kill the watchdog puts them back.
+TEST_F(StartupTest, OneCopyRunsAtATimeAndTheSettingsFoundComeBackHoweverItEnds) {
+    const ScreenSaverSettings timeOut45{45, 0, PreferBlanking, AllowExposures};
+    ASSERT_NO_FATAL_FAILURE(startServer("1280x1024x24", timeOut45));
     auto first = start(environment());
     ProgramRun second(environment());
     ASSERT_TRUE(second.waitForExit());
@@ -154,61 +145,27 @@ TEST_F(StartupTest, ASecondCopyEndsWhileTheFirstRunsOn) {
 
     // The first copy's settings are still in force and it still runs.
     EXPECT_TRUE(first->isRunning());
-    EXPECT_EQ(ReadScreenSaver(display()).timeout, 0);
-    endWith(*first, SIGTERM);
-    EXPECT_EQ(ReadScreenSaver(display()), kFound);
+    EXPECT_EQ(ReadScreenSaver(display()), (ScreenSaverSettings{0, 0, PreferBlanking, AllowExposures}));
+    endWith(*first, SIGINT);
+    EXPECT_EQ(ReadScreenSaver(display()), timeOut45);
 
-    // With the first gone, the next copy starts.
-    endWith(*start(environment()), SIGTERM);
-}
-
-struct FoundCase {
-    const char* name;
-    ScreenSaverSettings found;
-    int signo;
-};
-
-void PrintTo(const FoundCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class RestoreTest : public StartupTest, public ::testing::WithParamInterface<FoundCase> {};
-
-TEST_P(RestoreTest, TheSettingsFoundAreBackAfterTheProgramEnds) {
-    const FoundCase& c = GetParam();
-    ASSERT_NO_FATAL_FAILURE(startServer("1280x1024x24", c.found));
-    ProgramRun run(environment());
-    ASSERT_TRUE(WaitUntil([&] { return HasMappedWindow(display()) || !run.isRunning(); }));
-    ASSERT_TRUE(run.isRunning()) << run.describe();
-    ScreenSaverSettings off = c.found;
-    off.timeout = 0;
+    // With the first gone, the next copy starts; a screen saver found off is left off.
+    const ScreenSaverSettings off{0, 600, PreferBlanking, AllowExposures};
+    ASSERT_TRUE(SetScreenSaver(display(), off));
+    endWith(*start(environment()), SIGHUP);
     EXPECT_EQ(ReadScreenSaver(display()), off);
-    endWith(run, c.signo);
-    EXPECT_EQ(ReadScreenSaver(display()), c.found);
-}
 
-// SIGTERM with a time-out of 600 is the first test's.
-INSTANTIATE_TEST_SUITE_P(
-    Cases, RestoreTest,
-    ::testing::Values(FoundCase{"TimeOut45_Sigint", {45, 0, PreferBlanking, AllowExposures}, SIGINT},
-                      FoundCase{"ScreenSaverOff_Sighup", {0, 600, PreferBlanking, AllowExposures}, SIGHUP}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(StartupTest, AKilledProgramHasItsSettingsPutBackByTheWatchdog) {
-    ASSERT_NO_FATAL_FAILURE(startServer("1280x1024x24"));
-    {
-        auto run = start(environment());
-        run->signal(SIGKILL);
-        ASSERT_TRUE(run->waitForExit());
-    }
+    ASSERT_TRUE(SetScreenSaver(display(), kFound));
+    auto killed = start(environment());
+    killed->signal(SIGKILL);
+    ASSERT_TRUE(killed->waitForExit());
     EXPECT_TRUE(WaitUntil([&] { return ReadScreenSaver(display()) == kFound; }, 10000))
         << "time-out " << ReadScreenSaver(display()).timeout;
-
     // A setting the user changed while the program ran is left as the user made it.
-    auto run = start(environment());
+    killed = start(environment());
     ASSERT_TRUE(SetScreenSaver(display(), {120, 300, DontPreferBlanking, DontAllowExposures}));
-    run->signal(SIGKILL);
-    ASSERT_TRUE(run->waitForExit());
+    killed->signal(SIGKILL);
+    ASSERT_TRUE(killed->waitForExit());
     // The watchdog's decision takes a moment; give it one, then the value must still be the user's.
     WaitUntil([] { return false; }, 1000);
     EXPECT_EQ(ReadScreenSaver(display()).timeout, 120);
@@ -236,31 +193,16 @@ TEST_F(StartupTest, ASecondCopyHandsItsFilesToTheRunningCopy) {
     endWith(*first, SIGTERM);
 }
 
-TEST_F(StartupTest, WithoutASessionBusNothingIsRegisteredOrSaid) {
-    ASSERT_NO_FATAL_FAILURE(startServer("1280x1024x24"));
-    auto first = start(environment(QString()), {clip("a_6s.mp4")});
-    // A second copy with files cannot reach the first: it says so and ends as it always did.
-    ProgramRun second(environment(QString()), {clip("b_4s.mp4")});
-    ASSERT_TRUE(second.waitForExit());
-    EXPECT_TRUE(second.exitedWith(18));
-    EXPECT_TRUE(second.standardError().contains("could not be handed")) << second.describe();
-    endWith(*first, SIGTERM);
-    const QString err = first->standardError();
-    EXPECT_FALSE(err.contains("bus", Qt::CaseInsensitive) || err.contains("mpris", Qt::CaseInsensitive))
-        << err.toStdString();
-}
-
-// A configuration folder that cannot be made, a hot key another client holds, command-line
-// files that cannot be opened, and a settings file of binary junk: the program runs on.
+// An unusable configuration folder, a hot key held elsewhere, bad command-line files, no session
+// bus (nothing said about it; a second copy cannot hand over its files), a binary settings file.
 TEST_F(StartupTest, BrokenSurroundingsDoNotStopTheProgram) {
     ASSERT_NO_FATAL_FAILURE(startServer("1280x1024x24"));
     {
         // Settings kept in memory only (the defaults, Ctrl+Shift+A to D); another client holds
         // Ctrl+Shift+A in every lock variant.
-        QFile blocker(m_config.filePath("blocker"));
-        ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-        QProcessEnvironment env = environment();
-        env.insert("XDG_CONFIG_HOME", blocker.fileName());
+        writeAll(m_config.filePath("blocker"), "x");
+        QProcessEnvironment env = environment(QString());
+        env.insert("XDG_CONFIG_HOME", m_config.filePath("blocker"));
         OtherX11Client other(display());
         for (unsigned lock : {0u, unsigned(XCB_MOD_MASK_2), unsigned(XCB_MOD_MASK_LOCK),
                               unsigned(XCB_MOD_MASK_2 | XCB_MOD_MASK_LOCK)}) {
@@ -271,18 +213,86 @@ TEST_F(StartupTest, BrokenSurroundingsDoNotStopTheProgram) {
         EXPECT_TRUE(WaitUntil([&] { return !CanGrabKey(display(), XK_d, kCtrlShift); })) << "the other keys";
         WaitUntil([] { return false; }, 1500);
         EXPECT_TRUE(run->isRunning()) << "still up a moment later: " << run->describe();
+        ProgramRun second(env, {clip("b_4s.mp4")});
+        ASSERT_TRUE(second.waitForExit());
+        EXPECT_TRUE(second.exitedWith(18));
+        EXPECT_TRUE(second.standardError().contains("could not be handed")) << second.describe();
         endWith(*run, SIGTERM);
         const QString err = run->standardError();
+        EXPECT_FALSE(err.contains("bus", Qt::CaseInsensitive) || err.contains("mpris", Qt::CaseInsensitive))
+            << err.toStdString();
         EXPECT_EQ(err.count("TetravSet.ini"), 1) << "the settings file is named once:\n" << err.toStdString();
         EXPECT_TRUE(err.contains("missing-one.mp4") && err.contains("missing-two.avi")) << err.toStdString();
         EXPECT_TRUE(err.contains(dir.path() + ": not a file")) << err.toStdString();
     }
-    QByteArray junk(256 * 1024, '\0');
-    for (int i = 0; i < junk.size(); ++i) {
-        junk[i] = char((i * 131 + 7) & 0xFF);
-    }
-    writeAll(m_config.path() + "/tetrav/TetravSet.ini", junk);
+    writeAll(m_config.path() + "/tetrav/TetravSet.ini", readAll(clip("a_6s.mp4"))); // binary junk
     endWith(*start(environment()), SIGTERM);
+}
+
+TETRAV_CHILD_CASE(AppRunsTheMainWindowAndEndsOnASignal) {
+    const QByteArray display = qgetenv("DISPLAY");
+    QTemporaryDir dir;
+    QFile(dir.filePath("a.mp4")).open(QIODevice::WriteOnly);
+    QStringList seen;
+    int displayTimeOutWhileRunning = -1;
+    CTetravApp app([&](const QStringList& files) {
+        seen = files;
+        displayTimeOutWhileRunning = ReadScreenSaver(display).timeout;
+        QDialog main;
+        QDialog nested(&main);
+        // A nested modal dialog is open when the signal comes: both must close.
+        QTimer::singleShot(100, &main, [&] {
+            QTimer::singleShot(200, [] { std::raise(SIGHUP); });
+            nested.exec();
+        });
+        return main.exec();
+    });
+    app.SetCommandLine({dir.filePath("a.mp4"), dir.filePath("gone.mp4")});
+    EXPECT_EQ(app.Run(), 0);
+    EXPECT_EQ(seen, (QStringList{dir.filePath("a.mp4"), QString()}));
+    EXPECT_EQ(displayTimeOutWhileRunning, 0);
+    EXPECT_EQ(ReadScreenSaver(display).timeout, 600);
+    EXPECT_TRUE(app.earlyEndReason().isEmpty());
+}
+
+TEST_F(StartupTest, TheApplicationObjectRunsTheMainWindowWithTheDisplayKeptAwakeAndEndsOnASignal) {
+    ASSERT_NO_FATAL_FAILURE(startServer("1024x768x24"));
+    EXPECT_CHILD_PASSES(RunChildCase("AppRunsTheMainWindowAndEndsOnASignal", environment()));
+}
+
+TEST(TetravAppTest, CommandLineFilesKeepTheirPanesAndNameTheUnusableOnes) {
+    QTemporaryDir dir;
+    const auto file = [&](const char* name) {
+        writeAll(dir.filePath(name), {});
+        return dir.filePath(name);
+    };
+    const QString fifo = dir.filePath("pipe.mp4");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString dangling = dir.filePath("gone-link.mp4");
+    ASSERT_TRUE(QFile::link(dir.filePath("never-there.mp4"), dangling));
+    // Each unusable argument in the second place, between two good files, and beyond the fourth.
+    const std::pair<QString, const char*> cases[] = {{dir.filePath("missing.mkv"), "no such file"},
+                                                     {dir.path(), "not a file"},
+                                                     {fifo, "not a file"},
+                                                     {dangling, "no such file"}};
+    for (const auto& [unusable, why] : cases) {
+        SCOPED_TRACE(unusable.toStdString());
+        const auto chosen = CTetravApp::SelectCommandLineFiles(
+            {file("1.mp4"), unusable, file("3.mov"), file("4.ts"), file("5.mpg"), file("6.vob")});
+        EXPECT_EQ(chosen.files, (QStringList{dir.filePath("1.mp4"), QString(), dir.filePath("3.mov"),
+                                             dir.filePath("4.ts")}));
+        ASSERT_EQ(chosen.messages.size(), 2) << chosen.messages.join('\n').toStdString();
+        EXPECT_EQ(chosen.messages[0], unusable + ": " + why + "; pane 2 stays empty.");
+        EXPECT_EQ(chosen.messages[1], "at most four videos play at once; not opened: " +
+                                          dir.filePath("5.mpg") + ", " + dir.filePath("6.vob") + ".");
+    }
+
+    // Relative paths become absolute, as the main window opens them from its own folder.
+    const QString cwd = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir.path()));
+    EXPECT_EQ(CTetravApp::SelectCommandLineFiles({"1.mp4"}).files, QStringList{dir.filePath("1.mp4")});
+    QDir::setCurrent(cwd);
+    EXPECT_TRUE(CTetravApp::SelectCommandLineFiles({}).files.isEmpty());
 }
 
 } // namespace

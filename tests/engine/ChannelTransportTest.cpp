@@ -1,13 +1,10 @@
 // Transport on real clips: states that never block, positions, end of stream, streams that
 // break, key-frame seeks, rate, volume and the shared clock.
 #include "EngineTestUtil.h"
-#include "uikit/Resource.h"
 
 #include <gst/gst.h>
-#include <gtest/gtest.h>
 
 #include <QElapsedTimer>
-#include <QEvent>
 #include <QUrl>
 
 #include <cmath>
@@ -16,50 +13,35 @@ using namespace enginetest;
 
 namespace {
 
-// A playbin built outside the channel on a clip, with fake sinks, prerolled; null on failure.
-GstElement* PrerolledPlaybin(const char* clip) {
-    GstElement* playbin = gst_element_factory_make("playbin", nullptr);
-    if (playbin == nullptr) {
-        return nullptr;
-    }
-    const QByteArray uri = QUrl::fromLocalFile(tetrav::test::clip(clip)).toEncoded();
-    g_object_set(playbin, "uri", uri.constData(), "video-sink", gst_element_factory_make("fakesink", nullptr),
-                 "audio-sink", gst_element_factory_make("fakesink", nullptr), nullptr);
-    gst_element_set_state(playbin, GST_STATE_PAUSED);
-    if (gst_element_get_state(playbin, nullptr, nullptr, 5 * GST_SECOND) != GST_STATE_CHANGE_SUCCESS) {
-        gst_element_set_state(playbin, GST_STATE_NULL);
-        gst_object_unref(playbin);
-        return nullptr;
-    }
-    return playbin;
-}
-
-// A pane that counts the channel's notifications.
-class NotifyPane : public QWidget {
-public:
-    int notifications = 0;
-
-protected:
-    bool event(QEvent* e) override {
-        if (e->type() == QEvent::Type(QEvent::User + WM_GRAPHNOTIFY)) {
-            ++notifications;
-            return true;
-        }
-        return QWidget::event(e);
-    }
-};
-
 double position(CChannelGraph& channel) {
     double pos = -1;
     EXPECT_TRUE(channel.GetCurrentPosition(pos));
     return pos;
 }
 
-TEST(ChannelTransport, StateQueriesReportTheStateBeingEnteredAndRepeatsAreNoOps) {
+// Seeks go to key frames and clamp to the stream; state queries report the state being entered
+// and repeats are no-ops; the rate changes the speed of play.
+TEST(ChannelTransport, SeeksStatesAndRateOnOneClip) {
     CChannelGraph channel;
-    ASSERT_TRUE(openClip(channel, "a_6s.mp4"));
+    ASSERT_TRUE(openClip(channel, "c_10s.mp4"));
     EXPECT_TRUE(channel.IsPaused());
     EXPECT_FALSE(channel.IsRunning());
+    // Key frames every second: 3.5 s lands on one of them.
+    ASSERT_TRUE(channel.SetCurrentPosition(3.5));
+    ASSERT_TRUE(channel.WaitUntilSettled(3000));
+    const double key = position(channel);
+    EXPECT_NEAR(key, std::round(key), 0.001) << key;
+    EXPECT_NEAR(key, 3.5, 0.55);
+    double length = 0;
+    ASSERT_TRUE(channel.GetDuration(length));
+    if (channel.SetCurrentPositionExact(length + 5)) {
+        channel.WaitUntilSettled(3000);
+    }
+    EXPECT_LE(position(channel), length);
+    EXPECT_GT(position(channel), length - 0.1);
+    ASSERT_TRUE(channel.SetCurrentPositionExact(-4));
+    ASSERT_TRUE(channel.WaitUntilSettled(3000));
+    EXPECT_EQ(position(channel), 0);
 
     ASSERT_TRUE(channel.Run());
     // Immediately, before the change completes: it counts as running.
@@ -80,10 +62,31 @@ TEST(ChannelTransport, StateQueriesReportTheStateBeingEnteredAndRepeatsAreNoOps)
     ASSERT_TRUE(channel.Run());
     ASSERT_TRUE(channel.WaitUntilSettled(3000));
     EXPECT_LT(position(channel), paused);
+
+    // The rate changes the speed of play, also when set while stopped.
+    auto advanceOverOneSecond = [&] {
+        EXPECT_TRUE(channel.WaitUntilSettled(3000));
+        const double from = position(channel);
+        QElapsedTimer timer;
+        timer.start();
+        WaitUntil([] { return false; }, 1000);
+        return (position(channel) - from) * 1000.0 / double(timer.elapsed());
+    };
+    ASSERT_TRUE(channel.SetRate(2.0));
+    EXPECT_NEAR(advanceOverOneSecond(), 2.0, 0.4);
+    ASSERT_TRUE(channel.SetRate(0.25));
+    EXPECT_NEAR(advanceOverOneSecond(), 0.25, 0.12);
+    ASSERT_TRUE(channel.SetRate(1.0));
+    EXPECT_NEAR(advanceOverOneSecond(), 1.0, 0.25);
+    ASSERT_TRUE(channel.Stop());
+    ASSERT_TRUE(channel.SetRate(2.0));
+    ASSERT_TRUE(channel.Run());
+    EXPECT_NEAR(advanceOverOneSecond(), 2.0, 0.4);
+    EXPECT_FALSE(channel.SetRate(0.0) || channel.SetRate(-1.0));
 }
 
-TEST(ChannelTransport, EndOfStreamReadsTheLengthAndNotifiesThePane) {
-    NotifyPane pane;
+TEST(ChannelTransport, EndOfStreamReadsTheLengthAndNotifiesAndABrokenStreamFailsWhereItStopped) {
+    RecordingPane pane;
     pane.resize(320, 240);
     CChannelGraph channel;
     ASSERT_TRUE(openClip(channel, "b_4s.mp4", &pane));
@@ -103,107 +106,41 @@ TEST(ChannelTransport, EndOfStreamReadsTheLengthAndNotifiesThePane) {
     EXPECT_FALSE(channel.IsAtEnd());
     ASSERT_TRUE(channel.WaitUntilSettled(3000));
     EXPECT_LT(position(channel), 1.5);
-    // A seek past the end while playing ends the stream before a new picture shows: still a
-    // normal end.
+    // A seek past the end while playing ends before a new picture shows: still a normal end.
     ASSERT_TRUE(channel.Run());
     ASSERT_TRUE(channel.SetCurrentPositionExact(length + 5));
     ASSERT_TRUE(WaitUntil([&] { return channel.IsAtEnd() || channel.HasFailed(); }, 5000));
     EXPECT_FALSE(channel.HasFailed());
-}
 
-TEST(ChannelTransport, StreamThatBreaksWhilePlayingFailsWhereItStopped) {
-    // A file whose data stops at about 6 s of the 20 its index promises.
-    NotifyPane pane;
-    pane.resize(320, 240);
-    CChannelGraph cut;
-    ASSERT_TRUE(openClip(cut, "cut_short.mp4", &pane));
-    double length = 0;
-    ASSERT_TRUE(cut.GetDuration(length));
+    // A stream whose data stops at about 6 s of the 20 its index promises fails where it stopped.
+    channel.Destroy();
+    pane.notifications = 0;
+    ASSERT_TRUE(openClip(channel, "cut_short.mp4", &pane));
+    ASSERT_TRUE(channel.GetDuration(length));
     EXPECT_NEAR(length, 20.0, 0.1);
-    ASSERT_TRUE(cut.SetCurrentPosition(3.0));
-    ASSERT_TRUE(cut.WaitUntilSettled(3000));
-    ASSERT_TRUE(cut.Run());
-    ASSERT_TRUE(WaitUntil([&] { return cut.HasFailed(); }, 10000));
-    EXPECT_FALSE(cut.IsAtEnd());
+    ASSERT_TRUE(channel.SetCurrentPosition(3.0));
+    ASSERT_TRUE(channel.WaitUntilSettled(3000));
+    ASSERT_TRUE(channel.Run());
+    ASSERT_TRUE(WaitUntil([&] { return channel.HasFailed(); }, 10000));
+    EXPECT_FALSE(channel.IsAtEnd());
     EXPECT_GT(pane.notifications, 0);
-    const double stopped = position(cut);
+    const double stopped = position(channel);
     EXPECT_GT(stopped, 3.0);
     EXPECT_LT(stopped, 12.0);
     WaitUntil([] { return false; }, 300);
-    EXPECT_EQ(position(cut), stopped) << "the position does not run on to the length";
+    EXPECT_EQ(position(channel), stopped) << "the position does not run on to the length";
+}
 
-    // An error from inside the pipeline (a decoder that gives up) once the file has opened.
-    GstElement* playbin = PrerolledPlaybin("a_6s.mp4");
+// A playbin built elsewhere (fake sinks, prerolled) and adopted: driven, its volume set in hundredths
+// of a decibel, an error from inside it (a decoder that gives up) seen, and stopped by Destroy.
+TEST(ChannelTransport, AdoptedPipelineIsDrivenTakesTheVolumeAndReportsItsErrors) {
+    GstElement* playbin = gst_element_factory_make("playbin", nullptr);
     ASSERT_NE(playbin, nullptr);
-    CChannelGraph broken;
-    ASSERT_TRUE(broken.Attach(playbin));
-    ASSERT_TRUE(broken.SetNotifyWindow(&pane));
-    pane.notifications = 0;
-    ASSERT_TRUE(broken.Run());
-    EXPECT_TRUE(WaitUntil([&] { return position(broken) > 0.3; }, 3000));
-    EXPECT_FALSE(broken.HasFailed());
-    GError* error = g_error_new_literal(GST_STREAM_ERROR, GST_STREAM_ERROR_DECODE, "cannot decode");
-    gst_element_post_message(playbin, gst_message_new_error(GST_OBJECT(playbin), error, "test"));
-    g_error_free(error);
-    EXPECT_TRUE(WaitUntil([&] { return broken.HasFailed() && pane.notifications > 0; }, 2000));
-    broken.Destroy();
-    gst_object_unref(playbin);
-}
-
-TEST(ChannelTransport, SeeksGoToKeyFramesAndClampToTheStream) {
-    CChannelGraph channel;
-    ASSERT_TRUE(openClip(channel, "c_10s.mp4"));
-    // Key frames every second: 3.5 s lands on one of them.
-    ASSERT_TRUE(channel.SetCurrentPosition(3.5));
-    ASSERT_TRUE(channel.WaitUntilSettled(3000));
-    const double key = position(channel);
-    EXPECT_NEAR(key, std::round(key), 0.001) << key;
-    EXPECT_NEAR(key, 3.5, 0.55);
-
-    ASSERT_TRUE(channel.SetCurrentPositionExact(-4));
-    ASSERT_TRUE(channel.WaitUntilSettled(3000));
-    EXPECT_EQ(position(channel), 0);
-
-    double length = 0;
-    ASSERT_TRUE(channel.GetDuration(length));
-    if (channel.SetCurrentPositionExact(length + 5)) {
-        channel.WaitUntilSettled(3000);
-    }
-    const double end = position(channel);
-    EXPECT_LE(end, length);
-    EXPECT_GT(end, length - 0.1);
-}
-
-TEST(ChannelTransport, RateChangesTheSpeedOfPlay) {
-    CChannelGraph channel;
-    ASSERT_TRUE(openClip(channel, "d_20s.mp4"));
-    auto advanceOverOneSecond = [&] {
-        EXPECT_TRUE(channel.WaitUntilSettled(3000));
-        const double from = position(channel);
-        QElapsedTimer timer;
-        timer.start();
-        WaitUntil([] { return false; }, 1000);
-        return (position(channel) - from) * 1000.0 / double(timer.elapsed());
-    };
-    ASSERT_TRUE(channel.Run());
-    ASSERT_TRUE(channel.SetRate(2.0));
-    EXPECT_NEAR(advanceOverOneSecond(), 2.0, 0.4);
-    ASSERT_TRUE(channel.SetRate(0.25));
-    EXPECT_NEAR(advanceOverOneSecond(), 0.25, 0.12);
-    ASSERT_TRUE(channel.SetRate(1.0));
-    EXPECT_NEAR(advanceOverOneSecond(), 1.0, 0.25);
-    // A rate set while stopped applies when play starts again.
-    ASSERT_TRUE(channel.Stop());
-    ASSERT_TRUE(channel.SetRate(2.0));
-    ASSERT_TRUE(channel.Run());
-    EXPECT_NEAR(advanceOverOneSecond(), 2.0, 0.4);
-    EXPECT_FALSE(channel.SetRate(0.0) || channel.SetRate(-1.0));
-}
-
-TEST(ChannelTransport, AdoptedPipelineIsDrivenAndVolumeIsHundredthsOfADecibel) {
-    // A playbin built elsewhere, prerolled, then adopted.
-    GstElement* playbin = PrerolledPlaybin("a_6s.mp4");
-    ASSERT_NE(playbin, nullptr);
+    const QByteArray uri = QUrl::fromLocalFile(clip("a_6s.mp4")).toEncoded();
+    g_object_set(playbin, "uri", uri.constData(), "video-sink", gst_element_factory_make("fakesink", nullptr),
+                 "audio-sink", gst_element_factory_make("fakesink", nullptr), nullptr);
+    gst_element_set_state(playbin, GST_STATE_PAUSED);
+    ASSERT_EQ(gst_element_get_state(playbin, nullptr, nullptr, 5 * GST_SECOND), GST_STATE_CHANGE_SUCCESS);
     CChannelGraph channel;
     ASSERT_TRUE(channel.Attach(playbin));
     double length = 0;
@@ -226,8 +163,15 @@ TEST(ChannelTransport, AdoptedPipelineIsDrivenAndVolumeIsHundredthsOfADecibel) {
     EXPECT_FALSE(channel.SetVolume(1) || channel.SetVolume(-10001));
     EXPECT_EQ(channel.GetVolume(), -9999) << "refused values change nothing";
 
+    RecordingPane pane;
+    ASSERT_TRUE(channel.SetNotifyWindow(&pane));
     ASSERT_TRUE(channel.Run());
     EXPECT_TRUE(WaitUntil([&] { return position(channel) > 0.3; }, 3000));
+    EXPECT_FALSE(channel.HasFailed());
+    GError* error = g_error_new_literal(GST_STREAM_ERROR, GST_STREAM_ERROR_DECODE, "cannot decode");
+    gst_element_post_message(playbin, gst_message_new_error(GST_OBJECT(playbin), error, "test"));
+    g_error_free(error);
+    EXPECT_TRUE(WaitUntil([&] { return channel.HasFailed() && pane.notifications > 0; }, 2000));
     channel.Destroy();
     GstState state = GST_STATE_VOID_PENDING;
     gst_element_get_state(playbin, &state, nullptr, 0);

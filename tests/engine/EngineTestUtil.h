@@ -1,12 +1,20 @@
 #pragma once
-// Helpers of the engine tests: opening a channel on a real clip inside a real pane, reading its
-// snapshot, and decoding reference frames with ffmpeg. Waits are support/TestEnv.h's WaitUntil.
+// Helpers of the engine tests (with gtest and the Qt headers they all use): a real pane to show a
+// channel in, opening a clip as the main window does, and the channel's snapshot.
 #include "engine/CChannelGraph.h"
 #include "support/FrameIndex.h"
 #include "support/TestEnv.h"
+#include "uikit/Resource.h"
 
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QImage>
-#include <QString>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QWidget>
 
 #include <memory>
@@ -16,29 +24,74 @@ namespace enginetest {
 using tetrav::test::clip;
 using tetrav::test::WaitUntil;
 
-// A top-level window holding one pane, shown, of the given size.
-struct PaneWindow {
-    explicit PaneWindow(QSize paneSize = QSize(640, 452));
-    std::unique_ptr<QWidget> window;
-    QWidget* pane = nullptr;
+// A pane that counts what reaches it: double clicks, right-button presses, Right-arrow keys and
+// the channel's notifications.
+class RecordingPane : public QWidget {
+public:
+    using QWidget::QWidget;
+    int doubleClicks = 0, rightPresses = 0, rightArrows = 0, notifications = 0;
+
+protected:
+    bool event(QEvent* e) override {
+        const auto type = e->type();
+        notifications += type == QEvent::Type(QEvent::User + WM_GRAPHNOTIFY);
+        doubleClicks += type == QEvent::MouseButtonDblClick;
+        rightPresses +=
+            type == QEvent::MouseButtonPress && static_cast<QMouseEvent*>(e)->button() == Qt::RightButton;
+        rightArrows += type == QEvent::KeyPress && static_cast<QKeyEvent*>(e)->key() == Qt::Key_Right;
+        return QWidget::event(e);
+    }
 };
 
-// Opens clip (a name in the clips folder) in channel with the main window's sequence:
-// Create, RenderFile, SetDisplayWindow, SetNotifyWindow, SetWindowPosition (pane may be null).
-// Waits for the pipeline to settle. False with a gtest failure message when a step fails.
-bool openClip(CChannelGraph& channel, const QString& clip, QWidget* pane = nullptr);
+// A top-level window holding one pane (a Pane), shown, of the given size.
+template <typename Pane = QWidget> struct PaneWindow {
+    explicit PaneWindow(QSize paneSize = QSize(640, 452)) : window(std::make_unique<QWidget>()) {
+        window->resize(paneSize);
+        pane = new Pane(window.get());
+        pane->setGeometry(QRect(QPoint(0, 0), paneSize));
+        pane->setAutoFillBackground(true);
+        pane->setFocusPolicy(Qt::StrongFocus);
+        window->show();
+        WaitUntil([this] { return window->isVisible(); }, 2000);
+    }
+    std::unique_ptr<QWidget> window;
+    Pane* pane = nullptr;
+};
+
+// Opens clip (in the clips folder) with the main window's sequence of calls (pane may be null) and
+// waits for the pipeline to settle; false with a gtest failure naming the step that failed.
+inline bool openClip(CChannelGraph& channel, const QString& clip, QWidget* pane = nullptr) {
+    const char* failed = !channel.Create()                               ? "Create"
+                         : !channel.RenderFile(tetrav::test::clip(clip)) ? "RenderFile"
+                         : pane && !(channel.SetDisplayWindow(pane) && channel.SetNotifyWindow(pane) &&
+                                     channel.SetWindowPosition(0, 0, pane->width(), pane->height()))
+                             ? "placing the video"
+                         : !channel.WaitUntilSettled(5000) ? "settling"
+                                                           : nullptr;
+    if (failed) {
+        ADD_FAILURE() << failed << " failed on " << clip.toStdString();
+    }
+    return failed == nullptr;
+}
 
 // A temporary file name for a snapshot of this process.
-QString tempBmp(const char* tag);
+inline QString tempBmp(const char* tag) {
+    return QDir::tempPath() + QString("/tetrav-%1-%2.bmp").arg(tag).arg(QCoreApplication::applicationPid());
+}
+
 // The channel's snapshot as written to a .bmp file: null when none was written or when the file
 // is not 24-bit rows padded to four bytes after a 54-byte header.
-QImage snapshot(CChannelGraph& channel);
-// The frame number in the channel's snapshot; -1 when unreadable or none was written.
-int snapshotFrame(CChannelGraph& channel);
-
-// Frame index (0-based) of clip, a picture of size, decoded by ffmpeg; null image on failure.
-QImage referenceFrame(const QString& clip, int index, QSize size);
-// Number of pixels whose colour differs by more than 48 in some channel.
-int differingPixels(const QImage& a, const QImage& b);
+inline QImage snapshot(CChannelGraph& channel) {
+    const QString path = tempBmp("snapshot");
+    QImage image;
+    if (channel.SnapshotBitmap(path) == CChannelGraph::SnapshotResult::Written) {
+        image.load(path, "BMP");
+        if (QFileInfo(path).size() != 54 + qint64((image.width() * 3 + 3) & ~3) * image.height()) {
+            image = QImage();
+        }
+    }
+    QFile::remove(path);
+    return image;
+}
 
 } // namespace enginetest

@@ -5,10 +5,6 @@
 #include "platform/MessageBoxRecorder.h"
 #include "support/ChildCase.h"
 
-#include <gtest/gtest.h>
-
-#include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -24,45 +20,29 @@ class ScriptedChannel : public CChannelGraph {
 public:
     explicit ScriptedChannel(double length) : m_length(length) {}
     bool GetDuration(double& seconds) override {
-        if (m_length < 0) {
-            return false;
-        }
-        seconds = m_length;
-        return true;
+        seconds = m_length < 0 ? seconds : m_length;
+        return m_length >= 0;
     }
 
 private:
     double m_length;
 };
 
-// Four panes, each with a scripted length (nullopt: no file there); every file is a 25 fps clip.
-struct ProbeSet {
+// Probes four panes with scripted lengths (nullopt: no file there); every file is a 25 fps clip,
+// except pane 2's when badFile is given.
+double probe(const std::array<std::optional<double>, 4>& lengths, int miniVideo, ProbeState& state,
+             const char* badFile = nullptr) {
     QString paths[4];
-    std::unique_ptr<ScriptedChannel> owned[4];
-    CChannelGraph* channels[4] = {nullptr, nullptr, nullptr, nullptr};
-    ProbeState state;
-
-    explicit ProbeSet(const std::array<std::optional<double>, 4>& lengths) {
-        for (int k = 0; k < 4; ++k) {
-            if (lengths[k]) {
-                paths[k] = clip("a_6s.mp4");
-                owned[k] = std::make_unique<ScriptedChannel>(*lengths[k]);
-                channels[k] = owned[k].get();
-            }
+    std::optional<ScriptedChannel> owned[4];
+    CChannelGraph* channels[4] = {};
+    for (int k = 0; k < 4; ++k) {
+        if (lengths[k]) {
+            paths[k] = clip(k == 1 && badFile ? badFile : "a_6s.mp4");
+            channels[k] = &owned[k].emplace(*lengths[k]);
         }
     }
-    double run(int miniVideo) { return CStreamProbe::ProbeChannels(paths, channels, miniVideo, state); }
-    int referenceChannel() const {
-        int found = -1;
-        for (int k = 0; k < 4; ++k) {
-            if (state.reference[k]) {
-                EXPECT_EQ(found, -1) << "only one reference channel";
-                found = k;
-            }
-        }
-        return found;
-    }
-};
+    return CStreamProbe::ProbeChannels(paths, channels, miniVideo, state);
+}
 
 constexpr std::nullopt_t none = std::nullopt;
 
@@ -88,57 +68,59 @@ TEST(StreamProbe, ReferenceIsTheShortestOrLongestWithTiesToTheLowerPaneAndZeroNe
     MessageBoxRecorder boxes;
     for (const auto& row : table) {
         SCOPED_TRACE(testing::Message() << "row " << &row - table);
-        ProbeSet set(row.lengths);
-        EXPECT_EQ(set.run(row.miniVideo), row.expected);
-        EXPECT_EQ(set.referenceChannel(), row.reference);
-        EXPECT_EQ(set.state.openCount, row.openCount);
+        ProbeState state;
+        EXPECT_EQ(probe(row.lengths, row.miniVideo, state), row.expected);
+        EXPECT_EQ(state.openCount, row.openCount);
         for (int k = 0; k < 4; ++k) {
-            EXPECT_EQ(set.state.length[k], std::max(row.lengths[k].value_or(0), 0.0)) << k;
-            EXPECT_EQ(set.state.frameRate[k], row.lengths[k] ? 25.0 : 0) << k;
+            EXPECT_EQ(state.reference[k], int(k == row.reference)) << k;
+            EXPECT_EQ(state.length[k], std::max(row.lengths[k].value_or(0), 0.0)) << k;
+            EXPECT_EQ(state.frameRate[k], row.lengths[k] ? 25.0 : 0) << k;
         }
     }
     EXPECT_TRUE(boxes.texts().isEmpty());
+
+    // A channel whose detector fails keeps its length, and the failure is said once.
+    ProbeState state;
+    EXPECT_EQ(probe({6.0, 4.0, none, none}, 1, state, "not_video.avi"), 4.0);
+    EXPECT_EQ(state.reference[1], 1);
+    EXPECT_EQ(state.frameRate[1], double(ProbeResult::kUnknownType));
+    EXPECT_EQ(boxes.texts().size(), 1);
 }
 
-TEST(StreamProbe, DetectorReadsFrameRatesAndSoundOfRealFiles) {
-    MessageBoxRecorder boxes;
-    EXPECT_EQ(CStreamProbe::GetVideoFrameRate(clip("a_6s.mp4")), 25.0);
-    EXPECT_EQ(CStreamProbe::GetVideoFrameRate(clip("format.vob")), 25.0);
-    EXPECT_EQ(CStreamProbe::GetVideoFrameRate(clip("audio_only_3s.m4a")), 0.0);
-    EXPECT_EQ(CStreamProbe::HasAudioStream(clip("audio_only_3s.m4a")), 1);
-    EXPECT_EQ(CStreamProbe::HasAudioStream(clip("a_6s.mp4")), 1);
-    EXPECT_EQ(CStreamProbe::HasAudioStream(clip("video_only_3s.mp4")), 0);
-    EXPECT_TRUE(boxes.texts().isEmpty()) << boxes.texts().join("|").toStdString();
-}
-
-TEST(StreamProbe, DetectorFailuresShowOneMessageAndReturnTheCode) {
-    struct Case {
-        const char* clip;
-        int code;
-    };
-    for (const Case& c :
-         {Case{"no_such_clip.mp4", ProbeResult::kFileNotFound},
-          Case{"not_video.avi", ProbeResult::kUnknownType}, Case{"zero.mp4", ProbeResult::kUnknownType}}) {
-        SCOPED_TRACE(c.clip);
+// Frame rates and sound of real files, without a word; failures show one message each.
+TEST(StreamProbe, DetectorReadsRealFilesAndItsFailuresShowOneMessageAndReturnTheCode) {
+    MessageBoxRecorder quiet;
+    for (const auto& [name, rate, sound] : {std::tuple("a_6s.mp4", 25.0, 1),
+                                            {"format.vob", 25.0, 1},
+                                            {"audio_only_3s.m4a", 0.0, 1},
+                                            {"video_only_3s.mp4", 25.0, 0}}) {
+        EXPECT_EQ(CStreamProbe::GetVideoFrameRate(clip(name)), rate) << name;
+        EXPECT_EQ(CStreamProbe::HasAudioStream(clip(name)), sound) << name;
+    }
+    EXPECT_TRUE(quiet.texts().isEmpty()) << quiet.texts().join("|").toStdString();
+    const std::pair<const char*, int> failures[] = {{"no_such_clip.mp4", ProbeResult::kFileNotFound},
+                                                    {"not_video.avi", ProbeResult::kUnknownType},
+                                                    {"zero.mp4", ProbeResult::kUnknownType}};
+    for (const auto& [name, code] : failures) {
+        SCOPED_TRACE(name);
         MessageBoxRecorder boxes;
-        EXPECT_EQ(CStreamProbe::GetVideoFrameRate(clip(c.clip)), double(c.code));
-        EXPECT_EQ(CStreamProbe::HasAudioStream(clip(c.clip)), c.code);
-        EXPECT_EQ(CStreamProbe::HasAudioStream(clip(c.clip), 2), c.code);
+        const QString path = clip(name);
+        EXPECT_EQ(CStreamProbe::GetVideoFrameRate(path), double(code));
+        EXPECT_EQ(CStreamProbe::HasAudioStream(path), code);
+        EXPECT_EQ(CStreamProbe::HasAudioStream(path, 2), code);
         // The text as the classic detector wrote it; the file (and its pane) on the second line.
-        const QString expected = QString::asprintf("Couldn't load the file!  hr=0x%x\r\n", unsigned(c.code));
-        EXPECT_EQ(boxes.texts(), QStringList({expected + clip(c.clip), expected + clip(c.clip),
-                                              expected + QString::fromUtf8("视频三：") + clip(c.clip)}));
+        const QString expected = QString::asprintf("Couldn't load the file!  hr=0x%x\r\n", unsigned(code));
+        EXPECT_EQ(boxes.texts(), QStringList({expected + path, expected + path,
+                                              expected + QString::fromUtf8("视频三：") + path}));
         ASSERT_EQ(boxes.boxes().size(), 3u);
         EXPECT_EQ(boxes.boxes()[0].caption, "Tetrav");
     }
-    MessageBoxRecorder boxes;
     EXPECT_EQ(CStreamProbe::GetVideoFrameRate(QString()), -2147467261.0);
     EXPECT_EQ(CStreamProbe::HasAudioStream(QString()), int(0x80004003));
-    EXPECT_TRUE(boxes.texts().isEmpty()) << "a missing path is not the detector's failure";
+    EXPECT_TRUE(quiet.texts().isEmpty()) << "a missing path is not the detector's failure";
 }
 
-// Run as a user without privileges: files that exist but may not be read are told apart from
-// missing ones.
+// Run as a user without privileges: files that may not be read are told apart from missing ones.
 TETRAV_CHILD_CASE(ProbeTellsUnreadableFromMissing) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
@@ -149,22 +131,19 @@ TETRAV_CHILD_CASE(ProbeTellsUnreadableFromMissing) {
     const QString behindClosed = dir.filePath("closed/a.mp4");
     ASSERT_TRUE(QFile::copy(clip("a_6s.mp4"), behindClosed));
     ASSERT_TRUE(QFile::setPermissions(dir.filePath("closed"), QFileDevice::WriteOwner));
-    struct Case {
-        QString path;
-        int code;
-    };
-    for (const Case& c :
-         {Case{unreadable, ProbeResult::kAccessDenied}, Case{behindClosed, ProbeResult::kAccessDenied},
-          Case{dir.filePath("missing.mp4"), ProbeResult::kFileNotFound}}) {
-        SCOPED_TRACE(c.path.toStdString());
+    const std::pair<QString, int> cases[] = {{unreadable, ProbeResult::kAccessDenied},
+                                             {behindClosed, ProbeResult::kAccessDenied},
+                                             {dir.filePath("missing.mp4"), ProbeResult::kFileNotFound}};
+    for (const auto& [path, code] : cases) {
+        SCOPED_TRACE(path.toStdString());
         MessageBoxRecorder boxes;
-        EXPECT_EQ(CStreamProbe::HasAudioStream(c.path, 0), c.code);
+        EXPECT_EQ(CStreamProbe::HasAudioStream(path, 0), code);
         EXPECT_EQ(boxes.texts(),
-                  QStringList{QString::asprintf("Couldn't load the file!  hr=0x%x\r\n", unsigned(c.code)) +
-                              QString::fromUtf8("视频一：") + c.path});
+                  QStringList{QString::asprintf("Couldn't load the file!  hr=0x%x\r\n", unsigned(code)) +
+                              QString::fromUtf8("视频一：") + path});
         CChannelGraph channel;
         ASSERT_TRUE(channel.Create());
-        EXPECT_FALSE(channel.RenderFile(c.path));
+        EXPECT_FALSE(channel.RenderFile(path));
     }
     QFile::setPermissions(dir.filePath("closed"),
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
@@ -181,16 +160,6 @@ TEST(StreamProbe, UnreadableFilesAreAccessDeniedAndMissingOnesNotFound) {
         GTEST_SKIP() << whyNot.toStdString();
     }
     EXPECT_TRUE(result.passed) << result.output.toStdString();
-}
-
-TEST(StreamProbe, AChannelWhoseDetectorFailsKeepsItsLength) {
-    MessageBoxRecorder boxes;
-    ProbeSet set({6.0, 4.0, std::nullopt, std::nullopt});
-    set.paths[1] = clip("not_video.avi");
-    EXPECT_EQ(set.run(1), 4.0);
-    EXPECT_EQ(set.referenceChannel(), 1);
-    EXPECT_EQ(set.state.frameRate[1], double(ProbeResult::kUnknownType));
-    EXPECT_EQ(boxes.texts().size(), 1);
 }
 
 } // namespace

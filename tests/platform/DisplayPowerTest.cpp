@@ -1,8 +1,5 @@
-// Keeping the display awake: the X screen saver settings switched off and put back as found on a
-// private X server, and the ScreenSaver inhibit on a private session bus; the text form the
-// watchdog keeps them in. (Xvfb has no DPMS extension, so the DPMS half cannot be seen here; a
-// session bus without the ScreenSaver service is what every StartupTest run but the first has.
-// The program's own switching off and putting back, also after a kill, is StartupTest's.)
+// Keeping the display awake: the screen saver settings on a private X server (Xvfb has no DPMS), the
+// ScreenSaver inhibit on a private bus, and the watchdog's text form of them.
 #include "platform/CDisplayPower.h"
 
 #include "platform/CX11DisplayState.h"
@@ -36,10 +33,6 @@ TEST(X11DisplayStateTest, TextFormRoundTripsAndRejectsGarbage) {
     }
 }
 
-bool WaitForInhibit(const CDisplayPower& power) {
-    return WaitUntil([&] { return power.hasInhibit(); }, 3000);
-}
-
 TETRAV_CHILD_CASE(DisplayPowerRoundTrip) {
     const QByteArray display = qgetenv("DISPLAY");
     {
@@ -47,7 +40,8 @@ TETRAV_CHILD_CASE(DisplayPowerRoundTrip) {
         power.SwitchOff();
         EXPECT_EQ(ReadScreenSaver(display).timeout, 0);
         EXPECT_EQ(power.foundScreenSaverTimeout(), 600);
-        EXPECT_TRUE(WaitForInhibit(power)) << "the desktop's reply comes without the program waiting";
+        EXPECT_TRUE(WaitUntil([&] { return power.hasInhibit(); }, 3000))
+            << "the desktop's reply comes without the program waiting";
         power.Restore();
         EXPECT_EQ(ReadScreenSaver(display), kFound);
         EXPECT_FALSE(power.hasInhibit());
@@ -58,7 +52,7 @@ TETRAV_CHILD_CASE(DisplayPowerRoundTrip) {
         CDisplayPower power; // the destructor restores when Restore was not called
         power.SwitchOff();
         EXPECT_EQ(ReadScreenSaver(display).timeout, 0);
-        EXPECT_TRUE(WaitForInhibit(power));
+        EXPECT_TRUE(WaitUntil([&] { return power.hasInhibit(); }, 3000));
     }
     EXPECT_EQ(ReadScreenSaver(display), kFound);
     {
@@ -76,8 +70,7 @@ TEST(DisplayPowerTest, SwitchesOffInhibitsAndPutsBackWhatWasFound) {
     XvfbServer x;
     ASSERT_TRUE(x.isRunning());
     PrivateSessionBus bus;
-    ASSERT_TRUE(bus.isRunning());
-    ASSERT_TRUE(bus.StartScreenSaverService());
+    ASSERT_TRUE(bus.isRunning() && bus.StartScreenSaverService());
     ASSERT_TRUE(SetScreenSaver(x.display(), kFound));
     EXPECT_CHILD_PASSES(
         RunChildCase("DisplayPowerRoundTrip", x.environment({{"DBUS_SESSION_BUS_ADDRESS", bus.address()}})));

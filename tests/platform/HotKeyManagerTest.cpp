@@ -1,6 +1,5 @@
-// System-wide hot keys as X11 key grabs, on a private Xvfb per test (each case runs in a child
-// process whose QApplication talks to that server): registration, key presses sent through the
-// server with xdotool, and keys held by another X client.
+// System-wide hot keys as X11 key grabs, on a private Xvfb (in a child process whose QApplication
+// talks to it): registration, key presses sent with xdotool, and keys held by another X client.
 #include "platform/CHotKeyManager.h"
 #include "support/ChildCase.h"
 #include "support/X11Probe.h"
@@ -20,44 +19,35 @@ using namespace tetrav::test;
 
 constexpr unsigned kCtrlShift = 6;
 
+// Presses the keys (xdotool key names, separated by blanks) one after the other.
 void pressKeys(const char* keys) {
     QString why;
-    ASSERT_TRUE(Xdotool({}, {QStringLiteral("key"), QString::fromLatin1(keys)}, &why)) << why.toStdString();
+    ASSERT_TRUE(Xdotool({}, QStringList{"key"} + QString(keys).split(' '), &why)) << why.toStdString();
 }
 
 // The id of the next hot key reported within a bounded wait, or 0.
 int nextHotKey(QSignalSpy& spy, int timeoutMs = 3000) {
-    if (spy.isEmpty() && !spy.wait(timeoutMs)) {
-        return 0;
-    }
-    return spy.takeFirst().at(0).toInt();
+    return spy.isEmpty() && !spy.wait(timeoutMs) ? 0 : spy.takeFirst().at(0).toInt();
 }
 
-TETRAV_CHILD_CASE(DefaultHotKeys) {
+TETRAV_CHILD_CASE(HotKeysOnAPrivateServer) {
     CHotKeyManager keys;
     QSignalSpy spy(&keys, &CHotKeyManager::hotKey);
     for (unsigned n = 0; n < 4; ++n) {
         ASSERT_TRUE(keys.RegisterHotKey(int(n + 1) * 100, kCtrlShift, 65 + n)) << "pane " << n + 1;
     }
-    pressKeys("ctrl+shift+a");
+    pressKeys("ctrl+shift+a ctrl+shift+d");
     EXPECT_EQ(nextHotKey(spy), 100);
-    pressKeys("ctrl+shift+d");
     EXPECT_EQ(nextHotKey(spy), 400);
 
     // NumLock and CapsLock on do not hide the hot keys.
-    pressKeys("Num_Lock");
-    pressKeys("ctrl+shift+b");
+    pressKeys("Num_Lock ctrl+shift+b");
     EXPECT_EQ(nextHotKey(spy), 200);
-    pressKeys("Caps_Lock");
-    pressKeys("ctrl+shift+c");
+    pressKeys("Caps_Lock ctrl+shift+c");
     EXPECT_EQ(nextHotKey(spy), 300);
-    pressKeys("Num_Lock");
-    pressKeys("Caps_Lock");
-
+    pressKeys("Num_Lock Caps_Lock");
     // Other modifiers are other keys.
-    pressKeys("a");
-    pressKeys("ctrl+a");
-    pressKeys("ctrl+shift+alt+a");
+    pressKeys("a ctrl+a ctrl+shift+alt+a");
     EXPECT_EQ(nextHotKey(spy, 500), 0);
 
     // Unregistered keys are released for everyone.
@@ -66,25 +56,19 @@ TETRAV_CHILD_CASE(DefaultHotKeys) {
     pressKeys("ctrl+shift+a");
     EXPECT_EQ(nextHotKey(spy, 500), 0);
     EXPECT_TRUE(CanGrabKey({}, XK_a, XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_SHIFT));
-}
 
-TETRAV_CHILD_CASE(KeyHeldByAnotherClient) {
+    // Another client holds Ctrl+Shift+A with NumLock only: one variant is enough to refuse, the
+    // variants taken before the refusal are given back, and the other keys still work.
     OtherX11Client other;
-    // The other client holds Ctrl+Shift+A, with NumLock only: one variant is enough to refuse.
     ASSERT_TRUE(other.grabKey(XK_a, XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_2));
-
-    CHotKeyManager keys;
-    QSignalSpy spy(&keys, &CHotKeyManager::hotKey);
     EXPECT_FALSE(keys.RegisterHotKey(100, kCtrlShift, 'A'));
     EXPECT_FALSE(keys.IsRegistered(100));
-    // The variants taken before the refusal were given back: the plain one is free again.
     EXPECT_TRUE(CanGrabKey({}, XK_a, XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_SHIFT));
-    ASSERT_TRUE(keys.RegisterHotKey(200, kCtrlShift, 'B'));
-    pressKeys("ctrl+shift+b");
-    EXPECT_EQ(nextHotKey(spy), 200);
+    pressKeys("ctrl+shift+c");
+    EXPECT_EQ(nextHotKey(spy), 300);
 
     // One key combination serves one hot key.
-    EXPECT_FALSE(keys.RegisterHotKey(300, kCtrlShift, 'B'));
+    EXPECT_FALSE(keys.RegisterHotKey(500, kCtrlShift, 'B'));
     // Registering an id again moves it to the new key.
     ASSERT_TRUE(keys.RegisterHotKey(200, 4 | 1, 0x70)); // Shift+Alt+F1
     pressKeys("ctrl+shift+b");
@@ -92,7 +76,7 @@ TETRAV_CHILD_CASE(KeyHeldByAnotherClient) {
     pressKeys("shift+alt+F1");
     EXPECT_EQ(nextHotKey(spy), 200);
     // Keys the keyboard does not have are refused.
-    EXPECT_FALSE(keys.RegisterHotKey(400, kCtrlShift, 0xFF));
+    EXPECT_FALSE(keys.RegisterHotKey(600, kCtrlShift, 0xFF));
 }
 
 TETRAV_CHILD_CASE(NoX11Connection) {
@@ -102,16 +86,10 @@ TETRAV_CHILD_CASE(NoX11Connection) {
     keys.UnregisterAll();
 }
 
-TEST(HotKeyManagerTest, DefaultKeysRegisterAndAPressReachesItsId) {
+TEST(HotKeyManagerTest, KeysRegisterReachTheirIdsAndKeysHeldElsewhereAreRefused) {
     XvfbServer x;
     ASSERT_TRUE(x.isRunning());
-    EXPECT_CHILD_PASSES(RunChildCase("DefaultHotKeys", x.environment()));
-}
-
-TEST(HotKeyManagerTest, AKeyHeldByAnotherClientIsRefusedAndNothingElseBreaks) {
-    XvfbServer x;
-    ASSERT_TRUE(x.isRunning());
-    EXPECT_CHILD_PASSES(RunChildCase("KeyHeldByAnotherClient", x.environment()));
+    EXPECT_CHILD_PASSES(RunChildCase("HotKeysOnAPrivateServer", x.environment()));
 }
 
 TEST(HotKeyManagerTest, WithoutX11RegistrationFailsQuietly) {

@@ -1,7 +1,5 @@
-// The settings file TetravSet.ini on disk: where it lives, the fresh file, the number rules,
-// hand-edited files, and a configuration folder that cannot be written. (Binary and huge files
-// are read by the profile reader, whose tests have them.)
-#include "platform/CProfileFile.h"
+// The settings file on disk: where it lives, the fresh file, the number rules, hand-edited files and
+// an unwritable folder. (Binary and huge files are the profile reader's: ProfileFileTest.)
 #include "settings/CSettingsFile.h"
 #include "support/FileBytes.h"
 
@@ -37,34 +35,24 @@ protected:
     QString m_oldCwd;
 };
 
-TEST_F(SettingsFileTest, LivesInTheConfigurationFolder) {
-    EXPECT_EQ(CSettingsFile::FilePath(), iniPath());
-    qputenv("XDG_CONFIG_HOME", "relative/is/ignored");
-    EXPECT_EQ(CSettingsFile::Folder(), QDir::homePath() + "/.config/tetrav");
-    qunsetenv("XDG_CONFIG_HOME");
-    EXPECT_EQ(CSettingsFile::Folder(), QDir::homePath() + "/.config/tetrav");
-}
-
 TEST_F(SettingsFileTest, FreshFileHoldsTheTwelveSectionsInOrder) {
     QTemporaryDir cwd;
     ASSERT_TRUE(QDir::setCurrent(cwd.path()));
+    EXPECT_EQ(CSettingsFile::FilePath(), iniPath());
     EXPECT_FALSE(CSettingsFile::Exists());
     CSettings s;
     ASSERT_TRUE(CSettingsFile::WriteDefaults(s));
     EXPECT_TRUE(CSettingsFile::Exists());
-    EXPECT_EQ(std::tie(s.FramePhase, s.MiniVideo, s.ForeView), std::make_tuple(1, 1, 0));
     const QString folder = QDir::currentPath() + "/SavePic/";
-    EXPECT_EQ(s.SaveMapPath, folder);
-    QByteArray expected = "[FramePhase]\nFramePhaseNumber=1\n[MiniVideo]\nMiniVideoNumber=1\n"
-                          "[ForeView]\nForeViewNumber=0\n[SaveMapPath]\nSaveMapPathNumber=" +
-                          folder.toUtf8() + "\n";
-    for (int n = 1; n <= 4; ++n) {
-        expected +=
-            QStringLiteral("[VirtualCode%1]\nVirtualCodeNumber=%2\n[Modifiers%1]\nModifiersNumber=6\n")
-                .arg(n)
-                .arg(64 + n)
-                .toUtf8();
-    }
+    EXPECT_EQ(std::tie(s.FramePhase, s.MiniVideo, s.ForeView, s.SaveMapPath), std::tuple(1, 1, 0, folder));
+    const QByteArray expected =
+        "[FramePhase]\nFramePhaseNumber=1\n[MiniVideo]\nMiniVideoNumber=1\n[ForeView]\n"
+        "ForeViewNumber=0\n[SaveMapPath]\nSaveMapPathNumber=" +
+        folder.toUtf8() +
+        "\n[VirtualCode1]\nVirtualCodeNumber=65\n[Modifiers1]\nModifiersNumber=6\n"
+        "[VirtualCode2]\nVirtualCodeNumber=66\n[Modifiers2]\nModifiersNumber=6\n"
+        "[VirtualCode3]\nVirtualCodeNumber=67\n[Modifiers3]\nModifiersNumber=6\n"
+        "[VirtualCode4]\nVirtualCodeNumber=68\n[Modifiers4]\nModifiersNumber=6\n";
     EXPECT_EQ(readAll(iniPath()), expected);
     EXPECT_FALSE(QDir(folder).exists()) << "the snapshot folder is made when a snapshot is taken";
 
@@ -73,9 +61,8 @@ TEST_F(SettingsFileTest, FreshFileHoldsTheTwelveSectionsInOrder) {
     CSettingsFile::Read(back, keys);
     EXPECT_EQ(std::tie(back.FramePhase, back.MiniVideo, back.ForeView, back.SaveMapPath),
               std::tie(s.FramePhase, s.MiniVideo, s.ForeView, s.SaveMapPath));
-    for (int n = 0; n < 4; ++n) {
-        EXPECT_EQ(keys[n].virtualKey, 65u + unsigned(n));
-        EXPECT_EQ(keys[n].modifiers, 6u);
+    for (unsigned n = 0; n < 4; ++n) {
+        EXPECT_EQ(keys[n], (HotKeySetting{65 + n, 6}));
     }
 
     // Started in the root folder: one slash.
@@ -85,53 +72,42 @@ TEST_F(SettingsFileTest, FreshFileHoldsTheTwelveSectionsInOrder) {
 }
 
 TEST_F(SettingsFileTest, NumbersFollowAtoiInEightBitsAndMissingKeysReadAsOne) {
-    writeAll(iniPath(), "[FramePhase]\nFramePhaseNumber=257\n"
-                        "[MiniVideo]\nMiniVideoNumber=abc\n"
-                        "[ForeView]\nForeViewNumber=2\n"
-                        "[VirtualCode1]\nVirtualCodeNumber=  70xyz\n"
-                        "[Modifiers1]\nModifiersNumber=65539\n"
-                        "[VirtualCode2]\nVirtualCodeNumber=-1\n"
-                        "[Modifiers2]\n"
-                        "[VirtualCode3]\nVirtualCodeNumber=99999999999999999999\n");
+    writeAll(iniPath(), "[FramePhase]\nFramePhaseNumber=257\n[MiniVideo]\nMiniVideoNumber=abc\n"
+                        "[ForeView]\nForeViewNumber=2\n[VirtualCode1]\nVirtualCodeNumber=  70xyz\n"
+                        "[Modifiers1]\nModifiersNumber=65539\n[VirtualCode2]\nVirtualCodeNumber=-1\n"
+                        "[Modifiers2]\n[VirtualCode3]\nVirtualCodeNumber=99999999999999999999\n");
     CSettings s;
     HotKeySetting keys[4];
     CSettingsFile::Read(s, keys);
-    EXPECT_EQ(s.FramePhase, 1);    // 257 kept in 8 bits
-    EXPECT_EQ(s.MiniVideo, 0);     // not a number
-    EXPECT_EQ(s.ForeView, 2);      // kept as read: only exactly 1 means topmost
-    EXPECT_EQ(s.SaveMapPath, "1"); // section missing
-    EXPECT_EQ(keys[0].virtualKey, 70u);
-    EXPECT_EQ(keys[0].modifiers, 3u); // 65539 & 0xFFFF
-    EXPECT_EQ(keys[1].virtualKey, 0xFFFFu);
-    EXPECT_EQ(keys[1].modifiers, 1u); // key missing
+    EXPECT_EQ(s.FramePhase, 1);                     // 257 kept in 8 bits
+    EXPECT_EQ(s.MiniVideo, 0);                      // not a number
+    EXPECT_EQ(s.ForeView, 2);                       // kept as read: only exactly 1 means topmost
+    EXPECT_EQ(s.SaveMapPath, "1");                  // section missing
+    EXPECT_EQ(keys[0], (HotKeySetting{70, 3}));     // 65539 & 0xFFFF
+    EXPECT_EQ(keys[1], (HotKeySetting{0xFFFF, 1})); // -1 in 16 bits; the key missing
     EXPECT_EQ(keys[2].modifiers, 1u);
-    EXPECT_EQ(keys[3].virtualKey, 1u);
-    EXPECT_EQ(keys[3].modifiers, 1u);
+    EXPECT_EQ(keys[3], (HotKeySetting{1, 1}));
 
     // A ForeView section without its key means topmost.
     writeAll(iniPath(), "[ForeView]\nOther=0\n");
     CSettingsFile::Read(s, keys);
     EXPECT_EQ(s.ForeView, 1);
 
-    EXPECT_EQ(CSettingsFile::ToInt8("-129"), 127);
-    EXPECT_EQ(CSettingsFile::ToInt8("255"), -1);
-    EXPECT_EQ(CSettingsFile::ToInt8(" +12 "), 12);
-    EXPECT_EQ(CSettingsFile::ToInt8(""), 0);
+    for (const auto& [text, value] : {std::pair("-129", 127), {"255", -1}, {" +12 ", 12}, {"", 0}}) {
+        EXPECT_EQ(CSettingsFile::ToInt8(text), value) << text;
+    }
 }
 
-TEST_F(SettingsFileTest, WritingAHandEditedFileKeepsItsOtherContent) {
-    const QByteArray original = "; written by hand\r\n"
-                                "[mine]\r\n"
-                                "colour=blue\r\n"
-                                "\r\n"
-                                "[FRAMEPHASE]\r\n"
-                                "framephasenumber=0\r\n"
-                                "; about the mode\r\n";
-    writeAll(iniPath(), original);
+// A write keeps the rest of a hand-edited file. The fifth hot key came later: what is missing of it
+// reads as Ctrl+Shift+E, writing the four leaves it out, and writing it adds just its sections.
+TEST_F(SettingsFileTest, WritingAHandEditedFileKeepsItsOtherContentAndAddsTheFifthKeyOnlyWhenWritten) {
+    writeAll(iniPath(), "; written by hand\r\n[mine]\r\ncolour=blue\r\n\r\n[FRAMEPHASE]\r\n"
+                        "framephasenumber=0\r\n; about the mode\r\n");
     CSettings s;
     HotKeySetting keys[4];
     CSettingsFile::Read(s, keys);
     EXPECT_EQ(s.FramePhase, 0);
+    EXPECT_EQ(CSettingsFile::ReadCaptureAllKey(), (HotKeySetting{69, 6}));
     s.FramePhase = 1;
     s.SaveMapPath = "/videos/shots/";
     keys[0] = {112, 3}; // F1 with Ctrl+Alt
@@ -141,14 +117,20 @@ TEST_F(SettingsFileTest, WritingAHandEditedFileKeepsItsOtherContent) {
                                  "FramePhaseNumber=1\r\n; about the mode\r\n"))
         << after.constData();
     EXPECT_FALSE(after.contains("\n\n")) << "a line end other than CRLF was added";
-    EXPECT_EQ(CProfileFile(iniPath()).getString("mine", "colour", ""), "blue");
+    EXPECT_FALSE(CSettingsFile::HasCaptureAllKey());
     CSettings back;
     HotKeySetting backKeys[4];
     CSettingsFile::Read(back, backKeys);
-    EXPECT_EQ(back.FramePhase, 1);
-    EXPECT_EQ(back.SaveMapPath, "/videos/shots/");
-    EXPECT_EQ(backKeys[0].virtualKey, 112u);
-    EXPECT_EQ(backKeys[0].modifiers, 3u);
+    EXPECT_EQ(std::tie(back.FramePhase, back.SaveMapPath), std::tuple(1, QString("/videos/shots/")));
+    EXPECT_EQ(backKeys[0], (HotKeySetting{112, 3}));
+
+    ASSERT_TRUE(CSettingsFile::WriteCaptureAllKey({119, 3})); // Ctrl+Alt+F8
+    EXPECT_EQ(readAll(iniPath()),
+              after + "[VirtualCode5]\r\nVirtualCodeNumber=119\r\n[Modifiers5]\r\nModifiersNumber=3\r\n");
+    EXPECT_TRUE(CSettingsFile::HasCaptureAllKey());
+    EXPECT_EQ(CSettingsFile::ReadCaptureAllKey(), (HotKeySetting{119, 3}));
+    writeAll(iniPath(), "[Modifiers5]\nModifiersNumber=1\n[VirtualCode5]\nVirtualCodeNumber=\n");
+    EXPECT_EQ(CSettingsFile::ReadCaptureAllKey(), (HotKeySetting{69, 1})) << "an empty code is a missing one";
 }
 
 TEST_F(SettingsFileTest, UnwritableFolderKeepsTheSettingsInMemoryAndSaysSoOnce) {
@@ -174,32 +156,16 @@ TEST_F(SettingsFileTest, UnwritableFolderKeepsTheSettingsInMemoryAndSaysSoOnce) 
     CSettings back;
     HotKeySetting backKeys[4];
     CSettingsFile::Read(back, backKeys);
-    EXPECT_EQ(back.FramePhase, 1);
-    EXPECT_EQ(back.MiniVideo, 0);
-    EXPECT_EQ(back.SaveMapPath, "/tmp/shots/");
-    EXPECT_EQ(backKeys[3].virtualKey, 115u);
-    EXPECT_EQ(backKeys[3].modifiers, 2u);
+    EXPECT_EQ(std::tie(back.FramePhase, back.MiniVideo, back.SaveMapPath),
+              std::tuple(1, 0, QString("/tmp/shots/")));
+    EXPECT_EQ(backKeys[3], (HotKeySetting{115, 2}));
     EXPECT_EQ(readAll(blocker), "x");
-}
 
-// The hot key for all panes came later: a file without it (or with only part of it) gives
-// Ctrl+Shift+E for what is missing, writing the four leaves it out, and writing it keeps
-// every other line of the file.
-TEST_F(SettingsFileTest, FileWithoutTheFifthHotKeyGetsTheDefaultAndKeepsItsOtherSections) {
-    const QByteArray original =
-        "; mine\n[FramePhase]\nFramePhaseNumber=0\n[VirtualCode4]\nVirtualCodeNumber=68\n"
-        "[Modifiers4]\nModifiersNumber=6\n";
-    writeAll(iniPath(), original);
-    EXPECT_FALSE(CSettingsFile::HasCaptureAllKey());
-    EXPECT_EQ(CSettingsFile::ReadCaptureAllKey(), (HotKeySetting{69, 6}));
-    ASSERT_TRUE(CSettingsFile::WriteCaptureAllKey({119, 3})); // Ctrl+Alt+F8
-    const QByteArray after = readAll(iniPath());
-    EXPECT_EQ(after, original + "[VirtualCode5]\nVirtualCodeNumber=119\n[Modifiers5]\nModifiersNumber=3\n");
-    EXPECT_TRUE(CSettingsFile::HasCaptureAllKey());
-    EXPECT_EQ(CSettingsFile::ReadCaptureAllKey(), (HotKeySetting{119, 3}));
-
-    writeAll(iniPath(), "[Modifiers5]\nModifiersNumber=1\n[VirtualCode5]\nVirtualCodeNumber=\n");
-    EXPECT_EQ(CSettingsFile::ReadCaptureAllKey(), (HotKeySetting{69, 1})) << "an empty code is a missing one";
+    // A relative or missing configuration folder means the one in the home folder.
+    qputenv("XDG_CONFIG_HOME", "relative/is/ignored");
+    EXPECT_EQ(CSettingsFile::Folder(), QDir::homePath() + "/.config/tetrav");
+    qunsetenv("XDG_CONFIG_HOME");
+    EXPECT_EQ(CSettingsFile::Folder(), QDir::homePath() + "/.config/tetrav");
 }
 
 } // namespace
