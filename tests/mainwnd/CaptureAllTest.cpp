@@ -1,179 +1,21 @@
-// Capturing all four panes at one instant, in the real window on real clips: a .bmp per pane
-// named as the single snapshots are, under one time stamp, and the 2 x 2 .png; the frame each
-// picture holds read from the clips' bit cells; other sizes, rotation, empty panes, bad folders.
-#include "WindowTestSupport.h"
+// Capturing all four panes at one instant, in the real window on real clips (the four
+// recordings of one event: FrameSyncSets): other sizes, rotation, empty panes, bad folders, and
+// the choice of pictures that cover one instant.
+#include "FrameSyncFixture.h"
 
 #include "mainwnd/CCaptureAllWriter.h"
 #include "mainwnd/CaptureInstant.h"
-#include "platform/CHotKeyManager.h"
-
-#include <QAction>
-#include <QDateTime>
-#include <QImage>
-#include <QRegularExpression>
-
-#include <cstdlib>
 
 namespace mainwnd_test {
 namespace {
 
-using enginetest::frameNumberIn;
-
-struct ClipSet {
-    const char* name;
-    std::array<const char*, 4> clips;
-    std::array<double, 4> fps;
-    friend void PrintTo(const ClipSet& c, std::ostream* os) { *os << c.name; }
-};
-
-// One set of files as the folder holds it: a null picture where a pane has no file.
-struct CaptureSet {
-    std::array<QImage, 4> panes;
-    QImage all;
-};
-
-class CaptureAllTest : public ClipWindowTest {
-protected:
-    void SetUp() override {
-        ClipWindowTest::SetUp();
-        if (IsSkipped()) {
-            return;
-        }
-        g_settings.FramePhase = 1;
-        // A folder that does not exist yet, with a space and Chinese characters in its name.
-        m_folder = m_shots.filePath(QStringLiteral("全部 抓图"));
-        g_settings.SaveMapPath = m_folder + QLatin1Char('/');
-        QObject::connect(dlg.get(), &CTetravDlg::capturedAll, dlg.get(), [this](bool written, bool one) {
-            ++m_finished;
-            m_written = written;
-            m_oneInstant = one;
-        });
-    }
-
-    // Starts a capture by the menu or the hot key and waits until it has ended; false if it never did.
-    bool Run(bool hotKey) {
-        const int before = m_finished;
-        hotKey ? emit dlg->HotKeys()->hotKey(HOTKEY_ID_ALL) : dlg->MenuAction(ID_CAPTURE_ALL)->trigger();
-        return WaitFor([&] { return m_finished > before; }, 10000);
-    }
-
-    // Runs one capture into the emptied folder and reads the set back, checking the names.
-    CaptureSet Capture(bool hotKey) {
-        QDir(m_folder).removeRecursively();
-        const QDateTime from = QDateTime::currentDateTime().addMSecs(-1);
-        EXPECT_TRUE(Run(hotKey)) << "the set was never written";
-        const QDateTime to = QDateTime::currentDateTime();
-        EXPECT_TRUE(m_written);
-        CaptureSet set;
-        const QRegularExpression name(QStringLiteral("^0([0-4])_(\\d{17})\\.(bmp|png)$"));
-        QString stamp;
-        for (const QString& file : QDir(m_folder).entryList(QDir::Files)) {
-            const QRegularExpressionMatch m = name.match(file);
-            const int pane = m.captured(1).toInt();
-            EXPECT_TRUE(m.hasMatch() && m.captured(3) == (pane == 0 ? "png" : "bmp")) << file.toStdString();
-            EXPECT_TRUE(stamp.isEmpty() || stamp == m.captured(2))
-                << "one time stamp: " << file.toStdString();
-            stamp = m.captured(2);
-            (pane == 0 ? set.all : set.panes[pane - 1]) = QImage(QDir(m_folder).filePath(file));
-        }
-        const QDateTime at = QDateTime::fromString(stamp, QStringLiteral("yyyyMMddHHmmsszzz"));
-        EXPECT_TRUE(at >= from && at <= to) << stamp.toStdString();
-        return set;
-    }
-
-    // The frame in pane k's quadrant of the 2 x 2 picture, for a picture of size source.
-    static int QuadrantFrame(const QImage& all, int k, QSize source) {
-        const QSize cell(all.width() / 2, all.height() / 2);
-        const QPoint corner(k < 2 ? 0 : cell.width(), k % 2 == 0 ? 0 : cell.height());
-        return frameNumberIn(all, enginetest::fittedRect(source, QRect(corner, cell)), source.height());
-    }
-
-    QTemporaryDir m_shots;
-    QString m_folder;
-    int m_finished = 0;
-    bool m_written = false;
-    bool m_oneInstant = false;
-};
-
-class CaptureAllSets : public CaptureAllTest, public testing::WithParamInterface<ClipSet> {};
-
-// Four recordings of one event: every set holds the same instant in its four .bmp files and
-// in the four quadrants of its .png, paused, after steps, and while playing at two rates.
-TEST_P(CaptureAllSets, FourPicturesAndTheCompositeHoldOneInstant) {
-    const ClipSet& set = GetParam();
-    EXPECT_TRUE(dlg->HotKeys()->IsRegistered(HOTKEY_ID_ALL))
-        << "Ctrl+Shift+E, though the file does not name it";
-    OpenClips(set.clips);
-    int captures = 0;
-    int oneInstant = 0;
-    const auto capture = [&](bool hotKey, bool paused) {
-        ++captures;
-        const std::array<int, 4> shown{FrameOf(0), FrameOf(1), FrameOf(2), FrameOf(3)};
-        const CaptureSet files = Capture(hotKey);
-        ASSERT_EQ(files.all.size(), QSize(640, 480));
-        double latestStart = 0.0;
-        double earliestEnd = 1e9;
-        std::array<int, 4> n{};
-        for (int k = 0; k < 4; ++k) {
-            ASSERT_EQ(files.panes[k].size(), QSize(320, 240)) << "pane " << k + 1;
-            n[k] = frameNumberIn(files.panes[k]);
-            ASSERT_GE(n[k], 0) << "pane " << k + 1;
-            EXPECT_EQ(QuadrantFrame(files.all, k, QSize(320, 240)), n[k]) << "quadrant " << k + 1;
-            EXPECT_TRUE(!paused || n[k] == shown[k]) << "pane " << k + 1 << " shows " << shown[k];
-            latestStart = std::max(latestStart, n[k] / set.fps[k]);
-            earliestEnd = std::min(earliestEnd, (n[k] + 1) / set.fps[k]);
-        }
-        // Said to be of one instant (always when paused; a set still catching up is said to be
-        // apart): the frames, each lasting one period of its clip, have an instant in common.
-        EXPECT_TRUE(m_oneInstant || !paused);
-        oneInstant += m_oneInstant ? 1 : 0;
-        EXPECT_TRUE(!m_oneInstant || latestStart < earliestEnd + 0.001)
-            << n[0] << "," << n[1] << "," << n[2] << "," << n[3];
-    };
-    capture(false, true);
-    g_dGotoSecs = 3.0;
-    dlg->OnGotoPosition();
-    for (int i = 0; i < 3; ++i) {
-        Settle();
-        dlg->OnStepFrame();
-    }
-    Settle();
-    capture(true, true);
-    // Playing, the panes change pictures at nearly but not exactly the same moment: many
-    // captures at uneven moments meet those changes.
-    for (const bool faster : {false, true}) {
-        // From near the start, so that a slow build (sanitizers) does not reach the end.
-        g_dGotoSecs = 1.0;
-        dlg->OnGotoPosition();
-        dlg->OnPlay();
-        if (faster) {
-            dlg->OnFaster();
-        }
-        Settle();
-        for (int i = 0; i < (faster ? 9 : 13); ++i) {
-            SCOPED_TRACE(testing::Message() << (faster ? "double rate, " : "playing, ") << i);
-            QTest::qWait(i == 0 ? 170 : 23 + std::rand() % 60);
-            capture(i % 2 == 1, false);
-        }
-    }
-    EXPECT_GE(oneInstant, captures * 3 / 4);
-    EXPECT_TRUE(boxes.texts().isEmpty());
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Sets, CaptureAllSets,
-    testing::Values(ClipSet{"MixedCodecs",
-                            {"sync_h264.mp4", "sync_h264_b.mkv", "sync_mpeg4.avi", "sync_vp8.webm"},
-                            {25, 25, 25, 25}},
-                    ClipSet{"MixedRates",
-                            {"sync_h264.mp4", "sync_fps30000.mp4", "sync_fps50.mp4", "sync_fps60.mp4"},
-                            {25, 30000.0 / 1001.0, 50, 60}}),
-    RowName());
+using CaptureAllTest = FrameSyncTest;
 
 // A larger picture sets the cell size and a smaller one is fitted into its cell; a video with
-// a rotation is written upright; empty panes get no file and a black cell. A folder that
-// cannot be written shows the error box each time and leaves no file, and a set that fails
-// part way takes back the files already written.
+// a rotation is written upright; empty panes get no file and a black cell, and no snapshot of
+// their own. A folder that cannot be written shows the error box for the capture and for a
+// pane's snapshot each time and leaves no file; a set that fails part way takes back the files
+// already written.
 TEST_F(CaptureAllTest, MixedSizesRotationEmptyPanesAndUnwritableFolders) {
     OpenClips({nullptr, "format.vob", "rotated_90.mp4", nullptr});
     const CaptureSet set = Capture(false);
@@ -202,15 +44,23 @@ TEST_F(CaptureAllTest, MixedSizesRotationEmptyPanesAndUnwritableFolders) {
     EXPECT_TRUE(black(QRect(352, 0, 352, 12))) << "the smaller picture is fitted with black above it";
 
     dlg->OnPlay();
+    QDir(m_folder).removeRecursively();
+    for (int id : {100, 400, 600, 150, 0}) { // snapshots of the empty panes, and unknown hot keys
+        emit dlg->HotKeys()->hotKey(id);
+    }
+    EXPECT_FALSE(QFileInfo::exists(m_folder));
+    EXPECT_TRUE(boxes.texts().isEmpty());
     for (const QString& folder : UnwritableFolders(m_shots)) {
         SCOPED_TRACE(folder.toStdString());
         boxes.clear();
         g_settings.SaveMapPath = folder;
-        ASSERT_TRUE(Run(true));
+        ASSERT_TRUE(RunCapture(true));
         EXPECT_FALSE(m_written);
-        ASSERT_EQ(boxes.boxes().size(), 1u);
-        EXPECT_EQ(boxes.boxes()[0].text, QString::fromUtf8("保存抓图错误!"));
-        EXPECT_EQ(boxes.boxes()[0].caption, QString::fromUtf8("错误"));
+        emit dlg->HotKeys()->hotKey(200);
+        ASSERT_EQ(boxes.boxes().size(), 2u);
+        for (const auto& box : boxes.boxes()) {
+            EXPECT_EQ(box.text + box.caption, QString::fromUtf8("保存抓图错误!错误"));
+        }
         EXPECT_TRUE(QDir(folder).entryList(QDir::Files).isEmpty());
         EXPECT_TRUE(dlg->IsTimerRunning(TIMER_SYNC)) << "plays on";
     }

@@ -33,41 +33,19 @@ protected:
     }
 };
 
-// Full size on the work area, then smaller (desktop panels): the window's controls sit exactly
-// where the arithmetic puts them for its client area.
-TEST_F(WindowTest, FillsTheWorkAreaAndLaysOutFromTheScreenAndClientSize) {
+// Full size on the work area, then smaller (desktop panels): the controls sit exactly where the
+// arithmetic puts them for the client area. Title, icon and frame buttons; only 打开文件 usable;
+// black panes, each with its own menu; every menu item with its text and command, and no
+// shortcut (the key names are text only).
+TEST_F(WindowTest, IdleWindowFillsTheWorkAreaWithItsControlsAndMenus) {
     ShowWindow();
     const QSize screen = Screen()->size();
     EXPECT_EQ(QSize(dlg->m_nScreenWidth, dlg->m_nScreenHeight), screen);
     EXPECT_EQ(dlg->frameGeometry().intersected(Screen()->availableGeometry()), dlg->frameGeometry());
     EXPECT_TRUE(WaitFor([&] { return dlg->geometry() == Screen()->availableGeometry(); }, 2000));
-    for (const bool small : {false, true}) {
-        SCOPED_TRACE(small ? "1100 x 800" : "full size");
-        if (small) {
-            dlg->setGeometry(0, 0, 1100, 800);
-            ASSERT_TRUE(WaitFor([&] { return dlg->size() == QSize(1100, 800); }, 2000));
-            QApplication::processEvents();
-        }
-        const MainLayout l = ComputeMainLayout(
-            {screen.width(), screen.height(), dlg->ClientArea()->width(), dlg->m_wndStatusBar->y()});
-        for (int i = 0; i < 4; ++i) {
-            EXPECT_EQ(dlg->m_wndPane[i]->geometry(), l.panes[i]) << "pane " << i;
-            EXPECT_EQ(dlg->m_wndStatusBar->RightEdge(i), l.statusEdges[i]) << "status part " << i;
-        }
-        EXPECT_EQ(dlg->m_wndToolBar->geometry(), l.toolBar);
-        EXPECT_EQ(dlg->m_wndVolume->geometry(), l.volume);
-        EXPECT_EQ(dlg->m_wndSeekBar->geometry(), l.seekBar);
-        EXPECT_EQ(dlg->m_wndSeekBar->m_rectClient, QRect(0, 0, l.seekBar.width(), 10));
-        EXPECT_EQ(dlg->m_wndStatusBar->geometry().bottom(), dlg->ClientArea()->height() - 1);
-        EXPECT_EQ(dlg->m_wndStatusBar->width(), dlg->ClientArea()->width());
-        EXPECT_TRUE(small == l.mended || screen != QSize(1280, 1024))
-            << "a full-screen window on 1280 x 1024 has room for the classic layout, 1100 x 800 has not";
-    }
-}
+    ExpectLaidOut(*dlg);
+    EXPECT_TRUE(!LayoutOf(*dlg).mended || screen != QSize(1280, 1024)) << "room for the classic layout";
 
-// Title, icon and frame buttons; only 打开文件 usable; black panes, each with its own menu.
-TEST_F(WindowTest, IdleWindowAfterShowing) {
-    ShowWindow();
     EXPECT_EQ(dlg->windowTitle(), "Tetrav");
     EXPECT_FALSE(dlg->windowIcon().isNull());
     EXPECT_FALSE(dlg->windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
@@ -86,50 +64,44 @@ TEST_F(WindowTest, IdleWindowAfterShowing) {
         ASSERT_NE(dlg->m_pPopup[i], nullptr);
         EXPECT_EQ(CMenuEx::CommandId(dlg->m_pPopup[i]->actions().value(0)), titles[i]);
     }
-}
 
-TEST_F(WindowTest, MenuBarHasEveryItemWithItsTextAndId) {
-    ShowWindow();
-    struct Item {
-        const char* text;
-        int id; // 0 = separator, -1 = submenu
-    };
-    const std::vector<std::pair<const char*, std::vector<Item>>> expected = {
-        {"文件",
-         {{"打开文件 \tCtrl+O", ID_OPEN_FILES},
-          {"", 0},
-          {"保存视频组...", ID_SAVE_SET},
-          {"打开视频组...", ID_OPEN_SET},
-          {"最近的视频组", -1},
-          {"", 0},
-          {"退出", ID_EXIT}}},
-        {"播放控制",
-         {{"前端显示", ID_VIEW_TOPMOST},
-          {"一般显示", ID_VIEW_NORMAL},
-          {"", 0},
-          {"逐帧播放   ->", ID_PLAY_STEP},
-          {"逐帧后退   <-", ID_PLAY_STEP_BACK},
-          {"跳至(&G) \tCtrl+G", ID_PLAY_GOTO},
-          {"全部抓图", ID_CAPTURE_ALL},
-          {"选项(&X)\tCtrl+X", ID_OPTIONS}}},
-        {"帮助 ", {{"帮助 \tCtrl+H", ID_HELP_CONTENTS}, {"关于", ID_APP_ABOUT}}}};
-    const QList<QAction*> menus = dlg->MenuBar()->actions();
-    ASSERT_EQ(menus.size(), static_cast<qsizetype>(expected.size()));
-    for (size_t m = 0; m < expected.size(); ++m) {
-        EXPECT_EQ(menus[m]->text(), QString::fromUtf8(expected[m].first));
-        const QList<QAction*> items = menus[m]->menu()->actions();
-        ASSERT_EQ(items.size(), static_cast<qsizetype>(expected[m].second.size()));
-        for (qsizetype i = 0; i < items.size(); ++i) {
-            const Item& want = expected[m].second[static_cast<size_t>(i)];
-            EXPECT_EQ(items[i]->isSeparator(), want.id == 0);
-            EXPECT_EQ(items[i]->menu() != nullptr, want.id == -1) << want.text;
-            EXPECT_TRUE(want.id == 0 || items[i]->text() == QString::fromUtf8(want.text)) << want.text;
-            // The key names are text only.
-            EXPECT_TRUE(want.id <= 0 ||
-                        (dlg->MenuAction(want.id) == items[i] && items[i]->shortcut().isEmpty()))
-                << want.text;
+    // Each menu as "title: item=command, ..." ("-" a separator, ">" a submenu).
+    QStringList menus;
+    for (QAction* menu : dlg->MenuBar()->actions()) {
+        QStringList items;
+        for (QAction* item : menu->menu()->actions()) {
+            const int id = CMenuEx::CommandId(item);
+            EXPECT_TRUE(item->shortcut().isEmpty()) << item->text().toStdString();
+            EXPECT_TRUE(id <= 0 || dlg->MenuAction(id) == item) << item->text().toStdString();
+            items << (item->isSeparator() ? QStringLiteral("-")
+                      : item->menu()      ? item->text() + ">"
+                                          : item->text() + "=" + QString::number(id));
         }
+        menus << menu->text() + ": " + items.join(", ");
     }
+    const auto with = [](const char* text, std::initializer_list<int> ids) {
+        QString line = QString::fromUtf8(text);
+        for (int id : ids) {
+            line = line.arg(id);
+        }
+        return line;
+    };
+    EXPECT_EQ(menus,
+              QStringList({with("文件: 打开文件 \tCtrl+O=%1, -, 保存视频组...=%2, 打开视频组...=%3, "
+                                "最近的视频组>, -, 退出=%4",
+                                {ID_OPEN_FILES, ID_SAVE_SET, ID_OPEN_SET, ID_EXIT}),
+                           with("播放控制: 前端显示=%1, 一般显示=%2, -, 逐帧播放   ->=%3, 逐帧后退   <-=%4, "
+                                "跳至(&G) \tCtrl+G=%5, 全部抓图=%6, 选项(&X)\tCtrl+X=%7",
+                                {ID_VIEW_TOPMOST, ID_VIEW_NORMAL, ID_PLAY_STEP, ID_PLAY_STEP_BACK,
+                                 ID_PLAY_GOTO, ID_CAPTURE_ALL, ID_OPTIONS}),
+                           with("帮助 : 帮助 \tCtrl+H=%1, 关于=%2", {ID_HELP_CONTENTS, ID_APP_ABOUT})}));
+
+    // Smaller: the layout for that client area.
+    dlg->setGeometry(0, 0, 1100, 800);
+    ASSERT_TRUE(WaitFor([&] { return dlg->size() == QSize(1100, 800); }, 2000));
+    QApplication::processEvents();
+    ExpectLaidOut(*dlg);
+    EXPECT_TRUE(LayoutOf(*dlg).mended || screen != QSize(1280, 1024)) << "no room for the classic layout";
 }
 
 // ForeView 1 is topmost; any other value is the normal mode. 前端显示 and 一般显示 then switch

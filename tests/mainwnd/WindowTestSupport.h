@@ -12,6 +12,8 @@
 #include "mainwnd/CFrameSync.h"
 #include "mainwnd/CStatusBar.h"
 #include "mainwnd/CTetravDlg.h"
+#include "mainwnd/CVideoPane.h"
+#include "mainwnd/MainLayout.h"
 #include "platform/MessageBoxRecorder.h"
 #include "settings/CSettings.h"
 #include "settings/CSettingsFile.h"
@@ -80,6 +82,30 @@ inline bool IsIdle(const CTetravDlg& d) {
     return !d.IsTimerRunning(TIMER_SYNC) && !d.IsTimerRunning(TIMER_DISPLAY) &&
            !d.m_wndToolBar->IsButtonEnabled(ID_TB_PLAY) && d.m_wndToolBar->IsButtonEnabled(ID_TB_OPEN) &&
            !d.m_wndSeekBar->isEnabled() && !d.m_wndVolume->isEnabled();
+}
+
+// The layout the arithmetic gives for the window's screen and client area.
+inline MainLayout LayoutOf(const CTetravDlg& d) {
+    return ComputeMainLayout(
+        {d.m_nScreenWidth, d.m_nScreenHeight, d.ClientArea()->width(), d.m_wndStatusBar->y()});
+}
+
+// Every control exactly where that layout puts it; a zoomed pane over the grid, the others hidden.
+inline void ExpectLaidOut(const CTetravDlg& d) {
+    const MainLayout l = LayoutOf(d);
+    const int zoomed = d.ZoomedPane();
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(d.m_wndPane[i]->geometry(), i == zoomed ? l.zoomedPane : l.panes[i]) << "pane " << i + 1;
+        EXPECT_EQ(d.m_wndPane[i]->isVisible(), zoomed < 0 || i == zoomed) << "pane " << i + 1;
+        EXPECT_EQ(d.m_wndStatusBar->RightEdge(i), l.statusEdges[i]) << "status part " << i + 1;
+    }
+    EXPECT_EQ(d.m_wndToolBar->geometry(), l.toolBar);
+    EXPECT_EQ(d.m_wndVolume->geometry(), l.volume);
+    EXPECT_EQ(d.m_wndSeekBar->geometry(), l.seekBar);
+    EXPECT_EQ(d.m_wndSeekBar->m_rectClient, QRect(0, 0, l.seekBar.width(), 10));
+    EXPECT_EQ(d.m_wndStatusBar->geometry().bottom(), d.ClientArea()->height() - 1);
+    EXPECT_EQ(d.m_wndStatusBar->width(), d.ClientArea()->width());
+    EXPECT_LE(d.m_wndToolBar->geometry().bottom(), d.m_wndStatusBar->y());
 }
 
 // Where the popup menu that act opens appears (closed again at once); (-1, -1) when none does.
