@@ -11,7 +11,6 @@
 #include <QImage>
 #include <QRegularExpression>
 
-#include <algorithm>
 #include <cmath>
 #include <ostream>
 

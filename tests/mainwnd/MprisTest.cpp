@@ -96,9 +96,64 @@ protected:
     QString m_seen;
 };
 
-// Each command through the bus and the state it must leave, as the tool bar's button does.
-TEST_F(MprisTest, CommandsActAsTheToolBarDoes) {
+// Through the bus: what the desktop reads (the reference as the track, positions, the
+// capabilities media-key tools check), seeks, malformed calls refused, then each command leaving
+// the state its tool bar button does.
+TEST_F(MprisTest, PropertiesSeeksMalformedCallsAndCommandsActAsTheToolBarDoes) {
     OpenSet();
+    // The reference (the shortest) is the track: its title and length.
+    const Result meta = Get("Metadata");
+    EXPECT_TRUE(meta.out.contains("'xesam:title': <'b_4s'>")) << meta.out.toStdString();
+    EXPECT_TRUE(meta.out.contains(
+        QStringLiteral("'mpris:length': <int64 %1>").arg(std::llround(dlg->m_dTotalSecs * 1e6))))
+        << meta.out.toStdString();
+    const int from = meta.out.indexOf("objectpath '") + 12;
+    const QString track = meta.out.mid(from, meta.out.indexOf('\'', from) - from);
+    ASSERT_TRUE(track.startsWith("/org/tetrav/Tetrav/Set/")) << meta.out.toStdString();
+
+    // SetPosition moves every channel there, as the go-to command does; Seek is relative.
+    ASSERT_EQ(Call(kPlayer + ".SetPosition", {track, "2000000"}).code, 0);
+    EXPECT_TRUE(std::abs(Position(0) - 2.0) < 0.5 && std::abs(Position(1) - 2.0) < 0.5)
+        << Position(0) << "," << Position(1);
+    ASSERT_EQ(Call(kPlayer + ".Seek", {"int64 -5000000"}).code, 0) << "before the start: to the start";
+    EXPECT_NEAR(Position(1), 0.0, 0.5);
+    ASSERT_EQ(Call(kPlayer + ".Seek", {"1000000"}).code, 0);
+    EXPECT_NEAR(Position(1), 1.0, 0.5);
+    const Result pos = Get("Position");
+    EXPECT_TRUE(pos.out.startsWith("(<int64 ")) << pos.out.toStdString();
+
+    // Refused: nothing moves, no status text, no rate.
+    const QString statusBefore = Status(0);
+    const double before = Position(1);
+    const Result bad[] = {
+        Call(kPlayer + ".SetPosition", {track, "int64 -1"}),
+        Call(kPlayer + ".SetPosition", {track, "60000000"}),
+        Call(kPlayer + ".SetPosition", {"/org/tetrav/Tetrav/Set/0", "1000000"}),
+        Call(kPlayer + ".Seek", {"60000000"}),
+        Set("Rate", "<1.5>"),
+        Set("Rate", "<'fast'>"),
+        Set("Metadata", "<'x'>"),
+        Call(kPlayer + ".Play", {"1"}),
+    };
+    for (const Result& r : bad) {
+        EXPECT_NE(r.code, 0) << r.out.toStdString();
+        EXPECT_TRUE(r.err.contains("org.freedesktop.DBus.Error")) << r.err.toStdString();
+    }
+    EXPECT_NEAR(Position(1), before, 0.05);
+    EXPECT_EQ(Status(0), statusBefore);
+    EXPECT_EQ(dlg->Rate(), 1.0);
+
+    // What the desktop reads about the player, and media-key tools such as playerctl check
+    // before they send a command.
+    const QString all = Call("org.freedesktop.DBus.Properties.GetAll", {"org.mpris.MediaPlayer2"}).out +
+                        Call("org.freedesktop.DBus.Properties.GetAll", {kPlayer}).out;
+    for (const char* property :
+         {"'DesktopEntry': <'org.tetrav.Tetrav'>", "'Identity': <'Tetrav'>", "'CanGoNext': <false>",
+          "'CanControl': <true>", "'CanPlay': <true>", "'CanPause': <true>", "'CanSeek': <true>",
+          "'MinimumRate': <0.25>", "'MaximumRate': <2.0>"}) {
+        EXPECT_TRUE(all.contains(property)) << property << " in " << all.toStdString();
+    }
+
     EXPECT_EQ(Get("PlaybackStatus").out, "(<'Paused'>,)") << "an open set waits for play";
     ASSERT_NO_FATAL_FAILURE(StartMonitor());
     struct Step {
@@ -156,62 +211,6 @@ TEST_F(MprisTest, CommandsActAsTheToolBarDoes) {
     ASSERT_EQ(Call(kPlayer + ".Play").code, 0);
     EXPECT_FALSE(dlg->IsTimerRunning(TIMER_SYNC));
     EXPECT_EQ(Status(0), QString::fromUtf8("停止播放"));
-}
-
-TEST_F(MprisTest, PositionsMetadataAndMalformedCalls) {
-    OpenSet();
-    // The reference (the shortest) is the track: its title and length.
-    const Result meta = Get("Metadata");
-    EXPECT_TRUE(meta.out.contains("'xesam:title': <'b_4s'>")) << meta.out.toStdString();
-    EXPECT_TRUE(meta.out.contains(
-        QStringLiteral("'mpris:length': <int64 %1>").arg(std::llround(dlg->m_dTotalSecs * 1e6))))
-        << meta.out.toStdString();
-    const int from = meta.out.indexOf("objectpath '") + 12;
-    const QString track = meta.out.mid(from, meta.out.indexOf('\'', from) - from);
-    ASSERT_TRUE(track.startsWith("/org/tetrav/Tetrav/Set/")) << meta.out.toStdString();
-
-    // SetPosition moves every channel there, as the go-to command does; Seek is relative.
-    ASSERT_EQ(Call(kPlayer + ".SetPosition", {track, "2000000"}).code, 0);
-    EXPECT_TRUE(std::abs(Position(0) - 2.0) < 0.5 && std::abs(Position(1) - 2.0) < 0.5)
-        << Position(0) << "," << Position(1);
-    ASSERT_EQ(Call(kPlayer + ".Seek", {"int64 -5000000"}).code, 0) << "before the start: to the start";
-    EXPECT_NEAR(Position(1), 0.0, 0.5);
-    ASSERT_EQ(Call(kPlayer + ".Seek", {"1000000"}).code, 0);
-    EXPECT_NEAR(Position(1), 1.0, 0.5);
-    const Result pos = Get("Position");
-    EXPECT_TRUE(pos.out.startsWith("(<int64 ")) << pos.out.toStdString();
-
-    // Refused: nothing moves, no status text, no rate.
-    const QString statusBefore = Status(0);
-    const double before = Position(1);
-    const Result bad[] = {
-        Call(kPlayer + ".SetPosition", {track, "int64 -1"}),
-        Call(kPlayer + ".SetPosition", {track, "60000000"}),
-        Call(kPlayer + ".SetPosition", {"/org/tetrav/Tetrav/Set/0", "1000000"}),
-        Call(kPlayer + ".Seek", {"60000000"}),
-        Set("Rate", "<1.5>"),
-        Set("Rate", "<'fast'>"),
-        Set("Metadata", "<'x'>"),
-        Call(kPlayer + ".Play", {"1"}),
-    };
-    for (const Result& r : bad) {
-        EXPECT_NE(r.code, 0) << r.out.toStdString();
-        EXPECT_TRUE(r.err.contains("org.freedesktop.DBus.Error")) << r.err.toStdString();
-    }
-    EXPECT_NEAR(Position(1), before, 0.05);
-    EXPECT_EQ(Status(0), statusBefore);
-    EXPECT_EQ(dlg->Rate(), 1.0);
-
-    // What the desktop reads about the player, and media-key tools such as playerctl check
-    // before they send a command.
-    const QString all = Call("org.freedesktop.DBus.Properties.GetAll", {"org.mpris.MediaPlayer2"}).out +
-                        Call("org.freedesktop.DBus.Properties.GetAll", {kPlayer}).out;
-    for (const char* property :
-         {"'DesktopEntry': <'org.tetrav.Tetrav'>", "'Identity': <'Tetrav'>", "'CanGoNext': <false>",
-          "'CanControl': <true>", "'CanPlay': <true>", "'CanPause': <true>", "'CanSeek': <true>",
-          "'MinimumRate': <0.25>", "'MaximumRate': <2.0>"}) {
-        EXPECT_TRUE(all.contains(property)) << property << " in " << all.toStdString();
-    }
 }
 
 } // namespace

@@ -4,18 +4,14 @@
 #include "FrameSyncFixture.h"
 
 #include "controls/CMenuEx.h"
-#include "controls/CXScrollBar.h"
 #include "dialogs/CGotoDlg.h"
 #include "dialogs/CMaskEdit.h"
 #include "dialogs/COffsetDlg.h"
 #include "dialogs/CTimeEdit.h"
-#include "mainwnd/CVideoPane.h"
-#include "uikit/CBCGPControlIds.h"
 
 #include <QCursor>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QTimer>
 
 namespace mainwnd_test {
 namespace {

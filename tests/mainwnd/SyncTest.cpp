@@ -2,8 +2,6 @@
 // channels retired at their end, the end of play, the texts and the seek bar.
 #include "WindowTestSupport.h"
 
-#include "mainwnd/CVideoPane.h"
-
 #include <cmath>
 
 namespace mainwnd_test {
