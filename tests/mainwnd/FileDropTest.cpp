@@ -116,6 +116,7 @@ TEST_F(FileDropTest, ASetOpensInPaneOrderOneFileOnAPaneKeepsTheOthersAndNonVideo
     QDragEnterEvent enter(OverPane(0), Qt::CopyAction, &plain, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(dlg.get(), &enter);
     EXPECT_FALSE(enter.isAccepted());
+    boxes.clear();
 
     // One file on pane 3 joins the set there.
     ASSERT_TRUE(Drop({File("c_10s.mp4")}, OverPane(2)));

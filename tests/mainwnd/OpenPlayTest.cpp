@@ -219,6 +219,8 @@ TEST_F(OpenPlayTest, TransportCommandsDriveEveryChannelAndTheTimersAndOpeningAga
     EXPECT_TRUE(dlg->m_pChannel[0] && !dlg->m_pChannel[1] && dlg->m_pChannel[2] && dlg->m_pChannel[3]);
     EXPECT_EQ(dlg->m_nOpenCount, 3);
     EXPECT_EQ(dlg->m_bReference[3], 1);
+    press(ID_TB_PLAY);
+    expect("开始播放", true, true);
     dlg->MenuAction(ID_PLAY_STEP)->trigger();
     expect("单帧播放", false, true);
     press(ID_TB_STOP);

@@ -142,6 +142,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(m_config.isValid());
         qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
+        qputenv("XDG_STATE_HOME", m_state.path().toLocal8Bit()); // the recent sets
         WriteSettings();
         for (QString& p : g_strVideoPath) {
             p.clear();
@@ -206,6 +207,7 @@ protected:
     bool Idle() const { return IsIdle(*dlg); }
 
     QTemporaryDir m_config;
+    QTemporaryDir m_state;
     MessageBoxRecorder boxes;
     std::array<std::shared_ptr<ChannelScript>, 4> scripts;
     std::unique_ptr<CTetravDlg> dlg;
