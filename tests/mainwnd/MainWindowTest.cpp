@@ -111,15 +111,30 @@ TEST_F(WindowTest, IdleWindowFillsTheWorkAreaWithItsControlsAndMenus) {
 // ForeView 1 is topmost; any other value is the normal mode. 前端显示 and 一般显示 then switch
 // the window inside the modal run, the modal window goes on, and the stored setting stays. The
 // hot keys of the settings file (F9..F12 with Ctrl+Alt+Shift: keys no other test grabs) are
-// registered while the window runs.
-TEST_F(WindowTest, DisplayModeAndHotKeysFromTheSettingsAndTheModeCommands) {
-    for (const int foreView : {2, 1}) {
-        SCOPED_TRACE(foreView);
+// held while the window runs. Enter, Escape, the close box and 退出 end it, closing the playing
+// channels and the timers and giving the keys back.
+TEST_F(WindowTest, SettingsAndModeCommandsHoldUntilEveryWayOfEndingTheWindow) {
+    struct Way {
+        const char* name;
+        int foreView;
+        std::function<void(CTetravDlg&)> end;
+        int result;
+    };
+    const Way ways[] = {
+        {"Enter", 2, [](CTetravDlg& d) { QTest::keyClick(&d, Qt::Key_Return); }, IDOK},
+        {"Escape", 1, [](CTetravDlg& d) { QTest::keyClick(&d, Qt::Key_Escape); }, IDCANCEL},
+        {"close box", 0, [](CTetravDlg& d) { d.close(); }, IDCANCEL},
+        {"exit", 1, [](CTetravDlg& d) { d.MenuAction(ID_EXIT)->trigger(); }, IDCANCEL},
+    };
+    for (const Way& way : ways) {
+        SCOPED_TRACE(way.name);
         dlg = std::make_unique<CTetravDlg>();
-        WriteSettings(foreView, 1, /*VK_F9*/ 0x78, MOD_ALT | MOD_CONTROL | MOD_SHIFT);
+        WriteSettings(way.foreView, 1, /*VK_F9*/ 0x78, MOD_ALT | MOD_CONTROL | MOD_SHIFT);
         const QByteArray stored = tetrav::test::readAll(CSettingsFile::FilePath());
-        const std::pair<int, bool> steps[] = {
-            {0, foreView == 1}, {ID_VIEW_NORMAL, false}, {ID_VIEW_TOPMOST, true}, {ID_VIEW_NORMAL, false}};
+        const std::pair<int, bool> steps[] = {{0, way.foreView == 1},
+                                              {ID_VIEW_NORMAL, false},
+                                              {ID_VIEW_TOPMOST, true},
+                                              {ID_VIEW_NORMAL, false}};
         int checked = 0;
         QTimer::singleShot(300, dlg.get(), [&] {
             for (const auto& [command, topmost] : steps) {
@@ -129,53 +144,29 @@ TEST_F(WindowTest, DisplayModeAndHotKeysFromTheSettingsAndTheModeCommands) {
                     QApplication::processEvents();
                 }
                 ExpectDisplayMode(topmost);
-                EXPECT_EQ(g_settings.ForeView, foreView);
+                EXPECT_EQ(g_settings.ForeView, way.foreView);
                 ++checked;
             }
             for (int id : {100, 200, 300, 400}) {
                 EXPECT_TRUE(dlg->HotKeys()->IsRegistered(id)) << id;
             }
-            dlg->OnExit();
-        });
-        EXPECT_EQ(dlg->DoModal(), IDCANCEL);
-        EXPECT_EQ(checked, 4) << "the modal window ended early";
-        for (int id : {100, 200, 300, 400}) {
-            EXPECT_FALSE(dlg->HotKeys()->IsRegistered(id)) << id;
-        }
-        EXPECT_EQ(tetrav::test::readAll(CSettingsFile::FilePath()), stored);
-    }
-}
-
-TEST_F(WindowTest, EnterEscapeCloseBoxAndExitEndTheWindowClosingChannels) {
-    struct Way {
-        const char* name;
-        std::function<void(CTetravDlg&)> end;
-        int result;
-    };
-    const Way ways[] = {
-        {"Enter", [](CTetravDlg& d) { QTest::keyClick(&d, Qt::Key_Return); }, IDOK},
-        {"Escape", [](CTetravDlg& d) { QTest::keyClick(&d, Qt::Key_Escape); }, IDCANCEL},
-        {"close box", [](CTetravDlg& d) { d.close(); }, IDCANCEL},
-        {"exit", [](CTetravDlg& d) { d.MenuAction(ID_EXIT)->trigger(); }, IDCANCEL},
-    };
-    for (const Way& way : ways) {
-        SCOPED_TRACE(way.name);
-        dlg = std::make_unique<CTetravDlg>();
-        bool opened = false;
-        QTimer::singleShot(200, dlg.get(), [&] {
             InstallScriptedSet({0, 0, 5, 0}, 2, 1);
             dlg->OnPlay();
-            opened = dlg->IsTimerRunning(TIMER_SYNC);
+            EXPECT_TRUE(dlg->IsTimerRunning(TIMER_SYNC));
             dlg->activateWindow();
             way.end(*dlg);
         });
         EXPECT_EQ(dlg->DoModal(), way.result);
-        EXPECT_TRUE(opened);
+        EXPECT_EQ(checked, 4) << "the modal window ended early";
+        for (int id : {100, 200, 300, 400}) {
+            EXPECT_FALSE(dlg->HotKeys()->IsRegistered(id)) << id;
+        }
         EXPECT_TRUE(scripts[2]->deleted);
         EXPECT_EQ(scripts[2]->calls.mid(scripts[2]->calls.indexOf("Destroy")),
                   QStringList({"Destroy", "SetNotifyWindow(null)"}));
         EXPECT_EQ(dlg->m_pChannel[2], nullptr);
         EXPECT_FALSE(dlg->IsTimerRunning(TIMER_SYNC) || dlg->IsTimerRunning(TIMER_DISPLAY));
+        EXPECT_EQ(tetrav::test::readAll(CSettingsFile::FilePath()), stored);
         g_strVideoPath[2].clear();
     }
 }

@@ -120,7 +120,9 @@ TEST_F(OpenPlayTest, TheWindowStaysAliveUnderABusyCursorWhileASetOpens) {
     ExpectOpenState();
 }
 
-TEST_F(OpenPlayTest, SliderTakesTheReferenceChannelsVolumeAndTheSeekBarDragSeeksEveryChannel) {
+// Scripted channels: the volume slider follows the reference, a drag of the seek bar seeks every
+// channel, and each failure to set a channel up gives its message.
+TEST_F(OpenPlayTest, SliderFollowsTheReferenceSeekBarDragSeeksAndSetUpFailuresGiveTheirMessages) {
     UseScriptedChannels();
     std::tie(scripts[0]->length, scripts[0]->volume, scripts[1]->length, scripts[1]->volume) =
         std::tuple(6, -2500, 4, -9000);
@@ -154,14 +156,13 @@ TEST_F(OpenPlayTest, SliderTakesTheReferenceChannelsVolumeAndTheSeekBarDragSeeks
     Open({{2, "video_only_3s.mp4"}});
     EXPECT_EQ(dlg->m_bReference[2], 1);
     EXPECT_EQ(dlg->m_wndVolume->GetRangeMax(), 7500);
-}
 
-TEST_F(OpenPlayTest, ChannelSetUpFailuresGiveTheirMessages) {
+    // Each step of setting up a channel fails in one pane.
+    boxes.clear();
     UseScriptedChannels();
     for (auto& s : scripts) {
         s->length = 5;
     }
-    // Each step of setting up a channel fails in one pane.
     scripts[0]->createOk = false;
     scripts[1]->renderOk = false;
     scripts[2]->displayOk = false;
