@@ -4,14 +4,11 @@
 // local video file is refused with a message while the open set stays as it was.
 #include "WindowTestSupport.h"
 
-#include "mainwnd/CVideoPane.h"
 #include "support/FileBytes.h"
 
-#include <QDir>
 #include <QDropEvent>
 #include <QFile>
 #include <QMimeData>
-#include <QTemporaryDir>
 #include <QUrl>
 
 namespace mainwnd_test {
@@ -53,7 +50,8 @@ protected:
     QTemporaryDir m_scratch;
 };
 
-TEST_F(FileDropTest, ASetOpensInPaneOrderAndOneFileOnAPaneKeepsTheOthers) {
+TEST_F(FileDropTest, ASetOpensInPaneOrderOneFileOnAPaneKeepsTheOthersAndNonVideosAreRefused) {
+    ASSERT_TRUE(m_scratch.isValid());
     // Five files open the first four.
     ASSERT_TRUE(
         Drop({File("a_6s.mp4"), File("b_4s.mp4"), File("c_10s.mp4"), File("d_20s.mp4"), File("format.mp4")},
@@ -70,35 +68,10 @@ TEST_F(FileDropTest, ASetOpensInPaneOrderAndOneFileOnAPaneKeepsTheOthers) {
     EXPECT_EQ(Status(0), QString::fromUtf8("打开文件"));
     EXPECT_EQ(dlg->m_bReference[0], 1);
 
-    // One file on pane 3 joins the set there.
-    dlg->OnPlay();
-    ASSERT_TRUE(Drop({File("c_10s.mp4")}, OverPane(2)));
-    ASSERT_TRUE(WaitFor([&] { return dlg->m_pChannel[2] != nullptr; }, 5000));
-    EXPECT_EQ(Paths(), QStringList({clip("b_4s.mp4"), clip("a_6s.mp4"), clip("c_10s.mp4"), ""}));
-    EXPECT_EQ(dlg->m_nOpenCount, 3);
-    EXPECT_FALSE(dlg->IsTimerRunning(TIMER_SYNC)) << "a new set waits for play, as after the open command";
-
-    // One file on pane 1 replaces that pane's file.
-    ASSERT_TRUE(Drop({File("d_20s.mp4")}, OverPane(0)));
-    ASSERT_TRUE(WaitFor([&] { return g_strVideoPath[0] == clip("d_20s.mp4"); }, 5000));
-    EXPECT_EQ(Paths(), QStringList({clip("d_20s.mp4"), clip("a_6s.mp4"), clip("c_10s.mp4"), ""}));
-    EXPECT_EQ(dlg->m_bReference[1], 1) << "a_6s is now the shortest";
-
-    // One file elsewhere (the tool bar) is a set of one.
-    ASSERT_TRUE(Drop({File("b_4s.mp4")}, OverToolBar()));
-    ASSERT_TRUE(WaitFor([&] { return AllOpen(1); }, 5000));
-    EXPECT_EQ(Paths(), QStringList({clip("b_4s.mp4"), "", "", ""}));
-    EXPECT_TRUE(boxes.texts().isEmpty()) << boxes.texts().join('|').toStdString();
-}
-
-// Each of these is refused with the file error naming it, and the open set plays on unchanged.
-TEST_F(FileDropTest, WhatIsNotAReadableLocalVideoIsRefusedAndNothingChanges) {
-    ASSERT_TRUE(m_scratch.isValid());
-    ASSERT_TRUE(Drop({File("a_6s.mp4"), File("b_4s.mp4")}, OverPane(0)));
-    ASSERT_TRUE(WaitFor([&] { return AllOpen(2); }, 5000));
+    // What is not a readable local video is refused with the file error naming it, and the open
+    // set plays on unchanged.
     dlg->OnPlay();
     CChannelGraph* const before[2] = {dlg->m_pChannel[0], dlg->m_pChannel[1]};
-
     const QString text = m_scratch.filePath("notes.txt");
     tetrav::test::writeAll(text, "not a video at all\n");
     const QString locked = m_scratch.filePath("locked.mp4");
@@ -133,7 +106,7 @@ TEST_F(FileDropTest, WhatIsNotAReadableLocalVideoIsRefusedAndNothingChanges) {
         EXPECT_EQ(boxes.texts()[0],
                   QString::fromUtf8("打开视频文件错误!\n") + QDir::toNativeSeparators(c.named));
         EXPECT_EQ(boxes.boxes()[0].caption, QString::fromUtf8("错误"));
-        EXPECT_EQ(Paths(), QStringList({clip("a_6s.mp4"), clip("b_4s.mp4"), "", ""}));
+        EXPECT_EQ(Paths(), QStringList({clip("b_4s.mp4"), clip("a_6s.mp4"), "", ""}));
         EXPECT_TRUE(dlg->m_pChannel[0] == before[0] && dlg->m_pChannel[1] == before[1]);
         EXPECT_TRUE(dlg->IsTimerRunning(TIMER_SYNC)) << "play goes on";
     }
@@ -143,6 +116,26 @@ TEST_F(FileDropTest, WhatIsNotAReadableLocalVideoIsRefusedAndNothingChanges) {
     QDragEnterEvent enter(OverPane(0), Qt::CopyAction, &plain, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(dlg.get(), &enter);
     EXPECT_FALSE(enter.isAccepted());
+    boxes.clear();
+
+    // One file on pane 3 joins the set there.
+    ASSERT_TRUE(Drop({File("c_10s.mp4")}, OverPane(2)));
+    ASSERT_TRUE(WaitFor([&] { return dlg->m_pChannel[2] != nullptr; }, 5000));
+    EXPECT_EQ(Paths(), QStringList({clip("b_4s.mp4"), clip("a_6s.mp4"), clip("c_10s.mp4"), ""}));
+    EXPECT_EQ(dlg->m_nOpenCount, 3);
+    EXPECT_FALSE(dlg->IsTimerRunning(TIMER_SYNC)) << "a new set waits for play, as after the open command";
+
+    // One file on pane 1 replaces that pane's file.
+    ASSERT_TRUE(Drop({File("d_20s.mp4")}, OverPane(0)));
+    ASSERT_TRUE(WaitFor([&] { return g_strVideoPath[0] == clip("d_20s.mp4"); }, 5000));
+    EXPECT_EQ(Paths(), QStringList({clip("d_20s.mp4"), clip("a_6s.mp4"), clip("c_10s.mp4"), ""}));
+    EXPECT_EQ(dlg->m_bReference[1], 1) << "a_6s is now the shortest";
+
+    // One file elsewhere (the tool bar) is a set of one.
+    ASSERT_TRUE(Drop({File("b_4s.mp4")}, OverToolBar()));
+    ASSERT_TRUE(WaitFor([&] { return AllOpen(1); }, 5000));
+    EXPECT_EQ(Paths(), QStringList({clip("b_4s.mp4"), "", "", ""}));
+    EXPECT_TRUE(boxes.texts().isEmpty()) << boxes.texts().join('|').toStdString();
 }
 
 } // namespace

@@ -1,31 +1,29 @@
 #pragma once
-// The frame-sync tests' fixture: the real window in frame sync on real clips of one event, and
-// the frame number every pane shows, read from the bit cells the clips draw.
+// The frame-sync tests' fixture: the real window in frame sync on real clips of one event, the
+// frame number every pane shows (read from the bit cells the clips draw), and captures of all
+// four panes read back from their folder.
 #include "WindowTestSupport.h"
 
-#include "engine/CChannelGraph.h"
-#include "mainwnd/CFrameSync.h"
-#include "support/FrameIndex.h"
-#include "support/TestEnv.h"
+#include "platform/CHotKeyManager.h"
 
+#include <QDateTime>
 #include <QElapsedTimer>
-#include <QFileInfo>
+#include <QImage>
+#include <QRegularExpression>
 
-#include <algorithm>
 #include <cmath>
 #include <ostream>
 
 namespace mainwnd_test {
 
+using enginetest::frameNumberIn;
+
 struct ClipSet {
     const char* name;
     std::array<const char*, 4> clips;
     std::array<double, 4> fps;
+    friend void PrintTo(const ClipSet& set, std::ostream* os) { *os << set.name; }
 };
-
-inline void PrintTo(const ClipSet& set, std::ostream* os) {
-    *os << set.name;
-}
 
 inline const ClipSet kMixedCodecs{
     "MixedCodecs", {"sync_h264.mp4", "sync_h264_b.mkv", "sync_mpeg4.avi", "sync_vp8.webm"}, {25, 25, 25, 25}};
@@ -33,85 +31,61 @@ inline const ClipSet kMixedRates{"MixedRates",
                                  {"sync_h264.mp4", "sync_fps30000.mp4", "sync_fps50.mp4", "sync_fps60.mp4"},
                                  {25, 30000.0 / 1001.0, 50, 60}};
 
-class FrameSyncTest : public MainWindowTest {
+// One capture of all panes as the folder holds it: a null picture where a pane has no file.
+struct CaptureSet {
+    std::array<QImage, 4> panes;
+    QImage all;
+};
+
+class FrameSyncTest : public ClipWindowTest {
 protected:
     void SetUp() override {
-        MainWindowTest::SetUp();
-        if (!QFileInfo::exists(tetrav::test::clip("sync_vp8.webm"))) {
-            GTEST_SKIP() << "clips missing: run scripts/make-clips.sh";
-        }
-        ShowWindow();
+        ClipWindowTest::SetUp();
         g_settings.FramePhase = 1;
-        g_settings.MiniVideo = 1;
+        // A folder that does not exist yet, with a space and Chinese characters in its name.
+        m_folder = m_shots.filePath(QStringLiteral("全部 抓图"));
+        g_settings.SaveMapPath = m_folder + QLatin1Char('/');
+        QObject::connect(dlg.get(), &CTetravDlg::capturedAll, dlg.get(), [this](bool written, bool one) {
+            ++m_finished;
+            m_written = written;
+            m_oneInstant = one;
+        });
     }
 
     void Open(const ClipSet& set) {
         m_set = set;
-        // A set of fewer clips leaves the last panes empty (null names).
-        for (int k = 0; k < 4; ++k) {
-            g_strVideoPath[k] =
-                set.clips[k] ? tetrav::test::clip(QString::fromLatin1(set.clips[k])) : QString();
-        }
-        dlg->OpenSelectedFiles();
-        for (int k = 0; k < 4; ++k) {
-            if (set.clips[k]) {
-                ASSERT_NE(dlg->m_pChannel[k], nullptr) << set.clips[k];
-            }
-        }
+        OpenClips(set.clips);
     }
 
-    CFrameSync* Sync() { return dynamic_cast<CFrameSync*>(&dlg->ActiveSync()); }
-
-    // Waits until a seek, start or step has gone through and the pictures are up.
-    void Settle() {
-        ASSERT_TRUE(WaitFor([this] { return !Sync()->Busy(); }, 8000));
-        QTest::qWait(120);
-    }
-
-    std::array<int, 4> Frames() {
-        std::array<int, 4> n{};
-        for (int k = 0; k < 4; ++k) {
-            n[k] = dlg->m_pChannel[k] ? enginetest::frameShownBy(dlg->m_pChannel[k]->VideoWidget()) : -1;
-        }
-        return n;
-    }
+    std::array<int, 4> Frames() const { return {FrameOf(0), FrameOf(1), FrameOf(2), FrameOf(3)}; }
 
     // The largest distance in seconds between the instants the open panes show, in frame
     // periods of the slowest clip.
     double SpreadInFrames(const std::array<int, 4>& n) const {
         double lo = 1e9;
         double hi = -1e9;
-        double slowest = 1e9;
         for (int k = 0; k < 4; ++k) {
-            if (n[k] < 0) {
-                continue;
+            if (n[k] >= 0) {
+                lo = std::min(lo, n[k] / m_set.fps[k]);
+                hi = std::max(hi, n[k] / m_set.fps[k]);
             }
-            const double t = n[k] / m_set.fps[k];
-            lo = std::min(lo, t);
-            hi = std::max(hi, t);
-            slowest = std::min(slowest, m_set.fps[k]);
         }
-        return hi < lo ? 0.0 : (hi - lo) * slowest;
+        return hi < lo ? 0.0 : (hi - lo) * Slowest();
     }
+    double Slowest() const { return *std::min_element(m_set.fps.begin(), m_set.fps.end()); }
 
     // The panes are read one after the other while they change, so the spread allowed is what
     // the set plays while they are read, beyond one frame for most readings and two for any.
     void ExpectLockedWhilePlaying(const char* after, double rate = 1.0) {
-        double slowest = 1e9;
-        for (double fps : m_set.fps) {
-            slowest = std::min(slowest, fps);
-        }
         int withinOne = 0;
         for (int sample = 0; sample < 6; ++sample) {
             QTest::qWait(90);
             QElapsedTimer reading;
             reading.start();
             const auto n = Frames();
-            const double skew = double(reading.elapsed()) / 1000.0 * rate * slowest;
+            const double skew = double(reading.elapsed()) / 1000.0 * rate * Slowest();
             for (int k = 0; k < 4; ++k) {
-                if (dlg->m_pChannel[k] != nullptr) {
-                    ASSERT_GE(n[k], 0) << after << ": pane " << k + 1 << " unreadable";
-                }
+                ASSERT_TRUE(dlg->m_pChannel[k] == nullptr || n[k] >= 0) << after << ": pane " << k + 1;
             }
             const double spread = SpreadInFrames(n) - std::ceil(skew);
             withinOne += spread <= 1.0 + 1e-6 ? 1 : 0;
@@ -140,7 +114,79 @@ protected:
             << after << ": " << n[0] << "," << n[1] << "," << n[2] << "," << n[3];
     }
 
+    // Starts a capture of all panes by the menu or the hot key and waits until it has ended.
+    bool RunCapture(bool hotKey) {
+        const int before = m_finished;
+        hotKey ? emit dlg->HotKeys()->hotKey(HOTKEY_ID_ALL) : dlg->MenuAction(ID_CAPTURE_ALL)->trigger();
+        return WaitFor([&] { return m_finished > before; }, 10000);
+    }
+
+    // Runs one capture into the emptied folder and reads the set back, checking the names: a .bmp
+    // per pane named as the single snapshots are and the 2 x 2 .png, under one local time stamp.
+    CaptureSet Capture(bool hotKey) {
+        QDir(m_folder).removeRecursively();
+        const QDateTime from = QDateTime::currentDateTime().addMSecs(-1);
+        EXPECT_TRUE(RunCapture(hotKey)) << "the set was never written";
+        const QDateTime to = QDateTime::currentDateTime();
+        EXPECT_TRUE(m_written);
+        CaptureSet set;
+        const QRegularExpression name(QStringLiteral("^0([0-4])_(\\d{17})\\.(bmp|png)$"));
+        QString stamp;
+        for (const QString& file : QDir(m_folder).entryList(QDir::Files)) {
+            const QRegularExpressionMatch m = name.match(file);
+            const int pane = m.captured(1).toInt();
+            EXPECT_TRUE(m.hasMatch() && m.captured(3) == (pane == 0 ? "png" : "bmp")) << file.toStdString();
+            EXPECT_TRUE(stamp.isEmpty() || stamp == m.captured(2))
+                << "one time stamp: " << file.toStdString();
+            stamp = m.captured(2);
+            (pane == 0 ? set.all : set.panes[pane - 1]) = QImage(QDir(m_folder).filePath(file));
+        }
+        const QDateTime at = QDateTime::fromString(stamp, QStringLiteral("yyyyMMddHHmmsszzz"));
+        EXPECT_TRUE(at >= from && at <= to) << stamp.toStdString();
+        return set;
+    }
+
+    // The frame in pane k's quadrant of the 2 x 2 picture, for a picture of size source.
+    static int QuadrantFrame(const QImage& all, int k, QSize source) {
+        const QSize cell(all.width() / 2, all.height() / 2);
+        const QPoint corner(k < 2 ? 0 : cell.width(), k % 2 == 0 ? 0 : cell.height());
+        return frameNumberIn(all, enginetest::fittedRect(source, QRect(corner, cell)), source.height());
+    }
+
+    // A capture of the four 320 x 240 panes: each .bmp and its quadrant of the .png hold the
+    // frame; said to be of one instant (always when paused; a set still catching up is said to
+    // be apart), the frames, each lasting one period of its clip, have an instant in common.
+    void CaptureOneInstant(bool hotKey, bool paused) {
+        ++m_captures;
+        const auto shown = Frames();
+        const CaptureSet files = Capture(hotKey);
+        ASSERT_EQ(files.all.size(), QSize(640, 480));
+        double latestStart = 0.0;
+        double earliestEnd = 1e9;
+        std::array<int, 4> n{};
+        for (int k = 0; k < 4; ++k) {
+            ASSERT_EQ(files.panes[k].size(), QSize(320, 240)) << "pane " << k + 1;
+            n[k] = frameNumberIn(files.panes[k]);
+            ASSERT_GE(n[k], 0) << "pane " << k + 1;
+            EXPECT_EQ(QuadrantFrame(files.all, k, QSize(320, 240)), n[k]) << "quadrant " << k + 1;
+            EXPECT_TRUE(!paused || n[k] == shown[k]) << "pane " << k + 1 << " shows " << shown[k];
+            latestStart = std::max(latestStart, n[k] / m_set.fps[k]);
+            earliestEnd = std::min(earliestEnd, (n[k] + 1) / m_set.fps[k]);
+        }
+        EXPECT_TRUE(m_oneInstant || !paused);
+        m_oneInstantCaptures += m_oneInstant ? 1 : 0;
+        EXPECT_TRUE(!m_oneInstant || latestStart < earliestEnd + 0.001)
+            << n[0] << "," << n[1] << "," << n[2] << "," << n[3];
+    }
+
     ClipSet m_set;
+    QTemporaryDir m_shots;
+    QString m_folder;
+    int m_finished = 0;
+    bool m_written = false;
+    bool m_oneInstant = false;
+    int m_captures = 0;
+    int m_oneInstantCaptures = 0;
 };
 
 } // namespace mainwnd_test

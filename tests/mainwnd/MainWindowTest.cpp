@@ -4,8 +4,6 @@
 #include "WindowTestSupport.h"
 
 #include "controls/CMenuEx.h"
-#include "mainwnd/CVideoPane.h"
-#include "mainwnd/MainLayout.h"
 #include "platform/CHotKeyManager.h"
 #include "support/FileBytes.h"
 
@@ -33,41 +31,19 @@ protected:
     }
 };
 
-// Full size on the work area, then smaller (desktop panels): the window's controls sit exactly
-// where the arithmetic puts them for its client area.
-TEST_F(WindowTest, FillsTheWorkAreaAndLaysOutFromTheScreenAndClientSize) {
+// Full size on the work area, then smaller (desktop panels): the controls sit exactly where the
+// arithmetic puts them for the client area. Title, icon and frame buttons; only 打开文件 usable;
+// black panes, each with its own menu; every menu item with its text and command, and no
+// shortcut (the key names are text only).
+TEST_F(WindowTest, IdleWindowFillsTheWorkAreaWithItsControlsAndMenus) {
     ShowWindow();
     const QSize screen = Screen()->size();
     EXPECT_EQ(QSize(dlg->m_nScreenWidth, dlg->m_nScreenHeight), screen);
     EXPECT_EQ(dlg->frameGeometry().intersected(Screen()->availableGeometry()), dlg->frameGeometry());
     EXPECT_TRUE(WaitFor([&] { return dlg->geometry() == Screen()->availableGeometry(); }, 2000));
-    for (const bool small : {false, true}) {
-        SCOPED_TRACE(small ? "1100 x 800" : "full size");
-        if (small) {
-            dlg->setGeometry(0, 0, 1100, 800);
-            ASSERT_TRUE(WaitFor([&] { return dlg->size() == QSize(1100, 800); }, 2000));
-            QApplication::processEvents();
-        }
-        const MainLayout l = ComputeMainLayout(
-            {screen.width(), screen.height(), dlg->ClientArea()->width(), dlg->m_wndStatusBar->y()});
-        for (int i = 0; i < 4; ++i) {
-            EXPECT_EQ(dlg->m_wndPane[i]->geometry(), l.panes[i]) << "pane " << i;
-            EXPECT_EQ(dlg->m_wndStatusBar->RightEdge(i), l.statusEdges[i]) << "status part " << i;
-        }
-        EXPECT_EQ(dlg->m_wndToolBar->geometry(), l.toolBar);
-        EXPECT_EQ(dlg->m_wndVolume->geometry(), l.volume);
-        EXPECT_EQ(dlg->m_wndSeekBar->geometry(), l.seekBar);
-        EXPECT_EQ(dlg->m_wndSeekBar->m_rectClient, QRect(0, 0, l.seekBar.width(), 10));
-        EXPECT_EQ(dlg->m_wndStatusBar->geometry().bottom(), dlg->ClientArea()->height() - 1);
-        EXPECT_EQ(dlg->m_wndStatusBar->width(), dlg->ClientArea()->width());
-        EXPECT_TRUE(small == l.mended || screen != QSize(1280, 1024))
-            << "a full-screen window on 1280 x 1024 has room for the classic layout, 1100 x 800 has not";
-    }
-}
+    ExpectLaidOut(*dlg);
+    EXPECT_TRUE(!LayoutOf(*dlg).mended || screen != QSize(1280, 1024)) << "room for the classic layout";
 
-// Title, icon and frame buttons; only 打开文件 usable; black panes, each with its own menu.
-TEST_F(WindowTest, IdleWindowAfterShowing) {
-    ShowWindow();
     EXPECT_EQ(dlg->windowTitle(), "Tetrav");
     EXPECT_FALSE(dlg->windowIcon().isNull());
     EXPECT_FALSE(dlg->windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
@@ -86,62 +62,79 @@ TEST_F(WindowTest, IdleWindowAfterShowing) {
         ASSERT_NE(dlg->m_pPopup[i], nullptr);
         EXPECT_EQ(CMenuEx::CommandId(dlg->m_pPopup[i]->actions().value(0)), titles[i]);
     }
-}
 
-TEST_F(WindowTest, MenuBarHasEveryItemWithItsTextAndId) {
-    ShowWindow();
-    struct Item {
-        const char* text;
-        int id; // 0 = separator, -1 = submenu
-    };
-    const std::vector<std::pair<const char*, std::vector<Item>>> expected = {
-        {"文件",
-         {{"打开文件 \tCtrl+O", ID_OPEN_FILES},
-          {"", 0},
-          {"保存视频组...", ID_SAVE_SET},
-          {"打开视频组...", ID_OPEN_SET},
-          {"最近的视频组", -1},
-          {"", 0},
-          {"退出", ID_EXIT}}},
-        {"播放控制",
-         {{"前端显示", ID_VIEW_TOPMOST},
-          {"一般显示", ID_VIEW_NORMAL},
-          {"", 0},
-          {"逐帧播放   ->", ID_PLAY_STEP},
-          {"逐帧后退   <-", ID_PLAY_STEP_BACK},
-          {"跳至(&G) \tCtrl+G", ID_PLAY_GOTO},
-          {"全部抓图", ID_CAPTURE_ALL},
-          {"选项(&X)\tCtrl+X", ID_OPTIONS}}},
-        {"帮助 ", {{"帮助 \tCtrl+H", ID_HELP_CONTENTS}, {"关于", ID_APP_ABOUT}}}};
-    const QList<QAction*> menus = dlg->MenuBar()->actions();
-    ASSERT_EQ(menus.size(), static_cast<qsizetype>(expected.size()));
-    for (size_t m = 0; m < expected.size(); ++m) {
-        EXPECT_EQ(menus[m]->text(), QString::fromUtf8(expected[m].first));
-        const QList<QAction*> items = menus[m]->menu()->actions();
-        ASSERT_EQ(items.size(), static_cast<qsizetype>(expected[m].second.size()));
-        for (qsizetype i = 0; i < items.size(); ++i) {
-            const Item& want = expected[m].second[static_cast<size_t>(i)];
-            EXPECT_EQ(items[i]->isSeparator(), want.id == 0);
-            EXPECT_EQ(items[i]->menu() != nullptr, want.id == -1) << want.text;
-            EXPECT_TRUE(want.id == 0 || items[i]->text() == QString::fromUtf8(want.text)) << want.text;
-            // The key names are text only.
-            EXPECT_TRUE(want.id <= 0 ||
-                        (dlg->MenuAction(want.id) == items[i] && items[i]->shortcut().isEmpty()))
-                << want.text;
+    // Each menu as "title: item=command, ..." ("-" a separator, ">" a submenu).
+    const int commands[] = {ID_OPEN_FILES,   ID_SAVE_SET,    ID_OPEN_SET,  ID_EXIT,
+                            ID_VIEW_TOPMOST, ID_VIEW_NORMAL, ID_PLAY_STEP, ID_PLAY_STEP_BACK,
+                            ID_PLAY_GOTO,    ID_CAPTURE_ALL, ID_OPTIONS,   ID_HELP_CONTENTS,
+                            ID_APP_ABOUT};
+    QStringList menus;
+    for (QAction* menu : dlg->MenuBar()->actions()) {
+        QStringList items;
+        for (QAction* item : menu->menu()->actions()) {
+            const auto* found = std::find_if(std::begin(commands), std::end(commands),
+                                             [&](int id) { return dlg->MenuAction(id) == item; });
+            const int id = found != std::end(commands) ? *found : 0;
+            EXPECT_TRUE(item->shortcut().isEmpty()) << item->text().toStdString();
+            items << (item->isSeparator() ? QStringLiteral("-")
+                      : item->menu()      ? item->text() + ">"
+                                          : item->text() + "=" + QString::number(id));
         }
+        menus << menu->text() + ": " + items.join(", ");
     }
+    const auto with = [](const char* text, std::initializer_list<int> ids) {
+        QString line = QString::fromUtf8(text);
+        for (int id : ids) {
+            line = line.arg(id);
+        }
+        return line;
+    };
+    EXPECT_EQ(menus,
+              QStringList({with("文件: 打开文件 \tCtrl+O=%1, -, 保存视频组...=%2, 打开视频组...=%3, "
+                                "最近的视频组>, -, 退出=%4",
+                                {ID_OPEN_FILES, ID_SAVE_SET, ID_OPEN_SET, ID_EXIT}),
+                           with("播放控制: 前端显示=%1, 一般显示=%2, -, 逐帧播放   ->=%3, 逐帧后退   <-=%4, "
+                                "跳至(&G) \tCtrl+G=%5, 全部抓图=%6, 选项(&X)\tCtrl+X=%7",
+                                {ID_VIEW_TOPMOST, ID_VIEW_NORMAL, ID_PLAY_STEP, ID_PLAY_STEP_BACK,
+                                 ID_PLAY_GOTO, ID_CAPTURE_ALL, ID_OPTIONS}),
+                           with("帮助 : 帮助 \tCtrl+H=%1, 关于=%2", {ID_HELP_CONTENTS, ID_APP_ABOUT})}))
+        << menus.join('\n').toStdString();
+
+    // Smaller: the layout for that client area.
+    dlg->setGeometry(0, 0, 1100, 800);
+    ASSERT_TRUE(WaitFor([&] { return dlg->size() == QSize(1100, 800); }, 2000));
+    QApplication::processEvents();
+    ExpectLaidOut(*dlg);
+    EXPECT_TRUE(LayoutOf(*dlg).mended || screen != QSize(1280, 1024)) << "no room for the classic layout";
 }
 
 // ForeView 1 is topmost; any other value is the normal mode. 前端显示 and 一般显示 then switch
-// the window inside the modal run, the modal window goes on, and the stored setting stays.
-TEST_F(WindowTest, DisplayModeFromTheSettingsAndItsCommands) {
-    for (const int foreView : {2, 1}) {
-        SCOPED_TRACE(foreView);
+// the window inside the modal run, the modal window goes on, and the stored setting stays. The
+// hot keys of the settings file (F9..F12 with Ctrl+Alt+Shift: keys no other test grabs) are
+// held while the window runs. Enter, Escape, the close box and 退出 end it, closing the playing
+// channels and the timers and giving the keys back.
+TEST_F(WindowTest, SettingsAndModeCommandsHoldUntilEveryWayOfEndingTheWindow) {
+    struct Way {
+        const char* name;
+        int foreView;
+        std::function<void(CTetravDlg&)> end;
+        int result;
+    };
+    const Way ways[] = {
+        {"Enter", 2, [](CTetravDlg& d) { QTest::keyClick(&d, Qt::Key_Return); }, IDOK},
+        {"Escape", 1, [](CTetravDlg& d) { QTest::keyClick(&d, Qt::Key_Escape); }, IDCANCEL},
+        {"close box", 0, [](CTetravDlg& d) { d.close(); }, IDCANCEL},
+        {"exit", 1, [](CTetravDlg& d) { d.MenuAction(ID_EXIT)->trigger(); }, IDCANCEL},
+    };
+    for (const Way& way : ways) {
+        SCOPED_TRACE(way.name);
         dlg = std::make_unique<CTetravDlg>();
-        WriteSettings(foreView);
+        WriteSettings(way.foreView, 1, /*VK_F9*/ 0x78, MOD_ALT | MOD_CONTROL | MOD_SHIFT);
         const QByteArray stored = tetrav::test::readAll(CSettingsFile::FilePath());
-        const std::pair<int, bool> steps[] = {
-            {0, foreView == 1}, {ID_VIEW_NORMAL, false}, {ID_VIEW_TOPMOST, true}, {ID_VIEW_NORMAL, false}};
+        const std::pair<int, bool> steps[] = {{0, way.foreView == 1},
+                                              {ID_VIEW_NORMAL, false},
+                                              {ID_VIEW_TOPMOST, true},
+                                              {ID_VIEW_NORMAL, false}};
         int checked = 0;
         QTimer::singleShot(300, dlg.get(), [&] {
             for (const auto& [command, topmost] : steps) {
@@ -151,60 +144,29 @@ TEST_F(WindowTest, DisplayModeFromTheSettingsAndItsCommands) {
                     QApplication::processEvents();
                 }
                 ExpectDisplayMode(topmost);
-                EXPECT_EQ(g_settings.ForeView, foreView);
+                EXPECT_EQ(g_settings.ForeView, way.foreView);
                 ++checked;
             }
-            dlg->OnExit();
-        });
-        EXPECT_EQ(dlg->DoModal(), IDCANCEL);
-        EXPECT_EQ(checked, 4) << "the modal window ended early";
-        EXPECT_EQ(tetrav::test::readAll(CSettingsFile::FilePath()), stored);
-    }
-}
-
-TEST_F(WindowTest, HotKeysOfTheSettingsFileAreRegistered) {
-    // F9..F12 with Ctrl+Alt+Shift: keys no other test grabs.
-    WriteSettings(0, 1, /*hotKey VK_F9*/ 0x78, MOD_ALT | MOD_CONTROL | MOD_SHIFT);
-    ShowWindow();
-    for (int id : {100, 200, 300, 400}) {
-        EXPECT_TRUE(dlg->HotKeys()->IsRegistered(id)) << id;
-    }
-    dlg->OnExit();
-    for (int id : {100, 200, 300, 400}) {
-        EXPECT_FALSE(dlg->HotKeys()->IsRegistered(id)) << id;
-    }
-}
-
-TEST_F(WindowTest, EnterEscapeCloseBoxAndExitEndTheWindowClosingChannels) {
-    struct Way {
-        const char* name;
-        std::function<void(CTetravDlg&)> end;
-        int result;
-    };
-    const Way ways[] = {
-        {"Enter", [](CTetravDlg& d) { QTest::keyClick(&d, Qt::Key_Return); }, IDOK},
-        {"Escape", [](CTetravDlg& d) { QTest::keyClick(&d, Qt::Key_Escape); }, IDCANCEL},
-        {"close box", [](CTetravDlg& d) { d.close(); }, IDCANCEL},
-        {"exit", [](CTetravDlg& d) { d.MenuAction(ID_EXIT)->trigger(); }, IDCANCEL},
-    };
-    for (const Way& way : ways) {
-        SCOPED_TRACE(way.name);
-        dlg = std::make_unique<CTetravDlg>();
-        bool opened = false;
-        QTimer::singleShot(200, dlg.get(), [&] {
+            for (int id : {100, 200, 300, 400}) {
+                EXPECT_TRUE(dlg->HotKeys()->IsRegistered(id)) << id;
+            }
             InstallScriptedSet({0, 0, 5, 0}, 2, 1);
             dlg->OnPlay();
-            opened = dlg->IsTimerRunning(TIMER_SYNC);
+            EXPECT_TRUE(dlg->IsTimerRunning(TIMER_SYNC));
             dlg->activateWindow();
             way.end(*dlg);
         });
         EXPECT_EQ(dlg->DoModal(), way.result);
-        EXPECT_TRUE(opened);
+        EXPECT_EQ(checked, 4) << "the modal window ended early";
+        for (int id : {100, 200, 300, 400}) {
+            EXPECT_FALSE(dlg->HotKeys()->IsRegistered(id)) << id;
+        }
         EXPECT_TRUE(scripts[2]->deleted);
         EXPECT_EQ(scripts[2]->calls.mid(scripts[2]->calls.indexOf("Destroy")),
                   QStringList({"Destroy", "SetNotifyWindow(null)"}));
         EXPECT_EQ(dlg->m_pChannel[2], nullptr);
         EXPECT_FALSE(dlg->IsTimerRunning(TIMER_SYNC) || dlg->IsTimerRunning(TIMER_DISPLAY));
+        EXPECT_EQ(tetrav::test::readAll(CSettingsFile::FilePath()), stored);
         g_strVideoPath[2].clear();
     }
 }

@@ -4,18 +4,14 @@
 #include "FrameSyncFixture.h"
 
 #include "controls/CMenuEx.h"
-#include "controls/CXScrollBar.h"
+#include "dialogs/CGotoDlg.h"
 #include "dialogs/CMaskEdit.h"
 #include "dialogs/COffsetDlg.h"
-#include "mainwnd/CStatusBar.h"
-#include "mainwnd/CVideoPane.h"
-#include "uikit/CBCGPControlIds.h"
+#include "dialogs/CTimeEdit.h"
 
 #include <QCursor>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QSpinBox>
-#include <QTimer>
 
 namespace mainwnd_test {
 namespace {
@@ -51,6 +47,27 @@ protected:
         Settle();
     }
 
+    // Runs 跳至 from the menu; in the dialog, types keys at the start of the time and presses the
+    // button. Returns the prefill the dialog showed.
+    QString GotoFromMenu(const char* keys, int button) {
+        QString prefill;
+        QTimer::singleShot(300, dlg.get(), [&] {
+            auto* goto_ = qobject_cast<CGotoDlg*>(QApplication::activeModalWidget());
+            ASSERT_NE(goto_, nullptr) << "no go-to dialog";
+            auto* edit = qobject_cast<CTimeEdit*>(GetDlgItem(goto_, IDC_GOTO_TIME));
+            ASSERT_NE(edit, nullptr);
+            prefill = edit->GetTimeText();
+            edit->setCursorPosition(0);
+            QTest::keyClicks(edit, QString::fromLatin1(keys));
+            // The Right arrow in the edit moves its caret; it does not step the set.
+            QTest::keyClick(edit, Qt::Key_Right);
+            QTest::mouseClick(qobject_cast<QPushButton*>(GetDlgItem(goto_, button)), Qt::LeftButton);
+        });
+        dlg->MenuAction(ID_PLAY_GOTO)->trigger();
+        Settle();
+        return prefill;
+    }
+
     // Chooses 设置时间偏移... in pane k's menu, types text over the offset and presses OK.
     void SetOffsetFromMenu(int k, const char* text) {
         QTimer::singleShot(200, dlg.get(), [text] {
@@ -69,6 +86,9 @@ protected:
     }
 };
 
+// Also the go-to dialog end to end: prefilled from the last tick, the typed time taken by
+// 跳至(&T) (frame-accurately, a paused set staying paused with nothing else changed), 取消
+// changing nothing, and with nothing open nothing to seek.
 TEST_F(OffsetTest, PanesShowTheSameFrameThroughEveryCommand) {
     Open(kLate);
     ASSERT_EQ(dlg->m_bReference[0], 1);
@@ -88,20 +108,32 @@ TEST_F(OffsetTest, PanesShowTheSameFrameThroughEveryCommand) {
     ExpectLockedWhilePlaying("after the late pane's start");
     // The play time and the seek bar stay the reference's.
     EXPECT_NEAR(dlg->m_dCurrentSecs, Frames()[0] / 25.0, 0.3);
-    EXPECT_TRUE(dlg->m_wndStatusBar->GetText(3).contains(QStringLiteral("-3.200")))
-        << qPrintable(dlg->m_wndStatusBar->GetText(3));
+    EXPECT_TRUE(Status(3).contains(QStringLiteral("-3.200"))) << qPrintable(Status(3));
 
-    for (double target : {7.3, 4.5}) {
-        Goto(target);
-        ExpectLockedWhilePlaying("seek while playing");
-    }
+    Goto(7.3);
+    ExpectLockedWhilePlaying("seek while playing");
+    GotoFromMenu("000004", IDOK);
+    EXPECT_TRUE(dlg->IsTimerRunning(TIMER_SYNC));
+    EXPECT_TRUE(Frames()[0] >= 100 && Frames()[0] < 100 + 25 * 3)
+        << "went to 4 s and plays on: " << Frames()[0];
+    ExpectLockedWhilePlaying("seek from the dialog while playing");
     dlg->m_wndSeekBar->SetScrollPos(100, true);
     emit dlg->m_wndSeekBar->hscroll(SB_THUMBTRACK, 100);
     Settle();
     ExpectLockedWhilePlaying("seek-bar click");
 
     dlg->OnPause();
-    Goto(6.0);
+    Settle();
+    const QString status = Status(0);
+    g_dSyncSecs = 3725.9;
+    EXPECT_EQ(GotoFromMenu("000006", IDOK), QStringLiteral("01:02:05"));
+    EXPECT_EQ(g_dGotoSecs, 6.0);
+    EXPECT_EQ(Frames(), (std::array<int, 4>{150, 150, -1, -1}));
+    EXPECT_FALSE(dlg->IsTimerRunning(TIMER_SYNC)) << "a paused set stays paused";
+    EXPECT_EQ(Status(0), status) << "nothing else changes (no frame step)";
+    g_dSyncSecs = 6.0;
+    EXPECT_EQ(GotoFromMenu("000002", IDCANCEL), QStringLiteral("00:00:06"));
+    EXPECT_EQ(g_dGotoSecs, 6.0);
     EXPECT_EQ(Frames(), (std::array<int, 4>{150, 150, -1, -1}));
     // Steps forward, back one by one, and three Left presses at once.
     for (int step : {1, 1, -1, -1, -1}) {
@@ -115,14 +147,8 @@ TEST_F(OffsetTest, PanesShowTheSameFrameThroughEveryCommand) {
     Settle();
     EXPECT_EQ(Frames(), (std::array<int, 4>{146, 146, -1, -1}));
 
-    ExpectLockedThroughRates("resume after steps back");
-}
-
-TEST_F(OffsetTest, CtrlArrowNudgesOnlyThePaneUnderThePointerByOneFrame) {
-    Open(kLate);
-    dlg->SetChannelOffset(1, -3.2);
-    Goto(6.0);
-    // The late pane, then the reference: each moves alone.
+    // Ctrl+arrows nudge only the pane under the pointer by one frame: the late pane, then the
+    // reference, each moves alone.
     for (int pane : {1, 0}) {
         SCOPED_TRACE(pane);
         QCursor::setPos(dlg->m_wndPane[pane]->mapToGlobal(dlg->m_wndPane[pane]->rect().center()));
@@ -144,48 +170,19 @@ TEST_F(OffsetTest, CtrlArrowNudgesOnlyThePaneUnderThePointerByOneFrame) {
         Settle();
         EXPECT_EQ(Frames(), before) << "set back";
     }
+
+    ExpectLockedThroughRates("resume after steps back");
     // While playing the keys nudge nothing.
-    dlg->OnPlay();
     Key(Qt::Key_Right, Qt::ControlModifier);
     EXPECT_DOUBLE_EQ(dlg->m_dOffset[0], 0.0);
+    EXPECT_TRUE(boxes.texts().isEmpty());
+
+    dlg->OnStop();
+    GotoFromMenu("000009", IDOK);
+    EXPECT_EQ(g_dGotoSecs, 9.0);
+    EXPECT_EQ(dlg->m_pChannel[0], nullptr);
+    EXPECT_FALSE(dlg->IsTimerRunning(TIMER_SYNC));
 }
-
-class BackwardSteps : public FrameSyncTest, public testing::WithParamInterface<ClipSet> {};
-
-TEST_P(BackwardSteps, LandOnConsecutiveFramesWithoutDrift) {
-    Open(GetParam());
-    g_dGotoSecs = 4.0;
-    dlg->OnGotoPosition();
-    Settle();
-    auto n = Frames();
-    ASSERT_EQ(n[0], 100);
-    // One at a time, then three at once, then a step forward undone by a step back.
-    const std::pair<int, int> presses[] = {{1, 0}, {1, 0}, {3, 0}, {1, 1}};
-    int back = 0;
-    for (const auto& [backs, forwards] : presses) {
-        for (int i = 0; i < forwards; ++i) {
-            dlg->OnStepFrame();
-        }
-        for (int i = 0; i < backs; ++i) {
-            dlg->OnStepBack();
-        }
-        Settle();
-        back += backs - forwards;
-        const auto after = Frames();
-        ExpectSameInstant("backward step");
-        EXPECT_EQ(after[0], 100 - back);
-        for (int k = 1; k < 4; ++k) {
-            if (GetParam().fps[k] == GetParam().fps[0]) {
-                EXPECT_EQ(after[k], n[k] - back) << "pane " << k + 1;
-            }
-        }
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Sets, BackwardSteps, testing::Values(kMixedCodecs, kMixedRates),
-                         [](const testing::TestParamInfo<ClipSet>& info) {
-                             return std::string(info.param.name);
-                         });
 
 // The offset dialog: what the masked edit and the frames field give, and what is refused.
 TEST(OffsetDialog, TakesSignedTimesAndFramesAndRefusesMoreThanADay) {

@@ -3,8 +3,6 @@
 // keys grabbed and given back by the real program: StartupTest.)
 #include "WindowTestSupport.h"
 
-#include "mainwnd/CVideoPane.h"
-#include "mainwnd/MainLayout.h"
 #include "support/ChildCase.h"
 #include "support/XvfbServer.h"
 
@@ -25,15 +23,8 @@ TETRAV_CHILD_CASE(FirstStartOn1024x768) {
     EXPECT_TRUE(g_settings.MiniVideo == 1 && g_settings.ForeView == 0);
     ASSERT_EQ(QGuiApplication::primaryScreen()->size(), QSize(1024, 768));
     EXPECT_EQ(QSize(dlg.m_nScreenWidth, dlg.m_nScreenHeight), QSize(1024, 768));
-    const MainLayout l = ComputeMainLayout({1024, 768, dlg.ClientArea()->width(), dlg.m_wndStatusBar->y()});
-    EXPECT_EQ(l.statusEdges[3], 1024);
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(dlg.m_wndStatusBar->RightEdge(i), l.statusEdges[i]);
-        EXPECT_EQ(dlg.m_wndPane[i]->geometry(), l.panes[i]);
-    }
-    EXPECT_EQ(dlg.m_wndToolBar->geometry(), l.toolBar);
-    EXPECT_EQ(dlg.m_wndSeekBar->geometry(), l.seekBar);
-    EXPECT_LE(dlg.m_wndToolBar->geometry().bottom(), dlg.m_wndStatusBar->y());
+    ExpectLaidOut(dlg);
+    EXPECT_EQ(LayoutOf(dlg).statusEdges[3], 1024);
     QTest::keyClick(&dlg, Qt::Key_Escape);
     EXPECT_FALSE(dlg.isVisible());
     EXPECT_TRUE(boxes.texts().isEmpty());

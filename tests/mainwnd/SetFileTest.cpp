@@ -125,14 +125,7 @@ TEST(SetFileFormat, DamagedForeignAndNewerFilesAreRefusedOrTolerated) {
     EXPECT_EQ(cut.MissingPanes(), (QList<int>{0, 1}));
 }
 
-class SavedSetTest : public ClipWindowTest {
-protected:
-    void SetUp() override {
-        qputenv("XDG_STATE_HOME", m_state.path().toLocal8Bit());
-        ClipWindowTest::SetUp();
-    }
-    QTemporaryDir m_state;
-};
+using SavedSetTest = ClipWindowTest;
 
 TEST_F(SavedSetTest, SavedSetReopensAtItsPositionWithOffsetsAndModesAndNamesMovedVideos) {
     // Two copies in the set's folder (one of them to move away), two clips elsewhere.

@@ -1,44 +1,28 @@
-// Snapshots from the real window on real clips: the pane's context menu command and its hot
-// key write the picture the pane shows, named after the pane and the local time, into the
-// snapshot folder; failures to write show the error box and the program goes on.
-#include "WindowTestSupport.h"
+// Snapshots in the real window on real clips: one pane's by its context menu command or its
+// hot key, and all four at one instant (the four recordings of one event: FrameSyncSets), named
+// after the pane and the local time; other sizes, rotation, empty panes, bad folders, and the
+// choice of pictures that cover one instant.
+#include "FrameSyncFixture.h"
 
 #include "controls/CMenuEx.h"
-#include "platform/CHotKeyManager.h"
-
-#include <QDateTime>
-#include <QImage>
-#include <QRegularExpression>
+#include "mainwnd/CCaptureAllWriter.h"
+#include "mainwnd/CaptureInstant.h"
 
 namespace mainwnd_test {
 namespace {
 
+using SnapshotTest = FrameSyncTest;
+using CaptureAllTest = FrameSyncTest;
+
 constexpr qint64 kBmpSize320x240 = 54 + 320 * 3 * 240; // 230,454 bytes
 
-class SnapshotTest : public ClipWindowTest {
-protected:
-    void SetUp() override {
-        ClipWindowTest::SetUp();
-        if (IsSkipped()) {
-            return;
-        }
-        ASSERT_TRUE(m_shots.isValid());
-        // A folder that does not exist yet, given with a trailing slash like the default one.
-        m_folder = m_shots.filePath(QStringLiteral("快照 folder"));
-        g_settings.SaveMapPath = m_folder + QLatin1Char('/');
-        OpenClips({"a_6s.mp4", nullptr, "c_10s.mp4", nullptr});
-    }
-
-    QStringList Shots() const { return QDir(m_folder).entryList({QStringLiteral("*.bmp")}, QDir::Files); }
-
-    QTemporaryDir m_shots;
-    QString m_folder;
-};
-
 // The shot is taken by the pane's menu command or by its hot key, while paused and while
-// playing; it holds the frame the pane shows at that instant. (The hot key after frame steps,
-// pressed at the keyboard: TetravDesktopTest.HotKeyWritesThePaneSnapshot.)
+// playing; it holds the frame the pane shows at that instant, also once its file is deleted.
+// (The hot key pressed at the keyboard: TetravDesktopTest.HotKeyWritesThePaneSnapshot.)
 TEST_F(SnapshotTest, WritesThePaneFrameAtTheVideoSizeNamedByPaneAndLocalTime) {
+    g_settings.FramePhase = 0;
+    OpenClips({"a_6s.mp4", nullptr, "c_10s.mp4", nullptr});
+    const auto shots = [this] { return QDir(m_folder).entryList({QStringLiteral("*.bmp")}, QDir::Files); };
     const QRegularExpression name(QStringLiteral("^03_(\\d{17})\\.bmp$"));
     ASSERT_FALSE(QFileInfo::exists(m_folder));
     // By the menu, paused after opening; by the menu, playing; by the hot key, playing.
@@ -54,7 +38,7 @@ TEST_F(SnapshotTest, WritesThePaneFrameAtTheVideoSizeNamedByPaneAndLocalTime) {
         // The picture may move on while it is read: take the shot between two equal readings.
         bool matched = false;
         for (int attempt = 0; attempt < 10 && !matched; ++attempt) {
-            for (const QString& old : Shots()) {
+            for (const QString& old : shots()) {
                 QFile::remove(QDir(m_folder).filePath(old));
             }
             const QDateTime from = QDateTime::currentDateTime();
@@ -62,13 +46,13 @@ TEST_F(SnapshotTest, WritesThePaneFrameAtTheVideoSizeNamedByPaneAndLocalTime) {
             hotKey ? emit dlg->HotKeys()->hotKey(300) : emit dlg->m_menuContext[2]->command(ID_CAPTURE_3);
             const int shownAfter = enginetest::frameShownBy(picture);
             const QDateTime to = QDateTime::currentDateTime();
-            const QStringList shots = Shots();
-            ASSERT_EQ(shots.size(), 1) << shots.join(' ').toStdString();
-            const QRegularExpressionMatch m = name.match(shots[0]);
-            ASSERT_TRUE(m.hasMatch()) << shots[0].toStdString();
+            const QStringList taken = shots();
+            ASSERT_EQ(taken.size(), 1) << taken.join(' ').toStdString();
+            const QRegularExpressionMatch m = name.match(taken[0]);
+            ASSERT_TRUE(m.hasMatch()) << taken[0].toStdString();
             const QDateTime stamp = QDateTime::fromString(m.captured(1), QStringLiteral("yyyyMMddHHmmsszzz"));
-            EXPECT_TRUE(stamp >= from.addMSecs(-1) && stamp <= to) << shots[0].toStdString();
-            const QString path = QDir(m_folder).filePath(shots[0]);
+            EXPECT_TRUE(stamp >= from.addMSecs(-1) && stamp <= to) << taken[0].toStdString();
+            const QString path = QDir(m_folder).filePath(taken[0]);
             EXPECT_EQ(QFileInfo(path).size(), kBmpSize320x240);
             const QImage shot(path);
             ASSERT_EQ(shot.size(), QSize(320, 240));
@@ -80,48 +64,123 @@ TEST_F(SnapshotTest, WritesThePaneFrameAtTheVideoSizeNamedByPaneAndLocalTime) {
         }
         EXPECT_TRUE(matched) << "the pane never held one frame across a shot";
     }
-    EXPECT_TRUE(boxes.texts().isEmpty());
-}
-
-// Nothing for an empty pane or an unknown hot key; a folder that cannot be written (a file of
-// that name, a folder of the kernel's, a read-only folder) shows the error box each time and
-// the window plays on; a pane whose file was deleted while playing still takes its shot.
-TEST_F(SnapshotTest, EmptyPanesWriteNothingAndFailuresShowTheErrorBox) {
-    dlg->OnPlay();
-    for (int id : {200, 400, 600, 150, 0}) {
-        emit dlg->HotKeys()->hotKey(id);
-    }
-    EXPECT_TRUE(Shots().isEmpty());
-    EXPECT_TRUE(boxes.texts().isEmpty());
-
-    for (const QString& folder : UnwritableFolders(m_shots)) {
-        SCOPED_TRACE(folder.toStdString());
-        boxes.clear();
-        g_settings.SaveMapPath = folder;
-        emit dlg->HotKeys()->hotKey(100);
-        ASSERT_EQ(boxes.boxes().size(), 1u);
-        EXPECT_EQ(boxes.boxes()[0].text, QString::fromUtf8("保存抓图错误!"));
-        EXPECT_EQ(boxes.boxes()[0].caption, QString::fromUtf8("错误"));
-        EXPECT_TRUE(dlg->IsTimerRunning(TIMER_SYNC));
-    }
 
     // The file of pane 1 goes away while it plays: its decoded picture is still there.
-    boxes.clear();
     const QString copy = m_shots.filePath(QStringLiteral("copy.mp4"));
     ASSERT_TRUE(QFile::copy(clip("b_4s.mp4"), copy));
     g_strVideoPath[2].clear();
-    Open({{0, copy}});
+    ClipWindowTest::Open({{0, copy}});
     dlg->OnPlay();
     QTest::qWait(300);
     ASSERT_TRUE(QFile::remove(copy));
     QTest::qWait(300);
-    g_settings.SaveMapPath = m_folder;
+    QDir(m_folder).removeRecursively();
     emit dlg->HotKeys()->hotKey(100);
-    emit dlg->HotKeys()->hotKey(300);
-    const QStringList shots = Shots();
-    ASSERT_EQ(shots.size(), 1) << shots.join(' ').toStdString();
-    EXPECT_TRUE(shots[0].startsWith(QStringLiteral("01_")));
+    emit dlg->HotKeys()->hotKey(300); // pane 3 is empty now
+    ASSERT_EQ(shots().size(), 1) << shots().join(' ').toStdString();
+    EXPECT_TRUE(shots()[0].startsWith(QStringLiteral("01_")));
     EXPECT_TRUE(boxes.texts().isEmpty());
+}
+
+// A larger picture sets the cell size and a smaller one is fitted into its cell; a video with
+// a rotation is written upright; empty panes get no file and a black cell, and no snapshot of
+// their own. A folder that cannot be written shows the error box for the capture and for a
+// pane's snapshot each time and leaves no file; a set that fails part way takes back the files
+// already written.
+TEST_F(CaptureAllTest, MixedSizesRotationEmptyPanesAndUnwritableFolders) {
+    OpenClips({nullptr, "format.vob", "rotated_90.mp4", nullptr});
+    const CaptureSet set = Capture(false);
+    EXPECT_TRUE(set.panes[0].isNull() && set.panes[3].isNull());
+    ASSERT_EQ(set.panes[1].size(), QSize(352, 288));
+    ASSERT_EQ(set.panes[2].size(), QSize(320, 240)) << "turned upright";
+    const int vob = frameNumberIn(set.panes[1], set.panes[1].rect(), 288);
+    const int rotated = frameNumberIn(set.panes[2]);
+    EXPECT_GE(vob, 0);
+    EXPECT_GE(rotated, 0) << "the bit cells are along the bottom only when upright";
+    ASSERT_EQ(set.all.size(), QSize(704, 576));
+    EXPECT_EQ(QuadrantFrame(set.all, 1, QSize(352, 288)), vob);
+    EXPECT_EQ(QuadrantFrame(set.all, 2, QSize(320, 240)), rotated);
+    const auto black = [&set](QRect r) {
+        for (int y = r.top(); y <= r.bottom(); y += 7) {
+            for (int x = r.left(); x <= r.right(); x += 7) {
+                if (qGray(set.all.pixel(x, y)) > 16) {
+                    return false;
+                }
+            }
+        }
+        return true;
+    };
+    EXPECT_TRUE(black(QRect(0, 0, 352, 288))) << "pane 1 is empty";
+    EXPECT_TRUE(black(QRect(352, 288, 352, 288))) << "pane 4 is empty";
+    EXPECT_TRUE(black(QRect(352, 0, 352, 12))) << "the smaller picture is fitted with black above it";
+
+    dlg->OnPlay();
+    QDir(m_folder).removeRecursively();
+    for (int id : {100, 400, 600, 150, 0}) { // snapshots of the empty panes, and unknown hot keys
+        emit dlg->HotKeys()->hotKey(id);
+    }
+    EXPECT_FALSE(QFileInfo::exists(m_folder));
+    EXPECT_TRUE(boxes.texts().isEmpty());
+    for (const QString& folder : UnwritableFolders(m_shots)) {
+        SCOPED_TRACE(folder.toStdString());
+        boxes.clear();
+        g_settings.SaveMapPath = folder;
+        ASSERT_TRUE(RunCapture(true));
+        EXPECT_FALSE(m_written);
+        emit dlg->HotKeys()->hotKey(200);
+        ASSERT_EQ(boxes.boxes().size(), 2u);
+        for (const auto& box : boxes.boxes()) {
+            EXPECT_EQ(box.text + box.caption, QString::fromUtf8("保存抓图错误!错误"));
+        }
+        EXPECT_TRUE(QDir(folder).entryList(QDir::Files).isEmpty());
+        EXPECT_TRUE(dlg->IsTimerRunning(TIMER_SYNC)) << "plays on";
+    }
+
+    // The composite's name is taken by a folder: the .bmp files written before it go again.
+    const QString partial = m_shots.filePath(QStringLiteral("partial"));
+    ASSERT_TRUE(QDir().mkpath(partial + QStringLiteral("/00_20240102030405006.png")));
+    EXPECT_FALSE(CCaptureAllWriter::WriteSet(partial, QStringLiteral("20240102030405006"), set.panes));
+    EXPECT_EQ(QDir(partial).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              QStringList{QStringLiteral("00_20240102030405006.png")});
+}
+
+// The choice among each pane's picture on screen and the one before it, on timelines a real
+// set gives: panes a frame apart, clips of other rates, rounded timestamps, a pane that has not
+// come to its time, an empty pane.
+TEST(CaptureInstantTest, PicksThePicturesThatCoverOneInstant) {
+    using P = PanePick;
+    const auto at = [](double now, double before, double period = 0.04) {
+        return PanePictures{true, now, before, period};
+    };
+    const PanePictures t1 = at(1.0, 0.96);
+    const struct {
+        const char* name;
+        std::array<PanePictures, 4> panes;
+        std::array<P, 4> picks;
+        bool oneInstant;
+    } cases[] = {
+        {"one frame everywhere", {t1, t1, t1, t1}, {P::Now, P::Now, P::Now, P::Now}, true},
+        {"pane 3 has moved on", {t1, t1, at(1.04, 1.0), t1}, {P::Now, P::Now, P::Before, P::Now}, true},
+        {"pane 1 lags", {at(0.96, 0.92), t1, t1, t1}, {P::Now, P::Before, P::Before, P::Before}, true},
+        {"25, 60, 50 and 29.97 frames a second",
+         {t1, at(1.0333, 1.0167, 1 / 60.0), at(1.02, 1.0, 0.02), at(1.001, 0.968, 1.001 / 30)},
+         {P::Now, P::Before, P::Now, P::Now},
+         true},
+        {"ms timestamps",
+         {t1, at(1.001, 0.961), at(0.999, 0.959), t1},
+         {P::Now, P::Now, P::Now, P::Now},
+         true},
+        {"pane 2 two frames ahead", {t1, at(1.08, 1.04), t1, t1}, {P::Now, P::Now, P::Now, P::Now}, false},
+        {"pane 4 waits for its time; pane 1 empty; pane 2 without times",
+         {PanePictures{}, at(-1, -1), at(5.0, 4.96), at(0.0, -1)},
+         {P::None, P::Now, P::Now, P::Now},
+         true},
+    };
+    for (const auto& c : cases) {
+        const InstantPicks got = PickOneInstant(c.panes, 2);
+        EXPECT_EQ(got.picks, c.picks) << c.name;
+        EXPECT_EQ(got.oneInstant, c.oneInstant) << c.name;
+    }
 }
 
 } // namespace

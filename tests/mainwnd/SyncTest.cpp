@@ -2,8 +2,6 @@
 // channels retired at their end, the end of play, the texts and the seek bar.
 #include "WindowTestSupport.h"
 
-#include "mainwnd/CVideoPane.h"
-
 #include <cmath>
 
 namespace mainwnd_test {
@@ -75,12 +73,15 @@ TEST_P(SyncTick, RunsEveryChannelAndPausesOnlyThoseOutOfStep) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, SyncTick, testing::ValuesIn(kTicks), RowName());
 
+// A channel shorter than a second (pane 3) is retired at the first tick.
 TEST_F(SyncTest, LongestModeRetiresChannelsOneByOneThenStops) {
-    InstallScriptedSet({10, 20, 0, 0}, 1, 0);
+    InstallScriptedSet({10, 20, 0.8, 0}, 1, 0);
     dlg->OnPlay();
     EXPECT_TRUE(dlg->IsTimerRunning(TIMER_SYNC));
-    At({9.0, 9.0});
+    At({9.0, 9.0, 0.1});
     Tick();
+    EXPECT_TRUE(scripts[2]->deleted);
+    EXPECT_EQ(dlg->m_nOpenCount, 2);
     EXPECT_FALSE(scripts[0]->deleted) << "9.0 is not past 10 - 1";
     At({9.04, 9.04});
     Tick();
@@ -111,31 +112,6 @@ TEST_F(SyncTest, LongestModeRetiresChannelsOneByOneThenStops) {
     Ended();
     EXPECT_FALSE(dlg->m_wndToolBar->IsButtonEnabled(ID_TB_PLAY));
     EXPECT_TRUE(dlg->m_wndToolBar->IsButtonEnabled(ID_TB_OPEN));
-}
-
-TEST_F(SyncTest, ShortestModeStopsAtTheEndOfTheShortest) {
-    InstallScriptedSet({10, 20, 0, 0}, 0, 1);
-    dlg->OnPlay();
-    At({9.98, 9.98});
-    Tick();
-    Display();
-    EXPECT_TRUE(dlg->IsTimerRunning(TIMER_DISPLAY));
-    EXPECT_FALSE(scripts[0]->deleted);
-    At({10.0, 10.0});
-    Tick();
-    EXPECT_FALSE(scripts[1]->deleted) << "no channel is retired in shortest mode";
-    Display();
-    EXPECT_TRUE(scripts[0]->deleted && scripts[1]->deleted);
-    Ended();
-    EXPECT_EQ(QStringList(std::begin(g_strVideoPath), std::end(g_strVideoPath)).join(""), "");
-}
-
-TEST_F(SyncTest, SubSecondChannelIsRetiredAtOnceInLongestMode) {
-    InstallScriptedSet({0.8, 5, 0, 0}, 1, 0);
-    At({0.0, 0.1});
-    Tick();
-    EXPECT_TRUE(scripts[0]->deleted);
-    EXPECT_EQ(dlg->m_nOpenCount, 1);
 }
 
 // What the display tick shows: the seek bar (0..200, 0 for a reference of 1 s or less), the
@@ -204,40 +180,32 @@ TEST_F(SyncTest, NothingOpenEndsPlayAtTheNextTick) {
     EXPECT_TRUE(scripts[0]->deleted);
 }
 
-// A channel that failed to open counts as open but has no length: once the playable channel is
-// retired, play must end instead of ticking on for ever.
-TEST_F(SyncTest, LongestModeWithAFailedChannelStillEnds) {
-    InstallScriptedSet({6, 0, 0, 0}, 0, 0);
-    auto failed = std::make_shared<ChannelScript>();
-    dlg->m_pChannel[3] = new ScriptedChannel(failed);
-    g_strVideoPath[3] = QStringLiteral("/scripted/broken.mp4");
-    dlg->m_nOpenCount = 2;
-    dlg->OnPlay();
-    At({5.5});
-    Tick();
-    EXPECT_TRUE(scripts[0]->deleted);
-    EXPECT_EQ(dlg->m_nOpenCount, 1);
-    Display();
-    Ended();
-    EXPECT_TRUE(failed->deleted);
-}
-
-// MPEG stream lengths are estimates and can shrink once the stream plays: the end of stream
-// ends play, or retires the channel, wherever the position stopped.
-TEST_F(SyncTest, EndOfStreamEndsPlayShortOfTheLengthMeasuredAtOpen) {
-    for (int miniVideo : {1, 0}) {
-        SCOPED_TRACE(miniVideo == 1 ? "shortest" : "longest");
-        InstallScriptedSet({10, 20, 0, 0}, miniVideo == 1 ? 0 : 1, miniVideo);
+// Play ends at the end of the shortest, by its length or by its end of stream; in longest mode
+// each channel is retired at its end of stream wherever its position stopped (MPEG lengths are
+// estimates that can shrink). A channel that failed to open (counted, without a length) keeps
+// no play going.
+TEST_F(SyncTest, PlayEndsAtTheShortestsEndOrWhenTheLastChannelIsRetired) {
+    for (const int way : {0, 1, 2}) {
+        const bool byLength = way == 0;
+        const bool longest = way == 2;
+        SCOPED_TRACE(byLength ? "shortest at its length" : longest ? "longest" : "shortest at its end");
+        InstallScriptedSet({10, 20, 0, 0}, longest ? 1 : 0, longest ? 0 : 1);
+        auto failed = std::make_shared<ChannelScript>();
+        dlg->m_pChannel[3] = new ScriptedChannel(failed);
+        g_strVideoPath[3] = QStringLiteral("/scripted/broken.mp4");
+        dlg->m_nOpenCount = 3;
         dlg->OnPlay();
-        At({8.7, 8.7});
+        At({byLength ? 9.98 : 8.7, byLength ? 9.98 : 8.7});
         Tick();
         Display();
         EXPECT_TRUE(dlg->IsTimerRunning(TIMER_DISPLAY));
-        scripts[0]->atEnd = true;
+        EXPECT_FALSE(scripts[0]->deleted);
+        byLength ? At({10.0, 10.0}) : static_cast<void>(scripts[0]->atEnd = true);
         Tick();
-        if (miniVideo == 0) {
+        EXPECT_FALSE(scripts[1]->deleted) << "not retired before the end";
+        if (longest) {
             EXPECT_TRUE(scripts[0]->deleted) << "retired at its end";
-            EXPECT_EQ(dlg->m_nOpenCount, 1);
+            EXPECT_EQ(dlg->m_nOpenCount, 2);
             scripts[1]->position = 17.2;
             scripts[1]->atEnd = true;
             Tick();
@@ -245,7 +213,8 @@ TEST_F(SyncTest, EndOfStreamEndsPlayShortOfTheLengthMeasuredAtOpen) {
         }
         Display();
         Ended();
-        EXPECT_TRUE(scripts[0]->deleted && scripts[1]->deleted);
+        EXPECT_TRUE(scripts[0]->deleted && scripts[1]->deleted && failed->deleted);
+        EXPECT_EQ(QStringList(std::begin(g_strVideoPath), std::end(g_strVideoPath)).join(""), "");
     }
 }
 
@@ -340,13 +309,7 @@ TEST_P(FrameCorrection, BringsBackOnlyChannelsOutOfToleranceForLongEnough) {
     const QString paths[4] = {"/a.mp4", "/b.mp4", "", ""};
     const double lengths[4] = {60, 60, 0, 0};
     const double rates[4] = {25, c.fps, 0, 0};
-    SyncSet set;
-    set.channels = channels;
-    set.lengths = lengths;
-    set.paths = paths;
-    set.frameRates = rates;
-    set.openCount = 2;
-    set.ref = 0;
+    SyncSet set{channels, lengths, 2, paths, rates, 0};
 
     unsigned long long now = 1000000000000ULL;
     CFrameSync sync;

@@ -12,6 +12,8 @@
 #include "mainwnd/CFrameSync.h"
 #include "mainwnd/CStatusBar.h"
 #include "mainwnd/CTetravDlg.h"
+#include "mainwnd/CVideoPane.h"
+#include "mainwnd/MainLayout.h"
 #include "platform/MessageBoxRecorder.h"
 #include "settings/CSettings.h"
 #include "settings/CSettingsFile.h"
@@ -82,6 +84,30 @@ inline bool IsIdle(const CTetravDlg& d) {
            !d.m_wndSeekBar->isEnabled() && !d.m_wndVolume->isEnabled();
 }
 
+// The layout the arithmetic gives for the window's screen and client area.
+inline MainLayout LayoutOf(const CTetravDlg& d) {
+    return ComputeMainLayout(
+        {d.m_nScreenWidth, d.m_nScreenHeight, d.ClientArea()->width(), d.m_wndStatusBar->y()});
+}
+
+// Every control exactly where that layout puts it; a zoomed pane over the grid, the others hidden.
+inline void ExpectLaidOut(const CTetravDlg& d) {
+    const MainLayout l = LayoutOf(d);
+    const int zoomed = d.ZoomedPane();
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(d.m_wndPane[i]->geometry(), i == zoomed ? l.zoomedPane : l.panes[i]) << "pane " << i + 1;
+        EXPECT_EQ(d.m_wndPane[i]->isVisible(), zoomed < 0 || i == zoomed) << "pane " << i + 1;
+        EXPECT_EQ(d.m_wndStatusBar->RightEdge(i), l.statusEdges[i]) << "status part " << i + 1;
+    }
+    EXPECT_EQ(d.m_wndToolBar->geometry(), l.toolBar);
+    EXPECT_EQ(d.m_wndVolume->geometry(), l.volume);
+    EXPECT_EQ(d.m_wndSeekBar->geometry(), l.seekBar);
+    EXPECT_EQ(d.m_wndSeekBar->m_rectClient, QRect(0, 0, l.seekBar.width(), 10));
+    EXPECT_EQ(d.m_wndStatusBar->geometry().bottom(), d.ClientArea()->height() - 1);
+    EXPECT_EQ(d.m_wndStatusBar->width(), d.ClientArea()->width());
+    EXPECT_LE(d.m_wndToolBar->geometry().bottom(), d.m_wndStatusBar->y());
+}
+
 // Where the popup menu that act opens appears (closed again at once); (-1, -1) when none does.
 inline QPoint PopupShownBy(QObject* context, const std::function<void()>& act) {
     QPoint shownAt(-1, -1);
@@ -116,6 +142,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(m_config.isValid());
         qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
+        qputenv("XDG_STATE_HOME", m_state.path().toLocal8Bit()); // the recent sets
         WriteSettings();
         for (QString& p : g_strVideoPath) {
             p.clear();
@@ -180,6 +207,7 @@ protected:
     bool Idle() const { return IsIdle(*dlg); }
 
     QTemporaryDir m_config;
+    QTemporaryDir m_state;
     MessageBoxRecorder boxes;
     std::array<std::shared_ptr<ChannelScript>, 4> scripts;
     std::unique_ptr<CTetravDlg> dlg;
