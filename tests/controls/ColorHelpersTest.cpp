@@ -82,8 +82,10 @@ QImage Canvas() {
     return img;
 }
 
-// A hollow brush draws only the outline, and the selectors put the previous pen and brush back.
-TEST(DrawingHelpers, SelectorsSetPenAndBrushAndPutThePreviousOnesBack) {
+// The selectors set the pen and brush (a hollow brush draws only the outline) and put the previous
+// ones back; the off-screen surface reaches the target only at its end, within the given
+// rectangle or, for an empty one, the clip box.
+TEST(DrawingHelpers, SelectorsAndOffscreenSurfaceDrawWhereAndWhatTheySay) {
     QImage img = Canvas();
     QPainter p(&img);
     p.setPen(QPen(Qt::blue));
@@ -106,18 +108,14 @@ TEST(DrawingHelpers, SelectorsSetPenAndBrushAndPutThePreviousOnesBack) {
     EXPECT_EQ(img.pixel(12, 5), qRgb(255, 255, 255));
     EXPECT_EQ(img.pixel(6, 6), qRgb(255, 255, 255)) << "a hollow brush leaves the inside";
     EXPECT_EQ(img.pixel(16, 16), qRgb(10, 20, 30));
-}
 
-// The off-screen surface reaches the target only at its end, within the given rectangle or,
-// for an empty one, the clip box.
-TEST(DrawingHelpers, OffscreenSurfaceCoversItsRectangleOrTheClipBox) {
-    QImage target = Canvas();
-    QPainter p(&target);
+    img = Canvas();
+    p.begin(&img);
     {
         COffscreenDC dc(&p, QRect(4, 6, 8, 5));
         EXPECT_EQ(dc.Image().size(), QSize(12, 11)) << "from the origin to the lower right corner";
         dc.fillRect(QRect(0, 0, 20, 20), Qt::red); // clipped to the covered rectangle
-        EXPECT_EQ(target.pixel(5, 7), qRgb(255, 255, 255)) << "nothing on the target yet";
+        EXPECT_EQ(img.pixel(5, 7), qRgb(255, 255, 255)) << "nothing on the target yet";
         EXPECT_EQ(dc.Image().pixel(2, 2), qRgb(0, 0, 0)) << "left and top bands are excluded";
     }
     p.setClipRect(QRect(13, 13, 5, 5));
@@ -135,7 +133,7 @@ TEST(DrawingHelpers, OffscreenSurfaceCoversItsRectangleOrTheClipBox) {
         {{3, 6}, qRgb(255, 255, 255)}, {{4, 5}, qRgb(255, 255, 255)},   {{13, 13}, qRgb(0, 0, 255)},
         {{17, 17}, qRgb(0, 0, 255)},   {{18, 18}, qRgb(255, 255, 255)}, {{12, 13}, qRgb(255, 255, 255)}};
     for (const auto& e : expected) {
-        EXPECT_EQ(target.pixel(e.at), e.colour) << e.at.x() << "," << e.at.y();
+        EXPECT_EQ(img.pixel(e.at), e.colour) << e.at.x() << "," << e.at.y();
     }
 }
 

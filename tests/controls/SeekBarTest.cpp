@@ -195,16 +195,13 @@ TEST_F(SeekBar, TakesThePlaceholdersPlaceTheOwnersPositionAndLooksFramed) {
     EXPECT_EQ(GetDlgItem(window.get(), IDC_SEEKBAR), bar);
     EXPECT_EQ(bar->BitmapSize(), QSize(25, 12));
 
-    EXPECT_EQ(bar->SetScrollPos(100), 0);
-    EXPECT_EQ(bar->ThumbLeft(), 300);
-    EXPECT_EQ(bar->SetScrollPos(201), 100);
-    EXPECT_EQ(bar->GetScrollPos(), 201);
-    EXPECT_EQ(bar->ThumbLeft(), 575) << "the thumb stays between the arrows";
-    bar->SetScrollPos(-40);
-    EXPECT_EQ(bar->GetScrollPos(), -40);
-    EXPECT_EQ(bar->ThumbLeft(), 25);
-    bar->SetScrollPos(1 << 30);
-    EXPECT_EQ(bar->ThumbLeft(), 575);
+    int previous = 0;
+    for (const auto& [pos, left] : {std::pair{100, 300}, {201, 575}, {-40, 25}, {1 << 30, 575}}) {
+        EXPECT_EQ(bar->SetScrollPos(pos), previous);
+        EXPECT_EQ(bar->GetScrollPos(), pos);
+        EXPECT_EQ(bar->ThumbLeft(), left) << pos << ": the thumb stays between the arrows";
+        previous = pos;
+    }
     // The range is the absolute span and leaves the position alone.
     bar->SetScrollPos(150);
     bar->SetScrollRange(300, 100, false);

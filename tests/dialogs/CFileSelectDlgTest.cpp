@@ -13,7 +13,6 @@
 #include <QClipboard>
 #include <QDir>
 #include <QFileDialog>
-#include <QFileSystemModel>
 #include <QFontInfo>
 #include <QFrame>
 #include <QGroupBox>
@@ -302,29 +301,12 @@ TEST_F(FileSelectDlgTest, CancelRestoresThePathsAndOkWithoutPicksKeepsThem) {
     }
 }
 
-// The default picker is Qt's file dialog: one existing file, the nine filters with the first
-// selected, and filters that match on this file system the way users expect.
+// The default picker is Qt's file-open dialog for one existing file, with the nine filters (their
+// text: PicksAreWrittenAtOnceAndTheBoxesOnlyShowThem) and the first selected; a typed name is
+// answered as a full path, a cancel as nothing.
 TEST_F(FileSelectDlgTest, DefaultPickerIsAFileDialogWithTheFilters) {
     QTemporaryDir dir;
-    for (const char* name : {"clip.mp4", "CLIP2.MKV", "old.rmvb", "notes.txt", "README"}) {
-        tetrav::test::writeAll(dir.filePath(QString::fromUtf8(name)), {});
-    }
-    auto visibleFiles = [&](QFileDialog* fd) {
-        QStringList names;
-        auto* model = fd->findChild<QFileSystemModel*>();
-        const QModelIndex root = model ? model->index(dir.path()) : QModelIndex();
-        if (!model || !QTest::qWaitFor([&] { return model->rowCount(root) > 0; }, 5000)) {
-            ADD_FAILURE() << "the file dialog listed nothing";
-            return names;
-        }
-        QTest::qWait(100); // the rest of the listing arrives in the same batch
-        for (int r = 0; r < model->rowCount(root); ++r) {
-            names << model->index(r, 0, root).data().toString();
-        }
-        names.sort();
-        return names;
-    };
-
+    tetrav::test::writeAll(dir.filePath("README"), {});
     for (bool accept : {true, false}) {
         SCOPED_TRACE(accept ? "file picked" : "dialog cancelled");
         bool inspected = false;
@@ -340,10 +322,7 @@ TEST_F(FileSelectDlgTest, DefaultPickerIsAFileDialogWithTheFilters) {
             EXPECT_EQ(fd->nameFilters().size(), 9);
             EXPECT_EQ(fd->selectedNameFilter(), fd->nameFilters().value(0));
             fd->setDirectory(dir.path());
-            EXPECT_EQ(visibleFiles(fd), QStringList({"CLIP2.MKV", "clip.mp4", "old.rmvb"}));
             fd->selectNameFilter(fd->nameFilters().value(8));
-            EXPECT_EQ(visibleFiles(fd),
-                      QStringList({"CLIP2.MKV", "README", "clip.mp4", "notes.txt", "old.rmvb"}));
             auto* name = fd->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
             if (accept && name != nullptr) { // the user types the name and presses Enter
                 name->setFocus();

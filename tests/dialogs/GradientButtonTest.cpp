@@ -33,9 +33,9 @@ QRect textBox(const QImage& img, int fromX, int toX) {
     return box;
 }
 
-// The gradient's columns, r = 120 x / w, g = b = 128 + 122 x / w, each truncated; and an empty
-// text shows the plain button face.
-TEST(GradientButtonTest, ColumnsRunFromTealToLightCyanAndAnEmptyTextIsThePlainFace) {
+// The gradient's columns, r = 120 x / w, g = b = 128 + 122 x / w, each truncated; an empty text
+// shows the plain button face; the text and the tab part land where the offsets say.
+TEST(GradientButtonTest, ColumnsTextAndTabPartAndThePlainFaceOfAnEmptyText) {
     const struct {
         int width, x;
         QRgb expected;
@@ -55,10 +55,7 @@ TEST(GradientButtonTest, ColumnsRunFromTealToLightCyanAndAnEmptyTextIsThePlainFa
     const QImage empty = render(button, 120, 20, QString());
     const QRgb face = button.palette().color(QPalette::Button).rgb();
     EXPECT_EQ(tetrav::test::CountPixels(empty, face), 120 * 20) << "only the plain face";
-}
 
-TEST(GradientButtonTest, TextAndTabPartLandWhereTheOffsetsSay) {
-    CGradientButton button;
     const QImage whole = render(button, 235, 40, "Tetrav");
     const QRect left = textBox(whole, 0, 235);
     ASSERT_FALSE(left.isEmpty());

@@ -2,18 +2,8 @@
 // A small client of the desktop accessibility interface (AT-SPI over D-Bus), the way a screen
 // reader or a desktop test tool sees a program: its accessible tree, names, roles, states and
 // on-screen extents, and actions such as pressing a button.
-#include <QAtomicInt>
-#include <QDBusArgument>
-#include <QDBusConnection>
-#include <QDBusConnectionInterface>
-#include <QDBusMessage>
-#include <QDBusObjectPath>
-#include <QDBusReply>
-#include <QDBusVariant>
-#include <QList>
 #include <QRect>
-#include <QString>
-#include <QVariant>
+#include <QtDBus>
 
 #include <optional>
 

@@ -16,13 +16,8 @@ struct PaneLook {
 
     // A one-line account for failure messages.
     std::string describe() const {
-        return QStringLiteral("%1% not black, %2 bright pixels, picture at %3,%4 %5x%6")
-            .arg(nonBlack * 100, 0, 'f', 1)
-            .arg(bright)
-            .arg(picture.x())
-            .arg(picture.y())
-            .arg(picture.width())
-            .arg(picture.height())
+        return QString::asprintf("%.1f%% not black, %d bright pixels, picture at %d,%d %dx%d", nonBlack * 100,
+                                 bright, picture.x(), picture.y(), picture.width(), picture.height())
             .toStdString();
     }
 };
