@@ -260,19 +260,59 @@ protected:
 };
 
 // Four clips on the command line, the first under a path with spaces and Chinese characters as
-// users' files often are, and play pressed through the accessibility interface: all four panes
-// show pictures that move, in step, and the program ends cleanly with Escape.
-TEST_F(TetravDesktopTest, PlaysFourClipsFromTheCommandLine) {
+// users' files often are. Three frame steps at the keyboard, then the default hot keys Ctrl+Shift+C
+// and D (XTEST) write the pictures of panes 3 and 4 into the snapshot folder, at the video's size
+// and showing the frame the pane shows. Play pressed through the accessibility interface: all four
+// panes show pictures that move, in step, and the program ends cleanly with Escape. (An empty
+// pane's hot key writes nothing: SnapshotTest.)
+TEST_F(TetravDesktopTest, PlaysFourClipsFromTheCommandLineAndSnapshotsByHotKey) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid() && QDir(dir.path()).mkpath(QStringLiteral("我的 视频")));
     QStringList clips = {dir.filePath(QStringLiteral("我的 视频/第一段 片子.mp4"))};
     ASSERT_TRUE(QFile::copy(clip(kClips[0]), clips[0])) << "missing clip " << str(clip(kClips[0]));
     clips << clip(kClips[1]) << clip(kClips[2]) << clip(kClips[3]);
+    const QString folder = dir.filePath(QStringLiteral("shots"));
+    QString text = QStringLiteral("[FramePhase]\nFramePhaseNumber=1\n[MiniVideo]\nMiniVideoNumber=1\n"
+                                  "[ForeView]\nForeViewNumber=0\n[SaveMapPath]\nSaveMapPathNumber=%1\n")
+                       .arg(folder);
+    for (int n = 1; n <= 4; ++n) {
+        text += QStringLiteral("[VirtualCode%1]\nVirtualCodeNumber=%2\n[Modifiers%1]\nModifiersNumber=6\n")
+                    .arg(n)
+                    .arg(64 + n);
+    }
+    ASSERT_NO_FATAL_FAILURE(
+        writeAll(m_config.filePath(QStringLiteral("tetrav/TetravSet.ini")), text.toUtf8()));
     ASSERT_NO_FATAL_FAILURE(startProgram(clips));
     ASSERT_TRUE(waitEnabled(QStringLiteral("播放"))) << "播放 not enabled within 15 s";
     // The total time is the reference clip's length: the shortest (4 s) or the longest (20 s),
     // as the settings choose.
     EXPECT_TRUE(statusShows(QStringLiteral("^00:00:(04|20)$")));
+
+    focusWindow();
+    xdotool({"key", "--delay", "300", "Right", "Right", "Right"});
+    pause(800);
+    const QImage screen = GrabScreen(m_x.display());
+    ASSERT_FALSE(screen.isNull());
+    const int shown = frameNumberIn(screen, lookAt(screen, paneOnScreen(2)).picture);
+    EXPECT_EQ(shown, 3) << "three frame steps";
+    xdotool({"key", "ctrl+shift+c"});
+    xdotool({"key", "ctrl+shift+d"});
+    const auto bitmaps = [&] { return QDir(folder).entryList({QStringLiteral("*.bmp")}, QDir::Files); };
+    WaitUntil([&] { return bitmaps().size() >= 2; }, 5000);
+    pause(500); // time for a third file, which must not come
+    const QStringList files = bitmaps();
+    ASSERT_EQ(files.size(), 2) << str(files.join(QLatin1Char(' ')));
+    for (int k = 0; k < 2; ++k) {
+        EXPECT_TRUE(
+            QRegularExpression(QStringLiteral("^0%1_\\d{17}\\.bmp$").arg(k + 3)).match(files[k]).hasMatch())
+            << str(files[k]);
+        const QString path = QDir(folder).filePath(files[k]);
+        EXPECT_EQ(QFileInfo(path).size(), 230454);
+        const QImage shot(path);
+        ASSERT_EQ(shot.size(), QSize(320, 240));
+        EXPECT_EQ(frameNumberIn(shot), shown);
+    }
+
     ASSERT_TRUE(press(QStringLiteral("播放"), {})) << "the Press action of 播放 failed";
 
     // The shots come first: the shortest clip, and so the set, may end four seconds after play.
@@ -308,52 +348,6 @@ TEST_F(TetravDesktopTest, PlaysFourClipsFromTheCommandLine) {
         EXPECT_LE(*hi - *lo, 40) << "frames " << shown[0] << ", " << shown[1] << ", " << shown[2] << ", "
                                  << shown[3];
     }
-    endWithEscape();
-}
-
-// The global hot keys of the default settings, pressed at the keyboard (XTEST) while the window
-// shows a stepped frame: Ctrl+Shift+C writes pane 3's picture into the snapshot folder, at the
-// video's size and showing the frame the pane shows; Ctrl+Shift+D for the empty pane 4 writes
-// nothing.
-TEST_F(TetravDesktopTest, HotKeyWritesThePaneSnapshot) {
-    QTemporaryDir shots;
-    ASSERT_TRUE(shots.isValid());
-    const QString folder = shots.filePath(QStringLiteral("shots"));
-    QString text = QStringLiteral("[FramePhase]\nFramePhaseNumber=1\n[MiniVideo]\nMiniVideoNumber=1\n"
-                                  "[ForeView]\nForeViewNumber=0\n[SaveMapPath]\nSaveMapPathNumber=%1\n")
-                       .arg(folder);
-    for (int n = 1; n <= 4; ++n) {
-        text += QStringLiteral("[VirtualCode%1]\nVirtualCodeNumber=%2\n[Modifiers%1]\nModifiersNumber=6\n")
-                    .arg(n)
-                    .arg(64 + n);
-    }
-    ASSERT_NO_FATAL_FAILURE(
-        writeAll(m_config.filePath(QStringLiteral("tetrav/TetravSet.ini")), text.toUtf8()));
-    ASSERT_NO_FATAL_FAILURE(startProgram({clip(kClips[0]), clip(kClips[1]), clip(kClips[2])}));
-    ASSERT_TRUE(waitEnabled(QStringLiteral("播放")));
-
-    focusWindow();
-    xdotool({"key", "--delay", "300", "Right", "Right", "Right"});
-    pause(800);
-    const QImage screen = GrabScreen(m_x.display());
-    ASSERT_FALSE(screen.isNull());
-    const int shown = frameNumberIn(screen, lookAt(screen, paneOnScreen(2)).picture);
-    EXPECT_EQ(shown, 3) << "three frame steps";
-
-    xdotool({"key", "ctrl+shift+d"});
-    xdotool({"key", "ctrl+shift+c"});
-    const auto bitmaps = [&] { return QDir(folder).entryList({QStringLiteral("*.bmp")}, QDir::Files); };
-    WaitUntil([&] { return !bitmaps().isEmpty(); }, 5000);
-    pause(500); // time for a second file, which must not come
-    const QStringList files = bitmaps();
-    ASSERT_EQ(files.size(), 1) << str(files.join(QLatin1Char(' ')));
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^03_\\d{17}\\.bmp$")).match(files[0]).hasMatch())
-        << str(files[0]);
-    const QString path = QDir(folder).filePath(files[0]);
-    EXPECT_EQ(QFileInfo(path).size(), 230454);
-    const QImage shot(path);
-    ASSERT_EQ(shot.size(), QSize(320, 240));
-    EXPECT_EQ(frameNumberIn(shot), shown);
     endWithEscape();
 }
 
