@@ -1,5 +1,4 @@
-// The bitmap seek bar as the main window uses it: created over a placeholder, range 0..200,
-// driven with real mouse input under the X server, and what it puts on the screen.
+// The bitmap seek bar as the main window makes it, driven with real mouse input, and its pixels.
 #include "controls/CXScrollBar.h"
 #include "controls/ColorHls.h"
 #include "support/ChildCase.h"

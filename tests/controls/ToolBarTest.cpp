@@ -1,5 +1,4 @@
-// The transport tool bar: its buttons from resource 128, enabling, commands and looks. (Tips as
-// accessible names, pressed through AT-SPI: TetravDesktopTest.)
+// The transport tool bar: buttons, commands and looks. (Tips as names through AT-SPI: TetravDesktopTest.)
 #include "controls/CToolBarXP.h"
 #include "controls/ColorHls.h"
 #include "support/ChildCase.h"

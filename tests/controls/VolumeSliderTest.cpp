@@ -1,5 +1,4 @@
-// The volume slider: its painted wedge, click-to-position, drags left to the slider, and its
-// accessible value.
+// The volume slider: its painted wedge, click-to-position, drags, and its accessible value.
 #include "controls/CVolumeSlider.h"
 
 #include <gtest/gtest.h>

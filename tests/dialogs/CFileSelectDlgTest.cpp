@@ -1,5 +1,4 @@
-// The file selection dialog, run modally on the test's X server: its controls, the picks with
-// the file-open dialog replaced by a script returning real files, the cancel paths, and the
+// The file selection dialog run modally: controls, scripted picks of real files, cancels, and the
 // real QFileDialog behind the default picker.
 #include "dialogs/CFileSelectDlg.h"
 #include "dialogs/VideoPaths.h"
@@ -58,8 +57,7 @@ private:
     QStringList m_paths;
 };
 
-// Replaces the file-open dialog with a queue of answers ("" = the user cancels) and records
-// what the dialog passed to it. The default picker comes back at the end of the test.
+// Replaces the file-open dialog with a queue of answers ("" = cancel) and records its arguments.
 class ScriptedPicker {
 public:
     ScriptedPicker() {

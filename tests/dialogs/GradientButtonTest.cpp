@@ -1,6 +1,4 @@
-// The gradient button's pixels: the column colours of the gradient (expected values worked out
-// by hand from the end colours), where the text and the right-aligned tab part land, a text that
-// begins with a tab, and the plain face of an empty text. The About box's banner and rule too.
+// The gradient button's pixels, and the About box's banner and rule made of it.
 #include "dialogs/CAboutDlg.h"
 #include "dialogs/CGradientButton.h"
 #include "support/Pixels.h"

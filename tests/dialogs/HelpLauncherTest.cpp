@@ -1,7 +1,5 @@
-// The help and the support page: where they are found (beside the program, in an installed
-// layout, in the source tree), what is handed to the desktop's browser (intercepted here), the
-// boxes when nothing is found or nothing can open it, and the shipped help itself: every page
-// and picture it links to exists.
+// Where the help is found, what goes to the desktop's browser (intercepted here), the error
+// boxes, and the shipped help's links.
 #include "dialogs/HelpLauncher.h"
 #include "platform/MessageBoxRecorder.h"
 #include "support/FileBytes.h"

@@ -1,7 +1,6 @@
 #pragma once
-// A small client of the desktop accessibility interface (AT-SPI over D-Bus), the way a screen
-// reader or a desktop test tool sees a program: its accessible tree, names, roles, states and
-// on-screen extents, and actions such as pressing a button.
+// A small AT-SPI client, seeing a program as a screen reader does: its accessible tree, names,
+// roles, states, extents on the screen, and actions.
 #include <QRect>
 #include <QtDBus>
 
@@ -61,8 +60,7 @@ public:
         }
         for (int i = 0; i < nodes.size(); ++i) {
             nodes[i].name = name(nodes[i]);
-            nodes[i].role =
-                call(nodes[i], QStringLiteral("Accessible"), QStringLiteral("GetRoleName")).toString();
+            nodes[i].role = call(nodes[i], "Accessible", "GetRoleName").toString();
             for (AccessibleNode& child :
                  nodes.size() < maxNodes ? children(nodes[i]) : QList<AccessibleNode>()) {
                 child.parent = i;
@@ -81,14 +79,13 @@ public:
 
     bool isEnabled(const AccessibleNode& n) {
         constexpr int kStateEnabled = 8; // in the first 32-bit word of the state set
-        const QList<uint> words =
-            qdbus_cast<QList<uint>>(call(n, QStringLiteral("Accessible"), QStringLiteral("GetState")));
+        const QList<uint> words = qdbus_cast<QList<uint>>(call(n, "Accessible", "GetState"));
         return !words.isEmpty() && (words[0] & (1u << kStateEnabled)) != 0;
     }
 
     QRect extentsOnScreen(const AccessibleNode& n) {
-        const QVariant reply = call(n, QStringLiteral("Component"), QStringLiteral("GetExtents"),
-                                    {QVariant::fromValue(0u)}); // 0: screen coordinates
+        const QVariant reply =
+            call(n, "Component", "GetExtents", {QVariant::fromValue(0u)}); // 0: screen coordinates
         int x = 0, y = 0, w = 0, h = 0;
         if (reply.isValid()) {
             const QDBusArgument arg = reply.value<QDBusArgument>();
@@ -102,7 +99,7 @@ public:
     // Performs the named action ("Press", "Toggle"). The program answers only when its handler
     // returns, so for a control that opens a modal dialog pass waitForResult = false.
     bool doAction(const AccessibleNode& n, const QString& actionName, bool waitForResult = true) {
-        const QVariant actions = call(n, QStringLiteral("Action"), QStringLiteral("GetActions"));
+        const QVariant actions = call(n, "Action", "GetActions");
         int index = -1;
         if (actions.isValid()) {
             const QDBusArgument arg = actions.value<QDBusArgument>(); // a(sss): name, description, keys
@@ -117,8 +114,7 @@ public:
             arg.endArray();
         }
         if (index < 0 || waitForResult) {
-            return index >= 0 &&
-                   call(n, QStringLiteral("Action"), QStringLiteral("DoAction"), {index}).toBool();
+            return index >= 0 && call(n, "Action", "DoAction", {index}).toBool();
         }
         QDBusMessage m = QDBusMessage::createMethodCall(
             n.service, n.path, QStringLiteral("org.a11y.atspi.Action"), QStringLiteral("DoAction"));
@@ -127,9 +123,7 @@ public:
     }
 
     // The text of a text control (an edit box's contents).
-    QString text(const AccessibleNode& n) {
-        return call(n, QStringLiteral("Text"), QStringLiteral("GetText"), {0, -1}).toString();
-    }
+    QString text(const AccessibleNode& n) { return call(n, "Text", "GetText", {0, -1}).toString(); }
 
 private:
     static inline const QString kRootPath = QStringLiteral("/org/a11y/atspi/accessible/root");
@@ -143,14 +137,15 @@ private:
         const bool ok = reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty();
         return ok ? reply.arguments().constFirst() : QVariant();
     }
-    QVariant call(const AccessibleNode& n, const QString& iface, const QString& method,
+    QVariant call(const AccessibleNode& n, const char* iface, const char* method,
                   const QVariantList& args = {}) {
-        return callOn(*m_bus, n.service, n.path, QStringLiteral("org.a11y.atspi.") + iface, method, args);
+        return callOn(*m_bus, n.service, n.path, QLatin1String("org.a11y.atspi.") + QLatin1String(iface),
+                      QLatin1String(method), args);
     }
 
     QList<AccessibleNode> children(const AccessibleNode& n) {
         QList<AccessibleNode> out;
-        const QVariant reply = call(n, QStringLiteral("Accessible"), QStringLiteral("GetChildren"));
+        const QVariant reply = call(n, "Accessible", "GetChildren");
         if (reply.isValid()) {
             const QDBusArgument arg = reply.value<QDBusArgument>(); // a(so)
             arg.beginArray();

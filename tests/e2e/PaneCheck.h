@@ -1,6 +1,5 @@
 #pragma once
-// What a screenshot says about one video pane: whether it shows a picture, where, and how much
-// of it changed between two shots (support/FrameIndex.h reads which frame it is).
+// What a screenshot says about one video pane: whether it shows a picture, where, what changed.
 #include <QImage>
 #include <QRect>
 #include <QString>
