@@ -41,20 +41,14 @@ const char* const kExpectedQtFilter =
     "DVD视频文件 (*.vob);;RM视频文件 (*.rm);;RMVB视频文件 (*.rmvb);;所有文件 (*)";
 
 // Files on disk to pick, names with spaces and Chinese characters among them.
-class PickFiles {
-public:
+struct PickFiles : QStringList {
     PickFiles() {
         for (const char* name : {"one.mp4", "two.avi", "第 三 个 视频.mkv", "four.MOV"}) {
-            m_paths << m_dir.filePath(QString::fromUtf8(name));
-            tetrav::test::writeAll(m_paths.last(), "not really a video");
+            append(dir.filePath(QString::fromUtf8(name)));
+            tetrav::test::writeAll(last(), "not really a video");
         }
     }
-    QString operator[](int i) const { return m_paths[i]; }
-    QString dir() const { return m_dir.path(); }
-
-private:
-    QTemporaryDir m_dir;
-    QStringList m_paths;
+    QTemporaryDir dir;
 };
 
 // Replaces the file-open dialog with a queue of answers ("" = cancel) and records its arguments.
@@ -185,7 +179,7 @@ TEST_F(FileSelectDlgTest, PicksAreWrittenAtOnceAndTheBoxesOnlyShowThem) {
     picker.answers = {files[0], files[1], "", QFileInfo(files[2]).fileName(), files[3]};
     setPaths({"/old/1.mp4", "/old/2.mp4", "/old/3.mp4", "/old/4.mp4"});
     const QString cwd = QDir::currentPath();
-    ASSERT_TRUE(QDir::setCurrent(files.dir()));
+    ASSERT_TRUE(QDir::setCurrent(files.dir.path()));
     CFileSelectDlg dlg;
     const auto pressEnterOn = [&](int slot) {
         QPushButton* open = button(dlg, kOpenIds[slot]);

@@ -357,13 +357,10 @@ TEST_F(TetravDesktopTest, PlaysFourClipsFromTheCommandLineAndSnapshotsByHotKey) 
 // play: panes 1 and 4 play, panes 2 and 3 stay black.
 TEST_F(TetravDesktopTest, DialogsOpenOnlyTheClipsPickedAndNameEveryControl) {
     ASSERT_NO_FATAL_FAILURE(startProgram({}));
-    std::optional<AccessibleNode> optionsItem;
-    for (const AccessibleNode& n : m_tree) {
-        if (n.role == QLatin1String("menu item") && n.name.startsWith(QStringLiteral("选项(X)"))) {
-            optionsItem = n;
-        }
-    }
-    ASSERT_TRUE(optionsItem.has_value()) << treeDump();
+    const auto optionsItem = std::find_if(m_tree.begin(), m_tree.end(), [](const AccessibleNode& n) {
+        return n.role == QLatin1String("menu item") && n.name.startsWith(QStringLiteral("选项(X)"));
+    });
+    ASSERT_NE(optionsItem, m_tree.end()) << treeDump();
     ASSERT_TRUE(m_atspi.doAction(*optionsItem, QStringLiteral("Press"), false)); // a modal dialog
     ASSERT_TRUE(waitFor("选择", kDialog, 10000)) << treeDump();
     const QStringList named = {"Tetrav 选项",  "抓图保存位置", "选择",     "同步选项",     "帧同步",
@@ -386,10 +383,9 @@ TEST_F(TetravDesktopTest, DialogsOpenOnlyTheClipsPickedAndNameEveryControl) {
     EXPECT_TRUE(saved.contains("[VirtualCode3]\nVirtualCodeNumber=67\n")) << saved.constData();
 
     ASSERT_NO_FATAL_FAILURE(openDialog("关于", "menu item", "关于Tetrav"));
-    for (const char* name :
-         {"横幅", "分隔线", "Tetrav 图标", "Tetrav  V1.3.2.1121", "更多技术支持(H)", "确定 "}) {
-        EXPECT_TRUE(find(QString::fromUtf8(name)).has_value()) << "nothing named " << name << "\n"
-                                                               << treeDump();
+    for (const QString& name :
+         QStringList{"横幅", "分隔线", "Tetrav 图标", "Tetrav  V1.3.2.1121", "更多技术支持(H)", "确定 "}) {
+        EXPECT_TRUE(find(name).has_value()) << "nothing named " << str(name) << "\n" << treeDump();
     }
     ASSERT_NO_FATAL_FAILURE(windowShot("关于Tetrav", kDialog, "about.png"));
     ASSERT_NO_FATAL_FAILURE(closeDialog("关于Tetrav", "确定 "));
