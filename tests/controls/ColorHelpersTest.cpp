@@ -18,8 +18,9 @@ int HlsByte(std::uint32_t packed, int which) {
 }
 enum { Hue, Light, Sat };
 
-// Hue, lightness and saturation bytes (-1: not checked), worked out by hand.
-TEST(ColorHls, PackedFormOfPrimariesAndGreys) {
+// The packed form's hue, lightness and saturation bytes (-1: not checked), worked out by hand;
+// back from the packed form; adjusted towards the ends.
+TEST(ColorHls, PackedFormBackAndAdjusted) {
     const struct {
         COLORREF rgb;
         int bytes[3];
@@ -43,9 +44,7 @@ TEST(ColorHls, PackedFormOfPrimariesAndGreys) {
                 << which << ": " << HlsByte(packed, which);
         }
     }
-}
 
-TEST(ColorHls, BackFromThePackedFormAndAdjustedTowardsTheEnds) {
     EXPECT_EQ(PackedHLSToColor(0x00008000u), RgbColor(128, 128, 128)) << "no saturation: the lightness byte";
     const COLORREF red = PackedHLSToColor(ColorToPackedHLS(RgbColor(255, 0, 0)));
     EXPECT_TRUE(RedOf(red) >= 250 && GreenOf(red) == 0 && BlueOf(red) == 0) << std::hex << red;

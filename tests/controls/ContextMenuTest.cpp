@@ -15,7 +15,21 @@
 
 namespace {
 
-TEST(ContextMenu, EachPaneMenuHasItsTitleASeparatorAndTheSnapshotItem) {
+// Runs act on the popup once it is open.
+void WhenOpen(CMenuEx& menu, std::function<void(QMenu*)> act) {
+    QTimer::singleShot(0, &menu, [&menu, act] {
+        QMenu* popup = menu.GetSubMenu(0);
+        if (!QTest::qWaitFor([popup] { return popup->isVisible(); }, 3000)) {
+            popup->close();
+            return;
+        }
+        act(popup);
+    });
+}
+
+// Each pane's menu: its title, a separator and the snapshot item; the flat owner-drawn look;
+// choosing an item returns and sends its id, dismissing returns 0.
+TEST(ContextMenu, ItemsLookAndChoice) {
     const struct {
         int resource;
         QString title;
@@ -45,22 +59,7 @@ TEST(ContextMenu, EachPaneMenuHasItsTitleASeparatorAndTheSnapshotItem) {
     EXPECT_FALSE(unknown.LoadMenu(IDR_MAINFRAME)) << "not a context menu resource";
     EXPECT_EQ(unknown.GetSubMenu(0), nullptr);
     EXPECT_EQ(unknown.TrackPopupMenu(QPoint(10, 10)), 0);
-}
 
-// Runs act on the popup once it is open.
-void WhenOpen(CMenuEx& menu, std::function<void(QMenu*)> act) {
-    QTimer::singleShot(0, &menu, [&menu, act] {
-        QMenu* popup = menu.GetSubMenu(0);
-        if (!QTest::qWaitFor([popup] { return popup->isVisible(); }, 3000)) {
-            popup->close();
-            return;
-        }
-        act(popup);
-    });
-}
-
-// The flat owner-drawn look; choosing an item returns and sends its id, dismissing returns 0.
-TEST(ContextMenu, FlatOwnerDrawnLookAndChoosingAnItem) {
     CMenuEx menu;
     ASSERT_TRUE(menu.LoadMenu(IDR_CONTEXT1));
     QMenu* popup = menu.GetSubMenu(0);
