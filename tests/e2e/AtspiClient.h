@@ -96,9 +96,10 @@ public:
         return {x, y, w, h};
     }
 
-    // Performs the named action ("Press", "Toggle"). The program answers only when its handler
-    // returns, so for a control that opens a modal dialog pass waitForResult = false.
-    bool doAction(const AccessibleNode& n, const QString& actionName, bool waitForResult = true) {
+    // Asks for the named action ("Press", "Toggle") without waiting for the answer, which comes
+    // only when the program's handler returns (after a modal dialog it opens has closed). Calls
+    // that follow on this connection are answered after it.
+    bool doAction(const AccessibleNode& n, const QString& actionName) {
         const QVariant actions = call(n, "Action", "GetActions");
         int index = -1;
         if (actions.isValid()) {
@@ -113,13 +114,10 @@ public:
             }
             arg.endArray();
         }
-        if (index < 0 || waitForResult) {
-            return index >= 0 && call(n, "Action", "DoAction", {index}).toBool();
-        }
         QDBusMessage m = QDBusMessage::createMethodCall(
             n.service, n.path, QStringLiteral("org.a11y.atspi.Action"), QStringLiteral("DoAction"));
         m.setArguments({index});
-        return m_bus->send(m);
+        return index >= 0 && m_bus->send(m);
     }
 
     // The text of a text control (an edit box's contents).

@@ -100,10 +100,10 @@ protected:
             timeoutMs, 100);
     }
 
-    // The Press action of the named node; waitForResult false for one that opens a modal dialog.
-    bool press(const QString& name, const QString& role, bool waitForResult = true) {
+    // Asks for the Press action of the named node.
+    bool press(const QString& name, const QString& role) {
         const auto node = find(name, role);
-        return node && m_atspi.doAction(*node, QStringLiteral("Press"), waitForResult);
+        return node && m_atspi.doAction(*node, QStringLiteral("Press"));
     }
     bool isEnabled(const QString& name) {
         const auto node = find(name);
@@ -153,10 +153,9 @@ protected:
         return out;
     }
 
-    // Presses the control without waiting for the result (it opens a modal dialog), and waits for
-    // the dialog.
+    // Presses the control and waits for the dialog it opens.
     void openDialog(const QString& control, const QString& role, const QString& dialog) {
-        ASSERT_TRUE(press(control, role, false)) << treeDump();
+        ASSERT_TRUE(press(control, role)) << treeDump();
         ASSERT_TRUE(waitFor(dialog, kDialog, 10000)) << "no dialog " << str(dialog) << "\n" << treeDump();
     }
     void openFileSelection() { openDialog("打开文件", kButton, "选择播放文件"); }
@@ -166,7 +165,7 @@ protected:
     void pickFile(int slot, const QString& path) {
         const QString button = QStringLiteral("打开(%1)").arg(QChar('A' + slot));
         SCOPED_TRACE(str(button));
-        ASSERT_TRUE(waitFor(button, kButton, 5000) && press(button, kButton, false)) << treeDump();
+        ASSERT_TRUE(waitFor(button, kButton, 5000) && press(button, kButton)) << treeDump();
         ASSERT_TRUE(waitFor("打开", kDialog, 10000)) << "no file-open dialog\n" << treeDump();
         pause(300); // the file name box takes the focus when the dialog is shown
         xdotool({"type", "--delay", "5", path});
@@ -180,7 +179,7 @@ protected:
 
     // Presses a button of the dialog and waits until the dialog has gone.
     void closeDialog(const QString& dialog, const QString& button) {
-        ASSERT_TRUE(press(button, kButton, false)) << treeDump(); // a set opens before it returns
+        ASSERT_TRUE(press(button, kButton)) << treeDump(); // a set opens before it returns
         ASSERT_TRUE(waitFor(dialog, kDialog, 15000, false))
             << str(dialog) << " stays open after " << str(button);
     }
@@ -361,7 +360,7 @@ TEST_F(TetravDesktopTest, DialogsOpenOnlyTheClipsPickedAndNameEveryControl) {
         return n.role == QLatin1String("menu item") && n.name.startsWith(QStringLiteral("选项(X)"));
     });
     ASSERT_NE(optionsItem, m_tree.end()) << treeDump();
-    ASSERT_TRUE(m_atspi.doAction(*optionsItem, QStringLiteral("Press"), false)); // a modal dialog
+    ASSERT_TRUE(m_atspi.doAction(*optionsItem, QStringLiteral("Press")));
     ASSERT_TRUE(waitFor("选择", kDialog, 10000)) << treeDump();
     const QStringList named = {"Tetrav 选项",  "抓图保存位置", "选择",     "同步选项",     "帧同步",
                                "时间同步",     "播放基准",     "最短视频", "最长视频",     "显示模式",
