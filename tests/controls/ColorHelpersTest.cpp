@@ -75,17 +75,12 @@ TEST(ColorHls, PackedFormBackAndAdjusted) {
     EXPECT_EQ(AdjustHLS(hl, 0, 0), PackedHLSToColor(a));
 }
 
-QImage Canvas() {
-    QImage img(20, 20, QImage::Format_RGB32);
-    img.fill(Qt::white);
-    return img;
-}
-
 // The selectors set the pen and brush (a hollow brush draws only the outline) and put the previous
 // ones back; the off-screen surface reaches the target only at its end, within the given
 // rectangle or, for an empty one, the clip box.
 TEST(DrawingHelpers, SelectorsAndOffscreenSurfaceDrawWhereAndWhatTheySay) {
-    QImage img = Canvas();
+    QImage img(20, 20, QImage::Format_RGB32);
+    img.fill(Qt::white);
     QPainter p(&img);
     p.setPen(QPen(Qt::blue));
     p.setBrush(QBrush(Qt::yellow));
@@ -108,7 +103,7 @@ TEST(DrawingHelpers, SelectorsAndOffscreenSurfaceDrawWhereAndWhatTheySay) {
     EXPECT_EQ(img.pixel(6, 6), qRgb(255, 255, 255)) << "a hollow brush leaves the inside";
     EXPECT_EQ(img.pixel(16, 16), qRgb(10, 20, 30));
 
-    img = Canvas();
+    img.fill(Qt::white);
     p.begin(&img);
     {
         COffscreenDC dc(&p, QRect(4, 6, 8, 5));

@@ -259,9 +259,7 @@ TEST_F(FileSelectDlgTest, CancelRestoresThePathsAndOkWithoutPicksKeepsThem) {
          [](CFileSelectDlg& d) {
              // Alt+C is also the mnemonic of slot 3's Open button: the first press only moves the
              // focus between the two, Space on the Cancel button then presses it.
-             QTest::keyClick(&d, Qt::Key_C, Qt::AltModifier);
-             QWidget* f = QApplication::focusWidget();
-             if (f != button(d, IDCANCEL)) {
+             for (int i = 0; i < 2 && QApplication::focusWidget() != button(d, IDCANCEL); ++i) {
                  QTest::keyClick(&d, Qt::Key_C, Qt::AltModifier);
              }
              if (QApplication::activeModalWidget() == &d) {

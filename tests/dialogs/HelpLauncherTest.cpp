@@ -17,10 +17,6 @@
 
 namespace {
 
-void touch(const QString& path) {
-    tetrav::test::writeAll(path, "<html></html>");
-}
-
 class HelpLauncherTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -47,11 +43,11 @@ TEST_F(HelpLauncherTest, FindsTheHelpBesideTheProgramThenInstalledThenInTheSourc
     EXPECT_EQ(HelpLauncher::FindPage("index.html", bin), QFileInfo(sourceHelp).absoluteFilePath());
     // The installed layout <prefix>/share/tetrav/help wins over the source tree.
     const QString installed = m_root.filePath("prefix/share/tetrav/help/index.html");
-    touch(installed);
+    tetrav::test::writeAll(installed, "<html></html>");
     EXPECT_EQ(HelpLauncher::FindPage("index.html", bin), installed);
     // A help folder beside the program wins over both.
     const QString beside = m_root.filePath("prefix/bin/help/index.html");
-    touch(beside);
+    tetrav::test::writeAll(beside, "<html></html>");
     EXPECT_EQ(HelpLauncher::FindPage("index.html", bin), beside);
 
     MessageBoxRecorder boxes;
@@ -70,7 +66,7 @@ TEST_F(HelpLauncherTest, FindsTheHelpBesideTheProgramThenInstalledThenInTheSourc
 
     boxes.clear();
     m_openerWorks = false; // no browser on this desktop
-    touch(m_root.filePath("help/index.html"));
+    tetrav::test::writeAll(m_root.filePath("help/index.html"), "<html></html>");
     EXPECT_FALSE(HelpLauncher::OpenPage("index.html", m_root.path()));
     ASSERT_EQ(boxes.boxes().size(), 1u);
     EXPECT_TRUE(boxes.boxes()[0].text.startsWith("无法打开帮助文件!")) << boxes.boxes()[0].text.toStdString();
