@@ -1,5 +1,4 @@
-// The transport tool bar: its buttons from resource 128, enabling, commands and looks. (Tips as
-// accessible names, pressed through AT-SPI: TetravDesktopTest.)
+// The transport tool bar: buttons, commands and looks. (Tips as names through AT-SPI: TetravDesktopTest.)
 #include "controls/CToolBarXP.h"
 #include "controls/ColorHls.h"
 #include "support/ChildCase.h"
@@ -16,7 +15,6 @@
 #include <QTest>
 #include <QToolButton>
 #include <QWidget>
-#include <memory>
 
 namespace {
 
@@ -35,40 +33,10 @@ QToolButton* Button(CToolBarXP* bar, int id) {
     return qobject_cast<QToolButton*>(bar->widgetForAction(bar->ButtonAction(id)));
 }
 
-class ToolBar : public ::testing::Test {
-protected:
-    void SetUp() override {
-        window = std::make_unique<QWidget>();
-        window->resize(400, 100);
-        bar = MakeToolBar(window.get(), QRect(0, 0, 400, 30));
-        window->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-    }
-    QToolButton* Button(int id) { return ::Button(bar, id); }
-
-    std::unique_ptr<QWidget> window;
-    CToolBarXP* bar = nullptr;
-};
-
-TEST_F(ToolBar, ButtonsInTheOrderOfTheResourceWithTheirImages) {
-    const QList<int> expected{ID_TB_PLAY,         ID_TB_PAUSE,  ID_TB_STOP, ID_TB_SLOWER,
-                              ID_TB_NORMAL_SPEED, ID_TB_FASTER, ID_TB_OPEN};
-    EXPECT_EQ(bar->ButtonIds(), expected);
-    const auto all = bar->actions();
-    ASSERT_EQ(all.size(), 9);
-    EXPECT_TRUE(all[3]->isSeparator() && all[7]->isSeparator());
-    QList<QImage> images;
-    for (int id : expected) {
-        const QImage img = bar->ButtonAction(id)->icon().pixmap(16, 16).toImage();
-        EXPECT_FALSE(images.contains(img)) << "each button has its own picture";
-        images.append(img);
-    }
-    EXPECT_FALSE(bar->LoadToolBar(999)) << "no such resource";
-}
-
-// Made into a window already shown it is visible; controls made before it stay on top where
-// they overlap.
-TEST(ToolBarCreation, VisibleInAShownWindowAndBelowEarlierControls) {
+// Made into a window already shown, as the main window does: visible, below the controls made
+// before it where they overlap, its buttons in the order of the resource each with its own
+// image, and only enabled buttons sending their commands.
+TEST(ToolBar, ButtonsFromTheResourceSendTheirCommandsWhenEnabled) {
     QWidget window;
     window.resize(400, 80);
     auto* earlier = new QWidget(&window);
@@ -82,19 +50,31 @@ TEST(ToolBarCreation, VisibleInAShownWindowAndBelowEarlierControls) {
     EXPECT_EQ(window.childAt(bar->mapTo(&window, open->geometry().center())), open);
     EXPECT_EQ(window.childAt(240, 20), earlier);
     EXPECT_EQ(window.childAt(200, 45), bar);
-}
 
-TEST_F(ToolBar, EnabledButtonsSendTheirCommandsAndDisabledOnesDoNot) {
+    const QList<int> expected{ID_TB_PLAY,         ID_TB_PAUSE,  ID_TB_STOP, ID_TB_SLOWER,
+                              ID_TB_NORMAL_SPEED, ID_TB_FASTER, ID_TB_OPEN};
+    EXPECT_EQ(bar->ButtonIds(), expected);
+    const auto all = bar->actions();
+    ASSERT_EQ(all.size(), 9);
+    EXPECT_TRUE(all[3]->isSeparator() && all[7]->isSeparator());
+    QList<QImage> images;
+    for (int id : expected) {
+        const QImage img = bar->ButtonAction(id)->icon().pixmap(16, 16).toImage();
+        EXPECT_FALSE(images.contains(img)) << "each button has its own picture";
+        images.append(img);
+    }
+    EXPECT_FALSE(bar->LoadToolBar(999)) << "no such resource";
+
     QSignalSpy spy(bar, &CToolBarXP::command);
     for (int id : bar->ButtonIds()) {
         bar->EnableButton(id, id == ID_TB_OPEN);
     }
-    EXPECT_FALSE(Button(ID_TB_PLAY)->isEnabled());
-    QTest::mouseClick(Button(ID_TB_PLAY), Qt::LeftButton);
+    EXPECT_FALSE(Button(bar, ID_TB_PLAY)->isEnabled());
+    QTest::mouseClick(Button(bar, ID_TB_PLAY), Qt::LeftButton);
     EXPECT_EQ(spy.count(), 0);
-    QTest::mouseClick(Button(ID_TB_OPEN), Qt::LeftButton);
+    QTest::mouseClick(open, Qt::LeftButton);
     EXPECT_TRUE(bar->EnableButton(ID_TB_PLAY, true));
-    QTest::mouseClick(Button(ID_TB_PLAY), Qt::LeftButton);
+    QTest::mouseClick(Button(bar, ID_TB_PLAY), Qt::LeftButton);
     ASSERT_EQ(spy.count(), 2);
     EXPECT_EQ(spy.at(0).at(0).toInt(), ID_TB_OPEN);
     EXPECT_EQ(spy.at(1).at(0).toInt(), ID_TB_PLAY);
@@ -122,7 +102,6 @@ TETRAV_CHILD_CASE(ToolBarLooks) {
     QToolButton* stop = Button(bar, ID_TB_STOP);
     EXPECT_EQ(play->size(), QSize(23, 22));
     QCursor::setPos(window.mapToGlobal(QPoint(390, 90))); // away from the bar
-    QTest::qWait(50);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !play->underMouse(); }, 2000));
 
     // Plain: the image at (3, 3) on the light background, no frame.

@@ -1,4 +1,4 @@
-// The volume slider: click-to-position, its painted wedge and its accessible value.
+// The volume slider: its painted wedge, click-to-position, drags, and its accessible value.
 #include "controls/CVolumeSlider.h"
 
 #include <gtest/gtest.h>
@@ -7,61 +7,19 @@
 #include <QAccessibleValueInterface>
 #include <QSignalSpy>
 #include <QTest>
-#include <memory>
 
 namespace {
 
-class VolumeSlider : public ::testing::Test {
-protected:
-    void SetUp() override {
-        window = std::make_unique<QWidget>();
-        window->resize(200, 60);
-        slider = new CVolumeSlider(window.get());
-        slider->setGeometry(30, 10, 80, 25);
-        slider->SetRange(0, 10000);
-        slider->SetPos(10000);
-        window->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-    }
+TEST(VolumeSlider, PaintsTheWedgeAndAClickSetsTheProportionalPosition) {
+    QWidget window;
+    window.resize(200, 60);
+    auto* slider = new CVolumeSlider(&window);
+    slider->setGeometry(30, 10, 80, 25);
+    slider->SetRange(0, 10000);
+    slider->SetPos(10000);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
 
-    std::unique_ptr<QWidget> window;
-    CVolumeSlider* slider = nullptr;
-};
-
-TEST_F(VolumeSlider, ClickSetsTheProportionalPositionAndTellsTheOwnerAndScreenReaders) {
-    QSignalSpy spy(slider, &CBCGPSliderCtrl::hscroll);
-    QTest::mouseClick(slider, Qt::LeftButton, {}, QPoint(20, 12));
-    EXPECT_EQ(slider->GetPos(), 2500);
-    ASSERT_GE(spy.count(), 1);
-    EXPECT_EQ(spy.last().at(0).toInt(), 2500) << "the owner reads the new position";
-
-    QTest::mouseClick(slider, Qt::LeftButton, {}, QPoint(0, 12));
-    EXPECT_EQ(slider->GetPos(), 0) << "the left edge is the range minimum";
-    QTest::mouseClick(slider, Qt::LeftButton, {}, QPoint(79, 12));
-    EXPECT_EQ(slider->GetPos(), 9875); // 10000 x 79 / 80
-
-    // Screen readers get the name and the value.
-    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(slider);
-    ASSERT_TRUE(iface && iface->valueInterface());
-    EXPECT_EQ(iface->text(QAccessible::Name), QStringLiteral("音量"));
-    EXPECT_EQ(iface->valueInterface()->currentValue().toInt(), 9875);
-    EXPECT_EQ(iface->valueInterface()->maximumValue().toInt(), 10000);
-
-    slider->SetRange(-10000, 0);
-    QTest::mouseClick(slider, Qt::LeftButton, {}, QPoint(40, 12));
-    EXPECT_EQ(slider->GetPos(), -5000);
-}
-
-TEST_F(VolumeSlider, DragIsLeftToTheSlider) {
-    slider->SetPos(0);
-    QTest::mousePress(slider, Qt::LeftButton, {}, QPoint(20, 12));
-    QTest::mouseMove(slider, QPoint(60, 12));
-    QTest::mouseRelease(slider, Qt::LeftButton, {}, QPoint(60, 12));
-    EXPECT_NE(slider->GetPos(), 2500) << "not the press place";
-    EXPECT_NE(slider->GetPos(), 7500) << "not the release place";
-}
-
-TEST_F(VolumeSlider, PaintsTheWedgeAroundTheThumb) {
     const QImage img = slider->grab().toImage();
     const QRect wedge = slider->WedgeRect();
     const QRect thumb = slider->ThumbRect();
@@ -69,12 +27,11 @@ TEST_F(VolumeSlider, PaintsTheWedgeAroundTheThumb) {
     EXPECT_EQ(wedge, QRect(QPoint(a + 12, 3), QPoint(80 - a - 12, 22)));
     // Thumb at the right end (full volume): the wedge's left part is clear of it.
     ASSERT_GT(thumb.left(), wedge.left() + 10);
-    const QRgb white = qRgb(255, 255, 255), shadow = qRgb(128, 128, 128);
-    EXPECT_EQ(img.pixel(wedge.left() + 2, wedge.bottom()), white);
+    EXPECT_EQ(img.pixel(wedge.left() + 2, wedge.bottom()), qRgb(255, 255, 255));
     // The slant: one shadow pixel per column, lower towards the left.
     auto slantY = [&](int x) {
         for (int y = wedge.top(); y <= wedge.bottom(); ++y) {
-            if (img.pixel(x, y) == shadow) {
+            if (img.pixel(x, y) == qRgb(128, 128, 128)) {
                 return y;
             }
         }
@@ -88,6 +45,35 @@ TEST_F(VolumeSlider, PaintsTheWedgeAroundTheThumb) {
     const QRgb face = slider->palette().color(QPalette::Button).rgb();
     EXPECT_EQ(img.pixel(wedge.left() + 4, wedge.top()), face) << "above the slant";
     EXPECT_EQ(img.pixel(2, 2), face) << "plain background";
+
+    QSignalSpy spy(slider, &CBCGPSliderCtrl::hscroll);
+    QTest::mouseClick(slider, Qt::LeftButton, {}, QPoint(20, 12));
+    EXPECT_EQ(slider->GetPos(), 2500);
+    ASSERT_GE(spy.count(), 1);
+    EXPECT_EQ(spy.last().at(0).toInt(), 2500) << "the owner reads the new position";
+    QTest::mouseClick(slider, Qt::LeftButton, {}, QPoint(0, 12));
+    EXPECT_EQ(slider->GetPos(), 0) << "the left edge is the range minimum";
+    QTest::mouseClick(slider, Qt::LeftButton, {}, QPoint(79, 12));
+    EXPECT_EQ(slider->GetPos(), 9875); // 10000 x 79 / 80
+
+    // Screen readers get the name and the value.
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(slider);
+    ASSERT_TRUE(iface && iface->valueInterface());
+    EXPECT_EQ(iface->text(QAccessible::Name), QStringLiteral("音量"));
+    EXPECT_EQ(iface->valueInterface()->currentValue().toInt(), 9875);
+    EXPECT_EQ(iface->valueInterface()->maximumValue().toInt(), 10000);
+
+    // A drag is left to the slider: the position is neither the press place nor the release place.
+    slider->SetPos(0);
+    QTest::mousePress(slider, Qt::LeftButton, {}, QPoint(20, 12));
+    QTest::mouseMove(slider, QPoint(60, 12));
+    QTest::mouseRelease(slider, Qt::LeftButton, {}, QPoint(60, 12));
+    EXPECT_NE(slider->GetPos(), 2500);
+    EXPECT_NE(slider->GetPos(), 7500);
+
+    slider->SetRange(-10000, 0);
+    QTest::mouseClick(slider, Qt::LeftButton, {}, QPoint(40, 12));
+    EXPECT_EQ(slider->GetPos(), -5000);
 }
 
 } // namespace

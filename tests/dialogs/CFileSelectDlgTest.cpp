@@ -1,8 +1,8 @@
-// The file selection dialog, run modally on the test's X server: its controls, the picks with
-// the file-open dialog replaced by a script returning real files, the cancel paths, and the
+// The file selection dialog run modally: controls, scripted picks of real files, cancels, and the
 // real QFileDialog behind the default picker.
 #include "dialogs/CFileSelectDlg.h"
 #include "dialogs/VideoPaths.h"
+#include "support/FileBytes.h"
 #include "uikit/CBCGPControlIds.h"
 #include "uikit/Resource.h"
 
@@ -11,21 +11,17 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
-#include <QFile>
 #include <QFileDialog>
-#include <QFileSystemModel>
 #include <QFontInfo>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
-#include <deque>
 #include <functional>
 #include <ostream>
 
@@ -45,46 +41,30 @@ const char* const kExpectedQtFilter =
     "DVD视频文件 (*.vob);;RM视频文件 (*.rm);;RMVB视频文件 (*.rmvb);;所有文件 (*)";
 
 // Files on disk to pick, names with spaces and Chinese characters among them.
-class PickFiles {
-public:
+struct PickFiles : QStringList {
     PickFiles() {
         for (const char* name : {"one.mp4", "two.avi", "第 三 个 视频.mkv", "four.MOV"}) {
-            const QString path = m_dir.filePath(QString::fromUtf8(name));
-            QFile f(path);
-            if (f.open(QIODevice::WriteOnly)) {
-                f.write("not really a video");
-            }
-            m_paths << path;
+            append(dir.filePath(QString::fromUtf8(name)));
+            tetrav::test::writeAll(last(), "not really a video");
         }
     }
-    QString operator[](int i) const { return m_paths[i]; }
-    QString dir() const { return m_dir.path(); }
-
-private:
-    QTemporaryDir m_dir;
-    QStringList m_paths;
+    QTemporaryDir dir;
 };
 
-// Replaces the file-open dialog with a queue of answers ("" = the user cancels) and records
-// what the dialog passed to it. The default picker comes back at the end of the test.
+// Replaces the file-open dialog with a queue of answers ("" = cancel) and records its arguments.
 class ScriptedPicker {
 public:
     ScriptedPicker() {
         m_previous = CFileSelectDlg::SetFilePicker([this](QWidget* parent, const QString& filter) {
             parents.push_back(parent);
             filters.push_back(filter);
-            if (answers.empty()) {
-                ADD_FAILURE() << "file-open dialog run more often than scripted";
-                return QString();
-            }
-            QString a = answers.front();
-            answers.pop_front();
-            return a;
+            EXPECT_FALSE(answers.isEmpty()) << "file-open dialog run more often than scripted";
+            return answers.isEmpty() ? QString() : answers.takeFirst();
         });
     }
     ~ScriptedPicker() { CFileSelectDlg::SetFilePicker(m_previous); }
 
-    std::deque<QString> answers;
+    QStringList answers;
     std::vector<QWidget*> parents;
     QStringList filters;
 
@@ -136,24 +116,21 @@ protected:
     }
 };
 
-TEST_F(FileSelectDlgTest, ControlsTextsIdsAndLayout) {
+// The controls with glyphs for their Chinese texts, each row's label, box and button left to
+// right inside the group box with no text cut off, and OK and Cancel below a sunken line. (Their
+// names, as a screen reader reads them: TetravDesktopTest.)
+TEST_F(FileSelectDlgTest, ControlsDoNotOverlapAndShowTheirTextsWhole) {
     CFileSelectDlg dlg;
     runModal(dlg, [&] {
-        EXPECT_EQ(dlg.windowTitle(), QStringLiteral("选择播放文件"));
         QPushButton* ok = button(dlg, IDOK);
         QPushButton* cancel = button(dlg, IDCANCEL);
         ASSERT_TRUE(ok && cancel);
-        EXPECT_EQ(ok->text(), QStringLiteral("确定(&O)"));
         EXPECT_TRUE(ok->isDefault());
-        EXPECT_EQ(cancel->text(), QStringLiteral("放弃(&C)"));
-        // The Chinese texts must have glyphs in the dialog's font, not empty boxes.
         const QFontMetrics fm(dlg.font());
         for (QChar c : QStringLiteral("第一个视频文件：打开确定放弃")) {
             EXPECT_TRUE(fm.inFontUcs4(c.unicode())) << "no glyph for " << QString(c).toStdString() << " in "
                                                     << QFontInfo(dlg.font()).family().toStdString();
         }
-        const QStringList labels = {"第一个视频文件：", "第二个视频文件：", "第三个视频文件：",
-                                    "第四个视频文件："};
         const auto groups = dlg.findChildren<QGroupBox*>();
         ASSERT_EQ(groups.size(), 1);
         const QRect group = groups[0]->geometry();
@@ -166,27 +143,18 @@ TEST_F(FileSelectDlgTest, ControlsTextsIdsAndLayout) {
             EXPECT_TRUE(e->isReadOnly() && e->text().isEmpty() && (e->focusPolicy() & Qt::TabFocus));
             const QLabel* label = nullptr;
             for (QLabel* l : dlg.findChildren<QLabel*>()) {
-                label = l->text() == labels[i] ? l : label;
+                label = l->buddy() == e ? l : label;
             }
-            ASSERT_NE(label, nullptr);
-            EXPECT_EQ(label->buddy(), e);
-            // Each row: label, box, button left to right, inside the group box, text not cut off.
+            ASSERT_NE(label, nullptr) << "no label for the box";
+            EXPECT_EQ(label->text(), QStringLiteral("第%1个视频文件：").arg(QString("一二三四")[i]));
             EXPECT_LE(label->geometry().right(), e->geometry().left());
             EXPECT_LE(e->geometry().right(), b->geometry().left());
-            EXPECT_TRUE(group.contains(label->geometry()) && group.contains(e->geometry()) &&
-                        group.contains(b->geometry()));
+            EXPECT_TRUE(group.contains(label->geometry() | e->geometry() | b->geometry()));
             EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width());
-            EXPECT_LE(b->fontMetrics().horizontalAdvance(QStringLiteral("打开(A)")), b->width() - 4);
+            EXPECT_LE(b->fontMetrics().horizontalAdvance(b->text().remove('&')), b->width() - 4);
             EXPECT_GE(e->height(), e->fontMetrics().height() + 2);
             EXPECT_TRUE(i == 0 || e->geometry().top() >= edit(dlg, i - 1)->geometry().bottom()) << "overlap";
         }
-        // OK and Cancel below the group box, side by side, a sunken line between them and it.
-        for (QPushButton* b : {ok, cancel}) {
-            EXPECT_GT(b->geometry().top(), group.bottom());
-            EXPECT_TRUE(dlg.rect().contains(b->geometry()));
-        }
-        EXPECT_LT(ok->geometry().right(), cancel->geometry().left());
-        EXPECT_TRUE(dlg.rect().contains(group));
         const QFrame* line = nullptr;
         for (QFrame* f : dlg.findChildren<QFrame*>()) {
             line = f->frameShape() == QFrame::HLine ? f : line;
@@ -194,24 +162,38 @@ TEST_F(FileSelectDlgTest, ControlsTextsIdsAndLayout) {
         ASSERT_NE(line, nullptr);
         EXPECT_EQ(line->frameShadow(), QFrame::Sunken);
         EXPECT_GT(line->geometry().top(), group.bottom());
-        EXPECT_LT(line->geometry().bottom(), ok->geometry().top());
-        EXPECT_GE(line->width(), group.width());
+        EXPECT_LT(line->geometry().bottom(), std::min(ok->geometry().top(), cancel->geometry().top()));
+        EXPECT_LT(ok->geometry().right(), cancel->geometry().left());
+        EXPECT_TRUE(dlg.rect().contains(ok->geometry() | cancel->geometry()));
         QTest::mouseClick(ok, Qt::LeftButton);
     });
 }
 
-TEST_F(FileSelectDlgTest, BoxesAreWhiteWithBlackTextAndCannotBeTypedInto) {
+// Picks by click and by Enter on a focused Open button (the dialog stays open): each is written
+// at once, a relative answer becomes a full path, a cancelled pick empties only its slot while
+// the box keeps the previous pick; the boxes show black on white and cannot be typed into; Enter
+// with the focus in a box is OK.
+TEST_F(FileSelectDlgTest, PicksAreWrittenAtOnceAndTheBoxesOnlyShowThem) {
     PickFiles files;
     ScriptedPicker picker;
-    picker.answers = {files[0]};
-    setPaths({"/before/a.mp4", "", "", ""});
+    picker.answers = {files[0], files[1], "", QFileInfo(files[2]).fileName(), files[3]};
+    setPaths({"/old/1.mp4", "/old/2.mp4", "/old/3.mp4", "/old/4.mp4"});
+    const QString cwd = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(files.dir.path()));
     CFileSelectDlg dlg;
+    const auto pressEnterOn = [&](int slot) {
+        QPushButton* open = button(dlg, kOpenIds[slot]);
+        open->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(open, Qt::Key_Return);
+        EXPECT_EQ(QApplication::activeModalWidget(), &dlg)
+            << "Enter on Open " << slot << " closed the dialog";
+    };
     const int rc = runModal(dlg, [&] {
+        EXPECT_TRUE(edit(dlg, 0)->text().isEmpty()) << "the boxes start empty whatever paths are in force";
         clickOpen(dlg, 0);
         QLineEdit* e = edit(dlg, 0);
-        const QString shown = e->text();
-        EXPECT_EQ(shown, files[0]);
-
+        EXPECT_EQ(e->text(), files[0]);
+        EXPECT_EQ(g_strVideoPath[0], files[0]);
         // Rendered white, with dark text pixels somewhere.
         const QImage img = e->grab().toImage();
         EXPECT_EQ(img.pixelColor(img.width() / 2, img.height() - 4), QColor(Qt::white));
@@ -221,67 +203,44 @@ TEST_F(FileSelectDlgTest, BoxesAreWhiteWithBlackTextAndCannotBeTypedInto) {
             dark = qGray(img.pixel(x, img.height() / 2)) < 80;
         }
         EXPECT_TRUE(dark) << "no text drawn in the box";
-
         // Typing, deleting and pasting change nothing.
         e->setFocus();
         QTest::keyClicks(e, "xyz");
-        QTest::keyClick(e, Qt::Key_Backspace);
-        QTest::keyClick(e, Qt::Key_Delete);
-        QTest::keyClick(e, Qt::Key_Home);
-        QTest::keyClick(e, Qt::Key_Delete);
+        for (const Qt::Key k : {Qt::Key_Backspace, Qt::Key_Delete, Qt::Key_Home, Qt::Key_Delete}) {
+            QTest::keyClick(e, k);
+        }
         QApplication::clipboard()->setText(QStringLiteral("/tmp/typed.mp4"));
         QTest::keyClick(e, Qt::Key_V, Qt::ControlModifier);
-        EXPECT_EQ(e->text(), shown);
+        EXPECT_EQ(e->text(), files[0]);
         for (int i = 1; i < 4; ++i) {
             QTest::keyClicks(edit(dlg, i), "/tmp/x.mp4");
             EXPECT_TRUE(edit(dlg, i)->text().isEmpty());
         }
-        QTest::mouseClick(button(dlg, IDOK), Qt::LeftButton);
-    });
-    EXPECT_EQ(rc, IDOK);
-    EXPECT_EQ(paths(), QStringList({files[0], "", "", ""}));
-    EXPECT_EQ(dlg.m_strFile1, files[0]);
-}
 
-// A relative answer (the last one here) becomes a full path.
-TEST_F(FileSelectDlgTest, PickWritesAtOnceAndCancelledPickEmptiesOnlyThatSlot) {
-    PickFiles files;
-    ScriptedPicker picker;
-    picker.answers = {files[1], "", QFileInfo(files[2]).fileName()};
-    setPaths({"/old/1.mp4", "/old/2.mp4", "/old/3.mp4", "/old/4.mp4"});
-    const QString cwd = QDir::currentPath();
-    ASSERT_TRUE(QDir::setCurrent(files.dir()));
-    CFileSelectDlg dlg;
-    const int rc = runModal(dlg, [&] {
-        EXPECT_TRUE(edit(dlg, 1)->text().isEmpty()) << "the boxes start empty whatever paths are in force";
-        clickOpen(dlg, 1);
-        EXPECT_EQ(g_strVideoPath[1], files[1]); // at once, before the dialog closes
+        pressEnterOn(1);
+        EXPECT_EQ(g_strVideoPath[1], files[1]);
         EXPECT_EQ(edit(dlg, 1)->text(), files[1]);
-
         clickOpen(dlg, 1); // the user thinks again and cancels
         EXPECT_TRUE(g_strVideoPath[1].isEmpty());
         EXPECT_EQ(edit(dlg, 1)->text(), files[1]) << "the box keeps the previous pick";
-
-        clickOpen(dlg, 3); // a path with spaces and Chinese characters
-        EXPECT_EQ(g_strVideoPath[3], files[2]);
+        pressEnterOn(3); // a path with spaces and Chinese characters, answered relative
         EXPECT_EQ(edit(dlg, 3)->text(), files[2]);
-        EXPECT_EQ(paths(), QStringList({"/old/1.mp4", "", "/old/3.mp4", files[2]}));
-        QTest::mouseClick(button(dlg, IDOK), Qt::LeftButton);
+        pressEnterOn(2);
+        EXPECT_EQ(paths(), QStringList({files[0], "", files[3], files[2]}));
+        edit(dlg, 0)->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(edit(dlg, 0), Qt::Key_Return);
     });
     QDir::setCurrent(cwd);
     EXPECT_EQ(rc, IDOK);
-    EXPECT_EQ(paths(), QStringList({"/old/1.mp4", "", "/old/3.mp4", files[2]}));
-    EXPECT_EQ(dlg.m_strFile2, files[1]);
-    EXPECT_EQ(dlg.m_strFile4, files[2]);
-    EXPECT_TRUE(dlg.m_strFile1.isEmpty());
-
+    EXPECT_EQ(paths(), QStringList({files[0], "", files[3], files[2]}));
+    EXPECT_EQ(QStringList({dlg.m_strFile1, dlg.m_strFile2, dlg.m_strFile3, dlg.m_strFile4}),
+              QStringList({files[0], files[1], files[3], files[2]}));
     // Every pick ran the file-open dialog over this dialog, with the nine filters in Qt's form.
-    ASSERT_EQ(picker.filters.size(), 3);
-    for (int i = 0; i < 3; ++i) {
+    ASSERT_EQ(picker.filters.size(), 5);
+    for (int i = 0; i < 5; ++i) {
         EXPECT_EQ(picker.parents[i], &dlg);
         EXPECT_EQ(picker.filters[i], QString::fromUtf8(kExpectedQtFilter));
     }
-    EXPECT_EQ(QString::fromUtf8(kExpectedQtFilter).split(";;").size(), 9);
 }
 
 // Every way of cancelling the whole dialog puts the four paths back as they were when it opened,
@@ -300,9 +259,7 @@ TEST_F(FileSelectDlgTest, CancelRestoresThePathsAndOkWithoutPicksKeepsThem) {
          [](CFileSelectDlg& d) {
              // Alt+C is also the mnemonic of slot 3's Open button: the first press only moves the
              // focus between the two, Space on the Cancel button then presses it.
-             QTest::keyClick(&d, Qt::Key_C, Qt::AltModifier);
-             QWidget* f = QApplication::focusWidget();
-             if (f != button(d, IDCANCEL)) {
+             for (int i = 0; i < 2 && QApplication::focusWidget() != button(d, IDCANCEL); ++i) {
                  QTest::keyClick(&d, Qt::Key_C, Qt::AltModifier);
              }
              if (QApplication::activeModalWidget() == &d) {
@@ -334,99 +291,46 @@ TEST_F(FileSelectDlgTest, CancelRestoresThePathsAndOkWithoutPicksKeepsThem) {
     }
 }
 
-// Enter on a focused Open button runs that slot's picker and leaves the dialog open; with the
-// focus elsewhere Enter is OK.
-TEST_F(FileSelectDlgTest, EnterPressesTheFocusedOpenButton) {
-    PickFiles files;
-    ScriptedPicker picker;
-    picker.answers = {files[0], files[1], files[2], files[3]};
-    CFileSelectDlg dlg;
-    const int rc = runModal(dlg, [&] {
-        for (int slot : {1, 3, 0, 2}) {
-            SCOPED_TRACE(slot);
-            QPushButton* open = button(dlg, kOpenIds[slot]);
-            open->setFocus(Qt::TabFocusReason);
-            QTest::keyClick(open, Qt::Key_Return);
-            ASSERT_EQ(QApplication::activeModalWidget(), &dlg) << "Enter closed the dialog";
-        }
-        edit(dlg, 0)->setFocus(Qt::TabFocusReason);
-        QTest::keyClick(edit(dlg, 0), Qt::Key_Return);
-    });
-    EXPECT_EQ(rc, IDOK);
-    EXPECT_EQ(paths(), QStringList({files[2], files[0], files[3], files[1]}));
-}
-
-// The default picker is Qt's file dialog: one existing file, the nine filters with the first
-// selected, and filters that match on this file system the way users expect.
+// The default picker is Qt's file-open dialog for one existing file, with the nine filters (their
+// text: PicksAreWrittenAtOnceAndTheBoxesOnlyShowThem) and the first selected; a typed name is
+// answered as a full path, a cancel as nothing.
 TEST_F(FileSelectDlgTest, DefaultPickerIsAFileDialogWithTheFilters) {
     QTemporaryDir dir;
-    for (const char* name : {"clip.mp4", "CLIP2.MKV", "old.rmvb", "notes.txt", "README"}) {
-        QFile f(dir.filePath(QString::fromUtf8(name)));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    }
-    auto visibleFiles = [&](QFileDialog* fd) {
-        auto* model = fd->findChild<QFileSystemModel*>();
-        if (model == nullptr) {
-            ADD_FAILURE() << "no file system model in the dialog";
-            return QStringList();
-        }
-        const QModelIndex root = model->index(dir.path());
-        if (!QTest::qWaitFor([&] { return model->rowCount(root) > 0; }, 5000)) {
-            ADD_FAILURE() << "the file dialog listed nothing in " << dir.path().toStdString();
-        }
-        QTest::qWait(100); // the rest of the listing arrives in the same batch
-        QStringList names;
-        for (int r = 0; r < model->rowCount(root); ++r) {
-            names << model->index(r, 0, root).data().toString();
-        }
-        names.sort();
-        return names;
-    };
-
+    tetrav::test::writeAll(dir.filePath("README"), {});
     for (bool accept : {true, false}) {
         SCOPED_TRACE(accept ? "file picked" : "dialog cancelled");
-        QString answered = QStringLiteral("not run");
         bool inspected = false;
-        QTimer poll;
+        QTimer poll; // inspects the file dialog once it is up, then picks a file or cancels
         QObject::connect(&poll, &QTimer::timeout, [&] {
             auto* fd = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
             if (fd == nullptr || inspected) {
                 return;
             }
             inspected = true;
-            poll.stop();
             EXPECT_EQ(fd->fileMode(), QFileDialog::ExistingFile);
             EXPECT_EQ(fd->acceptMode(), QFileDialog::AcceptOpen);
             EXPECT_EQ(fd->nameFilters().size(), 9);
             EXPECT_EQ(fd->selectedNameFilter(), fd->nameFilters().value(0));
             fd->setDirectory(dir.path());
-            EXPECT_EQ(visibleFiles(fd), QStringList({"CLIP2.MKV", "clip.mp4", "old.rmvb"}));
             fd->selectNameFilter(fd->nameFilters().value(8));
-            EXPECT_EQ(visibleFiles(fd),
-                      QStringList({"CLIP2.MKV", "README", "clip.mp4", "notes.txt", "old.rmvb"}));
-            if (accept) {
-                // The user types the name and presses Enter.
-                auto* name = fd->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-                ASSERT_NE(name, nullptr);
+            auto* name = fd->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            if (accept && name != nullptr) { // the user types the name and presses Enter
                 name->setFocus();
                 QTest::keyClicks(name, QStringLiteral("README"));
                 QTest::keyClick(name, Qt::Key_Return);
             } else {
+                EXPECT_FALSE(accept) << "no file name box";
                 fd->reject();
             }
         });
         poll.start(20);
-        QTimer watchdog; // a dialog left open would hang the test
-        watchdog.setSingleShot(true);
-        QObject::connect(&watchdog, &QTimer::timeout, [] {
+        QTimer::singleShot(15000, &poll, [] { // a dialog left open would hang the test
             if (auto* w = QApplication::activeModalWidget()) {
-                ADD_FAILURE() << "left open: " << w->metaObject()->className() << " "
-                              << w->windowTitle().toStdString();
+                ADD_FAILURE() << "left open: " << w->windowTitle().toStdString();
                 w->close();
             }
         });
-        watchdog.start(15000);
-        answered = CFileSelectDlg::RunFileDialog(nullptr, QString::fromUtf8(kExpectedQtFilter));
+        const QString answered = CFileSelectDlg::RunFileDialog(nullptr, QString::fromUtf8(kExpectedQtFilter));
         EXPECT_TRUE(inspected) << "no file dialog appeared";
         EXPECT_EQ(answered, accept ? dir.filePath("README") : QString());
     }

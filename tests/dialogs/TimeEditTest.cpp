@@ -1,5 +1,4 @@
-// The masked time edit as a user types into it (real key events on the X server's widget), and
-// the go-to dialog around it.
+// The masked time edit under real key events, and the go-to dialog around it.
 #include "dialogs/CGotoDlg.h"
 #include "dialogs/CTimeEdit.h"
 #include "dialogs/GotoPosition.h"
@@ -20,8 +19,7 @@
 #include <QTimer>
 
 #include <cmath>
-#include <limits>
-#include <map>
+#include <cstring>
 #include <random>
 
 namespace {
@@ -29,16 +27,12 @@ namespace {
 // Keys as a string: characters are typed, and
 //   < Backspace   [ Left   ] Right   ^ Home   $ End   D Delete   I Insert.
 void Press(QWidget* edit, const char* keys) {
-    static const std::map<char, Qt::Key> named = {
-        {'<', Qt::Key_Backspace}, {'[', Qt::Key_Left},   {']', Qt::Key_Right}, {'^', Qt::Key_Home},
-        {'$', Qt::Key_End},       {'D', Qt::Key_Delete}, {'I', Qt::Key_Insert}};
+    const Qt::Key named[] = {Qt::Key_Backspace, Qt::Key_Left,   Qt::Key_Right, Qt::Key_Home,
+                             Qt::Key_End,       Qt::Key_Delete, Qt::Key_Insert};
+    const char marks[] = "<[]^$DI";
     for (const char* k = keys; *k != '\0'; ++k) {
-        const auto it = named.find(*k);
-        if (it != named.end()) {
-            QTest::keyClick(edit, it->second);
-        } else {
-            QTest::keyClick(edit, *k);
-        }
+        const char* at = std::strchr(marks, *k);
+        at != nullptr ? QTest::keyClick(edit, named[at - marks]) : QTest::keyClick(edit, *k);
     }
 }
 
@@ -62,72 +56,60 @@ protected:
     CTimeEdit* edit = nullptr;
 };
 
-struct MaskCase {
-    const char* name;
-    const char* prefill;
-    int caret;
-    const char* keys;
-    const char* text;
-    int caretAfter;
-    int beeps;
-};
-
-void PrintTo(const MaskCase& c, std::ostream* os) {
-    *os << c.name;
+// Typed from a prefill and caret, keys give the text, caret and beeps the mask allows.
+TEST_F(TimeEditTest, KeysGiveTheTextCaretAndBeepsTheMaskAllows) {
+    const struct {
+        const char* name;
+        const char* prefill;
+        int caret;
+        const char* keys;
+        const char* text;
+        int caretAfter;
+        int beeps;
+    } cases[] = {
+        {"HourAfterFourIsLimitedToSeven", "00:00:00", 0, "49", "40:00:00", 1, 0},
+        {"HourAfterThreeTakesNine", "00:00:00", 0, "39", "39:00:00", 3, 0},
+        {"FirstHourDigitAboveFour", "00:00:00", 0, "5", "00:00:00", 0, 0},
+        {"HighestTypedTime", "00:00:00", 0, "475999", "47:59:99", 8, 0},
+        {"SecondsTakeAnyDigit", "00:00:00", 6, "75", "00:00:75", 8, 0},
+        {"FortySevenThenCaretAfterTheColon", "40:00:00", 1, "7", "47:00:00", 3, 0},
+        {"FortyEightRefused", "40:00:00", 1, "8", "40:00:00", 1, 0},
+        {"MinuteFirstDigitAboveFive", "00:00:00", 3, "6", "00:00:00", 3, 0},
+        {"TypingOnAColonPassesOverIt", "00:00:00", 2, "5", "00:50:00", 4, 0},
+        {"LetterBeeps", "00:10:30", 0, "a", "00:10:30", 0, 1},
+        {"KeyPastTheEndBeeps", "00:10:30", 8, "1", "00:10:30", 8, 1},
+        {"BackspaceRestoresThePrefill", "00:10:30", 6, "99<", "00:10:90", 7, 0},
+        {"SecondBackspaceRestoresTheNext", "00:10:30", 6, "99<<", "00:10:30", 6, 0},
+        {"BackspaceAtTheStartBeeps", "00:10:30", 0, "<", "00:10:30", 0, 1},
+        {"DeleteAndInsertDoNothing", "00:10:30", 0, "DIDI", "00:10:30", 0, 0},
+        {"ColonsCannotBeTypedAway", "00:10:30", 0, "1:2:3:4", "12:34:30", 6, 3},
+        {"ArrowsMoveTheCaretOnly", "00:10:30", 0, "]]][^$[", "00:10:30", 7, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Start(c.prefill, c.caret);
+        QSignalSpy beeps(edit, &CMaskEdit::beeped);
+        Press(edit, c.keys);
+        EXPECT_EQ(edit->GetTimeText(), QString::fromLatin1(c.text));
+        EXPECT_EQ(edit->cursorPosition(), c.caretAfter);
+        EXPECT_EQ(beeps.count(), c.beeps);
+    }
 }
 
-class MaskCases : public TimeEditTest, public testing::WithParamInterface<MaskCase> {};
-
-TEST_P(MaskCases, KeysGiveTheTextCaretAndBeeps) {
-    const MaskCase& c = GetParam();
-    Start(c.prefill, c.caret);
-    QSignalSpy beeps(edit, &CMaskEdit::beeped);
-    Press(edit, c.keys);
-    EXPECT_EQ(edit->GetTimeText(), QString::fromLatin1(c.text));
-    EXPECT_EQ(edit->cursorPosition(), c.caretAfter);
-    EXPECT_EQ(beeps.count(), c.beeps);
-}
-
-const MaskCase kMaskCases[] = {
-    {"HourAfterFourIsLimitedToSeven", "00:00:00", 0, "49", "40:00:00", 1, 0},
-    {"HourAfterThreeTakesNine", "00:00:00", 0, "39", "39:00:00", 3, 0},
-    {"FirstHourDigitAboveFour", "00:00:00", 0, "5", "00:00:00", 0, 0},
-    {"HighestTypedTime", "00:00:00", 0, "475999", "47:59:99", 8, 0},
-    {"SecondsTakeAnyDigit", "00:00:00", 6, "75", "00:00:75", 8, 0},
-    {"FortySevenThenCaretAfterTheColon", "40:00:00", 1, "7", "47:00:00", 3, 0},
-    {"FortyEightRefused", "40:00:00", 1, "8", "40:00:00", 1, 0},
-    {"MinuteFirstDigitAboveFive", "00:00:00", 3, "6", "00:00:00", 3, 0},
-    {"TypingOnAColonPassesOverIt", "00:00:00", 2, "5", "00:50:00", 4, 0},
-    {"LetterBeeps", "00:10:30", 0, "a", "00:10:30", 0, 1},
-    {"KeyPastTheEndBeeps", "00:10:30", 8, "1", "00:10:30", 8, 1},
-    {"BackspaceRestoresThePrefill", "00:10:30", 6, "99<", "00:10:90", 7, 0},
-    {"SecondBackspaceRestoresTheNext", "00:10:30", 6, "99<<", "00:10:30", 6, 0},
-    {"BackspaceAtTheStartBeeps", "00:10:30", 0, "<", "00:10:30", 0, 1},
-    {"DeleteAndInsertDoNothing", "00:10:30", 0, "DIDI", "00:10:30", 0, 0},
-    {"ColonsCannotBeTypedAway", "00:10:30", 0, "1:2:3:4", "12:34:30", 6, 3},
-    {"ArrowsMoveTheCaretOnly", "00:10:30", 0, "]]][^$[", "00:10:30", 7, 0},
-};
-
-INSTANTIATE_TEST_SUITE_P(Mask, MaskCases, testing::ValuesIn(kMaskCases),
-                         [](const testing::TestParamInfo<MaskCase>& info) {
-                             return std::string(info.param.name);
-                         });
-
-TEST_F(TimeEditTest, SelectionIsTypedOverFromItsStartAndBackspaceOnItBeeps) {
+// A selection is typed over from its start and Backspace on it beeps; everything that would put
+// text in without typing it is refused.
+TEST_F(TimeEditTest, SelectionIsTypedOverAndPasteCutUndoMiddleClickDropAndMenuAreRefused) {
     Start("00:10:30", 0);
-    QSignalSpy beeps(edit, &CMaskEdit::beeped);
+    QSignalSpy selectionBeeps(edit, &CMaskEdit::beeped);
     edit->selectAll();
     Press(edit, "<");
-    EXPECT_EQ(beeps.count(), 1);
+    EXPECT_EQ(selectionBeeps.count(), 1);
     EXPECT_EQ(edit->GetTimeText(), QStringLiteral("00:10:30"));
     edit->setSelection(3, 4);
     Press(edit, "2");
     EXPECT_EQ(edit->GetTimeText(), QStringLiteral("00:20:30"));
     EXPECT_EQ(edit->cursorPosition(), 4);
-}
 
-// Everything that would put text in without typing it is refused.
-TEST_F(TimeEditTest, PasteCutUndoMiddleClickDropAndContextMenuAreRefused) {
     Start("01:02:03", 0);
     QApplication::clipboard()->setText(QStringLiteral("9x:99:99:99"));
     QApplication::clipboard()->setText(QStringLiteral("4"), QClipboard::Selection);
@@ -166,36 +148,24 @@ TEST_F(TimeEditTest, PasteCutUndoMiddleClickDropAndContextMenuAreRefused) {
     EXPECT_EQ(beeps.count(), 1);
 }
 
-// Thousands of keys of every kind, fixed seed: the text always stays hh:mm:ss with each digit
-// within the limit it was typed under.
+// Thousands of keys of every kind, fixed seed: the text always stays within hh:mm:ss limits.
 TEST_F(TimeEditTest, RandomKeysAlwaysLeaveATimeText) {
     Start("00:10:30", 0);
-    struct Key {
-        int key;
-        Qt::KeyboardModifiers modifiers;
-        char ch;
-    };
-    const Qt::KeyboardModifiers none, shift = Qt::ShiftModifier, ctrl = Qt::ControlModifier;
-    const Key keys[] = {
-        {Qt::Key_0, none, '0'},     {Qt::Key_4, none, '4'},     {Qt::Key_5, none, '5'},
-        {Qt::Key_7, none, '7'},     {Qt::Key_9, none, '9'},     {Qt::Key_A, none, 'a'},
-        {Qt::Key_Colon, none, ':'}, {Qt::Key_Space, none, ' '}, {Qt::Key_Backspace, none, 0},
-        {Qt::Key_Delete, none, 0},  {Qt::Key_Insert, none, 0},  {Qt::Key_Left, none, 0},
-        {Qt::Key_Right, none, 0},   {Qt::Key_Home, none, 0},    {Qt::Key_End, none, 0},
-        {Qt::Key_Left, shift, 0},   {Qt::Key_V, ctrl, 0},       {Qt::Key_X, ctrl, 0},
-        {Qt::Key_Z, ctrl, 0},       {Qt::Key_Insert, shift, 0}, {Qt::Key_A, ctrl, 0},
-    };
+    // Single keys as Press() reads them, then chords.
+    const char singles[] = "04579a: <DI[]^$";
+    const Qt::KeyboardModifiers shift = Qt::ShiftModifier, ctrl = Qt::ControlModifier;
+    const std::pair<Qt::Key, Qt::KeyboardModifiers> chords[] = {{Qt::Key_Left, shift},   {Qt::Key_V, ctrl},
+                                                                {Qt::Key_X, ctrl},       {Qt::Key_Z, ctrl},
+                                                                {Qt::Key_Insert, shift}, {Qt::Key_A, ctrl}};
     QApplication::clipboard()->setText(QStringLiteral("99:99:99999"));
     const QRegularExpression shape(QStringLiteral("^[0-4][0-9]:[0-5][0-9]:[0-9][0-9]$"));
     std::mt19937 random(20240611u);
-    std::uniform_int_distribution<int> pick(0, int(std::size(keys)) - 1);
+    const int n = int(std::size(singles)) - 1;
+    std::uniform_int_distribution<int> pick(0, n + int(std::size(chords)) - 1);
     for (int i = 0; i < 4000; ++i) {
-        const Key& k = keys[pick(random)];
-        if (k.ch != 0) {
-            QTest::keyClick(edit, k.ch, k.modifiers);
-        } else {
-            QTest::keyClick(edit, Qt::Key(k.key), k.modifiers);
-        }
+        const int k = pick(random);
+        const char single[2] = {k < n ? singles[k] : '\0', '\0'};
+        k < n ? Press(edit, single) : QTest::keyClick(edit, chords[k - n].first, chords[k - n].second);
         const QString text = edit->GetTimeText();
         ASSERT_TRUE(shape.match(text).hasMatch()) << "after key " << i << ": " << text.toStdString();
     }
@@ -218,45 +188,41 @@ public:
     bool dialogWasOpen = false;
 };
 
-TEST(GotoDialog, PrefillIsTheWholeSecondsOfTheLastTick) {
+// The prefill is the whole seconds of the last tick; a typed text is read for the parts it has.
+TEST(GotoDialog, TimeTextsBothWays) {
     const struct {
         double secs;
         const char* text;
-    } cases[] = {
+    } prefills[] = {
         {3725.9, "01:02:05"},       {0.0, "00:00:00"},      {-3.0, "00:00:00"},
         {std::nan(""), "00:00:00"}, {172839.0, "48:00:39"}, {1e12, "99:59:59"},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : prefills) {
         EXPECT_EQ(CGotoDlg::TimeText(c.secs), QString::fromLatin1(c.text)) << c.secs;
     }
-}
-
-TEST(GotoDialog, TimeTextsReadOnlyThePartsThatExist) {
     const struct {
         const char* text;
         long long secs;
-    } cases[] = {
+    } typed[] = {
         {"01:02:03", 3723}, {"47:59:99", 172839}, {"00:00:75", 75}, {" 00:00:05 ", 5},
         {"12", 43200},      {"1:2", 3720},        {"", 0},          {"99:99:99:99", 362439},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : typed) {
         EXPECT_EQ(CGotoDlg::SecondsOf(QString::fromLatin1(c.text)), c.secs) << c.text;
     }
 }
 
-// The dialog as a user sees it: texts, prefill, typing, and OK sending the message to the main
-// window while the dialog is still open. (Cancel and the seek that follows: GotoTest.)
+// The dialog as a user sees it: texts, typing over the prefill, and OK sending the message to the
+// main window while the dialog is still open. (The prefill, Cancel and the seek: GotoTest.)
 TEST(GotoDialog, OkSendsTheTargetBeforeClosing) {
     GotoReceiver mainWindow;
     g_hMainWnd = &mainWindow;
     g_dSyncSecs = 3725.9;
     CGotoDlg dlg;
-    QString prefill;
     QTimer::singleShot(200, &dlg, [&] {
         EXPECT_EQ(dlg.windowTitle(), QStringLiteral("跳至..."));
         EXPECT_EQ(dlg.findChild<QLabel*>()->text(), QStringLiteral("请正确填写时间："));
         auto* edit = qobject_cast<CTimeEdit*>(GetDlgItem(&dlg, IDC_GOTO_TIME));
-        prefill = edit->GetTimeText();
         auto* okButton = qobject_cast<QPushButton*>(GetDlgItem(&dlg, IDOK));
         EXPECT_EQ(okButton->text(), QStringLiteral("跳至(&T)"));
         EXPECT_EQ(qobject_cast<QPushButton*>(GetDlgItem(&dlg, IDCANCEL))->text(), QStringLiteral("取消(&C)"));
@@ -265,7 +231,6 @@ TEST(GotoDialog, OkSendsTheTargetBeforeClosing) {
         QTest::mouseClick(okButton, Qt::LeftButton);
     });
     EXPECT_EQ(dlg.DoModal(), IDOK);
-    EXPECT_EQ(prefill, QStringLiteral("01:02:05"));
     EXPECT_EQ(mainWindow.received, 1);
     EXPECT_EQ(mainWindow.targetSeen, 47 * 3600 + 2 * 60 + 5);
     EXPECT_TRUE(mainWindow.dialogWasOpen);
