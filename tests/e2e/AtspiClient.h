@@ -22,7 +22,7 @@ public:
         QDBusConnection::disconnectFromBus(m_connectionName + QStringLiteral("-session"));
     }
 
-    // Connects to the accessibility bus of the given session bus. False with error() set.
+    // Connects to the accessibility bus of the given session bus.
     bool connect(const QString& sessionBusAddress) {
         static QAtomicInt connections;
         m_connectionName = QStringLiteral("e2e-atspi-%1").arg(connections.fetchAndAddRelaxed(1));
@@ -34,11 +34,8 @@ public:
                    QStringLiteral("org.a11y.Bus"), QStringLiteral("GetAddress"))
                 .toString();
         m_bus.emplace(QDBusConnection::connectToBus(address, m_connectionName + QStringLiteral("-a11y")));
-        m_error = QStringLiteral("no accessibility bus at '%1' on the session bus %2")
-                      .arg(address, sessionBusAddress);
         return !address.isEmpty() && m_bus->isConnected();
     }
-    QString error() const { return m_error; }
 
     // The bus name under which the process exposes its tree; empty until it has registered.
     QString findApplication(qint64 pid) {
@@ -161,7 +158,6 @@ private:
         return out;
     }
 
-    QString m_error;
     QString m_connectionName;
     std::optional<QDBusConnection> m_bus;
 };

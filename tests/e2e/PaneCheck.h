@@ -2,23 +2,13 @@
 // What a screenshot says about one video pane: whether it shows a picture, where, what changed.
 #include <QImage>
 #include <QRect>
-#include <QString>
 
 #include <algorithm>
 #include <cstdlib>
-#include <string>
 
 struct PaneLook {
     double nonBlack = 0; // fraction of the pane's pixels that are not (nearly) black
-    int bright = 0;      // near-white pixels: the frame counter's digits
     QRect picture;       // where the video picture lies inside the pane (screen coordinates)
-
-    // A one-line account for failure messages.
-    std::string describe() const {
-        return QString::asprintf("%.1f%% not black, %d bright pixels, picture at %d,%d %dx%d", nonBlack * 100,
-                                 bright, picture.x(), picture.y(), picture.width(), picture.height())
-            .toStdString();
-    }
 };
 
 inline PaneLook lookAt(const QImage& screen, const QRect& pane) {
@@ -31,7 +21,6 @@ inline PaneLook lookAt(const QImage& screen, const QRect& pane) {
         for (int x = area.left(); x <= area.right(); ++x) {
             if (std::max({qRed(row[x]), qGreen(row[x]), qBlue(row[x])}) > 24) {
                 ++nonBlack;
-                look.bright += std::min({qRed(row[x]), qGreen(row[x]), qBlue(row[x])}) >= 200 ? 1 : 0;
                 seen |= QRect(x, y, 1, 1);
             }
         }

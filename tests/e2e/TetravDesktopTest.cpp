@@ -19,7 +19,6 @@
 #include <QSet>
 #include <QTemporaryDir>
 
-#include <iostream>
 #include <memory>
 #include <optional>
 
@@ -44,13 +43,7 @@ class TetravDesktopTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(m_x.isRunning() && m_bus.isRunning() && m_runtime.isValid() && m_config.isValid());
-        ASSERT_TRUE(m_atspi.connect(m_bus.address())) << str(m_atspi.error());
-    }
-
-    void TearDown() override {
-        if (HasFailure() && m_run) {
-            std::cerr << "---- the program ----\n" << m_run->describe() << "\n-------------------\n";
-        }
+        ASSERT_TRUE(m_atspi.connect(m_bus.address()));
     }
 
     // Starts the program on this desktop and waits until its four named panes are on the
@@ -75,9 +68,7 @@ protected:
             },
             20000, 100);
         ASSERT_TRUE(m_run->isRunning()) << "the program ended at start-up: " << m_run->describe();
-        ASSERT_TRUE(registered && !m_app.isEmpty())
-            << "no four panes on the accessibility bus within 20 s, app '" << str(m_app) << "'\n"
-            << treeDump();
+        ASSERT_TRUE(registered && !m_app.isEmpty()) << "no four panes on the accessibility bus within 20 s";
     }
 
     std::optional<AccessibleNode> find(const QString& name, const QString& role = {}) const {
@@ -122,7 +113,7 @@ protected:
 
     // Whether a text inside the status bar (found by its role, or by its name where it is a plain
     // widget) matches the pattern.
-    testing::AssertionResult statusShows(const QString& pattern) {
+    bool statusShows(const QString& pattern) {
         QStringList texts;
         for (int i = 0; i < m_tree.size(); ++i) {
             for (int p = m_tree[i].parent; p >= 0; p = m_tree[p].parent) {
@@ -133,30 +124,13 @@ protected:
                 }
             }
         }
-        if (!texts.filter(QRegularExpression(pattern)).isEmpty()) {
-            return testing::AssertionSuccess();
-        }
-        return testing::AssertionFailure()
-               << "no status bar text matches " << str(pattern) << "; it has " << str(texts.join(" | "));
-    }
-
-    // The tree as "role 'name'" lines, children indented below their parent, for failure messages.
-    std::string treeDump(int node = 0, int depth = 0) const {
-        if (node >= m_tree.size()) {
-            return {};
-        }
-        std::string out =
-            std::string(depth * 2, ' ') + str(m_tree[node].role) + " '" + str(m_tree[node].name) + "'\n";
-        for (int i = node + 1; i < m_tree.size(); ++i) {
-            out += m_tree[i].parent == node ? treeDump(i, depth + 1) : std::string();
-        }
-        return out;
+        return !texts.filter(QRegularExpression(pattern)).isEmpty();
     }
 
     // Presses the control and waits for the dialog it opens.
     void openDialog(const QString& control, const QString& role, const QString& dialog) {
-        ASSERT_TRUE(press(control, role)) << treeDump();
-        ASSERT_TRUE(waitFor(dialog, kDialog, 10000)) << "no dialog " << str(dialog) << "\n" << treeDump();
+        ASSERT_TRUE(press(control, role));
+        ASSERT_TRUE(waitFor(dialog, kDialog, 10000)) << str(dialog);
     }
     void openFileSelection() { openDialog("打开文件", kButton, "选择播放文件"); }
 
@@ -165,23 +139,20 @@ protected:
     void pickFile(int slot, const QString& path) {
         const QString button = QStringLiteral("打开(%1)").arg(QChar('A' + slot));
         SCOPED_TRACE(str(button));
-        ASSERT_TRUE(waitFor(button, kButton, 5000) && press(button, kButton)) << treeDump();
-        ASSERT_TRUE(waitFor("打开", kDialog, 10000)) << "no file-open dialog\n" << treeDump();
+        ASSERT_TRUE(waitFor(button, kButton, 5000) && press(button, kButton));
+        ASSERT_TRUE(waitFor("打开", kDialog, 10000));
         pause(300); // the file name box takes the focus when the dialog is shown
         xdotool({"type", "--delay", "5", path});
         xdotool({"key", "Return"});
         const auto box = find(kBoxes[slot]);
-        ASSERT_TRUE(box.has_value()) << treeDump();
-        QString shown;
-        EXPECT_TRUE(WaitUntil([&] { return (shown = m_atspi.text(*box)) == path; }, 5000, 100))
-            << "the box shows '" << str(shown) << "'";
+        ASSERT_TRUE(box.has_value());
+        EXPECT_TRUE(WaitUntil([&] { return m_atspi.text(*box) == path; }, 5000, 100));
     }
 
     // Presses a button of the dialog and waits until the dialog has gone.
     void closeDialog(const QString& dialog, const QString& button) {
-        ASSERT_TRUE(press(button, kButton)) << treeDump(); // a set opens before it returns
-        ASSERT_TRUE(waitFor(dialog, kDialog, 15000, false))
-            << str(dialog) << " stays open after " << str(button);
+        ASSERT_TRUE(press(button, kButton)); // a set opens before it returns
+        ASSERT_TRUE(waitFor(dialog, kDialog, 15000, false)) << str(dialog);
     }
     void closeFileSelection(const QString& button) { closeDialog(QStringLiteral("选择播放文件"), button); }
 
@@ -204,7 +175,7 @@ protected:
     // picture is kept there for the help.
     void windowShot(const QString& windowName, const QString& role, const QString& fileName) {
         const auto window = find(windowName, role);
-        ASSERT_TRUE(window.has_value()) << treeDump();
+        ASSERT_TRUE(window.has_value());
         pause(300); // let it finish painting
         const QImage screen = GrabScreen(m_x.display());
         const QRect area = m_atspi.extentsOnScreen(*window) & screen.rect();
@@ -279,7 +250,7 @@ TEST_F(TetravDesktopTest, PlaysFourClipsFromTheCommandLineAndSnapshotsByHotKey) 
     ASSERT_NO_FATAL_FAILURE(
         writeAll(m_config.filePath(QStringLiteral("tetrav/TetravSet.ini")), text.toUtf8()));
     ASSERT_NO_FATAL_FAILURE(startProgram(clips));
-    ASSERT_TRUE(waitEnabled("播放")) << "播放 not enabled within 15 s";
+    ASSERT_TRUE(waitEnabled("播放"));
     // The total time is the reference clip's length: the shortest (4 s) or the longest (20 s),
     // as the settings choose.
     EXPECT_TRUE(statusShows("^00:00:(04|20)$"));
@@ -288,7 +259,6 @@ TEST_F(TetravDesktopTest, PlaysFourClipsFromTheCommandLineAndSnapshotsByHotKey) 
     xdotool({"key", "--delay", "300", "Right", "Right", "Right"});
     pause(800);
     const QImage screen = GrabScreen(m_x.display());
-    ASSERT_FALSE(screen.isNull());
     const int shown = frameNumberIn(screen, lookAt(screen, paneOnScreen(2)).picture);
     EXPECT_EQ(shown, 3) << "three frame steps";
     xdotool({"key", "ctrl+shift+c"});
@@ -327,13 +297,11 @@ TEST_F(TetravDesktopTest, PlaysFourClipsFromTheCommandLineAndSnapshotsByHotKey) 
         ASSERT_FALSE(pane.isEmpty()) << "no extents";
         for (int shot = 0; shot < 2; ++shot) {
             const PaneLook look = lookAt(shots[shot], pane);
-            EXPECT_GT(look.nonBlack, 0.05) << "no picture in shot " << shot + 1 << ": " << look.describe();
-            EXPECT_GE(look.bright, 20) << "no frame counter visible: " << look.describe();
+            EXPECT_GT(look.nonBlack, 0.05) << "shot " << shot + 1;
             frames[shot][k] = frameNumberIn(shots[shot], look.picture);
-            EXPECT_GE(frames[shot][k], 0) << "unreadable frame number: " << look.describe();
+            EXPECT_GE(frames[shot][k], 0) << "shot " << shot + 1;
         }
-        EXPECT_GE(changedPixels(shots[0], shots[1], pane), 50)
-            << "the picture did not change between the shots";
+        EXPECT_GE(changedPixels(shots[0], shots[1], pane), 50) << "the picture did not change";
         // About a second of 25 fps video passed between the shots.
         const int advance = frames[1][k] - frames[0][k];
         EXPECT_TRUE(advance >= 10 && advance <= 50) << "frames " << frames[0][k] << " then " << frames[1][k];
@@ -341,8 +309,7 @@ TEST_F(TetravDesktopTest, PlaysFourClipsFromTheCommandLineAndSnapshotsByHotKey) 
     // In step: the channels stay within a second and a half of each other.
     for (const auto& shown : frames) {
         const auto [lo, hi] = std::minmax_element(std::begin(shown), std::end(shown));
-        EXPECT_LE(*hi - *lo, 40) << "frames " << shown[0] << ", " << shown[1] << ", " << shown[2] << ", "
-                                 << shown[3];
+        EXPECT_LE(*hi - *lo, 40);
     }
     endWithEscape();
 }
@@ -359,22 +326,22 @@ TEST_F(TetravDesktopTest, DialogsOpenOnlyTheClipsPickedAndNameEveryControl) {
     const auto optionsItem = std::find_if(m_tree.begin(), m_tree.end(), [](const AccessibleNode& n) {
         return n.role == QLatin1String("menu item") && n.name.startsWith(QStringLiteral("选项(X)"));
     });
-    ASSERT_NE(optionsItem, m_tree.end()) << treeDump();
+    ASSERT_NE(optionsItem, m_tree.end());
     ASSERT_TRUE(m_atspi.doAction(*optionsItem, QStringLiteral("Press")));
-    ASSERT_TRUE(waitFor("选择", kDialog, 10000)) << treeDump();
+    ASSERT_TRUE(waitFor("选择", kDialog, 10000));
     const QStringList named = {"Tetrav 选项",  "抓图保存位置", "选择",     "同步选项",     "帧同步",
                                "时间同步",     "播放基准",     "最短视频", "最长视频",     "显示模式",
                                "最前显示",     "标准显示",     "抓图设置", "视频一快捷键", "视频二快捷键",
                                "视频三快捷键", "视频四快捷键", "分隔线",   "确定(O)",      "放弃(C)"};
     for (const QString& name : named) {
-        EXPECT_TRUE(find(name).has_value()) << "nothing named " << str(name) << "\n" << treeDump();
+        EXPECT_TRUE(find(name).has_value()) << str(name);
     }
     ASSERT_NO_FATAL_FAILURE(windowShot("选择", kDialog, "options.png"));
     const auto hotKey3 = find("视频三快捷键");
     ASSERT_TRUE(hotKey3.has_value());
     EXPECT_EQ(m_atspi.text(*hotKey3), QStringLiteral("Ctrl + Shift + C"));
     const auto timeSync = find("时间同步", "radio button");
-    ASSERT_TRUE(timeSync.has_value()) << treeDump();
+    ASSERT_TRUE(timeSync.has_value());
     ASSERT_TRUE(m_atspi.doAction(*timeSync, QStringLiteral("Toggle"))); // a checkable button toggles
     ASSERT_NO_FATAL_FAILURE(closeDialog("选择", "确定(O)"));
     const QByteArray saved = readAll(m_config.filePath(QStringLiteral("tetrav/TetravSet.ini")));
@@ -384,7 +351,7 @@ TEST_F(TetravDesktopTest, DialogsOpenOnlyTheClipsPickedAndNameEveryControl) {
     ASSERT_NO_FATAL_FAILURE(openDialog("关于", "menu item", "关于Tetrav"));
     for (const QString& name :
          QStringList{"横幅", "分隔线", "Tetrav 图标", "Tetrav  V1.3.2.1121", "更多技术支持(H)", "确定 "}) {
-        EXPECT_TRUE(find(name).has_value()) << "nothing named " << str(name) << "\n" << treeDump();
+        EXPECT_TRUE(find(name).has_value()) << str(name);
     }
     ASSERT_NO_FATAL_FAILURE(windowShot("关于Tetrav", kDialog, "about.png"));
     ASSERT_NO_FATAL_FAILURE(closeDialog("关于Tetrav", "确定 "));
@@ -394,14 +361,14 @@ TEST_F(TetravDesktopTest, DialogsOpenOnlyTheClipsPickedAndNameEveryControl) {
     ASSERT_NO_FATAL_FAILURE(closeFileSelection("放弃(C)"));
     ASSERT_NO_FATAL_FAILURE(openFileSelection());
     const auto box = find(kBoxes[0]);
-    ASSERT_TRUE(box.has_value()) << treeDump();
+    ASSERT_TRUE(box.has_value());
     EXPECT_EQ(m_atspi.text(*box), QString()) << "the boxes start empty each time";
     ASSERT_NO_FATAL_FAILURE(closeFileSelection("确定(O)"));
     pause(1500); // opening a clip enables 播放 well within this time
 
     for (const QString& name : kToolButtons) {
         const auto button = find(name);
-        ASSERT_TRUE(button.has_value()) << "no accessible tool bar button named " << str(name);
+        ASSERT_TRUE(button.has_value()) << str(name);
         EXPECT_TRUE(button->role.contains(QLatin1String("button"))) << str(name) << ": " << str(button->role);
         EXPECT_EQ(isEnabled(name), name == "打开文件") << str(name) << " after 放弃";
     }
@@ -418,7 +385,7 @@ TEST_F(TetravDesktopTest, DialogsOpenOnlyTheClipsPickedAndNameEveryControl) {
         EXPECT_LT(lookAt(screen, panes[k]).nonBlack, 0.01) << str(kPanes[k]) << " is not empty";
     }
     for (const char* text : {"^提示信息$", "^总时间$", "^播放时间$", "^同步信息$"}) {
-        EXPECT_TRUE(statusShows(text)) << treeDump();
+        EXPECT_TRUE(statusShows(text));
     }
 
     ASSERT_NO_FATAL_FAILURE(openFileSelection());
@@ -426,7 +393,7 @@ TEST_F(TetravDesktopTest, DialogsOpenOnlyTheClipsPickedAndNameEveryControl) {
     ASSERT_NO_FATAL_FAILURE(pickFile(3, clip(kClips[3])));
     ASSERT_NO_FATAL_FAILURE(windowShot("选择播放文件", kDialog, "fileselect.png"));
     ASSERT_NO_FATAL_FAILURE(closeFileSelection("确定(O)"));
-    ASSERT_TRUE(waitEnabled("播放")) << "播放 not enabled within 15 s of confirming two files";
+    ASSERT_TRUE(waitEnabled("播放"));
     ASSERT_TRUE(press("播放", {}));
     QImage first;
     QImage second;
@@ -436,10 +403,10 @@ TEST_F(TetravDesktopTest, DialogsOpenOnlyTheClipsPickedAndNameEveryControl) {
         const PaneLook look = lookAt(second, panes[k]);
         const int changed = changedPixels(first, second, panes[k]);
         if (k == 0 || k == 3) {
-            EXPECT_GT(look.nonBlack, 0.05) << look.describe();
+            EXPECT_GT(look.nonBlack, 0.05);
             EXPECT_GE(changed, 50) << "the picture did not move";
         } else {
-            EXPECT_LT(look.nonBlack, 0.01) << "an empty pane shows something: " << look.describe();
+            EXPECT_LT(look.nonBlack, 0.01);
             EXPECT_EQ(changed, 0);
         }
     }
