@@ -67,19 +67,16 @@ TEST_F(TimeEditTest, KeysGiveTheTextCaretAndBeepsTheMaskAllows) {
         int caretAfter;
         int beeps;
     } cases[] = {
-        {"HourAfterFourIsLimitedToSeven", "00:00:00", 0, "49", "40:00:00", 1, 0},
+        {"HourAfterFourIsLimitedToSeven", "00:00:00", 0, "48", "40:00:00", 1, 0},
         {"HourAfterThreeTakesNine", "00:00:00", 0, "39", "39:00:00", 3, 0},
         {"FirstHourDigitAboveFour", "00:00:00", 0, "5", "00:00:00", 0, 0},
         {"HighestTypedTime", "00:00:00", 0, "475999", "47:59:99", 8, 0},
-        {"SecondsTakeAnyDigit", "00:00:00", 6, "75", "00:00:75", 8, 0},
         {"FortySevenThenCaretAfterTheColon", "40:00:00", 1, "7", "47:00:00", 3, 0},
-        {"FortyEightRefused", "40:00:00", 1, "8", "40:00:00", 1, 0},
         {"MinuteFirstDigitAboveFive", "00:00:00", 3, "6", "00:00:00", 3, 0},
         {"TypingOnAColonPassesOverIt", "00:00:00", 2, "5", "00:50:00", 4, 0},
         {"LetterBeeps", "00:10:30", 0, "a", "00:10:30", 0, 1},
         {"KeyPastTheEndBeeps", "00:10:30", 8, "1", "00:10:30", 8, 1},
-        {"BackspaceRestoresThePrefill", "00:10:30", 6, "99<", "00:10:90", 7, 0},
-        {"SecondBackspaceRestoresTheNext", "00:10:30", 6, "99<<", "00:10:30", 6, 0},
+        {"BackspaceRestoresThePrefill", "00:10:30", 6, "99<<", "00:10:30", 6, 0},
         {"BackspaceAtTheStartBeeps", "00:10:30", 0, "<", "00:10:30", 0, 1},
         {"DeleteAndInsertDoNothing", "00:10:30", 0, "DIDI", "00:10:30", 0, 0},
         {"ColonsCannotBeTypedAway", "00:10:30", 0, "1:2:3:4", "12:34:30", 6, 3},
