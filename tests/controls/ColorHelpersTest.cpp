@@ -29,9 +29,6 @@ TEST(ColorHls, PackedFormBackAndAdjusted) {
         {RgbColor(0, 255, 0), {85, -1, -1}},      // 120 x 255 / 360
         {RgbColor(0, 0, 255), {170, -1, -1}},     // 240 x 255 / 360
         {RgbColor(192, 192, 192), {0, 192, 0}},   // grey
-        {RgbColor(0, 255, 255), {127, -1, -1}},   // shared maxima: blue goes before green before red
-        {RgbColor(255, 255, 0), {42, -1, -1}},    // yellow: 60
-        {RgbColor(255, 0, 255), {212, -1, -1}},   // magenta: 300
         {RgbColor(255, 200, 200), {-1, -1, 255}}, // lightness above one half: the other formula
         {RgbColor(100, 50, 50), {-1, -1, 85}},    // 50 x 255 / 150
     };

@@ -23,8 +23,6 @@ TEST(VolumeSlider, PaintsTheWedgeAndAClickSetsTheProportionalPosition) {
     const QImage img = slider->grab().toImage();
     const QRect wedge = slider->WedgeRect();
     const QRect thumb = slider->ThumbRect();
-    const int a = thumb.width() >> 1;
-    EXPECT_EQ(wedge, QRect(QPoint(a + 12, 3), QPoint(80 - a - 12, 22)));
     // Thumb at the right end (full volume): the wedge's left part is clear of it.
     ASSERT_GT(thumb.left(), wedge.left() + 10);
     EXPECT_EQ(img.pixel(wedge.left() + 2, wedge.bottom()), qRgb(255, 255, 255));
