@@ -33,7 +33,7 @@ QRect textBox(const QImage& img, int fromX, int toX) {
 
 // The gradient's columns, r = 120 x / w, g = b = 128 + 122 x / w, each truncated; an empty text
 // shows the plain button face; the text and the tab part land where the offsets say.
-TEST(GradientButtonTest, ColumnsTextAndTabPartAndThePlainFaceOfAnEmptyText) {
+TEST(GradientButtonTest, ColumnsTextTabPartPlainFaceAndTheAboutBoxBannerAndRule) {
     const struct {
         int width, x;
         QRgb expected;
@@ -75,11 +75,9 @@ TEST(GradientButtonTest, ColumnsTextAndTabPartAndThePlainFaceOfAnEmptyText) {
     ASSERT_FALSE(all.isEmpty());
     EXPECT_LT(all.right(), 117) << "nothing right-aligned";
     EXPECT_GE(all.top(), 10);
-}
 
-// The About box's banner spans the top and shows its text; its rule shows the gradient without
-// the text, which lies below the visible area.
-TEST(GradientButtonTest, AboutBoxBannerSpansTheTopAndTheRuleHidesItsText) {
+    // The About box's banner spans the top and shows its text; its rule shows the gradient
+    // without the text, which lies below the visible area.
     CAboutDlg about;
     about.show();
     EXPECT_EQ(about.m_btnBanner->geometry().topLeft(), QPoint(0, 0));
