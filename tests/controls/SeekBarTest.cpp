@@ -41,10 +41,10 @@ CXScrollBar* MakeSeekBar(QWidget* window, const QRect& place, unsigned style = k
 class SeekBar : public ::testing::Test {
 protected:
     // A window with the placeholder at (10, 20), w x h, and the seek bar made over it.
-    void Make(int w, int h = 10, bool setRange = true) {
+    void Make(int w, int h = 10, bool setRange = true, unsigned style = kStyle) {
         window = std::make_unique<QWidget>();
         window->resize(w + 40, h + 60);
-        bar = MakeSeekBar(window.get(), QRect(10, 20, w, h));
+        bar = MakeSeekBar(window.get(), QRect(10, 20, w, h), style);
         bar->m_bTintChannel = false; // the main window's look: no thumb colour, grip dots
         if (setRange) {
             bar->SetScrollRange(0, 200, true);
@@ -52,6 +52,9 @@ protected:
         QObject::connect(bar, &CXScrollBar::hscroll, bar, [this](int code, int pos) {
             scrolls.push_back({code, pos});
             positionsSeen.push_back(bar->GetScrollPos());
+        });
+        QObject::connect(bar, &CXScrollBar::vscroll, bar, [this](int code, int pos) {
+            vscrolls.push_back({code, pos});
         });
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
@@ -61,7 +64,7 @@ protected:
 
     std::unique_ptr<QWidget> window;
     CXScrollBar* bar = nullptr;
-    Scrolls scrolls;
+    Scrolls scrolls, vscrolls;
     std::vector<int> positionsSeen; // what the owner reads back at each notification
 };
 
@@ -321,27 +324,20 @@ TEST(SeekBarPointer, HandCursorOverTheThumbUntilThePointerLeaves) {
     EXPECT_CHILD_PASSES(RunChildCase(QStringLiteral("SeekBarHoverWatch"), x.environment()));
 }
 
-TEST(SeekBarVertical, SameRulesAlongTheHeight) {
-    QWidget window;
-    window.resize(100, 400);
-    auto* bar = MakeSeekBar(&window, QRect(20, 10, 12, 300), kStyle | SBS_VERT);
-    bar->SetScrollRange(0, 100);
-    Scrolls got;
-    QObject::connect(bar, &CXScrollBar::vscroll, bar, [&](int code, int pos) { got.push_back({code, pos}); });
-    QSignalSpy horizontal(bar, &CXScrollBar::hscroll);
-    window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+// Upright: the same rules along the height, reported as vertical scrolls.
+TEST_F(SeekBar, UprightFollowsTheSameRulesAlongTheHeight) {
+    Make(12, 300, true, kStyle | SBS_VERT);
     // Track 300 - 75 = 225: a click at y = 150 puts the thumb's top at 138, position
-    // round(113 x 100/225) = 50.
+    // round(113 x 200/225) = 100.
     QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(6, 150));
     EXPECT_EQ(bar->ThumbRect(), QRect(0, 138, 12, 25));
     for (const int y : {5, 295, 295}) {
         QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(6, y));
     }
-    EXPECT_EQ(got, (Scrolls{{SB_THUMBTRACK, 50}, {SB_LINEUP, 0}, {SB_LINEDOWN, 0}, {SB_LINEDOWN, 0}}));
-    EXPECT_EQ(bar->GetScrollPos(), 51);
-    EXPECT_EQ(horizontal.count(), 0);
-    const QImage img = bar->grab().toImage();
+    EXPECT_EQ(vscrolls, (Scrolls{{SB_THUMBTRACK, 100}, {SB_LINEUP, 0}, {SB_LINEDOWN, 0}, {SB_LINEDOWN, 0}}));
+    EXPECT_EQ(bar->GetScrollPos(), 101);
+    EXPECT_TRUE(scrolls.empty());
+    const QImage img = Shot(bar);
     EXPECT_EQ(img.pixel(0, 0), kBorder);
     EXPECT_EQ(img.pixel(5, bar->ThumbTop()), kOutline) << "the thumb's outline";
 }
