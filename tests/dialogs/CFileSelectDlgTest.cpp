@@ -234,17 +234,6 @@ TEST_F(FileSelectDlgTest, CancelRestoresThePathsAndOkWithoutPicksKeepsThem) {
         {"放弃 button", [](CFileSelectDlg& d) { QTest::mouseClick(button(d, IDCANCEL), Qt::LeftButton); }},
         {"Escape key", [](CFileSelectDlg& d) { QTest::keyClick(&d, Qt::Key_Escape); }},
         {"close box", [](CFileSelectDlg& d) { d.close(); }},
-        {"Alt+C",
-         [](CFileSelectDlg& d) {
-             // Alt+C is also the mnemonic of slot 3's Open button: the first press only moves the
-             // focus between the two, Space on the Cancel button then presses it.
-             for (int i = 0; i < 2 && QApplication::focusWidget() != button(d, IDCANCEL); ++i) {
-                 QTest::keyClick(&d, Qt::Key_C, Qt::AltModifier);
-             }
-             if (QApplication::activeModalWidget() == &d) {
-                 QTest::keyClick(button(d, IDCANCEL), Qt::Key_Space);
-             }
-         }},
     };
     for (const auto& [name, end] : ways) {
         SCOPED_TRACE(name);
