@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
-#include <QPushButton>
 
 namespace {
 
