@@ -153,11 +153,11 @@ protected:
     void closeFileSelection(const QString& button) { closeDialog(QStringLiteral("选择播放文件"), button); }
 
     // Two screenshots of the desktop, one and two seconds from now.
-    void takeTwoShots(QImage& first, QImage& second) {
-        for (QImage* shot : {&first, &second}) {
+    void takeTwoShots(QImage (&shots)[2]) {
+        for (QImage& shot : shots) {
             pause(1000);
-            *shot = GrabScreen(m_x.display());
-            ASSERT_FALSE(shot->isNull());
+            shot = GrabScreen(m_x.display());
+            ASSERT_FALSE(shot.isNull());
         }
     }
 
@@ -279,7 +279,7 @@ TEST_F(TetravDesktopTest, PlaysFourClipsFromTheCommandLineAndSnapshotsByHotKey) 
 
     // The shots come first: the shortest clip, and so the set, may end four seconds after play.
     QImage shots[2];
-    ASSERT_NO_FATAL_FAILURE(takeTwoShots(shots[0], shots[1]));
+    ASSERT_NO_FATAL_FAILURE(takeTwoShots(shots));
     ASSERT_NO_FATAL_FAILURE(windowShot("Tetrav", kDialog, "main.png"));
     // Two seconds in: the play time and every channel's whole-second position say 1 to 3.
     EXPECT_TRUE(statusShows("^开始播放$"));
@@ -370,8 +370,7 @@ TEST_F(TetravDesktopTest, DialogsOpenOnlyTheClipsPickedAndNameEveryControl) {
     QRect panes[4];
     for (int k = 0; k < 4; ++k) {
         panes[k] = paneOnScreen(k);
-        // Half the width of the 1280 x 1024 screen, 452 lines; pane 1 top left, pane 2 below it,
-        // pane 3 top right, pane 4 below that.
+        // Half the screen's width, 452 lines: pane 1 top left, 2 below it, 3 top right, 4 below that.
         EXPECT_EQ(panes[k], QRect(panes[0].topLeft() + QPoint(640 * (k / 2), 452 * (k % 2)), QSize(640, 452)))
             << qPrintable(kPanes[k]);
         EXPECT_TRUE(QRect(0, 0, 1280, 1024).contains(panes[k])) << qPrintable(kPanes[k]);
@@ -388,13 +387,12 @@ TEST_F(TetravDesktopTest, DialogsOpenOnlyTheClipsPickedAndNameEveryControl) {
     ASSERT_NO_FATAL_FAILURE(closeFileSelection("确定(O)"));
     ASSERT_TRUE(waitEnabled("播放"));
     ASSERT_TRUE(press("播放", {}));
-    QImage first;
-    QImage second;
-    ASSERT_NO_FATAL_FAILURE(takeTwoShots(first, second));
+    QImage shots[2];
+    ASSERT_NO_FATAL_FAILURE(takeTwoShots(shots));
     for (int k = 0; k < 4; ++k) {
         SCOPED_TRACE(qPrintable(kPanes[k]));
-        const PaneLook look = lookAt(second, panes[k]);
-        const int changed = changedPixels(first, second, panes[k]);
+        const PaneLook look = lookAt(shots[1], panes[k]);
+        const int changed = changedPixels(shots[0], shots[1], panes[k]);
         if (k == 0 || k == 3) {
             EXPECT_GT(look.nonBlack, 0.05);
             EXPECT_GE(changed, 50) << "the picture did not move";
