@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <QAccessible>
-#include <QAccessibleValueInterface>
 #include <QSignalSpy>
 #include <QTest>
 
