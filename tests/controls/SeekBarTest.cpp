@@ -85,10 +85,9 @@ TEST(SeekBarCreation, WithoutThePlaceholderCreationFailsAndAClickMovesSilently) 
     EXPECT_EQ(spy.count(), 0);
 }
 
-// Dragging follows the pointer and snaps on release, within the range; a channel click jumps
-// there with one message unless disabled; an arrow steps on the release (left at 0 still
-// reports) and repeats while held (behaviour only), each report one step, until released; a
-// stale client rectangle keeps the old geometry.
+// Drags follow the pointer within the range and snap on release; a channel click jumps there with
+// one message unless disabled; an arrow steps on release (left at 0 still reports) and repeats
+// while held; a stale client rectangle keeps the old geometry.
 TEST_F(SeekBar, MouseDragsClicksAndHeldArrows) {
     Make(625);
     ASSERT_EQ(bar->ThumbLeft(), 25);
@@ -174,10 +173,9 @@ TEST_F(SeekBar, MouseDragsClicksAndHeldArrows) {
     EXPECT_EQ(bar->ThumbLeft(), 350);
 }
 
-// Made over the placeholder, it takes its place and id; positions set by the owner are stored
-// as given, the range leaves them alone, and screen readers see a slider with the position. The
-// look in its three forms: plain with grip dots, without them, and a coloured thumb with the
-// played part tinted.
+// Made over the placeholder, it takes its place and id; the owner's positions are stored as given,
+// the range leaves them alone, screen readers see a slider; the look plain with grip dots,
+// without them, and with a coloured thumb and the played part tinted.
 TEST_F(SeekBar, TakesThePlaceholdersPlaceTheOwnersPositionAndLooksFramed) {
     Make(625);
     EXPECT_EQ(bar->parentWidget(), window.get());
