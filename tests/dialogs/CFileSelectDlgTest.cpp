@@ -86,19 +86,14 @@ protected:
         return qobject_cast<QPushButton*>(GetDlgItem(&dlg, id));
     }
     static void clickOpen(const QWidget& dlg, int slot) {
-        QPushButton* b = button(dlg, kOpenIds[slot]);
-        ASSERT_NE(b, nullptr);
-        QTest::mouseClick(b, Qt::LeftButton);
+        QTest::mouseClick(button(dlg, kOpenIds[slot]), Qt::LeftButton);
     }
 
     // Runs the dialog modally and plays the script inside its event loop. A dialog the script
     // leaves open is ended by a watchdog, and that is a failure.
     static int runModal(CFileSelectDlg& dlg, const std::function<void()>& script) {
         bool timedOut = false;
-        QTimer::singleShot(0, &dlg, [&] {
-            EXPECT_TRUE(dlg.isVisible());
-            script();
-        });
+        QTimer::singleShot(0, &dlg, script);
         QTimer::singleShot(10000, &dlg, [&] {
             timedOut = true;
             dlg.hide();
@@ -109,13 +104,12 @@ protected:
     }
 };
 
-// The controls with glyphs for their Chinese texts, each row's label, box and button left to
-// right inside the group box with no text cut off, the boxes empty whatever paths are in force,
-// and OK and Cancel below a sunken line. (Their names, as a screen reader reads them:
-// TetravDesktopTest.) Picks by click and by Enter on a focused Open button (the dialog stays
-// open): each is written at once, a relative answer becomes a full path, a cancelled pick empties
-// only its slot while the box keeps the previous pick; the boxes show black on white and cannot
-// be typed into; Enter with the focus in a box is OK.
+// The controls: glyphs for their texts, each row's label, box and button left to right in the
+// group box with no text cut off, boxes empty whatever the paths, OK and Cancel below a sunken
+// line (their names: TetravDesktopTest). Picks by click and by Enter on an Open button (the dialog
+// stays open) are written at once, a relative answer as a full path; a cancelled pick empties its
+// slot, the box keeping the last pick; the boxes show black on white and refuse typing; Enter in
+// a box is OK.
 TEST_F(FileSelectDlgTest, ControlsShowTheirTextsWholeAndPicksAreWrittenAtOnce) {
     PickFiles files;
     ScriptedPicker picker;
