@@ -222,12 +222,11 @@ protected:
     std::unique_ptr<ProgramRun> m_run;
 };
 
-// Four clips on the command line, the first under a path with spaces and Chinese characters as
-// users' files often are. Three frame steps at the keyboard, then the default hot keys Ctrl+Shift+C
-// and D (XTEST) write the pictures of panes 3 and 4 into the snapshot folder, at the video's size
-// and showing the frame the pane shows. Play pressed through the accessibility interface: all four
-// panes show pictures that move, in step, and the program ends cleanly with Escape. (An empty
-// pane's hot key writes nothing: SnapshotTest.)
+// Four clips on the command line, the first under a path with spaces and Chinese characters.
+// Three frame steps at the keyboard, then the default hot keys Ctrl+Shift+C and D (XTEST) write
+// panes 3 and 4's pictures, at the video's size and showing the pane's frame. Play pressed through
+// AT-SPI: all four panes move, in step; Escape ends the program cleanly. (An empty pane's hot key
+// writes nothing: SnapshotTest.)
 TEST_F(TetravDesktopTest, PlaysFourClipsFromTheCommandLineAndSnapshotsByHotKey) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid() && QDir(dir.path()).mkpath(QStringLiteral("我的 视频")));
@@ -310,13 +309,11 @@ TEST_F(TetravDesktopTest, PlaysFourClipsFromTheCommandLineAndSnapshotsByHotKey) 
     endWithEscape();
 }
 
-// The dialogs the way a user and a screen reader see them. The options dialog and the About box
-// from the menus: every control carries a name, a choice made through the accessibility interface
-// reaches the settings file on OK, and both close from their buttons. File selection: a pick
-// followed by 放弃, then an OK without picks, open nothing; the idle window then shows every tool
-// bar button by its tip with only 打开文件 enabled, the four named panes laid out 2 x 2 and black,
-// and the status bar's texts. Picks for slots 1 and 4 typed into the file-open dialog, OK, then
-// play: panes 1 and 4 play, panes 2 and 3 stay black.
+// The dialogs as a user and a screen reader see them. Options and About from the menus: every
+// control named, a choice made through AT-SPI saved on OK. File selection: a pick then 放弃, then
+// OK without picks, open nothing; the idle window names every tool bar button (only 打开文件
+// enabled), its panes 2 x 2 and black, and its status texts. Slots 1 and 4 typed into the
+// file-open dialog, OK, play: panes 1 and 4 play, panes 2 and 3 stay black.
 TEST_F(TetravDesktopTest, DialogsOpenOnlyTheClipsPickedAndNameEveryControl) {
     ASSERT_NO_FATAL_FAILURE(startProgram({}));
     const auto optionsItem = std::find_if(m_tree.begin(), m_tree.end(), [](const AccessibleNode& n) {
