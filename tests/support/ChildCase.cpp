@@ -33,20 +33,6 @@ private:
     std::function<void()> m_body;
 };
 
-} // namespace
-
-bool RegisterChildCase(const char* name, const char* file, int line, std::function<void()> body) {
-    const char* selected = std::getenv(kSelector);
-    if (!selected || std::strcmp(selected, name) != 0) {
-        return false;
-    }
-    ::testing::RegisterTest(kSuite, name, nullptr, nullptr, file, line,
-                            [body]() -> ::testing::Test* { return new ChildCaseTest(body); });
-    return true;
-}
-
-namespace {
-
 ChildResult runChild(const QString& name, const QProcessEnvironment& env, int timeoutMs,
                      const QStringList& prefix = {}) {
     ChildResult result;
@@ -82,6 +68,16 @@ ChildResult runChild(const QString& name, const QProcessEnvironment& env, int ti
 }
 
 } // namespace
+
+bool RegisterChildCase(const char* name, const char* file, int line, std::function<void()> body) {
+    const char* selected = std::getenv(kSelector);
+    if (!selected || std::strcmp(selected, name) != 0) {
+        return false;
+    }
+    ::testing::RegisterTest(kSuite, name, nullptr, nullptr, file, line,
+                            [body]() -> ::testing::Test* { return new ChildCaseTest(body); });
+    return true;
+}
 
 ChildResult RunChildCase(const QString& name, const QProcessEnvironment& env, int timeoutMs) {
     return runChild(name, env, timeoutMs);
