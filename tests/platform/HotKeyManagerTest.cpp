@@ -86,16 +86,12 @@ TETRAV_CHILD_CASE(NoX11Connection) {
     keys.UnregisterAll();
 }
 
-TEST(HotKeyManagerTest, KeysRegisterReachTheirIdsAndKeysHeldElsewhereAreRefused) {
+// Without an X11 connection (Qt offscreen) registration fails quietly.
+TEST(HotKeyManagerTest, KeysRegisterReachTheirIdsAndKeysHeldElsewhereOrWithoutX11AreRefused) {
     XvfbServer x;
     ASSERT_TRUE(x.isRunning());
     EXPECT_CHILD_PASSES(RunChildCase("HotKeysOnAPrivateServer", x.environment()));
-}
-
-TEST(HotKeyManagerTest, WithoutX11RegistrationFailsQuietly) {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    EXPECT_CHILD_PASSES(RunChildCase("NoX11Connection", env));
+    EXPECT_CHILD_PASSES(RunChildCase("NoX11Connection", x.environment({{"QT_QPA_PLATFORM", "offscreen"}})));
 }
 
 // The ranges the mapping computes, at both ends, and codes between them that have no key.

@@ -65,13 +65,18 @@ TEST_F(ProfileFileTest, WriteCreatesFolderFileAndSectionsInOrderWithOneLineUtf8V
     EXPECT_EQ(f.getString("x", "multi", "d"), "a b  c");
 }
 
-TEST_F(ProfileFileTest, WriteKeepsEveryOtherLineOfAHandEditedFile) {
+TEST_F(ProfileFileTest, WriteKeepsEveryOtherLineOfAHandEditedFileAndReplacesItAtomically) {
     const QByteArray original = "; my settings\r\n\r\n[Other]\r\nkeep=this\r\n# hash comment\r\n\r\n"
                                 "[fOREvIEW]\r\n; explains the key\r\nforeviewnumber = 1\r\nUnknown=x\r\n\r\n"
                                 "[Last]\r\ntail=no newline";
     writeAll(path(), original);
+    const QFile::Permissions perms = QFileInfo(path()).permissions();
+    // Someone holding the old file open still sees it whole: the new one comes by rename.
+    QFile held(path());
+    ASSERT_TRUE(held.open(QIODevice::ReadOnly));
     CProfileFile f(path());
     ASSERT_TRUE(f.writeString("ForeView", "ForeViewNumber", "0"));
+    EXPECT_EQ(held.readAll(), original);
     ASSERT_TRUE(f.writeString("ForeView", "Added", "new"));
     ASSERT_TRUE(f.writeString("Last", "more", "m"));
     ASSERT_TRUE(f.writeString("Fresh", "k", "v"));
@@ -83,9 +88,12 @@ TEST_F(ProfileFileTest, WriteKeepsEveryOtherLineOfAHandEditedFile) {
     EXPECT_EQ(readAll(path()), expected);
     EXPECT_EQ(f.getString("foreview", "foreviewnumber", "d"), "0");
     EXPECT_EQ(f.getString("other", "keep", "d"), "this");
+    EXPECT_EQ(QFileInfo(path()).permissions(), perms);
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1) << "temporary file left";
 }
 
-TEST_F(ProfileFileTest, BinaryFileIsReadSafelyAndKeptByteForByteOnWrite) {
+// (A folder in the way of the file, or a file in the way of its folder: OptionsDlgTest's.)
+TEST_F(ProfileFileTest, BinaryFileIsKeptByteForByteOnWriteAndAHugeOneReadUpToTheCapAndNeverRewritten) {
     QByteArray junk;
     for (int i = 0; i < 4096; ++i) {
         junk.append(char((i * 7919) & 0xFF));
@@ -98,36 +106,18 @@ TEST_F(ProfileFileTest, BinaryFileIsReadSafelyAndKeptByteForByteOnWrite) {
     EXPECT_EQ(f.getString("Nope", "key", "d"), "d");
     EXPECT_EQ(f.getString("Head", "key", "d"), "found");
     ASSERT_TRUE(f.writeString("Added", "k", "v"));
-    const QByteArray after = readAll(path());
-    ASSERT_TRUE(after.startsWith(original)) << "bytes of the original were changed";
+    EXPECT_TRUE(readAll(path()).startsWith(original)) << "bytes of the original were changed";
     EXPECT_EQ(f.getString("Added", "k", "d"), "v");
-}
 
-// (A folder in the way of the file, or a file in the way of its folder: OptionsDlgTest's.)
-TEST_F(ProfileFileTest, HugeFileIsReadUpToTheCapAndNeverRewritten) {
+    // A huge file is read up to the cap; rewriting it would lose the rest, so the write is refused.
     const QByteArray big =
         "[Head]\nkey=found\n" + QByteArray(3 * 1024 * 1024, 'x') + "\n[Tail]\nkey=beyond the cap\n";
-    writeAll(path(), big);
-    CProfileFile f(path());
-    EXPECT_EQ(f.getString("Head", "key", "d"), "found");
-    EXPECT_EQ(f.getString("Tail", "key", "d"), "d");
-    // Rewriting would lose the part that was not read: the write is refused, the file kept.
-    EXPECT_FALSE(f.writeString("Head", "key", "changed"));
-    EXPECT_EQ(QFileInfo(path()).size(), big.size());
-}
-
-TEST_F(ProfileFileTest, AWriteReplacesTheFileAtomically) {
-    writeAll(path(), "[A]\nb=1\n");
-    QFile::Permissions perms = QFileInfo(path()).permissions();
-    // Someone holding the old file open still sees it whole: the new one comes by rename.
-    QFile held(path());
-    ASSERT_TRUE(held.open(QIODevice::ReadOnly));
-    CProfileFile f(path());
-    ASSERT_TRUE(f.writeString("A", "b", "2"));
-    EXPECT_EQ(held.readAll(), "[A]\nb=1\n");
-    EXPECT_EQ(readAll(path()), "[A]\nb=2\n");
-    EXPECT_EQ(QFileInfo(path()).permissions(), perms);
-    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1) << "temporary file left";
+    writeAll(path("huge.ini"), big);
+    CProfileFile huge(path("huge.ini"));
+    EXPECT_EQ(huge.getString("Head", "key", "d"), "found");
+    EXPECT_EQ(huge.getString("Tail", "key", "d"), "d");
+    EXPECT_FALSE(huge.writeString("Head", "key", "changed"));
+    EXPECT_EQ(readAll(path("huge.ini")), big);
 }
 
 } // namespace
