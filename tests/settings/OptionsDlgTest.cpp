@@ -28,14 +28,6 @@ namespace {
 using tetrav::test::readAll;
 using tetrav::test::writeAll;
 
-const char* const kDefaultFile =
-    "[FramePhase]\nFramePhaseNumber=1\n[MiniVideo]\nMiniVideoNumber=1\n"
-    "[ForeView]\nForeViewNumber=0\n[SaveMapPath]\nSaveMapPathNumber=/home/u/SavePic/\n"
-    "[VirtualCode1]\nVirtualCodeNumber=65\n[Modifiers1]\nModifiersNumber=6\n"
-    "[VirtualCode2]\nVirtualCodeNumber=66\n[Modifiers2]\nModifiersNumber=6\n"
-    "[VirtualCode3]\nVirtualCodeNumber=67\n[Modifiers3]\nModifiersNumber=6\n"
-    "[VirtualCode4]\nVirtualCodeNumber=68\n[Modifiers4]\nModifiersNumber=6\n";
-
 class OptionsDlgTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -96,10 +88,13 @@ protected:
 // The fifth hot key sits below the four: an older file shows its default and is left as it was by
 // OK. A file removed while the dialog is open is written afresh, with the fifth key once typed.
 TEST_F(OptionsDlgTest, DefaultFileShowsItsValuesOkWritesThemBackAndARemovedFileAfresh) {
-    writeAll(iniPath(), kDefaultFile);
+    ASSERT_TRUE(CSettingsFile::WriteDefaults(g_settings)); // the file of a first run: SettingsFileTest's
+    const QByteArray defaults = readAll(iniPath());
+    const QString folder = g_settings.SaveMapPath;
+    g_settings = CSettings{};
     open();
     expectRadios(true, true, false);
-    EXPECT_EQ(folderShown(), "/home/u/SavePic/");
+    EXPECT_EQ(folderShown(), folder);
     for (int n = 0; n < 4; ++n) {
         EXPECT_EQ(m_dlg->m_hotKey[n]->text(), QString("Ctrl + Shift + ") + QChar('A' + n));
     }
@@ -110,10 +105,10 @@ TEST_F(OptionsDlgTest, DefaultFileShowsItsValuesOkWritesThemBackAndARemovedFileA
     EXPECT_LT(all->geometry().bottom(), button(IDOK)->y());
     press(IDOK);
     EXPECT_FALSE(m_dlg->isVisible());
-    EXPECT_EQ(readAll(iniPath()), QByteArray(kDefaultFile));
+    EXPECT_EQ(readAll(iniPath()), defaults);
     EXPECT_EQ(
         std::tie(g_settings.FramePhase, g_settings.MiniVideo, g_settings.ForeView, g_settings.SaveMapPath),
-        std::tuple(1, 1, 0, QString("/home/u/SavePic/")));
+        std::tuple(1, 1, 0, folder));
 
     open();
     ASSERT_TRUE(QFile::remove(iniPath()));
@@ -121,8 +116,7 @@ TEST_F(OptionsDlgTest, DefaultFileShowsItsValuesOkWritesThemBackAndARemovedFileA
     QTest::keyClick(m_dlg->m_hotKeyAll, Qt::Key_F8, Qt::ControlModifier | Qt::AltModifier);
     press(IDOK);
     EXPECT_EQ(readAll(iniPath()),
-              QByteArray(kDefaultFile) +
-                  "[VirtualCode5]\nVirtualCodeNumber=119\n[Modifiers5]\nModifiersNumber=3\n");
+              defaults + "[VirtualCode5]\nVirtualCodeNumber=119\n[Modifiers5]\nModifiersNumber=3\n");
     open();
     EXPECT_EQ(m_dlg->m_hotKeyAll->text(), "Ctrl + Alt + F8");
 }
@@ -178,17 +172,17 @@ TEST_F(OptionsDlgTest, HotKeysConvertBetweenFileAndControlsBothWays) {
     EXPECT_EQ(pane[3]->text(), "Shift + 1");
     QTest::keyClick(pane[3], Qt::Key_F9, Qt::ControlModifier);
     press(IDOK);
-    const int written[4][2] = {{116, 3}, {0, 0}, {0x70, 0}, {120, 2}};
-    for (int n = 1; n <= 4; ++n) {
-        EXPECT_EQ(entry(QString("VirtualCode%1").arg(n), "VirtualCodeNumber").toInt(), written[n - 1][0])
-            << n;
-        EXPECT_EQ(entry(QString("Modifiers%1").arg(n), "ModifiersNumber").toInt(), written[n - 1][1]) << n;
-    }
+    CSettings read;
+    HotKeySetting written[4];
+    CSettingsFile::Read(read, written);
+    EXPECT_EQ(std::vector(written, written + 4),
+              (std::vector<HotKeySetting>{{116, 3}, {0, 0}, {0x70, 0}, {120, 2}}));
 }
 
 // Cancel stores nothing, not even a folder picked meanwhile; OK takes the folder without a last '/'.
 TEST_F(OptionsDlgTest, CancelStoresNothingAndOkTakesTheFolderChosen) {
-    writeAll(iniPath(), kDefaultFile);
+    ASSERT_TRUE(CSettingsFile::WriteDefaults(g_settings));
+    const QByteArray defaults = readAll(iniPath());
     g_settings.FramePhase = 1;
     g_settings.SaveMapPath = "/kept";
     open();
@@ -209,7 +203,7 @@ TEST_F(OptionsDlgTest, CancelStoresNothingAndOkTakesTheFolderChosen) {
     EXPECT_EQ(m_pickerTitles.value(0), "请选择截图保存的目录");
     press(IDCANCEL);
     EXPECT_FALSE(m_dlg->isVisible());
-    EXPECT_EQ(readAll(iniPath()), QByteArray(kDefaultFile));
+    EXPECT_EQ(readAll(iniPath()), defaults);
     EXPECT_EQ(g_settings.FramePhase, 1);
     EXPECT_EQ(g_settings.SaveMapPath, "/kept");
 

@@ -56,15 +56,6 @@ TEST_F(SettingsFileTest, FreshFileHoldsTheTwelveSectionsInOrder) {
     EXPECT_EQ(readAll(iniPath()), expected);
     EXPECT_FALSE(QDir(folder).exists()) << "the snapshot folder is made when a snapshot is taken";
 
-    CSettings back;
-    HotKeySetting keys[4];
-    CSettingsFile::Read(back, keys);
-    EXPECT_EQ(std::tie(back.FramePhase, back.MiniVideo, back.ForeView, back.SaveMapPath),
-              std::tie(s.FramePhase, s.MiniVideo, s.ForeView, s.SaveMapPath));
-    for (unsigned n = 0; n < 4; ++n) {
-        EXPECT_EQ(keys[n], (HotKeySetting{65 + n, 6}));
-    }
-
     // Started in the root folder: one slash.
     ASSERT_TRUE(QDir::setCurrent("/"));
     CSettingsFile::WriteDefaults(s);
