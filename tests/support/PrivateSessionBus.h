@@ -6,7 +6,6 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
-#include <QStringList>
 
 #include <vector>
 

@@ -6,7 +6,6 @@
 
 #include <QByteArray>
 #include <QProcess>
-#include <QProcessEnvironment>
 #include <QString>
 
 #include <initializer_list>
