@@ -145,10 +145,7 @@ TEST(ChannelPicture, SnapshotIsTheFrameAsA24BitBitmapAndStepShowsTheNextFrame) {
     EXPECT_GT(next, 4 * same + 200) << "the comparison tells neighbouring frames apart";
     EXPECT_EQ(frameNumberIn(image), 37);
 
-    ASSERT_TRUE(channel.SetCurrentPositionExact(2.02));
-    ASSERT_TRUE(channel.WaitUntilSettled(3000));
-    ASSERT_EQ(frameNumberIn(snapshot(channel)), 50);
-    for (int expected = 51; expected <= 53; ++expected) {
+    for (int expected = 38; expected <= 40; ++expected) {
         ASSERT_TRUE(channel.StepOneFrame());
         ASSERT_TRUE(channel.WaitUntilSettled(3000));
         EXPECT_EQ(frameNumberIn(snapshot(channel)), expected);
@@ -156,8 +153,7 @@ TEST(ChannelPicture, SnapshotIsTheFrameAsA24BitBitmapAndStepShowsTheNextFrame) {
         ASSERT_TRUE(channel.GetCurrentPosition(pos));
         EXPECT_NEAR(pos, expected * 0.04, 0.021);
         QCoreApplication::processEvents();
-        EXPECT_TRUE(WaitUntil([&] { return frameShownBy(w.pane) == expected; }, 1000))
-            << "the pane shows the stepped frame";
+        EXPECT_TRUE(WaitUntil([&] { return frameShownBy(w.pane) == expected; }, 1000));
     }
 
     ASSERT_TRUE(channel.Run());
@@ -166,7 +162,7 @@ TEST(ChannelPicture, SnapshotIsTheFrameAsA24BitBitmapAndStepShowsTheNextFrame) {
     EXPECT_TRUE(channel.IsPaused()) << "a step from playing pauses";
     ASSERT_TRUE(channel.WaitUntilSettled(3000));
     const int stepped = frameNumberIn(snapshot(channel));
-    EXPECT_GT(stepped, 53);
+    EXPECT_GT(stepped, 40);
     WaitUntil([] { return false; }, 200);
     EXPECT_EQ(frameNumberIn(snapshot(channel)), stepped) << "and stays paused";
     ASSERT_TRUE(channel.StepOneFrame());

@@ -150,9 +150,8 @@ TETRAV_CHILD_CASE(ProbeTellsUnreadableFromMissing) {
 TEST(StreamProbe, UnreadableFilesAreAccessDeniedAndMissingOnesNotFound) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("TETRAV_CLIPS", tetrav::test::clipsDir());
     QString whyNot;
-    const tetrav::test::ChildResult result =
+    const auto result =
         tetrav::test::RunChildCaseUnprivileged("ProbeTellsUnreadableFromMissing", env, &whyNot);
     if (!whyNot.isEmpty()) {
         GTEST_SKIP() << whyNot.toStdString();
