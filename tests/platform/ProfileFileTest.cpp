@@ -22,7 +22,7 @@ protected:
     QTemporaryDir m_dir;
 };
 
-TEST_F(ProfileFileTest, LookupIsCaseInsensitiveTrimsAndFallsBackToTheDefault) {
+TEST_F(ProfileFileTest, LookupIgnoresCaseTrimsAndFallsBackAndWritesMakeFolderFileAndSectionsInOrder) {
     writeAll(path(), "; a comment = not a key\nstray=before any section\n"
                      "[Alpha]\n  Key One  =  value one  \nquoted=\"with quotes\"\nempty=\n"
                      "[alpha]\nsecond=ignored, the first section counts\n[Beta]\nkey one=beta\n");
@@ -38,19 +38,18 @@ TEST_F(ProfileFileTest, LookupIsCaseInsensitiveTrimsAndFallsBackToTheDefault) {
     // The classic buffer: at most maxChars - 1 characters.
     EXPECT_EQ(f.getString("Alpha", "key one", "d", 6), "value");
     EXPECT_EQ(CProfileFile(path("missing.ini")).getString("Alpha", "key one", "default"), "default");
-}
 
-TEST_F(ProfileFileTest, WriteCreatesFolderFileAndSectionsInOrderWithOneLineUtf8Values) {
+    // Writes make the folder, the file and the sections in order, with one-line UTF-8 values.
     const QString nested = m_dir.filePath("a/b/c/set.ini");
-    CProfileFile f(nested);
-    EXPECT_FALSE(f.exists());
-    ASSERT_TRUE(f.writeString("One", "k1", "1"));
-    ASSERT_TRUE(f.writeString("Two", "k2", "two"));
-    ASSERT_TRUE(f.writeString("one", "K3", "3"));
-    ASSERT_TRUE(f.writeString("ONE", "K1", "replaced"));
-    EXPECT_TRUE(f.exists());
+    CProfileFile w(nested);
+    EXPECT_FALSE(w.exists());
+    ASSERT_TRUE(w.writeString("One", "k1", "1"));
+    ASSERT_TRUE(w.writeString("Two", "k2", "two"));
+    ASSERT_TRUE(w.writeString("one", "K3", "3"));
+    ASSERT_TRUE(w.writeString("ONE", "K1", "replaced"));
+    EXPECT_TRUE(w.exists());
     EXPECT_EQ(readAll(nested), "[One]\nK1=replaced\nK3=3\n[Two]\nk2=two\n");
-    EXPECT_EQ(f.getString("one", "k1", "d"), "replaced");
+    EXPECT_EQ(w.getString("one", "k1", "d"), "replaced");
 
     // The same writes in one go give the same file.
     CProfileFile batch(m_dir.filePath("batch.ini"));
@@ -59,10 +58,10 @@ TEST_F(ProfileFileTest, WriteCreatesFolderFileAndSectionsInOrderWithOneLineUtf8V
     EXPECT_EQ(readAll(batch.path()), readAll(nested));
 
     // Values are UTF-8 and stay on one line.
-    ASSERT_TRUE(f.writeString("SaveMapPath", "SaveMapPathNumber", "/home/用户/抓图/"));
-    ASSERT_TRUE(f.writeString("X", "multi", "a\nb\r\nc"));
-    EXPECT_EQ(f.getString("savemappath", "savemappathnumber", "d"), "/home/用户/抓图/");
-    EXPECT_EQ(f.getString("x", "multi", "d"), "a b  c");
+    ASSERT_TRUE(w.writeString("SaveMapPath", "SaveMapPathNumber", "/home/用户/抓图/"));
+    ASSERT_TRUE(w.writeString("X", "multi", "a\nb\r\nc"));
+    EXPECT_EQ(w.getString("savemappath", "savemappathnumber", "d"), "/home/用户/抓图/");
+    EXPECT_EQ(w.getString("x", "multi", "d"), "a b  c");
 }
 
 TEST_F(ProfileFileTest, WriteKeepsEveryOtherLineOfAHandEditedFileAndReplacesItAtomically) {
@@ -92,7 +91,7 @@ TEST_F(ProfileFileTest, WriteKeepsEveryOtherLineOfAHandEditedFileAndReplacesItAt
     EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1) << "temporary file left";
 }
 
-// (A folder in the way of the file, or a file in the way of its folder: OptionsDlgTest's.)
+// (A folder in the way of the file: OptionsDlgTest's; a file in the way of its folder: SettingsFileTest's.)
 TEST_F(ProfileFileTest, BinaryFileIsKeptByteForByteOnWriteAndAHugeOneReadUpToTheCapAndNeverRewritten) {
     QByteArray junk;
     for (int i = 0; i < 4096; ++i) {
