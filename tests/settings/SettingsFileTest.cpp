@@ -105,8 +105,7 @@ TEST_F(SettingsFileTest, WritingAHandEditedFileKeepsItsOtherContentAndAddsTheFif
     ASSERT_TRUE(CSettingsFile::Write(s, keys));
     const QByteArray after = readAll(iniPath());
     EXPECT_TRUE(after.startsWith("; written by hand\r\n[mine]\r\ncolour=blue\r\n\r\n[FRAMEPHASE]\r\n"
-                                 "FramePhaseNumber=1\r\n; about the mode\r\n"))
-        << after.constData();
+                                 "FramePhaseNumber=1\r\n; about the mode\r\n"));
     EXPECT_FALSE(after.contains("\n\n")) << "a line end other than CRLF was added";
     EXPECT_FALSE(CSettingsFile::HasCaptureAllKey());
     CSettings back;
