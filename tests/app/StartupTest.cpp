@@ -90,9 +90,11 @@ protected:
     std::unique_ptr<XvfbServer> m_x;
 };
 
-// Screens a pixel too small are refused with code 18 and a word on why, the display untouched; on
-// the smallest allowed (with a ScreenSaver service) a run holds the display and keys, then frees them.
-TEST_F(StartupTest, ASmallScreenIsRefusedAndAFirstRunOn1024x768HoldsTheDisplayAndTheHotKeys) {
+// Screens a pixel too small are refused with code 18 and a word on why, the display untouched. On the
+// smallest allowed: the application object runs a dialog for the main window (child case below), then
+// the program (with a ScreenSaver service) holds the display and keys, takes the files of a second
+// copy, and frees what it held.
+TEST_F(StartupTest, ASmallScreenIsRefusedAndARunOn1024x768HoldsTheDisplayAndKeysAndTakesASecondCopysFiles) {
     for (const char* size : {"1023x768x24", "1024x767x24"}) {
         SCOPED_TRACE(size);
         ASSERT_NO_FATAL_FAILURE(startServer(size));
@@ -101,12 +103,12 @@ TEST_F(StartupTest, ASmallScreenIsRefusedAndAFirstRunOn1024x768HoldsTheDisplayAn
         EXPECT_TRUE(run.exitedWith(18));
         const QString err = run.standardError();
         EXPECT_TRUE(err.contains(QString(size).section('x', 0, 1).replace('x', " x ")) &&
-                    err.contains("1024 x 768"))
-            << err.toStdString();
+                    err.contains("1024 x 768"));
         EXPECT_EQ(ReadScreenSaver(display()), kFound);
         EXPECT_FALSE(HasMappedWindow(display()));
     }
     ASSERT_NO_FATAL_FAILURE(startServer("1024x768x24"));
+    EXPECT_CHILD_PASSES(RunChildCase("AppRunsTheMainWindowAndEndsOnASignal", environment()));
     for (unsigned long key : kDefaultKeys) {
         ASSERT_TRUE(CanGrabKey(display(), key, kCtrlShift));
     }
@@ -115,9 +117,6 @@ TEST_F(StartupTest, ASmallScreenIsRefusedAndAFirstRunOn1024x768HoldsTheDisplayAn
     const auto& standIn = bus.screenSaver();
     auto run = start(environment(bus.address()));
     ASSERT_TRUE(run->isRunning());
-    EXPECT_EQ(ReadScreenSaver(display()),
-              (ScreenSaverSettings{0, 300, DontPreferBlanking, DontAllowExposures}))
-        << "only the time-out is switched off";
     ASSERT_TRUE(WaitUntil([&] { return !standIn.inhibitions().empty(); }));
     ASSERT_EQ(standIn.inhibitions().size(), 1u);
     EXPECT_EQ(standIn.inhibitions()[0].application, "Tetrav");
@@ -127,6 +126,21 @@ TEST_F(StartupTest, ASmallScreenIsRefusedAndAFirstRunOn1024x768HoldsTheDisplayAn
         return std::none_of(std::begin(kDefaultKeys), std::end(kDefaultKeys),
                             [&](unsigned long key) { return CanGrabKey(display(), key, kCtrlShift); });
     }));
+
+    // A second copy hands its files to this one, which opens them as a set (b_4s, the shorter, is
+    // the reference) and keeps the display settings it made.
+    ASSERT_TRUE(WaitUntil([&] { return Property(bus.address(), "PlaybackStatus") == "(<'Stopped'>,)"; }));
+    ProgramRun second(environment(bus.address()), {clip("c_10s.mp4"), clip("b_4s.mp4")});
+    ASSERT_TRUE(second.waitForExit());
+    EXPECT_TRUE(second.exitedWith(18)) << second.describe();
+    const QString said = second.standardError();
+    EXPECT_TRUE(said.contains("the running copy opens") && said.contains("already running"));
+    EXPECT_TRUE(
+        WaitUntil([&] { return Property(bus.address(), "Metadata").contains("'xesam:title': <'b_4s'>"); }));
+    EXPECT_EQ(Property(bus.address(), "PlaybackStatus"), "(<'Paused'>,)");
+    EXPECT_TRUE(run->isRunning());
+    EXPECT_EQ(ReadScreenSaver(display()),
+              (ScreenSaverSettings{0, 300, DontPreferBlanking, DontAllowExposures})); // only the time-out
     endWith(*run, SIGTERM);
     EXPECT_EQ(ReadScreenSaver(display()), kFound);
     EXPECT_EQ(standIn.released(), std::vector<uint>{standIn.inhibitions()[0].cookie});
@@ -134,24 +148,19 @@ TEST_F(StartupTest, ASmallScreenIsRefusedAndAFirstRunOn1024x768HoldsTheDisplayAn
 
 // Whatever settings were found and whichever signal ends the program, they are back afterwards
 // (SIGTERM with a time-out of 600 is the first test's); after a kill the watchdog puts them back.
-TEST_F(StartupTest, OneCopyRunsAtATimeAndTheSettingsFoundComeBackHoweverItEnds) {
+TEST_F(StartupTest, TheSettingsFoundComeBackHoweverTheProgramEnds) {
     const ScreenSaverSettings timeOut45{45, 0, PreferBlanking, AllowExposures};
     ASSERT_NO_FATAL_FAILURE(startServer("1280x1024x24", timeOut45));
     auto first = start(environment());
-    ProgramRun second(environment());
-    ASSERT_TRUE(second.waitForExit());
-    EXPECT_TRUE(second.exitedWith(18));
-    EXPECT_TRUE(second.standardError().contains("already running")) << second.describe();
-
-    // The first copy's settings are still in force and it still runs.
-    EXPECT_TRUE(first->isRunning());
     EXPECT_EQ(ReadScreenSaver(display()), (ScreenSaverSettings{0, 0, PreferBlanking, AllowExposures}));
     endWith(*first, SIGINT);
     EXPECT_EQ(ReadScreenSaver(display()), timeOut45);
 
-    // With the first gone, the next copy starts; a screen saver found off is left off.
+    // With the first gone, the next copy starts (a binary settings file does not stop it); a screen
+    // saver found off is left off.
     const ScreenSaverSettings off{0, 600, PreferBlanking, AllowExposures};
     ASSERT_TRUE(SetScreenSaver(display(), off));
+    writeAll(m_config.path() + "/tetrav/TetravSet.ini", readAll(clip("a_6s.mp4")));
     endWith(*start(environment()), SIGHUP);
     EXPECT_EQ(ReadScreenSaver(display()), off);
 
@@ -159,8 +168,7 @@ TEST_F(StartupTest, OneCopyRunsAtATimeAndTheSettingsFoundComeBackHoweverItEnds) 
     auto killed = start(environment());
     killed->signal(SIGKILL);
     ASSERT_TRUE(killed->waitForExit());
-    EXPECT_TRUE(WaitUntil([&] { return ReadScreenSaver(display()) == kFound; }, 10000))
-        << "time-out " << ReadScreenSaver(display()).timeout;
+    EXPECT_TRUE(WaitUntil([&] { return ReadScreenSaver(display()) == kFound; }, 10000));
     // A setting the user changed while the program ran is left as the user made it.
     killed = start(environment());
     ASSERT_TRUE(SetScreenSaver(display(), {120, 300, DontPreferBlanking, DontAllowExposures}));
@@ -171,62 +179,31 @@ TEST_F(StartupTest, OneCopyRunsAtATimeAndTheSettingsFoundComeBackHoweverItEnds) 
     EXPECT_EQ(ReadScreenSaver(display()).timeout, 120);
 }
 
-TEST_F(StartupTest, ASecondCopyHandsItsFilesToTheRunningCopy) {
-    ASSERT_NO_FATAL_FAILURE(startServer("1280x1024x24"));
-    PrivateSessionBus bus;
-    ASSERT_TRUE(bus.isRunning());
-    auto first = start(environment(bus.address()));
-    ASSERT_TRUE(WaitUntil([&] { return Property(bus.address(), "PlaybackStatus") == "(<'Stopped'>,)"; }))
-        << first->describe();
-
-    ProgramRun second(environment(bus.address()), {clip("c_10s.mp4"), clip("b_4s.mp4")});
-    ASSERT_TRUE(second.waitForExit());
-    EXPECT_TRUE(second.exitedWith(18)) << second.describe();
-    EXPECT_TRUE(second.standardError().contains("the running copy opens")) << second.describe();
-
-    // The running copy opened them as a set; b_4s, the shorter, is the reference.
-    EXPECT_TRUE(WaitUntil([&] {
-        return Property(bus.address(), "Metadata").contains("'xesam:title': <'b_4s'>");
-    })) << Property(bus.address(), "Metadata").toStdString();
-    EXPECT_EQ(Property(bus.address(), "PlaybackStatus"), "(<'Paused'>,)");
-    EXPECT_TRUE(first->isRunning());
-    endWith(*first, SIGTERM);
-}
-
 // An unusable configuration folder, a hot key held elsewhere, bad command-line files, no session
-// bus (nothing said about it; a second copy cannot hand over its files), a binary settings file.
+// bus (nothing said about it; a second copy cannot hand over its files).
 TEST_F(StartupTest, BrokenSurroundingsDoNotStopTheProgram) {
     ASSERT_NO_FATAL_FAILURE(startServer("1280x1024x24"));
-    {
-        // Settings kept in memory only (the defaults, Ctrl+Shift+A to D); another client holds
-        // Ctrl+Shift+A in every lock variant.
-        writeAll(m_config.filePath("blocker"), "x");
-        QProcessEnvironment env = environment(QString());
-        env.insert("XDG_CONFIG_HOME", m_config.filePath("blocker"));
-        OtherX11Client other(display());
-        for (unsigned lock : {0u, unsigned(XCB_MOD_MASK_2), unsigned(XCB_MOD_MASK_LOCK),
-                              unsigned(XCB_MOD_MASK_2 | XCB_MOD_MASK_LOCK)}) {
-            ASSERT_TRUE(other.grabKey(XK_a, kCtrlShift | lock));
-        }
-        QTemporaryDir dir;
-        auto run = start(env, {dir.filePath("missing-one.mp4"), dir.path(), dir.filePath("missing-two.avi")});
-        EXPECT_TRUE(WaitUntil([&] { return !CanGrabKey(display(), XK_d, kCtrlShift); })) << "the other keys";
-        WaitUntil([] { return false; }, 1500);
-        EXPECT_TRUE(run->isRunning()) << "still up a moment later: " << run->describe();
-        ProgramRun second(env, {clip("b_4s.mp4")});
-        ASSERT_TRUE(second.waitForExit());
-        EXPECT_TRUE(second.exitedWith(18));
-        EXPECT_TRUE(second.standardError().contains("could not be handed")) << second.describe();
-        endWith(*run, SIGTERM);
-        const QString err = run->standardError();
-        EXPECT_FALSE(err.contains("bus", Qt::CaseInsensitive) || err.contains("mpris", Qt::CaseInsensitive))
-            << err.toStdString();
-        EXPECT_EQ(err.count("TetravSet.ini"), 1) << "the settings file is named once:\n" << err.toStdString();
-        EXPECT_TRUE(err.contains("missing-one.mp4") && err.contains("missing-two.avi")) << err.toStdString();
-        EXPECT_TRUE(err.contains(dir.path() + ": not a file")) << err.toStdString();
-    }
-    writeAll(m_config.path() + "/tetrav/TetravSet.ini", readAll(clip("a_6s.mp4"))); // binary junk
-    endWith(*start(environment()), SIGTERM);
+    // Settings in memory only (the defaults, Ctrl+Shift+A to D); Ctrl+Shift+A held by another client.
+    writeAll(m_config.filePath("blocker"), "x");
+    QProcessEnvironment env = environment(QString());
+    env.insert("XDG_CONFIG_HOME", m_config.filePath("blocker"));
+    OtherX11Client other(display());
+    ASSERT_TRUE(other.grabKey(XK_a, kCtrlShift));
+    QTemporaryDir dir;
+    auto run = start(env, {dir.filePath("missing-one.mp4"), dir.path(), dir.filePath("missing-two.avi")});
+    EXPECT_TRUE(WaitUntil([&] { return !CanGrabKey(display(), XK_d, kCtrlShift); })) << "the other keys";
+    WaitUntil([] { return false; }, 1500);
+    EXPECT_TRUE(run->isRunning()) << "still up a moment later: " << run->describe();
+    ProgramRun second(env, {clip("b_4s.mp4")});
+    ASSERT_TRUE(second.waitForExit());
+    EXPECT_TRUE(second.exitedWith(18));
+    EXPECT_TRUE(second.standardError().contains("could not be handed")) << second.describe();
+    endWith(*run, SIGTERM);
+    const QString err = run->standardError();
+    EXPECT_FALSE(err.contains("bus", Qt::CaseInsensitive) || err.contains("mpris", Qt::CaseInsensitive));
+    EXPECT_EQ(err.count("TetravSet.ini"), 1) << "the settings file is named once:\n" << err.toStdString();
+    EXPECT_TRUE(err.contains("missing-one.mp4") && err.contains("missing-two.avi")) << err.toStdString();
+    EXPECT_TRUE(err.contains(dir.path() + ": not a file")) << err.toStdString();
 }
 
 TETRAV_CHILD_CASE(AppRunsTheMainWindowAndEndsOnASignal) {
@@ -253,11 +230,6 @@ TETRAV_CHILD_CASE(AppRunsTheMainWindowAndEndsOnASignal) {
     EXPECT_EQ(displayTimeOutWhileRunning, 0);
     EXPECT_EQ(ReadScreenSaver(display).timeout, 600);
     EXPECT_TRUE(app.earlyEndReason().isEmpty());
-}
-
-TEST_F(StartupTest, TheApplicationObjectRunsTheMainWindowWithTheDisplayKeptAwakeAndEndsOnASignal) {
-    ASSERT_NO_FATAL_FAILURE(startServer("1024x768x24"));
-    EXPECT_CHILD_PASSES(RunChildCase("AppRunsTheMainWindowAndEndsOnASignal", environment()));
 }
 
 TEST(TetravAppTest, CommandLineFilesKeepTheirPanesAndNameTheUnusableOnes) {

@@ -3,7 +3,6 @@
 #include "EngineTestUtil.h"
 #include "support/FileBytes.h"
 
-#include <QDataStream>
 #include <QGuiApplication>
 #include <QPointer>
 #include <QProcess>
@@ -11,7 +10,6 @@
 #include <QWindow>
 
 #include <cstdlib>
-#include <tuple>
 
 using namespace enginetest;
 
@@ -129,21 +127,13 @@ TEST(ChannelPicture, SnapshotIsTheFrameAsA24BitBitmapAndStepShowsTheNextFrame) {
     ASSERT_TRUE(channel.WaitUntilSettled(3000));
     const QString path = tempBmp("header");
     ASSERT_EQ(channel.SnapshotBitmap(path), CChannelGraph::SnapshotResult::Written);
-    QByteArray bytes = tetrav::test::readAll(path);
+    const QByteArray bytes = tetrav::test::readAll(path);
     ASSERT_EQ(bytes.size(), 230454);
-    // The header: file size, reserved, pixel offset, header size, width, height (positive:
-    // bottom-up rows), one plane, 24 bits, no compression, pixel bytes.
-    QDataStream header(&bytes, QIODevice::ReadOnly);
-    header.setByteOrder(QDataStream::LittleEndian);
-    quint16 magic, planes, bits;
-    quint32 size, reserved, offset, headerSize, compression, pixelBytes;
-    qint32 width, height;
-    header >> magic >> size >> reserved >> offset >> headerSize >> width >> height >> planes >> bits >>
-        compression >> pixelBytes;
-    EXPECT_EQ(magic, 'B' | 'M' << 8);
-    EXPECT_EQ(
-        std::tuple(size, reserved, offset, headerSize, width, height, planes, bits, compression, pixelBytes),
-        std::tuple(230454u, 0u, 54u, 40u, 320, 240, quint16(1), quint16(24), 0u, 230400u));
+    // The header, little-endian: "BM", file size, reserved, pixel offset, header size, width, height
+    // (positive: bottom-up rows), one plane, 24 bits, no compression, pixel bytes.
+    EXPECT_EQ(bytes.left(38),
+              QByteArray::fromHex("424d 36840300 00000000 36000000 28000000 40010000 f0000000 0100 1800 "
+                                  "00000000 00840300"));
     const QImage image(path);
     QFile::remove(path);
     const QImage frame37 = referenceFrame("c_10s.mp4", 37);
@@ -155,10 +145,7 @@ TEST(ChannelPicture, SnapshotIsTheFrameAsA24BitBitmapAndStepShowsTheNextFrame) {
     EXPECT_GT(next, 4 * same + 200) << "the comparison tells neighbouring frames apart";
     EXPECT_EQ(frameNumberIn(image), 37);
 
-    ASSERT_TRUE(channel.SetCurrentPositionExact(2.02));
-    ASSERT_TRUE(channel.WaitUntilSettled(3000));
-    ASSERT_EQ(frameNumberIn(snapshot(channel)), 50);
-    for (int expected = 51; expected <= 53; ++expected) {
+    for (int expected = 38; expected <= 40; ++expected) {
         ASSERT_TRUE(channel.StepOneFrame());
         ASSERT_TRUE(channel.WaitUntilSettled(3000));
         EXPECT_EQ(frameNumberIn(snapshot(channel)), expected);
@@ -166,8 +153,7 @@ TEST(ChannelPicture, SnapshotIsTheFrameAsA24BitBitmapAndStepShowsTheNextFrame) {
         ASSERT_TRUE(channel.GetCurrentPosition(pos));
         EXPECT_NEAR(pos, expected * 0.04, 0.021);
         QCoreApplication::processEvents();
-        EXPECT_TRUE(WaitUntil([&] { return frameShownBy(w.pane) == expected; }, 1000))
-            << "the pane shows the stepped frame";
+        EXPECT_TRUE(WaitUntil([&] { return frameShownBy(w.pane) == expected; }, 1000));
     }
 
     ASSERT_TRUE(channel.Run());
@@ -176,7 +162,7 @@ TEST(ChannelPicture, SnapshotIsTheFrameAsA24BitBitmapAndStepShowsTheNextFrame) {
     EXPECT_TRUE(channel.IsPaused()) << "a step from playing pauses";
     ASSERT_TRUE(channel.WaitUntilSettled(3000));
     const int stepped = frameNumberIn(snapshot(channel));
-    EXPECT_GT(stepped, 53);
+    EXPECT_GT(stepped, 40);
     WaitUntil([] { return false; }, 200);
     EXPECT_EQ(frameNumberIn(snapshot(channel)), stepped) << "and stays paused";
     ASSERT_TRUE(channel.StepOneFrame());
@@ -196,11 +182,9 @@ TEST(ChannelPictureOffscreen, PictureTestsPassUnderTheOffscreenPlatform) {
     child.setProcessChannelMode(QProcess::MergedChannels);
     child.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=ChannelPicture.*"});
     ASSERT_TRUE(child.waitForFinished(120000));
-    const QByteArray output = child.readAll();
-    EXPECT_TRUE(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0) << output.toStdString();
     // Every picture test ran and passed (none skipped), however many there are.
-    EXPECT_TRUE(output.contains("[  PASSED  ]") && !output.contains("[  SKIPPED ]") &&
-                !output.contains("[  FAILED  ]"))
+    const QByteArray output = child.readAll();
+    EXPECT_TRUE(child.exitCode() == 0 && output.contains("[  PASSED  ]") && !output.contains("[  SKIPPED ]"))
         << output.toStdString();
 }
 

@@ -20,8 +20,9 @@ double position(CChannelGraph& channel) {
 }
 
 // Seeks go to key frames and clamp to the stream; state queries report the state being entered
-// and repeats are no-ops; the rate changes the speed of play.
-TEST(ChannelTransport, SeeksStatesAndRateOnOneClip) {
+// and repeats are no-ops; the rate changes the speed of play; the end of stream is the length, and a
+// broken stream fails where it stopped.
+TEST(ChannelTransport, SeeksStatesRateAndTheEndOfNormalAndBrokenStreams) {
     CChannelGraph channel;
     ASSERT_TRUE(openClip(channel, "c_10s.mp4"));
     EXPECT_TRUE(channel.IsPaused());
@@ -83,14 +84,11 @@ TEST(ChannelTransport, SeeksStatesAndRateOnOneClip) {
     ASSERT_TRUE(channel.Run());
     EXPECT_NEAR(advanceOverOneSecond(), 2.0, 0.4);
     EXPECT_FALSE(channel.SetRate(0.0) || channel.SetRate(-1.0));
-}
 
-TEST(ChannelTransport, EndOfStreamReadsTheLengthAndNotifiesAndABrokenStreamFailsWhereItStopped) {
+    channel.Destroy();
     RecordingPane pane;
     pane.resize(320, 240);
-    CChannelGraph channel;
     ASSERT_TRUE(openClip(channel, "b_4s.mp4", &pane));
-    double length = 0;
     ASSERT_TRUE(channel.GetDuration(length));
     ASSERT_TRUE(channel.SetCurrentPosition(3.0));
     ASSERT_TRUE(channel.WaitUntilSettled(3000));

@@ -52,7 +52,6 @@ template <typename Pane = QWidget> struct PaneWindow {
         pane->setAutoFillBackground(true);
         pane->setFocusPolicy(Qt::StrongFocus);
         window->show();
-        WaitUntil([this] { return window->isVisible(); }, 2000);
     }
     std::unique_ptr<QWidget> window;
     Pane* pane = nullptr;

@@ -56,8 +56,6 @@ TEST(StreamProbe, ReferenceIsTheShortestOrLongestWithTiesToTheLowerPaneAndZeroNe
     } table[] = {{{none, 30.5, none, 12.0}, 1, 12.0, 3, 2},
                  {{none, 30.5, none, 12.0}, 0, 30.5, 1, 2},
                  {{none, 30.5, none, 12.0}, 2, 30.5, 1, 2}, // a hand-edited settings file
-                 {{12.0, 30.0, 20.0, 5.0}, 1, 5.0, 3, 4},
-                 {{12.0, 20.0, 5.0, 30.0}, 0, 30.0, 3, 4},
                  {{20.0, 8.0, 8.0, 20.0}, 1, 8.0, 1, 4},
                  {{20.0, 8.0, 8.0, 20.0}, 0, 20.0, 0, 4},
                  // An unreadable length counts as an open channel of length 0.
@@ -152,9 +150,8 @@ TETRAV_CHILD_CASE(ProbeTellsUnreadableFromMissing) {
 TEST(StreamProbe, UnreadableFilesAreAccessDeniedAndMissingOnesNotFound) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("TETRAV_CLIPS", tetrav::test::clipsDir());
     QString whyNot;
-    const tetrav::test::ChildResult result =
+    const auto result =
         tetrav::test::RunChildCaseUnprivileged("ProbeTellsUnreadableFromMissing", env, &whyNot);
     if (!whyNot.isEmpty()) {
         GTEST_SKIP() << whyNot.toStdString();

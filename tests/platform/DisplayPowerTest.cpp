@@ -51,7 +51,6 @@ TETRAV_CHILD_CASE(DisplayPowerRoundTrip) {
     {
         CDisplayPower power; // the destructor restores when Restore was not called
         power.SwitchOff();
-        EXPECT_EQ(ReadScreenSaver(display).timeout, 0);
         EXPECT_TRUE(WaitUntil([&] { return power.hasInhibit(); }, 3000));
     }
     EXPECT_EQ(ReadScreenSaver(display), kFound);
@@ -60,7 +59,6 @@ TETRAV_CHILD_CASE(DisplayPowerRoundTrip) {
         CDisplayPower power;
         power.SwitchOff();
         power.Restore();
-        EXPECT_FALSE(power.hasInhibit());
         WaitUntil([] { return false; }, 500);
         EXPECT_FALSE(power.hasInhibit());
     }

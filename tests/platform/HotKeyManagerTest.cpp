@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <QSignalSpy>
-#include <QTest>
 
 #include <X11/keysym.h>
 #include <xcb/xcb.h>
@@ -86,28 +85,22 @@ TETRAV_CHILD_CASE(NoX11Connection) {
     keys.UnregisterAll();
 }
 
-TEST(HotKeyManagerTest, KeysRegisterReachTheirIdsAndKeysHeldElsewhereAreRefused) {
+// Without an X11 connection (Qt offscreen) registration fails quietly.
+TEST(HotKeyManagerTest, KeysRegisterReachTheirIdsAndKeysHeldElsewhereOrWithoutX11AreRefused) {
     XvfbServer x;
     ASSERT_TRUE(x.isRunning());
     EXPECT_CHILD_PASSES(RunChildCase("HotKeysOnAPrivateServer", x.environment()));
-}
-
-TEST(HotKeyManagerTest, WithoutX11RegistrationFailsQuietly) {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    EXPECT_CHILD_PASSES(RunChildCase("NoX11Connection", env));
+    EXPECT_CHILD_PASSES(RunChildCase("NoX11Connection", x.environment({{"QT_QPA_PLATFORM", "offscreen"}})));
 }
 
 // The ranges the mapping computes, at both ends, and codes between them that have no key.
 TEST(HotKeyManagerTest, VirtualKeyRangesMapToKeySymbols) {
     const std::pair<unsigned, unsigned long> table[] = {
-        {'A', XK_a},    {'Z', XK_z},     {'0', XK_0},     {'9', XK_9},      {0x70, XK_F1},
-        {0x87, XK_F24}, {0x60, XK_KP_0}, {0x69, XK_KP_9}, {0x20, XK_space}, {0x1B, XK_Escape}};
+        {'A', XK_a},     {'Z', XK_z},     {'0', XK_0},      {'9', XK_9},       {0x70, XK_F1}, {0x87, XK_F24},
+        {0x60, XK_KP_0}, {0x69, XK_KP_9}, {0x20, XK_space}, {0x1B, XK_Escape}, {0, 0},        {0x07, 0},
+        {0x3A, 0},       {0x40, 0},       {0x5F, 0},        {0x88, 0},         {0xFF, 0},     {0x141, 0}};
     for (const auto& [vk, sym] : table) {
         EXPECT_EQ(CHotKeyManager::KeySymForVirtualKey(vk), sym) << "virtual key 0x" << std::hex << vk;
-    }
-    for (unsigned vk : {0u, 0x07u, 0x3Au, 0x40u, 0x5Fu, 0x88u, 0xFFu, 0x141u}) {
-        EXPECT_EQ(CHotKeyManager::KeySymForVirtualKey(vk), 0ul) << "virtual key 0x" << std::hex << vk;
     }
 }
 

@@ -22,7 +22,7 @@ protected:
     QTemporaryDir m_dir;
 };
 
-TEST_F(ProfileFileTest, LookupIsCaseInsensitiveTrimsAndFallsBackToTheDefault) {
+TEST_F(ProfileFileTest, LookupIgnoresCaseTrimsAndFallsBackAndWritesMakeFolderFileAndSectionsInOrder) {
     writeAll(path(), "; a comment = not a key\nstray=before any section\n"
                      "[Alpha]\n  Key One  =  value one  \nquoted=\"with quotes\"\nempty=\n"
                      "[alpha]\nsecond=ignored, the first section counts\n[Beta]\nkey one=beta\n");
@@ -38,19 +38,18 @@ TEST_F(ProfileFileTest, LookupIsCaseInsensitiveTrimsAndFallsBackToTheDefault) {
     // The classic buffer: at most maxChars - 1 characters.
     EXPECT_EQ(f.getString("Alpha", "key one", "d", 6), "value");
     EXPECT_EQ(CProfileFile(path("missing.ini")).getString("Alpha", "key one", "default"), "default");
-}
 
-TEST_F(ProfileFileTest, WriteCreatesFolderFileAndSectionsInOrderWithOneLineUtf8Values) {
+    // Writes make the folder, the file and the sections in order, with one-line UTF-8 values.
     const QString nested = m_dir.filePath("a/b/c/set.ini");
-    CProfileFile f(nested);
-    EXPECT_FALSE(f.exists());
-    ASSERT_TRUE(f.writeString("One", "k1", "1"));
-    ASSERT_TRUE(f.writeString("Two", "k2", "two"));
-    ASSERT_TRUE(f.writeString("one", "K3", "3"));
-    ASSERT_TRUE(f.writeString("ONE", "K1", "replaced"));
-    EXPECT_TRUE(f.exists());
+    CProfileFile w(nested);
+    EXPECT_FALSE(w.exists());
+    ASSERT_TRUE(w.writeString("One", "k1", "1"));
+    ASSERT_TRUE(w.writeString("Two", "k2", "two"));
+    ASSERT_TRUE(w.writeString("one", "K3", "3"));
+    ASSERT_TRUE(w.writeString("ONE", "K1", "replaced"));
+    EXPECT_TRUE(w.exists());
     EXPECT_EQ(readAll(nested), "[One]\nK1=replaced\nK3=3\n[Two]\nk2=two\n");
-    EXPECT_EQ(f.getString("one", "k1", "d"), "replaced");
+    EXPECT_EQ(w.getString("one", "k1", "d"), "replaced");
 
     // The same writes in one go give the same file.
     CProfileFile batch(m_dir.filePath("batch.ini"));
@@ -59,19 +58,24 @@ TEST_F(ProfileFileTest, WriteCreatesFolderFileAndSectionsInOrderWithOneLineUtf8V
     EXPECT_EQ(readAll(batch.path()), readAll(nested));
 
     // Values are UTF-8 and stay on one line.
-    ASSERT_TRUE(f.writeString("SaveMapPath", "SaveMapPathNumber", "/home/用户/抓图/"));
-    ASSERT_TRUE(f.writeString("X", "multi", "a\nb\r\nc"));
-    EXPECT_EQ(f.getString("savemappath", "savemappathnumber", "d"), "/home/用户/抓图/");
-    EXPECT_EQ(f.getString("x", "multi", "d"), "a b  c");
+    ASSERT_TRUE(w.writeString("SaveMapPath", "SaveMapPathNumber", "/home/用户/抓图/"));
+    ASSERT_TRUE(w.writeString("X", "multi", "a\nb\r\nc"));
+    EXPECT_EQ(w.getString("savemappath", "savemappathnumber", "d"), "/home/用户/抓图/");
+    EXPECT_EQ(w.getString("x", "multi", "d"), "a b  c");
 }
 
-TEST_F(ProfileFileTest, WriteKeepsEveryOtherLineOfAHandEditedFile) {
+TEST_F(ProfileFileTest, WriteKeepsEveryOtherLineOfAHandEditedFileAndReplacesItAtomically) {
     const QByteArray original = "; my settings\r\n\r\n[Other]\r\nkeep=this\r\n# hash comment\r\n\r\n"
                                 "[fOREvIEW]\r\n; explains the key\r\nforeviewnumber = 1\r\nUnknown=x\r\n\r\n"
                                 "[Last]\r\ntail=no newline";
     writeAll(path(), original);
+    const QFile::Permissions perms = QFileInfo(path()).permissions();
+    // Someone holding the old file open still sees it whole: the new one comes by rename.
+    QFile held(path());
+    ASSERT_TRUE(held.open(QIODevice::ReadOnly));
     CProfileFile f(path());
     ASSERT_TRUE(f.writeString("ForeView", "ForeViewNumber", "0"));
+    EXPECT_EQ(held.readAll(), original);
     ASSERT_TRUE(f.writeString("ForeView", "Added", "new"));
     ASSERT_TRUE(f.writeString("Last", "more", "m"));
     ASSERT_TRUE(f.writeString("Fresh", "k", "v"));
@@ -83,9 +87,12 @@ TEST_F(ProfileFileTest, WriteKeepsEveryOtherLineOfAHandEditedFile) {
     EXPECT_EQ(readAll(path()), expected);
     EXPECT_EQ(f.getString("foreview", "foreviewnumber", "d"), "0");
     EXPECT_EQ(f.getString("other", "keep", "d"), "this");
+    EXPECT_EQ(QFileInfo(path()).permissions(), perms);
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1) << "temporary file left";
 }
 
-TEST_F(ProfileFileTest, BinaryFileIsReadSafelyAndKeptByteForByteOnWrite) {
+// (A folder in the way of the file: OptionsDlgTest's; a file in the way of its folder: SettingsFileTest's.)
+TEST_F(ProfileFileTest, BinaryFileIsKeptByteForByteOnWriteAndAHugeOneReadUpToTheCapAndNeverRewritten) {
     QByteArray junk;
     for (int i = 0; i < 4096; ++i) {
         junk.append(char((i * 7919) & 0xFF));
@@ -98,36 +105,18 @@ TEST_F(ProfileFileTest, BinaryFileIsReadSafelyAndKeptByteForByteOnWrite) {
     EXPECT_EQ(f.getString("Nope", "key", "d"), "d");
     EXPECT_EQ(f.getString("Head", "key", "d"), "found");
     ASSERT_TRUE(f.writeString("Added", "k", "v"));
-    const QByteArray after = readAll(path());
-    ASSERT_TRUE(after.startsWith(original)) << "bytes of the original were changed";
+    EXPECT_TRUE(readAll(path()).startsWith(original)) << "bytes of the original were changed";
     EXPECT_EQ(f.getString("Added", "k", "d"), "v");
-}
 
-// (A folder in the way of the file, or a file in the way of its folder: OptionsDlgTest's.)
-TEST_F(ProfileFileTest, HugeFileIsReadUpToTheCapAndNeverRewritten) {
+    // A huge file is read up to the cap; rewriting it would lose the rest, so the write is refused.
     const QByteArray big =
         "[Head]\nkey=found\n" + QByteArray(3 * 1024 * 1024, 'x') + "\n[Tail]\nkey=beyond the cap\n";
-    writeAll(path(), big);
-    CProfileFile f(path());
-    EXPECT_EQ(f.getString("Head", "key", "d"), "found");
-    EXPECT_EQ(f.getString("Tail", "key", "d"), "d");
-    // Rewriting would lose the part that was not read: the write is refused, the file kept.
-    EXPECT_FALSE(f.writeString("Head", "key", "changed"));
-    EXPECT_EQ(QFileInfo(path()).size(), big.size());
-}
-
-TEST_F(ProfileFileTest, AWriteReplacesTheFileAtomically) {
-    writeAll(path(), "[A]\nb=1\n");
-    QFile::Permissions perms = QFileInfo(path()).permissions();
-    // Someone holding the old file open still sees it whole: the new one comes by rename.
-    QFile held(path());
-    ASSERT_TRUE(held.open(QIODevice::ReadOnly));
-    CProfileFile f(path());
-    ASSERT_TRUE(f.writeString("A", "b", "2"));
-    EXPECT_EQ(held.readAll(), "[A]\nb=1\n");
-    EXPECT_EQ(readAll(path()), "[A]\nb=2\n");
-    EXPECT_EQ(QFileInfo(path()).permissions(), perms);
-    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1) << "temporary file left";
+    writeAll(path("huge.ini"), big);
+    CProfileFile huge(path("huge.ini"));
+    EXPECT_EQ(huge.getString("Head", "key", "d"), "found");
+    EXPECT_EQ(huge.getString("Tail", "key", "d"), "d");
+    EXPECT_FALSE(huge.writeString("Head", "key", "changed"));
+    EXPECT_EQ(readAll(path("huge.ini")), big);
 }
 
 } // namespace

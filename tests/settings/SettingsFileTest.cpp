@@ -56,15 +56,6 @@ TEST_F(SettingsFileTest, FreshFileHoldsTheTwelveSectionsInOrder) {
     EXPECT_EQ(readAll(iniPath()), expected);
     EXPECT_FALSE(QDir(folder).exists()) << "the snapshot folder is made when a snapshot is taken";
 
-    CSettings back;
-    HotKeySetting keys[4];
-    CSettingsFile::Read(back, keys);
-    EXPECT_EQ(std::tie(back.FramePhase, back.MiniVideo, back.ForeView, back.SaveMapPath),
-              std::tie(s.FramePhase, s.MiniVideo, s.ForeView, s.SaveMapPath));
-    for (unsigned n = 0; n < 4; ++n) {
-        EXPECT_EQ(keys[n], (HotKeySetting{65 + n, 6}));
-    }
-
     // Started in the root folder: one slash.
     ASSERT_TRUE(QDir::setCurrent("/"));
     CSettingsFile::WriteDefaults(s);
@@ -114,8 +105,7 @@ TEST_F(SettingsFileTest, WritingAHandEditedFileKeepsItsOtherContentAndAddsTheFif
     ASSERT_TRUE(CSettingsFile::Write(s, keys));
     const QByteArray after = readAll(iniPath());
     EXPECT_TRUE(after.startsWith("; written by hand\r\n[mine]\r\ncolour=blue\r\n\r\n[FRAMEPHASE]\r\n"
-                                 "FramePhaseNumber=1\r\n; about the mode\r\n"))
-        << after.constData();
+                                 "FramePhaseNumber=1\r\n; about the mode\r\n"));
     EXPECT_FALSE(after.contains("\n\n")) << "a line end other than CRLF was added";
     EXPECT_FALSE(CSettingsFile::HasCaptureAllKey());
     CSettings back;

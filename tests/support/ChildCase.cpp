@@ -1,9 +1,10 @@
 #include "support/ChildCase.h"
 
+#include "support/TestEnv.h"
+
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -33,6 +34,34 @@ private:
     std::function<void()> m_body;
 };
 
+ChildResult runChild(const QString& name, const QProcessEnvironment& env, int timeoutMs,
+                     const QStringList& prefix = {}) {
+    QProcess child;
+    QProcessEnvironment childEnv = env;
+    childEnv.insert(QString::fromLatin1(kSelector), name);
+    child.setProcessEnvironment(childEnv);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    QStringList arguments = prefix;
+    arguments << QCoreApplication::applicationFilePath()
+              << QStringLiteral("--gtest_filter=%1.%2").arg(QLatin1String(kSuite), name);
+    child.start(arguments.takeFirst(), arguments);
+    if (!child.waitForStarted(10000)) {
+        return {-1, false, QStringLiteral("child did not start")};
+    }
+    // The parent's event loop keeps running meanwhile: it may serve the child (a D-Bus stand-in).
+    const bool ended = WaitUntil(
+        [&] { return child.waitForFinished(10) || child.state() == QProcess::NotRunning; }, timeoutMs);
+    if (!ended) {
+        child.kill();
+        child.waitForFinished(5000);
+    }
+    ChildResult result;
+    result.output = QString::fromLocal8Bit(child.readAll()) + (ended ? "" : "\n(child timed out)");
+    result.exitCode = ended && child.exitStatus() == QProcess::NormalExit ? child.exitCode() : -1;
+    result.passed = result.exitCode == 0 && result.output.contains(QStringLiteral("[  PASSED  ] 1 test."));
+    return result;
+}
+
 } // namespace
 
 bool RegisterChildCase(const char* name, const char* file, int line, std::function<void()> body) {
@@ -44,44 +73,6 @@ bool RegisterChildCase(const char* name, const char* file, int line, std::functi
                             [body]() -> ::testing::Test* { return new ChildCaseTest(body); });
     return true;
 }
-
-namespace {
-
-ChildResult runChild(const QString& name, const QProcessEnvironment& env, int timeoutMs,
-                     const QStringList& prefix = {}) {
-    ChildResult result;
-    QProcess child;
-    QProcessEnvironment childEnv = env;
-    childEnv.insert(QString::fromLatin1(kSelector), name);
-    child.setProcessEnvironment(childEnv);
-    child.setProcessChannelMode(QProcess::MergedChannels);
-    QStringList arguments = prefix;
-    arguments << QCoreApplication::applicationFilePath()
-              << QStringLiteral("--gtest_filter=%1.%2").arg(QLatin1String(kSuite), name);
-    child.start(arguments.takeFirst(), arguments);
-    if (!child.waitForStarted(10000)) {
-        result.output = QStringLiteral("child did not start");
-        return result;
-    }
-    // The parent's event loop keeps running meanwhile: it may serve the child (a D-Bus stand-in).
-    QDeadlineTimer deadline(timeoutMs);
-    while (child.state() != QProcess::NotRunning && !deadline.hasExpired()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        child.waitForFinished(10);
-    }
-    if (child.state() != QProcess::NotRunning) {
-        child.kill();
-        child.waitForFinished(5000);
-        result.output = QString::fromLocal8Bit(child.readAll()) + QStringLiteral("\n(child timed out)");
-        return result;
-    }
-    result.output = QString::fromLocal8Bit(child.readAll());
-    result.exitCode = child.exitStatus() == QProcess::NormalExit ? child.exitCode() : -1;
-    result.passed = result.exitCode == 0 && result.output.contains(QStringLiteral("[  PASSED  ] 1 test."));
-    return result;
-}
-
-} // namespace
 
 ChildResult RunChildCase(const QString& name, const QProcessEnvironment& env, int timeoutMs) {
     return runChild(name, env, timeoutMs);
@@ -106,10 +97,9 @@ ChildResult RunChildCaseUnprivileged(const QString& name, const QProcessEnvironm
         return {};
     }
     QProcessEnvironment childEnv = env;
-    childEnv.insert(QStringLiteral("HOME"), home.path());
-    childEnv.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.path());
-    childEnv.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path());
-    childEnv.insert(QStringLiteral("XDG_CACHE_HOME"), home.path());
+    for (const char* name : {"HOME", "XDG_RUNTIME_DIR", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"}) {
+        childEnv.insert(QString::fromLatin1(name), home.path());
+    }
     childEnv.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
     const QString registry = home.filePath(QStringLiteral("registry.bin"));
     const QString ours = QDir::homePath() + QStringLiteral("/.cache/gstreamer-1.0/registry.") +

@@ -12,17 +12,16 @@ QRect fittedRect(QSize source, const QRect& area) {
                  area.y() + (area.height() - fitted.height()) / 2, fitted.width(), fitted.height());
 }
 
-int frameNumberIn(const QImage& image, const QRect& rect, int sourceHeight) {
+int frameNumberIn(const QImage& image, std::optional<QRect> area, int sourceHeight) {
+    const QRect rect = area.value_or(image.rect());
     if (image.isNull() || rect.width() < 20 || rect.height() < 20 || sourceHeight <= 0) {
         return -1;
     }
     // Ten cells along the bottom 16 lines of the source picture (scaled with it).
-    const double scale = rect.height() / double(sourceHeight);
-    const int y = rect.bottom() - int(8 * std::max(scale, 0.5));
+    const int y = rect.bottom() - int(8 * std::max(rect.height() / double(sourceHeight), 0.5));
     int number = 0;
     for (int bit = 0; bit < 10; ++bit) {
-        const int x = rect.x() + int((bit + 0.5) * rect.width() / 10.0);
-        const int gray = qGray(image.pixel(x, y));
+        const int gray = qGray(image.pixel(rect.x() + int((bit + 0.5) * rect.width() / 10.0), y));
         if (gray > 170) {
             number |= 1 << bit;
         } else if (gray > 60) {
@@ -30,14 +29,6 @@ int frameNumberIn(const QImage& image, const QRect& rect, int sourceHeight) {
         }
     }
     return number;
-}
-
-int frameNumberIn(const QImage& image, const QRect& rect) {
-    return frameNumberIn(image, rect, 240);
-}
-
-int frameNumberIn(const QImage& image) {
-    return frameNumberIn(image, image.rect());
 }
 
 int frameShownBy(QWidget* picture, QSize source) {

@@ -5,15 +5,15 @@
 #include <QRect>
 #include <QSize>
 
+#include <optional>
+
 class QWidget;
 
 namespace enginetest {
 
-// The frame number in the cells of a picture occupying rect of image; -1 when the cells are
-// not clear black or white.
-int frameNumberIn(const QImage& image, const QRect& rect);
-int frameNumberIn(const QImage& image, const QRect& rect, int sourceHeight);
-int frameNumberIn(const QImage& image);
+// The frame number in the cells of a picture of a source sourceHeight lines high occupying rect of
+// image (all of it when not given); -1 when the cells are not clear black or white.
+int frameNumberIn(const QImage& image, std::optional<QRect> rect = {}, int sourceHeight = 240);
 // Where a picture of size source lands inside area with its aspect ratio kept.
 QRect fittedRect(QSize source, const QRect& area);
 // The frame number a picture widget shows now, for a clip of size source; -1 when unreadable.

@@ -6,16 +6,6 @@
 
 namespace tetrav::test {
 
-uint ScreenSaverStandIn::Inhibit(const QString& application, const QString& reason) {
-    const uint cookie = m_nextCookie++;
-    m_inhibitions.push_back({application, reason, cookie});
-    return cookie;
-}
-
-void ScreenSaverStandIn::UnInhibit(uint cookie) {
-    m_released.push_back(cookie);
-}
-
 PrivateSessionBus::PrivateSessionBus(const QProcessEnvironment& env) {
     QProcessEnvironment daemonEnv = env;
     daemonEnv.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));

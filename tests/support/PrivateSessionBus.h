@@ -6,9 +6,8 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
-#include <QStringList>
 
-#include <memory>
+#include <vector>
 
 namespace tetrav::test {
 
@@ -26,8 +25,11 @@ public:
     const std::vector<uint>& released() const { return m_released; }
 
 public slots:
-    uint Inhibit(const QString& application, const QString& reason);
-    void UnInhibit(uint cookie);
+    uint Inhibit(const QString& application, const QString& reason) {
+        m_inhibitions.push_back({application, reason, m_nextCookie});
+        return m_nextCookie++;
+    }
+    void UnInhibit(uint cookie) { m_released.push_back(cookie); }
 
 private:
     std::vector<Inhibition> m_inhibitions;

@@ -7,29 +7,55 @@
 #include <QString>
 #include <QStringList>
 
+#include <csignal>
 #include <string>
+#include <sys/prctl.h>
 
 namespace tetrav::test {
 
 class ProgramRun {
 public:
-    ProgramRun(const QProcessEnvironment& env, const QStringList& arguments = {});
-    ~ProgramRun(); // kills the program if it still runs
-
+    ProgramRun(const QProcessEnvironment& env, const QStringList& arguments = {}) {
+        m_process.setProcessEnvironment(env);
+        m_process.setStandardOutputFile(QProcess::nullDevice());
+        // Ended with the test process, however that ends.
+        m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+        m_process.start(programPath(), arguments);
+        m_process.waitForStarted(10000);
+    }
+    ~ProgramRun() { StopProcess(m_process); }
     ProgramRun(const ProgramRun&) = delete;
     ProgramRun& operator=(const ProgramRun&) = delete;
 
     bool isRunning() const { return m_process.state() == QProcess::Running; }
     qint64 pid() const { return m_process.processId(); }
     // Sends a signal (SIGTERM, SIGINT, SIGHUP, SIGKILL...).
-    void signal(int signo);
+    void signal(int signo) {
+        if (isRunning()) {
+            ::kill(pid_t(m_process.processId()), signo);
+        }
+    }
     // Waits for the end, running the event loop meanwhile; false on time-out.
-    bool waitForExit(int timeoutMs = 20000);
+    bool waitForExit(int timeoutMs = 20000) {
+        return WaitUntil([this] { return m_process.waitForFinished(5) || !isRunning(); }, timeoutMs);
+    }
     // True when the program ended normally with code.
-    bool exitedWith(int code) const;
-    QString standardError();
+    bool exitedWith(int code) const {
+        return m_process.state() == QProcess::NotRunning && m_process.exitStatus() == QProcess::NormalExit &&
+               m_process.exitCode() == code;
+    }
+    QString standardError() {
+        m_stderr += m_process.readAllStandardError();
+        return QString::fromLocal8Bit(m_stderr);
+    }
     // How it ended and what it said, for failure messages.
-    std::string describe();
+    std::string describe() {
+        const QString state = m_process.state() != QProcess::NotRunning ? QStringLiteral("still running")
+                              : m_process.exitStatus() == QProcess::CrashExit
+                                  ? QStringLiteral("crashed (%1)").arg(m_process.errorString())
+                                  : QStringLiteral("exit code %1").arg(m_process.exitCode());
+        return (state + QStringLiteral("; standard error:\n") + standardError()).toStdString();
+    }
 
 private:
     QProcess m_process;

@@ -8,7 +8,6 @@
 #include <xcb/xcb.h>
 
 #include <cstdlib>
-#include <cstring>
 
 namespace tetrav::test {
 
@@ -52,12 +51,11 @@ ScreenSaverSettings ReadScreenSaver(const QByteArray& display) {
 
 bool SetScreenSaver(const QByteArray& display, const ScreenSaverSettings& s) {
     X11Connection c(display);
-    if (!c.get()) {
-        return false;
+    if (c.get()) {
+        XSetScreenSaver(c.get(), s.timeout, s.interval, s.blanking, s.exposures);
+        XSync(c.get(), False);
     }
-    XSetScreenSaver(c.get(), s.timeout, s.interval, s.blanking, s.exposures);
-    XSync(c.get(), False);
-    return true;
+    return c.get() != nullptr;
 }
 
 bool HasMappedWindow(const QByteArray& display) {
@@ -91,10 +89,9 @@ QImage GrabScreen(const QByteArray& display) {
         XGetImage(c.get(), RootWindow(c.get(), screen), 0, 0, unsigned(w), unsigned(h), AllPlanes, ZPixmap);
     QImage out;
     if (img && img->bits_per_pixel == 32 && img->byte_order == LSBFirst) {
-        out = QImage(w, h, QImage::Format_RGB32);
-        for (int y = 0; y < h; ++y) {
-            std::memcpy(out.scanLine(y), img->data + qsizetype(y) * img->bytes_per_line, size_t(w) * 4);
-        }
+        out =
+            QImage(reinterpret_cast<const uchar*>(img->data), w, h, img->bytes_per_line, QImage::Format_RGB32)
+                .copy();
     }
     if (img) {
         XDestroyImage(img);
@@ -113,22 +110,9 @@ bool Xdotool(const QByteArray& display, const QStringList& arguments, QString* w
     p.start(QStringLiteral("xdotool"), arguments);
     const bool done = p.waitForFinished(10000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
     if (!done && why) {
-        *why =
-            QStringLiteral("xdotool %1: %2 %3")
-                .arg(arguments.join(QLatin1Char(' ')), p.errorString(), QString::fromLocal8Bit(p.readAll()));
+        *why = p.errorString() + QLatin1Char(' ') + QString::fromLocal8Bit(p.readAll());
     }
     return done;
-}
-
-OtherX11Client::OtherX11Client(const QByteArray& display)
-    : m_c(xcb_connect(display.isEmpty() ? nullptr : display.constData(), nullptr)) {}
-
-OtherX11Client::~OtherX11Client() {
-    xcb_disconnect(m_c);
-}
-
-bool OtherX11Client::ok() const {
-    return xcb_connection_has_error(m_c) == 0;
 }
 
 bool OtherX11Client::grabKey(unsigned long keysym, unsigned mask) {

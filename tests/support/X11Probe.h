@@ -5,7 +5,7 @@
 #include <QImage>
 #include <QStringList>
 
-struct xcb_connection_t;
+#include <xcb/xcb.h>
 
 namespace tetrav::test {
 
@@ -28,12 +28,13 @@ bool Xdotool(const QByteArray& display, const QStringList& arguments, QString* w
 // Another X client on display (DISPLAY when empty); the keys it grabs are held until it goes.
 class OtherX11Client {
 public:
-    explicit OtherX11Client(const QByteArray& display = {});
-    ~OtherX11Client();
+    explicit OtherX11Client(const QByteArray& display = {})
+        : m_c(xcb_connect(display.isEmpty() ? nullptr : display.constData(), nullptr)) {}
+    ~OtherX11Client() { xcb_disconnect(m_c); }
     OtherX11Client(const OtherX11Client&) = delete;
     OtherX11Client& operator=(const OtherX11Client&) = delete;
 
-    bool ok() const;
+    bool ok() const { return xcb_connection_has_error(m_c) == 0; }
     // Grabs the key of keysym with the modifier mask on the root window; false when the grab is
     // refused or the keyboard has no such key.
     bool grabKey(unsigned long keysym, unsigned mask);
