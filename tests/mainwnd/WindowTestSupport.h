@@ -35,7 +35,6 @@
 
 #include <algorithm>
 #include <array>
-#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <string>
@@ -45,17 +44,7 @@ namespace mainwnd_test {
 
 using tetrav::test::clip;
 
-// Runs the event loop until pred holds or timeoutMs passes; returns pred's last value.
-template <typename Pred> bool WaitFor(Pred pred, int timeoutMs) {
-    return tetrav::test::WaitUntil(pred, timeoutMs);
-}
-
-// Names a parameterised case after its row.
-struct RowName {
-    template <typename T> std::string operator()(const testing::TestParamInfo<T>& info) const {
-        return info.param.name;
-    }
-};
+using tetrav::test::WaitUntil;
 
 // Writes the settings file the window reads when it is shown. Hot key code 0 grabs no key.
 inline void WriteSettings(int foreView = 0, int miniVideo = 1, unsigned hotKey = 0, unsigned modifiers = 6) {
@@ -106,20 +95,6 @@ inline void ExpectLaidOut(const CTetravDlg& d) {
     EXPECT_EQ(d.m_wndStatusBar->geometry().bottom(), d.ClientArea()->height() - 1);
     EXPECT_EQ(d.m_wndStatusBar->width(), d.ClientArea()->width());
     EXPECT_LE(d.m_wndToolBar->geometry().bottom(), d.m_wndStatusBar->y());
-}
-
-// Where the popup menu that act opens appears (closed again at once); (-1, -1) when none does.
-inline QPoint PopupShownBy(QObject* context, const std::function<void()>& act) {
-    QPoint shownAt(-1, -1);
-    QTimer::singleShot(300, context, [&] {
-        if (QWidget* popup = QApplication::activePopupWidget()) {
-            shownAt = popup->pos();
-            popup->close();
-        }
-    });
-    act();
-    WaitFor([&] { return shownAt != QPoint(-1, -1); }, 1000);
-    return shownAt;
 }
 
 // Folders no snapshot can be written into: a file, a path below a file, the kernel's, and for a
@@ -195,14 +170,6 @@ protected:
         dlg->m_wndVolume->setEnabled(true);
     }
 
-    void ClearCalls() {
-        for (auto& s : scripts) {
-            if (s) {
-                s->calls.clear();
-            }
-        }
-    }
-
     QString Status(int part) const { return dlg->m_wndStatusBar->GetText(part); }
     bool Idle() const { return IsIdle(*dlg); }
 
@@ -246,7 +213,7 @@ protected:
     void Settle() {
         auto* sync = dynamic_cast<CFrameSync*>(&dlg->ActiveSync());
         ASSERT_NE(sync, nullptr);
-        ASSERT_TRUE(WaitFor([sync] { return !sync->Busy(); }, 8000));
+        ASSERT_TRUE(WaitUntil([sync] { return !sync->Busy(); }, 8000));
         QTest::qWait(150);
     }
     // The frame number pane shows (-1: unreadable, or no channel there).
