@@ -130,9 +130,7 @@ public:
         const auto played = [&](int k) {
             return g_strVideoPath[k].isEmpty() || (k == pane && !badPlays) || dlg.m_dPosition[k] > 1.0;
         };
-        EXPECT_TRUE(WaitFor([&] { return played(0) && played(1) && played(2) && played(3); }, 8000))
-            << "positions " << dlg.m_dPosition[0] << "," << dlg.m_dPosition[1] << "," << dlg.m_dPosition[2]
-            << "," << dlg.m_dPosition[3];
+        EXPECT_TRUE(WaitUntil([&] { return played(0) && played(1) && played(2) && played(3); }, 8000));
         if (!badPlays) {
             ASSERT_NE(dlg.m_pChannel[pane], nullptr);
             EXPECT_FALSE(dlg.m_pChannel[pane]->IsRunning());

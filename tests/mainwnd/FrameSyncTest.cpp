@@ -27,8 +27,7 @@ protected:
 };
 
 TEST_P(FrameSyncSets, PanesAndCapturesShowTheSameInstantAfterEveryCommand) {
-    EXPECT_TRUE(dlg->HotKeys()->IsRegistered(HOTKEY_ID_ALL))
-        << "Ctrl+Shift+E, though the file does not name it";
+    EXPECT_TRUE(dlg->HotKeys()->IsRegistered(HOTKEY_ID_ALL)); // Ctrl+Shift+E, though no file names it
     Open(GetParam());
     CaptureOneInstant(false, true);
     dlg->OnPlay();
@@ -82,7 +81,7 @@ TEST_P(FrameSyncSets, PanesAndCapturesShowTheSameInstantAfterEveryCommand) {
         ExpectSameInstant("step");
         for (int k = 0; k < 4; ++k) {
             if (GetParam().fps[k] == GetParam().fps[0]) {
-                EXPECT_EQ(after[k], n[k] + forwards - backs) << "pane " << k + 1 << " at " << after[0];
+                EXPECT_EQ(after[k], n[k] + forwards - backs) << "pane " << k + 1;
             }
         }
         n = after;
@@ -112,7 +111,8 @@ TEST_P(FrameSyncSets, PanesAndCapturesShowTheSameInstantAfterEveryCommand) {
     EXPECT_TRUE(boxes.texts().isEmpty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Sets, FrameSyncSets, testing::Values(kMixedCodecs, kMixedRates), RowName());
+INSTANTIATE_TEST_SUITE_P(Sets, FrameSyncSets, testing::Values(kMixedCodecs, kMixedRates),
+                         testing::PrintToStringParamName());
 
 // The sync mode chosen in the options dialog, as a user does it, acts on the set at once. The
 // process stopped for 1.5 s in either mode (a suspended laptop, a long stall: every pipeline's
@@ -140,8 +140,7 @@ TEST_F(FrameSyncTest, SwitchingTheModeActsAtOnceAndEitherModeRecoversFromAStall)
             EXPECT_GE(dlg->m_dCurrentSecs, last - 0.05) << "play time went backwards";
             last = std::max(last, dlg->m_dCurrentSecs);
         }
-        const auto n = Frames();
-        EXPECT_LE(SpreadInFrames(n), 2.0) << n[0] << "," << n[1] << "," << n[2] << "," << n[3];
+        EXPECT_LE(SpreadInFrames(Frames()), 2.0);
     };
     g_settings.FramePhase = 0;
     Open(kMixedCodecs);
@@ -175,7 +174,7 @@ TEST_F(FrameSyncTest, RetiredChannelLeavesTheOthersLocked) {
     dlg->OnPlay();
     g_dGotoSecs = 4.4;
     dlg->OnGotoPosition();
-    ASSERT_TRUE(WaitFor([this] { return dlg->m_pChannel[1] == nullptr; }, 4000));
+    ASSERT_TRUE(WaitUntil([this] { return dlg->m_pChannel[1] == nullptr; }, 4000));
     ExpectLockedWhilePlaying("after the 6 s clip was retired");
 }
 
@@ -188,7 +187,7 @@ TEST_F(FrameSyncTest, ChannelThatCannotSeekDoesNotUnlockTheOthers) {
     QTest::qWait(200);
     const auto n = Frames();
     ASSERT_GE(n[0], 0);
-    EXPECT_LE(std::abs(n[0] - n[2]), 2) << n[0] << " vs " << n[2];
+    EXPECT_LE(std::abs(n[0] - n[2]), 2);
     EXPECT_NE(dlg->m_pChannel[1], nullptr) << "the unseekable file plays on";
 }
 

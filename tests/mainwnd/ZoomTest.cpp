@@ -30,7 +30,7 @@ protected:
         for (int i = 0; i < 4; ++i) {
             if (dlg->m_pChannel[i] != nullptr && dlg->m_wndPane[i]->isVisible()) {
                 EXPECT_EQ(dlg->m_pChannel[i]->VideoWidget()->geometry(), dlg->m_wndPane[i]->rect()) << i + 1;
-                EXPECT_GE(FrameOf(i), 0) << "pane " << i + 1 << " shows no frame";
+                EXPECT_GE(FrameOf(i), 0) << i + 1;
             }
         }
     }
@@ -45,7 +45,7 @@ TEST_F(ZoomTest, DoubleClickZoomsAndRestoresAndResizesAndNewSetsKeepTheZoom) {
     ExpectView(2, "zoomed");
     // A smaller window (desktop panels) gets the reduced layout, still zoomed.
     dlg->setGeometry(0, 0, 1100, 800);
-    ASSERT_TRUE(WaitFor([&] { return dlg->width() == 1100 && dlg->height() == 800; }, 2000));
+    ASSERT_TRUE(WaitUntil([&] { return dlg->width() == 1100 && dlg->height() == 800; }, 2000));
     QApplication::processEvents();
     ASSERT_TRUE(LayoutOf(*dlg).mended);
     ExpectView(2, "zoomed after the resize");
