@@ -1,7 +1,4 @@
-// Files dropped on the real window, as a file manager drops them (drop events with file URLs):
-// a set dropped anywhere opens in panes 1 to n, one file dropped on a pane replaces that pane's
-// file and keeps the others, five files open the first four, and whatever is not a readable
-// local video file is refused with a message while the open set stays as it was.
+// Files dropped on the real window as a file manager drops them (drop events with file URLs).
 #include "WindowTestSupport.h"
 
 #include "support/FileBytes.h"
@@ -37,7 +34,6 @@ protected:
     QPoint OverToolBar() const { return dlg->m_wndToolBar->mapTo(dlg.get(), QPoint(2, 2)); }
     static QUrl File(const QString& name) { return QUrl::fromLocalFile(clip(name)); }
     static QStringList Paths() { return QStringList(std::begin(g_strVideoPath), std::end(g_strVideoPath)); }
-    // Panes 1 to n have a channel, the others none.
     bool AllOpen(int n) const {
         for (int i = 0; i < 4; ++i) {
             if ((dlg->m_pChannel[i] != nullptr) != (i < n)) {
@@ -52,7 +48,6 @@ protected:
 
 TEST_F(FileDropTest, ASetOpensInPaneOrderOneFileOnAPaneKeepsTheOthersAndNonVideosAreRefused) {
     ASSERT_TRUE(m_scratch.isValid());
-    // Five files open the first four.
     ASSERT_TRUE(
         Drop({File("a_6s.mp4"), File("b_4s.mp4"), File("c_10s.mp4"), File("d_20s.mp4"), File("format.mp4")},
              OverPane(0)));
@@ -68,8 +63,7 @@ TEST_F(FileDropTest, ASetOpensInPaneOrderOneFileOnAPaneKeepsTheOthersAndNonVideo
     EXPECT_EQ(Status(0), QString::fromUtf8("打开文件"));
     EXPECT_EQ(dlg->m_bReference[0], 1);
 
-    // What is not a readable local video is refused with the file error naming it, and the open
-    // set plays on unchanged.
+    // What is not a readable local video is refused, named; the open set plays on unchanged.
     dlg->OnPlay();
     CChannelGraph* const before[2] = {dlg->m_pChannel[0], dlg->m_pChannel[1]};
     const QString text = m_scratch.filePath("notes.txt");
@@ -86,7 +80,6 @@ TEST_F(FileDropTest, ASetOpensInPaneOrderOneFileOnAPaneKeepsTheOthersAndNonVideo
         QString named; // the file the message names
         QPoint pos;
     } cases[] = {
-        {"a text file", {local(text)}, text, OverToolBar()},
         {"a text file on a pane", {local(text)}, text, OverPane(2)},
         {"a folder", {local(m_scratch.path())}, m_scratch.path(), OverPane(1)},
         {"a web address", {web}, web.toDisplayString(), OverToolBar()},

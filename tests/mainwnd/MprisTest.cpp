@@ -1,7 +1,4 @@
-// The desktop's media controls on the real window with real clips, driven from outside the
-// process as a desktop would: gdbus calls on the test run's private session bus, and gdbus
-// monitor listening for the signals. (playerctl, which media keys use, sends these calls after
-// the capabilities checked.)
+// The desktop's media controls, driven by gdbus calls on the private session bus.
 #include "WindowTestSupport.h"
 
 #include "mainwnd/CMprisPlayer.h"
@@ -76,9 +73,7 @@ protected:
     QString m_seen;
 };
 
-// Through the bus: what the desktop reads (the reference as the track, positions, the
-// capabilities media-key tools check), seeks, malformed calls refused, then each command leaving
-// the state its tool bar button does.
+// Each command leaves the state its tool bar button does.
 TEST_F(MprisTest, PropertiesSeeksMalformedCallsAndCommandsActAsTheToolBarDoes) {
     OpenClips({"a_6s.mp4", "b_4s.mp4", nullptr, nullptr});
     QTest::qWait(50); // the queued change notice of the open
@@ -123,8 +118,7 @@ TEST_F(MprisTest, PropertiesSeeksMalformedCallsAndCommandsActAsTheToolBarDoes) {
     EXPECT_EQ(Status(0), statusBefore);
     EXPECT_EQ(dlg->Rate(), 1.0);
 
-    // What the desktop reads about the player, and media-key tools such as playerctl check
-    // before they send a command.
+    // What media-key tools such as playerctl check before they send a command.
     const QString all = Call("org.freedesktop.DBus.Properties.GetAll", {"org.mpris.MediaPlayer2"}).out +
                         Call("org.freedesktop.DBus.Properties.GetAll", {kPlayer}).out;
     for (const char* property :

@@ -1,6 +1,5 @@
-// Time offsets and the backward step in the real window on real clips. sync_h264_late.mp4 is
-// sync_h264.mp4 from 3.2 s on with the original frame numbers, so with pane 2's offset at
-// -3.2 s both panes must show the same number whatever the set does.
+// Time offsets and the backward step. sync_h264_late.mp4 is sync_h264.mp4 from 3.2 s on, frame
+// numbers kept: at an offset of -3.2 s it shows the same number as pane 1 whatever the set does.
 #include "FrameSyncFixture.h"
 
 #include "controls/CMenuEx.h"
@@ -41,8 +40,7 @@ protected:
         g_settings.MiniVideo = 0; // the longest video, pane 1, is the reference
     }
 
-    // Runs 跳至 from the menu; in the dialog, types keys at the start of the time and presses the
-    // button. Returns the prefill the dialog showed.
+    // Runs 跳至 from the menu, types keys over the time, presses button; returns the prefill.
     QString GotoFromMenu(const char* keys, int button) {
         QString prefill;
         QTimer::singleShot(300, dlg.get(), [&] {
@@ -68,9 +66,7 @@ protected:
     }
 };
 
-// Also the go-to dialog end to end: prefilled from the last tick, the typed time taken by
-// 跳至(&T) (frame-accurately, a paused set staying paused with nothing else changed), 取消
-// changing nothing, and with nothing open nothing to seek.
+// Also the go-to dialog end to end: prefilled from the last tick, 取消 changing nothing.
 TEST_F(OffsetTest, PanesShowTheSameFrameThroughEveryCommand) {
     Open(kLate);
     ASSERT_EQ(dlg->m_bReference[0], 1);
@@ -136,8 +132,7 @@ TEST_F(OffsetTest, PanesShowTheSameFrameThroughEveryCommand) {
     Settle();
     EXPECT_EQ(Frames(), (std::array<int, 4>{146, 146, -1, -1}));
 
-    // Ctrl+arrows nudge only the pane under the pointer by one frame: the late pane, then the
-    // reference, each moves alone.
+    // Ctrl+arrows nudge only the pane under the pointer, by one frame.
     for (int pane : {1, 0}) {
         SCOPED_TRACE(pane);
         QCursor::setPos(dlg->m_wndPane[pane]->mapToGlobal(dlg->m_wndPane[pane]->rect().center()));
@@ -173,7 +168,6 @@ TEST_F(OffsetTest, PanesShowTheSameFrameThroughEveryCommand) {
     EXPECT_FALSE(dlg->IsTimerRunning(TIMER_SYNC));
 }
 
-// The offset dialog: what the masked edit and the frames field give, and what is refused.
 TEST(OffsetDialog, TakesSignedTimesAndFramesAndRefusesMoreThanADay) {
     struct Case {
         const char* typed; // typed from the sign on; null: the frames field is set instead
