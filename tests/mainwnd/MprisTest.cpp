@@ -176,7 +176,6 @@ TEST_F(MprisTest, PropertiesSeeksMalformedCallsAndCommandsActAsTheToolBarDoes) {
     EXPECT_EQ(dlg->m_pChannel[0], nullptr);
     EXPECT_EQ(Get("PlaybackStatus").out, "(<'Stopped'>,)");
     EXPECT_TRUE(WaitUntil([&] { return Monitored().contains("'PlaybackStatus': <'Stopped'>"); }, 3000));
-    // With nothing open, play does nothing.
     ASSERT_EQ(Call(kPlayer + ".Play").code, 0);
     EXPECT_FALSE(dlg->IsTimerRunning(TIMER_SYNC));
     EXPECT_EQ(Status(0), QString::fromUtf8("停止播放"));
