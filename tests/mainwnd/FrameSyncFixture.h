@@ -1,7 +1,5 @@
 #pragma once
-// The frame-sync tests' fixture: the real window in frame sync on real clips of one event, the
-// frame number every pane shows (read from the bit cells the clips draw), and captures of all
-// four panes read back from their folder.
+// The real window in frame sync on clips of one event: the frame each pane shows, and captures.
 #include "WindowTestSupport.h"
 
 #include "platform/CHotKeyManager.h"
@@ -59,8 +57,7 @@ protected:
 
     std::array<int, 4> Frames() const { return {FrameOf(0), FrameOf(1), FrameOf(2), FrameOf(3)}; }
 
-    // The largest distance in seconds between the instants the open panes show, in frame
-    // periods of the slowest clip.
+    // The spread of the instants the open panes show, in frame periods of the slowest clip.
     double SpreadInFrames(const std::array<int, 4>& n) const {
         double lo = 1e9;
         double hi = -1e9;
@@ -74,8 +71,7 @@ protected:
     }
     double Slowest() const { return *std::min_element(m_set.fps.begin(), m_set.fps.end()); }
 
-    // The panes are read one after the other while they change, so the spread allowed is what
-    // the set plays while they are read, beyond one frame for most readings and two for any.
+    // Beyond what plays while the panes are read: one frame for most readings, two for any.
     void ExpectLockedWhilePlaying(const char* after, double rate = 1.0) {
         int withinOne = 0;
         for (int sample = 0; sample < 6; ++sample) {
@@ -89,13 +85,11 @@ protected:
             }
             const double spread = SpreadInFrames(n) - std::ceil(skew);
             withinOne += spread <= 1.0 + 1e-6 ? 1 : 0;
-            EXPECT_LE(spread, 2.0 + 1e-6) << after << ": " << n[0] << "," << n[1] << "," << n[2] << ","
-                                          << n[3] << " read in " << reading.elapsed() << " ms";
+            EXPECT_LE(spread, 2.0 + 1e-6) << after;
         }
         EXPECT_GE(withinOne, 4) << after << ": most readings within one frame";
     }
 
-    // Play resumed (after), then at rate 2 and at rate 0.25: locked all along.
     void ExpectLockedThroughRates(const char* after) {
         dlg->OnPlay();
         Settle();
@@ -108,21 +102,15 @@ protected:
         ExpectLockedWhilePlaying("rate 0.25", 0.25);
     }
 
-    void ExpectSameInstant(const char* after) {
-        const auto n = Frames();
-        EXPECT_LE(SpreadInFrames(n), 1.0)
-            << after << ": " << n[0] << "," << n[1] << "," << n[2] << "," << n[3];
-    }
+    void ExpectSameInstant(const char* after) { EXPECT_LE(SpreadInFrames(Frames()), 1.0) << after; }
 
-    // Starts a capture of all panes by the menu or the hot key and waits until it has ended.
     bool RunCapture(bool hotKey) {
         const int before = m_finished;
         hotKey ? emit dlg->HotKeys()->hotKey(HOTKEY_ID_ALL) : dlg->MenuAction(ID_CAPTURE_ALL)->trigger();
-        return WaitFor([&] { return m_finished > before; }, 10000);
+        return WaitUntil([&] { return m_finished > before; }, 10000);
     }
 
-    // Runs one capture into the emptied folder and reads the set back, checking the names: a .bmp
-    // per pane named as the single snapshots are and the 2 x 2 .png, under one local time stamp.
+    // One capture read back: a .bmp per pane and the 2 x 2 .png, under one local time stamp.
     CaptureSet Capture(bool hotKey) {
         QDir(m_folder).removeRecursively();
         const QDateTime from = QDateTime::currentDateTime().addMSecs(-1);
@@ -136,26 +124,22 @@ protected:
             const QRegularExpressionMatch m = name.match(file);
             const int pane = m.captured(1).toInt();
             EXPECT_TRUE(m.hasMatch() && m.captured(3) == (pane == 0 ? "png" : "bmp")) << file.toStdString();
-            EXPECT_TRUE(stamp.isEmpty() || stamp == m.captured(2))
-                << "one time stamp: " << file.toStdString();
+            EXPECT_TRUE(stamp.isEmpty() || stamp == m.captured(2)) << "one time stamp";
             stamp = m.captured(2);
             (pane == 0 ? set.all : set.panes[pane - 1]) = QImage(QDir(m_folder).filePath(file));
         }
         const QDateTime at = QDateTime::fromString(stamp, QStringLiteral("yyyyMMddHHmmsszzz"));
-        EXPECT_TRUE(at >= from && at <= to) << stamp.toStdString();
+        EXPECT_TRUE(at >= from && at <= to);
         return set;
     }
 
-    // The frame in pane k's quadrant of the 2 x 2 picture, for a picture of size source.
     static int QuadrantFrame(const QImage& all, int k, QSize source) {
         const QSize cell(all.width() / 2, all.height() / 2);
         const QPoint corner(k < 2 ? 0 : cell.width(), k % 2 == 0 ? 0 : cell.height());
         return frameNumberIn(all, enginetest::fittedRect(source, QRect(corner, cell)), source.height());
     }
 
-    // A capture of the four 320 x 240 panes: each .bmp and its quadrant of the .png hold the
-    // frame; said to be of one instant (always when paused; a set still catching up is said to
-    // be apart), the frames, each lasting one period of its clip, have an instant in common.
+    // Said to be of one instant (always when paused), the four frames share an instant.
     void CaptureOneInstant(bool hotKey, bool paused) {
         ++m_captures;
         const auto shown = Frames();
@@ -169,7 +153,7 @@ protected:
             n[k] = frameNumberIn(files.panes[k]);
             ASSERT_GE(n[k], 0) << "pane " << k + 1;
             EXPECT_EQ(QuadrantFrame(files.all, k, QSize(320, 240)), n[k]) << "quadrant " << k + 1;
-            EXPECT_TRUE(!paused || n[k] == shown[k]) << "pane " << k + 1 << " shows " << shown[k];
+            EXPECT_TRUE(!paused || n[k] == shown[k]) << "pane " << k + 1;
             latestStart = std::max(latestStart, n[k] / m_set.fps[k]);
             earliestEnd = std::min(earliestEnd, (n[k] + 1) / m_set.fps[k]);
         }

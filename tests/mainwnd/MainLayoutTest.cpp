@@ -1,23 +1,19 @@
-// The main window's geometry from the screen size, and the mend for a client area too small
-// for it.
+// The main window's geometry from the screen size, and the mend for too small a client area.
 #include "mainwnd/MainLayout.h"
 
 #include <gtest/gtest.h>
 
-#include <array>
+#include <vector>
 
 namespace {
-
-std::array<int, 4> Edges(const MainLayout& l) {
-    return {l.statusEdges[0], l.statusEdges[1], l.statusEdges[2], l.statusEdges[3]};
-}
 
 // With room enough (the status bar at the screen's bottom) nothing is mended.
 TEST(MainLayout, RoomyScreensGiveTheClassicFiguresDividedUnsignedAndTruncated) {
     MainLayout l = ComputeMainLayout({1280, 1024, 1280, 1024});
     EXPECT_FALSE(l.mended);
     EXPECT_EQ(l.sixth, 213);
-    EXPECT_EQ(Edges(l), (std::array<int, 4>{320, 640, 914, 1280}));
+    EXPECT_EQ(std::vector<int>(std::begin(l.statusEdges), std::end(l.statusEdges)),
+              (std::vector<int>{320, 640, 914, 1280}));
     EXPECT_EQ(l.panes[0], QRect(0, 0, 640, 452));
     EXPECT_EQ(l.panes[1], QRect(0, 452, 640, 452));
     EXPECT_EQ(l.panes[2], QRect(640, 0, 640, 452));
@@ -34,10 +30,9 @@ TEST(MainLayout, RoomyScreensGiveTheClassicFiguresDividedUnsignedAndTruncated) {
     EXPECT_EQ(l.panes[2].x(), 512);
 }
 
-// A desktop with panels: the client area of a 1280 x 1024 screen is 1280 x 930, and the status
-// bar starts at 908, where the screen figures would put the tool bar at 924..974, behind it.
-TEST(MainLayout, SmallClientAreaKeepsTheBandAboveTheStatusBar) {
-    const MainLayout l = ComputeMainLayout({1280, 1024, 1280, 908});
+// Desktop panels: the screen figures would put the tool bar behind the status bar at 908.
+TEST(MainLayout, SmallClientAreaKeepsTheBandAboveTheStatusBarAndNarrowOneEveryPaneInside) {
+    MainLayout l = ComputeMainLayout({1280, 1024, 1280, 908});
     EXPECT_TRUE(l.mended);
     EXPECT_EQ(l.effectiveHeight, 958);
     EXPECT_LE(l.toolBar.y() + l.toolBar.height(), 908);
@@ -45,15 +40,12 @@ TEST(MainLayout, SmallClientAreaKeepsTheBandAboveTheStatusBar) {
     EXPECT_LE(l.seekBar.y() + l.seekBar.height(), 908);
     // The panes still end above the bottom band, and nothing is cut on the right.
     EXPECT_LE(l.panes[1].bottom(), l.toolBar.top());
-    EXPECT_EQ(l.panes[1].height(), 958 / 2 - 60);
     EXPECT_EQ(l.statusEdges[3], 1280);
     // Exactly enough room (the tool bar ends at 768 - 50 = 718) is not mended.
     EXPECT_FALSE(ComputeMainLayout({1024, 768, 1024, 718}).mended);
     EXPECT_TRUE(ComputeMainLayout({1024, 768, 1024, 717}).mended);
-}
 
-TEST(MainLayout, NarrowClientAreaKeepsEveryPaneAndPartInside) {
-    const MainLayout l = ComputeMainLayout({1280, 1024, 1000, 1024});
+    l = ComputeMainLayout({1280, 1024, 1000, 1024});
     EXPECT_TRUE(l.mended);
     EXPECT_EQ(l.effectiveWidth, 1000);
     EXPECT_EQ(l.statusEdges[3], 1000);
@@ -62,23 +54,20 @@ TEST(MainLayout, NarrowClientAreaKeepsEveryPaneAndPartInside) {
     EXPECT_GT(l.seekBar.width(), 0);
 }
 
-// A zoomed pane takes the whole video area: every cell of the grid, and nothing of the bottom
-// band, also when the layout is reduced for panels or a narrow window.
 TEST(MainLayout, ZoomedPaneCoversTheGridAndStaysClearOfTheBand) {
     const MainLayoutInput inputs[] = {
         {1280, 1024, 1280, 1024}, {1024, 768, 1024, 768},   {1025, 769, 1025, 769},
         {1280, 1024, 1280, 908},  {1280, 1024, 1000, 1024}, {1920, 1080, 1920, 1003},
     };
     for (const MainLayoutInput& in : inputs) {
-        SCOPED_TRACE(testing::Message() << in.screenWidth << "x" << in.screenHeight << " client "
-                                        << in.clientWidth << " status at " << in.statusBarTop);
+        SCOPED_TRACE(testing::Message() << in.clientWidth << " x " << in.statusBarTop);
         const MainLayout l = ComputeMainLayout(in);
         QRect grid;
         for (const QRect& pane : l.panes) {
             grid = grid.united(pane);
         }
         EXPECT_EQ(l.zoomedPane.topLeft(), QPoint(0, 0));
-        EXPECT_TRUE(l.zoomedPane.contains(grid)) << "grid " << grid.width() << "x" << grid.height();
+        EXPECT_TRUE(l.zoomedPane.contains(grid));
         EXPECT_LE(l.zoomedPane.height() - grid.height(), 1) << "only an odd height's last line is added";
         EXPECT_LT(l.zoomedPane.bottom(), l.toolBar.top());
         EXPECT_LE(l.zoomedPane.right(), in.clientWidth - 1);

@@ -1,6 +1,4 @@
-// Opening sets of real clips in the real window, and the transport acting on them: messages in
-// their order, the texts, the controls' states, the timers, the seek bar and the end of play.
-// (Each file of the bad-media corpus, alone and beside good clips: BadMediaTest.)
+// Opening sets of real clips in the real window, and the transport acting on them.
 #include "WindowTestSupport.h"
 
 #include "dialogs/CFileSelectDlg.h"
@@ -26,17 +24,16 @@ protected:
     }
 };
 
-// Files from the command line open once the window is shown, the nth in pane n; an empty entry
-// (an unusable argument) leaves its pane empty.
+// The nth command-line file opens in pane n once shown; an empty entry leaves its pane empty.
 TEST_F(OpenPlayTest, CommandLineFilesInSlotsTwoAndFourOnlyAndCommandsLeaveAPathWithoutChannelAlone) {
     dlg = std::make_unique<CTetravDlg>();
     dlg->SetCommandLineFiles({QString(), clip("a_6s.mp4"), QString(), clip("b_4s.mp4")});
     ShowWindow();
     ASSERT_TRUE(
-        WaitFor([&] { return dlg->m_pChannel[1] != nullptr && dlg->m_pChannel[3] != nullptr; }, 5000));
+        WaitUntil([&] { return dlg->m_pChannel[1] != nullptr && dlg->m_pChannel[3] != nullptr; }, 5000));
     EXPECT_EQ(QStringList(std::begin(g_strVideoPath), std::end(g_strVideoPath)),
               QStringList({"", clip("a_6s.mp4"), "", clip("b_4s.mp4")}));
-    EXPECT_TRUE(boxes.texts().isEmpty()) << boxes.texts().join('|').toStdString();
+    EXPECT_TRUE(boxes.texts().isEmpty());
     EXPECT_TRUE(dlg->m_pChannel[0] == nullptr && dlg->m_pChannel[2] == nullptr);
     EXPECT_EQ(dlg->m_nOpenCount, 2);
     EXPECT_EQ(dlg->m_bReference[3], 1) << "the shortest is the reference";
@@ -59,13 +56,14 @@ TEST_F(OpenPlayTest, CommandLineFilesInSlotsTwoAndFourOnlyAndCommandsLeaveAPathW
     dlg->OnStepFrame();
     dlg->OnGotoPosition();
     dlg->OnNormalSpeed();
-    EXPECT_TRUE(WaitFor([&] { return dlg->m_dPosition[3] > 0.0; }, 3000));
+    EXPECT_TRUE(WaitUntil([&] { return dlg->m_dPosition[3] > 0.0; }, 3000));
     EXPECT_EQ(dlg->m_pChannel[0], nullptr);
     dlg->OnStop();
-    EXPECT_TRUE(Idle());
+    EXPECT_TRUE(IsIdle(*dlg));
 }
 
-TEST_F(OpenPlayTest, OnlyUnreadableFilesEndIdleWithEmptyPaths) {
+// Then a file that takes the whole preroll bound does not freeze the window; commands wait.
+TEST_F(OpenPlayTest, OnlyUnreadableFilesEndIdleAndTheWindowStaysAliveUnderABusyCursorWhileASetOpens) {
     Open({{0, "zero.mp4"}, {2, "not_video.avi"}, {3, "/nonexistent/folder/missing.mp4"}});
     const QString open = QString::fromUtf8("打开视频文件错误!\n");
     const QString load = QStringLiteral("Couldn't load the file!  hr=0x%1\r\n");
@@ -81,25 +79,10 @@ TEST_F(OpenPlayTest, OnlyUnreadableFilesEndIdleWithEmptyPaths) {
     EXPECT_EQ(boxes.boxes()[0].icon, MsgIcon::Error);
     EXPECT_EQ(boxes.boxes()[0].caption + boxes.boxes()[3].caption + boxes.boxes()[6].caption,
               QString::fromUtf8("错误Tetrav错误"));
-    EXPECT_TRUE(Idle());
+    EXPECT_TRUE(IsIdle(*dlg));
     EXPECT_EQ(Status(0), QString::fromUtf8("停止播放"));
-}
 
-// A raw H.264 stream has no length until its parser has seen enough of it: the detector's
-// estimate stands in, so it opens and plays to its end alone.
-TEST_F(OpenPlayTest, RawH264StreamOpensAndPlaysToItsEndAlone) {
-    Open({{2, "bad/raw.h264"}});
-    EXPECT_TRUE(boxes.texts().isEmpty()) << boxes.texts().join('|').toStdString();
-    EXPECT_NEAR(dlg->m_dLength[2], 3.0, 0.5);
-    EXPECT_EQ(dlg->m_bReference[2], 1);
-    ExpectOpenState();
-    dlg->OnPlay();
-    EXPECT_TRUE(WaitFor([&] { return Idle(); }, 10000)) << "play ends at the stream's end";
-}
-
-// While a set opens the event loop runs (the window repaints) under a busy cursor, and input
-// and commands wait: a file that takes the whole preroll bound does not freeze the window.
-TEST_F(OpenPlayTest, TheWindowStaysAliveUnderABusyCursorWhileASetOpens) {
+    boxes.clear();
     int ticksWhileBusy = 0;
     bool commandsTaken = false;
     QTimer watcher;
@@ -112,16 +95,15 @@ TEST_F(OpenPlayTest, TheWindowStaysAliveUnderABusyCursorWhileASetOpens) {
         }
     });
     watcher.start(20);
+    g_strVideoPath[2] = g_strVideoPath[3] = QString();
     Open({{0, "bad/no_moov.mp4"}, {1, "a_6s.mp4"}});
     EXPECT_GT(ticksWhileBusy, 0);
     EXPECT_FALSE(commandsTaken);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "the busy cursor goes with the open";
-    EXPECT_EQ(boxes.texts().size(), 2) << boxes.texts().join('|').toStdString();
+    EXPECT_EQ(boxes.texts().size(), 2);
     ExpectOpenState();
 }
 
-// Scripted channels: the volume slider follows the reference, a drag of the seek bar seeks every
-// channel, and each failure to set a channel up gives its message.
 TEST_F(OpenPlayTest, SliderFollowsTheReferenceSeekBarDragSeeksAndSetUpFailuresGiveTheirMessages) {
     UseScriptedChannels();
     std::tie(scripts[0]->length, scripts[0]->volume, scripts[1]->length, scripts[1]->volume) =
@@ -135,8 +117,7 @@ TEST_F(OpenPlayTest, SliderFollowsTheReferenceSeekBarDragSeeksAndSetUpFailuresGi
               QStringList({"Create", "RenderFile:" + clip("a_6s.mp4"), "SetDisplayWindow", "SetNotifyWindow",
                            "SetWindowPosition"}));
 
-    // A drag of the seek bar 625 pixels wide (25-pixel arrows and thumb leave a 550-pixel track)
-    // to its middle seeks every channel to the middle of the reference (6 s).
+    // A drag to the middle of a 625-pixel bar (a 550-pixel track) seeks to half the reference.
     CXScrollBar* bar = dlg->m_wndSeekBar;
     bar->setGeometry(bar->x(), bar->y(), 625, bar->height());
     bar->m_rectClient = QRect(0, 0, 625, bar->height());
@@ -178,16 +159,13 @@ TEST_F(OpenPlayTest, SliderFollowsTheReferenceSeekBarDragSeeksAndSetUpFailuresGi
     EXPECT_TRUE(scripts[0]->deleted && scripts[1]->deleted && scripts[2]->deleted && scripts[3]->deleted);
 }
 
-// Each command from its tool bar button (the frame step from its menu item), on four copies of
-// one file that play in step; opening again stops play, keeps an untouched pane's file and
-// replaces the rest.
+// On four copies of one file; opening again keeps an untouched pane's file.
 TEST_F(OpenPlayTest, TransportCommandsDriveEveryChannelAndTheTimersAndOpeningAgainReplacesTheSet) {
     Open({{0, "a_6s.mp4"}, {1, "a_6s.mp4"}, {2, "a_6s.mp4"}, {3, "a_6s.mp4"}});
     ASSERT_TRUE(boxes.texts().isEmpty());
     EXPECT_EQ(QList<int>(std::begin(dlg->m_bReference), std::end(dlg->m_bReference)),
               QList<int>({1, 0, 0, 0}));
     const auto press = [this](int id) { dlg->m_wndToolBar->ButtonAction(id)->trigger(); };
-    // The status text and whether the sync and display timers run after each command.
     const auto expect = [this](const char* status, bool sync, bool display) {
         EXPECT_EQ(Status(0), QString::fromUtf8(status));
         EXPECT_EQ(dlg->IsTimerRunning(TIMER_SYNC), sync) << status;
@@ -195,12 +173,12 @@ TEST_F(OpenPlayTest, TransportCommandsDriveEveryChannelAndTheTimersAndOpeningAga
     };
     press(ID_TB_PLAY);
     expect("开始播放", true, true);
-    ASSERT_TRUE(WaitFor([&] { return dlg->m_dCurrentSecs > 2.2; }, 8000)) << dlg->m_dCurrentSecs;
+    ASSERT_TRUE(WaitUntil([&] { return dlg->m_dCurrentSecs > 2.2; }, 8000));
     EXPECT_TRUE(dlg->m_pChannel[0]->IsRunning() || dlg->m_pChannel[2]->IsRunning());
     for (int k = 1; k < 4; ++k) {
         EXPECT_NEAR(dlg->m_dPosition[k], dlg->m_dPosition[0], 1.0) << k;
     }
-    EXPECT_TRUE(WaitFor([&] { return Status(2) != QString::fromUtf8("播放时间"); }, 2000));
+    EXPECT_TRUE(WaitUntil([&] { return Status(2) != QString::fromUtf8("播放时间"); }, 2000));
 
     press(ID_TB_PAUSE);
     expect("暂停播放", false, true);
@@ -211,9 +189,8 @@ TEST_F(OpenPlayTest, TransportCommandsDriveEveryChannelAndTheTimersAndOpeningAga
     expect("慢速播放", false, true);
     press(ID_TB_NORMAL_SPEED);
     expect("恢复播放", true, true);
-    // The first tick sets every channel running again.
     EXPECT_TRUE(
-        WaitFor([&] { return dlg->m_pChannel[0]->IsRunning() && dlg->m_pChannel[2]->IsRunning(); }, 2000));
+        WaitUntil([&] { return dlg->m_pChannel[0]->IsRunning() && dlg->m_pChannel[2]->IsRunning(); }, 2000));
     g_strVideoPath[1].clear();
     Open({{2, "c_10s.mp4"}, {3, "b_4s.mp4"}});
     expect("打开文件", false, false);
@@ -226,26 +203,25 @@ TEST_F(OpenPlayTest, TransportCommandsDriveEveryChannelAndTheTimersAndOpeningAga
     expect("单帧播放", false, true);
     press(ID_TB_STOP);
     expect("停止播放", false, false);
-    EXPECT_TRUE(Idle());
+    EXPECT_TRUE(IsIdle(*dlg));
     EXPECT_EQ(dlg->m_wndSeekBar->GetScrollPos(), 0);
     EXPECT_EQ(dlg->m_wndVolume->GetPos(), 0);
     EXPECT_TRUE(boxes.texts().isEmpty());
 }
 
 TEST_F(OpenPlayTest, FileThatBreaksWhilePlayingIsRetiredAlone) {
-    // Pane 2's file promises 20 s and breaks after about 6; pane 1's file is deleted while it
-    // plays, which a player on this system does not notice. Pane 1 (10 s) is the reference.
+    // Pane 2's file breaks after about 6 s; pane 1's (the reference) is deleted while it plays.
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString gone = dir.path() + QStringLiteral("/gone.mp4");
     ASSERT_TRUE(QFile::copy(clip("c_10s.mp4"), gone));
     Open({{0, gone}, {1, "cut_short.mp4"}});
-    ASSERT_TRUE(boxes.texts().isEmpty()) << boxes.texts().join('|').toStdString();
+    ASSERT_TRUE(boxes.texts().isEmpty());
     ASSERT_EQ(dlg->m_bReference[0], 1);
     dlg->OnPlay();
-    ASSERT_TRUE(WaitFor([&] { return dlg->m_dCurrentSecs > 0.5; }, 5000));
+    ASSERT_TRUE(WaitUntil([&] { return dlg->m_dCurrentSecs > 0.5; }, 5000));
     ASSERT_TRUE(QFile::remove(gone));
-    ASSERT_TRUE(WaitFor([&] { return !boxes.texts().isEmpty(); }, 15000));
+    ASSERT_TRUE(WaitUntil([&] { return !boxes.texts().isEmpty(); }, 15000));
     EXPECT_EQ(boxes.texts(),
               QStringList(QString::fromUtf8("打开视频文件错误!\n%1 (视频二)").arg(clip("cut_short.mp4"))));
     EXPECT_EQ(dlg->m_pChannel[1], nullptr);
@@ -255,15 +231,12 @@ TEST_F(OpenPlayTest, FileThatBreaksWhilePlayingIsRetiredAlone) {
     EXPECT_TRUE(dlg->IsTimerRunning(TIMER_SYNC));
     EXPECT_GT(dlg->m_dCurrentSecs, 4.0);
     EXPECT_LT(dlg->m_dCurrentSecs, 8.0);
-    ASSERT_TRUE(WaitFor([&] { return Idle(); }, 8000));
+    ASSERT_TRUE(WaitUntil([&] { return IsIdle(*dlg); }, 8000));
     EXPECT_EQ(Status(2), "00:00:10");
     EXPECT_EQ(boxes.texts().size(), 1);
 }
 
-// While the file selection dialog is up the set plays on and the ticks leave it alone: the pick
-// of the only open slot, cancelled there, empties its path for a while, and 放弃 puts it back
-// with the volume. Confirming without a pick rebuilds the same set from its start, at full
-// volume: the slider shows it and the ticks apply it.
+// A cancelled pick empties its path until 放弃 puts it back; confirming rebuilds at full volume.
 TEST_F(OpenPlayTest, FileDialogCancelKeepsThePlayingSetAndConfirmRebuildsIt) {
     Open({{0, "c_10s.mp4"}});
     dlg->m_wndVolume->setValue(9000);
@@ -287,13 +260,12 @@ TEST_F(OpenPlayTest, FileDialogCancelKeepsThePlayingSetAndConfirmRebuildsIt) {
     EXPECT_EQ(g_strVideoPath[0], clip("c_10s.mp4"));
     ASSERT_NE(dlg->m_pChannel[0], nullptr);
     EXPECT_EQ(dlg->m_nVolume, -1000);
-    EXPECT_TRUE(dlg->IsTimerRunning(TIMER_SYNC) && dlg->IsTimerRunning(TIMER_DISPLAY)) << "the set plays on";
+    EXPECT_TRUE(dlg->IsTimerRunning(TIMER_SYNC) && dlg->IsTimerRunning(TIMER_DISPLAY));
     EXPECT_EQ(Status(0), QString::fromUtf8("开始播放"));
     // It played on under the dialog, and goes on.
-    EXPECT_TRUE(WaitFor([&] { return dlg->m_dCurrentSecs > 1.4 && dlg->m_dCurrentSecs < 3.0; }, 1000))
-        << dlg->m_dCurrentSecs;
+    EXPECT_TRUE(WaitUntil([&] { return dlg->m_dCurrentSecs > 1.4 && dlg->m_dCurrentSecs < 3.0; }, 1000));
     const double before = dlg->m_dCurrentSecs;
-    EXPECT_TRUE(WaitFor([&] { return dlg->m_dCurrentSecs > before + 0.3; }, 3000)) << dlg->m_dCurrentSecs;
+    EXPECT_TRUE(WaitUntil([&] { return dlg->m_dCurrentSecs > before + 0.3; }, 3000));
 
     QTimer::singleShot(300, [] {
         if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
@@ -309,8 +281,7 @@ TEST_F(OpenPlayTest, FileDialogCancelKeepsThePlayingSetAndConfirmRebuildsIt) {
     EXPECT_EQ(dlg->m_nVolume, dlg->m_wndVolume->GetPos() - 10000);
     dlg->m_pChannel[0]->SetVolume(-3000);
     dlg->OnPlay();
-    EXPECT_TRUE(WaitFor([&] { return dlg->m_pChannel[0]->GetVolume() == 0; }, 2000))
-        << "a tick applies " << dlg->m_pChannel[0]->GetVolume();
+    EXPECT_TRUE(WaitUntil([&] { return dlg->m_pChannel[0]->GetVolume() == 0; }, 2000)) << "a tick applies it";
 }
 
 } // namespace

@@ -1,6 +1,4 @@
-// The main window on an X server of its own, 1024 x 768, at its first start: the settings file
-// written, and the layout from the screen it runs on, not from a fixed one. (The default hot
-// keys grabbed and given back by the real program: StartupTest.)
+// The main window's first start on an X server of its own. (Default hot keys: StartupTest.)
 #include "WindowTestSupport.h"
 
 #include "support/ChildCase.h"

@@ -1,6 +1,5 @@
 #pragma once
-// A channel whose position, length and volume the test sets, and which records every call the
-// main window makes on it. The record outlives the channel (the window deletes channels).
+// A channel the test sets up, recording every call on it; the record outlives the channel.
 #include "engine/CChannelGraph.h"
 
 #include <QString>
@@ -9,10 +8,10 @@
 #include <memory>
 
 struct ChannelScript {
-    double position = 0.0, length = 0.0, rate = 1.0;
+    double position = 0.0, length = 0.0;
     long volume = 0;
     bool createOk = true, renderOk = true, displayOk = true, placeOk = true;
-    bool deleted = false, running = false, settled = true, seekable = true, atEnd = false, failed = false;
+    bool deleted = false, atEnd = false, failed = false;
     long lastVolume = 1; // 1 = never set (a real volume is 0 or negative)
     double lastSeek = -1.0;
     int steps = 0;
@@ -42,9 +41,9 @@ public:
     bool SetNotifyWindow(QWidget* w) override {
         return log(w ? "SetNotifyWindow" : "SetNotifyWindow(null)", true);
     }
-    bool Run() override { return logRunning("Run", true); }
-    bool Pause() override { return logRunning("Pause", false); }
-    bool Stop() override { return logRunning("Stop", false); }
+    bool Run() override { return log("Run", true); }
+    bool Pause() override { return log("Pause", true); }
+    bool Stop() override { return log("Stop", true); }
     bool GetCurrentPosition(double& seconds) override {
         seconds = m_s->position;
         return true;
@@ -57,10 +56,7 @@ public:
         m_s->lastSeek = seconds;
         return log("Seek", true);
     }
-    bool SetRate(double rate) override {
-        m_s->rate = rate;
-        return log("SetRate", true);
-    }
+    bool SetRate(double) override { return log("SetRate", true); }
     bool SetVolume(long volume) override {
         m_s->lastVolume = volume;
         return true;
@@ -71,16 +67,15 @@ public:
         return log("Step", true);
     }
 
-    bool SetPositionAndRate(double seconds, double rate, bool = false) override {
+    bool SetPositionAndRate(double seconds, double, bool = false) override {
         m_s->lastSeek = seconds;
-        m_s->rate = rate;
-        return log("SeekExact", m_s->seekable);
+        return log("SeekExact", true);
     }
     bool StepFrames(int frames) override {
         m_s->steps += frames;
         return log("StepFrames", true);
     }
-    bool IsSettled() override { return m_s->settled; }
+    bool IsSettled() override { return true; }
     bool GetShownPosition(double& seconds) override {
         seconds = m_s->shown >= 0.0 ? m_s->shown : m_s->position;
         return true;
@@ -92,16 +87,12 @@ public:
     }
     bool IsAtEnd() const override { return m_s->atEnd; }
     bool HasFailed() const override { return m_s->failed; }
-    bool CanSeek() const override { return m_s->seekable; }
+    bool CanSeek() const override { return true; }
 
 private:
     bool log(const char* call, bool result) {
         m_s->calls << QString::fromLatin1(call);
         return result;
-    }
-    bool logRunning(const char* call, bool running) {
-        m_s->running = running;
-        return log(call, true);
     }
     std::shared_ptr<ChannelScript> m_s;
 };

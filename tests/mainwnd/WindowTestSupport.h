@@ -1,8 +1,5 @@
 #pragma once
-// Shared by the main-window tests: settings in a private folder (with hot keys that grab
-// nothing, so a parallel test's grabs are never disturbed), message boxes recorded instead of
-// shown, the real window shown on the test's X server, with scripted channels or with the
-// project's clips (made by scripts/make-clips.sh), and the states the tests read back.
+// The main-window tests' fixtures: private settings, recorded boxes, scripted channels or clips.
 #include "ScriptedChannel.h"
 
 #include "controls/CToolBarXP.h"
@@ -31,31 +28,16 @@
 #include <QTest>
 #include <QTimer>
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
-#include <functional>
 #include <initializer_list>
 #include <memory>
-#include <string>
 #include <utility>
 
 namespace mainwnd_test {
 
 using tetrav::test::clip;
-
-// Runs the event loop until pred holds or timeoutMs passes; returns pred's last value.
-template <typename Pred> bool WaitFor(Pred pred, int timeoutMs) {
-    return tetrav::test::WaitUntil(pred, timeoutMs);
-}
-
-// Names a parameterised case after its row.
-struct RowName {
-    template <typename T> std::string operator()(const testing::TestParamInfo<T>& info) const {
-        return info.param.name;
-    }
-};
+using tetrav::test::WaitUntil;
 
 // Writes the settings file the window reads when it is shown. Hot key code 0 grabs no key.
 inline void WriteSettings(int foreView = 0, int miniVideo = 1, unsigned hotKey = 0, unsigned modifiers = 6) {
@@ -84,7 +66,6 @@ inline bool IsIdle(const CTetravDlg& d) {
            !d.m_wndSeekBar->isEnabled() && !d.m_wndVolume->isEnabled();
 }
 
-// The layout the arithmetic gives for the window's screen and client area.
 inline MainLayout LayoutOf(const CTetravDlg& d) {
     return ComputeMainLayout(
         {d.m_nScreenWidth, d.m_nScreenHeight, d.ClientArea()->width(), d.m_wndStatusBar->y()});
@@ -106,35 +87,6 @@ inline void ExpectLaidOut(const CTetravDlg& d) {
     EXPECT_EQ(d.m_wndStatusBar->geometry().bottom(), d.ClientArea()->height() - 1);
     EXPECT_EQ(d.m_wndStatusBar->width(), d.ClientArea()->width());
     EXPECT_LE(d.m_wndToolBar->geometry().bottom(), d.m_wndStatusBar->y());
-}
-
-// Where the popup menu that act opens appears (closed again at once); (-1, -1) when none does.
-inline QPoint PopupShownBy(QObject* context, const std::function<void()>& act) {
-    QPoint shownAt(-1, -1);
-    QTimer::singleShot(300, context, [&] {
-        if (QWidget* popup = QApplication::activePopupWidget()) {
-            shownAt = popup->pos();
-            popup->close();
-        }
-    });
-    act();
-    WaitFor([&] { return shownAt != QPoint(-1, -1); }, 1000);
-    return shownAt;
-}
-
-// Folders no snapshot can be written into: a file, a path below a file, the kernel's, and for a
-// user without privileges a read-only folder. Made in dir.
-inline QStringList UnwritableFolders(const QTemporaryDir& dir) {
-    QFile file(dir.filePath(QStringLiteral("a file")));
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-    QStringList folders = {file.fileName(), file.fileName() + QStringLiteral("/below"),
-                           QStringLiteral("/proc/tetrav-shots")};
-    if (geteuid() != 0) {
-        folders << dir.filePath(QStringLiteral("read-only"));
-        EXPECT_TRUE(QDir().mkpath(folders.last()));
-        QFile::setPermissions(folders.last(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-    }
-    return folders;
 }
 
 class MainWindowTest : public testing::Test {
@@ -195,16 +147,7 @@ protected:
         dlg->m_wndVolume->setEnabled(true);
     }
 
-    void ClearCalls() {
-        for (auto& s : scripts) {
-            if (s) {
-                s->calls.clear();
-            }
-        }
-    }
-
     QString Status(int part) const { return dlg->m_wndStatusBar->GetText(part); }
-    bool Idle() const { return IsIdle(*dlg); }
 
     QTemporaryDir m_config;
     QTemporaryDir m_state;
@@ -213,7 +156,6 @@ protected:
     std::unique_ptr<CTetravDlg> dlg;
 };
 
-// The real window shown with the project's clips.
 class ClipWindowTest : public MainWindowTest {
 protected:
     void SetUp() override {
@@ -246,7 +188,7 @@ protected:
     void Settle() {
         auto* sync = dynamic_cast<CFrameSync*>(&dlg->ActiveSync());
         ASSERT_NE(sync, nullptr);
-        ASSERT_TRUE(WaitFor([sync] { return !sync->Busy(); }, 8000));
+        ASSERT_TRUE(WaitUntil([sync] { return !sync->Busy(); }, 8000));
         QTest::qWait(150);
     }
     // The frame number pane shows (-1: unreadable, or no channel there).
