@@ -208,7 +208,8 @@ TEST(GotoDialog, TimeTextsBothWays) {
 }
 
 // The dialog as a user sees it: texts, typing over the prefill, and OK sending the message to the
-// main window while the dialog is still open. (The prefill, Cancel and the seek: GotoTest.)
+// main window while the dialog is still open. (The prefill, Cancel and the seek: the offset walk of
+// OffsetTest.)
 TEST(GotoDialog, OkSendsTheTargetBeforeClosing) {
     GotoReceiver mainWindow;
     g_hMainWnd = &mainWindow;

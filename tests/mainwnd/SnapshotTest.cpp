@@ -15,7 +15,8 @@ using CaptureAllTest = FrameSyncTest;
 
 constexpr qint64 kBmpSize320x240 = 54 + 320 * 3 * 240; // 230,454 bytes
 
-// Also once its file is deleted. (At the keyboard: TetravDesktopTest.HotKeyWritesThePaneSnapshot.)
+// Also once its file is deleted. (At the keyboard:
+// TetravDesktopTest.PlaysFourClipsFromTheCommandLineAndSnapshotsByHotKey.)
 TEST_F(SnapshotTest, WritesThePaneFrameAtTheVideoSizeNamedByPaneAndLocalTime) {
     g_settings.FramePhase = 0;
     OpenClips({"a_6s.mp4", nullptr, "c_10s.mp4", nullptr});
