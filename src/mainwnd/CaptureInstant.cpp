@@ -47,7 +47,9 @@ InstantPicks PickOneInstant(const std::array<PanePictures, 4>& panes, int anchor
         if (!inSet[k] || p.now <= instant) {
             continue;
         }
-        if (p.before >= 0 && p.before <= instant) {
+        // The picture before must still cover the instant: when the one between was never shown
+        // (dropped as late), the pane has nothing of this instant.
+        if (p.before >= 0 && p.before <= instant && p.before + p.period > instant) {
             picks[k] = PanePick::Before;
         } else {
             result.oneInstant = false; // ahead by more than its picture before
