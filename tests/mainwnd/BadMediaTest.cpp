@@ -92,17 +92,16 @@ public:
         dlg.OpenSelectedFiles();
 
         QStringList expected;
-        const QString second =
-            QString::fromUtf8("视频%1：").arg(QString::fromUtf8("一二三四").mid(pane, 1)) + path;
+        const QString second = QString("视频%1：").arg(QString("一二三四").mid(pane, 1)) + path;
         if (f.outcome == Outcome::Refused) {
-            expected << QString::fromUtf8("打开视频文件错误!\n") + second;
+            expected << "打开视频文件错误!\n" + second;
         }
         if (f.probe != 0) {
             expected << QString::asprintf("Couldn't load the file!  hr=0x%x\r\n", unsigned(f.probe)) + second;
         }
         const bool nothingToPlay = f.outcome != Outcome::Plays && !beside;
         if (nothingToPlay) {
-            expected << QString::fromUtf8("选择视频文件错误!");
+            expected << "选择视频文件错误!";
         }
         QString shown = boxes.texts().join(" | ");
         if (f.probeOr != 0) {

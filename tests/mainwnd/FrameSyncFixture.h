@@ -91,14 +91,11 @@ protected:
     }
 
     void ExpectLockedThroughRates(const char* after) {
-        dlg->OnPlay();
-        Settle();
+        Settle(&CTetravDlg::OnPlay);
         ExpectLockedWhilePlaying(after);
-        dlg->OnFaster();
-        Settle();
+        Settle(&CTetravDlg::OnFaster);
         ExpectLockedWhilePlaying("rate 2", 2.0);
-        dlg->OnSlower();
-        Settle();
+        Settle(&CTetravDlg::OnSlower);
         ExpectLockedWhilePlaying("rate 0.25", 0.25);
     }
 
@@ -110,13 +107,17 @@ protected:
         return WaitUntil([&] { return m_finished > before; }, 10000);
     }
 
-    // One capture read back: a .bmp per pane and the 2 x 2 .png, under one local time stamp.
+    // One capture read back.
     CaptureSet Capture(bool hotKey) {
         QDir(m_folder).removeRecursively();
-        const QDateTime from = QDateTime::currentDateTime().addMSecs(-1);
+        const QDateTime from = QDateTime::currentDateTime();
         EXPECT_TRUE(RunCapture(hotKey)) << "the set was never written";
-        const QDateTime to = QDateTime::currentDateTime();
         EXPECT_TRUE(m_written);
+        return Shots(from, QDateTime::currentDateTime());
+    }
+
+    // The folder's pictures: a .bmp per pane and the 2 x 2 .png, under one local time stamp in [from, to].
+    CaptureSet Shots(const QDateTime& from, const QDateTime& to) const {
         CaptureSet set;
         const QRegularExpression name(QStringLiteral("^0([0-4])_(\\d{17})\\.(bmp|png)$"));
         QString stamp;
@@ -129,7 +130,7 @@ protected:
             (pane == 0 ? set.all : set.panes[pane - 1]) = QImage(QDir(m_folder).filePath(file));
         }
         const QDateTime at = QDateTime::fromString(stamp, QStringLiteral("yyyyMMddHHmmsszzz"));
-        EXPECT_TRUE(at >= from && at <= to);
+        EXPECT_TRUE(at >= from.addMSecs(-1) && at <= to);
         return set;
     }
 

@@ -27,15 +27,12 @@ TEST_P(FrameSyncSets, PanesAndCapturesShowTheSameInstantAfterEveryCommand) {
     EXPECT_TRUE(dlg->HotKeys()->IsRegistered(HOTKEY_ID_ALL)); // Ctrl+Shift+E, though no file names it
     Open(GetParam());
     CaptureOneInstant(false, true);
-    dlg->OnPlay();
-    Settle();
+    Settle(&CTetravDlg::OnPlay);
     ExpectLockedWhilePlaying("start");
     CaptureWhilePlaying(13, "playing");
 
     for (double target : {7.3, 2.02, 9.5}) {
-        g_dGotoSecs = target;
-        dlg->OnGotoPosition();
-        Settle();
+        GoTo(target);
         ExpectLockedWhilePlaying("seek while playing");
     }
     // Seek-bar clicks: the set lands together on the reference's key frame near the place.
@@ -48,17 +45,13 @@ TEST_P(FrameSyncSets, PanesAndCapturesShowTheSameInstantAfterEveryCommand) {
     // From near the start, so that a slow build (sanitizers) does not reach the end.
     g_dGotoSecs = 1.0;
     dlg->OnGotoPosition();
-    dlg->OnFaster();
-    Settle();
+    Settle(&CTetravDlg::OnFaster);
     CaptureWhilePlaying(9, "double rate");
     dlg->OnNormalSpeed();
 
-    dlg->OnPause();
-    Settle();
+    Settle(&CTetravDlg::OnPause);
     ExpectSameInstant("pause");
-    g_dGotoSecs = 3.0;
-    dlg->OnGotoPosition();
-    Settle();
+    GoTo(3.0);
     auto n = Frames();
     ExpectSameInstant("exact seek while paused");
     EXPECT_EQ(n[0], 75) << "3.0 s at 25 fps";
@@ -88,20 +81,15 @@ TEST_P(FrameSyncSets, PanesAndCapturesShowTheSameInstantAfterEveryCommand) {
     EXPECT_EQ(n[0], 73);
 
     ExpectLockedThroughRates("resume after steps");
-    dlg->OnPause();
-    Settle();
-    dlg->OnNormalSpeed();
-    Settle();
+    Settle(&CTetravDlg::OnPause);
+    Settle(&CTetravDlg::OnNormalSpeed);
     ExpectLockedWhilePlaying("normal speed from pause");
-    dlg->OnPause();
-    Settle();
+    Settle(&CTetravDlg::OnPause);
     const auto paused = Frames();
     QTest::qWait(300);
-    dlg->OnPlay();
-    Settle();
+    Settle(&CTetravDlg::OnPlay);
     ExpectLockedWhilePlaying("pause and resume");
-    dlg->OnPause();
-    Settle();
+    Settle(&CTetravDlg::OnPause);
     EXPECT_LT(Frames()[0] - paused[0], 0.5 + 6 * 0.09 * 25 + 10) << "resumed where it paused";
     EXPECT_GE(m_oneInstantCaptures, m_captures * 3 / 4);
     EXPECT_TRUE(boxes.texts().isEmpty());
@@ -148,9 +136,7 @@ TEST_F(FrameSyncTest, SwitchingTheModeActsAtOnceAndEitherModeRecoversFromAStall)
     EXPECT_EQ(g_settings.FramePhase, 1);
     Settle();
     ExpectLockedWhilePlaying("switched to frame sync");
-    g_dGotoSecs = 1.0;
-    dlg->OnGotoPosition();
-    Settle();
+    GoTo(1.0);
     stallAndRecover("frame sync");
     chooseInOptions(IDC_TIME_SYNC);
     EXPECT_EQ(g_settings.FramePhase, 0);
@@ -164,9 +150,7 @@ TEST_F(FrameSyncTest, SwitchingTheModeActsAtOnceAndEitherModeRecoversFromAStall)
 TEST_F(FrameSyncTest, ChannelThatCannotSeekOrIsRetiredDoesNotUnlockTheOthers) {
     Open({"Unseekable", {"sync_h264.mp4", "format.rm", "sync_vp8.webm", nullptr}, {25, 25, 25, 25}});
     dlg->OnPlay();
-    g_dGotoSecs = 2.5;
-    dlg->OnGotoPosition();
-    Settle();
+    GoTo(2.5);
     QTest::qWait(200);
     const auto n = Frames();
     ASSERT_GE(n[0], 0);

@@ -63,11 +63,6 @@ protected:
         return s;
     }
     QString Monitored() { return m_seen += QString::fromUtf8(m_monitor.readAllStandardOutput()); }
-    void TearDown() override {
-        m_monitor.kill();
-        m_monitor.waitForFinished(2000);
-        MainWindowTest::TearDown();
-    }
 
     QProcess m_monitor;
     QString m_seen;
@@ -94,8 +89,7 @@ TEST_F(MprisTest, PropertiesSeeksMalformedCallsAndCommandsActAsTheToolBarDoes) {
     EXPECT_NEAR(Position(1), 0.0, 0.5);
     ASSERT_EQ(Call(kPlayer + ".Seek", {"1000000"}).code, 0);
     EXPECT_NEAR(Position(1), 1.0, 0.5);
-    const Result pos = Get("Position");
-    EXPECT_TRUE(pos.out.startsWith("(<int64 "));
+    EXPECT_TRUE(Get("Position").out.startsWith("(<int64 "));
 
     // Refused: nothing moves, no status text, no rate.
     const QString statusBefore = Status(0);
@@ -172,13 +166,13 @@ TEST_F(MprisTest, PropertiesSeeksMalformedCallsAndCommandsActAsTheToolBarDoes) {
 
     // Stop closes the set, as the stop button does.
     ASSERT_EQ(Call(kPlayer + ".Stop").code, 0);
-    EXPECT_EQ(Status(0), QString::fromUtf8("停止播放"));
+    EXPECT_EQ(Status(0), "停止播放");
     EXPECT_EQ(dlg->m_pChannel[0], nullptr);
     EXPECT_EQ(Get("PlaybackStatus").out, "(<'Stopped'>,)");
     EXPECT_TRUE(WaitUntil([&] { return Monitored().contains("'PlaybackStatus': <'Stopped'>"); }, 3000));
     ASSERT_EQ(Call(kPlayer + ".Play").code, 0);
     EXPECT_FALSE(dlg->IsTimerRunning(TIMER_SYNC));
-    EXPECT_EQ(Status(0), QString::fromUtf8("停止播放"));
+    EXPECT_EQ(Status(0), "停止播放");
 }
 
 } // namespace

@@ -83,9 +83,7 @@ TEST_F(OffsetTest, PanesShowTheSameFrameThroughEveryCommand) {
     Settle();
 
     // Before its start the late pane waits on its first picture, dimmed, and joins in on time.
-    g_dGotoSecs = 1.0;
-    dlg->OnGotoPosition();
-    Settle();
+    GoTo(1.0);
     EXPECT_EQ(Frames()[0], 25);
     EXPECT_EQ(Frames()[1], -1) << "dimmed";
     EXPECT_EQ(DimmedFrame(dlg->m_pChannel[1]->VideoWidget()), 80);
@@ -107,8 +105,7 @@ TEST_F(OffsetTest, PanesShowTheSameFrameThroughEveryCommand) {
     Settle();
     ExpectLockedWhilePlaying("seek-bar click");
 
-    dlg->OnPause();
-    Settle();
+    Settle(&CTetravDlg::OnPause);
     const QString status = Status(0);
     g_dSyncSecs = 3725.9;
     EXPECT_EQ(GotoFromMenu("000006", IDOK), QStringLiteral("01:02:05"));
@@ -122,8 +119,7 @@ TEST_F(OffsetTest, PanesShowTheSameFrameThroughEveryCommand) {
     EXPECT_EQ(Frames(), (std::array<int, 4>{150, 150, -1, -1}));
     // Steps forward, back one by one, and three Left presses at once.
     for (int step : {1, 1, -1, -1, -1}) {
-        step > 0 ? dlg->OnStepFrame() : dlg->OnStepBack();
-        Settle();
+        Settle(step > 0 ? &CTetravDlg::OnStepFrame : &CTetravDlg::OnStepBack);
     }
     EXPECT_EQ(Frames(), (std::array<int, 4>{149, 149, -1, -1}));
     for (int press = 0; press < 3; ++press) {

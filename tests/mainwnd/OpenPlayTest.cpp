@@ -20,7 +20,7 @@ protected:
         }
         EXPECT_TRUE(dlg->m_wndSeekBar->isEnabled());
         EXPECT_TRUE(dlg->m_wndVolume->isEnabled());
-        EXPECT_EQ(Status(0), QString::fromUtf8("打开文件"));
+        EXPECT_EQ(Status(0), "打开文件");
     }
 };
 
@@ -45,7 +45,7 @@ TEST_F(OpenPlayTest, CommandLineFilesInSlotsTwoAndFourOnlyAndCommandsLeaveAPathW
                           dlg->m_wndVolume->GetPos()}),
               QList<int>({0, 10000, 10000}));
     // The texts of the play time and the positions are untouched by the open.
-    EXPECT_EQ(Status(2) + Status(3), QString::fromUtf8("播放时间同步信息"));
+    EXPECT_EQ(Status(2) + Status(3), "播放时间同步信息");
 
     // Commands leave alone a path without a channel object (a pick in a dialog then cancelled).
     g_strVideoPath[0] = clip("c_10s.mp4");
@@ -65,22 +65,20 @@ TEST_F(OpenPlayTest, CommandLineFilesInSlotsTwoAndFourOnlyAndCommandsLeaveAPathW
 // Then a file that takes the whole preroll bound does not freeze the window; commands wait.
 TEST_F(OpenPlayTest, OnlyUnreadableFilesEndIdleAndTheWindowStaysAliveUnderABusyCursorWhileASetOpens) {
     Open({{0, "zero.mp4"}, {2, "not_video.avi"}, {3, "/nonexistent/folder/missing.mp4"}});
-    const QString open = QString::fromUtf8("打开视频文件错误!\n");
+    const QString open = "打开视频文件错误!\n";
     const QString load = QStringLiteral("Couldn't load the file!  hr=0x%1\r\n");
-    const QString lines[3] = {QString::fromUtf8("视频一：") + clip("zero.mp4"),
-                              QString::fromUtf8("视频三：") + clip("not_video.avi"),
-                              QString::fromUtf8("视频四：/nonexistent/folder/missing.mp4")};
+    const QString lines[3] = {"视频一：" + clip("zero.mp4"), "视频三：" + clip("not_video.avi"),
+                              QString("视频四：/nonexistent/folder/missing.mp4")};
     // Every channel is built before the probe reports on any of them; then the set's message.
-    EXPECT_EQ(boxes.texts(),
-              QStringList({open + lines[0], open + lines[1], open + lines[2], load.arg("80040265") + lines[0],
-                           load.arg("80040265") + lines[1], load.arg("80070002") + lines[2],
-                           QString::fromUtf8("选择视频文件错误!")}));
+    EXPECT_EQ(boxes.texts(), QStringList({open + lines[0], open + lines[1], open + lines[2],
+                                          load.arg("80040265") + lines[0], load.arg("80040265") + lines[1],
+                                          load.arg("80070002") + lines[2], QString("选择视频文件错误!")}));
     ASSERT_EQ(boxes.boxes().size(), 7u);
     EXPECT_EQ(boxes.boxes()[0].icon, MsgIcon::Error);
     EXPECT_EQ(boxes.boxes()[0].caption + boxes.boxes()[3].caption + boxes.boxes()[6].caption,
-              QString::fromUtf8("错误Tetrav错误"));
+              QString("错误Tetrav错误"));
     EXPECT_TRUE(IsIdle(*dlg));
-    EXPECT_EQ(Status(0), QString::fromUtf8("停止播放"));
+    EXPECT_EQ(Status(0), "停止播放");
 
     boxes.clear();
     int ticksWhileBusy = 0;
@@ -144,15 +142,13 @@ TEST_F(OpenPlayTest, SliderFollowsTheReferenceSeekBarDragSeeksAndSetUpFailuresGi
     for (auto& s : scripts) {
         s->length = 5;
     }
-    scripts[0]->createOk = false;
-    scripts[1]->renderOk = false;
-    scripts[2]->displayOk = false;
-    scripts[3]->placeOk = false;
+    std::tie(scripts[0]->createOk, scripts[1]->renderOk, scripts[2]->displayOk, scripts[3]->placeOk) =
+        std::tuple(false, false, false, false);
     Open({{0, "a_6s.mp4"}, {1, "a_6s.mp4"}, {2, "a_6s.mp4"}, {3, "a_6s.mp4"}});
     const QString file = clip("a_6s.mp4");
-    EXPECT_EQ(boxes.texts(), QStringList({QString::fromUtf8("打开视频文件错误!\n视频二：") + file,
-                                          QString::fromUtf8("设置视频错误!\n视频三：") + file,
-                                          QString::fromUtf8("打开视频错误!\n视频四：") + file}));
+    EXPECT_EQ(boxes.texts(),
+              QStringList({"打开视频文件错误!\n视频二：" + file, "设置视频错误!\n视频三：" + file,
+                           "打开视频错误!\n视频四：" + file}));
     // A channel that failed keeps its object until it is closed.
     EXPECT_TRUE(dlg->m_pChannel[0] && dlg->m_pChannel[1] && dlg->m_pChannel[2] && dlg->m_pChannel[3]);
     dlg->OnStop();
@@ -178,7 +174,7 @@ TEST_F(OpenPlayTest, TransportCommandsDriveEveryChannelAndTheTimersAndOpeningAga
     for (int k = 1; k < 4; ++k) {
         EXPECT_NEAR(dlg->m_dPosition[k], dlg->m_dPosition[0], 1.0) << k;
     }
-    EXPECT_TRUE(WaitUntil([&] { return Status(2) != QString::fromUtf8("播放时间"); }, 2000));
+    EXPECT_TRUE(WaitUntil([&] { return Status(2) != "播放时间"; }, 2000));
 
     press(ID_TB_PAUSE);
     expect("暂停播放", false, true);
@@ -223,7 +219,7 @@ TEST_F(OpenPlayTest, FileThatBreaksWhilePlayingIsRetiredAlone) {
     ASSERT_TRUE(QFile::remove(gone));
     ASSERT_TRUE(WaitUntil([&] { return !boxes.texts().isEmpty(); }, 15000));
     EXPECT_EQ(boxes.texts(),
-              QStringList(QString::fromUtf8("打开视频文件错误!\n%1 (视频二)").arg(clip("cut_short.mp4"))));
+              QStringList(QString("打开视频文件错误!\n%1 (视频二)").arg(clip("cut_short.mp4"))));
     EXPECT_EQ(dlg->m_pChannel[1], nullptr);
     EXPECT_TRUE(g_strVideoPath[1].isEmpty());
     EXPECT_EQ(dlg->m_nOpenCount, 1);
@@ -261,7 +257,7 @@ TEST_F(OpenPlayTest, FileDialogCancelKeepsThePlayingSetAndConfirmRebuildsIt) {
     ASSERT_NE(dlg->m_pChannel[0], nullptr);
     EXPECT_EQ(dlg->m_nVolume, -1000);
     EXPECT_TRUE(dlg->IsTimerRunning(TIMER_SYNC) && dlg->IsTimerRunning(TIMER_DISPLAY));
-    EXPECT_EQ(Status(0), QString::fromUtf8("开始播放"));
+    EXPECT_EQ(Status(0), "开始播放");
     // It played on under the dialog, and goes on.
     EXPECT_TRUE(WaitUntil([&] { return dlg->m_dCurrentSecs > 1.4 && dlg->m_dCurrentSecs < 3.0; }, 1000));
     const double before = dlg->m_dCurrentSecs;
@@ -275,7 +271,7 @@ TEST_F(OpenPlayTest, FileDialogCancelKeepsThePlayingSetAndConfirmRebuildsIt) {
     dlg->MenuAction(ID_OPEN_FILES)->trigger();
     EXPECT_FALSE(dlg->IsTimerRunning(TIMER_SYNC));
     EXPECT_NE(dlg->m_pChannel[0], nullptr);
-    EXPECT_EQ(Status(0), QString::fromUtf8("打开文件"));
+    EXPECT_EQ(Status(0), "打开文件");
     EXPECT_TRUE(boxes.texts().isEmpty());
     EXPECT_EQ(dlg->m_wndVolume->GetPos(), 10000);
     EXPECT_EQ(dlg->m_nVolume, dlg->m_wndVolume->GetPos() - 10000);

@@ -29,12 +29,10 @@ public:
 
     bool Create() override { return log("Create", m_s->createOk); }
     void Destroy() override { m_s->calls << "Destroy"; }
-    bool RenderFile(const QString& path) override { return StartRender(path) && FinishRender(); }
     bool StartRender(const QString& path) override {
         m_s->calls << "RenderFile:" + path;
         return m_s->renderOk;
     }
-    bool IsRenderSettled() override { return true; }
     bool FinishRender() override { return m_s->renderOk; }
     bool SetDisplayWindow(QWidget*) override { return log("SetDisplayWindow", m_s->displayOk); }
     bool SetWindowPosition(int, int, int, int) override { return log("SetWindowPosition", m_s->placeOk); }

@@ -131,9 +131,7 @@ TEST_F(SavedSetTest, SavedSetReopensAtItsPositionWithOffsetsAndModesAndNamesMove
     ASSERT_EQ(dlg->m_bReference[0], 1);
     Settle();
     dlg->m_dOffset[2] = 0.4;
-    g_dGotoSecs = 7.0;
-    dlg->OnGotoPosition();
-    Settle();
+    GoTo(7.0);
     ASSERT_EQ(FrameOf(0), 175);
     ASSERT_EQ(FrameOf(2), 185) << "pane 3 at its offset of 0.4 s";
 
@@ -156,8 +154,7 @@ TEST_F(SavedSetTest, SavedSetReopensAtItsPositionWithOffsetsAndModesAndNamesMove
     ASSERT_TRUE(WaitUntil([&] { return dlg->m_pChannel[0] != nullptr; }, 8000));
     Settle();
 
-    ASSERT_EQ(boxes.texts().size(), 1);
-    EXPECT_EQ(boxes.texts()[0], QStringLiteral("视频组中的文件不存在!\n视频四：") + copyD);
+    EXPECT_EQ(boxes.texts(), QStringList(QStringLiteral("视频组中的文件不存在!\n视频四：") + copyD));
     EXPECT_TRUE(dlg->m_pChannel[1] && dlg->m_pChannel[2] && !dlg->m_pChannel[3])
         << "the moved one's pane is empty";
     EXPECT_EQ(g_settings.FramePhase, 1) << "the set's sync mode holds for this run";

@@ -14,13 +14,11 @@ protected:
     }
     void Tick() { dlg->OnTimer(TIMER_SYNC); }
     void Display() { dlg->OnTimer(TIMER_DISPLAY); }
-    void At(std::initializer_list<double> positions) {
-        int k = 0;
-        for (double p : positions) {
-            scripts[k++]->position = p;
+    void At(const std::array<double, 4>& p) {
+        for (int k = 0; k < 4; ++k) {
+            scripts[k]->position = p[k];
         }
     }
-    void At(const std::array<double, 4>& p) { At({p[0], p[1], p[2], p[3]}); }
     void Ended() {
         EXPECT_FALSE(dlg->IsTimerRunning(TIMER_SYNC));
         EXPECT_FALSE(dlg->IsTimerRunning(TIMER_DISPLAY));
@@ -29,16 +27,14 @@ protected:
 };
 
 // One tick of the whole-second sync: which channels are run, which paused, and the sync time.
-struct TickCase {
+const struct {
     const char* name;
     std::array<double, 4> lengths; // 0: no channel
     int reference;
     std::array<double, 4> positions;
     int ticks;
     std::array<const char*, 4> calls; // per channel with a length, comma-separated
-};
-
-const TickCase kTicks[] = {
+} kTicks[] = {
     // The leader is paused at every tick until the reference reaches its whole second.
     {"LeaderPausedEachTick", {10, 10, 0, 0}, 0, {5.2, 6.1, 0, 0}, 3, {"Run", "Run,Pause", "", ""}},
     {"OneWholeSecondIsInStep", {10, 10, 0, 0}, 0, {6.0, 6.9, 0, 0}, 1, {"Run", "Run", "", ""}},
@@ -50,7 +46,7 @@ const TickCase kTicks[] = {
 };
 
 TEST_F(SyncTest, TickRunsEveryChannelAndPausesOnlyThoseOutOfStep) {
-    for (const TickCase& c : kTicks) {
+    for (const auto& c : kTicks) {
         SCOPED_TRACE(c.name);
         InstallScriptedSet(c.lengths, c.reference, 1);
         for (int tick = 0; tick < c.ticks; ++tick) {
@@ -111,16 +107,14 @@ TEST_F(SyncTest, LongestModeRetiresChannelsOneByOneThenStops) {
 }
 
 // The seek bar (0..200, 0 for a reference of 1 s or less), the play time, the whole seconds.
-struct DisplayCase {
+const struct {
     const char* name;
     std::array<double, 4> lengths;
     std::array<double, 4> positions;
     int seekBar;
     const char* playTime;
     const char* positionsText;
-};
-
-const DisplayCase kDisplays[] = {
+} kDisplays[] = {
     {"OneSecondReference", {1.0, 0, 0, 0}, {0.3, 0, 0, 0}, 0, "00:00:00", "0,0,0,0"},
     {"Middle", {61, 0, 61, 0}, {30, 0, 29.7, 0}, 100, "00:00:30", "30,0,29,0"},
     // The last second would give more than 200 by the bare arithmetic.
@@ -129,7 +123,7 @@ const DisplayCase kDisplays[] = {
 };
 
 TEST_F(SyncTest, DisplayShowsTheSeekBarAndTheTimes) {
-    for (const DisplayCase& c : kDisplays) {
+    for (const auto& c : kDisplays) {
         SCOPED_TRACE(c.name);
         InstallScriptedSet(c.lengths, 0, 1);
         At(c.positions);
@@ -201,7 +195,7 @@ TEST_F(SyncTest, PlayEndsAtTheShortestsEndOrWhenTheLastChannelIsRetired) {
 }
 
 // A broken reference is replaced by the reference rule among the rest.
-struct BreakCase {
+const struct {
     const char* name;
     int miniVideo;
     std::array<double, 4> lengths;
@@ -209,9 +203,7 @@ struct BreakCase {
     int breaks;
     int newReference;  // -1: nothing left, the set closes
     const char* total; // the total time shown afterwards ("": unchanged)
-};
-
-const BreakCase kBreaks[] = {
+} kBreaks[] = {
     {"OtherThanTheReference", 1, {10, 20, 15, 0}, 0, 1, 0, ""},
     {"ShortestReference", 1, {10, 20, 15, 0}, 0, 0, 2, "00:00:15"},
     {"LongestReference", 0, {10, 20, 15, 15}, 1, 1, 2, "00:00:15"},
@@ -219,7 +211,7 @@ const BreakCase kBreaks[] = {
 };
 
 TEST_F(SyncTest, ChannelThatBreaksIsRetiredAloneWithTheFileNamed) {
-    for (const BreakCase& c : kBreaks) {
+    for (const auto& c : kBreaks) {
         SCOPED_TRACE(c.name);
         boxes.clear();
         InstallScriptedSet(c.lengths, c.reference, c.miniVideo);
@@ -239,8 +231,8 @@ TEST_F(SyncTest, ChannelThatBreaksIsRetiredAloneWithTheFileNamed) {
         EXPECT_TRUE(g_strVideoPath[c.breaks].isEmpty());
         const QString named =
             QStringLiteral("/scripted/%1.mp4 (%2)").arg(c.breaks).arg(CVideoPane::TitleOf(c.breaks));
-        EXPECT_EQ(boxes.texts(), QStringList(QString::fromUtf8("打开视频文件错误!\n") + named));
-        EXPECT_EQ(boxes.boxes()[0].caption, QString::fromUtf8("错误"));
+        EXPECT_EQ(boxes.texts(), QStringList(QString("打开视频文件错误!\n") + named));
+        EXPECT_EQ(boxes.boxes()[0].caption, "错误");
         if (c.newReference < 0) {
             Ended();
             continue;
@@ -266,7 +258,8 @@ TEST_F(SyncTest, ChannelThatBreaksIsRetiredAloneWithTheFileNamed) {
     }
 }
 
-struct LagCase {
+constexpr int kLag = CFrameSync::kLagTicks;
+const struct {
     const char* name;
     double fps;       // the lagging channel's frame rate (the reference plays at 25)
     double behind;    // seconds its picture trails the timeline (negative: ahead)
@@ -274,10 +267,7 @@ struct LagCase {
     int ticks;        // ticks it stays there
     bool atEnd;       // it has reached its end
     bool broughtBack;
-};
-
-constexpr int kLag = CFrameSync::kLagTicks;
-const LagCase kLags[] = {
+} kLags[] = {
     {"OneFrameBehindIsInStep", 25, 0.04, 0.01, 60, false, false},
     {"ThreeFramesBehindIsBroughtBack", 25, 0.12, 0.01, kLag, false, true},
     {"ThreeFramesBehindBrieflyIsLeftAlone", 25, 0.12, 0.01, kLag - 1, false, false},
@@ -288,7 +278,7 @@ const LagCase kLags[] = {
 };
 
 TEST(FrameCorrection, BringsBackOnlyChannelsOutOfToleranceForLongEnough) {
-    for (const LagCase& c : kLags) {
+    for (const auto& c : kLags) {
         SCOPED_TRACE(c.name);
         std::array<std::shared_ptr<ChannelScript>, 2> script{std::make_shared<ChannelScript>(),
                                                              std::make_shared<ChannelScript>()};

@@ -102,13 +102,6 @@ protected:
         dlg = std::make_unique<CTetravDlg>();
     }
 
-    void TearDown() override {
-        dlg.reset();
-        for (QString& p : g_strVideoPath) {
-            p.clear();
-        }
-    }
-
     // Shows the window as DoModal would (initialisation, then the first show).
     void ShowWindow() {
         dlg->show();
@@ -184,12 +177,19 @@ protected:
             ASSERT_EQ(dlg->m_pChannel[k] != nullptr, clips[k] != nullptr) << "pane " << k + 1;
         }
     }
-    // In frame sync: waits until a seek, start or step has gone through and the pictures are up.
-    void Settle() {
+    // In frame sync: runs the command (if any), waits until it has gone through and the pictures are up.
+    void Settle(void (CTetravDlg::*command)() = nullptr) {
+        if (command != nullptr) {
+            (dlg.get()->*command)();
+        }
         auto* sync = dynamic_cast<CFrameSync*>(&dlg->ActiveSync());
         ASSERT_NE(sync, nullptr);
         ASSERT_TRUE(WaitUntil([sync] { return !sync->Busy(); }, 8000));
         QTest::qWait(150);
+    }
+    void GoTo(double seconds) {
+        g_dGotoSecs = seconds;
+        Settle(&CTetravDlg::OnGotoPosition);
     }
     // The frame number pane shows (-1: unreadable, or no channel there).
     int FrameOf(int pane) const {
