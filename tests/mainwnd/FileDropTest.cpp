@@ -33,7 +33,6 @@ protected:
     }
     QPoint OverToolBar() const { return dlg->m_wndToolBar->mapTo(dlg.get(), QPoint(2, 2)); }
     static QUrl File(const QString& name) { return QUrl::fromLocalFile(clip(name)); }
-    static QStringList Paths() { return QStringList(std::begin(g_strVideoPath), std::end(g_strVideoPath)); }
     bool AllOpen(int n) const {
         for (int i = 0; i < 4; ++i) {
             if ((dlg->m_pChannel[i] != nullptr) != (i < n)) {

@@ -14,10 +14,9 @@ TEST(MainLayout, RoomyScreensGiveTheClassicFiguresDividedUnsignedAndTruncated) {
     EXPECT_EQ(l.sixth, 213);
     EXPECT_EQ(std::vector<int>(std::begin(l.statusEdges), std::end(l.statusEdges)),
               (std::vector<int>{320, 640, 914, 1280}));
-    EXPECT_EQ(l.panes[0], QRect(0, 0, 640, 452));
-    EXPECT_EQ(l.panes[1], QRect(0, 452, 640, 452));
-    EXPECT_EQ(l.panes[2], QRect(640, 0, 640, 452));
-    EXPECT_EQ(l.panes[3], QRect(640, 452, 640, 452));
+    EXPECT_EQ(
+        std::vector<QRect>(std::begin(l.panes), std::end(l.panes)),
+        (std::vector<QRect>{{0, 0, 640, 452}, {0, 452, 640, 452}, {640, 0, 640, 452}, {640, 452, 640, 452}}));
     EXPECT_EQ(l.toolBar, QRect(0, 924, 253, 50));
     EXPECT_EQ(l.volume, QRect(223, 924, 80, 25));
     EXPECT_EQ(l.seekBar, QRect(303, 934, 1280 - 213 - 90, 10));

@@ -18,7 +18,7 @@ namespace {
 using WindowTest = MainWindowTest;
 
 // Full size on the work area, then smaller; menu key names are text only, not shortcuts.
-TEST_F(WindowTest, IdleWindowFillsTheWorkAreaWithItsControlsAndMenus) {
+TEST_F(WindowTest, IdleWindowFillsTheWorkAreaWithItsControlsAndMenusAndPaneMenusAndStepsFollow) {
     ShowWindow();
     const QRect work = QGuiApplication::primaryScreen()->availableGeometry();
     const QSize screen = QGuiApplication::primaryScreen()->size();
@@ -79,6 +79,52 @@ TEST_F(WindowTest, IdleWindowFillsTheWorkAreaWithItsControlsAndMenus) {
     QApplication::processEvents();
     ExpectLaidOut(*dlg);
     EXPECT_TRUE(LayoutOf(*dlg).mended || screen != QSize(1280, 1024)) << "no room for the classic layout";
+
+    // A pane without a channel opens no menu; Right steps the set from any control with the focus.
+    InstallScriptedSet({10, 0, 10, 0}, 2, 1);
+    const QPoint expected(int(unsigned(dlg->m_nScreenWidth) * 0.6666666666666666), dlg->m_nScreenHeight / 4);
+    EXPECT_EQ(dlg->ContextMenuPos(2), expected);
+    // Where the menu a right click opens appears (closed again at once); (-1, -1) when none does.
+    const auto rightClick = [this](int pane) {
+        QPoint shownAt(-1, -1);
+        QTimer::singleShot(300, dlg.get(), [&] {
+            if (QWidget* popup = QApplication::activePopupWidget()) {
+                shownAt = popup->pos();
+                popup->close();
+            }
+        });
+        QTest::mouseClick(dlg->m_wndPane[pane], Qt::RightButton, {}, {5, 5});
+        WaitUntil([&] { return shownAt != QPoint(-1, -1); }, 1000);
+        return shownAt;
+    };
+    EXPECT_EQ(rightClick(2), expected);
+    EXPECT_EQ(rightClick(1), QPoint(-1, -1));
+
+    dlg->OnPlay();
+    dlg->activateWindow();
+    QWidget* targets[] = {dlg->m_wndVolume, dlg->m_wndPane[1], dlg->m_wndSeekBar};
+    int expectedSteps = 0;
+    for (QWidget* target : targets) {
+        SCOPED_TRACE(target->metaObject()->className());
+        target->setFocusPolicy(Qt::StrongFocus);
+        target->setFocus();
+        ASSERT_EQ(dlg->focusWidget(), target);
+        dlg->OnPlay();
+        QTest::keyClick(target, Qt::Key_Right);
+        ++expectedSteps;
+        EXPECT_TRUE(scripts[0]->steps == expectedSteps && scripts[2]->steps == expectedSteps);
+        EXPECT_FALSE(dlg->IsTimerRunning(TIMER_SYNC));
+        EXPECT_TRUE(dlg->IsTimerRunning(TIMER_DISPLAY));
+        EXPECT_EQ(Status(0), "单帧播放");
+    }
+    QTest::keyClick(dlg->m_wndPane[1], Qt::Key_Left);
+    EXPECT_EQ(scripts[0]->steps, expectedSteps);
+
+    dlg->m_nScreenWidth = 1024;
+    dlg->m_nScreenHeight = 768;
+    // 768 x 0.6666666666666666 rounds to exactly 512.0 in double arithmetic.
+    EXPECT_EQ(dlg->ContextMenuPos(1), QPoint(256, 512));
+    EXPECT_EQ(dlg->ContextMenuPos(2), QPoint(682, 192));
 }
 
 // ForeView 1 is topmost, any other value normal. The hot keys are F9..F12 with Ctrl+Alt+Shift,
@@ -147,55 +193,6 @@ TEST_F(WindowTest, SettingsAndModeCommandsHoldUntilEveryWayOfEndingTheWindow) {
         EXPECT_EQ(tetrav::test::readAll(CSettingsFile::FilePath()), stored);
         g_strVideoPath[2].clear();
     }
-}
-
-// A pane without a channel opens no menu.
-TEST_F(WindowTest, RightClickOpensThePaneMenuAtItsFixedPlaceAndRightArrowStepsFromAnyFocus) {
-    ShowWindow();
-    InstallScriptedSet({10, 0, 10, 0}, 2, 1);
-    const QPoint expected(int(unsigned(dlg->m_nScreenWidth) * 0.6666666666666666), dlg->m_nScreenHeight / 4);
-    EXPECT_EQ(dlg->ContextMenuPos(2), expected);
-    // Where the menu a right click opens appears (closed again at once); (-1, -1) when none does.
-    const auto rightClick = [this](int pane) {
-        QPoint shownAt(-1, -1);
-        QTimer::singleShot(300, dlg.get(), [&] {
-            if (QWidget* popup = QApplication::activePopupWidget()) {
-                shownAt = popup->pos();
-                popup->close();
-            }
-        });
-        QTest::mouseClick(dlg->m_wndPane[pane], Qt::RightButton, {}, {5, 5});
-        WaitUntil([&] { return shownAt != QPoint(-1, -1); }, 1000);
-        return shownAt;
-    };
-    EXPECT_EQ(rightClick(2), expected);
-    EXPECT_EQ(rightClick(1), QPoint(-1, -1));
-
-    dlg->OnPlay();
-    dlg->activateWindow();
-    QWidget* targets[] = {dlg->m_wndVolume, dlg->m_wndPane[1], dlg->m_wndSeekBar};
-    int expectedSteps = 0;
-    for (QWidget* target : targets) {
-        SCOPED_TRACE(target->metaObject()->className());
-        target->setFocusPolicy(Qt::StrongFocus);
-        target->setFocus();
-        ASSERT_EQ(dlg->focusWidget(), target);
-        dlg->OnPlay();
-        QTest::keyClick(target, Qt::Key_Right);
-        ++expectedSteps;
-        EXPECT_TRUE(scripts[0]->steps == expectedSteps && scripts[2]->steps == expectedSteps);
-        EXPECT_FALSE(dlg->IsTimerRunning(TIMER_SYNC));
-        EXPECT_TRUE(dlg->IsTimerRunning(TIMER_DISPLAY));
-        EXPECT_EQ(Status(0), "单帧播放");
-    }
-    QTest::keyClick(dlg->m_wndPane[1], Qt::Key_Left);
-    EXPECT_EQ(scripts[0]->steps, expectedSteps);
-
-    dlg->m_nScreenWidth = 1024;
-    dlg->m_nScreenHeight = 768;
-    // 768 x 0.6666666666666666 rounds to exactly 512.0 in double arithmetic.
-    EXPECT_EQ(dlg->ContextMenuPos(1), QPoint(256, 512));
-    EXPECT_EQ(dlg->ContextMenuPos(2), QPoint(682, 192));
 }
 
 } // namespace

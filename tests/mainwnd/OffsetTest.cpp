@@ -32,14 +32,6 @@ int DimmedFrame(QWidget* picture) {
 
 class OffsetTest : public FrameSyncTest {
 protected:
-    void SetUp() override {
-        FrameSyncTest::SetUp();
-        if (!IsSkipped() && !QFileInfo::exists(tetrav::test::clip("sync_h264_late.mp4"))) {
-            GTEST_SKIP() << "clips missing: run scripts/make-clips.sh";
-        }
-        g_settings.MiniVideo = 0; // the longest video, pane 1, is the reference
-    }
-
     // Runs 跳至 from the menu, types keys over the time, presses button; returns the prefill.
     QString GotoFromMenu(const char* keys, int button) {
         QString prefill;
@@ -68,6 +60,7 @@ protected:
 
 // Also the go-to dialog end to end: prefilled from the last tick, 取消 changing nothing.
 TEST_F(OffsetTest, PanesShowTheSameFrameThroughEveryCommand) {
+    g_settings.MiniVideo = 0; // the longest video, pane 1, is the reference
     Open(kLate);
     ASSERT_EQ(dlg->m_bReference[0], 1);
     // 设置时间偏移... in pane 2's menu: the offset typed over and OK pressed.

@@ -92,8 +92,7 @@ TEST(SetFileFormat, PathsRoundTripAndDamagedForeignAndNewerFilesAreRefusedOrTole
         EXPECT_EQ(read, c.refusal == nullptr) << why.toStdString();
         EXPECT_EQ(why, QString::fromUtf8(c.refusal ? c.refusal : ""));
         EXPECT_EQ(c.refusal ? set.video[3] : set.video[0],
-                  c.refusal ? QStringLiteral("/before.mp4") : dir.filePath(QStringLiteral("a.mp4")))
-            << "a refused file changes nothing";
+                  c.refusal ? QStringLiteral("/before.mp4") : dir.filePath(QStringLiteral("a.mp4")));
         EXPECT_TRUE(c.bytes == "DIR" || readAll(path) == c.bytes);
     }
 
@@ -155,17 +154,15 @@ TEST_F(SavedSetTest, SavedSetReopensAtItsPositionWithOffsetsAndModesAndNamesMove
     Settle();
 
     EXPECT_EQ(boxes.texts(), QStringList(QStringLiteral("视频组中的文件不存在!\n视频四：") + copyD));
-    EXPECT_TRUE(dlg->m_pChannel[1] && dlg->m_pChannel[2] && !dlg->m_pChannel[3])
-        << "the moved one's pane is empty";
+    EXPECT_TRUE(dlg->m_pChannel[1] && dlg->m_pChannel[2] && !dlg->m_pChannel[3]); // the moved one's is empty
     EXPECT_EQ(g_settings.FramePhase, 1) << "the set's sync mode holds for this run";
     EXPECT_EQ(dlg->m_bReference[0], 1) << "the set's reference rule chose the reference";
     EXPECT_EQ(CSettingsFile::ReadEntry(QStringLiteral("FramePhase"), QStringLiteral("FramePhaseNumber")),
               QStringLiteral("0"))
         << "the settings file keeps the user's own";
     EXPECT_TRUE(dlg->m_dOffset[2] == 0.4 && dlg->m_dOffset[1] == 0.0);
-    EXPECT_EQ(FrameOf(0), 175) << "back at 7 s";
-    EXPECT_EQ(FrameOf(1), 175);
-    EXPECT_EQ(FrameOf(2), 185) << "pane 3 back at its offset";
+    // Back at 7 s, pane 3 at its offset.
+    EXPECT_EQ(QList<int>({FrameOf(0), FrameOf(1), FrameOf(2)}), QList<int>({175, 175, 185}));
 
     // Shown, the recent sets are those still there.
     emit qobject_cast<QMenu*>(dlg->MenuAction(ID_SAVE_SET)->parent())->aboutToShow();

@@ -45,7 +45,23 @@ const struct {
     {"PositionZeroIsLeftAlone", {10, 10, 0, 0}, 0, {4.5, 0.0, 0, 0}, 1, {"Run", "Run", "", ""}},
 };
 
-TEST_F(SyncTest, TickRunsEveryChannelAndPausesOnlyThoseOutOfStep) {
+// The seek bar (0..200, 0 for a reference of 1 s or less), the play time, the whole seconds.
+const struct {
+    const char* name;
+    std::array<double, 4> lengths;
+    std::array<double, 4> positions;
+    int seekBar;
+    const char* playTime;
+    const char* positionsText;
+} kDisplays[] = {
+    {"OneSecondReference", {1.0, 0, 0, 0}, {0.3, 0, 0, 0}, 0, "00:00:00", "0,0,0,0"},
+    {"Middle", {61, 0, 61, 0}, {30, 0, 29.7, 0}, 100, "00:00:30", "30,0,29,0"},
+    // The last second would give more than 200 by the bare arithmetic.
+    {"LastSecond", {61, 61, 0, 0}, {60.7, 60.7, 0, 0}, 200, "00:01:00", "60,60,0,0"},
+    {"PastADay", {100000, 0, 0, 0}, {93725.9, 0, 0, 0}, 187, "26:02:05", "93725,0,0,0"},
+};
+
+TEST_F(SyncTest, TickRunsEveryChannelAndPausesOnlyThoseOutOfStepAndDisplayShowsTheSeekBarAndTimes) {
     for (const auto& c : kTicks) {
         SCOPED_TRACE(c.name);
         InstallScriptedSet(c.lengths, c.reference, 1);
@@ -57,17 +73,50 @@ TEST_F(SyncTest, TickRunsEveryChannelAndPausesOnlyThoseOutOfStep) {
             }
             Tick();
             for (int k = 0; k < 4; ++k) {
-                EXPECT_EQ(scripts[k]->calls, QString::fromLatin1(c.calls[k]).split(',', Qt::SkipEmptyParts))
-                    << k;
+                EXPECT_EQ(scripts[k]->calls, QString::fromLatin1(c.calls[k]).split(',', Qt::SkipEmptyParts));
             }
             EXPECT_DOUBLE_EQ(g_dSyncSecs, c.positions[c.reference]);
         }
         dlg->OnStop();
     }
+    for (const auto& c : kDisplays) {
+        SCOPED_TRACE(c.name);
+        InstallScriptedSet(c.lengths, 0, 1);
+        At(c.positions);
+        Tick();
+        Display();
+        EXPECT_EQ(dlg->m_wndSeekBar->GetScrollPos(), c.seekBar);
+        EXPECT_EQ(Status(2), c.playTime);
+        EXPECT_EQ(Status(3), c.positionsText);
+        dlg->OnStop();
+    }
 }
 
-// A channel shorter than a second (pane 3) is retired at the first tick.
-TEST_F(SyncTest, LongestModeRetiresChannelsOneByOneThenStops) {
+// The shortest reaches its length, or its end of stream wherever its position stopped.
+TEST_F(SyncTest, PlayEndsAtTheShortestsEndOrOnceLongestModeHasRetiredEveryChannel) {
+    for (const bool byLength : {true, false}) {
+        SCOPED_TRACE(byLength ? "at its length" : "at its end of stream");
+        InstallScriptedSet({10, 20, 0, 0}, 0, 1);
+        auto failed = std::make_shared<ChannelScript>();
+        dlg->m_pChannel[3] = new ScriptedChannel(failed);
+        g_strVideoPath[3] = QStringLiteral("/scripted/broken.mp4");
+        dlg->m_nOpenCount = 3;
+        dlg->OnPlay();
+        At({byLength ? 9.98 : 8.7, byLength ? 9.98 : 8.7});
+        Tick();
+        Display();
+        EXPECT_TRUE(dlg->IsTimerRunning(TIMER_DISPLAY));
+        EXPECT_FALSE(scripts[0]->deleted);
+        byLength ? At({10.0, 10.0}) : static_cast<void>(scripts[0]->atEnd = true);
+        Tick();
+        EXPECT_FALSE(scripts[1]->deleted) << "not retired before the end";
+        Display();
+        Ended();
+        EXPECT_TRUE(scripts[0]->deleted && scripts[1]->deleted && failed->deleted);
+        EXPECT_EQ(Paths().join(""), "");
+    }
+
+    // Longest mode: a channel shorter than a second (pane 3) is retired at the first tick.
     InstallScriptedSet({10, 20, 0.8, 0}, 1, 0);
     dlg->OnPlay();
     EXPECT_TRUE(dlg->IsTimerRunning(TIMER_SYNC));
@@ -92,10 +141,9 @@ TEST_F(SyncTest, LongestModeRetiresChannelsOneByOneThenStops) {
     EXPECT_EQ(dlg->m_wndSeekBar->GetScrollPos(), 161); // 15.3 * 200 / 19
     EXPECT_EQ(Status(3), "0,15,0,0");
 
-    At({0, 19.0});
-    Tick();
-    EXPECT_FALSE(scripts[1]->deleted);
-    At({0, 19.05});
+    // The last one ends short of its length (MPEG lengths shrink): retired at its end of stream.
+    scripts[1]->position = 17.2;
+    scripts[1]->atEnd = true;
     Tick();
     EXPECT_TRUE(scripts[1]->deleted);
     EXPECT_EQ(dlg->m_nOpenCount, 0);
@@ -104,36 +152,6 @@ TEST_F(SyncTest, LongestModeRetiresChannelsOneByOneThenStops) {
     Display();
     Ended();
     EXPECT_TRUE(IsIdle(*dlg));
-}
-
-// The seek bar (0..200, 0 for a reference of 1 s or less), the play time, the whole seconds.
-const struct {
-    const char* name;
-    std::array<double, 4> lengths;
-    std::array<double, 4> positions;
-    int seekBar;
-    const char* playTime;
-    const char* positionsText;
-} kDisplays[] = {
-    {"OneSecondReference", {1.0, 0, 0, 0}, {0.3, 0, 0, 0}, 0, "00:00:00", "0,0,0,0"},
-    {"Middle", {61, 0, 61, 0}, {30, 0, 29.7, 0}, 100, "00:00:30", "30,0,29,0"},
-    // The last second would give more than 200 by the bare arithmetic.
-    {"LastSecond", {61, 61, 0, 0}, {60.7, 60.7, 0, 0}, 200, "00:01:00", "60,60,0,0"},
-    {"PastADay", {100000, 0, 0, 0}, {93725.9, 0, 0, 0}, 187, "26:02:05", "93725,0,0,0"},
-};
-
-TEST_F(SyncTest, DisplayShowsTheSeekBarAndTheTimes) {
-    for (const auto& c : kDisplays) {
-        SCOPED_TRACE(c.name);
-        InstallScriptedSet(c.lengths, 0, 1);
-        At(c.positions);
-        Tick();
-        Display();
-        EXPECT_EQ(dlg->m_wndSeekBar->GetScrollPos(), c.seekBar);
-        EXPECT_EQ(Status(2), c.playTime);
-        EXPECT_EQ(Status(3), c.positionsText);
-        dlg->OnStop();
-    }
 }
 
 // With nothing left open, the next tick ends play and closes what remains.
@@ -157,41 +175,6 @@ TEST_F(SyncTest, VolumeMovedWhilePausedReachesChannelsAtTheFirstTickAfterResumeA
     Tick();
     Ended();
     EXPECT_TRUE(scripts[0]->deleted && scripts[1]->deleted);
-}
-
-// A channel is retired at its end of stream wherever its position stopped (MPEG lengths shrink).
-TEST_F(SyncTest, PlayEndsAtTheShortestsEndOrWhenTheLastChannelIsRetired) {
-    for (const int way : {0, 1, 2}) {
-        const bool byLength = way == 0;
-        const bool longest = way == 2;
-        SCOPED_TRACE(byLength ? "shortest at its length" : longest ? "longest" : "shortest at its end");
-        InstallScriptedSet({10, 20, 0, 0}, longest ? 1 : 0, longest ? 0 : 1);
-        auto failed = std::make_shared<ChannelScript>();
-        dlg->m_pChannel[3] = new ScriptedChannel(failed);
-        g_strVideoPath[3] = QStringLiteral("/scripted/broken.mp4");
-        dlg->m_nOpenCount = 3;
-        dlg->OnPlay();
-        At({byLength ? 9.98 : 8.7, byLength ? 9.98 : 8.7});
-        Tick();
-        Display();
-        EXPECT_TRUE(dlg->IsTimerRunning(TIMER_DISPLAY));
-        EXPECT_FALSE(scripts[0]->deleted);
-        byLength ? At({10.0, 10.0}) : static_cast<void>(scripts[0]->atEnd = true);
-        Tick();
-        EXPECT_FALSE(scripts[1]->deleted) << "not retired before the end";
-        if (longest) {
-            EXPECT_TRUE(scripts[0]->deleted) << "retired at its end";
-            EXPECT_EQ(dlg->m_nOpenCount, 2);
-            scripts[1]->position = 17.2;
-            scripts[1]->atEnd = true;
-            Tick();
-            EXPECT_TRUE(scripts[1]->deleted);
-        }
-        Display();
-        Ended();
-        EXPECT_TRUE(scripts[0]->deleted && scripts[1]->deleted && failed->deleted);
-        EXPECT_EQ(QStringList(std::begin(g_strVideoPath), std::end(g_strVideoPath)).join(""), "");
-    }
 }
 
 // A broken reference is replaced by the reference rule among the rest.

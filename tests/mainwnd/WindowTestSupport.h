@@ -54,6 +54,10 @@ inline void WriteSettings(int foreView = 0, int miniVideo = 1, unsigned hotKey =
     ASSERT_TRUE(CSettingsFile::Write(s, keys));
 }
 
+inline QStringList Paths() {
+    return QStringList(std::begin(g_strVideoPath), std::end(g_strVideoPath));
+}
+
 // Nothing open and no timer running; only 打开文件 can be used.
 inline bool IsIdle(const CTetravDlg& d) {
     for (int i = 0; i < 4; ++i) {
@@ -96,9 +100,7 @@ protected:
         qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
         qputenv("XDG_STATE_HOME", m_state.path().toLocal8Bit()); // the recent sets
         WriteSettings();
-        for (QString& p : g_strVideoPath) {
-            p.clear();
-        }
+        std::fill(std::begin(g_strVideoPath), std::end(g_strVideoPath), QString());
         dlg = std::make_unique<CTetravDlg>();
     }
 
@@ -153,9 +155,8 @@ class ClipWindowTest : public MainWindowTest {
 protected:
     void SetUp() override {
         MainWindowTest::SetUp();
-        if (!QFileInfo::exists(clip("sync_vp8.webm"))) {
-            GTEST_SKIP() << "clips missing: run scripts/make-clips.sh into "
-                         << tetrav::test::clipsDir().toStdString();
+        if (!QFileInfo::exists(clip("sync_h264_late.mp4"))) { // the last one made
+            GTEST_SKIP() << "clips missing: run scripts/make-clips.sh";
         }
         ShowWindow();
         g_settings.MiniVideo = 1;
