@@ -33,13 +33,10 @@ protected:
     }
     QPoint OverToolBar() const { return dlg->m_wndToolBar->mapTo(dlg.get(), QPoint(2, 2)); }
     static QUrl File(const QString& name) { return QUrl::fromLocalFile(clip(name)); }
+    // Panes 1 to n have a channel, the others none.
     bool AllOpen(int n) const {
-        for (int i = 0; i < 4; ++i) {
-            if ((dlg->m_pChannel[i] != nullptr) != (i < n)) {
-                return false;
-            }
-        }
-        return true;
+        CChannelGraph* const* c = dlg->m_pChannel;
+        return std::count(c, c + n, nullptr) == 0 && std::count(c + n, c + 4, nullptr) == 4 - n;
     }
 
     QTemporaryDir m_scratch;

@@ -130,19 +130,19 @@ TEST_F(WindowTest, IdleWindowFillsTheWorkAreaWithItsControlsAndMenusAndPaneMenus
 // ForeView 1 is topmost, any other value normal. The hot keys are F9..F12 with Ctrl+Alt+Shift,
 // which no other test grabs.
 TEST_F(WindowTest, SettingsAndModeCommandsHoldUntilEveryWayOfEndingTheWindow) {
-    struct Way {
+    const struct {
         const char* name;
         int foreView;
         std::function<void(CTetravDlg&)> end;
         int result;
-    };
-    const Way ways[] = {
+    } ways[] = {
         {"Enter", 2, [](CTetravDlg& d) { QTest::keyClick(&d, Qt::Key_Return); }, IDOK},
         {"Escape", 1, [](CTetravDlg& d) { QTest::keyClick(&d, Qt::Key_Escape); }, IDCANCEL},
         {"close box", 0, [](CTetravDlg& d) { d.close(); }, IDCANCEL},
         {"exit", 1, [](CTetravDlg& d) { d.MenuAction(ID_EXIT)->trigger(); }, IDCANCEL},
     };
-    for (const Way& way : ways) {
+    const auto hotKey = [this](int id) { return dlg->HotKeys()->IsRegistered(id); };
+    for (const auto& way : ways) {
         SCOPED_TRACE(way.name);
         dlg = std::make_unique<CTetravDlg>();
         WriteSettings(way.foreView, 1, /*VK_F9*/ 0x78, MOD_ALT | MOD_CONTROL | MOD_SHIFT);
@@ -171,9 +171,7 @@ TEST_F(WindowTest, SettingsAndModeCommandsHoldUntilEveryWayOfEndingTheWindow) {
                 EXPECT_EQ(g_settings.ForeView, way.foreView);
                 ++checked;
             }
-            for (int id : {100, 200, 300, 400}) {
-                EXPECT_TRUE(dlg->HotKeys()->IsRegistered(id)) << id;
-            }
+            EXPECT_TRUE(hotKey(100) && hotKey(200) && hotKey(300) && hotKey(400));
             InstallScriptedSet({0, 0, 5, 0}, 2, 1);
             dlg->OnPlay();
             EXPECT_TRUE(dlg->IsTimerRunning(TIMER_SYNC));
@@ -182,9 +180,7 @@ TEST_F(WindowTest, SettingsAndModeCommandsHoldUntilEveryWayOfEndingTheWindow) {
         });
         EXPECT_EQ(dlg->DoModal(), way.result);
         EXPECT_EQ(checked, 4) << "the modal window ended early";
-        for (int id : {100, 200, 300, 400}) {
-            EXPECT_FALSE(dlg->HotKeys()->IsRegistered(id)) << id;
-        }
+        EXPECT_FALSE(hotKey(100) || hotKey(200) || hotKey(300) || hotKey(400));
         EXPECT_TRUE(scripts[2]->deleted);
         EXPECT_EQ(scripts[2]->calls.mid(scripts[2]->calls.indexOf("Destroy")),
                   QStringList({"Destroy", "SetNotifyWindow(null)"}));

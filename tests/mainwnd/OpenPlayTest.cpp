@@ -49,12 +49,10 @@ TEST_F(OpenPlayTest, CommandLineFilesInSlotsTwoAndFourOnlyAndCommandsLeaveAPathW
     // Commands leave alone a path without a channel object (a pick in a dialog then cancelled).
     g_strVideoPath[0] = clip("c_10s.mp4");
     g_dGotoSecs = 1.0;
-    dlg->OnPlay();
-    dlg->OnPause();
-    dlg->OnFaster();
-    dlg->OnStepFrame();
-    dlg->OnGotoPosition();
-    dlg->OnNormalSpeed();
+    for (auto command : {&CTetravDlg::OnPlay, &CTetravDlg::OnPause, &CTetravDlg::OnFaster,
+                         &CTetravDlg::OnStepFrame, &CTetravDlg::OnGotoPosition, &CTetravDlg::OnNormalSpeed}) {
+        (dlg.get()->*command)();
+    }
     EXPECT_TRUE(WaitUntil([&] { return dlg->m_dPosition[3] > 0.0; }, 3000));
     EXPECT_EQ(dlg->m_pChannel[0], nullptr);
     dlg->OnStop();
@@ -206,9 +204,7 @@ TEST_F(OpenPlayTest, TransportCommandsDriveEveryChannelAndTheTimersAndOpeningAga
 
 TEST_F(OpenPlayTest, FileThatBreaksWhilePlayingIsRetiredAlone) {
     // Pane 2's file breaks after about 6 s; pane 1's (the reference) is deleted while it plays.
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString gone = dir.path() + QStringLiteral("/gone.mp4");
+    const QString gone = m_state.filePath(QStringLiteral("gone.mp4"));
     ASSERT_TRUE(QFile::copy(clip("c_10s.mp4"), gone));
     Open({{0, gone}, {1, "cut_short.mp4"}});
     ASSERT_TRUE(boxes.texts().isEmpty());

@@ -23,7 +23,6 @@ TEST_F(SnapshotTest, WritesThePaneFrameAtTheVideoSizeNamedByPaneAndLocalTime) {
     // By the menu, paused after opening; by the menu, playing; by the hot key, playing.
     for (int way = 0; way < 3; ++way) {
         SCOPED_TRACE(way);
-        const bool hotKey = way == 2;
         if (way == 1) {
             dlg->OnPlay();
             dlg->OnSlower(); // a frame lasts 160 ms: long enough for a shot in a slow build
@@ -36,7 +35,7 @@ TEST_F(SnapshotTest, WritesThePaneFrameAtTheVideoSizeNamedByPaneAndLocalTime) {
             QDir(m_folder).removeRecursively();
             const QDateTime from = QDateTime::currentDateTime();
             const int shownBefore = enginetest::frameShownBy(picture);
-            hotKey ? emit dlg->HotKeys()->hotKey(300) : emit dlg->m_menuContext[2]->command(ID_CAPTURE_3);
+            way == 2 ? emit dlg->HotKeys()->hotKey(300) : emit dlg->m_menuContext[2]->command(ID_CAPTURE_3);
             const int shownAfter = enginetest::frameShownBy(picture);
             const QImage shot = Shots(from, QDateTime::currentDateTime()).panes[2];
             ASSERT_EQ(shots().size(), 1);
