@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes the program's bitmaps under res/: the seek bar pieces (res/bitmaps/130..139.bmp,
+"""Writes the program's bitmaps under res/: the seek bar pieces (res/bitmaps/130..134.bmp,
 24 bits per pixel), the options banner (res/bitmaps/149.bmp), the tool bar image strip (res/toolbar/128.png, seven 16 x 16 images with
 alpha) and the program icon (res/icons/128.png). Standard library only; the output is
 committed together with this script, so run it again only after changing a picture here.
@@ -20,10 +20,6 @@ ARROW = (77, 77, 77)
 
 def blank(w, h, c=(0, 0, 0)):
     return [[c for _ in range(w)] for _ in range(h)]
-
-
-def transpose(img):
-    return [list(col) for col in zip(*img)]
 
 
 def mirror_x(img):
@@ -238,11 +234,6 @@ def main():
         132: mirror_x(left),
         133: thumb_colour(),
         134: thumb_plain(),
-        135: transpose(channel_h()),
-        136: transpose(mirror_x(left)),
-        137: transpose(thumb_colour()),
-        138: transpose(thumb_plain()),
-        139: transpose(left),
         149: options_banner(),
     }
     for ident, img in pieces.items():

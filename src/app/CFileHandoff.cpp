@@ -10,7 +10,7 @@
 #include <QUrl>
 #include <QVariantMap>
 
-bool CFileHandoff::Send(const QStringList& files, QString* error, int timeoutMs) {
+bool CFileHandoff::Send(const QStringList& files, const RunOptions& options, QString* error, int timeoutMs) {
     if (!SessionBus::IsThere()) {
         *error = QStringLiteral("there is no session bus to reach it");
         return false;
@@ -22,12 +22,14 @@ bool CFileHandoff::Send(const QStringList& files, QString* error, int timeoutMs)
     }
     QStringList uris;
     for (const QString& file : files) {
-        uris << QUrl::fromLocalFile(file).toString(QUrl::FullyEncoded);
+        if (!file.isEmpty()) { // a pane left empty has nothing to hand over
+            uris << QUrl::fromLocalFile(file).toString(QUrl::FullyEncoded);
+        }
     }
     QDBusMessage call = QDBusMessage::createMethodCall(
         QString::fromLatin1(DesktopIds::kAppId), QString::fromLatin1(DesktopIds::kAppPath),
         QStringLiteral("org.freedesktop.Application"), QStringLiteral("Open"));
-    call << uris << QVariantMap();
+    call << uris << options.ToPlatformData();
     QElapsedTimer clock;
     clock.start();
     for (;;) {

@@ -83,7 +83,7 @@ bool CTetravApp::InitInstance() {
         }
         if (!files.files.isEmpty()) {
             QString why;
-            if (CFileHandoff::Send(files.files, &why)) {
+            if (CFileHandoff::Send(files.files, m_options, &why)) {
                 printMessage(
                     QStringLiteral("the running copy opens %1.").arg(files.files.join(QStringLiteral(", "))));
             } else {

@@ -2,6 +2,7 @@
 // The application object: start-up checks (screen size, single instance), the display kept
 // awake while the main window runs modally, and the display settings put back at the end.
 // SIGTERM, SIGINT and SIGHUP close the main window, so the ordinary shut-down runs.
+#include "mainwnd/RunOptions.h"
 #include "platform/CDisplayPower.h"
 #include "platform/CSingleInstance.h"
 
@@ -28,8 +29,11 @@ public:
     explicit CTetravApp(MainWindowRunner runMainWindow, QObject* parent = nullptr);
     ~CTetravApp() override;
 
-    // The command line's file arguments (after Qt took its own options).
-    void SetCommandLine(const QStringList& arguments) { m_arguments = arguments; }
+    // The command line's file arguments and run options (a second copy hands both over).
+    void SetCommandLine(const QStringList& arguments, const RunOptions& options = {}) {
+        m_arguments = arguments;
+        m_options = options;
+    }
 
     // Runs the whole program: InitInstance, then ExitInstance. Returns the process exit code.
     int Run();
@@ -65,6 +69,7 @@ private:
 
     MainWindowRunner m_runMainWindow;
     QStringList m_arguments;
+    RunOptions m_options;
     CSingleInstance m_instance;
     CDisplayPower m_displayPower;
     QString m_earlyEndReason;

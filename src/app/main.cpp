@@ -1,4 +1,5 @@
 // Tetrav: four videos side by side, in step.
+#include "app/CCommandLine.h"
 #include "app/CTetravApp.h"
 #include "mainwnd/CAppOpenService.h"
 #include "mainwnd/CMprisPlayer.h"
@@ -10,31 +11,70 @@
 
 #include <QApplication>
 
+#include <cstdio>
 #include <cstring>
+#include <vector>
 
 int main(int argc, char** argv) {
     // The display watchdog is this same program started again; it needs no Qt at all.
     if (argc >= 2 && std::strcmp(argv[1], CDisplayWatchdog::kArgument) == 0) {
         return CDisplayWatchdog::RunChild(argc, argv);
     }
+
+    // The command line first: help, version and mistakes need no display.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i) {
+        arguments << QString::fromLocal8Bit(argv[i]);
+    }
+    const CCommandLine::Parsed parsed = CCommandLine::Parse(arguments);
+    switch (parsed.action) {
+    case CCommandLine::Action::Help:
+    case CCommandLine::Action::Version:
+        std::fputs(parsed.text.toLocal8Bit().constData(), stdout);
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    case CCommandLine::Action::Error:
+        std::fprintf(stderr, "Tetrav: %s (tetrav --help lists the options)\n",
+                     parsed.text.toLocal8Bit().constData());
+        return CCommandLine::kUsageExitCode;
+    case CCommandLine::Action::Run:
+        break;
+    }
+    const QString noDisplay = CCommandLine::DisplayProblem(parsed.qtArguments);
+    if (!noDisplay.isEmpty()) {
+        std::fprintf(stderr, "Tetrav: %s\n", noDisplay.toLocal8Bit().constData());
+        return CCommandLine::kNoDisplayExitCode;
+    }
+
     CDisplayWatchdog::SetEnabled(true);
     KeepLargeBlocksOutOfTheHeap();
 
-    QApplication app(argc, argv);
+    // Qt sees only its own options; ours are read above.
+    std::vector<QByteArray> qtStorage{QByteArray(argv[0])};
+    for (const QString& a : parsed.qtArguments) {
+        qtStorage.push_back(a.toLocal8Bit());
+    }
+    std::vector<char*> qtArgv;
+    for (QByteArray& a : qtStorage) {
+        qtArgv.push_back(a.data());
+    }
+    qtArgv.push_back(nullptr);
+    int qtArgc = static_cast<int>(qtStorage.size());
+
+    QApplication app(qtArgc, qtArgv.data());
     QApplication::setApplicationName(QStringLiteral("Tetrav"));
     QApplication::setApplicationDisplayName(QStringLiteral("Tetrav"));
     QApplication::setDesktopFileName(QStringLiteral("org.tetrav.Tetrav"));
-    gst_init(&argc, &argv);
+    gst_init(nullptr, nullptr);
 
-    CTetravApp tetrav([](const QStringList& files) {
+    CTetravApp tetrav([&parsed](const QStringList& files) {
         CTetravDlg dlg;
-        dlg.SetCommandLineFiles(files);
+        dlg.SetCommandLineFiles(files, parsed.options);
         // The desktop's media controls and the door for a second copy's files (session bus only).
         (new CMprisPlayer(&dlg))->Register();
         (new CAppOpenService(&dlg))->Register();
         return dlg.DoModal();
     });
-    tetrav.SetCommandLine(QApplication::arguments().mid(1));
+    tetrav.SetCommandLine(parsed.files, parsed.options);
     const int code = tetrav.Run();
     gst_deinit();
     return code;

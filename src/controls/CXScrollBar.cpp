@@ -45,21 +45,19 @@ CXScrollBar::~CXScrollBar() {
 bool CXScrollBar::CreateOverStatic(unsigned dwStyle, QWidget* pParent, int nIdStatic, int nId) {
     // Without the placeholder there is no place to take: creation fails and nothing changes.
     QWidget* placeholder = GetDlgItem(pParent, nIdStatic);
-    if (pParent == nullptr || placeholder == nullptr) {
+    if (pParent == nullptr || placeholder == nullptr || (dwStyle & SBS_VERT) != 0) {
         return false;
     }
     d->parent = pParent;
     const QRect place(placeholder->mapTo(pParent, QPoint(0, 0)), placeholder->size());
     placeholder->hide();
-    d->horz = (dwStyle & SBS_VERT) == 0;
     setParent(pParent);
     SetDlgCtrlID(this, nId);
     setGeometry(place);
     if ((dwStyle & WS_VISIBLE) != 0) {
         show();
     }
-    const QImage thumb =
-        LoadControlBitmap(d->horz ? IDB_HORIZONTAL_SCROLLBAR_THUMB : IDB_VERTICAL_SCROLLBAR_THUMB);
+    const QImage thumb = LoadControlBitmap(IDB_HORIZONTAL_SCROLLBAR_THUMB);
     if (!thumb.isNull()) {
         d->bitmapWidth = thumb.width();
         d->bitmapHeight = thumb.height();
@@ -98,17 +96,11 @@ void CXScrollBar::TrackTo(int nPos) {
 int CXScrollBar::ThumbLeft() const {
     return d->thumbLeft;
 }
-int CXScrollBar::ThumbTop() const {
-    return d->thumbTop;
-}
 QRect CXScrollBar::ThumbRect() const {
     return d->rectThumb;
 }
 int CXScrollBar::Range() const {
     return d->range;
-}
-bool CXScrollBar::IsHorz() const {
-    return d->horz;
 }
 bool CXScrollBar::IsOverThumb() const {
     return d->overThumb;
@@ -120,34 +112,30 @@ QSize CXScrollBar::BitmapSize() const {
 // ---- position and thumb --------------------------------------------------------------------
 
 void CXScrollBar::ClampThumb() {
-    const int w = d->thumbSize();
-    const int len = d->horz ? m_rectClient.width() : m_rectClient.height();
-    const int origin = d->horz ? m_rectClient.left() : m_rectClient.top();
-    int& t = d->thumb();
-    if (t + w > len - w) {
-        t = len - 2 * w;
+    const int w = d->bitmapWidth;
+    int& t = d->thumbLeft;
+    if (t + w > m_rectClient.width() - w) {
+        t = m_rectClient.width() - 2 * w;
     }
-    if (t < origin + w) {
-        t = origin + w; // a control narrower than three thumbs keeps the thumb at the left
+    if (t < m_rectClient.left() + w) {
+        t = m_rectClient.left() + w; // a control narrower than three thumbs keeps the thumb at the left
     }
 }
 
 void CXScrollBar::PosFromThumb() {
     ClampThumb();
-    const int w = d->thumbSize();
-    const int len = d->horz ? m_rectClient.width() : m_rectClient.height();
-    const int track = len - 3 * w;
+    const int w = d->bitmapWidth;
+    const int track = m_rectClient.width() - 3 * w;
     // Without a track there is nothing to divide: such a thumb always means position 0.
-    m_nPos = track > 0 ? RoundHalfUp((d->thumb() - w) * (static_cast<double>(d->range) / track)) : 0;
+    m_nPos = track > 0 ? RoundHalfUp((d->thumbLeft - w) * (static_cast<double>(d->range) / track)) : 0;
     m_nPos = std::clamp(m_nPos, 0, d->range);
 }
 
 void CXScrollBar::ThumbFromPos() {
-    const int w = d->thumbSize();
-    const int len = d->horz ? m_rectClient.width() : m_rectClient.height();
-    const int track = len - 3 * w;
+    const int w = d->bitmapWidth;
+    const int track = m_rectClient.width() - 3 * w;
     // An empty range has no place to map to: the thumb rests at its lowest place.
-    d->thumb() = d->range != 0 ? RoundHalfUp(m_nPos * (static_cast<double>(track) / d->range)) + w : w;
+    d->thumbLeft = d->range != 0 ? RoundHalfUp(m_nPos * (static_cast<double>(track) / d->range)) + w : w;
     ClampThumb();
     Redraw();
 }
@@ -180,11 +168,7 @@ void CXScrollBar::Notify(int code, int pos) {
     if (d->parent.isNull()) {
         return; // the position and thumb still change, nobody is told
     }
-    if (d->horz) {
-        emit hscroll(code, pos);
-    } else {
-        emit vscroll(code, pos);
-    }
+    emit hscroll(code, pos);
 }
 
 void CXScrollBar::SetOverThumb(bool over) {
@@ -203,23 +187,19 @@ void CXScrollBar::mousePressEvent(QMouseEvent* event) {
     const QPoint pt = event->position().toPoint();
     const int W = m_rectClient.width();
     const int H = m_rectClient.height();
-    const int w = d->thumbSize();
-    const int a = d->horz ? pt.x() : pt.y();
-    const int len = d->horz ? W : H;
-    auto span = [&](int from, int to) {
-        return d->horz ? WinRect(from, 0, to, H).contains(pt) : WinRect(0, from, W, to).contains(pt);
-    };
-    const int t = d->thumb();
+    const int w = d->bitmapWidth;
+    auto span = [&](int from, int to) { return WinRect(from, 0, to, H).contains(pt); };
+    const int t = d->thumbLeft;
     if (span(t, t + w)) {
         d->thumbDown = true;
-    } else if (span(len - w, len)) {
-        (d->horz ? d->rightArrowDown : d->downArrowDown) = true;
+    } else if (span(W - w, W)) {
+        d->rightArrowDown = true;
         d->delayTimer.start(kTimerFirstDelay, this);
     } else if (span(0, w)) {
-        (d->horz ? d->leftArrowDown : d->upArrowDown) = true;
+        d->leftArrowDown = true;
         d->delayTimer.start(kTimerFirstDelay, this);
     } else {
-        d->thumb() = a - w / 2;
+        d->thumbLeft = pt.x() - w / 2;
         PosFromThumb();
         Redraw();
         Notify(SB_THUMBTRACK, m_nPos & 0xFFFF);
@@ -238,7 +218,7 @@ void CXScrollBar::mouseMoveEvent(QMouseEvent* event) {
         d->dragging = true;
     }
     if (d->dragging) {
-        d->thumb() = (d->horz ? pt.x() : pt.y()) - d->thumbSize() / 2;
+        d->thumbLeft = pt.x() - d->bitmapWidth / 2;
         PosFromThumb();
         Notify(SB_THUMBTRACK, m_nPos & 0xFFFF);
         Redraw();
@@ -260,22 +240,19 @@ void CXScrollBar::mouseReleaseEvent(QMouseEvent* event) {
     const QPoint pt = event->position().toPoint();
     const int W = m_rectClient.width();
     const int H = m_rectClient.height();
-    const int w = d->thumbSize();
-    const int len = d->horz ? W : H;
-    auto span = [&](int from, int to) {
-        return d->horz ? WinRect(from, 0, to, H).contains(pt) : WinRect(0, from, W, to).contains(pt);
-    };
-    const int t = d->thumb();
+    const int w = d->bitmapWidth;
+    auto span = [&](int from, int to) { return WinRect(from, 0, to, H).contains(pt); };
+    const int t = d->thumbLeft;
     if (span(0, w)) {
         LineLeft();
-    } else if (span(len - w, len)) {
+    } else if (span(W - w, W)) {
         LineRight();
     } else if (span(t, t + w)) {
         SetOverThumb(true);
         update();
         d->hoverTimer.start(kTimerHover, this);
     }
-    d->leftArrowDown = d->rightArrowDown = d->upArrowDown = d->downArrowDown = false;
+    d->leftArrowDown = d->rightArrowDown = false;
     d->thumbDown = d->dragging = false;
     event->accept();
 }
@@ -284,14 +261,14 @@ void CXScrollBar::timerEvent(QTimerEvent* event) {
     const int id = event->timerId();
     if (id == d->delayTimer.timerId()) {
         d->delayTimer.stop();
-        if (d->leftArrowDown || d->rightArrowDown || d->upArrowDown || d->downArrowDown) {
+        if (d->leftArrowDown || d->rightArrowDown) {
             d->repeatTimer.start(kTimerRepeat, this);
         }
     } else if (id == d->repeatTimer.timerId()) {
-        if (d->leftArrowDown || d->upArrowDown) {
+        if (d->leftArrowDown) {
             LineLeft();
         }
-        if (d->rightArrowDown || d->downArrowDown) {
+        if (d->rightArrowDown) {
             LineRight();
         }
     } else if (id == d->hoverTimer.timerId()) {

@@ -11,8 +11,8 @@ public:
     explicit CXScrollBar(QWidget* parent = nullptr);
     ~CXScrollBar() override;
 
-    // Takes the place and rectangle of pParent's control nIdStatic (hidden from then on);
-    // horizontal unless dwStyle has SBS_VERT. The control gets the id nId.
+    // Takes the place and rectangle of pParent's control nIdStatic (hidden from then on); the
+    // control gets the id nId. The bar is horizontal: a style with SBS_VERT is refused.
     bool CreateOverStatic(unsigned dwStyle, QWidget* pParent, int nIdStatic, int nId);
     void SetScrollRange(int nMinPos, int nMaxPos, bool bRedraw = true);
     int SetScrollPos(int nPos, bool bRedraw = true); // unclamped; returns the previous position
@@ -36,19 +36,15 @@ public:
 
     // State, read by tests and the accessibility interface.
     int ThumbLeft() const;
-    int ThumbTop() const;
     QRect ThumbRect() const; // as last drawn; empty while no thumb is shown
     int Range() const;
-    bool IsHorz() const;
     bool IsOverThumb() const;
     QSize BitmapSize() const; // the thumb bitmap's size
 
 signals:
-    // WM_HSCROLL (WM_VSCROLL in the vertical form) to the owner: nSBCode is SB_LINELEFT (0),
-    // SB_LINERIGHT (1) or SB_THUMBTRACK (5); nPos is the low 16 bits of m_nPos for
-    // SB_THUMBTRACK and 0 otherwise.
+    // WM_HSCROLL to the owner: nSBCode is SB_LINELEFT (0), SB_LINERIGHT (1) or SB_THUMBTRACK
+    // (5); nPos is the low 16 bits of m_nPos for SB_THUMBTRACK and 0 otherwise.
     void hscroll(int nSBCode, int nPos);
-    void vscroll(int nSBCode, int nPos);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -62,8 +58,7 @@ protected:
 
 private:
     void Redraw();
-    void RenderHorz();
-    void RenderVert();
+    void Render();
     void ClampThumb();
     void PosFromThumb();
     void ThumbFromPos();

@@ -42,9 +42,9 @@ QRgb PixelOr(const QImage& img, int x, int y, QRgb fallback) {
     return img.pixel(x, y);
 }
 
-// The played part of the channel in the thumb colour's hue at half its saturation: lines 0
-// and 1 lighter, the rest at lightness 0.80. byRows picks rows (horizontal) or columns.
-void TintChannel(QImage& channel, COLORREF thumb, bool byRows) {
+// The played part of the channel in the thumb colour's hue at half its saturation: rows 0 and 1
+// lighter, the rest at lightness 0.80.
+void TintChannel(QImage& channel, COLORREF thumb) {
     const CHLSColor base(thumb);
     auto shade = [&](float lightness) {
         CHLSColor c;
@@ -56,8 +56,7 @@ void TintChannel(QImage& channel, COLORREF thumb, bool byRows) {
     const QRgb c80 = shade(0.80f);
     for (int y = 0; y < channel.height(); ++y) {
         for (int x = 0; x < channel.width(); ++x) {
-            const int line = byRows ? y : x;
-            channel.setPixel(x, y, line == 0 ? c92 : line == 1 ? c87 : c80);
+            channel.setPixel(x, y, y == 0 ? c92 : y == 1 ? c87 : c80);
         }
     }
 }
@@ -65,20 +64,12 @@ void TintChannel(QImage& channel, COLORREF thumb, bool byRows) {
 } // namespace
 
 void CXScrollBar::Redraw() {
-    if (d->horz) {
-        RenderHorz();
-    } else {
-        RenderVert();
-    }
+    Render();
     update();
 }
 
 void CXScrollBar::paintEvent(QPaintEvent* /*event*/) {
-    if (d->horz) {
-        RenderHorz();
-    } else {
-        RenderVert();
-    }
+    Render();
     QPainter p(this);
     if (d->buffer.isNull() || d->buffer.size() != size()) {
         p.fillRect(rect(), palette().window());
@@ -90,11 +81,10 @@ void CXScrollBar::paintEvent(QPaintEvent* /*event*/) {
 
 namespace {
 
-// Replaces the key pixels of a thumb bitmap; channelAt gives the off-screen colour of the
-// first (key 3) or last (key 4) channel pixel on the line of bitmap pixel (x, y).
-template <typename ChannelAt>
+// Replaces the key pixels of a thumb bitmap; keys 3 and 4 take the off-screen colour of the
+// first and last channel column on the bitmap pixel's row.
 void ReplaceKeys(QImage& thumb, bool useThumbColor, bool showGripper, COLORREF thumbColor,
-                 ChannelAt channelAt) {
+                 const QImage& buffer, int firstColumn, int lastColumn) {
     QRgb previous = qRgb(0, 0, 0);
     for (int x = 0; x < thumb.width(); ++x) {
         for (int y = 0; y < thumb.height(); ++y) {
@@ -106,9 +96,9 @@ void ReplaceKeys(QImage& thumb, bool useThumbColor, bool showGripper, COLORREF t
             } else if (c == kKey2) {
                 c = showGripper ? ToQRgb(kGripColor) : previous;
             } else if (c == kKey3) {
-                c = channelAt(x, y, false);
+                c = PixelOr(buffer, firstColumn, y, kKey3);
             } else if (c == kKey4) {
-                c = channelAt(x, y, true);
+                c = PixelOr(buffer, lastColumn, y, kKey3);
             }
             thumb.setPixel(x, y, c);
             previous = c;
@@ -118,7 +108,7 @@ void ReplaceKeys(QImage& thumb, bool useThumbColor, bool showGripper, COLORREF t
 
 } // namespace
 
-void CXScrollBar::RenderHorz() {
+void CXScrollBar::Render() {
     const int L = m_rectClient.left();
     const int T = m_rectClient.top();
     const int W = m_rectClient.width();
@@ -146,7 +136,7 @@ void CXScrollBar::RenderHorz() {
     QImage channel = LoadControlBitmap(IDB_HORIZONTAL_SCROLLBAR_CHANNEL);
     Stretch(p, xc, T + 1, cl + cw - xc, H - 1, channel);
     if (m_bTintChannel && m_bUseThumbColor && !channel.isNull()) {
-        TintChannel(channel, m_crThumb, true);
+        TintChannel(channel, m_crThumb);
     }
     Stretch(p, cl, T + 1, xc - cl, H - 1, channel);
     Stretch(p, R - w, T + 1, w, H - 1, LoadControlBitmap(IDB_HORIZONTAL_SCROLLBAR_RIGHTARROW));
@@ -157,63 +147,8 @@ void CXScrollBar::RenderHorz() {
                                                           : IDB_HORIZONTAL_SCROLLBAR_THUMB_NO_COLOR);
         if (!thumb.isNull()) {
             p.end();
-            const QImage& buf = d->buffer;
-            ReplaceKeys(
-                thumb, m_bUseThumbColor, m_bShowGripper, d->overThumb ? m_crThumbHot : m_crThumb,
-                [&](int, int y, bool last) { return PixelOr(buf, last ? cl + cw - 1 : cl, y, kKey3); });
-            p.begin(&d->buffer);
-            Stretch(p, d->rectThumb.x(), d->rectThumb.y(), d->rectThumb.width(), d->rectThumb.height(),
-                    thumb);
-        }
-    } else {
-        d->rectThumb = QRect();
-    }
-    gdi::FrameRect(p, L, T, R, B, kBorderColor);
-}
-
-void CXScrollBar::RenderVert() {
-    const int L = m_rectClient.left();
-    const int T = m_rectClient.top();
-    const int W = m_rectClient.width();
-    const int H = m_rectClient.height();
-    const int R = L + W;
-    const int B = T + H;
-    const int h = d->bitmapHeight;
-    if (W <= 0 || H <= 0) {
-        d->buffer = QImage();
-        d->rectThumb = d->range != 0 ? QRect(L, T + d->thumbTop, W, h) : QRect();
-        return;
-    }
-    if (d->buffer.size() != QSize(W, H)) {
-        d->buffer = QImage(W, H, QImage::Format_RGB32);
-    }
-    d->buffer.fill(Qt::white);
-    QPainter p(&d->buffer);
-    Stretch(p, L, T, W, h, LoadControlBitmap(IDB_VERTICAL_SCROLLBAR_UPARROW));
-    gdi::FrameRect(p, L, T, R, T + h, kBorderColor);
-
-    d->rectThumb = QRect(L, T + d->thumbTop, W, h);
-    const int yc = d->rectThumb.top() + h / 2;
-    const int ct = T + h;
-    const int ch = H - 2 * h;
-    QImage channel = LoadControlBitmap(IDB_VERTICAL_SCROLLBAR_CHANNEL);
-    Stretch(p, L + 1, yc, W - 1, ct + ch - yc, channel);
-    if (m_bTintChannel && m_bUseThumbColor && !channel.isNull()) {
-        TintChannel(channel, m_crThumb, false);
-    }
-    Stretch(p, L, ct, W, yc - ct, channel);
-    Stretch(p, L, B - h, W - 1, h, LoadControlBitmap(IDB_VERTICAL_SCROLLBAR_DOWNARROW));
-    gdi::FrameRect(p, L, B - h, R, B, kBorderColor);
-
-    if (d->range != 0) {
-        QImage thumb = LoadControlBitmap(m_bUseThumbColor ? IDB_VERTICAL_SCROLLBAR_THUMB
-                                                          : IDB_VERTICAL_SCROLLBAR_THUMB_NO_COLOR);
-        if (!thumb.isNull()) {
-            p.end();
-            const QImage& buf = d->buffer;
-            ReplaceKeys(
-                thumb, m_bUseThumbColor, m_bShowGripper, d->overThumb ? m_crThumbHot : m_crThumb,
-                [&](int x, int, bool last) { return PixelOr(buf, x, last ? ct + ch - 1 : ct, kKey3); });
+            ReplaceKeys(thumb, m_bUseThumbColor, m_bShowGripper, d->overThumb ? m_crThumbHot : m_crThumb,
+                        d->buffer, cl, cl + cw - 1);
             p.begin(&d->buffer);
             Stretch(p, d->rectThumb.x(), d->rectThumb.y(), d->rectThumb.width(), d->rectThumb.height(),
                     thumb);

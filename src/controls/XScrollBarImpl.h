@@ -10,7 +10,6 @@
 struct CXScrollBar::Impl {
     QPointer<QWidget> parent;
     int thumbLeft = 25;
-    int thumbTop = 25;
     int bitmapHeight = 12;
     int bitmapWidth = 25;
     int minPos = 0;
@@ -20,18 +19,12 @@ struct CXScrollBar::Impl {
     bool overThumb = false;
     bool rightArrowDown = false;
     bool leftArrowDown = false;
-    bool upArrowDown = false;
-    bool downArrowDown = false;
     bool thumbDown = false;
     bool dragging = false;
-    bool horz = true;
     QBasicTimer repeatTimer; // 1
     QBasicTimer delayTimer;  // 2
     QBasicTimer hoverTimer;  // 3
     QImage buffer;
-
-    int& thumb() { return horz ? thumbLeft : thumbTop; }
-    int thumbSize() const { return horz ? bitmapWidth : bitmapHeight; }
 };
 
 // A rectangle from its edges, right and bottom excluded.

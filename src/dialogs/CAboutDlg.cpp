@@ -40,7 +40,7 @@ void CAboutDlg::CreateControls() {
     icon->setPixmap(QIcon(QStringLiteral(":/res/icons/%1.png").arg(IDR_MAINFRAME)).pixmap(32, 32));
     icon->setAccessibleName(QStringLiteral("Tetrav 图标"));
 
-    auto* version = new QLabel(QStringLiteral("Tetrav  V1.3.2.1121"), this);
+    auto* version = new QLabel(QStringLiteral("Tetrav  V%1").arg(QLatin1String(kVersion)), this);
     version->setGeometry(dlu::Rect(71, 39, 145, 12));
     auto* notice = new QLabel(QStringLiteral("四路视频同步播放。"), this);
     notice->setGeometry(dlu::Rect(71, 59, 109, 11));

@@ -8,6 +8,9 @@ class CGradientButton;
 class CAboutDlg : public CBCGPDialog {
     Q_OBJECT
 public:
+    // The version the box shows (and tetrav --version prints).
+    static constexpr const char* kVersion = "1.3.2.1121";
+
     explicit CAboutDlg(QWidget* parent = nullptr);
     ~CAboutDlg() override;
 

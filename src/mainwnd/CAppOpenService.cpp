@@ -5,8 +5,10 @@
 #include "platform/DesktopIds.h"
 #include "platform/SessionBus.h"
 
+#include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusMetaType>
 #include <QTimer>
 #include <QUrl>
 
@@ -79,7 +81,10 @@ bool CAppOpenService::handleMessage(const QDBusMessage& message, const QDBusConn
                                              QStringLiteral("no files"));
         } else {
             // After the reply, so the second copy is not held by the open or its messages.
-            QTimer::singleShot(0, files, [files, urls] { files->OpenAsSet(urls); });
+            // The platform data may carry the second copy's run options.
+            const RunOptions options =
+                RunOptions::FromPlatformData(qdbus_cast<QVariantMap>(message.arguments().at(1)));
+            QTimer::singleShot(0, files, [files, urls, options] { files->OpenAsSet(urls, options); });
             reply = message.createReply();
         }
     } else {

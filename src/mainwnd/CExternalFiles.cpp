@@ -102,10 +102,11 @@ bool CExternalFiles::refuse(const Sorted& sorted) {
     return true;
 }
 
-bool CExternalFiles::OpenAsSet(const QList<QUrl>& urls) {
+bool CExternalFiles::OpenAsSet(const QList<QUrl>& urls, const RunOptions& options) {
     for (const QUrl& url : urls) {
         if (url.isLocalFile() && CSetFile::IsSetFile(url.toLocalFile())) {
             m_pending.clear();
+            m_pendingOptions = options;
             m_pendingSetFile = QFileInfo(url.toLocalFile()).absoluteFilePath();
             openPending();
             return true;
@@ -121,6 +122,7 @@ bool CExternalFiles::OpenAsSet(const QList<QUrl>& urls) {
     }
     m_pending = sorted.files;
     m_pendingSetFile.clear();
+    m_pendingOptions = options;
     openPending();
     return true;
 }
@@ -142,6 +144,7 @@ bool CExternalFiles::OpenInPane(int pane, const QUrl& url) {
     }
     m_pending = files;
     m_pendingSetFile.clear();
+    m_pendingOptions = {};
     openPending();
     return true;
 }
@@ -162,16 +165,24 @@ void CExternalFiles::openPending() {
         return;
     }
     m_retry->stop();
+    const RunOptions options = m_pendingOptions;
+    m_pendingOptions = {};
     if (!m_pendingSetFile.isEmpty()) {
         const QString setFile = m_pendingSetFile;
         m_pendingSetFile.clear();
         m_opening = true;
-        m_dlg->OpenSetFile(setFile);
+        m_dlg->OpenForRun({setFile}, options);
         m_opening = false;
         return;
     }
     const QStringList files = m_pending;
     m_pending.clear();
+    if (!options.IsEmpty()) {
+        m_opening = true;
+        m_dlg->OpenForRun(files, options);
+        m_opening = false;
+        return;
+    }
     openNow(files);
 }
 

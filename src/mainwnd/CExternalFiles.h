@@ -7,6 +7,8 @@
 // Anything that is not a readable local video file is refused with a message and nothing
 // changes. While the window is busy (a dialog or message box is up, a set is opening) a set
 // handed over waits and opens once the window is free again.
+#include "mainwnd/RunOptions.h"
+
 #include <QObject>
 #include <QStringList>
 #include <QUrl>
@@ -30,9 +32,10 @@ public:
     static Sorted Sort(const QList<QUrl>& urls);
     static bool IsVideoFile(const QString& path);
 
-    // Opens files (one to four used) as a set; refuses with a message if any is unusable.
-    // Returns false when refused. A busy window opens the set later.
-    bool OpenAsSet(const QList<QUrl>& urls);
+    // Opens files (one to four used) as a set, with the run options a second copy gave;
+    // refuses with a message if any is unusable. Returns false when refused. A busy window
+    // opens the set later.
+    bool OpenAsSet(const QList<QUrl>& urls, const RunOptions& options = {});
     // Puts one file in pane (0 to 3), keeping the other panes' files, and opens the set.
     bool OpenInPane(int pane, const QUrl& url);
     // True while the window cannot take a new set now (a modal dialog or box is up, the window
@@ -51,6 +54,7 @@ private:
     CTetravDlg* m_dlg;
     QStringList m_pending;
     QString m_pendingSetFile; // a saved set waiting to open
+    RunOptions m_pendingOptions;
     QTimer* m_retry = nullptr;
     bool m_opening = false;
 };

@@ -126,8 +126,9 @@ CTetravDlg::~CTetravDlg() {
     OnDestroy();
 }
 
-void CTetravDlg::SetCommandLineFiles(const QStringList& paths) {
+void CTetravDlg::SetCommandLineFiles(const QStringList& paths, const RunOptions& options) {
     m_commandLineFiles = paths.mid(0, 4);
+    m_commandLineOptions = options;
 }
 
 void CTetravDlg::SetChannelFactory(ChannelFactory factory) {
@@ -182,19 +183,13 @@ void CTetravDlg::showEvent(QShowEvent* event) {
     m_bShownOnce = true;
     CreateBars();
     LoadSettings();
+    ApplyRunModes(m_commandLineOptions);
     if (!m_commandLineFiles.isEmpty()) {
         // Open once the window is on the screen, so the panes have their windows.
         QTimer::singleShot(0, this, [this] {
-            if (OpenSetAmong(m_commandLineFiles)) {
-                m_commandLineFiles.clear();
-                return;
-            }
-            for (int i = 0; i < m_commandLineFiles.size(); ++i) {
-                g_strVideoPath[i] = m_commandLineFiles[i];
-            }
+            const QStringList files = m_commandLineFiles;
             m_commandLineFiles.clear();
-            m_nCurChannel = 0;
-            OpenSelectedFiles();
+            OpenForRun(files, m_commandLineOptions);
         });
     }
 }

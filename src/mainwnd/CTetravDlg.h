@@ -6,6 +6,7 @@
 // Geometry comes from the screen size (MainLayout); files given on the command line open as a
 // set once the window is first shown.
 #include "dialogs/GotoPosition.h"
+#include "mainwnd/RunOptions.h"
 #include "uikit/CBCGPDialog.h"
 
 #include <QElapsedTimer>
@@ -18,6 +19,7 @@
 
 class CChannelGraph;
 class CChannelSync;
+class CSetFile;
 struct MainLayout;
 class CFrameSync;
 struct SyncSet;
@@ -43,8 +45,9 @@ public:
     ~CTetravDlg() override;
 
     // Up to four files that open as a set once the window is first shown: the nth in pane n,
-    // an empty entry leaves its pane empty.
-    void SetCommandLineFiles(const QStringList& paths);
+    // an empty entry leaves its pane empty; the run options act on that set (their modes also
+    // without files).
+    void SetCommandLineFiles(const QStringList& paths, const RunOptions& options = {});
 
     // Where new channel objects come from (default: new CChannelGraph).
     void SetChannelFactory(ChannelFactory factory);
@@ -107,6 +110,10 @@ public:
     bool OpenSetFile(const QString& path);
     // Opens the first saved set among files, if there is one; false when there is none.
     bool OpenSetAmong(const QStringList& files);
+    // Opens files (the nth in pane n), or the first saved set among them, with the run options:
+    // the modes for this run, the offsets and start over the set's own, then the rate and play.
+    // False when nothing opened.
+    bool OpenForRun(const QStringList& files, const RunOptions& options);
     // ---- Time offsets (CTetravDlgOffset.cpp) ----
     // Sets pane k's offset (seconds, within +-24 h) and moves the set at once: the other panes
     // keep their pictures, and changing the reference's own offset moves the reference. Code
@@ -220,6 +227,10 @@ private:
     // The saved-set items of the 文件 menu, and the recent sets as they now stand.
     void AddSetMenus(QMenu* file);
     void FillRecentSets();
+    // Opens a set read from path (or made from files when path is empty): its videos, its modes
+    // for this run, its offsets and position.
+    bool OpenSet(CSetFile set, const QString& path);
+    void ApplyRunModes(const RunOptions& options);
     void ApplyDisplayMode();
     void SetTopmost(bool topmost);
     void PlacePanes(const MainLayout& layout);
@@ -255,6 +266,7 @@ private:
     double m_dRate = 1.0;               // the rate of the last rate command
     QElapsedTimer m_syncTickClock;      // since the last sync tick; invalid until the tick runs
     QStringList m_commandLineFiles;
+    RunOptions m_commandLineOptions;
     bool m_bBarsCreated = false;
     bool m_bShownOnce = false;
     bool m_bDestroyed = false;

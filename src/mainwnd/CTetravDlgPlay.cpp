@@ -6,6 +6,7 @@
 #include "controls/CToolBarXP.h"
 #include "controls/CVolumeSlider.h"
 #include "controls/CXScrollBar.h"
+#include "controls/SeekBarScale.h"
 #include "dialogs/CFileSelectDlg.h"
 #include "dialogs/VideoPaths.h"
 #include "engine/CChannelGraph.h"
@@ -32,24 +33,10 @@ QString Utf8(const char* text) {
     return QString::fromUtf8(text);
 }
 
-int TruncToInt(double v) {
-    if (v >= 2147483647.0) {
-        return 2147483647;
-    }
-    if (v <= -2147483648.0) {
-        return -2147483647 - 1;
-    }
-    return v == v ? static_cast<int>(v) : 0;
-}
-
-// The seek bar follows the reference position over 0..200; a reference of 1 s or less has no
-// room for the arithmetic and shows 0.
+// The seek bar follows the reference position over 0..200, drawn where a seek to that position
+// lands.
 int SeekBarPosition(double current, double total) {
-    if (!(total > 1.0)) {
-        return 0;
-    }
-    const int pos = TruncToInt((current * 200.0) / (total - 1.0));
-    return pos < 0 ? 0 : (pos > 200 ? 200 : pos);
+    return SeekBarScale::Position(current, total);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // The main window's saved sets: 保存视频组..., 打开视频组... and the recent sets of the 文件 menu.
 // A set opens through the same path as chosen files do; its offsets are then put in place and
-// the set seeks to the saved position through the normal seek.
+// the set seeks to the saved position through the normal seek. Files and options from the
+// command line open the same way, as a set made of them.
 #include "mainwnd/CTetravDlg.h"
 
 #include "dialogs/VideoPaths.h"
@@ -18,6 +19,7 @@
 #include <QMenu>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace {
 
@@ -143,6 +145,71 @@ bool CTetravDlg::OpenSetFile(const QString& path) {
         ShowErrorBox(Utf8("打开视频组错误!\n%1\n%2").arg(QDir::toNativeSeparators(path), why));
         return false;
     }
+    return OpenSet(std::move(set), path);
+}
+
+void CTetravDlg::ApplyRunModes(const RunOptions& options) {
+    if (options.syncMode >= 0) {
+        g_settings.FramePhase = static_cast<std::int8_t>(options.syncMode);
+    }
+    if (options.reference >= 0) {
+        g_settings.MiniVideo = static_cast<std::int8_t>(options.reference);
+    }
+}
+
+bool CTetravDlg::OpenForRun(const QStringList& files, const RunOptions& options) {
+    CSetFile set;
+    QString setPath;
+    for (const QString& file : files) {
+        if (CSetFile::IsSetFile(file)) {
+            setPath = file;
+            break;
+        }
+    }
+    if (!setPath.isEmpty()) {
+        QString why;
+        if (!set.Read(setPath, &why)) {
+            ShowErrorBox(Utf8("打开视频组错误!\n%1\n%2").arg(QDir::toNativeSeparators(setPath), why));
+            return false;
+        }
+    } else {
+        for (int k = 0; k < 4; ++k) {
+            set.video[k] = files.value(k);
+        }
+    }
+    // What the command line says stands over what the set says.
+    set.syncMode = options.syncMode >= 0 ? options.syncMode : set.syncMode;
+    set.reference = options.reference >= 0 ? options.reference : set.reference;
+    for (int k = 0; k < 4; ++k) {
+        if (options.offset[k]) {
+            set.offset[k] = *options.offset[k];
+        }
+    }
+    set.position = options.start.value_or(set.position);
+    if (!OpenSet(std::move(set), setPath)) {
+        return false;
+    }
+    for (int k = 0; k < 4; ++k) {
+        if (options.offset[k] && !ChannelIsOpen(k)) {
+            std::fprintf(stderr, "Tetrav: pane %d has no video; its offset is not used.\n", k + 1);
+        }
+    }
+    if (options.start && *options.start > 0.0 && !(*options.start < m_dTotalSecs)) {
+        std::fprintf(stderr, "Tetrav: the set is %.3f s long; it starts from the beginning, not at %.3f s.\n",
+                     m_dTotalSecs, *options.start);
+    }
+    if (options.rate == 0.25) {
+        OnSlower();
+    } else if (options.rate == 2.0) {
+        OnFaster();
+    }
+    if (options.play) {
+        OnPlay();
+    }
+    return true;
+}
+
+bool CTetravDlg::OpenSet(CSetFile set, const QString& path) {
     const QList<int> missing = set.MissingPanes();
     int named = 0;
     for (const QString& video : set.video) {
@@ -174,8 +241,10 @@ bool CTetravDlg::OpenSetFile(const QString& path) {
     if (m_bDestroyed || !AnyChannelTakesPart()) {
         return false;
     }
-    CRecentSets::Add(path);
-    FillRecentSets();
+    if (!path.isEmpty()) {
+        CRecentSets::Add(path);
+        FillRecentSets();
+    }
     m_setKept = set.kept;
     m_setKeptVideos = VideosNow();
 
@@ -189,7 +258,9 @@ bool CTetravDlg::OpenSetFile(const QString& path) {
     if (position > 0.0 || offsets) {
         ActiveSync().Seek(CurrentSet(), position);
     }
-    SetStatusText(0, Utf8("打开视频组"));
+    if (!path.isEmpty()) {
+        SetStatusText(0, Utf8("打开视频组"));
+    }
     return true;
 }
 

@@ -72,6 +72,13 @@ void CBCGPDialog::keyPressEvent(QKeyEvent* event) {
         switch (event->key()) {
         case Qt::Key_Return:
         case Qt::Key_Enter:
+            // As the classic dialog manager: Enter presses the focused push button (it is the
+            // default while it has the focus), else the dialog's default, OK.
+            if (auto* focused = qobject_cast<QPushButton*>(focusWidget());
+                focused != nullptr && focused->isEnabled() && focused->isVisible()) {
+                focused->click();
+                return;
+            }
             OnOK();
             return;
         case Qt::Key_Escape:

@@ -1,8 +1,9 @@
 #pragma once
 // Base of every dialog: a modal QDialog whose DoModal returns IDOK or IDCANCEL, with the
 // classic initialisation hook (OnInitDialog runs once, before the dialog is first shown) and
-// the XP look. Enter ends the dialog with IDOK and Escape with IDCANCEL, like the classic
-// dialog manager, unless the subclass overrides OnOK/OnCancel.
+// the XP look. Enter presses the focused push button, elsewhere it ends the dialog with IDOK;
+// Escape ends it with IDCANCEL, like the classic dialog manager, unless the subclass overrides
+// OnOK/OnCancel.
 #include <QDialog>
 
 class QPushButton;

@@ -1,6 +1,7 @@
 // The bitmap seek bar as the main window makes it, driven with real mouse input, and its pixels.
 #include "controls/CXScrollBar.h"
 #include "controls/ColorHls.h"
+#include "controls/SeekBarScale.h"
 #include "support/ChildCase.h"
 #include "support/Pixels.h"
 #include "support/XvfbServer.h"
@@ -15,7 +16,9 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QWidget>
+#include <cmath>
 #include <memory>
+#include <tuple>
 
 namespace {
 
@@ -53,9 +56,6 @@ protected:
             scrolls.push_back({code, pos});
             positionsSeen.push_back(bar->GetScrollPos());
         });
-        QObject::connect(bar, &CXScrollBar::vscroll, bar, [this](int code, int pos) {
-            vscrolls.push_back({code, pos});
-        });
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     }
@@ -64,7 +64,7 @@ protected:
 
     std::unique_ptr<QWidget> window;
     CXScrollBar* bar = nullptr;
-    Scrolls scrolls, vscrolls;
+    Scrolls scrolls;
     std::vector<int> positionsSeen; // what the owner reads back at each notification
 };
 
@@ -322,22 +322,33 @@ TEST(SeekBarPointer, HandCursorOverTheThumbUntilThePointerLeaves) {
     EXPECT_CHILD_PASSES(RunChildCase(QStringLiteral("SeekBarHoverWatch"), x.environment()));
 }
 
-// Upright: the same rules along the height, reported as vertical scrolls.
-TEST_F(SeekBar, UprightFollowsTheSameRulesAlongTheHeight) {
-    Make(12, 300, true, kStyle | SBS_VERT);
-    // Track 300 - 75 = 225: a click at y = 150 puts the thumb's top at 138, position
-    // round(113 x 200/225) = 100.
-    QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(6, 150));
-    EXPECT_EQ(bar->ThumbRect(), QRect(0, 138, 12, 25));
-    for (const int y : {5, 295, 295}) {
-        QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(6, y));
+// The display tick draws the position a seek to that position lands on, for every position and for
+// short and long references; times outside the reference or without a length stay within 0..200.
+TEST(SeekBarScale, EveryPositionComesBackFromTheTimeItSeeksTo) {
+    for (const double total : {2.0, 10.0, 3600.0, 0.4, 59.96}) {
+        SCOPED_TRACE(total);
+        for (int pos = 0; pos <= SeekBarScale::kRange; ++pos) {
+            ASSERT_EQ(SeekBarScale::Position(SeekBarScale::Seconds(pos, total), total), pos);
+        }
     }
-    EXPECT_EQ(vscrolls, (Scrolls{{SB_THUMBTRACK, 100}, {SB_LINEUP, 0}, {SB_LINEDOWN, 0}, {SB_LINEDOWN, 0}}));
-    EXPECT_EQ(bar->GetScrollPos(), 101);
-    EXPECT_TRUE(scrolls.empty());
-    const QImage img = Shot(bar);
-    EXPECT_EQ(img.pixel(0, 0), kBorder);
-    EXPECT_EQ(img.pixel(5, bar->ThumbTop()), kOutline) << "the thumb's outline";
+    const std::tuple<double, double, int> odd[] = {
+        {5.0, 10.0, 100},       // a click at 100 on 10 s goes to 5 s and is drawn at 100
+        {5.024, 10.0, 100},     // a frame just past it (25 fps), still 100
+        {12.0, 10.0, 200},      // past the end (a stream longer than it said)
+        {-0.3, 10.0, 0},        // a start before zero (MPEG-TS)
+        {3.0, 0.0, 0},          // no length
+        {std::nan(""), 10.0, 0} // no position
+    };
+    for (const auto& [current, total, pos] : odd) {
+        EXPECT_EQ(SeekBarScale::Position(current, total), pos) << current << " of " << total;
+    }
+    // The bar itself is horizontal only.
+    QWidget window;
+    auto* placeholder = new QWidget(&window);
+    SetDlgCtrlID(placeholder, IDC_SEEKBAR_PLACEHOLDER);
+    CXScrollBar bar;
+    EXPECT_FALSE(bar.CreateOverStatic(kStyle | SBS_VERT, &window, IDC_SEEKBAR_PLACEHOLDER, IDC_SEEKBAR));
+    EXPECT_TRUE(placeholder->isVisibleTo(&window)) << "the placeholder is left in place";
 }
 
 } // namespace

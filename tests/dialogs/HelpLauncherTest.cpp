@@ -1,17 +1,23 @@
 // Where the help is found, what goes to the desktop's browser (intercepted here), the error
 // boxes, and the shipped help's links.
 #include "dialogs/HelpLauncher.h"
+#include "dialogs/CAboutDlg.h"
 #include "platform/MessageBoxRecorder.h"
 #include "support/FileBytes.h"
 #include "support/TestEnv.h"
+#include "support/X11Probe.h"
+#include "uikit/CBCGPControlIds.h"
+#include "uikit/Resource.h"
 
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <tuple>
 
@@ -91,6 +97,31 @@ TEST_F(HelpLauncherTest, FindsTheHelpBesideInstalledOrInTheSourceTreeOrSaysSoAnd
                 << page.toStdString() << " links to missing " << target.toStdString();
         }
     }
+}
+
+// Return typed at the keyboard (XTEST) presses the About box's focused button: 更多技术支持 opens the
+// support page and leaves the box up; on 确定 it closes the box.
+TEST_F(HelpLauncherTest, EnterInTheAboutBoxPressesTheFocusedButton) {
+    CAboutDlg about;
+    about.show();
+    about.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&about));
+    auto* support = qobject_cast<QPushButton*>(GetDlgItem(&about, IDC_SUPPORT));
+    ASSERT_NE(support, nullptr);
+    const auto enterOn = [&](QWidget* button) {
+        button->setFocus(Qt::TabFocusReason);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return button->hasFocus(); }));
+        QString why;
+        ASSERT_TRUE(tetrav::test::Xdotool(qgetenv("DISPLAY"), {"key", "Return"}, &why)) << why.toStdString();
+    };
+    enterOn(support);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !m_opened.isEmpty(); }, 5000)) << "the support page";
+    EXPECT_TRUE(m_opened[0].toLocalFile().endsWith(HelpLauncher::kSupportPage));
+    QTest::qWait(100);
+    EXPECT_TRUE(about.isVisible()) << "the box stays up";
+    enterOn(GetDlgItem(&about, IDOK));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !about.isVisible(); }, 5000));
+    EXPECT_EQ(m_opened.size(), 1);
 }
 
 } // namespace

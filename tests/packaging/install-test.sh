@@ -34,6 +34,35 @@ if [ -d "$source/help" ]; then
     [ -f "$prefix/share/tetrav/help/index.html" ] || fail "help not installed beside the program"
 fi
 
+# The manual page: renders without a warning, names the version the program prints and every
+# option of its --help; the bash completion offers the same options and completes their values.
+man=$prefix/share/man/man1/tetrav.1.gz
+[ -f "$man" ] || fail "$man missing"
+gzip -t "$man" || fail "$man is not gzip"
+zcat "$man" | groff -ww -man -Tutf8 >"$work/man.txt" 2>"$work/man.warnings" || fail "groff"
+[ ! -s "$work/man.warnings" ] || { cat "$work/man.warnings"; fail "the manual page has warnings"; }
+help=$(env -u DISPLAY -u WAYLAND_DISPLAY "$prefix/bin/tetrav" --help) || fail "tetrav --help"
+version=$(env -u DISPLAY "$prefix/bin/tetrav" --version) || fail "tetrav --version"
+zcat "$man" | head -n1 | grep -qF "\"$version\"" || fail "the manual page's version is not '$version'"
+options=$(grep -oE -- '--[a-z]+' <<<"$help" | sort -u)
+[ "$(wc -l <<<"$options")" -ge 9 ] || fail "too few options in --help: $options"
+completion=$prefix/share/bash-completion/completions/tetrav
+[ -f "$completion" ] || fail "$completion missing"
+complete_words() { # the completions bash offers for the words given (the last one being typed)
+    bash -c '. "$1"; shift; COMP_WORDS=(tetrav "$@"); COMP_CWORD=$#; _tetrav; printf "%s\n" "${COMPREPLY[@]}"' \
+        _ "$completion" "$@"
+}
+for o in $options; do
+    zcat "$man" | grep -qF -- "\-\-${o#--}" || fail "the manual page lacks $o"
+    complete_words "$o" | grep -qx -- "$o" || fail "the completion lacks $o"
+done
+[ "$(complete_words --sync '' | tr '\n' ' ')" = "frame time " ] || fail "--sync values: $(complete_words --sync '')"
+[ "$(complete_words --rate '' | tr '\n' ' ')" = "0.25 1 2 " ] || fail "--rate values"
+mkdir "$work/files"
+touch "$work/files/a.MP4" "$work/files/b.txt" "$work/files/s.tetravset"
+offered=$(complete_words "$work/files/" | sort | tr '\n' ' ')
+[ "$offered" = "$work/files/a.MP4 $work/files/s.tetravset " ] || fail "file completion offers: $offered"
+
 # Validators, on the installed files.
 desktop-file-validate "$desktop" || fail "desktop-file-validate"
 appstreamcli validate --no-net "$metainfo" || fail "appstreamcli validate"

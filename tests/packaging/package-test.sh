@@ -20,7 +20,8 @@ echo "package: $(basename "$deb")"
 
 dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\./|/|' >"$work/files"
 for f in /usr/bin/tetrav /usr/share/applications/$id.desktop /usr/share/metainfo/$id.metainfo.xml \
-    /usr/share/icons/hicolor/48x48/apps/$id.png /usr/share/icons/hicolor/scalable/apps/$id.svg; do
+    /usr/share/icons/hicolor/48x48/apps/$id.png /usr/share/icons/hicolor/scalable/apps/$id.svg \
+    /usr/share/man/man1/tetrav.1.gz /usr/share/bash-completion/completions/tetrav; do
     grep -qx "$f" "$work/files" || fail "$f is not in the package"
 done
 if grep -q '^/usr/share/tetrav/help/' "$work/files"; then

@@ -6,6 +6,7 @@
 #include "settings/CSettings.h"
 #include "settings/CSettingsFile.h"
 #include "support/FileBytes.h"
+#include "support/X11Probe.h"
 #include "uikit/CBCGPControlIds.h"
 #include "uikit/CHotKeyCtrl.h"
 #include "uikit/Resource.h"
@@ -230,6 +231,45 @@ TEST_F(OptionsDlgTest, AFileThatCannotBeWrittenIsSaidTheValuesKeptAndTheFileLeft
     EXPECT_TRUE(radio(IDC_LONGEST)->isChecked()) << "this run keeps the values";
     EXPECT_EQ(m_dlg->m_hotKey[1]->text(), "Shift + F7");
     EXPECT_EQ(folderShown(), "/srv/shots");
+}
+
+// Return typed at the keyboard (XTEST) presses the focused push button: 放弃 cancels and 选择 opens
+// the folder chooser, neither saving; on OK, or on a control that is no push button, it saves.
+TEST_F(OptionsDlgTest, EnterPressesTheFocusedButtonAndSavesOnlyThroughOk) {
+    ASSERT_TRUE(CSettingsFile::WriteDefaults(g_settings));
+    const QByteArray defaults = readAll(iniPath());
+    const std::tuple<int, bool, int, bool> rows[] = {
+        // focused control, still open, folder choosers opened, file written
+        {IDCANCEL, false, 0, false},
+        {IDC_BROWSE_PATH, true, 1, false},
+        {IDOK, false, 0, true},
+        {IDC_LONGEST, false, 0, true},
+    };
+    for (const auto& [focused, open, choosers, written] : rows) {
+        SCOPED_TRACE(focused);
+        writeAll(iniPath(), defaults);
+        m_pickerTitles.clear();
+        m_pickerAnswer.clear();
+        this->open();
+        m_dlg->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(m_dlg.get()));
+        QTest::mouseClick(radio(IDC_TIME_SYNC), Qt::LeftButton); // a change OK would write
+        QWidget* control = GetDlgItem(m_dlg.get(), focused);
+        control->setFocus(Qt::TabFocusReason);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return control->hasFocus(); }));
+        QString why;
+        ASSERT_TRUE(tetrav::test::Xdotool(qgetenv("DISPLAY"), {"key", "Return"}, &why)) << why.toStdString();
+        if (open) {
+            ASSERT_TRUE(QTest::qWaitFor([&] { return m_pickerTitles.size() == choosers; }, 5000));
+            QTest::qWait(100);
+        } else {
+            ASSERT_TRUE(QTest::qWaitFor([&] { return !m_dlg->isVisible(); }, 5000));
+        }
+        EXPECT_EQ(m_dlg->isVisible(), open);
+        EXPECT_EQ(m_pickerTitles.size(), choosers);
+        EXPECT_EQ(readAll(iniPath()) != defaults, written);
+        m_dlg.reset();
+    }
 }
 
 } // namespace

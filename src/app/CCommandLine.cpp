@@ -1,0 +1,272 @@
+#include "app/CCommandLine.h"
+
+#include "dialogs/CAboutDlg.h"
+#include "mainwnd/CSetFile.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include <X11/Xlib.h>
+
+#include <cmath>
+
+namespace {
+
+constexpr double kMaxOffset = CSetFile::kMaxOffset;
+
+// Qt's own options that take a value, and those that do not (single dash, as Qt reads them).
+const QStringList kQtValueOptions = {QStringLiteral("-platform"),      QStringLiteral("-platformpluginpath"),
+                                     QStringLiteral("-platformtheme"), QStringLiteral("-plugin"),
+                                     QStringLiteral("-display"),       QStringLiteral("-style"),
+                                     QStringLiteral("-stylesheet"),    QStringLiteral("-qwindowgeometry"),
+                                     QStringLiteral("-qwindowtitle"),  QStringLiteral("-qwindowicon"),
+                                     QStringLiteral("-geometry"),      QStringLiteral("-title"),
+                                     QStringLiteral("-name"),          QStringLiteral("-session")};
+const QStringList kQtFlagOptions = {QStringLiteral("-reverse"), QStringLiteral("-widgetcount"),
+                                    QStringLiteral("-nograb"), QStringLiteral("-dograb")};
+
+CCommandLine::Parsed Refuse(const QString& why) {
+    CCommandLine::Parsed parsed;
+    parsed.action = CCommandLine::Action::Error;
+    parsed.text = why;
+    return parsed;
+}
+
+QString ValueOf(const QStringList& qtArguments, const QString& option) {
+    const qsizetype i = qtArguments.lastIndexOf(option);
+    return i >= 0 && i + 1 < qtArguments.size() ? qtArguments[i + 1] : QString();
+}
+
+} // namespace
+
+bool CCommandLine::ParseTime(const QString& text, bool allowSign, double* seconds) {
+    static const QRegularExpression pattern(
+        QStringLiteral(R"(^([+-])?(\d+(?::\d\d){0,2})(?:\.(\d{1,3}))?$)"));
+    const QRegularExpressionMatch m = pattern.match(text);
+    if (!m.hasMatch() || (!allowSign && m.capturedLength(1) > 0)) {
+        return false;
+    }
+    // h:mm:ss, m:ss or s: the parts after the first are below 60.
+    const QStringList parts = m.captured(2).split(QLatin1Char(':'));
+    double value = 0.0;
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        const double part = parts[i].toDouble();
+        if (i > 0 && part >= 60.0) {
+            return false;
+        }
+        value = value * 60.0 + part;
+    }
+    const QString fraction = m.captured(3);
+    value += fraction.isEmpty() ? 0.0 : fraction.toDouble() / std::pow(10.0, double(fraction.size()));
+    if (!std::isfinite(value) || value > kMaxOffset) {
+        return false;
+    }
+    *seconds = m.captured(1) == QLatin1String("-") ? -value : value;
+    return true;
+}
+
+CCommandLine::Parsed CCommandLine::Parse(const QStringList& arguments) {
+    // Qt's options go to Qt; "--" ends the options, so a file may begin with a dash.
+    QStringList own;
+    QStringList qt;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& a = arguments[i];
+        if (a == QLatin1String("--")) {
+            own << arguments.mid(i);
+            break;
+        }
+        if (kQtValueOptions.contains(a) && i + 1 < arguments.size()) {
+            qt << a << arguments[i + 1];
+            ++i;
+        } else if (kQtFlagOptions.contains(a)) {
+            qt << a;
+        } else {
+            own << a;
+        }
+    }
+
+    QCommandLineParser parser;
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, {});
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")}, {});
+    const QCommandLineOption sync(QStringLiteral("sync"), {}, QStringLiteral("mode"));
+    const QCommandLineOption reference(QStringLiteral("reference"), {}, QStringLiteral("rule"));
+    const QCommandLineOption offset(QStringLiteral("offset"), {}, QStringLiteral("pane=seconds"));
+    const QCommandLineOption start(QStringLiteral("start"), {}, QStringLiteral("time"));
+    const QCommandLineOption play(QStringLiteral("play"), {});
+    const QCommandLineOption rate(QStringLiteral("rate"), {}, QStringLiteral("rate"));
+    const QCommandLineOption set(QStringLiteral("set"), {}, QStringLiteral("file"));
+    parser.addOptions({help, version, sync, reference, offset, start, play, rate, set});
+    // The program's name first, as the parser expects.
+    if (!parser.parse(QStringList{QStringLiteral("tetrav")} + own)) {
+        return Refuse(parser.errorText());
+    }
+
+    Parsed parsed;
+    parsed.qtArguments = qt;
+    if (parser.isSet(help)) {
+        parsed.action = Action::Help;
+        parsed.text = HelpText();
+        return parsed;
+    }
+    if (parser.isSet(version)) {
+        parsed.action = Action::Version;
+        parsed.text = VersionText();
+        return parsed;
+    }
+
+    RunOptions& o = parsed.options;
+    if (parser.isSet(sync)) {
+        const QString v = parser.values(sync).constLast();
+        if (v != QLatin1String("frame") && v != QLatin1String("time")) {
+            return Refuse(QStringLiteral("--sync takes frame or time, not '%1'.").arg(v));
+        }
+        o.syncMode = v == QLatin1String("frame") ? 1 : 0;
+    }
+    if (parser.isSet(reference)) {
+        const QString v = parser.values(reference).constLast();
+        if (v != QLatin1String("shortest") && v != QLatin1String("longest")) {
+            return Refuse(QStringLiteral("--reference takes shortest or longest, not '%1'.").arg(v));
+        }
+        o.reference = v == QLatin1String("shortest") ? 1 : 0;
+    }
+    for (const QString& v : parser.values(offset)) {
+        static const QRegularExpression paneValue(QStringLiteral("^([1-4])=(.*)$"));
+        const QRegularExpressionMatch m = paneValue.match(v);
+        double seconds = 0.0;
+        if (!m.hasMatch()) {
+            return Refuse(
+                QStringLiteral("--offset takes PANE=SECONDS with a pane from 1 to 4, not '%1'.").arg(v));
+        }
+        if (!ParseTime(m.captured(2), true, &seconds)) {
+            return Refuse(QStringLiteral("--offset %1: the offset is signed seconds (at most milliseconds, "
+                                         "within 24 hours), e.g. -3.2 or 1:02.5.")
+                              .arg(v));
+        }
+        o.offset[m.captured(1).toInt() - 1] = seconds;
+    }
+    if (parser.isSet(start)) {
+        const QString v = parser.values(start).constLast();
+        double seconds = 0.0;
+        if (!ParseTime(v, false, &seconds)) {
+            return Refuse(QStringLiteral("--start %1: the time is seconds, m:ss or h:mm:ss (at most "
+                                         "milliseconds), e.g. 12.5 or 1:02:03.250.")
+                              .arg(v));
+        }
+        o.start = seconds;
+    }
+    if (parser.isSet(rate)) {
+        const QString v = parser.values(rate).constLast();
+        bool ok = false;
+        const double r = v.toDouble(&ok);
+        if (!ok || (r != 0.25 && r != 1.0 && r != 2.0)) {
+            return Refuse(QStringLiteral("--rate takes 0.25, 1 or 2, not '%1'.").arg(v));
+        }
+        o.rate = r;
+    }
+    o.play = parser.isSet(play);
+
+    parsed.files = parser.positionalArguments();
+    if (parser.isSet(set)) {
+        const QString path = parser.values(set).constLast();
+        if (!parsed.files.isEmpty()) {
+            return Refuse(QStringLiteral("--set opens a saved set; give no video files beside it."));
+        }
+        CSetFile file;
+        QString why;
+        if (!CSetFile::IsSetFile(path)) {
+            return Refuse(
+                QStringLiteral("--set %1: a saved set's name ends in .%2.").arg(path, CSetFile::kSuffix));
+        }
+        if (!file.Read(path, &why)) {
+            return Refuse(QStringLiteral("--set %1: %2").arg(QDir::toNativeSeparators(path), why));
+        }
+        parsed.files = {QFileInfo(path).absoluteFilePath()};
+    }
+    if (parsed.files.isEmpty() && o.NeedsASet()) {
+        return Refuse(QStringLiteral("--offset, --start, --rate and --play need videos or --set to act on."));
+    }
+    return parsed;
+}
+
+QString CCommandLine::VersionText() {
+    return QStringLiteral("Tetrav %1\n").arg(QLatin1String(CAboutDlg::kVersion));
+}
+
+QString CCommandLine::HelpText() {
+    return QStringLiteral(
+        "Usage: tetrav [OPTION]... [FILE]...\n"
+        "Play up to four videos side by side in a 2 x 2 grid, in step.\n"
+        "\n"
+        "The nth FILE opens in pane n (1 top left, 2 bottom left, 3 top right, 4 bottom right);\n"
+        "a saved set (.tetravset) opens as the set it names. While Tetrav runs, a second start\n"
+        "hands its files and options to the running window and ends.\n"
+        "\n"
+        "Options for this run only (the settings file keeps yours):\n"
+        "      --sync MODE         frame: every pane on the frame of the same instant;\n"
+        "                          time: the panes kept within the same second\n"
+        "      --reference RULE    shortest or longest: the video whose length is the set's\n"
+        "      --offset PANE=TIME  pane PANE (1-4) shows the reference's instant plus TIME,\n"
+        "                          signed seconds with milliseconds; may be given for each pane\n"
+        "      --start TIME        go to TIME of the reference once the set is open\n"
+        "      --play              start playing once the set is open\n"
+        "      --rate RATE         0.25 (slow), 1 (normal) or 2 (fast)\n"
+        "      --set FILE          open the saved set FILE (.tetravset)\n"
+        "  -h, --help              print this help and end\n"
+        "  -v, --version           print the version and end\n"
+        "\n"
+        "TIME is seconds (12.5), m:ss (1:30) or h:mm:ss (1:02:03.250).\n"
+        "\n"
+        "Examples:\n"
+        "  tetrav front.mp4 side.mkv --sync time\n"
+        "  tetrav a.mp4 b.mp4 c.mp4 d.mp4 --reference longest --start 1:30 --play\n"
+        "  tetrav take1.mp4 take2.mp4 --offset 2=-3.2 --rate 0.25\n"
+        "  tetrav --set match.tetravset --play\n"
+        "\n"
+        "Exit status: 0 when the window was closed, 1 without a display, 2 for an unusable\n"
+        "command line, 18 on a screen smaller than 1024 x 768 or while another copy runs.\n");
+}
+
+QString CCommandLine::DisplayProblem(const QStringList& qtArguments) {
+    QString platforms = ValueOf(qtArguments, QStringLiteral("-platform"));
+    if (platforms.isEmpty()) {
+        platforms = qEnvironmentVariable("QT_QPA_PLATFORM");
+    }
+    if (platforms.isEmpty()) {
+        // Qt's own choice: Wayland first in a Wayland session, else X11.
+        platforms = qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland")
+                        ? QStringLiteral("wayland;xcb")
+                        : QStringLiteral("xcb");
+    }
+    QString problem;
+    for (const QString& entry : platforms.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        const QString name = entry.section(QLatin1Char(':'), 0, 0);
+        if (name == QLatin1String("xcb")) {
+            QString display = ValueOf(qtArguments, QStringLiteral("-display"));
+            if (display.isEmpty()) {
+                display = qEnvironmentVariable("DISPLAY");
+            }
+            if (display.isEmpty()) {
+                problem = QStringLiteral("no display to show the window on: DISPLAY is not set.");
+                continue;
+            }
+            Display* x = XOpenDisplay(display.toLocal8Bit().constData());
+            if (x == nullptr) {
+                problem = QStringLiteral("cannot open the X display '%1'.").arg(display);
+                continue;
+            }
+            XCloseDisplay(x);
+            return {};
+        }
+        if (name.startsWith(QLatin1String("wayland"))) {
+            if (qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+                problem = QStringLiteral("no display to show the window on: WAYLAND_DISPLAY is not set.");
+                continue;
+            }
+            return {};
+        }
+        return {}; // offscreen, vnc, eglfs...: Qt says itself what it lacks
+    }
+    return problem;
+}
