@@ -44,7 +44,8 @@ const struct {
     {"PositionZeroIsLeftAlone", {10, 10, 0, 0}, 0, {4.5, 0.0, 0, 0}, 1, {"Run", "Run", "", ""}},
 };
 
-// The seek bar (0..200, 0 for a reference of 1 s or less), the play time, the whole seconds.
+// The seek bar (0..200: the position a seek to that time stands for), the play time, the whole
+// seconds.
 const struct {
     const char* name;
     std::array<double, 4> lengths;
@@ -53,10 +54,9 @@ const struct {
     const char* playTime;
     const char* positionsText;
 } kDisplays[] = {
-    {"OneSecondReference", {1.0, 0, 0, 0}, {0.3, 0, 0, 0}, 0, "00:00:00", "0,0,0,0"},
-    {"Middle", {61, 0, 61, 0}, {30, 0, 29.7, 0}, 100, "00:00:30", "30,0,29,0"},
-    // The last second would give more than 200 by the bare arithmetic.
-    {"LastSecond", {61, 61, 0, 0}, {60.7, 60.7, 0, 0}, 200, "00:01:00", "60,60,0,0"},
+    {"OneSecondReference", {1.0, 0, 0, 0}, {0.3, 0, 0, 0}, 60, "00:00:00", "0,0,0,0"},
+    {"Middle", {61, 0, 61, 0}, {30.5, 0, 30.2, 0}, 100, "00:00:30", "30,0,30,0"},
+    {"LastSecond", {61, 61, 0, 0}, {60.7, 60.7, 0, 0}, 199, "00:01:00", "60,60,0,0"},
     {"PastADay", {100000, 0, 0, 0}, {93725.9, 0, 0, 0}, 187, "26:02:05", "93725,0,0,0"},
 };
 
