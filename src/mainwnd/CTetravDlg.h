@@ -108,8 +108,6 @@ public:
     // empty), its modes for this run, its offsets and position. False, with a message, when it
     // is refused or nothing opened.
     bool OpenSetFile(const QString& path);
-    // Opens the first saved set among files, if there is one; false when there is none.
-    bool OpenSetAmong(const QStringList& files);
     // Opens files (the nth in pane n), or the first saved set among them, with the run options:
     // the modes for this run, the offsets and start over the set's own, then the rate and play.
     // False when nothing opened.

@@ -263,13 +263,3 @@ bool CTetravDlg::OpenSet(CSetFile set, const QString& path) {
     }
     return true;
 }
-
-bool CTetravDlg::OpenSetAmong(const QStringList& files) {
-    for (const QString& file : files) {
-        if (CSetFile::IsSetFile(file)) {
-            OpenSetFile(file);
-            return true;
-        }
-    }
-    return false;
-}
