@@ -137,7 +137,7 @@ TEST_F(SyncTest, PlayEndsAtTheShortestsEndOrOnceLongestModeHasRetiredEveryChanne
     Tick();
     Display();
     EXPECT_EQ(Status(2), "00:00:15");
-    EXPECT_EQ(dlg->m_wndSeekBar->GetScrollPos(), 161); // 15.3 * 200 / 19
+    EXPECT_EQ(dlg->m_wndSeekBar->GetScrollPos(), 153); // 15.3 * 200 / 20
     EXPECT_EQ(Status(3), "0,15,0,0");
 
     // The last one ends short of its length (MPEG lengths shrink): retired at its end of stream.
