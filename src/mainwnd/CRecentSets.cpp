@@ -1,11 +1,11 @@
 #include "mainwnd/CRecentSets.h"
 
 #include "mainwnd/CSetFile.h"
+#include "platform/CAtomicFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 QString CRecentSets::FilePath() {
     QString base = qEnvironmentVariable("XDG_STATE_HOME");
@@ -31,15 +31,16 @@ QStringList CRecentSets::ReadFile() {
     return paths;
 }
 
-void CRecentSets::WriteFile(const QStringList& paths) {
-    QDir().mkpath(QFileInfo(FilePath()).absolutePath());
-    QSaveFile file(FilePath());
-    if (file.open(QIODevice::WriteOnly)) {
-        const QByteArray bytes =
-            paths.isEmpty() ? QByteArray() : (paths.join(QLatin1Char('\n')) + '\n').toUtf8();
-        file.write(bytes);
-        file.commit(); // a list that cannot be written is only a shorter menu next time
+bool CRecentSets::WriteFile(const QStringList& paths, QString* why) {
+    int error = 0;
+    if (!CAtomicFile::MakeFolder(QFileInfo(FilePath()).absolutePath(), &error)) {
+        if (why != nullptr) {
+            *why = CAtomicFile::ErrorText(error);
+        }
+        return false;
     }
+    const QByteArray bytes = paths.isEmpty() ? QByteArray() : (paths.join(QLatin1Char('\n')) + '\n').toUtf8();
+    return CAtomicFile::WriteWhole(FilePath(), bytes, why);
 }
 
 QStringList CRecentSets::Load() {
@@ -51,18 +52,19 @@ QStringList CRecentSets::Load() {
         }
     }
     if (there.size() != all.size()) {
-        WriteFile(there);
+        // Tidying only: a list that cannot be rewritten now is tidied another time.
+        WriteFile(there, nullptr);
     }
     return there;
 }
 
-void CRecentSets::Add(const QString& path) {
+bool CRecentSets::Add(const QString& path, QString* why) {
     const QString absolute = QFileInfo(path).absoluteFilePath();
     if (absolute.contains(QLatin1Char('\n'))) {
-        return;
+        return true; // such a name cannot be a line of the list; it is simply not listed
     }
     QStringList paths = ReadFile();
     paths.removeAll(absolute);
     paths.prepend(absolute);
-    WriteFile(paths.mid(0, kMax));
+    return WriteFile(paths.mid(0, kMax), why);
 }

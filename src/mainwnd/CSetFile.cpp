@@ -1,9 +1,10 @@
 #include "mainwnd/CSetFile.h"
 
+#include "platform/CAtomicFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringDecoder>
 
 #include <cmath>
@@ -195,10 +196,13 @@ bool CSetFile::Write(const QString& path, QString* why) const {
         text += line + QLatin1Char('\n');
     }
 
-    QSaveFile file(path);
-    const QByteArray bytes = text.toUtf8();
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        return Fail(why, "无法写入文件");
+    // The old file stays as it was unless the new one is complete on the disk.
+    QString reason;
+    if (!CAtomicFile::WriteWhole(path, text.toUtf8(), &reason)) {
+        if (why != nullptr) {
+            *why = reason;
+        }
+        return false;
     }
     return true;
 }

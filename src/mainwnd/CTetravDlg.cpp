@@ -224,6 +224,11 @@ void CTetravDlg::done(int r) {
     CBCGPDialog::done(r);
 }
 
+void CTetravDlg::SetNormalRate() {
+    m_dRate = 1.0;
+    ActiveSync().SetRate(CurrentSet(), 1.0);
+}
+
 void CTetravDlg::OnExit() {
     OnCancel();
 }

@@ -149,6 +149,8 @@ public:
     QPoint ContextMenuPos(int pane) const;
     // The rate of the last rate command (1.0 after an open or stop).
     double Rate() const { return m_dRate; }
+    // Normal speed without resuming play (the desktop's Rate property never starts play).
+    void SetNormalRate();
 
 signals:
     // The status text of the last action changed: a transport command, an open, a stop.
@@ -220,6 +222,8 @@ private:
     // The saved-set items of the 文件 menu, and the recent sets as they now stand.
     void AddSetMenus(QMenu* file);
     void FillRecentSets();
+    // Puts path first in the recent sets; says so when the list cannot be written.
+    void AddRecentSet(const QString& path);
     void ApplyDisplayMode();
     void SetTopmost(bool topmost);
     void PlacePanes(const MainLayout& layout);

@@ -75,6 +75,14 @@ void CTetravDlg::FillRecentSets() {
     m_pRecentSets->setEnabled(!sets.isEmpty());
 }
 
+void CTetravDlg::AddRecentSet(const QString& path) {
+    QString why;
+    if (!CRecentSets::Add(path, &why)) {
+        ShowErrorBox(FileFailure(Utf8("保存最近的视频组列表错误!"), CRecentSets::FilePath(), why));
+    }
+    FillRecentSets();
+}
+
 void CTetravDlg::OnSaveSet() {
     QString start;
     for (int k = 0; k < 4 && start.isEmpty(); ++k) {
@@ -127,12 +135,12 @@ bool CTetravDlg::SaveSetTo(const QString& path) {
     }
     QString why;
     if (!set.Write(path, &why)) {
-        ShowErrorBox(Utf8("保存视频组错误!\n%1\n%2").arg(QDir::toNativeSeparators(path), why));
+        // The file on disk is as it was; it does not join the recent sets.
+        ShowErrorBox(FileFailure(Utf8("保存视频组错误!"), path, why));
         return false;
     }
-    CRecentSets::Add(path);
-    FillRecentSets();
     SetStatusText(0, Utf8("保存视频组"));
+    AddRecentSet(path);
     return true;
 }
 
@@ -174,8 +182,7 @@ bool CTetravDlg::OpenSetFile(const QString& path) {
     if (m_bDestroyed || !AnyChannelTakesPart()) {
         return false;
     }
-    CRecentSets::Add(path);
-    FillRecentSets();
+    AddRecentSet(path);
     m_setKept = set.kept;
     m_setKeptVideos = VideosNow();
 

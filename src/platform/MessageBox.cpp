@@ -49,3 +49,8 @@ QString WithSecondLine(const QString& text, const QString& line) {
     // The detector's texts end with their own line break.
     return text.endsWith(QLatin1Char('\n')) ? text + line : text + QLatin1Char('\n') + line;
 }
+
+QString FileFailure(const QString& text, const QString& path, const QString& reason) {
+    QString out = text + QLatin1Char('\n') + QDir::toNativeSeparators(path);
+    return reason.isEmpty() ? out : out + QLatin1Char('\n') + reason;
+}

@@ -21,3 +21,7 @@ QString FileLine(int channel, const QString& path);
 
 // text as it stands, with line as the box's second line.
 QString WithSecondLine(const QString& text, const QString& line);
+
+// The box about a file that could not be written: text, the file's path and the reason, each
+// on a line of its own ("保存设置错误!\n/home/u/.config/tetrav/TetravSet.ini\n磁盘空间不足").
+QString FileFailure(const QString& text, const QString& path, const QString& reason);

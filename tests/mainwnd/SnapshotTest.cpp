@@ -120,7 +120,9 @@ TEST_F(CaptureAllTest, MixedSizesRotationEmptyPanesAndUnwritableFolders) {
         emit dlg->HotKeys()->hotKey(200);
         ASSERT_EQ(boxes.boxes().size(), 2u);
         for (const auto& box : boxes.boxes()) {
-            EXPECT_EQ(box.text + box.caption, "保存抓图错误!错误");
+            EXPECT_TRUE(box.text.startsWith("保存抓图错误!\n" + folder)) << box.text.toStdString();
+            EXPECT_EQ(box.text.count('\n'), 2) << "the file or folder, then the reason";
+            EXPECT_EQ(box.caption, "错误");
         }
         EXPECT_TRUE(QDir(folder).entryList(QDir::Files).isEmpty());
         EXPECT_TRUE(dlg->IsTimerRunning(TIMER_SYNC)) << "plays on";
