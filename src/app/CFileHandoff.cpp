@@ -1,6 +1,7 @@
 #include "app/CFileHandoff.h"
 
 #include "platform/DesktopIds.h"
+#include "platform/FileName.h"
 #include "platform/SessionBus.h"
 
 #include <QDBusConnection>
@@ -22,7 +23,7 @@ bool CFileHandoff::Send(const QStringList& files, QString* error, int timeoutMs)
     }
     QStringList uris;
     for (const QString& file : files) {
-        uris << QUrl::fromLocalFile(file).toString(QUrl::FullyEncoded);
+        uris << QString::fromLatin1(FileName::ToUri(file)); // byte for byte: names need not be UTF-8
     }
     QDBusMessage call = QDBusMessage::createMethodCall(
         QString::fromLatin1(DesktopIds::kAppId), QString::fromLatin1(DesktopIds::kAppPath),

@@ -4,6 +4,7 @@
 #include "mainwnd/CMprisPlayer.h"
 #include "mainwnd/CTetravDlg.h"
 #include "platform/CDisplayWatchdog.h"
+#include "platform/FileName.h"
 #include "platform/HeapRelease.h"
 
 #include <gst/gst.h>
@@ -34,7 +35,13 @@ int main(int argc, char** argv) {
         (new CAppOpenService(&dlg))->Register();
         return dlg.DoModal();
     });
-    tetrav.SetCommandLine(QApplication::arguments().mid(1));
+    // The file names as the file system's bytes (Qt's own list would replace non-UTF-8 bytes);
+    // Qt and GStreamer have taken their own options out of argv by now.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i) {
+        arguments << FileName::FromBytes(QByteArray(argv[i]));
+    }
+    tetrav.SetCommandLine(arguments);
     const int code = tetrav.Run();
     gst_deinit();
     return code;

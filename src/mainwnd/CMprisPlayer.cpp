@@ -8,6 +8,7 @@
 #include "mainwnd/CExternalFiles.h"
 #include "mainwnd/CTetravDlg.h"
 #include "platform/DesktopIds.h"
+#include "platform/FileName.h"
 #include "platform/SessionBus.h"
 #include "uikit/Resource.h"
 
@@ -173,10 +174,9 @@ QVariantMap CMprisPlayer::Metadata() const {
     if (ref >= 0) {
         const QFileInfo file(g_strVideoPath[ref]);
         m.insert(QStringLiteral("mpris:length"), Micro(m_dlg->m_dTotalSecs));
-        m.insert(QStringLiteral("xesam:title"), file.completeBaseName());
+        m.insert(QStringLiteral("xesam:title"), FileName::Shown(file.completeBaseName()));
         // Percent-encoded, byte for byte, as a file URI is.
-        m.insert(QStringLiteral("xesam:url"),
-                 QString::fromLatin1(QUrl::fromLocalFile(file.absoluteFilePath()).toEncoded()));
+        m.insert(QStringLiteral("xesam:url"), QString::fromLatin1(FileName::ToUri(file.absoluteFilePath())));
     }
     return m;
 }

@@ -2,6 +2,7 @@
 
 #include "mainwnd/CSetFile.h"
 #include "platform/CAtomicFile.h"
+#include "platform/FileName.h"
 
 #include <QDir>
 #include <QFile>
@@ -20,10 +21,15 @@ QStringList CRecentSets::ReadFile() {
     if (!QFileInfo(file).isFile() || !file.open(QIODevice::ReadOnly)) {
         return {};
     }
-    // Ten paths fit many times over; a damaged file cannot make the menu huge.
-    const QString text = QString::fromUtf8(file.read(CSetFile::kMaxBytes));
+    // Ten paths fit many times over; a damaged file cannot make the menu huge. One name a line,
+    // as the file system's bytes.
+    const QByteArray text = file.read(CSetFile::kMaxBytes);
     QStringList paths;
-    for (const QString& line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+    for (const QByteArray& bytes : text.split('\n')) {
+        const QString line = FileName::FromBytes(bytes);
+        if (line.isEmpty()) {
+            continue;
+        }
         if (paths.size() < kMax && QDir::isAbsolutePath(line) && !paths.contains(line)) {
             paths << line;
         }
@@ -39,7 +45,10 @@ bool CRecentSets::WriteFile(const QStringList& paths, QString* why) {
         }
         return false;
     }
-    const QByteArray bytes = paths.isEmpty() ? QByteArray() : (paths.join(QLatin1Char('\n')) + '\n').toUtf8();
+    QByteArray bytes;
+    for (const QString& path : paths) {
+        bytes += FileName::ToBytes(path) + '\n';
+    }
     return CAtomicFile::WriteWhole(FilePath(), bytes, why);
 }
 
@@ -47,7 +56,7 @@ QStringList CRecentSets::Load() {
     const QStringList all = ReadFile();
     QStringList there;
     for (const QString& path : all) {
-        if (QFileInfo(path).isFile()) {
+        if (FileName::KindOf(path) == FileName::Kind::File) {
             there << path;
         }
     }

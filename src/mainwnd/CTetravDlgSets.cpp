@@ -8,6 +8,7 @@
 #include "mainwnd/CChannelSync.h"
 #include "mainwnd/CRecentSets.h"
 #include "mainwnd/CSetFile.h"
+#include "platform/FileName.h"
 #include "platform/MessageBox.h"
 #include "settings/CSettings.h"
 #include "uikit/Resource.h"
@@ -66,8 +67,8 @@ void CTetravDlg::FillRecentSets() {
     const QStringList sets = CRecentSets::Load();
     for (int n = 0; n < sets.size(); ++n) {
         const QString path = sets[n];
-        QAction* action = m_pRecentSets->addAction(
-            QStringLiteral("&%1 %2").arg((n + 1) % 10).arg(QDir::toNativeSeparators(path)));
+        QAction* action =
+            m_pRecentSets->addAction(QStringLiteral("&%1 %2").arg((n + 1) % 10).arg(FileName::Shown(path)));
         action->setData(ID_RECENT_SET_FIRST + n);
         connect(action, &QAction::triggered, this, [this, path] { OpenSetFile(path); });
         m_menuActions[ID_RECENT_SET_FIRST + n] = action;
@@ -148,7 +149,7 @@ bool CTetravDlg::OpenSetFile(const QString& path) {
     CSetFile set;
     QString why;
     if (!set.Read(path, &why)) {
-        ShowErrorBox(Utf8("打开视频组错误!\n%1\n%2").arg(QDir::toNativeSeparators(path), why));
+        ShowErrorBox(FileFailure(Utf8("打开视频组错误!"), path, why));
         return false;
     }
     const QList<int> missing = set.MissingPanes();

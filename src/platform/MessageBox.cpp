@@ -1,5 +1,6 @@
 #include "platform/MessageBox.h"
 
+#include "platform/FileName.h"
 #include "platform/MessageBoxRecorder.h"
 #include "uikit/Resource.h"
 
@@ -40,7 +41,7 @@ QString PaneTitle(int channel) {
 }
 
 QString FileLine(int channel, const QString& path) {
-    const QString shown = QDir::toNativeSeparators(path);
+    const QString shown = FileName::Shown(path);
     const QString pane = PaneTitle(channel);
     return pane.isEmpty() ? shown : pane + QStringLiteral("：") + shown;
 }
@@ -51,6 +52,6 @@ QString WithSecondLine(const QString& text, const QString& line) {
 }
 
 QString FileFailure(const QString& text, const QString& path, const QString& reason) {
-    QString out = text + QLatin1Char('\n') + QDir::toNativeSeparators(path);
+    QString out = text + QLatin1Char('\n') + FileName::Shown(path);
     return reason.isEmpty() ? out : out + QLatin1Char('\n') + reason;
 }
