@@ -78,6 +78,10 @@ bool CExternalFiles::IsVideoFile(const QString& path) {
 CExternalFiles::Sorted CExternalFiles::Sort(const QList<QUrl>& urls) {
     Sorted sorted;
     for (const QUrl& url : urls) {
+        if (url.isEmpty()) {
+            sorted.refused << QStringLiteral("（空的文件名）"); // not a blank line
+            continue;
+        }
         if (!url.isLocalFile()) {
             sorted.refused << Shown(url);
             continue;

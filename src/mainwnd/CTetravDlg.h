@@ -6,6 +6,7 @@
 // Geometry comes from the screen size (MainLayout); files given on the command line open as a
 // set once the window is first shown.
 #include "dialogs/GotoPosition.h"
+#include "engine/CStallWatch.h"
 #include "uikit/CBCGPDialog.h"
 
 #include <QElapsedTimer>
@@ -232,6 +233,10 @@ private:
     bool AnyChannelTakesPart() const;
     // Channel k's notification: a channel that broke while it played is retired with a message.
     void OnGraphNotify(int k);
+    // Retires channel k, broken while it played, with its message; the others play on.
+    void RetireBroken(int k);
+    // A look for channels whose pictures stopped while the others go on (CStallWatch).
+    void WatchForStalls();
     // One try of OnCaptureAll; tries again shortly while the set is catching up.
     void CaptureAllTry(const QString& stamp, int triesLeft);
     // The reference channel has seen the end of its stream.
@@ -250,6 +255,9 @@ private:
     CHotKeyManager* m_pHotKeys = nullptr;
     QTimer* m_pTimerSync = nullptr;
     QTimer* m_pTimerDisplay = nullptr;
+    QTimer* m_pTimerStall = nullptr;
+    CStallWatch m_stallWatch;
+    QElapsedTimer m_stallClock;
     std::map<int, QAction*> m_menuActions;
     ChannelFactory m_channelFactory;
     std::unique_ptr<CChannelSync> m_pSync;

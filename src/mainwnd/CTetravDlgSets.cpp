@@ -160,7 +160,11 @@ bool CTetravDlg::OpenSetFile(const QString& path) {
     if (!missing.isEmpty()) {
         QString text = Utf8("视频组中的文件不存在!");
         for (int k : missing) {
+            const FileName::Kind kind = FileName::KindOf(set.video[k]);
             text += QLatin1Char('\n') + FileLine(k, set.video[k]);
+            if (kind != FileName::Kind::Missing) {
+                text += QStringLiteral("（%1）").arg(FileName::KindText(kind)); // a folder, a pipe, a device
+            }
             set.video[k].clear();
         }
         ShowErrorBox(text);

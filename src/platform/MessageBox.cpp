@@ -4,12 +4,34 @@
 #include "platform/MessageBoxRecorder.h"
 #include "uikit/Resource.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QFontMetrics>
+#include <QGuiApplication>
 #include <QMessageBox>
+#include <QScreen>
+#include <QStringList>
+
+QString ShownText(const QString& text, const QFontMetrics& metrics, int maxWidth, int maxLines) {
+    QStringList lines = text.split(QLatin1Char('\n'));
+    if (maxLines > 1 && lines.size() > maxLines) {
+        const qsizetype more = lines.size() - (maxLines - 1);
+        lines = lines.mid(0, maxLines - 1);
+        lines << QStringLiteral("……以及另外 %1 项").arg(more);
+    }
+    for (QString& line : lines) {
+        line = metrics.elidedText(line, Qt::ElideMiddle, maxWidth);
+    }
+    return lines.join(QLatin1Char('\n'));
+}
 
 int ShowMessageBox(const QString& text, const QString& caption, MsgIcon icon) {
     const QString title = caption.isEmpty() ? QStringLiteral("Tetrav") : caption;
-    if (MessageBoxRecorder::record(text, title, icon)) {
+    // Within the screen: two thirds of its width for the text, the rest for the icon and frame.
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const int maxWidth = screen != nullptr ? screen->availableGeometry().width() * 2 / 3 : 640;
+    const QString shown = ShownText(text, QFontMetrics(QApplication::font("QMessageBox")), maxWidth);
+    if (MessageBoxRecorder::record(text, title, icon, shown)) {
         return IDOK;
     }
     QMessageBox::Icon qicon = QMessageBox::NoIcon;
@@ -26,7 +48,10 @@ int ShowMessageBox(const QString& text, const QString& caption, MsgIcon icon) {
     case MsgIcon::None:
         break;
     }
-    QMessageBox box(qicon, title, text, QMessageBox::Ok);
+    QMessageBox box(qicon, title, shown, QMessageBox::Ok);
+    if (shown != text) {
+        box.setDetailedText(text); // the whole text: every file, every path in full
+    }
     box.exec();
     return IDOK;
 }
