@@ -10,7 +10,6 @@
 #include "engine/CChannelGraph.h"
 #include "engine/CStreamProbe.h"
 #include "mainwnd/CVideoPane.h"
-#include "platform/FileName.h"
 #include "platform/MessageBox.h"
 #include "settings/CSettings.h"
 
@@ -239,11 +238,7 @@ void CTetravDlg::FinishChannel(int i, CVideoPane* pane, const QString& path, Cha
     // must find nothing to start there.
     auto fail = [channel, i, &path](const char* text) {
         channel->Destroy();
-        // A folder, a pipe or a device is named as what it is.
-        const FileName::Kind kind = FileName::KindOf(path);
-        const QString what =
-            kind == FileName::Kind::File ? QString() : QStringLiteral("（%1）").arg(FileName::KindText(kind));
-        ShowErrorBox(WithSecondLine(Utf8(text), FileLine(i, path) + what));
+        ShowErrorBox(WithSecondLine(Utf8(text), FileLine(i, path)));
     };
     if (start != ChannelStart::Started || !channel->FinishRender()) {
         fail("打开视频文件错误!");
