@@ -1,6 +1,7 @@
 #include "app/CFileHandoff.h"
 
 #include "platform/DesktopIds.h"
+#include "platform/FileName.h"
 #include "platform/SessionBus.h"
 
 #include <QDBusConnection>
@@ -23,7 +24,7 @@ bool CFileHandoff::Send(const QStringList& files, const RunOptions& options, QSt
     QStringList uris;
     for (const QString& file : files) {
         if (!file.isEmpty()) { // a pane left empty has nothing to hand over
-            uris << QUrl::fromLocalFile(file).toString(QUrl::FullyEncoded);
+            uris << QString::fromLatin1(FileName::ToUri(file)); // byte for byte: names need not be UTF-8
         }
     }
     QDBusMessage call = QDBusMessage::createMethodCall(

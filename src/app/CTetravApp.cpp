@@ -1,6 +1,7 @@
 #include "app/CTetravApp.h"
 
 #include "app/CFileHandoff.h"
+#include "platform/FileName.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -126,17 +127,18 @@ CTetravApp::CommandLineFiles CTetravApp::SelectCommandLineFiles(const QStringLis
     CommandLineFiles result;
     const QStringList extra = arguments.mid(4);
     for (const QString& argument : arguments.mid(0, 4)) {
-        const QFileInfo info(argument);
+        // By the name's own bytes: names need not be UTF-8.
+        const FileName::Kind kind = FileName::KindOf(argument);
         const int pane = int(result.files.size()) + 1;
+        const QString shown = FileName::Shown(argument);
         result.files << QString();
         // A dangling symbolic link does not exist either; folders, pipes and devices are no files.
-        if (!info.exists()) {
-            result.messages
-                << QStringLiteral("%1: no such file; pane %2 stays empty.").arg(argument).arg(pane);
-        } else if (!info.isFile()) {
-            result.messages << QStringLiteral("%1: not a file; pane %2 stays empty.").arg(argument).arg(pane);
+        if (kind == FileName::Kind::Missing) {
+            result.messages << QStringLiteral("%1: no such file; pane %2 stays empty.").arg(shown).arg(pane);
+        } else if (kind != FileName::Kind::File) {
+            result.messages << QStringLiteral("%1: not a file; pane %2 stays empty.").arg(shown).arg(pane);
         } else {
-            result.files.last() = info.absoluteFilePath();
+            result.files.last() = QFileInfo(argument).absoluteFilePath(); // string work only
         }
     }
     if (!extra.isEmpty()) {

@@ -5,6 +5,7 @@
 #include "mainwnd/CMprisPlayer.h"
 #include "mainwnd/CTetravDlg.h"
 #include "platform/CDisplayWatchdog.h"
+#include "platform/FileName.h"
 #include "platform/HeapRelease.h"
 
 #include <gst/gst.h>
@@ -22,9 +23,11 @@ int main(int argc, char** argv) {
     }
 
     // The command line first: help, version and mistakes need no display.
+    // File names are the file system's bytes (a QString from the locale would replace bytes
+    // that are not UTF-8).
     QStringList arguments;
     for (int i = 1; i < argc; ++i) {
-        arguments << QString::fromLocal8Bit(argv[i]);
+        arguments << FileName::FromBytes(QByteArray(argv[i]));
     }
     const CCommandLine::Parsed parsed = CCommandLine::Parse(arguments);
     switch (parsed.action) {

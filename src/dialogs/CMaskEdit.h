@@ -50,9 +50,10 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    // Emits beeped() and beeps.
+    void Beep();
 
 private:
-    void Beep();
     void OnBackspace();
     // Replaces the character at the caret by ch (appends at the end) and moves past it.
     void Overwrite(QChar ch);

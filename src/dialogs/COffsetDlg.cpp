@@ -1,10 +1,11 @@
 #include "dialogs/COffsetDlg.h"
 
-#include "dialogs/CMaskEdit.h"
+#include "dialogs/COffsetEdit.h"
 #include "platform/MessageBox.h"
 #include "uikit/CBCGPControlIds.h"
 #include "uikit/Resource.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QRegularExpression>
 #include <QSpinBox>
@@ -18,6 +19,21 @@ QRect dlu(int x, int y, int w, int h) {
     auto px = [](int v, int base, int div) { return (v * base + div / 2) / div; };
     return {px(x, 6, 4), px(y, 12, 8), px(w, 6, 4), px(h, 12, 8)};
 }
+
+// The frame count: a digit that would take it out of range is refused as typed, with a beep.
+class CFramesEdit : public QSpinBox {
+public:
+    using QSpinBox::QSpinBox;
+
+protected:
+    QValidator::State validate(QString& input, int& pos) const override {
+        const QValidator::State state = QSpinBox::validate(input, pos);
+        if (state == QValidator::Invalid) {
+            QApplication::beep();
+        }
+        return state;
+    }
+};
 
 } // namespace
 
@@ -34,13 +50,7 @@ COffsetDlg::COffsetDlg(double seconds, double frameRate, QWidget* parent)
 
     auto* timeLabel = new QLabel(QStringLiteral("时间偏移（±时:分:秒.毫秒）："), this);
     timeLabel->setGeometry(dlu(14, 12, 100, 10));
-    m_editTime = new CMaskEdit(this);
-    m_editTime->m_bMaskOn = true;
-    m_editTime->m_strMask = QStringLiteral("+00:00:00.000");
-    m_editTime->m_strTemplate = QStringLiteral("___:__:__.___");
-    m_editTime->m_nTimeStart = 1;
-    m_editTime->m_strHourLimit = QStringLiteral("24");
-    m_editTime->setAttribute(Qt::WA_InputMethodEnabled, false);
+    m_editTime = new COffsetEdit(this);
     SetDlgCtrlID(m_editTime, IDC_OFFSET_TIME);
     m_editTime->setGeometry(dlu(14, 26, 90, 14));
     m_editTime->setAccessibleName(QStringLiteral("时间偏移"));
@@ -48,7 +58,7 @@ COffsetDlg::COffsetDlg(double seconds, double frameRate, QWidget* parent)
 
     auto* framesLabel = new QLabel(QStringLiteral("帧数："), this);
     framesLabel->setGeometry(dlu(14, 52, 24, 10));
-    m_editFrames = new QSpinBox(this);
+    m_editFrames = new CFramesEdit(this);
     const int most = static_cast<int>(std::floor(kLongest * m_dFrameRate));
     m_editFrames->setRange(-most, most);
     SetDlgCtrlID(m_editFrames, IDC_OFFSET_FRAMES);
@@ -63,8 +73,9 @@ COffsetDlg::COffsetDlg(double seconds, double frameRate, QWidget* parent)
     m_editFrames->setValue(static_cast<int>(std::lround(m_dOffset * m_dFrameRate)));
     connect(m_editTime, &QLineEdit::textChanged, this, [this] { TimeEdited(); });
     connect(m_editFrames, &QSpinBox::valueChanged, this, [this] { FramesEdited(); });
+    // Typing at once replaces the whole offset.
     m_editTime->setFocus();
-    m_editTime->setCursorPosition(0);
+    m_editTime->selectAll();
 }
 
 COffsetDlg::~COffsetDlg() = default;

@@ -1,13 +1,13 @@
 #pragma once
 // The time offset dialog "设置时间偏移": one pane's offset as a signed time in a masked
-// ±hh:mm:ss.mmm edit, and the same offset in frames of that pane's video. Editing either field
-// updates the other; OK keeps the field edited last (frames stay exact at any frame rate). An
-// unreadable text or an offset beyond ±24 hours is refused with a message and the dialog stays.
+// ±hh:mm:ss.mmm edit (COffsetEdit), and the same offset in frames of that pane's video. Editing
+// either field updates the other; OK applies what the field edited last shows (frames stay exact
+// at any frame rate). A frame count out of range is refused as it is typed, with a beep.
 #include "uikit/CBCGPDialog.h"
 
 #include <QString>
 
-class CMaskEdit;
+class COffsetEdit;
 class QSpinBox;
 
 class COffsetDlg : public CBCGPDialog {
@@ -19,7 +19,7 @@ public:
 
     // The offset chosen (seconds), once the dialog ended with IDOK.
     double Offset() const { return m_dOffset; }
-    CMaskEdit* TimeEdit() const { return m_editTime; }
+    COffsetEdit* TimeEdit() const { return m_editTime; }
     QSpinBox* FramesEdit() const { return m_editFrames; }
 
     static constexpr double kLongest = 24.0 * 3600.0;
@@ -36,7 +36,7 @@ private:
     void TimeEdited();
     void FramesEdited();
 
-    CMaskEdit* m_editTime = nullptr;
+    COffsetEdit* m_editTime = nullptr;
     QSpinBox* m_editFrames = nullptr;
     double m_dFrameRate = 25.0;
     double m_dOffset = 0.0;

@@ -1,7 +1,6 @@
 #include "engine/BmpFile.h"
 
-#include <QFile>
-#include <QSaveFile>
+#include "platform/CAtomicFile.h"
 
 #include <array>
 #include <vector>
@@ -32,8 +31,12 @@ qint64 Bmp24FileSize(int width, int height) {
     return kFileHeaderSize + kInfoHeaderSize + qint64(rowBytes(width)) * height;
 }
 
-bool WriteBmp24(const QString& path, const std::uint8_t* bgr, int width, int height, int stride) {
+bool WriteBmp24(const QString& path, const std::uint8_t* bgr, int width, int height, int stride,
+                QString* why) {
     if (!bgr || width <= 0 || height <= 0 || stride < width * 3) {
+        if (why != nullptr) {
+            *why = QStringLiteral("没有可保存的画面");
+        }
         return false;
     }
     const int row = rowBytes(width);
@@ -54,24 +57,18 @@ bool WriteBmp24(const QString& path, const std::uint8_t* bgr, int width, int hei
     put32(info + 16, 0);                    // BI_RGB
     put32(info + 20, imageSize);
 
-    // QSaveFile: a failed write never leaves a half-written snapshot behind.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return false;
-    }
-    if (file.write(reinterpret_cast<const char*>(header.data()), qint64(header.size())) !=
-        qint64(header.size())) {
-        file.cancelWriting();
-        return false;
-    }
+    // A failed write never leaves a half-written snapshot behind.
+    CAtomicFile file(path);
+    bool ok = file.open() && file.write(reinterpret_cast<const char*>(header.data()), qint64(header.size()));
     std::vector<std::uint8_t> line(std::size_t(row), 0);
-    for (int y = height - 1; y >= 0; --y) {
+    for (int y = height - 1; y >= 0 && ok; --y) {
         const std::uint8_t* src = bgr + std::size_t(y) * std::size_t(stride);
         std::copy(src, src + width * 3, line.begin());
-        if (file.write(reinterpret_cast<const char*>(line.data()), row) != row) {
-            file.cancelWriting();
-            return false;
-        }
+        ok = file.write(reinterpret_cast<const char*>(line.data()), row);
     }
-    return file.commit();
+    ok = ok && file.commit();
+    if (!ok && why != nullptr) {
+        *why = file.errorString();
+    }
+    return ok;
 }

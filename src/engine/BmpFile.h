@@ -7,8 +7,10 @@
 #include <cstdint>
 
 // bgr: top-down rows of width * 3 bytes in B, G, R order, stride bytes apart.
-// False when the file cannot be created or written (nothing is thrown).
-bool WriteBmp24(const QString& path, const std::uint8_t* bgr, int width, int height, int stride);
+// False when the file cannot be created or written (nothing is thrown); an old file of that
+// name then stays as it was, and *why (when given) says why.
+bool WriteBmp24(const QString& path, const std::uint8_t* bgr, int width, int height, int stride,
+                QString* why = nullptr);
 
 // Size in bytes of the file WriteBmp24 writes for a picture of this size.
 qint64 Bmp24FileSize(int width, int height);

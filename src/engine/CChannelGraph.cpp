@@ -4,6 +4,7 @@
 #include "engine/CPipelineReaper.h"
 
 #include "engine/ChannelGraphImpl.h"
+#include "platform/FileName.h"
 
 #include <gst/audio/streamvolume.h>
 
@@ -166,7 +167,7 @@ bool CChannelGraph::Attach(GstElement* playbin) {
         gchar* uri = nullptr;
         g_object_get(playbin, "current-uri", &uri, nullptr);
         GCharRef uriText(uri);
-        d->readStreamFacts(uri ? QUrl(QString::fromUtf8(uri)).toLocalFile() : QString());
+        d->readStreamFacts(uri ? FileName::FromUri(QUrl::fromEncoded(QByteArray(uri))) : QString());
     }
     return true;
 }
@@ -198,11 +199,13 @@ bool CChannelGraph::StartRender(const QString& path) {
     }
     d->rendering = false;
     d->renderFailed = false;
+    // By the name's own bytes (names need not be UTF-8).
     const QFileInfo file(path);
-    if (path.isEmpty() || !file.isFile() || !file.isReadable() || file.size() == 0) {
+    if (path.isEmpty() || FileName::KindOf(path) != FileName::Kind::File || !FileName::IsReadable(path) ||
+        FileName::SizeOf(path) == 0) {
         return false;
     }
-    const QByteArray uri = QUrl::fromLocalFile(file.absoluteFilePath()).toEncoded();
+    const QByteArray uri = FileName::ToUri(file.absoluteFilePath());
     g_object_set(d->playbin.get(), "uri", uri.constData(), nullptr);
     d->renderStartUs = g_get_monotonic_time();
     d->renderPath = file.absoluteFilePath();

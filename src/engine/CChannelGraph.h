@@ -74,7 +74,8 @@ public:
     virtual bool StepOneFrame();
     // Writes the picture shown now, at the video's own size, as a 24-bit .bmp file.
     enum class SnapshotResult { Written, NoPicture, CannotWrite };
-    virtual SnapshotResult SnapshotBitmap(const QString& path);
+    // When it cannot write, *why (when given) says why.
+    virtual SnapshotResult SnapshotBitmap(const QString& path, QString* why = nullptr);
     // The picture on screen and the one shown before it, for taking several channels' pictures
     // of one instant: each as decoded and turned upright, with where it starts (seconds, counted
     // as GetShownPosition counts). Only references are taken; PictureImage converts.

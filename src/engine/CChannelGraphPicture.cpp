@@ -40,7 +40,7 @@ QImage BgrImage(GstSample* frame) {
 
 } // namespace
 
-CChannelGraph::SnapshotResult CChannelGraph::SnapshotBitmap(const QString& path) {
+CChannelGraph::SnapshotResult CChannelGraph::SnapshotBitmap(const QString& path, QString* why) {
     if (!d->hasPipeline() || !d->video) {
         return SnapshotResult::NoPicture;
     }
@@ -50,7 +50,7 @@ CChannelGraph::SnapshotResult CChannelGraph::SnapshotBitmap(const QString& path)
         return SnapshotResult::NoPicture;
     }
     const bool ok =
-        WriteBmp24(path, image.constBits(), image.width(), image.height(), int(image.bytesPerLine()));
+        WriteBmp24(path, image.constBits(), image.width(), image.height(), int(image.bytesPerLine()), why);
     return ok ? SnapshotResult::Written : SnapshotResult::CannotWrite;
 }
 

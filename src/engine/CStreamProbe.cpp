@@ -1,5 +1,7 @@
 #include "engine/CStreamProbe.h"
 
+#include "platform/FileName.h"
+
 #include "engine/CChannelGraph.h"
 #include "engine/GstRef.h"
 #include "platform/MessageBox.h"
@@ -108,21 +110,22 @@ StreamFacts CStreamProbe::Discover(const QString& path) {
     if (!detector) {
         return failed(std::move(facts), ProbeResult::kNoDetector, "Failed in CoCreateInstance!  hr=0x%x\r\n");
     }
-    const QFileInfo file(path);
-    if (!file.exists()) {
+    // By the name's own bytes (names need not be UTF-8).
+    const FileName::Kind kind = FileName::KindOf(path);
+    if (kind == FileName::Kind::Missing || kind == FileName::Kind::NoAccess) {
         // Missing, or behind a folder that may not be searched.
-        const bool denied = ::access(QFile::encodeName(path).constData(), F_OK) != 0 && errno == EACCES;
-        return failed(std::move(facts), denied ? ProbeResult::kAccessDenied : ProbeResult::kFileNotFound);
+        return failed(std::move(facts), kind == FileName::Kind::NoAccess ? ProbeResult::kAccessDenied
+                                                                         : ProbeResult::kFileNotFound);
     }
     // A folder, a named pipe or a device is no file to play; one that exists but may not be
     // read is refused as the classic detector refused it.
-    if (!file.isFile()) {
+    if (kind != FileName::Kind::File) {
         return failed(std::move(facts), ProbeResult::kFileNotFound);
     }
-    if (!file.isReadable()) {
+    if (!FileName::IsReadable(path)) {
         return failed(std::move(facts), ProbeResult::kAccessDenied);
     }
-    const QByteArray uri = QUrl::fromLocalFile(file.absoluteFilePath()).toEncoded();
+    const QByteArray uri = FileName::ToUri(QFileInfo(path).absoluteFilePath());
     raw = nullptr;
     DiscovererInfoRef info(gst_discoverer_discover_uri(detector.get(), uri.constData(), &raw));
     GErrorRef error(raw);

@@ -2,34 +2,33 @@
 
 #include "engine/BmpFile.h"
 #include "mainwnd/CaptureInstant.h"
+#include "platform/CAtomicFile.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QImageWriter>
 #include <QPainter>
-#include <QSaveFile>
 #include <QStringList>
 
 #include <algorithm>
 
 CCaptureAllWriter::CCaptureAllWriter(QString folder, QString stamp, Pictures pictures, QObject* parent)
     : QObject(parent) {
-    m_thread = std::thread(
-        [this, folder = std::move(folder), stamp = std::move(stamp), pictures = std::move(pictures)] {
-            std::array<QImage, 4> images;
-            bool any = false;
-            for (int k = 0; k < 4; ++k) {
-                images[k] = CChannelGraph::PictureImage(pictures[k]);
-                any = any || !images[k].isNull();
-            }
-            if (any && !folder.isEmpty()) {
-                // A missing folder is made; one that cannot be made fails the writes.
-                QDir().mkpath(folder);
-            }
-            const bool written = !any || WriteSet(folder, stamp, images);
-            QMetaObject::invokeMethod(
-                this, [this, written] { emit finished(written); }, Qt::QueuedConnection);
-        });
+    m_thread = std::thread([this, folder = std::move(folder), stamp = std::move(stamp),
+                            pictures = std::move(pictures)] {
+        std::array<QImage, 4> images;
+        bool any = false;
+        for (int k = 0; k < 4; ++k) {
+            images[k] = CChannelGraph::PictureImage(pictures[k]);
+            any = any || !images[k].isNull();
+        }
+        QString file;
+        QString why;
+        const bool written = !any || WriteSet(folder, stamp, images, &file, &why);
+        QMetaObject::invokeMethod(
+            this, [this, written, file, why] { emit finished(written, file, why); }, Qt::QueuedConnection);
+    });
 }
 
 CCaptureAllWriter::~CCaptureAllWriter() {
@@ -65,23 +64,35 @@ QImage CCaptureAllWriter::ComposeQuadrants(const std::array<QImage, 4>& pictures
 }
 
 bool CCaptureAllWriter::WriteSet(const QString& folder, const QString& stamp,
-                                 const std::array<QImage, 4>& pictures) {
-    const QDir dir(folder);
+                                 const std::array<QImage, 4>& pictures, QString* file, QString* why) {
     QStringList written;
-    const auto undo = [&written] {
+    const auto undo = [&](const QString& failed, const QString& reason) {
         for (const QString& path : written) {
             QFile::remove(path);
         }
+        if (file != nullptr) {
+            *file = failed;
+        }
+        if (why != nullptr) {
+            *why = reason;
+        }
         return false;
     };
+    // A missing folder is made; one the file system cannot hold is refused as it is.
+    int error = 0;
+    if (!CAtomicFile::MakeFolder(folder, &error)) {
+        return undo(folder, CAtomicFile::ErrorText(error));
+    }
+    const QDir dir(folder);
     for (int k = 0; k < 4; ++k) {
         if (pictures[k].isNull()) {
             continue;
         }
         const QImage bgr = pictures[k].convertToFormat(QImage::Format_BGR888);
         const QString path = dir.filePath(SnapshotFileName(k + 1, stamp, QStringLiteral("bmp")));
-        if (!WriteBmp24(path, bgr.constBits(), bgr.width(), bgr.height(), int(bgr.bytesPerLine()))) {
-            return undo();
+        QString reason;
+        if (!WriteBmp24(path, bgr.constBits(), bgr.width(), bgr.height(), int(bgr.bytesPerLine()), &reason)) {
+            return undo(path, reason);
         }
         written << path;
     }
@@ -89,14 +100,13 @@ bool CCaptureAllWriter::WriteSet(const QString& folder, const QString& stamp,
     if (all.isNull()) {
         return true;
     }
-    QSaveFile file(dir.filePath(SnapshotFileName(0, stamp, QStringLiteral("png"))));
-    if (!file.open(QIODevice::WriteOnly)) {
-        return undo();
+    const QString path = dir.filePath(SnapshotFileName(0, stamp, QStringLiteral("png")));
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    if (!QImageWriter(&buffer, "png").write(all)) {
+        return undo(path, QStringLiteral("无法生成PNG图片"));
     }
-    QImageWriter writer(&file, "png");
-    if (!writer.write(all)) {
-        file.cancelWriting();
-        return undo();
-    }
-    return file.commit() || undo();
+    QString reason;
+    return CAtomicFile::WriteWhole(path, png, &reason) || undo(path, reason);
 }

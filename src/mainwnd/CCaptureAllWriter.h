@@ -28,12 +28,15 @@ public:
     // largest picture, each picture fitted into its cell with its aspect ratio kept, black
     // around it and in the cells of empty panes. Null when there is no picture at all.
     static QImage ComposeQuadrants(const std::array<QImage, 4>& pictures);
-    // Writes the set into folder; false (and nothing left behind) when a file cannot be written.
-    static bool WriteSet(const QString& folder, const QString& stamp, const std::array<QImage, 4>& pictures);
+    // Writes the set into folder; false (and nothing left behind) when a file cannot be written,
+    // with that file (or the folder) in *file and the reason in *why.
+    static bool WriteSet(const QString& folder, const QString& stamp, const std::array<QImage, 4>& pictures,
+                         QString* file = nullptr, QString* why = nullptr);
 
 signals:
-    // written: every file of the set is there (or there was no picture to write).
-    void finished(bool written);
+    // written: every file of the set is there (or there was no picture to write); otherwise
+    // file is the one that could not be written and why says why.
+    void finished(bool written, const QString& file, const QString& why);
 
 private:
     std::thread m_thread;

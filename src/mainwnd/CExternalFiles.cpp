@@ -4,6 +4,7 @@
 #include "mainwnd/CSetFile.h"
 #include "mainwnd/CTetravDlg.h"
 #include "mainwnd/CVideoPane.h"
+#include "platform/FileName.h"
 #include "platform/MessageBox.h"
 
 #include <QApplication>
@@ -27,7 +28,13 @@ constexpr const char* kOtherVideoTypes[] = {"application/vnd.rn-realmedia",
                                             "application/mxf"};
 
 QString Shown(const QUrl& url) {
-    return url.isLocalFile() ? QDir::toNativeSeparators(url.toLocalFile()) : url.toDisplayString();
+    return url.isLocalFile() ? FileName::Shown(FileName::FromUri(url))
+                             : FileName::Shown(url.toDisplayString());
+}
+
+// A local file's name, byte for byte (names need not be UTF-8).
+QString LocalName(const QUrl& url) {
+    return FileName::FromUri(url);
 }
 
 } // namespace
@@ -71,12 +78,17 @@ bool CExternalFiles::IsVideoFile(const QString& path) {
 CExternalFiles::Sorted CExternalFiles::Sort(const QList<QUrl>& urls) {
     Sorted sorted;
     for (const QUrl& url : urls) {
+        if (url.isEmpty()) {
+            sorted.refused << QStringLiteral("（空的文件名）"); // not a blank line
+            continue;
+        }
         if (!url.isLocalFile()) {
             sorted.refused << Shown(url);
             continue;
         }
-        const QFileInfo info(url.toLocalFile());
-        if (!info.isFile() || !info.isReadable() || !IsVideoFile(info.absoluteFilePath())) {
+        const QFileInfo info(LocalName(url)); // for its absolute name only
+        if (FileName::KindOf(info.filePath()) != FileName::Kind::File ||
+            !FileName::IsReadable(info.filePath()) || !IsVideoFile(info.absoluteFilePath())) {
             sorted.refused << Shown(url);
             continue;
         }
@@ -104,10 +116,10 @@ bool CExternalFiles::refuse(const Sorted& sorted) {
 
 bool CExternalFiles::OpenAsSet(const QList<QUrl>& urls, const RunOptions& options) {
     for (const QUrl& url : urls) {
-        if (url.isLocalFile() && CSetFile::IsSetFile(url.toLocalFile())) {
+        if (url.isLocalFile() && CSetFile::IsSetFile(LocalName(url))) {
             m_pending.clear();
             m_pendingOptions = options;
-            m_pendingSetFile = QFileInfo(url.toLocalFile()).absoluteFilePath();
+            m_pendingSetFile = QFileInfo(LocalName(url)).absoluteFilePath();
             openPending();
             return true;
         }
@@ -131,7 +143,7 @@ bool CExternalFiles::OpenInPane(int pane, const QUrl& url) {
     if (pane < 0 || pane > 3) {
         return false;
     }
-    if (url.isLocalFile() && CSetFile::IsSetFile(url.toLocalFile())) {
+    if (url.isLocalFile() && CSetFile::IsSetFile(LocalName(url))) {
         return OpenAsSet({url}); // a set fills every pane
     }
     const Sorted sorted = Sort({url});

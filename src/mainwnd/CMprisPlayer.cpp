@@ -4,9 +4,11 @@
 #include "controls/CXScrollBar.h"
 #include "dialogs/VideoPaths.h"
 #include "engine/CChannelGraph.h"
+#include "mainwnd/CChannelSync.h"
 #include "mainwnd/CExternalFiles.h"
 #include "mainwnd/CTetravDlg.h"
 #include "platform/DesktopIds.h"
+#include "platform/FileName.h"
 #include "platform/SessionBus.h"
 #include "uikit/Resource.h"
 
@@ -98,6 +100,7 @@ bool CMprisPlayer::Register() {
     }
     m_registered = true;
     m_lastPlayer = PlayerProperties();
+    m_hadSet = HasSet();
     // After the command that changed the state has finished (a pause stops its timer last).
     connect(m_dlg, &CTetravDlg::actionShown, this, &CMprisPlayer::notifyChanges, Qt::QueuedConnection);
     connect(m_dlg->m_wndVolume, &CBCGPSliderCtrl::hscroll, this, &CMprisPlayer::notifyChanges,
@@ -133,10 +136,16 @@ int CMprisPlayer::Reference() const {
 double CMprisPlayer::PositionSecs() const {
     const int ref = Reference();
     double seconds = 0.0;
-    if (ref < 0 || !m_dlg->m_pChannel[ref]->GetCurrentPosition(seconds)) {
+    if (ref < 0 || !m_dlg->ActiveSync().ReadPosition(*m_dlg->m_pChannel[ref], seconds)) {
         return 0.0;
     }
-    return std::clamp(seconds, 0.0, std::max(0.0, m_dlg->m_dTotalSecs));
+    // The start of the frame on screen: an exact seek lands inside its frame (half a frame on),
+    // and the decoder reports the seek's target as that frame's time.
+    const double rate = m_dlg->m_dFrameRate[ref];
+    if (rate > 0.0 && std::isfinite(rate)) {
+        seconds = std::floor(seconds * rate + 1e-6) / rate;
+    }
+    return std::clamp(seconds - m_dlg->m_dOffset[ref], 0.0, std::max(0.0, m_dlg->m_dTotalSecs));
 }
 
 QString CMprisPlayer::PlaybackStatus() const {
@@ -165,13 +174,18 @@ QVariantMap CMprisPlayer::Metadata() const {
     if (ref >= 0) {
         const QFileInfo file(g_strVideoPath[ref]);
         m.insert(QStringLiteral("mpris:length"), Micro(m_dlg->m_dTotalSecs));
-        m.insert(QStringLiteral("xesam:title"), file.completeBaseName());
-        m.insert(QStringLiteral("xesam:url"), QUrl::fromLocalFile(file.absoluteFilePath()).toString());
+        m.insert(QStringLiteral("xesam:title"), FileName::Shown(file.completeBaseName()));
+        // Percent-encoded, byte for byte, as a file URI is.
+        m.insert(QStringLiteral("xesam:url"), QString::fromLatin1(FileName::ToUri(file.absoluteFilePath())));
     }
     return m;
 }
 
 double CMprisPlayer::Volume() const {
+    // With no set open, the volume the next set gets.
+    if (!HasSet()) {
+        return m_idleVolume;
+    }
     const int max = m_dlg->m_wndVolume->GetRangeMax();
     return max > 0 ? static_cast<double>(m_dlg->m_wndVolume->GetPos()) / max : 0.0;
 }
@@ -300,7 +314,13 @@ QDBusMessage CMprisPlayer::setProperty(const QDBusMessage& message) {
         if (v == kRates[0]) {
             m_dlg->OnSlower();
         } else if (v == kRates[1]) {
-            m_dlg->OnNormalSpeed();
+            // A rate never starts play: the tool bar's normal speed resumes, the property does not.
+            if (m_dlg->IsTimerRunning(TIMER_SYNC) || !HasSet()) {
+                m_dlg->OnNormalSpeed();
+            } else {
+                m_dlg->SetNormalRate();
+                notifyChanges();
+            }
         } else if (v == kRates[2]) {
             m_dlg->OnFaster();
         } else {
@@ -308,17 +328,25 @@ QDBusMessage CMprisPlayer::setProperty(const QDBusMessage& message) {
         }
         return message.createReply();
     }
-    // Volume: the slider moves as if the user had moved it; it is off while no set is open.
-    CVolumeSlider* slider = m_dlg->m_wndVolume;
+    // Volume: the slider moves as if the user had moved it. While no set is open it is kept for
+    // the next set.
     if (!std::isfinite(v)) {
         return message.createErrorReply(kInvalidArgs, QStringLiteral("the volume is a number"));
     }
-    if (slider->isEnabled()) {
-        const int pos = static_cast<int>(std::lround(std::clamp(v, 0.0, 1.0) * slider->GetRangeMax()));
-        slider->SetPos(pos);
-        emit slider->hscroll(slider->GetPos());
+    if (HasSet()) {
+        ApplyVolume(v);
+    } else {
+        m_idleVolume = std::clamp(v, 0.0, 1.0);
+        notifyChanges();
     }
     return message.createReply();
+}
+
+void CMprisPlayer::ApplyVolume(double volume) {
+    CVolumeSlider* slider = m_dlg->m_wndVolume;
+    const int pos = static_cast<int>(std::lround(std::clamp(volume, 0.0, 1.0) * slider->GetRangeMax()));
+    slider->SetPos(pos);
+    emit slider->hscroll(slider->GetPos());
 }
 
 QDBusMessage CMprisPlayer::callMethod(const QDBusMessage& message) {
@@ -425,6 +453,12 @@ QDBusMessage CMprisPlayer::seekTo(const QDBusMessage& message, double seconds) {
 }
 
 void CMprisPlayer::notifyChanges() {
+    // A volume set while no set was open is the new set's.
+    const bool set = HasSet();
+    if (set && !m_hadSet && m_idleVolume != 1.0 && m_dlg->m_wndVolume->isEnabled()) {
+        ApplyVolume(m_idleVolume);
+    }
+    m_hadSet = set;
     QVariantMap now = PlayerProperties();
     now.remove(QStringLiteral("Position")); // read on demand; jumps are told by Seeked
     QVariantMap changed;

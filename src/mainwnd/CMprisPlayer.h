@@ -42,8 +42,12 @@ private:
     QDBusMessage setProperty(const QDBusMessage& message);
     QDBusMessage seekTo(const QDBusMessage& message, double seconds);
     void notifyChanges();
+    // Moves the volume slider to volume (0..1) as the user would.
+    void ApplyVolume(double volume);
 
     CTetravDlg* m_dlg;
     QVariantMap m_lastPlayer;
     bool m_registered = false;
+    double m_idleVolume = 1.0; // the Volume while no set is open: the next set's
+    bool m_hadSet = false;
 };

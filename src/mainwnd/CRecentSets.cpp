@@ -1,11 +1,12 @@
 #include "mainwnd/CRecentSets.h"
 
 #include "mainwnd/CSetFile.h"
+#include "platform/CAtomicFile.h"
+#include "platform/FileName.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 QString CRecentSets::FilePath() {
     QString base = qEnvironmentVariable("XDG_STATE_HOME");
@@ -20,10 +21,15 @@ QStringList CRecentSets::ReadFile() {
     if (!QFileInfo(file).isFile() || !file.open(QIODevice::ReadOnly)) {
         return {};
     }
-    // Ten paths fit many times over; a damaged file cannot make the menu huge.
-    const QString text = QString::fromUtf8(file.read(CSetFile::kMaxBytes));
+    // Ten paths fit many times over; a damaged file cannot make the menu huge. One name a line,
+    // as the file system's bytes.
+    const QByteArray text = file.read(CSetFile::kMaxBytes);
     QStringList paths;
-    for (const QString& line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+    for (const QByteArray& bytes : text.split('\n')) {
+        const QString line = FileName::FromBytes(bytes);
+        if (line.isEmpty()) {
+            continue;
+        }
         if (paths.size() < kMax && QDir::isAbsolutePath(line) && !paths.contains(line)) {
             paths << line;
         }
@@ -31,38 +37,43 @@ QStringList CRecentSets::ReadFile() {
     return paths;
 }
 
-void CRecentSets::WriteFile(const QStringList& paths) {
-    QDir().mkpath(QFileInfo(FilePath()).absolutePath());
-    QSaveFile file(FilePath());
-    if (file.open(QIODevice::WriteOnly)) {
-        const QByteArray bytes =
-            paths.isEmpty() ? QByteArray() : (paths.join(QLatin1Char('\n')) + '\n').toUtf8();
-        file.write(bytes);
-        file.commit(); // a list that cannot be written is only a shorter menu next time
+bool CRecentSets::WriteFile(const QStringList& paths, QString* why) {
+    int error = 0;
+    if (!CAtomicFile::MakeFolder(QFileInfo(FilePath()).absolutePath(), &error)) {
+        if (why != nullptr) {
+            *why = CAtomicFile::ErrorText(error);
+        }
+        return false;
     }
+    QByteArray bytes;
+    for (const QString& path : paths) {
+        bytes += FileName::ToBytes(path) + '\n';
+    }
+    return CAtomicFile::WriteWhole(FilePath(), bytes, why);
 }
 
 QStringList CRecentSets::Load() {
     const QStringList all = ReadFile();
     QStringList there;
     for (const QString& path : all) {
-        if (QFileInfo(path).isFile()) {
+        if (FileName::KindOf(path) == FileName::Kind::File) {
             there << path;
         }
     }
     if (there.size() != all.size()) {
-        WriteFile(there);
+        // Tidying only: a list that cannot be rewritten now is tidied another time.
+        WriteFile(there, nullptr);
     }
     return there;
 }
 
-void CRecentSets::Add(const QString& path) {
+bool CRecentSets::Add(const QString& path, QString* why) {
     const QString absolute = QFileInfo(path).absoluteFilePath();
     if (absolute.contains(QLatin1Char('\n'))) {
-        return;
+        return true; // such a name cannot be a line of the list; it is simply not listed
     }
     QStringList paths = ReadFile();
     paths.removeAll(absolute);
     paths.prepend(absolute);
-    WriteFile(paths.mid(0, kMax));
+    return WriteFile(paths.mid(0, kMax), why);
 }

@@ -12,10 +12,11 @@ public:
     // The list as it stands, without the sets that no longer exist (those are dropped from the
     // file as well).
     static QStringList Load();
-    // Puts path first (once); the oldest beyond kMax fall off.
-    static void Add(const QString& path);
+    // Puts path first (once); the oldest beyond kMax fall off. False when the list could not be
+    // written (it then stays as it was, and *why says why).
+    static bool Add(const QString& path, QString* why = nullptr);
 
 private:
     static QStringList ReadFile();
-    static void WriteFile(const QStringList& paths);
+    static bool WriteFile(const QStringList& paths, QString* why);
 };

@@ -1,12 +1,16 @@
 #include "mainwnd/CSetFile.h"
 
+#include "platform/CAtomicFile.h"
+#include "platform/FileName.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringDecoder>
 
 #include <cmath>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -50,22 +54,24 @@ int PaneOf(const QString& key, QLatin1String prefix) {
 } // namespace
 
 bool CSetFile::Read(const QString& path, QString* why) {
-    const QFileInfo info(path);
-    if (!info.exists()) {
-        return Fail(why, "文件不存在");
+    const QFileInfo info(path); // for its folder only: the name is reached by its bytes
+    // Pipes and devices could block the read or never end: each is named as what it is.
+    const FileName::Kind kind = FileName::KindOf(path);
+    if (kind != FileName::Kind::File) {
+        if (why != nullptr) {
+            *why = FileName::KindText(kind);
+        }
+        return false;
     }
-    if (info.isDir()) {
-        return Fail(why, "这是一个文件夹");
-    }
-    // Pipes and devices could block the read or never end.
-    if (!info.isFile()) {
-        return Fail(why, "不是普通文件");
-    }
-    if (info.size() > kMaxBytes) {
+    if (FileName::SizeOf(path) > kMaxBytes) {
         return Fail(why, "文件太大");
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    QFile file;
+    const int fd = ::open(FileName::ToBytes(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
         return Fail(why, "无法读取文件");
     }
     const QByteArray bytes = file.read(kMaxBytes + 1);
@@ -137,8 +143,10 @@ bool CSetFile::Take(const QString& key, const QString& value, const QDir& folder
         return true; // a newer version's files are read as far as this one understands them
     }
     if (const int k = PaneOf(key, QLatin1String("video")); k >= 0) {
-        // The value is the path as it stands, spaces included.
-        video[k] = value.isEmpty() ? QString() : QDir::cleanPath(folder.absoluteFilePath(value));
+        // The value is the path as it stands, spaces included; "\xFF" stands for a byte of a
+        // name that is not UTF-8.
+        video[k] =
+            value.isEmpty() ? QString() : QDir::cleanPath(folder.absoluteFilePath(FileName::Unescape(value)));
         return true;
     }
     if (const int k = PaneOf(key, QLatin1String("offset")); k >= 0) {
@@ -179,7 +187,7 @@ bool CSetFile::Write(const QString& path, QString* why) const {
                 v = relative;
             }
         }
-        text += QStringLiteral("Video%1=%2\n").arg(k + 1).arg(v);
+        text += QStringLiteral("Video%1=%2\n").arg(k + 1).arg(FileName::Escape(v));
     }
     for (int k = 0; k < 4; ++k) {
         text += QStringLiteral("Offset%1=%2\n").arg(k + 1).arg(Number(offset[k]));
@@ -195,10 +203,13 @@ bool CSetFile::Write(const QString& path, QString* why) const {
         text += line + QLatin1Char('\n');
     }
 
-    QSaveFile file(path);
-    const QByteArray bytes = text.toUtf8();
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        return Fail(why, "无法写入文件");
+    // The old file stays as it was unless the new one is complete on the disk.
+    QString reason;
+    if (!CAtomicFile::WriteWhole(path, text.toUtf8(), &reason)) {
+        if (why != nullptr) {
+            *why = reason;
+        }
+        return false;
     }
     return true;
 }
@@ -206,7 +217,7 @@ bool CSetFile::Write(const QString& path, QString* why) const {
 QList<int> CSetFile::MissingPanes() const {
     QList<int> missing;
     for (int k = 0; k < 4; ++k) {
-        if (!video[k].isEmpty() && !QFileInfo(video[k]).isFile()) {
+        if (!video[k].isEmpty() && FileName::KindOf(video[k]) != FileName::Kind::File) {
             missing << k;
         }
     }

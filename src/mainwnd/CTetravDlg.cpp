@@ -111,6 +111,11 @@ CTetravDlg::CTetravDlg(QWidget* parent)
     m_pTimerDisplay = new QTimer(this);
     m_pTimerDisplay->setInterval(kDisplayPeriodMs);
     connect(m_pTimerDisplay, &QTimer::timeout, this, [this] { OnTimer(TIMER_DISPLAY); });
+    // A channel whose pictures stop while the others go on (a file overwritten while it plays).
+    m_pTimerStall = new QTimer(this);
+    m_pTimerStall->setInterval(500);
+    connect(m_pTimerStall, &QTimer::timeout, this, &CTetravDlg::WatchForStalls);
+    m_pTimerStall->start();
 
     m_pHotKeys = new CHotKeyManager(this);
     connect(m_pHotKeys, &CHotKeyManager::hotKey, this, &CTetravDlg::OnHotKey);
@@ -217,6 +222,11 @@ void CTetravDlg::OnCancel() {
 void CTetravDlg::done(int r) {
     OnDestroy();
     CBCGPDialog::done(r);
+}
+
+void CTetravDlg::SetNormalRate() {
+    m_dRate = 1.0;
+    ActiveSync().SetRate(CurrentSet(), 1.0);
 }
 
 void CTetravDlg::OnExit() {

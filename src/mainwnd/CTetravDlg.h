@@ -6,6 +6,7 @@
 // Geometry comes from the screen size (MainLayout); files given on the command line open as a
 // set once the window is first shown.
 #include "dialogs/GotoPosition.h"
+#include "engine/CStallWatch.h"
 #include "mainwnd/RunOptions.h"
 #include "uikit/CBCGPDialog.h"
 
@@ -154,6 +155,8 @@ public:
     QPoint ContextMenuPos(int pane) const;
     // The rate of the last rate command (1.0 after an open or stop).
     double Rate() const { return m_dRate; }
+    // Normal speed without resuming play (the desktop's Rate property never starts play).
+    void SetNormalRate();
 
 signals:
     // The status text of the last action changed: a transport command, an open, a stop.
@@ -229,6 +232,8 @@ private:
     // for this run, its offsets and position.
     bool OpenSet(CSetFile set, const QString& path);
     void ApplyRunModes(const RunOptions& options);
+    // Puts path first in the recent sets; says so when the list cannot be written.
+    void AddRecentSet(const QString& path);
     void ApplyDisplayMode();
     void SetTopmost(bool topmost);
     void PlacePanes(const MainLayout& layout);
@@ -237,6 +242,10 @@ private:
     bool AnyChannelTakesPart() const;
     // Channel k's notification: a channel that broke while it played is retired with a message.
     void OnGraphNotify(int k);
+    // Retires channel k, broken while it played, with its message; the others play on.
+    void RetireBroken(int k);
+    // A look for channels whose pictures stopped while the others go on (CStallWatch).
+    void WatchForStalls();
     // One try of OnCaptureAll; tries again shortly while the set is catching up.
     void CaptureAllTry(const QString& stamp, int triesLeft);
     // The reference channel has seen the end of its stream.
@@ -255,6 +264,9 @@ private:
     CHotKeyManager* m_pHotKeys = nullptr;
     QTimer* m_pTimerSync = nullptr;
     QTimer* m_pTimerDisplay = nullptr;
+    QTimer* m_pTimerStall = nullptr;
+    CStallWatch m_stallWatch;
+    QElapsedTimer m_stallClock;
     std::map<int, QAction*> m_menuActions;
     ChannelFactory m_channelFactory;
     std::unique_ptr<CChannelSync> m_pSync;

@@ -5,8 +5,10 @@
 #include "dialogs/CGotoDlg.h"
 #include "engine/CChannelGraph.h"
 #include "mainwnd/CaptureInstant.h"
+#include "platform/CAtomicFile.h"
 #include "platform/MessageBox.h"
 #include "settings/CSettings.h"
+#include "settings/CSettingsFile.h"
 #include "uikit/Resource.h"
 
 #include <QDateTime>
@@ -38,14 +40,18 @@ void CTetravDlg::OnCapture(int pane) {
     // Named after the pane and the local time of the command, to the millisecond.
     const QString name =
         SnapshotFileName(pane + 1, SnapshotStamp(QDateTime::currentDateTime()), QStringLiteral("bmp"));
-    const QString folder = g_settings.SaveMapPath;
-    if (!folder.isEmpty()) {
-        // A missing folder is made; one that cannot be made fails the write below.
-        QDir().mkpath(folder);
+    // A missing folder is made. One the file system cannot hold (a name too long, say) is
+    // refused as it is, never shortened into another.
+    const QString folder = CSettingsFile::SnapshotFolder(g_settings.SaveMapPath);
+    int error = 0;
+    if (!CAtomicFile::MakeFolder(folder, &error)) {
+        ShowErrorBox(FileFailure(QString::fromUtf8("保存抓图错误!"), folder, CAtomicFile::ErrorText(error)));
+        return;
     }
     const QString path = QDir(folder).filePath(name);
-    if (m_pChannel[pane]->SnapshotBitmap(path) == CChannelGraph::SnapshotResult::CannotWrite) {
-        ShowErrorBox(QString::fromUtf8("保存抓图错误!"));
+    QString why;
+    if (m_pChannel[pane]->SnapshotBitmap(path, &why) == CChannelGraph::SnapshotResult::CannotWrite) {
+        ShowErrorBox(FileFailure(QString::fromUtf8("保存抓图错误!"), path, why));
     }
 }
 

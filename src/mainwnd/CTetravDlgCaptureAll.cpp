@@ -8,6 +8,7 @@
 #include "mainwnd/CaptureInstant.h"
 #include "platform/MessageBox.h"
 #include "settings/CSettings.h"
+#include "settings/CSettingsFile.h"
 
 #include <QDateTime>
 #include <QTimer>
@@ -62,13 +63,15 @@ void CTetravDlg::CaptureAllTry(const QString& stamp, int triesLeft) {
             pictures[k] = picks.picks[k] == PanePick::Before ? before[k] : now[k];
         }
     }
-    auto* writer = new CCaptureAllWriter(g_settings.SaveMapPath, stamp, std::move(pictures), this);
+    auto* writer = new CCaptureAllWriter(CSettingsFile::SnapshotFolder(g_settings.SaveMapPath), stamp,
+                                         std::move(pictures), this);
     const bool oneInstant = picks.oneInstant;
-    connect(writer, &CCaptureAllWriter::finished, this, [this, writer, oneInstant](bool written) {
-        writer->deleteLater();
-        if (!written) {
-            ShowErrorBox(QString::fromUtf8("保存抓图错误!"));
-        }
-        emit capturedAll(written, oneInstant);
-    });
+    connect(writer, &CCaptureAllWriter::finished, this,
+            [this, writer, oneInstant](bool written, const QString& file, const QString& why) {
+                writer->deleteLater();
+                if (!written) {
+                    ShowErrorBox(FileFailure(QString::fromUtf8("保存抓图错误!"), file, why));
+                }
+                emit capturedAll(written, oneInstant);
+            });
 }

@@ -4,9 +4,12 @@
 
 #include "dialogs/VideoPaths.h"
 #include "engine/CChannelGraph.h"
+#include "mainwnd/CFrameSync.h"
 #include "mainwnd/CVideoPane.h"
+#include "platform/FileName.h"
 #include "platform/MessageBox.h"
 #include "settings/CSettings.h"
+#include "uikit/Resource.h"
 
 #include <QDir>
 
@@ -14,8 +17,8 @@ namespace {
 
 // A message about the file of pane k: the text, then the file and the pane on a second line.
 QString AboutFile(const char* text, int k, const QString& path) {
-    return QString::fromUtf8(text) + QLatin1Char('\n') + QDir::toNativeSeparators(path) +
-           QStringLiteral(" (") + CVideoPane::TitleOf(k) + QLatin1Char(')');
+    return QString::fromUtf8(text) + QLatin1Char('\n') + FileName::Shown(path) + QStringLiteral(" (") +
+           CVideoPane::TitleOf(k) + QLatin1Char(')');
 }
 
 } // namespace
@@ -64,6 +67,10 @@ void CTetravDlg::OnGraphNotify(int k) {
     if (k < 0 || k > 3 || !ChannelIsOpen(k) || !(m_dLength[k] > 0.0) || !m_pChannel[k]->HasFailed()) {
         return;
     }
+    RetireBroken(k);
+}
+
+void CTetravDlg::RetireBroken(int k) {
     const QString path = g_strVideoPath[k];
     const bool wasReference = m_bReference[k] == 1;
     RetireChannel(k);
@@ -75,4 +82,41 @@ void CTetravDlg::OnGraphNotify(int k) {
     }
     // The set is consistent before the box runs its own event loop, in which the ticks go on.
     ShowErrorBox(AboutFile("打开视频文件错误!", k, path));
+}
+
+void CTetravDlg::WatchForStalls() {
+    // Only while the set plays and no seek or catching up holds it.
+    if (!IsTimerRunning(TIMER_SYNC) || (m_pFrameSync != nullptr && m_pFrameSync->Busy())) {
+        m_stallWatch.Reset();
+        return;
+    }
+    int ref = -1;
+    for (int k = 0; k < 4; ++k) {
+        ref = m_bReference[k] == 1 && ChannelIsOpen(k) ? k : ref;
+    }
+    double refPosition = 0.0;
+    if (ref < 0 || !m_pChannel[ref]->GetShownPosition(refPosition)) {
+        m_stallWatch.Reset();
+        return;
+    }
+    const double instant = refPosition - m_dOffset[ref];
+    std::array<CStallWatch::Look, 4> looks;
+    for (int k = 0; k < 4; ++k) {
+        if (!ChannelIsOpen(k) || !(m_dLength[k] > 0.0) || m_pChannel[k]->IsAtEnd()) {
+            continue;
+        }
+        // A pane waiting for its time (before its start, after its end) holds its picture.
+        const double own = instant + m_dOffset[k];
+        double shown = -1.0;
+        looks[k].shouldMove = own > 0.5 && own < m_dLength[k] - 0.5 && m_pChannel[k]->GetShownPosition(shown);
+        looks[k].position = shown;
+    }
+    if (!m_stallClock.isValid()) {
+        m_stallClock.start();
+    }
+    for (int k : m_stallWatch.Sample(double(m_stallClock.elapsed()) / 1000.0, looks)) {
+        if (ChannelIsOpen(k)) {
+            RetireBroken(k);
+        }
+    }
 }

@@ -9,6 +9,7 @@
 #include "mainwnd/CChannelSync.h"
 #include "mainwnd/CRecentSets.h"
 #include "mainwnd/CSetFile.h"
+#include "platform/FileName.h"
 #include "platform/MessageBox.h"
 #include "settings/CSettings.h"
 #include "uikit/Resource.h"
@@ -68,13 +69,21 @@ void CTetravDlg::FillRecentSets() {
     const QStringList sets = CRecentSets::Load();
     for (int n = 0; n < sets.size(); ++n) {
         const QString path = sets[n];
-        QAction* action = m_pRecentSets->addAction(
-            QStringLiteral("&%1 %2").arg((n + 1) % 10).arg(QDir::toNativeSeparators(path)));
+        QAction* action =
+            m_pRecentSets->addAction(QStringLiteral("&%1 %2").arg((n + 1) % 10).arg(FileName::Shown(path)));
         action->setData(ID_RECENT_SET_FIRST + n);
         connect(action, &QAction::triggered, this, [this, path] { OpenSetFile(path); });
         m_menuActions[ID_RECENT_SET_FIRST + n] = action;
     }
     m_pRecentSets->setEnabled(!sets.isEmpty());
+}
+
+void CTetravDlg::AddRecentSet(const QString& path) {
+    QString why;
+    if (!CRecentSets::Add(path, &why)) {
+        ShowErrorBox(FileFailure(Utf8("保存最近的视频组列表错误!"), CRecentSets::FilePath(), why));
+    }
+    FillRecentSets();
 }
 
 void CTetravDlg::OnSaveSet() {
@@ -129,12 +138,12 @@ bool CTetravDlg::SaveSetTo(const QString& path) {
     }
     QString why;
     if (!set.Write(path, &why)) {
-        ShowErrorBox(Utf8("保存视频组错误!\n%1\n%2").arg(QDir::toNativeSeparators(path), why));
+        // The file on disk is as it was; it does not join the recent sets.
+        ShowErrorBox(FileFailure(Utf8("保存视频组错误!"), path, why));
         return false;
     }
-    CRecentSets::Add(path);
-    FillRecentSets();
     SetStatusText(0, Utf8("保存视频组"));
+    AddRecentSet(path);
     return true;
 }
 
@@ -142,7 +151,7 @@ bool CTetravDlg::OpenSetFile(const QString& path) {
     CSetFile set;
     QString why;
     if (!set.Read(path, &why)) {
-        ShowErrorBox(Utf8("打开视频组错误!\n%1\n%2").arg(QDir::toNativeSeparators(path), why));
+        ShowErrorBox(FileFailure(Utf8("打开视频组错误!"), path, why));
         return false;
     }
     return OpenSet(std::move(set), path);
@@ -169,7 +178,7 @@ bool CTetravDlg::OpenForRun(const QStringList& files, const RunOptions& options)
     if (!setPath.isEmpty()) {
         QString why;
         if (!set.Read(setPath, &why)) {
-            ShowErrorBox(Utf8("打开视频组错误!\n%1\n%2").arg(QDir::toNativeSeparators(setPath), why));
+            ShowErrorBox(FileFailure(Utf8("打开视频组错误!"), setPath, why));
             return false;
         }
     } else {
@@ -218,7 +227,11 @@ bool CTetravDlg::OpenSet(CSetFile set, const QString& path) {
     if (!missing.isEmpty()) {
         QString text = Utf8("视频组中的文件不存在!");
         for (int k : missing) {
+            const FileName::Kind kind = FileName::KindOf(set.video[k]);
             text += QLatin1Char('\n') + FileLine(k, set.video[k]);
+            if (kind != FileName::Kind::Missing) {
+                text += QStringLiteral("（%1）").arg(FileName::KindText(kind)); // a folder, a pipe, a device
+            }
             set.video[k].clear();
         }
         ShowErrorBox(text);
@@ -242,8 +255,7 @@ bool CTetravDlg::OpenSet(CSetFile set, const QString& path) {
         return false;
     }
     if (!path.isEmpty()) {
-        CRecentSets::Add(path);
-        FillRecentSets();
+        AddRecentSet(path);
     }
     m_setKept = set.kept;
     m_setKeptVideos = VideosNow();

@@ -1,10 +1,10 @@
 #include "platform/CProfileFile.h"
 
+#include "platform/CAtomicFile.h"
+
 #include <QByteArrayList>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <optional>
 #include <utility>
@@ -211,34 +211,37 @@ bool CProfileFile::writeString(const QString& section, const QString& key, const
     return writeStrings({{section, key, value}});
 }
 
-bool CProfileFile::writeStrings(const std::vector<Entry>& entries) {
+bool CProfileFile::writeStrings(const std::vector<Entry>& entries, QString* why) {
+    const auto fail = [why](const QString& reason) {
+        if (why != nullptr) {
+            *why = reason;
+        }
+        return false;
+    };
     std::vector<Line> lines;
     const LoadResult r = loadLines(m_path, lines);
-    if (r == LoadResult::Unreadable || r == LoadResult::TooLarge) {
+    if (r == LoadResult::Unreadable) {
         // Rewriting a file we could not read whole would lose what we did not read.
-        return false;
+        return fail(QStringLiteral("无法读取原文件"));
+    }
+    if (r == LoadResult::TooLarge) {
+        return fail(QStringLiteral("原文件太大"));
     }
     for (const Entry& e : entries) {
         setValue(lines, e.section, e.key, e.value);
     }
 
-    const QString folder = QFileInfo(m_path).absolutePath();
-    if (!QDir().mkpath(folder)) {
-        return false;
+    int error = 0;
+    if (!CAtomicFile::MakeFolder(QFileInfo(m_path).absolutePath(), &error)) {
+        return fail(CAtomicFile::ErrorText(error));
     }
     QByteArray out;
     for (const Line& l : lines) {
         out += l.text;
         out += l.end;
     }
-    // Written to a temporary file and renamed over the old one: a crash never leaves half a file.
-    QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return false;
-    }
-    if (file.write(out) != out.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    // Written whole beside the old file and renamed over it: a full disk or a crash never
+    // leaves half a file.
+    QString reason;
+    return CAtomicFile::WriteWhole(m_path, out, &reason) || fail(reason);
 }

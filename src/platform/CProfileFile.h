@@ -21,14 +21,15 @@ public:
                       int maxChars = 256) const;
 
     // WritePrivateProfileString: creates the folder, file and section as needed.
-    // Returns false when the file cannot be written; the file on disk is then unchanged.
+    // Returns false when the file cannot be written; the file on disk is then unchanged, and
+    // *why (when given) says why.
     bool writeString(const QString& section, const QString& key, const QString& value);
 
     // Several writes in one replacement of the file: all of them land, or none.
     struct Entry {
         QString section, key, value;
     };
-    bool writeStrings(const std::vector<Entry>& entries);
+    bool writeStrings(const std::vector<Entry>& entries, QString* why = nullptr);
 
 private:
     QString m_path;

@@ -1,14 +1,37 @@
 #include "platform/MessageBox.h"
 
+#include "platform/FileName.h"
 #include "platform/MessageBoxRecorder.h"
 #include "uikit/Resource.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QFontMetrics>
+#include <QGuiApplication>
 #include <QMessageBox>
+#include <QScreen>
+#include <QStringList>
+
+QString ShownText(const QString& text, const QFontMetrics& metrics, int maxWidth, int maxLines) {
+    QStringList lines = text.split(QLatin1Char('\n'));
+    if (maxLines > 1 && lines.size() > maxLines) {
+        const qsizetype more = lines.size() - (maxLines - 1);
+        lines = lines.mid(0, maxLines - 1);
+        lines << QStringLiteral("……以及另外 %1 项").arg(more);
+    }
+    for (QString& line : lines) {
+        line = metrics.elidedText(line, Qt::ElideMiddle, maxWidth);
+    }
+    return lines.join(QLatin1Char('\n'));
+}
 
 int ShowMessageBox(const QString& text, const QString& caption, MsgIcon icon) {
     const QString title = caption.isEmpty() ? QStringLiteral("Tetrav") : caption;
-    if (MessageBoxRecorder::record(text, title, icon)) {
+    // Within the screen: two thirds of its width for the text, the rest for the icon and frame.
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const int maxWidth = screen != nullptr ? screen->availableGeometry().width() * 2 / 3 : 640;
+    const QString shown = ShownText(text, QFontMetrics(QApplication::font("QMessageBox")), maxWidth);
+    if (MessageBoxRecorder::record(text, title, icon, shown)) {
         return IDOK;
     }
     QMessageBox::Icon qicon = QMessageBox::NoIcon;
@@ -25,7 +48,10 @@ int ShowMessageBox(const QString& text, const QString& caption, MsgIcon icon) {
     case MsgIcon::None:
         break;
     }
-    QMessageBox box(qicon, title, text, QMessageBox::Ok);
+    QMessageBox box(qicon, title, shown, QMessageBox::Ok);
+    if (shown != text) {
+        box.setDetailedText(text); // the whole text: every file, every path in full
+    }
     box.exec();
     return IDOK;
 }
@@ -40,7 +66,7 @@ QString PaneTitle(int channel) {
 }
 
 QString FileLine(int channel, const QString& path) {
-    const QString shown = QDir::toNativeSeparators(path);
+    const QString shown = FileName::Shown(path);
     const QString pane = PaneTitle(channel);
     return pane.isEmpty() ? shown : pane + QStringLiteral("：") + shown;
 }
@@ -48,4 +74,9 @@ QString FileLine(int channel, const QString& path) {
 QString WithSecondLine(const QString& text, const QString& line) {
     // The detector's texts end with their own line break.
     return text.endsWith(QLatin1Char('\n')) ? text + line : text + QLatin1Char('\n') + line;
+}
+
+QString FileFailure(const QString& text, const QString& path, const QString& reason) {
+    QString out = text + QLatin1Char('\n') + FileName::Shown(path);
+    return reason.isEmpty() ? out : out + QLatin1Char('\n') + reason;
 }

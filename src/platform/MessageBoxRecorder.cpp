@@ -6,9 +6,13 @@ namespace {
 MessageBoxRecorder* g_activeRecorder = nullptr;
 }
 
-MessageBoxRecorder::MessageBoxRecorder() : m_previous(g_activeRecorder) { g_activeRecorder = this; }
+MessageBoxRecorder::MessageBoxRecorder() : m_previous(g_activeRecorder) {
+    g_activeRecorder = this;
+}
 
-MessageBoxRecorder::~MessageBoxRecorder() { g_activeRecorder = m_previous; }
+MessageBoxRecorder::~MessageBoxRecorder() {
+    g_activeRecorder = m_previous;
+}
 
 QStringList MessageBoxRecorder::texts() const {
     QStringList out;
@@ -18,10 +22,11 @@ QStringList MessageBoxRecorder::texts() const {
     return out;
 }
 
-bool MessageBoxRecorder::record(const QString& text, const QString& caption, MsgIcon icon) {
+bool MessageBoxRecorder::record(const QString& text, const QString& caption, MsgIcon icon,
+                                const QString& shown) {
     if (g_activeRecorder == nullptr) {
         return false;
     }
-    g_activeRecorder->m_boxes.push_back({text, caption, icon});
+    g_activeRecorder->m_boxes.push_back({text, caption, icon, shown});
     return true;
 }

@@ -12,6 +12,7 @@ public:
         QString text;
         QString caption;
         MsgIcon icon;
+        QString shown; // what the box shows (ShownText); the text is its details when they differ
     };
 
     MessageBoxRecorder();
@@ -24,7 +25,7 @@ public:
     void clear() { m_boxes.clear(); }
 
     // Called by ShowMessageBox; returns false when no recorder is active.
-    static bool record(const QString& text, const QString& caption, MsgIcon icon);
+    static bool record(const QString& text, const QString& caption, MsgIcon icon, const QString& shown);
 
 private:
     std::vector<Box> m_boxes;

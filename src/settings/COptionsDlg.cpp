@@ -221,7 +221,7 @@ void COptionsDlg::LoadOptions() {
             CheckPair(p.second, p.first);
         }
     }
-    m_strSavePath = ReadOption("SaveMapPath", "SaveMapPathNumber");
+    m_strSavePath = CSettingsFile::ReadSnapshotFolder();
     for (int n = 0; n < 4; ++n) {
         const unsigned vk = unsigned(CSettingsFile::Atoi(CSettingsFile::ReadEntry(
             CSettingsFile::VirtualCodeSection(n), QStringLiteral("VirtualCodeNumber"))));
@@ -247,18 +247,20 @@ void COptionsDlg::SaveOptions() {
         m_hotKey[n]->GetHotKey(vk, mods);
         keys[n] = {vk, FileFromControlModifiers(mods)};
     }
-    bool written = CSettingsFile::Write(g_settings, keys);
+    QString why;
+    bool written = CSettingsFile::Write(g_settings, keys, &why);
     // A file from before the fifth hot key gets its sections only when the key was changed.
     unsigned vk = 0;
     unsigned mods = 0;
     m_hotKeyAll->GetHotKey(vk, mods);
     const HotKeySetting all{vk, FileFromControlModifiers(mods)};
     if (CSettingsFile::HasCaptureAllKey() || all != CSettingsFile::ReadCaptureAllKey()) {
-        written = CSettingsFile::WriteCaptureAllKey(all) && written;
+        // Tried even when the first write failed: the key is then kept for this run.
+        written = CSettingsFile::WriteCaptureAllKey(all, why.isEmpty() ? &why : nullptr) && written;
     }
     if (!written) {
         // The values stay in force for this run (the settings file keeps them in memory).
-        ShowErrorBox(QStringLiteral("保存设置错误!"));
+        ShowErrorBox(FileFailure(QStringLiteral("保存设置错误!"), CSettingsFile::FilePath(), why));
     }
     UpdateData(false);
 }

@@ -12,6 +12,7 @@
 namespace {
 
 constexpr int kBufferChars = 256; // the classic read buffer, terminator included
+constexpr int kPathChars = 4096;  // PATH_MAX
 const QString kMissing = QStringLiteral("1");
 
 const char* const kVirtualCodeSections[4] = {"VirtualCode1", "VirtualCode2", "VirtualCode3", "VirtualCode4"};
@@ -32,13 +33,14 @@ QString memoryKey(const QString& section, const QString& key) {
 
 bool g_warned = false;
 
-QString readEntry(const QString& section, const QString& key, const QString& missing = kMissing) {
+QString readEntry(const QString& section, const QString& key, const QString& missing = kMissing,
+                  int bufferChars = kBufferChars) {
     const auto& mem = memoryStore();
     const auto it = mem.constFind(memoryKey(section, key));
     if (it != mem.constEnd()) {
         return it.value();
     }
-    return CProfileFile(CSettingsFile::FilePath()).getString(section, key, missing, kBufferChars);
+    return CProfileFile(CSettingsFile::FilePath()).getString(section, key, missing, bufferChars);
 }
 
 const QString kCaptureAllCode = QStringLiteral("VirtualCode5");
@@ -47,12 +49,13 @@ const char* const kCaptureAllKeys[2] = {"VirtualCodeNumber", "ModifiersNumber"};
 
 // Writes every entry in one replacement of the file; when that fails they all stay in memory
 // for this run.
-bool writeEntries(const std::vector<std::pair<QString, QString>>& entries, const char* const keys[]) {
+bool writeEntries(const std::vector<std::pair<QString, QString>>& entries, const char* const keys[],
+                  QString* why = nullptr) {
     std::vector<CProfileFile::Entry> all;
     for (size_t i = 0; i < entries.size(); ++i) {
         all.push_back({entries[i].first, QString::fromLatin1(keys[i]), entries[i].second});
     }
-    const bool ok = CProfileFile(CSettingsFile::FilePath()).writeStrings(all);
+    const bool ok = CProfileFile(CSettingsFile::FilePath()).writeStrings(all, why);
     auto& mem = memoryStore();
     if (ok) {
         for (size_t i = 0; i < entries.size(); ++i) {
@@ -137,7 +140,7 @@ void CSettingsFile::Read(CSettings& settings, HotKeySetting hotKeys[4]) {
     settings.FramePhase = ToInt8(readEntry(QStringLiteral("FramePhase"), QStringLiteral("FramePhaseNumber")));
     settings.MiniVideo = ToInt8(readEntry(QStringLiteral("MiniVideo"), QStringLiteral("MiniVideoNumber")));
     settings.ForeView = ToInt8(readEntry(QStringLiteral("ForeView"), QStringLiteral("ForeViewNumber")));
-    settings.SaveMapPath = readEntry(QStringLiteral("SaveMapPath"), QStringLiteral("SaveMapPathNumber"));
+    settings.SaveMapPath = ReadSnapshotFolder();
     for (int n = 0; n < 4; ++n) {
         hotKeys[n].virtualKey = unsigned(Atoi(readEntry(QString::fromLatin1(kVirtualCodeSections[n]),
                                                         QStringLiteral("VirtualCodeNumber")))) &
@@ -148,15 +151,29 @@ void CSettingsFile::Read(CSettings& settings, HotKeySetting hotKeys[4]) {
     }
 }
 
-bool CSettingsFile::WriteDefaults(CSettings& settings) {
-    settings.FramePhase = 1;
-    settings.MiniVideo = 1;
-    settings.ForeView = 0;
+QString CSettingsFile::DefaultSnapshotFolder() {
     QString cwd = QDir::currentPath();
     if (!cwd.endsWith('/')) {
         cwd += '/';
     }
-    settings.SaveMapPath = cwd + QStringLiteral("SavePic/");
+    return cwd + QStringLiteral("SavePic/");
+}
+
+QString CSettingsFile::SnapshotFolder(const QString& saveMapPath) {
+    return saveMapPath.trimmed().isEmpty() ? DefaultSnapshotFolder() : saveMapPath;
+}
+
+QString CSettingsFile::ReadSnapshotFolder() {
+    // Read whole: cut at 255 characters it would name another folder.
+    return SnapshotFolder(
+        readEntry(QStringLiteral("SaveMapPath"), QStringLiteral("SaveMapPathNumber"), QString(), kPathChars));
+}
+
+bool CSettingsFile::WriteDefaults(CSettings& settings) {
+    settings.FramePhase = 1;
+    settings.MiniVideo = 1;
+    settings.ForeView = 0;
+    settings.SaveMapPath = DefaultSnapshotFolder();
     HotKeySetting keys[4];
     for (int n = 0; n < 4; ++n) {
         keys[n] = {kDefaultKeys[n], kDefaultModifiers};
@@ -164,8 +181,8 @@ bool CSettingsFile::WriteDefaults(CSettings& settings) {
     return Write(settings, keys);
 }
 
-bool CSettingsFile::Write(const CSettings& settings, const HotKeySetting hotKeys[4]) {
-    return writeEntries(allEntries(settings, hotKeys), kKeys);
+bool CSettingsFile::Write(const CSettings& settings, const HotKeySetting hotKeys[4], QString* why) {
+    return writeEntries(allEntries(settings, hotKeys), kKeys, why);
 }
 
 HotKeySetting CSettingsFile::ReadCaptureAllKey() {
@@ -188,8 +205,8 @@ bool CSettingsFile::HasCaptureAllKey() {
            !readEntry(kCaptureAllModifiers, QString::fromLatin1(kCaptureAllKeys[1]), QString()).isEmpty();
 }
 
-bool CSettingsFile::WriteCaptureAllKey(const HotKeySetting& key) {
+bool CSettingsFile::WriteCaptureAllKey(const HotKeySetting& key, QString* why) {
     return writeEntries({{kCaptureAllCode, QString::number(key.virtualKey)},
                          {kCaptureAllModifiers, QString::number(key.modifiers)}},
-                        kCaptureAllKeys);
+                        kCaptureAllKeys, why);
 }

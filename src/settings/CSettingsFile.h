@@ -30,13 +30,23 @@ public:
     static QString VirtualCodeSection(int pane);
     static QString ModifiersSection(int pane);
 
-    // Reads the four options into settings and the four hot keys (panes 1 to 4).
+    // The snapshot folder when none is set: "<current dir>/SavePic/".
+    static QString DefaultSnapshotFolder();
+    // The snapshot folder a SaveMapPath value means: the value, or the default when it is empty.
+    static QString SnapshotFolder(const QString& saveMapPath);
+    // The snapshot folder the file names (as Read reads it).
+    static QString ReadSnapshotFolder();
+
+    // Reads the four options into settings and the four hot keys (panes 1 to 4). A missing or
+    // empty SaveMapPath is the default folder; a long one is read whole (never shortened into
+    // another folder).
     static void Read(CSettings& settings, HotKeySetting hotKeys[4]);
     // Writes the defaults: the record gets 1, 1, 0 and "<current dir>/SavePic/", the file the
     // twelve sections in order. Returns false when the file could not be written.
     static bool WriteDefaults(CSettings& settings);
-    // Writes the four options and the four hot keys (the options dialog's OK).
-    static bool Write(const CSettings& settings, const HotKeySetting hotKeys[4]);
+    // Writes the four options and the four hot keys (the options dialog's OK). A failed write
+    // leaves the file as it was and *why (when given) says why.
+    static bool Write(const CSettings& settings, const HotKeySetting hotKeys[4], QString* why = nullptr);
 
     // The fifth hot key, which captures all four panes at one instant (sections VirtualCode5
     // and Modifiers5; each missing one takes its part of Ctrl+Shift+E). Written on its own, so
@@ -44,7 +54,7 @@ public:
     static constexpr HotKeySetting kDefaultCaptureAllKey{69, 6};
     static HotKeySetting ReadCaptureAllKey();
     static bool HasCaptureAllKey();
-    static bool WriteCaptureAllKey(const HotKeySetting& key);
+    static bool WriteCaptureAllKey(const HotKeySetting& key, QString* why = nullptr);
 
     // The classic atoi, kept in 8 bits ("257" -> 1, "abc" -> 0).
     static std::int8_t ToInt8(const QString& text);

@@ -1,6 +1,7 @@
 // The built program started as a user would, on a private Xvfb with its own runtime and configuration
 // folders; and the application object in a child process, with a dialog for the main window.
 #include "app/CTetravApp.h"
+#include "platform/FileName.h"
 #include "support/ChildCase.h"
 #include "support/FileBytes.h"
 #include "support/PrivateSessionBus.h"
@@ -20,6 +21,8 @@
 
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
+#include <fcntl.h>
+#include <unistd.h>
 #include <xcb/xcb.h>
 
 #include <algorithm>
@@ -243,10 +246,12 @@ TEST(TetravAppTest, CommandLineFilesKeepTheirPanesAndNameTheUnusableOnes) {
     const QString dangling = dir.filePath("gone-link.mp4");
     ASSERT_TRUE(QFile::link(dir.filePath("never-there.mp4"), dangling));
     // Each unusable argument in the second place, between two good files, and beyond the fourth.
-    const std::pair<QString, const char*> cases[] = {{dir.filePath("missing.mkv"), "no such file"},
-                                                     {dir.path(), "not a file"},
-                                                     {fifo, "not a file"},
-                                                     {dangling, "no such file"}};
+    const std::pair<QString, const char*> cases[] = {
+        {dir.filePath("missing.mkv"), "no such file"},
+        {dir.path(), "not a file"},
+        {fifo, "not a file"},
+        {dangling, "no such file"},
+        {FileName::FromBytes(QFile::encodeName(dir.path()) + "/gone\xff.mp4"), "no such file"}};
     for (const auto& [unusable, why] : cases) {
         SCOPED_TRACE(unusable.toStdString());
         const auto chosen = CTetravApp::SelectCommandLineFiles(
@@ -254,7 +259,7 @@ TEST(TetravAppTest, CommandLineFilesKeepTheirPanesAndNameTheUnusableOnes) {
         EXPECT_EQ(chosen.files, (QStringList{dir.filePath("1.mp4"), QString(), dir.filePath("3.mov"),
                                              dir.filePath("4.ts")}));
         ASSERT_EQ(chosen.messages.size(), 2) << chosen.messages.join('\n').toStdString();
-        EXPECT_EQ(chosen.messages[0], unusable + ": " + why + "; pane 2 stays empty.");
+        EXPECT_EQ(chosen.messages[0], FileName::Shown(unusable) + ": " + why + "; pane 2 stays empty.");
         EXPECT_EQ(chosen.messages[1], "at most four videos play at once; not opened: " +
                                           dir.filePath("5.mpg") + ", " + dir.filePath("6.vob") + ".");
     }
@@ -265,6 +270,15 @@ TEST(TetravAppTest, CommandLineFilesKeepTheirPanesAndNameTheUnusableOnes) {
     EXPECT_EQ(CTetravApp::SelectCommandLineFiles({"1.mp4"}).files, QStringList{dir.filePath("1.mp4")});
     QDir::setCurrent(cwd);
     EXPECT_TRUE(CTetravApp::SelectCommandLineFiles({}).files.isEmpty());
+
+    // A name that is not UTF-8 is found by its own bytes.
+    const QByteArray bytes = QFile::encodeName(dir.path()) + "/vid\xff\xfe.mp4";
+    const int fd = ::open(bytes.constData(), O_WRONLY | O_CREAT, 0644);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    const QString raw = FileName::FromBytes(bytes);
+    const auto chosen = CTetravApp::SelectCommandLineFiles({raw});
+    EXPECT_EQ(chosen.files, QStringList{raw}) << chosen.messages.join('\n').toStdString();
 }
 
 } // namespace

@@ -6,8 +6,10 @@
 
 #include <QProcess>
 #include <QStandardPaths>
+#include <QUrl>
 
 #include <cmath>
+#include <functional>
 
 namespace mainwnd_test {
 namespace {
@@ -50,6 +52,15 @@ protected:
         r.out = QString::fromUtf8(p.readAllStandardOutput()).trimmed();
         r.err = QString::fromUtf8(p.readAllStandardError()).trimmed();
         return r;
+    }
+    // Sends the call as media keys and desktop widgets often do: without asking for a reply.
+    static void Send(const QString& method, const QStringList& args = {}) {
+        QProcess p;
+        p.start("dbus-send",
+                QStringList{"--session", "--type=method_call", "--dest=" + kName, kPath, method} + args);
+        ASSERT_TRUE(p.waitForStarted(5000));
+        ASSERT_TRUE(WaitUntil([&] { return p.state() == QProcess::NotRunning; }, 10000));
+        ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
     }
     static Result Get(const QString& property) {
         return Call("org.freedesktop.DBus.Properties.Get", {kPlayer, property});
@@ -135,7 +146,7 @@ TEST_F(MprisTest, PropertiesSeeksMalformedCallsAndCommandsActAsTheToolBarDoes) {
     } steps[] = {{"PlayPause", "开始播放", "Playing", 1}, {"PlayPause", "暂停播放", "Paused", 1},
                  {"Play", "开始播放", "Playing", 1},      {"Pause", "暂停播放", "Paused", 1},
                  {"<2.0>", "加快播放", "Paused", 2},      {"<0.25>", "慢速播放", "Paused", 0.25},
-                 {"<1.0>", "恢复播放", "Playing", 1}};
+                 {"<1.0>", "慢速播放", "Paused", 1}}; // a rate never starts play
     for (const Step& s : steps) {
         SCOPED_TRACE(s.method);
         ASSERT_EQ((*s.method == '<' ? Set("Rate", s.method) : Call(kPlayer + "." + s.method)).code, 0);
@@ -162,6 +173,72 @@ TEST_F(MprisTest, PropertiesSeeksMalformedCallsAndCommandsActAsTheToolBarDoes) {
     ASSERT_EQ(Call(kPlayer + ".Play").code, 0);
     EXPECT_FALSE(dlg->IsTimerRunning(TIMER_SYNC));
     EXPECT_EQ(Status(0), "停止播放");
+}
+
+// Media keys and desktop widgets often send without asking for a reply: every command acts all
+// the same. The details: a file's URL percent-encoded, Position exactly where SetPosition put it,
+// and the volume readable and writable with no set open (the next set gets it).
+TEST_F(MprisTest, CallsWithoutAReplyActAndUrlPositionAndVolumeAreExact) {
+    g_settings.FramePhase = 1;
+    const QString named = m_state.filePath(QStringLiteral("视频 一#.mp4"));
+    ASSERT_TRUE(QFile::copy(clip("c_10s.mp4"), named));
+    Open({{0, named}, {1, "sync_h264.mp4"}});
+    Settle();
+    const QString meta = Get("Metadata").out;
+    EXPECT_TRUE(
+        meta.contains("'xesam:url': <'" + QString::fromLatin1(QUrl::fromLocalFile(named).toEncoded()) + "'>"))
+        << meta.toStdString();
+    EXPECT_TRUE(meta.contains("%E8%A7%86%E9%A2%91%20%E4%B8%80%23.mp4")) << meta.toStdString();
+    const int from = meta.indexOf("objectpath '") + 12;
+    const QString track = meta.mid(from, meta.indexOf('\'', from) - from);
+
+    const auto playing = [this] { return dlg->IsTimerRunning(TIMER_SYNC); };
+    const struct {
+        const char* name;
+        QStringList call;
+        std::function<bool()> done;
+    } sends[] = {
+        {"Play", {kPlayer + ".Play"}, playing},
+        {"Pause", {kPlayer + ".Pause"}, [&] { return !playing(); }},
+        {"PlayPause", {kPlayer + ".PlayPause"}, playing},
+        {"PlayPause again", {kPlayer + ".PlayPause"}, [&] { return !playing(); }},
+        {"Rate",
+         {"org.freedesktop.DBus.Properties.Set", "string:" + kPlayer, "string:Rate", "variant:double:2"},
+         [this] { return dlg->Rate() == 2.0; }},
+        {"SetPosition",
+         {kPlayer + ".SetPosition", "objpath:" + track, "int64:5000000"},
+         [this] { return std::abs(Position(1) - 5.0) < 0.1; }},
+    };
+    for (const auto& c : sends) {
+        SCOPED_TRACE(c.name);
+        Send(c.call.first(), c.call.mid(1));
+        EXPECT_TRUE(WaitUntil(c.done, 5000));
+    }
+    Settle();
+    EXPECT_FALSE(playing());
+    EXPECT_EQ(Get("Position").out.toStdString(), "(<int64 5000000>,)")
+        << "what the panes show, not half a frame on";
+
+    // A rate of 1 while paused keeps the pause.
+    ASSERT_EQ(Set("Rate", "<1.0>").code, 0);
+    EXPECT_EQ(dlg->Rate(), 1.0);
+    EXPECT_FALSE(playing());
+    EXPECT_EQ(Get("PlaybackStatus").out, "(<'Paused'>,)");
+
+    // No set: the volume is kept for the next one.
+    Send(kPlayer + ".Stop");
+    ASSERT_TRUE(WaitUntil([this] { return dlg->m_pChannel[0] == nullptr; }, 5000));
+    EXPECT_EQ(Get("Volume").out, "(<1.0>,)");
+    ASSERT_EQ(Set("Volume", "<0.25>").code, 0);
+    EXPECT_EQ(Get("Volume").out, "(<0.25>,)");
+    Open({{0, "c_10s.mp4"}});
+    EXPECT_TRUE(WaitUntil([this] { return dlg->m_wndVolume->GetPos() == 2500; }, 3000))
+        << dlg->m_wndVolume->GetPos();
+    EXPECT_EQ(dlg->m_nVolume, -7500);
+
+    // Quit without a reply ends the program.
+    Send("org.mpris.MediaPlayer2.Quit");
+    EXPECT_TRUE(WaitUntil([this] { return !dlg->isVisible(); }, 5000));
 }
 
 } // namespace

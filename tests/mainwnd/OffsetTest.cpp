@@ -6,10 +6,12 @@
 #include "dialogs/CGotoDlg.h"
 #include "dialogs/CMaskEdit.h"
 #include "dialogs/COffsetDlg.h"
+#include "dialogs/COffsetEdit.h"
 #include "dialogs/CTimeEdit.h"
 
 #include <QCursor>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QSpinBox>
 
 namespace mainwnd_test {
@@ -156,49 +158,55 @@ TEST_F(OffsetTest, PanesShowTheSameFrameThroughEveryCommand) {
     EXPECT_FALSE(dlg->IsTimerRunning(TIMER_SYNC));
 }
 
-TEST(OffsetDialog, TakesSignedTimesAndFramesAndRefusesMoreThanADay) {
+// Typed over the offset the dialog opens with (all of it selected), or the frames field set: what
+// the field then shows, the beeps of refused keys, and what OK applies (exactly what is shown).
+TEST(OffsetDialog, TypingReplacesFieldByFieldRefusesOutOfRangeDigitsAndOkAppliesWhatIsShown) {
     const struct {
-        const char* typed; // typed from the sign on; null: the frames field is set instead
-        int frames;
+        double from;
+        const char* typed; // null: the frames field gets `frames` typed instead
+        const char* frames;
         double fps;
-        const char* refusal; // part of the message, null when accepted
+        const char* shown;
+        int beeps;
         double offset;
     } cases[] = {
-        {"-00:00:03.200", 0, 25, nullptr, -3.2},
-        {"+24:00:00.000", 0, 25, nullptr, 86400.0},
-        {"+00:00:99.500", 0, 25, nullptr, 99.5},  // seconds past 59 count on, as in 跳至
-        {"x-00:00:01.000", 0, 25, nullptr, -1.0}, // a sign is all the first place takes
-        {"+39:00:00.000", 0, 25, nullptr, 0.0},   // hours past 24 cannot be typed
-        {"+24:00:00.001", 0, 25, "24", 0},
-        {"-24:59:59.999", 0, 25, "24", 0},
-        {nullptr, 80, 25, nullptr, 3.2},
-        {nullptr, -1001, 30000.0 / 1001.0, nullptr, -1001 * 1001 / 30000.0},
+        {1.25, "-0:0:3", nullptr, 25, "-00:00:03.000", 0, -3.0},
+        {-3.25, "+5", nullptr, 25, "+05:00:00.000", 0, 18000.0},
+        {0.0, "-00:00:03.200", nullptr, 25, "-00:00:03.200", 0, -3.2},
+        {0.0, "3.25", nullptr, 25, "+03:00:00.250", 0, 10800.25}, // '.' goes on to the milliseconds
+        {7.0, "0:1:2.5", nullptr, 25, "+00:01:02.500", 0, 62.5},
+        {0.0, "+24:00:00.001", nullptr, 25, "+24:00:00.000", 1, 86400.0},
+        {0.0, "+39", nullptr, 25, "+03:00:00.000", 1, 10800.0},
+        {0.0, "0:75", nullptr, 25, "+00:07:00.000", 1, 420.0},
+        {0.0, "0:0:99.5", nullptr, 25, "+00:00:09.500", 1, 9.5},
+        {-1.0, "x+2", nullptr, 25, "+02:00:01.000", 1, 7201.0}, // a stray key ends the replacing
+        {0.0, "12\b3", nullptr, 25, "+13:00:00.000", 0, 46800.0},
+        {0.0, "1:23\b\b4", nullptr, 25, "+01:04:00.000", 0, 3840.0},
+        {0.0, nullptr, "80", 25, "+00:00:03.200", 0, 3.2},
+        {0.0, nullptr, "-1001", 30000.0 / 1001.0, "-00:00:33.400", 0, -1001 * 1001 / 30000.0},
+        {0.0, nullptr, "2160001", 25, "+02:24:00.000", 0, 216000 / 25.0}, // the last digit refused
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.typed ? c.typed : "frames");
+        SCOPED_TRACE(c.typed ? c.typed : c.frames);
         MessageBoxRecorder boxes;
-        COffsetDlg offset(0.0, c.fps);
+        COffsetDlg offset(c.from, c.fps);
         offset.show();
+        CMaskEdit* edit = offset.TimeEdit();
+        QSignalSpy beeps(edit, &CMaskEdit::beeped);
         if (c.typed != nullptr) {
-            offset.TimeEdit()->setCursorPosition(0);
-            QTest::keyClicks(offset.TimeEdit(), QString::fromLatin1(c.typed));
+            ASSERT_EQ(edit->selectedText(), edit->text()) << "the dialog opens with the offset selected";
+            QTest::keyClicks(edit, QString::fromLatin1(c.typed));
         } else {
-            offset.FramesEdit()->setValue(c.frames);
+            offset.FramesEdit()->selectAll();
+            QTest::keyClicks(offset.FramesEdit(), QString::fromLatin1(c.frames));
         }
+        EXPECT_EQ(edit->text(), QString::fromLatin1(c.shown));
+        EXPECT_EQ(beeps.size(), c.beeps);
         QTest::mouseClick(qobject_cast<QPushButton*>(GetDlgItem(&offset, IDOK)), Qt::LeftButton);
-        if (c.refusal != nullptr) {
-            ASSERT_EQ(boxes.texts().size(), 1);
-            EXPECT_TRUE(boxes.texts()[0].contains(QLatin1String(c.refusal)));
-            EXPECT_TRUE(offset.isVisible()) << "the dialog stays for a correction";
-        } else {
-            EXPECT_TRUE(boxes.texts().isEmpty());
-            EXPECT_EQ(offset.result(), IDOK);
-            EXPECT_NEAR(offset.Offset(), c.offset, 1e-9);
-        }
+        EXPECT_TRUE(boxes.texts().isEmpty());
+        EXPECT_EQ(offset.result(), IDOK);
+        EXPECT_NEAR(offset.Offset(), c.offset, 1e-9);
     }
-    double seconds = 0;
-    EXPECT_EQ(COffsetDlg::ReadOffset(QStringLiteral("00:00:01.000"), seconds),
-              COffsetDlg::Reading::Unreadable);
     EXPECT_EQ(COffsetDlg::OffsetText(-3723.0456), QStringLiteral("-01:02:03.046"));
 }
 

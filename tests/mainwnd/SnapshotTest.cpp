@@ -105,7 +105,9 @@ TEST_F(CaptureAllTest, MixedSizesRotationEmptyPanesAndUnwritableFolders) {
     // A file, a path below a file, the kernel's, and (without privileges) a read-only folder.
     QFile file(m_shots.filePath(QStringLiteral("a file")));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    QStringList unwritable = {file.fileName(), file.fileName() + "/below", "/proc/tetrav-shots"};
+    // A name longer than the file system holds is refused as it is, never shortened.
+    QStringList unwritable = {file.fileName(), file.fileName() + "/below", "/proc/tetrav-shots",
+                              m_shots.filePath(QString(300, QLatin1Char('x')))};
     if (geteuid() != 0) {
         unwritable << m_shots.filePath(QStringLiteral("read-only"));
         ASSERT_TRUE(QDir().mkpath(unwritable.last()));
@@ -120,9 +122,12 @@ TEST_F(CaptureAllTest, MixedSizesRotationEmptyPanesAndUnwritableFolders) {
         emit dlg->HotKeys()->hotKey(200);
         ASSERT_EQ(boxes.boxes().size(), 2u);
         for (const auto& box : boxes.boxes()) {
-            EXPECT_EQ(box.text + box.caption, "保存抓图错误!错误");
+            EXPECT_TRUE(box.text.startsWith("保存抓图错误!\n" + folder)) << box.text.toStdString();
+            EXPECT_EQ(box.text.count('\n'), 2) << "the file or folder, then the reason";
+            EXPECT_EQ(box.caption, "错误");
         }
         EXPECT_TRUE(QDir(folder).entryList(QDir::Files).isEmpty());
+        EXPECT_FALSE(QFileInfo::exists(m_shots.filePath(QString(255, QLatin1Char('x')))));
         EXPECT_TRUE(dlg->IsTimerRunning(TIMER_SYNC)) << "plays on";
     }
 

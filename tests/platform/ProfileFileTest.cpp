@@ -91,7 +91,8 @@ TEST_F(ProfileFileTest, WriteKeepsEveryOtherLineOfAHandEditedFileAndReplacesItAt
     EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1) << "temporary file left";
 }
 
-// (A folder in the way of the file: OptionsDlgTest's; a file in the way of its folder: SettingsFileTest's.)
+// (Failed writes: AtomicFileTest's and OptionsDlgTest's; a file in the way of its folder:
+// SettingsFileTest's.)
 TEST_F(ProfileFileTest, BinaryFileIsKeptByteForByteOnWriteAndAHugeOneReadUpToTheCapAndNeverRewritten) {
     QByteArray junk;
     for (int i = 0; i < 4096; ++i) {

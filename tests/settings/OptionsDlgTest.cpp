@@ -6,6 +6,7 @@
 #include "settings/CSettings.h"
 #include "settings/CSettingsFile.h"
 #include "support/FileBytes.h"
+#include "support/FullDisk.h"
 #include "support/X11Probe.h"
 #include "uikit/CBCGPControlIds.h"
 #include "uikit/CHotKeyCtrl.h"
@@ -26,6 +27,7 @@
 
 namespace {
 
+using tetrav::test::FullDisk;
 using tetrav::test::readAll;
 using tetrav::test::writeAll;
 
@@ -206,12 +208,18 @@ TEST_F(OptionsDlgTest, HotKeysConvertBetweenFileAndControlsBothWays) {
               (std::vector<HotKeySetting>{{116, 3}, {0, 0}, {0x70, 0}, {120, 2}}));
 }
 
-// A settings file that cannot be written when OK is pressed (a folder in its place; the folder in the
-// way is SettingsFileTest's): the box, the values kept for this run, and the file as it was.
-TEST_F(OptionsDlgTest, AFileThatCannotBeWrittenIsSaidTheValuesKeptAndTheFileLeft) {
-    ASSERT_TRUE(QDir().mkpath(iniPath()));
+// A settings file that cannot be written when OK is pressed, on a real full disk: the box names the
+// file and the reason, the values hold for this run, and the file stays byte for byte.
+TEST_F(OptionsDlgTest, AFullDiskIsSaidTheValuesKeptAndTheFileLeftByteForByte) {
+    FullDisk disk;
+    ASSERT_FALSE(disk.folder().isEmpty()) << disk.whyNot().toStdString();
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(disk.folder()));
+    ASSERT_TRUE(CSettingsFile::WriteDefaults(g_settings));
+    const QString ini = CSettingsFile::FilePath();
+    const QByteArray before = readAll(ini);
+    ASSERT_FALSE(before.isEmpty());
+    disk.fill();
     open();
-    EXPECT_TRUE(radio(IDC_FRAME_SYNC)->isChecked()) << "an unreadable file reads as all ones";
     QTest::mouseClick(radio(IDC_LONGEST), Qt::LeftButton);
     QTest::keyClick(m_dlg->m_hotKey[1], Qt::Key_F7, Qt::ShiftModifier);
     m_pickerAnswer = "/srv/shots/";
@@ -221,11 +229,13 @@ TEST_F(OptionsDlgTest, AFileThatCannotBeWrittenIsSaidTheValuesKeptAndTheFileLeft
     press(IDOK);
     ASSERT_EQ(boxes.boxes().size(), 1u);
     EXPECT_EQ(boxes.boxes()[0].caption, "错误");
-    EXPECT_EQ(boxes.boxes()[0].text, "保存设置错误!");
+    EXPECT_EQ(boxes.boxes()[0].text, "保存设置错误!\n" + ini + "\n" + disk.reason());
     EXPECT_EQ(boxes.boxes()[0].icon, MsgIcon::Error);
     EXPECT_EQ(g_settings.MiniVideo, 0);
     EXPECT_EQ(g_settings.SaveMapPath, "/srv/shots");
-    EXPECT_TRUE(QFileInfo(iniPath()).isDir()) << "as it was";
+    EXPECT_EQ(readAll(ini), before) << "the file on disk changed";
+    EXPECT_EQ(QDir(QFileInfo(ini).path()).entryList(QDir::Files | QDir::Hidden),
+              QStringList{"TetravSet.ini"});
 
     open();
     EXPECT_TRUE(radio(IDC_LONGEST)->isChecked()) << "this run keeps the values";

@@ -70,19 +70,26 @@ TEST_F(SettingsFileTest, NumbersFollowAtoiInEightBitsAndMissingKeysReadAsOne) {
     CSettings s;
     HotKeySetting keys[4];
     CSettingsFile::Read(s, keys);
-    EXPECT_EQ(s.FramePhase, 1);                     // 257 kept in 8 bits
-    EXPECT_EQ(s.MiniVideo, 0);                      // not a number
-    EXPECT_EQ(s.ForeView, 2);                       // kept as read: only exactly 1 means topmost
-    EXPECT_EQ(s.SaveMapPath, "1");                  // section missing
-    EXPECT_EQ(keys[0], (HotKeySetting{70, 3}));     // 65539 & 0xFFFF
-    EXPECT_EQ(keys[1], (HotKeySetting{0xFFFF, 1})); // -1 in 16 bits; the key missing
+    EXPECT_EQ(s.FramePhase, 1); // 257 kept in 8 bits
+    EXPECT_EQ(s.MiniVideo, 0);  // not a number
+    EXPECT_EQ(s.ForeView, 2);   // kept as read: only exactly 1 means topmost
+    EXPECT_EQ(s.SaveMapPath, CSettingsFile::DefaultSnapshotFolder()); // missing: the default, not "1"
+    EXPECT_EQ(keys[0], (HotKeySetting{70, 3}));                       // 65539 & 0xFFFF
+    EXPECT_EQ(keys[1], (HotKeySetting{0xFFFF, 1}));                   // -1 in 16 bits; the key missing
     EXPECT_EQ(keys[2].modifiers, 1u);
     EXPECT_EQ(keys[3], (HotKeySetting{1, 1}));
 
-    // A ForeView section without its key means topmost.
-    writeAll(iniPath(), "[ForeView]\nOther=0\n");
-    CSettingsFile::Read(s, keys);
-    EXPECT_EQ(s.ForeView, 1);
+    // A ForeView section without its key means topmost; an empty folder is the default one, and a
+    // long one is read whole (cut at 255 characters it would be another folder).
+    const QString longFolder = "/media/" + QString(300, QChar(u'长')) + "/shots/";
+    for (const auto& [line, folder] :
+         {std::pair(QString("SaveMapPathNumber=  "), CSettingsFile::DefaultSnapshotFolder()),
+          std::pair("SaveMapPathNumber=" + longFolder, longFolder)}) {
+        writeAll(iniPath(), "[ForeView]\nOther=0\n[SaveMapPath]\n" + line.toUtf8() + "\n");
+        CSettingsFile::Read(s, keys);
+        EXPECT_EQ(s.ForeView, 1);
+        EXPECT_EQ(s.SaveMapPath, folder);
+    }
 
     for (const auto& [text, value] : {std::pair("-129", 127), {"255", -1}, {" +12 ", 12}, {"", 0}}) {
         EXPECT_EQ(CSettingsFile::ToInt8(text), value) << text;
