@@ -130,7 +130,8 @@ for rate in 30 50 60 30000/1001; do
 done
 late sync_h264.mp4 sync_h264_late.mp4
 
-# The same event in four harder formats, 20 s each, for the command walk. Their pictures carry the
+# The same event in four harder formats, for the command walk: 20 s each, the HEVC one 18 s (the
+# reference when the shortest leads). Their pictures carry the
 # number of the 50 fps (or 25, 30000/1001) frame of the event they show:
 # - a variable-frame-rate mp4: a 50 fps recording keeping frames 0, 1, 2, 3 and 5 of every eight
 #   (gaps of 20, 40 and 60 ms; the numbers stay those of the 50 fps grid);
@@ -139,7 +140,7 @@ late sync_h264.mp4 sync_h264_late.mp4
 # - MPEG-TS at 50 fps, H.264 with B-frames and a GOP of 1 s.
 LABEL="vfr" VSELECT="select='lt(mod(n\,8)\,4)+eq(mod(n\,8)\,5)'" clip walk_vfr.mp4 20 440 320x240 50 -vsync vfr \
     "${h264[@]}" "${aac[@]}" -f mp4
-LABEL="hevc" clip walk_hevc.mkv 20 550 320x240 25 -c:v libx265 -preset veryfast -pix_fmt yuv420p \
+LABEL="hevc" clip walk_hevc.mkv 18 550 320x240 25 -c:v libx265 -preset veryfast -pix_fmt yuv420p \
     -x265-params "log-level=error:keyint=50:min-keyint=50:open-gop=1:bframes=4:scenecut=0" -c:a libvorbis -q:a 3 \
     -f matroska
 LABEL="mjpeg" clip walk_mjpeg.mov 20 660 320x240 30000/1001 -c:v mjpeg -q:v 4 -pix_fmt yuvj420p -c:a pcm_s16le \
