@@ -302,16 +302,22 @@ private:
     // Waits on the screen until the command has landed (8 s at most), then checks the set.
     bool settle(const QString& what, const Expect& e) {
         const qint64 since = m_s.nowMs();
+        // Paused: the same pictures, of one instant, for longer than a frame of the reference
+        // at the rate (a pausing pipeline may still put up one more frame).
+        const qint64 still = qint64(std::max(60.0, 1.5 * 40.0 / m_rate));
         PaneFrames f;
         PaneFrames before;
+        qint64 stableSince = 0;
         bool landed = false;
         WaitUntil(
             [&] {
-                before = f;
                 f = m_s.read();
+                if (!(f == before)) {
+                    stableSince = f.atMs;
+                    before = f;
+                }
                 const bool in = m_model.allRead(f) && met(e, f, since);
-                // Paused: the same picture twice, of one instant.
-                landed = in && (m_playing ? true : (f == before && m_model.oneInstant(f)));
+                landed = in && (m_playing || (m_model.oneInstant(f) && f.atMs - stableSince >= still));
                 return landed;
             },
             8000, 15);
@@ -322,7 +328,7 @@ private:
         m_frame = f.n[kRef];
         m_at = SetModel::refTime(f);
         if (e.kind == Expect::KeyNear && !m_playing && m_clickAt >= 0) {
-            m_fig.clickToFrame.push_back(double(before.atMs - m_clickAt));
+            m_fig.clickToFrame.push_back(double(stableSince - m_clickAt));
         }
         m_clickAt = -1;
         if (!m_playing) {

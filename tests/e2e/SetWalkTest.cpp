@@ -96,4 +96,42 @@ TEST_F(SetWalkTest, RandomCommandsLandInStepInEveryState) {
     EXPECT_TRUE(ok) << qPrintable(f.failure);
 }
 
+// One of the files does not open (an unfinished recording: no index). Its messages answered with
+// the pointer, one click on 播放 plays the other three.
+TEST(SetWalkOpen, FirstPlayAfterAFileThatDidNotOpenPlaysTheOthers) {
+    SetSession s;
+    ASSERT_TRUE(s.ready());
+    QStringList clips = WalkClips();
+    clips[1] = clip(QStringLiteral("bad/no_moov.mp4"));
+    const QString why = s.start(clips, kSettings);
+    ASSERT_TRUE(why.isEmpty()) << qPrintable(why);
+    int answered = 0;
+    const bool open = WaitUntil(
+        [&] {
+            s.refresh();
+            for (const char* name : {"OK", "&OK", "确定", "确定(&O)"}) {
+                const QRect button = s.extents(QString::fromUtf8(name), QStringLiteral("push button"));
+                if (!button.isEmpty()) {
+                    s.click(button.center());
+                    ++answered;
+                    return false;
+                }
+            }
+            return answered > 0 && s.enabled(QStringLiteral("播放"));
+        },
+        30000, 200);
+    ASSERT_TRUE(open) << answered << " messages answered";
+    ASSERT_TRUE(s.locatePanes());
+    const PaneFrames before = s.read();
+    ASSERT_TRUE(s.click(s.extents(QStringLiteral("播放")).center()));
+    PaneFrames now;
+    const bool moving = WaitUntil(
+        [&] {
+            now = s.read();
+            return now.n[0] > before.n[0] + 10 && now.n[2] > before.n[2] + 5 && now.n[3] > before.n[3] + 10;
+        },
+        5000, 50);
+    EXPECT_TRUE(moving) << qPrintable(Describe(before)) << " then " << qPrintable(Describe(now));
+}
+
 } // namespace
