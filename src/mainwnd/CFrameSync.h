@@ -18,20 +18,19 @@
 //                instant
 //   Playing      run together on the timeline              a command, or the whole set stalled
 //
-//   command      Idle / Paused          Seeking / KeySeeking              Stepping          Playing
-//   Play         Seeking, then play     play once it lands                play once stepped  -
-//                (Paused, placed: play)
-//   Pause        -                      rest once it lands                rest once stepped  Stepping (to one
-//                                                                                            instant), Paused
-//   Seek (go-to) Seeking to the frame   the newest seek wins              Seeking            Seeking, play on
-//   KeySeek      KeySeeking             the newest seek wins              KeySeeking         KeySeeking, play on
-//   Rate         kept for the next      applies when it lands             kept              Seeking at the
-//                start                                                                       timeline's place
-//   Step         Stepping               steps from the seek's target      one more step      Paused, Stepping
-//   StepBack     Seeking a frame back   a frame back from the target      one step fewer     Paused, as Paused
-//   Offsets      Seeking, new places    Seeking, new places               Seeking            Seeking, play on
-//   Stalled      -                      -                                 -                  Seeking, play on
-//   Reset (stop) Idle                   Idle                              Idle               Idle
+//   command   Idle / Paused         Seeking / KeySeeking       Stepping           Playing
+//   Play      Seeking, then play    play once it lands         play once stepped  -
+//             (Paused, placed: at once)
+//   Pause     -                     rest once it lands         rest once stepped  Stepping to one
+//                                                                                 instant, Paused
+//   Seek      Seeking to the frame  the newest seek wins       Seeking            Seeking, play on
+//   KeySeek   KeySeeking            the newest seek wins       KeySeeking         KeySeeking, play on
+//   Rate      kept for the start    applies when it lands      kept               Seeking, play on
+//   Step      Stepping              from the seek's target     one more step      Stepping, Paused
+//   StepBack  Seeking a frame back  a frame back from target   one step fewer     as when Paused
+//   Offsets   Seeking, new places   Seeking, new places        Seeking            Seeking, play on
+//   Stalled   -                     -                          -                  Seeking, play on
+//   Reset     Idle                  Idle                       Idle               Idle
 //
 // - Pause and resume only move the timeline (the base times shift by the paused time).
 // - A frame step steps the reference one frame and every other channel to the frame of the
@@ -180,8 +179,8 @@ private:
     SyncSet m_set;
 
     State m_state = State::Idle;
-    bool m_playAfter = false;       // start once the move in progress has landed
-    bool m_mapped = false;          // every channel's segment start is known: resuming needs no seek
+    bool m_playAfter = false; // start once the move in progress has landed
+    bool m_mapped = false;    // every channel's segment start is known: resuming needs no seek
     double m_p0 = 0.0;
     unsigned long long m_c0 = 0;
     double m_rate = 1.0;
@@ -202,7 +201,7 @@ private:
     int m_pendingSteps = 0;
     int m_pendingBack = 0; // backward steps asked for while forward steps or a key seek were under way
     int m_stepStage = 0;
-    int m_stepRound = 0; // rounds of single steps putting the others on the reference's frame
+    int m_stepRound = 0;      // rounds of single steps putting the others on the reference's frame
     bool m_aligning = false;  // no step: the panes a pause left a frame apart are put on one instant
     bool m_stepMoved = false; // a channel was stepped or sought on its own since the set was placed
     double m_stepFrom[4] = {0, 0, 0, 0};

@@ -66,11 +66,13 @@ public:
             [&] {
                 m_app = m_atspi.findApplication(m_run->pid());
                 m_tree = m_atspi.tree(m_app);
-                return !m_run->isRunning() || (find(QStringLiteral("播放进度")) && find(QStringLiteral("视频四")));
+                return !m_run->isRunning() ||
+                       (find(QStringLiteral("播放进度")) && find(QStringLiteral("视频四")));
             },
             30000, 100);
         if (!m_run->isRunning() || !found) {
-            return QStringLiteral("the program did not come up: ") + QString::fromStdString(m_run->describe());
+            return QStringLiteral("the program did not come up: ") +
+                   QString::fromStdString(m_run->describe());
         }
         return {};
     }
@@ -100,7 +102,8 @@ public:
         QStringList texts;
         for (int i = 0; i < m_tree.size(); ++i) {
             for (int p = m_tree[i].parent; p >= 0; p = m_tree[p].parent) {
-                if (m_tree[p].role == QLatin1String("status bar") || m_tree[p].name == QStringLiteral("状态栏")) {
+                if (m_tree[p].role == QLatin1String("status bar") ||
+                    m_tree[p].name == QStringLiteral("状态栏")) {
                     texts << m_atspi.name(m_tree[i]);
                     break;
                 }
@@ -125,9 +128,9 @@ public:
 
     // Calls an MPRIS method of the program (interface org.mpris.MediaPlayer2.Player).
     bool mpris(const QString& method, const QVariantList& arguments = {}) {
-        QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.mpris.MediaPlayer2.tetrav"),
-                                                           QStringLiteral("/org/mpris/MediaPlayer2"),
-                                                           QStringLiteral("org.mpris.MediaPlayer2.Player"), method);
+        QDBusMessage call = QDBusMessage::createMethodCall(
+            QStringLiteral("org.mpris.MediaPlayer2.tetrav"), QStringLiteral("/org/mpris/MediaPlayer2"),
+            QStringLiteral("org.mpris.MediaPlayer2.Player"), method);
         call.setArguments(arguments);
         return session().call(call, QDBus::Block, 5000).type() == QDBusMessage::ReplyMessage;
     }
@@ -137,19 +140,22 @@ public:
             QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
         call << QStringLiteral("org.mpris.MediaPlayer2.Player") << name;
         const QDBusMessage reply = session().call(call, QDBus::Block, 5000);
-        return reply.arguments().isEmpty() ? QVariant() : reply.arguments().at(0).value<QDBusVariant>().variant();
+        return reply.arguments().isEmpty() ? QVariant()
+                                           : reply.arguments().at(0).value<QDBusVariant>().variant();
     }
     bool setMprisProperty(const QString& name, const QVariant& value) {
         QDBusMessage call = QDBusMessage::createMethodCall(
             QStringLiteral("org.mpris.MediaPlayer2.tetrav"), QStringLiteral("/org/mpris/MediaPlayer2"),
             QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Set"));
-        call << QStringLiteral("org.mpris.MediaPlayer2.Player") << name << QVariant::fromValue(QDBusVariant(value));
+        call << QStringLiteral("org.mpris.MediaPlayer2.Player") << name
+             << QVariant::fromValue(QDBusVariant(value));
         return session().call(call, QDBus::Block, 5000).type() == QDBusMessage::ReplyMessage;
     }
     // An exact go-to over MPRIS (SetPosition of the current track).
     bool setPosition(double seconds) {
         const QVariantMap metadata = qdbus_cast<QVariantMap>(mprisProperty(QStringLiteral("Metadata")));
-        const QDBusObjectPath track = qvariant_cast<QDBusObjectPath>(metadata.value(QStringLiteral("mpris:trackid")));
+        const QDBusObjectPath track =
+            qvariant_cast<QDBusObjectPath>(metadata.value(QStringLiteral("mpris:trackid")));
         return mpris(QStringLiteral("SetPosition"),
                      {QVariant::fromValue(track), QVariant::fromValue(qlonglong(seconds * 1e6 + 0.5))});
     }
@@ -177,6 +183,7 @@ public:
         }
         return f;
     }
+    QImage screen() { return GrabScreen(m_x.display()); }
     qint64 nowMs() const { return m_clock.elapsed(); }
 
     ProgramRun& program() { return *m_run; }

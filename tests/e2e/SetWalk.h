@@ -18,14 +18,28 @@ namespace tetrav::test {
 
 struct WalkFigures {
     int commands = 0, landed = 0, freezes = 0, outOfStep = 0;
-    std::vector<double> lagFrames;  // every reading while playing, the worst pane's lag
+    std::vector<double> lagFrames;    // every reading while playing, the worst pane's lag
     std::vector<double> clickToFrame; // ms from a seek-bar click to every pane on its frame (paused)
     QString failure;
 };
 
 class SetWalk {
 public:
-    enum class Cmd { Play, Pause, Slow, Normal, Fast, Click, Drag, Right, Left, Nudge, GoTo, PlayPause, MenuStep };
+    enum class Cmd {
+        Play,
+        Pause,
+        Slow,
+        Normal,
+        Fast,
+        Click,
+        Drag,
+        Right,
+        Left,
+        Nudge,
+        GoTo,
+        PlayPause,
+        MenuStep
+    };
 
     SetWalk(SetSession& s, unsigned seed) : m_s(s), m_seed(seed), m_random(seed) {}
 
@@ -51,10 +65,9 @@ public:
 
     // One command chosen by the seed; false once something failed (figures().failure says what).
     bool randomCommand() {
-        static const Cmd any[] = {Cmd::Play,  Cmd::Pause, Cmd::Slow,  Cmd::Normal, Cmd::Fast,
-                                  Cmd::Click, Cmd::Click, Cmd::Drag,  Cmd::Right,  Cmd::Right,
-                                  Cmd::Left,  Cmd::Left,  Cmd::Nudge, Cmd::GoTo,   Cmd::PlayPause,
-                                  Cmd::MenuStep};
+        static const Cmd any[] = {Cmd::Play,  Cmd::Pause, Cmd::Slow,      Cmd::Normal,  Cmd::Fast, Cmd::Click,
+                                  Cmd::Click, Cmd::Drag,  Cmd::Right,     Cmd::Right,   Cmd::Left, Cmd::Left,
+                                  Cmd::Nudge, Cmd::GoTo,  Cmd::PlayPause, Cmd::MenuStep};
         Cmd cmd = any[pick(0, int(std::size(any)) - 1)];
         // The set ends when the reference reaches its end: a walk far on goes back first.
         if (m_at > (m_playing ? 10.0 : 14.0)) {
@@ -94,13 +107,15 @@ public:
 private:
     struct Expect {
         enum Kind { None, Exact, Frame, KeyNear } kind = None;
-        double seconds = 0;      // Exact, KeyNear
-        int frame = 0;           // Exact (derived), Frame
+        double seconds = 0;       // Exact, KeyNear
+        int frame = 0;            // Exact (derived), Frame
         bool playingTime = false; // the set may have played on from the target
     };
 
     int pick(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(m_random); }
-    void wait(int ms) { WaitUntil([] { return false; }, ms, 5); }
+    void wait(int ms) {
+        WaitUntil([] { return false; }, ms, 5);
+    }
 
     static int frameAt(double t) {
         const double last = std::floor(kRefLength * kWalkClips[kRef].grid) - 1;
@@ -158,17 +173,15 @@ private:
             return {Expect::KeyNear, seconds, 0, m_playing};
         }
         case Cmd::Drag: {
-            double from = 0;
             double to = 0;
-            // Clear of the ends, where the thumb cannot come under the pointer.
-            const QPoint a = barPoint(pick(50, 780) / 1000.0, &from);
             const QPoint b = barPoint(m_fraction >= 0 ? m_fraction : pick(0, 780) / 1000.0, &to);
-            log(QStringLiteral("thumb drag from x %1 to x %2 (%3 s)").arg(a.x()).arg(b.x()).arg(to, 0, 'f', 2));
-            // A click puts the thumb under the pointer; the button goes down on it and drags.
-            QStringList args{"mousemove", QString::number(a.x()), QString::number(a.y()), "click", "1",
-                             "mousedown", "1"};
+            // The button goes down on the thumb where the screen shows it, and drags it.
+            const int from = thumbX();
+            log(QStringLiteral("thumb drag from x %1 to x %2 (%3 s)").arg(from).arg(b.x()).arg(to, 0, 'f', 2));
+            const int y = b.y();
+            QStringList args{"mousemove", QString::number(from), QString::number(y), "mousedown", "1"};
             for (int i = 1; i <= 6; ++i) {
-                args << "mousemove" << QString::number(a.x() + (b.x() - a.x()) * i / 6) << QString::number(a.y())
+                args << "mousemove" << QString::number(from + (b.x() - from) * i / 6) << QString::number(y)
                      << "sleep" << "0.03";
             }
             args << "mouseup" << "1";
@@ -203,8 +216,8 @@ private:
             m_nudged[k] += forward ? 1 : -1;
             log(QStringLiteral("Ctrl+%1 over pane %2").arg(forward ? "Right" : "Left").arg(k + 1));
             const QRect pane = m_s.pane(k);
-            m_s.xdotool({"mousemove", QString::number(pane.center().x()), QString::number(pane.center().y()), "key",
-                         forward ? "ctrl+Right" : "ctrl+Left"});
+            m_s.xdotool({"mousemove", QString::number(pane.center().x()), QString::number(pane.center().y()),
+                         "key", forward ? "ctrl+Right" : "ctrl+Left"});
             readOffsets();
             return {Expect::Frame, 0, m_frame};
         }
@@ -216,6 +229,24 @@ private:
         }
         }
         return {};
+    }
+
+    // The middle of the seek bar's thumb on the screen: the columns its gripper's grey is in.
+    int thumbX() {
+        const QImage screen = m_s.screen();
+        const int arrow = m_bar.height();
+        int lo = -1;
+        int hi = -1;
+        for (int x = m_bar.left() + arrow; x < m_bar.right() - arrow && !screen.isNull(); ++x) {
+            for (int y = m_bar.top(); y <= m_bar.bottom(); ++y) {
+                if ((screen.pixel(x, y) & 0xffffff) == 0x5b5b5b) {
+                    lo = lo < 0 ? x : lo;
+                    hi = x;
+                    break;
+                }
+            }
+        }
+        return lo < 0 ? m_bar.left() + arrow + 1 : (lo + hi) / 2;
     }
 
     void menuStep() {
@@ -241,7 +272,8 @@ private:
                 if (found.isEmpty()) {
                     return std::all_of(m_nudged.begin(), m_nudged.end(), [](int n) { return n == 0; });
                 }
-                const QStringList parts = found.first().section(QStringLiteral("偏移 "), 1).split(QLatin1Char(','));
+                const QStringList parts =
+                    found.first().section(QStringLiteral("偏移 "), 1).split(QLatin1Char(','));
                 for (int k = 0; k < 4 && k < parts.size(); ++k) {
                     absolute[k] = parts[k].toDouble();
                 }

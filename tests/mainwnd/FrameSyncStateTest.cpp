@@ -17,8 +17,9 @@ using State = CFrameSync::State;
 enum class From { Idle, Paused, Seeking, Prerolling, KeySeeking, Stepping, Playing };
 enum class Command { Play, Pause, GoTo, KeySeek, Rate, Step, StepBack, Offsets, Stalled, Stop };
 
-constexpr const char* kFromNames[] = {"Idle", "Paused", "Seeking", "Prerolling", "KeySeeking", "Stepping", "Playing"};
-constexpr const char* kCommandNames[] = {"Play", "Pause", "GoTo", "KeySeek", "Rate",
+constexpr const char* kFromNames[] = {"Idle",       "Paused",   "Seeking", "Prerolling",
+                                      "KeySeeking", "Stepping", "Playing"};
+constexpr const char* kCommandNames[] = {"Play", "Pause",    "GoTo",    "KeySeek", "Rate",
                                          "Step", "StepBack", "Offsets", "Stalled", "Stop"};
 
 // Four channels at 25 fps; the set stands at 5.02 s (the middle of frame 125) before the command.

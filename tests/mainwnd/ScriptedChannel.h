@@ -15,8 +15,8 @@ struct ChannelScript {
     long lastVolume = 1; // 1 = never set (a real volume is 0 or negative)
     double lastSeek = -1.0;
     int steps = 0;
-    double shown = -1.0; // position of the picture on screen; -1 = the position
-    bool settled = true; // no seek or step in progress
+    double shown = -1.0;      // position of the picture on screen; -1 = the position
+    bool settled = true;      // no seek or step in progress
     double stepSeconds = 0.0; // how far a frame step moves the position
     unsigned long long baseTime = 0;
     QStringList calls; // "Run", "Pause", "Stop", "Destroy", ...
