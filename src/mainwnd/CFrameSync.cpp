@@ -96,6 +96,7 @@ void CFrameSync::Pause(const SyncSet& set) {
         // on the reference's instant once all have paused.
         m_p0 = PositionAt(Now());
         PauseChannels();
+        DropRejoins();
         m_aligning = true;
         m_stepMoved = false;
         m_state = State::Stepping;
@@ -381,7 +382,17 @@ bool CFrameSync::PastDeadline() {
     if (m_deadlineMs == 0) {
         m_deadlineMs = static_cast<long long>(nowMs + m_limits.settleBound * 1000.0);
     }
-    return nowMs > double(m_deadlineMs);
+    if (nowMs <= double(m_deadlineMs)) {
+        return false;
+    }
+    for (int k = 0; k < 4; ++k) {
+        if (m_set.IsOpen(k) && !m_set.channels[k]->IsSettled()) {
+            const QByteArray path = m_set.paths != nullptr ? m_set.paths[k].toLocal8Bit() : QByteArray();
+            std::fprintf(stderr, "tetrav: frame sync, pane %d (%s): still busy after %.0f s (%s); the set goes on\n",
+                         k + 1, path.constData(), m_limits.settleBound, StateName(m_state));
+        }
+    }
+    return true;
 }
 
 void CFrameSync::Poll() {
@@ -461,6 +472,17 @@ void CFrameSync::HoldAll(bool hold) {
         if (m_set.IsOpen(k)) {
             m_set.channels[k]->HoldPicture(hold);
         }
+    }
+}
+
+void CFrameSync::DropRejoins() {
+    // A channel on its way back keeps its picture held until it joins: it shows its new one now.
+    for (int k = 0; k < 4; ++k) {
+        if (m_rejoin[k].active && m_set.IsOpen(k)) {
+            m_set.channels[k]->HoldPicture(false);
+        }
+        m_rejoin[k] = Rejoin();
+        m_lag[k] = 0;
     }
 }
 

@@ -149,6 +149,7 @@ private:
     bool PastDeadline();
     void HoldAll(bool hold);
     void PauseChannels();
+    void DropRejoins();
     double PositionAt(unsigned long long now) const;
     double RefPosition() const;
     double Snap(double seconds) const;
