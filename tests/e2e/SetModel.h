@@ -45,6 +45,7 @@ inline const std::array<WalkClip, 4> kWalkClips{{{"walk_vfr.mp4", 50.0, Variable
                                                  {"walk_mjpeg.mov", 30000.0 / 1001.0, EveryFrame, NoGap},
                                                  {"walk_ts50.ts", 50.0, EveryFrame, NoGap}}};
 constexpr int kRef = 1;
+constexpr int kVariable = 0;
 constexpr double kRefLength = 18.0;
 constexpr int kRefGop = 50; // frames between the reference's key frames
 // Time stamps rounded by containers (milliseconds) and 29.97 fps frames.
@@ -80,7 +81,14 @@ public:
         }
         return latestStart - earliestEnd;
     }
-    bool oneInstant(const PaneFrames& f) const { return allRead(f) && gap(f) <= kStampSlack; }
+    // The frame-rate-steady panes share an instant; the variable-rate one (its pictures carry
+    // durations shorter than their spacing, so a decoder may clip the one before a gap) is within
+    // one of its own frames of it.
+    bool oneInstant(const PaneFrames& f) const {
+        PaneFrames steady = f;
+        steady.n[kVariable] = -1;
+        return allRead(f) && gap(steady) <= kStampSlack && lagFrames(f, kVariable) <= 1.0;
+    }
     // Every pane readable, unless its instant lies before its start (it waits, dimmed).
     bool allRead(const PaneFrames& f) const {
         if (f.n[kRef] < 0) {

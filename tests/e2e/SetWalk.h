@@ -177,14 +177,19 @@ private:
             const QPoint b = barPoint(m_fraction >= 0 ? m_fraction : pick(0, 780) / 1000.0, &to);
             // The button goes down on the thumb where the screen shows it, and drags it.
             const int from = thumbX();
-            log(QStringLiteral("thumb drag from x %1 to x %2 (%3 s)").arg(from).arg(b.x()).arg(to, 0, 'f', 2));
+            log(QStringLiteral("thumb drag from x %1 to x %2 (%3 s)")
+                    .arg(from)
+                    .arg(b.x())
+                    .arg(to, 0, 'f', 2));
             const int y = b.y();
             QStringList args{"mousemove", QString::number(from), QString::number(y), "mousedown", "1"};
             for (int i = 1; i <= 6; ++i) {
                 args << "mousemove" << QString::number(from + (b.x() - from) * i / 6) << QString::number(y)
-                     << "sleep" << "0.03";
+                     << "sleep"
+                     << "0.03";
             }
-            args << "mouseup" << "1";
+            args << "mouseup"
+                 << "1";
             m_s.xdotool(args);
             return {Expect::KeyNear, to, 0, m_playing};
         }
