@@ -131,8 +131,8 @@ done
 late sync_h264.mp4 sync_h264_late.mp4
 
 # The same event in four harder formats, for the command walk: 20 s each, the HEVC one 18 s (the
-# reference when the shortest leads). Their pictures carry the
-# number of the 50 fps (or 25, 30000/1001) frame of the event they show:
+# reference when the shortest leads). Their pictures carry the number of the 50 fps (or 25,
+# 30000/1001) frame of the event they show:
 # - a variable-frame-rate mp4: a 50 fps recording keeping frames 0, 1, 2, 3 and 5 of every eight
 #   (gaps of 20, 40 and 60 ms; the numbers stay those of the 50 fps grid);
 # - HEVC in mkv with open GOPs (2 s) and B-frames, 25 fps;
