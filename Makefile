@@ -1,11 +1,12 @@
-# Tetrav: `make run` to try it, `make test` to check it, `make bench` to measure it, `make soak` to
-# watch its memory over many open and close cycles, `make install` / `make package` to install it.
+# Tetrav: `make run` to try it, `make test` to check it, `make bench` to measure it (`make walk`: the
+# command walk alone), `make soak` to watch its memory over many open and close cycles,
+# `make install` / `make package` to install it.
 BUILD ?= build
 JOBS ?= 2
 BUILD_TYPE ?= RelWithDebInfo
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build test run bench soak asan format clean install package
+.PHONY: all deps configure build test run bench walk soak asan format clean install package
 
 all: build
 
@@ -28,6 +29,13 @@ bench:
 	@TETRAV_BENCH=1 scripts/install-deps.sh
 	@$(MAKE) --no-print-directory build
 	@bench/run.sh $(BUILD)
+
+# The seeded random command walk on the real program (WALK_COMMANDS=300, WALK_SEED=time):
+# landed commands, freezes, the panes' lag in their own frames, seek-bar click to frame times.
+WALK_COMMANDS ?= 300
+WALK_SEED ?=
+walk: build
+	@bench/sync_walk.sh $(BUILD) $(WALK_COMMANDS) $(WALK_SEED)
 
 # Open, play, seek, pause and stop cycles of the real window (CYCLES=50): memory after each.
 CYCLES ?= 50

@@ -139,3 +139,4 @@ echo "   and with time offsets: the fourth pane a recording started 3.2 s later,
 if command -v mpv >/dev/null; then
     "$root/bench/mpv_sync.py" 60 "$@" 2>/dev/null
 fi
+"$root/bench/sync_walk.sh" "$build" "${WALK_COMMANDS:-300}" || true

@@ -45,7 +45,7 @@ picture() {
 }
 
 # clip NAME SECONDS TONE_HZ WxH FPS [ffmpeg output options...]
-# TONE_HZ 0 = no sound; WxH "-" = no picture.
+# TONE_HZ 0 = no sound; WxH "-" = no picture. VSELECT: a filter after the drawing (frames dropped).
 clip() {
     local name=$1 secs=$2 tone=$3 size=$4 fps=$5
     shift 5
@@ -55,7 +55,7 @@ clip() {
     if [ "$size" != "-" ]; then
         local w=${size%x*} h=${size#*x}
         inputs+=(-f lavfi -i "color=c=0x203040:s=$size:r=$fps:d=$secs")
-        maps+=(-vf "$(picture "$w" "$h" "${LABEL:-}")")
+        maps+=(-vf "$(picture "$w" "$h" "${LABEL:-}")${VSELECT:+,$VSELECT}")
     fi
     if [ "$tone" != 0 ]; then
         inputs+=(-f lavfi -i "sine=frequency=$tone:sample_rate=48000:duration=$secs")
@@ -129,6 +129,24 @@ for rate in 30 50 60 30000/1001; do
     clip "sync_fps${rate%%/*}.mp4" 12 440 320x240 "$rate" "${h264[@]}" "${aac[@]}" -f mp4
 done
 late sync_h264.mp4 sync_h264_late.mp4
+
+# The same event in four harder formats, for the command walk: 20 s each, the HEVC one 18 s (the
+# reference when the shortest leads). Their pictures carry the number of the 50 fps (or 25,
+# 30000/1001) frame of the event they show:
+# - a variable-frame-rate mp4: a 50 fps recording keeping frames 0, 1, 2, 3 and 5 of every eight
+#   (gaps of 20, 40 and 60 ms; the numbers stay those of the 50 fps grid);
+# - HEVC in mkv with open GOPs (2 s) and B-frames, 25 fps;
+# - Motion JPEG in mov at 29.97 fps with PCM sound;
+# - MPEG-TS at 50 fps, H.264 with B-frames and a GOP of 1 s.
+LABEL="vfr" VSELECT="select='lt(mod(n\,8)\,4)+eq(mod(n\,8)\,5)'" clip walk_vfr.mp4 20 440 320x240 50 -vsync vfr \
+    "${h264[@]}" "${aac[@]}" -f mp4
+LABEL="hevc" clip walk_hevc.mkv 18 550 320x240 25 -c:v libx265 -preset veryfast -pix_fmt yuv420p \
+    -x265-params "log-level=error:keyint=50:min-keyint=50:open-gop=1:bframes=4:scenecut=0" -c:a libvorbis -q:a 3 \
+    -f matroska
+LABEL="mjpeg" clip walk_mjpeg.mov 20 660 320x240 30000/1001 -c:v mjpeg -q:v 4 -pix_fmt yuvj420p -c:a pcm_s16le \
+    -f mov
+LABEL="ts50" clip walk_ts50.ts 20 880 320x240 50 -c:v libx264 -preset veryfast -g 50 -bf 3 -pix_fmt yuv420p \
+    -c:a mp2 -b:a 128k -f mpegts
 
 # A phone recording held upright: the frames are stored on their side (turned a quarter
 # counter-clockwise) and the container says to turn them a quarter clockwise to show them.

@@ -101,6 +101,9 @@ public:
     virtual bool IsSettled();
     // The position of the picture on screen (for sound alone, the playing position).
     virtual bool GetShownPosition(double& seconds);
+    // The position of the newest picture, also while it waits behind a held one: where a seek
+    // landed before the pane shows it. False when there is no picture.
+    virtual bool GetNewestPosition(double& seconds);
     virtual bool CanSeek() const;
     // While held, the pane keeps its picture and new frames wait (the set moves together).
     virtual void HoldPicture(bool hold);

@@ -156,6 +156,19 @@ bool CChannelGraph::GetShownPosition(double& seconds) {
     return true;
 }
 
+bool CChannelGraph::GetNewestPosition(double& seconds) {
+    gint64 pos = 0;
+    if (!d->hasPipeline() || !d->video || d->videoStreams == 0 || !d->video->newestStreamTime(pos)) {
+        return false;
+    }
+    pos = std::max<gint64>(0, pos - d->startOffsetNs);
+    if (d->durationNs > 0) {
+        pos = std::min(pos, d->durationNs);
+    }
+    seconds = double(pos) / double(kNsPerSecond);
+    return true;
+}
+
 bool CChannelGraph::CanSeek() const {
     return d->hasPipeline() && d->seekable;
 }

@@ -206,6 +206,16 @@ bool CVideoOutput::shownStreamTime(gint64& ns) const {
     return true;
 }
 
+bool CVideoOutput::newestStreamTime(gint64& ns) const {
+    std::lock_guard lock(m_mutex);
+    const gint64 t = StreamTimeOf(m_held ? m_held.get() : m_shown.get());
+    if (t < 0) {
+        return false;
+    }
+    ns = t;
+    return true;
+}
+
 bool CVideoOutput::shownFrames(ShownFrame& now, ShownFrame& before) const {
     std::lock_guard lock(m_mutex);
     if (!m_shown) {

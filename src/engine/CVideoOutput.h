@@ -45,6 +45,9 @@ public:
     GstSampleRef currentNativeFrame() const;
     // Stream time of the frame shown now; false when there is none.
     bool shownStreamTime(gint64& ns) const;
+    // Stream time of the newest frame: the one waiting while the picture is held, else the one
+    // shown. False when there is none.
+    bool newestStreamTime(gint64& ns) const;
     // The frame shown now and the one shown before it, as decoded, with their stream times
     // (frame null or streamNs -1 when not known). False when nothing is shown.
     struct ShownFrame {

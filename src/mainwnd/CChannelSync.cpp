@@ -6,8 +6,9 @@
 #include <cmath>
 
 bool SyncSet::IsOpen(int k) const {
+    // A file that did not open keeps its channel object but no pipeline, and no length.
     return k >= 0 && k < 4 && channels != nullptr && channels[k] != nullptr &&
-           (paths == nullptr || !paths[k].isEmpty());
+           (paths == nullptr || !paths[k].isEmpty()) && (lengths == nullptr || lengths[k] > 0.0);
 }
 
 bool SyncSet::TakesPart(int k) const {

@@ -21,7 +21,7 @@ struct SyncSet {
     // its own position t + offsets[k].
     const double* offsets = nullptr;
 
-    // The channel has a path and a graph (transport commands act on it).
+    // The channel has a path, a graph and a length (transport commands act on it).
     bool IsOpen(int k) const;
     // The channel is open and has a length (it takes part in the ticks).
     bool TakesPart(int k) const;

@@ -11,7 +11,7 @@
 
 CFrameSync::CFrameSync(QObject* parent) : QObject(parent), m_clock(gst_system_clock_obtain()) {
     m_poll = new QTimer(this);
-    m_poll->setInterval(kPollMs);
+    m_poll->setInterval(m_limits.pollMs);
     connect(m_poll, &QTimer::timeout, this, &CFrameSync::Poll);
 }
 
@@ -21,12 +21,22 @@ void CFrameSync::SetClockSource(std::function<unsigned long long()> now) {
     m_now = std::move(now);
 }
 
+void CFrameSync::SetPollDriver(std::function<void(bool run)> driver) {
+    m_poll->stop();
+    m_pollDriver = std::move(driver);
+}
+
+void CFrameSync::SetLimits(const FrameSyncLimits& limits) {
+    m_limits = limits;
+    m_poll->setInterval(m_limits.pollMs);
+}
+
 unsigned long long CFrameSync::Now() const {
     return m_now ? m_now() : gst_clock_get_time(m_clock.get());
 }
 
 // ---------------------------------------------------------------------------------------------
-// Transport
+// The commands: each has a defined result in every state (see the table in the header).
 
 bool CFrameSync::ReadPosition(CChannelGraph& channel, double& seconds) {
     return channel.GetShownPosition(seconds);
@@ -34,24 +44,27 @@ bool CFrameSync::ReadPosition(CChannelGraph& channel, double& seconds) {
 
 void CFrameSync::Play(const SyncSet& set) {
     m_set = set;
-    switch (m_phase) {
-    case Phase::Playing:
+    switch (m_state) {
+    case State::Playing:
         return;
-    case Phase::Seeking:
-    case Phase::Stepping:
+    case State::Seeking:
+    case State::KeySeeking:
+    case State::Stepping:
         m_playAfter = true;
         return;
-    case Phase::Paused:
-        if (m_mapped && !OffsetsMoved()) {
+    case State::Paused:
+        if (m_mapped && !OffsetsMoved() && m_placedRate == m_rate) {
+            // Resuming only moves the timeline; a channel brought back may still be prerolling.
             m_playAfter = true;
-            m_phase = Phase::Seeking; // a channel brought back may still be prerolling
+            m_state = State::Seeking;
             m_deadlineMs = 0;
+            StartPolling();
             Poll();
             return;
         }
         Realign(Snap(m_p0), true);
         return;
-    case Phase::Stopped:
+    case State::Idle:
         Realign(Snap(RefPosition()), true);
         return;
     }
@@ -59,56 +72,74 @@ void CFrameSync::Play(const SyncSet& set) {
 
 void CFrameSync::Pause(const SyncSet& set) {
     m_set = set;
-    if (m_phase == Phase::Playing) {
+    switch (m_state) {
+    case State::Playing:
+        // Each pane stops on its own frame, a frame short of the others' at times: they are put
+        // on the reference's instant once all have paused.
         m_p0 = PositionAt(Now());
-        m_phase = Phase::Paused;
-    } else if (m_phase == Phase::Seeking || m_phase == Phase::Stepping) {
+        PauseChannels();
+        DropRejoins();
+        m_aligning = true;
+        m_stepMoved = false;
+        m_state = State::Stepping;
+        m_stepStage = 1;
+        m_stepRound = 0;
+        m_stepTarget = m_p0 - FramePeriod(RefChannel()) / 2.0;
+        m_deadlineMs = 0;
+        StartPolling();
+        return;
+    case State::Seeking:
+    case State::KeySeeking:
+    case State::Stepping:
         m_playAfter = false;
+        break;
+    case State::Paused:
+    case State::Idle:
+        break;
     }
-    for (int k = 0; k < 4; ++k) {
-        if (set.IsOpen(k)) {
-            set.channels[k]->Pause();
-        }
-    }
+    PauseChannels();
 }
 
 void CFrameSync::Seek(const SyncSet& set, double seconds) {
     m_set = set;
-    const bool play = m_phase == Phase::Playing || m_playAfter;
+    const bool play = m_state == State::Playing || m_playAfter;
     m_pendingSteps = 0;
+    m_pendingBack = 0;
     Realign(Snap(std::max(0.0, seconds)), play);
 }
 
 void CFrameSync::SeekToKeyFrame(const SyncSet& set, double seconds) {
     m_set = set;
     const int ref = RefChannel();
-    const bool play = m_phase == Phase::Playing || m_playAfter;
+    const bool play = m_state == State::Playing || m_playAfter;
     m_pendingSteps = 0;
+    m_pendingBack = 0;
+    seconds = std::max(0.0, seconds);
     if (ref < 0 || !m_locked[ref]) {
-        Realign(Snap(std::max(0.0, seconds)), play);
+        Realign(Snap(seconds), play);
         return;
     }
     // The reference lands on its key frame (quick); the others then go to that frame exactly.
-    for (int k = 0; k < 4; ++k) {
-        m_lag[k] = 0;
-        m_rejoin[k] = Rejoin();
-        if (m_set.IsOpen(k)) {
-            m_set.channels[k]->HoldPicture(true);
-            m_set.channels[k]->Pause();
+    // One key seek at a time: the newest place waits until the reference has settled, so that
+    // the landing read is of the newest seek (a pipeline reports each seek's end alike).
+    if (m_state != State::KeySeeking) {
+        for (int k = 0; k < 4; ++k) {
+            m_lag[k] = 0;
+            m_rejoin[k] = Rejoin();
+            if (m_set.IsOpen(k)) {
+                m_set.channels[k]->HoldPicture(true);
+                m_set.channels[k]->Pause();
+            }
         }
     }
-    CChannelGraph* lead = m_set.channels[ref];
-    lead->UseClock(m_clock.get());
-    if (!lead->SetPositionAndRate(std::max(0.0, seconds), m_rate, true)) {
-        Realign(Snap(std::max(0.0, seconds)), play);
-        return;
-    }
-    m_keyFramePending = true;
-    m_p0 = std::max(0.0, seconds);
+    m_keyTarget = seconds;
+    m_keyIssued = false;
+    m_p0 = seconds;
     m_playAfter = play;
-    m_phase = Phase::Seeking;
+    m_state = State::KeySeeking;
     m_deadlineMs = 0;
     StartPolling();
+    LandKeyFrame();
 }
 
 void CFrameSync::SetRate(const SyncSet& set, double rate) {
@@ -116,25 +147,50 @@ void CFrameSync::SetRate(const SyncSet& set, double rate) {
     if (!(rate > 0.0) || !std::isfinite(rate)) {
         return;
     }
-    const bool play = m_phase == Phase::Playing || m_playAfter;
-    const double at = m_phase == Phase::Playing ? PositionAt(Now()) : RefPosition();
     m_rate = rate;
-    m_pendingSteps = 0;
-    Realign(Snap(at), play);
+    switch (m_state) {
+    case State::Playing:
+        m_pendingSteps = 0;
+        m_pendingBack = 0;
+        Realign(Snap(PositionAt(Now())), true);
+        return;
+    case State::Seeking:
+    case State::KeySeeking:
+    case State::Stepping:
+    case State::Paused:
+    case State::Idle:
+        // Kept: a seek applies it when it lands, the next start places the channels with it.
+        return;
+    }
 }
 
 void CFrameSync::OffsetsChanged(const SyncSet& set, double refShift) {
     m_set = set;
-    const bool play = m_phase == Phase::Playing || m_playAfter;
+    const bool play = m_state == State::Playing || m_playAfter;
     double at = m_p0;
-    if (m_phase == Phase::Playing) {
+    switch (m_state) {
+    case State::Playing:
         at = PositionAt(Now());
-    } else if (m_phase != Phase::Seeking) {
+        break;
+    case State::Seeking:
+    case State::KeySeeking:
+        break;
+    case State::Stepping:
+    case State::Paused:
+    case State::Idle:
         at = ShownMiddle();
+        break;
     }
     m_pendingSteps = 0;
     m_pendingBack = 0;
     Realign(Snap(std::max(0.0, at + refShift)), play);
+}
+
+void CFrameSync::Stalled(const SyncSet& set, double) {
+    m_set = set;
+    if (m_state == State::Playing) {
+        Realign(Snap(PositionAt(Now())), true);
+    }
 }
 
 void CFrameSync::Adopt(const SyncSet& set, bool playing) {
@@ -147,11 +203,11 @@ void CFrameSync::Adopt(const SyncSet& set, bool playing) {
 }
 
 void CFrameSync::Leave(const SyncSet& set) {
-    m_poll->stop();
+    StopPolling();
     m_set = set;
     HoldAll(false);
     DimAll(false);
-    const bool playing = m_phase == Phase::Playing || m_playAfter;
+    const bool playing = m_state == State::Playing || m_playAfter;
     for (int k = 0; k < 4; ++k) {
         if (!set.IsOpen(k)) {
             continue;
@@ -171,20 +227,22 @@ void CFrameSync::Leave(const SyncSet& set) {
 }
 
 void CFrameSync::Reset() {
-    m_poll->stop();
+    StopPolling();
     HoldAll(false);
     DimAll(false);
     m_set = SyncSet();
-    m_phase = Phase::Stopped;
+    m_state = State::Idle;
     m_playAfter = false;
     m_mapped = false;
     m_p0 = 0.0;
     m_c0 = 0;
     m_rate = 1.0;
+    m_placedRate = 1.0;
     m_pendingSteps = 0;
     m_pendingBack = 0;
     m_stepStage = 0;
-    m_keyFramePending = false;
+    m_aligning = false;
+    m_stepMoved = false;
     for (int k = 0; k < 4; ++k) {
         m_segStart[k] = 0.0;
         m_locked[k] = true;
@@ -196,13 +254,16 @@ void CFrameSync::Reset() {
     }
 }
 
-double CFrameSync::TimelinePosition() const {
-    return PositionAt(Now());
-}
-
 bool CFrameSync::Busy() const {
-    if (m_phase == Phase::Seeking || m_phase == Phase::Stepping) {
+    switch (m_state) {
+    case State::Seeking:
+    case State::KeySeeking:
+    case State::Stepping:
         return true;
+    case State::Playing:
+    case State::Paused:
+    case State::Idle:
+        break;
     }
     return std::any_of(std::begin(m_rejoin), std::end(m_rejoin), [](const Rejoin& r) { return r.active; });
 }
@@ -211,7 +272,6 @@ bool CFrameSync::Busy() const {
 // Moving the set together
 
 void CFrameSync::Realign(double target, bool playAfter) {
-    m_keyFramePending = false;
     for (int k = 0; k < 4; ++k) {
         m_lag[k] = 0;
         m_rejoin[k] = Rejoin();
@@ -246,9 +306,12 @@ void CFrameSync::Realign(double target, bool playAfter) {
         }
     }
     m_p0 = target;
+    m_placedRate = m_rate;
+    m_aligning = false;
+    m_stepMoved = false;
     UpdateDimming(target);
     m_playAfter = playAfter;
-    m_phase = Phase::Seeking;
+    m_state = State::Seeking;
     m_mapped = true;
     m_deadlineMs = 0;
     StartPolling();
@@ -256,7 +319,7 @@ void CFrameSync::Realign(double target, bool playAfter) {
 
 void CFrameSync::StartTogether() {
     const unsigned long long now = Now();
-    m_c0 = now + static_cast<unsigned long long>(kStartMargin * kNs);
+    m_c0 = now + static_cast<unsigned long long>(m_limits.startMargin * kNs);
     for (int k = 0; k < 4; ++k) {
         if (!m_set.IsOpen(k)) {
             continue;
@@ -267,61 +330,119 @@ void CFrameSync::StartTogether() {
         const double base = std::max(0.0, double(m_c0) + lead * kNs);
         m_set.channels[k]->SetBaseTime(static_cast<unsigned long long>(base));
         m_set.channels[k]->Run();
-        m_watchFrom[k] = std::max(m_c0, static_cast<unsigned long long>(base)) + kWatchGrace;
+        m_watchFrom[k] = std::max(m_c0, static_cast<unsigned long long>(base)) + m_limits.watchGraceNs;
     }
-    m_phase = Phase::Playing;
+    m_state = State::Playing;
     m_playAfter = false;
 }
 
 void CFrameSync::StartPolling() {
-    if (!m_poll->isActive()) {
+    if (m_pollDriver) {
+        if (!m_driverRunning) {
+            m_driverRunning = true;
+            m_pollDriver(true);
+        }
+    } else if (!m_poll->isActive()) {
         m_poll->start();
     }
 }
 
+void CFrameSync::StopPolling() {
+    m_poll->stop();
+    if (m_pollDriver && m_driverRunning) {
+        m_driverRunning = false;
+        m_pollDriver(false);
+    }
+}
+
+bool CFrameSync::PastDeadline() {
+    const double nowMs = double(Now()) / 1e6;
+    if (m_deadlineMs == 0) {
+        m_deadlineMs = static_cast<long long>(nowMs + m_limits.settleBound * 1000.0);
+    }
+    if (nowMs <= double(m_deadlineMs)) {
+        return false;
+    }
+    for (int k = 0; k < 4; ++k) {
+        if (m_set.IsOpen(k) && !m_set.channels[k]->IsSettled()) {
+            const QByteArray path = m_set.paths != nullptr ? m_set.paths[k].toLocal8Bit() : QByteArray();
+            std::fprintf(stderr,
+                         "tetrav: frame sync, pane %d (%s): still busy after %.0f s (%s); the set goes on\n",
+                         k + 1, path.constData(), m_limits.settleBound, StateName(m_state));
+        }
+    }
+    return true;
+}
+
 void CFrameSync::Poll() {
-    const double now = double(Now());
-    switch (m_phase) {
-    case Phase::Seeking:
-        if (m_deadlineMs == 0) {
-            m_deadlineMs = static_cast<long long>(now / 1e6 + kSettleBound * 1000.0);
-        }
-        if (m_keyFramePending) {
-            const int ref = RefChannel();
-            if (ref >= 0 && !m_set.channels[ref]->IsSettled() && now / 1e6 <= double(m_deadlineMs)) {
-                break;
-            }
-            m_keyFramePending = false;
-            double landed = m_p0;
-            if (ref >= 0) {
-                m_set.channels[ref]->GetShownPosition(landed);
-            }
-            Realign(Snap(landed), m_playAfter);
-            break;
-        }
-        if (AllSettled() || now / 1e6 > double(m_deadlineMs)) {
-            m_phase = Phase::Paused;
-            HoldAll(false);
-            if (m_pendingSteps > 0) {
-                BeginStep();
-                return;
-            }
-            if (m_playAfter) {
-                StartTogether();
-            }
-        }
+    switch (m_state) {
+    case State::KeySeeking:
+        LandKeyFrame();
         break;
-    case Phase::Stepping:
+    case State::Seeking:
+        PollSeek();
+        break;
+    case State::Stepping:
         StepStage();
         break;
-    case Phase::Playing:
+    case State::Playing:
         FinishRejoins();
         break;
-    default:
+    case State::Paused:
+    case State::Idle:
         break;
     }
     if (!Busy()) {
-        m_poll->stop();
+        StopPolling();
+    }
+}
+
+void CFrameSync::LandKeyFrame() {
+    const int ref = RefChannel();
+    if (ref < 0) {
+        Realign(Snap(m_keyTarget), m_playAfter);
+        return;
+    }
+    CChannelGraph* lead = m_set.channels[ref];
+    if (!lead->IsSettled() && !PastDeadline()) {
+        return;
+    }
+    if (!m_keyIssued) {
+        lead->UseClock(m_clock.get());
+        if (!lead->SetPositionAndRate(m_keyTarget, m_rate, true)) {
+            Realign(Snap(m_keyTarget), m_playAfter);
+            return;
+        }
+        m_keyIssued = true;
+        m_deadlineMs = 0;
+        return;
+    }
+    // The key frame waits behind the held picture: its own time says where it landed.
+    double landed = m_keyTarget;
+    if (!lead->GetNewestPosition(landed)) {
+        lead->GetShownPosition(landed);
+    }
+    // Steps back asked for meanwhile count from the key frame.
+    const double back = m_pendingBack * FramePeriod(ref);
+    m_pendingBack = 0;
+    Realign(Snap(std::max(0.0, landed - back)), m_playAfter);
+}
+
+void CFrameSync::PollSeek() {
+    if (!AllSettled() && !PastDeadline()) {
+        return;
+    }
+    // A rate given while the seek was on its way: the channels go again with it before play.
+    if (m_playAfter && m_placedRate != m_rate) {
+        Realign(m_p0, true);
+        return;
+    }
+    m_state = State::Paused;
+    HoldAll(false);
+    if (m_pendingSteps > 0) {
+        BeginStep();
+    } else if (m_playAfter) {
+        StartTogether();
     }
 }
 
@@ -333,6 +454,25 @@ void CFrameSync::HoldAll(bool hold) {
     }
 }
 
+void CFrameSync::DropRejoins() {
+    // A channel on its way back keeps its picture held until it joins: it shows its new one now.
+    for (int k = 0; k < 4; ++k) {
+        if (m_rejoin[k].active && m_set.IsOpen(k)) {
+            m_set.channels[k]->HoldPicture(false);
+        }
+        m_rejoin[k] = Rejoin();
+        m_lag[k] = 0;
+    }
+}
+
+void CFrameSync::PauseChannels() {
+    for (int k = 0; k < 4; ++k) {
+        if (m_set.IsOpen(k)) {
+            m_set.channels[k]->Pause();
+        }
+    }
+}
+
 bool CFrameSync::AllSettled() const {
     for (int k = 0; k < 4; ++k) {
         if (m_set.IsOpen(k) && !m_set.channels[k]->IsSettled()) {
@@ -340,133 +480,4 @@ bool CFrameSync::AllSettled() const {
         }
     }
     return true;
-}
-
-// ---------------------------------------------------------------------------------------------
-// The correction step
-
-double CFrameSync::PositionAt(unsigned long long now) const {
-    if (m_phase != Phase::Playing || now <= m_c0) {
-        return m_p0;
-    }
-    return m_p0 + double(now - m_c0) / kNs * m_rate;
-}
-
-int CFrameSync::RefChannel() const {
-    if (m_set.IsOpen(m_set.ref)) {
-        return m_set.ref;
-    }
-    for (int k = 0; k < 4; ++k) {
-        if (m_set.IsOpen(k)) {
-            return k;
-        }
-    }
-    return -1;
-}
-
-double CFrameSync::RefPosition() const {
-    if (m_phase != Phase::Stopped && m_mapped) {
-        return m_p0;
-    }
-    const int ref = RefChannel();
-    double at = 0.0;
-    if (ref >= 0 && !m_set.channels[ref]->GetShownPosition(at)) {
-        at = 0.0;
-    }
-    return at;
-}
-
-double CFrameSync::FramePeriod(int k) const {
-    const double fps = (m_set.frameRates != nullptr && k >= 0 && k < 4) ? m_set.frameRates[k] : 0.0;
-    return fps > 0.0 && std::isfinite(fps) ? 1.0 / fps : 0.04;
-}
-
-double CFrameSync::Snap(double seconds) const {
-    const int ref = RefChannel();
-    const double fps = (m_set.frameRates != nullptr && ref >= 0) ? m_set.frameRates[ref] : 0.0;
-    if (!(fps > 0.0) || !std::isfinite(seconds)) {
-        return std::max(0.0, seconds);
-    }
-    // The middle of the reference's frame: the other files' frames of that instant cover it
-    // even when their time stamps sit a few milliseconds apart (encoders, audio priming).
-    return (std::floor(std::max(0.0, seconds) * fps + 1e-6) + 0.5) / fps;
-}
-
-double CFrameSync::ShownMiddle() const {
-    const int ref = RefChannel();
-    double shown = m_p0;
-    if (ref < 0 || !m_set.channels[ref]->GetShownPosition(shown)) {
-        return Snap(m_p0);
-    }
-    const double fps = m_set.frameRates != nullptr ? m_set.frameRates[ref] : 0.0;
-    if (!(fps > 0.0) || !std::isfinite(fps)) {
-        return shown + FramePeriod(ref) / 2.0;
-    }
-    // Time stamps a container rounded to the millisecond may sit a little before the frame's
-    // own start: a quarter frame of room.
-    return (std::floor(shown * fps + 0.25) + 0.5) / fps;
-}
-
-double CFrameSync::Offset(int k) const {
-    const int ref = RefChannel();
-    if (m_set.offsets == nullptr || k < 0 || k > 3 || ref < 0) {
-        return 0.0;
-    }
-    return m_set.offsets[k] - m_set.offsets[ref];
-}
-
-double CFrameSync::Length(int k) const {
-    const double length = m_set.lengths != nullptr && k >= 0 && k < 4 ? m_set.lengths[k] : 0.0;
-    return length > 0.0 ? length : std::numeric_limits<double>::infinity();
-}
-
-bool CFrameSync::AnyOffset() const {
-    for (int k = 0; k < 4; ++k) {
-        if (m_set.IsOpen(k) && Offset(k) != 0.0) {
-            return true;
-        }
-    }
-    return false;
-}
-
-bool CFrameSync::OffsetsMoved() const {
-    for (int k = 0; k < 4; ++k) {
-        if (m_set.IsOpen(k) && Offset(k) != m_applied[k]) {
-            return true;
-        }
-    }
-    return false;
-}
-
-void CFrameSync::UpdateDimming(double t) {
-    const bool any = AnyOffset();
-    for (int k = 0; k < 4; ++k) {
-        if (!m_set.IsOpen(k)) {
-            continue;
-        }
-        const double own = t + Offset(k);
-        const bool dim = any && (own < 0.0 || own >= Length(k));
-        if (dim != m_dimmed[k]) {
-            m_dimmed[k] = dim;
-            m_set.channels[k]->DimPicture(dim);
-        }
-    }
-}
-
-void CFrameSync::DimAll(bool dim) {
-    for (int k = 0; k < 4; ++k) {
-        if (m_set.IsOpen(k) && m_dimmed[k] != dim) {
-            m_set.channels[k]->DimPicture(dim);
-        }
-        m_dimmed[k] = dim;
-    }
-}
-
-void CFrameSync::Warn(int k, const char* what) {
-    if (k < 0 || k > 3 || m_warned[k]) {
-        return;
-    }
-    m_warned[k] = true;
-    const QByteArray path = m_set.paths != nullptr ? m_set.paths[k].toLocal8Bit() : QByteArray();
-    std::fprintf(stderr, "tetrav: frame sync, pane %d (%s): %s\n", k + 1, path.constData(), what);
 }

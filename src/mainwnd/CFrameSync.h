@@ -3,9 +3,35 @@
 // the same instant of every video reaches the screen at the same moment. The set has one
 // timeline: at clock time c0 it stands at position p0 and moves at the rate.
 //
-// - Start, seek, rate change: every channel pauses and seeks to the exact frame of one instant
-//   (snapped to the reference video's frame grid); once all have prerolled they start together
-//   with their base times on the timeline.
+// The set is in one of these states, and every command has a defined result in each of them:
+//
+//   state        what the channels do                      leaves it when
+//   Idle         nothing placed yet (a set just opened)    any command that places or plays
+//   Paused       rest on the frames of one instant         a command
+//   Seeking      head for the frames of one instant,       all have prerolled (or the settle bound
+//                pictures held; then rest or start          passed): Paused, or Playing together
+//   KeySeeking   the reference heads for its key frame     it has landed: Seeking to that frame
+//                near a place (a seek-bar click or drag);
+//                one key seek at a time, the newest next
+//   Stepping     frame steps under way, or the panes a     the steps are done: Paused (or Seeking,
+//                pause left a frame apart put on one        when steps back or play follow)
+//                instant
+//   Playing      run together on the timeline              a command, or the whole set stalled
+//
+//   command   Idle / Paused         Seeking / KeySeeking       Stepping           Playing
+//   Play      Seeking, then play    play once it lands         play once stepped  -
+//             (Paused, placed: at once)
+//   Pause     -                     rest once it lands         rest once stepped  Stepping to one
+//                                                                                 instant, Paused
+//   Seek      Seeking to the frame  the newest seek wins       Seeking            Seeking, play on
+//   KeySeek   KeySeeking            the newest seek wins       KeySeeking         KeySeeking, play on
+//   Rate      kept for the start    applies when it lands      kept               Seeking, play on
+//   Step      Stepping              from the seek's target     one more step      Stepping, Paused
+//   StepBack  Seeking a frame back  a frame back from target   one step fewer     as when Paused
+//   Offsets   Seeking, new places   Seeking, new places        Seeking            Seeking, play on
+//   Stalled   -                     -                          -                  Seeking, play on
+//   Reset     Idle                  Idle                       Idle               Idle
+//
 // - Pause and resume only move the timeline (the base times shift by the paused time).
 // - A frame step steps the reference one frame and every other channel to the frame of the
 //   reference's new instant; the next start seeks them exactly there, since stepping leaves the
@@ -14,7 +40,6 @@
 //   from the reference's. A channel whose instant lies before its start waits on its first
 //   picture (its base time is in the future, so it starts by itself when its time comes); one
 //   past its end shows its last picture. Either is dimmed while the set has offsets.
-// - A backward step is a frame-exact seek of the set to the reference's previous frame.
 // - The correction step of each tick compares the picture each channel shows with the
 //   timeline at frame precision; a channel that stays out of tolerance (a decoder stall, a slow
 //   disk, the process stopped for a while) seeks ahead alone and joins the timeline again.
@@ -31,9 +56,33 @@
 
 class QTimer;
 
+// Every tolerance and bound of frame sync, in one place.
+struct FrameSyncLimits {
+    // Consecutive ticks a channel may stay out of tolerance before it is brought back.
+    int lagTicks = 25;
+    // Every channel this far behind the timeline (seconds, at rate 1): the whole set stalled.
+    double setStall = 0.25;
+    // Time from the moment every channel is ready to the first picture: enough for four
+    // pipelines to go to playing and for the sound to start (seconds).
+    double startMargin = 0.05;
+    // How long a seek or step may take before the set goes on without the channels still busy.
+    double settleBound = 5.0;
+    // How far ahead of the timeline a channel brought back seeks, at rate 1 (doubled per retry).
+    double rejoinLead = 0.4;
+    int rejoinTries = 3;
+    // Frame steps beyond this many frames seek instead.
+    int maxStepFrames = 12;
+    // How often the channels are looked at while a move is under way.
+    int pollMs = 5;
+    // After a start or a rejoin, the pictures settle this long (ns) before the correction looks.
+    unsigned long long watchGraceNs = 200000000ULL;
+};
+
 class CFrameSync : public QObject, public CChannelSync {
     Q_OBJECT
 public:
+    enum class State { Idle, Paused, Seeking, KeySeeking, Stepping, Playing };
+
     explicit CFrameSync(QObject* parent = nullptr);
     ~CFrameSync() override;
 
@@ -57,35 +106,27 @@ public:
     void Leave(const SyncSet& set) override;
     void Reset() override;
 
-    // The set's position on the timeline, in seconds.
+    State CurrentState() const { return m_state; }
+    // Play follows once the move in progress has landed.
+    bool PlaysAfter() const { return m_playAfter; }
+    static const char* StateName(State state);
+    // The set's position on the timeline, in seconds (the target of a move in progress).
     double TimelinePosition() const;
     // A seek, start, frame step or rejoining channel is still on its way.
     bool Busy() const;
-    bool IsPlaying() const { return m_phase == Phase::Playing; }
+    bool IsPlaying() const { return m_state == State::Playing; }
+    const FrameSyncLimits& Limits() const { return m_limits; }
+    void SetLimits(const FrameSyncLimits& limits);
     // Where the time comes from (nanoseconds of the shared clock); tests script it.
     void SetClockSource(std::function<unsigned long long()> now);
-    // Consecutive ticks a channel may stay out of tolerance before it is brought back.
-    static constexpr int kLagTicks = 25;
-    // Every channel this far behind the timeline (seconds): the whole set stalled.
-    static constexpr double kSetStall = 0.25;
+    // Who runs the poll while a move is under way: by default a timer of Limits().pollMs; a test
+    // may take it over (told to run or stop) and call PollNow itself.
+    void SetPollDriver(std::function<void(bool run)> driver);
+    void PollNow() { Poll(); }
 
 private:
     static constexpr double kNs = 1e9;
-    // Time from the moment every channel is ready to the first picture: enough for four pipelines
-    // to go to playing and for the sound to start.
-    static constexpr double kStartMargin = 0.05;
-    // How long a seek or step may take before the set goes on without the channels still busy.
-    static constexpr double kSettleBound = 5.0;
-    // How far ahead of the timeline a channel brought back seeks, at rate 1 (doubled per retry).
-    static constexpr double kRejoinLead = 0.4;
-    static constexpr int kRejoinTries = 3;
-    // Frame steps beyond this many frames seek instead.
-    static constexpr int kMaxStepFrames = 12;
-    static constexpr int kPollMs = 5;
-    // After a start or a rejoin, the pictures settle this long (ns) before the correction looks.
-    static constexpr unsigned long long kWatchGrace = 200000000ULL;
 
-    enum class Phase { Stopped, Paused, Seeking, Playing, Stepping };
     struct Rejoin {
         bool active = false;  // seeking ahead, or waiting for its time with the picture held
         bool running = false; // joined; the picture is released at releaseAt
@@ -95,6 +136,8 @@ private:
     };
 
     void Poll();
+    void PollSeek();
+    void LandKeyFrame();
     void Realign(double target, bool playAfter);
     void StartTogether();
     void BeginStep();
@@ -103,7 +146,10 @@ private:
     void Rebase(double behind);
     void FinishRejoins();
     bool AllSettled() const;
+    bool PastDeadline();
     void HoldAll(bool hold);
+    void PauseChannels();
+    void DropRejoins();
     double PositionAt(unsigned long long now) const;
     double RefPosition() const;
     double Snap(double seconds) const;
@@ -121,20 +167,27 @@ private:
     int RefChannel() const;
     void Warn(int k, const char* what);
     void StartPolling();
+    void StopPolling();
+    bool Polling() const;
     unsigned long long Now() const;
 
+    FrameSyncLimits m_limits;
     GstClockRef m_clock;
     std::function<unsigned long long()> m_now;
+    std::function<void(bool)> m_pollDriver;
+    bool m_driverRunning = false;
     QTimer* m_poll = nullptr;
     SyncSet m_set;
 
-    Phase m_phase = Phase::Stopped;
-    bool m_playAfter = false;       // start once the seek in progress has settled
-    bool m_mapped = false;          // every channel's segment start is known: resuming needs no seek
-    bool m_keyFramePending = false; // the reference seeks its key frame; the others follow it
+    State m_state = State::Idle;
+    bool m_playAfter = false; // start once the move in progress has landed
+    bool m_mapped = false;    // every channel's segment start is known: resuming needs no seek
     double m_p0 = 0.0;
     unsigned long long m_c0 = 0;
     double m_rate = 1.0;
+    double m_placedRate = 1.0; // the rate the channels' segments were placed with
+    double m_keyTarget = 0.0;  // the place of the newest key seek
+    bool m_keyIssued = false;  // the reference is on its way there (else it waits to be sent)
     long long m_deadlineMs = 0;
 
     double m_segStart[4] = {0, 0, 0, 0}; // where each channel's segment starts (seconds)
@@ -147,8 +200,11 @@ private:
     bool m_dimmed[4] = {false, false, false, false};
 
     int m_pendingSteps = 0;
-    int m_pendingBack = 0; // backward steps asked for while forward steps were under way
+    int m_pendingBack = 0; // backward steps asked for while forward steps or a key seek were under way
     int m_stepStage = 0;
+    int m_stepRound = 0;      // rounds of single steps putting the others on the reference's frame
+    bool m_aligning = false;  // no step: the panes a pause left a frame apart are put on one instant
+    bool m_stepMoved = false; // a channel was stepped or sought on its own since the set was placed
     double m_stepFrom[4] = {0, 0, 0, 0};
     double m_stepTarget = 0.0;
 };

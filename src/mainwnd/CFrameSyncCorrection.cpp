@@ -10,7 +10,7 @@
 
 void CFrameSync::SyncChannels(const SyncSet& set, int, double, const double*, int) {
     m_set = set;
-    if (m_phase != Phase::Playing) {
+    if (m_state != State::Playing) {
         return;
     }
     const unsigned long long now = Now();
@@ -36,7 +36,7 @@ void CFrameSync::SyncChannels(const SyncSet& set, int, double, const double*, in
         behind[k] = own - shown;
         leastBehind = std::min(leastBehind, behind[k]);
     }
-    if (leastBehind < 1e9 && leastBehind > kSetStall * m_rate) {
+    if (leastBehind < 1e9 && leastBehind > m_limits.setStall * m_rate) {
         // Every picture trails the clock alike: the whole program (or machine) stood still. The
         // set goes on from where its pictures are, as after a pause, instead of chasing the clock.
         Rebase(leastBehind);
@@ -51,28 +51,23 @@ void CFrameSync::SyncChannels(const SyncSet& set, int, double, const double*, in
         const double period = FramePeriod(k);
         const bool out = behind[k] > 2.0 * period + 0.03 * m_rate || behind[k] < -period;
         m_lag[k] = out ? m_lag[k] + 1 : 0;
-        if (m_lag[k] >= kLagTicks) {
+        if (m_lag[k] >= m_limits.lagTicks) {
             BringBack(k, expected);
         }
     }
 }
 
-void CFrameSync::Stalled(const SyncSet& set, double) {
-    m_set = set;
-    if (m_phase == Phase::Playing) {
-        Realign(Snap(PositionAt(Now())), true);
-    }
-}
-
 void CFrameSync::Rebase(double behind) {
+    // The channels rest where their pictures are (no seek: their segments stay) and start
+    // together again from there.
     const double at = PositionAt(Now()) - behind;
-    Pause(m_set);
+    PauseChannels();
     m_p0 = std::max(0.0, at);
     for (int& lag : m_lag) {
         lag = 0;
     }
     m_playAfter = true;
-    m_phase = Phase::Seeking;
+    m_state = State::Seeking;
     m_deadlineMs = 0;
     StartPolling();
 }
@@ -80,7 +75,7 @@ void CFrameSync::Rebase(double behind) {
 void CFrameSync::BringBack(int k, double expected) {
     CChannelGraph* ch = m_set.channels[k];
     Rejoin& r = m_rejoin[k];
-    const double lead = kRejoinLead * m_rate * double(1 << std::min(r.tries, kRejoinTries));
+    const double lead = m_limits.rejoinLead * m_rate * double(1 << std::min(r.tries, m_limits.rejoinTries));
     const double target = Snap(expected + lead);
     const double own = target + Offset(k);
     if (own >= Length(k)) {
@@ -120,7 +115,7 @@ void CFrameSync::FinishRejoins() {
             // Its first frame is due: the picture goes up as the others show the same instant.
             if (now >= r.releaseAt) {
                 ch->HoldPicture(false);
-                m_watchFrom[k] = now + kWatchGrace;
+                m_watchFrom[k] = now + m_limits.watchGraceNs;
                 r = Rejoin();
             }
             continue;
@@ -129,7 +124,7 @@ void CFrameSync::FinishRejoins() {
             continue;
         }
         const double base = double(m_c0) + (r.target - m_p0) / m_rate * kNs;
-        if (base < double(now) + 0.005 * kNs && r.tries < kRejoinTries) {
+        if (base < double(now) + 0.005 * kNs && r.tries < m_limits.rejoinTries) {
             // The seek took longer than the lead: try again further ahead.
             ++r.tries;
             r.active = false;
@@ -145,6 +140,3 @@ void CFrameSync::FinishRejoins() {
         r.releaseAt = static_cast<unsigned long long>(std::max(0.0, base));
     }
 }
-
-// ---------------------------------------------------------------------------------------------
-// Helpers

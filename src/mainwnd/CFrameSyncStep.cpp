@@ -11,47 +11,64 @@
 
 void CFrameSync::StepFrame(const SyncSet& set) {
     m_set = set;
-    if (m_phase == Phase::Playing) {
-        Pause(set);
-    }
-    m_playAfter = false;
     ++m_pendingSteps;
-    if (m_phase == Phase::Paused || m_phase == Phase::Stopped) {
+    m_playAfter = false;
+    switch (m_state) {
+    case State::Playing:
+        Pause(set);
         BeginStep();
+        return;
+    case State::Paused:
+    case State::Idle:
+        BeginStep();
+        return;
+    case State::Seeking:
+    case State::KeySeeking:
+    case State::Stepping:
+        return; // from where the move in progress lands
     }
 }
 
 void CFrameSync::StepBack(const SyncSet& set) {
     m_set = set;
-    if (m_phase == Phase::Playing) {
-        Pause(set);
-    }
     m_playAfter = false;
     const int ref = RefChannel();
     if (ref < 0) {
         return;
     }
-    if (m_phase == Phase::Stepping) {
-        // Forward steps under way: one fewer, or this one back once they are done.
-        if (m_pendingSteps > 1) {
+    switch (m_state) {
+    case State::Playing:
+        Pause(set);
+        break;
+    case State::Stepping:
+    case State::KeySeeking:
+        // Forward steps waiting: one fewer; else this one back once the step under way (or the
+        // key frame) is there.
+        if (m_pendingSteps > (m_state == State::Stepping && !m_aligning ? 1 : 0)) {
             --m_pendingSteps;
         } else {
             ++m_pendingBack;
         }
         return;
-    }
-    if (m_phase == Phase::Seeking && m_pendingSteps > 0) {
-        --m_pendingSteps;
+    case State::Seeking:
+        if (m_pendingSteps > 0) {
+            --m_pendingSteps;
+            return;
+        }
+        // From where the seek (or the previous backward step) is heading: repeated presses walk
+        // back on the frame grid without drifting.
+        Realign(Snap(std::max(0.0, m_p0 - FramePeriod(ref))), false);
         return;
+    case State::Paused:
+    case State::Idle:
+        break;
     }
-    // From where a seek (or the previous backward step) is heading, else from the picture shown:
-    // repeated presses walk back on the frame grid without drifting.
-    const double from = m_phase == Phase::Seeking ? m_p0 : ShownMiddle();
-    Realign(Snap(std::max(0.0, from - FramePeriod(ref))), false);
+    Realign(Snap(std::max(0.0, ShownMiddle() - FramePeriod(ref))), false);
 }
 
 void CFrameSync::BeginStep() {
-    m_phase = Phase::Stepping;
+    m_aligning = false;
+    m_state = State::Stepping;
     m_stepStage = 0;
     m_deadlineMs = 0;
     StartPolling();
@@ -59,11 +76,7 @@ void CFrameSync::BeginStep() {
 }
 
 void CFrameSync::StepStage() {
-    const double nowMs = double(Now()) / 1e6;
-    if (m_deadlineMs == 0) {
-        m_deadlineMs = static_cast<long long>(nowMs + kSettleBound * 1000.0);
-    }
-    if (!AllSettled() && nowMs <= double(m_deadlineMs)) {
+    if (!AllSettled() && !PastDeadline()) {
         return;
     }
     m_deadlineMs = 0;
@@ -92,12 +105,15 @@ void CFrameSync::StepStage() {
             if (AnyOffset() && own + refPeriod >= Length(k)) {
                 frames = 0; // it stays on its last picture
             }
+            // The reference one frame; the others one at most, then as many as the next rounds
+            // find they need (a nominal rate does not say where a variable-rate file's frames are).
             if (frames > 0) {
-                m_set.channels[k]->StepFrames(std::min(frames, kMaxStepFrames));
+                m_set.channels[k]->StepFrames(1);
             }
         }
         m_stepTarget = ref >= 0 ? m_stepFrom[ref] + refPeriod : m_p0;
         m_stepStage = 1;
+        m_stepRound = 0;
         return;
     }
     if (m_stepStage == 1 && ref >= 0) {
@@ -105,6 +121,7 @@ void CFrameSync::StepStage() {
         // frames sit a little apart from the reference's (another rate, another encoder's
         // time stamps) steps on or seeks back to it.
         double shown = m_stepTarget;
+        bool stepped = false;
         if (m_set.channels[ref]->GetShownPosition(shown)) {
             m_stepTarget = shown;
         }
@@ -115,12 +132,21 @@ void CFrameSync::StepStage() {
                 continue;
             }
             const double behind = middle - shown;
+            // One frame at a time: the frames of a variable-rate file are not where its nominal
+            // rate puts them. A channel ahead, or far behind, seeks there once.
             const int frames = static_cast<int>(std::floor(behind / FramePeriod(k)));
-            if (frames >= 1 && frames <= kMaxStepFrames) {
-                m_set.channels[k]->StepFrames(frames);
-            } else if ((frames > kMaxStepFrames || behind < 0.0) && m_locked[k]) {
+            if (frames >= 1 && frames <= m_limits.maxStepFrames) {
+                m_set.channels[k]->StepFrames(1);
+                m_stepMoved = true;
+                stepped = true;
+            } else if (m_stepRound == 0 && (frames > m_limits.maxStepFrames || behind < 0.0) && m_locked[k]) {
                 m_set.channels[k]->SetPositionAndRate(middle, m_rate);
+                m_stepMoved = true;
             }
+        }
+        // Round again while single steps are under way.
+        if (stepped && ++m_stepRound < m_limits.maxStepFrames) {
+            return;
         }
         m_stepStage = 2;
         return;
@@ -128,13 +154,22 @@ void CFrameSync::StepStage() {
     // All stepped. Stepping moved the pictures but not the running time: the next start seeks.
     m_p0 = m_stepTarget + refPeriod / 2.0;
     UpdateDimming(m_p0);
-    m_mapped = false;
-    m_phase = Phase::Paused;
-    if (--m_pendingSteps > 0) {
+    // A pause whose panes all stood on the instant keeps the channels' running times: resuming
+    // needs no seek.
+    if (!m_aligning || m_stepMoved) {
+        m_mapped = false;
+    }
+    m_pendingSteps = std::max(0, m_pendingSteps - (m_aligning ? 0 : 1));
+    m_aligning = false;
+    m_state = State::Paused;
+    if (m_pendingSteps > 0) {
         BeginStep();
-    } else if (m_pendingBack > 0) {
+    } else if (m_playAfter && m_pendingBack == 0 && m_mapped) {
+        Play(m_set);
+    } else if (m_pendingBack > 0 || m_playAfter) {
+        // Steps back asked for meanwhile, or play: from the stepped picture.
         const int back = m_pendingBack;
         m_pendingBack = 0;
-        Realign(Snap(std::max(0.0, m_p0 - back * refPeriod)), false);
+        Realign(Snap(std::max(0.0, m_p0 - back * refPeriod)), m_playAfter);
     }
 }

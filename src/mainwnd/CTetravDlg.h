@@ -221,6 +221,8 @@ private:
     void OnCommand(int id);
     void OnHotKey(int id);
     void OnSeekBarScroll();
+    // The reference's position into the play time (while the sync ticks stand still).
+    void ReadPlayTime();
     void OnVolumeScroll();
     void OnPaneRightClick(int pane);
     void OnDestroy();

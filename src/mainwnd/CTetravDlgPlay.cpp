@@ -217,7 +217,14 @@ void CTetravDlg::OnTimer(int id) {
         return;
     }
     if (id == TIMER_DISPLAY) {
-        if (m_wndSeekBar != nullptr) {
+        // Paused, the ticks that read the play time stand still: a seek or step moves it too.
+        if (!IsTimerRunning(TIMER_SYNC)) {
+            ReadPlayTime();
+        }
+        // The thumb stays where the user holds it, or clicked it until the set is there.
+        const bool held = QWidget::mouseGrabber() == m_wndSeekBar;
+        const bool moving = m_pFrameSync != nullptr && m_pFrameSync->Busy();
+        if (m_wndSeekBar != nullptr && !held && !moving) {
             m_wndSeekBar->SetScrollPos(SeekBarPosition(m_dCurrentSecs, m_dTotalSecs), true);
         }
         SetStatusText(3, SyncInfoText());
@@ -267,6 +274,16 @@ void CTetravDlg::OnTimer(int id) {
                 SyncChannels(k, m_dCurrentSecs, m_dPosition, 4);
             }
             g_dSyncSecs = m_dCurrentSecs;
+        }
+    }
+}
+
+void CTetravDlg::ReadPlayTime() {
+    for (int k = 0; k < 4; ++k) {
+        double position = 0.0;
+        if (m_bReference[k] == 1 && ChannelIsOpen(k) && ActiveSync().ReadPosition(*m_pChannel[k], position)) {
+            m_dCurrentSecs = position;
+            g_dSyncSecs = position;
         }
     }
 }

@@ -23,25 +23,15 @@ protected:
     }
 };
 
-TEST_P(FrameSyncSets, PanesAndCapturesShowTheSameInstantAfterEveryCommand) {
+// The commands themselves are walked through the real program (e2e SetWalkTest); here the
+// captures: of one instant paused, playing, at double rate and after steps.
+TEST_P(FrameSyncSets, CapturesShowTheSameInstantPausedPlayingAndAfterSteps) {
     EXPECT_TRUE(dlg->HotKeys()->IsRegistered(HOTKEY_ID_ALL)); // Ctrl+Shift+E, though no file names it
     Open(GetParam());
     CaptureOneInstant(false, true);
     Settle(&CTetravDlg::OnPlay);
     ExpectLockedWhilePlaying("start");
     CaptureWhilePlaying(13, "playing");
-
-    for (double target : {7.3, 2.02, 9.5}) {
-        GoTo(target);
-        ExpectLockedWhilePlaying("seek while playing");
-    }
-    // Seek-bar clicks: the set lands together on the reference's key frame near the place.
-    for (int pos : {130, 40}) {
-        dlg->m_wndSeekBar->SetScrollPos(pos, true);
-        emit dlg->m_wndSeekBar->hscroll(SB_THUMBTRACK, pos);
-        Settle();
-        ExpectLockedWhilePlaying("seek-bar click");
-    }
     // From near the start and briefly, so that a slow build (sanitizers) does not reach the end.
     g_dGotoSecs = 0.5;
     dlg->OnGotoPosition();
@@ -50,44 +40,16 @@ TEST_P(FrameSyncSets, PanesAndCapturesShowTheSameInstantAfterEveryCommand) {
     dlg->OnNormalSpeed();
 
     Settle(&CTetravDlg::OnPause);
-    ExpectSameInstant("pause");
     GoTo(3.0);
     auto n = Frames();
-    ExpectSameInstant("exact seek while paused");
     EXPECT_EQ(n[0], 75) << "3.0 s at 25 fps";
-    // Steps forward and back, one or three at once: consecutive frames without drift.
-    const std::pair<int, int> steps[] = {{1, 0}, {1, 0}, {1, 0}, {0, 1}, {0, 1}, {0, 3}, {1, 1}};
-    for (size_t i = 0; i < std::size(steps); ++i) {
-        const auto [forwards, backs] = steps[i];
-        for (int press = 0; press < forwards + backs; ++press) {
-            press < forwards ? dlg->OnStepFrame() : dlg->OnStepBack();
-        }
-        Settle();
-        const auto after = Frames();
-        ExpectSameInstant("step");
-        for (int k = 0; k < 4; ++k) {
-            if (GetParam().fps[k] == GetParam().fps[0]) {
-                EXPECT_EQ(after[k], n[k] + forwards - backs) << "pane " << k + 1;
-            }
-        }
-        n = after;
-        if (i == 2) {
-            CaptureOneInstant(true, true); // by the hot key after steps
-        }
+    for (int i = 0; i < 3; ++i) {
+        dlg->OnStepFrame();
     }
-    EXPECT_EQ(n[0], 73);
-
-    ExpectLockedThroughRates("resume after steps");
-    Settle(&CTetravDlg::OnPause);
-    Settle(&CTetravDlg::OnNormalSpeed);
-    ExpectLockedWhilePlaying("normal speed from pause");
-    Settle(&CTetravDlg::OnPause);
-    const auto paused = Frames();
-    QTest::qWait(300);
-    Settle(&CTetravDlg::OnPlay);
-    ExpectLockedWhilePlaying("pause and resume");
-    Settle(&CTetravDlg::OnPause);
-    EXPECT_LT(Frames()[0] - paused[0], 0.5 + 6 * 0.09 * 25 + 10) << "resumed where it paused";
+    Settle();
+    ExpectSameInstant("steps");
+    EXPECT_EQ(Frames()[0], 78);
+    CaptureOneInstant(true, true); // by the hot key after steps
     EXPECT_GE(m_oneInstantCaptures, m_captures * 3 / 4);
     EXPECT_TRUE(boxes.texts().isEmpty());
 }

@@ -15,7 +15,9 @@ struct ChannelScript {
     long lastVolume = 1; // 1 = never set (a real volume is 0 or negative)
     double lastSeek = -1.0;
     int steps = 0;
-    double shown = -1.0; // position of the picture on screen; -1 = the position
+    double shown = -1.0;      // position of the picture on screen; -1 = the position
+    bool settled = true;      // no seek or step in progress
+    double stepSeconds = 0.0; // how far a frame step moves the position
     unsigned long long baseTime = 0;
     QStringList calls; // "Run", "Pause", "Stop", "Destroy", ...
 
@@ -71,11 +73,16 @@ public:
     }
     bool StepFrames(int frames) override {
         m_s->steps += frames;
+        m_s->position += frames * m_s->stepSeconds;
         return log("StepFrames", true);
     }
-    bool IsSettled() override { return true; }
+    bool IsSettled() override { return m_s->settled; }
     bool GetShownPosition(double& seconds) override {
         seconds = m_s->shown >= 0.0 ? m_s->shown : m_s->position;
+        return true;
+    }
+    bool GetNewestPosition(double& seconds) override {
+        seconds = m_s->position;
         return true;
     }
     bool UseClock(GstClock*) override { return true; }

@@ -249,8 +249,8 @@ const struct {
     bool broughtBack;
 } kLags[] = {
     {"OneFrameBehindIsInStep", 25, 0.04, 0.01, 60, false, false},
-    {"ThreeFramesBehindIsBroughtBack", 25, 0.12, 0.01, CFrameSync::kLagTicks, false, true},
-    {"ThreeFramesBehindBrieflyIsLeftAlone", 25, 0.12, 0.01, CFrameSync::kLagTicks - 1, false, false},
+    {"ThreeFramesBehindIsBroughtBack", 25, 0.12, 0.01, FrameSyncLimits{}.lagTicks, false, true},
+    {"ThreeFramesBehindBrieflyIsLeftAlone", 25, 0.12, 0.01, FrameSyncLimits{}.lagTicks - 1, false, false},
     {"SixFramesAtSixtyIsBroughtBack", 60, 0.1, 0.01, 60, false, true},
     {"AheadIsBroughtBack", 25, -0.08, 0.01, 60, false, true},
     {"AtItsEndIsLeftAlone", 25, 3.0, 0.01, 60, true, false},
@@ -288,7 +288,7 @@ TEST(FrameCorrection, BringsBackOnlyChannelsOutOfToleranceForLongEnough) {
         }
         EXPECT_EQ(script[0]->count("SeekExact"), 1) << "the reference stays";
         EXPECT_EQ(script[1]->count("SeekExact"), c.broughtBack ? 2 : 1);
-        if (c.refBehind > CFrameSync::kSetStall) {
+        if (c.refBehind > FrameSyncLimits{}.setStall) {
             // The whole set stood still: it goes on from its pictures (no seek), on one timeline.
             EXPECT_FALSE(sync.IsPlaying());
             EXPECT_NEAR(sync.TimelinePosition(), script[0]->shown, 1e-6);

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# The command walk on the real program: a seeded random walk of user commands (pointer clicks on
+# the tool bar and the seek bar, thumb drags, arrow keys, Ctrl+arrow nudges, the menu's step, the
+# desktop's media controls) on four differently made files of one event (a variable-frame-rate
+# mp4, HEVC mkv with open GOPs, MJPEG mov at 29.97 fps, MPEG-TS at 50 fps), each pane's frame read
+# from the screen. Prints the seed, commands, landed commands, freezes, the lag of the panes in
+# their own frames while playing, and the time from a seek-bar click to every pane on its frame.
+# Usage: bench/sync_walk.sh BUILD_DIR [COMMANDS] [SEED]
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-build}
+case $build in /*) ;; *) build="$root/$build" ;; esac
+commands=${2:-300}
+seed=${3:-$(date +%s)}
+tests="$build/tests/tests_e2e"
+[ -x "$tests" ] || { echo "build first: $tests is missing" >&2; exit 1; }
+"$root/scripts/make-clips.sh" "$build/clips" >/dev/null
+
+# shellcheck source=../scripts/xvfb-lib.sh
+source "$root/scripts/xvfb-lib.sh"
+xvfb_start 1280x1024x24
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"; xvfb_stop' EXIT
+export XDG_CONFIG_HOME="$tmp/config" XDG_RUNTIME_DIR="$tmp/runtime" QT_QPA_PLATFORM=xcb GST_DEBUG=0
+mkdir -p "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
+
+echo "== The command walk: $commands commands, seed $seed"
+status=0
+TETRAV_CLIPS="$build/clips" TETRAV_WALK_COMMANDS=$commands TETRAV_WALK_SEED=$seed \
+    dbus-run-session -- "$tests" --gtest_filter='SetWalkTest.RandomCommands*' >"$tmp/walk.out" 2>&1 || status=$?
+grep '^walk:' "$tmp/walk.out" || true
+if [ $status -ne 0 ]; then
+    grep -v '^walk:' "$tmp/walk.out" | grep -A200 'Failure' | head -n 400
+fi
+exit $status

@@ -1,0 +1,426 @@
+#pragma once
+// A seeded walk of random user commands on the real program (frame sync, the four walk clips):
+// tool-bar buttons, clicks and thumb drags on the seek bar, the arrow keys, Ctrl+arrow nudges, the
+// menu's step, and the desktop's media controls. After every command it waits on the screen until
+// the command has landed, then checks that every pane shows the frame of one instant, that the
+// reference is where the command put it and that a playing set moves. On a failure the seed and
+// the commands so far say how to replay it.
+#include "e2e/SetModel.h"
+
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <map>
+#include <random>
+#include <vector>
+
+namespace tetrav::test {
+
+struct WalkFigures {
+    int commands = 0, landed = 0, freezes = 0, outOfStep = 0;
+    std::vector<double> lagFrames;    // every reading while playing, the worst pane's lag
+    std::vector<double> clickToFrame; // ms from a seek-bar click to every pane on its frame (paused)
+    QString failure;
+};
+
+class SetWalk {
+public:
+    enum class Cmd {
+        Play,
+        Pause,
+        Slow,
+        Normal,
+        Fast,
+        Click,
+        Drag,
+        Right,
+        Left,
+        Nudge,
+        GoTo,
+        PlayPause,
+        MenuStep
+    };
+
+    SetWalk(SetSession& s, unsigned seed) : m_s(s), m_seed(seed), m_random(seed) {}
+
+    // Finds the controls of the opened set; false when one is missing.
+    bool locate() {
+        m_s.refresh();
+        for (const char* name : {"播放", "暂停播放", "倒回播放", "恢复播放", "快速播放"}) {
+            m_button[QString::fromUtf8(name)] = m_s.extents(QString::fromUtf8(name));
+            if (m_button[QString::fromUtf8(name)].isEmpty()) {
+                return false;
+            }
+        }
+        m_menu = m_s.extents(QStringLiteral("播放控制"));
+        m_bar = m_s.extents(QStringLiteral("播放进度"));
+        return !m_bar.isEmpty() && !m_menu.isEmpty() && m_s.locatePanes();
+    }
+
+    // The set as it opened: paused on its first frames.
+    bool begin() {
+        m_s.focus();
+        return settle("open", Expect{Expect::Frame, 0, 0});
+    }
+
+    // One command chosen by the seed; false once something failed (figures().failure says what).
+    bool randomCommand() {
+        static const Cmd any[] = {Cmd::Play,  Cmd::Pause, Cmd::Slow,      Cmd::Normal,  Cmd::Fast, Cmd::Click,
+                                  Cmd::Click, Cmd::Drag,  Cmd::Right,     Cmd::Right,   Cmd::Left, Cmd::Left,
+                                  Cmd::Nudge, Cmd::GoTo,  Cmd::PlayPause, Cmd::MenuStep};
+        Cmd cmd = any[pick(0, int(std::size(any)) - 1)];
+        // The set ends when the reference reaches its end: a walk far on goes back first.
+        if (m_at > (m_playing ? 10.0 : 14.0)) {
+            cmd = pick(0, 1) == 0 ? Cmd::GoTo : Cmd::Click;
+        }
+        // Some commands come while the one before is still on its way.
+        m_fraction = -1.0;
+        if (pick(0, 6) == 0 && (cmd == Cmd::Click || cmd == Cmd::GoTo)) {
+            const Expect first = give(cmd);
+            wait(pick(0, 120));
+            const Cmd second = std::array{Cmd::Click, Cmd::GoTo, Cmd::Right, Cmd::Fast}[pick(0, 3)];
+            Expect then = give(second);
+            if (second == Cmd::Fast) {
+                then = first;
+                then.playingTime = true;
+            } else if (second == Cmd::Right && first.kind == Expect::Exact && !m_wasPlaying) {
+                then = Expect{Expect::Frame, 0, first.frame + 1};
+            } else if (second == Cmd::Right) {
+                then = Expect{};
+            }
+            return check(then);
+        }
+        return check(give(cmd));
+    }
+
+    // One given command (a seek-bar click or drag ends at fraction of the bar, when given).
+    bool run(Cmd cmd, double fraction = -1.0) {
+        m_fraction = fraction;
+        return check(give(cmd));
+    }
+
+    const WalkFigures& figures() const { return m_fig; }
+    QString replay() const {
+        return QStringLiteral("seed %1, commands:\n%2").arg(m_seed).arg(m_log.join(QLatin1Char('\n')));
+    }
+
+private:
+    struct Expect {
+        enum Kind { None, Exact, Frame, KeyNear } kind = None;
+        double seconds = 0;       // Exact, KeyNear
+        int frame = 0;            // Exact (derived), Frame
+        bool playingTime = false; // the set may have played on from the target
+    };
+
+    int pick(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(m_random); }
+    void wait(int ms) {
+        WaitUntil([] { return false; }, ms, 5);
+    }
+
+    static int frameAt(double t) {
+        const double last = std::floor(kRefLength * kWalkClips[kRef].grid) - 1;
+        return int(std::clamp(std::floor(t * kWalkClips[kRef].grid + 1e-6), 0.0, last));
+    }
+    QPoint center(const QRect& r) const { return r.center(); }
+    // A point on the seek bar and the time it stands for (the ends are the arrow buttons).
+    QPoint barPoint(double fraction, double* seconds) const {
+        const int arrow = m_bar.height();
+        const int x = m_bar.left() + arrow + int(fraction * (m_bar.width() - 2 * arrow));
+        *seconds = kRefLength * fraction;
+        return {x, m_bar.center().y()};
+    }
+
+    void log(const QString& what) {
+        m_log << QStringLiteral("%1: %2").arg(m_log.size() + 1).arg(what);
+        ++m_fig.commands;
+    }
+    bool button(const char* name) { return m_s.click(center(m_button[QString::fromUtf8(name)])); }
+
+    Expect give(Cmd cmd) {
+        m_wasPlaying = m_playing;
+        switch (cmd) {
+        case Cmd::Play:
+            log("播放");
+            button("播放");
+            m_playing = true;
+            return {};
+        case Cmd::PlayPause:
+            log("MPRIS PlayPause");
+            m_s.mpris(QStringLiteral("PlayPause"));
+            m_playing = !m_playing;
+            return {};
+        case Cmd::Pause:
+            log("暂停播放");
+            button("暂停播放");
+            m_playing = false;
+            return {};
+        case Cmd::Slow:
+        case Cmd::Normal:
+        case Cmd::Fast: {
+            const char* name = cmd == Cmd::Slow ? "倒回播放" : (cmd == Cmd::Normal ? "恢复播放" : "快速播放");
+            log(QString::fromUtf8(name));
+            button(name);
+            m_rate = cmd == Cmd::Slow ? 0.25 : (cmd == Cmd::Normal ? 1.0 : 2.0);
+            m_playing = m_playing || cmd == Cmd::Normal;
+            return {};
+        }
+        case Cmd::Click: {
+            double seconds = 0;
+            const QPoint at = barPoint(m_fraction >= 0 ? m_fraction : pick(0, 780) / 1000.0, &seconds);
+            log(QStringLiteral("seek-bar click at x %1 (%2 s)").arg(at.x()).arg(seconds, 0, 'f', 2));
+            m_clickAt = m_s.nowMs();
+            m_s.click(at);
+            return {Expect::KeyNear, seconds, 0, m_playing};
+        }
+        case Cmd::Drag: {
+            double to = 0;
+            const QPoint b = barPoint(m_fraction >= 0 ? m_fraction : pick(0, 780) / 1000.0, &to);
+            // The button goes down on the thumb where the screen shows it, and drags it.
+            const int from = thumbX();
+            log(QStringLiteral("thumb drag from x %1 to x %2 (%3 s)")
+                    .arg(from)
+                    .arg(b.x())
+                    .arg(to, 0, 'f', 2));
+            const int y = b.y();
+            QStringList args{"mousemove", QString::number(from), QString::number(y), "mousedown", "1"};
+            for (int i = 1; i <= 6; ++i) {
+                args << "mousemove" << QString::number(from + (b.x() - from) * i / 6) << QString::number(y)
+                     << "sleep"
+                     << "0.03";
+            }
+            args << "mouseup"
+                 << "1";
+            m_s.xdotool(args);
+            return {Expect::KeyNear, to, 0, m_playing};
+        }
+        case Cmd::Right:
+        case Cmd::Left:
+        case Cmd::MenuStep: {
+            const bool forward = cmd != Cmd::Left;
+            if (cmd == Cmd::MenuStep) {
+                log("播放控制 > 逐帧播放");
+                menuStep();
+            } else {
+                log(forward ? "Right" : "Left");
+                m_s.key(forward ? "Right" : "Left");
+            }
+            const bool was = m_playing;
+            m_playing = false;
+            if (was) {
+                return {};
+            }
+            return {Expect::Frame, 0, std::max(0, m_frame + (forward ? 1 : -1))};
+        }
+        case Cmd::Nudge: {
+            if (m_playing) {
+                return give(Cmd::Pause);
+            }
+            int k = pick(0, 2);
+            k = k >= kRef ? k + 1 : k;
+            const bool forward = m_nudged[k] <= -3 ? true : (m_nudged[k] >= 3 ? false : pick(0, 1) == 0);
+            m_nudged[k] += forward ? 1 : -1;
+            log(QStringLiteral("Ctrl+%1 over pane %2").arg(forward ? "Right" : "Left").arg(k + 1));
+            const QRect pane = m_s.pane(k);
+            m_s.xdotool({"mousemove", QString::number(pane.center().x()), QString::number(pane.center().y()),
+                         "key", forward ? "ctrl+Right" : "ctrl+Left"});
+            readOffsets();
+            return {Expect::Frame, 0, m_frame};
+        }
+        case Cmd::GoTo: {
+            const double t = pick(0, 14000) / 1000.0;
+            log(QStringLiteral("MPRIS SetPosition %1 s").arg(t, 0, 'f', 3));
+            m_s.setPosition(t);
+            return {Expect::Exact, t, frameAt(t), m_playing};
+        }
+        }
+        return {};
+    }
+
+    // The middle of the seek bar's thumb on the screen: the columns its gripper's grey is in.
+    int thumbX() {
+        const QImage screen = m_s.screen();
+        const int arrow = m_bar.height();
+        int lo = -1;
+        int hi = -1;
+        for (int x = m_bar.left() + arrow; x < m_bar.right() - arrow && !screen.isNull(); ++x) {
+            for (int y = m_bar.top(); y <= m_bar.bottom(); ++y) {
+                if ((screen.pixel(x, y) & 0xffffff) == 0x5b5b5b) {
+                    lo = lo < 0 ? x : lo;
+                    hi = x;
+                    break;
+                }
+            }
+        }
+        return lo < 0 ? m_bar.left() + arrow + 1 : (lo + hi) / 2;
+    }
+
+    void menuStep() {
+        m_s.click(center(m_menu));
+        QRect item;
+        WaitUntil(
+            [&] {
+                m_s.refresh();
+                item = m_s.extents(QStringLiteral("逐帧播放   ->"), QStringLiteral("menu item"));
+                return !item.isEmpty() && item.top() > m_menu.top();
+            },
+            3000, 50);
+        m_s.click(center(item));
+    }
+
+    // The offsets the status bar shows (偏移 +0.040,0,...), relative to the reference's.
+    void readOffsets() {
+        std::array<double, 4> absolute{0, 0, 0, 0};
+        WaitUntil(
+            [&] {
+                const QStringList texts = m_s.statusTexts();
+                const QStringList found = texts.filter(QStringLiteral("偏移"));
+                if (found.isEmpty()) {
+                    return std::all_of(m_nudged.begin(), m_nudged.end(), [](int n) { return n == 0; });
+                }
+                const QStringList parts =
+                    found.first().section(QStringLiteral("偏移 "), 1).split(QLatin1Char(','));
+                for (int k = 0; k < 4 && k < parts.size(); ++k) {
+                    absolute[k] = parts[k].toDouble();
+                }
+                for (int k = 0; k < 4; ++k) {
+                    if (std::lround(absolute[k] * kWalkClips[k].grid) != 0 && m_nudged[k] == 0) {
+                        return false;
+                    }
+                }
+                return true;
+            },
+            3000, 50);
+        for (int k = 0; k < 4; ++k) {
+            m_model.offset[k] = absolute[k] - absolute[kRef];
+        }
+    }
+
+    bool met(const Expect& e, const PaneFrames& f, qint64 since) const {
+        const int n = f.n[kRef];
+        const double t = SetModel::refTime(f);
+        const double played = m_playing ? double(f.atMs - since) / 1000.0 * m_rate + 0.3 : 0.0;
+        switch (e.kind) {
+        case Expect::None:
+            return true;
+        case Expect::Frame:
+            return n == e.frame;
+        case Expect::Exact:
+            return e.playingTime || m_playing ? t >= e.frame / 25.0 - 0.05 && t <= e.frame / 25.0 + played
+                                              : n == e.frame;
+        case Expect::KeyNear: {
+            // A key frame of the reference within a key-frame interval of the place (and what it
+            // played since): the demuxers snap to the one before it or the nearest. The place of a
+            // pointer on the bar is known to a few tenths.
+            const double slack = kRefGop / 25.0 + 0.4;
+            if (!m_playing && n % kRefGop != 0) {
+                return false;
+            }
+            return t >= e.seconds - slack && t <= e.seconds + slack + played;
+        }
+        }
+        return false;
+    }
+
+    bool fail(const QString& why, const PaneFrames& f) {
+        m_fig.failure = QStringLiteral("%1 (%2, playing %3, rate %4, offsets %5,%6,%7,%8)\n%9")
+                            .arg(why, Describe(f))
+                            .arg(m_playing)
+                            .arg(m_rate)
+                            .arg(m_model.offset[0])
+                            .arg(m_model.offset[1])
+                            .arg(m_model.offset[2])
+                            .arg(m_model.offset[3])
+                            .arg(replay());
+        return false;
+    }
+
+    bool check(const Expect& e) { return settle(m_log.isEmpty() ? "open" : m_log.last(), e); }
+
+    // Waits on the screen until the command has landed (8 s at most), then checks the set.
+    bool settle(const QString& what, const Expect& e) {
+        const qint64 since = m_s.nowMs();
+        // Paused: the same pictures, of one instant, for longer than a frame of the reference
+        // at the rate (a pausing pipeline may still put up one more frame).
+        const qint64 still = qint64(std::max(60.0, 1.5 * 40.0 / m_rate));
+        PaneFrames f;
+        PaneFrames before;
+        qint64 stableSince = 0;
+        bool landed = false;
+        WaitUntil(
+            [&] {
+                f = m_s.read();
+                if (!(f == before)) {
+                    stableSince = f.atMs;
+                    before = f;
+                }
+                const bool in = m_model.allRead(f) && met(e, f, since);
+                landed = in && (m_playing || (m_model.oneInstant(f) && f.atMs - stableSince >= still));
+                return landed;
+            },
+            8000, 15);
+        if (!landed) {
+            return fail(QStringLiteral("%1: did not land").arg(what), f);
+        }
+        ++m_fig.landed;
+        m_frame = f.n[kRef];
+        m_at = SetModel::refTime(f);
+        if (e.kind == Expect::KeyNear && !m_playing && m_clickAt >= 0) {
+            m_fig.clickToFrame.push_back(double(stableSince - m_clickAt));
+        }
+        m_clickAt = -1;
+        if (!m_playing) {
+            return true;
+        }
+        // Playing: the reference moves on within a second and a half, the panes in step meanwhile.
+        // (A move still on its way may jump back first: the reference moves on twice after it.)
+        int previous = f.n[kRef];
+        int forward = 0;
+        int inStep = 0;
+        int readings = 0;
+        const bool moved = WaitUntil(
+            [&] {
+                f = m_s.read();
+                if (m_model.allRead(f)) {
+                    ++readings;
+                    const double lag = m_model.worstLag(f);
+                    m_fig.lagFrames.push_back(lag);
+                    inStep += lag <= 1.0 ? 1 : 0;
+                    forward += f.n[kRef] > previous ? 1 : 0;
+                    previous = f.n[kRef];
+                }
+                return forward >= 2 && readings >= 3;
+            },
+            1500 / std::min(m_rate, 1.0), 30);
+        m_frame = f.n[kRef];
+        m_at = SetModel::refTime(f);
+        if (!moved) {
+            ++m_fig.freezes;
+            return fail(QStringLiteral("%1: the playing set stood still").arg(what), f);
+        }
+        if (inStep == 0) {
+            ++m_fig.outOfStep;
+            return fail(QStringLiteral("%1: no reading in step while playing").arg(what), f);
+        }
+        return true;
+    }
+
+    SetSession& m_s;
+    unsigned m_seed;
+    std::mt19937 m_random;
+    SetModel m_model;
+    WalkFigures m_fig;
+    QStringList m_log;
+    std::map<QString, QRect> m_button;
+    QRect m_bar;
+    QRect m_menu;
+    bool m_playing = false;
+    bool m_wasPlaying = false;
+    double m_rate = 1.0;
+    int m_frame = 0;   // the reference's frame when the last command landed
+    double m_at = 0.0; // and its time
+    qint64 m_clickAt = -1;
+    double m_fraction = -1.0;
+    std::array<int, 4> m_nudged{0, 0, 0, 0};
+};
+
+} // namespace tetrav::test

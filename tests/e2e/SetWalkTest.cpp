@@ -1,0 +1,137 @@
+// The real program in frame sync on four differently made files of one event, driven as a user
+// drives it (XTEST pointer and keys, the desktop's media controls), what each pane shows read from
+// the screen.
+#include "e2e/SetWalk.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+
+#include <cstdio>
+
+namespace {
+
+using namespace tetrav::test;
+using Cmd = SetWalk::Cmd;
+
+const QString kSettings = QStringLiteral("[FramePhase]\nFramePhaseNumber=1\n[MiniVideo]\nMiniVideoNumber=1\n"
+                                         "[ForeView]\nForeViewNumber=0\n");
+
+QStringList WalkClips() {
+    QStringList paths;
+    for (const WalkClip& c : kWalkClips) {
+        paths << clip(QString::fromLatin1(c.file));
+    }
+    return paths;
+}
+
+double Percentile(std::vector<double> v, double p) {
+    if (v.empty()) {
+        return 0.0;
+    }
+    std::sort(v.begin(), v.end());
+    return v[std::min(v.size() - 1, size_t(p * double(v.size() - 1) + 0.5))];
+}
+
+class SetWalkTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_s.ready());
+        const QString why = m_s.start(WalkClips(), kSettings);
+        ASSERT_TRUE(why.isEmpty()) << qPrintable(why);
+        ASSERT_TRUE(WaitUntil([&] { return m_s.enabled(QStringLiteral("播放")); }, 20000, 100));
+    }
+    void TearDown() override {
+        const QString output = m_s.program().standardError();
+        if (HasFailure()) {
+            std::printf("the program's standard error:\n%s\n", qPrintable(output.right(4000)));
+        }
+        for (const char* report : {"ERROR: AddressSanitizer", "runtime error:"}) {
+            EXPECT_FALSE(output.contains(QLatin1String(report))) << qPrintable(output);
+        }
+    }
+
+    SetSession m_s;
+};
+
+// Clicks on the seek bar land, playing or paused (the reference on its key frame nearest the place,
+// the others on that frame); the rates after them never freeze the set, and every button still acts.
+TEST_F(SetWalkTest, SeekBarClicksLandAndRatesAfterThemNeverFreezeTheSet) {
+    SetWalk walk(m_s, 1);
+    ASSERT_TRUE(walk.locate());
+    ASSERT_TRUE(walk.begin()) << qPrintable(walk.figures().failure);
+    const std::pair<Cmd, double> steps[] = {
+        {Cmd::Click, 0.6}, {Cmd::Click, 0.15}, {Cmd::Play, -1},  {Cmd::Click, 0.7}, {Cmd::Click, 0.3},
+        {Cmd::Fast, -1},   {Cmd::Click, 0.5},  {Cmd::Slow, -1},  {Cmd::Pause, -1},  {Cmd::Right, -1},
+        {Cmd::Left, -1},   {Cmd::Left, -1},    {Cmd::Play, -1},  {Cmd::Drag, 0.2},  {Cmd::Normal, -1},
+        {Cmd::Pause, -1},  {Cmd::Drag, 0.45},  {Cmd::Right, -1},
+    };
+    for (const auto& [cmd, fraction] : steps) {
+        ASSERT_TRUE(walk.run(cmd, fraction)) << qPrintable(walk.figures().failure);
+    }
+}
+
+// A seeded random walk (TETRAV_WALK_SEED, TETRAV_WALK_COMMANDS: 60 by default; `make walk` runs 300).
+TEST_F(SetWalkTest, RandomCommandsLandInStepInEveryState) {
+    const unsigned seed = qEnvironmentVariableIsSet("TETRAV_WALK_SEED")
+                              ? qEnvironmentVariable("TETRAV_WALK_SEED").toUInt()
+                              : 20261207u;
+    const int commands = qEnvironmentVariableIsSet("TETRAV_WALK_COMMANDS")
+                             ? qEnvironmentVariable("TETRAV_WALK_COMMANDS").toInt()
+                             : 60;
+    SetWalk walk(m_s, seed);
+    ASSERT_TRUE(walk.locate());
+    ASSERT_TRUE(walk.begin()) << qPrintable(walk.figures().failure);
+    bool ok = true;
+    while (ok && walk.figures().commands < commands) {
+        ok = walk.randomCommand();
+    }
+    const WalkFigures& f = walk.figures();
+    std::printf("walk: seed %u, %d commands, %d landed, %d freezes, %d out of step; lag in frames over %zu "
+                "readings: median %.2f, p99 %.2f, max %.2f; seek-bar click to every pane on its frame "
+                "(paused, %zu): median %.0f ms, max %.0f ms\n",
+                seed, f.commands, f.landed - 1, f.freezes, f.outOfStep, f.lagFrames.size(),
+                Percentile(f.lagFrames, 0.5), Percentile(f.lagFrames, 0.99), Percentile(f.lagFrames, 1.0),
+                f.clickToFrame.size(), Percentile(f.clickToFrame, 0.5), Percentile(f.clickToFrame, 1.0));
+    EXPECT_TRUE(ok) << qPrintable(f.failure);
+}
+
+// One of the files does not open (an unfinished recording: no index). Its messages answered with
+// the pointer, one click on 播放 plays the other three.
+TEST(SetWalkOpen, FirstPlayAfterAFileThatDidNotOpenPlaysTheOthers) {
+    SetSession s;
+    ASSERT_TRUE(s.ready());
+    QStringList clips = WalkClips();
+    clips[1] = clip(QStringLiteral("bad/no_moov.mp4"));
+    const QString why = s.start(clips, kSettings);
+    ASSERT_TRUE(why.isEmpty()) << qPrintable(why);
+    int answered = 0;
+    const bool open = WaitUntil(
+        [&] {
+            s.refresh();
+            for (const char* name : {"OK", "&OK", "确定", "确定(&O)"}) {
+                const QRect button = s.extents(QString::fromUtf8(name), QStringLiteral("push button"));
+                if (!button.isEmpty()) {
+                    s.click(button.center());
+                    ++answered;
+                    return false;
+                }
+            }
+            return answered > 0 && s.enabled(QStringLiteral("播放"));
+        },
+        30000, 200);
+    ASSERT_TRUE(open) << answered << " messages answered";
+    ASSERT_TRUE(s.locatePanes());
+    const PaneFrames before = s.read();
+    ASSERT_TRUE(s.click(s.extents(QStringLiteral("播放")).center()));
+    PaneFrames now;
+    const bool moving = WaitUntil(
+        [&] {
+            now = s.read();
+            return now.n[0] > before.n[0] + 10 && now.n[2] > before.n[2] + 5 && now.n[3] > before.n[3] + 10;
+        },
+        5000, 50);
+    EXPECT_TRUE(moving) << qPrintable(Describe(before)) << " then " << qPrintable(Describe(now));
+}
+
+} // namespace

@@ -1,0 +1,266 @@
+// Frame sync's states against scripted channels, on a scripted clock and poll: every command in
+// every state, what it starts at once and where the set ends once the channels have settled.
+#include "ScriptedChannel.h"
+
+#include "mainwnd/CFrameSync.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+
+namespace mainwnd_test {
+namespace {
+
+using State = CFrameSync::State;
+
+enum class From { Idle, Paused, Seeking, Prerolling, KeySeeking, Stepping, Playing };
+enum class Command { Play, Pause, GoTo, KeySeek, Rate, Step, StepBack, Offsets, Stalled, Stop };
+
+constexpr const char* kFromNames[] = {"Idle",       "Paused",   "Seeking", "Prerolling",
+                                      "KeySeeking", "Stepping", "Playing"};
+constexpr const char* kCommandNames[] = {"Play", "Pause",    "GoTo",    "KeySeek", "Rate",
+                                         "Step", "StepBack", "Offsets", "Stalled", "Stop"};
+
+// Four channels at 25 fps; the set stands at 5.02 s (the middle of frame 125) before the command.
+class ScriptedSet {
+public:
+    ScriptedSet() {
+        for (int k = 0; k < 4; ++k) {
+            script[k] = std::make_shared<ChannelScript>();
+            script[k]->position = 5.0;
+            script[k]->stepSeconds = 0.04;
+            channels[k] = new ScriptedChannel(script[k]);
+        }
+        set = SyncSet{channels, lengths, 4, paths, rates, 0, 1.0, offsets};
+        sync.SetClockSource([this] { return now; });
+        sync.SetPollDriver([this](bool run) { polling = run; });
+    }
+    ~ScriptedSet() {
+        sync.Reset();
+        for (CChannelGraph* c : channels) {
+            delete c;
+        }
+    }
+    ScriptedSet(const ScriptedSet&) = delete;
+    ScriptedSet& operator=(const ScriptedSet&) = delete;
+
+    void Settle(bool settled) {
+        for (auto& s : script) {
+            s->settled = settled;
+        }
+    }
+    // Polls (10 ms of scripted time each) until the set rests or plays.
+    void Land() {
+        Settle(true);
+        for (int i = 0; i < 20 && polling; ++i) {
+            now += 10000000ULL;
+            sync.PollNow();
+        }
+    }
+    void Reach(From from) {
+        switch (from) {
+        case From::Idle:
+            return;
+        case From::Paused:
+            sync.Seek(set, 5.0);
+            Land();
+            return;
+        case From::Seeking:
+            Settle(false);
+            sync.Seek(set, 5.0);
+            return;
+        case From::Prerolling:
+            Settle(false);
+            sync.Play(set);
+            return;
+        case From::KeySeeking:
+            sync.Seek(set, 5.0);
+            Land();
+            Settle(false);
+            sync.SeekToKeyFrame(set, 5.0);
+            return;
+        case From::Stepping:
+            sync.Seek(set, 4.98);
+            Land();
+            Settle(false);
+            sync.StepFrame(set);
+            return;
+        case From::Playing:
+            sync.Play(set);
+            Land();
+            return;
+        }
+    }
+    void Give(Command command) {
+        switch (command) {
+        case Command::Play:
+            return sync.Play(set);
+        case Command::Pause:
+            return sync.Pause(set);
+        case Command::GoTo:
+            return sync.Seek(set, 7.3);
+        case Command::KeySeek:
+            script[0]->position = 8.0; // the reference's key frame near 7.3
+            return sync.SeekToKeyFrame(set, 7.3);
+        case Command::Rate:
+            return sync.SetRate(set, 2.0);
+        case Command::Step:
+            return sync.StepFrame(set);
+        case Command::StepBack:
+            return sync.StepBack(set);
+        case Command::Offsets:
+            offsets[2] = 0.4;
+            return sync.OffsetsChanged(set, 0.0);
+        case Command::Stalled:
+            return sync.Stalled(set, 5.0);
+        case Command::Stop:
+            return sync.Reset();
+        }
+    }
+
+    std::shared_ptr<ChannelScript> script[4];
+    CChannelGraph* channels[4] = {};
+    double lengths[4] = {60, 60, 60, 60};
+    double rates[4] = {25, 25, 25, 25};
+    double offsets[4] = {0, 0, 0, 0};
+    QString paths[4] = {"/a.mp4", "/b.mp4", "/c.mkv", "/d.ts"};
+    SyncSet set;
+    unsigned long long now = 1000000000000ULL;
+    bool polling = false;
+    CFrameSync sync;
+};
+
+// What a command in a state does: the state at once (with play to follow or not), the state once
+// everything has settled, and the timeline's place then (seconds; kOn: played on, not checked).
+struct Outcome {
+    State now;
+    bool playAfter;
+    State landed;
+    double at;
+};
+
+constexpr double kOn = -1;
+constexpr double kHere = 5.02; // the middle of frame 125, where the reference stands
+constexpr double kGoTo = 7.3;  // the middle of frame 182
+constexpr double kKey = 8.02;  // the middle of the reference's key frame at 8.0
+constexpr double kNext = 5.06; // the middle of frame 126
+constexpr double kBack = 4.98; // the middle of frame 124
+
+using S = State;
+// Rows: commands; columns: Idle, Paused, Seeking, Prerolling (seeking, then play), KeySeeking,
+// Stepping (one step on from 5.0), Playing.
+const Outcome kTable[10][7] = {
+    // Play: at once where the set rests placed, else once the move in progress has landed
+    {{S::Seeking, true, S::Playing, kOn},
+     {S::Playing, false, S::Playing, kOn},
+     {S::Seeking, true, S::Playing, kOn},
+     {S::Seeking, true, S::Playing, kOn},
+     {S::KeySeeking, true, S::Playing, kOn},
+     {S::Stepping, true, S::Playing, kOn},
+     {S::Playing, false, S::Playing, kOn}},
+    // Pause: the move in progress lands and rests
+    {{S::Idle, false, S::Idle, 0.0},
+     {S::Paused, false, S::Paused, kHere},
+     {S::Seeking, false, S::Paused, kHere},
+     {S::Seeking, false, S::Paused, kHere},
+     {S::KeySeeking, false, S::Paused, kHere},
+     {S::Stepping, false, S::Paused, kNext},
+     {S::Stepping, false, S::Paused, kOn}},
+    // Go-to 7.3: the newest seek wins; play goes on if it was on
+    {{S::Seeking, false, S::Paused, kGoTo},
+     {S::Seeking, false, S::Paused, kGoTo},
+     {S::Seeking, false, S::Paused, kGoTo},
+     {S::Seeking, true, S::Playing, kOn},
+     {S::Seeking, false, S::Paused, kGoTo},
+     {S::Seeking, false, S::Paused, kGoTo},
+     {S::Seeking, true, S::Playing, kOn}},
+    // Seek-bar click near 7.3: the reference's key frame (8.0), the others on its frame
+    {{S::KeySeeking, false, S::Paused, kKey},
+     {S::KeySeeking, false, S::Paused, kKey},
+     {S::KeySeeking, false, S::Paused, kKey},
+     {S::KeySeeking, true, S::Playing, kOn},
+     {S::KeySeeking, false, S::Paused, kKey},
+     {S::KeySeeking, false, S::Paused, kKey},
+     {S::KeySeeking, true, S::Playing, kOn}},
+    // Rate 2: kept while resting or moving (applied when a start places the channels), at once
+    // while playing
+    {{S::Idle, false, S::Idle, 0.0},
+     {S::Paused, false, S::Paused, kHere},
+     {S::Seeking, false, S::Paused, kHere},
+     {S::Seeking, true, S::Playing, kOn},
+     {S::KeySeeking, false, S::Paused, kHere},
+     {S::Stepping, false, S::Paused, kNext},
+     {S::Seeking, true, S::Playing, kOn}},
+    // Step: one frame on from where the set rests or is heading; play stops
+    {{S::Stepping, false, S::Paused, kNext},
+     {S::Stepping, false, S::Paused, kNext},
+     {S::Seeking, false, S::Paused, kNext},
+     {S::Seeking, false, S::Paused, kNext},
+     {S::KeySeeking, false, S::Paused, kNext},
+     {S::Stepping, false, S::Paused, 5.10},
+     {S::Stepping, false, S::Paused, kOn}},
+    // Step back: one frame back from there (a step under way goes first)
+    {{S::Seeking, false, S::Paused, kBack},
+     {S::Seeking, false, S::Paused, kBack},
+     {S::Seeking, false, S::Paused, kBack},
+     {S::Seeking, false, S::Paused, kBack},
+     {S::KeySeeking, false, S::Paused, kBack},
+     {S::Stepping, false, S::Paused, kHere},
+     {S::Seeking, false, S::Paused, kOn}},
+    // Offsets: every channel to its new place at the instant shown; play goes on if it was on
+    {{S::Seeking, false, S::Paused, kHere},
+     {S::Seeking, false, S::Paused, kHere},
+     {S::Seeking, false, S::Paused, kHere},
+     {S::Seeking, true, S::Playing, kOn},
+     {S::Seeking, false, S::Paused, kHere},
+     {S::Seeking, false, S::Paused, kHere},
+     {S::Seeking, true, S::Playing, kOn}},
+    // Stalled: only a playing set moves (to the timeline's place, playing on)
+    {{S::Idle, false, S::Idle, 0.0},
+     {S::Paused, false, S::Paused, kHere},
+     {S::Seeking, false, S::Paused, kHere},
+     {S::Seeking, true, S::Playing, kOn},
+     {S::KeySeeking, false, S::Paused, kHere},
+     {S::Stepping, false, S::Paused, kNext},
+     {S::Seeking, true, S::Playing, kOn}},
+    // Stop always stops
+    {{S::Idle, false, S::Idle, 0.0},
+     {S::Idle, false, S::Idle, 0.0},
+     {S::Idle, false, S::Idle, 0.0},
+     {S::Idle, false, S::Idle, 0.0},
+     {S::Idle, false, S::Idle, 0.0},
+     {S::Idle, false, S::Idle, 0.0},
+     {S::Idle, false, S::Idle, 0.0}},
+};
+
+TEST(FrameSyncStates, EveryCommandInEveryStateHasItsResultAndLands) {
+    for (int f = 0; f < 7; ++f) {
+        for (int c = 0; c < 10; ++c) {
+            SCOPED_TRACE(testing::Message() << kCommandNames[c] << " in " << kFromNames[f]);
+            const Outcome& want = kTable[c][f];
+            ScriptedSet s;
+            s.Reach(From(f));
+            for (auto& script : s.script) {
+                script->position = 5.0;
+            }
+            s.Give(Command(c));
+            EXPECT_STREQ(CFrameSync::StateName(s.sync.CurrentState()), CFrameSync::StateName(want.now));
+            EXPECT_EQ(s.sync.PlaysAfter(), want.playAfter);
+            EXPECT_EQ(s.polling, s.sync.Busy()) << "the poll runs exactly while a move is under way";
+            s.Land();
+            EXPECT_STREQ(CFrameSync::StateName(s.sync.CurrentState()), CFrameSync::StateName(want.landed));
+            EXPECT_FALSE(s.polling || s.sync.Busy()) << "landed";
+            if (want.at >= 0) {
+                EXPECT_NEAR(s.sync.TimelinePosition(), want.at, 1e-6);
+            }
+            if (want.landed == State::Playing) {
+                EXPECT_EQ(s.script[0]->baseTime, s.script[3]->baseTime) << "started together";
+                EXPECT_GT(s.script[0]->count("Run"), 0);
+            }
+        }
+    }
+}
+
+} // namespace
+} // namespace mainwnd_test
