@@ -4,7 +4,6 @@
 #include "mainwnd/CMprisPlayer.h"
 #include "mainwnd/CTetravDlg.h"
 #include "platform/CDisplayWatchdog.h"
-#include "platform/HeapRelease.h"
 
 #include <gst/gst.h>
 
@@ -18,7 +17,6 @@ int main(int argc, char** argv) {
         return CDisplayWatchdog::RunChild(argc, argv);
     }
     CDisplayWatchdog::SetEnabled(true);
-    KeepLargeBlocksOutOfTheHeap();
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tetrav"));
