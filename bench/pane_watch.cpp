@@ -3,7 +3,7 @@
 //      cells the benchmark clips draw), and the spread between the panes in frames;
 //   2. how long the window takes to answer a click: a right click on a pane sent with xdotool,
 //      until the pane's pop-up menu window is mapped (then Escape closes it).
-// The pictures are found by the clips' dark blue background, one in each quarter of the screen.
+// The pictures are found by the clips' dark blue background.
 //
 // Usage: pane_watch [--seconds N] [--clicks N] [--source-height H]
 #include "support/FrameIndex.h"
@@ -31,29 +31,41 @@ bool background(QRgb c) {
     return std::abs(qRed(c) - 0x20) < 12 && std::abs(qGreen(c) - 0x30) < 12 && std::abs(qBlue(c) - 0x40) < 12;
 }
 
-// The picture in one quarter of the screen: the box of the background colour, with the strip of
-// bit cells below it (16 of the source's lines, scaled).
-QRect pictureIn(const QImage& screen, const QRect& quarter, int sourceHeight) {
-    int left = quarter.right();
-    int right = quarter.left();
-    int top = quarter.bottom();
-    int bottom = quarter.top();
-    for (int y = quarter.top(); y <= quarter.bottom(); y += 1) {
-        const auto* row = reinterpret_cast<const QRgb*>(screen.constScanLine(y));
-        for (int x = quarter.left(); x <= quarter.right(); x += 1) {
-            if (background(row[x])) {
-                left = std::min(left, x);
-                right = std::max(right, x);
-                top = std::min(top, y);
-                bottom = std::max(bottom, y);
+// The pictures in one half of the screen (left or right), top to bottom: runs of rows mostly of
+// the background colour, as wide as the columns that have it, with the strip of bit cells below
+// them (16 of the source's lines, scaled).
+std::vector<QRect> picturesIn(const QImage& screen, const QRect& half, int sourceHeight) {
+    std::vector<QRect> found;
+    int runTop = -1;
+    for (int y = half.top(); y <= half.bottom() + 1; ++y) {
+        int count = 0;
+        if (y <= half.bottom()) {
+            const auto* row = reinterpret_cast<const QRgb*>(screen.constScanLine(y));
+            for (int x = half.left(); x <= half.right(); ++x) {
+                count += background(row[x]) ? 1 : 0;
             }
         }
+        const bool picture = count > half.width() * 3 / 10;
+        if (picture && runTop < 0) {
+            runTop = y;
+        } else if (!picture && runTop >= 0) {
+            if (y - runTop >= 40) {
+                int left = half.right();
+                int right = half.left();
+                const auto* row = reinterpret_cast<const QRgb*>(screen.constScanLine(y - 1));
+                for (int x = half.left(); x <= half.right(); ++x) {
+                    if (background(row[x])) {
+                        left = std::min(left, x);
+                        right = std::max(right, x);
+                    }
+                }
+                const double scale = double(right - left + 1) * 9.0 / 16.0 / double(sourceHeight);
+                found.emplace_back(left, runTop, right - left + 1, y - runTop + int(16 * scale + 0.5));
+            }
+            runTop = -1;
+        }
     }
-    if (right - left < 40 || bottom - top < 40) {
-        return {};
-    }
-    const double scale = double(right - left + 1) * 9.0 / 16.0 / double(sourceHeight);
-    return QRect(left, top, right - left + 1, bottom - top + 1 + int(16 * scale + 0.5));
+    return found;
 }
 
 QImage grabScreen() {
@@ -106,12 +118,9 @@ int main(int argc, char** argv) {
 
     QImage screen = grabScreen();
     const int w = screen.width() / 2;
-    const int h = screen.height() / 2;
     std::vector<QRect> pictures;
-    for (const QRect& quarter :
-         {QRect(0, 0, w, h), QRect(w, 0, w, h), QRect(0, h, w, h), QRect(w, h, w, h)}) {
-        const QRect r = pictureIn(screen, quarter, sourceHeight);
-        if (r.isValid()) {
+    for (const QRect& half : {QRect(0, 0, w, screen.height()), QRect(w, 0, w, screen.height())}) {
+        for (const QRect& r : picturesIn(screen, half, sourceHeight)) {
             pictures.push_back(r);
         }
     }
@@ -129,6 +138,10 @@ int main(int argc, char** argv) {
         std::vector<int> n;
         for (const QRect& r : pictures) {
             n.push_back(enginetest::frameNumberIn(screen, r, sourceHeight));
+        }
+        if (qEnvironmentVariableIsSet("PANE_WATCH_VERBOSE")) {
+            std::printf("pane_watch: %lld ms: frames %d %d %d %d\n", static_cast<long long>(clock.elapsed()), n[0],
+                        n.size() > 1 ? n[1] : -1, n.size() > 2 ? n[2] : -1, n.size() > 3 ? n[3] : -1);
         }
         if (std::find(n.begin(), n.end(), -1) != n.end()) {
             ++unreadable;

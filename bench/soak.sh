@@ -50,12 +50,10 @@ longest_stop=0
 for cycle in $(seq 1 "$cycles"); do
     gdbus call --session --dest org.tetrav.Tetrav --object-path /org/tetrav/Tetrav \
         --method org.freedesktop.Application.Open "$uris" '{}' >/dev/null
-    wait_status Paused || wait_status Playing
-    mpris Play
-    wait_status Playing
+    play_when_open
     sleep 1.5
     for offset in 10500000 -7500000 15500000; do
-        mpris Seek "$offset"
+        mpris Seek "int64 $offset"
         sleep 0.7
     done
     mpris Pause
