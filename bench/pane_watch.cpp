@@ -140,8 +140,8 @@ int main(int argc, char** argv) {
             n.push_back(enginetest::frameNumberIn(screen, r, sourceHeight));
         }
         if (qEnvironmentVariableIsSet("PANE_WATCH_VERBOSE")) {
-            std::printf("pane_watch: %lld ms: frames %d %d %d %d\n", static_cast<long long>(clock.elapsed()), n[0],
-                        n.size() > 1 ? n[1] : -1, n.size() > 2 ? n[2] : -1, n.size() > 3 ? n[3] : -1);
+            std::printf("pane_watch: %lld ms: frames %d %d %d %d\n", static_cast<long long>(clock.elapsed()),
+                        n[0], n.size() > 1 ? n[1] : -1, n.size() > 2 ? n[2] : -1, n.size() > 3 ? n[3] : -1);
         }
         if (std::find(n.begin(), n.end(), -1) != n.end()) {
             ++unreadable;

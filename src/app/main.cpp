@@ -4,6 +4,7 @@
 #include "mainwnd/CMprisPlayer.h"
 #include "mainwnd/CTetravDlg.h"
 #include "platform/CDisplayWatchdog.h"
+#include "platform/HeapRelease.h"
 
 #include <gst/gst.h>
 
@@ -17,6 +18,7 @@ int main(int argc, char** argv) {
         return CDisplayWatchdog::RunChild(argc, argv);
     }
     CDisplayWatchdog::SetEnabled(true);
+    ShareTwoHeaps();
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tetrav"));

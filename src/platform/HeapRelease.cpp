@@ -2,6 +2,10 @@
 
 #include <malloc.h>
 
+void ShareTwoHeaps() {
+    mallopt(M_ARENA_MAX, 2);
+}
+
 void ReleaseFreeHeapMemory() {
     malloc_trim(0);
 }
