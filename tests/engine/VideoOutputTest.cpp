@@ -101,32 +101,26 @@ QSize sizeOf(GstSample* sample) {
 
 } // namespace
 
-// Forty frames into a small pane: every picture comes from the output's pool, and a handful of
+// Forty frames into a small pane: every picture comes from the output's pool and a handful of
 // buffers serve them all (a buffer allocated per frame would make as many as there are frames).
-TEST(VideoOutputPool, PicturesComeFromTheOutputsPoolAndItsBuffersComeBack) {
+// The pictures a capture of all panes takes (the decoded frame shown and the one before it) and
+// the picture on screen are references: thirty frames later they still show what they showed.
+TEST(VideoOutputPool, PicturesComeBackToTheOutputsPoolAndThoseKeptSurviveTheFramesAfterThem) {
     OutputPlayer player("c_10s.mp4", QSize(200, 150));
     ASSERT_TRUE(player.play());
     std::set<GstMemory*> memories;
     int pictures = 0;
     int foreign = 0;
-    ASSERT_TRUE(player.playUntil(0, 40, [&](GstSample* shown) {
+    int latest = -1;
+    const auto look = [&](GstSample* shown) {
         GstBuffer* buffer = gst_sample_get_buffer(shown);
         GstBufferPoolRef pool = player.output.picturePool();
         foreign += !pool || buffer->pool != pool.get();
         memories.insert(gst_buffer_peek_memory(buffer, 0));
+        latest = frameOfPicture(shown);
         ++pictures;
-    }));
-    EXPECT_GE(pictures, 20);
-    EXPECT_EQ(foreign, 0) << "pictures not from the output's pool";
-    EXPECT_LE(memories.size(), 8u) << "buffers for " << pictures << " pictures";
-}
-
-// The pictures a capture of all panes takes (the decoded frame shown and the one before it) and
-// the picture on screen are references: thirty frames later they still show what they showed.
-TEST(VideoOutputPool, PicturesKeptForACaptureSurviveTheFramesAfterThem) {
-    OutputPlayer player("c_10s.mp4", QSize(200, 150));
-    ASSERT_TRUE(player.play());
-    ASSERT_TRUE(player.playUntil(0, 10, [](GstSample*) {}));
+    };
+    ASSERT_TRUE(player.playUntil(0, 10, look));
     CVideoOutput::ShownFrame now;
     CVideoOutput::ShownFrame before;
     ASSERT_TRUE(player.output.shownFrames(now, before));
@@ -138,9 +132,10 @@ TEST(VideoOutputPool, PicturesKeptForACaptureSurviveTheFramesAfterThem) {
     EXPECT_EQ(nowNumber, beforeNumber + 1);
     EXPECT_EQ(pictureNumber, nowNumber);
 
-    int latest = -1;
-    ASSERT_TRUE(player.playUntil(streamTime(picture.get()), 30,
-                                 [&](GstSample* shown) { latest = frameOfPicture(shown); }));
+    ASSERT_TRUE(player.playUntil(streamTime(picture.get()), 30, look));
+    EXPECT_GE(pictures, 20);
+    EXPECT_EQ(foreign, 0) << "pictures not from the output's pool";
+    EXPECT_LE(memories.size(), 8u) << "buffers for " << pictures << " pictures";
     EXPECT_GE(latest, nowNumber + 25);
     EXPECT_EQ(frameOfDecoded(now.frame), nowNumber);
     EXPECT_EQ(frameOfDecoded(before.frame), beforeNumber);
