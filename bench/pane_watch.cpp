@@ -6,6 +6,7 @@
 // The pictures are found by the clips' dark blue background.
 //
 // Usage: pane_watch [--seconds N] [--clicks N] [--source-height H]
+// (PANE_WATCH_VERBOSE=1 prints the frame numbers of every screen read.)
 #include "support/FrameIndex.h"
 
 #include <QCoreApplication>
