@@ -1,134 +1,184 @@
 #!/usr/bin/env bash
-# The benchmark: four 1080p30 H.264+AAC clips of 30 s played at once into four 640 x 452 panes
-# on a private Xvfb, three ways, each measured with /usr/bin/time:
-#   1. Tetrav: the real main window (bench/window_bench --script play), in both sync modes;
-#   2. the reference player: four `mpv --vo=x11 --ao=null` windows of the pane size;
-#   3. the floor: the same four files only decoded (gst-launch, fakesinks keeping real time);
-#   plus the other rendering path for comparison: four gst-launch playbins scaling to the pane
-#   size into ximagesink (the X11 overlay path).
-# Then the sync benchmark: four recordings of one event made differently (mp4/H.264 1 s GOP,
-# mkv/H.264 4 s GOP with B-frames, avi/MPEG-4 0.5 s GOP, webm/VP8 2.4 s GOP), 60 s of seeks,
-# pause/resume, rate changes and frame steps in the real window, in frame sync and time sync,
-# beside four mpv windows driven the same way: the spread between the frames the panes show.
-# Usage: bench/run.sh BUILD_DIR [SECONDS]
+# The benchmark, on a private Xvfb, of the real `tetrav` program started from the command line:
+#   1. Four 1080p30 H.264+AAC clips into the four panes, beside the reference player (four
+#      `mpv --vo=x11 --hwdec=no` windows of the pane size) and the decode-only floor (four playbins
+#      into fakesinks keeping real time), in ROUNDS interleaved rounds (the order turns each round,
+#      so the other loads of the machine fall on all three alike). CPU of each process from /proc
+#      over SECONDS of steady play after a 3 s start; the median of the rounds and of the ratios.
+#      Dropped frames come from the program's own counters (TETRAV_FRAME_STATS, printed at exit).
+#      TETRAV_OTHERS="NAME=/path/to/tetrav ..." adds other builds to every round (A/B of builds).
+#   2. Large allocations: the program once more with bench/alloc_count preloaded; the number of
+#      allocations of 64 KiB or more in 10 s of steady play.
+#   3. Overload: four 1080p60 clips; dropped frames per pane, the spread between the frames the
+#      panes show (read from the screen) and the time the window takes to answer a click.
+#   4. Sync: four recordings of one event made differently, 60 s of commands in the window.
+# Usage: bench/run.sh BUILD_DIR [SECONDS] [ROUNDS]
 set -euo pipefail
+if [ -z "${TETRAV_BENCH_BUS:-}" ]; then
+    exec dbus-run-session -- env TETRAV_BENCH_BUS=1 "$0" "$@"
+fi
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-build}
 case $build in /*) ;; *) build="$root/$build" ;; esac
-seconds=${2:-30}
+seconds=${2:-20}
+rounds=${3:-3}
+tetrav="$build/tetrav"
 bench="$build/bench/window_bench"
-[ -x "$bench" ] || { echo "build first: $bench is missing" >&2; exit 1; }
+for f in "$tetrav" "$build/bench/pane_watch" "$build/bench/alloc_count.so"; do
+    [ -e "$f" ] || { echo "build first: $f is missing" >&2; exit 1; }
+done
+command -v mpv >/dev/null || { echo "mpv is missing: TETRAV_BENCH=1 scripts/install-deps.sh" >&2; exit 1; }
 
 clips="$build/bench-clips"
 echo "Making the benchmark clips (once) in $clips ..."
 "$root/scripts/make-clips.sh" --bench "$clips"
-set -- "$clips"/bench1.mp4 "$clips"/bench2.mp4 "$clips"/bench3.mp4 "$clips"/bench4.mp4
+hd30=("$clips"/bench1.mp4 "$clips"/bench2.mp4 "$clips"/bench3.mp4 "$clips"/bench4.mp4)
+hd60=("$clips"/bench60_1.mp4 "$clips"/bench60_2.mp4 "$clips"/bench60_3.mp4 "$clips"/bench60_4.mp4)
 
 # shellcheck source=../scripts/xvfb-lib.sh
 source "$root/scripts/xvfb-lib.sh"
 xvfb_start 1280x904x24
-trap xvfb_stop EXIT
-export GST_DEBUG=0
-
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"; xvfb_stop' EXIT
-
-# runs NAME COMMAND...: times one command; leaves user+sys seconds and peak RSS (KB) in files.
-timed() {
-    local name=$1
-    shift
-    /usr/bin/time -f "%U %S %M %e" -o "$tmp/$name.time" "$@" >"$tmp/$name.out" 2>"$tmp/$name.err" || true
-}
-# The figures are on the last line (a killed command adds a line before them).
-cpu_of() { tail -n 1 "$tmp/$1.time" | awk '{print $1 + $2}'; }
-rss_of() { tail -n 1 "$tmp/$1.time" | awk '{print $3}'; }
-
-echo
-export XDG_CONFIG_HOME="$tmp/config" XDG_RUNTIME_DIR="$tmp/runtime"
+export GST_DEBUG=0 XDG_CONFIG_HOME="$tmp/config" XDG_RUNTIME_DIR="$tmp/runtime"
 mkdir -p "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
-for mode in frame time; do
-    echo "== Tetrav, the real window, $mode sync: four 1080p30 clips into four panes (${seconds} s)"
-    timed "tetrav_$mode" "$bench" --script play --sync "$mode" --seconds "$seconds" --source 1920x1080 \
-        --fps 30 "$@"
-    grep -v 'spread' "$tmp/tetrav_$mode.out"
-    echo "tetrav ($mode sync): whole process: CPU $(cpu_of "tetrav_$mode") s, peak memory" \
-        "$(($(rss_of "tetrav_$mode") / 1024)) MB"
-done
-tetrav_cpu=$(awk -F'CPU ' '/per second of playback/ {split($2, a, " "); print a[1]}' "$tmp/tetrav_frame.out")
-tetrav_time_cpu=$(awk -F'CPU ' '/per second of playback/ {split($2, a, " "); print a[1]}' "$tmp/tetrav_time.out")
+# shellcheck source=measure-lib.sh
+source "$root/bench/measure-lib.sh"
 
-echo
-echo "== mpv --vo=x11 --ao=null, four windows of 640x452 (reference player)"
-if command -v mpv >/dev/null; then
-    n=0
+# Players: each starts its processes in the background and leaves their ids in $pids.
+play_tetrav() { # BINARY LOG CLIP...
+    local bin=$1 log=$2
+    shift 2
+    TETRAV_FRAME_STATS=1 "$bin" "$@" >"$log" 2>&1 &
+    pids=($!)
+    play_when_open
+}
+play_mpv() { # LOG CLIP...
+    local log=$1 n=0
+    shift
     pids=()
     for clip in "$@"; do
-        x=$(((n / 2) * 640))
-        y=$(((n % 2) * 452))
-        timed "mpv$n" mpv --no-config --vo=x11 --ao=null --geometry="640x452+$x+$y" --no-border \
-            --length="$seconds" --script="$root/bench/mpv_stats.lua" --really-quiet "$clip" &
+        mpv --no-config --vo=x11 --hwdec=no --ao=null --geometry="640x452+$(((n % 2) * 640))+$(((n / 2) * 452))" \
+            --no-border --script="$root/bench/mpv_stats.lua" --really-quiet "$clip" >>"$log" 2>&1 &
         pids+=($!)
         n=$((n + 1))
     done
-    wait "${pids[@]}"
-    mpv_cpu=0
-    mpv_rss=0
-    for i in 0 1 2 3; do
-        mpv_cpu=$(echo "$mpv_cpu + $(cpu_of mpv$i)" | bc -l)
-        mpv_rss=$((mpv_rss + $(rss_of mpv$i)))
-        echo "mpv: window $((i + 1)): $(grep -h mpv-stats "$tmp/mpv$i.err" "$tmp/mpv$i.out" | tail -1)"
+}
+play_floor() { # LOG CLIP...
+    local log=$1 n=0 pipeline=()
+    shift
+    for clip in "$@"; do
+        pipeline+=(playbin name=p$n uri="file://$clip" video-sink="fakesink sync=true"
+            audio-sink="fakesink sync=true")
+        n=$((n + 1))
     done
-    mpv_per_s=$(echo "$mpv_cpu / $seconds" | bc -l)
-    printf 'mpv: CPU %.3f s per second of playback; memory %d MB (sum of the four peaks)\n' "$mpv_per_s" \
-        $((mpv_rss / 1024))
-else
-    echo "mpv is not installed (TETRAV_BENCH=1 scripts/install-deps.sh installs it)"
-    mpv_per_s=""
+    gst-launch-1.0 -q "${pipeline[@]}" >"$log" 2>&1 &
+    pids=($!)
+}
+
+# measure NAME PLAYER ARGS...: plays, waits 3 s, takes the CPU over $seconds, stops; appends
+# "CPU-s/s peak-MB" to $tmp/NAME.cpu.
+measure() {
+    local name=$1 player=$2
+    shift 2
+    local log="$tmp/$name.$round.log"
+    "$player" "$log" "$@"
+    sleep 3
+    local t0 c0 t1 c1 peak
+    t0=$(now_s)
+    c0=$(cpu_ticks "${pids[@]}")
+    sleep "$seconds"
+    t1=$(now_s)
+    c1=$(cpu_ticks "${pids[@]}")
+    peak=$(peak_kb "${pids[@]}")
+    stop_all "${pids[@]}"
+    echo "$(per_second "$c0" "$c1" "$t0" "$t1") $((peak / 1024))" >>"$tmp/$name.cpu"
+}
+declare -A binaries=([tetrav]="$tetrav")
+tetrav_named() { play_tetrav "${binaries[$current]}" "$@"; }
+
+names=(tetrav mpv floor)
+players=(tetrav_named play_mpv play_floor)
+tetravs=(tetrav)
+for other in ${TETRAV_OTHERS:-}; do
+    binaries[${other%%=*}]=${other#*=}
+    names+=("${other%%=*}")
+    players+=(tetrav_named)
+    tetravs+=("${other%%=*}")
+done
+echo
+echo "== Four 1080p30 clips, four panes: $rounds rounds of ${seconds} s, CPU of each process from /proc"
+for round in $(seq 1 "$rounds"); do
+    order=$(seq 0 $((${#names[@]} - 1)) | awk -v r="$round" -v n="${#names[@]}" '{print ($1 + r - 1) % n}')
+    for i in $order; do
+        current=${names[$i]}
+        measure "${names[$i]}" "${players[$i]}" "${hd30[@]}"
+    done
+    line="round $round:"
+    for name in "${names[@]}"; do
+        line+=" $name $(tail -n 1 "$tmp/$name.cpu" | awk '{printf "%.3f", $1}')"
+    done
+    echo "$line CPU-s/s"
+done
+for name in "${tetravs[@]}"; do
+    dropped=$(cat "$tmp/$name".*.log | awk '/^tetrav-frames:/ {d += $(NF); r += $(NF - 2)} END {print d + 0, r + 0}')
+    printf '%s: median %.3f CPU-s/s, peak memory median %.0f MB; frames dropped %s of %s shown (all rounds, %d s of play each)\n' \
+        "$name" "$(median_of "$tmp/$name.cpu" 1)" "$(median_of "$tmp/$name.cpu" 2)" "${dropped% *}" "${dropped#* }" \
+        $((seconds + 3))
+done
+mpv_dropped=$(cat "$tmp"/mpv.*.log | awk -F'dropped=' '/mpv-stats/ {split($2, a, " "); d += a[1]} END {print d + 0}')
+printf 'mpv: median %.3f CPU-s/s (four processes), peak memory median %.0f MB (the largest of the four); frames dropped %d\n' \
+    "$(median_of "$tmp/mpv.cpu" 1)" "$(median_of "$tmp/mpv.cpu" 2)" "$mpv_dropped"
+printf 'floor: median %.3f CPU-s/s\n' "$(median_of "$tmp/floor.cpu" 1)"
+echo "Ratios, the median of the rounds (targets: tetrav <= 0.9 x mpv, <= 1.3 x the floor, 0 dropped):"
+for name in "${tetravs[@]}"; do
+    printf '  %s = %.2f x mpv = %.2f x the floor\n' "$name" "$(ratio_median "$tmp/$name.cpu" "$tmp/mpv.cpu")" \
+        "$(ratio_median "$tmp/$name.cpu" "$tmp/floor.cpu")"
+done
+for name in "${tetravs[@]:1}"; do
+    printf '  tetrav = %.2f x %s\n' "$(ratio_median "$tmp/tetrav.cpu" "$tmp/$name.cpu")" "$name"
+done
+
+[ -n "${BENCH_CPU_ONLY:-}" ] && exit 0
+echo
+echo "== Large allocations (64 KiB and up) by tetrav in 10 s of steady play (target 0)"
+ALLOC_COUNT_OUT="$tmp/alloc.txt" LD_PRELOAD="$build/bench/alloc_count.so" TETRAV_FRAME_STATS=1 "$tetrav" \
+    "${hd30[@]}" >"$tmp/alloc.log" 2>&1 &
+pid=$!
+play_when_open
+sleep 1
+kill -USR2 "$pid"
+sleep 10
+kill -USR2 "$pid"
+stop_all "$pid"
+echo "tetrav: $(awk '$1 == "window" {print $2}' "$tmp/alloc.txt") allocations of 64 KiB or more in 10 s of play" \
+    "after its first second ($(awk '$1 ~ /^[0-9]+$/ {n += $2} END {print n + 0}' "$tmp/alloc.txt") over the whole run)"
+if [ -n "${ALLOC_STACKS:-}" ]; then
+    sed -n '/^stack/,$p' "$tmp/alloc.txt"
 fi
 
 echo
-echo "== Decode only (the floor): gst-launch, four files, fakesinks in real time"
-pipeline=()
-n=0
-for clip in "$@"; do
-    pipeline+=(filesrc location="$clip" ! decodebin name=d$n
-        d$n. ! queue ! fakesink sync=true d$n. ! queue ! fakesink sync=true)
-    n=$((n + 1))
-done
-timed floor timeout $((seconds + 30)) gst-launch-1.0 -q "${pipeline[@]}"
-floor_wall=$(tail -n 1 "$tmp/floor.time" | awk '{print $4}')
-floor_per_s=$(echo "$(cpu_of floor) / $floor_wall" | bc -l)
-printf 'floor: CPU %.3f s per second of playback over %.1f s; peak memory %d MB\n' "$floor_per_s" "$floor_wall" \
-    $(($(rss_of floor) / 1024))
+echo "== Overload: four 1080p60 clips (more than this machine decodes in time)"
+play_tetrav "$tetrav" "$tmp/overload.log" "${hd60[@]}"
+sleep 1
+t0=$(now_s)
+c0=$(cpu_ticks "${pids[@]}")
+# Within the clips' 12 s: 4 s of screens, then the clicks.
+"$build/bench/pane_watch" --seconds 4 --clicks 6 || echo "pane_watch could not read the panes"
+t1=$(now_s)
+c1=$(cpu_ticks "${pids[@]}")
+stop_all "${pids[@]}"
+printf 'tetrav: %.3f CPU-s/s; per pane: %s\n' "$(per_second "$c0" "$c1" "$t0" "$t1")" \
+    "$(awk '/^tetrav-frames:/ {printf "%s shown %s dropped %s; ", $2, $(NF - 2), $(NF)}' "$tmp/overload.log" |
+        sed "s|$clips/||g")"
 
-echo
-echo "== Other rendering path: playbin scaling to 640x452 into ximagesink (X11 overlay), four processes"
-n=0
-pids=()
-for clip in "$@"; do
-    timed "xim$n" timeout "$seconds" gst-launch-1.0 -q playbin uri="file://$clip" \
-        video-sink="videoconvertscale ! video/x-raw,width=640,height=452,pixel-aspect-ratio=1/1 ! ximagesink" \
-        audio-sink="fakeaudiosink sync=true" &
-    pids+=($!)
-    n=$((n + 1))
-done
-wait "${pids[@]}"
-xim_cpu=0
-for i in 0 1 2 3; do xim_cpu=$(echo "$xim_cpu + $(cpu_of xim$i)" | bc -l); done
-xim_per_s=$(echo "$xim_cpu / $seconds" | bc -l)
-printf 'ximagesink: CPU %.3f s per second of playback\n' "$xim_per_s"
-
-echo
-echo "== Summary (targets: no dropped frames; CPU <= 1.0 x mpv and <= 1.5 x the floor; memory < 400 MB)"
-printf 'tetrav %.3f CPU-s/s' "$tetrav_cpu"
-[ -n "$mpv_per_s" ] && printf ' = %.2f x mpv' "$(echo "$tetrav_cpu / $mpv_per_s" | bc -l)"
-printf ' = %.2f x the decode-only floor; time sync %.3f CPU-s/s; ximagesink path %.3f CPU-s/s\n' \
-    "$(echo "$tetrav_cpu / $floor_per_s" | bc -l)" "$tetrav_time_cpu" "$xim_per_s"
+# Further measures of the window (each a file beside this one) hook in here.
 
 echo
 echo "== Sync: four recordings of one event made differently, 60 s of commands (targets: frame sync"
 echo "   spread p99 <= 1 frame, max <= 2; seek to every pane on the target frame: median < 0.25 s)"
+[ -x "$bench" ] || { echo "build first: $bench is missing" >&2; exit 1; }
 set -- "$clips"/sync1.mp4 "$clips"/sync2.mkv "$clips"/sync3.avi "$clips"/sync4.webm
 for mode in frame time; do
     "$bench" --script sync --sync "$mode" --seconds 60 --source 640x360 --fps 25 "$@" 2>/dev/null

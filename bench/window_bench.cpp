@@ -15,7 +15,6 @@
 #include "dialogs/VideoPaths.h"
 #include "engine/CChannelGraph.h"
 #include "mainwnd/CTetravDlg.h"
-#include "platform/HeapRelease.h"
 #include "settings/CSettings.h"
 #include "support/FrameIndex.h"
 
@@ -154,7 +153,6 @@ void stall(Bench& b, CTetravDlg& window) {
 } // namespace
 
 int main(int argc, char** argv) {
-    KeepLargeBlocksOutOfTheHeap(); // as the program does
     gst_init(&argc, &argv);
     QApplication app(argc, argv);
     QString session = "sync";

@@ -5,7 +5,8 @@
 #
 # Usage: make-clips.sh OUTDIR            test clips (tests use these)
 #        make-clips.sh --demo OUTDIR     demo1.mp4 .. demo4.mp4 for `make run`
-#        make-clips.sh --bench OUTDIR    four 1080p30 clips of 30 s for the benchmark
+#        make-clips.sh --bench OUTDIR    four 1080p30 clips of 30 s for the benchmark, four 1080p60
+#                                        clips of 12 s for the overload measure
 #
 # Every picture shows its frame number (large, white), the time code (yellow) and, along the
 # bottom edge, the frame number in binary: ten cells of a tenth of the width and 16 lines high,
@@ -96,6 +97,13 @@ if [ $mode = bench ]; then
             -pix_fmt yuv420p -b:v 6M "${aac[@]}" -f mp4
         n=$((n + 1))
     done
+    # More than this machine can decode in time: four at 60 frames a second.
+    n=1
+    for tone in 440 550 660 880; do
+        LABEL="Clip $n" clip "bench60_$n.mp4" 12 "$tone" 1920x1080 60 -c:v libx264 -preset ultrafast -g 120 \
+            -pix_fmt yuv420p -b:v 8M "${aac[@]}" -f mp4
+        n=$((n + 1))
+    done
     # One event recorded four ways (containers, codecs, key-frame spacing), for the sync benchmark.
     LABEL="mp4" clip sync1.mp4 70 440 640x360 25 -c:v libx264 -preset veryfast -g 25 -pix_fmt yuv420p \
         "${aac[@]}" -f mp4
@@ -157,6 +165,22 @@ if [ ! -s "$out/rotated_90.mp4" ]; then
     ff -i "$out/.part-$$-side.mp4" -c copy -metadata:s:v:0 rotate=270 -f mp4 "$out/.part-$$-rotated_90.mp4"
     rm -f "$out/.part-$$-side.mp4"
     mv -f "$out/.part-$$-rotated_90.mp4" "$out/rotated_90.mp4"
+fi
+
+# A stream whose picture size changes midway (320x240 for 2 s, then 160x120 for 2 s), as a
+# broadcast recording does at a programme change: MPEG-TS files join end to end (the second
+# one's time stamps carry on from the first's).
+if [ ! -s "$out/size_change.ts" ]; then
+    offset=0
+    for part in 320x240 160x120; do
+        ff -f lavfi -i "color=c=0x203040:s=$part:r=25:d=2" -f lavfi -i "sine=frequency=440:duration=2" \
+            -vf "$(picture "${part%x*}" "${part#*x}")" -t 2 "${h264[@]}" "${aac[@]}" -output_ts_offset $offset \
+            -f mpegts "$out/.part-$$-$part.ts"
+        offset=2
+    done
+    cat "$out/.part-$$-320x240.ts" "$out/.part-$$-160x120.ts" >"$out/.part-$$-size_change.ts"
+    rm -f "$out/.part-$$-320x240.ts" "$out/.part-$$-160x120.ts"
+    mv -f "$out/.part-$$-size_change.ts" "$out/size_change.ts"
 fi
 
 # Files that must not open.

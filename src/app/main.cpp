@@ -49,7 +49,7 @@ int main(int argc, char** argv) {
     }
 
     CDisplayWatchdog::SetEnabled(true);
-    KeepLargeBlocksOutOfTheHeap();
+    ShareTwoHeaps();
 
     // Qt sees only its own options; ours are read above.
     std::vector<QByteArray> qtStorage{QByteArray(argv[0])};

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 
 namespace {
 
@@ -101,6 +102,15 @@ CChannelGraph::FrameStats CChannelGraph::GetFrameStats() const {
         stats.firstFrameUs = d->video->firstPaintUs() - d->renderStartUs;
     }
     return stats;
+}
+
+void CChannelGraph::ReportFrameStats() const {
+    if (!d->hasPipeline() || !d->opened || qEnvironmentVariableIsEmpty("TETRAV_FRAME_STATS")) {
+        return;
+    }
+    const FrameStats stats = GetFrameStats();
+    std::fprintf(stderr, "tetrav-frames: %s rendered %llu dropped %llu\n", qPrintable(d->renderPath),
+                 stats.rendered, stats.dropped);
 }
 
 QWidget* CChannelGraph::VideoWidget() const {

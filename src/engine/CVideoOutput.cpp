@@ -29,6 +29,13 @@ CVideoOutput::CVideoOutput() {
     gst_bin_add_many(GST_BIN(bin), format, orient, scale, filter, sink, nullptr);
     gst_element_link_many(format, orient, scale, filter, sink, nullptr);
     gst_util_set_object_arg(G_OBJECT(orient), "video-direction", "auto");
+    // The pane is mostly smaller than the video (a 2 x 2 grid): a narrow filter, the colour planes
+    // taken as they come (no chroma interpolation) and no dithering (8 bits to 8 bits) took a
+    // sixth off the conversion's time side by side; at a pane's size it is hard to see (a small
+    // video enlarged gets blockier colour edges).
+    g_object_set(scale, "envelope", 1.0, nullptr);
+    gst_util_set_object_arg(G_OBJECT(scale), "chroma-mode", "none");
+    gst_util_set_object_arg(G_OBJECT(scale), "dither", "none");
     m_capsFilter = filter;
     m_appSink = sink;
     applyCaps();
@@ -47,6 +54,10 @@ CVideoOutput::CVideoOutput() {
     gst_pad_add_probe(scaleSink.get(),
                       GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
                       &CVideoOutput::onNativeData, this, nullptr);
+    // The pool the scaler writes into, offered when it asks where to put its pictures.
+    GstPadRef pictureSink(gst_element_get_static_pad(sink, "sink"));
+    gst_pad_add_probe(pictureSink.get(), GST_PAD_PROBE_TYPE_QUERY_DOWNSTREAM, &CVideoOutput::onSinkQuery,
+                      this, nullptr);
     GstPadRef formatSink(gst_element_get_static_pad(format, "sink"));
     gst_element_add_pad(bin, gst_ghost_pad_new("sink", formatSink.get()));
 }
@@ -118,22 +129,39 @@ void CVideoOutput::applyCaps() {
     g_object_set(m_capsFilter, "caps", caps.get(), nullptr);
 }
 
+void CVideoOutput::MappedPicture::hold(GstSampleRef sample) {
+    take();
+    m_sample = std::move(sample);
+    GstBuffer* buffer = m_sample ? gst_sample_get_buffer(m_sample.get()) : nullptr;
+    GstCaps* caps = m_sample ? gst_sample_get_caps(m_sample.get()) : nullptr;
+    GstVideoInfo info;
+    if (!buffer || !caps || !gst_video_info_from_caps(&info, caps) ||
+        GST_VIDEO_INFO_FORMAT(&info) != GST_VIDEO_FORMAT_BGRx) {
+        return;
+    }
+    if (!gst_video_frame_map(&m_frame, &info, buffer, GST_MAP_READ)) {
+        return;
+    }
+    m_mapped = true;
+    m_image = QImage(static_cast<const uchar*>(GST_VIDEO_FRAME_PLANE_DATA(&m_frame, 0)), info.width,
+                     info.height, GST_VIDEO_FRAME_PLANE_STRIDE(&m_frame, 0), QImage::Format_RGB32);
+}
+
+GstSampleRef CVideoOutput::MappedPicture::take() {
+    m_image = QImage();
+    if (m_mapped) {
+        gst_video_frame_unmap(&m_frame);
+        m_mapped = false;
+    }
+    return std::move(m_sample);
+}
+
 bool CVideoOutput::paint(QPainter& painter, const QRect& target) {
     std::lock_guard lock(m_mutex);
-    if (!m_shown) {
+    const QImage& image = m_shown.image();
+    if (image.isNull()) {
         return false;
     }
-    GstVideoInfo info;
-    GstBuffer* buffer = gst_sample_get_buffer(m_shown.get());
-    if (!buffer || !gst_video_info_from_caps(&info, gst_sample_get_caps(m_shown.get()))) {
-        return false;
-    }
-    GstVideoFrame frame;
-    if (!gst_video_frame_map(&frame, &info, buffer, GST_MAP_READ)) {
-        return false;
-    }
-    const QImage image(static_cast<const uchar*>(GST_VIDEO_FRAME_PLANE_DATA(&frame, 0)), info.width,
-                       info.height, GST_VIDEO_FRAME_PLANE_STRIDE(&frame, 0), QImage::Format_RGB32);
     const QSize fitted = image.size().scaled(target.size(), Qt::KeepAspectRatio);
     const QRect place(target.x() + (target.width() - fitted.width()) / 2,
                       target.y() + (target.height() - fitted.height()) / 2, fitted.width(), fitted.height());
@@ -146,7 +174,6 @@ bool CVideoOutput::paint(QPainter& painter, const QRect& target) {
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
         painter.drawImage(place, image);
     }
-    gst_video_frame_unmap(&frame);
     if (m_dim) {
         painter.fillRect(place, QColor(0, 0, 0, 150));
     }
@@ -187,7 +214,7 @@ GstSampleRef CVideoOutput::nativeOf(GstSample* shown) const {
 GstSampleRef CVideoOutput::currentNativeFrame() const {
     std::lock_guard lock(m_mutex);
     // The sink may hold the next frame already while the previous one is on screen.
-    if (GstSampleRef shown = nativeOf(m_shown.get())) {
+    if (GstSampleRef shown = nativeOf(m_shown.sample())) {
         return shown;
     }
     if (!m_native[0].buffer || !m_native[0].caps) {
@@ -198,7 +225,7 @@ GstSampleRef CVideoOutput::currentNativeFrame() const {
 
 bool CVideoOutput::shownStreamTime(gint64& ns) const {
     std::lock_guard lock(m_mutex);
-    const gint64 t = StreamTimeOf(m_shown.get());
+    const gint64 t = StreamTimeOf(m_shown.sample());
     if (t < 0) {
         return false;
     }
@@ -221,8 +248,8 @@ bool CVideoOutput::shownFrames(ShownFrame& now, ShownFrame& before) const {
     if (!m_shown) {
         return false;
     }
-    now.frame = nativeOf(m_shown.get());
-    now.streamNs = StreamTimeOf(m_shown.get());
+    now.frame = nativeOf(m_shown.sample());
+    now.streamNs = StreamTimeOf(m_shown.sample());
     before.frame = nativeOf(m_before.get());
     before.streamNs = StreamTimeOf(m_before.get());
     return true;
@@ -230,12 +257,22 @@ bool CVideoOutput::shownFrames(ShownFrame& now, ShownFrame& before) const {
 
 void CVideoOutput::showSample(GstSampleRef sample) {
     GstBuffer* next = gst_sample_get_buffer(sample.get());
-    GstBuffer* current = m_shown ? gst_sample_get_buffer(m_shown.get()) : nullptr;
+    GstBuffer* current = m_shown ? gst_sample_get_buffer(m_shown.sample()) : nullptr;
     // A prerolled picture comes again when play starts: it is no new picture.
     if (!current || !next || GST_BUFFER_PTS(current) != GST_BUFFER_PTS(next)) {
-        m_before = std::move(m_shown);
+        m_before = m_shown.take();
     }
-    m_shown = std::move(sample);
+    m_shown.hold(std::move(sample));
+}
+
+GstSampleRef CVideoOutput::shownPicture() const {
+    std::lock_guard lock(m_mutex);
+    return GstSampleRef(m_shown ? gst_sample_ref(m_shown.sample()) : nullptr);
+}
+
+GstBufferPoolRef CVideoOutput::picturePool() const {
+    std::lock_guard lock(m_mutex);
+    return GstBufferPoolRef(m_pool ? GST_BUFFER_POOL(gst_object_ref(m_pool.get())) : nullptr);
 }
 
 void CVideoOutput::setHold(bool hold) {
@@ -265,7 +302,7 @@ void CVideoOutput::setDim(bool dim) {
 void CVideoOutput::clearFrames() {
     std::lock_guard lock(m_mutex);
     m_held.reset();
-    m_shown.reset();
+    m_shown.take();
     m_before.reset();
     for (NativeFrame& f : m_native) {
         f = {};
@@ -341,4 +378,33 @@ GstPadProbeReturn CVideoOutput::onNativeData(GstPad*, GstPadProbeInfo* info, gpo
         out->m_nativeCaps.reset(caps ? gst_caps_ref(caps) : nullptr);
     }
     return GST_PAD_PROBE_OK;
+}
+
+GstPadProbeReturn CVideoOutput::onSinkQuery(GstPad*, GstPadProbeInfo* info, gpointer self) {
+    GstQuery* query = GST_PAD_PROBE_INFO_QUERY(info);
+    if (GST_QUERY_TYPE(query) != GST_QUERY_ALLOCATION) {
+        return GST_PAD_PROBE_OK;
+    }
+    GstCaps* caps = nullptr;
+    gst_query_parse_allocation(query, &caps, nullptr);
+    GstVideoInfo video;
+    if (!caps || !gst_video_info_from_caps(&video, caps)) {
+        return GST_PAD_PROBE_OK;
+    }
+    // Enough pictures for the one on screen, the one before it, a held one and the sink's
+    // queue; more are made only while more are out, and kept for reuse.
+    constexpr guint kPreallocated = 4;
+    GstBufferPoolRef pool(gst_video_buffer_pool_new());
+    GstStructure* config = gst_buffer_pool_get_config(pool.get());
+    gst_buffer_pool_config_set_params(config, caps, guint(GST_VIDEO_INFO_SIZE(&video)), kPreallocated, 0);
+    gst_buffer_pool_config_add_option(config, GST_BUFFER_POOL_OPTION_VIDEO_META);
+    if (!gst_buffer_pool_set_config(pool.get(), config)) {
+        return GST_PAD_PROBE_OK;
+    }
+    gst_query_add_allocation_pool(query, pool.get(), guint(GST_VIDEO_INFO_SIZE(&video)), kPreallocated, 0);
+    gst_query_add_allocation_meta(query, GST_VIDEO_META_API_TYPE, nullptr);
+    auto* out = static_cast<CVideoOutput*>(self);
+    std::lock_guard lock(out->m_mutex);
+    out->m_pool = std::move(pool);
+    return GST_PAD_PROBE_HANDLED;
 }

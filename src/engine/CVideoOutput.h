@@ -7,8 +7,16 @@
 // Frames arrive on GStreamer's streaming threads; they are handed over under a mutex and the
 // widget is asked to repaint through a queued signal. The decoded frames before scaling are
 // kept too (the last three), so a snapshot is taken at the video's own size.
+//
+// No frame-sized memory is allocated per frame: the scaler writes into a pool of buffers this
+// object offers the pipeline (a new pool for each size), the picture on screen is painted from
+// its buffer, mapped once when it arrives, and the pictures kept (shown, shown before, decoded)
+// are references to the pipeline's buffers, which go back to their pools when let go.
 #include "engine/GstRef.h"
 
+#include <gst/video/video.h>
+
+#include <QImage>
 #include <QObject>
 #include <QPointer>
 #include <QRect>
@@ -63,6 +71,11 @@ public:
     // Forgets the frames (a new file is being opened).
     void clearFrames();
 
+    // The picture on screen, at the pane's size; null when none.
+    GstSampleRef shownPicture() const;
+    // The pool the pictures at the pane's size come from now; null before the first frame.
+    GstBufferPoolRef picturePool() const;
+
     // Measurements for the benchmark: monotonic time (microseconds) of the first frame
     // painted, 0 if none yet; frames rendered and dropped by the sink.
     qint64 firstPaintUs() const { return m_firstPaintUs; }
@@ -75,6 +88,7 @@ private:
     static GstFlowReturn onNewSample(GstAppSink* sink, gpointer self);
     static GstFlowReturn onNewPreroll(GstAppSink* sink, gpointer self);
     static GstPadProbeReturn onNativeData(GstPad* pad, GstPadProbeInfo* info, gpointer self);
+    static GstPadProbeReturn onSinkQuery(GstPad* pad, GstPadProbeInfo* info, gpointer self);
     void takeSample(GstSample* sample);
     // Puts sample on screen (m_mutex held); the picture it replaces becomes the previous one.
     void showSample(GstSampleRef sample);
@@ -95,8 +109,30 @@ private:
         GstBufferRef buffer;
         GstCapsRef caps;
     };
+    // A picture at the pane's size with its buffer mapped for painting (the image wraps the
+    // mapped memory; no copy).
+    class MappedPicture {
+    public:
+        MappedPicture() = default;
+        MappedPicture(const MappedPicture&) = delete;
+        MappedPicture& operator=(const MappedPicture&) = delete;
+        ~MappedPicture() { take(); }
+        // Holds and maps sample (null: holds nothing).
+        void hold(GstSampleRef sample);
+        // Unmaps and gives up the sample.
+        GstSampleRef take();
+        GstSample* sample() const { return m_sample.get(); }
+        const QImage& image() const { return m_image; }
+        explicit operator bool() const { return bool(m_sample); }
+
+    private:
+        GstSampleRef m_sample;
+        GstVideoFrame m_frame{};
+        bool m_mapped = false;
+        QImage m_image;
+    };
     mutable std::mutex m_mutex; // guards the frames below
-    GstSampleRef m_shown;       // the frame the widget paints, at the pane's size
+    MappedPicture m_shown;      // the frame the widget paints, at the pane's size
     GstSampleRef m_before;      // the frame painted before m_shown
     GstSampleRef m_held;        // the newest frame while the picture is held
     bool m_hold = false;
@@ -104,4 +140,5 @@ private:
     // is on screen, and the one before it is kept for pictures of one instant across channels.
     NativeFrame m_native[3];
     GstCapsRef m_nativeCaps; // caps of the decoded frames now flowing
+    GstBufferPoolRef m_pool; // where the scaler's pictures come from now
 };

@@ -22,6 +22,7 @@ using GstElementRef = std::unique_ptr<GstElement, GstObjectUnref>;
 using GstBusRef = std::unique_ptr<GstBus, GstObjectUnref>;
 using GstPadRef = std::unique_ptr<GstPad, GstObjectUnref>;
 using GstClockRef = std::unique_ptr<GstClock, GstObjectUnref>;
+using GstBufferPoolRef = std::unique_ptr<GstBufferPool, GstObjectUnref>;
 using GstMessageRef = std::unique_ptr<GstMessage, GstMiniObjectUnref>;
 using GstSampleRef = std::unique_ptr<GstSample, GstMiniObjectUnref>;
 using GstBufferRef = std::unique_ptr<GstBuffer, GstMiniObjectUnref>;

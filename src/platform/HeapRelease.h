@@ -1,13 +1,14 @@
 #pragma once
-// The C library's allocator under a video player. Decoded 1080p frames are megabytes each and
-// are made and freed on GStreamer's many streaming threads. glibc serves such blocks from mmap at
-// first, but each one freed raises its threshold, so that later frames land in the per-thread
-// heaps, which fragment and keep their memory when a set closes: without these two steps the
-// resident memory grew by about 20 MB with every set opened and closed.
+// The C library's allocator under a video player. Decoded frames are megabytes each and live in
+// buffer pools that GStreamer's streaming threads allocate from; glibc gives each thread that
+// meets a busy heap a heap of its own (up to eight per processor), and the frames spread over
+// those heaps keep more memory than they use. When a set closes, the pools go and their memory
+// is free but still held by the heaps until handed back.
 
-// Keeps large blocks (128 KiB and up) in their own mappings, given back when freed. Call once at
-// start, before the streaming threads run.
-void KeepLargeBlocksOutOfTheHeap();
+// Lets all threads share two heaps. Measured with four 1080p channels: resident memory with the
+// set closed 96 MB instead of 137 MB, the peak 403 MB instead of 451 MB, and no more CPU side
+// by side. Call once at start, before any thread runs.
+void ShareTwoHeaps();
 
 // Hands the free memory of every heap back to the system (after a set closes).
 void ReleaseFreeHeapMemory();

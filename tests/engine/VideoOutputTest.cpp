@@ -1,0 +1,200 @@
+// The picture path's buffers, on real pipelines playing real clips into the video output: the
+// pictures come from one pool whose buffers come back, pictures kept for a capture stay intact
+// while later frames flow, and a change of size mid-play gets a new pool and frees the old one.
+#include "EngineTestUtil.h"
+#include "engine/CVideoOutput.h"
+#include "engine/GstRef.h"
+
+#include <gst/video/video.h>
+
+#include <ostream>
+#include <set>
+
+using namespace enginetest;
+
+namespace {
+
+// The stream time of a picture's buffer (the clip's own time); GST_CLOCK_TIME_NONE when unknown.
+GstClockTime streamTime(GstSample* sample) {
+    GstBuffer* buffer = sample ? gst_sample_get_buffer(sample) : nullptr;
+    const GstSegment* segment = sample ? gst_sample_get_segment(sample) : nullptr;
+    return buffer && segment ? gst_segment_to_stream_time(segment, GST_FORMAT_TIME, GST_BUFFER_PTS(buffer))
+                             : GST_CLOCK_TIME_NONE;
+}
+
+void markFreed(gpointer freed, GObject*) {
+    *static_cast<bool*>(freed) = true;
+}
+
+// A playbin showing clip through a video output of the given picture size, sound into a fake sink.
+struct OutputPlayer {
+    OutputPlayer(const QString& file, QSize size) {
+        output.setGeometry(QRect(QPoint(0, 0), size));
+        playbin.reset(GST_ELEMENT(gst_object_ref_sink(gst_element_factory_make("playbin", nullptr))));
+        GstElement* sound = gst_element_factory_make("fakesink", nullptr);
+        g_object_set(sound, "sync", TRUE, nullptr);
+        const QByteArray uri = QUrl::fromLocalFile(clip(file)).toEncoded();
+        g_object_set(playbin.get(), "uri", uri.constData(), "video-sink", output.sinkBin(), "audio-sink",
+                     sound, nullptr);
+        // Decoded frames as they are (the channel's setting): the output scales them itself.
+        guint flags = 0;
+        g_object_get(playbin.get(), "flags", &flags, nullptr);
+        g_object_set(playbin.get(), "flags", flags | 0x40u, nullptr);
+    }
+    ~OutputPlayer() { gst_element_set_state(playbin.get(), GST_STATE_NULL); }
+    bool play() {
+        return gst_element_set_state(playbin.get(), GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE;
+    }
+
+    // Waits until the picture on screen is at least `frames` frames (of 25 a second) past `after`
+    // (nanoseconds of stream time), calling seen on every new picture; false on time-out.
+    template <typename Seen> bool playUntil(GstClockTime after, int frames, Seen&& seen) {
+        GstClockTime last = GST_CLOCK_TIME_NONE;
+        return WaitUntil(
+            [&] {
+                GstSampleRef shown = output.shownPicture();
+                GstBuffer* buffer = shown ? gst_sample_get_buffer(shown.get()) : nullptr;
+                if (!buffer || GST_BUFFER_PTS(buffer) == last) {
+                    return false;
+                }
+                last = GST_BUFFER_PTS(buffer);
+                seen(shown.get());
+                const GstClockTime t = streamTime(shown.get());
+                return GST_CLOCK_TIME_IS_VALID(t) && t >= after + GstClockTime(frames) * 40 * GST_MSECOND;
+            },
+            15000, 5);
+    }
+
+    CVideoOutput output;
+    GstElementRef playbin;
+};
+
+// The frame number a picture at the pane's size (BGRx) shows; -1 when unreadable.
+int frameOfPicture(GstSample* picture) {
+    GstVideoInfo info;
+    GstVideoFrame frame;
+    if (!picture || !gst_video_info_from_caps(&info, gst_sample_get_caps(picture)) ||
+        !gst_video_frame_map(&frame, &info, gst_sample_get_buffer(picture), GST_MAP_READ)) {
+        return -1;
+    }
+    const QImage image(static_cast<const uchar*>(GST_VIDEO_FRAME_PLANE_DATA(&frame, 0)), info.width,
+                       info.height, GST_VIDEO_FRAME_PLANE_STRIDE(&frame, 0), QImage::Format_RGB32);
+    const int n = frameNumberIn(image, fittedRect(QSize(320, 240), image.rect()));
+    gst_video_frame_unmap(&frame);
+    return n;
+}
+
+// The frame number of a decoded frame kept for a capture; -1 when unreadable.
+int frameOfDecoded(const GstSampleRef& frame) {
+    CChannelGraph::ShownPicture picture;
+    picture.frame =
+        std::shared_ptr<GstSample>(frame ? gst_sample_ref(frame.get()) : nullptr, GstMiniObjectUnref());
+    return frameNumberIn(CChannelGraph::PictureImage(picture));
+}
+
+QSize sizeOf(GstSample* sample) {
+    GstVideoInfo info;
+    return sample && gst_video_info_from_caps(&info, gst_sample_get_caps(sample))
+               ? QSize(info.width, info.height)
+               : QSize();
+}
+
+} // namespace
+
+// Forty frames into a small pane: every picture comes from the output's pool and a handful of
+// buffers serve them all (a buffer allocated per frame would make as many as there are frames).
+// The pictures a capture of all panes takes (the decoded frame shown and the one before it) and
+// the picture on screen are references: thirty frames later they still show what they showed.
+TEST(VideoOutputPool, PicturesComeBackToTheOutputsPoolAndThoseKeptSurviveTheFramesAfterThem) {
+    OutputPlayer player("c_10s.mp4", QSize(200, 150));
+    ASSERT_TRUE(player.play());
+    std::set<GstMemory*> memories;
+    int pictures = 0;
+    int foreign = 0;
+    int latest = -1;
+    const auto look = [&](GstSample* shown) {
+        GstBuffer* buffer = gst_sample_get_buffer(shown);
+        GstBufferPoolRef pool = player.output.picturePool();
+        foreign += !pool || buffer->pool != pool.get();
+        memories.insert(gst_buffer_peek_memory(buffer, 0));
+        latest = frameOfPicture(shown);
+        ++pictures;
+    };
+    ASSERT_TRUE(player.playUntil(0, 10, look));
+    CVideoOutput::ShownFrame now;
+    CVideoOutput::ShownFrame before;
+    ASSERT_TRUE(player.output.shownFrames(now, before));
+    GstSampleRef picture = player.output.shownPicture();
+    const int nowNumber = frameOfDecoded(now.frame);
+    const int beforeNumber = frameOfDecoded(before.frame);
+    const int pictureNumber = frameOfPicture(picture.get());
+    ASSERT_GE(beforeNumber, 0);
+    EXPECT_EQ(nowNumber, beforeNumber + 1);
+    EXPECT_EQ(pictureNumber, nowNumber);
+
+    ASSERT_TRUE(player.playUntil(streamTime(picture.get()), 30, look));
+    EXPECT_GE(pictures, 20);
+    EXPECT_EQ(foreign, 0) << "pictures not from the output's pool";
+    EXPECT_LE(memories.size(), 8u) << "buffers for " << pictures << " pictures";
+    EXPECT_GE(latest, nowNumber + 25);
+    EXPECT_EQ(frameOfDecoded(now.frame), nowNumber);
+    EXPECT_EQ(frameOfDecoded(before.frame), beforeNumber);
+    EXPECT_EQ(frameOfPicture(picture.get()), pictureNumber);
+}
+
+// A change of size while playing, of the pane or of the stream's own pictures midway: the
+// pictures after it come from a new pool (at the pane's size), the decoded frames kept follow
+// the stream's size, and the first pool is freed once its pictures are let go.
+struct SizeChange {
+    const char* name;
+    const char* clip;
+    QSize resizeTo; // empty: the pane keeps its size
+    QSize picture;  // the pictures' size after the change
+    QSize decoded;  // the decoded frames' size after the change
+};
+void PrintTo(const SizeChange& c, std::ostream* os) {
+    *os << c.name;
+}
+class VideoOutputSizeChange : public ::testing::TestWithParam<SizeChange> {};
+
+TEST_P(VideoOutputSizeChange, GetsANewPoolWhenThePictureSizeChangesAndFreesTheOld) {
+    const SizeChange& change = GetParam();
+    OutputPlayer player(change.clip, QSize(200, 150));
+    ASSERT_TRUE(player.play());
+    GstClockTime start = GST_CLOCK_TIME_NONE; // the first picture's time: a TS file starts past 0
+    ASSERT_TRUE(player.playUntil(
+        0, 5, [&](GstSample* shown) { start = GST_CLOCK_TIME_IS_VALID(start) ? start : streamTime(shown); }));
+    GstBufferPool* first = player.output.picturePool().get(); // its address only, not a reference
+    ASSERT_NE(first, nullptr);
+    bool firstFreed = false;
+    g_object_weak_ref(G_OBJECT(first), markFreed, &firstFreed);
+    if (!change.resizeTo.isEmpty()) {
+        player.output.setGeometry(QRect(QPoint(0, 0), change.resizeTo));
+    }
+
+    // Frames past the change (the clip's own comes 2 s after its start); those in flight when it
+    // came are still the first pool's.
+    int foreign = 0;
+    QSize lastPicture;
+    ASSERT_TRUE(player.playUntil(start + 2500 * GST_MSECOND, 5, [&](GstSample* shown) {
+        GstBufferPoolRef pool = player.output.picturePool();
+        GstBufferPool* from = gst_sample_get_buffer(shown)->pool;
+        foreign += !pool || (from != pool.get() && (firstFreed || from != first));
+        lastPicture = sizeOf(shown);
+    }));
+    EXPECT_EQ(foreign, 0) << "pictures from neither the first pool nor the output's pool of the moment";
+    EXPECT_EQ(lastPicture, change.picture);
+    EXPECT_EQ(sizeOf(player.output.currentNativeFrame().get()), change.decoded);
+    EXPECT_NE(player.output.picturePool().get(), firstFreed ? nullptr : first);
+    EXPECT_TRUE(WaitUntil([&] { return firstFreed; }, 3000)) << "the first pool outlived its pictures";
+    if (!firstFreed) {
+        g_object_weak_unref(G_OBJECT(first), markFreed, &firstFreed);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Changes, VideoOutputSizeChange,
+                         ::testing::Values(SizeChange{"PaneResized", "c_10s.mp4", QSize(160, 120),
+                                                      QSize(160, 120), QSize(320, 240)},
+                                           SizeChange{"StreamSizeChanged", "size_change.ts", QSize(),
+                                                      QSize(200, 150), QSize(160, 120)}),
+                         [](const auto& info) { return std::string(info.param.name); });
