@@ -235,7 +235,7 @@ bool CVideoOutput::shownStreamTime(gint64& ns) const {
 
 bool CVideoOutput::newestStreamTime(gint64& ns) const {
     std::lock_guard lock(m_mutex);
-    const gint64 t = StreamTimeOf(m_held ? m_held.get() : m_shown.get());
+    const gint64 t = StreamTimeOf(m_held ? m_held.get() : m_shown.sample());
     if (t < 0) {
         return false;
     }
