@@ -71,7 +71,8 @@ bool CExternalFiles::IsVideoFile(const QString& path) {
 CExternalFiles::Sorted CExternalFiles::Sort(const QList<QUrl>& urls) {
     Sorted sorted;
     for (const QUrl& url : urls) {
-        if (!url.isLocalFile()) {
+        // A relative name ("file:a.mp4") would be found in whatever folder this copy runs in.
+        if (!url.isLocalFile() || QDir::isRelativePath(url.toLocalFile())) {
             sorted.refused << Shown(url);
             continue;
         }
@@ -104,7 +105,8 @@ bool CExternalFiles::refuse(const Sorted& sorted) {
 
 bool CExternalFiles::OpenAsSet(const QList<QUrl>& urls) {
     for (const QUrl& url : urls) {
-        if (url.isLocalFile() && CSetFile::IsSetFile(url.toLocalFile())) {
+        if (url.isLocalFile() && !QDir::isRelativePath(url.toLocalFile()) &&
+            CSetFile::IsSetFile(url.toLocalFile())) {
             m_pending.clear();
             m_pendingSetFile = QFileInfo(url.toLocalFile()).absoluteFilePath();
             openPending();
@@ -129,7 +131,8 @@ bool CExternalFiles::OpenInPane(int pane, const QUrl& url) {
     if (pane < 0 || pane > 3) {
         return false;
     }
-    if (url.isLocalFile() && CSetFile::IsSetFile(url.toLocalFile())) {
+    if (url.isLocalFile() && !QDir::isRelativePath(url.toLocalFile()) &&
+        CSetFile::IsSetFile(url.toLocalFile())) {
         return OpenAsSet({url}); // a set fills every pane
     }
     const Sorted sorted = Sort({url});

@@ -14,7 +14,8 @@
 
 namespace {
 
-constexpr unsigned kControlFlags = CHotKeyCtrl::HOTKEYF_SHIFT | CHotKeyCtrl::HOTKEYF_CONTROL | CHotKeyCtrl::HOTKEYF_ALT;
+constexpr unsigned kControlFlags =
+    CHotKeyCtrl::HOTKEYF_SHIFT | CHotKeyCtrl::HOTKEYF_CONTROL | CHotKeyCtrl::HOTKEYF_ALT;
 constexpr unsigned kFileFlags = 1 | 2 | 4; // MOD_ALT, MOD_CONTROL, MOD_SHIFT
 
 bool isFunctionKey(unsigned vk) {
@@ -30,16 +31,15 @@ void checkKey(unsigned vk, const QString& detail) {
 
 // Keys a keyboard gives, and now and then any code at all.
 int qtKeyFrom(FuzzedDataProvider& in) {
-    static const int kKeys[] = {Qt::Key_A,         Qt::Key_Z,        Qt::Key_0,         Qt::Key_9,
-                                Qt::Key_F1,        Qt::Key_F12,      Qt::Key_F24,       Qt::Key_F25,
-                                Qt::Key_F35,       Qt::Key_Space,    Qt::Key_Tab,       Qt::Key_Backtab,
-                                Qt::Key_Backspace, Qt::Key_Delete,   Qt::Key_Return,    Qt::Key_Enter,
-                                Qt::Key_Escape,    Qt::Key_Shift,    Qt::Key_Control,   Qt::Key_Alt,
-                                Qt::Key_Meta,      Qt::Key_AltGr,    Qt::Key_Super_L,   Qt::Key_Print,
-                                Qt::Key_Pause,     Qt::Key_Menu,     Qt::Key_Exclam,    Qt::Key_ParenLeft,
-                                Qt::Key_Asterisk,  Qt::Key_Plus,     Qt::Key_Slash,     Qt::Key_BraceLeft,
-                                Qt::Key_QuoteDbl,  Qt::Key_Eacute,   Qt::Key_VolumeUp,  Qt::Key_MediaPlay,
-                                Qt::Key_unknown,   Qt::Key_Period,   Qt::Key_Insert,    Qt::Key_CapsLock};
+    static const int kKeys[] = {
+        Qt::Key_A,         Qt::Key_Z,         Qt::Key_0,         Qt::Key_9,        Qt::Key_F1,
+        Qt::Key_F12,       Qt::Key_F24,       Qt::Key_F25,       Qt::Key_F35,      Qt::Key_Space,
+        Qt::Key_Tab,       Qt::Key_Backtab,   Qt::Key_Backspace, Qt::Key_Delete,   Qt::Key_Return,
+        Qt::Key_Enter,     Qt::Key_Escape,    Qt::Key_Shift,     Qt::Key_Control,  Qt::Key_Alt,
+        Qt::Key_Meta,      Qt::Key_AltGr,     Qt::Key_Super_L,   Qt::Key_Print,    Qt::Key_Pause,
+        Qt::Key_Menu,      Qt::Key_Exclam,    Qt::Key_ParenLeft, Qt::Key_Asterisk, Qt::Key_Plus,
+        Qt::Key_Slash,     Qt::Key_BraceLeft, Qt::Key_QuoteDbl,  Qt::Key_Eacute,   Qt::Key_VolumeUp,
+        Qt::Key_MediaPlay, Qt::Key_unknown,   Qt::Key_Period,    Qt::Key_Insert,   Qt::Key_CapsLock};
     const uint8_t b = in.ConsumeIntegral<uint8_t>();
     if (b < 200) {
         return kKeys[b % std::size(kKeys)];
@@ -100,7 +100,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const int key = qtKeyFrom(in);
         const Qt::KeyboardModifiers held = modifiersFrom(in);
         const bool press = in.ConsumeBool();
-        steps += QStringLiteral("%1 %2 %3; ").arg(press ? "press" : "release").arg(key, 0, 16).arg(held, 0, 16);
+        steps +=
+            QStringLiteral("%1 %2 %3; ").arg(press ? "press" : "release").arg(key, 0, 16).arg(held, 0, 16);
         send(box, press ? QEvent::KeyPress : QEvent::KeyRelease, key, held);
         box.GetHotKey(vk, mods);
         const QString detail = QStringLiteral("vk %1 modifiers %2 after %3").arg(vk).arg(mods).arg(steps);

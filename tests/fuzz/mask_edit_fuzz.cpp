@@ -40,7 +40,8 @@ void checkText(const CMaskEdit& edit, const QString& steps) {
     const int h = edit.m_nTimeStart;
     FUZZ_CHECK(t.mid(h, 2) <= edit.m_strHourLimit, detail);
     FUZZ_CHECK(t.mid(h + 3, 2) <= edit.m_strMinuteLimit, detail);
-    FUZZ_CHECK(edit.m_strCurrent == t, QStringLiteral("working copy %1, ").arg(shown(edit.m_strCurrent)) + detail);
+    FUZZ_CHECK(edit.m_strCurrent == t,
+               QStringLiteral("working copy %1, ").arg(shown(edit.m_strCurrent)) + detail);
     FUZZ_CHECK(edit.cursorPosition() >= 0 && edit.cursorPosition() <= t.size(), detail);
 }
 
@@ -53,7 +54,8 @@ void key(QWidget* w, int key, Qt::KeyboardModifiers mods = Qt::NoModifier, const
 
 void mouse(QWidget* w, QEvent::Type type, Qt::MouseButton button, int x, Qt::KeyboardModifiers mods = {}) {
     const QPointF pos(x, w->height() / 2);
-    const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button);
+    const Qt::MouseButtons held =
+        type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button);
     QMouseEvent event(type, pos, w->mapToGlobal(pos), button, held, mods);
     QApplication::sendEvent(w, &event);
 }
@@ -125,20 +127,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             key(edit, Qt::Key_Right, in.ConsumeBool() ? Qt::ShiftModifier : Qt::NoModifier);
             break;
         case 7:
-            key(edit, in.ConsumeBool() ? Qt::Key_Home : Qt::Key_End, in.ConsumeBool() ? Qt::ShiftModifier : Qt::NoModifier);
+            key(edit, in.ConsumeBool() ? Qt::Key_Home : Qt::Key_End,
+                in.ConsumeBool() ? Qt::ShiftModifier : Qt::NoModifier);
             break;
         case 8: {
             // Editing commands: select all, copy, paste, cut, undo, redo, Delete, Insert.
             static const struct {
                 int key;
                 Qt::KeyboardModifiers mods;
-            } kCommands[] = {{Qt::Key_A, Qt::ControlModifier},     {Qt::Key_C, Qt::ControlModifier},
-                             {Qt::Key_V, Qt::ControlModifier},     {Qt::Key_X, Qt::ControlModifier},
-                             {Qt::Key_Z, Qt::ControlModifier},     {Qt::Key_Y, Qt::ControlModifier},
-                             {Qt::Key_Delete, Qt::NoModifier},     {Qt::Key_Insert, Qt::NoModifier},
-                             {Qt::Key_Insert, Qt::ShiftModifier},  {Qt::Key_Delete, Qt::ShiftModifier},
-                             {Qt::Key_K, Qt::ControlModifier},     {Qt::Key_Backspace, Qt::ControlModifier},
-                             {Qt::Key_Delete, Qt::ControlModifier}, {Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier}};
+            } kCommands[] = {
+                {Qt::Key_A, Qt::ControlModifier},      {Qt::Key_C, Qt::ControlModifier},
+                {Qt::Key_V, Qt::ControlModifier},      {Qt::Key_X, Qt::ControlModifier},
+                {Qt::Key_Z, Qt::ControlModifier},      {Qt::Key_Y, Qt::ControlModifier},
+                {Qt::Key_Delete, Qt::NoModifier},      {Qt::Key_Insert, Qt::NoModifier},
+                {Qt::Key_Insert, Qt::ShiftModifier},   {Qt::Key_Delete, Qt::ShiftModifier},
+                {Qt::Key_K, Qt::ControlModifier},      {Qt::Key_Backspace, Qt::ControlModifier},
+                {Qt::Key_Delete, Qt::ControlModifier}, {Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier}};
             const auto& c = kCommands[in.ConsumeIntegralInRange<size_t>(0, std::size(kCommands) - 1)];
             key(edit, c.key, c.mods);
             break;
@@ -167,7 +171,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             break;
         }
         case 13: {
-            QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(2, 2));
+            QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(2, 2), QPoint(2, 2), Qt::NoModifier);
             QApplication::sendEvent(edit, &event);
             break;
         }
@@ -177,9 +181,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             break;
         case 15: {
             // Any key with any modifiers and any text.
-            const int k = in.ConsumeBool() ? in.ConsumeIntegral<int>() : int(Qt::Key_Escape) + in.ConsumeIntegralInRange(0, 0x60);
+            const int k = in.ConsumeBool() ? in.ConsumeIntegral<int>()
+                                           : int(Qt::Key_Escape) + in.ConsumeIntegralInRange(0, 0x60);
             const auto mods = Qt::KeyboardModifiers(unsigned(in.ConsumeIntegral<uint8_t>() & 0x3F) << 25);
-            key(edit, k, mods, QString::fromUtf8(in.ConsumeRandomLengthString(3)));
+            const QString text = QString::fromUtf8(in.ConsumeRandomLengthString(3));
+            steps += QStringLiteral("(key %1 modifiers %2 text %3) ")
+                         .arg(k, 0, 16)
+                         .arg(mods.toInt(), 0, 16)
+                         .arg(shown(text));
+            key(edit, k, mods, text);
             break;
         }
         case 16:

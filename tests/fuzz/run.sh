@@ -6,6 +6,7 @@
 # instead (FUZZ_SECONDS still bounds it).
 set -euo pipefail
 out=${1:?usage: run.sh FOLDER SECONDS [NAME...]}
+out=$(cd "$out" && pwd) # the targets may change their working folder
 seconds=${2:-60}
 shift 2 || shift $#
 here=$(cd "$(dirname "$0")" && pwd)
@@ -18,8 +19,13 @@ if [ ${#names[@]} -eq 0 ]; then
 fi
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}
-export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$here/../lsan.supp:print_suppressions=0}
+export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$here/lsan.supp:print_suppressions=0}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+
+# The targets write and replace files at every input: in memory, not on the disk.
+if [ -z "${TMPDIR:-}" ] && [ -d /dev/shm ] && [ -w /dev/shm ]; then
+    export TMPDIR=/dev/shm
+fi
 
 failed=0
 for name in "${names[@]}"; do

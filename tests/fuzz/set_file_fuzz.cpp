@@ -36,7 +36,8 @@ bool same(const CSetFile& a, const CSetFile& b) {
             return false;
         }
     }
-    return a.syncMode == b.syncMode && a.reference == b.reference && a.position == b.position && a.kept == b.kept;
+    return a.syncMode == b.syncMode && a.reference == b.reference && a.position == b.position &&
+           a.kept == b.kept;
 }
 
 // Writes set to path and reads it back; false when the set cannot be written (only a video
@@ -67,7 +68,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
     {
         QFile f(path);
-        FUZZ_CHECK(f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size(), path);
+        FUZZ_CHECK(f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size(),
+                   path);
     }
 
     CSetFile set;

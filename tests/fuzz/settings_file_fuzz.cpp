@@ -37,11 +37,12 @@ std::vector<Line> linesOf(const QByteArray& data) {
     return lines;
 }
 
-const char* const kSections[] = {"FramePhase",   "MiniVideo",    "ForeView",     "SaveMapPath", "VirtualCode1",
-                                 "Modifiers1",   "VirtualCode2", "Modifiers2",   "VirtualCode3", "Modifiers3",
-                                 "VirtualCode4", "Modifiers4",   "VirtualCode5", "Modifiers5"};
-const char* const kKeys[] = {"FramePhaseNumber", "MiniVideoNumber", "ForeViewNumber", "SaveMapPathNumber",
-                             "VirtualCodeNumber", "ModifiersNumber"};
+const char* const kSections[] = {"FramePhase",   "MiniVideo",  "ForeView",     "SaveMapPath",
+                                 "VirtualCode1", "Modifiers1", "VirtualCode2", "Modifiers2",
+                                 "VirtualCode3", "Modifiers3", "VirtualCode4", "Modifiers4",
+                                 "VirtualCode5", "Modifiers5"};
+const char* const kKeys[] = {"FramePhaseNumber",  "MiniVideoNumber",   "ForeViewNumber",
+                             "SaveMapPathNumber", "VirtualCodeNumber", "ModifiersNumber"};
 
 bool isOneOf(const QString& name, const auto& names) {
     for (const char* n : names) {
@@ -78,8 +79,8 @@ bool keptInOrder(const std::vector<Line>& old, const std::vector<Line>& fresh, Q
             continue;
         }
         const bool last = i + 1 == old.size();
-        while (j < fresh.size() &&
-               !(fresh[j].text == old[i].text && (fresh[j].end == old[i].end || (last && old[i].end.isEmpty())))) {
+        while (j < fresh.size() && !(fresh[j].text == old[i].text &&
+                                     (fresh[j].end == old[i].end || (last && old[i].end.isEmpty())))) {
             ++j;
         }
         if (j == fresh.size()) {
@@ -95,7 +96,8 @@ QString readBack(const QString& value) {
     QString v = value;
     v.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
     v = QString::fromUtf8(v.toUtf8()).trimmed();
-    if (v.size() >= 2 && (v.front() == QLatin1Char('"') || v.front() == QLatin1Char('\'')) && v.back() == v.front()) {
+    if (v.size() >= 2 && (v.front() == QLatin1Char('"') || v.front() == QLatin1Char('\'')) &&
+        v.back() == v.front()) {
         v = v.mid(1, v.size() - 2);
     }
     return v.left(255);
@@ -135,7 +137,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QString path = CSettingsFile::FilePath();
     {
         QFile f(path);
-        FUZZ_CHECK(f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(before) == before.size(), path);
+        FUZZ_CHECK(f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(before) == before.size(),
+                   path);
     }
 
     // Whatever the file holds, it reads without harm and the hot keys keep to 16 bits.

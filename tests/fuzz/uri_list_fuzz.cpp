@@ -24,7 +24,8 @@ const QString kFolder = QStringLiteral("/tmp/tetrav-fuzz-uris");
 
 void makeFile(const QString& name, const QByteArray& content) {
     QFile f(kFolder + QLatin1Char('/') + name);
-    FUZZ_CHECK(f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(content) == content.size(), name);
+    FUZZ_CHECK(f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(content) == content.size(),
+               name);
 }
 
 void check(const QList<QUrl>& urls, const QString& input) {
@@ -53,13 +54,17 @@ void check(const QList<QUrl>& urls, const QString& input) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     QDir().mkpath(kFolder + QStringLiteral("/sub dir/folder.mp4"));
-    makeFile(QStringLiteral("a.mp4"), QByteArray("\0\0\0\x18" "ftypmp42", 12));
+    makeFile(QStringLiteral("a.mp4"), QByteArray("\0\0\0\x18"
+                                                 "ftypmp42",
+                                                 12));
     makeFile(QStringLiteral("sub dir/b c.mkv"), QByteArray("\x1a\x45\xdf\xa3", 4));
     makeFile(QStringLiteral("中文.avi"), QByteArray("RIFF\0\0\0\0AVI ", 12));
     makeFile(QStringLiteral("100%.webm"), QByteArray("\x1a\x45\xdf\xa3", 4));
     makeFile(QStringLiteral("notes.txt"), QByteArray("text"));
     makeFile(QStringLiteral("set.tetravset"), QByteArray("[TetravSet]\nVideo1=a.mp4\n"));
-    makeFile(QStringLiteral("#hash?.mp4"), QByteArray("\0\0\0\x18" "ftypmp42", 12));
+    makeFile(QStringLiteral("#hash?.mp4"), QByteArray("\0\0\0\x18"
+                                                      "ftypmp42",
+                                                      12));
     FUZZ_CHECK(chdir(kFolder.toUtf8().constData()) == 0, kFolder);
     return 0;
 }
