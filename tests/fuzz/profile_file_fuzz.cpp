@@ -38,14 +38,25 @@ std::vector<Line> linesOf(const QByteArray& data) {
     return lines;
 }
 
+// Whether fresh holds the old line: the same bytes, or, for a last line without a line end,
+// the same bytes with one added (which may join a carriage return the line ended in).
+bool sameLine(const Line& old, const Line& fresh, bool last) {
+    if (old.text == fresh.text && old.end == fresh.end) {
+        return true;
+    }
+    if (!last || !old.end.isEmpty()) {
+        return false;
+    }
+    const QByteArray now = fresh.text + fresh.end;
+    return now == old.text + "\n" || now == old.text + "\r\n";
+}
+
 // old[from, to) and fresh[from + shift, to + shift) hold the same lines; the last old line may
 // have gained a line end.
 bool sameRun(const std::vector<Line>& old, const std::vector<Line>& fresh, size_t from, size_t to,
              size_t shift) {
     for (size_t i = from; i < to; ++i) {
-        const Line& a = old[i];
-        const Line& b = fresh[i + shift];
-        if (a.text != b.text || (a.end != b.end && !(i + 1 == old.size() && a.end.isEmpty()))) {
+        if (!sameLine(old[i], fresh[i + shift], i + 1 == old.size())) {
             return false;
         }
     }

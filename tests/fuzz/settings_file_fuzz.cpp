@@ -53,6 +53,19 @@ bool isOneOf(const QString& name, const auto& names) {
     return false;
 }
 
+// Whether fresh holds the old line: the same bytes, or, for a last line without a line end,
+// the same bytes with one added (which may join a carriage return the line ended in).
+bool sameLine(const Line& old, const Line& fresh, bool last) {
+    if (old.text == fresh.text && old.end == fresh.end) {
+        return true;
+    }
+    if (!last || !old.end.isEmpty()) {
+        return false;
+    }
+    const QByteArray now = fresh.text + fresh.end;
+    return now == old.text + "\n" || now == old.text + "\r\n";
+}
+
 // A line the writes may replace: a key line of a written key inside a written section.
 bool replaceable(const Line& line, bool inWrittenSection) {
     if (!inWrittenSection) {
@@ -79,8 +92,7 @@ bool keptInOrder(const std::vector<Line>& old, const std::vector<Line>& fresh, Q
             continue;
         }
         const bool last = i + 1 == old.size();
-        while (j < fresh.size() && !(fresh[j].text == old[i].text &&
-                                     (fresh[j].end == old[i].end || (last && old[i].end.isEmpty())))) {
+        while (j < fresh.size() && !sameLine(old[i], fresh[j], last)) {
             ++j;
         }
         if (j == fresh.size()) {
