@@ -178,6 +178,10 @@ void CMaskEdit::OnBackspace() {
     if (!restore.isNull()) {
         TypeSelf(restore);
         cursorBackward(false);
+        // The text set last and the digits typed since may mix into a time beyond the limits
+        // (19 set, 4 typed over the 1, the 9 restored): the second digit comes down again.
+        KeepSecondDigitInLimit(At(m_strCurrent, m_nTimeStart), m_nTimeStart, m_strHourLimit);
+        KeepSecondDigitInLimit(At(m_strCurrent, m_nTimeStart + 3), m_nTimeStart + 3, m_strMinuteLimit);
     }
 }
 

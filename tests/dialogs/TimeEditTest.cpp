@@ -73,6 +73,7 @@ TEST_F(TimeEditTest, KeysGiveTheTextCaretAndBeepsTheMaskAllows) {
         {"HighestTypedTime", "00:00:00", 0, "475999", "47:59:99", 8, 0},
         {"FourOverNineteenLowersTheNineToSeven", "19:00:00", 0, "4", "47:00:00", 1, 0},
         {"FourOverNineteenThenFive", "19:00:00", 0, "45", "45:00:00", 3, 0},
+        {"BackspaceRestoresNoHourBeyondTheLimit", "19:00:00", 0, "47<<", "47:00:00", 1, 0},
         {"FortySevenThenCaretAfterTheColon", "40:00:00", 1, "7", "47:00:00", 3, 0},
         {"MinuteFirstDigitAboveFive", "00:00:00", 3, "6", "00:00:00", 3, 0},
         {"TypingOnAColonPassesOverIt", "00:00:00", 2, "5", "00:50:00", 4, 0},
