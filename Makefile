@@ -43,11 +43,12 @@ asan:
 	@$(MAKE) --no-print-directory test BUILD=build-asan BUILD_TYPE=Debug CMAKE_FLAGS=-DTETRAV_SANITIZE=ON
 
 # Every fuzz target (tests/fuzz) for FUZZ_SECONDS each, built with clang in $(BUILD)/fuzz; what
-# they find is kept in $(BUILD)/fuzz/corpus, a failing input in $(BUILD)/fuzz/artifacts.
+# they find is kept in $(BUILD)/fuzz/corpus, a failing input in $(BUILD)/fuzz/artifacts, the
+# output in $(BUILD)/fuzz/fuzz-NAME-*.log.
 FUZZ_SECONDS ?= 60
 fuzz: deps
 	@JOBS=$(JOBS) tests/fuzz/build.sh $(BUILD)/fuzz
-	@tests/fuzz/run.sh $(BUILD)/fuzz $(FUZZ_SECONDS) $(FUZZ_TARGETS)
+	@FUZZ_KEEP=1 tests/fuzz/run.sh $(BUILD)/fuzz $(FUZZ_SECONDS) $(FUZZ_TARGETS)
 
 # The installed layout under PREFIX (DESTDIR=/some/root stages it elsewhere, as packagers do).
 PREFIX ?= /usr/local

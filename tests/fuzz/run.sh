@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Runs fuzz targets built by build.sh. Usage: run.sh FOLDER SECONDS [NAME...] (all when none).
-# Each target starts from its seeds in tests/fuzz/corpus/NAME and keeps what it finds in
-# FOLDER/corpus/NAME; a crash, hang, leak or sanitizer report is saved as
+# Each target starts from its seeds in tests/fuzz/corpus/NAME; with FUZZ_KEEP=1 (make fuzz) it
+# keeps what it finds in FOLDER/corpus/NAME and starts from that too, else it works in a folder
+# of its own that goes at the end. A crash, hang, leak or sanitizer report is saved as
 # FOLDER/artifacts/NAME-* and fails the run. FUZZ_RUNS=N stops each target after N inputs
-# instead (FUZZ_SECONDS still bounds it).
+# (the seconds still bound it).
 set -euo pipefail
 out=${1:?usage: run.sh FOLDER SECONDS [NAME...]}
 out=$(cd "$out" && pwd) # the targets may change their working folder
@@ -31,23 +32,30 @@ failed=0
 for name in "${names[@]}"; do
     bin=$out/fuzz_$name
     [ -x "$bin" ] || { echo "run.sh: $bin is not built" >&2; exit 1; }
-    mkdir -p "$out/corpus/$name" "$out/artifacts"
+    mkdir -p "$out/artifacts"
+    if [ "${FUZZ_KEEP:-0}" = 1 ]; then
+        work=$out/corpus/$name
+        mkdir -p "$work"
+    else
+        work=$(mktemp -d "$out/run-$name.XXXXXX")
+    fi
     args=(-max_total_time="$seconds" -timeout=10 -rss_limit_mb=4096 -print_final_stats=1
           -artifact_prefix="$out/artifacts/$name-")
     [ -n "${FUZZ_RUNS:-}" ] && args+=(-runs="$FUZZ_RUNS")
     [ -f "$here/$name.dict" ] && args+=(-dict="$here/$name.dict")
-    log=$out/fuzz-$name.log
+    log=$out/fuzz-$name-$$.log
     seeds=()
     [ -d "$here/corpus/$name" ] && seeds+=("$here/corpus/$name")
-    if "$bin" "${args[@]}" "$out/corpus/$name" "${seeds[@]}" >"$log" 2>&1; then
-        runs=$(grep -o 'Done [0-9]* runs' "$log" | tail -1 | awk '{print $2}')
-        cov=$(grep -E '^#[0-9]+' "$log" | tail -1 | grep -o 'cov: [0-9]*' | awk '{print $2}')
-        ft=$(grep -E '^#[0-9]+' "$log" | tail -1 | grep -o 'ft: [0-9]*' | awk '{print $2}')
+    if "$bin" "${args[@]}" "$work" "${seeds[@]}" >"$log" 2>&1; then
+        runs=$(grep -a -o 'Done [0-9]* runs' "$log" | tail -1 | awk '{print $2}') || true
+        cov=$(grep -a -E '^#[0-9]+' "$log" | tail -1 | grep -a -o 'cov: [0-9]*' | awk '{print $2}') || true
+        ft=$(grep -a -E '^#[0-9]+' "$log" | tail -1 | grep -a -o 'ft: [0-9]*' | awk '{print $2}') || true
         echo "fuzz_$name: ${runs:-?} runs, ${cov:-?} edges, ${ft:-?} features, no finding"
     else
         failed=1
         echo "fuzz_$name: FAILED (log: $log)"
-        grep -E 'ERROR|SUMMARY|runtime error|Test unit written|Assertion' "$log" | head -20 || true
+        grep -a -E 'ERROR|SUMMARY|runtime error|Test unit written|check failed' "$log" | head -20 || true
     fi
+    [ "${FUZZ_KEEP:-0}" = 1 ] || rm -rf "$work"
 done
 exit $failed
