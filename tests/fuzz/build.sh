@@ -10,6 +10,8 @@ if [ -z "$cxx" ]; then
     exit 1
 fi
 # -O1 with assertions kept: fast enough to fuzz, and Qt's and the code's checks still fire.
-cmake -S "$src" -B "$out" -G Ninja -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+# Warnings are held to errors by the g++ build (CI=true); clang's differ, and a warning of its
+# own must not keep the fuzz targets from running, so CI is left out here.
+env -u CI cmake -S "$src" -B "$out" -G Ninja -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g" -DTETRAV_FUZZ=ON -DBUILD_TESTING=OFF >/dev/null
 cmake --build "$out" --target fuzz_targets -j "${JOBS:-2}"
