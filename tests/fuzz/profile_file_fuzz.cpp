@@ -112,7 +112,9 @@ QString nameFrom(FuzzedDataProvider& in) {
         name.remove(QLatin1Char('[')).remove(QLatin1Char(']')).remove(QLatin1Char('='));
         name.remove(QLatin1Char('\r')).remove(QLatin1Char('\n'));
         name = name.trimmed();
-        while (name.startsWith(QLatin1Char(';')) || name.startsWith(QLatin1Char('#'))) {
+        // Nor a byte order mark at its start, which the reader takes for the file's own.
+        while (name.startsWith(QLatin1Char(';')) || name.startsWith(QLatin1Char('#')) ||
+               name.startsWith(QChar(0xFEFF))) {
             name = name.mid(1).trimmed();
         }
     }
