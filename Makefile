@@ -6,7 +6,7 @@ JOBS ?= 2
 BUILD_TYPE ?= RelWithDebInfo
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build test run bench walk soak asan format clean install package
+.PHONY: all deps configure build test run bench walk soak asan fuzz format clean install package
 
 all: build
 
@@ -49,6 +49,14 @@ asan: export LSAN_OPTIONS = suppressions=$(CURDIR)/tests/lsan.supp:print_suppres
 asan: export UBSAN_OPTIONS = print_stacktrace=1:halt_on_error=1
 asan:
 	@$(MAKE) --no-print-directory test BUILD=build-asan BUILD_TYPE=Debug CMAKE_FLAGS=-DTETRAV_SANITIZE=ON
+
+# Every fuzz target (tests/fuzz) for FUZZ_SECONDS each, built with clang in $(BUILD)/fuzz; what
+# they find is kept in $(BUILD)/fuzz/corpus, a failing input in $(BUILD)/fuzz/artifacts, the
+# output in $(BUILD)/fuzz/fuzz-NAME-*.log.
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	@JOBS=$(JOBS) tests/fuzz/build.sh $(BUILD)/fuzz
+	@FUZZ_KEEP=1 tests/fuzz/run.sh $(BUILD)/fuzz $(FUZZ_SECONDS) $(FUZZ_TARGETS)
 
 # The installed layout under PREFIX (DESTDIR=/some/root stages it elsewhere, as packagers do).
 PREFIX ?= /usr/local

@@ -14,6 +14,7 @@ packages=(
     googletest libgtest-dev libgmock-dev
     xvfb xauth xdotool x11-xserver-utils x11-apps dbus dbus-x11 at-spi2-core
     ffmpeg imagemagick python3
+    clang-14 libclang-rt-14-dev
     dpkg-dev desktop-file-utils appstream playerctl shared-mime-info
 )
 if [ "${TETRAV_BENCH:-0}" = 1 ]; then

@@ -88,16 +88,33 @@ bool CMaskEdit::CheckChar(QChar ch) {
     const int h = m_nTimeStart;
     switch (p - h) {
     case 0:
-        return ch <= At(m_strHourLimit, 0);
+        return ch <= At(m_strHourLimit, 0) && KeepSecondDigitInLimit(ch, h, m_strHourLimit);
     case 1:
         return At(m_strCurrent, h) != At(m_strHourLimit, 0) || ch <= At(m_strHourLimit, 1);
     case 3:
-        return ch <= At(m_strMinuteLimit, 0);
+        return ch <= At(m_strMinuteLimit, 0) && KeepSecondDigitInLimit(ch, h + 3, m_strMinuteLimit);
     case 4:
         return At(m_strCurrent, h + 3) != At(m_strMinuteLimit, 0) || ch <= At(m_strMinuteLimit, 1);
     default:
         return true;
     }
+}
+
+bool CMaskEdit::KeepSecondDigitInLimit(QChar first, int field, const QString& limit) {
+    // A first digit at its highest ("4" of 47) over a second digit beyond it ("19") would give
+    // 49: the second digit comes down to the highest it may be.
+    if (first != At(limit, 0) || At(m_strCurrent, field + 1) <= At(limit, 1)) {
+        return true;
+    }
+    const int caret = cursorPosition();
+    QString t = text();
+    if (field + 1 < t.size()) {
+        t[field + 1] = limit[1];
+    }
+    m_strCurrent[field + 1] = limit[1];
+    setText(t);
+    setCursorPosition(caret);
+    return true;
 }
 
 void CMaskEdit::TypeSelf(QChar ch) {
@@ -161,6 +178,10 @@ void CMaskEdit::OnBackspace() {
     if (!restore.isNull()) {
         TypeSelf(restore);
         cursorBackward(false);
+        // The text set last and the digits typed since may mix into a time beyond the limits
+        // (19 set, 4 typed over the 1, the 9 restored): the second digit comes down again.
+        KeepSecondDigitInLimit(At(m_strCurrent, m_nTimeStart), m_nTimeStart, m_strHourLimit);
+        KeepSecondDigitInLimit(At(m_strCurrent, m_nTimeStart + 3), m_nTimeStart + 3, m_strMinuteLimit);
     }
 }
 
@@ -179,13 +200,13 @@ void CMaskEdit::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Right:
     case Qt::Key_Home:
     case Qt::Key_End:
-        QLineEdit::keyPressEvent(event); // the caret moves; the text stays
+        PassWithoutText(event); // the caret moves; the text stays
         return;
     default:
         break;
     }
     if (event->matches(QKeySequence::Copy) || event->matches(QKeySequence::SelectAll)) {
-        QLineEdit::keyPressEvent(event);
+        PassWithoutText(event);
         return;
     }
     event->accept();
@@ -203,6 +224,14 @@ void CMaskEdit::keyPressEvent(QKeyEvent* event) {
             OnChar(ch);
         }
     }
+}
+
+void CMaskEdit::PassWithoutText(QKeyEvent* event) {
+    // A key that moves the caret or selects may still carry text (an arrow with Ctrl+Alt held
+    // on some layouts); the line edit would type it, past the mask.
+    QKeyEvent bare(event->type(), event->key(), event->modifiers());
+    QLineEdit::keyPressEvent(&bare);
+    event->setAccepted(bare.isAccepted());
 }
 
 void CMaskEdit::inputMethodEvent(QInputMethodEvent* event) {

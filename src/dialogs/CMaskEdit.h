@@ -55,6 +55,11 @@ protected:
 
 private:
     void OnBackspace();
+    // Gives a caret or selection key to the line edit without any text it carries.
+    void PassWithoutText(QKeyEvent* event);
+    // Lowers the field's second digit to the limit's when first, about to go in, is the limit's
+    // first digit; field is where the field starts. Always true (the digit is taken).
+    bool KeepSecondDigitInLimit(QChar first, int field, const QString& limit);
     // Replaces the character at the caret by ch (appends at the end) and moves past it.
     void Overwrite(QChar ch);
 };

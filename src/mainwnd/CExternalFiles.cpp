@@ -82,7 +82,8 @@ CExternalFiles::Sorted CExternalFiles::Sort(const QList<QUrl>& urls) {
             sorted.refused << QStringLiteral("（空的文件名）"); // not a blank line
             continue;
         }
-        if (!url.isLocalFile()) {
+        // A relative name ("file:a.mp4") would be found in whatever folder this copy runs in.
+        if (!url.isLocalFile() || QDir::isRelativePath(url.toLocalFile())) {
             sorted.refused << Shown(url);
             continue;
         }
@@ -116,7 +117,8 @@ bool CExternalFiles::refuse(const Sorted& sorted) {
 
 bool CExternalFiles::OpenAsSet(const QList<QUrl>& urls, const RunOptions& options) {
     for (const QUrl& url : urls) {
-        if (url.isLocalFile() && CSetFile::IsSetFile(LocalName(url))) {
+        if (url.isLocalFile() && !QDir::isRelativePath(url.toLocalFile()) &&
+            CSetFile::IsSetFile(LocalName(url))) {
             m_pending.clear();
             m_pendingOptions = options;
             m_pendingSetFile = QFileInfo(LocalName(url)).absoluteFilePath();
@@ -143,7 +145,8 @@ bool CExternalFiles::OpenInPane(int pane, const QUrl& url) {
     if (pane < 0 || pane > 3) {
         return false;
     }
-    if (url.isLocalFile() && CSetFile::IsSetFile(LocalName(url))) {
+    if (url.isLocalFile() && !QDir::isRelativePath(url.toLocalFile()) &&
+        CSetFile::IsSetFile(LocalName(url))) {
         return OpenAsSet({url}); // a set fills every pane
     }
     const Sorted sorted = Sort({url});

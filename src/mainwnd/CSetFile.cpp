@@ -90,7 +90,9 @@ bool CSetFile::Read(const QString& path, QString* why) {
     bool inSection = false;   // the lines are those of [TetravSet]
     bool keptForeign = false; // the last kept section header was another section's
     for (QString line : text.split(QLatin1Char('\n'))) {
-        if (line.endsWith(QLatin1Char('\r'))) {
+        // Every carriage return at the end: "\r\r\n" ends a line too, and a value or kept line
+        // never ends in one (it would lose it at every save).
+        while (line.endsWith(QLatin1Char('\r'))) {
             line.chop(1);
         }
         const QString bare = line.trimmed();

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <optional>
 #include <utility>
 
@@ -32,7 +33,8 @@ LoadResult loadLines(const QString& path, std::vector<Line>& lines) {
     if (!info.isFile() || !file.open(QIODevice::ReadOnly)) {
         return LoadResult::Unreadable;
     }
-    const QByteArray data = file.read(kMaxFileBytes);
+    // Only what the file holds is allocated (a byte more shows a file that grew meanwhile).
+    const QByteArray data = file.read(std::min(info.size() + 1, kMaxFileBytes));
     const bool tooLarge = !file.atEnd() || info.size() > kMaxFileBytes;
     qsizetype start = 0;
     while (start < data.size()) {

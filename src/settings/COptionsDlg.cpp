@@ -113,7 +113,7 @@ void COptionsDlg::CreateControls() {
     // button checked clears its partner, and a button cannot be cleared on its own.
     for (const auto& [first, second] : pairs) {
         for (auto [self, partner] : {std::pair{first, second}, std::pair{second, first}}) {
-            connect(self, &QRadioButton::toggled, this, [self, partner](bool on) {
+            connect(self, &QRadioButton::toggled, this, [self = self, partner = partner](bool on) {
                 if (on) {
                     CheckPair(self, partner);
                 } else if (!partner->isChecked()) {
