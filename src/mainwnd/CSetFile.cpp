@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
+#include <QUrl>
 
 #include <cmath>
 #include <fcntl.h>
@@ -140,6 +141,22 @@ bool CSetFile::Read(const QString& path, QString* why) {
     return true;
 }
 
+QString CSetFile::VideoPath(const QString& value, const QDir& folder) {
+    // A file URI (a set written by hand or by another program) names its file itself.
+    if (value.startsWith(QLatin1String("file:"), Qt::CaseInsensitive)) {
+        const QString local = FileName::FromUri(QUrl(value));
+        if (!local.isEmpty() && !QDir::isRelativePath(local)) {
+            return QDir::cleanPath(local);
+        }
+    }
+    QString path = QDir::cleanPath(folder.absoluteFilePath(FileName::Unescape(value)));
+    // ".." above the root stays at the root, as the file system reads it.
+    while (path.startsWith(QLatin1String("/../")) || path == QLatin1String("/..")) {
+        path = path.mid(3).isEmpty() ? QStringLiteral("/") : path.mid(3);
+    }
+    return path;
+}
+
 bool CSetFile::Take(const QString& key, const QString& value, const QDir& folder) {
     if (key == QLatin1String("version")) {
         return true; // a newer version's files are read as far as this one understands them
@@ -147,8 +164,7 @@ bool CSetFile::Take(const QString& key, const QString& value, const QDir& folder
     if (const int k = PaneOf(key, QLatin1String("video")); k >= 0) {
         // The value is the path as it stands, spaces included; "\xFF" stands for a byte of a
         // name that is not UTF-8.
-        video[k] =
-            value.isEmpty() ? QString() : QDir::cleanPath(folder.absoluteFilePath(FileName::Unescape(value)));
+        video[k] = value.isEmpty() ? QString() : VideoPath(value, folder);
         return true;
     }
     if (const int k = PaneOf(key, QLatin1String("offset")); k >= 0) {

@@ -48,4 +48,6 @@ public:
 private:
     // One key (lower case) of [TetravSet]; false when this version does not know it.
     bool Take(const QString& key, const QString& value, const QDir& folder);
+    // A video's value as the file it names: relative to the set's folder, or a file URI.
+    static QString VideoPath(const QString& value, const QDir& folder);
 };

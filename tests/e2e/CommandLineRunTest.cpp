@@ -2,6 +2,7 @@
 // its state read back from its status bar (AT-SPI) and its media player (MPRIS), and a second
 // start handing its options to the running window. The settings file is never rewritten by them.
 #include "e2e/AtspiClient.h"
+#include "e2e/DesktopEnvironment.h"
 #include "support/FileBytes.h"
 #include "support/PrivateSessionBus.h"
 #include "support/ProgramRun.h"
@@ -29,17 +30,7 @@ protected:
         ASSERT_TRUE(m_atspi.connect(m_bus.address()));
     }
 
-    QProcessEnvironment environment() const {
-        QProcessEnvironment env = m_x.environment({{"DBUS_SESSION_BUS_ADDRESS", m_bus.address()},
-                                                   {"XDG_RUNTIME_DIR", m_runtime.path()},
-                                                   {"XDG_CONFIG_HOME", m_config.path()},
-                                                   {"QT_ACCESSIBILITY", "1"},
-                                                   {"QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1"}});
-        for (const char* name : {"XAUTHORITY", "AT_SPI_BUS_ADDRESS", "NO_AT_BRIDGE"}) {
-            env.remove(name);
-        }
-        return env;
-    }
+    QProcessEnvironment environment() const { return DesktopEnvironment(m_x, m_bus, m_runtime, m_config); }
 
     // A property of the running copy's media player, as gdbus prints its value ("" when unread).
     QString player(const QString& name) const {

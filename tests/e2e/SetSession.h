@@ -4,6 +4,7 @@
 // over D-Bus. Where the controls are comes from the accessibility bus; what the panes show comes
 // from the screen (the clips draw their frame numbers into their pictures).
 #include "e2e/AtspiClient.h"
+#include "e2e/DesktopEnvironment.h"
 #include "support/FileBytes.h"
 #include "support/FrameIndex.h"
 #include "support/PrivateSessionBus.h"
@@ -53,14 +54,7 @@ public:
             return QStringLiteral("no accessibility bus");
         }
         writeAll(m_config.filePath(QStringLiteral("tetrav/TetravSet.ini")), settings.toUtf8());
-        QProcessEnvironment env = m_x.environment({{"DBUS_SESSION_BUS_ADDRESS", m_bus.address()},
-                                                   {"XDG_RUNTIME_DIR", m_runtime.path()},
-                                                   {"XDG_CONFIG_HOME", m_config.path()},
-                                                   {"QT_ACCESSIBILITY", "1"},
-                                                   {"QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1"}});
-        for (const char* name : {"XAUTHORITY", "AT_SPI_BUS_ADDRESS", "NO_AT_BRIDGE"}) {
-            env.remove(name);
-        }
+        QProcessEnvironment env = DesktopEnvironment(m_x, m_bus, m_runtime, m_config);
         m_run = std::make_unique<ProgramRun>(env, clips);
         const bool found = WaitUntil(
             [&] {

@@ -1,6 +1,7 @@
 // The real program on a private 1280 x 1024 desktop, driven as a user or a screen reader would:
 // through AT-SPI, the keyboard, and screenshots taken from outside.
 #include "e2e/AtspiClient.h"
+#include "e2e/DesktopEnvironment.h"
 #include "e2e/PaneCheck.h"
 #include "support/FileBytes.h"
 #include "support/FrameIndex.h"
@@ -45,14 +46,7 @@ protected:
     // Starts the program on this desktop and waits until its four named panes are on the
     // accessibility bus.
     void startProgram(const QStringList& arguments) {
-        QProcessEnvironment env = m_x.environment({{"DBUS_SESSION_BUS_ADDRESS", m_bus.address()},
-                                                   {"XDG_RUNTIME_DIR", m_runtime.path()},
-                                                   {"XDG_CONFIG_HOME", m_config.path()},
-                                                   {"QT_ACCESSIBILITY", "1"},
-                                                   {"QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1"}});
-        for (const char* name : {"XAUTHORITY", "AT_SPI_BUS_ADDRESS", "NO_AT_BRIDGE"}) {
-            env.remove(name);
-        }
+        QProcessEnvironment env = DesktopEnvironment(m_x, m_bus, m_runtime, m_config);
         m_run = std::make_unique<ProgramRun>(env, arguments);
         const bool registered = WaitUntil(
             [&] {

@@ -6,6 +6,7 @@
 #include "FuzzCheck.h"
 #include "dialogs/CMaskEdit.h"
 #include "dialogs/COffsetDlg.h"
+#include "dialogs/COffsetEdit.h"
 #include "dialogs/CTimeEdit.h"
 
 #include <fuzzer/FuzzedDataProvider.h>

@@ -113,6 +113,25 @@ TEST(SetFileFormat, PathsRoundTripAndDamagedForeignAndNewerFilesAreRefusedOrTole
     ASSERT_TRUE(cut.Read(dir.filePath(QStringLiteral("cut in a path.tetravset")), nullptr));
     EXPECT_EQ(cut.video[1], QStringLiteral("/videos/long na"));
     EXPECT_EQ(cut.MissingPanes(), (QList<int>{0, 1}));
+
+    // Values written by hand or by other programs name the file a user would expect.
+    const struct {
+        const char* value;
+        QString path;
+    } named[] = {
+        {"file:///videos/%E7%94%B2%20a.mp4", QStringLiteral("/videos/甲 a.mp4")},
+        {"FILE:///videos/../b.mkv", QStringLiteral("/b.mkv")},
+        {"../../../../../../../../../../etc/passwd", QStringLiteral("/etc/passwd")},
+        {"sub/../c.avi", dir.filePath(QStringLiteral("c.avi"))},
+    };
+    const QString byHand = dir.filePath(QStringLiteral("by hand.tetravset"));
+    for (const auto& c : named) {
+        SCOPED_TRACE(c.value);
+        writeAll(byHand, QByteArray("[TetravSet]\nVideo1=") + c.value + "\n");
+        CSetFile set;
+        ASSERT_TRUE(set.Read(byHand, nullptr));
+        EXPECT_EQ(set.video[0], c.path);
+    }
 }
 
 using SavedSetTest = ClipWindowTest;
