@@ -52,11 +52,11 @@ protected:
     void dropEvent(QDropEvent* event) override;
     // Emits beeped() and beeps.
     void Beep();
+    // Gives a caret or selection key to the line edit without any text it carries.
+    void PassWithoutText(QKeyEvent* event);
 
 private:
     void OnBackspace();
-    // Gives a caret or selection key to the line edit without any text it carries.
-    void PassWithoutText(QKeyEvent* event);
     // Lowers the field's second digit to the limit's when first, about to go in, is the limit's
     // first digit; field is where the field starts. Always true (the digit is taken).
     bool KeepSecondDigitInLimit(QChar first, int field, const QString& limit);

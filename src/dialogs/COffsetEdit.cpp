@@ -136,7 +136,7 @@ void COffsetEdit::TypeChar(QChar ch) {
         }
         // Ends the field: on to the next one (':'), or to the milliseconds ('.').
         const int next = ch == QLatin1Char('.') ? 3 : from + 1;
-        if (next <= from || (ch == QLatin1Char(':') && next == 3)) {
+        if (next <= from || next > 3 || (ch == QLatin1Char(':') && next == 3)) {
             Beep();
             return;
         }
@@ -170,14 +170,14 @@ void COffsetEdit::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Right:
     case Qt::Key_Home:
     case Qt::Key_End:
-        QLineEdit::keyPressEvent(event); // the caret moves; a new field starts where typed
+        PassWithoutText(event); // the caret moves; a new field starts where typed
         m_nField = -1;
         return;
     default:
         break;
     }
     if (event->matches(QKeySequence::Copy) || event->matches(QKeySequence::SelectAll)) {
-        QLineEdit::keyPressEvent(event);
+        PassWithoutText(event);
         return;
     }
     event->accept();

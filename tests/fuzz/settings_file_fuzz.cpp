@@ -112,7 +112,7 @@ QString readBack(const QString& value) {
         v.back() == v.front()) {
         v = v.mid(1, v.size() - 2);
     }
-    return v.left(255);
+    return CSettingsFile::SnapshotFolder(v); // read whole; an empty one is the default folder
 }
 
 QByteArray readFile(const QString& path) {

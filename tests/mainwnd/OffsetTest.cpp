@@ -180,6 +180,7 @@ TEST(OffsetDialog, TypingReplacesFieldByFieldRefusesOutOfRangeDigitsAndOkApplies
         {0.0, "0:75", nullptr, 25, "+00:07:00.000", 1, 420.0},
         {0.0, "0:0:99.5", nullptr, 25, "+00:00:09.500", 1, 9.5},
         {-1.0, "x+2", nullptr, 25, "+02:00:01.000", 1, 7201.0}, // a stray key ends the replacing
+        {0.0, "1.5:", nullptr, 25, "+01:00:00.500", 1, 3600.5}, // nothing follows the milliseconds
         {0.0, "12\b3", nullptr, 25, "+13:00:00.000", 0, 46800.0},
         {0.0, "1:23\b\b4", nullptr, 25, "+01:04:00.000", 0, 3840.0},
         {0.0, nullptr, "80", 25, "+00:00:03.200", 0, 3.2},
