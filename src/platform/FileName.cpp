@@ -51,7 +51,8 @@ int Utf8Sequence(const unsigned char* p, qsizetype left, char32_t& cp) {
 
 QByteArray Stat(const QString& name, struct stat& st, int& error) {
     const QByteArray bytes = ToBytes(name);
-    error = ::stat(bytes.constData(), &st) == 0 ? 0 : errno;
+    // A name with a NUL in it would reach the file named by the bytes before the NUL.
+    error = bytes.contains('\0') ? ENOENT : (::stat(bytes.constData(), &st) == 0 ? 0 : errno);
     return bytes;
 }
 
@@ -128,7 +129,9 @@ QString FromUri(const QUrl& url) {
     }
     // The path as sent, percent-escapes and all, then decoded to bytes.
     const QByteArray encoded = url.path(QUrl::FullyEncoded).toLatin1();
-    return FromBytes(QByteArray::fromPercentEncoding(encoded));
+    const QByteArray bytes = QByteArray::fromPercentEncoding(encoded);
+    // No file name holds a NUL ("a.mp4%00.txt" would reach a.mp4): such a URI names no file.
+    return bytes.contains('\0') ? QString() : FromBytes(bytes);
 }
 
 QByteArray ToUri(const QString& absoluteName) {

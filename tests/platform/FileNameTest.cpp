@@ -45,6 +45,8 @@ TEST(FileNameTest, BytesRoundTripShowHarmlesslyAndTravelInUrisAndSavedSets) {
         EXPECT_FALSE(FileName::Escape(name).toUtf8().contains('\xff')) << "an escaped name is UTF-8";
     }
     EXPECT_TRUE(FileName::FromUri(QUrl("https://example.com/a.mp4")).isEmpty());
+    EXPECT_TRUE(FileName::FromUri(QUrl::fromEncoded("file:///v/a.mp4%00.txt")).isEmpty())
+        << "a NUL ends no name";
 }
 
 TEST(FileNameTest, KindsAreToldApartByTheNamesOwnBytes) {
@@ -68,6 +70,8 @@ TEST(FileNameTest, KindsAreToldApartByTheNamesOwnBytes) {
         {base, FileName::Kind::Folder, "这是一个文件夹"},
         {base + "/pipe", FileName::Kind::Fifo, "这是一个管道，不是文件"},
         {"/dev/zero", FileName::Kind::Device, "这是一个设备，不是文件"},
+        {file + QByteArray("\0.txt", 5), FileName::Kind::Missing,
+         "文件不存在"}, // not the file before the NUL
     };
     for (const auto& c : cases) {
         const QString name = FileName::FromBytes(c.bytes);
