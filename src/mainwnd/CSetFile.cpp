@@ -149,7 +149,10 @@ QString CSetFile::VideoPath(const QString& value, const QDir& folder) {
             return QDir::cleanPath(local);
         }
     }
-    QString path = QDir::cleanPath(folder.absoluteFilePath(FileName::Unescape(value)));
+    // Joined by hand: QDir takes a name that starts with ':' for a resource, not a file.
+    const QString name = FileName::Unescape(value);
+    QString path = QDir::cleanPath(
+        name.startsWith(QLatin1Char('/')) ? name : folder.absolutePath() + QLatin1Char('/') + name);
     // ".." above the root stays at the root, as the file system reads it.
     while (path.startsWith(QLatin1String("/../")) || path == QLatin1String("/..")) {
         path = path.mid(3).isEmpty() ? QStringLiteral("/") : path.mid(3);

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 namespace tetrav::fuzz {
 
@@ -20,6 +21,29 @@ inline QString shown(const QByteArray& bytes) {
 }
 inline QString shown(const QString& text) {
     return shown(text.toUtf8());
+}
+
+// One line of a file with its own line end ("\n", "\r\n", or none for a last line without one).
+struct Line {
+    QByteArray text, end;
+    bool operator==(const Line&) const = default;
+};
+
+// The file as lines.
+inline std::vector<Line> linesOf(const QByteArray& data) {
+    std::vector<Line> lines;
+    qsizetype start = 0;
+    while (start < data.size()) {
+        const qsizetype nl = data.indexOf('\n', start);
+        if (nl < 0) {
+            lines.push_back({data.mid(start), {}});
+            break;
+        }
+        const bool crlf = nl > start && data.at(nl - 1) == '\r';
+        lines.push_back({data.mid(start, nl - start - (crlf ? 1 : 0)), crlf ? "\r\n" : "\n"});
+        start = nl + 1;
+    }
+    return lines;
 }
 
 } // namespace tetrav::fuzz

@@ -14,29 +14,9 @@
 
 namespace {
 
+using tetrav::fuzz::Line;
+using tetrav::fuzz::linesOf;
 using tetrav::fuzz::shown;
-
-struct Line {
-    QByteArray text, end;
-    bool operator==(const Line&) const = default;
-};
-
-// The file as lines, each with its own line end ("\n", "\r\n" or none for the last).
-std::vector<Line> linesOf(const QByteArray& data) {
-    std::vector<Line> lines;
-    qsizetype start = 0;
-    while (start < data.size()) {
-        const qsizetype nl = data.indexOf('\n', start);
-        if (nl < 0) {
-            lines.push_back({data.mid(start), {}});
-            break;
-        }
-        const bool crlf = nl > start && data.at(nl - 1) == '\r';
-        lines.push_back({data.mid(start, nl - start - (crlf ? 1 : 0)), crlf ? "\r\n" : "\n"});
-        start = nl + 1;
-    }
-    return lines;
-}
 
 // Whether fresh holds the old line: the same bytes, or, for a last line without a line end,
 // the same bytes with one added (which may join a carriage return the line ended in).

@@ -15,27 +15,9 @@
 
 namespace {
 
+using tetrav::fuzz::Line;
+using tetrav::fuzz::linesOf;
 using tetrav::fuzz::shown;
-
-struct Line {
-    QByteArray text, end;
-};
-
-std::vector<Line> linesOf(const QByteArray& data) {
-    std::vector<Line> lines;
-    qsizetype start = 0;
-    while (start < data.size()) {
-        const qsizetype nl = data.indexOf('\n', start);
-        if (nl < 0) {
-            lines.push_back({data.mid(start), {}});
-            break;
-        }
-        const bool crlf = nl > start && data.at(nl - 1) == '\r';
-        lines.push_back({data.mid(start, nl - start - (crlf ? 1 : 0)), crlf ? "\r\n" : "\n"});
-        start = nl + 1;
-    }
-    return lines;
-}
 
 const char* const kSections[] = {"FramePhase",   "MiniVideo",  "ForeView",     "SaveMapPath",
                                  "VirtualCode1", "Modifiers1", "VirtualCode2", "Modifiers2",

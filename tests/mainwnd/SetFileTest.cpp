@@ -123,6 +123,7 @@ TEST(SetFileFormat, PathsRoundTripAndDamagedForeignAndNewerFilesAreRefusedOrTole
         {"FILE:///videos/../b.mkv", QStringLiteral("/b.mkv")},
         {"../../../../../../../../../../etc/passwd", QStringLiteral("/etc/passwd")},
         {"sub/../c.avi", dir.filePath(QStringLiteral("c.avi"))},
+        {":take 2.mp4", dir.path() + QStringLiteral("/:take 2.mp4")}, // a file, not a resource
     };
     const QString byHand = dir.filePath(QStringLiteral("by hand.tetravset"));
     for (const auto& c : named) {
