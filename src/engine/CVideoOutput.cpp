@@ -51,8 +51,10 @@ CVideoOutput::CVideoOutput() {
 
     // The frames as decoded and turned upright, for snapshots at the video's own size.
     GstPadRef scaleSink(gst_element_get_static_pad(scale, "sink"));
+    // The flushes and ends there tell which seek a picture answers.
     gst_pad_add_probe(scaleSink.get(),
-                      GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
+                      GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM |
+                                      GST_PAD_PROBE_TYPE_EVENT_FLUSH),
                       &CVideoOutput::onNativeData, this, nullptr);
     // The pool the scaler writes into, offered when it asks where to put its pictures.
     GstPadRef pictureSink(gst_element_get_static_pad(sink, "sink"));
@@ -339,6 +341,9 @@ void CVideoOutput::takeSample(GstSample* pulled) {
     GstSample* sample = gst_sample_new(gst_sample_get_buffer(pulled), gst_sample_get_caps(pulled),
                                        gst_sample_get_segment(pulled), nullptr);
     gst_sample_unref(pulled);
+    // The sample follows the decoded frame through the converters on this thread.
+    m_newestDamaged = m_decodedDamaged.load();
+    m_answeredSeqnum = m_flushSeqnum.load();
     {
         std::lock_guard lock(m_mutex);
         if (m_hold) {
@@ -364,14 +369,27 @@ GstFlowReturn CVideoOutput::onNewPreroll(GstAppSink* sink, gpointer self) {
 
 GstPadProbeReturn CVideoOutput::onNativeData(GstPad*, GstPadProbeInfo* info, gpointer self) {
     auto* out = static_cast<CVideoOutput*>(self);
+    if (info->type & GST_PAD_PROBE_TYPE_EVENT_FLUSH) {
+        if (GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info)) == GST_EVENT_FLUSH_STOP) {
+            out->m_flushSeqnum = gst_event_get_seqnum(GST_PAD_PROBE_INFO_EVENT(info));
+        }
+        return GST_PAD_PROBE_OK;
+    }
     std::lock_guard lock(out->m_mutex);
     if (info->type & GST_PAD_PROBE_TYPE_BUFFER) {
+        out->m_decodedDamaged =
+            GST_BUFFER_FLAG_IS_SET(GST_PAD_PROBE_INFO_BUFFER(info), GST_BUFFER_FLAG_CORRUPTED);
         out->m_native[2] = std::move(out->m_native[1]);
         out->m_native[1] = std::move(out->m_native[0]);
         out->m_native[0].buffer.reset(gst_buffer_ref(GST_PAD_PROBE_INFO_BUFFER(info)));
         if (out->m_nativeCaps) {
             out->m_native[0].caps.reset(gst_caps_ref(out->m_nativeCaps.get()));
         }
+    } else if (GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info)) == GST_EVENT_EOS ||
+               GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info)) == GST_EVENT_GAP) {
+        // No picture comes after the flush: the sink prerolls on this instead.
+        out->m_answeredSeqnum = out->m_flushSeqnum.load();
+        out->m_newestDamaged = false;
     } else if (GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info)) == GST_EVENT_CAPS) {
         GstCaps* caps = nullptr;
         gst_event_parse_caps(GST_PAD_PROBE_INFO_EVENT(info), &caps);

@@ -63,6 +63,14 @@ public:
         gint64 streamNs = -1;
     };
     bool shownFrames(ShownFrame& now, ShownFrame& before) const;
+    // Which seek the newest picture comes from: the sequence number of the flush it followed
+    // (GST_SEQNUM_INVALID before any flush); an end of stream or a gap after a flush counts as
+    // its answer too. A seek whose flush never reached the pictures leaves flushSeqnum() at an
+    // older number. newestDamaged(): the decoder marked the newest picture as decoded from
+    // damaged or missing data (a frame whose reference frames it never got).
+    guint32 flushSeqnum() const { return m_flushSeqnum.load(); }
+    guint32 answeredSeqnum() const { return m_answeredSeqnum.load(); }
+    bool newestDamaged() const { return m_newestDamaged.load(); }
     // While held, new frames wait and the picture on screen stays; releasing shows the newest.
     void setHold(bool hold);
     // Paints the picture darker while set (the picture waits for its time to come).
@@ -103,7 +111,12 @@ private:
     QRect m_rect;
     qint64 m_firstPaintUs = 0;
     std::atomic<bool> m_repaintPending{false};
-    bool m_dim = false; // user-interface thread only
+    // Written on the streaming thread, read on the user-interface thread.
+    std::atomic<guint32> m_flushSeqnum{GST_SEQNUM_INVALID};
+    std::atomic<guint32> m_answeredSeqnum{GST_SEQNUM_INVALID};
+    std::atomic<bool> m_decodedDamaged{false}; // the newest decoded frame, before it is scaled
+    std::atomic<bool> m_newestDamaged{false};  // the newest picture handed to the pane
+    bool m_dim = false;                        // user-interface thread only
 
     struct NativeFrame {
         GstBufferRef buffer;

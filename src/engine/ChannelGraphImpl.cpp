@@ -10,6 +10,11 @@
 
 #include <algorithm>
 
+namespace {
+// How often a seek whose picture came out damaged is sent again.
+constexpr int kSeekResends = 2;
+} // namespace
+
 void CChannelGraph::Impl::postNotify() {
     if (notifyWindow) {
         QCoreApplication::postEvent(notifyWindow, new QEvent(QEvent::Type(QEvent::User + WM_GRAPHNOTIFY)));
@@ -75,6 +80,9 @@ GstMessageType CChannelGraph::Impl::handle(GstMessage* msg) {
         break;
     }
     case GST_MESSAGE_ASYNC_DONE:
+        if (seeking && !seekLanded()) {
+            break;
+        }
         seeking = false;
         if (rateToApply) {
             rateToApply = false;
@@ -160,17 +168,53 @@ bool CChannelGraph::Impl::seek(gint64 targetNs, GstSeekFlags how) {
         targetNs = std::min(targetNs, durationNs - GST_MSECOND);
     }
     targetNs = std::max<gint64>(targetNs, 0);
-    const auto flags = GstSeekFlags(GST_SEEK_FLAG_FLUSH | how);
-    if (!gst_element_seek(playbin.get(), rate, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET,
-                          startOffsetNs + targetNs, GST_SEEK_TYPE_NONE, GST_CLOCK_TIME_NONE)) {
+    if (!sendSeek(rate, how, targetNs)) {
         return false;
     }
     atEnd = false;
-    seeking = true;
     stepping = false; // a flushing seek ends a frame step in progress
-    seekTargetNs = targetNs;
     lastPositionNs = targetNs;
     return true;
+}
+
+bool CChannelGraph::Impl::sendSeek(double seekRateValue, GstSeekFlags how, gint64 targetNs) {
+    GstEvent* event = gst_event_new_seek(seekRateValue, GST_FORMAT_TIME,
+                                         GstSeekFlags(GST_SEEK_FLAG_FLUSH | how), GST_SEEK_TYPE_SET,
+                                         startOffsetNs + targetNs, GST_SEEK_TYPE_NONE, GST_CLOCK_TIME_NONE);
+    const guint32 seqnum = gst_event_get_seqnum(event);
+    if (!gst_element_send_event(playbin.get(), event)) {
+        return false;
+    }
+    seekResends = 0;
+    seekSeqnum = seqnum;
+    seekRate = seekRateValue;
+    seekFlags = how;
+    seekTargetNs = targetNs;
+    seeking = true;
+    return true;
+}
+
+bool CChannelGraph::Impl::seekLanded() {
+    if (!video || videoStreams == 0 || video->flushSeqnum() != seekSeqnum) {
+        // No pictures, or the seek's flush did not reach them under its number: the pipeline's
+        // own end is all there is to go by.
+        return true;
+    }
+    if (video->answeredSeqnum() != seekSeqnum) {
+        return false; // an older seek's end: this one's picture has not come yet
+    }
+    if (!video->newestDamaged() || seekResends >= kSeekResends) {
+        return true;
+    }
+    // A demuxer that lands past the key frame before the target (MPEG-TS, given seeks in quick
+    // succession) hands the decoder a frame without its references: the same seek again
+    // lands right.
+    const int resends = seekResends + 1;
+    if (!sendSeek(seekRate, seekFlags, seekTargetNs)) {
+        return true;
+    }
+    seekResends = resends;
+    return false;
 }
 
 bool CChannelGraph::Impl::applyRate(double newRate) {
@@ -178,14 +222,10 @@ bool CChannelGraph::Impl::applyRate(double newRate) {
     if (!gst_element_query_position(playbin.get(), GST_FORMAT_TIME, &pos)) {
         pos = startOffsetNs + lastPositionNs;
     }
-    if (!seekable || !gst_element_seek(playbin.get(), newRate, GST_FORMAT_TIME,
-                                       GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
-                                       GST_SEEK_TYPE_SET, pos, GST_SEEK_TYPE_NONE, GST_CLOCK_TIME_NONE)) {
+    if (!seekable || !sendSeek(newRate, GST_SEEK_FLAG_ACCURATE, std::max<gint64>(0, pos - startOffsetNs))) {
         return false;
     }
     rate = newRate;
-    seeking = true;
-    seekTargetNs = std::max<gint64>(0, pos - startOffsetNs);
     return true;
 }
 
@@ -218,6 +258,8 @@ void CChannelGraph::Impl::resetStreamFacts() {
     videoStreams = audioStreams = 0;
     atEnd = seeking = stepping = false;
     seekTargetNs = 0;
+    seekSeqnum = GST_SEQNUM_INVALID;
+    seekResends = 0;
     failed = opened = false;
     qosDropped.clear();
 }

@@ -36,6 +36,12 @@ struct CChannelGraph::Impl {
     bool opened = false;  // the file prerolled: later errors are failures of play
     bool seeking = false; // a flushing seek has not completed yet
     gint64 seekTargetNs = 0;
+    // The newest seek as sent (its event's sequence number, to tell its end from an older
+    // seek's), and how often it was sent again because its picture came out damaged.
+    guint32 seekSeqnum = GST_SEQNUM_INVALID;
+    double seekRate = 1.0;
+    GstSeekFlags seekFlags = GST_SEEK_FLAG_NONE;
+    int seekResends = 0;
     bool stepping = false;
     double rate = 1.0;
     bool rateToApply = false; // set while stopped: applied at the next preroll
@@ -78,6 +84,13 @@ struct CChannelGraph::Impl {
     // progress), handling the messages that come meanwhile. False on error or time-out.
     bool settle(int timeoutMs);
     bool seek(gint64 targetNs, GstSeekFlags how);
+    // Sends a flushing seek to targetNs (stream time from the stream's start); false when the
+    // pipeline refused it. The newest seek wins: only its own end completes it.
+    bool sendSeek(double seekRateValue, GstSeekFlags how, gint64 targetNs);
+    // At a pipeline's ASYNC_DONE while seeking: whether it ends the newest seek. Not when it is
+    // an older seek's end that was still waiting on the bus, nor when the seek's picture came
+    // out damaged (the seek is then sent again, at most kSeekResends times).
+    bool seekLanded();
     bool applyRate(double newRate);
     // Reads what the prerolled pipeline offers: streams, duration, start, seekability.
     void readStreamFacts(const QString& path);

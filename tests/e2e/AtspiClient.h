@@ -4,6 +4,7 @@
 #include <QRect>
 #include <QtDBus>
 
+#include <limits>
 #include <optional>
 
 struct AccessibleNode {
@@ -115,6 +116,16 @@ public:
             n.service, n.path, QStringLiteral("org.a11y.atspi.Action"), QStringLiteral("DoAction"));
         m.setArguments({index});
         return index >= 0 && m_bus->send(m);
+    }
+
+    // The current value of a control with a value (a slider, a scroll bar); NaN when it has none.
+    double value(const AccessibleNode& n) {
+        const QVariant v = callOn(*m_bus, n.service, n.path,
+                                  QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"),
+                                  {QStringLiteral("org.a11y.atspi.Value"), QStringLiteral("CurrentValue")});
+        bool ok = false;
+        const double d = v.value<QDBusVariant>().variant().toDouble(&ok);
+        return ok ? d : std::numeric_limits<double>::quiet_NaN();
     }
 
     // The text of a text control (an edit box's contents).

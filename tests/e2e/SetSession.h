@@ -21,6 +21,7 @@
 #include <QTemporaryDir>
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -33,6 +34,21 @@ struct PaneFrames {
     qint64 atMs = 0;
     bool operator==(const PaneFrames& o) const { return n == o.n; }
 };
+
+// Waits (at most timeoutMs) until the program run has put its window on the accessibility bus
+// and ready() holds for its tree, or until it ended; app and tree are what was found last.
+inline bool WaitForProgramOnBus(AtspiClient& atspi, ProgramRun& run, QString& app,
+                                QList<AccessibleNode>& tree, const std::function<bool()>& ready,
+                                int timeoutMs) {
+    return WaitUntil(
+               [&] {
+                   app = atspi.findApplication(run.pid());
+                   tree = atspi.tree(app);
+                   return !run.isRunning() || ready();
+               },
+               timeoutMs, 100) &&
+           run.isRunning() && !app.isEmpty();
+}
 
 class SetSession {
 public:
@@ -56,15 +72,10 @@ public:
         writeAll(m_config.filePath(QStringLiteral("tetrav/TetravSet.ini")), settings.toUtf8());
         QProcessEnvironment env = DesktopEnvironment(m_x, m_bus, m_runtime, m_config);
         m_run = std::make_unique<ProgramRun>(env, clips);
-        const bool found = WaitUntil(
-            [&] {
-                m_app = m_atspi.findApplication(m_run->pid());
-                m_tree = m_atspi.tree(m_app);
-                return !m_run->isRunning() ||
-                       (find(QStringLiteral("播放进度")) && find(QStringLiteral("视频四")));
-            },
-            30000, 100);
-        if (!m_run->isRunning() || !found) {
+        const bool found = WaitForProgramOnBus(
+            m_atspi, *m_run, m_app, m_tree,
+            [&] { return find(QStringLiteral("播放进度")) && find(QStringLiteral("视频四")); }, 30000);
+        if (!found) {
             return QStringLiteral("the program did not come up: ") +
                    QString::fromStdString(m_run->describe());
         }
@@ -85,6 +96,11 @@ public:
     QRect extents(const QString& name, const QString& role = {}) {
         const auto node = find(name, role);
         return node ? m_atspi.extentsOnScreen(*node) : QRect();
+    }
+    // The value of a control with a value (NaN: none).
+    double value(const QString& name) {
+        const auto node = find(name);
+        return node ? m_atspi.value(*node) : std::numeric_limits<double>::quiet_NaN();
     }
     bool enabled(const QString& name) {
         const auto node = find(name);

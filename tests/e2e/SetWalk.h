@@ -10,6 +10,7 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <cmath>
 #include <map>
 #include <random>
 #include <vector>
@@ -236,22 +237,24 @@ private:
         return {};
     }
 
-    // The middle of the seek bar's thumb on the screen: the columns its gripper's grey is in.
+    // The middle of the seek bar's thumb: where the bar's value (0..200, read as a screen reader
+    // reads it) puts the thumb, between the arrows (the track is the bar less three thumb widths).
+    // The grey of the gripper on the screen is not enough: the played part has greys of its own.
+    static constexpr int kThumbWidth = 25; // the thumb's and the arrows' bitmaps
     int thumbX() {
-        const QImage screen = m_s.screen();
-        const int arrow = m_bar.height();
-        int lo = -1;
-        int hi = -1;
-        for (int x = m_bar.left() + arrow; x < m_bar.right() - arrow && !screen.isNull(); ++x) {
-            for (int y = m_bar.top(); y <= m_bar.bottom(); ++y) {
-                if ((screen.pixel(x, y) & 0xffffff) == 0x5b5b5b) {
-                    lo = lo < 0 ? x : lo;
-                    hi = x;
-                    break;
-                }
-            }
-        }
-        return lo < 0 ? m_bar.left() + arrow + 1 : (lo + hi) / 2;
+        m_s.refresh();
+        // Paused, the thumb follows the set at the window's next display tick (every 500 ms).
+        double position = 0;
+        WaitUntil(
+            [&] {
+                position = m_s.value(QStringLiteral("播放进度"));
+                return m_playing || std::abs(position - m_at * 200.0 / kRefLength) <= 3.0;
+            },
+            1500, 50);
+        const int w = kThumbWidth;
+        const int track = m_bar.width() - 3 * w;
+        const int left = std::isnan(position) ? w : int(std::floor(position * track / 200.0 + 0.5)) + w;
+        return m_bar.left() + left + w / 2;
     }
 
     void menuStep() {
@@ -322,6 +325,9 @@ private:
     }
 
     bool fail(const QString& why, const PaneFrames& f) {
+        if (qEnvironmentVariableIsSet("TETRAV_WALK_SHOT")) {
+            m_s.screen().save(qEnvironmentVariable("TETRAV_WALK_SHOT"));
+        }
         m_fig.failure = QStringLiteral("%1 (%2, playing %3, rate %4, offsets %5,%6,%7,%8)\n%9")
                             .arg(why, Describe(f))
                             .arg(m_playing)

@@ -1,8 +1,7 @@
 // The real program on a private 1280 x 1024 desktop, driven as a user or a screen reader would:
 // through AT-SPI, the keyboard, and screenshots taken from outside.
-#include "e2e/AtspiClient.h"
-#include "e2e/DesktopEnvironment.h"
 #include "e2e/PaneCheck.h"
+#include "e2e/SetSession.h"
 #include "support/FileBytes.h"
 #include "support/FrameIndex.h"
 #include "support/PrivateSessionBus.h"
@@ -48,17 +47,15 @@ protected:
     void startProgram(const QStringList& arguments) {
         QProcessEnvironment env = DesktopEnvironment(m_x, m_bus, m_runtime, m_config);
         m_run = std::make_unique<ProgramRun>(env, arguments);
-        const bool registered = WaitUntil(
+        const bool registered = WaitForProgramOnBus(
+            m_atspi, *m_run, m_app, m_tree,
             [&] {
-                m_app = m_atspi.findApplication(m_run->pid());
-                m_tree = m_atspi.tree(m_app);
-                return !m_run->isRunning() ||
-                       std::all_of(kPanes.begin(), kPanes.end(),
+                return std::all_of(kPanes.begin(), kPanes.end(),
                                    [&](const QString& n) { return find(n).has_value(); });
             },
-            20000, 100);
+            20000);
         ASSERT_TRUE(m_run->isRunning()) << "the program ended at start-up: " << m_run->describe();
-        ASSERT_TRUE(registered && !m_app.isEmpty()) << "no four panes on the accessibility bus within 20 s";
+        ASSERT_TRUE(registered) << "no four panes on the accessibility bus within 20 s";
     }
 
     std::optional<AccessibleNode> find(const QString& name, const QString& role = {}) const {

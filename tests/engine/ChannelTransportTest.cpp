@@ -7,7 +7,9 @@
 #include <QElapsedTimer>
 #include <QUrl>
 
+#include <chrono>
 #include <cmath>
+#include <thread>
 
 using namespace enginetest;
 
@@ -177,6 +179,31 @@ TEST(ChannelTransport, AdoptedPipelineIsDrivenTakesTheVolumeAndReportsItsErrors)
     gst_element_get_state(playbin, &state, nullptr, 0);
     EXPECT_EQ(state, GST_STATE_NULL) << "Destroy stops the adopted pipeline";
     gst_object_unref(playbin);
+}
+
+// Exact seeks that follow each other closely, as a drag of the seek bar gives them: the newest
+// wins and lands on the clean frame of its target. (An older seek's end may still wait on the bus
+// when the newest is sent; MPEG-TS now and then hands its decoder a frame without its reference
+// frames when a seek follows another closely.)
+TEST(ChannelTransport, TheNewestOfSeeksInQuickSuccessionLandsOnTheCleanFrameOfItsTarget) {
+    CChannelGraph channel;
+    ASSERT_TRUE(openClip(channel, "walk_ts50.ts"));
+    for (int round = 0; round < 30; ++round) {
+        const double first = 1.0 + (round * 7) % 13;
+        const double newest = 2.03 + (round * 5) % 11; // mid-frame
+        // The spacing of the commands (no event handled between them): the test's input.
+        const auto gap = std::chrono::milliseconds(5 + (round * 37) % 40);
+        ASSERT_TRUE(channel.SetPositionAndRate(first, 1.0));
+        std::this_thread::sleep_for(gap);
+        ASSERT_TRUE(channel.SetPositionAndRate(first, 1.0));
+        std::this_thread::sleep_for(gap);
+        ASSERT_TRUE(channel.SetPositionAndRate(newest, 1.0));
+        ASSERT_TRUE(channel.WaitUntilSettled(kSettleMs));
+        EXPECT_NEAR(position(channel), newest, 0.001) << "round " << round;
+        // Frame n of the 50 fps clip covers n / 50 to (n + 1) / 50 s.
+        ASSERT_EQ(frameNumberIn(snapshot(channel)), int(std::floor(newest * 50.0 + 1e-6)))
+            << "round " << round << ", " << gap.count() << " ms between the seeks";
+    }
 }
 
 TEST(ChannelTransport, ChannelsSharingAClockStartTogetherAtTheBaseTime) {

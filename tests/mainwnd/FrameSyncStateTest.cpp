@@ -262,5 +262,74 @@ TEST(FrameSyncStates, EveryCommandInEveryStateHasItsResultAndLands) {
     }
 }
 
+// The set's edges and its damaged members: every command still has a defined result and the set
+// lands (nothing stays busy, so nothing freezes).
+enum class Edge { FrameZero, PastTheEnd, Unseekable, Retired };
+struct EdgeCase {
+    const char* name;
+    Edge edge;
+    Command command;
+    State landed;
+    double at; // the timeline's place once landed (kOn: not checked)
+};
+const EdgeCase kEdges[] = {
+    {"a step back at frame 0 stays on frame 0", Edge::FrameZero, Command::StepBack, S::Paused, 0.02},
+    {"a step at frame 0 goes to frame 1", Edge::FrameZero, Command::Step, S::Paused, 0.06},
+    {"play at frame 0 plays", Edge::FrameZero, Command::Play, S::Playing, kOn},
+    {"a go-to past the end sends every pane to its end", Edge::PastTheEnd, Command::GoTo, S::Paused, kOn},
+    {"a step after a go-to past the end", Edge::PastTheEnd, Command::Step, S::Paused, kOn},
+    {"play after a go-to past the end", Edge::PastTheEnd, Command::Play, S::Playing, kOn},
+    {"a go-to beside a pane that cannot seek", Edge::Unseekable, Command::GoTo, S::Paused, kGoTo},
+    {"a seek-bar click beside a pane that cannot seek", Edge::Unseekable, Command::KeySeek, S::Paused, kKey},
+    {"a step beside a pane that cannot seek", Edge::Unseekable, Command::Step, S::Paused, kNext},
+    {"play beside a pane that cannot seek", Edge::Unseekable, Command::Play, S::Playing, kOn},
+    {"a go-to beside a retired pane", Edge::Retired, Command::GoTo, S::Paused, kGoTo},
+    {"a seek-bar click beside a retired pane", Edge::Retired, Command::KeySeek, S::Paused, kKey},
+    {"a step back beside a retired pane", Edge::Retired, Command::StepBack, S::Paused, kBack},
+    {"offsets beside a retired pane", Edge::Retired, Command::Offsets, S::Paused, kHere},
+    {"play beside a retired pane", Edge::Retired, Command::Play, S::Playing, kOn},
+};
+
+TEST(FrameSyncStates, AtTheEdgesAndBesideDamagedPanesEveryCommandLands) {
+    for (const EdgeCase& e : kEdges) {
+        SCOPED_TRACE(e.name);
+        ScriptedSet s;
+        double from = 5.0;
+        if (e.edge == Edge::FrameZero) {
+            from = 0.0;
+        } else if (e.edge == Edge::Unseekable) {
+            s.script[2]->seekOk = false;
+        } else if (e.edge == Edge::Retired) {
+            s.paths[2].clear();
+            s.lengths[2] = 0.0;
+        }
+        for (auto& script : s.script) {
+            script->position = from;
+        }
+        s.sync.Seek(s.set, e.edge == Edge::PastTheEnd ? 100.0 : from);
+        s.Land();
+        if (e.edge == Edge::PastTheEnd) {
+            for (auto& script : s.script) {
+                EXPECT_GE(script->lastSeek, 100.0) << "sent to its end (the channel shows its last picture)";
+                script->position = 60.0;
+            }
+        }
+        s.script[2]->calls.clear();
+        s.Give(e.command);
+        s.Land();
+        EXPECT_STREQ(CFrameSync::StateName(s.sync.CurrentState()), CFrameSync::StateName(e.landed));
+        EXPECT_FALSE(s.polling || s.sync.Busy()) << "landed";
+        if (e.at >= 0) {
+            EXPECT_NEAR(s.sync.TimelinePosition(), e.at, 1e-6);
+        }
+        if (e.edge == Edge::Retired) {
+            EXPECT_TRUE(s.script[2]->calls.isEmpty()) << qPrintable(s.script[2]->calls.join(' '));
+        }
+        if (e.landed == State::Playing) {
+            EXPECT_EQ(s.script[0]->baseTime, s.script[3]->baseTime) << "started together";
+        }
+    }
+}
+
 } // namespace
 } // namespace mainwnd_test

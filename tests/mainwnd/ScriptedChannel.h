@@ -17,6 +17,7 @@ struct ChannelScript {
     int steps = 0;
     double shown = -1.0;      // position of the picture on screen; -1 = the position
     bool settled = true;      // no seek or step in progress
+    bool seekOk = true;       // false: the file cannot seek
     double stepSeconds = 0.0; // how far a frame step moves the position
     unsigned long long baseTime = 0;
     QStringList calls; // "Run", "Pause", "Stop", "Destroy", ...
@@ -69,7 +70,7 @@ public:
 
     bool SetPositionAndRate(double seconds, double, bool = false) override {
         m_s->lastSeek = seconds;
-        return log("SeekExact", true);
+        return log("SeekExact", m_s->seekOk);
     }
     bool StepFrames(int frames) override {
         m_s->steps += frames;
@@ -92,7 +93,7 @@ public:
     }
     bool IsAtEnd() const override { return m_s->atEnd; }
     bool HasFailed() const override { return m_s->failed; }
-    bool CanSeek() const override { return true; }
+    bool CanSeek() const override { return m_s->seekOk; }
 
 private:
     bool log(const char* call, bool result) {
