@@ -2,9 +2,15 @@
 """The reference figure for the sync benchmark: four mpv windows started together on the same
 clips, driven through their IPC sockets by the same session as Tetrav's (seeks, pause/resume,
 rate changes, frame steps), and the spread between the frames they show, sampled every 50 ms.
-Usage: mpv_sync.py SECONDS CLIP..."""
+With --seeks N: instead, N exact seeks of the paused windows and the time until every window is
+on its frame (the reference figure for a seek-bar click).
+Usage: mpv_sync.py [--seeks N] SECONDS CLIP..."""
 import json, os, socket, subprocess, sys, tempfile, time
 
+seeks = 0
+if sys.argv[1] == "--seeks":
+    seeks = int(sys.argv[2])
+    del sys.argv[1:3]
 seconds = float(sys.argv[1])
 clips = sys.argv[2:]
 tmp = tempfile.mkdtemp()
@@ -47,6 +53,43 @@ def run(ms):
         n = [ask(f, "get_property", "estimated-frame-number") for f in conns]
         if None not in n:
             spreads.append(max(n) - min(n))
+
+if seeks:
+    # Paused, exact seeks of all four windows to places more than 2 s apart: the time from the
+    # commands until every window reports the target's frame and no seek under way.
+    import random
+    rng = random.Random(20261207)
+    fps = ask(conns[0], "get_property", "container-fps") or 30.0
+    length = ask(conns[0], "get_property", "duration") or 30.0
+    times, at = [], 0.0
+    for _ in range(seeks):
+        target = at
+        while abs(target - at) < 3.0:
+            target = rng.uniform(0.5, length * 0.9)
+        at = target
+        frame = int(target * fps)
+        t0 = time.time()
+        all_("seek", target, "absolute+exact")
+        while time.time() - t0 < 8:
+            n = [ask(f, "get_property", "estimated-frame-number") for f in conns]
+            busy = [ask(f, "get_property", "seeking") for f in conns]
+            if all(x is not None and abs(x - frame) <= 1 for x in n) and not any(busy):
+                times.append(time.time() - t0)
+                break
+            time.sleep(0.005)
+    for f in conns:
+        try:
+            ask(f, "quit")
+        except Exception:
+            pass
+    for p in procs:
+        p.wait(timeout=10)
+    times.sort()
+    med = times[len(times) // 2] * 1000 if times else -1
+    print(f"mpv (four windows): exact seek to every window on its frame, paused: {len(times)} of {seeks} "
+          f"seeks: median {med:.0f} ms, max {max(times) * 1000 if times else -1:.0f} ms (its own report, "
+          f"not the screen)")
+    sys.exit(0)
 
 start = time.time()
 all_("set_property", "pause", False)

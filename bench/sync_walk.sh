@@ -5,6 +5,8 @@
 # mp4, HEVC mkv with open GOPs, MJPEG mov at 29.97 fps, MPEG-TS at 50 fps), each pane's frame read
 # from the screen. Prints the seed, commands, landed commands, freezes, the lag of the panes in
 # their own frames while playing, and the time from a seek-bar click to every pane on its frame.
+# Then seek-bar clicks on four 1080p files: the time from a click to every pane on its frame,
+# beside mpv's four windows in the same run (SEEK_CLICKS, 12 by default; 0 leaves them out).
 # Usage: bench/sync_walk.sh BUILD_DIR [COMMANDS] [SEED]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -32,5 +34,20 @@ TETRAV_CLIPS="$build/clips" TETRAV_WALK_COMMANDS=$commands TETRAV_WALK_SEED=$see
 grep '^walk:' "$tmp/walk.out" || true
 if [ $status -ne 0 ]; then
     grep -v '^walk:' "$tmp/walk.out" | grep -A200 'Failure' | head -n 400
+fi
+
+# Seek-bar clicks on four 1080p files (SEEK_CLICKS of them, paused): the real program, then mpv's
+# four windows on the same files in the same run (exact seeks, from its own report).
+if [ -n "${SEEK_CLICKS:-12}" ] && [ "${SEEK_CLICKS:-12}" -gt 0 ]; then
+    "$root/scripts/make-clips.sh" --bench "$build/bench-clips" >/dev/null
+    echo "== Seek-bar click to every pane on its frame, four 1080p30 files (GOP 2 s), $(uptime | sed 's/.*load/load/')"
+    bench_status=0
+    TETRAV_CLIPS="$build/clips" TETRAV_BENCH_CLIPS="$build/bench-clips" TETRAV_BENCH_SEEK_CLICKS=${SEEK_CLICKS:-12} \
+        dbus-run-session -- "$tests" --gtest_filter='SetWalkBench.*' >"$tmp/bench.out" 2>&1 || bench_status=$?
+    grep '^bench:' "$tmp/bench.out" || grep -A20 'Failure' "$tmp/bench.out" | head -n 40
+    if command -v mpv >/dev/null; then
+        "$root/bench/mpv_sync.py" --seeks "${SEEK_CLICKS:-12}" 0 "$build"/bench-clips/bench{1,2,3,4}.mp4 2>/dev/null || true
+    fi
+    [ $status -ne 0 ] || status=$bench_status
 fi
 exit $status

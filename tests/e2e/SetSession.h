@@ -170,12 +170,13 @@ public:
                      {QVariant::fromValue(track), QVariant::fromValue(qlonglong(seconds * 1e6 + 0.5))});
     }
 
-    // The four panes' places on the screen and where a 320 x 240 picture lies in each.
-    bool locatePanes() {
+    // The four panes' places on the screen and where a picture of the clips' size lies in each.
+    bool locatePanes(QSize source = QSize(320, 240)) {
         static const QString names[4] = {"视频一", "视频二", "视频三", "视频四"};
+        m_sourceHeight = source.height();
         for (int k = 0; k < 4; ++k) {
             m_pane[k] = extents(names[k]);
-            m_picture[k] = enginetest::fittedRect(QSize(320, 240), m_pane[k]);
+            m_picture[k] = enginetest::fittedRect(source, m_pane[k]);
             if (m_pane[k].isEmpty()) {
                 return false;
             }
@@ -189,7 +190,7 @@ public:
         const QImage screen = GrabScreen(m_x.display());
         f.atMs = m_clock.elapsed();
         for (int k = 0; k < 4 && !screen.isNull(); ++k) {
-            f.n[k] = enginetest::frameNumberIn(screen, m_picture[k], 240);
+            f.n[k] = enginetest::frameNumberIn(screen, m_picture[k], m_sourceHeight);
         }
         return f;
     }
@@ -220,6 +221,7 @@ private:
     std::unique_ptr<ProgramRun> m_run;
     QRect m_pane[4];
     QRect m_picture[4];
+    int m_sourceHeight = 240;
     QElapsedTimer m_clock;
 };
 

@@ -8,6 +8,7 @@
 #include <QDir>
 
 #include <cstdio>
+#include <random>
 
 namespace {
 
@@ -98,6 +99,71 @@ TEST_F(SetWalkTest, RandomCommandsLandInStepInEveryState) {
                 Percentile(f.lagFrames, 0.5), Percentile(f.lagFrames, 0.99), Percentile(f.lagFrames, 1.0),
                 f.clickToFrame.size(), Percentile(f.clickToFrame, 0.5), Percentile(f.clickToFrame, 1.0));
     EXPECT_TRUE(ok) << qPrintable(f.failure);
+}
+
+// The bench's figure (bench/sync_walk.sh sets TETRAV_BENCH_CLIPS to the folder of the 1080p30
+// bench clips, GOP 2 s): seek-bar clicks on the paused set, the time from each click until every
+// pane shows the frame of one instant (the four clips number their frames alike) and keeps it.
+TEST(SetWalkBench, SeekBarClickToEveryPaneOnItsFrameOnFourLargeFiles) {
+    if (!qEnvironmentVariableIsSet("TETRAV_BENCH_CLIPS")) {
+        GTEST_SKIP() << "a bench figure: bench/sync_walk.sh runs it on the bench clips";
+    }
+    const QString dir = qEnvironmentVariable("TETRAV_BENCH_CLIPS");
+    SetSession s;
+    ASSERT_TRUE(s.ready());
+    QStringList clips;
+    for (int n = 1; n <= 4; ++n) {
+        clips << QStringLiteral("%1/bench%2.mp4").arg(dir).arg(n);
+    }
+    const QString why = s.start(clips, kSettings);
+    ASSERT_TRUE(why.isEmpty()) << qPrintable(why);
+    ASSERT_TRUE(WaitUntil([&] { return s.enabled(QStringLiteral("播放")); }, 30000, 100));
+    ASSERT_TRUE(s.locatePanes(QSize(1920, 1080)));
+    const QRect bar = s.extents(QStringLiteral("播放进度"));
+    ASSERT_FALSE(bar.isEmpty());
+    std::mt19937 random(20261207u);
+    std::vector<double> times;
+    int missed = 0;
+    PaneFrames last = s.read();
+    double previous = 0.0;
+    const int clicks = qEnvironmentVariableIntValue("TETRAV_BENCH_SEEK_CLICKS") > 0
+                           ? qEnvironmentVariableIntValue("TETRAV_BENCH_SEEK_CLICKS")
+                           : 12;
+    for (int i = 0; i < clicks; ++i) {
+        // Places more than a key-frame interval (2 s of the 30) apart from the one before.
+        double fraction = previous;
+        while (std::abs(fraction - previous) < 0.1) {
+            fraction = std::uniform_int_distribution<int>(0, 900)(random) / 1000.0;
+        }
+        previous = fraction;
+        const int x = bar.left() + 30 + int(fraction * (bar.width() - 60));
+        const qint64 clicked = s.nowMs();
+        s.click(QPoint(x, bar.center().y()));
+        PaneFrames f;
+        PaneFrames before = last;
+        qint64 stableSince = clicked;
+        const bool landed = WaitUntil(
+            [&] {
+                f = s.read();
+                if (!(f == before)) {
+                    stableSince = f.atMs;
+                    before = f;
+                }
+                const bool one = f.n[0] >= 0 && f.n == std::array<int, 4>{f.n[0], f.n[0], f.n[0], f.n[0]};
+                return one && !(f == last) && f.atMs - stableSince >= 150;
+            },
+            8000, 10);
+        if (landed) {
+            times.push_back(double(stableSince - clicked));
+            last = f;
+        } else {
+            ++missed;
+        }
+    }
+    std::printf("bench: seek-bar click to every pane on its frame, four 1080p30 files, paused: %zu clicks "
+                "(%d did not land in 8 s): median %.0f ms, max %.0f ms\n",
+                times.size(), missed, Percentile(times, 0.5), Percentile(times, 1.0));
+    EXPECT_EQ(missed, 0);
 }
 
 // One of the files does not open (an unfinished recording: no index). Its messages answered with
