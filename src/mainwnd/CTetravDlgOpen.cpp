@@ -11,7 +11,7 @@
 #include "engine/CStreamProbe.h"
 #include "mainwnd/CVideoPane.h"
 #include "platform/MessageBox.h"
-#include "settings/CSettings.h"
+#include "settings/CSettingsModel.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -169,7 +169,7 @@ void CTetravDlg::OpenSelectedFiles() {
 
     ProbeState probe;
     const double x =
-        CStreamProbe::ProbeChannels(g_strVideoPath, m_pChannel, g_settings.MiniVideo, probe, facts);
+        CStreamProbe::ProbeChannels(g_strVideoPath, m_pChannel, m_pSettings->ReferenceRule(), probe, facts);
     for (int k = 0; k < 4; ++k) {
         m_dLength[k] = probe.length[k];
         m_dFrameRate[k] = probe.frameRate[k];
