@@ -153,7 +153,6 @@ bool CTetravDlg::OnInitDialog() {
         m_menuContext[i]->AppendCommand(Utf8("清除时间偏移"), ID_CLEAR_OFFSET_1 + i);
         connect(m_menuContext[i], &CMenuEx::command, this, &CTetravDlg::OnCommand);
     }
-    m_pMainMenu = m_pMenuBar;
     return true;
 }
 

@@ -177,13 +177,9 @@ public:
     CStatusBar* m_wndStatusBar = nullptr;
     int m_nScreenHeight = 0;
     int m_nScreenWidth = 0;
-    int m_nBottomBand = 0;
-    int m_nMargin = 0;
-    int m_nPaneInset = 0;
     bool m_bFourPanes = true;
     QMenu* m_pPopup[4] = {nullptr, nullptr, nullptr, nullptr};
     CMenuEx* m_menuContext[4] = {nullptr, nullptr, nullptr, nullptr};
-    QMenuBar* m_pMainMenu = nullptr;
     int m_nCurChannel = 0;
     CChannelGraph* m_pChannel[4] = {nullptr, nullptr, nullptr, nullptr};
     double m_dCurrentSecs = 0.0;
@@ -194,13 +190,9 @@ public:
     // Each pane's time offset in seconds: pane k shows the reference's instant t at its own t +
     // m_dOffset[k]. Cleared when the set closes.
     double m_dOffset[4] = {0, 0, 0, 0};
-    int m_nHours = 0;
-    int m_nMinutes = 0;
-    int m_nSeconds = 0;
     int m_bReference[4] = {0, 0, 0, 0};
     int m_nOpenCount = 0;
     int m_nVolume = 0;
-    QString m_strTime;
     CVolumeSlider* m_wndVolume = nullptr;
     CVideoPane* m_wndPane[4] = {nullptr, nullptr, nullptr, nullptr};
 

@@ -89,8 +89,6 @@ void CTetravDlg::CreateBars() {
 }
 
 void CTetravDlg::LayoutControls() {
-    m_nBottomBand = 90;
-    m_nMargin = 10;
     m_wndStatusBar->Reposition();
     MainLayoutInput in;
     in.screenWidth = m_nScreenWidth;
@@ -145,11 +143,7 @@ void CTetravDlg::SetStatusText(int part, const QString& text) {
 
 void CTetravDlg::ShowTime(double seconds, int part) {
     const unsigned s = WholeSeconds(seconds);
-    m_nHours = static_cast<int>(s / 3600u);
-    m_nMinutes = static_cast<int>((s % 3600u) / 60u);
-    m_nSeconds = static_cast<int>((s % 3600u) % 60u);
-    m_strTime = QString::asprintf("%02d:%02d:%02d", m_nHours, m_nMinutes, m_nSeconds);
-    SetStatusText(part, m_strTime);
+    SetStatusText(part, QString::asprintf("%02u:%02u:%02u", s / 3600u, (s % 3600u) / 60u, (s % 3600u) % 60u));
 }
 
 QPoint CTetravDlg::ContextMenuPos(int pane) const {
