@@ -43,7 +43,6 @@ void CTetravDlg::OnPaneDoubleClick(int pane) {
 // Puts every pane where the layout says, the zoomed one over the whole video area and the
 // others hidden in their cells, and fits each channel's picture to its pane.
 void CTetravDlg::PlacePanes(const MainLayout& layout) {
-    m_nPaneInset = kPaneInset;
     for (int i = 0; i < 4; ++i) {
         const bool zoomed = !m_bFourPanes && i == m_nZoomedPane;
         const QRect r = zoomed ? layout.zoomedPane : layout.panes[i];

@@ -27,7 +27,7 @@ struct MainLayout {
 
 // Space the bottom band needs below the panes: the tool bar ends 50 pixels above H.
 constexpr int kBandClearance = 50;
-// Space kept free below each row of panes (m_nPaneInset).
+// Space kept free below each row of panes.
 constexpr int kPaneInset = 60;
 
 MainLayout ComputeMainLayout(const MainLayoutInput& in);
