@@ -75,12 +75,15 @@ QString Summary(const AlignResult& result, const QString names[4], const double 
             lines << head + QStringLiteral("参考视频，偏移 %1").arg(OffsetText(offsets[k]));
             break;
         case PaneAlignment::Outcome::Aligned:
-            lines << head + QStringLiteral("偏移 %1，置信度 %2").arg(OffsetText(offsets[k])).arg(pane.confidence, 0, 'f', 1);
+            lines << head + QStringLiteral("偏移 %1，置信度 %2")
+                                .arg(OffsetText(offsets[k]))
+                                .arg(pane.confidence, 0, 'f', 1);
             break;
         case PaneAlignment::Outcome::NotAsked:
             break;
         default:
-            lines << head + QStringLiteral("%1，偏移未改变（%2）").arg(Reason(pane.outcome), OffsetText(offsets[k]));
+            lines << head + QStringLiteral("%1，偏移未改变（%2）")
+                                .arg(Reason(pane.outcome), OffsetText(offsets[k]));
             break;
         }
     }

@@ -67,12 +67,14 @@ private:
 } // namespace
 
 bool AlignResult::ReferenceHasSound() const {
-    return reference >= 0 && reference < 4 && panes[std::size_t(reference)].outcome == PaneAlignment::Outcome::Reference;
+    return reference >= 0 && reference < 4 &&
+           panes[std::size_t(reference)].outcome == PaneAlignment::Outcome::Reference;
 }
 
 int AlignResult::AlignedCount() const {
-    return int(std::count_if(panes.begin(), panes.end(),
-                             [](const PaneAlignment& p) { return p.outcome == PaneAlignment::Outcome::Aligned; }));
+    return int(std::count_if(panes.begin(), panes.end(), [](const PaneAlignment& p) {
+        return p.outcome == PaneAlignment::Outcome::Aligned;
+    }));
 }
 
 AlignResult CAudioAligner::Run(const std::array<std::string, 4>& uris, int reference, const Options& options,
@@ -102,8 +104,9 @@ AlignResult CAudioAligner::Run(const std::array<std::string, 4>& uris, int refer
             decoders.emplace_back([&, k] {
                 double expected = options.decode.maxSeconds;
                 slots.acquire();
-                audio[std::size_t(k)] = CAudioDecoder::Decode(
-                    uris[std::size_t(k)], options.decode, cancel, [&](double seconds) { sum.SetDecoded(k, seconds, expected); });
+                audio[std::size_t(k)] =
+                    CAudioDecoder::Decode(uris[std::size_t(k)], options.decode, cancel,
+                                          [&](double seconds) { sum.SetDecoded(k, seconds, expected); });
                 slots.release();
                 const DecodedAudio& a = audio[std::size_t(k)];
                 expected = double(a.samples.size()) / options.decode.rate;
@@ -149,6 +152,7 @@ AlignResult CAudioAligner::Run(const std::array<std::string, 4>& uris, int refer
     sum.SetCorrelations(0, int(todo.size()));
     CorrelationOptions correlation;
     correlation.maxLagSeconds = options.maxLagSeconds;
+    correlation.cancel = &cancel;
     const MappedVector<std::int16_t>& refSamples = audio[std::size_t(reference)].samples;
     {
         std::vector<std::jthread> workers;
@@ -164,14 +168,17 @@ AlignResult CAudioAligner::Run(const std::array<std::string, 4>& uris, int refer
                         }
                         k = todo[next++];
                     }
-                    const LagEstimate lag = PhatCorrelator::Estimate(refSamples, audio[std::size_t(k)].samples, correlation);
+                    const LagEstimate lag =
+                        PhatCorrelator::Estimate(refSamples, audio[std::size_t(k)].samples, correlation);
                     std::lock_guard guard(lock);
                     audio[std::size_t(k)].samples = {};
                     PaneAlignment& pane = result.panes[std::size_t(k)];
                     pane.confidence = lag.confidence;
                     // Lags count samples; the files' timelines may start their sound elsewhere.
-                    pane.offset = lag.seconds + audio[std::size_t(k)].startSeconds - audio[std::size_t(reference)].startSeconds;
-                    pane.outcome = lag.found ? PaneAlignment::Outcome::Aligned : PaneAlignment::Outcome::NoMatch;
+                    pane.offset = lag.seconds + audio[std::size_t(k)].startSeconds -
+                                  audio[std::size_t(reference)].startSeconds;
+                    pane.outcome =
+                        lag.found ? PaneAlignment::Outcome::Aligned : PaneAlignment::Outcome::NoMatch;
                     sum.SetCorrelations(++done, int(todo.size()));
                 }
             });

@@ -61,7 +61,8 @@ GstElement* Make(const char* factory) {
 
 } // namespace
 
-DecodedAudio CAudioDecoder::Decode(const std::string& uri, const Options& options, const std::atomic<bool>& cancel,
+DecodedAudio CAudioDecoder::Decode(const std::string& uri, const Options& options,
+                                   const std::atomic<bool>& cancel,
                                    const std::function<void(double)>& progress) {
     DecodedAudio out;
     Links links;
@@ -82,9 +83,9 @@ DecodedAudio CAudioDecoder::Decode(const std::string& uri, const Options& option
     gst_bin_add_many(GST_BIN(pipeline.get()), source, convert, resample, sink, nullptr);
     GstCapsRef anyAudio(gst_caps_from_string("audio/x-raw"));
     g_object_set(source, "uri", uri.c_str(), "caps", anyAudio.get(), "expose-all-streams", FALSE, nullptr);
-    GstCapsRef want(gst_caps_new_simple("audio/x-raw", "format", G_TYPE_STRING, "S16LE", "layout", G_TYPE_STRING,
-                                        "interleaved", "channels", G_TYPE_INT, 1, "rate", G_TYPE_INT, options.rate,
-                                        nullptr));
+    GstCapsRef want(gst_caps_new_simple("audio/x-raw", "format", G_TYPE_STRING, "S16LE", "layout",
+                                        G_TYPE_STRING, "interleaved", "channels", G_TYPE_INT, 1, "rate",
+                                        G_TYPE_INT, options.rate, nullptr));
     // A bounded queue: decoding waits for this thread rather than filling memory.
     g_object_set(sink, "caps", want.get(), "sync", FALSE, "max-buffers", 16u, "drop", FALSE, nullptr);
     g_object_set(resample, "quality", 4, nullptr);
@@ -111,7 +112,8 @@ DecodedAudio CAudioDecoder::Decode(const std::string& uri, const Options& option
             out.status = AudioStatus::Cancelled;
             break;
         }
-        while (GstMessageRef msg{gst_bus_pop_filtered(bus.get(), GstMessageType(GST_MESSAGE_ERROR | GST_MESSAGE_ELEMENT))}) {
+        while (GstMessageRef msg{
+            gst_bus_pop_filtered(bus.get(), GstMessageType(GST_MESSAGE_ERROR | GST_MESSAGE_ELEMENT))}) {
             if (GST_MESSAGE_TYPE(msg.get()) == GST_MESSAGE_ERROR) {
                 GError* error = nullptr;
                 gst_message_parse_error(msg.get(), &error, nullptr);
@@ -121,8 +123,10 @@ DecodedAudio CAudioDecoder::Decode(const std::string& uri, const Options& option
                 unreadable = unreadable || (error != nullptr && error->domain == GST_RESOURCE_ERROR);
                 failed = true;
             } else if (gst_is_missing_plugin_message(msg.get())) {
-                const GValue* detail = gst_structure_get_value(gst_message_get_structure(msg.get()), "detail");
-                if (detail != nullptr && GST_VALUE_HOLDS_CAPS(detail) && IsAudio(const_cast<GstCaps*>(gst_value_get_caps(detail)))) {
+                const GValue* detail =
+                    gst_structure_get_value(gst_message_get_structure(msg.get()), "detail");
+                if (detail != nullptr && GST_VALUE_HOLDS_CAPS(detail) &&
+                    IsAudio(const_cast<GstCaps*>(gst_value_get_caps(detail)))) {
                     missingAudio = true;
                     GCharRef what(gst_missing_plugin_message_get_description(msg.get()));
                     out.detail = what ? what.get() : "no decoder";
@@ -157,13 +161,15 @@ DecodedAudio CAudioDecoder::Decode(const std::string& uri, const Options& option
             const GstBuffer* first = gst_sample_get_buffer(sample.get());
             guint64 at = 0;
             if (segment != nullptr && first != nullptr && GST_BUFFER_PTS_IS_VALID(first)) {
-                const int sign = gst_segment_to_stream_time_full(segment, GST_FORMAT_TIME, GST_BUFFER_PTS(first), &at);
+                const int sign =
+                    gst_segment_to_stream_time_full(segment, GST_FORMAT_TIME, GST_BUFFER_PTS(first), &at);
                 out.startSeconds = sign == 0 ? 0.0 : double(sign) * double(at) / GST_SECOND;
             }
             gint64 length = -1;
             if (gst_element_query_duration(pipeline.get(), GST_FORMAT_TIME, &length) && length > 0) {
                 out.fileSeconds = double(length) / GST_SECOND;
-                out.samples.reserve(std::min(limit, std::size_t(out.fileSeconds * options.rate) + options.rate));
+                out.samples.reserve(
+                    std::min(limit, std::size_t(out.fileSeconds * options.rate) + options.rate));
             }
         }
         GstBuffer* buffer = gst_sample_get_buffer(sample.get());
@@ -215,6 +221,7 @@ DecodedAudio CAudioDecoder::Decode(const std::string& uri, const Options& option
     for (std::int16_t s : out.samples) {
         energy += double(s) * s;
     }
-    out.status = std::sqrt(energy / double(out.samples.size())) / 32768.0 < kSilentRms ? AudioStatus::Silent : AudioStatus::Ok;
+    out.status = std::sqrt(energy / double(out.samples.size())) / 32768.0 < kSilentRms ? AudioStatus::Silent
+                                                                                       : AudioStatus::Ok;
     return out;
 }

@@ -23,9 +23,9 @@ enum class AudioStatus {
 struct DecodedAudio {
     AudioStatus status = AudioStatus::Undecodable;
     MappedVector<std::int16_t> samples; // mono, at the rate asked for
-    double fileSeconds = -1.0;  // the whole file's length when known
-    double startSeconds = 0.0;  // where the first sample sits on the file's timeline
-    std::string detail;         // GStreamer's words for a failure
+    double fileSeconds = -1.0;          // the whole file's length when known
+    double startSeconds = 0.0;          // where the first sample sits on the file's timeline
+    std::string detail;                 // GStreamer's words for a failure
 };
 
 class CAudioDecoder {
@@ -35,7 +35,8 @@ public:
         double maxSeconds = 600.0; // a longer track is read only this far
     };
     // progress: the seconds decoded so far, now and then (from this thread).
-    static DecodedAudio Decode(const std::string& uri, const Options& options, const std::atomic<bool>& cancel,
+    static DecodedAudio Decode(const std::string& uri, const Options& options,
+                               const std::atomic<bool>& cancel,
                                const std::function<void(double)>& progress = {});
 
     // Below this RMS level (about -66 dBFS) a track counts as silent.

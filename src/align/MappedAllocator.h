@@ -9,12 +9,10 @@
 #include <new>
 #include <vector>
 
-template <class T>
-struct MappedAllocator {
+template <class T> struct MappedAllocator {
     using value_type = T;
     MappedAllocator() = default;
-    template <class U>
-    MappedAllocator(const MappedAllocator<U>&) noexcept {}
+    template <class U> MappedAllocator(const MappedAllocator<U>&) noexcept {}
 
     T* allocate(std::size_t n) {
         if (n == 0) {
@@ -28,11 +26,7 @@ struct MappedAllocator {
     }
     void deallocate(T* p, std::size_t n) noexcept { munmap(p, (n == 0 ? 1 : n) * sizeof(T)); }
 
-    template <class U>
-    bool operator==(const MappedAllocator<U>&) const noexcept {
-        return true;
-    }
+    template <class U> bool operator==(const MappedAllocator<U>&) const noexcept { return true; }
 };
 
-template <class T>
-using MappedVector = std::vector<T, MappedAllocator<T>>;
+template <class T> using MappedVector = std::vector<T, MappedAllocator<T>>;

@@ -13,11 +13,11 @@ namespace {
 
 using Cpx = std::complex<float>;
 
-constexpr double kLowCutHz = 80.0;         // hum, wind and DC carry no timing
-constexpr double kHighCutFraction = 0.9;   // of the Nyquist frequency: the resamplers' roll-off
-constexpr double kExclusionSeconds = 0.05; // a peak's own shoulders are not "elsewhere"
-constexpr std::ptrdiff_t kFineMargin = 32; // samples at kRate either side of the coarse lag
-constexpr float kScale = 1.0f / 32768.0f;   // samples to floats
+constexpr double kLowCutHz = 80.0;             // hum, wind and DC carry no timing
+constexpr double kHighCutFraction = 0.9;       // of the Nyquist frequency: the resamplers' roll-off
+constexpr double kExclusionSeconds = 0.05;     // a peak's own shoulders are not "elsewhere"
+constexpr std::ptrdiff_t kFineMargin = 32;     // samples at kRate either side of the coarse lag
+constexpr float kScale = 1.0f / 32768.0f;      // samples to floats
 constexpr std::size_t kFineLongest = 1u << 19; // samples of the overlap the fine step reads (65 s)
 
 // The spectrum of x (zero-padded to the transform's size).
@@ -177,7 +177,8 @@ LagEstimate PhatCorrelator::Estimate(std::span<const Sample> ref, std::span<cons
     MappedVector<float> b(DecimatedSize(other.size(), kCoarseFactor));
     Decimate(ref, kCoarseFactor, a, kScale);
     Decimate(other, kCoarseFactor, b, kScale);
-    const double maxLagSeconds = options.maxLagSeconds >= 0.0 ? options.maxLagSeconds : double(ref.size()) / kRate;
+    const double maxLagSeconds =
+        options.maxLagSeconds >= 0.0 ? options.maxLagSeconds : double(ref.size()) / kRate;
     const auto na = std::ptrdiff_t(a.size());
     const auto nb = std::ptrdiff_t(b.size());
     // Lags that leave at least the shortest overlap in common, within the range.
@@ -191,10 +192,14 @@ LagEstimate PhatCorrelator::Estimate(std::span<const Sample> ref, std::span<cons
     }
     // No lag in range may meet another one around the circle.
     const RealFft coarse(RealFft::FastSize(std::size_t(std::max(na, nb) + std::max(-first, last) + 1)));
+    const auto cancelled = [&options] { return options.cancel != nullptr && options.cancel->load(); };
     MappedVector<float> c;
     {
         MappedVector<Cpx> g = Spectrum<float>(coarse, a, 1.0f);
         a = {};
+        if (cancelled()) {
+            return result;
+        }
         MappedVector<Cpx> spectrumB = Spectrum<float>(coarse, b, 1.0f);
         b = {};
         Whiten(g, spectrumB, coarse.Size(), coarseRate);
@@ -212,7 +217,7 @@ LagEstimate PhatCorrelator::Estimate(std::span<const Sample> ref, std::span<cons
     result.confidence = second.value != 0.0 ? std::abs(best.value / second.value) : 1000.0;
     result.confidence = std::min(result.confidence, 1000.0);
     result.seconds = double(best.lag) / coarseRate;
-    if (result.confidence < minConfidence) {
+    if (result.confidence < minConfidence || cancelled()) {
         return result;
     }
 
@@ -229,7 +234,8 @@ LagEstimate PhatCorrelator::Estimate(std::span<const Sample> ref, std::span<cons
     const std::ptrdiff_t length = std::min<std::ptrdiff_t>(to - from, std::ptrdiff_t(kFineLongest));
     const std::ptrdiff_t start = from + (to - from - length) / 2;
     const RealFft fine(RealFft::FastSize(std::size_t(length + 2 * kFineMargin + 1)));
-    const MappedVector<Cpx> spectrumA = Spectrum(fine, ref.subspan(std::size_t(start), std::size_t(length)), kScale);
+    const MappedVector<Cpx> spectrumA =
+        Spectrum(fine, ref.subspan(std::size_t(start), std::size_t(length)), kScale);
     MappedVector<Cpx> g = Spectrum(fine, other.subspan(std::size_t(start + d0), std::size_t(length)), kScale);
     Whiten(spectrumA, g, fine.Size(), kRate);
     MappedVector<float> f(fine.Size());

@@ -7,20 +7,22 @@
 //
 // Signals are mono 16-bit samples at kRate. The lag is the one to give the second signal's pane: it shows the
 // first signal's instant t at its own t + lag.
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <span>
 
 struct LagEstimate {
-    bool found = false;      // the peak stands clearly above every other lag's
-    double seconds = 0.0;    // the lag (when found, or the best guess when not)
-    double confidence = 0.0; // the highest peak over the highest elsewhere (about 1 for unrelated sound)
+    bool found = false;           // the peak stands clearly above every other lag's
+    double seconds = 0.0;         // the lag (when found, or the best guess when not)
+    double confidence = 0.0;      // the highest peak over the highest elsewhere (about 1 for unrelated sound)
     bool overlapTooShort = false; // the best lag leaves less than kMinOverlapSeconds in common
 };
 
 struct CorrelationOptions {
     double maxLagSeconds = -1.0;               // largest |lag| searched; < 0: the first signal's length
     double minConfidence = 0.0;                // 0: kMinConfidence
+    const std::atomic<bool>* cancel = nullptr; // set: give up (nothing found) at the next step
 };
 
 class PhatCorrelator {

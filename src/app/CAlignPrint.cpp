@@ -9,11 +9,11 @@
 #include <QFileInfo>
 
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <ctime>
-#include <utility>
-#include <atomic>
 #include <future>
+#include <utility>
 
 namespace {
 
@@ -55,8 +55,8 @@ bool ShortestIsReference(const RunOptions& options) {
     if (!CSettingsFile::Exists()) {
         return true;
     }
-    return CSettingsFile::ToInt8(CSettingsFile::ReadEntry(QStringLiteral("MiniVideo"),
-                                                          QStringLiteral("MiniVideoNumber"))) == 1;
+    return CSettingsFile::ToInt8(
+               CSettingsFile::ReadEntry(QStringLiteral("MiniVideo"), QStringLiteral("MiniVideoNumber"))) == 1;
 }
 
 } // namespace
@@ -69,7 +69,8 @@ int CAlignPrint::Run(const QStringList& files, const RunOptions& options, std::F
     for (int k = 0; k < count; ++k) {
         const QString path = QFileInfo(files[k]).absoluteFilePath();
         uris[std::size_t(k)] = FileName::ToUri(path).toStdString();
-        facts[std::size_t(k)] = std::async(std::launch::async, [path] { return CStreamProbe::Discover(path); });
+        facts[std::size_t(k)] =
+            std::async(std::launch::async, [path] { return CStreamProbe::Discover(path); });
     }
     // The reference: the shortest (or longest) of the files with a length, the first on a tie.
     const bool shortest = ShortestIsReference(options);
@@ -103,12 +104,15 @@ int CAlignPrint::Run(const QStringList& files, const RunOptions& options, std::F
             const QString why = k == ref ? QStringLiteral("it is the reference and %1; nothing was aligned")
                                                .arg(AlignReport::EnglishReason(pane.outcome))
                                          : AlignReport::EnglishReason(pane.outcome);
-            std::fprintf(err, "Tetrav: pane %d (%s): %s%s.\n", k + 1,
-                         FileName::Shown(files[k]).toLocal8Bit().constData(),
-                         (why.isEmpty() ? QStringLiteral("the reference has no sound") : why).toLocal8Bit().constData(),
-                         pane.outcome == PaneAlignment::Outcome::NoMatch
-                             ? QString::asprintf(" (confidence %.2f)", pane.confidence).toLocal8Bit().constData()
-                             : "");
+            std::fprintf(
+                err, "Tetrav: pane %d (%s): %s%s.\n", k + 1,
+                FileName::Shown(files[k]).toLocal8Bit().constData(),
+                (why.isEmpty() ? QStringLiteral("the reference has no sound") : why)
+                    .toLocal8Bit()
+                    .constData(),
+                pane.outcome == PaneAlignment::Outcome::NoMatch
+                    ? QString::asprintf(" (confidence %.2f)", pane.confidence).toLocal8Bit().constData()
+                    : "");
         }
         std::fprintf(out, "%.6f\n", offset);
     }

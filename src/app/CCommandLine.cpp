@@ -99,7 +99,8 @@ CCommandLine::Parsed CCommandLine::Parse(const QStringList& arguments) {
     const QCommandLineOption set(QStringLiteral("set"), {}, QStringLiteral("file"));
     const QCommandLineOption alignAudio(QStringLiteral("align-audio"), {});
     const QCommandLineOption printOffsets(QStringLiteral("print-offsets"), {});
-    parser.addOptions({help, version, sync, reference, offset, start, play, rate, set, alignAudio, printOffsets});
+    parser.addOptions(
+        {help, version, sync, reference, offset, start, play, rate, set, alignAudio, printOffsets});
     // The program's name first, as the parser expects.
     if (!parser.parse(QStringList{QStringLiteral("tetrav")} + own)) {
         return Refuse(parser.errorText());
@@ -195,8 +196,8 @@ CCommandLine::Parsed CCommandLine::Parse(const QStringList& arguments) {
         parsed.files = {QFileInfo(path).absoluteFilePath()};
     }
     if (parsed.files.isEmpty() && o.NeedsASet()) {
-        return Refuse(
-            QStringLiteral("--offset, --start, --rate, --play and --align-audio need videos or --set to act on."));
+        return Refuse(QStringLiteral(
+            "--offset, --start, --rate, --play and --align-audio need videos or --set to act on."));
     }
     return parsed;
 }

@@ -18,6 +18,8 @@
 #include <map>
 #include <memory>
 
+struct AlignResult;
+class CAlignJob;
 class CChannelGraph;
 class CChannelSync;
 class CSetFile;
@@ -34,6 +36,7 @@ class CXScrollBar;
 class QAction;
 class QMenu;
 class QMenuBar;
+class QProgressDialog;
 class QTimer;
 class QWidget;
 
@@ -126,6 +129,12 @@ public:
     int PaneUnderPointer() const;
     // The status bar's sync part: the positions, and the offsets when any is set.
     QString SyncInfoText() const;
+
+    // ---- Alignment by sound (CTetravDlgAlign.cpp) ----
+    // 按声音对齐: every open pane (pane < 0) or that pane alone lined up with the reference by
+    // its sound, beside the event loop, under a progress dialog; then one summary message.
+    void OnAlignAudio(int pane = -1);
+    bool IsAligning() const;
 
     // ---- Timers ----
     void SetTimer(int id, int periodMs);
@@ -255,6 +264,9 @@ private:
     // After the reference channel was retired: the one the reference rule picks among the rest.
     void ChooseNewReference();
     SyncSet CurrentSet() const;
+    void FinishAlignment(const AlignResult& result);
+    // Cancels the analysis in progress (nothing is applied) and closes its dialog.
+    void StopAlignment();
     void ResetSync();
     void CloseSet();
     void SetStatusText(int part, const QString& text);
@@ -284,6 +296,8 @@ private:
     bool m_bDestroyed = false;
     int m_nZoomedPane = -1; // the pane filling the video area while m_bFourPanes is false
     QMenu* m_pRecentSets = nullptr;
+    CAlignJob* m_pAlignJob = nullptr;            // the alignment by sound in progress
+    QProgressDialog* m_pAlignProgress = nullptr; // and its dialog
     // Lines of a newer version in the set file opened last, written back when the same videos
     // are saved again.
     QStringList m_setKept;

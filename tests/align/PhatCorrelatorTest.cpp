@@ -50,7 +50,8 @@ std::vector<float> Delayed(const std::vector<float>& x, double d) {
     std::vector<std::complex<float>> spec(fft.Size() / 2 + 1);
     fft.Forward(buf.data(), spec.data());
     for (std::size_t k = 0; k < spec.size(); ++k) {
-        spec[k] *= std::complex<float>(std::polar(1.0, -2.0 * std::numbers::pi * double(k) * d / double(fft.Size())));
+        spec[k] *= std::complex<float>(
+            std::polar(1.0, -2.0 * std::numbers::pi * double(k) * d / double(fft.Size())));
     }
     fft.Inverse(spec.data(), buf.data());
     std::vector<float> out(x.size());
@@ -75,12 +76,12 @@ std::vector<float> Slice(const std::vector<float>& x, std::size_t from, std::siz
 
 struct LagCase {
     std::string name;
-    double lagSamples;   // the truth: other shows ref's instant t at t + lag
-    double refSeconds;   // lengths
+    double lagSamples; // the truth: other shows ref's instant t at t + lag
+    double refSeconds; // lengths
     double otherSeconds;
-    float gain;          // of the other recording (negative: polarity turned)
-    float noise;         // its own noise, relative to the scene's level
-    bool smooth;         // a gentle low-pass on the other recording
+    float gain;  // of the other recording (negative: polarity turned)
+    float noise; // its own noise, relative to the scene's level
+    bool smooth; // a gentle low-pass on the other recording
     double maxErrorSamples;
 };
 
@@ -207,7 +208,8 @@ TEST(Correlation, ShorterThanASecondIsRefused) {
 TEST(Correlation, LagBeyondTheRangeIsNotFound) {
     const std::vector<float> scene = Scene(std::size_t(30 * kRate), 4);
     const std::vector<float> ref = Slice(scene, 0, std::size_t(20 * kRate));
-    const std::vector<float> other = Slice(scene, std::size_t(6 * kRate), std::size_t(20 * kRate)); // lag -6 s
+    const std::vector<float> other =
+        Slice(scene, std::size_t(6 * kRate), std::size_t(20 * kRate)); // lag -6 s
     CorrelationOptions narrow;
     narrow.maxLagSeconds = 3.0;
     EXPECT_FALSE(PhatCorrelator::Estimate(Pcm(ref), Pcm(other), narrow).found);
