@@ -23,6 +23,7 @@ class CAlignJob;
 class CChannelGraph;
 class CChannelSync;
 class CSetFile;
+class CSettingsModel;
 struct MainLayout;
 class CFrameSync;
 struct SyncSet;
@@ -142,7 +143,8 @@ public:
     bool IsTimerRunning(int id) const;
     void OnTimer(int id);
     void SyncChannels(int ref, double refSecs, const double* positions, int count);
-    // The synchronisation the sync mode setting asks for (made or switched on demand).
+    // The synchronisation the sync mode in force asks for (made on first use; switched as soon
+    // as the mode in force changes).
     CChannelSync& ActiveSync();
 
     // ---- Settings ----
@@ -160,6 +162,8 @@ public:
     QMenuBar* MenuBar() const { return m_pMenuBar; }
     QAction* MenuAction(int commandId) const;
     CHotKeyManager* HotKeys() const { return m_pHotKeys; }
+    // The settings in force: the stored ones under this run's modes (a saved set, the command line).
+    CSettingsModel& Settings() const { return *m_pSettings; }
     // The screen position at which pane i's context menu opens.
     QPoint ContextMenuPos(int pane) const;
     // The rate of the last rate command (1.0 after an open or stop).
@@ -267,6 +271,10 @@ private:
     void FinishAlignment(const AlignResult& result);
     // Cancels the analysis in progress (nothing is applied) and closes its dialog.
     void StopAlignment();
+    // Makes the synchronisation of mode (1 frame, 0 time), handing the set over from the one in use.
+    void MakeSync(int mode);
+    // Follows the settings in force: a new sync mode acts on the running set at once.
+    void OnSettingsChanged();
     void ResetSync();
     void CloseSet();
     void SetStatusText(int part, const QString& text);
@@ -276,6 +284,7 @@ private:
     QMenuBar* m_pMenuBar = nullptr;
     QWidget* m_pSeekPlaceholder = nullptr;
     CHotKeyManager* m_pHotKeys = nullptr;
+    CSettingsModel* m_pSettings = nullptr;
     QTimer* m_pTimerSync = nullptr;
     QTimer* m_pTimerDisplay = nullptr;
     QTimer* m_pTimerStall = nullptr;

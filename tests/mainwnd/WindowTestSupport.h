@@ -1,12 +1,11 @@
 #pragma once
 // The main-window tests' fixtures: private settings, recorded boxes, scripted channels or clips.
-#include "ScriptedChannel.h"
+#include "support/ScriptedChannel.h"
 
 #include "controls/CToolBarXP.h"
 #include "controls/CVolumeSlider.h"
 #include "controls/CXScrollBar.h"
 #include "dialogs/VideoPaths.h"
-#include "mainwnd/CFrameSync.h"
 #include "mainwnd/CStatusBar.h"
 #include "mainwnd/CTetravDlg.h"
 #include "mainwnd/CVideoPane.h"
@@ -14,8 +13,10 @@
 #include "platform/MessageBoxRecorder.h"
 #include "settings/CSettings.h"
 #include "settings/CSettingsFile.h"
+#include "settings/CSettingsModel.h"
 #include "support/FrameIndex.h"
 #include "support/TestEnv.h"
+#include "sync/CFrameSync.h"
 #include "uikit/CBCGPControlIds.h"
 #include "uikit/Resource.h"
 
@@ -143,6 +144,13 @@ protected:
     }
 
     QString Status(int part) const { return dlg->m_wndStatusBar->GetText(part); }
+
+    // Stores a sync mode (1 frame, 0 time) as the options dialog does; the window follows it.
+    void StoreSyncMode(int mode) {
+        CSettings stored = dlg->Settings().Stored();
+        stored.FramePhase = static_cast<std::int8_t>(mode);
+        dlg->Settings().Store(stored);
+    }
 
     QTemporaryDir m_config;
     QTemporaryDir m_state;
