@@ -102,6 +102,7 @@ DecodedAudio CAudioDecoder::Decode(const std::string& uri, const Options& option
     bool durationAsked = false;
     bool unreadable = false;
     bool missingAudio = false;
+    bool notLinked = false;
     auto lastData = std::chrono::steady_clock::now();
     double reported = 0.0;
     if (gst_element_set_state(pipeline.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
@@ -116,9 +117,16 @@ DecodedAudio CAudioDecoder::Decode(const std::string& uri, const Options& option
             gst_bus_pop_filtered(bus.get(), GstMessageType(GST_MESSAGE_ERROR | GST_MESSAGE_ELEMENT))}) {
             if (GST_MESSAGE_TYPE(msg.get()) == GST_MESSAGE_ERROR) {
                 GError* error = nullptr;
-                gst_message_parse_error(msg.get(), &error, nullptr);
+                gchar* debug = nullptr;
+                gst_message_parse_error(msg.get(), &error, &debug);
                 GErrorRef owned(error);
+                GCharRef ownedDebug(debug);
                 out.detail = error != nullptr ? error->message : "error";
+                // Streams were found and none of them was taken: no audio among them.
+                // (Or decodebin found nothing it may expose: "no suitable plugins".)
+                notLinked = notLinked || (debug != nullptr && std::strstr(debug, "not-linked") != nullptr) ||
+                            (error != nullptr &&
+                             g_error_matches(error, GST_CORE_ERROR, GST_CORE_ERROR_MISSING_PLUGIN));
                 // The file itself cannot be read (missing, no access): not a question of audio.
                 unreadable = unreadable || (error != nullptr && error->domain == GST_RESOURCE_ERROR);
                 failed = true;
@@ -195,16 +203,31 @@ DecodedAudio CAudioDecoder::Decode(const std::string& uri, const Options& option
         return out;
     }
 
+    // A source that failed at once (no such file) left its reason on the bus.
+    while (GstMessageRef msg{gst_bus_pop_filtered(bus.get(), GST_MESSAGE_ERROR)}) {
+        GError* error = nullptr;
+        gst_message_parse_error(msg.get(), &error, nullptr);
+        GErrorRef owned(error);
+        unreadable = unreadable || (error != nullptr && error->domain == GST_RESOURCE_ERROR);
+        if (out.detail.empty() && error != nullptr) {
+            out.detail = error->message;
+        }
+    }
     bool linked = false;
     bool unknown = false;
+    bool allPads = false;
     {
         std::lock_guard guard(links.lock);
         linked = links.audioLinked;
         unknown = links.audioUnknown;
+        allPads = links.noMorePads;
     }
     if (!linked) {
-        // No audio reached the converter: either there is none or none could be decoded.
-        out.status = unknown || missingAudio || unreadable ? AudioStatus::Undecodable : AudioStatus::NoAudio;
+        // No audio reached the converter: either the file's streams are all known and none is
+        // audio, or its audio (or the file itself) could not be read.
+        out.status = (allPads || notLinked) && !unknown && !missingAudio && !unreadable
+                         ? AudioStatus::NoAudio
+                         : AudioStatus::Undecodable;
         out.samples = {};
         return out;
     }

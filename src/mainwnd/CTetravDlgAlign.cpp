@@ -59,6 +59,9 @@ void CTetravDlg::OnAlignAudio(int pane) {
             [this](const AlignResult& result) { FinishAlignment(result); });
     // A set closed, reopened or changed while the analysis runs stops it; nothing is applied.
     connect(this, &CTetravDlg::actionShown, m_pAlignJob, [this] {
+        if (m_pAlignJob == nullptr) {
+            return; // finished or stopped: the job is on its way out
+        }
         for (int k = 0; k < 4; ++k) {
             const QString now = ChannelIsOpen(k) ? g_strVideoPath[k] : QString();
             if (k == m_pAlignJob->Reference() ? now != m_pAlignJob->Path(k)
