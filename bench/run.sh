@@ -174,6 +174,7 @@ printf 'tetrav: %.3f CPU-s/s; per pane: %s\n' "$(per_second "$c0" "$c1" "$t0" "$
         sed "s|$clips/||g")"
 
 # Further measures of the window (each a file beside this one) hook in here.
+"$root/bench/align.sh" "$build" || echo "the alignment bench failed"
 
 echo
 echo "== Sync: four recordings of one event made differently, 60 s of commands (targets: frame sync"

@@ -97,7 +97,10 @@ CCommandLine::Parsed CCommandLine::Parse(const QStringList& arguments) {
     const QCommandLineOption play(QStringLiteral("play"), {});
     const QCommandLineOption rate(QStringLiteral("rate"), {}, QStringLiteral("rate"));
     const QCommandLineOption set(QStringLiteral("set"), {}, QStringLiteral("file"));
-    parser.addOptions({help, version, sync, reference, offset, start, play, rate, set});
+    const QCommandLineOption alignAudio(QStringLiteral("align-audio"), {});
+    const QCommandLineOption printOffsets(QStringLiteral("print-offsets"), {});
+    parser.addOptions(
+        {help, version, sync, reference, offset, start, play, rate, set, alignAudio, printOffsets});
     // The program's name first, as the parser expects.
     if (!parser.parse(QStringList{QStringLiteral("tetrav")} + own)) {
         return Refuse(parser.errorText());
@@ -166,6 +169,14 @@ CCommandLine::Parsed CCommandLine::Parse(const QStringList& arguments) {
         o.rate = r;
     }
     o.play = parser.isSet(play);
+    o.alignAudio = parser.isSet(alignAudio);
+    o.printOffsets = parser.isSet(printOffsets);
+    if (o.printOffsets && !o.alignAudio) {
+        return Refuse(QStringLiteral("--print-offsets goes with --align-audio."));
+    }
+    if (o.printOffsets && parser.isSet(set)) {
+        return Refuse(QStringLiteral("--print-offsets takes video files, not a saved set."));
+    }
 
     parsed.files = parser.positionalArguments();
     if (parser.isSet(set)) {
@@ -185,7 +196,8 @@ CCommandLine::Parsed CCommandLine::Parse(const QStringList& arguments) {
         parsed.files = {QFileInfo(path).absoluteFilePath()};
     }
     if (parsed.files.isEmpty() && o.NeedsASet()) {
-        return Refuse(QStringLiteral("--offset, --start, --rate and --play need videos or --set to act on."));
+        return Refuse(QStringLiteral(
+            "--offset, --start, --rate, --play and --align-audio need videos or --set to act on."));
     }
     return parsed;
 }
@@ -213,6 +225,10 @@ QString CCommandLine::HelpText() {
         "      --play              start playing once the set is open\n"
         "      --rate RATE         0.25 (slow), 1 (normal) or 2 (fast)\n"
         "      --set FILE          open the saved set FILE (.tetravset)\n"
+        "      --align-audio       line the panes up by their sound once the set is open\n"
+        "      --print-offsets     with --align-audio: print each pane's offset in seconds,\n"
+        "                          one line per file, and end without a window (exit status 3\n"
+        "                          when a pane could not be aligned; the reasons on stderr)\n"
         "  -h, --help              print this help and end\n"
         "  -v, --version           print the version and end\n"
         "\n"
@@ -223,6 +239,7 @@ QString CCommandLine::HelpText() {
         "  tetrav a.mp4 b.mp4 c.mp4 d.mp4 --reference longest --start 1:30 --play\n"
         "  tetrav take1.mp4 take2.mp4 --offset 2=-3.2 --rate 0.25\n"
         "  tetrav --set match.tetravset --play\n"
+        "  tetrav --align-audio --print-offsets cam1.mp4 cam2.mkv cam3.mov\n"
         "\n"
         "Exit status: 0 when the window was closed, 1 without a display, 2 for an unusable\n"
         "command line, 18 on a screen smaller than 1024 x 768 or while another copy runs.\n");

@@ -1,4 +1,5 @@
 // Tetrav: four videos side by side, in step.
+#include "app/CAlignPrint.h"
 #include "app/CCommandLine.h"
 #include "app/CTetravApp.h"
 #include "desktop/CAppOpenService.h"
@@ -41,6 +42,14 @@ int main(int argc, char** argv) {
         return CCommandLine::kUsageExitCode;
     case CCommandLine::Action::Run:
         break;
+    }
+    // Offsets for scripts: no window, no display.
+    if (parsed.options.printOffsets) {
+        ShareTwoHeaps();
+        gst_init(nullptr, nullptr);
+        const int code = CAlignPrint::Run(parsed.files, parsed.options, stdout, stderr);
+        gst_deinit();
+        return code;
     }
     const QString noDisplay = CCommandLine::DisplayProblem(parsed.qtArguments);
     if (!noDisplay.isEmpty()) {

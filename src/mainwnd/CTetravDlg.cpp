@@ -151,6 +151,7 @@ bool CTetravDlg::OnInitDialog() {
         m_pPopup[i]->addSeparator();
         m_menuContext[i]->AppendCommand(Utf8("设置时间偏移..."), ID_SET_OFFSET_1 + i);
         m_menuContext[i]->AppendCommand(Utf8("清除时间偏移"), ID_CLEAR_OFFSET_1 + i);
+        m_menuContext[i]->AppendCommand(Utf8("按声音对齐"), ID_ALIGN_AUDIO_1 + i);
         connect(m_menuContext[i], &CMenuEx::command, this, &CTetravDlg::OnCommand);
     }
     return true;
@@ -295,6 +296,7 @@ void CTetravDlg::BuildMenuBar() {
     add(play, "逐帧后退   <-", ID_PLAY_STEP_BACK);
     add(play, "跳至(&G) \tCtrl+G", ID_PLAY_GOTO);
     add(play, "全部抓图", ID_CAPTURE_ALL);
+    add(play, "按声音对齐", ID_ALIGN_AUDIO);
     add(play, "选项(&X)\tCtrl+X", ID_OPTIONS);
     QMenu* help = m_pMenuBar->addMenu(Utf8("帮助 "));
     add(help, "帮助 \tCtrl+H", ID_HELP_CONTENTS);
@@ -352,6 +354,15 @@ void CTetravDlg::OnCommand(int id) {
     case ID_CLEAR_OFFSET_1 + 2:
     case ID_CLEAR_OFFSET_1 + 3:
         SetChannelOffset(id - ID_CLEAR_OFFSET_1, 0.0);
+        break;
+    case ID_ALIGN_AUDIO:
+        OnAlignAudio(-1);
+        break;
+    case ID_ALIGN_AUDIO_1:
+    case ID_ALIGN_AUDIO_1 + 1:
+    case ID_ALIGN_AUDIO_1 + 2:
+    case ID_ALIGN_AUDIO_1 + 3:
+        OnAlignAudio(id - ID_ALIGN_AUDIO_1);
         break;
     case ID_VIEW_TOPMOST:
         OnViewTopmost();

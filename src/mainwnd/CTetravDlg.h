@@ -18,6 +18,8 @@
 #include <map>
 #include <memory>
 
+struct AlignResult;
+class CAlignJob;
 class CChannelGraph;
 class CChannelSync;
 class CSetFile;
@@ -35,6 +37,7 @@ class CXScrollBar;
 class QAction;
 class QMenu;
 class QMenuBar;
+class QProgressDialog;
 class QTimer;
 class QWidget;
 
@@ -127,6 +130,12 @@ public:
     int PaneUnderPointer() const;
     // The status bar's sync part: the positions, and the offsets when any is set.
     QString SyncInfoText() const;
+
+    // ---- Alignment by sound (CTetravDlgAlign.cpp) ----
+    // 按声音对齐: every open pane (pane < 0) or that pane alone lined up with the reference by
+    // its sound, beside the event loop, under a progress dialog; then one summary message.
+    void OnAlignAudio(int pane = -1);
+    bool IsAligning() const;
 
     // ---- Timers ----
     void SetTimer(int id, int periodMs);
@@ -251,6 +260,9 @@ private:
     // After the reference channel was retired: the one the reference rule picks among the rest.
     void ChooseNewReference();
     SyncSet CurrentSet() const;
+    void FinishAlignment(const AlignResult& result);
+    // Cancels the analysis in progress (nothing is applied) and closes its dialog.
+    void StopAlignment();
     // Makes the synchronisation of mode (1 frame, 0 time), handing the set over from the one in use.
     void MakeSync(int mode);
     // Follows the settings in force: a new sync mode acts on the running set at once.
@@ -285,6 +297,8 @@ private:
     bool m_bDestroyed = false;
     int m_nZoomedPane = -1; // the pane filling the video area while m_bFourPanes is false
     QMenu* m_pRecentSets = nullptr;
+    CAlignJob* m_pAlignJob = nullptr;            // the alignment by sound in progress
+    QProgressDialog* m_pAlignProgress = nullptr; // and its dialog
     // Lines of a newer version in the set file opened last, written back when the same videos
     // are saved again.
     QStringList m_setKept;

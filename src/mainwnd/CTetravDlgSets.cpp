@@ -210,6 +210,9 @@ bool CTetravDlg::OpenForRun(const QStringList& files, const RunOptions& options)
     if (options.play) {
         OnPlay();
     }
+    if (options.alignAudio) {
+        OnAlignAudio(-1);
+    }
     return true;
 }
 

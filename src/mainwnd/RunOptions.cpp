@@ -10,6 +10,7 @@ const QString kOffset = QStringLiteral("tetrav-offset%1");
 const QString kStart = QStringLiteral("tetrav-start");
 const QString kRate = QStringLiteral("tetrav-rate");
 const QString kPlay = QStringLiteral("tetrav-play");
+const QString kAlignAudio = QStringLiteral("tetrav-align-audio");
 
 constexpr double kMaxSeconds = 24.0 * 3600.0;
 
@@ -38,7 +39,7 @@ bool RunOptions::IsEmpty() const {
 }
 
 bool RunOptions::NeedsASet() const {
-    bool any = start.has_value() || rate != 0.0 || play;
+    bool any = start.has_value() || rate != 0.0 || play || alignAudio;
     for (const auto& o : offset) {
         any = any || o.has_value();
     }
@@ -67,6 +68,9 @@ QVariantMap RunOptions::ToPlatformData() const {
     if (play) {
         data.insert(kPlay, true);
     }
+    if (alignAudio) {
+        data.insert(kAlignAudio, true);
+    }
     return data;
 }
 
@@ -81,5 +85,6 @@ RunOptions RunOptions::FromPlatformData(const QVariantMap& data) {
     const double rate = data.value(kRate).toDouble();
     options.rate = rate == 0.25 || rate == 1.0 || rate == 2.0 ? rate : 0.0;
     options.play = data.value(kPlay).toBool();
+    options.alignAudio = data.value(kAlignAudio).toBool();
     return options;
 }

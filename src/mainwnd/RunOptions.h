@@ -15,9 +15,11 @@ struct RunOptions {
     std::optional<double> start;     // seconds of the reference time
     double rate = 0.0;               // 0.25, 1 or 2; 0 = not given
     bool play = false;
+    bool alignAudio = false;   // align the panes by their sound once the set is open
+    bool printOffsets = false; // with alignAudio: print the offsets and end, no window
 
     bool IsEmpty() const;
-    // True when an option needs an open set to act on (offset, start, rate, play).
+    // True when an option needs an open set to act on (offset, start, rate, play, align).
     bool NeedsASet() const;
 
     // The options as the platform data of org.freedesktop.Application.Open, and back; keys

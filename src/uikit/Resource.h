@@ -103,6 +103,8 @@ constexpr int ID_CAPTURE_ALL = 32810;
 constexpr int ID_SAVE_SET = 32811;
 constexpr int ID_OPEN_SET = 32812;
 constexpr int ID_RECENT_SET_FIRST = 32820; // ..32829
+constexpr int ID_ALIGN_AUDIO = 32840;      // every pane by its sound
+constexpr int ID_ALIGN_AUDIO_1 = 32841;    // ..32844: pane 1..4 alone
 constexpr int ID_APP_ABOUT = 57664;
 constexpr int ID_HELP = 57670;
 

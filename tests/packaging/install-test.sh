@@ -44,7 +44,7 @@ zcat "$man" | groff -ww -man -Tutf8 >"$work/man.txt" 2>"$work/man.warnings" || f
 help=$(env -u DISPLAY -u WAYLAND_DISPLAY "$prefix/bin/tetrav" --help) || fail "tetrav --help"
 version=$(env -u DISPLAY "$prefix/bin/tetrav" --version) || fail "tetrav --version"
 zcat "$man" | head -n1 | grep -qF "\"$version\"" || fail "the manual page's version is not '$version'"
-options=$(grep -oE -- '--[a-z]+' <<<"$help" | sort -u)
+options=$(grep -oE -- '--[a-z]+(-[a-z]+)*' <<<"$help" | sort -u)
 [ "$(wc -l <<<"$options")" -ge 9 ] || fail "too few options in --help: $options"
 completion=$prefix/share/bash-completion/completions/tetrav
 [ -f "$completion" ] || fail "$completion missing"
