@@ -1,6 +1,7 @@
 // Tetrav: four videos side by side, in step.
 #include "app/CCommandLine.h"
 #include "app/CTetravApp.h"
+#include "export/ExportCommand.h"
 #include "mainwnd/CAppOpenService.h"
 #include "mainwnd/CMprisPlayer.h"
 #include "mainwnd/CTetravDlg.h"
@@ -39,6 +40,13 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "Tetrav: %s (tetrav --help lists the options)\n",
                      parsed.text.toLocal8Bit().constData());
         return CCommandLine::kUsageExitCode;
+    case CCommandLine::Action::Export: {
+        // No window: GStreamer alone, on this thread and its own.
+        gst_init(nullptr, nullptr);
+        const int code = ExportCommand::Run(parsed.exportJob);
+        gst_deinit();
+        return code;
+    }
     case CCommandLine::Action::Run:
         break;
     }
