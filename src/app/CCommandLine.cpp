@@ -2,6 +2,7 @@
 
 #include "dialogs/CAboutDlg.h"
 #include "mainwnd/CSetFile.h"
+#include "settings/CSettingsFile.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -60,7 +61,13 @@ CCommandLine::Parsed ParseExport(const QCommandLineParser& parser, CCommandLine:
         job.paths[std::size_t(k)] = parsed.files[k];
         job.offsets[std::size_t(k)] = parsed.options.offset[k].value_or(0.0);
     }
-    job.referenceRule = parsed.options.reference;
+    // The reference rule of the command line, else the user's setting (the shortest by default).
+    job.referenceRule = parsed.options.reference >= 0
+                            ? parsed.options.reference
+                            : (CSettingsFile::ToInt8(CSettingsFile::ReadEntry(
+                                   QStringLiteral("MiniVideo"), QStringLiteral("MiniVideoNumber"))) == 1
+                                   ? 1
+                                   : 0);
     job.from = 0.0;
     job.to = -1.0;
     for (const auto& [option, value] : {std::pair{&e.from, &job.from}, std::pair{&e.to, &job.to}}) {

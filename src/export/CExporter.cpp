@@ -380,7 +380,7 @@ ExportResult CExporter::Run(const ExportJob& asked, const std::atomic<bool>& can
     result.frames = total;
     for (std::size_t k = 0; k < 4; ++k) {
         if (panes[k] && panes[k]->Broken()) {
-            result.notes << QStringLiteral("%1的文件在 %2 处读取失败（%3），此后该画面为黑色")
+            result.notes << QStringLiteral("%1的文件在 %2 处中断（%3），此后该画面为黑色")
                                 .arg(PaneName(int(k)), TimeText(panes[k]->BrokenAt() - job.offsets[k]),
                                      panes[k]->BrokenWhy());
         }

@@ -235,6 +235,7 @@ bool CPaneSource::Start(double from, double until, QSize size, QString* why) {
         return false;
     }
     m_started = true;
+    m_until = until;
     return true;
 }
 
@@ -295,12 +296,12 @@ GstSampleRef CPaneSource::pull(GstElement* sink, double hint) {
 }
 
 GstSample* CPaneSource::PictureAt(double t) {
-    if (!m_started || m_broken || m_videoSink == nullptr) {
+    if (!m_started || m_videoSink == nullptr || (m_broken && !m_current)) {
         return nullptr;
     }
     // Timestamps off the frame grid by less than a quarter frame count as on it.
     const double tolerance = m_frame / 4.0;
-    if (!m_next && !m_videoEnded) {
+    if (!m_next && !m_videoEnded && !m_broken) {
         m_next = pull(m_videoSink, t);
         m_videoEnded = !m_next;
     }
@@ -310,7 +311,10 @@ GstSample* CPaneSource::PictureAt(double t) {
         m_next = pull(m_videoSink, t);
         m_videoEnded = !m_next;
     }
-    if (m_broken || !m_current) {
+    if (m_videoEnded) {
+        noteEarlyEnd();
+    }
+    if (!m_current || (m_broken && t + tolerance >= m_brokenAt)) {
         return nullptr;
     }
     if (!m_next) {
@@ -324,6 +328,16 @@ GstSample* CPaneSource::PictureAt(double t) {
         }
     }
     return m_current.get();
+}
+
+void CPaneSource::noteEarlyEnd() {
+    // Lengths are estimates in some containers: a shortfall of half a second is no fault.
+    const double expected = m_length > 0.0 ? std::min(m_until, m_length) : m_until;
+    if (!m_broken && m_current && m_lastSeen + m_frame < expected - std::max(0.5, 2 * m_frame)) {
+        m_broken = true;
+        m_brokenAt = m_lastSeen + m_frame;
+        m_brokenWhy = QStringLiteral("文件提前结束");
+    }
 }
 
 void CPaneSource::pullSound() {

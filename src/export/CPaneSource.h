@@ -42,7 +42,8 @@ public:
     // Adds the sound of pane samples [first, first + count) to out (stereo, interleaved).
     void AddSound(float* out, std::int64_t first, int count);
 
-    // The file failed while being read: pane time of the failure and the reason.
+    // The file failed while being read, or ended well before its length (cut short or taken
+    // away while being read): pane time of the failure and the reason.
     bool Broken() const { return m_broken; }
     double BrokenAt() const { return m_brokenAt; }
     const QString& BrokenWhy() const { return m_brokenWhy; }
@@ -57,6 +58,7 @@ private:
     bool checkBus(double at);
     void breakAt(double at, const QString& why);
     void pullSound();
+    void noteEarlyEnd();
 
     const std::atomic<bool>& m_cancel;
     GstElementRef m_pipeline;
@@ -76,6 +78,7 @@ private:
     int m_rateNum = 0;
     int m_rateDen = 1;
     bool m_started = false;
+    double m_until = 0.0;
 
     GstSampleRef m_current;
     GstSampleRef m_next;
