@@ -1,9 +1,9 @@
 // Tetrav: four videos side by side, in step.
 #include "app/CCommandLine.h"
 #include "app/CTetravApp.h"
+#include "desktop/CAppOpenService.h"
+#include "desktop/CMprisPlayer.h"
 #include "export/ExportCommand.h"
-#include "mainwnd/CAppOpenService.h"
-#include "mainwnd/CMprisPlayer.h"
 #include "mainwnd/CTetravDlg.h"
 #include "platform/CDisplayWatchdog.h"
 #include "platform/FileName.h"

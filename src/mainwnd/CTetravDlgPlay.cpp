@@ -11,13 +11,13 @@
 #include "dialogs/VideoPaths.h"
 #include "engine/CChannelGraph.h"
 #include "engine/CStreamProbe.h"
-#include "mainwnd/CChannelSync.h"
-#include "mainwnd/CFrameSync.h"
 #include "mainwnd/CStatusBar.h"
 #include "mainwnd/CVideoPane.h"
-#include "mainwnd/CWholeSecondSync.h"
 #include "platform/MessageBox.h"
 #include "settings/CSettings.h"
+#include "sync/CChannelSync.h"
+#include "sync/CFrameSync.h"
+#include "sync/CWholeSecondSync.h"
 #include "uikit/Resource.h"
 
 #include <QAction>

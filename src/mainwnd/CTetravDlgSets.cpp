@@ -6,12 +6,12 @@
 
 #include "dialogs/VideoPaths.h"
 #include "engine/CChannelGraph.h"
-#include "mainwnd/CChannelSync.h"
-#include "mainwnd/CRecentSets.h"
-#include "mainwnd/CSetFile.h"
 #include "platform/FileName.h"
 #include "platform/MessageBox.h"
+#include "sets/CRecentSets.h"
+#include "sets/CSetFile.h"
 #include "settings/CSettings.h"
+#include "sync/CChannelSync.h"
 #include "uikit/Resource.h"
 
 #include <QDir>
