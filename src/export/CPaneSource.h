@@ -50,6 +50,7 @@ public:
 
 private:
     static void onPadAdded(GstElement* decoder, GstPad* pad, gpointer self);
+    static GstPadProbeReturn onSinkQuery(GstPad* pad, GstPadProbeInfo* info, gpointer);
     void linkPad(GstPad* pad);
     GstElement* makeVideoBranch();
     GstElement* makeSoundBranch();
