@@ -5,7 +5,8 @@ counts the quarters that are not on the instant: output frame i should show fram
 every quarter.
 
 Usage: export_check.py FILE FIRST SOURCE_WxH
-Prints: frames=N off=M unreadable=U first=[a, b, c, d]"""
+Prints: frames=N off=M apart=A unreadable=U first=[a, b, c, d] (apart: frames whose quarters
+do not all show the same frame)"""
 import subprocess
 import sys
 
@@ -29,7 +30,7 @@ def main():
         y = (k % 2) * qh + (qh - fh) // 2
         row = y + fh - 1 - int(8 * max(fh / sh, 0.5))
         cells.append([row * w + x + int((b + 0.5) * fw / 10) for b in range(10)])
-    frames = off = unreadable = 0
+    frames = off = apart = unreadable = 0
     first_seen = None
     while True:
         picture = decoder.stdout.read(w * h)
@@ -51,9 +52,10 @@ def main():
         expected = (first + frames) % 1024
         off += sum(1 for n in seen if n != expected)
         unreadable += sum(1 for n in seen if n < 0)
+        apart += 1 if len(set(seen)) > 1 else 0
         frames += 1
     decoder.wait()
-    print(f"frames={frames} off={off} unreadable={unreadable} first={first_seen}")
+    print(f"frames={frames} off={off} apart={apart} unreadable={unreadable} first={first_seen}")
 
 
 main()
