@@ -76,6 +76,7 @@ CExportDlg::CExportDlg(const ExportJob& set, double length, double in, double ou
     connect(m_format, &QComboBox::currentIndexChanged, this, &CExportDlg::FormatChosen);
 
     m_file = new QLineEdit(DefaultFile(set.paths[std::size_t(std::clamp(set.reference, 0, 3))]), this);
+    m_file->setAccessibleName(Text("导出文件"));
     m_browse = new QPushButton(Text("浏览..."), this);
     connect(m_browse, &QPushButton::clicked, this, &CExportDlg::Browse);
     auto* file = new QHBoxLayout;

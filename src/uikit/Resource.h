@@ -103,6 +103,11 @@ constexpr int ID_CAPTURE_ALL = 32810;
 constexpr int ID_SAVE_SET = 32811;
 constexpr int ID_OPEN_SET = 32812;
 constexpr int ID_RECENT_SET_FIRST = 32820; // ..32829
+constexpr int ID_SET_IN_MARK = 32840;
+constexpr int ID_SET_OUT_MARK = 32841;
+constexpr int ID_CLEAR_MARKS = 32842;
+constexpr int ID_LOOP_PLAY = 32843;
+constexpr int ID_EXPORT_VIDEO = 32844;
 constexpr int ID_APP_ABOUT = 57664;
 constexpr int ID_HELP = 57670;
 
