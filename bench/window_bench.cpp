@@ -15,7 +15,7 @@
 #include "dialogs/VideoPaths.h"
 #include "engine/CChannelGraph.h"
 #include "mainwnd/CTetravDlg.h"
-#include "settings/CSettings.h"
+#include "settings/CSettingsModel.h"
 #include "support/FrameIndex.h"
 
 #include <gst/gst.h>
@@ -189,8 +189,10 @@ int main(int argc, char** argv) {
     CTetravDlg window;
     window.show();
     static_cast<void>(QTest::qWaitForWindowExposed(&window));
-    g_settings.FramePhase = sync == "frame" ? 1 : 0;
-    g_settings.MiniVideo = offsets.empty() ? 1 : 0;
+    CSettings stored = window.Settings().Stored();
+    stored.FramePhase = sync == "frame" ? 1 : 0;
+    stored.MiniVideo = offsets.empty() ? 1 : 0;
+    window.Settings().Store(stored);
     Bench b{&window, source, {}, {}, 0};
 
     for (int k = 0; k < clips.size(); ++k) {

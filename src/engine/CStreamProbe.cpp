@@ -30,9 +30,11 @@ struct StreamListFree {
 };
 using StreamListRef = std::unique_ptr<GList, StreamListFree>;
 
-// Shows a detector failure about the file of channel (-1: no pane).
-void report(const QString& text, const QString& path, int channel) {
-    ShowMessageBox(WithSecondLine(text, FileLine(channel, path)));
+// Adds a detector failure about the file of channel (-1: no pane) to messages (when given).
+void report(QStringList* messages, const QString& text, const QString& path, int channel) {
+    if (messages) {
+        messages->append(WithSecondLine(text, FileLine(channel, path)));
+    }
 }
 
 // Maps a failed discovery to one of the probe's result codes.
@@ -72,18 +74,20 @@ StreamFacts failed(StreamFacts facts, int code, const char* format = "Couldn't l
 }
 
 // Walks the streams the detector found until visit accepts one. Returns 0 when visit accepted
-// a stream, 1 when none did, or the negative failure code (shown in a message box).
-int forEachStream(const StreamFacts& facts, int channel,
+// a stream, 1 when none did, or the negative failure code (its message added to messages).
+int forEachStream(const StreamFacts& facts, int channel, QStringList* messages,
                   const std::function<bool(const StreamFacts::Stream&)>& visit) {
     if (facts.failure != 0) {
-        report(QString::asprintf(facts.failureFormat.toLatin1().constData(), unsigned(facts.failure)),
+        report(messages,
+               QString::asprintf(facts.failureFormat.toLatin1().constData(), unsigned(facts.failure)),
                facts.path, channel);
         return facts.failure;
     }
     int index = 0;
     for (const StreamFacts::Stream& stream : facts.streams) {
         if (!stream.typeKnown) {
-            report(QString::asprintf("Couldn't get stream media type for stream %d  hr=0x%x\r\n", index,
+            report(messages,
+                   QString::asprintf("Couldn't get stream media type for stream %d  hr=0x%x\r\n", index,
                                      unsigned(ProbeResult::kFailed)),
                    facts.path, channel);
             return ProbeResult::kFailed;
@@ -171,7 +175,7 @@ double CStreamProbe::ProbeChannels(const QString paths[4], CChannelGraph* const 
             len[k] = channels[k]->IsPaused() ? found.duration : 0;
         }
         out.length[k] = len[k];
-        out.frameRate[k] = VideoFrameRateOf(found, k);
+        out.frameRate[k] = VideoFrameRateOf(found, k, &out.messages);
         ++out.openCount;
     }
     if (miniVideo == 1) {
@@ -194,16 +198,16 @@ double CStreamProbe::ProbeChannels(const QString paths[4], CChannelGraph* const 
     return 0;
 }
 
-double CStreamProbe::GetVideoFrameRate(const QString& path, int channel) {
+double CStreamProbe::GetVideoFrameRate(const QString& path, int channel, QStringList* messages) {
     if (path.isNull()) {
         return double(ProbeResult::kNullPath);
     }
-    return VideoFrameRateOf(Discover(path), channel);
+    return VideoFrameRateOf(Discover(path), channel, messages);
 }
 
-double CStreamProbe::VideoFrameRateOf(const StreamFacts& facts, int channel) {
+double CStreamProbe::VideoFrameRateOf(const StreamFacts& facts, int channel, QStringList* messages) {
     double rate = 0;
-    const int r = forEachStream(facts, channel, [&rate](const StreamFacts::Stream& stream) {
+    const int r = forEachStream(facts, channel, messages, [&rate](const StreamFacts::Stream& stream) {
         if (!stream.video) {
             return false;
         }
@@ -213,16 +217,16 @@ double CStreamProbe::VideoFrameRateOf(const StreamFacts& facts, int channel) {
     return r < 0 ? double(r) : rate;
 }
 
-int CStreamProbe::HasAudioStream(const QString& path, int channel) {
+int CStreamProbe::HasAudioStream(const QString& path, int channel, QStringList* messages) {
     if (path.isNull()) {
         return ProbeResult::kNullPath;
     }
-    return AudioStreamOf(Discover(path), channel);
+    return AudioStreamOf(Discover(path), channel, messages);
 }
 
-int CStreamProbe::AudioStreamOf(const StreamFacts& facts, int channel) {
-    const int r =
-        forEachStream(facts, channel, [](const StreamFacts::Stream& stream) { return stream.audio; });
+int CStreamProbe::AudioStreamOf(const StreamFacts& facts, int channel, QStringList* messages) {
+    const int r = forEachStream(facts, channel, messages,
+                                [](const StreamFacts::Stream& stream) { return stream.audio; });
     if (r < 0) {
         return r;
     }

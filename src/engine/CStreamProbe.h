@@ -1,14 +1,14 @@
 #pragma once
 // Measures a set of channels before it plays: lengths from the channel graphs, frame rates
 // and audio presence from the media detector (GstDiscoverer), and the reference channel,
-// shortest or longest. Detector failures are shown in message boxes with the English texts
-// of the classic detector ("Couldn't load the file!  hr=0x%x\r\n", ...), caption "Tetrav",
-// with the file's pane and path as the second line.
+// shortest or longest. Detector failures come back as messages for the window to show (caption
+// "Tetrav"), with the English texts of the classic detector ("Couldn't load the file!
+// hr=0x%x\r\n", ...) and the file's pane and path as the second line; the probe shows nothing.
 //
-// Discovering a file (Discover) shows nothing and may run on any thread, so the files of a
-// set can be examined side by side; the messages come afterwards, on the user-interface
-// thread, in the order of the channels.
+// Discovering a file (Discover) may run on any thread, so the files of a set can be examined
+// side by side; the messages come afterwards, in the order of the channels.
 #include <QString>
+#include <QStringList>
 
 #include <vector>
 
@@ -19,6 +19,7 @@ struct ProbeState {
     double frameRate[4] = {0, 0, 0, 0};
     int openCount = 0;
     int reference[4] = {0, 0, 0, 0};
+    QStringList messages; // the detector's failures, in the order of the channels
 };
 
 // Result codes of the probes, in the classic negative 32-bit form (shown as 0x%x in the
@@ -64,11 +65,12 @@ public:
     // Frame rate of the first video stream; 0 when there is none; a negative result code
     // (as a double) when the detector failed. A null path gives E_POINTER. channel (0..3)
     // names the pane in the message.
-    static double GetVideoFrameRate(const QString& path, int channel = -1);
-    static double VideoFrameRateOf(const StreamFacts& facts, int channel);
+    // A failure's message is added to messages (when given).
+    static double GetVideoFrameRate(const QString& path, int channel = -1, QStringList* messages = nullptr);
+    static double VideoFrameRateOf(const StreamFacts& facts, int channel, QStringList* messages = nullptr);
     // 1 with an audio stream, 0 without, else the negative result code.
-    static int HasAudioStream(const QString& path, int channel = -1);
-    static int AudioStreamOf(const StreamFacts& facts, int channel);
+    static int HasAudioStream(const QString& path, int channel = -1, QStringList* messages = nullptr);
+    static int AudioStreamOf(const StreamFacts& facts, int channel, QStringList* messages = nullptr);
 
     static void SortAscending(double* a, int n);
     static void SortDescending(double* a, int n);

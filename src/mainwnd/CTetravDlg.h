@@ -21,6 +21,7 @@
 class CChannelGraph;
 class CChannelSync;
 class CSetFile;
+class CSettingsModel;
 struct MainLayout;
 class CFrameSync;
 struct SyncSet;
@@ -145,7 +146,8 @@ public:
     bool IsTimerRunning(int id) const;
     void OnTimer(int id);
     void SyncChannels(int ref, double refSecs, const double* positions, int count);
-    // The synchronisation the sync mode setting asks for (made or switched on demand).
+    // The synchronisation the sync mode in force asks for (made on first use; switched as soon
+    // as the mode in force changes).
     CChannelSync& ActiveSync();
 
     // ---- Settings ----
@@ -163,6 +165,8 @@ public:
     QMenuBar* MenuBar() const { return m_pMenuBar; }
     QAction* MenuAction(int commandId) const;
     CHotKeyManager* HotKeys() const { return m_pHotKeys; }
+    // The settings in force: the stored ones under this run's modes (a saved set, the command line).
+    CSettingsModel& Settings() const { return *m_pSettings; }
     // The screen position at which pane i's context menu opens.
     QPoint ContextMenuPos(int pane) const;
     // The rate of the last rate command (1.0 after an open or stop).
@@ -271,6 +275,10 @@ private:
     // After the reference channel was retired: the one the reference rule picks among the rest.
     void ChooseNewReference();
     SyncSet CurrentSet() const;
+    // Makes the synchronisation of mode (1 frame, 0 time), handing the set over from the one in use.
+    void MakeSync(int mode);
+    // Follows the settings in force: a new sync mode acts on the running set at once.
+    void OnSettingsChanged();
     void ResetSync();
     void CloseSet();
     void SetStatusText(int part, const QString& text);
@@ -280,6 +288,7 @@ private:
     QMenuBar* m_pMenuBar = nullptr;
     QWidget* m_pSeekPlaceholder = nullptr;
     CHotKeyManager* m_pHotKeys = nullptr;
+    CSettingsModel* m_pSettings = nullptr;
     QTimer* m_pTimerSync = nullptr;
     QTimer* m_pTimerDisplay = nullptr;
     QTimer* m_pTimerStall = nullptr;

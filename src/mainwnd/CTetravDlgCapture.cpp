@@ -9,6 +9,7 @@
 #include "platform/MessageBox.h"
 #include "settings/CSettings.h"
 #include "settings/CSettingsFile.h"
+#include "settings/CSettingsModel.h"
 #include "uikit/Resource.h"
 
 #include <QDateTime>
@@ -42,7 +43,7 @@ void CTetravDlg::OnCapture(int pane) {
         SnapshotFileName(pane + 1, SnapshotStamp(QDateTime::currentDateTime()), QStringLiteral("bmp"));
     // A missing folder is made. One the file system cannot hold (a name too long, say) is
     // refused as it is, never shortened into another.
-    const QString folder = CSettingsFile::SnapshotFolder(g_settings.SaveMapPath);
+    const QString folder = CSettingsFile::SnapshotFolder(m_pSettings->Stored().SaveMapPath);
     int error = 0;
     if (!CAtomicFile::MakeFolder(folder, &error)) {
         ShowErrorBox(FileFailure(QString::fromUtf8("保存抓图错误!"), folder, CAtomicFile::ErrorText(error)));

@@ -8,6 +8,7 @@
 #include "platform/MessageBox.h"
 #include "settings/CSettings.h"
 #include "settings/CSettingsFile.h"
+#include "settings/CSettingsModel.h"
 #include "sync/CFrameSync.h"
 
 #include <QDateTime>
@@ -63,8 +64,8 @@ void CTetravDlg::CaptureAllTry(const QString& stamp, int triesLeft) {
             pictures[k] = picks.picks[k] == PanePick::Before ? before[k] : now[k];
         }
     }
-    auto* writer = new CCaptureAllWriter(CSettingsFile::SnapshotFolder(g_settings.SaveMapPath), stamp,
-                                         std::move(pictures), this);
+    auto* writer = new CCaptureAllWriter(CSettingsFile::SnapshotFolder(m_pSettings->Stored().SaveMapPath),
+                                         stamp, std::move(pictures), this);
     const bool oneInstant = picks.oneInstant;
     connect(writer, &CCaptureAllWriter::finished, this,
             [this, writer, oneInstant](bool written, const QString& file, const QString& why) {

@@ -7,7 +7,7 @@
 #include "mainwnd/CVideoPane.h"
 #include "platform/FileName.h"
 #include "platform/MessageBox.h"
-#include "settings/CSettings.h"
+#include "settings/CSettingsModel.h"
 #include "sync/CFrameSync.h"
 #include "uikit/Resource.h"
 
@@ -48,8 +48,8 @@ void CTetravDlg::ChooseNewReference() {
         if (!(m_dLength[k] > 0.0) || !ChannelIsOpen(k)) {
             continue;
         }
-        if (pick < 0 ||
-            (g_settings.MiniVideo == 1 ? m_dLength[k] < m_dLength[pick] : m_dLength[k] > m_dLength[pick])) {
+        if (pick < 0 || (m_pSettings->ReferenceRule() == 1 ? m_dLength[k] < m_dLength[pick]
+                                                           : m_dLength[k] > m_dLength[pick])) {
             pick = k;
         }
     }

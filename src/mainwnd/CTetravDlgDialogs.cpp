@@ -6,7 +6,7 @@
 #include "settings/COptionsDlg.h"
 
 void CTetravDlg::OnOptions() {
-    COptionsDlg dlg(this);
+    COptionsDlg dlg(this, m_pSettings);
     dlg.DoModal();
 }
 

@@ -11,7 +11,7 @@
 #include "engine/CStreamProbe.h"
 #include "mainwnd/CVideoPane.h"
 #include "platform/MessageBox.h"
-#include "settings/CSettings.h"
+#include "settings/CSettingsModel.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -169,7 +169,10 @@ void CTetravDlg::OpenSelectedFiles() {
 
     ProbeState probe;
     const double x =
-        CStreamProbe::ProbeChannels(g_strVideoPath, m_pChannel, g_settings.MiniVideo, probe, facts);
+        CStreamProbe::ProbeChannels(g_strVideoPath, m_pChannel, m_pSettings->ReferenceRule(), probe, facts);
+    for (const QString& message : probe.messages) {
+        ShowMessageBox(message);
+    }
     for (int k = 0; k < 4; ++k) {
         m_dLength[k] = probe.length[k];
         m_dFrameRate[k] = probe.frameRate[k];
@@ -194,8 +197,13 @@ void CTetravDlg::OpenSelectedFiles() {
     ShowTime(x, 1);
     SetStatusText(0, Utf8("打开文件"));
     for (int i = 0; i < 4; ++i) {
-        if (m_bReference[i] == 1 && m_pChannel[i] != nullptr &&
-            CStreamProbe::AudioStreamOf(facts[i], i) == 1) {
+        QStringList messages;
+        const bool sound = m_bReference[i] == 1 && m_pChannel[i] != nullptr &&
+                           CStreamProbe::AudioStreamOf(facts[i], i, &messages) == 1;
+        for (const QString& message : messages) {
+            ShowMessageBox(message);
+        }
+        if (sound && m_pChannel[i] != nullptr) {
             m_wndVolume->SetRange(0, static_cast<int>(m_pChannel[i]->GetVolume()) + 10000, false);
             m_wndVolume->SetPos(static_cast<int>(m_pChannel[i]->GetVolume()) + 10000);
         }

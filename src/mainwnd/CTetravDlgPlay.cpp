@@ -14,7 +14,7 @@
 #include "mainwnd/CStatusBar.h"
 #include "mainwnd/CVideoPane.h"
 #include "platform/MessageBox.h"
-#include "settings/CSettings.h"
+#include "settings/CSettingsModel.h"
 #include "sync/CChannelSync.h"
 #include "sync/CFrameSync.h"
 #include "sync/CWholeSecondSync.h"
@@ -257,7 +257,8 @@ void CTetravDlg::OnTimer(int id) {
             m_dPosition[k] = position;
         }
         m_pChannel[k]->SetVolume(m_nVolume);
-        if (g_settings.MiniVideo == 0 && (m_dLength[k] - 1.0 < m_dPosition[k] || m_pChannel[k]->IsAtEnd())) {
+        if (m_pSettings->ReferenceRule() == 0 &&
+            (m_dLength[k] - 1.0 < m_dPosition[k] || m_pChannel[k]->IsAtEnd())) {
             RetireChannel(k);
         }
     }
@@ -321,11 +322,20 @@ SyncSet CTetravDlg::CurrentSet() const {
 }
 
 CChannelSync& CTetravDlg::ActiveSync() {
-    // The sync mode acts on the running set as soon as the setting changes.
-    const int mode = g_settings.FramePhase != 0 ? 1 : 0;
-    if (m_pSync && (m_bSyncPinned || mode == m_nSyncMode)) {
-        return *m_pSync;
+    if (!m_pSync) {
+        MakeSync(m_pSettings->SyncMode());
     }
+    return *m_pSync;
+}
+
+void CTetravDlg::OnSettingsChanged() {
+    // The sync mode acts on the running set as soon as the setting in force changes.
+    if (m_pSync && !m_bSyncPinned && m_pSettings->SyncMode() != m_nSyncMode) {
+        MakeSync(m_pSettings->SyncMode());
+    }
+}
+
+void CTetravDlg::MakeSync(int mode) {
     const bool playing = IsTimerRunning(TIMER_SYNC);
     if (m_pSync) {
         m_pSync->Leave(CurrentSet());
@@ -340,5 +350,4 @@ CChannelSync& CTetravDlg::ActiveSync() {
     }
     m_nSyncMode = mode;
     m_pSync->Adopt(CurrentSet(), playing);
-    return *m_pSync;
 }

@@ -10,7 +10,7 @@
 #include "platform/MessageBox.h"
 #include "sets/CRecentSets.h"
 #include "sets/CSetFile.h"
-#include "settings/CSettings.h"
+#include "settings/CSettingsModel.h"
 #include "sync/CChannelSync.h"
 #include "uikit/Resource.h"
 
@@ -126,8 +126,8 @@ bool CTetravDlg::SaveSetTo(const QString& path) {
     if (!any) {
         return false;
     }
-    set.syncMode = g_settings.FramePhase != 0 ? 1 : 0;
-    set.reference = g_settings.MiniVideo == 1 ? 1 : 0;
+    set.syncMode = m_pSettings->SyncMode();
+    set.reference = m_pSettings->ReferenceRule();
     // The reference time: the reference's own position less its offset.
     double position = 0.0;
     if (ref >= 0 && ActiveSync().ReadPosition(*m_pChannel[ref], position)) {
@@ -158,12 +158,7 @@ bool CTetravDlg::OpenSetFile(const QString& path) {
 }
 
 void CTetravDlg::ApplyRunModes(const RunOptions& options) {
-    if (options.syncMode >= 0) {
-        g_settings.FramePhase = static_cast<std::int8_t>(options.syncMode);
-    }
-    if (options.reference >= 0) {
-        g_settings.MiniVideo = static_cast<std::int8_t>(options.reference);
-    }
+    m_pSettings->SetForRun(options.syncMode, options.reference);
 }
 
 bool CTetravDlg::OpenForRun(const QStringList& files, const RunOptions& options) {
@@ -240,12 +235,7 @@ bool CTetravDlg::OpenSet(CSetFile set, const QString& path) {
         }
     }
     // The set's modes hold for this run; the settings file keeps the user's own choice.
-    if (set.syncMode >= 0) {
-        g_settings.FramePhase = static_cast<std::int8_t>(set.syncMode);
-    }
-    if (set.reference >= 0) {
-        g_settings.MiniVideo = static_cast<std::int8_t>(set.reference);
-    }
+    m_pSettings->SetForRun(set.syncMode, set.reference);
     for (int k = 0; k < 4; ++k) {
         g_strVideoPath[k] = set.video[k];
     }

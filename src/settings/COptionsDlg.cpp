@@ -3,6 +3,7 @@
 #include "platform/MessageBox.h"
 #include "settings/CSettings.h"
 #include "settings/CSettingsFile.h"
+#include "settings/CSettingsModel.h"
 #include "uikit/CBCGPControlIds.h"
 #include "uikit/CHotKeyCtrl.h"
 #include "uikit/DialogUnits.h"
@@ -44,7 +45,8 @@ void AddGroup(QWidget* parent, const char* title, int x, int y, int w, int h) {
 
 COptionsDlg::FolderPicker COptionsDlg::s_picker = defaultPicker();
 
-COptionsDlg::COptionsDlg(QWidget* parent) : CBCGPDialog(IDD_OPTIONS, parent) {
+COptionsDlg::COptionsDlg(QWidget* parent, CSettingsModel* settings)
+    : CBCGPDialog(IDD_OPTIONS, parent), m_settings(settings) {
     CreateControls();
 }
 
@@ -236,10 +238,16 @@ void COptionsDlg::LoadOptions() {
 
 void COptionsDlg::SaveOptions() {
     UpdateData(true);
-    g_settings.FramePhase = m_btnFrameSync->isChecked() ? 1 : 0;
-    g_settings.MiniVideo = m_btnShortest->isChecked() ? 1 : 0;
-    g_settings.ForeView = m_btnTopmost->isChecked() ? 1 : 0;
-    g_settings.SaveMapPath = m_strSavePath;
+    CSettings values = g_settings;
+    values.FramePhase = m_btnFrameSync->isChecked() ? 1 : 0;
+    values.MiniVideo = m_btnShortest->isChecked() ? 1 : 0;
+    values.ForeView = m_btnTopmost->isChecked() ? 1 : 0;
+    values.SaveMapPath = m_strSavePath;
+    if (m_settings) {
+        m_settings->Store(values); // what a saved set or the command line set for this run stays
+    } else {
+        g_settings = values;
+    }
     HotKeySetting keys[4];
     for (int n = 0; n < 4; ++n) {
         unsigned vk = 0;
@@ -248,7 +256,7 @@ void COptionsDlg::SaveOptions() {
         keys[n] = {vk, FileFromControlModifiers(mods)};
     }
     QString why;
-    bool written = CSettingsFile::Write(g_settings, keys, &why);
+    bool written = CSettingsFile::Write(values, keys, &why);
     // A file from before the fifth hot key gets its sections only when the key was changed.
     unsigned vk = 0;
     unsigned mods = 0;

@@ -15,13 +15,16 @@
 #include <functional>
 
 class CHotKeyCtrl;
+class CSettingsModel;
 class QLineEdit;
 class QRadioButton;
 
 class COptionsDlg : public CBCGPDialog {
     Q_OBJECT
 public:
-    explicit COptionsDlg(QWidget* parent = nullptr);
+    // With settings, OK stores the values through them (so what is in force for this run is
+    // announced and kept); without, into g_settings alone.
+    explicit COptionsDlg(QWidget* parent = nullptr, CSettingsModel* settings = nullptr);
     ~COptionsDlg() override;
 
     // The folder chooser: given its parent, title and starting folder, returns the chosen
@@ -69,6 +72,7 @@ private:
     static void CheckPair(QRadioButton* on, QRadioButton* off);
 
     QLineEdit* m_editSavePath = nullptr;
+    CSettingsModel* m_settings = nullptr;
 
     static FolderPicker s_picker;
 };

@@ -16,7 +16,7 @@ using CaptureAllTest = FrameSyncTest;
 // Also once its file is deleted. (At the keyboard:
 // TetravDesktopTest.PlaysFourClipsFromTheCommandLineAndSnapshotsByHotKey.)
 TEST_F(SnapshotTest, WritesThePaneFrameAtTheVideoSizeNamedByPaneAndLocalTime) {
-    g_settings.FramePhase = 0;
+    StoreSyncMode(0);
     OpenClips({"a_6s.mp4", nullptr, "c_10s.mp4", nullptr});
     const auto shots = [this] { return QDir(m_folder).entryList({QStringLiteral("*.bmp")}, QDir::Files); };
     ASSERT_FALSE(QFileInfo::exists(m_folder));

@@ -179,7 +179,7 @@ TEST_F(MprisTest, PropertiesSeeksMalformedCallsAndCommandsActAsTheToolBarDoes) {
 // the same. The details: a file's URL percent-encoded, Position exactly where SetPosition put it,
 // and the volume readable and writable with no set open (the next set gets it).
 TEST_F(MprisTest, CallsWithoutAReplyActAndUrlPositionAndVolumeAreExact) {
-    g_settings.FramePhase = 1;
+    StoreSyncMode(1);
     const QString named = m_state.filePath(QStringLiteral("视频 一#.mp4"));
     ASSERT_TRUE(QFile::copy(clip("c_10s.mp4"), named));
     Open({{0, named}, {1, "sync_h264.mp4"}});

@@ -63,7 +63,7 @@ TEST(StreamProbe, ReferenceIsTheShortestOrLongestWithTiesToTheLowerPaneAndZeroNe
                  {{0.0, -1.0, none, none}, 1, 0, -1, 2},
                  {{0.0, -1.0, none, none}, 0, 0, -1, 2},
                  {{none, none, none, none}, 1, 0, -1, 0}};
-    MessageBoxRecorder boxes;
+    MessageBoxRecorder shown; // the probe shows nothing itself
     for (const auto& row : table) {
         SCOPED_TRACE(testing::Message() << "row " << &row - table);
         ProbeState state;
@@ -74,48 +74,49 @@ TEST(StreamProbe, ReferenceIsTheShortestOrLongestWithTiesToTheLowerPaneAndZeroNe
             EXPECT_EQ(state.length[k], std::max(row.lengths[k].value_or(0), 0.0)) << k;
             EXPECT_EQ(state.frameRate[k], row.lengths[k] ? 25.0 : 0) << k;
         }
+        EXPECT_TRUE(state.messages.isEmpty());
     }
-    EXPECT_TRUE(boxes.texts().isEmpty());
 
     // A channel whose detector fails keeps its length, and the failure is said once.
     ProbeState state;
     EXPECT_EQ(probe({6.0, 4.0, none, none}, 1, state, "not_video.avi"), 4.0);
     EXPECT_EQ(state.reference[1], 1);
     EXPECT_EQ(state.frameRate[1], double(ProbeResult::kUnknownType));
-    EXPECT_EQ(boxes.texts().size(), 1);
+    EXPECT_EQ(state.messages.size(), 1);
+    EXPECT_TRUE(shown.texts().isEmpty());
 }
 
 // Frame rates and sound of real files, without a word; failures show one message each.
 TEST(StreamProbe, DetectorReadsRealFilesAndItsFailuresShowOneMessageAndReturnTheCode) {
-    MessageBoxRecorder quiet;
+    MessageBoxRecorder shown; // the probe shows nothing itself
+    QStringList quiet;
     for (const auto& [name, rate, sound] : {std::tuple("a_6s.mp4", 25.0, 1),
                                             {"format.vob", 25.0, 1},
                                             {"audio_only_3s.m4a", 0.0, 1},
                                             {"video_only_3s.mp4", 25.0, 0}}) {
-        EXPECT_EQ(CStreamProbe::GetVideoFrameRate(clip(name)), rate) << name;
-        EXPECT_EQ(CStreamProbe::HasAudioStream(clip(name)), sound) << name;
+        EXPECT_EQ(CStreamProbe::GetVideoFrameRate(clip(name), -1, &quiet), rate) << name;
+        EXPECT_EQ(CStreamProbe::HasAudioStream(clip(name), -1, &quiet), sound) << name;
     }
-    EXPECT_TRUE(quiet.texts().isEmpty()) << quiet.texts().join("|").toStdString();
+    EXPECT_TRUE(quiet.isEmpty()) << quiet.join("|").toStdString();
     const std::pair<const char*, int> failures[] = {{"no_such_clip.mp4", ProbeResult::kFileNotFound},
                                                     {"not_video.avi", ProbeResult::kUnknownType},
                                                     {"zero.mp4", ProbeResult::kUnknownType}};
     for (const auto& [name, code] : failures) {
         SCOPED_TRACE(name);
-        MessageBoxRecorder boxes;
+        QStringList messages;
         const QString path = clip(name);
-        EXPECT_EQ(CStreamProbe::GetVideoFrameRate(path), double(code));
-        EXPECT_EQ(CStreamProbe::HasAudioStream(path), code);
-        EXPECT_EQ(CStreamProbe::HasAudioStream(path, 2), code);
+        EXPECT_EQ(CStreamProbe::GetVideoFrameRate(path, -1, &messages), double(code));
+        EXPECT_EQ(CStreamProbe::HasAudioStream(path, -1, &messages), code);
+        EXPECT_EQ(CStreamProbe::HasAudioStream(path, 2, &messages), code);
         // The text as the classic detector wrote it; the file (and its pane) on the second line.
         const QString expected = QString::asprintf("Couldn't load the file!  hr=0x%x\r\n", unsigned(code));
-        EXPECT_EQ(boxes.texts(), QStringList({expected + path, expected + path,
-                                              expected + QString::fromUtf8("视频三：") + path}));
-        ASSERT_EQ(boxes.boxes().size(), 3u);
-        EXPECT_EQ(boxes.boxes()[0].caption, "Tetrav");
+        EXPECT_EQ(messages, QStringList({expected + path, expected + path,
+                                         expected + QString::fromUtf8("视频三：") + path}));
     }
-    EXPECT_EQ(CStreamProbe::GetVideoFrameRate(QString()), -2147467261.0);
-    EXPECT_EQ(CStreamProbe::HasAudioStream(QString()), int(0x80004003));
-    EXPECT_TRUE(quiet.texts().isEmpty()) << "a missing path is not the detector's failure";
+    EXPECT_EQ(CStreamProbe::GetVideoFrameRate(QString(), -1, &quiet), -2147467261.0);
+    EXPECT_EQ(CStreamProbe::HasAudioStream(QString(), -1, &quiet), int(0x80004003));
+    EXPECT_TRUE(quiet.isEmpty()) << "a missing path is not the detector's failure";
+    EXPECT_TRUE(shown.texts().isEmpty());
 }
 
 // Run as a user without privileges: files that may not be read are told apart from missing ones.
@@ -134,9 +135,9 @@ TETRAV_CHILD_CASE(ProbeTellsUnreadableFromMissing) {
                                              {dir.filePath("missing.mp4"), ProbeResult::kFileNotFound}};
     for (const auto& [path, code] : cases) {
         SCOPED_TRACE(path.toStdString());
-        MessageBoxRecorder boxes;
-        EXPECT_EQ(CStreamProbe::HasAudioStream(path, 0), code);
-        EXPECT_EQ(boxes.texts(),
+        QStringList messages;
+        EXPECT_EQ(CStreamProbe::HasAudioStream(path, 0, &messages), code);
+        EXPECT_EQ(messages,
                   QStringList{QString::asprintf("Couldn't load the file!  hr=0x%x\r\n", unsigned(code)) +
                               QString::fromUtf8("视频一：") + path});
         CChannelGraph channel;

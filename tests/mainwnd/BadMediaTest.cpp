@@ -109,6 +109,10 @@ public:
                           QString::asprintf("hr=0x%x", unsigned(f.probe)));
         }
         EXPECT_EQ(shown, expected.join(" | "));
+        for (const auto& box : boxes.boxes()) {
+            EXPECT_EQ(box.caption, box.text.startsWith("Couldn't") ? "Tetrav" : "错误")
+                << box.text.toStdString();
+        }
         if (nothingToPlay) {
             EXPECT_TRUE(IsIdle(dlg)) << "a set with nothing to play is closed";
             return;

@@ -39,7 +39,7 @@ class FrameSyncTest : public ClipWindowTest {
 protected:
     void SetUp() override {
         ClipWindowTest::SetUp();
-        g_settings.FramePhase = 1;
+        StoreSyncMode(1);
         // A folder that does not exist yet, with a space and Chinese characters in its name.
         m_folder = m_shots.filePath(QStringLiteral("全部 抓图"));
         g_settings.SaveMapPath = m_folder + QLatin1Char('/');

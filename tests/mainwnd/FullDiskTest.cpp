@@ -31,7 +31,7 @@ TEST_F(FullDiskTest, EveryWriterLeavesTheOldFileAndSaysWhichFileAndWhy) {
     FullDisk disk;
     ASSERT_FALSE(disk.folder().isEmpty()) << disk.whyNot().toStdString();
     qputenv("XDG_STATE_HOME", QFile::encodeName(disk.folder() + "/state"));
-    g_settings.FramePhase = 1;
+    StoreSyncMode(1);
     OpenClips({"c_10s.mp4", nullptr, "sync_h264.mp4", nullptr});
     Settle();
     const QString setPath = disk.folder() + QStringLiteral("/比较 一.tetravset");

@@ -10,7 +10,7 @@ namespace {
 using GarbageMidPlayTest = ClipWindowTest;
 
 TEST_F(GarbageMidPlayTest, AFileTurnedToGarbageIsRetiredAloneWithItsMessage) {
-    g_settings.FramePhase = 1;
+    StoreSyncMode(1);
     const QString victim = m_state.filePath(QStringLiteral("被覆盖.mp4"));
     ASSERT_TRUE(QFile::copy(clip("c_10s.mp4"), victim));
     Open({{0, victim}, {1, "sync_h264.mp4"}});

@@ -13,6 +13,7 @@
 #include "platform/MessageBoxRecorder.h"
 #include "settings/CSettings.h"
 #include "settings/CSettingsFile.h"
+#include "settings/CSettingsModel.h"
 #include "support/FrameIndex.h"
 #include "support/TestEnv.h"
 #include "sync/CFrameSync.h"
@@ -143,6 +144,13 @@ protected:
     }
 
     QString Status(int part) const { return dlg->m_wndStatusBar->GetText(part); }
+
+    // Stores a sync mode (1 frame, 0 time) as the options dialog does; the window follows it.
+    void StoreSyncMode(int mode) {
+        CSettings stored = dlg->Settings().Stored();
+        stored.FramePhase = static_cast<std::int8_t>(mode);
+        dlg->Settings().Store(stored);
+    }
 
     QTemporaryDir m_config;
     QTemporaryDir m_state;

@@ -4,8 +4,10 @@
 #include "mainwnd/CExternalFiles.h"
 #include "sets/CRecentSets.h"
 #include "sets/CSetFile.h"
+#include "settings/COptionsDlg.h"
 #include "support/FileBytes.h"
 
+#include <QAbstractButton>
 #include <QMenu>
 #include <QUrl>
 
@@ -145,7 +147,7 @@ TEST_F(SavedSetTest, SavedSetReopensAtItsPositionWithOffsetsAndModesAndNamesMove
     const QString copyD = folder + QStringLiteral("/丁 clip.mkv");
     ASSERT_TRUE(QFile::copy(clip("c_10s.mp4"), copyA));
     ASSERT_TRUE(QFile::copy(clip("sync_h264_b.mkv"), copyD));
-    g_settings.FramePhase = 1;
+    StoreSyncMode(1);
     Open({{0, copyA}, {1, "sync_h264.mp4"}, {2, "sync_mpeg4.avi"}, {3, copyD}}); // the shortest first
     ASSERT_EQ(dlg->m_bReference[0], 1);
     Settle();
@@ -162,7 +164,7 @@ TEST_F(SavedSetTest, SavedSetReopensAtItsPositionWithOffsetsAndModesAndNamesMove
 
     // Another run's state: other modes, no set, one video moved away, one recent set deleted.
     dlg->OnStop();
-    g_settings.FramePhase = 0;
+    StoreSyncMode(0);
     g_settings.MiniVideo = 0;
     ASSERT_TRUE(QFile::rename(copyD, copyD + QStringLiteral(".moved")));
     ASSERT_TRUE(QFile::remove(other));
@@ -174,11 +176,26 @@ TEST_F(SavedSetTest, SavedSetReopensAtItsPositionWithOffsetsAndModesAndNamesMove
 
     EXPECT_EQ(boxes.texts(), QStringList(QStringLiteral("视频组中的文件不存在!\n视频四：") + copyD));
     EXPECT_TRUE(dlg->m_pChannel[1] && dlg->m_pChannel[2] && !dlg->m_pChannel[3]); // the moved one's is empty
-    EXPECT_EQ(g_settings.FramePhase, 1) << "the set's sync mode holds for this run";
+    EXPECT_EQ(dlg->Settings().SyncMode(), 1) << "the set's sync mode holds for this run";
     EXPECT_EQ(dlg->m_bReference[0], 1) << "the set's reference rule chose the reference";
     EXPECT_EQ(CSettingsFile::ReadEntry(QStringLiteral("FramePhase"), QStringLiteral("FramePhaseNumber")),
               QStringLiteral("0"))
         << "the settings file keeps the user's own";
+    // OK in the options dialog, with only the snapshot folder changed, keeps the set's modes.
+    const auto picker =
+        COptionsDlg::SetFolderPicker([&](QWidget*, const QString&, const QString&) { return folder; });
+    QTimer::singleShot(0, [] {
+        auto* options = qobject_cast<COptionsDlg*>(QApplication::activeModalWidget());
+        ASSERT_NE(options, nullptr) << "no options dialog";
+        qobject_cast<QAbstractButton*>(GetDlgItem(options, IDC_BROWSE_PATH))->click();
+        qobject_cast<QAbstractButton*>(GetDlgItem(options, IDOK))->click();
+    });
+    dlg->OnOptions();
+    COptionsDlg::SetFolderPicker(picker);
+    EXPECT_TRUE(CSettingsFile::ReadSnapshotFolder().startsWith(folder)) << "the options were stored";
+    EXPECT_EQ(dlg->Settings().SyncMode(), 1) << "storing the options keeps this run's sync mode";
+    EXPECT_EQ(dlg->Settings().ReferenceRule(), 1) << "and its reference rule";
+    EXPECT_NE(dynamic_cast<CFrameSync*>(&dlg->ActiveSync()), nullptr) << "frame sync still in use";
     EXPECT_TRUE(dlg->m_dOffset[2] == 0.4 && dlg->m_dOffset[1] == 0.0);
     // Back at 7 s, pane 3 at its offset.
     EXPECT_EQ(QList<int>({FrameOf(0), FrameOf(1), FrameOf(2)}), QList<int>({175, 175, 185}));

@@ -99,7 +99,7 @@ TEST_F(FrameSyncTest, UnseekableOrRetiredChannelLeavesTheOthersLockedAndModeSwit
         }
         EXPECT_LE(SpreadInFrames(Frames()), 2.0);
     };
-    g_settings.FramePhase = 0;
+    StoreSyncMode(0);
     Open(kMixedCodecs);
     dlg->OnPlay();
     QTest::qWait(1500);
@@ -109,13 +109,13 @@ TEST_F(FrameSyncTest, UnseekableOrRetiredChannelLeavesTheOthersLockedAndModeSwit
     dlg->OnGotoPosition();
     QTest::qWait(400);
     chooseInOptions(IDC_FRAME_SYNC);
-    EXPECT_EQ(g_settings.FramePhase, 1);
+    EXPECT_EQ(dlg->Settings().SyncMode(), 1);
     Settle();
     ExpectLockedWhilePlaying("switched to frame sync");
     GoTo(1.0);
     stallAndRecover("frame sync");
     chooseInOptions(IDC_TIME_SYNC);
-    EXPECT_EQ(g_settings.FramePhase, 0);
+    EXPECT_EQ(dlg->Settings().SyncMode(), 0);
     const double at = dlg->m_dCurrentSecs;
     QTest::qWait(800);
     EXPECT_EQ(dynamic_cast<CFrameSync*>(&dlg->ActiveSync()), nullptr) << "time sync in use";
