@@ -26,8 +26,9 @@ sd=("$clips"/sync1.mp4 "$clips"/sync2.mkv "$clips"/sync3.avi "$clips"/sync4.webm
 hd=("$clips"/bench1.mp4 "$clips"/bench2.mp4 "$clips"/bench3.mp4 "$clips"/bench4.mp4)
 
 seconds_of() { # COMMAND...: "WALL CPU" seconds of the command (CPU: user + system, all threads)
-    /usr/bin/time -f "%e %U %S" -o "$tmp/time" "$@" >"$tmp/out.log" 2>&1 ||
-        { cat "$tmp/out.log" >&2; echo "failed: $*" >&2; return 1; }
+    local TIMEFORMAT='%R %U %S'
+    { time "$@" >"$tmp/out.log" 2>&1 || { cat "$tmp/out.log" >&2; echo "failed: $*" >&2; return 1; }; } \
+        2>"$tmp/time"
     awk '{print $1, $2 + $3}' "$tmp/time"
 }
 
