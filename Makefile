@@ -29,6 +29,7 @@ bench:
 	@TETRAV_BENCH=1 scripts/install-deps.sh
 	@$(MAKE) --no-print-directory build
 	@bench/run.sh $(BUILD)
+	@bench/export.sh $(BUILD)
 
 # The seeded random command walk on the real program (WALK_COMMANDS=300, WALK_SEED=time):
 # landed commands, freezes, the panes' lag in their own frames, seek-bar click to frame times.

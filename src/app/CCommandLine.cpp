@@ -2,6 +2,7 @@
 
 #include "dialogs/CAboutDlg.h"
 #include "sets/CSetFile.h"
+#include "settings/CSettingsFile.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -37,6 +38,75 @@ CCommandLine::Parsed Refuse(const QString& why) {
 QString ValueOf(const QStringList& qtArguments, const QString& option) {
     const qsizetype i = qtArguments.lastIndexOf(option);
     return i >= 0 && i + 1 < qtArguments.size() ? qtArguments[i + 1] : QString();
+}
+
+struct ExportOptions {
+    QCommandLineOption exportTo, from, to, size, sound, force, start, play, rate, set, alignAudio;
+};
+
+// --export OUT [--from T] [--to T] [--size WxH] [--sound S] [--force] with the set's files.
+CCommandLine::Parsed ParseExport(const QCommandLineParser& parser, CCommandLine::Parsed parsed,
+                                 const ExportOptions& e) {
+    for (const QCommandLineOption& o : {e.start, e.play, e.rate, e.set, e.alignAudio}) {
+        if (parser.isSet(o)) {
+            return Refuse(QStringLiteral("--%1 does not go with --export.").arg(o.names().constFirst()));
+        }
+    }
+    if (parsed.files.isEmpty() || parsed.files.size() > 4) {
+        return Refuse(QStringLiteral("--export takes one to four videos (\"\" for an empty pane)."));
+    }
+    ExportJob& job = parsed.exportJob;
+    job.output = parser.values(e.exportTo).constLast();
+    for (qsizetype k = 0; k < parsed.files.size(); ++k) {
+        job.paths[std::size_t(k)] = parsed.files[k];
+        job.offsets[std::size_t(k)] = parsed.options.offset[k].value_or(0.0);
+    }
+    // The reference rule of the command line, else the user's setting (the shortest by default).
+    job.referenceRule = parsed.options.reference >= 0
+                            ? parsed.options.reference
+                            : (CSettingsFile::ToInt8(CSettingsFile::ReadEntry(
+                                   QStringLiteral("MiniVideo"), QStringLiteral("MiniVideoNumber"))) == 1
+                                   ? 1
+                                   : 0);
+    job.from = 0.0;
+    job.to = -1.0;
+    for (const auto& [option, value] : {std::pair{&e.from, &job.from}, std::pair{&e.to, &job.to}}) {
+        if (parser.isSet(*option)) {
+            const QString v = parser.values(*option).constLast();
+            if (!CCommandLine::ParseTime(v, false, value)) {
+                return Refuse(
+                    QStringLiteral("--%1 %2: the time is seconds, m:ss or h:mm:ss (at most milliseconds), "
+                                   "e.g. 12.5 or 1:02:03.250.")
+                        .arg(option->names().constFirst(), v));
+            }
+        }
+    }
+    if (parser.isSet(e.size)) {
+        static const QRegularExpression pattern(QStringLiteral("^(\\d{1,5})x(\\d{1,5})$"));
+        const QString v = parser.values(e.size).constLast();
+        const QRegularExpressionMatch m = pattern.match(v);
+        job.size = m.hasMatch() ? QSize(m.captured(1).toInt(), m.captured(2).toInt()) : QSize();
+        if (!ExportJob::IsUsableSize(job.size)) {
+            return Refuse(
+                QStringLiteral("--size %1: WxH, both multiples of 4, from 16x16 to 7680x4320.").arg(v));
+        }
+    }
+    if (parser.isSet(e.sound)) {
+        const QString v = parser.values(e.sound).constLast();
+        if (v == QLatin1String("reference")) {
+            job.sound = ExportJob::Sound::Reference;
+        } else if (v == QLatin1String("mix")) {
+            job.sound = ExportJob::Sound::Mix;
+        } else if (v == QLatin1String("none")) {
+            job.sound = ExportJob::Sound::Silent;
+        } else {
+            return Refuse(QStringLiteral("--sound takes reference, mix or none, not '%1'.").arg(v));
+        }
+    }
+    job.overwrite = parser.isSet(e.force);
+    job.container = ExportJob::ContainerFor(job.output);
+    parsed.action = CCommandLine::Action::Export;
+    return parsed;
 }
 
 } // namespace
@@ -99,8 +169,14 @@ CCommandLine::Parsed CCommandLine::Parse(const QStringList& arguments) {
     const QCommandLineOption set(QStringLiteral("set"), {}, QStringLiteral("file"));
     const QCommandLineOption alignAudio(QStringLiteral("align-audio"), {});
     const QCommandLineOption printOffsets(QStringLiteral("print-offsets"), {});
-    parser.addOptions(
-        {help, version, sync, reference, offset, start, play, rate, set, alignAudio, printOffsets});
+    const QCommandLineOption exportTo(QStringLiteral("export"), {}, QStringLiteral("file"));
+    const QCommandLineOption from(QStringLiteral("from"), {}, QStringLiteral("time"));
+    const QCommandLineOption to(QStringLiteral("to"), {}, QStringLiteral("time"));
+    const QCommandLineOption size(QStringLiteral("size"), {}, QStringLiteral("WxH"));
+    const QCommandLineOption sound(QStringLiteral("sound"), {}, QStringLiteral("which"));
+    const QCommandLineOption force(QStringLiteral("force"), {});
+    parser.addOptions({help, version, sync, reference, offset, start, play, rate, set, exportTo, from, to,
+                       size, sound, force, alignAudio, printOffsets});
     // The program's name first, as the parser expects.
     if (!parser.parse(QStringList{QStringLiteral("tetrav")} + own)) {
         return Refuse(parser.errorText());
@@ -195,6 +271,15 @@ CCommandLine::Parsed CCommandLine::Parse(const QStringList& arguments) {
         }
         parsed.files = {QFileInfo(path).absoluteFilePath()};
     }
+    if (parser.isSet(exportTo)) {
+        return ParseExport(parser, parsed,
+                           {exportTo, from, to, size, sound, force, start, play, rate, set, alignAudio});
+    }
+    for (const QCommandLineOption& o : {from, to, size, sound, force}) {
+        if (parser.isSet(o)) {
+            return Refuse(QStringLiteral("--%1 belongs to --export.").arg(o.names().constFirst()));
+        }
+    }
     if (parsed.files.isEmpty() && o.NeedsASet()) {
         return Refuse(QStringLiteral(
             "--offset, --start, --rate, --play and --align-audio need videos or --set to act on."));
@@ -229,6 +314,17 @@ QString CCommandLine::HelpText() {
         "      --print-offsets     with --align-audio: print each pane's offset in seconds,\n"
         "                          one line per file, and end without a window (exit status 3\n"
         "                          when a pane could not be aligned; the reasons on stderr)\n"
+        "\n"
+        "Export instead of playing (no window, no display needed):\n"
+        "      --export FILE       write the set as one video, the panes as on screen, in\n"
+        "                          step (mp4 with H.264 and AAC; .mkv for Matroska)\n"
+        "      --from TIME         where it starts in the reference's time (default 0)\n"
+        "      --to TIME           where it ends (default the reference's end)\n"
+        "      --size WxH          the picture (default twice the reference's, at most\n"
+        "                          3840x2160)\n"
+        "      --sound WHICH       reference (default), mix (all panes) or none\n"
+        "      --force             replace FILE when it exists\n"
+        "\n"
         "  -h, --help              print this help and end\n"
         "  -v, --version           print the version and end\n"
         "\n"
@@ -240,9 +336,11 @@ QString CCommandLine::HelpText() {
         "  tetrav take1.mp4 take2.mp4 --offset 2=-3.2 --rate 0.25\n"
         "  tetrav --set match.tetravset --play\n"
         "  tetrav --align-audio --print-offsets cam1.mp4 cam2.mkv cam3.mov\n"
+        "  tetrav --export goal.mp4 --from 1:02:03 --to 1:02:13.500 a.mp4 b.mkv --offset 2=-3.2\n"
         "\n"
-        "Exit status: 0 when the window was closed, 1 without a display, 2 for an unusable\n"
-        "command line, 18 on a screen smaller than 1024 x 768 or while another copy runs.\n");
+        "Exit status: 0 when the window was closed (with --export: when the file is complete),\n"
+        "1 without a display (with --export: when the file could not be made), 2 for an\n"
+        "unusable command line, 18 on a screen smaller than 1024 x 768 or while another copy runs.\n");
 }
 
 QString CCommandLine::DisplayProblem(const QStringList& qtArguments) {

@@ -8,6 +8,7 @@
 // play) act for this run only. Qt's own options (-platform, -display, -style ...) are passed to
 // Qt; the display is checked here too, so that a missing one is said in one line rather than
 // ending in Qt's abort.
+#include "export/ExportJob.h"
 #include "mainwnd/RunOptions.h"
 
 #include <QString>
@@ -18,7 +19,7 @@ public:
     static constexpr int kUsageExitCode = 2;
     static constexpr int kNoDisplayExitCode = 1;
 
-    enum class Action { Run, Help, Version, Error };
+    enum class Action { Run, Help, Version, Error, Export };
 
     struct Parsed {
         Action action = Action::Run;
@@ -26,6 +27,7 @@ public:
         QStringList files; // the file arguments as given (a --set file is the only one)
         RunOptions options;
         QStringList qtArguments; // Qt's own options, in the order given
+        ExportJob exportJob;     // for Action::Export: the files, offsets, interval, size, sound
     };
 
     // arguments: the command line without the program name.

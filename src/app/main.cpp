@@ -4,6 +4,7 @@
 #include "app/CTetravApp.h"
 #include "desktop/CAppOpenService.h"
 #include "desktop/CMprisPlayer.h"
+#include "export/ExportCommand.h"
 #include "mainwnd/CTetravDlg.h"
 #include "platform/CDisplayWatchdog.h"
 #include "platform/FileName.h"
@@ -40,6 +41,13 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "Tetrav: %s (tetrav --help lists the options)\n",
                      parsed.text.toLocal8Bit().constData());
         return CCommandLine::kUsageExitCode;
+    case CCommandLine::Action::Export: {
+        // No window: GStreamer alone, on this thread and its own.
+        gst_init(nullptr, nullptr);
+        const int code = ExportCommand::Run(parsed.exportJob);
+        gst_deinit();
+        return code;
+    }
     case CCommandLine::Action::Run:
         break;
     }

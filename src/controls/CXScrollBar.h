@@ -34,6 +34,11 @@ public:
     unsigned m_crThumb = 0x000000;
     unsigned m_crThumbHot = 0x00CCFF;
 
+    // A span of the range shown along the channel (the set's in and out marks), as fractions of
+    // the range; from >= to shows none.
+    void SetMarkedSpan(double from, double to);
+    QRect MarkedSpanRect() const; // in widget coordinates; empty when none is shown
+
     // State, read by tests and the accessibility interface.
     int ThumbLeft() const;
     QRect ThumbRect() const; // as last drawn; empty while no thumb is shown

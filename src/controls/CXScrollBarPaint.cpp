@@ -108,6 +108,29 @@ void ReplaceKeys(QImage& thumb, bool useThumbColor, bool showGripper, COLORREF t
 
 } // namespace
 
+void CXScrollBar::SetMarkedSpan(double from, double to) {
+    from = std::clamp(from, 0.0, 1.0);
+    to = std::clamp(to, 0.0, 1.0);
+    if (from == d->markFrom && to == d->markTo) {
+        return;
+    }
+    d->markFrom = from;
+    d->markTo = to;
+    Redraw();
+}
+
+QRect CXScrollBar::MarkedSpanRect() const {
+    const int w = d->bitmapWidth;
+    const int track = m_rectClient.width() - 3 * w;
+    if (!(d->markFrom < d->markTo) || track <= 0 || m_rectClient.height() <= 2) {
+        return {};
+    }
+    // Where the thumb's middle stands at each end.
+    const int left = m_rectClient.left() + w + w / 2 + int(std::lround(d->markFrom * track));
+    const int right = m_rectClient.left() + w + w / 2 + int(std::lround(d->markTo * track));
+    return QRect(left, m_rectClient.top() + 1, std::max(1, right - left), m_rectClient.height() - 2);
+}
+
 void CXScrollBar::Render() {
     const int L = m_rectClient.left();
     const int T = m_rectClient.top();
@@ -142,6 +165,10 @@ void CXScrollBar::Render() {
     Stretch(p, R - w, T + 1, w, H - 1, LoadControlBitmap(IDB_HORIZONTAL_SCROLLBAR_RIGHTARROW));
     gdi::FrameRect(p, R - w, T, R, B, kBorderColor);
 
+    if (const QRect span = MarkedSpanRect(); !span.isEmpty()) {
+        // The marked span: a band across the channel, under the thumb.
+        p.fillRect(span.translated(-L, -T), QColor(0x30, 0x80, 0xE0, 0x90));
+    }
     if (d->range != 0) {
         QImage thumb = LoadControlBitmap(m_bUseThumbColor ? IDB_HORIZONTAL_SCROLLBAR_THUMB
                                                           : IDB_HORIZONTAL_SCROLLBAR_THUMB_NO_COLOR);

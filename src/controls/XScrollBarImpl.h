@@ -25,6 +25,8 @@ struct CXScrollBar::Impl {
     QBasicTimer delayTimer;  // 2
     QBasicTimer hoverTimer;  // 3
     QImage buffer;
+    double markFrom = 0.0; // the marked span, fractions of the range
+    double markTo = 0.0;
 };
 
 // A rectangle from its edges, right and bottom excluded.

@@ -298,6 +298,7 @@ void CTetravDlg::BuildMenuBar() {
     add(play, "全部抓图", ID_CAPTURE_ALL);
     add(play, "按声音对齐", ID_ALIGN_AUDIO);
     add(play, "选项(&X)\tCtrl+X", ID_OPTIONS);
+    AddExportMenus(file, play);
     QMenu* help = m_pMenuBar->addMenu(Utf8("帮助 "));
     add(help, "帮助 \tCtrl+H", ID_HELP_CONTENTS);
     add(help, "关于", ID_APP_ABOUT);

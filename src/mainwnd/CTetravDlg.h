@@ -117,6 +117,18 @@ public:
     // the modes for this run, the offsets and start over the set's own, then the rate and play.
     // False when nothing opened.
     bool OpenForRun(const QStringList& files, const RunOptions& options);
+    // ---- In and out marks, export (CTetravDlgExport.cpp) ----
+    // The marks are at the start of the reference's frame shown (I, O), in reference seconds; -1
+    // when not set. The out mark's frame is the first one after the interval. Play stops at the out mark, or
+    // loops back to the in mark while 循环播放 is checked.
+    void OnSetInMark();
+    void OnSetOutMark();
+    void OnClearMarks();
+    double InMark() const { return m_marks.in; }
+    double OutMark() const { return m_marks.out; }
+    // 文件 -> 导出视频...: the export dialog for the open set.
+    void OnExportVideo();
+
     // ---- Time offsets (CTetravDlgOffset.cpp) ----
     // Sets pane k's offset (seconds, within +-24 h) and moves the set at once: the other panes
     // keep their pictures, and changing the reference's own offset moves the reference. Code
@@ -234,6 +246,10 @@ private:
     void BuildMenuBar();
     // The saved-set items of the 文件 menu, and the recent sets as they now stand.
     void AddSetMenus(QMenu* file);
+    void AddExportMenus(QMenu* file, QMenu* play);
+    void CheckOutMark();
+    double ReferenceRate() const;
+    void ShowMarks();
     void FillRecentSets();
     // Opens a set read from path (or made from files when path is empty): its videos, its modes
     // for this run, its offsets and position.
@@ -283,6 +299,11 @@ private:
     CStallWatch m_stallWatch;
     QElapsedTimer m_stallClock;
     std::map<int, QAction*> m_menuActions;
+    struct Marks {
+        double in = -1.0;
+        double out = -1.0;
+        double lastTick = -1.0; // the reference's position at the last sync tick
+    } m_marks;
     ChannelFactory m_channelFactory;
     std::unique_ptr<CChannelSync> m_pSync;
     CFrameSync* m_pFrameSync = nullptr; // m_pSync when it is the frame sync

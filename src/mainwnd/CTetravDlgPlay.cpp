@@ -74,6 +74,7 @@ void CTetravDlg::CloseSet() {
     KillTimer(TIMER_SYNC);
     KillTimer(TIMER_DISPLAY);
     ResetSync();
+    OnClearMarks();
     for (double& offset : m_dOffset) {
         offset = 0.0;
     }
@@ -277,6 +278,7 @@ void CTetravDlg::OnTimer(int id) {
             g_dSyncSecs = m_dCurrentSecs;
         }
     }
+    CheckOutMark();
 }
 
 void CTetravDlg::ReadPlayTime() {

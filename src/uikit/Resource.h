@@ -105,6 +105,11 @@ constexpr int ID_OPEN_SET = 32812;
 constexpr int ID_RECENT_SET_FIRST = 32820; // ..32829
 constexpr int ID_ALIGN_AUDIO = 32840;      // every pane by its sound
 constexpr int ID_ALIGN_AUDIO_1 = 32841;    // ..32844: pane 1..4 alone
+constexpr int ID_SET_IN_MARK = 32850;
+constexpr int ID_SET_OUT_MARK = 32851;
+constexpr int ID_CLEAR_MARKS = 32852;
+constexpr int ID_LOOP_PLAY = 32853;
+constexpr int ID_EXPORT_VIDEO = 32854;
 constexpr int ID_APP_ABOUT = 57664;
 constexpr int ID_HELP = 57670;
 
