@@ -224,8 +224,9 @@ QString CCommandLine::HelpText() {
         "  tetrav take1.mp4 take2.mp4 --offset 2=-3.2 --rate 0.25\n"
         "  tetrav --set match.tetravset --play\n"
         "\n"
-        "Exit status: 0 when the window was closed, 1 without a display, 2 for an unusable\n"
-        "command line, 18 on a screen smaller than 1024 x 768 or while another copy runs.\n");
+        "Exit status: 0 when the window was closed or the files were handed to the copy that\n"
+        "runs, 1 without a display, 2 for an unusable command line, 18 on a screen smaller\n"
+        "than 1024 x 768 or while another copy runs (and takes no files from this one).\n");
 }
 
 QString CCommandLine::DisplayProblem(const QStringList& qtArguments) {

@@ -1,6 +1,7 @@
 // Tetrav: four videos side by side, in step.
 #include "app/CCommandLine.h"
 #include "app/CTetravApp.h"
+#include "app/QtTranslations.h"
 #include "mainwnd/CAppOpenService.h"
 #include "mainwnd/CMprisPlayer.h"
 #include "mainwnd/CTetravDlg.h"
@@ -67,6 +68,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Tetrav"));
     QApplication::setApplicationDisplayName(QStringLiteral("Tetrav"));
     QApplication::setDesktopFileName(QStringLiteral("org.tetrav.Tetrav"));
+    QtTranslations::Install(app);
     gst_init(nullptr, nullptr);
 
     CTetravApp tetrav([&parsed](const QStringList& files) {

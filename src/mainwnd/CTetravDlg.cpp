@@ -201,7 +201,8 @@ void CTetravDlg::showEvent(QShowEvent* event) {
 
 void CTetravDlg::resizeEvent(QResizeEvent* event) {
     CBCGPDialog::resizeEvent(event);
-    const int menuHeight = m_pMenuBar->sizeHint().height();
+    m_pMenuBar->setVisible(!m_bFullScreen);
+    const int menuHeight = m_bFullScreen ? 0 : m_pMenuBar->sizeHint().height();
     m_pMenuBar->setGeometry(0, 0, width(), menuHeight);
     m_pClient->setGeometry(0, menuHeight, width(), std::max(0, height() - menuHeight));
     if (m_bBarsCreated) {
@@ -265,6 +266,9 @@ bool CTetravDlg::eventFilter(QObject* watched, QEvent* e) {
         // go to the window's focus control, or to the window itself when none has the focus.
         QWidget* focus = focusWidget();
         const bool firstDelivery = focus != nullptr ? w == focus : w == this;
+        if (firstDelivery && OnKey(key->key(), key->modifiers())) {
+            return true;
+        }
         const bool arrow = key->key() == Qt::Key_Right || key->key() == Qt::Key_Left;
         const int forward = key->key() == Qt::Key_Right ? 1 : -1;
         if (arrow && firstDelivery && (key->modifiers() & Qt::ControlModifier) != 0) {
@@ -278,6 +282,9 @@ bool CTetravDlg::eventFilter(QObject* watched, QEvent* e) {
         } else if (arrow && firstDelivery) {
             OnStepBack();
         }
+    }
+    if (e->type() == QEvent::Wheel && watched == m_wndSeekBar && m_wndSeekBar != nullptr) {
+        return OnSeekBarWheel(static_cast<QWheelEvent*>(e));
     }
     return CBCGPDialog::eventFilter(watched, e);
 }
@@ -446,6 +453,10 @@ void CTetravDlg::CreateBars() {
 }
 
 void CTetravDlg::LayoutControls() {
+    if (m_bFullScreen) {
+        LayoutFullScreen();
+        return;
+    }
     m_nBottomBand = 90;
     m_nMargin = 10;
     m_wndStatusBar->Reposition();

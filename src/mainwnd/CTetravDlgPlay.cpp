@@ -77,6 +77,9 @@ void CTetravDlg::CloseSet() {
     for (double& offset : m_dOffset) {
         offset = 0.0;
     }
+    for (QString& video : m_setVideo) {
+        video.clear();
+    }
     for (int i = 0; i < 4; ++i) {
         if (m_pChannel[i] != nullptr) {
             CloseChannel(i);
@@ -257,7 +260,12 @@ void CTetravDlg::OnTimer(int id) {
         }
         m_pChannel[k]->SetVolume(m_nVolume);
         if (g_settings.MiniVideo == 0 && (m_dLength[k] - 1.0 < m_dPosition[k] || m_pChannel[k]->IsAtEnd())) {
+            const bool wasReference = m_bReference[k] == 1;
             RetireChannel(k);
+            // The rule may have changed since the open: the play time goes on with the rest.
+            if (wasReference) {
+                ChooseNewReference();
+            }
         }
     }
     for (int k = 0; k < 4; ++k) {
