@@ -1,7 +1,7 @@
 #include "app/CCommandLine.h"
 
 #include "dialogs/CAboutDlg.h"
-#include "mainwnd/CSetFile.h"
+#include "sets/CSetFile.h"
 
 #include <QCommandLineParser>
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "app/CTetravApp.h"
 
-#include "app/CFileHandoff.h"
+#include "desktop/CFileHandoff.h"
 #include "platform/FileName.h"
 
 #include <QApplication>

@@ -1,11 +1,11 @@
 #include "mainwnd/CExternalFiles.h"
 
 #include "dialogs/VideoPaths.h"
-#include "mainwnd/CSetFile.h"
 #include "mainwnd/CTetravDlg.h"
 #include "mainwnd/CVideoPane.h"
 #include "platform/FileName.h"
 #include "platform/MessageBox.h"
+#include "sets/CSetFile.h"
 
 #include <QApplication>
 #include <QDir>

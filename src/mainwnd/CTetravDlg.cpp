@@ -9,15 +9,15 @@
 #include "engine/CChannelGraph.h"
 #include "engine/CPipelineReaper.h"
 #include "engine/CStreamProbe.h"
-#include "mainwnd/CChannelSync.h"
 #include "mainwnd/CExternalFiles.h"
-#include "mainwnd/CFrameSync.h"
 #include "mainwnd/CStatusBar.h"
 #include "mainwnd/CVideoPane.h"
 #include "mainwnd/MainLayout.h"
 #include "platform/CHotKeyManager.h"
 #include "platform/MessageBox.h"
 #include "settings/CSettingsFile.h"
+#include "sync/CChannelSync.h"
+#include "sync/CFrameSync.h"
 #include "uikit/CBCGPControlIds.h"
 #include "uikit/Resource.h"
 
@@ -163,6 +163,7 @@ bool CTetravDlg::OnInitDialog() {
         m_menuContext[i]->AppendCommand(Utf8("设置时间偏移..."), ID_SET_OFFSET_1 + i);
         m_menuContext[i]->AppendCommand(Utf8("清除时间偏移"), ID_CLEAR_OFFSET_1 + i);
         connect(m_menuContext[i], &CMenuEx::command, this, &CTetravDlg::OnCommand);
+        AddSoundItems(i);
     }
     m_pMainMenu = m_pMenuBar;
     return true;

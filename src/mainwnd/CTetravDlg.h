@@ -148,6 +148,13 @@ public:
     // One step along 0.1, 0.25, 0.5, 1, 2, 4, 8, 16 (direction +1 faster, -1 slower).
     void StepRate(int direction);
 
+    // ---- Per-pane sound (CTetravDlgSound.cpp) ----
+    // 只听此画面: only pane k is heard (again: all are); 静音: pane k is silent or heard again.
+    void OnSoloPane(int k);
+    void OnMutePane(int k);
+    // What channel k is given: the volume slider's level when the pane is heard, else silence.
+    long PaneVolume(int k) const;
+
     // ---- Timers ----
     void SetTimer(int id, int periodMs);
     void KillTimer(int id);
@@ -282,6 +289,14 @@ private:
     void ResetSync();
     void CloseSet();
     void SetStatusText(int part, const QString& text);
+    // The pane menu's sound items, their check marks, and every channel given its volume now.
+    void AddSoundItems(int pane);
+    void ShowSoundChecks();
+    void ApplyPaneVolumes();
+    void ResetPaneSound();
+    // While paused the display tick reads the play time after seeks and steps (a set opened
+    // paused has no tick running yet).
+    void FollowPlayTime();
     // The full-screen layout: the panes over the whole window, the bars hidden.
     void LayoutFullScreen();
     // The wheel over the seek bar: 5 s a notch.
@@ -319,6 +334,8 @@ private:
     // The videos of the set as it opened, kept while channels end or break and leave it.
     QString m_setVideo[4];
     bool m_bOpeningSetFile = false; // OpenSelectedFiles runs for a set file (which joins itself)
+    int m_nSoloPane = -1;           // the only pane heard; -1: all that are not muted
+    bool m_bPaneMuted[4] = {false, false, false, false}; // 静音 of each pane
     bool m_bFullScreen = false;
     QRect m_normalGeometry;       // the window's place before full screen
     int m_nMutedPos = -1;         // the volume slider's position before muting; -1: not muted

@@ -2,9 +2,9 @@
 // command.
 #include "mainwnd/CTetravDlg.h"
 
+#include "capture/CaptureInstant.h"
 #include "dialogs/CGotoDlg.h"
 #include "engine/CChannelGraph.h"
-#include "mainwnd/CaptureInstant.h"
 #include "platform/CAtomicFile.h"
 #include "platform/MessageBox.h"
 #include "settings/CSettings.h"

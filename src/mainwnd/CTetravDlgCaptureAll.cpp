@@ -2,13 +2,13 @@
 // the fifth hot key).
 #include "mainwnd/CTetravDlg.h"
 
+#include "capture/CCaptureAllWriter.h"
+#include "capture/CaptureInstant.h"
 #include "engine/CChannelGraph.h"
-#include "mainwnd/CCaptureAllWriter.h"
-#include "mainwnd/CFrameSync.h"
-#include "mainwnd/CaptureInstant.h"
 #include "platform/MessageBox.h"
 #include "settings/CSettings.h"
 #include "settings/CSettingsFile.h"
+#include "sync/CFrameSync.h"
 
 #include <QDateTime>
 #include <QTimer>

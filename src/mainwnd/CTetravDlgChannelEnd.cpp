@@ -4,11 +4,11 @@
 
 #include "dialogs/VideoPaths.h"
 #include "engine/CChannelGraph.h"
-#include "mainwnd/CFrameSync.h"
 #include "mainwnd/CVideoPane.h"
 #include "platform/FileName.h"
 #include "platform/MessageBox.h"
 #include "settings/CSettings.h"
+#include "sync/CFrameSync.h"
 #include "uikit/Resource.h"
 
 #include <QDir>

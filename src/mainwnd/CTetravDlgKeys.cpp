@@ -8,10 +8,10 @@
 #include "controls/CVolumeSlider.h"
 #include "controls/CXScrollBar.h"
 #include "engine/CChannelGraph.h"
-#include "mainwnd/CChannelSync.h"
-#include "mainwnd/CFrameSync.h"
 #include "mainwnd/CStatusBar.h"
 #include "mainwnd/CVideoPane.h"
+#include "sync/CChannelSync.h"
+#include "sync/CFrameSync.h"
 #include "uikit/Resource.h"
 
 #include <QAction>
@@ -265,6 +265,13 @@ void CTetravDlg::SeekBy(double seconds) {
     m_dCurrentSecs = target;
     g_dSyncSecs = target;
     ShowTime(target, 2);
+    FollowPlayTime();
+}
+
+void CTetravDlg::FollowPlayTime() {
+    if (m_nOpenCount > 0 && AnyChannelTakesPart() && !IsTimerRunning(TIMER_DISPLAY)) {
+        SetTimer(TIMER_DISPLAY, 500);
+    }
 }
 
 void CTetravDlg::SeekToEnd(bool end) {

@@ -1,9 +1,9 @@
 // The main window keeps every set opened from loose videos among the recent sets.
 #include "mainwnd/CTetravDlg.h"
 
-#include "mainwnd/CSetFile.h"
-#include "mainwnd/LooseSets.h"
 #include "platform/MessageBox.h"
+#include "sets/CSetFile.h"
+#include "sets/LooseSets.h"
 #include "settings/CSettings.h"
 
 void CTetravDlg::KeepLooseSet() {

@@ -3,8 +3,8 @@
 #include "mainwnd/CTetravDlg.h"
 
 #include "dialogs/COffsetDlg.h"
-#include "mainwnd/CChannelSync.h"
 #include "mainwnd/CVideoPane.h"
+#include "sync/CChannelSync.h"
 #include "uikit/Resource.h"
 
 #include <QCursor>

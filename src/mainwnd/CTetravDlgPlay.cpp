@@ -11,13 +11,13 @@
 #include "dialogs/VideoPaths.h"
 #include "engine/CChannelGraph.h"
 #include "engine/CStreamProbe.h"
-#include "mainwnd/CChannelSync.h"
-#include "mainwnd/CFrameSync.h"
 #include "mainwnd/CStatusBar.h"
 #include "mainwnd/CVideoPane.h"
-#include "mainwnd/CWholeSecondSync.h"
 #include "platform/MessageBox.h"
 #include "settings/CSettings.h"
+#include "sync/CChannelSync.h"
+#include "sync/CFrameSync.h"
+#include "sync/CWholeSecondSync.h"
 #include "uikit/Resource.h"
 
 #include <QAction>
@@ -80,6 +80,7 @@ void CTetravDlg::CloseSet() {
     for (QString& video : m_setVideo) {
         video.clear();
     }
+    ResetPaneSound();
     for (int i = 0; i < 4; ++i) {
         if (m_pChannel[i] != nullptr) {
             CloseChannel(i);
@@ -146,16 +147,22 @@ void CTetravDlg::OnStepFrame() {
     KillTimer(TIMER_SYNC);
     ActiveSync().StepFrame(CurrentSet());
     SetStatusText(0, Utf8("单帧播放"));
+    FollowPlayTime();
 }
 
 void CTetravDlg::OnStepBack() {
     KillTimer(TIMER_SYNC);
     ActiveSync().StepBack(CurrentSet());
     SetStatusText(0, Utf8("单帧后退"));
+    FollowPlayTime();
 }
 
 void CTetravDlg::OnGotoPosition() {
     ActiveSync().Seek(CurrentSet(), g_dGotoSecs);
+    if (g_dGotoSecs >= 0.0 && g_dGotoSecs < m_dTotalSecs) {
+        ShowTime(g_dGotoSecs, 2);
+    }
+    FollowPlayTime();
 }
 
 void CTetravDlg::OnSeekBarScroll() {
@@ -258,7 +265,7 @@ void CTetravDlg::OnTimer(int id) {
         if (ActiveSync().ReadPosition(*m_pChannel[k], position)) {
             m_dPosition[k] = position;
         }
-        m_pChannel[k]->SetVolume(m_nVolume);
+        m_pChannel[k]->SetVolume(PaneVolume(k));
         if (g_settings.MiniVideo == 0 && (m_dLength[k] - 1.0 < m_dPosition[k] || m_pChannel[k]->IsAtEnd())) {
             const bool wasReference = m_bReference[k] == 1;
             RetireChannel(k);

@@ -7,13 +7,13 @@
 #include "dialogs/LastFolder.h"
 #include "dialogs/VideoPaths.h"
 #include "engine/CChannelGraph.h"
-#include "mainwnd/CChannelSync.h"
-#include "mainwnd/CRecentSets.h"
-#include "mainwnd/CSetFile.h"
-#include "mainwnd/LooseSets.h"
 #include "platform/FileName.h"
 #include "platform/MessageBox.h"
+#include "sets/CRecentSets.h"
+#include "sets/CSetFile.h"
+#include "sets/LooseSets.h"
 #include "settings/CSettings.h"
+#include "sync/CChannelSync.h"
 #include "uikit/Resource.h"
 
 #include <QDir>

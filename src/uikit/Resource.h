@@ -103,6 +103,8 @@ constexpr int ID_CAPTURE_ALL = 32810;
 constexpr int ID_SAVE_SET = 32811;
 constexpr int ID_OPEN_SET = 32812;
 constexpr int ID_RECENT_SET_FIRST = 32820; // ..32829
+constexpr int ID_SOLO_1 = 32840;           // ..32843: 只听此画面 of panes 1..4
+constexpr int ID_MUTE_1 = 32844;           // ..32847: 静音 of panes 1..4
 constexpr int ID_APP_ABOUT = 57664;
 constexpr int ID_HELP = 57670;
 

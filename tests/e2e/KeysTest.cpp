@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QRegularExpression>
+#include <QTime>
 
 #include <cmath>
 #include <cstdio>
@@ -21,7 +21,7 @@ const QString kSettings = QStringLiteral("[FramePhase]\nFramePhaseNumber=1\n[Min
 
 enum class Expect {
     Status,     // part 0 of the status bar reads the text
-    Frame,      // pane 1 shows this frame (one either side allowed)
+    Frame,      // pane 1 shows this frame (one either side allowed), the play time its second
     Rate,       // the desktop's Rate property
     Volume,     // the desktop's Volume property
     FullScreen, // pane 1 covers the screen's left upper quarter (value 1) or its cell (0)
@@ -138,6 +138,10 @@ TEST_F(KeysTest, EachKeyDoesWhatTheHelpSays) {
                 timeout, 50))
                 << "pane 1 shows frame " << seen << ", not " << row.value << " (before the key: " << before
                 << ")";
+            // The play time follows while paused (25 frames a second).
+            const QString time = QTime(0, 0).addSecs(static_cast<int>(row.value) / 25).toString("hh:mm:ss");
+            EXPECT_TRUE(WaitUntil([&] { return statusIs(time.toUtf8().constData()); }, timeout, 100))
+                << qPrintable(time) << ", the status bar: " << qPrintable(m_lastStatus);
             break;
         }
         case Expect::Rate:

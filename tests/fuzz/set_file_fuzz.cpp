@@ -3,7 +3,7 @@
 // A set read is written again, in its own folder (relative paths) and in another folder, and
 // reads back the same, lines of a newer version included.
 #include "FuzzCheck.h"
-#include "mainwnd/CSetFile.h"
+#include "sets/CSetFile.h"
 
 #include <QDir>
 #include <QFile>

@@ -3,7 +3,7 @@
 // join the recent sets, and the status bar does not say it was saved.
 #include "WindowTestSupport.h"
 
-#include "mainwnd/CRecentSets.h"
+#include "sets/CRecentSets.h"
 #include "support/FileBytes.h"
 #include "support/FullDisk.h"
 

@@ -1,12 +1,11 @@
 #pragma once
 // The main-window tests' fixtures: private settings, recorded boxes, scripted channels or clips.
-#include "ScriptedChannel.h"
+#include "support/ScriptedChannel.h"
 
 #include "controls/CToolBarXP.h"
 #include "controls/CVolumeSlider.h"
 #include "controls/CXScrollBar.h"
 #include "dialogs/VideoPaths.h"
-#include "mainwnd/CFrameSync.h"
 #include "mainwnd/CStatusBar.h"
 #include "mainwnd/CTetravDlg.h"
 #include "mainwnd/CVideoPane.h"
@@ -16,6 +15,7 @@
 #include "settings/CSettingsFile.h"
 #include "support/FrameIndex.h"
 #include "support/TestEnv.h"
+#include "sync/CFrameSync.h"
 #include "uikit/CBCGPControlIds.h"
 #include "uikit/Resource.h"
 

@@ -1,6 +1,6 @@
 // Where the set stands: the timeline, the reference and its frame grid, the offsets and the
 // dimming of channels whose instant lies outside their stream.
-#include "mainwnd/CFrameSync.h"
+#include "sync/CFrameSync.h"
 
 #include "engine/CChannelGraph.h"
 

@@ -1,9 +1,9 @@
 // Snapshots of one pane and of all four (of one event: FrameSyncSets) on real clips.
-#include "FrameSyncFixture.h"
+#include "mainwnd/FrameSyncFixture.h"
 
+#include "capture/CCaptureAllWriter.h"
+#include "capture/CaptureInstant.h"
 #include "controls/CMenuEx.h"
-#include "mainwnd/CCaptureAllWriter.h"
-#include "mainwnd/CaptureInstant.h"
 
 #include <unistd.h>
 

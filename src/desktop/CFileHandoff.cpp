@@ -1,4 +1,4 @@
-#include "app/CFileHandoff.h"
+#include "desktop/CFileHandoff.h"
 
 #include "platform/DesktopIds.h"
 #include "platform/FileName.h"
@@ -23,7 +23,7 @@ bool CFileHandoff::Send(const QStringList& files, const RunOptions& options, QSt
     }
     QStringList uris;
     for (const QString& file : files) {
-        if (!file.isEmpty()) { // a pane left empty has nothing to hand over
+        if (!file.isEmpty()) {                                  // a pane left empty has nothing to hand over
             uris << QString::fromLatin1(FileName::ToUri(file)); // byte for byte: names need not be UTF-8
         }
     }

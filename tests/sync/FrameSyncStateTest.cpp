@@ -1,8 +1,8 @@
 // Frame sync's states against scripted channels, on a scripted clock and poll: every command in
 // every state, what it starts at once and where the set ends once the channels have settled.
-#include "ScriptedChannel.h"
+#include "support/ScriptedChannel.h"
 
-#include "mainwnd/CFrameSync.h"
+#include "sync/CFrameSync.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "mainwnd/CAppOpenService.h"
+#include "desktop/CAppOpenService.h"
 
 #include "mainwnd/CExternalFiles.h"
 #include "mainwnd/CTetravDlg.h"

@@ -1,8 +1,8 @@
-#include "mainwnd/CRecentSets.h"
+#include "sets/CRecentSets.h"
 
-#include "mainwnd/CSetFile.h"
 #include "platform/CAtomicFile.h"
 #include "platform/FileName.h"
+#include "sets/CSetFile.h"
 
 #include <QDir>
 #include <QFile>

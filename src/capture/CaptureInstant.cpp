@@ -1,4 +1,4 @@
-#include "mainwnd/CaptureInstant.h"
+#include "capture/CaptureInstant.h"
 
 #include <QDateTime>
 

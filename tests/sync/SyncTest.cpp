@@ -1,5 +1,5 @@
 // The synchronisation and display ticks against scripted channels.
-#include "WindowTestSupport.h"
+#include "mainwnd/WindowTestSupport.h"
 
 #include <cmath>
 

@@ -1,9 +1,9 @@
 // Saved sets: the .tetravset format, and a set saved from the real window and opened again.
-#include "WindowTestSupport.h"
+#include "mainwnd/WindowTestSupport.h"
 
 #include "mainwnd/CExternalFiles.h"
-#include "mainwnd/CRecentSets.h"
-#include "mainwnd/CSetFile.h"
+#include "sets/CRecentSets.h"
+#include "sets/CSetFile.h"
 #include "support/FileBytes.h"
 
 #include <QMenu>

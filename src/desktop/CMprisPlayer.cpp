@@ -1,15 +1,15 @@
-#include "mainwnd/CMprisPlayer.h"
+#include "desktop/CMprisPlayer.h"
 
 #include "controls/CVolumeSlider.h"
 #include "controls/CXScrollBar.h"
 #include "dialogs/VideoPaths.h"
 #include "engine/CChannelGraph.h"
-#include "mainwnd/CChannelSync.h"
 #include "mainwnd/CExternalFiles.h"
 #include "mainwnd/CTetravDlg.h"
 #include "platform/DesktopIds.h"
 #include "platform/FileName.h"
 #include "platform/SessionBus.h"
+#include "sync/CChannelSync.h"
 #include "uikit/Resource.h"
 
 #include <QDBusConnection>

@@ -1,4 +1,4 @@
-#include "mainwnd/CFrameSync.h"
+#include "sync/CFrameSync.h"
 
 #include "engine/CChannelGraph.h"
 

@@ -1,4 +1,4 @@
-#include "mainwnd/CSetFile.h"
+#include "sets/CSetFile.h"
 
 #include "platform/CAtomicFile.h"
 #include "platform/FileName.h"

@@ -1,7 +1,7 @@
-#include "mainwnd/CCaptureAllWriter.h"
+#include "capture/CCaptureAllWriter.h"
 
+#include "capture/CaptureInstant.h"
 #include "engine/BmpFile.h"
-#include "mainwnd/CaptureInstant.h"
 #include "platform/CAtomicFile.h"
 
 #include <QBuffer>

@@ -1,4 +1,4 @@
-#include "mainwnd/CChannelSync.h"
+#include "sync/CChannelSync.h"
 
 #include "engine/CChannelGraph.h"
 

@@ -1,7 +1,7 @@
 // The desktop's media controls, driven by gdbus calls on the private session bus.
-#include "WindowTestSupport.h"
+#include "mainwnd/WindowTestSupport.h"
 
-#include "mainwnd/CMprisPlayer.h"
+#include "desktop/CMprisPlayer.h"
 #include "platform/SessionBus.h"
 
 #include <QProcess>

@@ -1,5 +1,5 @@
 // Frame sync on real clips of one event made differently.
-#include "FrameSyncFixture.h"
+#include "mainwnd/FrameSyncFixture.h"
 
 #include "settings/COptionsDlg.h"
 

@@ -48,7 +48,7 @@
 // while one is in progress. A channel that cannot seek keeps the clock but not the frame lock,
 // and this is said once on standard error.
 #include "engine/GstRef.h"
-#include "mainwnd/CChannelSync.h"
+#include "sync/CChannelSync.h"
 
 #include <QObject>
 

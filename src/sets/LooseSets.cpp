@@ -1,6 +1,6 @@
-#include "mainwnd/LooseSets.h"
+#include "sets/LooseSets.h"
 
-#include "mainwnd/CSetFile.h"
+#include "sets/CSetFile.h"
 #include "platform/CAtomicFile.h"
 #include "platform/FileName.h"
 

@@ -1,4 +1,4 @@
-#include "mainwnd/CWholeSecondSync.h"
+#include "sync/CWholeSecondSync.h"
 
 #include "engine/CChannelGraph.h"
 
