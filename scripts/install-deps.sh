@@ -11,7 +11,7 @@ packages=(
     gstreamer1.0-plugins-ugly gstreamer1.0-libav gstreamer1.0-tools gstreamer1.0-x
     libx11-dev libxext-dev libxss-dev libx11-xcb-dev libxcb1-dev
     libkissfft-dev
-    fonts-wqy-microhei
+    fonts-wqy-microhei qt6-translations-l10n
     googletest libgtest-dev libgmock-dev
     xvfb xauth xdotool x11-xserver-utils x11-apps dbus dbus-x11 at-spi2-core
     ffmpeg imagemagick python3 sox espeak-ng

@@ -338,9 +338,10 @@ QString CCommandLine::HelpText() {
         "  tetrav --align-audio --print-offsets cam1.mp4 cam2.mkv cam3.mov\n"
         "  tetrav --export goal.mp4 --from 1:02:03 --to 1:02:13.500 a.mp4 b.mkv --offset 2=-3.2\n"
         "\n"
-        "Exit status: 0 when the window was closed (with --export: when the file is complete),\n"
-        "1 without a display (with --export: when the file could not be made), 2 for an\n"
-        "unusable command line, 18 on a screen smaller than 1024 x 768 or while another copy runs.\n");
+        "Exit status: 0 when the window was closed or the files were handed to the copy that\n"
+        "runs (with --export: when the file is complete), 1 without a display (with --export:\n"
+        "when the file could not be made), 2 for an unusable command line, 18 on a screen smaller\n"
+        "than 1024 x 768 or while another copy runs (and takes no files from this one).\n");
 }
 
 QString CCommandLine::DisplayProblem(const QStringList& qtArguments) {

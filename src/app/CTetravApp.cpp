@@ -53,6 +53,11 @@ int CTetravApp::Run() {
     return ExitInstance();
 }
 
+QSize CTetravApp::DevicePixels(const QScreen& screen) {
+    const QSizeF pixels = QSizeF(screen.geometry().size()) * screen.devicePixelRatio();
+    return QSize(qRound(pixels.width()), qRound(pixels.height()));
+}
+
 void CTetravApp::endEarly(const QString& reason) {
     m_earlyEndReason = reason;
     m_exitCode = kEarlyExitCode;
@@ -63,9 +68,10 @@ bool CTetravApp::InitInstance() {
     m_exitCode = 0;
     m_earlyEndReason.clear();
 
-    // 1. The screen must be at least 1024 x 768 (the primary screen's full size).
+    // 1. The screen must be at least 1024 x 768 (the primary screen's full size, in the screen's
+    //    own pixels: a scaled desktop reports fewer, larger ones to Qt).
     const QScreen* screen = QGuiApplication::primaryScreen();
-    const QSize size = screen ? screen->geometry().size() : QSize();
+    const QSize size = screen ? DevicePixels(*screen) : QSize();
     if (size.width() < kMinimumWidth || size.height() < kMinimumHeight) {
         endEarly(QStringLiteral("the screen is %1 x %2 pixels; Tetrav needs at least %3 x %4.")
                      .arg(size.width())
@@ -85,8 +91,11 @@ bool CTetravApp::InitInstance() {
         if (!files.files.isEmpty()) {
             QString why;
             if (CFileHandoff::Send(files.files, m_options, &why)) {
+                // The files are where the user wanted them: that is this start's success.
                 printMessage(
                     QStringLiteral("the running copy opens %1.").arg(files.files.join(QStringLiteral(", "))));
+                m_exitCode = 0;
+                return false;
             } else {
                 printMessage(
                     QStringLiteral("the files could not be handed to the running copy: %1").arg(why));

@@ -12,6 +12,7 @@
 
 #include <functional>
 
+class QScreen;
 class QSocketNotifier;
 class QTimer;
 
@@ -23,6 +24,8 @@ public:
     using MainWindowRunner = std::function<int(const QStringList& files)>;
 
     static constexpr int kEarlyExitCode = 18;
+    // A screen's size in its own pixels (Qt's sizes are divided by the scale factor).
+    static QSize DevicePixels(const QScreen& screen);
     static constexpr int kMinimumWidth = 1024;
     static constexpr int kMinimumHeight = 768;
 

@@ -2,6 +2,7 @@
 #include "app/CAlignPrint.h"
 #include "app/CCommandLine.h"
 #include "app/CTetravApp.h"
+#include "app/QtTranslations.h"
 #include "desktop/CAppOpenService.h"
 #include "desktop/CMprisPlayer.h"
 #include "export/ExportCommand.h"
@@ -84,6 +85,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Tetrav"));
     QApplication::setApplicationDisplayName(QStringLiteral("Tetrav"));
     QApplication::setDesktopFileName(QStringLiteral("org.tetrav.Tetrav"));
+    QtTranslations::Install(app);
     gst_init(nullptr, nullptr);
 
     CTetravApp tetrav([&parsed](const QStringList& files) {

@@ -1,5 +1,6 @@
 #include "dialogs/CFileSelectDlg.h"
 
+#include "dialogs/LastFolder.h"
 #include "dialogs/VideoPaths.h"
 #include "uikit/CBCGPControlIds.h"
 #include "uikit/DialogUnits.h"
@@ -175,7 +176,10 @@ CFileSelectDlg::FilePicker CFileSelectDlg::SetFilePicker(FilePicker picker) {
 
 QString CFileSelectDlg::RunFileDialog(QWidget* parent, const QString& filter) {
     QString selected = filter.section(QStringLiteral(";;"), 0, 0);
-    return QFileDialog::getOpenFileName(parent, QStringLiteral("打开"), QString(), filter, &selected);
+    const QString picked =
+        QFileDialog::getOpenFileName(parent, QStringLiteral("打开"), LastFolder::Get(), filter, &selected);
+    LastFolder::Remember(picked);
+    return picked;
 }
 
 QString CFileSelectDlg::FilterString() {

@@ -6,11 +6,47 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
 
 namespace {
 
+QString CannotOpen(const QUrl& url) {
+    return QStringLiteral("无法打开帮助文件!") + QLatin1Char('\n') +
+           QDir::toNativeSeparators(url.toLocalFile());
+}
+
+// The desktop's opener, xdg-open, tells only by its exit code that no browser could take the
+// page (3: no tool found, 4: the tool failed), so it is watched rather than fired and forgotten.
+// Without xdg-open Qt's own way is tried, which then says at once that it failed.
+bool OpenWithDesktop(const QUrl& url) {
+    const QString xdgOpen = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    if (xdgOpen.isEmpty()) {
+        return QDesktopServices::openUrl(url);
+    }
+    auto* process = new QProcess(QCoreApplication::instance());
+    process->setStandardOutputFile(QProcess::nullDevice());
+    process->setStandardErrorFile(QProcess::nullDevice());
+    QObject::connect(process, &QProcess::finished, process,
+                     [process, url](int code, QProcess::ExitStatus status) {
+                         process->deleteLater();
+                         if (status != QProcess::NormalExit || code != 0) {
+                             ShowErrorBox(CannotOpen(url));
+                         }
+                     });
+    QObject::connect(process, &QProcess::errorOccurred, process,
+                     [process, url](QProcess::ProcessError error) {
+                         if (error == QProcess::FailedToStart) {
+                             process->deleteLater();
+                             ShowErrorBox(CannotOpen(url));
+                         }
+                     });
+    process->start(xdgOpen, {url.toString(QUrl::FullyEncoded)});
+    return true;
+}
+
 HelpLauncher::UrlOpener defaultOpener() {
-    return [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+    return &OpenWithDesktop;
 }
 
 HelpLauncher::UrlOpener& opener() {
@@ -48,8 +84,7 @@ bool HelpLauncher::OpenPage(const QString& page, const QString& programDir) {
         return false;
     }
     if (!opener()(QUrl::fromLocalFile(path))) {
-        ShowErrorBox(QStringLiteral("无法打开帮助文件!") + QLatin1Char('\n') +
-                     QDir::toNativeSeparators(path));
+        ShowErrorBox(CannotOpen(QUrl::fromLocalFile(path)));
         return false;
     }
     return true;

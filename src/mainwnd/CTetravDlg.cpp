@@ -153,6 +153,7 @@ bool CTetravDlg::OnInitDialog() {
         m_menuContext[i]->AppendCommand(Utf8("清除时间偏移"), ID_CLEAR_OFFSET_1 + i);
         m_menuContext[i]->AppendCommand(Utf8("按声音对齐"), ID_ALIGN_AUDIO_1 + i);
         connect(m_menuContext[i], &CMenuEx::command, this, &CTetravDlg::OnCommand);
+        AddSoundItems(i);
     }
     return true;
 }
@@ -190,7 +191,8 @@ void CTetravDlg::showEvent(QShowEvent* event) {
 
 void CTetravDlg::resizeEvent(QResizeEvent* event) {
     CBCGPDialog::resizeEvent(event);
-    const int menuHeight = m_pMenuBar->sizeHint().height();
+    m_pMenuBar->setVisible(!m_bFullScreen);
+    const int menuHeight = m_bFullScreen ? 0 : m_pMenuBar->sizeHint().height();
     m_pMenuBar->setGeometry(0, 0, width(), menuHeight);
     m_pClient->setGeometry(0, menuHeight, width(), std::max(0, height() - menuHeight));
     if (m_bBarsCreated) {
@@ -254,6 +256,9 @@ bool CTetravDlg::eventFilter(QObject* watched, QEvent* e) {
         // go to the window's focus control, or to the window itself when none has the focus.
         QWidget* focus = focusWidget();
         const bool firstDelivery = focus != nullptr ? w == focus : w == this;
+        if (firstDelivery && OnKey(key->key(), key->modifiers())) {
+            return true;
+        }
         const bool arrow = key->key() == Qt::Key_Right || key->key() == Qt::Key_Left;
         const int forward = key->key() == Qt::Key_Right ? 1 : -1;
         if (arrow && firstDelivery && (key->modifiers() & Qt::ControlModifier) != 0) {
@@ -267,6 +272,9 @@ bool CTetravDlg::eventFilter(QObject* watched, QEvent* e) {
         } else if (arrow && firstDelivery) {
             OnStepBack();
         }
+    }
+    if (e->type() == QEvent::Wheel && watched == m_wndSeekBar && m_wndSeekBar != nullptr) {
+        return OnSeekBarWheel(static_cast<QWheelEvent*>(e));
     }
     return CBCGPDialog::eventFilter(watched, e);
 }

@@ -11,6 +11,7 @@
 #include "uikit/CBCGPDialog.h"
 
 #include <QElapsedTimer>
+#include <QRect>
 #include <QString>
 #include <QStringList>
 
@@ -39,6 +40,7 @@ class QMenu;
 class QMenuBar;
 class QProgressDialog;
 class QTimer;
+class QWheelEvent;
 class QWidget;
 
 class CTetravDlg : public CBCGPDialog {
@@ -149,6 +151,32 @@ public:
     void OnAlignAudio(int pane = -1);
     bool IsAligning() const;
 
+    // ---- Keys, full screen and the rate ladder (CTetravDlgKeys.cpp) ----
+    // A key pressed while the window (not a dialog of it) has the keyboard: true when it is one
+    // of the window's keys and has been acted on.
+    bool OnKey(int key, Qt::KeyboardModifiers modifiers);
+    // Plays when paused or stopped on a set, pauses while playing.
+    void OnPlayPause();
+    // The video area over the whole screen, and back.
+    void OnFullScreen();
+    bool IsFullScreen() const { return m_bFullScreen; }
+    // Moves the set by seconds from the reference's position (clamped to its start and last frame).
+    void SeekBy(double seconds);
+    // To the reference's first (end false) or last frame.
+    void SeekToEnd(bool end);
+    // The volume slider one step up (+1) or down (-1); mute and back.
+    void StepVolume(int direction);
+    void OnMute();
+    // One step along 0.1, 0.25, 0.5, 1, 2, 4, 8, 16 (direction +1 faster, -1 slower).
+    void StepRate(int direction);
+
+    // ---- Per-pane sound (CTetravDlgSound.cpp) ----
+    // 只听此画面: only pane k is heard (again: all are); 静音: pane k is silent or heard again.
+    void OnSoloPane(int k);
+    void OnMutePane(int k);
+    // What channel k is given: the volume slider's level when the pane is heard, else silence.
+    long PaneVolume(int k) const;
+
     // ---- Timers ----
     void SetTimer(int id, int periodMs);
     void KillTimer(int id);
@@ -257,6 +285,9 @@ private:
     void ApplyRunModes(const RunOptions& options);
     // Puts path first in the recent sets; says so when the list cannot be written.
     void AddRecentSet(const QString& path);
+    // Keeps the set just opened from loose videos as a set file among the recent sets
+    // (CTetravDlgLooseSet.cpp).
+    void KeepLooseSet();
     void ApplyDisplayMode();
     void SetTopmost(bool topmost);
     void PlacePanes(const MainLayout& layout);
@@ -286,6 +317,18 @@ private:
     void ResetSync();
     void CloseSet();
     void SetStatusText(int part, const QString& text);
+    // The pane menu's sound items, their check marks, and every channel given its volume now.
+    void AddSoundItems(int pane);
+    void ShowSoundChecks();
+    void ApplyPaneVolumes();
+    void ResetPaneSound();
+    // While paused the display tick reads the play time after seeks and steps (a set opened
+    // paused has no tick running yet).
+    void FollowPlayTime();
+    // The full-screen layout: the panes over the whole window, the bars hidden.
+    void LayoutFullScreen();
+    // The wheel over the seek bar: 5 s a notch.
+    bool OnSeekBarWheel(QWheelEvent* event);
     void ShowTime(double seconds, int part);
 
     QWidget* m_pClient = nullptr;
@@ -324,4 +367,14 @@ private:
     // are saved again.
     QStringList m_setKept;
     QStringList m_setKeptVideos;
+    // The videos of the set as it opened, kept while channels end or break and leave it.
+    QString m_setVideo[4];
+    bool m_bOpeningSetFile = false; // OpenSelectedFiles runs for a set file (which joins itself)
+    int m_nSoloPane = -1;           // the only pane heard; -1: all that are not muted
+    bool m_bPaneMuted[4] = {false, false, false, false}; // 静音 of each pane
+    bool m_bFullScreen = false;
+    QRect m_normalGeometry;       // the window's place before full screen
+    int m_nMutedPos = -1;         // the volume slider's position before muting; -1: not muted
+    double m_dKeyTarget = -1.0;   // where the last key seek goes
+    QElapsedTimer m_keySeekClock; // since the last key seek
 };

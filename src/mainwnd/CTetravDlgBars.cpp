@@ -89,6 +89,10 @@ void CTetravDlg::CreateBars() {
 }
 
 void CTetravDlg::LayoutControls() {
+    if (m_bFullScreen) {
+        LayoutFullScreen();
+        return;
+    }
     m_wndStatusBar->Reposition();
     MainLayoutInput in;
     in.screenWidth = m_nScreenWidth;

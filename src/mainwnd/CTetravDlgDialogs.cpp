@@ -4,10 +4,17 @@
 #include "dialogs/HelpLauncher.h"
 #include "mainwnd/CTetravDlg.h"
 #include "settings/COptionsDlg.h"
+#include "settings/CSettings.h"
 
 void CTetravDlg::OnOptions() {
     COptionsDlg dlg(this, m_pSettings);
+    const int rule = m_pSettings->ReferenceRule();
     dlg.DoModal();
+    // A new reference rule applies to the set playing at once: the play time, the seek bar and
+    // the end of play follow the video the rule now picks.
+    if (m_pSettings->ReferenceRule() != rule && m_nOpenCount > 0 && AnyChannelTakesPart()) {
+        ChooseNewReference();
+    }
 }
 
 void CTetravDlg::OnAbout() {

@@ -195,6 +195,9 @@ void CTetravDlg::OpenSelectedFiles() {
 
     m_dTotalSecs = x;
     ShowTime(x, 1);
+    for (int k = 0; k < 4; ++k) {
+        m_setVideo[k] = m_dLength[k] > 0.0 && ChannelIsOpen(k) ? g_strVideoPath[k] : QString();
+    }
     SetStatusText(0, Utf8("打开文件"));
     for (int i = 0; i < 4; ++i) {
         QStringList messages;
@@ -212,6 +215,9 @@ void CTetravDlg::OpenSelectedFiles() {
         m_wndSeekBar->setEnabled(true);
     }
     m_wndVolume->setEnabled(true);
+    if (!m_bOpeningSetFile) {
+        KeepLooseSet();
+    }
 }
 
 void CTetravDlg::OpenChannel(int i, CVideoPane* pane, const QString& path) {

@@ -78,6 +78,10 @@ void CTetravDlg::CloseSet() {
     for (double& offset : m_dOffset) {
         offset = 0.0;
     }
+    for (QString& video : m_setVideo) {
+        video.clear();
+    }
+    ResetPaneSound();
     for (int i = 0; i < 4; ++i) {
         if (m_pChannel[i] != nullptr) {
             CloseChannel(i);
@@ -144,16 +148,22 @@ void CTetravDlg::OnStepFrame() {
     KillTimer(TIMER_SYNC);
     ActiveSync().StepFrame(CurrentSet());
     SetStatusText(0, Utf8("单帧播放"));
+    FollowPlayTime();
 }
 
 void CTetravDlg::OnStepBack() {
     KillTimer(TIMER_SYNC);
     ActiveSync().StepBack(CurrentSet());
     SetStatusText(0, Utf8("单帧后退"));
+    FollowPlayTime();
 }
 
 void CTetravDlg::OnGotoPosition() {
     ActiveSync().Seek(CurrentSet(), g_dGotoSecs);
+    if (g_dGotoSecs >= 0.0 && g_dGotoSecs < m_dTotalSecs) {
+        ShowTime(g_dGotoSecs, 2);
+    }
+    FollowPlayTime();
 }
 
 void CTetravDlg::OnSeekBarScroll() {
@@ -256,10 +266,15 @@ void CTetravDlg::OnTimer(int id) {
         if (ActiveSync().ReadPosition(*m_pChannel[k], position)) {
             m_dPosition[k] = position;
         }
-        m_pChannel[k]->SetVolume(m_nVolume);
+        m_pChannel[k]->SetVolume(PaneVolume(k));
         if (m_pSettings->ReferenceRule() == 0 &&
             (m_dLength[k] - 1.0 < m_dPosition[k] || m_pChannel[k]->IsAtEnd())) {
+            const bool wasReference = m_bReference[k] == 1;
             RetireChannel(k);
+            // The rule may have changed since the open: the play time goes on with the rest.
+            if (wasReference) {
+                ChooseNewReference();
+            }
         }
     }
     for (int k = 0; k < 4; ++k) {

@@ -4,12 +4,15 @@
 // command line open the same way, as a set made of them.
 #include "mainwnd/CTetravDlg.h"
 
+#include "dialogs/LastFolder.h"
 #include "dialogs/VideoPaths.h"
 #include "engine/CChannelGraph.h"
 #include "platform/FileName.h"
 #include "platform/MessageBox.h"
 #include "sets/CRecentSets.h"
 #include "sets/CSetFile.h"
+#include "sets/LooseSets.h"
+#include "settings/CSettings.h"
 #include "settings/CSettingsModel.h"
 #include "sync/CChannelSync.h"
 #include "uikit/Resource.h"
@@ -69,8 +72,9 @@ void CTetravDlg::FillRecentSets() {
     const QStringList sets = CRecentSets::Load();
     for (int n = 0; n < sets.size(); ++n) {
         const QString path = sets[n];
-        QAction* action =
-            m_pRecentSets->addAction(QStringLiteral("&%1 %2").arg((n + 1) % 10).arg(FileName::Shown(path)));
+        const QString loose = LooseSets::Label(path);
+        QAction* action = m_pRecentSets->addAction(
+            QStringLiteral("&%1 %2").arg((n + 1) % 10).arg(loose.isEmpty() ? FileName::Shown(path) : loose));
         action->setData(ID_RECENT_SET_FIRST + n);
         connect(action, &QAction::triggered, this, [this, path] { OpenSetFile(path); });
         m_menuActions[ID_RECENT_SET_FIRST + n] = action;
@@ -100,12 +104,14 @@ void CTetravDlg::OnSaveSet() {
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(QLatin1String(CSetFile::kSuffix));
     if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
+        LastFolder::Remember(dialog.selectedFiles().constFirst());
         SaveSetTo(dialog.selectedFiles().constFirst());
     }
 }
 
 void CTetravDlg::OnOpenSet() {
-    const QString path = QFileDialog::getOpenFileName(this, Utf8("打开视频组"), QString(), Filter());
+    const QString path = QFileDialog::getOpenFileName(this, Utf8("打开视频组"), LastFolder::Get(), Filter());
+    LastFolder::Remember(path);
     if (!path.isEmpty()) {
         OpenSetFile(path);
     }
@@ -116,8 +122,9 @@ bool CTetravDlg::SaveSetTo(const QString& path) {
     bool any = false;
     int ref = -1;
     for (int k = 0; k < 4; ++k) {
-        if (ChannelIsOpen(k)) {
-            set.video[k] = g_strVideoPath[k];
+        // A video that has ended (or broken) while the others play on stays in the set.
+        if (ChannelIsOpen(k) || !m_setVideo[k].isEmpty()) {
+            set.video[k] = ChannelIsOpen(k) ? g_strVideoPath[k] : m_setVideo[k];
             set.offset[k] = m_dOffset[k];
             ref = m_bReference[k] == 1 ? k : ref;
             any = true;
@@ -243,7 +250,9 @@ bool CTetravDlg::OpenSet(CSetFile set, const QString& path) {
         g_strVideoPath[k] = set.video[k];
     }
     m_nCurChannel = 0;
+    m_bOpeningSetFile = !path.isEmpty();
     OpenSelectedFiles(); // says itself what did not open
+    m_bOpeningSetFile = false;
     if (m_bDestroyed || !AnyChannelTakesPart()) {
         return false;
     }

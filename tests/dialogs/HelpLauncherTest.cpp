@@ -124,4 +124,37 @@ TEST_F(HelpLauncherTest, EnterInTheAboutBoxPressesTheFocusedButton) {
     EXPECT_EQ(m_opened.size(), 1);
 }
 
+// The desktop's own opener: xdg-open on the path, whose exit code alone says that no browser took
+// the page (3 when it finds no tool, 4 when the tool fails). Success says nothing; failure says so
+// once xdg-open has ended, with the page's path.
+TEST_F(HelpLauncherTest, TheDesktopOpenerSaysWhenNoBrowserTookThePage) {
+    HelpLauncher::SetUrlOpener({});
+    const QString page = m_root.filePath("help/index.html");
+    tetrav::test::writeAll(page, "<html></html>");
+    const QByteArray path = qgetenv("PATH");
+    for (const int code : {0, 3, 4}) {
+        SCOPED_TRACE(code);
+        const QString bin = m_root.filePath(QStringLiteral("bin%1").arg(code));
+        const QString tool = QDir(bin).filePath("xdg-open");
+        // It records what it was given, as the real one would open it.
+        tetrav::test::writeAll(
+            tool,
+            QStringLiteral("#!/bin/sh\necho \"$1\" > \"%1/opened\"\nexit %2\n").arg(bin).arg(code).toUtf8());
+        QFile::setPermissions(tool, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qputenv("PATH", bin.toUtf8() + ':' + path);
+        MessageBoxRecorder boxes;
+        EXPECT_TRUE(HelpLauncher::OpenPage("index.html", m_root.path()));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo::exists(bin + "/opened"); }, 5000));
+        if (code == 0) {
+            QTest::qWait(300);
+            EXPECT_TRUE(boxes.boxes().empty());
+        } else {
+            ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes.boxes().empty(); }, 5000));
+            EXPECT_EQ(boxes.boxes()[0].text, QString("无法打开帮助文件!\n") + page);
+        }
+        EXPECT_EQ(tetrav::test::readAll(bin + "/opened").trimmed(), QUrl::fromLocalFile(page).toEncoded());
+    }
+    qputenv("PATH", path);
+}
+
 } // namespace

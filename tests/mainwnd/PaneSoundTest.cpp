@@ -1,0 +1,53 @@
+// Per-pane sound on real clips: 只听此画面 and 静音 decide which channels are heard, the volume
+// slider the level they are heard at, read back from each channel's stream volume.
+#include "WindowTestSupport.h"
+
+namespace mainwnd_test {
+namespace {
+
+using Volumes = std::array<long, 3>;
+
+class PaneSoundTest : public ClipWindowTest {
+protected:
+    Volumes volumes() const {
+        Volumes v{};
+        for (int k = 0; k < 3; ++k) {
+            v[k] = dlg->m_pChannel[k]->GetVolume();
+        }
+        return v;
+    }
+    void expectSoon(const Volumes& expected) {
+        Volumes seen{};
+        EXPECT_TRUE(WaitUntil([&] { return (seen = volumes()) == expected; }, 3000))
+            << seen[0] << " " << seen[1] << " " << seen[2];
+    }
+};
+
+TEST_F(PaneSoundTest, OnlyThisPaneAndMuteDecideWhatIsHeardAndTheSliderItsLevel) {
+    OpenClips({"a_6s.mp4", "b_4s.mp4", "c_10s.mp4", nullptr});
+    dlg->OnPlay();
+    constexpr long kOff = -10000;
+    expectSoon({0, 0, 0});
+    dlg->OnSoloPane(1);
+    EXPECT_EQ(volumes(), (Volumes{kOff, 0, kOff})) << "at once, not at the next tick";
+    dlg->m_wndVolume->SetPos(8000); // as the user drags it: 20 dB down
+    emit dlg->m_wndVolume->hscroll(8000);
+    expectSoon({kOff, -2000, kOff});
+    dlg->OnSoloPane(1); // again: every pane heard
+    expectSoon({-2000, -2000, -2000});
+    dlg->OnMutePane(2);
+    expectSoon({-2000, -2000, kOff});
+    dlg->OnPause();
+    dlg->OnSoloPane(2); // only this pane wins over its own mute, also while paused
+    EXPECT_EQ(volumes(), (Volumes{kOff, kOff, -2000}));
+    dlg->OnSoloPane(2);
+    EXPECT_EQ(volumes(), (Volumes{-2000, -2000, kOff})) << "the mute still holds";
+    // The next set starts with every pane heard.
+    OpenClips({"a_6s.mp4", "b_4s.mp4", "c_10s.mp4", nullptr});
+    dlg->OnPlay();
+    const long level = dlg->m_nVolume;
+    expectSoon({level, level, level});
+}
+
+} // namespace
+} // namespace mainwnd_test
