@@ -5,6 +5,7 @@
 #include "mainwnd/CTetravDlg.h"
 #include "settings/COptionsDlg.h"
 #include "settings/CSettings.h"
+#include "settings/CSettingsModel.h"
 
 void CTetravDlg::OnOptions() {
     COptionsDlg dlg(this, m_pSettings);
