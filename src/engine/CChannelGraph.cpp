@@ -137,7 +137,7 @@ bool CChannelGraph::Create() {
 void CChannelGraph::Destroy() {
     ReportFrameStats();
     if (d->playbin) {
-        gst_element_set_state(d->playbin.get(), GST_STATE_NULL);
+        d->changeStateNow(GST_STATE_NULL);
     }
     d->busNotifier.reset();
     d->bus.reset();
@@ -153,6 +153,7 @@ void CChannelGraph::Destroy() {
 void CChannelGraph::DestroyInBackground() {
     ReportFrameStats();
     if (d->playbin) {
+        d->commands.finish();
         d->busNotifier.reset();
         d->bus.reset();
         if (d->video) {
@@ -203,7 +204,7 @@ bool CChannelGraph::StartRender(const QString& path) {
     if (!d->hasPipeline()) {
         return false;
     }
-    gst_element_set_state(d->playbin.get(), GST_STATE_NULL);
+    d->changeStateNow(GST_STATE_NULL);
     d->drain();
     d->resetStreamFacts();
     if (d->video) {
@@ -226,7 +227,7 @@ bool CChannelGraph::StartRender(const QString& path) {
         d->busNotifier->setEnabled(false);
     }
     d->rendering = true;
-    d->renderFailed = !d->changeState(GST_STATE_PAUSED);
+    d->renderFailed = !d->changeStateNow(GST_STATE_PAUSED);
     return true;
 }
 
@@ -247,7 +248,7 @@ bool CChannelGraph::IsRenderSettled() {
         d->renderFailed = true;
         return true;
     }
-    return r != GST_STATE_CHANGE_ASYNC && !d->seeking && !d->stepping;
+    return r != GST_STATE_CHANGE_ASYNC && !d->seeking && !d->stepping && !d->commands.busy();
 }
 
 bool CChannelGraph::FinishRender() {
@@ -264,7 +265,7 @@ bool CChannelGraph::FinishRender() {
         ok = d->videoStreams + d->audioStreams > 0;
     }
     if (!ok) {
-        gst_element_set_state(d->playbin.get(), GST_STATE_NULL);
+        d->changeStateNow(GST_STATE_NULL);
         d->drain();
         d->resetStreamFacts();
         if (d->video) {
@@ -312,14 +313,20 @@ bool CChannelGraph::Run() {
     if (!d->hasPipeline()) {
         return false;
     }
-    return IsRunning() || d->changeState(GST_STATE_PLAYING);
+    if (!IsRunning()) {
+        d->changeState(GST_STATE_PLAYING);
+    }
+    return true;
 }
 
 bool CChannelGraph::Pause() {
     if (!d->hasPipeline()) {
         return false;
     }
-    return IsPaused() || d->changeState(GST_STATE_PAUSED);
+    if (!IsPaused()) {
+        d->changeState(GST_STATE_PAUSED);
+    }
+    return true;
 }
 
 bool CChannelGraph::Stop() {
@@ -331,7 +338,8 @@ bool CChannelGraph::Stop() {
     }
     d->atEnd = d->seeking = d->stepping = false;
     d->lastPositionNs = 0;
-    return d->changeState(GST_STATE_READY);
+    d->changeState(GST_STATE_READY);
+    return true;
 }
 
 bool CChannelGraph::IsRunning() {
