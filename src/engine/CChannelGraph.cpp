@@ -137,7 +137,7 @@ bool CChannelGraph::Create() {
 void CChannelGraph::Destroy() {
     ReportFrameStats();
     if (d->playbin) {
-        d->changeStateNow(GST_STATE_NULL);
+        gst_element_set_state(d->playbin.get(), GST_STATE_NULL);
     }
     d->busNotifier.reset();
     d->bus.reset();
@@ -153,7 +153,6 @@ void CChannelGraph::Destroy() {
 void CChannelGraph::DestroyInBackground() {
     ReportFrameStats();
     if (d->playbin) {
-        d->commands.finish();
         d->busNotifier.reset();
         d->bus.reset();
         if (d->video) {
@@ -204,7 +203,7 @@ bool CChannelGraph::StartRender(const QString& path) {
     if (!d->hasPipeline()) {
         return false;
     }
-    d->changeStateNow(GST_STATE_NULL);
+    gst_element_set_state(d->playbin.get(), GST_STATE_NULL);
     d->drain();
     d->resetStreamFacts();
     if (d->video) {
@@ -227,7 +226,7 @@ bool CChannelGraph::StartRender(const QString& path) {
         d->busNotifier->setEnabled(false);
     }
     d->rendering = true;
-    d->renderFailed = !d->changeStateNow(GST_STATE_PAUSED);
+    d->renderFailed = !d->changeState(GST_STATE_PAUSED);
     return true;
 }
 
@@ -248,7 +247,7 @@ bool CChannelGraph::IsRenderSettled() {
         d->renderFailed = true;
         return true;
     }
-    return r != GST_STATE_CHANGE_ASYNC && !d->seeking && !d->stepping && !d->commands.busy();
+    return r != GST_STATE_CHANGE_ASYNC && !d->seeking && !d->stepping;
 }
 
 bool CChannelGraph::FinishRender() {
@@ -265,7 +264,7 @@ bool CChannelGraph::FinishRender() {
         ok = d->videoStreams + d->audioStreams > 0;
     }
     if (!ok) {
-        d->changeStateNow(GST_STATE_NULL);
+        gst_element_set_state(d->playbin.get(), GST_STATE_NULL);
         d->drain();
         d->resetStreamFacts();
         if (d->video) {
@@ -313,20 +312,14 @@ bool CChannelGraph::Run() {
     if (!d->hasPipeline()) {
         return false;
     }
-    if (!IsRunning()) {
-        d->changeState(GST_STATE_PLAYING);
-    }
-    return true;
+    return IsRunning() || d->changeState(GST_STATE_PLAYING);
 }
 
 bool CChannelGraph::Pause() {
     if (!d->hasPipeline()) {
         return false;
     }
-    if (!IsPaused()) {
-        d->changeState(GST_STATE_PAUSED);
-    }
-    return true;
+    return IsPaused() || d->changeState(GST_STATE_PAUSED);
 }
 
 bool CChannelGraph::Stop() {
@@ -338,8 +331,7 @@ bool CChannelGraph::Stop() {
     }
     d->atEnd = d->seeking = d->stepping = false;
     d->lastPositionNs = 0;
-    d->changeState(GST_STATE_READY);
-    return true;
+    return d->changeState(GST_STATE_READY);
 }
 
 bool CChannelGraph::IsRunning() {

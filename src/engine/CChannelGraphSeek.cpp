@@ -92,8 +92,7 @@ bool CChannelGraph::StepOneFrame() {
     }
     if (d->heading() != GST_STATE_PAUSED) {
         // Stepping while playing would skip without showing: pause on a frame first.
-        d->changeState(GST_STATE_PAUSED);
-        if (!d->settle(kPauseTimeoutMs)) {
+        if (!d->changeState(GST_STATE_PAUSED) || !d->settle(kPauseTimeoutMs)) {
             return false;
         }
     }
@@ -121,8 +120,10 @@ bool CChannelGraph::StepFrames(int frames) {
         d->heading() != GST_STATE_PAUSED) {
         return false;
     }
-    d->commands.sendEvent(d->playbin.get(),
-                          gst_event_new_step(GST_FORMAT_BUFFERS, guint64(frames), 1.0, TRUE, FALSE));
+    if (!gst_element_send_event(d->playbin.get(),
+                                gst_event_new_step(GST_FORMAT_BUFFERS, guint64(frames), 1.0, TRUE, FALSE))) {
+        return false;
+    }
     d->stepping = true;
     return true;
 }
@@ -135,7 +136,7 @@ bool CChannelGraph::IsSettled() {
     GstState current = GST_STATE_VOID_PENDING;
     GstState pending = GST_STATE_VOID_PENDING;
     const GstStateChangeReturn r = gst_element_get_state(d->playbin.get(), &current, &pending, 0);
-    return r != GST_STATE_CHANGE_ASYNC && !d->seeking && !d->stepping && !d->commands.busy();
+    return r != GST_STATE_CHANGE_ASYNC && !d->seeking && !d->stepping;
 }
 
 bool CChannelGraph::GetShownPosition(double& seconds) {

@@ -1,10 +1,13 @@
 #include "engine/CSystemClock.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
 
 namespace {
+
+constexpr GstClockTimeDiff kLongestSliceNs = GstClockTimeDiff(3600) * GST_SECOND;
 
 // The waits in progress on one clock: one lock and one wake-up for all of them (a call-off wakes
 // every waiter; each looks at its own entry and waits on if it is not the one).
@@ -46,7 +49,10 @@ GstClockReturn WaitFor(GstClock* clock, GstClockEntry* entry, GstClockTimeDiff* 
     }
     GST_CLOCK_ENTRY_STATUS(entry) = GST_CLOCK_BUSY;
     for (;;) {
-        w.wake.wait_until(lock, std::chrono::steady_clock::now() + std::chrono::nanoseconds(left));
+        // A sink may wait on a time far beyond any end (a gap or the end of a stream whose time
+        // runs to the largest value): in slices, so the deadline never overflows.
+        const auto slice = std::chrono::nanoseconds(std::min<GstClockTimeDiff>(left, kLongestSliceNs));
+        w.wake.wait_until(lock, std::chrono::steady_clock::now() + slice);
         if (GST_CLOCK_ENTRY_STATUS(entry) == GST_CLOCK_UNSCHEDULED) {
             return GST_CLOCK_UNSCHEDULED;
         }

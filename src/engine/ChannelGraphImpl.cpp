@@ -141,17 +141,14 @@ bool CChannelGraph::Impl::settle(int timeoutMs) {
         if (r == GST_STATE_CHANGE_FAILURE) {
             return false;
         }
-        const bool queued = commands.busy();
-        if (r != GST_STATE_CHANGE_ASYNC && !seeking && !stepping && !queued) {
+        if (r != GST_STATE_CHANGE_ASYNC && !seeking && !stepping) {
             return true;
         }
         const gint64 left = deadline - g_get_monotonic_time();
         if (left <= 0) {
             return false;
         }
-        // A queued command that changes nothing posts nothing: look again soon.
-        const gint64 wait = queued ? std::min<gint64>(left, 10000) : left;
-        GstMessageRef msg(gst_bus_timed_pop(bus.get(), GstClockTime(wait) * 1000));
+        GstMessageRef msg(gst_bus_timed_pop(bus.get(), GstClockTime(left) * 1000));
         if (msg && handle(msg.get()) == GST_MESSAGE_ERROR) {
             return false;
         }
@@ -185,7 +182,9 @@ bool CChannelGraph::Impl::sendSeek(double seekRateValue, GstSeekFlags how, gint6
                                          GstSeekFlags(GST_SEEK_FLAG_FLUSH | how), GST_SEEK_TYPE_SET,
                                          startOffsetNs + targetNs, GST_SEEK_TYPE_NONE, GST_CLOCK_TIME_NONE);
     const guint32 seqnum = gst_event_get_seqnum(event);
-    commands.sendEvent(playbin.get(), event);
+    if (!gst_element_send_event(playbin.get(), event)) {
+        return false;
+    }
     seekResends = 0;
     seekSeqnum = seqnum;
     seekRate = seekRateValue;

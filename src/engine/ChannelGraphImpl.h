@@ -2,7 +2,6 @@
 // The private state of one channel (CChannelGraph::Impl): the pipeline, its bus, the stream facts
 // read at preroll and the seek, step and rate bookkeeping. Shared by the channel's source files.
 #include "engine/CChannelGraph.h"
-#include "engine/CPipelineCommands.h"
 #include "engine/CVideoOutput.h"
 #include "engine/GstRef.h"
 
@@ -51,17 +50,11 @@ struct CChannelGraph::Impl {
     bool renderFailed = false; // the preroll reported an error or a failed state change
     QString renderPath;
     std::map<QString, quint64> qosDropped; // per element that dropped frames
-    // Pause, play, stop, seeks and steps run here, in order; wanted is the state last asked for.
-    CPipelineCommands commands;
-    GstState wanted = GST_STATE_VOID_PENDING;
 
     bool hasPipeline() const { return bool(playbin); }
 
-    // The state the pipeline is in or heading for (asked for and not yet reached); never waits.
+    // The state the pipeline is in or heading for; never waits.
     GstState heading() const {
-        if (commands.busy()) {
-            return wanted;
-        }
         GstState current = GST_STATE_VOID_PENDING;
         GstState pending = GST_STATE_VOID_PENDING;
         if (gst_element_get_state(playbin.get(), &current, &pending, 0) == GST_STATE_CHANGE_FAILURE) {
@@ -72,19 +65,11 @@ struct CChannelGraph::Impl {
     bool pausedOnPicture() const {
         GstState current = GST_STATE_VOID_PENDING;
         GstState pending = GST_STATE_VOID_PENDING;
-        return video && videoStreams > 0 && !stepping && !commands.busy() &&
+        return video && videoStreams > 0 && !stepping &&
                gst_element_get_state(playbin.get(), &current, &pending, 0) == GST_STATE_CHANGE_SUCCESS &&
                current == GST_STATE_PAUSED;
     }
-    // Asks for state on the command thread; a failure comes back through the bus.
-    void changeState(GstState state) {
-        wanted = state;
-        commands.setState(playbin.get(), state);
-    }
-    // Changes state here, after every command queued ran (opening and closing a file).
-    bool changeStateNow(GstState state) {
-        commands.finish();
-        wanted = state;
+    bool changeState(GstState state) {
         return gst_element_set_state(playbin.get(), state) != GST_STATE_CHANGE_FAILURE;
     }
     void postNotify();
