@@ -3,6 +3,7 @@
 #include "app/CTetravApp.h"
 #include "desktop/CAppOpenService.h"
 #include "desktop/CMprisPlayer.h"
+#include "engine/CSystemClock.h"
 #include "mainwnd/CTetravDlg.h"
 #include "platform/CDisplayWatchdog.h"
 #include "platform/FileName.h"
@@ -68,6 +69,9 @@ int main(int argc, char** argv) {
     QApplication::setApplicationDisplayName(QStringLiteral("Tetrav"));
     QApplication::setDesktopFileName(QStringLiteral("org.tetrav.Tetrav"));
     gst_init(nullptr, nullptr);
+    // Pipelines that pick their own clock (time sync, no sound server) take the one whose waits
+    // can always be called off, as the frame-sync set does.
+    gst_system_clock_set_default(CSystemClock::Create().get());
 
     CTetravApp tetrav([&parsed](const QStringList& files) {
         CTetravDlg dlg;
