@@ -5,6 +5,7 @@
 #include "app/QtTranslations.h"
 #include "desktop/CAppOpenService.h"
 #include "desktop/CMprisPlayer.h"
+#include "engine/CSystemClock.h"
 #include "export/ExportCommand.h"
 #include "mainwnd/CTetravDlg.h"
 #include "platform/CDisplayWatchdog.h"
@@ -87,6 +88,9 @@ int main(int argc, char** argv) {
     QApplication::setDesktopFileName(QStringLiteral("org.tetrav.Tetrav"));
     QtTranslations::Install(app);
     gst_init(nullptr, nullptr);
+    // Pipelines that pick their own clock (time sync, no sound server) take the one whose waits
+    // can always be called off, as the frame-sync set does.
+    gst_system_clock_set_default(CSystemClock::Create().get());
 
     CTetravApp tetrav([&parsed](const QStringList& files) {
         CTetravDlg dlg;

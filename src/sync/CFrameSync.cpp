@@ -1,6 +1,7 @@
 #include "sync/CFrameSync.h"
 
 #include "engine/CChannelGraph.h"
+#include "engine/CSystemClock.h"
 
 #include <QTimer>
 
@@ -9,7 +10,7 @@
 #include <cstdio>
 #include <limits>
 
-CFrameSync::CFrameSync(QObject* parent) : QObject(parent), m_clock(gst_system_clock_obtain()) {
+CFrameSync::CFrameSync(QObject* parent) : QObject(parent), m_clock(CSystemClock::Create()) {
     m_poll = new QTimer(this);
     m_poll->setInterval(m_limits.pollMs);
     connect(m_poll, &QTimer::timeout, this, &CFrameSync::Poll);

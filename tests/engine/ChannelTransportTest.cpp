@@ -1,6 +1,7 @@
 // Transport on real clips: states that never block, positions, end of stream, streams that
 // break, key-frame seeks, rate, volume and the shared clock.
 #include "EngineTestUtil.h"
+#include "engine/CSystemClock.h"
 
 #include <gst/gst.h>
 
@@ -203,6 +204,35 @@ TEST(ChannelTransport, TheNewestOfSeeksInQuickSuccessionLandsOnTheCleanFrameOfIt
         // Frame n of the 50 fps clip covers n / 50 to (n + 1) / 50 s.
         ASSERT_EQ(frameNumberIn(snapshot(channel)), int(std::floor(newest * 50.0 + 1e-6)))
             << "round " << round << ", " << gap.count() << " ms between the seeks";
+    }
+}
+
+// The MPEG-TS clip on the set's clock, sought, played, put to double rate and paused over and over
+// while its frames flow: every command returns and lands. (Its sound sink comes to wait on a time
+// beyond any end there; GStreamer's own system clock cannot call that wait off, and the pause holds
+// its caller for good: this test then hangs within a few rounds.)
+TEST(ChannelTransport, SeeksPlayAndPauseAtDoubleRateOnTheSetsClockAlwaysLand) {
+    GstClockRef clock = CSystemClock::Create();
+    CChannelGraph channel;
+    ASSERT_TRUE(channel.Create() && channel.UseClock(clock.get()));
+    ASSERT_TRUE(renderClip(channel, "walk_ts50.ts") && channel.WaitUntilSettled(kSettleMs));
+    for (int round = 0; round < 16; ++round) {
+        const double target = 1.0 + (round * 7) % 15;
+        ASSERT_TRUE(channel.SetPositionAndRate(target, 1.0, round % 2 == 0));
+        ASSERT_TRUE(channel.WaitUntilSettled(kSettleMs)) << "round " << round << ": the seek";
+        // The set's clock re-bases nothing: play runs from now.
+        ASSERT_TRUE(channel.SetBaseTime(gst_clock_get_time(clock.get())) && channel.Run());
+        double from = position(channel);
+        ASSERT_TRUE(WaitUntil([&] { return position(channel) > from + 0.3; }, kSettleMs))
+            << "round " << round;
+        // Double rate while playing, then a pause.
+        ASSERT_TRUE(channel.SetRate(2.0));
+        from = position(channel);
+        WaitUntil([&] { return position(channel) > from + 0.6; }, 3000);
+        ASSERT_TRUE(channel.Pause());
+        ASSERT_TRUE(channel.WaitUntilSettled(kSettleMs)) << "round " << round << ": the pause";
+        ASSERT_TRUE(channel.SetRate(1.0));
+        ASSERT_TRUE(channel.WaitUntilSettled(kSettleMs));
     }
 }
 
