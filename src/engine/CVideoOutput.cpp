@@ -1,6 +1,7 @@
 #include "engine/CVideoOutput.h"
 
 #include "engine/CVideoWidget.h"
+#include "engine/PicturePool.h"
 
 #include <gst/app/gstappsink.h>
 #include <gst/video/video.h>
@@ -399,28 +400,10 @@ GstPadProbeReturn CVideoOutput::onNativeData(GstPad*, GstPadProbeInfo* info, gpo
 }
 
 GstPadProbeReturn CVideoOutput::onSinkQuery(GstPad*, GstPadProbeInfo* info, gpointer self) {
-    GstQuery* query = GST_PAD_PROBE_INFO_QUERY(info);
-    if (GST_QUERY_TYPE(query) != GST_QUERY_ALLOCATION) {
+    GstBufferPoolRef pool = OfferPicturePool(GST_PAD_PROBE_INFO_QUERY(info));
+    if (!pool) {
         return GST_PAD_PROBE_OK;
     }
-    GstCaps* caps = nullptr;
-    gst_query_parse_allocation(query, &caps, nullptr);
-    GstVideoInfo video;
-    if (!caps || !gst_video_info_from_caps(&video, caps)) {
-        return GST_PAD_PROBE_OK;
-    }
-    // Enough pictures for the one on screen, the one before it, a held one and the sink's
-    // queue; more are made only while more are out, and kept for reuse.
-    constexpr guint kPreallocated = 4;
-    GstBufferPoolRef pool(gst_video_buffer_pool_new());
-    GstStructure* config = gst_buffer_pool_get_config(pool.get());
-    gst_buffer_pool_config_set_params(config, caps, guint(GST_VIDEO_INFO_SIZE(&video)), kPreallocated, 0);
-    gst_buffer_pool_config_add_option(config, GST_BUFFER_POOL_OPTION_VIDEO_META);
-    if (!gst_buffer_pool_set_config(pool.get(), config)) {
-        return GST_PAD_PROBE_OK;
-    }
-    gst_query_add_allocation_pool(query, pool.get(), guint(GST_VIDEO_INFO_SIZE(&video)), kPreallocated, 0);
-    gst_query_add_allocation_meta(query, GST_VIDEO_META_API_TYPE, nullptr);
     auto* out = static_cast<CVideoOutput*>(self);
     std::lock_guard lock(out->m_mutex);
     out->m_pool = std::move(pool);

@@ -1,5 +1,6 @@
 #include "export/CPaneSource.h"
 
+#include "engine/PicturePool.h"
 #include "platform/FileName.h"
 
 #include <gst/app/gstappsink.h>
@@ -128,30 +129,9 @@ void CPaneSource::linkPad(GstPad* pad) {
     }
 }
 
-// The scaler writes into pictures of a pool it gets here, reused frame after frame (without
-// one, each picture is a new allocation of its size, cleared by the kernel).
+// The scaler writes into pictures of a pool it gets here, reused frame after frame.
 GstPadProbeReturn CPaneSource::onSinkQuery(GstPad*, GstPadProbeInfo* info, gpointer) {
-    GstQuery* query = GST_PAD_PROBE_INFO_QUERY(info);
-    if (GST_QUERY_TYPE(query) != GST_QUERY_ALLOCATION) {
-        return GST_PAD_PROBE_OK;
-    }
-    GstCaps* caps = nullptr;
-    gst_query_parse_allocation(query, &caps, nullptr);
-    GstVideoInfo video;
-    if (!caps || !gst_video_info_from_caps(&video, caps)) {
-        return GST_PAD_PROBE_OK;
-    }
-    constexpr guint kPreallocated = 4;
-    GstBufferPoolRef pool(gst_video_buffer_pool_new());
-    GstStructure* config = gst_buffer_pool_get_config(pool.get());
-    gst_buffer_pool_config_set_params(config, caps, guint(GST_VIDEO_INFO_SIZE(&video)), kPreallocated, 0);
-    gst_buffer_pool_config_add_option(config, GST_BUFFER_POOL_OPTION_VIDEO_META);
-    if (!gst_buffer_pool_set_config(pool.get(), config)) {
-        return GST_PAD_PROBE_OK;
-    }
-    gst_query_add_allocation_pool(query, pool.get(), guint(GST_VIDEO_INFO_SIZE(&video)), kPreallocated, 0);
-    gst_query_add_allocation_meta(query, GST_VIDEO_META_API_TYPE, nullptr);
-    return GST_PAD_PROBE_HANDLED;
+    return OfferPicturePool(GST_PAD_PROBE_INFO_QUERY(info)) ? GST_PAD_PROBE_HANDLED : GST_PAD_PROBE_OK;
 }
 
 GstElement* CPaneSource::makeVideoBranch() {

@@ -204,7 +204,8 @@ TEST_F(StartupTest, BrokenSurroundingsDoNotStopTheProgram) {
     EXPECT_TRUE(second.standardError().contains("could not be handed")) << second.describe();
     endWith(*run, SIGTERM);
     const QString err = run->standardError();
-    EXPECT_FALSE(err.contains("bus", Qt::CaseInsensitive) || err.contains("mpris", Qt::CaseInsensitive));
+    EXPECT_FALSE(err.contains("bus", Qt::CaseInsensitive) || err.contains("mpris", Qt::CaseInsensitive))
+        << err.toStdString();
     EXPECT_EQ(err.count("TetravSet.ini"), 1) << "the settings file is named once:\n" << err.toStdString();
     EXPECT_TRUE(err.contains("missing-one.mp4") && err.contains("missing-two.avi")) << err.toStdString();
     EXPECT_TRUE(err.contains(dir.path() + ": not a file")) << err.toStdString();
