@@ -47,13 +47,13 @@ std::vector<float> Delayed(const std::vector<float>& x, double d) {
     const RealFft fft(RealFft::FastSize(x.size()));
     std::vector<float> buf(fft.Size(), 0.0f);
     std::copy(x.begin(), x.end(), buf.begin());
-    std::vector<std::complex<float>> spec(fft.Size() / 2 + 1);
-    fft.Forward(buf.data(), spec.data());
-    for (std::size_t k = 0; k < spec.size(); ++k) {
-        spec[k] *= std::complex<float>(
+    std::vector<std::complex<float>> spectrum(fft.Size() / 2 + 1);
+    fft.Forward(buf.data(), spectrum.data());
+    for (std::size_t k = 0; k < spectrum.size(); ++k) {
+        spectrum[k] *= std::complex<float>(
             std::polar(1.0, -2.0 * std::numbers::pi * double(k) * d / double(fft.Size())));
     }
-    fft.Inverse(spec.data(), buf.data());
+    fft.Inverse(spectrum.data(), buf.data());
     std::vector<float> out(x.size());
     for (std::size_t i = 0; i < x.size(); ++i) {
         out[i] = buf[i] / float(fft.Size());
