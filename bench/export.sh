@@ -23,7 +23,7 @@ trap 'rm -rf "$tmp"' EXIT
 export GST_DEBUG=0 XDG_CONFIG_HOME="$tmp/config"
 
 sd=("$clips"/sync1.mp4 "$clips"/sync2.mkv "$clips"/sync3.avi "$clips"/sync4.webm)
-hd=("$clips"/bench1.mp4 "$clips"/bench2.mp4 "$clips"/bench3.mp4 "$clips"/bench4.mp4)
+hd=("$clips"/hd30_1.mp4 "$clips"/hd30_2.mp4 "$clips"/hd30_3.mp4 "$clips"/hd30_4.mp4)
 
 seconds_of() { # COMMAND...: "WALL CPU" seconds of the command (CPU: user + system, all threads)
     local TIMEFORMAT='%R %U %S'

@@ -32,7 +32,7 @@ command -v mpv >/dev/null || { echo "mpv is missing: TETRAV_BENCH=1 scripts/inst
 clips="$build/bench-clips"
 echo "Making the benchmark clips (once) in $clips ..."
 "$root/scripts/make-clips.sh" --bench "$clips"
-hd30=("$clips"/bench1.mp4 "$clips"/bench2.mp4 "$clips"/bench3.mp4 "$clips"/bench4.mp4)
+hd30=("$clips"/hd30_1.mp4 "$clips"/hd30_2.mp4 "$clips"/hd30_3.mp4 "$clips"/hd30_4.mp4)
 hd60=("$clips"/bench60_1.mp4 "$clips"/bench60_2.mp4 "$clips"/bench60_3.mp4 "$clips"/bench60_4.mp4)
 
 # shellcheck source=../scripts/xvfb-lib.sh
@@ -92,6 +92,10 @@ measure() {
     t1=$(now_s)
     c1=$(cpu_ticks "${pids[@]}")
     peak=$(peak_kb "${pids[@]}")
+    local p
+    for p in "${pids[@]}"; do
+        kill -0 "$p" 2>/dev/null || { echo "$name ended before the measure did (clips shorter than $((seconds + 3)) s?); see $log" >&2; exit 1; }
+    done
     stop_all "${pids[@]}"
     echo "$(per_second "$c0" "$c1" "$t0" "$t1") $((peak / 1024))" >>"$tmp/$name.cpu"
 }

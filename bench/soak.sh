@@ -40,7 +40,7 @@ for _ in $(seq 1 100); do
     gdbus introspect --session --dest org.tetrav.Tetrav --object-path /org/tetrav/Tetrav >/dev/null 2>&1 && break
     sleep 0.1
 done
-uris="[$(printf "'file://%s'," "$clips"/bench1.mp4 "$clips"/bench2.mp4 "$clips"/bench3.mp4 "$clips"/bench4.mp4)]"
+uris="[$(printf "'file://%s'," "$clips"/hd30_1.mp4 "$clips"/hd30_2.mp4 "$clips"/hd30_3.mp4 "$clips"/hd30_4.mp4)]"
 uris=${uris/,]/]}
 
 first=-1

@@ -5,7 +5,7 @@
 #
 # Usage: make-clips.sh OUTDIR            test clips (tests use these)
 #        make-clips.sh --demo OUTDIR     demo1.mp4 .. demo4.mp4 for `make run`
-#        make-clips.sh --bench OUTDIR    four 1080p30 clips of 30 s for the benchmark, four 1080p60
+#        make-clips.sh --bench OUTDIR    four 1080p30 clips of 70 s for the benchmark, four 1080p60
 #                                        clips of 12 s for the overload measure
 #
 # Every picture shows its frame number (large, white), the time code (yellow) and, along the
@@ -93,7 +93,7 @@ fi
 if [ $mode = bench ]; then
     n=1
     for tone in 440 550 660 880; do
-        LABEL="Clip $n" clip "bench$n.mp4" 30 "$tone" 1920x1080 30 -c:v libx264 -preset veryfast -g 60 \
+        LABEL="Clip $n" clip "hd30_$n.mp4" 70 "$tone" 1920x1080 30 -c:v libx264 -preset veryfast -g 60 \
             -pix_fmt yuv420p -b:v 6M "${aac[@]}" -f mp4
         n=$((n + 1))
     done
