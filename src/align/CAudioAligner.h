@@ -43,7 +43,7 @@ public:
         CAudioDecoder::Options decode;
         double maxLagSeconds = -1.0; // < 0: the reference's length
         int onlyPane = -1;           // >= 0: align this pane alone
-        int decoders = 2;            // decodings at once
+        int decoders = 4;            // decodings at once
         int correlators = 1;         // correlations at once
     };
     // uris: one per pane, empty = no file. progress: 0..1, from the worker threads.
