@@ -1,14 +1,13 @@
 #include "align/CAudioAligner.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <mutex>
-#include <semaphore>
+#include <optional>
 #include <thread>
 #include <vector>
 
 namespace {
-
-constexpr double kDecodeShare = 0.85; // of the progress bar; the correlations take the rest
 
 PaneAlignment::Outcome OutcomeOf(AudioStatus status) {
     switch (status) {
@@ -27,41 +26,103 @@ PaneAlignment::Outcome OutcomeOf(AudioStatus status) {
     return PaneAlignment::Outcome::Undecodable;
 }
 
-// Progress of all the worker threads, as one fraction.
-class ProgressSum {
+using Samples = std::span<const std::int16_t>;
+
+// The tracks being decoded, as far as they have come: written by the decoding threads, read
+// by the one that correlates them.
+class Tracks {
 public:
-    explicit ProgressSum(const std::function<void(double)>& report) : m_report(report) {}
-    void SetDecoded(int pane, double seconds, double expected) {
+    Tracks(const CAudioAligner::Options& options, const std::function<void(double)>& report,
+           const std::array<bool, 4>& wanted)
+        : m_options(options), m_report(report), m_wanted(wanted) {}
+
+    // From a decoding thread.
+    void Publish(int k, Samples decoded) {
         std::lock_guard guard(m_lock);
-        m_decoded[std::size_t(pane)] = std::min(seconds, expected);
-        m_expected[std::size_t(pane)] = expected;
-        Report();
+        m_decoded[std::size_t(k)] = decoded;
+        ReportLocked();
+        m_changed.notify_all();
     }
-    void SetCorrelations(int done, int total) {
+    void Finish(int k, DecodedAudio audio) {
         std::lock_guard guard(m_lock);
-        m_correlated = total > 0 ? double(done) / total : 1.0;
-        Report();
+        m_audio[std::size_t(k)] = std::move(audio);
+        m_decoded[std::size_t(k)] = {m_audio[std::size_t(k)].samples.data(),
+                                     m_audio[std::size_t(k)].samples.size()};
+        m_done[std::size_t(k)] = true;
+        ReportLocked();
+        m_changed.notify_all();
+    }
+
+    // Waits until each of the panes has `seconds` of sound or is done (false: cancelled first).
+    bool WaitFor(const std::vector<int>& panes, double seconds, const std::atomic<bool>& cancel) {
+        const auto enough = std::size_t(seconds * m_options.decode.rate);
+        std::unique_lock guard(m_lock);
+        for (;;) {
+            if (cancel.load()) {
+                return false;
+            }
+            if (std::all_of(panes.begin(), panes.end(), [&](int k) {
+                    return m_done[std::size_t(k)] || m_decoded[std::size_t(k)].size() >= enough;
+                })) {
+                return true;
+            }
+            // The cancel flag is looked at now and then.
+            m_changed.wait_for(guard, std::chrono::milliseconds(100));
+        }
+    }
+    // What pane k has so far; its samples stay valid while this object lives.
+    Samples Decoded(int k) {
+        std::lock_guard guard(m_lock);
+        return m_decoded[std::size_t(k)];
+    }
+    // The finished decoding of pane k, if it is finished.
+    const DecodedAudio* Done(int k) {
+        std::lock_guard guard(m_lock);
+        return m_done[std::size_t(k)] ? &m_audio[std::size_t(k)] : nullptr;
+    }
+    // Where pane k's first sample sits on its file's timeline (once it is done).
+    double StartSeconds(int k) {
+        std::lock_guard guard(m_lock);
+        return m_audio[std::size_t(k)].startSeconds;
+    }
+    void Completed() {
+        std::lock_guard guard(m_lock);
+        m_complete = true;
+        ReportLocked();
     }
 
 private:
-    void Report() {
+    void ReportLocked() {
+        if (!m_report) {
+            return;
+        }
         double decoded = 0.0;
         double expected = 0.0;
         for (std::size_t k = 0; k < 4; ++k) {
-            decoded += m_decoded[k];
-            expected += m_expected[k];
+            if (m_wanted[k]) {
+                decoded += double(m_decoded[k].size());
+                expected += m_done[k] ? double(m_decoded[k].size())
+                                      : m_options.decode.maxSeconds * m_options.decode.rate;
+            }
         }
-        const double fraction =
-            (expected > 0.0 ? kDecodeShare * decoded / expected : 0.0) + (1.0 - kDecodeShare) * m_correlated;
-        if (m_report) {
-            m_report(std::clamp(fraction, 0.0, 1.0));
+        // Reading stops as soon as every pane is placed: the bar never goes back.
+        const double fraction = m_complete ? 1.0 : expected > 0.0 ? 0.95 * decoded / expected : 0.0;
+        if (fraction > m_shown || m_complete) {
+            m_shown = fraction;
+            m_report(fraction);
         }
     }
+
+    const CAudioAligner::Options& m_options;
     const std::function<void(double)>& m_report;
+    const std::array<bool, 4> m_wanted;
     std::mutex m_lock;
-    std::array<double, 4> m_decoded{};
-    std::array<double, 4> m_expected{};
-    double m_correlated = 0.0;
+    std::condition_variable m_changed;
+    std::array<DecodedAudio, 4> m_audio;
+    std::array<Samples, 4> m_decoded{};
+    std::array<bool, 4> m_done{};
+    bool m_complete = false;
+    double m_shown = -1.0;
 };
 
 } // namespace
@@ -85,105 +146,113 @@ AlignResult CAudioAligner::Run(const std::array<std::string, 4>& uris, int refer
         return result;
     }
     std::array<bool, 4> wanted{};
+    std::vector<int> pending; // panes still to place
     for (int k = 0; k < 4; ++k) {
         wanted[std::size_t(k)] = !uris[std::size_t(k)].empty() &&
                                  (k == reference || options.onlyPane < 0 || options.onlyPane == k);
+        if (k != reference && wanted[std::size_t(k)]) {
+            pending.push_back(k);
+        }
     }
+    Tracks tracks(options, progress, wanted);
 
-    // The wanted tracks decoded side by side, a few at a time (each pipeline holds buffers).
-    ProgressSum sum(progress);
-    std::array<DecodedAudio, 4> audio;
-    std::counting_semaphore<4> slots(std::clamp(options.decoders, 1, 4));
-    {
-        std::vector<std::jthread> decoders;
-        for (int k = 0; k < 4; ++k) {
-            if (!wanted[std::size_t(k)]) {
-                continue;
-            }
-            sum.SetDecoded(k, 0.0, options.decode.maxSeconds);
+    // Every wanted track decoded at once, each on its own thread, until every pane is placed
+    // (or the tracks end, or the user gives up). The decoders stop on their own flag: the
+    // samples they free on stopping are never read after it is set.
+    std::atomic<bool> stop{false};
+    std::vector<std::jthread> decoders;
+    for (int k = 0; k < 4; ++k) {
+        if (wanted[std::size_t(k)]) {
             decoders.emplace_back([&, k] {
-                double expected = options.decode.maxSeconds;
-                slots.acquire();
-                audio[std::size_t(k)] =
-                    CAudioDecoder::Decode(uris[std::size_t(k)], options.decode, cancel,
-                                          [&](double seconds) { sum.SetDecoded(k, seconds, expected); });
-                slots.release();
-                const DecodedAudio& a = audio[std::size_t(k)];
-                expected = double(a.samples.size()) / options.decode.rate;
-                sum.SetDecoded(k, expected, expected);
+                tracks.Finish(k, CAudioDecoder::Decode(uris[std::size_t(k)], options.decode, stop,
+                                                       [&](Samples s) { tracks.Publish(k, s); }));
             });
         }
     }
+    const auto finish = [&] {
+        stop = true;
+        decoders.clear(); // joins
+    };
+
+    // The lag is looked for in the tracks' beginnings first, then in twice as much each time,
+    // up to all of them: recordings of one event mostly start within a minute or two of each
+    // other, and a match is taken only when its peak stands clear of every other lag.
+    CorrelationOptions correlation;
+    correlation.cancel = &cancel;
+    std::vector<int> waitFor = pending;
+    waitFor.push_back(reference);
+    double excerpt = std::min(kFirstExcerptSeconds, options.decode.maxSeconds);
+    for (;;) {
+        if (!tracks.WaitFor(waitFor, excerpt, cancel)) {
+            break;
+        }
+        const DecodedAudio* ref = tracks.Done(reference);
+        if (ref != nullptr && ref->status != AudioStatus::Ok) {
+            break; // nothing can be aligned to it
+        }
+        const Samples refSamples = tracks.Decoded(reference);
+        // The range: as asked, else the reference's length (the longest read while it is not known).
+        correlation.maxLagSeconds = options.maxLagSeconds >= 0.0 ? options.maxLagSeconds
+                                    : ref != nullptr ? double(refSamples.size()) / options.decode.rate
+                                                     : options.decode.maxSeconds;
+        for (auto it = pending.begin(); it != pending.end() && !cancel.load();) {
+            const int k = *it;
+            PaneAlignment& pane = result.panes[std::size_t(k)];
+            const DecodedAudio* other = tracks.Done(k);
+            if (other != nullptr && other->status != AudioStatus::Ok) {
+                pane.outcome = OutcomeOf(other->status);
+                pane.detail = other->detail;
+                it = pending.erase(it);
+                continue;
+            }
+            const bool last = ref != nullptr && other != nullptr; // all there is of both
+            const LagEstimate lag = PhatCorrelator::Estimate(refSamples, tracks.Decoded(k), correlation);
+            if (lag.found || last) {
+                pane.confidence = lag.confidence;
+                pane.offset = lag.seconds;
+                pane.outcome = lag.found ? PaneAlignment::Outcome::Aligned : PaneAlignment::Outcome::NoMatch;
+                it = pending.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        if (pending.empty() || cancel.load()) {
+            break;
+        }
+        excerpt = std::min(2.0 * excerpt, options.decode.maxSeconds);
+    }
+    finish();
     if (cancel.load()) {
         result.cancelled = true;
         return result;
     }
 
-    for (int k = 0; k < 4; ++k) {
-        PaneAlignment& pane = result.panes[std::size_t(k)];
-        if (wanted[std::size_t(k)]) {
-            pane.outcome = OutcomeOf(audio[std::size_t(k)].status);
-            pane.detail = audio[std::size_t(k)].detail;
-        }
-    }
-    PaneAlignment& ref = result.panes[std::size_t(reference)];
-    if (ref.outcome != PaneAlignment::Outcome::Aligned) {
+    PaneAlignment& refPane = result.panes[std::size_t(reference)];
+    const DecodedAudio* ref = tracks.Done(reference);
+    // Stopped (by this function) when every pane was placed: its sound was good enough.
+    const AudioStatus refStatus = ref->status == AudioStatus::Cancelled ? AudioStatus::Ok : ref->status;
+    if (refStatus != AudioStatus::Ok) {
         // The reference's sound is unusable: nothing is aligned to it.
+        refPane.outcome = OutcomeOf(refStatus);
+        refPane.detail = ref->detail;
         for (PaneAlignment& pane : result.panes) {
-            if (pane.outcome == PaneAlignment::Outcome::Aligned) {
-                pane.outcome = PaneAlignment::Outcome::NotAsked;
+            if (&pane != &refPane) {
+                pane = {};
             }
         }
+        tracks.Completed();
         return result;
     }
-    ref.outcome = PaneAlignment::Outcome::Reference;
-    ref.confidence = 1.0;
-
-    // Each pane against the reference, a few at a time.
-    std::vector<int> todo;
+    refPane.outcome = PaneAlignment::Outcome::Reference;
+    refPane.confidence = 1.0;
+    // Lags count samples; the files' timelines may start their sound elsewhere.
+    const double refStart = tracks.StartSeconds(reference);
     for (int k = 0; k < 4; ++k) {
-        if (k != reference && result.panes[std::size_t(k)].outcome == PaneAlignment::Outcome::Aligned) {
-            todo.push_back(k);
+        PaneAlignment& pane = result.panes[std::size_t(k)];
+        if (k != reference && pane.outcome == PaneAlignment::Outcome::Aligned) {
+            pane.offset += tracks.StartSeconds(k) - refStart;
         }
     }
-    std::mutex lock;
-    std::size_t next = 0;
-    int done = 0;
-    sum.SetCorrelations(0, int(todo.size()));
-    CorrelationOptions correlation;
-    correlation.maxLagSeconds = options.maxLagSeconds;
-    correlation.cancel = &cancel;
-    const MappedVector<std::int16_t>& refSamples = audio[std::size_t(reference)].samples;
-    {
-        std::vector<std::jthread> workers;
-        const int count = std::clamp(options.correlators, 1, 4);
-        for (int w = 0; w < count; ++w) {
-            workers.emplace_back([&] {
-                for (;;) {
-                    int k = -1;
-                    {
-                        std::lock_guard guard(lock);
-                        if (next >= todo.size() || cancel.load()) {
-                            return;
-                        }
-                        k = todo[next++];
-                    }
-                    const LagEstimate lag =
-                        PhatCorrelator::Estimate(refSamples, audio[std::size_t(k)].samples, correlation);
-                    std::lock_guard guard(lock);
-                    audio[std::size_t(k)].samples = {};
-                    PaneAlignment& pane = result.panes[std::size_t(k)];
-                    pane.confidence = lag.confidence;
-                    // Lags count samples; the files' timelines may start their sound elsewhere.
-                    pane.offset = lag.seconds + audio[std::size_t(k)].startSeconds -
-                                  audio[std::size_t(reference)].startSeconds;
-                    pane.outcome =
-                        lag.found ? PaneAlignment::Outcome::Aligned : PaneAlignment::Outcome::NoMatch;
-                    sum.SetCorrelations(++done, int(todo.size()));
-                }
-            });
-        }
-    }
-    result.cancelled = cancel.load();
+    tracks.Completed();
     return result;
 }

@@ -1,7 +1,9 @@
 #pragma once
 // Lines up to four recordings of one event by their sound: decodes the reference's audio and
-// each other pane's side by side on worker threads, then finds each pane's lag against the
-// reference (PhatCorrelator), two at a time. Blocking; a cancel flag ends it early.
+// each other pane's side by side on worker threads and, while they read on, looks for each
+// pane's lag against the reference (PhatCorrelator) in the first half minute of each, then in
+// twice as much, and so on; the reading stops once every pane is placed. Blocking; a cancel
+// flag ends it early.
 #include "align/CAudioDecoder.h"
 #include "align/PhatCorrelator.h"
 
@@ -43,9 +45,9 @@ public:
         CAudioDecoder::Options decode;
         double maxLagSeconds = -1.0; // < 0: the reference's length
         int onlyPane = -1;           // >= 0: align this pane alone
-        int decoders = 4;            // decodings at once
-        int correlators = 1;         // correlations at once
     };
+    // The lag is first looked for in this much of each track's beginning.
+    static constexpr double kFirstExcerptSeconds = 30.0;
     // uris: one per pane, empty = no file. progress: 0..1, from the worker threads.
     static AlignResult Run(const std::array<std::string, 4>& uris, int reference, const Options& options,
                            const std::atomic<bool>& cancel, const std::function<void(double)>& progress = {});

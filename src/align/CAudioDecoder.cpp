@@ -76,7 +76,8 @@ GValueArray* OnAutoplugSort(GstElement*, GstPad*, GstCaps*, GValueArray* factori
     G_GNUC_BEGIN_IGNORE_DEPRECATIONS
     guint faster = factories->n_values;
     for (guint i = 0; i < factories->n_values; ++i) {
-        auto* factory = static_cast<GstElementFactory*>(g_value_get_object(g_value_array_get_nth(factories, i)));
+        auto* factory =
+            static_cast<GstElementFactory*>(g_value_get_object(g_value_array_get_nth(factories, i)));
         if (std::strcmp(gst_plugin_feature_get_name(GST_PLUGIN_FEATURE(factory)), "avdec_opus") == 0) {
             faster = i;
         }
@@ -102,8 +103,7 @@ GstElement* Make(const char* factory) {
 } // namespace
 
 DecodedAudio CAudioDecoder::Decode(const std::string& uri, const Options& options,
-                                   const std::atomic<bool>& cancel,
-                                   const std::function<void(double)>& progress) {
+                                   const std::atomic<bool>& cancel, const Progress& progress) {
     DecodedAudio out;
     Links links;
     GstElementRef pipeline(gst_pipeline_new(nullptr));
@@ -138,6 +138,9 @@ DecodedAudio CAudioDecoder::Decode(const std::string& uri, const Options& option
     g_signal_connect(source, "autoplug-sort", G_CALLBACK(OnAutoplugSort), nullptr);
 
     const auto limit = static_cast<std::size_t>(options.maxSeconds * options.rate);
+    // Room for the longest read, once: the samples never move while others read them (the
+    // pages are taken from the system only as they are written).
+    out.samples.reserve(limit);
     GstBusRef bus(gst_element_get_bus(pipeline.get()));
     bool failed = false;
     bool ended = false;
@@ -218,8 +221,6 @@ DecodedAudio CAudioDecoder::Decode(const std::string& uri, const Options& option
             gint64 length = -1;
             if (gst_element_query_duration(pipeline.get(), GST_FORMAT_TIME, &length) && length > 0) {
                 out.fileSeconds = double(length) / GST_SECOND;
-                out.samples.reserve(
-                    std::min(limit, std::size_t(out.fileSeconds * options.rate) + options.rate));
             }
         }
         GstBuffer* buffer = gst_sample_get_buffer(sample.get());
@@ -234,9 +235,9 @@ DecodedAudio CAudioDecoder::Decode(const std::string& uri, const Options& option
             ended = true;
         }
         const double seconds = double(out.samples.size()) / options.rate;
-        if (progress && seconds - reported >= 1.0) {
+        if (progress && (seconds - reported >= 1.0 || ended)) {
             reported = seconds;
-            progress(seconds);
+            progress({out.samples.data(), out.samples.size()});
         }
     }
     gst_element_set_state(pipeline.get(), GST_STATE_NULL);
@@ -277,7 +278,6 @@ DecodedAudio CAudioDecoder::Decode(const std::string& uri, const Options& option
         out.status = AudioStatus::Undecodable;
         return out;
     }
-    out.samples.shrink_to_fit();
     if (out.samples.size() < std::size_t(options.rate)) {
         out.status = AudioStatus::TooShort;
         return out;

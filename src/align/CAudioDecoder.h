@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -34,10 +35,12 @@ public:
         int rate = 8000;
         double maxSeconds = 600.0; // a longer track is read only this far
     };
-    // progress: the seconds decoded so far, now and then (from this thread).
+    // The samples decoded so far, now and then (from this thread). They stay where they are and
+    // as they are while the decoding goes on, and afterwards in the result (a cancelled decoding
+    // frees them before it returns).
+    using Progress = std::function<void(std::span<const std::int16_t>)>;
     static DecodedAudio Decode(const std::string& uri, const Options& options,
-                               const std::atomic<bool>& cancel,
-                               const std::function<void(double)>& progress = {});
+                               const std::atomic<bool>& cancel, const Progress& progress = {});
 
     // Below this RMS level (about -66 dBFS) a track counts as silent.
     static constexpr double kSilentRms = 5e-4;
