@@ -36,11 +36,27 @@ public:
            const std::array<bool, 4>& wanted)
         : m_options(options), m_report(report), m_wanted(wanted) {}
 
-    // From a decoding thread.
+    // From a decoding thread; holds it while it is as far ahead as it may be.
     void Publish(int k, Samples decoded) {
-        std::lock_guard guard(m_lock);
+        std::unique_lock guard(m_lock);
         m_decoded[std::size_t(k)] = decoded;
         ReportLocked();
+        m_changed.notify_all();
+        m_changed.wait(guard, [&] {
+            return m_stop[std::size_t(k)].load() || m_decoded[std::size_t(k)].size() < m_allowed;
+        });
+    }
+    // The flag that stops pane k's decoding.
+    const std::atomic<bool>& StopFlag(int k) const { return m_stop[std::size_t(k)]; }
+    void Stop(int k) {
+        std::lock_guard guard(m_lock);
+        m_stop[std::size_t(k)] = true;
+        m_changed.notify_all();
+    }
+    // Each track may be read this far for now.
+    void Allow(double seconds) {
+        std::lock_guard guard(m_lock);
+        m_allowed = std::size_t(seconds * m_options.decode.rate);
         m_changed.notify_all();
     }
     void Finish(int k, DecodedAudio audio) {
@@ -121,6 +137,8 @@ private:
     std::array<DecodedAudio, 4> m_audio;
     std::array<Samples, 4> m_decoded{};
     std::array<bool, 4> m_done{};
+    std::array<std::atomic<bool>, 4> m_stop{};
+    std::size_t m_allowed = 0;
     bool m_complete = false;
     double m_shown = -1.0;
 };
@@ -156,21 +174,26 @@ AlignResult CAudioAligner::Run(const std::array<std::string, 4>& uris, int refer
     }
     Tracks tracks(options, progress, wanted);
 
-    // Every wanted track decoded at once, each on its own thread, until every pane is placed
-    // (or the tracks end, or the user gives up). The decoders stop on their own flag: the
-    // samples they free on stopping are never read after it is set.
-    std::atomic<bool> stop{false};
+    // Every wanted track decoded at once, each on its own thread, a stage ahead of the
+    // correlations, until its pane is placed (or the tracks end, or the user gives up). The
+    // decoders stop on flags of their own: the samples they free on stopping are never read
+    // after the flag is set.
+    double excerpt = std::min(options.firstExcerptSeconds, options.decode.maxSeconds);
+    tracks.Allow(2.0 * excerpt);
     std::vector<std::jthread> decoders;
     for (int k = 0; k < 4; ++k) {
         if (wanted[std::size_t(k)]) {
             decoders.emplace_back([&, k] {
-                tracks.Finish(k, CAudioDecoder::Decode(uris[std::size_t(k)], options.decode, stop,
-                                                       [&](Samples s) { tracks.Publish(k, s); }));
+                tracks.Finish(k,
+                              CAudioDecoder::Decode(uris[std::size_t(k)], options.decode, tracks.StopFlag(k),
+                                                    [&](Samples s) { tracks.Publish(k, s); }));
             });
         }
     }
     const auto finish = [&] {
-        stop = true;
+        for (int k = 0; k < 4; ++k) {
+            tracks.Stop(k);
+        }
         decoders.clear(); // joins
     };
 
@@ -179,10 +202,9 @@ AlignResult CAudioAligner::Run(const std::array<std::string, 4>& uris, int refer
     // other, and a match is taken only when its peak stands clear of every other lag.
     CorrelationOptions correlation;
     correlation.cancel = &cancel;
-    std::vector<int> waitFor = pending;
-    waitFor.push_back(reference);
-    double excerpt = std::min(kFirstExcerptSeconds, options.decode.maxSeconds);
     for (;;) {
+        std::vector<int> waitFor = pending;
+        waitFor.push_back(reference);
         if (!tracks.WaitFor(waitFor, excerpt, cancel)) {
             break;
         }
@@ -190,11 +212,13 @@ AlignResult CAudioAligner::Run(const std::array<std::string, 4>& uris, int refer
         if (ref != nullptr && ref->status != AudioStatus::Ok) {
             break; // nothing can be aligned to it
         }
-        const Samples refSamples = tracks.Decoded(reference);
+        const auto stretch = std::size_t(excerpt * options.decode.rate);
+        const Samples refAll = tracks.Decoded(reference);
+        const Samples refSamples = refAll.first(std::min(refAll.size(), stretch));
         // The range: as asked, else the reference's length (the longest read while it is not known).
         correlation.maxLagSeconds = options.maxLagSeconds >= 0.0 ? options.maxLagSeconds
-                                    : ref != nullptr ? double(refSamples.size()) / options.decode.rate
-                                                     : options.decode.maxSeconds;
+                                    : ref != nullptr             ? double(refAll.size()) / options.decode.rate
+                                                                 : options.decode.maxSeconds;
         for (auto it = pending.begin(); it != pending.end() && !cancel.load();) {
             const int k = *it;
             PaneAlignment& pane = result.panes[std::size_t(k)];
@@ -205,13 +229,18 @@ AlignResult CAudioAligner::Run(const std::array<std::string, 4>& uris, int refer
                 it = pending.erase(it);
                 continue;
             }
-            const bool last = ref != nullptr && other != nullptr; // all there is of both
-            const LagEstimate lag = PhatCorrelator::Estimate(refSamples, tracks.Decoded(k), correlation);
+            const Samples otherAll = tracks.Decoded(k);
+            const Samples otherSamples = otherAll.first(std::min(otherAll.size(), stretch));
+            // All there is of both.
+            const bool last = ref != nullptr && other != nullptr && refSamples.size() == refAll.size() &&
+                              otherSamples.size() == otherAll.size();
+            const LagEstimate lag = PhatCorrelator::Estimate(refSamples, otherSamples, correlation);
             if (lag.found || last) {
                 pane.confidence = lag.confidence;
                 pane.offset = lag.seconds;
                 pane.outcome = lag.found ? PaneAlignment::Outcome::Aligned : PaneAlignment::Outcome::NoMatch;
                 it = pending.erase(it);
+                tracks.Stop(k);
             } else {
                 ++it;
             }
@@ -220,6 +249,7 @@ AlignResult CAudioAligner::Run(const std::array<std::string, 4>& uris, int refer
             break;
         }
         excerpt = std::min(2.0 * excerpt, options.decode.maxSeconds);
+        tracks.Allow(2.0 * excerpt);
     }
     finish();
     if (cancel.load()) {

@@ -43,11 +43,10 @@ class CAudioAligner {
 public:
     struct Options {
         CAudioDecoder::Options decode;
-        double maxLagSeconds = -1.0; // < 0: the reference's length
-        int onlyPane = -1;           // >= 0: align this pane alone
+        double maxLagSeconds = -1.0;       // < 0: the reference's length
+        int onlyPane = -1;                 // >= 0: align this pane alone
+        double firstExcerptSeconds = 30.0; // the lag is first looked for in this much of each track
     };
-    // The lag is first looked for in this much of each track's beginning.
-    static constexpr double kFirstExcerptSeconds = 30.0;
     // uris: one per pane, empty = no file. progress: 0..1, from the worker threads.
     static AlignResult Run(const std::array<std::string, 4>& uris, int reference, const Options& options,
                            const std::atomic<bool>& cancel, const std::function<void(double)>& progress = {});

@@ -69,8 +69,20 @@ TEST(Align, CancelledDecodingStopsWithNothing) {
     EXPECT_TRUE(audio.samples.empty());
 }
 
+// The lag is looked for in the tracks' beginnings first, then in twice as much: from the whole
+// of these clips at once (they are shorter than the first look) or from two seconds on, where the
+// cameras' beginnings do not overlap at first (camera 3 starts 9 s after camera 1).
+class Stages : public ::testing::TestWithParam<double> {
+protected:
+    static CAudioAligner::Options FirstLook(double seconds) {
+        CAudioAligner::Options options;
+        options.firstExcerptSeconds = seconds;
+        return options;
+    }
+};
+
 // The four cameras: every pane within 10 ms of the truth (a quarter frame at 25 fps).
-TEST(Align, FourCamerasOfOneEventLineUp) {
+TEST_P(Stages, FourCamerasOfOneEventLineUp) {
     const std::atomic<bool> cancel{false};
     std::array<std::string, 4> uris;
     const QString names[4] = {"cam1.mp4", "cam2.mkv", "cam3.mkv", "cam4.mov"};
@@ -79,7 +91,7 @@ TEST(Align, FourCamerasOfOneEventLineUp) {
     }
     double lastProgress = 0.0;
     bool backwards = false;
-    const AlignResult result = CAudioAligner::Run(uris, 3, {}, cancel, [&](double f) {
+    const AlignResult result = CAudioAligner::Run(uris, 3, FirstLook(GetParam()), cancel, [&](double f) {
         backwards = backwards || f < lastProgress;
         lastProgress = f;
     });
@@ -98,11 +110,11 @@ TEST(Align, FourCamerasOfOneEventLineUp) {
 
 // Beside the reference: another event, a silent recording, a clip without sound and one whose
 // sound cannot be decoded; asked for one pane alone, the others are left out.
-TEST(Align, UnrelatedSilentAndSoundlessPanesAreNamedNotMoved) {
+TEST_P(Stages, UnrelatedSilentAndSoundlessPanesAreNamedNotMoved) {
     const std::atomic<bool> cancel{false};
     const std::array<std::string, 4> uris = {Uri(alignClip("cam1.mp4")), Uri(alignClip("other.mp4")),
                                              Uri(alignClip("silent.mp4")), Uri(clip("video_only_3s.mp4"))};
-    const AlignResult result = CAudioAligner::Run(uris, 0, {}, cancel);
+    const AlignResult result = CAudioAligner::Run(uris, 0, FirstLook(GetParam()), cancel);
     using O = PaneAlignment::Outcome;
     EXPECT_EQ(int(result.panes[0].outcome), int(O::Reference));
     EXPECT_EQ(int(result.panes[1].outcome), int(O::NoMatch));
@@ -110,7 +122,7 @@ TEST(Align, UnrelatedSilentAndSoundlessPanesAreNamedNotMoved) {
     EXPECT_EQ(int(result.panes[2].outcome), int(O::Silent));
     EXPECT_EQ(int(result.panes[3].outcome), int(O::NoAudio));
 
-    CAudioAligner::Options one;
+    CAudioAligner::Options one = FirstLook(GetParam());
     one.onlyPane = 1;
     const AlignResult alone = CAudioAligner::Run(
         {Uri(alignClip("cam1.mp4")), Uri(alignClip("cam3.mkv")), Uri(alignClip("cam2.mkv")), {}}, 0, one,
@@ -120,11 +132,32 @@ TEST(Align, UnrelatedSilentAndSoundlessPanesAreNamedNotMoved) {
     EXPECT_EQ(int(alone.panes[2].outcome), int(O::NotAsked));
 
     // A reference without sound aligns nothing.
-    const AlignResult none = CAudioAligner::Run(
-        {Uri(alignClip("undecodable.mov")), Uri(alignClip("cam1.mp4")), {}, {}}, 0, {}, cancel);
+    const AlignResult none =
+        CAudioAligner::Run({Uri(alignClip("undecodable.mov")), Uri(alignClip("cam1.mp4")), {}, {}}, 0,
+                           FirstLook(GetParam()), cancel);
     EXPECT_FALSE(none.ReferenceHasSound());
     EXPECT_EQ(int(none.panes[0].outcome), int(O::Undecodable));
     EXPECT_EQ(int(none.panes[1].outcome), int(O::NotAsked));
+}
+
+INSTANTIATE_TEST_SUITE_P(Align, Stages, ::testing::Values(30.0, 2.0),
+                         [](const ::testing::TestParamInfo<double>& info) {
+                             return info.param >= 30.0 ? std::string("whole_clips_at_once")
+                                                       : std::string("from_two_seconds_on");
+                         });
+
+// Cancelling while the tracks are read ends the run promptly and places no pane.
+TEST(Align, CancelledRunPlacesNothing) {
+    std::atomic<bool> cancel{false};
+    const AlignResult result = CAudioAligner::Run(
+        {Uri(alignClip("cam1.mp4")), Uri(alignClip("cam2.mkv")), Uri(alignClip("cam3.mkv")), {}}, 0, {},
+        cancel, [&](double f) {
+            if (f > 0.0) {
+                cancel = true;
+            }
+        });
+    EXPECT_TRUE(result.cancelled);
+    EXPECT_EQ(result.AlignedCount(), 0);
 }
 
 } // namespace
