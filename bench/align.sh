@@ -27,16 +27,19 @@ rounds=${ALIGN_ROUNDS:-3}
 for r in $(seq "$rounds"); do
     /usr/bin/time -f "%e %U %S %M" -o "$tmp/time$r" env TETRAV_ALIGN_TRACE=1 \
         "$tetrav" --align-audio --print-offsets "${paths[@]}" >"$tmp/out$r" 2>"$tmp/err$r" || true
+    load=$(cut -d' ' -f1 /proc/loadavg)
     start=$(date +%s.%N)
-    for p in "${paths[@]}"; do
-        ffmpeg -hide_banner -nostdin -loglevel error -threads 1 -i "$p" -vn -ac 1 -ar 8000 -f s16le -y /dev/null &
+    for k in "${!paths[@]}"; do
+        /usr/bin/time -f "%U %S" -o "$tmp/ff$k" ffmpeg -hide_banner -nostdin -loglevel error -threads 1 \
+            -i "${paths[$k]}" -vn -ac 1 -ar 8000 -f s16le -y /dev/null &
     done
     wait
     floor=$(echo "$(date +%s.%N) - $start" | bc)
+    floorcpu=$(cat "$tmp"/ff? | awk '{s += $1 + $2} END {print s}')
     read -r wall user sys rss <"$tmp/time$r"
     analysis=$(awk '/^trace: probed/ {before=$(NF-4)} /^trace: aligned/ {peak=$(NF-1)} END {printf "%.0f", peak-before}' "$tmp/err$r")
-    printf 'round %d: tetrav %.2f s wall, %.2f s processor (%.2f user + %.2f system), peak %.0f MB (analysis +%s MB); ffmpeg decoding the four side by side: %.2f s wall\n' \
-        "$r" "$wall" "$(echo "$user + $sys" | bc)" "$user" "$sys" "$(echo "$rss / 1024" | bc -l)" "$analysis" "$floor"
+    printf 'round %d (load %s): tetrav %.2f s wall, %.2f s processor (%.2f user + %.2f system), peak %.0f MB (analysis +%s MB); ffmpeg decoding the four side by side: %.2f s wall, %.2f s processor\n' \
+        "$r" "$load" "$wall" "$(echo "$user + $sys" | bc)" "$user" "$sys" "$(echo "$rss / 1024" | bc -l)" "$analysis" "$floor" "$floorcpu"
 done
 echo "offsets found against the truth (the reference is the shortest: camera 1, all being 10 min):"
 worst=0
@@ -51,9 +54,13 @@ for k in 0 1 2 3; do
 done
 printf '  largest error %.3f ms (target 10 ms)\n' "$worst"
 
-echo "camera 1, another event and a silent recording (no pane may match):"
-"$tetrav" --align-audio --print-offsets "$clips/cam1.mp4" "$clips/other.mp4" "$clips/silent.mp4" \
+echo "camera 1, another event and a silent recording (no pane may match; nothing matching, all 10 minutes are read):"
+load=$(cut -d' ' -f1 /proc/loadavg)
+/usr/bin/time -f "%e %U %S" -o "$tmp/time-u" \
+    "$tetrav" --align-audio --print-offsets "$clips/cam1.mp4" "$clips/other.mp4" "$clips/silent.mp4" \
     >"$tmp/out-u" 2>"$tmp/err-u" || true
 sed 's/^/  /' "$tmp/err-u"
+read -r wall user sys <"$tmp/time-u"
+printf '  (load %s) %.2f s wall, %.2f s processor\n' "$load" "$wall" "$(echo "$user + $sys" | bc)"
 refused=$(grep -c "does not match\|silent" "$tmp/err-u" || true)
 printf '  false matches: %d of 2\n' $((2 - refused))

@@ -96,6 +96,63 @@ GValueArray* OnAutoplugSort(GstElement*, GstPad*, GstCaps*, GValueArray* factori
     return sorted;
 }
 
+// The sound as it comes out of the pipeline, taken in its streaming thread (no hand-over to
+// another thread per buffer).
+struct Reader {
+    DecodedAudio* out = nullptr;
+    std::size_t limit = 0;
+    int rate = 8000;
+    const CAudioDecoder::Progress* progress = nullptr;
+    const std::atomic<bool>* cancel = nullptr;
+    double reported = 0.0;
+    bool first = true;
+    std::atomic<bool> full{false};
+    std::atomic<bool> busy{false}; // in the callback (perhaps held by progress)
+    std::atomic<std::int64_t> lastData{0};
+};
+
+std::int64_t Now() {
+    return std::chrono::steady_clock::now().time_since_epoch().count();
+}
+
+GstFlowReturn OnNewSample(GstAppSink* sink, gpointer data) {
+    auto* reader = static_cast<Reader*>(data);
+    reader->busy = true;
+    GstSampleRef sample(gst_app_sink_pull_sample(sink));
+    DecodedAudio& out = *reader->out;
+    GstBuffer* buffer = sample ? gst_sample_get_buffer(sample.get()) : nullptr;
+    if (buffer != nullptr && reader->first) {
+        reader->first = false;
+        // The first sample's place on the file's timeline (a track may start after the
+        // picture, or before it by the codec's priming).
+        const GstSegment* segment = gst_sample_get_segment(sample.get());
+        guint64 at = 0;
+        if (segment != nullptr && GST_BUFFER_PTS_IS_VALID(buffer)) {
+            const int sign =
+                gst_segment_to_stream_time_full(segment, GST_FORMAT_TIME, GST_BUFFER_PTS(buffer), &at);
+            out.startSeconds = sign == 0 ? 0.0 : double(sign) * double(at) / GST_SECOND;
+        }
+    }
+    GstMapInfo map;
+    if (buffer != nullptr && gst_buffer_map(buffer, &map, GST_MAP_READ)) {
+        const auto* samples = reinterpret_cast<const std::int16_t*>(map.data);
+        const std::size_t count =
+            std::min(map.size / sizeof(std::int16_t), reader->limit - out.samples.size());
+        out.samples.insert(out.samples.end(), samples, samples + count);
+        gst_buffer_unmap(buffer, &map);
+    }
+    const bool full = out.samples.size() >= reader->limit;
+    const double seconds = double(out.samples.size()) / reader->rate;
+    if (*reader->progress && (seconds - reader->reported >= 1.0 || full)) {
+        reader->reported = seconds;
+        (*reader->progress)({out.samples.data(), out.samples.size()});
+    }
+    reader->lastData = Now();
+    reader->full = full;
+    reader->busy = false;
+    return full || reader->cancel->load() ? GST_FLOW_EOS : GST_FLOW_OK;
+}
+
 GstElement* Make(const char* factory) {
     return gst_element_factory_make(factory, nullptr);
 }
@@ -126,8 +183,7 @@ DecodedAudio CAudioDecoder::Decode(const std::string& uri, const Options& option
     GstCapsRef want(gst_caps_new_simple("audio/x-raw", "format", G_TYPE_STRING, "S16LE", "layout",
                                         G_TYPE_STRING, "interleaved", "channels", G_TYPE_INT, 1, "rate",
                                         G_TYPE_INT, options.rate, nullptr));
-    // A bounded queue: decoding waits for this thread rather than filling memory.
-    g_object_set(sink, "caps", want.get(), "sync", FALSE, "max-buffers", 16u, "drop", FALSE, nullptr);
+    g_object_set(sink, "caps", want.get(), "sync", FALSE, nullptr);
     g_object_set(resample, "quality", 4, nullptr);
     gst_element_link_many(convert, resample, sink, nullptr);
     links.convert = convert;
@@ -141,6 +197,17 @@ DecodedAudio CAudioDecoder::Decode(const std::string& uri, const Options& option
     // Room for the longest read, once: the samples never move while others read them (the
     // pages are taken from the system only as they are written).
     out.samples.reserve(limit);
+    Reader reader;
+    reader.out = &out;
+    reader.limit = limit;
+    reader.rate = options.rate;
+    reader.progress = &progress;
+    reader.cancel = &cancel;
+    reader.lastData = Now();
+    GstAppSinkCallbacks callbacks{};
+    callbacks.new_sample = OnNewSample;
+    gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, &reader, nullptr);
+
     GstBusRef bus(gst_element_get_bus(pipeline.get()));
     bool failed = false;
     bool ended = false;
@@ -148,8 +215,6 @@ DecodedAudio CAudioDecoder::Decode(const std::string& uri, const Options& option
     bool unreadable = false;
     bool missingAudio = false;
     bool notLinked = false;
-    auto lastData = std::chrono::steady_clock::now();
-    double reported = 0.0;
     if (gst_element_set_state(pipeline.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
         failed = true;
     }
@@ -158,86 +223,60 @@ DecodedAudio CAudioDecoder::Decode(const std::string& uri, const Options& option
             out.status = AudioStatus::Cancelled;
             break;
         }
-        while (GstMessageRef msg{
-            gst_bus_pop_filtered(bus.get(), GstMessageType(GST_MESSAGE_ERROR | GST_MESSAGE_ELEMENT))}) {
-            if (GST_MESSAGE_TYPE(msg.get()) == GST_MESSAGE_ERROR) {
-                GError* error = nullptr;
-                gchar* debug = nullptr;
-                gst_message_parse_error(msg.get(), &error, &debug);
-                GErrorRef owned(error);
-                GCharRef ownedDebug(debug);
-                out.detail = error != nullptr ? error->message : "error";
-                // Streams were found and none of them was taken: no audio among them.
-                // (Or decodebin found nothing it may expose: "no suitable plugins".)
-                notLinked = notLinked || (debug != nullptr && std::strstr(debug, "not-linked") != nullptr) ||
-                            (error != nullptr &&
-                             g_error_matches(error, GST_CORE_ERROR, GST_CORE_ERROR_MISSING_PLUGIN));
-                // The file itself cannot be read (missing, no access): not a question of audio.
-                unreadable = unreadable || (error != nullptr && error->domain == GST_RESOURCE_ERROR);
-                failed = true;
-            } else if (gst_is_missing_plugin_message(msg.get())) {
-                const GValue* detail =
-                    gst_structure_get_value(gst_message_get_structure(msg.get()), "detail");
-                if (detail != nullptr && GST_VALUE_HOLDS_CAPS(detail) &&
-                    IsAudio(const_cast<GstCaps*>(gst_value_get_caps(detail)))) {
-                    missingAudio = true;
-                    GCharRef what(gst_missing_plugin_message_get_description(msg.get()));
-                    out.detail = what ? what.get() : "no decoder";
-                }
-            }
-        }
-        if (failed) {
+        if (reader.full.load()) {
             break;
         }
-        {
-            std::lock_guard guard(links.lock);
-            if (links.noMorePads && !links.audioLinked) {
-                break; // every stream is known and none is audio that can be decoded
-            }
-        }
-        GstSampleRef sample(gst_app_sink_try_pull_sample(GST_APP_SINK(sink), 100 * GST_MSECOND));
-        if (!sample) {
-            ended = gst_app_sink_is_eos(GST_APP_SINK(sink));
-            // A file that neither plays nor fails (a stalled source) is given up after a while.
-            if (std::chrono::steady_clock::now() - lastData > std::chrono::seconds(20)) {
-                out.detail = "no sound came";
-                failed = true;
-            }
-            continue;
-        }
-        lastData = std::chrono::steady_clock::now();
-        if (!durationAsked) {
+        GstMessageRef msg{gst_bus_timed_pop_filtered(
+            bus.get(), 100 * GST_MSECOND,
+            GstMessageType(GST_MESSAGE_ERROR | GST_MESSAGE_ELEMENT | GST_MESSAGE_EOS))};
+        if (!durationAsked && !reader.first) {
             durationAsked = true;
-            // The first sample's place on the file's timeline (a track may start after the
-            // picture, or before it by the codec's priming).
-            const GstSegment* segment = gst_sample_get_segment(sample.get());
-            const GstBuffer* first = gst_sample_get_buffer(sample.get());
-            guint64 at = 0;
-            if (segment != nullptr && first != nullptr && GST_BUFFER_PTS_IS_VALID(first)) {
-                const int sign =
-                    gst_segment_to_stream_time_full(segment, GST_FORMAT_TIME, GST_BUFFER_PTS(first), &at);
-                out.startSeconds = sign == 0 ? 0.0 : double(sign) * double(at) / GST_SECOND;
-            }
             gint64 length = -1;
             if (gst_element_query_duration(pipeline.get(), GST_FORMAT_TIME, &length) && length > 0) {
                 out.fileSeconds = double(length) / GST_SECOND;
             }
         }
-        GstBuffer* buffer = gst_sample_get_buffer(sample.get());
-        GstMapInfo map;
-        if (buffer != nullptr && gst_buffer_map(buffer, &map, GST_MAP_READ)) {
-            const auto* data = reinterpret_cast<const std::int16_t*>(map.data);
-            const std::size_t count = std::min(map.size / sizeof(std::int16_t), limit - out.samples.size());
-            out.samples.insert(out.samples.end(), data, data + count);
-            gst_buffer_unmap(buffer, &map);
+        if (!msg) {
+            {
+                std::lock_guard guard(links.lock);
+                if (links.noMorePads && !links.audioLinked) {
+                    break; // every stream is known and none is audio that can be decoded
+                }
+            }
+            // A file that neither plays nor fails (a stalled source) is given up after a while.
+            if (!reader.busy.load() &&
+                Now() - reader.lastData.load() >
+                    std::chrono::steady_clock::duration(std::chrono::seconds(20)).count()) {
+                out.detail = "no sound came";
+                failed = true;
+            }
+            continue;
         }
-        if (out.samples.size() >= limit) {
+        if (GST_MESSAGE_TYPE(msg.get()) == GST_MESSAGE_EOS) {
             ended = true;
-        }
-        const double seconds = double(out.samples.size()) / options.rate;
-        if (progress && (seconds - reported >= 1.0 || ended)) {
-            reported = seconds;
-            progress({out.samples.data(), out.samples.size()});
+        } else if (GST_MESSAGE_TYPE(msg.get()) == GST_MESSAGE_ERROR) {
+            GError* error = nullptr;
+            gchar* debug = nullptr;
+            gst_message_parse_error(msg.get(), &error, &debug);
+            GErrorRef owned(error);
+            GCharRef ownedDebug(debug);
+            out.detail = error != nullptr ? error->message : "error";
+            // Streams were found and none of them was taken: no audio among them.
+            // (Or decodebin found nothing it may expose: "no suitable plugins".)
+            notLinked =
+                notLinked || (debug != nullptr && std::strstr(debug, "not-linked") != nullptr) ||
+                (error != nullptr && g_error_matches(error, GST_CORE_ERROR, GST_CORE_ERROR_MISSING_PLUGIN));
+            // The file itself cannot be read (missing, no access): not a question of audio.
+            unreadable = unreadable || (error != nullptr && error->domain == GST_RESOURCE_ERROR);
+            failed = true;
+        } else if (gst_is_missing_plugin_message(msg.get())) {
+            const GValue* detail = gst_structure_get_value(gst_message_get_structure(msg.get()), "detail");
+            if (detail != nullptr && GST_VALUE_HOLDS_CAPS(detail) &&
+                IsAudio(const_cast<GstCaps*>(gst_value_get_caps(detail)))) {
+                missingAudio = true;
+                GCharRef what(gst_missing_plugin_message_get_description(msg.get()));
+                out.detail = what ? what.get() : "no decoder";
+            }
         }
     }
     gst_element_set_state(pipeline.get(), GST_STATE_NULL);
