@@ -105,7 +105,7 @@ struct Reader {
     const CAudioDecoder::Progress* progress = nullptr;
     const std::atomic<bool>* cancel = nullptr;
     double reported = 0.0;
-    bool first = true;
+    std::atomic<bool> first{true};
     std::atomic<bool> full{false};
     std::atomic<bool> busy{false}; // in the callback (perhaps held by progress)
     std::atomic<std::int64_t> lastData{0};
