@@ -70,32 +70,6 @@ gint OnAutoplugSelect(GstElement*, GstPad*, GstCaps*, GstElementFactory* factory
     return kAutoplugTry;
 }
 
-// libav's Opus decoder reads a track in half the time of libopus's (same samples, same
-// timestamps: both drop the stream's pre-skip): it goes first when both are there.
-GValueArray* OnAutoplugSort(GstElement*, GstPad*, GstCaps*, GValueArray* factories, gpointer) {
-    G_GNUC_BEGIN_IGNORE_DEPRECATIONS
-    guint faster = factories->n_values;
-    for (guint i = 0; i < factories->n_values; ++i) {
-        auto* factory =
-            static_cast<GstElementFactory*>(g_value_get_object(g_value_array_get_nth(factories, i)));
-        if (std::strcmp(gst_plugin_feature_get_name(GST_PLUGIN_FEATURE(factory)), "avdec_opus") == 0) {
-            faster = i;
-        }
-    }
-    if (faster == 0 || faster == factories->n_values) {
-        return nullptr; // the default order
-    }
-    GValueArray* sorted = g_value_array_copy(factories);
-    GValue moved = G_VALUE_INIT;
-    g_value_init(&moved, G_VALUE_TYPE(g_value_array_get_nth(sorted, faster)));
-    g_value_copy(g_value_array_get_nth(sorted, faster), &moved);
-    g_value_array_remove(sorted, faster);
-    g_value_array_insert(sorted, 0, &moved);
-    g_value_unset(&moved);
-    G_GNUC_END_IGNORE_DEPRECATIONS
-    return sorted;
-}
-
 // The sound as it comes out of the pipeline, taken in its streaming thread (no hand-over to
 // another thread per buffer).
 struct Reader {
@@ -191,7 +165,6 @@ DecodedAudio CAudioDecoder::Decode(const std::string& uri, const Options& option
     g_signal_connect(source, "unknown-type", G_CALLBACK(OnUnknownType), &links);
     g_signal_connect(source, "no-more-pads", G_CALLBACK(OnNoMorePads), &links);
     g_signal_connect(source, "autoplug-select", G_CALLBACK(OnAutoplugSelect), nullptr);
-    g_signal_connect(source, "autoplug-sort", G_CALLBACK(OnAutoplugSort), nullptr);
 
     const auto limit = static_cast<std::size_t>(options.maxSeconds * options.rate);
     // Room for the longest read, once: the samples never move while others read them (the
