@@ -28,7 +28,7 @@ TEST_F(SnapshotTest, WritesThePaneFrameAtTheVideoSizeNamedByPaneAndLocalTime) {
             dlg->OnSlower(); // a frame lasts 160 ms: long enough for a shot in a slow build
         }
         QTest::qWait(way * 300);
-        QWidget* picture = dlg->m_pChannel[2]->VideoWidget();
+        QWidget* picture = dlg->Set().Channel(2)->VideoWidget();
         // The picture may move on while it is read: take the shot between two equal readings.
         bool matched = false;
         for (int attempt = 0; attempt < 10 && !matched; ++attempt) {
@@ -53,7 +53,7 @@ TEST_F(SnapshotTest, WritesThePaneFrameAtTheVideoSizeNamedByPaneAndLocalTime) {
     // The file of pane 1 goes away while it plays: its decoded picture is still there.
     const QString copy = m_shots.filePath(QStringLiteral("copy.mp4"));
     ASSERT_TRUE(QFile::copy(clip("b_4s.mp4"), copy));
-    g_strVideoPath[2].clear();
+    dlg->Set().SetPath(2, QString());
     ClipWindowTest::Open({{0, copy}});
     dlg->OnPlay();
     QTest::qWait(300);

@@ -81,7 +81,7 @@ protected:
             const auto n = Frames();
             const double skew = double(reading.elapsed()) / 1000.0 * rate * Slowest();
             for (int k = 0; k < 4; ++k) {
-                ASSERT_TRUE(dlg->m_pChannel[k] == nullptr || n[k] >= 0) << after << ": pane " << k + 1;
+                ASSERT_TRUE(dlg->Set().Channel(k) == nullptr || n[k] >= 0) << after << ": pane " << k + 1;
             }
             const double spread = SpreadInFrames(n) - std::ceil(skew);
             withinOne += spread <= 1.0 + 1e-6 ? 1 : 0;

@@ -12,7 +12,7 @@ protected:
     Volumes volumes() const {
         Volumes v{};
         for (int k = 0; k < 3; ++k) {
-            v[k] = dlg->m_pChannel[k]->GetVolume();
+            v[k] = dlg->Set().Channel(k)->GetVolume();
         }
         return v;
     }

@@ -25,8 +25,9 @@ protected:
         EXPECT_EQ(dlg->m_bFourPanes, zoomed < 0);
         ExpectLaidOut(*dlg);
         for (int i = 0; i < 4; ++i) {
-            if (dlg->m_pChannel[i] != nullptr && dlg->m_wndPane[i]->isVisible()) {
-                EXPECT_EQ(dlg->m_pChannel[i]->VideoWidget()->geometry(), dlg->m_wndPane[i]->rect()) << i + 1;
+            if (dlg->Set().Channel(i) != nullptr && dlg->m_wndPane[i]->isVisible()) {
+                EXPECT_EQ(dlg->Set().Channel(i)->VideoWidget()->geometry(), dlg->m_wndPane[i]->rect())
+                    << i + 1;
                 EXPECT_GE(FrameOf(i), 0) << i + 1;
             }
         }
