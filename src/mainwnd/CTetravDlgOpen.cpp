@@ -14,7 +14,6 @@
 #include "settings/CSettingsModel.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QMenuBar>
 #include <QTimer>
@@ -39,9 +38,6 @@ bool AnyPathChosen() {
     return false;
 }
 
-// How long the files of a set may take to preroll before they count as failed.
-constexpr int kPrerollBoundMs = 5000;
-
 } // namespace
 
 void CTetravDlg::WaitWhileOpening(const std::function<bool()>& prerolled,
@@ -62,10 +58,9 @@ void CTetravDlg::WaitWhileOpening(const std::function<bool()>& prerolled,
     }
     QEventLoop loop;
     QTimer poll;
-    QElapsedTimer clock;
-    clock.start();
+    // A channel's preroll settles by itself, also when it stops getting anywhere.
     QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (m_bDestroyed || ((prerolled() || clock.elapsed() > kPrerollBoundMs) && examined())) {
+        if (m_bDestroyed || (prerolled() && examined())) {
             loop.quit();
         }
     });
