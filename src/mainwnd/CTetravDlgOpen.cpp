@@ -14,7 +14,6 @@
 #include "settings/CSettingsModel.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QMenuBar>
 #include <QTimer>
@@ -29,9 +28,6 @@ namespace {
 QString Utf8(const char* text) {
     return QString::fromUtf8(text);
 }
-
-// How long the files of a set may take to preroll before they count as failed.
-constexpr int kPrerollBoundMs = 5000;
 
 } // namespace
 
@@ -53,10 +49,9 @@ void CTetravDlg::WaitWhileOpening(const std::function<bool()>& prerolled,
     }
     QEventLoop loop;
     QTimer poll;
-    QElapsedTimer clock;
-    clock.start();
+    // A channel's preroll settles by itself, also when it stops getting anywhere.
     QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (m_bDestroyed || ((prerolled() || clock.elapsed() > kPrerollBoundMs) && examined())) {
+        if (m_bDestroyed || (prerolled() && examined())) {
             loop.quit();
         }
     });

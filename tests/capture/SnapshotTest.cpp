@@ -17,7 +17,7 @@ using CaptureAllTest = FrameSyncTest;
 // TetravDesktopTest.PlaysFourClipsFromTheCommandLineAndSnapshotsByHotKey.)
 TEST_F(SnapshotTest, WritesThePaneFrameAtTheVideoSizeNamedByPaneAndLocalTime) {
     StoreSyncMode(0);
-    OpenClips({"a_6s.mp4", nullptr, "c_10s.mp4", nullptr});
+    ASSERT_NO_FATAL_FAILURE(OpenClips({"a_6s.mp4", nullptr, "c_10s.mp4", nullptr}));
     const auto shots = [this] { return QDir(m_folder).entryList({QStringLiteral("*.bmp")}, QDir::Files); };
     ASSERT_FALSE(QFileInfo::exists(m_folder));
     // By the menu, paused after opening; by the menu, playing; by the hot key, playing.
@@ -69,7 +69,7 @@ TEST_F(SnapshotTest, WritesThePaneFrameAtTheVideoSizeNamedByPaneAndLocalTime) {
 
 // The larger picture sets the cell size; a set that fails part way takes back its files.
 TEST_F(CaptureAllTest, MixedSizesRotationEmptyPanesAndUnwritableFolders) {
-    OpenClips({nullptr, "format.vob", "rotated_90.mp4", nullptr});
+    ASSERT_NO_FATAL_FAILURE(OpenClips({nullptr, "format.vob", "rotated_90.mp4", nullptr}));
     const CaptureSet set = Capture(false);
     EXPECT_TRUE(set.panes[0].isNull() && set.panes[3].isNull());
     ASSERT_EQ(set.panes[1].size(), QSize(352, 288));

@@ -81,7 +81,7 @@ protected:
 
 // Each command leaves the state its tool bar button does.
 TEST_F(MprisTest, PropertiesSeeksMalformedCallsAndCommandsActAsTheToolBarDoes) {
-    OpenClips({"a_6s.mp4", "b_4s.mp4", nullptr, nullptr});
+    ASSERT_NO_FATAL_FAILURE(OpenClips({"a_6s.mp4", "b_4s.mp4", nullptr, nullptr}));
     QTest::qWait(50); // the queued change notice of the open
     // The reference (the shortest) is the track: its title and length.
     const Result meta = Get("Metadata");

@@ -52,7 +52,7 @@ protected:
 
     void Open(const ClipSet& set) {
         m_set = set;
-        OpenClips(set.clips);
+        ASSERT_NO_FATAL_FAILURE(OpenClips(set.clips));
     }
 
     std::array<int, 4> Frames() const { return {FrameOf(0), FrameOf(1), FrameOf(2), FrameOf(3)}; }

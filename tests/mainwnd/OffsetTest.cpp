@@ -63,7 +63,7 @@ protected:
 // Also the go-to dialog end to end: prefilled from the last tick, 取消 changing nothing.
 TEST_F(OffsetTest, PanesShowTheSameFrameThroughEveryCommand) {
     g_settings.MiniVideo = 0; // the longest video, pane 1, is the reference
-    Open(kLate);
+    ASSERT_NO_FATAL_FAILURE(Open(kLate));
     ASSERT_EQ(dlg->Set().Reference(), 0);
     // 设置时间偏移... in pane 2's menu: the offset typed over and OK pressed.
     QTimer::singleShot(200, dlg.get(), [] {

@@ -11,7 +11,7 @@ namespace {
 class ReferenceRuleTest : public ClipWindowTest {};
 
 TEST_F(ReferenceRuleTest, LongestChosenDuringPlayCarriesTheTimesOnAndASavedSetKeepsEveryPane) {
-    OpenClips({"a_6s.mp4", "b_4s.mp4", nullptr, nullptr});
+    ASSERT_NO_FATAL_FAILURE(OpenClips({"a_6s.mp4", "b_4s.mp4", nullptr, nullptr}));
     ASSERT_EQ(dlg->Set().Reference(), 1) << "the shortest is the reference";
     dlg->OnPlay();
     g_settings.MiniVideo = 0; // what the options dialog's OK stores

@@ -177,14 +177,17 @@ protected:
         }
         dlg->OpenSelectedFiles();
     }
-    // Opens the clips named in panes 1 to 4 (nullptr: empty); each named one must open.
+    // Opens the clips named in panes 1 to 4 (nullptr: empty); each named one must open, with its
+    // picture. Call it inside ASSERT_NO_FATAL_FAILURE: a test goes no further on a failed open.
     void OpenClips(const std::array<const char*, 4>& clips) {
         for (int k = 0; k < 4; ++k) {
             dlg->Set().SetPath(k, clips[k] ? clip(QString::fromLatin1(clips[k])) : QString());
         }
         dlg->OpenSelectedFiles();
         for (int k = 0; k < 4; ++k) {
-            ASSERT_EQ(dlg->Set().Channel(k) != nullptr, clips[k] != nullptr) << "pane " << k + 1;
+            const CChannelGraph* channel = dlg->Set().Channel(k);
+            ASSERT_EQ(channel != nullptr && channel->VideoWidget() != nullptr, clips[k] != nullptr)
+                << "pane " << k + 1 << "; messages: " << boxes.texts().join(" | ").toStdString();
         }
     }
     // In frame sync: runs the command (if any), waits until it has gone through and the pictures are up.

@@ -27,7 +27,7 @@ protected:
 // captures: of one instant paused, playing, at double rate and after steps.
 TEST_P(FrameSyncSets, CapturesShowTheSameInstantPausedPlayingAndAfterSteps) {
     EXPECT_TRUE(dlg->HotKeys()->IsRegistered(HOTKEY_ID_ALL)); // Ctrl+Shift+E, though no file names it
-    Open(GetParam());
+    ASSERT_NO_FATAL_FAILURE(Open(GetParam()));
     CaptureOneInstant(false, true);
     Settle(&CTetravDlg::OnPlay);
     ExpectLockedWhilePlaying("start");
@@ -85,7 +85,7 @@ TEST_F(FrameSyncTest, ModeSwitchesActAtOnceAndAStoppedProcessRecoversInEitherMod
         EXPECT_LE(SpreadInFrames(Frames()), 2.0);
     };
     StoreSyncMode(0);
-    Open(kMixedCodecs);
+    ASSERT_NO_FATAL_FAILURE(Open(kMixedCodecs));
     dlg->OnPlay();
     QTest::qWait(1500);
     stallAndRecover("time sync");
