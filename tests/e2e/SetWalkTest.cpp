@@ -113,7 +113,7 @@ TEST(SetWalkBench, SeekBarClickToEveryPaneOnItsFrameOnFourLargeFiles) {
     ASSERT_TRUE(s.ready());
     QStringList clips;
     for (int n = 1; n <= 4; ++n) {
-        clips << QStringLiteral("%1/bench%2.mp4").arg(dir).arg(n);
+        clips << QStringLiteral("%1/hd30_%2.mp4").arg(dir).arg(n);
     }
     const QString why = s.start(clips, kSettings);
     ASSERT_TRUE(why.isEmpty()) << qPrintable(why);
