@@ -228,18 +228,8 @@ void CTetravDlg::OnTimer(int id) {
         return;
     }
     if (id == TIMER_DISPLAY) {
-        // Paused, the ticks that read the play time stand still: a seek or step moves it too.
-        if (!IsTimerRunning(TIMER_SYNC)) {
-            ReadPlayTime();
-        }
-        // The thumb stays where the user holds it, or clicked it until the set is there.
-        const bool held = QWidget::mouseGrabber() == m_wndSeekBar;
-        const bool moving = m_pFrameSync != nullptr && m_pFrameSync->Busy();
-        if (m_wndSeekBar != nullptr && !held && !moving) {
-            m_wndSeekBar->SetScrollPos(SeekBarPosition(m_dCurrentSecs, m_dTotalSecs), true);
-        }
+        ShowPlace();
         SetStatusText(3, SyncInfoText());
-        ShowTime(m_dCurrentSecs, 2);
         // The reference's end of stream counts too: its length may have shrunk since the open.
         if (!(m_dCurrentSecs < m_dTotalSecs) || ReferenceAtEnd()) {
             OnStop();
@@ -294,6 +284,20 @@ void CTetravDlg::OnTimer(int id) {
         }
     }
     CheckOutMark();
+}
+
+void CTetravDlg::ShowPlace() {
+    // Paused, the ticks that read the play time stand still: a seek or step moves it too.
+    if (!IsTimerRunning(TIMER_SYNC)) {
+        ReadPlayTime();
+    }
+    // The thumb stays where the user holds it, or clicked it until the set is there.
+    const bool held = QWidget::mouseGrabber() == m_wndSeekBar;
+    const bool moving = m_pFrameSync != nullptr && m_pFrameSync->Busy();
+    if (m_wndSeekBar != nullptr && !held && !moving) {
+        m_wndSeekBar->SetScrollPos(SeekBarPosition(m_dCurrentSecs, m_dTotalSecs), true);
+    }
+    ShowTime(m_dCurrentSecs, 2);
 }
 
 void CTetravDlg::ReadPlayTime() {
@@ -359,6 +363,16 @@ void CTetravDlg::MakeSync(int mode) {
     if (mode == 1) {
         auto frame = std::make_unique<CFrameSync>();
         m_pFrameSync = frame.get();
+        // The thumb and the play time follow a seek, step or pause as soon as it lands, not at
+        // the next display tick (a click on a thumb left behind would not seek).
+        connect(
+            frame.get(), &CFrameSync::landed, this,
+            [this] {
+                if (m_nOpenCount > 0 && AnyChannelTakesPart()) {
+                    ShowPlace();
+                }
+            },
+            Qt::QueuedConnection);
         m_pSync = std::move(frame);
     } else {
         m_pSync = std::make_unique<CWholeSecondSync>();

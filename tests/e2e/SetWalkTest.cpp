@@ -94,10 +94,12 @@ TEST_F(SetWalkTest, RandomCommandsLandInStepInEveryState) {
     const WalkFigures& f = walk.figures();
     std::printf("walk: seed %u, %d commands, %d landed, %d freezes, %d out of step; lag in frames over %zu "
                 "readings: median %.2f, p99 %.2f, max %.2f; seek-bar click to every pane on its frame "
-                "(paused, %zu): median %.0f ms, max %.0f ms\n",
+                "(paused, %zu): median %.0f ms, max %.0f ms; thumb seen on the set's place (paused, %zu): "
+                "median %.0f ms, max %.0f ms\n",
                 seed, f.commands, f.landed - 1, f.freezes, f.outOfStep, f.lagFrames.size(),
                 Percentile(f.lagFrames, 0.5), Percentile(f.lagFrames, 0.99), Percentile(f.lagFrames, 1.0),
-                f.clickToFrame.size(), Percentile(f.clickToFrame, 0.5), Percentile(f.clickToFrame, 1.0));
+                f.clickToFrame.size(), Percentile(f.clickToFrame, 0.5), Percentile(f.clickToFrame, 1.0),
+                f.thumbMs.size(), Percentile(f.thumbMs, 0.5), Percentile(f.thumbMs, 1.0));
     EXPECT_TRUE(ok) << qPrintable(f.failure);
 }
 
