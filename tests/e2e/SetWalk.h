@@ -77,7 +77,6 @@ public:
             cmd = pick(0, 1) == 0 ? Cmd::GoTo : Cmd::Click;
         }
         // Some commands come while the one before is still on its way.
-        m_fraction = -1.0;
         if (pick(0, 6) == 0 && (cmd == Cmd::Click || cmd == Cmd::GoTo)) {
             const Expect first = give(cmd);
             wait(pick(0, 120));
@@ -95,12 +94,6 @@ public:
             }
             return check(then);
         }
-        return check(give(cmd));
-    }
-
-    // One given command (a seek-bar click or drag ends at fraction of the bar, when given).
-    bool run(Cmd cmd, double fraction = -1.0) {
-        m_fraction = fraction;
         return check(give(cmd));
     }
 
@@ -171,7 +164,7 @@ private:
         }
         case Cmd::Click: {
             double seconds = 0;
-            QPoint at = barPoint(m_fraction >= 0 ? m_fraction : pick(0, 780) / 1000.0, &seconds);
+            QPoint at = barPoint(pick(0, 780) / 1000.0, &seconds);
             // A press on the thumb takes hold of it and does not seek: paused, the thumb stands
             // where the set is (it follows every move at once), so nothing moves. Its very edges
             // are left alone (a pixel decides there), and so is a thumb that a move still on its
@@ -194,7 +187,7 @@ private:
         }
         case Cmd::Drag: {
             double to = 0;
-            const QPoint b = barPoint(m_fraction >= 0 ? m_fraction : pick(0, 780) / 1000.0, &to);
+            const QPoint b = barPoint(pick(0, 780) / 1000.0, &to);
             // The button goes down on the thumb where the screen shows it, and drags it.
             const int from = thumbX();
             log(QStringLiteral("thumb drag from x %1 to x %2 (%3 s)")
@@ -457,7 +450,6 @@ private:
     int m_frame = 0;   // the reference's frame when the last command landed
     double m_at = 0.0; // and its time
     qint64 m_clickAt = -1;
-    double m_fraction = -1.0;
     std::array<int, 4> m_nudged{0, 0, 0, 0};
 };
 
