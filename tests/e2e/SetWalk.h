@@ -22,6 +22,7 @@ struct WalkFigures {
     int commands = 0, landed = 0, freezes = 0, outOfStep = 0;
     std::vector<double> thumbMs;      // paused, ms until the thumb showed where the set stands
     std::vector<double> lagFrames;    // every reading while playing, the worst pane's lag
+    QString worstLag;                 // the reading of the worst lag, and the command before it
     std::vector<double> clickToFrame; // ms from a seek-bar click to every pane on its frame (paused)
     QString failure;
 };
@@ -413,6 +414,10 @@ private:
                 if (m_model.allRead(f)) {
                     ++readings;
                     const double lag = m_model.worstLag(f);
+                    if (m_fig.lagFrames.empty() ||
+                        lag > *std::max_element(m_fig.lagFrames.begin(), m_fig.lagFrames.end())) {
+                        m_fig.worstLag = QStringLiteral("%1 after %2").arg(Describe(f), m_log.last());
+                    }
                     m_fig.lagFrames.push_back(lag);
                     inStep += lag <= 1.0 ? 1 : 0;
                     forward += f.n[kRef] > previous ? 1 : 0;

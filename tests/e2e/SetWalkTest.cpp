@@ -82,6 +82,9 @@ TEST_F(SetWalkTest, RandomCommandsLandInStepInEveryState) {
                 Percentile(f.lagFrames, 0.5), Percentile(f.lagFrames, 0.99), Percentile(f.lagFrames, 1.0),
                 f.clickToFrame.size(), Percentile(f.clickToFrame, 0.5), Percentile(f.clickToFrame, 1.0),
                 f.thumbMs.size(), Percentile(f.thumbMs, 0.5), Percentile(f.thumbMs, 1.0));
+    if (!f.worstLag.isEmpty()) {
+        std::printf("walk: the worst lag: %s\n", qPrintable(f.worstLag));
+    }
     EXPECT_TRUE(ok) << qPrintable(f.failure);
 }
 
