@@ -111,6 +111,15 @@ TEST_F(OffsetTest, PanesShowTheSameFrameThroughEveryCommand) {
     EXPECT_EQ(GotoFromMenu("000002", IDCANCEL), QStringLiteral("00:00:06"));
     EXPECT_EQ(g_dGotoSecs, 6.0);
     EXPECT_EQ(Frames(), (std::array<int, 4>{150, 150, -1, -1}));
+    // Paused, the thumb shows where a move landed at once, not at the next display tick.
+    g_dGotoSecs = 8.0;
+    dlg->OnGotoPosition();
+    dlg->KillTimer(TIMER_DISPLAY);
+    auto* sync = dynamic_cast<CFrameSync*>(&dlg->ActiveSync());
+    ASSERT_TRUE(WaitUntil([&] { return !sync->Busy(); }, 8000));
+    QApplication::processEvents();
+    EXPECT_NEAR(dlg->m_wndSeekBar->GetScrollPos(), 200.0 * 8.0 / dlg->m_dTotalSecs, 1.0);
+    EXPECT_EQ(Frames(), (std::array<int, 4>{200, 200, -1, -1}));
     // (Steps, steps back and Ctrl+arrow nudges through every state: the command walk, e2e.)
     Settle(&CTetravDlg::OnPlay);
     ExpectLockedWhilePlaying("play after the go-to");
