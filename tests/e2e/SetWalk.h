@@ -121,10 +121,11 @@ private:
         return int(std::clamp(std::floor(t * kWalkClips[kRef].grid + 1e-6), 0.0, last));
     }
     QPoint center(const QRect& r) const { return r.center(); }
-    // A point on the seek bar and the time it stands for (the ends are the arrow buttons).
+    // A point on the seek bar and the time it stands for: a click centres the thumb on it, and the
+    // thumb's left edge runs over the bar less the two arrow buttons and itself (all as wide).
     QPoint barPoint(double fraction, double* seconds) const {
-        const int arrow = m_bar.height();
-        const int x = m_bar.left() + arrow + int(fraction * (m_bar.width() - 2 * arrow));
+        const int w = kThumbWidth;
+        const int x = m_bar.left() + w + w / 2 + int(fraction * (m_bar.width() - 3 * w));
         *seconds = kRefLength * fraction;
         return {x, m_bar.center().y()};
     }
@@ -269,8 +270,8 @@ private:
         if (!m_playing && rested) {
             m_fig.thumbMs.push_back(there ? double(m_s.nowMs() - from) : 1500.0);
             if (!there) {
-                std::printf("walk: after command %d the thumb stood at %.1f of 200, the set at %.2f s\n",
-                            m_fig.commands, position, m_at);
+                std::printf("walk: the thumb stood at %.1f of 200, the set at %.2f s, after:\n%s\n", position,
+                            m_at, qPrintable(m_log.mid(std::max(0, int(m_log.size()) - 4)).join('\n')));
             }
         }
         const int w = kThumbWidth;
