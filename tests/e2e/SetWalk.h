@@ -109,6 +109,7 @@ private:
         double seconds = 0;       // Exact, KeyNear
         int frame = 0;            // Exact (derived), Frame
         bool playingTime = false; // the set may have played on from the target
+        bool seeks = false;       // several seeks, each newer one waiting for the one before (a drag)
     };
 
     int pick(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(m_random); }
@@ -206,7 +207,7 @@ private:
             args << "mouseup"
                  << "1";
             m_s.xdotool(args);
-            return {Expect::KeyNear, to, 0, m_playing};
+            return {Expect::KeyNear, to, 0, m_playing, true};
         }
         case Cmd::Right:
         case Cmd::Left:
@@ -373,7 +374,11 @@ private:
         // A command whose frame the walk cannot tell (a step or pause given while playing stops
         // wherever play stood) shows nothing of its end but the pictures: while a seek is on its way
         // they stand still too, so these rest longer than any seek here takes.
-        const qint64 still = e.kind == Expect::None ? 600 : qint64(std::max(60.0, 1.5 * 40.0 / m_rate));
+        // So do a drag's seeks, and a seek-bar click whose key frame may be the picture already shown.
+        const bool shown = e.kind == Expect::KeyNear && m_frame % kRefGop == 0 &&
+                           std::abs(m_frame / kWalkClips[kRef].grid - e.seconds) <= kRefGop / 25.0 + 0.4;
+        const qint64 still =
+            e.kind == Expect::None || e.seeks || shown ? 600 : qint64(std::max(60.0, 1.5 * 40.0 / m_rate));
         PaneFrames f;
         PaneFrames before;
         qint64 stableSince = 0;
