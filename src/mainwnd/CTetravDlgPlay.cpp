@@ -334,11 +334,12 @@ void CTetravDlg::MakeSync(int mode) {
         auto frame = std::make_unique<CFrameSync>();
         m_pFrameSync = frame.get();
         // The thumb and the play time follow a seek, step or pause as soon as it lands, not at
-        // the next display tick (a click on a thumb left behind would not seek).
+        // the next display tick (a click on a thumb left behind would not seek); not while a set
+        // opens (the display tick stands still then).
         connect(
             frame.get(), &CFrameSync::landed, this,
             [this] {
-                if (m_pSet->OpenCount() > 0 && m_pSet->AnyTakesPart()) {
+                if (IsTimerRunning(TIMER_DISPLAY) && m_pSet->OpenCount() > 0 && m_pSet->AnyTakesPart()) {
                     ShowPlace();
                 }
             },
