@@ -33,7 +33,7 @@ TETRAV_CLIPS="$build/clips" TETRAV_WALK_COMMANDS=$commands TETRAV_WALK_SEED=$see
     dbus-run-session -- "$tests" --gtest_filter='SetWalkTest.RandomCommands*' >"$tmp/walk.out" 2>&1 || status=$?
 grep '^walk:' "$tmp/walk.out" || true
 if [ $status -ne 0 ]; then
-    grep -v '^walk:' "$tmp/walk.out" | grep -A200 'Failure' | head -n 400
+    grep -v '^walk:' "$tmp/walk.out" | sed -n '/Failure/,$p'
 fi
 
 # Seek-bar clicks on four 1080p files (SEEK_CLICKS of them, paused): the real program, then mpv's

@@ -257,6 +257,8 @@ private:
     void OnSeekBarScroll();
     // The reference's position into the play time (while the sync ticks stand still).
     void ReadPlayTime();
+    // The play time and the seek bar's thumb show where the set stands.
+    void ShowPlace();
     void OnVolumeScroll();
     void OnPaneRightClick(int pane);
     void OnDestroy();

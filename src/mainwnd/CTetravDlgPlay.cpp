@@ -203,18 +203,8 @@ void CTetravDlg::OnTimer(int id) {
         return;
     }
     if (id == TIMER_DISPLAY) {
-        // Paused, the ticks that read the play time stand still: a seek or step moves it too.
-        if (!IsTimerRunning(TIMER_SYNC)) {
-            ReadPlayTime();
-        }
-        // The thumb stays where the user holds it, or clicked it until the set is there.
-        const bool held = QWidget::mouseGrabber() == m_wndSeekBar;
-        const bool moving = m_pFrameSync != nullptr && m_pFrameSync->Busy();
-        if (m_wndSeekBar != nullptr && !held && !moving) {
-            m_wndSeekBar->SetScrollPos(SeekBarPosition(m_pSet->PlayTime(), m_pSet->TotalTime()), true);
-        }
+        ShowPlace();
         SetStatusText(3, SyncInfoText());
-        ShowTime(m_pSet->PlayTime(), 2);
         // The reference's end of stream counts too: its length may have shrunk since the open.
         if (!(m_pSet->PlayTime() < m_pSet->TotalTime()) || ReferenceAtEnd()) {
             OnStop();
@@ -267,6 +257,20 @@ void CTetravDlg::OnTimer(int id) {
         }
     }
     CheckOutMark();
+}
+
+void CTetravDlg::ShowPlace() {
+    // Paused, the ticks that read the play time stand still: a seek or step moves it too.
+    if (!IsTimerRunning(TIMER_SYNC)) {
+        ReadPlayTime();
+    }
+    // The thumb stays where the user holds it, or clicked it until the set is there.
+    const bool held = QWidget::mouseGrabber() == m_wndSeekBar;
+    const bool moving = m_pFrameSync != nullptr && m_pFrameSync->Busy();
+    if (m_wndSeekBar != nullptr && !held && !moving) {
+        m_wndSeekBar->SetScrollPos(SeekBarPosition(m_pSet->PlayTime(), m_pSet->TotalTime()), true);
+    }
+    ShowTime(m_pSet->PlayTime(), 2);
 }
 
 void CTetravDlg::ReadPlayTime() {
@@ -329,6 +333,17 @@ void CTetravDlg::MakeSync(int mode) {
     if (mode == 1) {
         auto frame = std::make_unique<CFrameSync>();
         m_pFrameSync = frame.get();
+        // The thumb and the play time follow a seek, step or pause as soon as it lands, not at
+        // the next display tick (a click on a thumb left behind would not seek); not while a set
+        // opens (the display tick stands still then).
+        connect(
+            frame.get(), &CFrameSync::landed, this,
+            [this] {
+                if (IsTimerRunning(TIMER_DISPLAY) && m_pSet->OpenCount() > 0 && m_pSet->AnyTakesPart()) {
+                    ShowPlace();
+                }
+            },
+            Qt::QueuedConnection);
         m_pSync = std::move(frame);
     } else {
         m_pSync = std::make_unique<CWholeSecondSync>();

@@ -376,6 +376,7 @@ bool CFrameSync::PastDeadline() {
 }
 
 void CFrameSync::Poll() {
+    const bool wasBusy = Busy();
     switch (m_state) {
     case State::KeySeeking:
         LandKeyFrame();
@@ -395,6 +396,9 @@ void CFrameSync::Poll() {
     }
     if (!Busy()) {
         StopPolling();
+        if (wasBusy) {
+            emit landed();
+        }
     }
 }
 

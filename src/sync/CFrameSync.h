@@ -124,6 +124,11 @@ public:
     void SetPollDriver(std::function<void(bool run)> driver);
     void PollNow() { Poll(); }
 
+signals:
+    // A move (seek, start, frame step, pause) has come to rest: what the panes show now is
+    // where the set stands, and the window may show that place.
+    void landed();
+
 private:
     static constexpr double kNs = 1e9;
 

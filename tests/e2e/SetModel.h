@@ -73,7 +73,7 @@ public:
         double latestStart = -1e9;
         double earliestEnd = 1e9;
         for (int k = 0; k < 4; ++k) {
-            if (f.n[k] >= 0) {
+            if (f.n[k] >= 0 && !waiting(f, k)) {
                 const Span s = span(k, f.n[k]);
                 latestStart = std::max(latestStart, s.from);
                 earliestEnd = std::min(earliestEnd, s.to);
@@ -88,6 +88,12 @@ public:
         PaneFrames steady = f;
         steady.n[kVariable] = -1;
         return allRead(f) && gap(steady) <= kStampSlack && lagFrames(f, kVariable) <= 1.0;
+    }
+    // The set's instant (the middle of the reference's frame) lies before the pane's start: it
+    // waits on its first picture.
+    bool waiting(const PaneFrames& f, int k) const {
+        const Span r = span(kRef, f.n[kRef]);
+        return f.n[k] <= 0 && (r.from + r.to) / 2.0 + offset[k] < 0.0;
     }
     // Every pane readable, unless its instant lies before its start (it waits, dimmed).
     bool allRead(const PaneFrames& f) const {
@@ -105,7 +111,7 @@ public:
     // How far the pane lags or leads the reference, in its own frames (0: it covers part of the
     // reference's frame).
     double lagFrames(const PaneFrames& f, int k) const {
-        if (f.n[k] < 0 || f.n[kRef] < 0) {
+        if (f.n[k] < 0 || f.n[kRef] < 0 || waiting(f, k)) {
             return 0.0;
         }
         const Span r = span(kRef, f.n[kRef]);

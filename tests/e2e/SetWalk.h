@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <map>
 #include <random>
 #include <vector>
@@ -19,7 +20,9 @@ namespace tetrav::test {
 
 struct WalkFigures {
     int commands = 0, landed = 0, freezes = 0, outOfStep = 0;
+    std::vector<double> thumbMs;      // paused, ms until the thumb showed where the set stands
     std::vector<double> lagFrames;    // every reading while playing, the worst pane's lag
+    QString worstLag;                 // the reading of the worst lag, and the command before it
     std::vector<double> clickToFrame; // ms from a seek-bar click to every pane on its frame (paused)
     QString failure;
 };
@@ -75,12 +78,13 @@ public:
             cmd = pick(0, 1) == 0 ? Cmd::GoTo : Cmd::Click;
         }
         // Some commands come while the one before is still on its way.
-        m_fraction = -1.0;
         if (pick(0, 6) == 0 && (cmd == Cmd::Click || cmd == Cmd::GoTo)) {
             const Expect first = give(cmd);
             wait(pick(0, 120));
             const Cmd second = std::array{Cmd::Click, Cmd::GoTo, Cmd::Right, Cmd::Fast}[pick(0, 3)];
+            m_inFlight = true;
             Expect then = give(second);
+            m_inFlight = false;
             if (second == Cmd::Fast) {
                 then = first;
                 then.playingTime = true;
@@ -91,12 +95,6 @@ public:
             }
             return check(then);
         }
-        return check(give(cmd));
-    }
-
-    // One given command (a seek-bar click or drag ends at fraction of the bar, when given).
-    bool run(Cmd cmd, double fraction = -1.0) {
-        m_fraction = fraction;
         return check(give(cmd));
     }
 
@@ -111,6 +109,7 @@ private:
         double seconds = 0;       // Exact, KeyNear
         int frame = 0;            // Exact (derived), Frame
         bool playingTime = false; // the set may have played on from the target
+        bool seeks = false;       // several seeks, each newer one waiting for the one before (a drag)
     };
 
     int pick(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(m_random); }
@@ -123,10 +122,11 @@ private:
         return int(std::clamp(std::floor(t * kWalkClips[kRef].grid + 1e-6), 0.0, last));
     }
     QPoint center(const QRect& r) const { return r.center(); }
-    // A point on the seek bar and the time it stands for (the ends are the arrow buttons).
+    // A point on the seek bar and the time it stands for: a click centres the thumb on it, and the
+    // thumb's left edge runs over the bar less the two arrow buttons and itself (all as wide).
     QPoint barPoint(double fraction, double* seconds) const {
-        const int arrow = m_bar.height();
-        const int x = m_bar.left() + arrow + int(fraction * (m_bar.width() - 2 * arrow));
+        const int w = kThumbWidth;
+        const int x = m_bar.left() + w + w / 2 + int(fraction * (m_bar.width() - 3 * w));
         *seconds = kRefLength * fraction;
         return {x, m_bar.center().y()};
     }
@@ -167,7 +167,22 @@ private:
         }
         case Cmd::Click: {
             double seconds = 0;
-            const QPoint at = barPoint(m_fraction >= 0 ? m_fraction : pick(0, 780) / 1000.0, &seconds);
+            QPoint at = barPoint(pick(0, 780) / 1000.0, &seconds);
+            // A press on the thumb takes hold of it and does not seek: paused, the thumb stands
+            // where the set is (it follows every move at once), so nothing moves. Its very edges
+            // are left alone (a pixel decides there), and so is a thumb that a move still on its
+            // way may put elsewhere any moment. (Playing, the set is near the thumb either way.)
+            const int half = kThumbWidth / 2;
+            const int thumb = m_playing ? -1000 : thumbX(!m_inFlight);
+            const int apart = at.x() - thumb;
+            if (std::abs(apart) <= half + 2 && (m_inFlight || std::abs(apart) > half - 2)) {
+                at.rx() = thumb + (apart < 0 ? -(half + 4) : half + 4);
+            }
+            if (std::abs(at.x() - thumb) <= half - 2) {
+                log(QStringLiteral("seek-bar click on the thumb at x %1").arg(at.x()));
+                m_s.click(at);
+                return {Expect::Frame, 0, m_frame};
+            }
             log(QStringLiteral("seek-bar click at x %1 (%2 s)").arg(at.x()).arg(seconds, 0, 'f', 2));
             m_clickAt = m_s.nowMs();
             m_s.click(at);
@@ -175,7 +190,7 @@ private:
         }
         case Cmd::Drag: {
             double to = 0;
-            const QPoint b = barPoint(m_fraction >= 0 ? m_fraction : pick(0, 780) / 1000.0, &to);
+            const QPoint b = barPoint(pick(0, 780) / 1000.0, &to);
             // The button goes down on the thumb where the screen shows it, and drags it.
             const int from = thumbX();
             log(QStringLiteral("thumb drag from x %1 to x %2 (%3 s)")
@@ -192,7 +207,7 @@ private:
             args << "mouseup"
                  << "1";
             m_s.xdotool(args);
-            return {Expect::KeyNear, to, 0, m_playing};
+            return {Expect::KeyNear, to, 0, m_playing, true};
         }
         case Cmd::Right:
         case Cmd::Left:
@@ -241,16 +256,25 @@ private:
     // reads it) puts the thumb, between the arrows (the track is the bar less three thumb widths).
     // The grey of the gripper on the screen is not enough: the played part has greys of its own.
     static constexpr int kThumbWidth = 25; // the thumb's and the arrows' bitmaps
-    int thumbX() {
+    int thumbX(bool rested = true) {
         m_s.refresh();
-        // Paused, the thumb follows the set at the window's next display tick (every 500 ms).
+        // Paused, the thumb follows the set as soon as a move lands (the figure: how soon it
+        // was seen there). Where a move is on its way, the thumb as it is.
         double position = 0;
-        WaitUntil(
+        const qint64 from = m_s.nowMs();
+        const bool there = WaitUntil(
             [&] {
                 position = m_s.value(QStringLiteral("播放进度"));
-                return m_playing || std::abs(position - m_at * 200.0 / kRefLength) <= 3.0;
+                return m_playing || !rested || std::abs(position - m_at * 200.0 / kRefLength) <= 3.0;
             },
-            1500, 50);
+            1500, 20);
+        if (!m_playing && rested) {
+            m_fig.thumbMs.push_back(there ? double(m_s.nowMs() - from) : 1500.0);
+            if (!there) {
+                std::printf("walk: the thumb stood at %.1f of 200, the set at %.2f s, after:\n%s\n", position,
+                            m_at, qPrintable(m_log.mid(std::max(0, int(m_log.size()) - 4)).join('\n')));
+            }
+        }
         const int w = kThumbWidth;
         const int track = m_bar.width() - 3 * w;
         const int left = std::isnan(position) ? w : int(std::floor(position * track / 200.0 + 0.5)) + w;
@@ -347,7 +371,14 @@ private:
         const qint64 since = m_s.nowMs();
         // Paused: the same pictures, of one instant, for longer than a frame of the reference
         // at the rate (a pausing pipeline may still put up one more frame).
-        const qint64 still = qint64(std::max(60.0, 1.5 * 40.0 / m_rate));
+        // A command whose frame the walk cannot tell (a step or pause given while playing stops
+        // wherever play stood) shows nothing of its end but the pictures: while a seek is on its way
+        // they stand still too, so these rest longer than any seek here takes.
+        // So do a drag's seeks, and a seek-bar click whose key frame may be the picture already shown.
+        const bool shown = e.kind == Expect::KeyNear && m_frame % kRefGop == 0 &&
+                           std::abs(m_frame / kWalkClips[kRef].grid - e.seconds) <= kRefGop / 25.0 + 0.4;
+        const qint64 still =
+            e.kind == Expect::None || e.seeks || shown ? 600 : qint64(std::max(60.0, 1.5 * 40.0 / m_rate));
         PaneFrames f;
         PaneFrames before;
         qint64 stableSince = 0;
@@ -389,6 +420,10 @@ private:
                 if (m_model.allRead(f)) {
                     ++readings;
                     const double lag = m_model.worstLag(f);
+                    if (m_fig.lagFrames.empty() ||
+                        lag > *std::max_element(m_fig.lagFrames.begin(), m_fig.lagFrames.end())) {
+                        m_fig.worstLag = QStringLiteral("%1 after %2").arg(Describe(f), m_log.last());
+                    }
                     m_fig.lagFrames.push_back(lag);
                     inStep += lag <= 1.0 ? 1 : 0;
                     forward += f.n[kRef] > previous ? 1 : 0;
@@ -421,11 +456,11 @@ private:
     QRect m_menu;
     bool m_playing = false;
     bool m_wasPlaying = false;
+    bool m_inFlight = false; // the command comes while the one before is on its way
     double m_rate = 1.0;
     int m_frame = 0;   // the reference's frame when the last command landed
     double m_at = 0.0; // and its time
     qint64 m_clickAt = -1;
-    double m_fraction = -1.0;
     std::array<int, 4> m_nudged{0, 0, 0, 0};
 };
 

@@ -13,7 +13,6 @@
 namespace {
 
 using namespace tetrav::test;
-using Cmd = SetWalk::Cmd;
 
 const QString kSettings = QStringLiteral("[FramePhase]\nFramePhaseNumber=1\n[MiniVideo]\nMiniVideoNumber=1\n"
                                          "[ForeView]\nForeViewNumber=0\n");
@@ -55,49 +54,37 @@ protected:
     SetSession m_s;
 };
 
-// Clicks on the seek bar land, playing or paused (the reference on its key frame nearest the place,
-// the others on that frame); the rates after them never freeze the set, and every button still acts.
-TEST_F(SetWalkTest, SeekBarClicksLandAndRatesAfterThemNeverFreezeTheSet) {
-    SetWalk walk(m_s, 1);
-    ASSERT_TRUE(walk.locate());
-    ASSERT_TRUE(walk.begin()) << qPrintable(walk.figures().failure);
-    const std::pair<Cmd, double> steps[] = {
-        {Cmd::Click, 0.6}, {Cmd::Click, 0.15}, {Cmd::Play, -1},  {Cmd::Click, 0.7}, {Cmd::Click, 0.3},
-        {Cmd::Fast, -1},   {Cmd::Click, 0.5},  {Cmd::Slow, -1},  {Cmd::Pause, -1},  {Cmd::Right, -1},
-        {Cmd::Left, -1},   {Cmd::Left, -1},    {Cmd::Play, -1},  {Cmd::Drag, 0.2},  {Cmd::Normal, -1},
-        {Cmd::Pause, -1},  {Cmd::Drag, 0.45},  {Cmd::Right, -1},
-    };
-    for (const auto& [cmd, fraction] : steps) {
-        ASSERT_TRUE(walk.run(cmd, fraction)) << qPrintable(walk.figures().failure);
-    }
-}
-
-// A seeded random walk (TETRAV_WALK_SEED, TETRAV_WALK_COMMANDS; `make walk` runs 300). It still
-// finds a seek that does not land now and then, so it runs only when asked for, not in `make test`.
+// A seeded random walk: in `make test` 60 commands of seed 7 (they give every kind of command:
+// nudges back and forth, steps at the keys and from the menu, clicks and drags on the seek bar,
+// some while a seek is on its way, the three rates after clicks, MPRIS); `make walk` gives
+// TETRAV_WALK_COMMANDS of TETRAV_WALK_SEED. A slow build (sanitizers) gives no new command after
+// 140 s, so that the walk stays within the test's bound; it says how many it gave.
 TEST_F(SetWalkTest, RandomCommandsLandInStepInEveryState) {
-    if (!qEnvironmentVariableIsSet("TETRAV_WALK_COMMANDS")) {
-        GTEST_SKIP() << "the random walk runs with TETRAV_WALK_COMMANDS set (make walk)";
-    }
+    const bool asked = qEnvironmentVariableIsSet("TETRAV_WALK_COMMANDS");
     const unsigned seed = qEnvironmentVariableIsSet("TETRAV_WALK_SEED")
                               ? qEnvironmentVariable("TETRAV_WALK_SEED").toUInt()
-                              : 20261207u;
-    const int commands = qEnvironmentVariableIsSet("TETRAV_WALK_COMMANDS")
-                             ? qEnvironmentVariable("TETRAV_WALK_COMMANDS").toInt()
-                             : 60;
+                              : 7u;
+    const int commands = asked ? qEnvironmentVariableIntValue("TETRAV_WALK_COMMANDS") : 60;
     SetWalk walk(m_s, seed);
     ASSERT_TRUE(walk.locate());
     ASSERT_TRUE(walk.begin()) << qPrintable(walk.figures().failure);
+    const qint64 from = m_s.nowMs();
     bool ok = true;
-    while (ok && walk.figures().commands < commands) {
+    while (ok && walk.figures().commands < commands && (asked || m_s.nowMs() - from < 140000)) {
         ok = walk.randomCommand();
     }
     const WalkFigures& f = walk.figures();
     std::printf("walk: seed %u, %d commands, %d landed, %d freezes, %d out of step; lag in frames over %zu "
                 "readings: median %.2f, p99 %.2f, max %.2f; seek-bar click to every pane on its frame "
-                "(paused, %zu): median %.0f ms, max %.0f ms\n",
+                "(paused, %zu): median %.0f ms, max %.0f ms; thumb seen on the set's place (paused, %zu): "
+                "median %.0f ms, max %.0f ms\n",
                 seed, f.commands, f.landed - 1, f.freezes, f.outOfStep, f.lagFrames.size(),
                 Percentile(f.lagFrames, 0.5), Percentile(f.lagFrames, 0.99), Percentile(f.lagFrames, 1.0),
-                f.clickToFrame.size(), Percentile(f.clickToFrame, 0.5), Percentile(f.clickToFrame, 1.0));
+                f.clickToFrame.size(), Percentile(f.clickToFrame, 0.5), Percentile(f.clickToFrame, 1.0),
+                f.thumbMs.size(), Percentile(f.thumbMs, 0.5), Percentile(f.thumbMs, 1.0));
+    if (!f.worstLag.isEmpty()) {
+        std::printf("walk: the worst lag: %s\n", qPrintable(f.worstLag));
+    }
     EXPECT_TRUE(ok) << qPrintable(f.failure);
 }
 

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -244,11 +245,16 @@ TEST(FrameSyncStates, EveryCommandInEveryStateHasItsResultAndLands) {
             for (auto& script : s.script) {
                 script->position = 5.0;
             }
+            int landings = 0;
+            QObject::connect(&s.sync, &CFrameSync::landed, [&landings] { ++landings; });
             s.Give(Command(c));
             EXPECT_STREQ(CFrameSync::StateName(s.sync.CurrentState()), CFrameSync::StateName(want.now));
             EXPECT_EQ(s.sync.PlaysAfter(), want.playAfter);
             EXPECT_EQ(s.polling, s.sync.Busy()) << "the poll runs exactly while a move is under way";
+            const bool moving = s.sync.Busy();
             s.Land();
+            // The window shows the set's place (the seek bar's thumb) once each move has landed.
+            EXPECT_EQ(landings, moving ? 1 : std::min(landings, 1)) << "once per move";
             EXPECT_STREQ(CFrameSync::StateName(s.sync.CurrentState()), CFrameSync::StateName(want.landed));
             EXPECT_FALSE(s.polling || s.sync.Busy()) << "landed";
             if (want.at >= 0) {

@@ -23,14 +23,14 @@ protected:
     }
 };
 
-// The commands themselves are walked through the real program (e2e SetWalkTest); here the
-// captures: of one instant paused, playing, at double rate and after steps.
+// The commands themselves, and the panes' lock through them, are walked through the real program
+// (e2e SetWalkTest); here the captures of all panes: of one instant paused, playing, at double rate
+// and after steps.
 TEST_P(FrameSyncSets, CapturesShowTheSameInstantPausedPlayingAndAfterSteps) {
     EXPECT_TRUE(dlg->HotKeys()->IsRegistered(HOTKEY_ID_ALL)); // Ctrl+Shift+E, though no file names it
     ASSERT_NO_FATAL_FAILURE(Open(GetParam()));
     CaptureOneInstant(false, true);
     Settle(&CTetravDlg::OnPlay);
-    ExpectLockedWhilePlaying("start");
     CaptureWhilePlaying(13, "playing");
     // From near the start and briefly, so that a slow build (sanitizers) does not reach the end.
     g_dGotoSecs = 0.5;
@@ -41,14 +41,10 @@ TEST_P(FrameSyncSets, CapturesShowTheSameInstantPausedPlayingAndAfterSteps) {
 
     Settle(&CTetravDlg::OnPause);
     GoTo(3.0);
-    auto n = Frames();
-    EXPECT_EQ(n[0], 75) << "3.0 s at 25 fps";
     for (int i = 0; i < 3; ++i) {
         dlg->OnStepFrame();
     }
     Settle();
-    ExpectSameInstant("steps");
-    EXPECT_EQ(Frames()[0], 78);
     CaptureOneInstant(true, true); // by the hot key after steps
     EXPECT_GE(m_oneInstantCaptures, m_captures * 3 / 4);
     EXPECT_TRUE(boxes.texts().isEmpty());
