@@ -59,6 +59,7 @@ void CTetravDlg::ChooseNewReference() {
     m_bReference[pick] = 1;
     m_dTotalSecs = m_dLength[pick];
     ShowTime(m_dTotalSecs, 1);
+    ShowPaneInfo();
 }
 
 void CTetravDlg::OnGraphNotify(int k) {

@@ -25,6 +25,7 @@ void CTetravDlg::SetChannelOffset(int k, double seconds) {
         ActiveSync().OffsetsChanged(CurrentSet(), m_bReference[k] == 1 ? seconds - before : 0.0);
     }
     SetStatusText(3, SyncInfoText());
+    ShowPaneInfo();
 }
 
 void CTetravDlg::OnSetOffset(int k) {

@@ -184,6 +184,7 @@ void CTetravDlg::OnPaneRightClick(int pane) {
             item->setEnabled(m_dOffset[pane] != 0.0);
         }
     }
+    EnableResetPicture(pane);
     m_menuContext[pane]->TrackPopupMenu(ContextMenuPos(pane));
 }
 
@@ -240,6 +241,7 @@ void CTetravDlg::OnTimer(int id) {
         }
         SetStatusText(3, SyncInfoText());
         ShowTime(m_dCurrentSecs, 2);
+        ShowPaneInfo();
         // The reference's end of stream counts too: its length may have shrunk since the open.
         if (!(m_dCurrentSecs < m_dTotalSecs) || ReferenceAtEnd()) {
             OnStop();
