@@ -35,13 +35,21 @@ QString CPaneInfoOverlay::ReferenceMark() {
 }
 
 QString CPaneInfoOverlay::TimeLine(const PaneInfo& info, qint64 streamNs) {
-    const qint64 pos = OwnPositionNs(info, streamNs);
+    qint64 pos = OwnPositionNs(info, streamNs);
+    qlonglong frame = -1;
+    if (info.frameRate > 0.0) {
+        // The frame whose time span holds the picture's time. After an exact seek the decoder
+        // stamps the picture with the seek's target, inside its frame (seeks land mid-frame);
+        // containers that count in milliseconds stamp a little early. The time shown is the
+        // frame's start.
+        frame = qlonglong(std::floor(double(pos) * info.frameRate / 1e9 + 0.1));
+        pos = qint64(std::llround(double(frame) * 1e9 / info.frameRate));
+    }
     const qint64 ms = (pos + 500000) / 1000000;
     QString text = QString::asprintf("%02lld:%02lld:%02lld.%03lld", ms / 3600000, ms / 60000 % 60, ms / 1000 % 60,
                                      ms % 1000);
-    if (info.frameRate > 0.0) {
-        const double frame = std::floor(double(pos) * info.frameRate / 1e9 + 0.5);
-        text += QStringLiteral("  第 %1 帧").arg(qlonglong(frame));
+    if (frame >= 0) {
+        text += QStringLiteral("  第 %1 帧").arg(frame);
     }
     return text;
 }

@@ -20,6 +20,9 @@ QImage ScaledFrameImage(GstSample* frame, QSize size) {
     GstVideoInfo out;
     gst_video_info_set_format(&out, G_BYTE_ORDER == G_LITTLE_ENDIAN ? GST_VIDEO_FORMAT_BGRx : GST_VIDEO_FORMAT_xRGB,
                               guint(size.width()), guint(size.height()));
+    // The converter takes no change of frame rate.
+    GST_VIDEO_INFO_FPS_N(&out) = GST_VIDEO_INFO_FPS_N(&in);
+    GST_VIDEO_INFO_FPS_D(&out) = GST_VIDEO_INFO_FPS_D(&in);
     if (GST_VIDEO_INFO_PLANE_STRIDE(&out, 0) != image.bytesPerLine()) {
         return {};
     }

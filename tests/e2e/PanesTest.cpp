@@ -165,8 +165,9 @@ TEST_F(PanesTest, PaneInformationShowsTheFrameEachPictureCarries) {
     PaneInfo info[2];
     info[0] = {true, QStringLiteral("d_20s.mp4"), 2.0, false, 25.0, 0, 0};
     info[1] = {true, QStringLiteral("c_10s.mp4"), 0.0, true, 25.0, 0, 0};
-    const char* const steps[] = {"",           "Right",      "Right Right Right", "shift+Right", "Next",
-                                 "Home",       "Left",       "Prior",             "space",       "space"};
+    // Play a moment and pause (the set ends with its reference after 10 s).
+    const char* const steps[] = {"",     "Right", "Right Right Right", "shift+Right", "Next",
+                                 "Home", "Left",  "Prior",             "space space"};
     for (const char* keys : steps) {
         SCOPED_TRACE(keys);
         for (const QString& key : QString::fromLatin1(keys).split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
@@ -188,7 +189,7 @@ TEST_F(PanesTest, PaneInformationShowsTheFrameEachPictureCarries) {
                         return inkMismatch(screen, m_s.pane(k), info[k], qint64(frame) * 40 * 1000000);
                     };
                     const double right = score(n);
-                    const double before = score(n - 1);
+                    const double before = n > 0 ? score(n - 1) : 1.0;
                     const double after = score(n + 1);
                     seen += QStringLiteral(" pane %1: frame %2, mismatch %3 (%4 and %5 beside it);")
                                 .arg(k + 1)
@@ -196,7 +197,9 @@ TEST_F(PanesTest, PaneInformationShowsTheFrameEachPictureCarries) {
                                 .arg(right)
                                 .arg(before)
                                 .arg(after);
-                    all = all && n >= 0 && right < 0.004 && before > right + 0.0015 && after > right + 0.0015;
+                    // The box lies over the picture: the clip's own drawing under it shifts a few
+                    // edge pixels of the letters; one frame more or less changes whole digits.
+                    all = all && n >= 0 && right < 0.006 && before > 1.6 * right && after > 1.6 * right;
                 }
                 return all;
             },
@@ -244,7 +247,7 @@ TEST_F(PanesTest, APausedEnlargementIsSharp) {
         {"double click", "double-click", "double-click", 100},
         {"full screen", "F11 double-click", "double-click Escape", 100},
         // Zoomed nearly to the frame's own size: still columns, in bands (beating with the pixels).
-        {"wheel", "wheel", "reset", 60},
+        {"wheel", "wheel", "reset", 30},
     };
     const QPoint centre = grid.center();
     for (const Way& way : ways) {
@@ -282,7 +285,7 @@ TEST_F(PanesTest, APausedEnlargementIsSharp) {
                                : lines(picture);
         const QImage shot = settled(pane);
         const double contrast = columnContrast(shot, area);
-        EXPECT_GT(contrast, way.contrast) << "the enlarged picture is blurred";
+        EXPECT_GT(contrast, std::max(way.contrast, 3 * small)) << "the enlarged picture is blurred";
         if (QLatin1String(way.name) == QLatin1String("full screen")) {
             keepShot(QStringLiteral("fullscreen-enlarged.png"));
         }
