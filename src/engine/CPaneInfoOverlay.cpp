@@ -46,8 +46,8 @@ QString CPaneInfoOverlay::TimeLine(const PaneInfo& info, qint64 streamNs) {
         pos = qint64(std::llround(double(frame) * 1e9 / info.frameRate));
     }
     const qint64 ms = (pos + 500000) / 1000000;
-    QString text = QString::asprintf("%02lld:%02lld:%02lld.%03lld", ms / 3600000, ms / 60000 % 60, ms / 1000 % 60,
-                                     ms % 1000);
+    QString text = QString::asprintf("%02lld:%02lld:%02lld.%03lld", ms / 3600000, ms / 60000 % 60,
+                                     ms / 1000 % 60, ms % 1000);
     if (frame >= 0) {
         text += QStringLiteral("  第 %1 帧").arg(frame);
     }

@@ -11,8 +11,8 @@ class QPainter;
 
 struct PaneInfo {
     bool shown = false;
-    QString fileName;      // without its folder
-    double offset = 0.0;   // seconds
+    QString fileName;    // without its folder
+    double offset = 0.0; // seconds
     bool reference = false;
     double frameRate = 0.0; // frames a second; 0: not known (no frame number)
     // Where the file's own time starts on its stream, and its length (0: not known).

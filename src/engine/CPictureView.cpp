@@ -34,8 +34,8 @@ QRectF CPictureView::pictureRect(const QRectF& pane, double aspect) const {
         return whole;
     }
     const QSizeF size = whole.size() * m_zoom;
-    return QRectF(pane.center().x() - m_centre.x() * size.width(), pane.center().y() - m_centre.y() * size.height(),
-                  size.width(), size.height());
+    return QRectF(pane.center().x() - m_centre.x() * size.width(),
+                  pane.center().y() - m_centre.y() * size.height(), size.width(), size.height());
 }
 
 bool CPictureView::zoomAt(const QPointF& at, double factor, const QRectF& pane, double aspect) {
@@ -87,5 +87,6 @@ void CPictureView::keepInside(const QRectF& pane, double aspect) {
         const double half = paneExtent / 2 / extent;
         return std::clamp(centre, half, 1.0 - half);
     };
-    m_centre = QPointF(axis(m_centre.x(), pane.width(), size.width()), axis(m_centre.y(), pane.height(), size.height()));
+    m_centre = QPointF(axis(m_centre.x(), pane.width(), size.width()),
+                       axis(m_centre.y(), pane.height(), size.height()));
 }

@@ -184,9 +184,9 @@ private:
     // The last three decoded frames, newest first: the sink may hold the next frame while one
     // is on screen, and the one before it is kept for pictures of one instant across channels.
     NativeFrame m_native[3];
-    GstCapsRef m_nativeCaps; // caps of the decoded frames now flowing
+    GstCapsRef m_nativeCaps;     // caps of the decoded frames now flowing
     double m_nativeAspect = 0.0; // their display shape (width / height); 0: not known
     QSize m_nativeSize;          // their size with square pixels
     double m_shownAspect = 0.0;  // the display shape of the frame of m_shown
-    GstBufferPoolRef m_pool; // where the scaler's pictures come from now
+    GstBufferPoolRef m_pool;     // where the scaler's pictures come from now
 };

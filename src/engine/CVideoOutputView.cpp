@@ -23,7 +23,8 @@ void FillAround(QPainter& painter, const QRect& area, const QRect& inner) {
     }
     const QRect in = inner.intersected(area);
     painter.fillRect(QRect(area.left(), area.top(), area.width(), in.top() - area.top()), Qt::black);
-    painter.fillRect(QRect(area.left(), in.bottom() + 1, area.width(), area.bottom() - in.bottom()), Qt::black);
+    painter.fillRect(QRect(area.left(), in.bottom() + 1, area.width(), area.bottom() - in.bottom()),
+                     Qt::black);
     painter.fillRect(QRect(area.left(), in.top(), in.left() - area.left(), in.height()), Qt::black);
     painter.fillRect(QRect(in.right() + 1, in.top(), area.right() - in.right(), in.height()), Qt::black);
 }
@@ -69,8 +70,8 @@ void CVideoOutput::applyCaps() {
     GstCapsRef caps(gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGRx", "pixel-aspect-ratio",
                                         GST_TYPE_FRACTION, 1, 1, nullptr));
     if (size.width() > 1 && size.height() > 1) {
-        gst_caps_set_simple(caps.get(), "width", G_TYPE_INT, size.width(), "height", G_TYPE_INT, size.height(),
-                            nullptr);
+        gst_caps_set_simple(caps.get(), "width", G_TYPE_INT, size.width(), "height", G_TYPE_INT,
+                            size.height(), nullptr);
     }
     g_object_set(m_capsFilter, "caps", caps.get(), nullptr);
 }
@@ -152,8 +153,8 @@ CVideoOutput::Painted CVideoOutput::paint(QPainter& painter, const QRect& target
         m_still = QImage();
     }
     // Where the picture lies in the image: all of it, or inside the scaler's black borders.
-    const QRectF source = image == &m_still ? QRectF(m_still.rect())
-                                            : QRectF(CPictureView::fitted(image->rect(), aspect));
+    const QRectF source =
+        image == &m_still ? QRectF(m_still.rect()) : QRectF(CPictureView::fitted(image->rect(), aspect));
     const QRectF visible = picture.intersected(QRectF(target));
     if (visible.isEmpty()) {
         painter.fillRect(target, Qt::black);
@@ -161,8 +162,9 @@ CVideoOutput::Painted CVideoOutput::paint(QPainter& painter, const QRect& target
     }
     const double sx = source.width() / picture.width();
     const double sy = source.height() / picture.height();
-    const QRectF from(source.x() + (visible.x() - picture.x()) * sx, source.y() + (visible.y() - picture.y()) * sy,
-                      visible.width() * sx, visible.height() * sy);
+    const QRectF from(source.x() + (visible.x() - picture.x()) * sx,
+                      source.y() + (visible.y() - picture.y()) * sy, visible.width() * sx,
+                      visible.height() * sy);
     FillAround(painter, target, visible.toAlignedRect());
     const QRect exact = visible.toRect();
     if (QRectF(exact) == visible && from.size() == visible.size() && QRectF(from.toRect()) == from) {

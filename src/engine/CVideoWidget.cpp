@@ -36,7 +36,8 @@ bool CVideoWidget::isWhole() const {
 
 void CVideoWidget::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    const CVideoOutput::Painted painted = m_output ? m_output->paint(painter, rect()) : CVideoOutput::Painted{};
+    const CVideoOutput::Painted painted =
+        m_output ? m_output->paint(painter, rect()) : CVideoOutput::Painted{};
     if (!painted.painted) {
         painter.fillRect(rect(), Qt::black);
         return;

@@ -18,7 +18,8 @@ QImage ScaledFrameImage(GstSample* frame, QSize size) {
     // QImage's RGB32 is B, G, R, x in memory on a little-endian machine, and its rows are padded
     // to 4 bytes as BGRx rows are: the converter writes straight into the image.
     GstVideoInfo out;
-    gst_video_info_set_format(&out, G_BYTE_ORDER == G_LITTLE_ENDIAN ? GST_VIDEO_FORMAT_BGRx : GST_VIDEO_FORMAT_xRGB,
+    gst_video_info_set_format(&out,
+                              G_BYTE_ORDER == G_LITTLE_ENDIAN ? GST_VIDEO_FORMAT_BGRx : GST_VIDEO_FORMAT_xRGB,
                               guint(size.width()), guint(size.height()));
     // The converter takes no change of frame rate.
     GST_VIDEO_INFO_FPS_N(&out) = GST_VIDEO_INFO_FPS_N(&in);

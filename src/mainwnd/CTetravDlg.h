@@ -386,7 +386,7 @@ private:
     int m_nSoloPane = -1;           // the only pane heard; -1: all that are not muted
     bool m_bPaneMuted[4] = {false, false, false, false}; // 静音 of each pane
     bool m_bFullScreen = false;
-    bool m_bPaneInfo = false; // 显示画面信息
+    bool m_bPaneInfo = false;     // 显示画面信息
     QRect m_normalGeometry;       // the window's place before full screen
     int m_nMutedPos = -1;         // the volume slider's position before muting; -1: not muted
     double m_dKeyTarget = -1.0;   // where the last key seek goes

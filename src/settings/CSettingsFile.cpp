@@ -218,5 +218,6 @@ bool CSettingsFile::ReadPaneInfo() {
 }
 
 bool CSettingsFile::WritePaneInfo(bool shown, QString* why) {
-    return writeEntries({{kPaneInfoSection, shown ? QStringLiteral("1") : QStringLiteral("0")}}, kPaneInfoKey, why);
+    return writeEntries({{kPaneInfoSection, shown ? QStringLiteral("1") : QStringLiteral("0")}}, kPaneInfoKey,
+                        why);
 }

@@ -114,7 +114,8 @@ protected:
 
     // The pane's menu, its last item (还原画面) chosen with the keys.
     void resetPicture(QPoint at) {
-        ASSERT_TRUE(m_s.xdotool({"mousemove", QString::number(at.x()), QString::number(at.y()), "click", "3"}));
+        ASSERT_TRUE(
+            m_s.xdotool({"mousemove", QString::number(at.x()), QString::number(at.y()), "click", "3"}));
         WaitUntil([] { return false; }, 400);
         ASSERT_TRUE(m_s.key(QStringLiteral("Up")));
         ASSERT_TRUE(m_s.key(QStringLiteral("Return")));
@@ -157,7 +158,8 @@ protected:
 // chosen, each pane's information is the one drawn for the frame its picture carries, through
 // steps, seeks, the ends and play, while paused; the choice is kept in the settings file.
 TEST_F(PanesTest, PaneInformationShowsTheFrameEachPictureCarries) {
-    ASSERT_NO_FATAL_FAILURE(start({clip("d_20s.mp4"), clip("c_10s.mp4"), "--offset", "1=2"}, QSize(320, 240)));
+    ASSERT_NO_FATAL_FAILURE(
+        start({clip("d_20s.mp4"), clip("c_10s.mp4"), "--offset", "1=2"}, QSize(320, 240)));
     ASSERT_NO_FATAL_FAILURE(chooseMenuItem(QStringLiteral("播放控制"), QStringLiteral("显示画面信息")));
     EXPECT_TRUE(WaitUntil([&] { return settingsText().contains(QStringLiteral("PaneInfoNumber=1")); }, 5000))
         << qPrintable(settingsText());
@@ -166,8 +168,8 @@ TEST_F(PanesTest, PaneInformationShowsTheFrameEachPictureCarries) {
     info[0] = {true, QStringLiteral("d_20s.mp4"), 2.0, false, 25.0, 0, 0};
     info[1] = {true, QStringLiteral("c_10s.mp4"), 0.0, true, 25.0, 0, 0};
     // Play a moment and pause (the set ends with its reference after 10 s).
-    const char* const steps[] = {"",     "Right", "Right Right Right", "shift+Right", "Next",
-                                 "Home", "Left",  "Prior",             "space space"};
+    const char* const steps[] = {"",     "Right", "Right Right Right", "shift+Right", "Next", "Home",
+                                 "Left", "Prior", "space space"};
     for (const char* keys : steps) {
         SCOPED_TRACE(keys);
         for (const QString& key : QString::fromLatin1(keys).split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
@@ -183,8 +185,8 @@ TEST_F(PanesTest, PaneInformationShowsTheFrameEachPictureCarries) {
                 seen.clear();
                 bool all = true;
                 for (int k = 0; k < 2; ++k) {
-                    const int n = enginetest::frameNumberIn(screen, enginetest::fittedRect(m_source, m_s.pane(k)),
-                                                            m_source.height());
+                    const int n = enginetest::frameNumberIn(
+                        screen, enginetest::fittedRect(m_source, m_s.pane(k)), m_source.height());
                     const auto score = [&](int frame) {
                         return inkMismatch(screen, m_s.pane(k), info[k], qint64(frame) * 40 * 1000000);
                     };
@@ -229,6 +231,11 @@ TEST_F(PanesTest, PaneInformationShowsTheFrameEachPictureCarries) {
 TEST_F(PanesTest, APausedEnlargementIsSharp) {
     ASSERT_NO_FATAL_FAILURE(start({clip("fine_lines.mp4")}, QSize(1280, 720)));
     const QRect grid = m_s.pane(0);
+    // Played a moment and paused: nothing flows through the pipeline any more.
+    ASSERT_TRUE(m_s.key(QStringLiteral("space")));
+    WaitUntil([] { return false; }, 600);
+    ASSERT_TRUE(m_s.key(QStringLiteral("space")));
+    ASSERT_TRUE(WaitUntil([&] { return m_s.statusTexts().contains(QStringLiteral("暂停播放")); }, 5000, 100));
     // Right of the drawn counter and time, above the bit cells.
     const auto lines = [](const QRect& picture) {
         return QRect(scaled(picture, 0.6, 0.55), scaled(picture, 0.95, 0.85));
@@ -255,11 +262,13 @@ TEST_F(PanesTest, APausedEnlargementIsSharp) {
         const auto act = [&](const char* what) {
             for (const QString& step : QString::fromLatin1(what).split(QLatin1Char(' '))) {
                 if (step == QLatin1String("double-click")) {
-                    ASSERT_TRUE(m_s.xdotool({"mousemove", QString::number(centre.x()), QString::number(centre.y()),
-                                             "click", "--repeat", "2", "--delay", "60", "1"}));
+                    ASSERT_TRUE(
+                        m_s.xdotool({"mousemove", QString::number(centre.x()), QString::number(centre.y()),
+                                     "click", "--repeat", "2", "--delay", "60", "1"}));
                 } else if (step == QLatin1String("wheel")) {
-                    ASSERT_TRUE(m_s.xdotool({"mousemove", QString::number(centre.x()), QString::number(centre.y()),
-                                             "click", "--repeat", "3", "--delay", "80", "4"}));
+                    ASSERT_TRUE(
+                        m_s.xdotool({"mousemove", QString::number(centre.x()), QString::number(centre.y()),
+                                     "click", "--repeat", "3", "--delay", "80", "4"}));
                 } else if (step == QLatin1String("reset")) {
                     ASSERT_NO_FATAL_FAILURE(resetPicture(centre));
                 } else {
@@ -311,8 +320,8 @@ TEST_F(PanesTest, ZoomKeepsThePointUnderThePointerADragPansAndResetRestores) {
     const QRect picture = enginetest::fittedRect(m_source, pane);
     const QImage whole = settled(pane);
     const auto wheel = [&](QPoint at, int notches) {
-        ASSERT_TRUE(m_s.xdotool({"mousemove", QString::number(at.x()), QString::number(at.y()), "click", "--repeat",
-                                 QString::number(notches), "--delay", "80", "4"}));
+        ASSERT_TRUE(m_s.xdotool({"mousemove", QString::number(at.x()), QString::number(at.y()), "click",
+                                 "--repeat", QString::number(notches), "--delay", "80", "4"}));
     };
 
     // On the picture's middle line (where a picture narrower than the pane stays), right of centre.
@@ -320,7 +329,8 @@ TEST_F(PanesTest, ZoomKeepsThePointUnderThePointerADragPansAndResetRestores) {
     const QPoint beside = first + QPoint(40, 0);
     ASSERT_NO_FATAL_FAILURE(wheel(first, 3));
     QImage zoomed = settled(pane);
-    ASSERT_GT(changedPixels(whole, zoomed, pane), pane.width() * pane.height() / 4) << "the wheel did not zoom";
+    ASSERT_GT(changedPixels(whole, zoomed, pane), pane.width() * pane.height() / 4)
+        << "the wheel did not zoom";
     EXPECT_TRUE(sameColour(whole.pixel(first), zoomed.pixel(first), 6))
         << std::hex << whole.pixel(first) << " became " << zoomed.pixel(first);
     // Red grows to the right: 1.25^3 times as slowly now.
@@ -339,7 +349,8 @@ TEST_F(PanesTest, ZoomKeepsThePointUnderThePointerADragPansAndResetRestores) {
 
     // A drag carries the point under the pointer along.
     const QPoint to = second + QPoint(-90, -50);
-    ASSERT_TRUE(m_s.xdotool({"mousemove", QString::number(second.x()), QString::number(second.y()), "mousedown", "1"}));
+    ASSERT_TRUE(m_s.xdotool(
+        {"mousemove", QString::number(second.x()), QString::number(second.y()), "mousedown", "1"}));
     for (int i = 1; i <= 5; ++i) {
         const QPoint via = second + (to - second) * i / 5;
         ASSERT_TRUE(m_s.xdotool({"mousemove", QString::number(via.x()), QString::number(via.y())}));

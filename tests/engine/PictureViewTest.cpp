@@ -30,8 +30,8 @@ struct Gesture {
 struct ViewCase {
     const char* name;
     std::vector<Gesture> gestures;
-    double zoom;    // afterwards
-    bool keepsX;    // the point first under the pointer is under it (or where the drag took it) afterwards
+    double zoom; // afterwards
+    bool keepsX; // the point first under the pointer is under it (or where the drag took it) afterwards
     bool keepsY;
 };
 void PrintTo(const ViewCase& c, std::ostream* os) {
@@ -86,19 +86,27 @@ INSTANTIATE_TEST_SUITE_P(
         ViewCase{"OneNotchOnTheMiddleLine", {{Gesture::Wheel, {500, 225}, 1, {}}}, 1.25, true, true},
         ViewCase{"ThenAnyPoint",
                  {{Gesture::Wheel, {320, 225}, 2, {}}, {Gesture::Wheel, {100, 400}, 1, {}}},
-                 1.953125, true, true},
+                 1.953125,
+                 true,
+                 true},
         // 8 times at most, 1 at least (and whole again there).
         ViewCase{"TwentyNotchesStopAtEight", {{Gesture::Wheel, {300, 200}, 20, {}}}, 8.0, true, true},
         ViewCase{"BackOutIsWhole",
                  {{Gesture::Wheel, {300, 200}, 3, {}}, {Gesture::Wheel, {50, 60}, -5, {}}},
-                 1.0, false, false},
+                 1.0,
+                 false,
+                 false},
         // A drag carries the point along, until an edge of the picture reaches the pane's.
         ViewCase{"DragCarriesThePoint",
                  {{Gesture::Wheel, {320, 225}, 4, {}}, {Gesture::Drag, {300, 200}, 0, {-80, 60}}},
-                 2.44140625, true, true},
+                 2.44140625,
+                 true,
+                 true},
         ViewCase{"DragStopsAtTheEdge",
                  {{Gesture::Wheel, {320, 225}, 4, {}}, {Gesture::Drag, {300, 200}, 0, {2000, 0}}},
-                 2.44140625, false, true},
+                 2.44140625,
+                 false,
+                 true},
         ViewCase{"WholePictureDoesNotMove", {{Gesture::Drag, {300, 200}, 0, {50, 50}}}, 1.0, false, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
