@@ -4,10 +4,10 @@
 #include "mainwnd/CTetravDlg.h"
 
 #include "controls/CMenuEx.h"
-#include "dialogs/VideoPaths.h"
 #include "engine/CChannelGraph.h"
 #include "engine/CPaneInfoOverlay.h"
 #include "mainwnd/CVideoPane.h"
+#include "model/PlaySet.h"
 #include "platform/MessageBox.h"
 #include "settings/CSettingsFile.h"
 #include "uikit/Resource.h"
@@ -51,18 +51,19 @@ void CTetravDlg::OnTogglePaneInfo() {
 
 void CTetravDlg::ShowPaneInfo() {
     for (int k = 0; k < 4; ++k) {
-        if (m_pChannel[k] == nullptr) {
+        CChannelGraph* channel = m_pSet->Channel(k);
+        if (channel == nullptr) {
             continue;
         }
         PaneInfo info;
-        info.shown = m_bPaneInfo && ChannelIsOpen(k);
+        info.shown = m_bPaneInfo && m_pSet->IsOpen(k);
         if (info.shown) {
-            info.fileName = QFileInfo(g_strVideoPath[k]).fileName();
-            info.offset = m_dOffset[k];
-            info.reference = m_bReference[k] == 1;
-            info.frameRate = m_dFrameRate[k];
+            info.fileName = QFileInfo(m_pSet->Path(k)).fileName();
+            info.offset = m_pSet->Offset(k);
+            info.reference = m_pSet->IsReference(k);
+            info.frameRate = m_pSet->FrameRate(k);
         }
-        m_pChannel[k]->ShowPaneInfo(info);
+        channel->ShowPaneInfo(info);
     }
 }
 
