@@ -47,6 +47,7 @@ picture() {
 
 # clip NAME SECONDS TONE_HZ WxH FPS [ffmpeg output options...]
 # TONE_HZ 0 = no sound; WxH "-" = no picture. VSELECT: a filter after the drawing (frames dropped).
+# BACKGROUND: filters that paint the background before the drawing.
 clip() {
     local name=$1 secs=$2 tone=$3 size=$4 fps=$5
     shift 5
@@ -55,7 +56,7 @@ clip() {
     local inputs=() maps=()
     if [ "$size" != "-" ]; then
         local w=${size%x*} h=${size#*x}
-        inputs+=(-f lavfi -i "color=c=0x203040:s=$size:r=$fps:d=$secs")
+        inputs+=(-f lavfi -i "color=c=0x203040:s=$size:r=$fps:d=$secs${BACKGROUND:+,$BACKGROUND}")
         maps+=(-vf "$(picture "$w" "$h" "${LABEL:-}")${VSELECT:+,$VSELECT}")
     fi
     if [ "$tone" != 0 ]; then
@@ -137,6 +138,15 @@ for rate in 30 50 60 30000/1001; do
     clip "sync_fps${rate%%/*}.mp4" 12 440 320x240 "$rate" "${h264[@]}" "${aac[@]}" -f mp4
 done
 late sync_h264.mp4 sync_h264_late.mp4
+
+# Pictures larger than a pane, for enlargement and zoom: 1280x720, 3 s. In the first, columns one
+# pixel wide, alternately white and black (a sharp enlargement shows them, a blurred one grey); in
+# the second the colour says where a point lies (red grows to the right, green downwards).
+fine=(-c:v libx264 -preset veryfast -g 25 -qp 8 -pix_fmt yuv420p)
+BACKGROUND="geq=lum='if(mod(X\,2)\,235\,16)':cb=128:cr=128" clip fine_lines.mp4 3 440 1280x720 25 "${fine[@]}" \
+    "${aac[@]}" -f mp4
+BACKGROUND="format=rgb24,geq=r='255*X/W':g='255*Y/H':b=96" clip gradient.mp4 3 440 1280x720 25 "${fine[@]}" \
+    "${aac[@]}" -f mp4
 
 # The same event in four harder formats, for the command walk: 20 s each, the HEVC one 18 s (the
 # reference when the shortest leads). Their pictures carry the number of the 50 fps (or 25,

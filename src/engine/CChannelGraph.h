@@ -12,6 +12,7 @@
 
 class QImage;
 class QWidget;
+struct PaneInfo;
 typedef struct _GstElement GstElement;
 typedef struct _GstClock GstClock;
 typedef struct _GstSample GstSample;
@@ -109,6 +110,9 @@ public:
     virtual void HoldPicture(bool hold);
     // While dimmed, the picture is shown darker (a pane waiting for its time to come).
     virtual void DimPicture(bool dim);
+    // The pane information drawn over the picture (info.shown false: none); the stream's start
+    // and length are the channel's own.
+    virtual void ShowPaneInfo(const PaneInfo& info);
 
     // True once the end of the stream was seen (cleared by a seek or Stop).
     virtual bool IsAtEnd() const;

@@ -123,6 +123,16 @@ void CChannelGraph::HoldPicture(bool hold) {
     }
 }
 
+void CChannelGraph::ShowPaneInfo(const PaneInfo& info) {
+    if (!d->video) {
+        return;
+    }
+    PaneInfo own = info;
+    own.startNs = d->startOffsetNs;
+    own.durationNs = std::max<qint64>(0, d->durationNs);
+    d->video->setInfo(own);
+}
+
 void CChannelGraph::DimPicture(bool dim) {
     if (d->video) {
         d->video->setDim(dim);

@@ -115,21 +115,13 @@ void CVideoOutput::setGeometry(const QRect& rect) {
     if (m_widget) {
         m_widget->setGeometry(rect);
     }
+    double aspect = 0.0;
+    {
+        std::lock_guard lock(m_mutex);
+        aspect = m_nativeAspect;
+    }
+    m_view.keepInside(QRectF(QPointF(0, 0), QSizeF(m_rect.size())), aspect);
     applyCaps();
-}
-
-void CVideoOutput::applyCaps() {
-    if (!m_capsFilter) {
-        return;
-    }
-    // The scaler fills the pane and adds black borders to keep the picture's aspect ratio.
-    GstCapsRef caps(gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGRx", "pixel-aspect-ratio",
-                                        GST_TYPE_FRACTION, 1, 1, nullptr));
-    if (m_rect.width() > 1 && m_rect.height() > 1) {
-        gst_caps_set_simple(caps.get(), "width", G_TYPE_INT, m_rect.width(), "height", G_TYPE_INT,
-                            m_rect.height(), nullptr);
-    }
-    g_object_set(m_capsFilter, "caps", caps.get(), nullptr);
 }
 
 void CVideoOutput::MappedPicture::hold(GstSampleRef sample) {
@@ -159,37 +151,7 @@ GstSampleRef CVideoOutput::MappedPicture::take() {
     return std::move(m_sample);
 }
 
-bool CVideoOutput::paint(QPainter& painter, const QRect& target) {
-    std::lock_guard lock(m_mutex);
-    const QImage& image = m_shown.image();
-    if (image.isNull()) {
-        return false;
-    }
-    const QSize fitted = image.size().scaled(target.size(), Qt::KeepAspectRatio);
-    const QRect place(target.x() + (target.width() - fitted.width()) / 2,
-                      target.y() + (target.height() - fitted.height()) / 2, fitted.width(), fitted.height());
-    if (place != target) {
-        painter.fillRect(target, Qt::black);
-    }
-    if (place.size() == image.size()) {
-        painter.drawImage(place.topLeft(), image);
-    } else {
-        painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        painter.drawImage(place, image);
-    }
-    if (m_dim) {
-        painter.fillRect(place, QColor(0, 0, 0, 150));
-    }
-    if (m_firstPaintUs == 0) {
-        m_firstPaintUs = g_get_monotonic_time();
-    }
-    return true;
-}
-
-namespace {
-
-// The stream time of a sample's buffer; -1 when it has none.
-gint64 StreamTimeOf(GstSample* sample) {
+gint64 CVideoOutput::StreamTimeOf(GstSample* sample) {
     const GstSegment* segment = sample ? gst_sample_get_segment(sample) : nullptr;
     GstBuffer* buffer = sample ? gst_sample_get_buffer(sample) : nullptr;
     if (!segment || !buffer || !GST_BUFFER_PTS_IS_VALID(buffer) || segment->format != GST_FORMAT_TIME) {
@@ -198,8 +160,6 @@ gint64 StreamTimeOf(GstSample* sample) {
     const guint64 t = gst_segment_to_stream_time(segment, GST_FORMAT_TIME, GST_BUFFER_PTS(buffer));
     return t == GST_CLOCK_TIME_NONE ? -1 : gint64(t);
 }
-
-} // namespace
 
 GstSampleRef CVideoOutput::nativeOf(GstSample* shown) const {
     GstBuffer* buffer = shown ? gst_sample_get_buffer(shown) : nullptr;
@@ -266,6 +226,7 @@ void CVideoOutput::showSample(GstSampleRef sample) {
         m_before = m_shown.take();
     }
     m_shown.hold(std::move(sample));
+    m_shownAspect = m_nativeAspect;
 }
 
 GstSampleRef CVideoOutput::shownPicture() const {
@@ -304,6 +265,7 @@ void CVideoOutput::setDim(bool dim) {
 
 void CVideoOutput::clearFrames() {
     std::lock_guard lock(m_mutex);
+    m_still = QImage();
     m_held.reset();
     m_shown.take();
     m_before.reset();
@@ -311,6 +273,9 @@ void CVideoOutput::clearFrames() {
         f = {};
     }
     m_nativeCaps.reset();
+    m_nativeAspect = 0.0;
+    m_nativeSize = QSize();
+    m_shownAspect = 0.0;
     m_firstPaintUs = 0;
 }
 
@@ -394,7 +359,7 @@ GstPadProbeReturn CVideoOutput::onNativeData(GstPad*, GstPadProbeInfo* info, gpo
     } else if (GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info)) == GST_EVENT_CAPS) {
         GstCaps* caps = nullptr;
         gst_event_parse_caps(GST_PAD_PROBE_INFO_EVENT(info), &caps);
-        out->m_nativeCaps.reset(caps ? gst_caps_ref(caps) : nullptr);
+        out->takeNativeCaps(caps);
     }
     return GST_PAD_PROBE_OK;
 }

@@ -12,6 +12,8 @@
 // object offers the pipeline (a new pool for each size), the picture on screen is painted from
 // its buffer, mapped once when it arrives, and the pictures kept (shown, shown before, decoded)
 // are references to the pipeline's buffers, which go back to their pools when let go.
+#include "engine/CPaneInfoOverlay.h"
+#include "engine/CPictureView.h"
 #include "engine/GstRef.h"
 
 #include <gst/video/video.h>
@@ -46,8 +48,24 @@ public:
     void setGeometry(const QRect& rect);
     QWidget* widget() const;
 
-    // Paints the current frame into target keeping its aspect ratio; false when there is none.
-    bool paint(QPainter& painter, const QRect& target);
+    // Paints the current frame into target keeping its aspect ratio, the part the view shows
+    // (CVideoOutputView.cpp). While the picture on screen is not at the size the view asks for (a
+    // paused pane that grew or zoomed), the decoded frame is scaled to it instead.
+    struct Painted {
+        bool painted = false; // false: there is no picture
+        gint64 streamNs = -1; // the stream time of the picture painted; -1 when not known
+    };
+    Painted paint(QPainter& painter, const QRect& target);
+
+    // Zoom and pan inside the picture, in the widget's coordinates: the picture is scaled from
+    // the decoded frame for the part shown (at most the frame's own size).
+    void zoomAt(const QPointF& at, double factor);
+    void panBy(const QPointF& delta);
+    void resetView();
+    bool viewWhole() const { return m_view.isWhole(); }
+    // The pane information drawn over the picture.
+    void setInfo(const PaneInfo& info);
+    const PaneInfo& info() const { return m_info; }
 
     // The frame shown now, as decoded (video's own size and format); null when none yet.
     GstSampleRef currentNativeFrame() const;
@@ -97,12 +115,18 @@ private:
     static GstFlowReturn onNewPreroll(GstAppSink* sink, gpointer self);
     static GstPadProbeReturn onNativeData(GstPad* pad, GstPadProbeInfo* info, gpointer self);
     static GstPadProbeReturn onSinkQuery(GstPad* pad, GstPadProbeInfo* info, gpointer self);
+    // The stream time of a sample's buffer; -1 when it has none.
+    static gint64 StreamTimeOf(GstSample* sample);
     void takeSample(GstSample* sample);
     // Puts sample on screen (m_mutex held); the picture it replaces becomes the previous one.
     void showSample(GstSampleRef sample);
     // The decoded frame of a sample on its way to the screen (m_mutex held); null when gone.
     GstSampleRef nativeOf(GstSample* shown) const;
     void applyCaps();
+    // The frame's display shape and size with square pixels, from the caps of decoded frames
+    // (m_mutex held).
+    void takeNativeCaps(GstCaps* caps);
+    void repaint();
 
     GstElementRef m_bin;
     GstElement* m_capsFilter = nullptr; // owned by m_bin
@@ -117,6 +141,14 @@ private:
     std::atomic<bool> m_decodedDamaged{false}; // the newest decoded frame, before it is scaled
     std::atomic<bool> m_newestDamaged{false};  // the newest picture handed to the pane
     bool m_dim = false;                        // user-interface thread only
+    CPictureView m_view;                       // user-interface thread only
+    PaneInfo m_info;                           // user-interface thread only
+    bool m_capsSet = false;
+    QSize m_capsSize; // the pictures' size the scaler is asked for (empty: the frame's own)
+    // The picture made from the decoded frame while the one on screen has another size, and the
+    // time stamp of the frame it was made from (user-interface thread; made in paint()).
+    QImage m_still;
+    GstClockTime m_stillPts = GST_CLOCK_TIME_NONE;
 
     struct NativeFrame {
         GstBufferRef buffer;
@@ -152,6 +184,9 @@ private:
     // The last three decoded frames, newest first: the sink may hold the next frame while one
     // is on screen, and the one before it is kept for pictures of one instant across channels.
     NativeFrame m_native[3];
-    GstCapsRef m_nativeCaps; // caps of the decoded frames now flowing
-    GstBufferPoolRef m_pool; // where the scaler's pictures come from now
+    GstCapsRef m_nativeCaps;     // caps of the decoded frames now flowing
+    double m_nativeAspect = 0.0; // their display shape (width / height); 0: not known
+    QSize m_nativeSize;          // their size with square pixels
+    double m_shownAspect = 0.0;  // the display shape of the frame of m_shown
+    GstBufferPoolRef m_pool;     // where the scaler's pictures come from now
 };

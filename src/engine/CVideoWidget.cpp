@@ -1,5 +1,6 @@
 #include "engine/CVideoWidget.h"
 
+#include "engine/CPaneInfoOverlay.h"
 #include "engine/CVideoOutput.h"
 
 #include <QPainter>
@@ -11,9 +12,37 @@ CVideoWidget::CVideoWidget(CVideoOutput* output, QWidget* pane) : QWidget(pane),
     setObjectName(QStringLiteral("videoPicture"));
 }
 
+void CVideoWidget::zoomAt(const QPointF& at, double factor) {
+    if (m_output) {
+        m_output->zoomAt(at, factor);
+    }
+}
+
+void CVideoWidget::panBy(const QPointF& delta) {
+    if (m_output) {
+        m_output->panBy(delta);
+    }
+}
+
+void CVideoWidget::resetView() {
+    if (m_output) {
+        m_output->resetView();
+    }
+}
+
+bool CVideoWidget::isWhole() const {
+    return !m_output || m_output->viewWhole();
+}
+
 void CVideoWidget::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    if (!m_output || !m_output->paint(painter, rect())) {
+    const CVideoOutput::Painted painted =
+        m_output ? m_output->paint(painter, rect()) : CVideoOutput::Painted{};
+    if (!painted.painted) {
         painter.fillRect(rect(), Qt::black);
+        return;
+    }
+    if (m_output->info().shown && painted.streamNs >= 0) {
+        CPaneInfoOverlay::Paint(painter, rect(), m_output->info(), painted.streamNs);
     }
 }

@@ -156,6 +156,7 @@ bool CTetravDlg::OnInitDialog() {
         m_menuContext[i]->AppendCommand(Utf8("按声音对齐"), ID_ALIGN_AUDIO_1 + i);
         connect(m_menuContext[i], &CMenuEx::command, this, &CTetravDlg::OnCommand);
         AddSoundItems(i);
+        AddResetPictureItem(i);
     }
     return true;
 }
@@ -301,6 +302,7 @@ void CTetravDlg::BuildMenuBar() {
     QMenu* play = m_pMenuBar->addMenu(Utf8("播放控制"));
     add(play, "前端显示", ID_VIEW_TOPMOST);
     add(play, "一般显示", ID_VIEW_NORMAL);
+    AddPictureItems(play);
     play->addSeparator();
     add(play, "逐帧播放   ->", ID_PLAY_STEP);
     add(play, "逐帧后退   <-", ID_PLAY_STEP_BACK);
@@ -374,6 +376,15 @@ void CTetravDlg::OnCommand(int id) {
     case ID_ALIGN_AUDIO_1 + 2:
     case ID_ALIGN_AUDIO_1 + 3:
         OnAlignAudio(id - ID_ALIGN_AUDIO_1);
+        break;
+    case ID_VIEW_PANE_INFO:
+        OnTogglePaneInfo();
+        break;
+    case ID_RESET_PICTURE_1:
+    case ID_RESET_PICTURE_1 + 1:
+    case ID_RESET_PICTURE_1 + 2:
+    case ID_RESET_PICTURE_1 + 3:
+        OnResetPicture(id - ID_RESET_PICTURE_1);
         break;
     case ID_VIEW_TOPMOST:
         OnViewTopmost();

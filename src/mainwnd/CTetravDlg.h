@@ -177,6 +177,15 @@ public:
     // What channel k is given: the volume slider's level when the pane is heard, else silence.
     long PaneVolume(int k) const;
 
+    // ---- Pane information and the pictures' zoom (CTetravDlgPaneInfo.cpp) ----
+    // 显示画面信息: the information over every pane, on or off (kept in the settings file).
+    void OnTogglePaneInfo();
+    bool PaneInfoShown() const { return m_bPaneInfo; }
+    // Gives every channel what its pane shows now (name, offset, reference, frame rate).
+    void ShowPaneInfo();
+    // 还原画面 of pane 0..3: its whole picture again.
+    void OnResetPicture(int pane);
+
     // ---- Timers ----
     void SetTimer(int id, int periodMs);
     void KillTimer(int id);
@@ -309,6 +318,10 @@ private:
     // The pane menu's sound items, their check marks, and every channel given its volume now.
     void AddSoundItems(int pane);
     void ShowSoundChecks();
+    void AddPictureItems(QMenu* play);
+    void AddResetPictureItem(int pane);
+    void LoadPaneInfoSetting();
+    void EnableResetPicture(int pane);
     void ApplyPaneVolumes();
     void ResetPaneSound();
     // While paused the display tick reads the play time after seeks and steps (a set opened
@@ -360,6 +373,7 @@ private:
     int m_nSoloPane = -1;           // the only pane heard; -1: all that are not muted
     bool m_bPaneMuted[4] = {false, false, false, false}; // 静音 of each pane
     bool m_bFullScreen = false;
+    bool m_bPaneInfo = false;     // 显示画面信息
     QRect m_normalGeometry;       // the window's place before full screen
     int m_nMutedPos = -1;         // the volume slider's position before muting; -1: not muted
     double m_dKeyTarget = -1.0;   // where the last key seek goes

@@ -186,6 +186,7 @@ void CTetravDlg::LoadSettings() {
     const HotKeySetting all = CSettingsFile::ReadCaptureAllKey();
     m_pHotKeys->RegisterHotKey(HOTKEY_ID_ALL, all.modifiers, all.virtualKey);
     ApplyDisplayMode();
+    LoadPaneInfoSetting();
 }
 
 void CTetravDlg::WriteDefaultSettings() {

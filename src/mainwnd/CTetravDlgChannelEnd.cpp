@@ -42,6 +42,7 @@ void CTetravDlg::ChooseNewReference() {
     if (m_pSet->ChooseReference(m_pSettings->ReferenceRule()) >= 0) {
         ShowTime(m_pSet->TotalTime(), 1);
     }
+    ShowPaneInfo();
 }
 
 void CTetravDlg::OnGraphNotify(int k) {

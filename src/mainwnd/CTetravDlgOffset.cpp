@@ -27,6 +27,7 @@ void CTetravDlg::SetChannelOffset(int k, double seconds) {
         ActiveSync().OffsetsChanged(CurrentSet(), m_pSet->IsReference(k) ? seconds - before : 0.0);
     }
     SetStatusText(3, SyncInfoText());
+    ShowPaneInfo();
 }
 
 void CTetravDlg::OnSetOffset(int k) {

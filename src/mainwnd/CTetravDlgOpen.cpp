@@ -170,6 +170,7 @@ void CTetravDlg::OpenSelectedFiles() {
     }
     m_pSet->SetReference(reference);
     m_pSet->SetOpenCount(probe.openCount);
+    ShowPaneInfo();
     // A channel without a length takes no part in play, so it keeps no pipeline that play
     // could start (a WAV header without samples prerolls, then never stops once running).
     for (int k = 0; k < 4; ++k) {

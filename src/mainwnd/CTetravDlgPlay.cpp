@@ -159,6 +159,7 @@ void CTetravDlg::OnPaneRightClick(int pane) {
             item->setEnabled(m_pSet->Offset(pane) != 0.0);
         }
     }
+    EnableResetPicture(pane);
     m_menuContext[pane]->TrackPopupMenu(ContextMenuPos(pane));
 }
 
@@ -205,6 +206,7 @@ void CTetravDlg::OnTimer(int id) {
     if (id == TIMER_DISPLAY) {
         ShowPlace();
         SetStatusText(3, SyncInfoText());
+        ShowPaneInfo();
         // The reference's end of stream counts too: its length may have shrunk since the open.
         if (!(m_pSet->PlayTime() < m_pSet->TotalTime()) || ReferenceAtEnd()) {
             OnStop();

@@ -267,6 +267,7 @@ bool CTetravDlg::OpenSet(CSetFile set, const QString& path) {
         m_pSet->SetOffset(k, m_pSet->IsOpen(k) ? set.offset[k] : 0.0);
         offsets = offsets || m_pSet->Offset(k) != 0.0;
     }
+    ShowPaneInfo();
     // A position beyond the end (the videos changed since) starts from the beginning.
     const double position = set.position < m_pSet->TotalTime() ? set.position : 0.0;
     if (position > 0.0 || offsets) {

@@ -46,6 +46,8 @@ QString readEntry(const QString& section, const QString& key, const QString& mis
 const QString kCaptureAllCode = QStringLiteral("VirtualCode5");
 const QString kCaptureAllModifiers = QStringLiteral("Modifiers5");
 const char* const kCaptureAllKeys[2] = {"VirtualCodeNumber", "ModifiersNumber"};
+const QString kPaneInfoSection = QStringLiteral("PaneInfo");
+const char* const kPaneInfoKey[1] = {"PaneInfoNumber"};
 
 // Writes every entry in one replacement of the file; when that fails they all stay in memory
 // for this run.
@@ -209,4 +211,13 @@ bool CSettingsFile::WriteCaptureAllKey(const HotKeySetting& key, QString* why) {
     return writeEntries({{kCaptureAllCode, QString::number(key.virtualKey)},
                          {kCaptureAllModifiers, QString::number(key.modifiers)}},
                         kCaptureAllKeys, why);
+}
+
+bool CSettingsFile::ReadPaneInfo() {
+    return Atoi(readEntry(kPaneInfoSection, QString::fromLatin1(kPaneInfoKey[0]), QStringLiteral("0"))) == 1;
+}
+
+bool CSettingsFile::WritePaneInfo(bool shown, QString* why) {
+    return writeEntries({{kPaneInfoSection, shown ? QStringLiteral("1") : QStringLiteral("0")}}, kPaneInfoKey,
+                        why);
 }

@@ -56,6 +56,11 @@ public:
     static bool HasCaptureAllKey();
     static bool WriteCaptureAllKey(const HotKeySetting& key, QString* why = nullptr);
 
+    // Whether the panes show their information (播放控制 -> 显示画面信息): section PaneInfo, key
+    // PaneInfoNumber, 1 or 0; off when missing. Written on its own like the fifth hot key.
+    static bool ReadPaneInfo();
+    static bool WritePaneInfo(bool shown, QString* why = nullptr);
+
     // The classic atoi, kept in 8 bits ("257" -> 1, "abc" -> 0).
     static std::int8_t ToInt8(const QString& text);
     static int Atoi(const QString& text);

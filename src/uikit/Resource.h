@@ -110,8 +110,10 @@ constexpr int ID_SET_OUT_MARK = 32851;
 constexpr int ID_CLEAR_MARKS = 32852;
 constexpr int ID_LOOP_PLAY = 32853;
 constexpr int ID_EXPORT_VIDEO = 32854;
-constexpr int ID_SOLO_1 = 32860; // ..32863: 只听此画面 of panes 1..4
-constexpr int ID_MUTE_1 = 32864; // ..32867: 静音 of panes 1..4
+constexpr int ID_SOLO_1 = 32860;          // ..32863: 只听此画面 of panes 1..4
+constexpr int ID_MUTE_1 = 32864;          // ..32867: 静音 of panes 1..4
+constexpr int ID_VIEW_PANE_INFO = 32870;  // 显示画面信息
+constexpr int ID_RESET_PICTURE_1 = 32871; // ..32874: 还原画面 of panes 1..4
 constexpr int ID_APP_ABOUT = 57664;
 constexpr int ID_HELP = 57670;
 

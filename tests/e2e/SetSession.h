@@ -198,6 +198,8 @@ public:
     qint64 nowMs() const { return m_clock.elapsed(); }
 
     ProgramRun& program() { return *m_run; }
+    // A file of the program's configuration folder ($XDG_CONFIG_HOME).
+    QString configPath(const QString& name) const { return m_config.filePath(name); }
 
 private:
     QDBusConnection session() {

@@ -48,11 +48,11 @@ TEST_F(WindowTest, IdleWindowFillsTheWorkAreaWithItsControlsAndMenusAndPaneMenus
     }
 
     // Each menu as "title: item, ..." ("-" a separator, ">" a submenu), commands in this order.
-    const int commands[] = {ID_OPEN_FILES,     ID_SAVE_SET,      ID_OPEN_SET,     ID_EXPORT_VIDEO,
-                            ID_EXIT,           ID_VIEW_TOPMOST,  ID_VIEW_NORMAL,  ID_PLAY_STEP,
-                            ID_PLAY_STEP_BACK, ID_PLAY_GOTO,     ID_CAPTURE_ALL,  ID_ALIGN_AUDIO,
-                            ID_OPTIONS,        ID_SET_IN_MARK,   ID_SET_OUT_MARK, ID_CLEAR_MARKS,
-                            ID_LOOP_PLAY,      ID_HELP_CONTENTS, ID_APP_ABOUT};
+    const int commands[] = {ID_OPEN_FILES,  ID_SAVE_SET,       ID_OPEN_SET,      ID_EXPORT_VIDEO,
+                            ID_EXIT,        ID_VIEW_TOPMOST,   ID_VIEW_NORMAL,   ID_VIEW_PANE_INFO,
+                            ID_PLAY_STEP,   ID_PLAY_STEP_BACK, ID_PLAY_GOTO,     ID_CAPTURE_ALL,
+                            ID_ALIGN_AUDIO, ID_OPTIONS,        ID_SET_IN_MARK,   ID_SET_OUT_MARK,
+                            ID_CLEAR_MARKS, ID_LOOP_PLAY,      ID_HELP_CONTENTS, ID_APP_ABOUT};
     const int* next = std::begin(commands);
     QStringList menus;
     for (QAction* menu : dlg->MenuBar()->actions()) {
@@ -74,7 +74,8 @@ TEST_F(WindowTest, IdleWindowFillsTheWorkAreaWithItsControlsAndMenusAndPaneMenus
         QStringList(
             {"文件: 打开文件 \tCtrl+O, -, 保存视频组..., 打开视频组..., 最近的视频组>, 导出视频..., -, "
              "退出",
-             "播放控制: 前端显示, 一般显示, -, 逐帧播放   ->, 逐帧后退   <-, 跳至(&G) \tCtrl+G, "
+             "播放控制: 前端显示, 一般显示, 显示画面信息, -, 逐帧播放   ->, 逐帧后退   <-, 跳至(&G) "
+             "\tCtrl+G, "
              "全部抓图, 按声音对齐, 选项(&X)\tCtrl+X, -, 设置入点\tI, 设置出点\tO, 清除入出点, 循环播放",
              "帮助 : 帮助 \tCtrl+H, 关于"}));
 
