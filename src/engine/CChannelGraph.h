@@ -109,6 +109,10 @@ public:
     virtual void HoldPicture(bool hold);
     // While dimmed, the picture is shown darker (a pane waiting for its time to come).
     virtual void DimPicture(bool dim);
+    // Pictures of positions after seconds wait (a few, the oldest given up first) and the pane
+    // keeps the newest one up to there, so the set shows one instant while a pane trails it;
+    // meanwhile late pictures are shown rather than dropped. Negative: no gate (the default).
+    virtual void GatePictures(double seconds);
 
     // True once the end of the stream was seen (cleared by a seek or Stop).
     virtual bool IsAtEnd() const;

@@ -238,7 +238,10 @@ bool CVideoOutput::shownStreamTime(gint64& ns) const {
 
 bool CVideoOutput::newestStreamTime(gint64& ns) const {
     std::lock_guard lock(m_mutex);
-    const gint64 t = StreamTimeOf(m_held ? m_held.get() : m_shown.sample());
+    GstSample* newest = m_held               ? m_held.get()
+                        : !m_waiting.empty() ? m_waiting.back().get()
+                                             : m_shown.sample();
+    const gint64 t = StreamTimeOf(newest);
     if (t < 0) {
         return false;
     }
@@ -264,6 +267,7 @@ void CVideoOutput::showSample(GstSampleRef sample) {
     // A prerolled picture comes again when play starts: it is no new picture.
     if (!current || !next || GST_BUFFER_PTS(current) != GST_BUFFER_PTS(next)) {
         m_before = m_shown.take();
+        ++m_pictures;
     }
     m_shown.hold(std::move(sample));
 }
@@ -282,12 +286,59 @@ void CVideoOutput::setHold(bool hold) {
     {
         std::lock_guard lock(m_mutex);
         m_hold = hold;
+        if (hold && !m_waiting.empty()) {
+            // The newest frame waiting at the gate is the one held now.
+            m_gateDropped += m_waiting.size() - 1;
+            m_held = std::move(m_waiting.back());
+            m_waiting.clear();
+        }
         if (hold || !m_held) {
             return;
         }
         showSample(std::move(m_held));
     }
     if (!m_repaintPending.exchange(true)) {
+        emit frameArrived();
+    }
+}
+
+void CVideoOutput::setGate(gint64 streamNs) {
+    bool shown = false;
+    {
+        std::lock_guard lock(m_mutex);
+        if (streamNs == m_gate) {
+            return;
+        }
+        if ((streamNs < 0) != (m_gate < 0) && m_appSink) {
+            // A trailing channel's late frames are the only ones it has: show them all while
+            // the others wait for it. Without the gate, late frames are dropped again and the
+            // decoder told so.
+            g_object_set(m_appSink, "max-lateness", streamNs < 0 ? gint64(20 * GST_MSECOND) : gint64(-1),
+                         "qos", streamNs < 0, nullptr);
+        }
+        m_gate = streamNs;
+        GstSampleRef previous;
+        GstSampleRef next;
+        while (!m_hold && !m_waiting.empty() &&
+               (streamNs < 0 || StreamTimeOf(m_waiting.front().get()) <= streamNs)) {
+            if (previous) {
+                ++m_gateDropped;
+            }
+            previous = std::move(next);
+            next = std::move(m_waiting.front());
+            m_waiting.pop_front();
+        }
+        if (next) {
+            showSample(std::move(next));
+            // The picture before is the frame just before this one (captures of one instant
+            // across channels look at both), not the last one that went up.
+            if (previous) {
+                m_before = std::move(previous);
+            }
+            shown = true;
+        }
+    }
+    if (shown && !m_repaintPending.exchange(true)) {
         emit frameArrived();
     }
 }
@@ -305,6 +356,7 @@ void CVideoOutput::setDim(bool dim) {
 void CVideoOutput::clearFrames() {
     std::lock_guard lock(m_mutex);
     m_held.reset();
+    m_waiting.clear();
     m_shown.take();
     m_before.reset();
     for (NativeFrame& f : m_native) {
@@ -319,18 +371,20 @@ void CVideoOutput::sinkStats(quint64& rendered, quint64& dropped) const {
     if (!m_appSink) {
         return;
     }
+    // The sink counts what it renders only while it reports quality of service; the pictures
+    // put up are counted here.
     GstStructure* stats = nullptr;
     g_object_get(m_appSink, "stats", &stats, nullptr);
     if (stats) {
         guint64 value = 0;
-        if (gst_structure_get_uint64(stats, "rendered", &value)) {
-            rendered = value;
-        }
         if (gst_structure_get_uint64(stats, "dropped", &value)) {
             dropped = value;
         }
         gst_structure_free(stats);
     }
+    std::lock_guard lock(m_mutex);
+    dropped += m_gateDropped;
+    rendered = m_pictures;
 }
 
 void CVideoOutput::takeSample(GstSample* pulled) {
@@ -349,6 +403,14 @@ void CVideoOutput::takeSample(GstSample* pulled) {
         std::lock_guard lock(m_mutex);
         if (m_hold) {
             m_held.reset(sample);
+            return;
+        }
+        if (m_gate >= 0 && StreamTimeOf(sample) > m_gate) {
+            if (m_waiting.size() >= kMaxWaiting) {
+                m_waiting.pop_front();
+                ++m_gateDropped;
+            }
+            m_waiting.emplace_back(sample);
             return;
         }
         showSample(GstSampleRef(sample));

@@ -22,6 +22,7 @@
 #include <QRect>
 
 #include <atomic>
+#include <deque>
 #include <mutex>
 
 class QPainter;
@@ -73,6 +74,11 @@ public:
     bool newestDamaged() const { return m_newestDamaged.load(); }
     // While held, new frames wait and the picture on screen stays; releasing shows the newest.
     void setHold(bool hold);
+    // Frames of stream times after streamNs wait (up to kMaxWaiting, the oldest given up first)
+    // and the newest frame up to there is shown; while gated the sink shows late frames instead
+    // of dropping them and asks nothing of the decoder (no quality-of-service events), so a
+    // trailing channel's pictures still come. Negative: no gate, frames shown as they come.
+    void setGate(gint64 streamNs);
     // Paints the picture darker while set (the picture waits for its time to come).
     void setDim(bool dim);
     bool dimmed() const { return m_dim; }
@@ -148,6 +154,11 @@ private:
     MappedPicture m_shown;      // the frame the widget paints, at the pane's size
     GstSampleRef m_before;      // the frame painted before m_shown
     GstSampleRef m_held;        // the newest frame while the picture is held
+    static constexpr size_t kMaxWaiting = 12;
+    std::deque<GstSampleRef> m_waiting; // frames past the gate, oldest first
+    gint64 m_gate = -1;
+    quint64 m_gateDropped = 0; // frames given up while waiting at the gate
+    quint64 m_pictures = 0;    // new pictures put up for the pane
     bool m_hold = false;
     // The last three decoded frames, newest first: the sink may hold the next frame while one
     // is on screen, and the one before it is kept for pictures of one instant across channels.
