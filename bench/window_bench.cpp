@@ -12,9 +12,9 @@
 //         left out of the samples.
 //   play: plain play; prints CPU per second of playback, dropped frames per channel, peak
 //         memory, the time from open to the first picture in every pane, and seek times.
-#include "dialogs/VideoPaths.h"
 #include "engine/CChannelGraph.h"
 #include "mainwnd/CTetravDlg.h"
+#include "model/PlaySet.h"
 #include "settings/CSettingsModel.h"
 #include "support/FrameIndex.h"
 
@@ -59,15 +59,16 @@ struct Bench {
         std::vector<int> n;
         int ref = 0;
         for (int k = 0; k < 4; ++k) {
-            ref = dlg->m_bReference[k] == 1 ? k : ref;
+            ref = dlg->Set().IsReference(k) ? k : ref;
         }
         for (int k = 0; k < 4; ++k) {
-            const double own = dlg->m_dCurrentSecs + dlg->m_dOffset[k] - dlg->m_dOffset[ref];
-            if (dlg->m_dOffset[k] != dlg->m_dOffset[ref] && (own < 0.1 || own > dlg->m_dLength[k] - 0.1)) {
+            const double own = dlg->Set().PlayTime() + dlg->Set().Offset(k) - dlg->Set().Offset(ref);
+            if (dlg->Set().Offset(k) != dlg->Set().Offset(ref) &&
+                (own < 0.1 || own > dlg->Set().Length(k) - 0.1)) {
                 continue;
             }
-            if (dlg->m_pChannel[k] != nullptr) {
-                n.push_back(enginetest::frameShownBy(dlg->m_pChannel[k]->VideoWidget(), source));
+            if (dlg->Set().Channel(k) != nullptr) {
+                n.push_back(enginetest::frameShownBy(dlg->Set().Channel(k)->VideoWidget(), source));
             }
         }
         return n;
@@ -126,15 +127,15 @@ void stall(Bench& b, CTetravDlg& window) {
     QProcess::startDetached("sh",
                             {"-c", QString("sleep 0.2; kill -STOP %1; sleep 2; kill -CONT %1").arg(pid)});
     QTest::qWait(2500);
-    double last = window.m_dCurrentSecs;
+    double last = window.Set().PlayTime();
     bool backwards = false;
     QElapsedTimer t;
     t.start();
     double inStep = -1.0;
     while (t.elapsed() < 4000) {
         QTest::qWait(20);
-        backwards = backwards || window.m_dCurrentSecs + 0.05 < last;
-        last = std::max(last, window.m_dCurrentSecs);
+        backwards = backwards || window.Set().PlayTime() + 0.05 < last;
+        last = std::max(last, window.Set().PlayTime());
         const auto n = b.frames();
         const auto [lo, hi] = std::minmax_element(n.begin(), n.end());
         if (!n.empty() && *lo >= 0 && *hi - *lo <= 1) {
@@ -196,7 +197,7 @@ int main(int argc, char** argv) {
     Bench b{&window, source, {}, {}, 0};
 
     for (int k = 0; k < clips.size(); ++k) {
-        g_strVideoPath[k] = clips[k];
+        window.Set().SetPath(k, clips[k]);
     }
     QElapsedTimer opening;
     opening.start();
@@ -223,8 +224,8 @@ int main(int argc, char** argv) {
         const double playCpu = (cpuSeconds() - cpu0) / (double(wall.elapsed()) / 1000.0);
         // The sinks count from the last seek: read them before seeking.
         for (int k = 0; k < 4; ++k) {
-            if (window.m_pChannel[k] != nullptr) {
-                const auto st = window.m_pChannel[k]->GetFrameStats();
+            if (window.Set().Channel(k) != nullptr) {
+                const auto st = window.Set().Channel(k)->GetFrameStats();
                 std::printf("play: channel %d: %llu frames shown, %llu dropped\n", k + 1, st.rendered,
                             st.dropped);
             }

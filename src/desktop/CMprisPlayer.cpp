@@ -2,10 +2,10 @@
 
 #include "controls/CVolumeSlider.h"
 #include "controls/CXScrollBar.h"
-#include "dialogs/VideoPaths.h"
 #include "engine/CChannelGraph.h"
 #include "mainwnd/CExternalFiles.h"
 #include "mainwnd/CTetravDlg.h"
+#include "model/PlaySet.h"
 #include "platform/DesktopIds.h"
 #include "platform/FileName.h"
 #include "platform/SessionBus.h"
@@ -116,8 +116,8 @@ QString CMprisPlayer::introspect(const QString& path) const {
 // State as the bus sees it
 
 bool CMprisPlayer::HasSet() const {
-    for (int k = 0; k < 4; ++k) {
-        if (!g_strVideoPath[k].isEmpty() && m_dlg->m_pChannel[k] != nullptr) {
+    for (int k = 0; k < PlaySet::kPanes; ++k) {
+        if (m_dlg->Set().IsOpen(k)) {
             return true;
         }
     }
@@ -125,27 +125,23 @@ bool CMprisPlayer::HasSet() const {
 }
 
 int CMprisPlayer::Reference() const {
-    for (int k = 0; k < 4; ++k) {
-        if (m_dlg->m_bReference[k] == 1 && !g_strVideoPath[k].isEmpty() && m_dlg->m_pChannel[k] != nullptr) {
-            return k;
-        }
-    }
-    return -1;
+    const int ref = m_dlg->Set().Reference();
+    return m_dlg->Set().IsOpen(ref) ? ref : -1;
 }
 
 double CMprisPlayer::PositionSecs() const {
     const int ref = Reference();
     double seconds = 0.0;
-    if (ref < 0 || !m_dlg->ActiveSync().ReadPosition(*m_dlg->m_pChannel[ref], seconds)) {
+    if (ref < 0 || !m_dlg->ActiveSync().ReadPosition(*m_dlg->Set().Channel(ref), seconds)) {
         return 0.0;
     }
     // The start of the frame on screen: an exact seek lands inside its frame (half a frame on),
     // and the decoder reports the seek's target as that frame's time.
-    const double rate = m_dlg->m_dFrameRate[ref];
+    const double rate = m_dlg->Set().FrameRate(ref);
     if (rate > 0.0 && std::isfinite(rate)) {
         seconds = std::floor(seconds * rate + 1e-6) / rate;
     }
-    return std::clamp(seconds - m_dlg->m_dOffset[ref], 0.0, std::max(0.0, m_dlg->m_dTotalSecs));
+    return std::clamp(seconds - m_dlg->Set().Offset(ref), 0.0, std::max(0.0, m_dlg->Set().TotalTime()));
 }
 
 QString CMprisPlayer::PlaybackStatus() const {
@@ -160,8 +156,8 @@ QString CMprisPlayer::TrackId() const {
         return QStringLiteral("/org/mpris/MediaPlayer2/TrackList/NoTrack");
     }
     QStringList paths;
-    for (const QString& p : g_strVideoPath) {
-        paths << p;
+    for (int k = 0; k < PlaySet::kPanes; ++k) {
+        paths << m_dlg->Set().Path(k);
     }
     const size_t hash = qHash(paths.join(QLatin1Char('\n')), 0);
     return QStringLiteral("%1/Set/%2").arg(QLatin1String(DesktopIds::kAppPath)).arg(hash, 0, 16);
@@ -172,8 +168,8 @@ QVariantMap CMprisPlayer::Metadata() const {
     m.insert(QStringLiteral("mpris:trackid"), QVariant::fromValue(QDBusObjectPath(TrackId())));
     const int ref = Reference();
     if (ref >= 0) {
-        const QFileInfo file(g_strVideoPath[ref]);
-        m.insert(QStringLiteral("mpris:length"), Micro(m_dlg->m_dTotalSecs));
+        const QFileInfo file(m_dlg->Set().Path(ref));
+        m.insert(QStringLiteral("mpris:length"), Micro(m_dlg->Set().TotalTime()));
         m.insert(QStringLiteral("xesam:title"), FileName::Shown(file.completeBaseName()));
         // Percent-encoded, byte for byte, as a file URI is.
         m.insert(QStringLiteral("xesam:url"), QString::fromLatin1(FileName::ToUri(file.absoluteFilePath())));
@@ -211,7 +207,7 @@ QVariantMap CMprisPlayer::PlayerProperties() const {
     const bool set = HasSet();
     return {
         {QStringLiteral("PlaybackStatus"), PlaybackStatus()},
-        {QStringLiteral("Rate"), m_dlg->Rate()},
+        {QStringLiteral("Rate"), m_dlg->Set().Rate()},
         {QStringLiteral("Metadata"), Metadata()},
         {QStringLiteral("Volume"), Volume()},
         {QStringLiteral("Position"), Micro(PositionSecs())},
@@ -409,7 +405,7 @@ QDBusMessage CMprisPlayer::callMethod(const QDBusMessage& message) {
         }
         const double target =
             PositionSecs() + static_cast<double>(message.arguments().at(0).toLongLong()) / 1e6;
-        if (target > m_dlg->m_dTotalSecs) {
+        if (target > m_dlg->Set().TotalTime()) {
             return message.createErrorReply(kInvalidArgs, QStringLiteral("past the end of the set"));
         }
         return seekTo(message, std::max(0.0, target));
@@ -423,7 +419,7 @@ QDBusMessage CMprisPlayer::callMethod(const QDBusMessage& message) {
         if (!HasSet() || track != TrackId()) {
             return message.createErrorReply(kInvalidArgs, QStringLiteral("not the current track"));
         }
-        if (target < 0.0 || target > m_dlg->m_dTotalSecs) {
+        if (target < 0.0 || target > m_dlg->Set().TotalTime()) {
             return message.createErrorReply(kInvalidArgs, QStringLiteral("outside the set's length"));
         }
         return seekTo(message, target);

@@ -1,7 +1,6 @@
 #include "dialogs/CFileSelectDlg.h"
 
 #include "dialogs/LastFolder.h"
-#include "dialogs/VideoPaths.h"
 #include "uikit/CBCGPControlIds.h"
 #include "uikit/DialogUnits.h"
 #include "uikit/Resource.h"
@@ -50,10 +49,8 @@ CFileSelectDlg::FilePicker defaultPicker() {
 
 CFileSelectDlg::FilePicker CFileSelectDlg::s_picker = defaultPicker();
 
-CFileSelectDlg::CFileSelectDlg(QWidget* parent) : CBCGPDialog(IDD_FILESELECT, parent) {
-    for (int i = 0; i < 4; ++i) {
-        m_pathsAtOpen[i] = g_strVideoPath[i];
-    }
+CFileSelectDlg::CFileSelectDlg(QWidget* parent, const PathList& paths)
+    : CBCGPDialog(IDD_FILESELECT, parent), m_paths(paths), m_pathsAtOpen(paths) {
     CreateControls();
 }
 
@@ -122,16 +119,12 @@ void CFileSelectDlg::CreateControls() {
 }
 
 int CFileSelectDlg::DoModal() {
-    for (int i = 0; i < 4; ++i) {
-        m_pathsAtOpen[i] = g_strVideoPath[i];
-    }
+    m_pathsAtOpen = m_paths;
     return CBCGPDialog::DoModal();
 }
 
 void CFileSelectDlg::OnCancel() {
-    for (int i = 0; i < 4; ++i) {
-        g_strVideoPath[i] = m_pathsAtOpen[i];
-    }
+    m_paths = m_pathsAtOpen;
     CBCGPDialog::OnCancel();
 }
 
@@ -158,12 +151,12 @@ void CFileSelectDlg::UpdateData(bool saveAndValidate) {
 void CFileSelectDlg::OnPickFile(int slot) {
     const QString picked = s_picker(this, ToQtFilter(FilterString()));
     if (picked.isEmpty()) {
-        g_strVideoPath[slot].clear(); // the box keeps showing the previous pick
+        m_paths[std::size_t(slot)].clear(); // the box keeps showing the previous pick
         return;
     }
     const QString path = QFileInfo(picked).absoluteFilePath();
     UpdateData(true);
-    g_strVideoPath[slot] = path;
+    m_paths[std::size_t(slot)] = path;
     *member(slot) = path;
     UpdateData(false);
 }

@@ -1,9 +1,9 @@
 #pragma once
 // The dialog in which the user picks the (up to) four video files of a set. Each slot has a
-// read-only box and an Open button; a pick is written at once into the channel's global path
-// (g_strVideoPath), and the open command works from those paths once the dialog has closed.
-// A cancelled pick empties that slot's path; cancelling the whole dialog puts the four paths
-// back as they were when it opened.
+// read-only box and an Open button; a pick is written at once into the dialog's four paths
+// (Picked), which the open command takes once the dialog has closed. A cancelled pick empties
+// that slot's path; cancelling the whole dialog puts the four paths back as they were when it
+// opened.
 #include "uikit/CBCGPDialog.h"
 
 #include <QString>
@@ -16,8 +16,13 @@ class QPushButton;
 class CFileSelectDlg : public CBCGPDialog {
     Q_OBJECT
 public:
-    explicit CFileSelectDlg(QWidget* parent = nullptr);
+    using PathList = std::array<QString, 4>;
+    // paths: the set's files as the dialog opens.
+    explicit CFileSelectDlg(QWidget* parent = nullptr, const PathList& paths = {});
     ~CFileSelectDlg() override;
+
+    // The four paths as picked (empty: none).
+    const PathList& Picked() const { return m_paths; }
 
     int DoModal() override;
 
@@ -54,7 +59,8 @@ private:
 
     std::array<QLineEdit*, 4> m_edits{};
     std::array<QPushButton*, 4> m_openButtons{};
-    std::array<QString, 4> m_pathsAtOpen;
+    PathList m_paths;
+    PathList m_pathsAtOpen;
 
     static FilePicker s_picker;
 };

@@ -24,8 +24,6 @@
 
 namespace {
 
-// How long opening a file may take before it counts as failed.
-constexpr int kPrerollTimeoutMs = 5000;
 // playbin's GstPlayFlags value "native-video": no converter in front of the video sink.
 constexpr guint kPlayFlagNativeVideo = 0x40;
 
@@ -130,6 +128,7 @@ bool CChannelGraph::Create() {
     g_object_get(playbin, "flags", &flags, nullptr);
     g_object_set(playbin, "flags", flags | kPlayFlagNativeVideo, nullptr);
     g_signal_connect(playbin, "element-setup", G_CALLBACK(onElementSetup), nullptr);
+    d->countSourceBytes();
     d->watchBus();
     return true;
 }
@@ -188,11 +187,11 @@ bool CChannelGraph::RenderFile(const QString& path) {
     if (!StartRender(path)) {
         return false;
     }
-    const gint64 deadline = g_get_monotonic_time() + gint64(kPrerollTimeoutMs) * 1000;
-    while (!IsRenderSettled() && g_get_monotonic_time() < deadline) {
+    // IsRenderSettled gives up on an open that stopped getting anywhere.
+    while (!IsRenderSettled()) {
         // Sleeps until the next message (or a short while), then looks again.
         GstMessageRef msg(gst_bus_timed_pop(d->bus.get(), 20 * GST_MSECOND));
-        if (msg && d->handle(msg.get()) == GST_MESSAGE_ERROR) {
+        if (msg && d->handleRenderMessage(msg.get())) {
             d->renderFailed = true;
         }
     }
@@ -219,7 +218,8 @@ bool CChannelGraph::StartRender(const QString& path) {
     }
     const QByteArray uri = FileName::ToUri(file.absoluteFilePath());
     g_object_set(d->playbin.get(), "uri", uri.constData(), nullptr);
-    d->renderStartUs = g_get_monotonic_time();
+    d->renderStartUs = d->renderProgressUs = g_get_monotonic_time();
+    d->renderBytesSeen = d->sourceBytes->load();
     d->renderPath = file.absoluteFilePath();
     // Until FinishRender the preroll's messages are read here, so an error is not missed.
     if (d->busNotifier) {
@@ -235,7 +235,7 @@ bool CChannelGraph::IsRenderSettled() {
         return true;
     }
     while (GstMessageRef msg{gst_bus_pop(d->bus.get())}) {
-        if (d->handle(msg.get()) == GST_MESSAGE_ERROR) {
+        if (d->handleRenderMessage(msg.get())) {
             d->renderFailed = true;
             return true;
         }
@@ -247,7 +247,16 @@ bool CChannelGraph::IsRenderSettled() {
         d->renderFailed = true;
         return true;
     }
-    return r != GST_STATE_CHANGE_ASYNC && !d->seeking && !d->stepping;
+    if (r != GST_STATE_CHANGE_ASYNC && !d->seeking && !d->stepping) {
+        return true;
+    }
+    if (d->renderStalled()) {
+        qWarning("channel %s: %s stopped opening", GST_OBJECT_NAME(d->playbin.get()),
+                 qUtf8Printable(d->renderPath));
+        d->renderFailed = true;
+        return true;
+    }
+    return false;
 }
 
 bool CChannelGraph::FinishRender() {

@@ -13,7 +13,58 @@
 namespace {
 // How often a seek whose picture came out damaged is sent again.
 constexpr int kSeekResends = 2;
+
+using ByteCounter = std::shared_ptr<std::atomic<guint64>>;
+
+void deleteCounter(gpointer counter) {
+    delete static_cast<ByteCounter*>(counter);
+}
+
+// In a streaming thread: a buffer (or list) leaves the source, pushed or pulled.
+GstPadProbeReturn onSourceData(GstPad*, GstPadProbeInfo* info, gpointer counter) {
+    guint64 bytes = 0;
+    if (GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info); buffer && GST_IS_BUFFER(buffer)) {
+        bytes = gst_buffer_get_size(buffer);
+    } else if (GstBufferList* list = GST_PAD_PROBE_INFO_BUFFER_LIST(info); list && GST_IS_BUFFER_LIST(list)) {
+        bytes = gst_buffer_list_calculate_size(list);
+    }
+    // An empty read still shows the reader is alive.
+    static_cast<ByteCounter*>(counter)->get()->fetch_add(std::max<guint64>(bytes, 1));
+    return GST_PAD_PROBE_OK;
+}
+
+void onSourceSetup(GstElement*, GstElement* source, gpointer counter) {
+    GstPadRef pad(gst_element_get_static_pad(source, "src"));
+    if (pad) {
+        gst_pad_add_probe(pad.get(),
+                          GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST),
+                          onSourceData, new ByteCounter(*static_cast<ByteCounter*>(counter)), deleteCounter);
+    }
+}
 } // namespace
+
+void CChannelGraph::Impl::countSourceBytes() {
+    // The counter is shared with the probes, which may outlive this object in a pipeline that
+    // is being stopped elsewhere.
+    g_signal_connect_data(
+        playbin.get(), "source-setup", G_CALLBACK(onSourceSetup), new ByteCounter(sourceBytes),
+        [](gpointer counter, GClosure*) { deleteCounter(counter); }, GConnectFlags(0));
+}
+
+bool CChannelGraph::Impl::handleRenderMessage(GstMessage* msg) {
+    renderProgressUs = g_get_monotonic_time();
+    return handle(msg) == GST_MESSAGE_ERROR;
+}
+
+bool CChannelGraph::Impl::renderStalled() {
+    const gint64 now = g_get_monotonic_time();
+    const guint64 bytes = sourceBytes->load();
+    if (bytes != renderBytesSeen) {
+        renderBytesSeen = bytes;
+        renderProgressUs = now;
+    }
+    return now - renderProgressUs > renderStallUs || now - renderStartUs > renderLimitUs;
+}
 
 void CChannelGraph::Impl::postNotify() {
     if (notifyWindow) {

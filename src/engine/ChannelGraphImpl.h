@@ -11,10 +11,17 @@
 #include <QString>
 #include <QWidget>
 
+#include <atomic>
 #include <map>
 #include <memory>
 
 constexpr gint64 kNsPerSecond = 1000000000;
+
+// An open gives up after this long without a sign that it gets anywhere (a message from the
+// pipeline, bytes read from the file), or after kRenderLimitUs in all: a slow machine is no
+// reason to call a good file unreadable.
+constexpr gint64 kRenderStallUs = 5 * G_USEC_PER_SEC;
+constexpr gint64 kRenderLimitUs = 120 * G_USEC_PER_SEC;
 
 struct CChannelGraph::Impl {
     GstElementRef playbin;
@@ -48,6 +55,12 @@ struct CChannelGraph::Impl {
     gint64 renderStartUs = 0;
     bool rendering = false;    // between StartRender and FinishRender
     bool renderFailed = false; // the preroll reported an error or a failed state change
+    // Bytes the file's source has handed on, counted in the streaming threads.
+    std::shared_ptr<std::atomic<guint64>> sourceBytes = std::make_shared<std::atomic<guint64>>(0);
+    guint64 renderBytesSeen = 0;
+    gint64 renderProgressUs = 0; // when the open last got somewhere
+    gint64 renderStallUs = kRenderStallUs;
+    gint64 renderLimitUs = kRenderLimitUs;
     QString renderPath;
     std::map<QString, quint64> qosDropped; // per element that dropped frames
 
@@ -80,6 +93,12 @@ struct CChannelGraph::Impl {
     // Reacts to one bus message. Returns the message's type.
     GstMessageType handle(GstMessage* msg);
     void drain();
+    // During an open: handles one message, which shows the open is alive. True for an error.
+    bool handleRenderMessage(GstMessage* msg);
+    // During an open: whether it went a whole stall without progress, or past its limit.
+    bool renderStalled();
+    // Counts the bytes each new source of the pipeline hands on, into sourceBytes.
+    void countSourceBytes();
     // Waits at most timeoutMs for the pipeline to settle (no state change, seek or step in
     // progress), handling the messages that come meanwhile. False on error or time-out.
     bool settle(int timeoutMs);

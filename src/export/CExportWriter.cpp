@@ -26,6 +26,17 @@ CExportWriter::~CExportWriter() {
     Abort();
 }
 
+bool CExportWriter::failWith(GstMessage* error, QString* why) {
+    GError* parsed = nullptr;
+    gchar* debug = nullptr;
+    gst_message_parse_error(error, &parsed, &debug);
+    *why = WriteErrorText(parsed, debug);
+    g_clear_error(&parsed);
+    g_free(debug);
+    m_failed = true;
+    return false;
+}
+
 QString CExportWriter::WriteErrorText(const GError* error, const char* debug) {
     if (error && error->domain == GST_RESOURCE_ERROR && error->code == GST_RESOURCE_ERROR_NO_SPACE_LEFT) {
         return CAtomicFile::ErrorText(ENOSPC);
@@ -143,15 +154,8 @@ GstBuffer* CExportWriter::NewPicture() {
 }
 
 bool CExportWriter::checkBus(QString* why) {
-    while (GstMessageRef message{gst_bus_pop_filtered(m_bus.get(), GST_MESSAGE_ERROR)}) {
-        GError* error = nullptr;
-        gchar* debug = nullptr;
-        gst_message_parse_error(message.get(), &error, &debug);
-        *why = WriteErrorText(error, debug);
-        g_clear_error(&error);
-        g_free(debug);
-        m_failed = true;
-        return false;
+    if (GstMessageRef message{gst_bus_pop_filtered(m_bus.get(), GST_MESSAGE_ERROR)}) {
+        return failWith(message.get(), why);
     }
     while (GstMessageRef message{gst_bus_pop(m_bus.get())}) {
     }
@@ -162,14 +166,7 @@ bool CExportWriter::waitForRoom(GstElement* source, guint64 limit, QString* why)
     while (gst_app_src_get_current_level_bytes(GST_APP_SRC(source)) > limit) {
         GstMessageRef message(gst_bus_timed_pop_filtered(m_bus.get(), kWaitSlice, GST_MESSAGE_ERROR));
         if (message) {
-            GError* error = nullptr;
-            gchar* debug = nullptr;
-            gst_message_parse_error(message.get(), &error, &debug);
-            *why = WriteErrorText(error, debug);
-            g_clear_error(&error);
-            g_free(debug);
-            m_failed = true;
-            return false;
+            return failWith(message.get(), why);
         }
     }
     return checkBus(why);
@@ -232,14 +229,7 @@ bool CExportWriter::Finish(QString* why) {
             continue;
         }
         if (GST_MESSAGE_TYPE(message.get()) == GST_MESSAGE_ERROR) {
-            GError* error = nullptr;
-            gchar* debug = nullptr;
-            gst_message_parse_error(message.get(), &error, &debug);
-            *why = WriteErrorText(error, debug);
-            g_clear_error(&error);
-            g_free(debug);
-            m_failed = true;
-            return false;
+            return failWith(message.get(), why);
         }
         // The file is closed when the pipeline stops.
         if (gst_element_set_state(m_pipeline.get(), GST_STATE_NULL) == GST_STATE_CHANGE_FAILURE) {

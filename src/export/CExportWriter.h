@@ -39,6 +39,8 @@ public:
 private:
     bool waitForRoom(GstElement* source, guint64 limit, QString* why);
     bool checkBus(QString* why);
+    // Takes the failure from an error message: sets why, marks the writer failed, returns false.
+    bool failWith(GstMessage* error, QString* why);
 
     GstElementRef m_pipeline;
     GstBusRef m_bus;

@@ -1,8 +1,8 @@
 #include "mainwnd/CExternalFiles.h"
 
-#include "dialogs/VideoPaths.h"
 #include "mainwnd/CTetravDlg.h"
 #include "mainwnd/CVideoPane.h"
+#include "model/PlaySet.h"
 #include "platform/FileName.h"
 #include "platform/MessageBox.h"
 #include "sets/CSetFile.h"
@@ -155,7 +155,7 @@ bool CExternalFiles::OpenInPane(int pane, const QUrl& url) {
     }
     QStringList files;
     for (int i = 0; i < 4; ++i) {
-        files << (i == pane ? sorted.files.constFirst() : g_strVideoPath[i]);
+        files << (i == pane ? sorted.files.constFirst() : m_dlg->Set().Path(i));
     }
     m_pending = files;
     m_pendingSetFile.clear();
@@ -205,7 +205,7 @@ void CExternalFiles::openNow(const QStringList& files) {
     // As the confirmed file selection does: the paths as they now stand become the set.
     m_opening = true;
     for (int i = 0; i < 4; ++i) {
-        g_strVideoPath[i] = i < files.size() ? files[i] : QString();
+        m_dlg->Set().SetPath(i, i < files.size() ? files[i] : QString());
     }
     m_dlg->m_nCurChannel = 0;
     m_dlg->OpenSelectedFiles();

@@ -5,7 +5,6 @@
 #include "controls/CVolumeSlider.h"
 #include "controls/CXScrollBar.h"
 #include "dialogs/CFileSelectDlg.h"
-#include "dialogs/VideoPaths.h"
 #include "engine/CChannelGraph.h"
 #include "engine/CPipelineReaper.h"
 #include "engine/CStreamProbe.h"
@@ -13,6 +12,7 @@
 #include "mainwnd/CStatusBar.h"
 #include "mainwnd/CVideoPane.h"
 #include "mainwnd/MainLayout.h"
+#include "model/PlaySet.h"
 #include "platform/CHotKeyManager.h"
 #include "platform/MessageBox.h"
 #include "settings/CSettingsFile.h"
@@ -70,6 +70,7 @@ CTetravDlg::CTetravDlg(QWidget* parent)
         setWindowIcon(icon);
     }
 
+    m_pSet = new PlaySet(this);
     BuildMenuBar();
     m_pClient = new QWidget(this);
     m_pClient->setObjectName(QStringLiteral("client"));
@@ -81,6 +82,7 @@ CTetravDlg::CTetravDlg(QWidget* parent)
         connect(m_wndPane[i], &CVideoPane::doubleClicked, this, &CTetravDlg::OnPaneDoubleClick);
         connect(m_wndPane[i], &CVideoPane::graphNotify, this, &CTetravDlg::OnGraphNotify);
     }
+    connect(m_pSet, &PlaySet::channelChanged, this, [this](int k) { m_wndPane[k]->update(); });
     auto* placeholder = new QFrame(m_pClient);
     placeholder->setFrameStyle(QFrame::Box | QFrame::Plain);
     SetDlgCtrlID(placeholder, IDC_SEEKBAR_PLACEHOLDER);
@@ -216,7 +218,7 @@ void CTetravDlg::done(int r) {
 }
 
 void CTetravDlg::SetNormalRate() {
-    m_dRate = 1.0;
+    m_pSet->SetRate(1.0);
     ActiveSync().SetRate(CurrentSet(), 1.0);
 }
 
@@ -230,7 +232,7 @@ void CTetravDlg::OnDestroy() {
     }
     m_bDestroyed = true;
     for (int i = 0; i < 4; ++i) {
-        if (m_pChannel[i] != nullptr) {
+        if (m_pSet->Channel(i) != nullptr) {
             CloseChannel(i);
         }
     }
@@ -264,7 +266,7 @@ bool CTetravDlg::eventFilter(QObject* watched, QEvent* e) {
         if (arrow && firstDelivery && (key->modifiers() & Qt::ControlModifier) != 0) {
             // While paused, Ctrl+arrow nudges the pane under the pointer alone by one frame.
             const int pane = PaneUnderPointer();
-            if (pane >= 0 && m_nOpenCount > 0 && !IsTimerRunning(TIMER_SYNC)) {
+            if (pane >= 0 && m_pSet->OpenCount() > 0 && !IsTimerRunning(TIMER_SYNC)) {
                 NudgeOffset(pane, forward);
             }
         } else if (arrow && firstDelivery && forward > 0) {

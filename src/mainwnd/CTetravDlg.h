@@ -29,6 +29,7 @@ struct MainLayout;
 class CFrameSync;
 struct SyncSet;
 class CHotKeyManager;
+class PlaySet;
 class CMenuEx;
 class CStatusBar;
 class CToolBarXP;
@@ -63,13 +64,12 @@ public:
 
     // ---- Commands ----
     void OnOpenFiles();
-    // Opens the set named by g_strVideoPath as the confirmed file selection does (also used for
+    // Opens the set whose files the model names as the confirmed file selection does (also used for
     // files from the command line).
     void OpenSelectedFiles();
     void OpenChannel(int i, CVideoPane* pane, const QString& path);
     void CloseChannel(int i);
-    // Takes channel k out of the set while the others play on: no length, not counted, path
-    // cleared, closed.
+    // Takes channel k out of the set while the others play on (PlaySet::Retire).
     void RetireChannel(int k);
     void OnPlay();
     void OnPause();
@@ -133,8 +133,8 @@ public:
 
     // ---- Time offsets (CTetravDlgOffset.cpp) ----
     // Sets pane k's offset (seconds, within +-24 h) and moves the set at once: the other panes
-    // keep their pictures, and changing the reference's own offset moves the reference. Code
-    // that writes m_dOffset directly gets it applied by the next seek, start or rate change
+    // keep their pictures, and changing the reference's own offset moves the reference. An
+    // offset written to the set directly is applied by the next seek, start or rate change
     // (e.g. write all four, then OnGotoPosition).
     void SetChannelOffset(int k, double seconds);
     // The offset dialog for pane k; pane k nudged by frames of its own video (while paused).
@@ -206,8 +206,8 @@ public:
     CSettingsModel& Settings() const { return *m_pSettings; }
     // The screen position at which pane i's context menu opens.
     QPoint ContextMenuPos(int pane) const;
-    // The rate of the last rate command (1.0 after an open or stop).
-    double Rate() const { return m_dRate; }
+    // The set being played: its channels, files, reference, offsets, rate and play time.
+    PlaySet& Set() const { return *m_pSet; }
     // Normal speed without resuming play (the desktop's Rate property never starts play).
     void SetNormalRate();
 
@@ -230,17 +230,6 @@ public:
     QMenu* m_pPopup[4] = {nullptr, nullptr, nullptr, nullptr};
     CMenuEx* m_menuContext[4] = {nullptr, nullptr, nullptr, nullptr};
     int m_nCurChannel = 0;
-    CChannelGraph* m_pChannel[4] = {nullptr, nullptr, nullptr, nullptr};
-    double m_dCurrentSecs = 0.0;
-    double m_dTotalSecs = 0.0;
-    double m_dFrameRate[4] = {0, 0, 0, 0};
-    double m_dLength[4] = {0, 0, 0, 0};
-    double m_dPosition[4] = {0, 0, 0, 0};
-    // Each pane's time offset in seconds: pane k shows the reference's instant t at its own t +
-    // m_dOffset[k]. Cleared when the set closes.
-    double m_dOffset[4] = {0, 0, 0, 0};
-    int m_bReference[4] = {0, 0, 0, 0};
-    int m_nOpenCount = 0;
     int m_nVolume = 0;
     CVolumeSlider* m_wndVolume = nullptr;
     CVideoPane* m_wndPane[4] = {nullptr, nullptr, nullptr, nullptr};
@@ -292,8 +281,6 @@ private:
     void SetTopmost(bool topmost);
     void PlacePanes(const MainLayout& layout);
     void PlaceWindow();
-    bool ChannelIsOpen(int i) const;
-    bool AnyChannelTakesPart() const;
     // Channel k's notification: a channel that broke while it played is retired with a message.
     void OnGraphNotify(int k);
     // Retires channel k, broken while it played, with its message; the others play on.
@@ -336,6 +323,7 @@ private:
     QWidget* m_pSeekPlaceholder = nullptr;
     CHotKeyManager* m_pHotKeys = nullptr;
     CSettingsModel* m_pSettings = nullptr;
+    PlaySet* m_pSet = nullptr;
     QTimer* m_pTimerSync = nullptr;
     QTimer* m_pTimerDisplay = nullptr;
     QTimer* m_pTimerStall = nullptr;
@@ -352,7 +340,6 @@ private:
     CFrameSync* m_pFrameSync = nullptr; // m_pSync when it is the frame sync
     int m_nSyncMode = -1;               // the sync mode m_pSync was made for
     bool m_bSyncPinned = false;         // set by SetChannelSync: the mode setting is not followed
-    double m_dRate = 1.0;               // the rate of the last rate command
     QElapsedTimer m_syncTickClock;      // since the last sync tick; invalid until the tick runs
     QStringList m_commandLineFiles;
     RunOptions m_commandLineOptions;
@@ -367,8 +354,6 @@ private:
     // are saved again.
     QStringList m_setKept;
     QStringList m_setKeptVideos;
-    // The videos of the set as it opened, kept while channels end or break and leave it.
-    QString m_setVideo[4];
     bool m_bOpeningSetFile = false; // OpenSelectedFiles runs for a set file (which joins itself)
     int m_nSoloPane = -1;           // the only pane heard; -1: all that are not muted
     bool m_bPaneMuted[4] = {false, false, false, false}; // 静音 of each pane

@@ -6,7 +6,7 @@
 
 #include "align/AlignReport.h"
 #include "align/CAlignJob.h"
-#include "dialogs/VideoPaths.h"
+#include "model/PlaySet.h"
 #include "platform/FileName.h"
 #include "platform/MessageBox.h"
 
@@ -22,12 +22,12 @@ bool CTetravDlg::IsAligning() const {
 }
 
 void CTetravDlg::OnAlignAudio(int pane) {
-    if (m_pAlignJob != nullptr || m_nOpenCount <= 0) {
+    if (m_pAlignJob != nullptr || m_pSet->OpenCount() <= 0) {
         return;
     }
     int ref = -1;
     for (int k = 0; k < 4; ++k) {
-        if (m_bReference[k] == 1 && ChannelIsOpen(k)) {
+        if (m_pSet->IsReference(k) && m_pSet->IsOpen(k)) {
             ref = k;
             break;
         }
@@ -42,7 +42,7 @@ void CTetravDlg::OnAlignAudio(int pane) {
     }
     QString paths[4];
     for (int k = 0; k < 4; ++k) {
-        paths[k] = ChannelIsOpen(k) ? g_strVideoPath[k] : QString();
+        paths[k] = m_pSet->IsOpen(k) ? m_pSet->Path(k) : QString();
     }
     m_pAlignJob = new CAlignJob(paths, ref, pane, this);
     m_pAlignProgress =
@@ -63,7 +63,7 @@ void CTetravDlg::OnAlignAudio(int pane) {
             return; // finished or stopped: the job is on its way out
         }
         for (int k = 0; k < 4; ++k) {
-            const QString now = ChannelIsOpen(k) ? g_strVideoPath[k] : QString();
+            const QString now = m_pSet->IsOpen(k) ? m_pSet->Path(k) : QString();
             if (k == m_pAlignJob->Reference() ? now != m_pAlignJob->Path(k)
                                               : !now.isEmpty() && now != m_pAlignJob->Path(k)) {
                 StopAlignment();
@@ -102,18 +102,18 @@ void CTetravDlg::FinishAlignment(const AlignResult& result) {
     const int ref = m_pAlignJob->Reference();
     AlignResult shown = result;
     // Only panes that still hold the file analysed take an offset; the reference must be the same.
-    const bool sameReference = ref >= 0 && ChannelIsOpen(ref) && m_bReference[ref] == 1 &&
-                               g_strVideoPath[ref] == m_pAlignJob->Path(ref);
+    const bool sameReference = ref >= 0 && m_pSet->IsOpen(ref) && m_pSet->IsReference(ref) &&
+                               m_pSet->Path(ref) == m_pAlignJob->Path(ref);
     for (int k = 0; k < 4; ++k) {
-        const bool same = ChannelIsOpen(k) && g_strVideoPath[k] == m_pAlignJob->Path(k);
-        names[k] = same ? QFileInfo(FileName::Shown(g_strVideoPath[k])).fileName() : QString();
+        const bool same = m_pSet->IsOpen(k) && m_pSet->Path(k) == m_pAlignJob->Path(k);
+        names[k] = same ? QFileInfo(FileName::Shown(m_pSet->Path(k))).fileName() : QString();
         PaneAlignment& pane = shown.panes[std::size_t(k)];
         if (pane.outcome == PaneAlignment::Outcome::Aligned && same && sameReference) {
-            SetChannelOffset(k, m_dOffset[ref] + pane.offset);
+            SetChannelOffset(k, m_pSet->Offset(ref) + pane.offset);
         } else if (pane.outcome == PaneAlignment::Outcome::Aligned) {
             pane.outcome = PaneAlignment::Outcome::NotAsked;
         }
-        offsets[k] = m_dOffset[k];
+        offsets[k] = m_pSet->Offset(k);
     }
     StopAlignment();
     if (!sameReference) {

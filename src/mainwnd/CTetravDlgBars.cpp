@@ -2,6 +2,8 @@
 // reads at start.
 #include "mainwnd/CTetravDlg.h"
 
+#include "model/PlaySet.h"
+
 #include "controls/CToolBarXP.h"
 #include "controls/CVolumeSlider.h"
 #include "controls/CXScrollBar.h"

@@ -2,6 +2,8 @@
 // command.
 #include "mainwnd/CTetravDlg.h"
 
+#include "model/PlaySet.h"
+
 #include "capture/CaptureInstant.h"
 #include "dialogs/CGotoDlg.h"
 #include "engine/CChannelGraph.h"
@@ -29,13 +31,13 @@ void CTetravDlg::OnHotKey(int id) {
         return;
     }
     const int pane = id / 100 - 1;
-    if (m_pChannel[pane] != nullptr) {
+    if (m_pSet->Channel(pane) != nullptr) {
         OnCapture(pane);
     }
 }
 
 void CTetravDlg::OnCapture(int pane) {
-    if (pane < 0 || pane > 3 || m_pChannel[pane] == nullptr) {
+    if (pane < 0 || pane > 3 || m_pSet->Channel(pane) == nullptr) {
         return;
     }
     // Named after the pane and the local time of the command, to the millisecond.
@@ -51,7 +53,7 @@ void CTetravDlg::OnCapture(int pane) {
     }
     const QString path = QDir(folder).filePath(name);
     QString why;
-    if (m_pChannel[pane]->SnapshotBitmap(path, &why) == CChannelGraph::SnapshotResult::CannotWrite) {
+    if (m_pSet->Channel(pane)->SnapshotBitmap(path, &why) == CChannelGraph::SnapshotResult::CannotWrite) {
         ShowErrorBox(FileFailure(QString::fromUtf8("保存抓图错误!"), path, why));
     }
 }

@@ -2,6 +2,8 @@
 // the fifth hot key).
 #include "mainwnd/CTetravDlg.h"
 
+#include "model/PlaySet.h"
+
 #include "capture/CCaptureAllWriter.h"
 #include "capture/CaptureInstant.h"
 #include "engine/CChannelGraph.h"
@@ -36,15 +38,16 @@ void CTetravDlg::CaptureAllTry(const QString& stamp, int triesLeft) {
     std::array<PanePictures, 4> panes;
     int anchor = -1;
     for (int k = 0; k < 4; ++k) {
-        if (m_pChannel[k] == nullptr || !m_pChannel[k]->GetShownPictures(now[k], before[k])) {
+        if (m_pSet->Channel(k) == nullptr || !m_pSet->Channel(k)->GetShownPictures(now[k], before[k])) {
             continue;
         }
         // On the reference video's timeline: pane k shows the reference's t at its own t + offset.
         panes[k].shown = true;
-        panes[k].now = now[k].seconds >= 0 ? now[k].seconds - m_dOffset[k] : -1.0;
-        panes[k].before = before[k].frame && before[k].seconds >= 0 ? before[k].seconds - m_dOffset[k] : -1.0;
-        panes[k].period = m_dFrameRate[k] > 0 ? 1.0 / m_dFrameRate[k] : 0.04;
-        if (anchor < 0 || m_bReference[k] != 0) {
+        panes[k].now = now[k].seconds >= 0 ? now[k].seconds - m_pSet->Offset(k) : -1.0;
+        panes[k].before =
+            before[k].frame && before[k].seconds >= 0 ? before[k].seconds - m_pSet->Offset(k) : -1.0;
+        panes[k].period = m_pSet->FrameRate(k) > 0 ? 1.0 / m_pSet->FrameRate(k) : 0.04;
+        if (anchor < 0 || m_pSet->IsReference(k)) {
             anchor = k;
         }
     }

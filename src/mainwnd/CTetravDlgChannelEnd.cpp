@@ -2,9 +2,9 @@
 // (longest reference) or breaks while it plays is retired while the others play on.
 #include "mainwnd/CTetravDlg.h"
 
-#include "dialogs/VideoPaths.h"
 #include "engine/CChannelGraph.h"
 #include "mainwnd/CVideoPane.h"
+#include "model/PlaySet.h"
 #include "platform/FileName.h"
 #include "platform/MessageBox.h"
 #include "settings/CSettingsModel.h"
@@ -24,15 +24,12 @@ QString AboutFile(const char* text, int k, const QString& path) {
 } // namespace
 
 void CTetravDlg::RetireChannel(int k) {
-    m_dLength[k] = 0.0;
-    m_nOpenCount -= 1;
-    g_strVideoPath[k].clear();
-    CloseChannel(k);
+    m_pSet->Retire(k);
 }
 
 bool CTetravDlg::ReferenceAtEnd() const {
     for (int k = 0; k < 4; ++k) {
-        if (m_bReference[k] == 1 && ChannelIsOpen(k) && m_pChannel[k]->IsAtEnd()) {
+        if (m_pSet->IsReference(k) && m_pSet->IsOpen(k) && m_pSet->Channel(k)->IsAtEnd()) {
             return true;
         }
     }
@@ -42,42 +39,29 @@ bool CTetravDlg::ReferenceAtEnd() const {
 void CTetravDlg::ChooseNewReference() {
     // The rule of the open: the shortest (or longest) of the channels still playing, the lower
     // pane on a tie. The play time, the seek bar and the end of play follow it from now on.
-    int pick = -1;
-    for (int k = 0; k < 4; ++k) {
-        m_bReference[k] = 0;
-        if (!(m_dLength[k] > 0.0) || !ChannelIsOpen(k)) {
-            continue;
-        }
-        if (pick < 0 || (m_pSettings->ReferenceRule() == 1 ? m_dLength[k] < m_dLength[pick]
-                                                           : m_dLength[k] > m_dLength[pick])) {
-            pick = k;
-        }
+    if (m_pSet->ChooseReference(m_pSettings->ReferenceRule()) >= 0) {
+        ShowTime(m_pSet->TotalTime(), 1);
     }
-    if (pick < 0) {
-        return;
-    }
-    m_bReference[pick] = 1;
-    m_dTotalSecs = m_dLength[pick];
-    ShowTime(m_dTotalSecs, 1);
 }
 
 void CTetravDlg::OnGraphNotify(int k) {
     // Notifications are queued: the channel they came from may have been closed or replaced
     // since, so the channel's state decides, not the notification.
-    if (k < 0 || k > 3 || !ChannelIsOpen(k) || !(m_dLength[k] > 0.0) || !m_pChannel[k]->HasFailed()) {
+    if (k < 0 || k > 3 || !m_pSet->IsOpen(k) || !(m_pSet->Length(k) > 0.0) ||
+        !m_pSet->Channel(k)->HasFailed()) {
         return;
     }
     RetireBroken(k);
 }
 
 void CTetravDlg::RetireBroken(int k) {
-    const QString path = g_strVideoPath[k];
-    const bool wasReference = m_bReference[k] == 1;
+    const QString path = m_pSet->Path(k);
+    const bool wasReference = m_pSet->IsReference(k);
     RetireChannel(k);
     if (wasReference) {
         ChooseNewReference();
     }
-    if (!AnyChannelTakesPart()) {
+    if (!m_pSet->AnyTakesPart()) {
         OnStop();
     }
     // The set is consistent before the box runs its own event loop, in which the ticks go on.
@@ -92,30 +76,31 @@ void CTetravDlg::WatchForStalls() {
     }
     int ref = -1;
     for (int k = 0; k < 4; ++k) {
-        ref = m_bReference[k] == 1 && ChannelIsOpen(k) ? k : ref;
+        ref = m_pSet->IsReference(k) && m_pSet->IsOpen(k) ? k : ref;
     }
     double refPosition = 0.0;
-    if (ref < 0 || !m_pChannel[ref]->GetShownPosition(refPosition)) {
+    if (ref < 0 || !m_pSet->Channel(ref)->GetShownPosition(refPosition)) {
         m_stallWatch.Reset();
         return;
     }
-    const double instant = refPosition - m_dOffset[ref];
+    const double instant = refPosition - m_pSet->Offset(ref);
     std::array<CStallWatch::Look, 4> looks;
     for (int k = 0; k < 4; ++k) {
-        if (!ChannelIsOpen(k) || !(m_dLength[k] > 0.0) || m_pChannel[k]->IsAtEnd()) {
+        if (!m_pSet->IsOpen(k) || !(m_pSet->Length(k) > 0.0) || m_pSet->Channel(k)->IsAtEnd()) {
             continue;
         }
         // A pane waiting for its time (before its start, after its end) holds its picture.
-        const double own = instant + m_dOffset[k];
+        const double own = instant + m_pSet->Offset(k);
         double shown = -1.0;
-        looks[k].shouldMove = own > 0.5 && own < m_dLength[k] - 0.5 && m_pChannel[k]->GetShownPosition(shown);
+        looks[k].shouldMove =
+            own > 0.5 && own < m_pSet->Length(k) - 0.5 && m_pSet->Channel(k)->GetShownPosition(shown);
         looks[k].position = shown;
     }
     if (!m_stallClock.isValid()) {
         m_stallClock.start();
     }
     for (int k : m_stallWatch.Sample(double(m_stallClock.elapsed()) / 1000.0, looks)) {
-        if (ChannelIsOpen(k)) {
+        if (m_pSet->IsOpen(k)) {
             RetireBroken(k);
         }
     }

@@ -3,6 +3,8 @@
 #include "dialogs/CAboutDlg.h"
 #include "dialogs/HelpLauncher.h"
 #include "mainwnd/CTetravDlg.h"
+
+#include "model/PlaySet.h"
 #include "settings/COptionsDlg.h"
 #include "settings/CSettings.h"
 #include "settings/CSettingsModel.h"
@@ -13,7 +15,7 @@ void CTetravDlg::OnOptions() {
     dlg.DoModal();
     // A new reference rule applies to the set playing at once: the play time, the seek bar and
     // the end of play follow the video the rule now picks.
-    if (m_pSettings->ReferenceRule() != rule && m_nOpenCount > 0 && AnyChannelTakesPart()) {
+    if (m_pSettings->ReferenceRule() != rule && m_pSet->OpenCount() > 0 && m_pSet->AnyTakesPart()) {
         ChooseNewReference();
     }
 }

@@ -3,9 +3,9 @@
 #include "mainwnd/CTetravDlg.h"
 
 #include "controls/CXScrollBar.h"
-#include "dialogs/VideoPaths.h"
 #include "export/CExportDlg.h"
 #include "export/CExporter.h"
+#include "model/PlaySet.h"
 #include "sync/CChannelSync.h"
 #include "uikit/Resource.h"
 
@@ -44,7 +44,7 @@ void CTetravDlg::AddExportMenus(QMenu* file, QMenu* play) {
     file->insertAction(exit > 0 && items[exit - 1]->isSeparator() ? items[exit - 1] : MenuAction(ID_EXIT),
                        exportVideo);
     connect(file, &QMenu::aboutToShow, this,
-            [this] { MenuAction(ID_EXPORT_VIDEO)->setEnabled(m_nOpenCount > 0); });
+            [this] { MenuAction(ID_EXPORT_VIDEO)->setEnabled(m_pSet->OpenCount() > 0); });
 
     play->addSeparator();
     play->addAction(make("设置入点\tI", ID_SET_IN_MARK, [this] { OnSetInMark(); }));
@@ -58,7 +58,7 @@ void CTetravDlg::AddExportMenus(QMenu* file, QMenu* play) {
     play->addAction(loop);
     connect(play, &QMenu::aboutToShow, this, [this] {
         for (int id : {ID_SET_IN_MARK, ID_SET_OUT_MARK}) {
-            MenuAction(id)->setEnabled(m_nOpenCount > 0);
+            MenuAction(id)->setEnabled(m_pSet->OpenCount() > 0);
         }
         MenuAction(ID_CLEAR_MARKS)->setEnabled(m_marks.in >= 0.0 || m_marks.out >= 0.0);
     });
@@ -73,19 +73,19 @@ void CTetravDlg::AddExportMenus(QMenu* file, QMenu* play) {
 
 double CTetravDlg::ReferenceRate() const {
     for (int k = 0; k < 4; ++k) {
-        if (m_bReference[k] == 1) {
-            return m_dFrameRate[k];
+        if (m_pSet->IsReference(k)) {
+            return m_pSet->FrameRate(k);
         }
     }
     return 0.0;
 }
 
 void CTetravDlg::OnSetInMark() {
-    if (m_nOpenCount == 0) {
+    if (m_pSet->OpenCount() == 0) {
         return;
     }
     ReadPlayTime();
-    m_marks.in = MarkAt(std::clamp(m_dCurrentSecs, 0.0, m_dTotalSecs), ReferenceRate());
+    m_marks.in = MarkAt(std::clamp(m_pSet->PlayTime(), 0.0, m_pSet->TotalTime()), ReferenceRate());
     // An out mark before the new in mark would make no interval: it goes.
     if (m_marks.out >= 0.0 && m_marks.out <= m_marks.in) {
         m_marks.out = -1.0;
@@ -94,11 +94,11 @@ void CTetravDlg::OnSetInMark() {
 }
 
 void CTetravDlg::OnSetOutMark() {
-    if (m_nOpenCount == 0) {
+    if (m_pSet->OpenCount() == 0) {
         return;
     }
     ReadPlayTime();
-    m_marks.out = MarkAt(std::clamp(m_dCurrentSecs, 0.0, m_dTotalSecs), ReferenceRate());
+    m_marks.out = MarkAt(std::clamp(m_pSet->PlayTime(), 0.0, m_pSet->TotalTime()), ReferenceRate());
     if (m_marks.in >= m_marks.out) {
         m_marks.in = -1.0;
     }
@@ -112,9 +112,10 @@ void CTetravDlg::OnClearMarks() {
 
 void CTetravDlg::ShowMarks() {
     if (m_wndSeekBar != nullptr) {
-        const bool any = m_dTotalSecs > 0.0 && (m_marks.in >= 0.0 || m_marks.out >= 0.0);
-        const double from = any ? std::max(0.0, m_marks.in) / m_dTotalSecs : 0.0;
-        const double to = any ? (m_marks.out >= 0.0 ? m_marks.out : m_dTotalSecs) / m_dTotalSecs : 0.0;
+        const bool any = m_pSet->TotalTime() > 0.0 && (m_marks.in >= 0.0 || m_marks.out >= 0.0);
+        const double from = any ? std::max(0.0, m_marks.in) / m_pSet->TotalTime() : 0.0;
+        const double to =
+            any ? (m_marks.out >= 0.0 ? m_marks.out : m_pSet->TotalTime()) / m_pSet->TotalTime() : 0.0;
         m_wndSeekBar->SetMarkedSpan(from, to);
     }
     if (m_marks.in >= 0.0 || m_marks.out >= 0.0) {
@@ -127,9 +128,9 @@ void CTetravDlg::CheckOutMark() {
     // Play that reaches the out mark (not a jump past it) stops there, or goes back to the in
     // mark while 循环播放 is checked.
     const double previous = m_marks.lastTick;
-    m_marks.lastTick = m_dCurrentSecs;
-    if (m_marks.out < 0.0 || !(previous < m_marks.out) || m_dCurrentSecs < m_marks.out ||
-        m_dCurrentSecs - previous > 1.0) {
+    m_marks.lastTick = m_pSet->PlayTime();
+    if (m_marks.out < 0.0 || !(previous < m_marks.out) || m_pSet->PlayTime() < m_marks.out ||
+        m_pSet->PlayTime() - previous > 1.0) {
         return;
     }
     if (MenuAction(ID_LOOP_PLAY)->isChecked()) {
@@ -144,19 +145,19 @@ void CTetravDlg::CheckOutMark() {
 }
 
 void CTetravDlg::OnExportVideo() {
-    if (m_nOpenCount == 0) {
+    if (m_pSet->OpenCount() == 0) {
         return;
     }
     ExportJob set;
     for (int k = 0; k < 4; ++k) {
         // An empty or retired pane is black in the export.
-        set.paths[std::size_t(k)] = ChannelIsOpen(k) ? g_strVideoPath[k] : QString();
-        set.offsets[std::size_t(k)] = m_dOffset[k];
-        if (m_bReference[k] == 1) {
+        set.paths[std::size_t(k)] = m_pSet->IsOpen(k) ? m_pSet->Path(k) : QString();
+        set.offsets[std::size_t(k)] = m_pSet->Offset(k);
+        if (m_pSet->IsReference(k)) {
             set.reference = k;
         }
     }
-    auto* dialog = new CExportDlg(set, m_dTotalSecs, m_marks.in, m_marks.out, this);
+    auto* dialog = new CExportDlg(set, m_pSet->TotalTime(), m_marks.in, m_marks.out, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->open();
 }

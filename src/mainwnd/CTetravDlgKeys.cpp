@@ -4,6 +4,8 @@
 // full screen; the arrow keys keep stepping frames (CTetravDlg.cpp).
 #include "mainwnd/CTetravDlg.h"
 
+#include "model/PlaySet.h"
+
 #include "controls/CToolBarXP.h"
 #include "controls/CVolumeSlider.h"
 #include "controls/CXScrollBar.h"
@@ -170,7 +172,7 @@ bool CTetravDlg::OnKey(int key, Qt::KeyboardModifiers modifiers) {
 }
 
 void CTetravDlg::OnPlayPause() {
-    if (m_nOpenCount == 0 || !AnyChannelTakesPart()) {
+    if (m_pSet->OpenCount() == 0 || !m_pSet->AnyTakesPart()) {
         return;
     }
     if (IsTimerRunning(TIMER_SYNC)) {
@@ -226,9 +228,10 @@ void CTetravDlg::LayoutFullScreen() {
                          (i % 2) == 0 ? halfH : h - halfH);
         m_wndPane[i]->setGeometry(zoomed ? QRect(0, 0, w, h) : cell);
         m_wndPane[i]->setVisible(m_bFourPanes || zoomed);
-        if (m_pChannel[i] != nullptr) {
+        if (m_pSet->Channel(i) != nullptr) {
             const QRect client = m_wndPane[i]->rect();
-            m_pChannel[i]->SetWindowPosition(client.left(), client.top(), client.width(), client.height());
+            m_pSet->Channel(i)->SetWindowPosition(client.left(), client.top(), client.width(),
+                                                  client.height());
         }
     }
 }
@@ -237,10 +240,10 @@ void CTetravDlg::LayoutFullScreen() {
 // Seeking by keys and by the wheel over the seek bar
 
 void CTetravDlg::SeekBy(double seconds) {
-    if (m_nOpenCount == 0 || !AnyChannelTakesPart()) {
+    if (m_pSet->OpenCount() == 0 || !m_pSet->AnyTakesPart()) {
         return;
     }
-    double from = m_dCurrentSecs;
+    double from = m_pSet->PlayTime();
     const bool chained =
         m_dKeyTarget >= 0.0 && m_keySeekClock.isValid() &&
         (m_keySeekClock.elapsed() < kKeySeekChainMs || (m_pFrameSync && m_pFrameSync->Busy()));
@@ -248,28 +251,28 @@ void CTetravDlg::SeekBy(double seconds) {
         from = m_dKeyTarget;
     } else if (!IsTimerRunning(TIMER_SYNC)) {
         ReadPlayTime();
-        from = m_dCurrentSecs;
+        from = m_pSet->PlayTime();
     }
     int ref = -1;
     for (int k = 0; k < 4; ++k) {
-        if (m_bReference[k] == 1) {
+        if (m_pSet->IsReference(k)) {
             ref = k;
         }
     }
-    const double frame = ref >= 0 && m_dFrameRate[ref] > 0.0 ? 1.0 / m_dFrameRate[ref] : 0.04;
-    const double last = std::max(0.0, m_dTotalSecs - frame);
+    const double frame = ref >= 0 && m_pSet->FrameRate(ref) > 0.0 ? 1.0 / m_pSet->FrameRate(ref) : 0.04;
+    const double last = std::max(0.0, m_pSet->TotalTime() - frame);
     const double target = std::clamp(from + seconds, 0.0, last);
     m_dKeyTarget = target;
     m_keySeekClock.start();
     ActiveSync().Seek(CurrentSet(), target);
-    m_dCurrentSecs = target;
+    m_pSet->SetPlayTime(target);
     g_dSyncSecs = target;
     ShowTime(target, 2);
     FollowPlayTime();
 }
 
 void CTetravDlg::FollowPlayTime() {
-    if (m_nOpenCount > 0 && AnyChannelTakesPart() && !IsTimerRunning(TIMER_DISPLAY)) {
+    if (m_pSet->OpenCount() > 0 && m_pSet->AnyTakesPart() && !IsTimerRunning(TIMER_DISPLAY)) {
         SetTimer(TIMER_DISPLAY, 500);
     }
 }
@@ -277,7 +280,7 @@ void CTetravDlg::FollowPlayTime() {
 void CTetravDlg::SeekToEnd(bool end) {
     // Far enough past either end that the clamp in SeekBy decides.
     m_dKeyTarget = -1.0;
-    SeekBy(end ? m_dTotalSecs + 1.0 : -m_dTotalSecs - 1.0);
+    SeekBy(end ? m_pSet->TotalTime() + 1.0 : -m_pSet->TotalTime() - 1.0);
 }
 
 bool CTetravDlg::OnSeekBarWheel(QWheelEvent* event) {
@@ -325,19 +328,21 @@ void CTetravDlg::OnMute() {
 }
 
 void CTetravDlg::StepRate(int direction) {
-    if (m_nOpenCount == 0 || !AnyChannelTakesPart()) {
+    if (m_pSet->OpenCount() == 0 || !m_pSet->AnyTakesPart()) {
         return;
     }
     // The next rung above or below the rate in force (which may lie between rungs).
-    double rate = m_dRate;
+    double rate = m_pSet->Rate();
     if (direction > 0) {
-        const auto* next = std::upper_bound(std::begin(kRateLadder), std::end(kRateLadder), m_dRate + 1e-9);
+        const auto* next =
+            std::upper_bound(std::begin(kRateLadder), std::end(kRateLadder), m_pSet->Rate() + 1e-9);
         rate = next != std::end(kRateLadder) ? *next : kRateLadder[std::size(kRateLadder) - 1];
     } else {
-        const auto* next = std::lower_bound(std::begin(kRateLadder), std::end(kRateLadder), m_dRate - 1e-9);
+        const auto* next =
+            std::lower_bound(std::begin(kRateLadder), std::end(kRateLadder), m_pSet->Rate() - 1e-9);
         rate = next != std::begin(kRateLadder) ? *(next - 1) : kRateLadder[0];
     }
-    m_dRate = rate;
+    m_pSet->SetRate(rate);
     ActiveSync().SetRate(CurrentSet(), rate);
     SetStatusText(0, Utf8("播放速度 %1x").arg(RateText(rate)));
 }

@@ -1,6 +1,8 @@
 // The main window keeps every set opened from loose videos among the recent sets.
 #include "mainwnd/CTetravDlg.h"
 
+#include "model/PlaySet.h"
+
 #include "sets/CRecentSets.h"
 #include "sets/CSetFile.h"
 #include "sets/LooseSets.h"
@@ -13,7 +15,7 @@
 void CTetravDlg::KeepLooseSet() {
     CSetFile set;
     for (int k = 0; k < 4; ++k) {
-        set.video[k] = m_setVideo[k];
+        set.video[k] = m_pSet->OpenedPath(k);
     }
     set.syncMode = g_settings.FramePhase != 0 ? 1 : 0;
     set.reference = g_settings.MiniVideo == 1 ? 1 : 0;

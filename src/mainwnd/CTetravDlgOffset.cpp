@@ -2,6 +2,8 @@
 // new offsets to the set in play.
 #include "mainwnd/CTetravDlg.h"
 
+#include "model/PlaySet.h"
+
 #include "dialogs/COffsetDlg.h"
 #include "mainwnd/CVideoPane.h"
 #include "sync/CChannelSync.h"
@@ -18,11 +20,11 @@ void CTetravDlg::SetChannelOffset(int k, double seconds) {
         return;
     }
     seconds = std::clamp(seconds, -COffsetDlg::kLongest, COffsetDlg::kLongest);
-    const double before = m_dOffset[k];
-    m_dOffset[k] = seconds;
-    if (m_nOpenCount > 0 && seconds != before) {
+    const double before = m_pSet->Offset(k);
+    m_pSet->SetOffset(k, seconds);
+    if (m_pSet->OpenCount() > 0 && seconds != before) {
         // The reference's own offset moves the reference; the others stay where they are.
-        ActiveSync().OffsetsChanged(CurrentSet(), m_bReference[k] == 1 ? seconds - before : 0.0);
+        ActiveSync().OffsetsChanged(CurrentSet(), m_pSet->IsReference(k) ? seconds - before : 0.0);
     }
     SetStatusText(3, SyncInfoText());
 }
@@ -31,19 +33,19 @@ void CTetravDlg::OnSetOffset(int k) {
     if (k < 0 || k > 3) {
         return;
     }
-    COffsetDlg dlg(m_dOffset[k], m_dFrameRate[k], this);
+    COffsetDlg dlg(m_pSet->Offset(k), m_pSet->FrameRate(k), this);
     if (dlg.DoModal() == IDOK) {
         SetChannelOffset(k, dlg.Offset());
     }
 }
 
 void CTetravDlg::NudgeOffset(int k, int frames) {
-    if (k < 0 || k > 3 || m_pChannel[k] == nullptr) {
+    if (k < 0 || k > 3 || m_pSet->Channel(k) == nullptr) {
         return;
     }
-    const double fps = m_dFrameRate[k] > 0.0 ? m_dFrameRate[k] : 25.0;
+    const double fps = m_pSet->FrameRate(k) > 0.0 ? m_pSet->FrameRate(k) : 25.0;
     // Kept to the microsecond, so that nudges back and forth come back to the same number.
-    const double next = std::round((m_dOffset[k] + frames / fps) * 1e6) / 1e6;
+    const double next = std::round((m_pSet->Offset(k) + frames / fps) * 1e6) / 1e6;
     SetChannelOffset(k, next);
 }
 
@@ -51,7 +53,7 @@ int CTetravDlg::PaneUnderPointer() const {
     const QPoint at = QCursor::pos();
     for (int k = 0; k < 4; ++k) {
         const CVideoPane* pane = m_wndPane[k];
-        if (pane != nullptr && pane->isVisible() && ChannelIsOpen(k) &&
+        if (pane != nullptr && pane->isVisible() && m_pSet->IsOpen(k) &&
             pane->rect().contains(pane->mapFromGlobal(at))) {
             return k;
         }
@@ -63,11 +65,12 @@ QString CTetravDlg::SyncInfoText() const {
     auto whole = [](double v) {
         return v >= 2147483647.0 ? 2147483647 : (v > 0.0 ? static_cast<int>(v) : 0);
     };
-    QString text = QString::asprintf("%d,%d,%d,%d", whole(m_dPosition[0]), whole(m_dPosition[1]),
-                                     whole(m_dPosition[2]), whole(m_dPosition[3]));
+    QString text = QString::asprintf("%d,%d,%d,%d", whole(m_pSet->Position(0)), whole(m_pSet->Position(1)),
+                                     whole(m_pSet->Position(2)), whole(m_pSet->Position(3)));
     bool any = false;
     QStringList offsets;
-    for (double offset : m_dOffset) {
+    for (int k = 0; k < PlaySet::kPanes; ++k) {
+        const double offset = m_pSet->Offset(k);
         any = any || offset != 0.0;
         offsets << (offset == 0.0 ? QStringLiteral("0") : QString::asprintf("%+.3f", offset));
     }

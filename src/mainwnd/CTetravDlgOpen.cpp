@@ -6,15 +6,14 @@
 #include "controls/CVolumeSlider.h"
 #include "controls/CXScrollBar.h"
 #include "dialogs/CFileSelectDlg.h"
-#include "dialogs/VideoPaths.h"
 #include "engine/CChannelGraph.h"
 #include "engine/CStreamProbe.h"
 #include "mainwnd/CVideoPane.h"
+#include "model/PlaySet.h"
 #include "platform/MessageBox.h"
 #include "settings/CSettingsModel.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QMenuBar>
 #include <QTimer>
@@ -29,18 +28,6 @@ namespace {
 QString Utf8(const char* text) {
     return QString::fromUtf8(text);
 }
-
-bool AnyPathChosen() {
-    for (const QString& path : g_strVideoPath) {
-        if (!path.isEmpty()) {
-            return true;
-        }
-    }
-    return false;
-}
-
-// How long the files of a set may take to preroll before they count as failed.
-constexpr int kPrerollBoundMs = 5000;
 
 } // namespace
 
@@ -62,10 +49,9 @@ void CTetravDlg::WaitWhileOpening(const std::function<bool()>& prerolled,
     }
     QEventLoop loop;
     QTimer poll;
-    QElapsedTimer clock;
-    clock.start();
+    // A channel's preroll settles by itself, also when it stops getting anywhere.
     QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (m_bDestroyed || ((prerolled() || clock.elapsed() > kPrerollBoundMs) && examined())) {
+        if (m_bDestroyed || (prerolled() && examined())) {
             loop.quit();
         }
     });
@@ -84,7 +70,7 @@ void CTetravDlg::WaitWhileOpening(const std::function<bool()>& prerolled,
 void CTetravDlg::OnOpenFiles() {
     // Owned by the main window, as a dialog without a parent is owned by the application's
     // main window: it then stays above it, also when the main window is kept on top.
-    CFileSelectDlg dlg(this);
+    CFileSelectDlg dlg(this, {m_pSet->Path(0), m_pSet->Path(1), m_pSet->Path(2), m_pSet->Path(3)});
     m_nCurChannel = 0;
     const int volumeBefore = m_nVolume;
     m_nVolume = 0;
@@ -98,8 +84,12 @@ void CTetravDlg::OnOpenFiles() {
     const bool confirmed = dlg.DoModal() != IDCANCEL;
     if (!confirmed) {
         m_nVolume = volumeBefore;
+    } else {
+        for (int k = 0; k < PlaySet::kPanes; ++k) {
+            m_pSet->SetPath(k, dlg.Picked()[std::size_t(k)]);
+        }
     }
-    if (confirmed && AnyPathChosen()) {
+    if (confirmed && m_pSet->AnyPath()) {
         OpenSelectedFiles();
         return;
     }
@@ -113,7 +103,7 @@ void CTetravDlg::OnOpenFiles() {
 }
 
 void CTetravDlg::OpenSelectedFiles() {
-    if (!AnyPathChosen()) {
+    if (!m_pSet->AnyPath()) {
         return;
     }
     CloseSet();
@@ -121,14 +111,13 @@ void CTetravDlg::OpenSelectedFiles() {
 
     // The files preroll and are examined side by side while the window keeps repainting; the
     // messages then come in the order of the channels, as if each had been opened in turn.
-    const QString paths[4] = {g_strVideoPath[0], g_strVideoPath[1], g_strVideoPath[2], g_strVideoPath[3]};
+    const QString paths[4] = {m_pSet->Path(0), m_pSet->Path(1), m_pSet->Path(2), m_pSet->Path(3)};
     std::future<StreamFacts> detections[4];
     ChannelStart started[4] = {ChannelStart::NotCreated, ChannelStart::NotCreated, ChannelStart::NotCreated,
                                ChannelStart::NotCreated};
     for (int i = 0; i < 4; ++i) {
         if (!paths[i].isEmpty()) {
             m_nCurChannel = i;
-            m_pChannel[i] = nullptr;
             started[i] = StartChannel(i, paths[i]);
             detections[i] = std::async(std::launch::async, &CStreamProbe::Discover, paths[i]);
         }
@@ -136,8 +125,8 @@ void CTetravDlg::OpenSelectedFiles() {
     WaitWhileOpening(
         [&] {
             for (int i = 0; i < 4; ++i) {
-                if (started[i] == ChannelStart::Started && m_pChannel[i] != nullptr &&
-                    !m_pChannel[i]->IsRenderSettled()) {
+                if (started[i] == ChannelStart::Started && m_pSet->Channel(i) != nullptr &&
+                    !m_pSet->Channel(i)->IsRenderSettled()) {
                     return false;
                 }
             }
@@ -168,47 +157,49 @@ void CTetravDlg::OpenSelectedFiles() {
     }
 
     ProbeState probe;
-    const double x =
-        CStreamProbe::ProbeChannels(g_strVideoPath, m_pChannel, m_pSettings->ReferenceRule(), probe, facts);
+    const double x = CStreamProbe::ProbeChannels(m_pSet->Paths(), m_pSet->Channels(),
+                                                 m_pSettings->ReferenceRule(), probe, facts);
     for (const QString& message : probe.messages) {
         ShowMessageBox(message);
     }
+    int reference = -1;
     for (int k = 0; k < 4; ++k) {
-        m_dLength[k] = probe.length[k];
-        m_dFrameRate[k] = probe.frameRate[k];
-        m_bReference[k] = probe.reference[k];
+        m_pSet->SetLength(k, probe.length[k]);
+        m_pSet->SetFrameRate(k, probe.frameRate[k]);
+        reference = probe.reference[k] == 1 ? k : reference;
     }
-    m_nOpenCount = probe.openCount;
+    m_pSet->SetReference(reference);
+    m_pSet->SetOpenCount(probe.openCount);
     // A channel without a length takes no part in play, so it keeps no pipeline that play
     // could start (a WAV header without samples prerolls, then never stops once running).
     for (int k = 0; k < 4; ++k) {
-        if (m_pChannel[k] != nullptr && !g_strVideoPath[k].isEmpty() && !(m_dLength[k] > 0.0)) {
-            m_pChannel[k]->Destroy();
+        if (m_pSet->Channel(k) != nullptr && !m_pSet->Path(k).isEmpty() && !(m_pSet->Length(k) > 0.0)) {
+            m_pSet->Channel(k)->Destroy();
         }
     }
-    m_dCurrentSecs = x;
+    m_pSet->SetPlayTime(x);
     if (x == 0.0) {
         OnStop();
         ShowErrorBox(Utf8("选择视频文件错误!"));
         return;
     }
 
-    m_dTotalSecs = x;
+    m_pSet->SetTotalTime(x);
     ShowTime(x, 1);
     for (int k = 0; k < 4; ++k) {
-        m_setVideo[k] = m_dLength[k] > 0.0 && ChannelIsOpen(k) ? g_strVideoPath[k] : QString();
+        m_pSet->SetOpenedPath(k, m_pSet->Length(k) > 0.0 && m_pSet->IsOpen(k) ? m_pSet->Path(k) : QString());
     }
     SetStatusText(0, Utf8("打开文件"));
     for (int i = 0; i < 4; ++i) {
         QStringList messages;
-        const bool sound = m_bReference[i] == 1 && m_pChannel[i] != nullptr &&
+        const bool sound = m_pSet->IsReference(i) && m_pSet->Channel(i) != nullptr &&
                            CStreamProbe::AudioStreamOf(facts[i], i, &messages) == 1;
         for (const QString& message : messages) {
             ShowMessageBox(message);
         }
-        if (sound && m_pChannel[i] != nullptr) {
-            m_wndVolume->SetRange(0, static_cast<int>(m_pChannel[i]->GetVolume()) + 10000, false);
-            m_wndVolume->SetPos(static_cast<int>(m_pChannel[i]->GetVolume()) + 10000);
+        if (sound && m_pSet->Channel(i) != nullptr) {
+            m_wndVolume->SetRange(0, static_cast<int>(m_pSet->Channel(i)->GetVolume()) + 10000, false);
+            m_wndVolume->SetPos(static_cast<int>(m_pSet->Channel(i)->GetVolume()) + 10000);
         }
     }
     if (m_wndSeekBar != nullptr) {
@@ -222,10 +213,11 @@ void CTetravDlg::OpenSelectedFiles() {
 
 void CTetravDlg::OpenChannel(int i, CVideoPane* pane, const QString& path) {
     const ChannelStart start = StartChannel(i, path);
-    CChannelGraph* channel = m_pChannel[i];
+    CChannelGraph* channel = m_pSet->Channel(i);
     WaitWhileOpening(
         [&] {
-            return start != ChannelStart::Started || m_pChannel[i] != channel || channel->IsRenderSettled();
+            return start != ChannelStart::Started || m_pSet->Channel(i) != channel ||
+                   channel->IsRenderSettled();
         },
         [] { return true; });
     if (!m_bDestroyed) {
@@ -235,8 +227,8 @@ void CTetravDlg::OpenChannel(int i, CVideoPane* pane, const QString& path) {
 
 CTetravDlg::ChannelStart CTetravDlg::StartChannel(int i, const QString& path) {
     CloseChannel(i);
-    m_pChannel[i] = m_channelFactory();
-    CChannelGraph* channel = m_pChannel[i];
+    m_pSet->SetChannel(i, std::unique_ptr<CChannelGraph>(m_channelFactory()));
+    CChannelGraph* channel = m_pSet->Channel(i);
     if (channel == nullptr || !channel->Create()) {
         return ChannelStart::NotCreated;
     }
@@ -244,7 +236,7 @@ CTetravDlg::ChannelStart CTetravDlg::StartChannel(int i, const QString& path) {
 }
 
 void CTetravDlg::FinishChannel(int i, CVideoPane* pane, const QString& path, ChannelStart start) {
-    CChannelGraph* channel = m_pChannel[i];
+    CChannelGraph* channel = m_pSet->Channel(i);
     if (channel == nullptr || start == ChannelStart::NotCreated) {
         return; // no graph: the pane stays empty, silently
     }

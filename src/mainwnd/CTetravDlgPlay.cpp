@@ -8,11 +8,11 @@
 #include "controls/CXScrollBar.h"
 #include "controls/SeekBarScale.h"
 #include "dialogs/CFileSelectDlg.h"
-#include "dialogs/VideoPaths.h"
 #include "engine/CChannelGraph.h"
 #include "engine/CStreamProbe.h"
 #include "mainwnd/CStatusBar.h"
 #include "mainwnd/CVideoPane.h"
+#include "model/PlaySet.h"
 #include "platform/MessageBox.h"
 #include "settings/CSettingsModel.h"
 #include "sync/CChannelSync.h"
@@ -41,32 +41,11 @@ int SeekBarPosition(double current, double total) {
 
 } // namespace
 
-bool CTetravDlg::ChannelIsOpen(int i) const {
-    return !g_strVideoPath[i].isEmpty() && m_pChannel[i] != nullptr;
-}
-
-bool CTetravDlg::AnyChannelTakesPart() const {
-    for (int k = 0; k < 4; ++k) {
-        if (m_dLength[k] > 0.0 && ChannelIsOpen(k)) {
-            return true;
-        }
-    }
-    return false;
-}
-
 // ---------------------------------------------------------------------------------------------
 // Closing
 
 void CTetravDlg::CloseChannel(int i) {
-    CChannelGraph* channel = m_pChannel[i];
-    if (channel == nullptr) {
-        return;
-    }
-    channel->DestroyInBackground();
-    channel->SetNotifyWindow(nullptr);
-    delete channel;
-    m_pChannel[i] = nullptr;
-    m_wndPane[i]->update();
+    m_pSet->CloseChannel(i);
 }
 
 // Both timers stop and every channel of the set closes (the paths stay).
@@ -75,15 +54,13 @@ void CTetravDlg::CloseSet() {
     KillTimer(TIMER_DISPLAY);
     ResetSync();
     OnClearMarks();
-    for (double& offset : m_dOffset) {
-        offset = 0.0;
-    }
-    for (QString& video : m_setVideo) {
-        video.clear();
+    m_pSet->ClearOffsets();
+    for (int k = 0; k < PlaySet::kPanes; ++k) {
+        m_pSet->SetOpenedPath(k, QString());
     }
     ResetPaneSound();
     for (int i = 0; i < 4; ++i) {
-        if (m_pChannel[i] != nullptr) {
+        if (m_pSet->Channel(i) != nullptr) {
             CloseChannel(i);
         }
     }
@@ -98,9 +75,7 @@ void CTetravDlg::OnStop() {
     }
     m_wndVolume->SetPos(0);
     m_wndVolume->setEnabled(false);
-    for (QString& path : g_strVideoPath) {
-        path.clear();
-    }
+    m_pSet->ClearPaths();
     SetStatusText(0, Utf8("停止播放"));
 }
 
@@ -121,19 +96,19 @@ void CTetravDlg::OnPause() {
 }
 
 void CTetravDlg::OnFaster() {
-    m_dRate = 2.0;
+    m_pSet->SetRate(2.0);
     ActiveSync().SetRate(CurrentSet(), 2.0);
     SetStatusText(0, Utf8("加快播放"));
 }
 
 void CTetravDlg::OnSlower() {
-    m_dRate = 0.25;
+    m_pSet->SetRate(0.25);
     ActiveSync().SetRate(CurrentSet(), 0.25);
     SetStatusText(0, Utf8("慢速播放"));
 }
 
 void CTetravDlg::OnNormalSpeed() {
-    m_dRate = 1.0;
+    m_pSet->SetRate(1.0);
     CChannelSync& sync = ActiveSync();
     sync.SetRate(CurrentSet(), 1.0);
     SetStatusText(0, Utf8("恢复播放"));
@@ -160,14 +135,14 @@ void CTetravDlg::OnStepBack() {
 
 void CTetravDlg::OnGotoPosition() {
     ActiveSync().Seek(CurrentSet(), g_dGotoSecs);
-    if (g_dGotoSecs >= 0.0 && g_dGotoSecs < m_dTotalSecs) {
+    if (g_dGotoSecs >= 0.0 && g_dGotoSecs < m_pSet->TotalTime()) {
         ShowTime(g_dGotoSecs, 2);
     }
     FollowPlayTime();
 }
 
 void CTetravDlg::OnSeekBarScroll() {
-    const double seconds = m_dTotalSecs * 0.005 * static_cast<double>(m_wndSeekBar->GetScrollPos());
+    const double seconds = m_pSet->TotalTime() * 0.005 * static_cast<double>(m_wndSeekBar->GetScrollPos());
     ActiveSync().SeekToKeyFrame(CurrentSet(), seconds);
 }
 
@@ -176,12 +151,12 @@ void CTetravDlg::OnVolumeScroll() {
 }
 
 void CTetravDlg::OnPaneRightClick(int pane) {
-    if (pane < 0 || pane > 3 || m_pChannel[pane] == nullptr || m_menuContext[pane] == nullptr) {
+    if (pane < 0 || pane > 3 || m_pSet->Channel(pane) == nullptr || m_menuContext[pane] == nullptr) {
         return;
     }
     for (QAction* item : m_pPopup[pane]->actions()) {
         if (CMenuEx::CommandId(item) == ID_CLEAR_OFFSET_1 + pane) {
-            item->setEnabled(m_dOffset[pane] != 0.0);
+            item->setEnabled(m_pSet->Offset(pane) != 0.0);
         }
     }
     m_menuContext[pane]->TrackPopupMenu(ContextMenuPos(pane));
@@ -221,7 +196,7 @@ bool CTetravDlg::IsTimerRunning(int id) const {
 void CTetravDlg::OnTimer(int id) {
     // Nothing left that can play (every channel retired, or only channels without a length):
     // end play rather than tick on for ever.
-    if (m_nOpenCount == 0 || !AnyChannelTakesPart()) {
+    if (m_pSet->OpenCount() == 0 || !m_pSet->AnyTakesPart()) {
         OnStop();
         KillTimer(TIMER_SYNC);
         KillTimer(TIMER_DISPLAY);
@@ -236,12 +211,12 @@ void CTetravDlg::OnTimer(int id) {
         const bool held = QWidget::mouseGrabber() == m_wndSeekBar;
         const bool moving = m_pFrameSync != nullptr && m_pFrameSync->Busy();
         if (m_wndSeekBar != nullptr && !held && !moving) {
-            m_wndSeekBar->SetScrollPos(SeekBarPosition(m_dCurrentSecs, m_dTotalSecs), true);
+            m_wndSeekBar->SetScrollPos(SeekBarPosition(m_pSet->PlayTime(), m_pSet->TotalTime()), true);
         }
         SetStatusText(3, SyncInfoText());
-        ShowTime(m_dCurrentSecs, 2);
+        ShowTime(m_pSet->PlayTime(), 2);
         // The reference's end of stream counts too: its length may have shrunk since the open.
-        if (!(m_dCurrentSecs < m_dTotalSecs) || ReferenceAtEnd()) {
+        if (!(m_pSet->PlayTime() < m_pSet->TotalTime()) || ReferenceAtEnd()) {
             OnStop();
             KillTimer(TIMER_SYNC);
             KillTimer(TIMER_DISPLAY);
@@ -254,22 +229,20 @@ void CTetravDlg::OnTimer(int id) {
     // A tick this late means the whole program stood still (stopped, suspended, swapped out).
     const bool stalled = m_syncTickClock.isValid() && m_syncTickClock.elapsed() > kStallMs;
     m_syncTickClock.start();
-    m_dCurrentSecs = 0.0;
-    for (double& p : m_dPosition) {
-        p = 0.0;
-    }
+    m_pSet->SetPlayTime(0.0);
+    m_pSet->ClearPositions();
     for (int k = 0; k < 4; ++k) {
-        if (!(m_dLength[k] > 0.0) || !ChannelIsOpen(k)) {
+        if (!(m_pSet->Length(k) > 0.0) || !m_pSet->IsOpen(k)) {
             continue;
         }
         double position = 0.0;
-        if (ActiveSync().ReadPosition(*m_pChannel[k], position)) {
-            m_dPosition[k] = position;
+        if (ActiveSync().ReadPosition(*m_pSet->Channel(k), position)) {
+            m_pSet->SetPosition(k, position);
         }
-        m_pChannel[k]->SetVolume(PaneVolume(k));
+        m_pSet->Channel(k)->SetVolume(PaneVolume(k));
         if (m_pSettings->ReferenceRule() == 0 &&
-            (m_dLength[k] - 1.0 < m_dPosition[k] || m_pChannel[k]->IsAtEnd())) {
-            const bool wasReference = m_bReference[k] == 1;
+            (m_pSet->Length(k) - 1.0 < m_pSet->Position(k) || m_pSet->Channel(k)->IsAtEnd())) {
+            const bool wasReference = m_pSet->IsReference(k);
             RetireChannel(k);
             // The rule may have changed since the open: the play time goes on with the rest.
             if (wasReference) {
@@ -278,19 +251,19 @@ void CTetravDlg::OnTimer(int id) {
         }
     }
     for (int k = 0; k < 4; ++k) {
-        if (m_bReference[k] == 1 && ChannelIsOpen(k)) {
+        if (m_pSet->IsReference(k) && m_pSet->IsOpen(k)) {
             double position = 0.0;
-            if (ActiveSync().ReadPosition(*m_pChannel[k], position)) {
-                m_dCurrentSecs = position;
+            if (ActiveSync().ReadPosition(*m_pSet->Channel(k), position)) {
+                m_pSet->SetPlayTime(position);
             }
             if (stalled) {
                 SyncSet set = CurrentSet();
                 set.ref = k;
-                ActiveSync().Stalled(set, m_dCurrentSecs);
+                ActiveSync().Stalled(set, m_pSet->PlayTime());
             } else {
-                SyncChannels(k, m_dCurrentSecs, m_dPosition, 4);
+                SyncChannels(k, m_pSet->PlayTime(), m_pSet->Positions(), 4);
             }
-            g_dSyncSecs = m_dCurrentSecs;
+            g_dSyncSecs = m_pSet->PlayTime();
         }
     }
     CheckOutMark();
@@ -299,8 +272,9 @@ void CTetravDlg::OnTimer(int id) {
 void CTetravDlg::ReadPlayTime() {
     for (int k = 0; k < 4; ++k) {
         double position = 0.0;
-        if (m_bReference[k] == 1 && ChannelIsOpen(k) && ActiveSync().ReadPosition(*m_pChannel[k], position)) {
-            m_dCurrentSecs = position;
+        if (m_pSet->IsReference(k) && m_pSet->IsOpen(k) &&
+            ActiveSync().ReadPosition(*m_pSet->Channel(k), position)) {
+            m_pSet->SetPlayTime(position);
             g_dSyncSecs = position;
         }
     }
@@ -313,7 +287,7 @@ void CTetravDlg::SyncChannels(int ref, double refSecs, const double* positions, 
 }
 
 void CTetravDlg::ResetSync() {
-    m_dRate = 1.0;
+    m_pSet->SetRate(1.0);
     if (m_pSync) {
         m_pSync->Reset();
     }
@@ -321,18 +295,14 @@ void CTetravDlg::ResetSync() {
 
 SyncSet CTetravDlg::CurrentSet() const {
     SyncSet set;
-    set.channels = m_pChannel;
-    set.lengths = m_dLength;
-    set.openCount = m_nOpenCount;
-    set.paths = g_strVideoPath;
-    set.frameRates = m_dFrameRate;
-    set.rate = m_dRate;
-    set.offsets = m_dOffset;
-    for (int k = 0; k < 4; ++k) {
-        if (m_bReference[k] == 1) {
-            set.ref = k;
-        }
-    }
+    set.channels = m_pSet->Channels();
+    set.lengths = m_pSet->Lengths();
+    set.openCount = m_pSet->OpenCount();
+    set.paths = m_pSet->Paths();
+    set.frameRates = m_pSet->FrameRates();
+    set.rate = m_pSet->Rate();
+    set.offsets = m_pSet->Offsets();
+    set.ref = m_pSet->Reference();
     return set;
 }
 

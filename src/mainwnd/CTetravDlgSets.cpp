@@ -5,8 +5,8 @@
 #include "mainwnd/CTetravDlg.h"
 
 #include "dialogs/LastFolder.h"
-#include "dialogs/VideoPaths.h"
 #include "engine/CChannelGraph.h"
+#include "model/PlaySet.h"
 #include "platform/FileName.h"
 #include "platform/MessageBox.h"
 #include "sets/CRecentSets.h"
@@ -35,8 +35,8 @@ QString Filter() {
     return Utf8("视频组文件 (*.%1)").arg(QLatin1String(CSetFile::kSuffix));
 }
 
-QStringList VideosNow() {
-    return {g_strVideoPath[0], g_strVideoPath[1], g_strVideoPath[2], g_strVideoPath[3]};
+QStringList VideosNow(const PlaySet& set) {
+    return {set.Path(0), set.Path(1), set.Path(2), set.Path(3)};
 }
 
 } // namespace
@@ -56,7 +56,7 @@ void CTetravDlg::AddSetMenus(QMenu* file) {
     connect(file, &QMenu::aboutToShow, this, [this] {
         bool open = false;
         for (int k = 0; k < 4; ++k) {
-            open = open || ChannelIsOpen(k);
+            open = open || m_pSet->IsOpen(k);
         }
         m_menuActions[ID_SAVE_SET]->setEnabled(open);
         FillRecentSets();
@@ -93,8 +93,8 @@ void CTetravDlg::AddRecentSet(const QString& path) {
 void CTetravDlg::OnSaveSet() {
     QString start;
     for (int k = 0; k < 4 && start.isEmpty(); ++k) {
-        if (ChannelIsOpen(k)) {
-            start = QFileInfo(g_strVideoPath[k]).absolutePath();
+        if (m_pSet->IsOpen(k)) {
+            start = QFileInfo(m_pSet->Path(k)).absolutePath();
         }
     }
     if (start.isEmpty()) {
@@ -123,10 +123,10 @@ bool CTetravDlg::SaveSetTo(const QString& path) {
     int ref = -1;
     for (int k = 0; k < 4; ++k) {
         // A video that has ended (or broken) while the others play on stays in the set.
-        if (ChannelIsOpen(k) || !m_setVideo[k].isEmpty()) {
-            set.video[k] = ChannelIsOpen(k) ? g_strVideoPath[k] : m_setVideo[k];
-            set.offset[k] = m_dOffset[k];
-            ref = m_bReference[k] == 1 ? k : ref;
+        if (m_pSet->IsOpen(k) || !m_pSet->OpenedPath(k).isEmpty()) {
+            set.video[k] = m_pSet->IsOpen(k) ? m_pSet->Path(k) : m_pSet->OpenedPath(k);
+            set.offset[k] = m_pSet->Offset(k);
+            ref = m_pSet->IsReference(k) ? k : ref;
             any = true;
         }
     }
@@ -137,10 +137,10 @@ bool CTetravDlg::SaveSetTo(const QString& path) {
     set.reference = m_pSettings->ReferenceRule();
     // The reference time: the reference's own position less its offset.
     double position = 0.0;
-    if (ref >= 0 && ActiveSync().ReadPosition(*m_pChannel[ref], position)) {
-        set.position = std::max(0.0, position - m_dOffset[ref]);
+    if (ref >= 0 && ActiveSync().ReadPosition(*m_pSet->Channel(ref), position)) {
+        set.position = std::max(0.0, position - m_pSet->Offset(ref));
     }
-    if (m_setKeptVideos == VideosNow()) {
+    if (m_setKeptVideos == VideosNow(*m_pSet)) {
         set.kept = m_setKept;
     }
     QString why;
@@ -201,13 +201,13 @@ bool CTetravDlg::OpenForRun(const QStringList& files, const RunOptions& options)
         return false;
     }
     for (int k = 0; k < 4; ++k) {
-        if (options.offset[k] && !ChannelIsOpen(k)) {
+        if (options.offset[k] && !m_pSet->IsOpen(k)) {
             std::fprintf(stderr, "Tetrav: pane %d has no video; its offset is not used.\n", k + 1);
         }
     }
-    if (options.start && *options.start > 0.0 && !(*options.start < m_dTotalSecs)) {
+    if (options.start && *options.start > 0.0 && !(*options.start < m_pSet->TotalTime())) {
         std::fprintf(stderr, "Tetrav: the set is %.3f s long; it starts from the beginning, not at %.3f s.\n",
-                     m_dTotalSecs, *options.start);
+                     m_pSet->TotalTime(), *options.start);
     }
     if (options.rate == 0.25) {
         OnSlower();
@@ -247,28 +247,28 @@ bool CTetravDlg::OpenSet(CSetFile set, const QString& path) {
     // The set's modes hold for this run; the settings file keeps the user's own choice.
     m_pSettings->SetForRun(set.syncMode, set.reference);
     for (int k = 0; k < 4; ++k) {
-        g_strVideoPath[k] = set.video[k];
+        m_pSet->SetPath(k, set.video[k]);
     }
     m_nCurChannel = 0;
     m_bOpeningSetFile = !path.isEmpty();
     OpenSelectedFiles(); // says itself what did not open
     m_bOpeningSetFile = false;
-    if (m_bDestroyed || !AnyChannelTakesPart()) {
+    if (m_bDestroyed || !m_pSet->AnyTakesPart()) {
         return false;
     }
     if (!path.isEmpty()) {
         AddRecentSet(path);
     }
     m_setKept = set.kept;
-    m_setKeptVideos = VideosNow();
+    m_setKeptVideos = VideosNow(*m_pSet);
 
     bool offsets = false;
     for (int k = 0; k < 4; ++k) {
-        m_dOffset[k] = ChannelIsOpen(k) ? set.offset[k] : 0.0;
-        offsets = offsets || m_dOffset[k] != 0.0;
+        m_pSet->SetOffset(k, m_pSet->IsOpen(k) ? set.offset[k] : 0.0);
+        offsets = offsets || m_pSet->Offset(k) != 0.0;
     }
     // A position beyond the end (the videos changed since) starts from the beginning.
-    const double position = set.position < m_dTotalSecs ? set.position : 0.0;
+    const double position = set.position < m_pSet->TotalTime() ? set.position : 0.0;
     if (position > 0.0 || offsets) {
         ActiveSync().Seek(CurrentSet(), position);
     }

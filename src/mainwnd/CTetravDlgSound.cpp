@@ -3,6 +3,8 @@
 // level of whatever is heard; the sync tick and these commands give each channel its volume.
 #include "mainwnd/CTetravDlg.h"
 
+#include "model/PlaySet.h"
+
 #include "controls/CMenuEx.h"
 #include "engine/CChannelGraph.h"
 #include "uikit/Resource.h"
@@ -54,8 +56,8 @@ void CTetravDlg::ResetPaneSound() {
 void CTetravDlg::ApplyPaneVolumes() {
     // Paused channels get theirs now too, so play resumes with the right panes heard.
     for (int k = 0; k < 4; ++k) {
-        if (ChannelIsOpen(k)) {
-            m_pChannel[k]->SetVolume(PaneVolume(k));
+        if (m_pSet->IsOpen(k)) {
+            m_pSet->Channel(k)->SetVolume(PaneVolume(k));
         }
     }
     ShowSoundChecks();

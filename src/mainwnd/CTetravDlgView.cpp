@@ -2,6 +2,8 @@
 // the window above all others (前端显示) or in the normal order (一般显示).
 #include "mainwnd/CTetravDlg.h"
 
+#include "model/PlaySet.h"
+
 #include "engine/CChannelGraph.h"
 #include "mainwnd/CVideoPane.h"
 #include "mainwnd/MainLayout.h"
@@ -19,7 +21,7 @@ void CTetravDlg::OnPaneDoubleClick(int pane) {
     }
     if (m_bFourPanes) {
         // Only a pane that shows a video can be enlarged.
-        if (m_pChannel[pane] == nullptr) {
+        if (m_pSet->Channel(pane) == nullptr) {
             return;
         }
         m_nZoomedPane = pane;
@@ -48,9 +50,10 @@ void CTetravDlg::PlacePanes(const MainLayout& layout) {
         const QRect r = zoomed ? layout.zoomedPane : layout.panes[i];
         m_wndPane[i]->setGeometry(r);
         m_wndPane[i]->setVisible(m_bFourPanes || zoomed);
-        if (m_pChannel[i] != nullptr) {
+        if (m_pSet->Channel(i) != nullptr) {
             const QRect client = m_wndPane[i]->rect();
-            m_pChannel[i]->SetWindowPosition(client.left(), client.top(), client.width(), client.height());
+            m_pSet->Channel(i)->SetWindowPosition(client.left(), client.top(), client.width(),
+                                                  client.height());
         }
     }
 }

@@ -17,7 +17,7 @@ using CaptureAllTest = FrameSyncTest;
 // TetravDesktopTest.PlaysFourClipsFromTheCommandLineAndSnapshotsByHotKey.)
 TEST_F(SnapshotTest, WritesThePaneFrameAtTheVideoSizeNamedByPaneAndLocalTime) {
     StoreSyncMode(0);
-    OpenClips({"a_6s.mp4", nullptr, "c_10s.mp4", nullptr});
+    ASSERT_NO_FATAL_FAILURE(OpenClips({"a_6s.mp4", nullptr, "c_10s.mp4", nullptr}));
     const auto shots = [this] { return QDir(m_folder).entryList({QStringLiteral("*.bmp")}, QDir::Files); };
     ASSERT_FALSE(QFileInfo::exists(m_folder));
     // By the menu, paused after opening; by the menu, playing; by the hot key, playing.
@@ -28,7 +28,7 @@ TEST_F(SnapshotTest, WritesThePaneFrameAtTheVideoSizeNamedByPaneAndLocalTime) {
             dlg->OnSlower(); // a frame lasts 160 ms: long enough for a shot in a slow build
         }
         QTest::qWait(way * 300);
-        QWidget* picture = dlg->m_pChannel[2]->VideoWidget();
+        QWidget* picture = dlg->Set().Channel(2)->VideoWidget();
         // The picture may move on while it is read: take the shot between two equal readings.
         bool matched = false;
         for (int attempt = 0; attempt < 10 && !matched; ++attempt) {
@@ -53,7 +53,7 @@ TEST_F(SnapshotTest, WritesThePaneFrameAtTheVideoSizeNamedByPaneAndLocalTime) {
     // The file of pane 1 goes away while it plays: its decoded picture is still there.
     const QString copy = m_shots.filePath(QStringLiteral("copy.mp4"));
     ASSERT_TRUE(QFile::copy(clip("b_4s.mp4"), copy));
-    g_strVideoPath[2].clear();
+    dlg->Set().SetPath(2, QString());
     ClipWindowTest::Open({{0, copy}});
     dlg->OnPlay();
     QTest::qWait(300);
@@ -69,7 +69,7 @@ TEST_F(SnapshotTest, WritesThePaneFrameAtTheVideoSizeNamedByPaneAndLocalTime) {
 
 // The larger picture sets the cell size; a set that fails part way takes back its files.
 TEST_F(CaptureAllTest, MixedSizesRotationEmptyPanesAndUnwritableFolders) {
-    OpenClips({nullptr, "format.vob", "rotated_90.mp4", nullptr});
+    ASSERT_NO_FATAL_FAILURE(OpenClips({nullptr, "format.vob", "rotated_90.mp4", nullptr}));
     const CaptureSet set = Capture(false);
     EXPECT_TRUE(set.panes[0].isNull() && set.panes[3].isNull());
     ASSERT_EQ(set.panes[1].size(), QSize(352, 288));

@@ -70,7 +70,7 @@ protected:
     }
     double Position(int k) const {
         double s = -1;
-        dlg->m_pChannel[k]->GetCurrentPosition(s);
+        dlg->Set().Channel(k)->GetCurrentPosition(s);
         return s;
     }
     QString Monitored() { return m_seen += QString::fromUtf8(m_monitor.readAllStandardOutput()); }
@@ -81,13 +81,13 @@ protected:
 
 // Each command leaves the state its tool bar button does.
 TEST_F(MprisTest, PropertiesSeeksMalformedCallsAndCommandsActAsTheToolBarDoes) {
-    OpenClips({"a_6s.mp4", "b_4s.mp4", nullptr, nullptr});
+    ASSERT_NO_FATAL_FAILURE(OpenClips({"a_6s.mp4", "b_4s.mp4", nullptr, nullptr}));
     QTest::qWait(50); // the queued change notice of the open
     // The reference (the shortest) is the track: its title and length.
     const Result meta = Get("Metadata");
     EXPECT_TRUE(meta.out.contains("'xesam:title': <'b_4s'>"));
     EXPECT_TRUE(meta.out.contains(
-        QStringLiteral("'mpris:length': <int64 %1>").arg(std::llround(dlg->m_dTotalSecs * 1e6))));
+        QStringLiteral("'mpris:length': <int64 %1>").arg(std::llround(dlg->Set().TotalTime() * 1e6))));
     const int from = meta.out.indexOf("objectpath '") + 12;
     const QString track = meta.out.mid(from, meta.out.indexOf('\'', from) - from);
     ASSERT_TRUE(track.startsWith("/org/tetrav/Tetrav/Set/"));
@@ -121,7 +121,7 @@ TEST_F(MprisTest, PropertiesSeeksMalformedCallsAndCommandsActAsTheToolBarDoes) {
     }
     EXPECT_NEAR(Position(1), before, 0.05);
     EXPECT_EQ(Status(0), statusBefore);
-    EXPECT_EQ(dlg->Rate(), 1.0);
+    EXPECT_EQ(dlg->Set().Rate(), 1.0);
 
     // What media-key tools such as playerctl check before they send a command.
     const QString all = Call("org.freedesktop.DBus.Properties.GetAll", {"org.mpris.MediaPlayer2"}).out +
@@ -151,7 +151,7 @@ TEST_F(MprisTest, PropertiesSeeksMalformedCallsAndCommandsActAsTheToolBarDoes) {
         SCOPED_TRACE(s.method);
         ASSERT_EQ((*s.method == '<' ? Set("Rate", s.method) : Call(kPlayer + "." + s.method)).code, 0);
         EXPECT_EQ(Status(0), QString(s.status));
-        EXPECT_EQ(dlg->Rate(), s.rate);
+        EXPECT_EQ(dlg->Set().Rate(), s.rate);
         EXPECT_EQ(Get("PlaybackStatus").out, QStringLiteral("(<'%1'>,)").arg(s.playback));
         EXPECT_TRUE(WaitUntil(
             [&] { return Monitored().contains("'PlaybackStatus': <'" + QString(s.playback) + "'>"); }, 3000));
@@ -167,7 +167,7 @@ TEST_F(MprisTest, PropertiesSeeksMalformedCallsAndCommandsActAsTheToolBarDoes) {
     // Stop closes the set, as the stop button does.
     ASSERT_EQ(Call(kPlayer + ".Stop").code, 0);
     EXPECT_EQ(Status(0), "停止播放");
-    EXPECT_EQ(dlg->m_pChannel[0], nullptr);
+    EXPECT_EQ(dlg->Set().Channel(0), nullptr);
     EXPECT_EQ(Get("PlaybackStatus").out, "(<'Stopped'>,)");
     EXPECT_TRUE(WaitUntil([&] { return Monitored().contains("'PlaybackStatus': <'Stopped'>"); }, 3000));
     ASSERT_EQ(Call(kPlayer + ".Play").code, 0);
@@ -204,7 +204,7 @@ TEST_F(MprisTest, CallsWithoutAReplyActAndUrlPositionAndVolumeAreExact) {
         {"PlayPause again", {kPlayer + ".PlayPause"}, [&] { return !playing(); }},
         {"Rate",
          {"org.freedesktop.DBus.Properties.Set", "string:" + kPlayer, "string:Rate", "variant:double:2"},
-         [this] { return dlg->Rate() == 2.0; }},
+         [this] { return dlg->Set().Rate() == 2.0; }},
         {"SetPosition",
          {kPlayer + ".SetPosition", "objpath:" + track, "int64:5000000"},
          [this] { return std::abs(Position(1) - 5.0) < 0.1; }},
@@ -221,13 +221,13 @@ TEST_F(MprisTest, CallsWithoutAReplyActAndUrlPositionAndVolumeAreExact) {
 
     // A rate of 1 while paused keeps the pause.
     ASSERT_EQ(Set("Rate", "<1.0>").code, 0);
-    EXPECT_EQ(dlg->Rate(), 1.0);
+    EXPECT_EQ(dlg->Set().Rate(), 1.0);
     EXPECT_FALSE(playing());
     EXPECT_EQ(Get("PlaybackStatus").out, "(<'Paused'>,)");
 
     // No set: the volume is kept for the next one.
     Send(kPlayer + ".Stop");
-    ASSERT_TRUE(WaitUntil([this] { return dlg->m_pChannel[0] == nullptr; }, 5000));
+    ASSERT_TRUE(WaitUntil([this] { return dlg->Set().Channel(0) == nullptr; }, 5000));
     EXPECT_EQ(Get("Volume").out, "(<1.0>,)");
     ASSERT_EQ(Set("Volume", "<0.25>").code, 0);
     EXPECT_EQ(Get("Volume").out, "(<0.25>,)");

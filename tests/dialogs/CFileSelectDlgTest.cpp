@@ -1,7 +1,6 @@
 // The file selection dialog run modally: controls, scripted picks of real files, cancels, and the
 // real QFileDialog behind the default picker.
 #include "dialogs/CFileSelectDlg.h"
-#include "dialogs/VideoPaths.h"
 #include "support/FileBytes.h"
 #include "uikit/CBCGPControlIds.h"
 #include "uikit/Resource.h"
@@ -67,17 +66,17 @@ private:
 
 class FileSelectDlgTest : public ::testing::Test {
 protected:
-    void SetUp() override { setPaths({"", "", "", ""}); }
-    void TearDown() override { setPaths({"", "", "", ""}); }
-
-    static void setPaths(const QStringList& p) {
-        for (int i = 0; i < 4; ++i) {
-            g_strVideoPath[i] = p[i];
+    // The set's paths the next dialog opens with.
+    void setPaths(const QStringList& p) {
+        for (std::size_t i = 0; i < 4; ++i) {
+            m_start[i] = p[int(i)];
         }
     }
-    static QStringList paths() {
-        return {g_strVideoPath[0], g_strVideoPath[1], g_strVideoPath[2], g_strVideoPath[3]};
+    static QStringList paths(const CFileSelectDlg& d) {
+        return QStringList(d.Picked().begin(), d.Picked().end());
     }
+
+    CFileSelectDlg::PathList m_start;
 
     static QLineEdit* edit(const QWidget& dlg, int slot) {
         return qobject_cast<QLineEdit*>(GetDlgItem(&dlg, kEditIds[slot]));
@@ -117,7 +116,7 @@ TEST_F(FileSelectDlgTest, ControlsShowTheirTextsWholeAndPicksAreWrittenAtOnce) {
     setPaths({"/old/1.mp4", "/old/2.mp4", "/old/3.mp4", "/old/4.mp4"});
     const QString cwd = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(files.dir.path()));
-    CFileSelectDlg dlg;
+    CFileSelectDlg dlg(nullptr, m_start);
     const auto pressEnterOn = [&](int slot) {
         QPushButton* open = button(dlg, kOpenIds[slot]);
         open->setFocus(Qt::TabFocusReason);
@@ -171,7 +170,7 @@ TEST_F(FileSelectDlgTest, ControlsShowTheirTextsWholeAndPicksAreWrittenAtOnce) {
         clickOpen(dlg, 0);
         QLineEdit* e = edit(dlg, 0);
         EXPECT_EQ(e->text(), files[0]);
-        EXPECT_EQ(g_strVideoPath[0], files[0]);
+        EXPECT_EQ(dlg.Picked()[0], files[0]);
         // Rendered white, with dark text pixels somewhere.
         const QImage img = e->grab().toImage();
         EXPECT_EQ(img.pixelColor(img.width() / 2, img.height() - 4), QColor(Qt::white));
@@ -192,21 +191,21 @@ TEST_F(FileSelectDlgTest, ControlsShowTheirTextsWholeAndPicksAreWrittenAtOnce) {
         EXPECT_EQ(e->text(), files[0]);
 
         pressEnterOn(1);
-        EXPECT_EQ(g_strVideoPath[1], files[1]);
+        EXPECT_EQ(dlg.Picked()[1], files[1]);
         EXPECT_EQ(edit(dlg, 1)->text(), files[1]);
         clickOpen(dlg, 1); // the user thinks again and cancels
-        EXPECT_TRUE(g_strVideoPath[1].isEmpty());
+        EXPECT_TRUE(dlg.Picked()[1].isEmpty());
         EXPECT_EQ(edit(dlg, 1)->text(), files[1]) << "the box keeps the previous pick";
         pressEnterOn(3); // a path with spaces and Chinese characters, answered relative
         EXPECT_EQ(edit(dlg, 3)->text(), files[2]);
         pressEnterOn(2);
-        EXPECT_EQ(paths(), QStringList({files[0], "", files[3], files[2]}));
+        EXPECT_EQ(paths(dlg), QStringList({files[0], "", files[3], files[2]}));
         edit(dlg, 0)->setFocus(Qt::TabFocusReason);
         QTest::keyClick(edit(dlg, 0), Qt::Key_Return);
     });
     QDir::setCurrent(cwd);
     EXPECT_EQ(rc, IDOK);
-    EXPECT_EQ(paths(), QStringList({files[0], "", files[3], files[2]}));
+    EXPECT_EQ(paths(dlg), QStringList({files[0], "", files[3], files[2]}));
     EXPECT_EQ(QStringList({dlg.m_strFile1, dlg.m_strFile2, dlg.m_strFile3, dlg.m_strFile4}),
               QStringList({files[0], files[1], files[3], files[2]}));
     // Every pick ran the file-open dialog over this dialog, with the nine filters in Qt's form.
@@ -237,18 +236,18 @@ TEST_F(FileSelectDlgTest, CancelRestoresThePathsAndOkWithoutPicksKeepsThem) {
         if (!confirm) {
             picker.answers = {files[2], "", files[3]};
         }
-        CFileSelectDlg dlg;
+        CFileSelectDlg dlg(nullptr, m_start);
         const int rc = runModal(dlg, [&] {
             if (!confirm) {
                 clickOpen(dlg, 2); // slot 3 picked
                 clickOpen(dlg, 0); // slot 1 cancelled, so emptied
                 clickOpen(dlg, 1); // slot 2 picked
-                EXPECT_EQ(paths(), QStringList({"", files[3], files[2], before[3]}));
+                EXPECT_EQ(paths(dlg), QStringList({"", files[3], files[2], before[3]}));
             }
             end(dlg);
         });
         EXPECT_EQ(rc, confirm ? IDOK : IDCANCEL);
-        EXPECT_EQ(paths(), before);
+        EXPECT_EQ(paths(dlg), before);
         EXPECT_EQ(picker.filters.isEmpty(), confirm);
     }
 }

@@ -77,17 +77,14 @@ public:
         static_cast<void>(QTest::qWaitForWindowExposed(&dlg));
         QApplication::processEvents();
     }
-    ~Bench() {
-        dlg.OnStop();
-        std::fill(std::begin(g_strVideoPath), std::end(g_strVideoPath), QString());
-    }
+    ~Bench() { dlg.OnStop(); }
 
     // Opens path in pane (beside the good clips if asked), plays a while and closes the set.
     void Run(const BadFile& f, const QString& path, int pane, bool beside) {
         SCOPED_TRACE(beside ? "beside three good clips" : "alone");
         boxes.clear();
         for (int k = 0, g = 0; k < 4; ++k) {
-            g_strVideoPath[k] = k == pane ? path : (beside ? clip(kGood[g++]) : QString());
+            dlg.Set().SetPath(k, k == pane ? path : (beside ? clip(kGood[g++]) : QString()));
         }
         dlg.OpenSelectedFiles();
 
@@ -122,13 +119,13 @@ public:
         // Every channel with a length plays; the others have nothing play could start.
         const bool badPlays = f.outcome == Outcome::Plays;
         const auto played = [&](int k) {
-            return g_strVideoPath[k].isEmpty() || (k == pane && !badPlays) || dlg.m_dPosition[k] > 1.0;
+            return dlg.Set().Path(k).isEmpty() || (k == pane && !badPlays) || dlg.Set().Position(k) > 1.0;
         };
         EXPECT_TRUE(WaitUntil([&] { return played(0) && played(1) && played(2) && played(3); }, 8000));
         if (!badPlays) {
-            ASSERT_NE(dlg.m_pChannel[pane], nullptr);
-            EXPECT_FALSE(dlg.m_pChannel[pane]->IsRunning());
-            EXPECT_FALSE(dlg.m_pChannel[pane]->Run());
+            ASSERT_NE(dlg.Set().Channel(pane), nullptr);
+            EXPECT_FALSE(dlg.Set().Channel(pane)->IsRunning());
+            EXPECT_FALSE(dlg.Set().Channel(pane)->Run());
         }
         dlg.OnStop();
         EXPECT_TRUE(IsIdle(dlg));

@@ -61,9 +61,9 @@ TEST_F(ByteNamesTest, ANonUtf8NameOpensFromASetAUriAndADropAndASetKeepsItExactly
         dlg->OnStop();
         boxes.clear();
         w.open();
-        EXPECT_TRUE(WaitUntil([&] { return dlg->m_pChannel[0] != nullptr; }, 8000))
+        EXPECT_TRUE(WaitUntil([&] { return dlg->Set().Channel(0) != nullptr; }, 8000))
             << boxes.texts().join('|').toStdString();
-        EXPECT_EQ(FileName::ToBytes(g_strVideoPath[0]), bytes);
+        EXPECT_EQ(FileName::ToBytes(dlg->Set().Path(0)), bytes);
         EXPECT_TRUE(boxes.texts().isEmpty()) << boxes.texts().join('|').toStdString();
     }
 

@@ -35,7 +35,7 @@ protected:
     static QUrl File(const QString& name) { return QUrl::fromLocalFile(clip(name)); }
     // Panes 1 to n have a channel, the others none.
     bool AllOpen(int n) const {
-        CChannelGraph* const* c = dlg->m_pChannel;
+        CChannelGraph* const* c = dlg->Set().Channels();
         return std::count(c, c + n, nullptr) == 0 && std::count(c + n, c + 4, nullptr) == 4 - n;
     }
 
@@ -48,20 +48,20 @@ TEST_F(FileDropTest, ASetOpensInPaneOrderOneFileOnAPaneKeepsTheOthersAndNonVideo
         Drop({File("a_6s.mp4"), File("b_4s.mp4"), File("c_10s.mp4"), File("d_20s.mp4"), File("format.mp4")},
              OverPane(0)));
     ASSERT_TRUE(WaitUntil([&] { return AllOpen(4); }, 8000));
-    EXPECT_EQ(Paths(),
+    EXPECT_EQ(Paths(*dlg),
               QStringList({clip("a_6s.mp4"), clip("b_4s.mp4"), clip("c_10s.mp4"), clip("d_20s.mp4")}));
-    EXPECT_EQ(dlg->m_nOpenCount, 4);
+    EXPECT_EQ(dlg->Set().OpenCount(), 4);
 
     // Two files dropped over pane 4 still open as a set in panes 1 and 2.
     ASSERT_TRUE(Drop({File("b_4s.mp4"), File("a_6s.mp4")}, OverPane(3)));
     ASSERT_TRUE(WaitUntil([&] { return AllOpen(2); }, 5000));
-    EXPECT_EQ(Paths(), QStringList({clip("b_4s.mp4"), clip("a_6s.mp4"), "", ""}));
+    EXPECT_EQ(Paths(*dlg), QStringList({clip("b_4s.mp4"), clip("a_6s.mp4"), "", ""}));
     EXPECT_EQ(Status(0), "打开文件");
-    EXPECT_EQ(dlg->m_bReference[0], 1);
+    EXPECT_EQ(dlg->Set().Reference(), 0);
 
     // What is not a readable local video is refused, named; the open set plays on unchanged.
     dlg->OnPlay();
-    CChannelGraph* const before[2] = {dlg->m_pChannel[0], dlg->m_pChannel[1]};
+    CChannelGraph* const before[2] = {dlg->Set().Channel(0), dlg->Set().Channel(1)};
     const QString text = m_scratch.filePath("notes.txt");
     tetrav::test::writeAll(text, "not a video at all\n");
     const QString locked = m_scratch.filePath("locked.mp4");
@@ -92,8 +92,8 @@ TEST_F(FileDropTest, ASetOpensInPaneOrderOneFileOnAPaneKeepsTheOthersAndNonVideo
         ASSERT_TRUE(WaitUntil([&] { return !boxes.texts().isEmpty(); }, 3000));
         EXPECT_EQ(boxes.texts(), QStringList("打开视频文件错误!\n" + QDir::toNativeSeparators(c.named)));
         EXPECT_EQ(boxes.boxes()[0].caption, "错误");
-        EXPECT_EQ(Paths(), QStringList({clip("b_4s.mp4"), clip("a_6s.mp4"), "", ""}));
-        EXPECT_TRUE(dlg->m_pChannel[0] == before[0] && dlg->m_pChannel[1] == before[1]);
+        EXPECT_EQ(Paths(*dlg), QStringList({clip("b_4s.mp4"), clip("a_6s.mp4"), "", ""}));
+        EXPECT_TRUE(dlg->Set().Channel(0) == before[0] && dlg->Set().Channel(1) == before[1]);
         EXPECT_TRUE(dlg->IsTimerRunning(TIMER_SYNC)) << "play goes on";
     }
     // A drag that carries no files is not taken at all.
@@ -106,21 +106,21 @@ TEST_F(FileDropTest, ASetOpensInPaneOrderOneFileOnAPaneKeepsTheOthersAndNonVideo
 
     // One file on pane 3 joins the set there.
     ASSERT_TRUE(Drop({File("c_10s.mp4")}, OverPane(2)));
-    ASSERT_TRUE(WaitUntil([&] { return dlg->m_pChannel[2] != nullptr; }, 5000));
-    EXPECT_EQ(Paths(), QStringList({clip("b_4s.mp4"), clip("a_6s.mp4"), clip("c_10s.mp4"), ""}));
-    EXPECT_EQ(dlg->m_nOpenCount, 3);
+    ASSERT_TRUE(WaitUntil([&] { return dlg->Set().Channel(2) != nullptr; }, 5000));
+    EXPECT_EQ(Paths(*dlg), QStringList({clip("b_4s.mp4"), clip("a_6s.mp4"), clip("c_10s.mp4"), ""}));
+    EXPECT_EQ(dlg->Set().OpenCount(), 3);
     EXPECT_FALSE(dlg->IsTimerRunning(TIMER_SYNC)) << "a new set waits for play, as after the open command";
 
     // One file on pane 1 replaces that pane's file.
     ASSERT_TRUE(Drop({File("d_20s.mp4")}, OverPane(0)));
-    ASSERT_TRUE(WaitUntil([&] { return g_strVideoPath[0] == clip("d_20s.mp4"); }, 5000));
-    EXPECT_EQ(Paths(), QStringList({clip("d_20s.mp4"), clip("a_6s.mp4"), clip("c_10s.mp4"), ""}));
-    EXPECT_EQ(dlg->m_bReference[1], 1) << "a_6s is now the shortest";
+    ASSERT_TRUE(WaitUntil([&] { return dlg->Set().Path(0) == clip("d_20s.mp4"); }, 5000));
+    EXPECT_EQ(Paths(*dlg), QStringList({clip("d_20s.mp4"), clip("a_6s.mp4"), clip("c_10s.mp4"), ""}));
+    EXPECT_EQ(dlg->Set().Reference(), 1) << "a_6s is now the shortest";
 
     // One file elsewhere (the tool bar) is a set of one.
     ASSERT_TRUE(Drop({File("b_4s.mp4")}, OverToolBar()));
     ASSERT_TRUE(WaitUntil([&] { return AllOpen(1); }, 5000));
-    EXPECT_EQ(Paths(), QStringList({clip("b_4s.mp4"), "", "", ""}));
+    EXPECT_EQ(Paths(*dlg), QStringList({clip("b_4s.mp4"), "", "", ""}));
     EXPECT_TRUE(boxes.texts().isEmpty());
 }
 

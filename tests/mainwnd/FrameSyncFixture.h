@@ -52,7 +52,7 @@ protected:
 
     void Open(const ClipSet& set) {
         m_set = set;
-        OpenClips(set.clips);
+        ASSERT_NO_FATAL_FAILURE(OpenClips(set.clips));
     }
 
     std::array<int, 4> Frames() const { return {FrameOf(0), FrameOf(1), FrameOf(2), FrameOf(3)}; }
@@ -81,7 +81,7 @@ protected:
             const auto n = Frames();
             const double skew = double(reading.elapsed()) / 1000.0 * rate * Slowest();
             for (int k = 0; k < 4; ++k) {
-                ASSERT_TRUE(dlg->m_pChannel[k] == nullptr || n[k] >= 0) << after << ": pane " << k + 1;
+                ASSERT_TRUE(dlg->Set().Channel(k) == nullptr || n[k] >= 0) << after << ": pane " << k + 1;
             }
             const double spread = SpreadInFrames(n) - std::ceil(skew);
             withinOne += spread <= 1.0 + 1e-6 ? 1 : 0;

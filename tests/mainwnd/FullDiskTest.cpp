@@ -32,7 +32,7 @@ TEST_F(FullDiskTest, EveryWriterLeavesTheOldFileAndSaysWhichFileAndWhy) {
     ASSERT_FALSE(disk.folder().isEmpty()) << disk.whyNot().toStdString();
     qputenv("XDG_STATE_HOME", QFile::encodeName(disk.folder() + "/state"));
     StoreSyncMode(1);
-    OpenClips({"c_10s.mp4", nullptr, "sync_h264.mp4", nullptr});
+    ASSERT_NO_FATAL_FAILURE(OpenClips({"c_10s.mp4", nullptr, "sync_h264.mp4", nullptr}));
     Settle();
     const QString setPath = disk.folder() + QStringLiteral("/比较 一.tetravset");
     const QString otherSet = m_state.filePath(QStringLiteral("另一个.tetravset")); // not on the full disk

@@ -14,11 +14,11 @@ TEST_F(GarbageMidPlayTest, AFileTurnedToGarbageIsRetiredAloneWithItsMessage) {
     const QString victim = m_state.filePath(QStringLiteral("被覆盖.mp4"));
     ASSERT_TRUE(QFile::copy(clip("c_10s.mp4"), victim));
     Open({{0, victim}, {1, "sync_h264.mp4"}});
-    ASSERT_TRUE(dlg->m_pChannel[0] != nullptr && dlg->m_pChannel[1] != nullptr);
+    ASSERT_TRUE(dlg->Set().Channel(0) != nullptr && dlg->Set().Channel(1) != nullptr);
     Settle(&CTetravDlg::OnPlay);
     double position = 0;
     ASSERT_TRUE(
-        WaitUntil([&] { return dlg->m_pChannel[1]->GetShownPosition(position) && position > 1.0; }, 5000));
+        WaitUntil([&] { return dlg->Set().Channel(1)->GetShownPosition(position) && position > 1.0; }, 5000));
 
     // Everything after the first tenth (the picture data) overwritten in place.
     QFile file(victim);
@@ -33,14 +33,14 @@ TEST_F(GarbageMidPlayTest, AFileTurnedToGarbageIsRetiredAloneWithItsMessage) {
     ASSERT_EQ(file.write(garbage), garbage.size());
     file.close();
 
-    ASSERT_TRUE(WaitUntil([&] { return dlg->m_pChannel[0] == nullptr; }, 12000)) << "the pane froze";
+    ASSERT_TRUE(WaitUntil([&] { return dlg->Set().Channel(0) == nullptr; }, 12000)) << "the pane froze";
     ASSERT_EQ(boxes.texts().size(), 1);
     EXPECT_TRUE(boxes.texts()[0].startsWith(QStringLiteral("打开视频文件错误!\n") + victim));
-    EXPECT_NE(dlg->m_pChannel[1], nullptr);
+    EXPECT_NE(dlg->Set().Channel(1), nullptr);
     EXPECT_TRUE(dlg->IsTimerRunning(TIMER_SYNC)) << "the other plays on";
     const double before = position;
     EXPECT_TRUE(WaitUntil(
-        [&] { return dlg->m_pChannel[1]->GetShownPosition(position) && position > before + 0.5; }, 5000));
+        [&] { return dlg->Set().Channel(1)->GetShownPosition(position) && position > before + 0.5; }, 5000));
 }
 
 } // namespace

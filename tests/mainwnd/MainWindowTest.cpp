@@ -188,10 +188,10 @@ TEST_F(WindowTest, SettingsAndModeCommandsHoldUntilEveryWayOfEndingTheWindow) {
         EXPECT_TRUE(scripts[2]->deleted);
         EXPECT_EQ(scripts[2]->calls.mid(scripts[2]->calls.indexOf("Destroy")),
                   QStringList({"Destroy", "SetNotifyWindow(null)"}));
-        EXPECT_EQ(dlg->m_pChannel[2], nullptr);
+        EXPECT_EQ(dlg->Set().Channel(2), nullptr);
         EXPECT_FALSE(dlg->IsTimerRunning(TIMER_SYNC) || dlg->IsTimerRunning(TIMER_DISPLAY));
         EXPECT_EQ(tetrav::test::readAll(CSettingsFile::FilePath()), stored);
-        g_strVideoPath[2].clear();
+        dlg->Set().SetPath(2, QString());
     }
 }
 

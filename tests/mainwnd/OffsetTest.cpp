@@ -63,8 +63,8 @@ protected:
 // Also the go-to dialog end to end: prefilled from the last tick, 取消 changing nothing.
 TEST_F(OffsetTest, PanesShowTheSameFrameThroughEveryCommand) {
     g_settings.MiniVideo = 0; // the longest video, pane 1, is the reference
-    Open(kLate);
-    ASSERT_EQ(dlg->m_bReference[0], 1);
+    ASSERT_NO_FATAL_FAILURE(Open(kLate));
+    ASSERT_EQ(dlg->Set().Reference(), 0);
     // 设置时间偏移... in pane 2's menu: the offset typed over and OK pressed.
     QTimer::singleShot(200, dlg.get(), [] {
         auto* offset = qobject_cast<COffsetDlg*>(QApplication::activeModalWidget());
@@ -74,20 +74,20 @@ TEST_F(OffsetTest, PanesShowTheSameFrameThroughEveryCommand) {
         QTest::mouseClick(qobject_cast<QPushButton*>(GetDlgItem(offset, IDOK)), Qt::LeftButton);
     });
     emit dlg->m_menuContext[1]->command(ID_SET_OFFSET_1 + 1);
-    EXPECT_DOUBLE_EQ(dlg->m_dOffset[1], -3.2);
+    EXPECT_DOUBLE_EQ(dlg->Set().Offset(1), -3.2);
     Settle();
 
     // Before its start the late pane waits on its first picture, dimmed, and joins in on time.
     GoTo(1.0);
     EXPECT_EQ(Frames(), (std::array<int, 4>{25, -1, -1, -1})); // pane 2 dimmed
-    EXPECT_EQ(DimmedFrame(dlg->m_pChannel[1]->VideoWidget()), 80);
+    EXPECT_EQ(DimmedFrame(dlg->Set().Channel(1)->VideoWidget()), 80);
     dlg->OnPlay();
     QTest::qWait(1000);
-    EXPECT_EQ(DimmedFrame(dlg->m_pChannel[1]->VideoWidget()), 80) << "still waiting at about 2 s";
+    EXPECT_EQ(DimmedFrame(dlg->Set().Channel(1)->VideoWidget()), 80) << "still waiting at about 2 s";
     ASSERT_TRUE(WaitUntil([this] { return Frames()[0] >= 95; }, 5000));
     ExpectLockedWhilePlaying("after the late pane's start");
     // The play time and the seek bar stay the reference's.
-    EXPECT_NEAR(dlg->m_dCurrentSecs, Frames()[0] / 25.0, 0.3);
+    EXPECT_NEAR(dlg->Set().PlayTime(), Frames()[0] / 25.0, 0.3);
     EXPECT_TRUE(Status(3).contains(QStringLiteral("-3.200")));
 
     GotoFromMenu("000004", IDOK);
@@ -128,13 +128,13 @@ TEST_F(OffsetTest, PanesShowTheSameFrameThroughEveryCommand) {
         QCursor::setPos(dlg->m_wndPane[pane]->mapToGlobal(dlg->m_wndPane[pane]->rect().center()));
         QApplication::processEvents();
         const auto before = Frames();
-        const double offset = dlg->m_dOffset[pane];
+        const double offset = dlg->Set().Offset(pane);
         Key(Qt::Key_Right, Qt::ControlModifier);
         Settle();
         auto expected = before;
         ++expected[pane];
         EXPECT_EQ(Frames(), expected);
-        EXPECT_NEAR(dlg->m_dOffset[pane], offset + 0.04, 1e-9);
+        EXPECT_NEAR(dlg->Set().Offset(pane), offset + 0.04, 1e-9);
         Key(Qt::Key_Left, Qt::ControlModifier);
         Key(Qt::Key_Left, Qt::ControlModifier);
         Settle();
@@ -148,13 +148,13 @@ TEST_F(OffsetTest, PanesShowTheSameFrameThroughEveryCommand) {
     ExpectLockedThroughRates("resume after steps back");
     // While playing the keys nudge nothing.
     Key(Qt::Key_Right, Qt::ControlModifier);
-    EXPECT_DOUBLE_EQ(dlg->m_dOffset[0], 0.0);
+    EXPECT_DOUBLE_EQ(dlg->Set().Offset(0), 0.0);
     EXPECT_TRUE(boxes.texts().isEmpty());
 
     dlg->OnStop();
     GotoFromMenu("000009", IDOK);
     EXPECT_EQ(g_dGotoSecs, 9.0);
-    EXPECT_EQ(dlg->m_pChannel[0], nullptr);
+    EXPECT_EQ(dlg->Set().Channel(0), nullptr);
     EXPECT_FALSE(dlg->IsTimerRunning(TIMER_SYNC));
 }
 

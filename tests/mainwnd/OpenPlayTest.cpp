@@ -29,14 +29,14 @@ TEST_F(OpenPlayTest, CommandLineFilesInSlotsTwoAndFourOnlyAndCommandsLeaveAPathW
     dlg = std::make_unique<CTetravDlg>();
     dlg->SetCommandLineFiles({QString(), clip("a_6s.mp4"), QString(), clip("b_4s.mp4")});
     ShowWindow();
-    ASSERT_TRUE(
-        WaitUntil([&] { return dlg->m_pChannel[1] != nullptr && dlg->m_pChannel[3] != nullptr; }, 5000));
-    EXPECT_EQ(Paths(), QStringList({"", clip("a_6s.mp4"), "", clip("b_4s.mp4")}));
+    ASSERT_TRUE(WaitUntil(
+        [&] { return dlg->Set().Channel(1) != nullptr && dlg->Set().Channel(3) != nullptr; }, 5000));
+    EXPECT_EQ(Paths(*dlg), QStringList({"", clip("a_6s.mp4"), "", clip("b_4s.mp4")}));
     EXPECT_TRUE(boxes.texts().isEmpty());
-    EXPECT_TRUE(dlg->m_pChannel[0] == nullptr && dlg->m_pChannel[2] == nullptr);
-    EXPECT_EQ(dlg->m_nOpenCount, 2);
-    EXPECT_EQ(dlg->m_bReference[3], 1) << "the shortest is the reference";
-    EXPECT_NEAR(dlg->m_dTotalSecs, 4.0, 0.1);
+    EXPECT_TRUE(dlg->Set().Channel(0) == nullptr && dlg->Set().Channel(2) == nullptr);
+    EXPECT_EQ(dlg->Set().OpenCount(), 2);
+    EXPECT_EQ(dlg->Set().Reference(), 3) << "the shortest is the reference";
+    EXPECT_NEAR(dlg->Set().TotalTime(), 4.0, 0.1);
     EXPECT_EQ(Status(1), "00:00:04");
     ExpectOpenState();
     // The reference has sound at full volume: the slider spans 0..10000 and stands at the top.
@@ -47,14 +47,14 @@ TEST_F(OpenPlayTest, CommandLineFilesInSlotsTwoAndFourOnlyAndCommandsLeaveAPathW
     EXPECT_EQ(Status(2) + Status(3), "播放时间同步信息");
 
     // Commands leave alone a path without a channel object (a pick in a dialog then cancelled).
-    g_strVideoPath[0] = clip("c_10s.mp4");
+    dlg->Set().SetPath(0, clip("c_10s.mp4"));
     g_dGotoSecs = 1.0;
     for (auto command : {&CTetravDlg::OnPlay, &CTetravDlg::OnPause, &CTetravDlg::OnFaster,
                          &CTetravDlg::OnStepFrame, &CTetravDlg::OnGotoPosition, &CTetravDlg::OnNormalSpeed}) {
         (dlg.get()->*command)();
     }
-    EXPECT_TRUE(WaitUntil([&] { return dlg->m_dPosition[3] > 0.0; }, 3000));
-    EXPECT_EQ(dlg->m_pChannel[0], nullptr);
+    EXPECT_TRUE(WaitUntil([&] { return dlg->Set().Position(3) > 0.0; }, 3000));
+    EXPECT_EQ(dlg->Set().Channel(0), nullptr);
     dlg->OnStop();
     EXPECT_TRUE(IsIdle(*dlg));
 }
@@ -90,7 +90,8 @@ TEST_F(OpenPlayTest, OnlyUnreadableFilesEndIdleAndTheWindowStaysAliveUnderABusyC
         }
     });
     watcher.start(20);
-    g_strVideoPath[2] = g_strVideoPath[3] = QString();
+    dlg->Set().SetPath(2, QString());
+    dlg->Set().SetPath(3, QString());
     Open({{0, "bad/no_moov.mp4"}, {1, "a_6s.mp4"}});
     EXPECT_GT(ticksWhileBusy, 0);
     EXPECT_FALSE(commandsTaken);
@@ -105,7 +106,7 @@ TEST_F(OpenPlayTest, SliderFollowsTheReferenceSeekBarDragSeeksAndSetUpFailuresGi
         std::tuple(6, -2500, 4, -9000);
     g_settings.MiniVideo = 0; // longest: slot 1 is the reference
     Open({{0, "a_6s.mp4"}, {1, "b_4s.mp4"}});
-    EXPECT_EQ(dlg->m_bReference[0], 1);
+    EXPECT_EQ(dlg->Set().Reference(), 0);
     EXPECT_EQ(dlg->m_wndVolume->GetRangeMax(), 7500);
     EXPECT_EQ(dlg->m_wndVolume->GetPos(), 7500);
     EXPECT_EQ(scripts[0]->calls.mid(0, 5),
@@ -128,9 +129,10 @@ TEST_F(OpenPlayTest, SliderFollowsTheReferenceSeekBarDragSeeksAndSetUpFailuresGi
     // A reference without sound leaves the slider as it was.
     UseScriptedChannels();
     std::tie(scripts[2]->length, scripts[2]->volume) = std::tuple(3, -100);
-    g_strVideoPath[0] = g_strVideoPath[1] = QString();
+    dlg->Set().SetPath(0, QString());
+    dlg->Set().SetPath(1, QString());
     Open({{2, "video_only_3s.mp4"}});
-    EXPECT_EQ(dlg->m_bReference[2], 1);
+    EXPECT_EQ(dlg->Set().Reference(), 2);
     EXPECT_EQ(dlg->m_wndVolume->GetRangeMax(), 7500);
 
     // Each step of setting up a channel fails in one pane.
@@ -147,7 +149,8 @@ TEST_F(OpenPlayTest, SliderFollowsTheReferenceSeekBarDragSeeksAndSetUpFailuresGi
               QStringList({"打开视频文件错误!\n视频二：" + file, "设置视频错误!\n视频三：" + file,
                            "打开视频错误!\n视频四：" + file}));
     // A channel that failed keeps its object until it is closed.
-    EXPECT_TRUE(dlg->m_pChannel[0] && dlg->m_pChannel[1] && dlg->m_pChannel[2] && dlg->m_pChannel[3]);
+    EXPECT_TRUE(dlg->Set().Channel(0) && dlg->Set().Channel(1) && dlg->Set().Channel(2) &&
+                dlg->Set().Channel(3));
     dlg->OnStop();
     EXPECT_TRUE(scripts[0]->deleted && scripts[1]->deleted && scripts[2]->deleted && scripts[3]->deleted);
 }
@@ -156,8 +159,7 @@ TEST_F(OpenPlayTest, SliderFollowsTheReferenceSeekBarDragSeeksAndSetUpFailuresGi
 TEST_F(OpenPlayTest, TransportCommandsDriveEveryChannelAndTheTimersAndOpeningAgainReplacesTheSet) {
     Open({{0, "a_6s.mp4"}, {1, "a_6s.mp4"}, {2, "a_6s.mp4"}, {3, "a_6s.mp4"}});
     ASSERT_TRUE(boxes.texts().isEmpty());
-    EXPECT_EQ(QList<int>(std::begin(dlg->m_bReference), std::end(dlg->m_bReference)),
-              QList<int>({1, 0, 0, 0}));
+    EXPECT_EQ(dlg->Set().Reference(), 0);
     const auto press = [this](int id) { dlg->m_wndToolBar->ButtonAction(id)->trigger(); };
     const auto expect = [this](const char* status, bool sync, bool display) {
         EXPECT_EQ(Status(0), QString::fromUtf8(status));
@@ -166,30 +168,31 @@ TEST_F(OpenPlayTest, TransportCommandsDriveEveryChannelAndTheTimersAndOpeningAga
     };
     press(ID_TB_PLAY);
     expect("开始播放", true, true);
-    ASSERT_TRUE(WaitUntil([&] { return dlg->m_dCurrentSecs > 2.2; }, 8000));
-    EXPECT_TRUE(dlg->m_pChannel[0]->IsRunning() || dlg->m_pChannel[2]->IsRunning());
+    ASSERT_TRUE(WaitUntil([&] { return dlg->Set().PlayTime() > 2.2; }, 8000));
+    EXPECT_TRUE(dlg->Set().Channel(0)->IsRunning() || dlg->Set().Channel(2)->IsRunning());
     for (int k = 1; k < 4; ++k) {
-        EXPECT_NEAR(dlg->m_dPosition[k], dlg->m_dPosition[0], 1.0) << k;
+        EXPECT_NEAR(dlg->Set().Position(k), dlg->Set().Position(0), 1.0) << k;
     }
     EXPECT_TRUE(WaitUntil([&] { return Status(2) != "播放时间"; }, 2000));
 
     press(ID_TB_PAUSE);
     expect("暂停播放", false, true);
-    EXPECT_TRUE(dlg->m_pChannel[0]->IsPaused() && dlg->m_pChannel[2]->IsPaused());
+    EXPECT_TRUE(dlg->Set().Channel(0)->IsPaused() && dlg->Set().Channel(2)->IsPaused());
     press(ID_TB_FASTER);
     expect("加快播放", false, true); // rate commands touch no timer
     press(ID_TB_SLOWER);
     expect("慢速播放", false, true);
     press(ID_TB_NORMAL_SPEED);
     expect("恢复播放", true, true);
-    EXPECT_TRUE(
-        WaitUntil([&] { return dlg->m_pChannel[0]->IsRunning() && dlg->m_pChannel[2]->IsRunning(); }, 2000));
-    g_strVideoPath[1].clear();
+    EXPECT_TRUE(WaitUntil(
+        [&] { return dlg->Set().Channel(0)->IsRunning() && dlg->Set().Channel(2)->IsRunning(); }, 2000));
+    dlg->Set().SetPath(1, QString());
     Open({{2, "c_10s.mp4"}, {3, "b_4s.mp4"}});
     expect("打开文件", false, false);
-    EXPECT_TRUE(dlg->m_pChannel[0] && !dlg->m_pChannel[1] && dlg->m_pChannel[2] && dlg->m_pChannel[3]);
-    EXPECT_EQ(dlg->m_nOpenCount, 3);
-    EXPECT_EQ(dlg->m_bReference[3], 1);
+    EXPECT_TRUE(dlg->Set().Channel(0) && !dlg->Set().Channel(1) && dlg->Set().Channel(2) &&
+                dlg->Set().Channel(3));
+    EXPECT_EQ(dlg->Set().OpenCount(), 3);
+    EXPECT_EQ(dlg->Set().Reference(), 3);
     press(ID_TB_PLAY);
     expect("开始播放", true, true);
     dlg->MenuAction(ID_PLAY_STEP)->trigger();
@@ -208,26 +211,27 @@ TEST_F(OpenPlayTest, FileThatBreaksWhilePlayingIsRetiredAlone) {
     ASSERT_TRUE(QFile::copy(clip("c_10s.mp4"), gone));
     Open({{0, gone}, {1, "cut_short.mp4"}});
     ASSERT_TRUE(boxes.texts().isEmpty());
-    ASSERT_EQ(dlg->m_bReference[0], 1);
+    ASSERT_EQ(dlg->Set().Reference(), 0);
     dlg->OnPlay();
-    ASSERT_TRUE(WaitUntil([&] { return dlg->m_dCurrentSecs > 0.5; }, 5000));
+    ASSERT_TRUE(WaitUntil([&] { return dlg->Set().PlayTime() > 0.5; }, 5000));
     ASSERT_TRUE(QFile::remove(gone));
     ASSERT_TRUE(WaitUntil([&] { return !boxes.texts().isEmpty(); }, 15000));
     EXPECT_EQ(boxes.texts(),
               QStringList(QString("打开视频文件错误!\n%1 (视频二)").arg(clip("cut_short.mp4"))));
-    EXPECT_EQ(dlg->m_pChannel[1], nullptr);
-    EXPECT_TRUE(g_strVideoPath[1].isEmpty());
-    EXPECT_EQ(dlg->m_nOpenCount, 1);
+    EXPECT_EQ(dlg->Set().Channel(1), nullptr);
+    EXPECT_TRUE(dlg->Set().Path(1).isEmpty());
+    EXPECT_EQ(dlg->Set().OpenCount(), 1);
     // Pane 1 plays on, and the set ends at its end.
     EXPECT_TRUE(dlg->IsTimerRunning(TIMER_SYNC));
-    EXPECT_GT(dlg->m_dCurrentSecs, 4.0);
-    EXPECT_LT(dlg->m_dCurrentSecs, 8.0);
+    EXPECT_GT(dlg->Set().PlayTime(), 4.0);
+    EXPECT_LT(dlg->Set().PlayTime(), 8.0);
     ASSERT_TRUE(WaitUntil([&] { return IsIdle(*dlg); }, 8000));
     EXPECT_EQ(Status(2), "00:00:10");
     EXPECT_EQ(boxes.texts().size(), 1);
 }
 
-// A cancelled pick empties its path until 放弃 puts it back; confirming rebuilds at full volume.
+// A cancelled pick empties its path in the dialog until 放弃 puts it back; confirming rebuilds at full
+// volume.
 TEST_F(OpenPlayTest, FileDialogCancelKeepsThePlayingSetAndConfirmRebuildsIt) {
     Open({{0, "c_10s.mp4"}});
     dlg->m_wndVolume->setValue(9000);
@@ -240,7 +244,10 @@ TEST_F(OpenPlayTest, FileDialogCancelKeepsThePlayingSetAndConfirmRebuildsIt) {
         if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
             owner = d->parentWidget();
             qobject_cast<QPushButton*>(GetDlgItem(d, IDC_OPEN1))->click();
-            emptiedInside = g_strVideoPath[0].isEmpty();
+            // The pick is emptied in the dialog; the set keeps its file until the dialog is confirmed.
+            auto* select = qobject_cast<CFileSelectDlg*>(d);
+            emptiedInside =
+                select != nullptr && select->Picked()[0].isEmpty() && dlg->Set().Path(0) == clip("c_10s.mp4");
             QTimer::singleShot(1200, d, [d] { d->reject(); }); // longer than a display tick
         }
     });
@@ -248,15 +255,15 @@ TEST_F(OpenPlayTest, FileDialogCancelKeepsThePlayingSetAndConfirmRebuildsIt) {
     CFileSelectDlg::SetFilePicker(previous);
     ASSERT_TRUE(emptiedInside);
     EXPECT_EQ(owner, dlg.get()) << "the selection dialog stays above the main window";
-    EXPECT_EQ(g_strVideoPath[0], clip("c_10s.mp4"));
-    ASSERT_NE(dlg->m_pChannel[0], nullptr);
+    EXPECT_EQ(dlg->Set().Path(0), clip("c_10s.mp4"));
+    ASSERT_NE(dlg->Set().Channel(0), nullptr);
     EXPECT_EQ(dlg->m_nVolume, -1000);
     EXPECT_TRUE(dlg->IsTimerRunning(TIMER_SYNC) && dlg->IsTimerRunning(TIMER_DISPLAY));
     EXPECT_EQ(Status(0), "开始播放");
     // It played on under the dialog, and goes on.
-    EXPECT_TRUE(WaitUntil([&] { return dlg->m_dCurrentSecs > 1.4 && dlg->m_dCurrentSecs < 3.0; }, 1000));
-    const double before = dlg->m_dCurrentSecs;
-    EXPECT_TRUE(WaitUntil([&] { return dlg->m_dCurrentSecs > before + 0.3; }, 3000));
+    EXPECT_TRUE(WaitUntil([&] { return dlg->Set().PlayTime() > 1.4 && dlg->Set().PlayTime() < 3.0; }, 1000));
+    const double before = dlg->Set().PlayTime();
+    EXPECT_TRUE(WaitUntil([&] { return dlg->Set().PlayTime() > before + 0.3; }, 3000));
 
     QTimer::singleShot(300, [] {
         if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
@@ -265,14 +272,15 @@ TEST_F(OpenPlayTest, FileDialogCancelKeepsThePlayingSetAndConfirmRebuildsIt) {
     });
     dlg->MenuAction(ID_OPEN_FILES)->trigger();
     EXPECT_FALSE(dlg->IsTimerRunning(TIMER_SYNC));
-    EXPECT_NE(dlg->m_pChannel[0], nullptr);
+    EXPECT_NE(dlg->Set().Channel(0), nullptr);
     EXPECT_EQ(Status(0), "打开文件");
     EXPECT_TRUE(boxes.texts().isEmpty());
     EXPECT_EQ(dlg->m_wndVolume->GetPos(), 10000);
     EXPECT_EQ(dlg->m_nVolume, dlg->m_wndVolume->GetPos() - 10000);
-    dlg->m_pChannel[0]->SetVolume(-3000);
+    dlg->Set().Channel(0)->SetVolume(-3000);
     dlg->OnPlay();
-    EXPECT_TRUE(WaitUntil([&] { return dlg->m_pChannel[0]->GetVolume() == 0; }, 2000)) << "a tick applies it";
+    EXPECT_TRUE(WaitUntil([&] { return dlg->Set().Channel(0)->GetVolume() == 0; }, 2000))
+        << "a tick applies it";
 }
 
 } // namespace

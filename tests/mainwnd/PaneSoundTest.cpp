@@ -12,7 +12,7 @@ protected:
     Volumes volumes() const {
         Volumes v{};
         for (int k = 0; k < 3; ++k) {
-            v[k] = dlg->m_pChannel[k]->GetVolume();
+            v[k] = dlg->Set().Channel(k)->GetVolume();
         }
         return v;
     }
@@ -24,7 +24,7 @@ protected:
 };
 
 TEST_F(PaneSoundTest, OnlyThisPaneAndMuteDecideWhatIsHeardAndTheSliderItsLevel) {
-    OpenClips({"a_6s.mp4", "b_4s.mp4", "c_10s.mp4", nullptr});
+    ASSERT_NO_FATAL_FAILURE(OpenClips({"a_6s.mp4", "b_4s.mp4", "c_10s.mp4", nullptr}));
     dlg->OnPlay();
     constexpr long kOff = -10000;
     expectSoon({0, 0, 0});
@@ -43,7 +43,7 @@ TEST_F(PaneSoundTest, OnlyThisPaneAndMuteDecideWhatIsHeardAndTheSliderItsLevel) 
     dlg->OnSoloPane(2);
     EXPECT_EQ(volumes(), (Volumes{-2000, -2000, kOff})) << "the mute still holds";
     // The next set starts with every pane heard.
-    OpenClips({"a_6s.mp4", "b_4s.mp4", "c_10s.mp4", nullptr});
+    ASSERT_NO_FATAL_FAILURE(OpenClips({"a_6s.mp4", "b_4s.mp4", "c_10s.mp4", nullptr}));
     dlg->OnPlay();
     const long level = dlg->m_nVolume;
     expectSoon({level, level, level});

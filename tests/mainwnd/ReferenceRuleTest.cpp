@@ -11,16 +11,16 @@ namespace {
 class ReferenceRuleTest : public ClipWindowTest {};
 
 TEST_F(ReferenceRuleTest, LongestChosenDuringPlayCarriesTheTimesOnAndASavedSetKeepsEveryPane) {
-    OpenClips({"a_6s.mp4", "b_4s.mp4", nullptr, nullptr});
-    ASSERT_EQ(dlg->m_bReference[1], 1) << "the shortest is the reference";
+    ASSERT_NO_FATAL_FAILURE(OpenClips({"a_6s.mp4", "b_4s.mp4", nullptr, nullptr}));
+    ASSERT_EQ(dlg->Set().Reference(), 1) << "the shortest is the reference";
     dlg->OnPlay();
     g_settings.MiniVideo = 0; // what the options dialog's OK stores
     // The 4 s video ends and leaves the set; the 6 s one carries the play time on.
-    ASSERT_TRUE(WaitUntil([&] { return dlg->m_pChannel[1] == nullptr; }, 10000));
-    EXPECT_EQ(dlg->m_bReference[0], 1);
-    EXPECT_EQ(dlg->m_dTotalSecs, dlg->m_dLength[0]);
+    ASSERT_TRUE(WaitUntil([&] { return dlg->Set().Channel(1) == nullptr; }, 10000));
+    EXPECT_EQ(dlg->Set().Reference(), 0);
+    EXPECT_EQ(dlg->Set().TotalTime(), dlg->Set().Length(0));
     EXPECT_EQ(Status(1), "00:00:06");
-    ASSERT_TRUE(WaitUntil([&] { return dlg->m_dCurrentSecs > 3.5; }, 5000)) << dlg->m_dCurrentSecs;
+    ASSERT_TRUE(WaitUntil([&] { return dlg->Set().PlayTime() > 3.5; }, 5000)) << dlg->Set().PlayTime();
     dlg->OnPause();
     ASSERT_TRUE(WaitUntil([&] { return Status(2) != "00:00:00"; }, 2000));
     EXPECT_GE(Status(2), QString("00:00:03"));

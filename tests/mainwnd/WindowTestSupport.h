@@ -5,11 +5,11 @@
 #include "controls/CToolBarXP.h"
 #include "controls/CVolumeSlider.h"
 #include "controls/CXScrollBar.h"
-#include "dialogs/VideoPaths.h"
 #include "mainwnd/CStatusBar.h"
 #include "mainwnd/CTetravDlg.h"
 #include "mainwnd/CVideoPane.h"
 #include "mainwnd/MainLayout.h"
+#include "model/PlaySet.h"
 #include "platform/MessageBoxRecorder.h"
 #include "settings/CSettings.h"
 #include "settings/CSettingsFile.h"
@@ -55,14 +55,15 @@ inline void WriteSettings(int foreView = 0, int miniVideo = 1, unsigned hotKey =
     ASSERT_TRUE(CSettingsFile::Write(s, keys));
 }
 
-inline QStringList Paths() {
-    return QStringList(std::begin(g_strVideoPath), std::end(g_strVideoPath));
+inline QStringList Paths(const CTetravDlg& d) {
+    const QString* paths = d.Set().Paths();
+    return QStringList(paths, paths + PlaySet::kPanes);
 }
 
 // Nothing open and no timer running; only 打开文件 can be used.
 inline bool IsIdle(const CTetravDlg& d) {
     for (int i = 0; i < 4; ++i) {
-        if (d.m_pChannel[i] != nullptr || !g_strVideoPath[i].isEmpty()) {
+        if (d.Set().Channel(i) != nullptr || !d.Set().Path(i).isEmpty()) {
             return false;
         }
     }
@@ -101,7 +102,6 @@ protected:
         qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
         qputenv("XDG_STATE_HOME", m_state.path().toLocal8Bit()); // the recent sets
         WriteSettings();
-        std::fill(std::begin(g_strVideoPath), std::end(g_strVideoPath), QString());
         dlg = std::make_unique<CTetravDlg>();
     }
 
@@ -125,19 +125,20 @@ protected:
     // A set in place as the open command leaves it, without probing: lengths[k] <= 0 = no channel.
     void InstallScriptedSet(std::array<double, 4> lengths, int reference, int miniVideo) {
         g_settings.MiniVideo = static_cast<std::int8_t>(miniVideo);
-        dlg->m_nOpenCount = 0;
+        dlg->Set().SetOpenCount(0);
         for (int k = 0; k < 4; ++k) {
             scripts[k] = std::make_shared<ChannelScript>();
             scripts[k]->length = lengths[k];
-            dlg->m_bReference[k] = k == reference ? 1 : 0;
-            dlg->m_dLength[k] = std::max(lengths[k], 0.0);
+            dlg->Set().SetLength(k, std::max(lengths[k], 0.0));
             if (lengths[k] > 0) {
-                dlg->m_pChannel[k] = new ScriptedChannel(scripts[k]);
-                g_strVideoPath[k] = QStringLiteral("/scripted/%1.mp4").arg(k);
-                ++dlg->m_nOpenCount;
+                dlg->Set().SetChannel(k, std::make_unique<ScriptedChannel>(scripts[k]));
+                dlg->Set().SetPath(k, QStringLiteral("/scripted/%1.mp4").arg(k));
+                dlg->Set().SetOpenCount(dlg->Set().OpenCount() + 1);
             }
         }
-        dlg->m_dTotalSecs = dlg->m_dCurrentSecs = lengths[reference];
+        dlg->Set().SetReference(reference);
+        dlg->Set().SetTotalTime(lengths[reference]);
+        dlg->Set().SetPlayTime(lengths[reference]);
         dlg->SetToolBarOpen();
         dlg->m_wndSeekBar->setEnabled(true);
         dlg->m_wndVolume->setEnabled(true);
@@ -172,18 +173,21 @@ protected:
     // Puts each file (a clip's name, or a full path) in its pane and opens the set.
     void Open(std::initializer_list<std::pair<int, QString>> entries) {
         for (const auto& [pane, name] : entries) {
-            g_strVideoPath[pane] = name.startsWith('/') ? name : clip(name);
+            dlg->Set().SetPath(pane, name.startsWith('/') ? name : clip(name));
         }
         dlg->OpenSelectedFiles();
     }
-    // Opens the clips named in panes 1 to 4 (nullptr: empty); each named one must open.
+    // Opens the clips named in panes 1 to 4 (nullptr: empty); each named one must open, with its
+    // picture. Call it inside ASSERT_NO_FATAL_FAILURE: a test goes no further on a failed open.
     void OpenClips(const std::array<const char*, 4>& clips) {
         for (int k = 0; k < 4; ++k) {
-            g_strVideoPath[k] = clips[k] ? clip(QString::fromLatin1(clips[k])) : QString();
+            dlg->Set().SetPath(k, clips[k] ? clip(QString::fromLatin1(clips[k])) : QString());
         }
         dlg->OpenSelectedFiles();
         for (int k = 0; k < 4; ++k) {
-            ASSERT_EQ(dlg->m_pChannel[k] != nullptr, clips[k] != nullptr) << "pane " << k + 1;
+            const CChannelGraph* channel = dlg->Set().Channel(k);
+            ASSERT_EQ(channel != nullptr && channel->VideoWidget() != nullptr, clips[k] != nullptr)
+                << "pane " << k + 1 << "; messages: " << boxes.texts().join(" | ").toStdString();
         }
     }
     // In frame sync: runs the command (if any), waits until it has gone through and the pictures are up.
@@ -202,7 +206,7 @@ protected:
     }
     // The frame number pane shows (-1: unreadable, or no channel there).
     int FrameOf(int pane) const {
-        CChannelGraph* channel = dlg->m_pChannel[pane];
+        CChannelGraph* channel = dlg->Set().Channel(pane);
         return channel != nullptr ? enginetest::frameShownBy(channel->VideoWidget()) : -1;
     }
 };

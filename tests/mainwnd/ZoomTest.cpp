@@ -25,8 +25,9 @@ protected:
         EXPECT_EQ(dlg->m_bFourPanes, zoomed < 0);
         ExpectLaidOut(*dlg);
         for (int i = 0; i < 4; ++i) {
-            if (dlg->m_pChannel[i] != nullptr && dlg->m_wndPane[i]->isVisible()) {
-                EXPECT_EQ(dlg->m_pChannel[i]->VideoWidget()->geometry(), dlg->m_wndPane[i]->rect()) << i + 1;
+            if (dlg->Set().Channel(i) != nullptr && dlg->m_wndPane[i]->isVisible()) {
+                EXPECT_EQ(dlg->Set().Channel(i)->VideoWidget()->geometry(), dlg->m_wndPane[i]->rect())
+                    << i + 1;
                 EXPECT_GE(FrameOf(i), 0) << i + 1;
             }
         }
@@ -35,7 +36,7 @@ protected:
 
 // A zoomed pane left without a channel still puts the grid back; only a pane with one zooms.
 TEST_F(ZoomTest, DoubleClickZoomsAndRestoresAndResizesAndNewSetsKeepTheZoom) {
-    OpenClips({"a_6s.mp4", nullptr, "c_10s.mp4", "d_20s.mp4"});
+    ASSERT_NO_FATAL_FAILURE(OpenClips({"a_6s.mp4", nullptr, "c_10s.mp4", "d_20s.mp4"}));
     DoubleClick(2);
     ExpectView(2, "zoomed");
     // A smaller window (desktop panels) gets the reduced layout, still zoomed.
@@ -53,13 +54,13 @@ TEST_F(ZoomTest, DoubleClickZoomsAndRestoresAndResizesAndNewSetsKeepTheZoom) {
     ExpectView(0, "zoomed on pane 1");
     dlg->OnStop();
     ExpectView(0, "after stop");
-    OpenClips({nullptr, "b_4s.mp4", "c_10s.mp4", nullptr});
+    ASSERT_NO_FATAL_FAILURE(OpenClips({nullptr, "b_4s.mp4", "c_10s.mp4", nullptr}));
     ExpectView(0, "after a set without pane 1");
     DoubleClick(0);
     ExpectView(-1, "the empty zoomed pane put the grid back");
     DoubleClick(1);
     ExpectView(1, "zoomed on pane 2");
-    OpenClips({nullptr, "b_4s.mp4", "c_10s.mp4", nullptr});
+    ASSERT_NO_FATAL_FAILURE(OpenClips({nullptr, "b_4s.mp4", "c_10s.mp4", nullptr}));
     ExpectView(1, "the same set opened again");
 }
 

@@ -150,9 +150,9 @@ TEST_F(SavedSetTest, SavedSetReopensAtItsPositionWithOffsetsAndModesAndNamesMove
     ASSERT_TRUE(QFile::copy(clip("sync_h264_b.mkv"), copyD));
     StoreSyncMode(1);
     Open({{0, copyA}, {1, "sync_h264.mp4"}, {2, "sync_mpeg4.avi"}, {3, copyD}}); // the shortest first
-    ASSERT_EQ(dlg->m_bReference[0], 1);
+    ASSERT_EQ(dlg->Set().Reference(), 0);
     Settle();
-    dlg->m_dOffset[2] = 0.4;
+    dlg->Set().SetOffset(2, 0.4);
     GoTo(7.0);
     ASSERT_EQ(QList<int>({FrameOf(0), FrameOf(2)}), QList<int>({175, 185})); // pane 3 at its offset of 0.4 s
 
@@ -176,13 +176,14 @@ TEST_F(SavedSetTest, SavedSetReopensAtItsPositionWithOffsetsAndModesAndNamesMove
     auto* files = dlg->findChild<CExternalFiles*>();
     ASSERT_NE(files, nullptr);
     ASSERT_TRUE(files->OpenAsSet({QUrl::fromLocalFile(setPath)}));
-    ASSERT_TRUE(WaitUntil([&] { return dlg->m_pChannel[0] != nullptr; }, 8000));
+    ASSERT_TRUE(WaitUntil([&] { return dlg->Set().Channel(0) != nullptr; }, 8000));
     Settle();
 
     EXPECT_EQ(boxes.texts(), QStringList(QStringLiteral("视频组中的文件不存在!\n视频四：") + copyD));
-    EXPECT_TRUE(dlg->m_pChannel[1] && dlg->m_pChannel[2] && !dlg->m_pChannel[3]); // the moved one's is empty
+    EXPECT_TRUE(dlg->Set().Channel(1) && dlg->Set().Channel(2) &&
+                !dlg->Set().Channel(3)); // the moved one's is empty
     EXPECT_EQ(dlg->Settings().SyncMode(), 1) << "the set's sync mode holds for this run";
-    EXPECT_EQ(dlg->m_bReference[0], 1) << "the set's reference rule chose the reference";
+    EXPECT_EQ(dlg->Set().Reference(), 0) << "the set's reference rule chose the reference";
     EXPECT_EQ(CSettingsFile::ReadEntry(QStringLiteral("FramePhase"), QStringLiteral("FramePhaseNumber")),
               QStringLiteral("0"))
         << "the settings file keeps the user's own";
@@ -201,7 +202,7 @@ TEST_F(SavedSetTest, SavedSetReopensAtItsPositionWithOffsetsAndModesAndNamesMove
     EXPECT_EQ(dlg->Settings().SyncMode(), 1) << "storing the options keeps this run's sync mode";
     EXPECT_EQ(dlg->Settings().ReferenceRule(), 1) << "and its reference rule";
     EXPECT_NE(dynamic_cast<CFrameSync*>(&dlg->ActiveSync()), nullptr) << "frame sync still in use";
-    EXPECT_TRUE(dlg->m_dOffset[2] == 0.4 && dlg->m_dOffset[1] == 0.0);
+    EXPECT_TRUE(dlg->Set().Offset(2) == 0.4 && dlg->Set().Offset(1) == 0.0);
     // Back at 7 s, pane 3 at its offset.
     EXPECT_EQ(QList<int>({FrameOf(0), FrameOf(1), FrameOf(2)}), QList<int>({175, 175, 185}));
 
@@ -218,7 +219,7 @@ TEST_F(SavedSetTest, SavedSetReopensAtItsPositionWithOffsetsAndModesAndNamesMove
     EXPECT_FALSE(dlg->OpenSetFile(folder));
     ASSERT_EQ(boxes.texts().size(), 1);
     EXPECT_TRUE(boxes.texts()[0].startsWith(QStringLiteral("打开视频组错误!\n") + folder));
-    EXPECT_NE(dlg->m_pChannel[0], nullptr);
+    EXPECT_NE(dlg->Set().Channel(0), nullptr);
 }
 
 } // namespace

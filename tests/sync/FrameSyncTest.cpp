@@ -27,7 +27,7 @@ protected:
 // captures: of one instant paused, playing, at double rate and after steps.
 TEST_P(FrameSyncSets, CapturesShowTheSameInstantPausedPlayingAndAfterSteps) {
     EXPECT_TRUE(dlg->HotKeys()->IsRegistered(HOTKEY_ID_ALL)); // Ctrl+Shift+E, though no file names it
-    Open(GetParam());
+    ASSERT_NO_FATAL_FAILURE(Open(GetParam()));
     CaptureOneInstant(false, true);
     Settle(&CTetravDlg::OnPlay);
     ExpectLockedWhilePlaying("start");
@@ -76,16 +76,16 @@ TEST_F(FrameSyncTest, ModeSwitchesActAtOnceAndAStoppedProcessRecoversInEitherMod
         ASSERT_TRUE(QProcess::startDetached(
             "sh", {"-c", QString("sleep 0.2; kill -STOP %1; sleep 1.5; kill -CONT %1").arg(pid)}));
         QTest::qWait(1800); // returns once the process goes on
-        double last = dlg->m_dCurrentSecs;
+        double last = dlg->Set().PlayTime();
         for (int i = 0; i < 35; ++i) {
             QTest::qWait(30);
-            EXPECT_GE(dlg->m_dCurrentSecs, last - 0.05) << "play time went backwards";
-            last = std::max(last, dlg->m_dCurrentSecs);
+            EXPECT_GE(dlg->Set().PlayTime(), last - 0.05) << "play time went backwards";
+            last = std::max(last, dlg->Set().PlayTime());
         }
         EXPECT_LE(SpreadInFrames(Frames()), 2.0);
     };
     StoreSyncMode(0);
-    Open(kMixedCodecs);
+    ASSERT_NO_FATAL_FAILURE(Open(kMixedCodecs));
     dlg->OnPlay();
     QTest::qWait(1500);
     stallAndRecover("time sync");
@@ -101,11 +101,11 @@ TEST_F(FrameSyncTest, ModeSwitchesActAtOnceAndAStoppedProcessRecoversInEitherMod
     stallAndRecover("frame sync");
     chooseInOptions(IDC_TIME_SYNC);
     EXPECT_EQ(dlg->Settings().SyncMode(), 0);
-    const double at = dlg->m_dCurrentSecs;
+    const double at = dlg->Set().PlayTime();
     QTest::qWait(800);
     EXPECT_EQ(dynamic_cast<CFrameSync*>(&dlg->ActiveSync()), nullptr) << "time sync in use";
     EXPECT_TRUE(dlg->IsTimerRunning(TIMER_SYNC));
-    EXPECT_GT(dlg->m_dCurrentSecs, at + 0.3) << "time sync plays on after the switch";
+    EXPECT_GT(dlg->Set().PlayTime(), at + 0.3) << "time sync plays on after the switch";
 }
 
 } // namespace

@@ -98,9 +98,9 @@ TEST_F(SyncTest, PlayEndsAtTheShortestsEndOrOnceLongestModeHasRetiredEveryChanne
         SCOPED_TRACE(byLength ? "at its length" : "at its end of stream");
         InstallScriptedSet({10, 20, 0, 0}, 0, 1);
         auto failed = std::make_shared<ChannelScript>();
-        dlg->m_pChannel[3] = new ScriptedChannel(failed);
-        g_strVideoPath[3] = QStringLiteral("/scripted/broken.mp4");
-        dlg->m_nOpenCount = 3;
+        dlg->Set().SetChannel(3, std::make_unique<ScriptedChannel>(failed));
+        dlg->Set().SetPath(3, QStringLiteral("/scripted/broken.mp4"));
+        dlg->Set().SetOpenCount(3);
         dlg->OnPlay();
         At({byLength ? 9.98 : 8.7, byLength ? 9.98 : 8.7});
         Tick();
@@ -113,7 +113,7 @@ TEST_F(SyncTest, PlayEndsAtTheShortestsEndOrOnceLongestModeHasRetiredEveryChanne
         Display();
         Ended();
         EXPECT_TRUE(scripts[0]->deleted && scripts[1]->deleted && failed->deleted);
-        EXPECT_EQ(Paths().join(""), "");
+        EXPECT_EQ(Paths(*dlg).join(""), "");
     }
 
     // Longest mode: a channel shorter than a second (pane 3) is retired at the first tick.
@@ -123,15 +123,15 @@ TEST_F(SyncTest, PlayEndsAtTheShortestsEndOrOnceLongestModeHasRetiredEveryChanne
     At({9.0, 9.0, 0.1});
     Tick();
     EXPECT_TRUE(scripts[2]->deleted);
-    EXPECT_EQ(dlg->m_nOpenCount, 2);
+    EXPECT_EQ(dlg->Set().OpenCount(), 2);
     EXPECT_FALSE(scripts[0]->deleted) << "9.0 is not past 10 - 1";
     At({9.04, 9.04});
     Tick();
     EXPECT_TRUE(scripts[0]->deleted);
-    EXPECT_EQ(dlg->m_pChannel[0], nullptr);
-    EXPECT_TRUE(g_strVideoPath[0].isEmpty());
-    EXPECT_EQ(dlg->m_nOpenCount, 1);
-    EXPECT_EQ(dlg->m_dLength[0], 0.0);
+    EXPECT_EQ(dlg->Set().Channel(0), nullptr);
+    EXPECT_TRUE(dlg->Set().Path(0).isEmpty());
+    EXPECT_EQ(dlg->Set().OpenCount(), 1);
+    EXPECT_EQ(dlg->Set().Length(0), 0.0);
 
     // The play time and seek bar follow the 20 s channel.
     At({0, 15.3});
@@ -146,8 +146,8 @@ TEST_F(SyncTest, PlayEndsAtTheShortestsEndOrOnceLongestModeHasRetiredEveryChanne
     scripts[1]->atEnd = true;
     Tick();
     EXPECT_TRUE(scripts[1]->deleted);
-    EXPECT_EQ(dlg->m_nOpenCount, 0);
-    EXPECT_DOUBLE_EQ(dlg->m_dCurrentSecs, 0.0);
+    EXPECT_EQ(dlg->Set().OpenCount(), 0);
+    EXPECT_DOUBLE_EQ(dlg->Set().PlayTime(), 0.0);
     // The next tick of either timer ends play.
     Display();
     Ended();
@@ -171,7 +171,7 @@ TEST_F(SyncTest, VolumeMovedWhilePausedReachesChannelsAtTheFirstTickAfterResumeA
     EXPECT_TRUE(dlg->IsTimerRunning(TIMER_SYNC));
     Tick();
     EXPECT_TRUE(scripts[0]->lastVolume == -1000 && scripts[1]->lastVolume == -1000);
-    dlg->m_nOpenCount = 0;
+    dlg->Set().SetOpenCount(0);
     Tick();
     Ended();
     EXPECT_TRUE(scripts[0]->deleted && scripts[1]->deleted);
@@ -198,7 +198,7 @@ TEST_F(SyncTest, ChannelThatBreaksIsRetiredAloneWithTheFileNamed) {
         SCOPED_TRACE(c.name);
         boxes.clear();
         InstallScriptedSet(c.lengths, c.reference, c.miniVideo);
-        const int open = dlg->m_nOpenCount;
+        const int open = dlg->Set().OpenCount();
         dlg->OnPlay();
         At({3.2, 3.2, 3.2, 3.2});
         Tick();
@@ -211,7 +211,7 @@ TEST_F(SyncTest, ChannelThatBreaksIsRetiredAloneWithTheFileNamed) {
         scripts[c.breaks]->failed = true;
         QCoreApplication::sendEvent(dlg->m_wndPane[c.breaks], &notify);
         EXPECT_TRUE(scripts[c.breaks]->deleted);
-        EXPECT_TRUE(g_strVideoPath[c.breaks].isEmpty());
+        EXPECT_TRUE(dlg->Set().Path(c.breaks).isEmpty());
         const QString named =
             QStringLiteral("/scripted/%1.mp4 (%2)").arg(c.breaks).arg(CVideoPane::TitleOf(c.breaks));
         EXPECT_EQ(boxes.texts(), QStringList(QString("打开视频文件错误!\n") + named));
@@ -220,9 +220,8 @@ TEST_F(SyncTest, ChannelThatBreaksIsRetiredAloneWithTheFileNamed) {
             Ended();
             continue;
         }
-        EXPECT_EQ(dlg->m_nOpenCount, open - 1);
-        const QList<int> references(std::begin(dlg->m_bReference), std::end(dlg->m_bReference));
-        EXPECT_TRUE(references.count(1) == 1 && references.indexOf(1) == c.newReference);
+        EXPECT_EQ(dlg->Set().OpenCount(), open - 1);
+        EXPECT_EQ(dlg->Set().Reference(), c.newReference);
         EXPECT_TRUE(*c.total == 0 || Status(1) == c.total);
         // The others play on, timed by the reference, to their end.
         scripts[c.newReference]->position = 4.6;

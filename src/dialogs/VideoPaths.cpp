@@ -1,3 +1,0 @@
-#include "dialogs/VideoPaths.h"
-
-QString g_strVideoPath[4];
