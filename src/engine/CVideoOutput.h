@@ -105,7 +105,8 @@ private:
     static GstPadProbeReturn onSinkQuery(GstPad* pad, GstPadProbeInfo* info, gpointer self);
     void takeSample(GstSample* sample);
     // Puts sample on screen (m_mutex held); the picture it replaces becomes the previous one.
-    void showSample(GstSampleRef sample);
+    struct NativeFrame;
+    void showSample(GstSampleRef sample, NativeFrame native);
     // The decoded frame of a sample on its way to the screen (m_mutex held); null when gone.
     GstSampleRef nativeOf(GstSample* shown) const;
     void applyCaps();
@@ -155,7 +156,12 @@ private:
     GstSampleRef m_before;      // the frame painted before m_shown
     GstSampleRef m_held;        // the newest frame while the picture is held
     static constexpr size_t kMaxWaiting = 12;
-    std::deque<GstSampleRef> m_waiting; // frames past the gate, oldest first
+    struct Waiting {
+        GstSampleRef picture;
+        NativeFrame native; // its decoded frame: newer ones pass while it waits
+    };
+    std::deque<Waiting> m_waiting; // frames past the gate, oldest first
+    NativeFrame m_gateNative[2];   // the decoded frames of the picture shown and the one before
     gint64 m_gate = -1;
     quint64 m_gateDropped = 0; // frames given up while waiting at the gate
     quint64 m_pictures = 0;    // new pictures put up for the pane
