@@ -12,6 +12,8 @@
 #   3. Overload: four 1080p60 clips; dropped frames per pane, the spread between the frames the
 #      panes show (read from the screen) and the time the window takes to answer a click.
 #   4. Sync: four recordings of one event made differently, 60 s of commands in the window.
+# BENCH_CPU_ONLY=1 runs part 1 alone; BENCH_OVERLOAD_ONLY=1 runs part 3 alone, ROUNDS times for
+# tetrav and each of TETRAV_OTHERS in turn.
 # Usage: bench/run.sh BUILD_DIR [SECONDS] [ROUNDS]
 set -euo pipefail
 if [ -z "${TETRAV_BENCH_BUS:-}" ]; then
@@ -111,6 +113,35 @@ for other in ${TETRAV_OTHERS:-}; do
     players+=(tetrav_named)
     tetravs+=("${other%%=*}")
 done
+# overload BINARY: part 3 on one build.
+overload() {
+    play_tetrav "$1" "$tmp/overload.log" "${hd60[@]}"
+    sleep 1
+    local t0 c0 t1 c1
+    t0=$(now_s)
+    c0=$(cpu_ticks "${pids[@]}")
+    # Within the clips' 12 s: 4 s of screens, then the clicks.
+    "$build/bench/pane_watch" --seconds 4 --clicks 6 || echo "pane_watch could not read the panes"
+    t1=$(now_s)
+    c1=$(cpu_ticks "${pids[@]}")
+    stop_all "${pids[@]}"
+    printf '%s: %.3f CPU-s/s; per pane: %s\n' "$(basename "$1")" "$(per_second "$c0" "$c1" "$t0" "$t1")" \
+        "$(awk '/^tetrav-frames:/ {printf "%s shown %s dropped %s; ", $2, $(NF - 2), $(NF)}' "$tmp/overload.log" |
+            sed "s|$clips/||g")"
+}
+if [ -n "${BENCH_OVERLOAD_ONLY:-}" ]; then
+    echo "== Overload: four 1080p60 clips, $rounds rounds (load average: $(cut -d ' ' -f 1-3 /proc/loadavg))"
+    for round in $(seq 1 "$rounds"); do
+        echo "round $round:"
+        overload "$tetrav"
+        for other in ${TETRAV_OTHERS:-}; do
+            echo "(${other%%=*})"
+            overload "${other#*=}"
+        done
+    done
+    exit 0
+fi
+
 echo
 echo "== Four 1080p30 clips, four panes: $rounds rounds of ${seconds} s, CPU of each process from /proc"
 for round in $(seq 1 "$rounds"); do
@@ -164,18 +195,7 @@ fi
 
 echo
 echo "== Overload: four 1080p60 clips (more than this machine decodes in time)"
-play_tetrav "$tetrav" "$tmp/overload.log" "${hd60[@]}"
-sleep 1
-t0=$(now_s)
-c0=$(cpu_ticks "${pids[@]}")
-# Within the clips' 12 s: 4 s of screens, then the clicks.
-"$build/bench/pane_watch" --seconds 4 --clicks 6 || echo "pane_watch could not read the panes"
-t1=$(now_s)
-c1=$(cpu_ticks "${pids[@]}")
-stop_all "${pids[@]}"
-printf 'tetrav: %.3f CPU-s/s; per pane: %s\n' "$(per_second "$c0" "$c1" "$t0" "$t1")" \
-    "$(awk '/^tetrav-frames:/ {printf "%s shown %s dropped %s; ", $2, $(NF - 2), $(NF)}' "$tmp/overload.log" |
-        sed "s|$clips/||g")"
+overload "$tetrav"
 
 # Further measures of the window (each a file beside this one) hook in here.
 "$root/bench/align.sh" "$build" || echo "the alignment bench failed"

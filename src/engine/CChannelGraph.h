@@ -113,6 +113,10 @@ public:
     // The pane information drawn over the picture (info.shown false: none); the stream's start
     // and length are the channel's own.
     virtual void ShowPaneInfo(const PaneInfo& info);
+    // Pictures of positions after seconds wait (a few, the oldest given up first) and the pane
+    // keeps the newest one up to there, so the set shows one instant while a pane trails it;
+    // meanwhile late pictures are shown rather than dropped. Negative: no gate (the default).
+    virtual void GatePictures(double seconds);
 
     // True once the end of the stream was seen (cleared by a seek or Stop).
     virtual bool IsAtEnd() const;

@@ -133,6 +133,12 @@ void CChannelGraph::ShowPaneInfo(const PaneInfo& info) {
     d->video->setInfo(own);
 }
 
+void CChannelGraph::GatePictures(double seconds) {
+    if (d->video) {
+        d->video->setGate(seconds < 0.0 ? -1 : gint64(seconds * double(GST_SECOND)) + d->startOffsetNs);
+    }
+}
+
 void CChannelGraph::DimPicture(bool dim) {
     if (d->video) {
         d->video->setDim(dim);

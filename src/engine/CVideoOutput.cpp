@@ -171,6 +171,11 @@ GstSampleRef CVideoOutput::nativeOf(GstSample* shown) const {
             return GstSampleRef(gst_sample_new(f.buffer.get(), f.caps.get(), nullptr, nullptr));
         }
     }
+    for (const NativeFrame& f : m_gateNative) {
+        if (f.buffer && f.caps && GST_BUFFER_PTS(f.buffer.get()) == GST_BUFFER_PTS(buffer)) {
+            return GstSampleRef(gst_sample_new(f.buffer.get(), f.caps.get(), nullptr, nullptr));
+        }
+    }
     return nullptr;
 }
 
@@ -198,7 +203,10 @@ bool CVideoOutput::shownStreamTime(gint64& ns) const {
 
 bool CVideoOutput::newestStreamTime(gint64& ns) const {
     std::lock_guard lock(m_mutex);
-    const gint64 t = StreamTimeOf(m_held ? m_held.get() : m_shown.sample());
+    GstSample* newest = m_held               ? m_held.get()
+                        : !m_waiting.empty() ? m_waiting.back().picture.get()
+                                             : m_shown.sample();
+    const gint64 t = StreamTimeOf(newest);
     if (t < 0) {
         return false;
     }
@@ -218,12 +226,24 @@ bool CVideoOutput::shownFrames(ShownFrame& now, ShownFrame& before) const {
     return true;
 }
 
-void CVideoOutput::showSample(GstSampleRef sample) {
+void CVideoOutput::showSample(GstSampleRef sample, NativeFrame native) {
     GstBuffer* next = gst_sample_get_buffer(sample.get());
     GstBuffer* current = m_shown ? gst_sample_get_buffer(m_shown.sample()) : nullptr;
     // A prerolled picture comes again when play starts: it is no new picture.
     if (!current || !next || GST_BUFFER_PTS(current) != GST_BUFFER_PTS(next)) {
         m_before = m_shown.take();
+        ++m_pictures;
+        // The decoded frames of the pictures shown stay at hand, however far decoding runs on.
+        m_gateNative[1] = std::move(m_gateNative[0]);
+        m_gateNative[0] = {};
+        for (const NativeFrame& f : m_native) {
+            if (!native.buffer && next && f.buffer && f.caps &&
+                GST_BUFFER_PTS(f.buffer.get()) == GST_BUFFER_PTS(next)) {
+                native.buffer.reset(gst_buffer_ref(f.buffer.get()));
+                native.caps.reset(gst_caps_ref(f.caps.get()));
+            }
+        }
+        m_gateNative[0] = std::move(native);
     }
     m_shown.hold(std::move(sample));
     m_shownAspect = m_nativeAspect;
@@ -243,12 +263,60 @@ void CVideoOutput::setHold(bool hold) {
     {
         std::lock_guard lock(m_mutex);
         m_hold = hold;
+        if (hold && !m_waiting.empty()) {
+            // The newest frame waiting at the gate is the one held now.
+            m_gateDropped += m_waiting.size() - 1;
+            m_held = std::move(m_waiting.back().picture);
+            m_waiting.clear();
+        }
         if (hold || !m_held) {
             return;
         }
-        showSample(std::move(m_held));
+        showSample(std::move(m_held), {});
     }
     if (!m_repaintPending.exchange(true)) {
+        emit frameArrived();
+    }
+}
+
+void CVideoOutput::setGate(gint64 streamNs) {
+    bool shown = false;
+    {
+        std::lock_guard lock(m_mutex);
+        if (streamNs == m_gate) {
+            return;
+        }
+        if ((streamNs < 0) != (m_gate < 0) && m_appSink) {
+            // A trailing channel's late frames are the only ones it has: show them all while
+            // the others wait for it. Without the gate, late frames are dropped again and the
+            // decoder told so.
+            g_object_set(m_appSink, "max-lateness", streamNs < 0 ? gint64(20 * GST_MSECOND) : gint64(-1),
+                         "qos", streamNs < 0, nullptr);
+        }
+        m_gate = streamNs;
+        Waiting previous;
+        Waiting next;
+        while (!m_hold && !m_waiting.empty() &&
+               (streamNs < 0 || StreamTimeOf(m_waiting.front().picture.get()) <= streamNs)) {
+            if (previous.picture) {
+                ++m_gateDropped;
+            }
+            previous = std::move(next);
+            next = std::move(m_waiting.front());
+            m_waiting.pop_front();
+        }
+        if (next.picture) {
+            showSample(std::move(next.picture), std::move(next.native));
+            // The picture before is the frame just before this one (captures of one instant
+            // across channels look at both), not the last one that went up.
+            if (previous.picture) {
+                m_before = std::move(previous.picture);
+                m_gateNative[1] = std::move(previous.native);
+            }
+            shown = true;
+        }
+    }
+    if (shown && !m_repaintPending.exchange(true)) {
         emit frameArrived();
     }
 }
@@ -267,6 +335,9 @@ void CVideoOutput::clearFrames() {
     std::lock_guard lock(m_mutex);
     m_still = QImage();
     m_held.reset();
+    m_waiting.clear();
+    m_gateNative[0] = {};
+    m_gateNative[1] = {};
     m_shown.take();
     m_before.reset();
     for (NativeFrame& f : m_native) {
@@ -284,18 +355,20 @@ void CVideoOutput::sinkStats(quint64& rendered, quint64& dropped) const {
     if (!m_appSink) {
         return;
     }
+    // The sink counts what it renders only while it reports quality of service; the pictures
+    // put up are counted here.
     GstStructure* stats = nullptr;
     g_object_get(m_appSink, "stats", &stats, nullptr);
     if (stats) {
         guint64 value = 0;
-        if (gst_structure_get_uint64(stats, "rendered", &value)) {
-            rendered = value;
-        }
         if (gst_structure_get_uint64(stats, "dropped", &value)) {
             dropped = value;
         }
         gst_structure_free(stats);
     }
+    std::lock_guard lock(m_mutex);
+    dropped += m_gateDropped;
+    rendered = m_pictures;
 }
 
 void CVideoOutput::takeSample(GstSample* pulled) {
@@ -316,7 +389,23 @@ void CVideoOutput::takeSample(GstSample* pulled) {
             m_held.reset(sample);
             return;
         }
-        showSample(GstSampleRef(sample));
+        if (m_gate >= 0 && StreamTimeOf(sample) > m_gate) {
+            if (m_waiting.size() >= kMaxWaiting) {
+                m_waiting.pop_front();
+                ++m_gateDropped;
+            }
+            Waiting waiting{GstSampleRef(sample), {}};
+            for (const NativeFrame& f : m_native) {
+                if (f.buffer && f.caps &&
+                    GST_BUFFER_PTS(f.buffer.get()) == GST_BUFFER_PTS(gst_sample_get_buffer(sample))) {
+                    waiting.native.buffer.reset(gst_buffer_ref(f.buffer.get()));
+                    waiting.native.caps.reset(gst_caps_ref(f.caps.get()));
+                }
+            }
+            m_waiting.push_back(std::move(waiting));
+            return;
+        }
+        showSample(GstSampleRef(sample), {});
     }
     if (!m_repaintPending.exchange(true)) {
         emit frameArrived();

@@ -24,6 +24,7 @@
 #include <QRect>
 
 #include <atomic>
+#include <deque>
 #include <mutex>
 
 class QPainter;
@@ -91,6 +92,11 @@ public:
     bool newestDamaged() const { return m_newestDamaged.load(); }
     // While held, new frames wait and the picture on screen stays; releasing shows the newest.
     void setHold(bool hold);
+    // Frames of stream times after streamNs wait (up to kMaxWaiting, the oldest given up first)
+    // and the newest frame up to there is shown; while gated the sink shows late frames instead
+    // of dropping them and asks nothing of the decoder (no quality-of-service events), so a
+    // trailing channel's pictures still come. Negative: no gate, frames shown as they come.
+    void setGate(gint64 streamNs);
     // Paints the picture darker while set (the picture waits for its time to come).
     void setDim(bool dim);
     bool dimmed() const { return m_dim; }
@@ -119,7 +125,8 @@ private:
     static gint64 StreamTimeOf(GstSample* sample);
     void takeSample(GstSample* sample);
     // Puts sample on screen (m_mutex held); the picture it replaces becomes the previous one.
-    void showSample(GstSampleRef sample);
+    struct NativeFrame;
+    void showSample(GstSampleRef sample, NativeFrame native);
     // The decoded frame of a sample on its way to the screen (m_mutex held); null when gone.
     GstSampleRef nativeOf(GstSample* shown) const;
     void applyCaps();
@@ -180,6 +187,16 @@ private:
     MappedPicture m_shown;      // the frame the widget paints, at the pane's size
     GstSampleRef m_before;      // the frame painted before m_shown
     GstSampleRef m_held;        // the newest frame while the picture is held
+    static constexpr size_t kMaxWaiting = 12;
+    struct Waiting {
+        GstSampleRef picture;
+        NativeFrame native; // its decoded frame: newer ones pass while it waits
+    };
+    std::deque<Waiting> m_waiting; // frames past the gate, oldest first
+    NativeFrame m_gateNative[2];   // the decoded frames of the picture shown and the one before
+    gint64 m_gate = -1;
+    quint64 m_gateDropped = 0; // frames given up while waiting at the gate
+    quint64 m_pictures = 0;    // new pictures put up for the pane
     bool m_hold = false;
     // The last three decoded frames, newest first: the sink may hold the next frame while one
     // is on screen, and the one before it is kept for pictures of one instant across channels.

@@ -45,6 +45,7 @@ bool CFrameSync::ReadPosition(CChannelGraph& channel, double& seconds) {
 
 void CFrameSync::Play(const SyncSet& set) {
     m_set = set;
+    EndPacing();
     switch (m_state) {
     case State::Playing:
         return;
@@ -73,6 +74,7 @@ void CFrameSync::Play(const SyncSet& set) {
 
 void CFrameSync::Pause(const SyncSet& set) {
     m_set = set;
+    EndPacing();
     switch (m_state) {
     case State::Playing:
         // Each pane stops on its own frame, a frame short of the others' at times: they are put
@@ -103,6 +105,7 @@ void CFrameSync::Pause(const SyncSet& set) {
 
 void CFrameSync::Seek(const SyncSet& set, double seconds) {
     m_set = set;
+    EndPacing();
     const bool play = m_state == State::Playing || m_playAfter;
     m_pendingSteps = 0;
     m_pendingBack = 0;
@@ -111,6 +114,7 @@ void CFrameSync::Seek(const SyncSet& set, double seconds) {
 
 void CFrameSync::SeekToKeyFrame(const SyncSet& set, double seconds) {
     m_set = set;
+    EndPacing();
     const int ref = RefChannel();
     const bool play = m_state == State::Playing || m_playAfter;
     m_pendingSteps = 0;
@@ -145,6 +149,7 @@ void CFrameSync::SeekToKeyFrame(const SyncSet& set, double seconds) {
 
 void CFrameSync::SetRate(const SyncSet& set, double rate) {
     m_set = set;
+    EndPacing();
     if (!(rate > 0.0) || !std::isfinite(rate)) {
         return;
     }
@@ -167,6 +172,7 @@ void CFrameSync::SetRate(const SyncSet& set, double rate) {
 
 void CFrameSync::OffsetsChanged(const SyncSet& set, double refShift) {
     m_set = set;
+    EndPacing();
     const bool play = m_state == State::Playing || m_playAfter;
     double at = m_p0;
     switch (m_state) {
@@ -189,6 +195,7 @@ void CFrameSync::OffsetsChanged(const SyncSet& set, double refShift) {
 
 void CFrameSync::Stalled(const SyncSet& set, double) {
     m_set = set;
+    EndPacing();
     if (m_state == State::Playing) {
         Realign(Snap(PositionAt(Now())), true);
     }
@@ -229,6 +236,7 @@ void CFrameSync::Leave(const SyncSet& set) {
 
 void CFrameSync::Reset() {
     StopPolling();
+    EndPacing();
     HoldAll(false);
     DimAll(false);
     m_set = SyncSet();
@@ -252,6 +260,9 @@ void CFrameSync::Reset() {
         m_watchFrom[k] = 0;
         m_rejoin[k] = Rejoin();
         m_applied[k] = 0.0;
+        m_still[k] = 0;
+        m_lastSeen[k] = -1.0;
+        m_moved[k] = false;
     }
 }
 

@@ -43,6 +43,9 @@
 // - The correction step of each tick compares the picture each channel shows with the
 //   timeline at frame precision; a channel that stays out of tolerance (a decoder stall, a slow
 //   disk, the process stopped for a while) seeks ahead alone and joins the timeline again.
+//   A channel that trails while its pictures still come (the machine cannot decode all in
+//   time) is not sought: the other panes show the instant it shows, and the timeline waits
+//   for it once it is a few frames behind, so the panes drop the same instants together.
 //
 // Long operations run beside the event loop: the object polls the channels on a short timer
 // while one is in progress. A channel that cannot seek keeps the clock but not the frame lock,
@@ -76,6 +79,11 @@ struct FrameSyncLimits {
     int pollMs = 5;
     // After a start or a rejoin, the pictures settle this long (ns) before the correction looks.
     unsigned long long watchGraceNs = 200000000ULL;
+    // While a channel trails because the machine cannot keep up, the set waits for it once it
+    // is this far behind the timeline (seconds, at rate 1), and the panes show one instant
+    // until every channel has kept up for calmTicks ticks.
+    double overloadLag = 0.1;
+    int calmTicks = 100;
 };
 
 class CFrameSync : public QObject, public CChannelSync {
@@ -149,6 +157,10 @@ private:
     void StepStage();
     void BringBack(int k, double expected);
     void Rebase(double behind);
+    void PaceTogether(const bool* playing, const double* instant, double mostBehind, bool trailing,
+                      double widestPeriod);
+    // Every command ends the pacing: the pictures go up as they come again.
+    void EndPacing();
     void FinishRejoins();
     bool AllSettled() const;
     bool PastDeadline();
@@ -201,7 +213,13 @@ private:
     int m_lag[4] = {0, 0, 0, 0};
     unsigned long long m_watchFrom[4] = {0, 0, 0, 0}; // the correction looks at a channel from then
     Rejoin m_rejoin[4];
-    double m_applied[4] = {0, 0, 0, 0}; // the offsets the channels were last placed with
+    bool m_overload = false; // a channel trails: the panes show the instant it shows
+    int m_calmTicks = 0;
+    int m_waitTicks = 0;
+    int m_still[4] = {0, 0, 0, 0};                  // ticks each channel's picture stayed the same
+    double m_lastSeen[4] = {-1, -1, -1, -1};        // and that picture's position
+    bool m_moved[4] = {false, false, false, false}; // its picture changed while it was looked at
+    double m_applied[4] = {0, 0, 0, 0};             // the offsets the channels were last placed with
     bool m_dimmed[4] = {false, false, false, false};
 
     int m_pendingSteps = 0;

@@ -20,19 +20,41 @@ void CFrameSync::SyncChannels(const SyncSet& set, int, double, const double*, in
     const double expected = PositionAt(now);
     UpdateDimming(expected);
     double behind[4] = {0, 0, 0, 0};
-    bool watched[4] = {false, false, false, false};
+    double instant[4] = {0, 0, 0, 0};               // the timeline instant of each channel's newest picture
+    bool playing[4] = {false, false, false, false}; // on the timeline now: the gate applies
+    bool watched[4] = {false, false, false, false}; // and settled: the correction looks at it
     double leastBehind = 1e9;
+    int watchedCount = 0;
     for (int k = 0; k < 4; ++k) {
         CChannelGraph* ch = set.IsOpen(k) ? set.channels[k] : nullptr;
         double shown = 0.0;
         const double own = expected + Offset(k);
-        if (ch == nullptr || !set.TakesPart(k) || !m_locked[k] || m_rejoin[k].active ||
-            now < m_watchFrom[k] || ch->IsAtEnd() || own < 0.0 || own >= set.lengths[k] ||
-            !ch->GetShownPosition(shown)) {
+        // While the set waits for a trailing channel the others' newest pictures wait at the
+        // gate: where each channel is, is its newest picture.
+        if (ch == nullptr || !set.TakesPart(k) || !m_locked[k] || m_rejoin[k].active || ch->IsAtEnd() ||
+            own < 0.0 || own >= set.lengths[k] ||
+            !((m_overload && ch->GetNewestPosition(shown)) || ch->GetShownPosition(shown))) {
+            m_lag[k] = 0;
+            m_still[k] = 0;
+            m_lastSeen[k] = -1.0;
+            m_moved[k] = false;
+            continue;
+        }
+        playing[k] = true;
+        instant[k] = shown - Offset(k);
+        if (m_lastSeen[k] >= 0.0 && shown != m_lastSeen[k]) {
+            m_moved[k] = true;
+            m_still[k] = 0;
+        } else {
+            ++m_still[k];
+        }
+        m_lastSeen[k] = shown;
+        if (now < m_watchFrom[k]) {
             m_lag[k] = 0;
             continue;
         }
         watched[k] = true;
+        ++watchedCount;
         behind[k] = own - shown;
         leastBehind = std::min(leastBehind, behind[k]);
     }
@@ -42,6 +64,10 @@ void CFrameSync::SyncChannels(const SyncSet& set, int, double, const double*, in
         Rebase(leastBehind);
         return;
     }
+    bool trailing = false;
+    bool moving[4] = {false, false, false, false};
+    double mostBehind = -1e9; // the furthest behind of the channels that trail
+    double widestPeriod = 0.0;
     for (int k = 0; k < 4; ++k) {
         if (!watched[k]) {
             continue;
@@ -49,12 +75,77 @@ void CFrameSync::SyncChannels(const SyncSet& set, int, double, const double*, in
         // The picture on screen trails the timeline by up to a frame, and by the time the
         // frame takes to reach the screen.
         const double period = FramePeriod(k);
-        const bool out = behind[k] > 2.0 * period + 0.03 * m_rate || behind[k] < -period;
-        m_lag[k] = out ? m_lag[k] + 1 : 0;
-        if (m_lag[k] >= m_limits.lagTicks) {
+        widestPeriod = std::max(widestPeriod, period);
+        const bool late = behind[k] > 2.0 * period + 0.03 * m_rate;
+        const bool ahead = behind[k] < -period;
+        moving[k] = m_moved[k] && m_still[k] < m_limits.lagTicks / 2;
+        // A late channel whose pictures still come trails because the machine cannot keep up:
+        // with others beside it, the set waits for it (below); a seek would only cost it more.
+        // One whose pictures stopped (a stalled decoder or disk) or one ahead is brought back.
+        m_lag[k] = late || ahead ? m_lag[k] + 1 : 0;
+        if (late && moving[k] && watchedCount > 1) {
+            trailing = true;
+            mostBehind = std::max(mostBehind, behind[k]);
+        } else if (m_lag[k] >= m_limits.lagTicks) {
             BringBack(k, expected);
         }
     }
+    if (trailing && !m_overload) {
+        m_overload = true;
+        m_calmTicks = 0;
+        m_waitTicks = 0;
+    }
+    if (m_overload) {
+        // A channel whose pictures stopped is not waited for: it is brought back.
+        for (int k = 0; k < 4; ++k) {
+            playing[k] = playing[k] && (!watched[k] || moving[k] || m_lag[k] == 0);
+        }
+        PaceTogether(playing, instant, mostBehind, trailing, widestPeriod);
+    }
+}
+
+void CFrameSync::PaceTogether(const bool* playing, const double* instant, double mostBehind, bool trailing,
+                              double widestPeriod) {
+    // Every pane shows the newest picture it has up to the instant the furthest behind shows:
+    // the panes that keep up give up the same instants the trailing one does.
+    double slowest = 1e18;
+    double fastest = -1e18;
+    for (int k = 0; k < 4; ++k) {
+        if (playing[k]) {
+            slowest = std::min(slowest, instant[k]);
+            fastest = std::max(fastest, instant[k]);
+        }
+    }
+    for (int k = 0; k < 4; ++k) {
+        if (m_set.IsOpen(k) && !m_rejoin[k].active) {
+            m_set.channels[k]->GatePictures(playing[k] ? slowest + Offset(k) + FramePeriod(k) / 2.0 : -1.0);
+        }
+    }
+    // The timeline waits for the trailing picture before the others' waiting pictures run out.
+    m_waitTicks = mostBehind > m_limits.overloadLag * m_rate ? m_waitTicks + 1 : 0;
+    if (m_waitTicks >= 2) {
+        m_waitTicks = 0;
+        Rebase(mostBehind);
+        return;
+    }
+    // Kept up for long enough: the pictures go up as they come again.
+    m_calmTicks = !trailing && fastest - slowest <= widestPeriod ? m_calmTicks + 1 : 0;
+    if (m_calmTicks >= m_limits.calmTicks) {
+        EndPacing();
+    }
+}
+
+void CFrameSync::EndPacing() {
+    if (m_overload) {
+        for (int k = 0; k < 4; ++k) {
+            if (m_set.IsOpen(k)) {
+                m_set.channels[k]->GatePictures(-1.0);
+            }
+        }
+    }
+    m_overload = false;
+    m_calmTicks = 0;
+    m_waitTicks = 0;
 }
 
 void CFrameSync::Rebase(double behind) {

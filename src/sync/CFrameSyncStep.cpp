@@ -11,6 +11,7 @@
 
 void CFrameSync::StepFrame(const SyncSet& set) {
     m_set = set;
+    EndPacing();
     ++m_pendingSteps;
     m_playAfter = false;
     switch (m_state) {
@@ -31,6 +32,7 @@ void CFrameSync::StepFrame(const SyncSet& set) {
 
 void CFrameSync::StepBack(const SyncSet& set) {
     m_set = set;
+    EndPacing();
     m_playAfter = false;
     const int ref = RefChannel();
     if (ref < 0) {

@@ -198,3 +198,41 @@ INSTANTIATE_TEST_SUITE_P(Changes, VideoOutputSizeChange,
                                            SizeChange{"StreamSizeChanged", "size_change.ts", QSize(),
                                                       QSize(200, 150), QSize(160, 120)}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The gate the set uses while a channel trails: pictures after it wait, the newest picture up
+// to it is shown, a gate moved on shows the newest one up to the new place, and no gate shows
+// the newest at once and counts the pictures given up.
+TEST(VideoOutputGate, PicturesAfterTheGateWaitAndTheNewestUpToItIsShown) {
+    OutputPlayer player("c_10s.mp4", QSize(200, 150));
+    ASSERT_TRUE(player.play());
+    ASSERT_TRUE(player.playUntil(0, 5, [](GstSample*) {}));
+    const GstClockTime frame = 40 * GST_MSECOND;
+    const GstClockTime gate = streamTime(player.output.shownPicture().get()) + 2 * frame + frame / 2;
+    player.output.setGate(gint64(gate));
+    gint64 newest = 0;
+    ASSERT_TRUE(WaitUntil(
+        [&] { return player.output.newestStreamTime(newest) && newest >= gint64(gate + 6 * frame); }, 15000,
+        5));
+    GstSampleRef shown = player.output.shownPicture();
+    EXPECT_LE(streamTime(shown.get()), gate);
+    EXPECT_GT(streamTime(shown.get()), gate - frame) << "the newest picture up to the gate";
+    const int atGate = frameOfPicture(shown.get());
+    ASSERT_GE(atGate, 0);
+
+    player.output.setGate(gint64(gate + 4 * frame));
+    shown = player.output.shownPicture();
+    EXPECT_EQ(frameOfPicture(shown.get()), atGate + 4);
+
+    quint64 rendered = 0;
+    quint64 dropped = 0;
+    player.output.sinkStats(rendered, dropped);
+    const quint64 droppedBefore = dropped;
+    player.output.setGate(-1);
+    gint64 nowShown = 0;
+    ASSERT_TRUE(player.output.shownStreamTime(nowShown));
+    EXPECT_GE(nowShown, gint64(gate + 6 * frame)) << "without a gate the newest picture goes up";
+    player.output.sinkStats(rendered, dropped);
+    EXPECT_GE(dropped, droppedBefore + 1) << "the pictures between the gate and the newest were given up";
+    EXPECT_GE(rendered, 7u) << "each picture put up counts";
+    ASSERT_TRUE(player.playUntil(GstClockTime(nowShown), 5, [](GstSample*) {}));
+}

@@ -16,6 +16,8 @@ struct ChannelScript {
     double lastSeek = -1.0;
     int steps = 0;
     double shown = -1.0;      // position of the picture on screen; -1 = the position
+    double newest = -1.0;     // position of the newest picture; -1 = the position
+    double gate = -2.0;       // the last picture gate asked for (-1: none); -2: never asked
     bool settled = true;      // no seek or step in progress
     bool seekOk = true;       // false: the file cannot seek
     double stepSeconds = 0.0; // how far a frame step moves the position
@@ -83,9 +85,10 @@ public:
         return true;
     }
     bool GetNewestPosition(double& seconds) override {
-        seconds = m_s->position;
+        seconds = m_s->newest >= 0.0 ? m_s->newest : m_s->position;
         return true;
     }
+    void GatePictures(double seconds) override { m_s->gate = seconds; }
     bool UseClock(GstClock*) override { return true; }
     bool SetBaseTime(unsigned long long ns) override {
         m_s->baseTime = ns;

@@ -1,6 +1,7 @@
 // The synchronisation and display ticks against scripted channels.
 #include "mainwnd/WindowTestSupport.h"
 
+#include <array>
 #include <cmath>
 
 namespace mainwnd_test {
@@ -244,16 +245,19 @@ const struct {
     double behind;    // seconds its picture trails the timeline (negative: ahead)
     double refBehind; // seconds the reference's picture trails it
     int ticks;        // ticks it stays there
+    bool still;       // its picture stays (a stalled decoder); else it moves on, trailing by behind
     bool atEnd;       // it has reached its end
     bool broughtBack;
 } kLags[] = {
-    {"OneFrameBehindIsInStep", 25, 0.04, 0.01, 60, false, false},
-    {"ThreeFramesBehindIsBroughtBack", 25, 0.12, 0.01, FrameSyncLimits{}.lagTicks, false, true},
-    {"ThreeFramesBehindBrieflyIsLeftAlone", 25, 0.12, 0.01, FrameSyncLimits{}.lagTicks - 1, false, false},
-    {"SixFramesAtSixtyIsBroughtBack", 60, 0.1, 0.01, 60, false, true},
-    {"AheadIsBroughtBack", 25, -0.08, 0.01, 60, false, true},
-    {"AtItsEndIsLeftAlone", 25, 3.0, 0.01, 60, true, false},
-    {"WholeSetBehindGoesOnFromItsPictures", 25, 1.0, 1.0, 1, false, false},
+    {"OneFrameBehindIsInStep", 25, 0.04, 0.01, 60, false, false, false},
+    {"ThreeFramesBehindAndStillIsBroughtBack", 25, 0.12, 0.01, FrameSyncLimits{}.lagTicks, true, false, true},
+    {"ThreeFramesBehindBrieflyIsLeftAlone", 25, 0.12, 0.01, FrameSyncLimits{}.lagTicks - 1, true, false,
+     false},
+    {"SixFramesAtSixtyAndStillIsBroughtBack", 60, 0.1, 0.01, 60, true, false, true},
+    {"TrailingWhileItsPicturesComeIsNotSought", 25, 0.12, 0.01, 60, false, false, false},
+    {"AheadIsBroughtBack", 25, -0.08, 0.01, 60, false, false, true},
+    {"AtItsEndIsLeftAlone", 25, 3.0, 0.01, 60, false, true, false},
+    {"WholeSetBehindGoesOnFromItsPictures", 25, 1.0, 1.0, 1, false, false, false},
 };
 
 TEST(FrameCorrection, BringsBackOnlyChannelsOutOfToleranceForLongEnough) {
@@ -282,7 +286,9 @@ TEST(FrameCorrection, BringsBackOnlyChannelsOutOfToleranceForLongEnough) {
             now += 10000000ULL;
             const double expected = sync.TimelinePosition();
             script[0]->shown = expected - c.refBehind;
-            script[1]->shown = expected - c.behind;
+            if (!c.still || tick == 0) {
+                script[1]->shown = expected - c.behind;
+            }
             sync.SyncChannels(set, 0, expected, lengths, 4);
         }
         EXPECT_EQ(script[0]->count("SeekExact"), 1) << "the reference stays";
@@ -307,6 +313,92 @@ TEST(FrameCorrection, BringsBackOnlyChannelsOutOfToleranceForLongEnough) {
         sync.Reset();
         delete channels[0];
         delete channels[1];
+    }
+}
+
+// The machine cannot decode everything in time: one channel's pictures still come, but late.
+TEST(FrameCorrection, PanesShowTheInstantATrailingChannelShowsAndTheTimelineWaitsForIt) {
+    std::array<std::shared_ptr<ChannelScript>, 3> script;
+    CChannelGraph* channels[4] = {};
+    for (int k = 0; k < 3; ++k) {
+        script[k] = std::make_shared<ChannelScript>();
+        script[k]->position = 10.0;
+        channels[k] = new ScriptedChannel(script[k]);
+    }
+    const QString paths[4] = {"/a.mp4", "/b.mp4", "/c.mp4"};
+    const double lengths[4] = {60, 60, 60, 0};
+    const double rates[4] = {25, 25, 50, 0};
+    SyncSet set{channels, lengths, 3, paths, rates, 0};
+    unsigned long long now = 1000000000000ULL;
+    CFrameSync sync;
+    sync.SetClockSource([&now] { return now; });
+    sync.Play(set);
+    ASSERT_TRUE(WaitUntil([&] { return sync.IsPlaying(); }, 1000));
+    now += 260000000ULL;
+    // Each tick the channels' pictures stand this far behind the timeline (all pictures shown).
+    const auto tick = [&](std::array<double, 3> behind) {
+        now += 10000000ULL;
+        const double expected = sync.TimelinePosition();
+        for (int k = 0; k < 3; ++k) {
+            script[k]->shown = script[k]->newest = expected - behind[k];
+        }
+        sync.SyncChannels(set, 0, expected, lengths, 4);
+        return expected;
+    };
+    for (int i = 0; i < 10; ++i) {
+        tick({0.01, 0.01, 0.01});
+    }
+    for (const auto& s : script) {
+        EXPECT_EQ(s->gate, -2.0) << "in step: the pictures go up as they come";
+    }
+
+    // The third trails by more than its tolerance (two frames and 30 ms), less than the set waits.
+    double expected = 0.0;
+    for (int i = 0; i < 5; ++i) {
+        expected = tick({0.01, 0.01, 0.09});
+    }
+    const double trailing = expected - 0.09;
+    EXPECT_NEAR(script[0]->gate, trailing + 0.02, 1e-9)
+        << "up to the trailing instant, to the middle of a frame";
+    EXPECT_NEAR(script[1]->gate, trailing + 0.02, 1e-9);
+    EXPECT_NEAR(script[2]->gate, trailing + 0.01, 1e-9) << "the trailing channel shows all it has";
+    EXPECT_TRUE(sync.IsPlaying());
+    for (const auto& s : script) {
+        EXPECT_EQ(s->count("SeekExact"), 1) << "nothing is sought: a seek costs the trailing channel more";
+    }
+
+    // Further behind: the timeline waits for it (no seek), and every channel starts again together.
+    tick({0.01, 0.01, 0.15});
+    const double behind = sync.TimelinePosition() - script[2]->shown;
+    tick({0.01, 0.01, 0.15});
+    EXPECT_FALSE(sync.IsPlaying());
+    EXPECT_NEAR(sync.TimelinePosition(), script[2]->shown, 0.011) << behind;
+    ASSERT_TRUE(WaitUntil([&] { return sync.IsPlaying(); }, 1000));
+    EXPECT_EQ(script[0]->baseTime, script[2]->baseTime);
+    for (const auto& s : script) {
+        EXPECT_EQ(s->count("SeekExact"), 1);
+    }
+
+    // All keep up for long enough: the pictures go up as they come again.
+    now += 260000000ULL;
+    for (int i = 0; i < FrameSyncLimits{}.calmTicks; ++i) {
+        tick({0.01, 0.01, 0.01});
+    }
+    for (const auto& s : script) {
+        EXPECT_EQ(s->gate, -1.0);
+    }
+    // A command ends the waiting at once.
+    for (int i = 0; i < 5; ++i) {
+        tick({0.01, 0.01, 0.09});
+    }
+    EXPECT_GE(script[0]->gate, 0.0);
+    sync.Pause(set);
+    for (const auto& s : script) {
+        EXPECT_EQ(s->gate, -1.0);
+    }
+    sync.Reset();
+    for (CChannelGraph* ch : channels) {
+        delete ch;
     }
 }
 
