@@ -78,15 +78,7 @@ protected:
         // The focus change reaches the program through the X server; keys before it would go astray.
         WaitUntil([] { return false; }, 300);
     }
-    void TearDown() override {
-        const QString output = m_s.program().standardError();
-        if (HasFailure()) {
-            std::printf("the program's standard error:\n%s\n", qPrintable(output.right(4000)));
-        }
-        for (const char* report : {"ERROR: AddressSanitizer", "runtime error:"}) {
-            EXPECT_FALSE(output.contains(QLatin1String(report))) << qPrintable(output);
-        }
-    }
+    void TearDown() override { m_s.expectCleanEnd(HasFailure()); }
 
     void press(const KeyRow& row) {
         if (QLatin1String(row.keys) == QLatin1String("wheel-up")) {

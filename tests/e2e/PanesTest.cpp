@@ -72,15 +72,7 @@ QPoint scaled(const QRect& r, double fx, double fy) {
 
 class PanesTest : public ::testing::Test {
 protected:
-    void TearDown() override {
-        const QString output = m_s.program().standardError();
-        if (HasFailure()) {
-            std::printf("the program's standard error:\n%s\n", qPrintable(output.right(4000)));
-        }
-        for (const char* report : {"ERROR: AddressSanitizer", "runtime error:"}) {
-            EXPECT_FALSE(output.contains(QLatin1String(report))) << qPrintable(output);
-        }
-    }
+    void TearDown() override { m_s.expectCleanEnd(HasFailure()); }
 
     void start(const QStringList& arguments, QSize source) {
         ASSERT_TRUE(m_s.ready());

@@ -13,6 +13,8 @@
 #include "support/X11Probe.h"
 #include "support/XvfbServer.h"
 
+#include <gtest/gtest.h>
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
@@ -21,6 +23,7 @@
 #include <QTemporaryDir>
 
 #include <array>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -198,6 +201,18 @@ public:
     qint64 nowMs() const { return m_clock.elapsed(); }
 
     ProgramRun& program() { return *m_run; }
+
+    // At a test's end: the program's standard error shown when the test failed, and no sanitizer
+    // report in it either way.
+    void expectCleanEnd(bool failed) {
+        const QString output = m_run->standardError();
+        if (failed) {
+            std::printf("the program's standard error:\n%s\n", qPrintable(output.right(4000)));
+        }
+        for (const char* report : {"ERROR: AddressSanitizer", "runtime error:"}) {
+            EXPECT_FALSE(output.contains(QLatin1String(report))) << qPrintable(output);
+        }
+    }
     // A file of the program's configuration folder ($XDG_CONFIG_HOME).
     QString configPath(const QString& name) const { return m_config.filePath(name); }
 

@@ -41,15 +41,7 @@ protected:
         ASSERT_TRUE(why.isEmpty()) << qPrintable(why);
         ASSERT_TRUE(WaitUntil([&] { return m_s.enabled(QStringLiteral("播放")); }, 20000, 100));
     }
-    void TearDown() override {
-        const QString output = m_s.program().standardError();
-        if (HasFailure()) {
-            std::printf("the program's standard error:\n%s\n", qPrintable(output.right(4000)));
-        }
-        for (const char* report : {"ERROR: AddressSanitizer", "runtime error:"}) {
-            EXPECT_FALSE(output.contains(QLatin1String(report))) << qPrintable(output);
-        }
-    }
+    void TearDown() override { m_s.expectCleanEnd(HasFailure()); }
 
     SetSession m_s;
 };
