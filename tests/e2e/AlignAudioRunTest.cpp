@@ -32,17 +32,7 @@ protected:
     // The status bar's texts, joined by " | ".
     QString statusBar(qint64 pid) {
         const QString app = m_atspi.findApplication(pid);
-        const QList<AccessibleNode> tree = m_atspi.tree(app);
-        QStringList texts;
-        for (int i = 0; i < tree.size(); ++i) {
-            for (int p = tree[i].parent; p >= 0; p = tree[p].parent) {
-                if (tree[p].role == QLatin1String("status bar") || tree[p].name == QStringLiteral("状态栏")) {
-                    texts << tree[i].name;
-                    break;
-                }
-            }
-        }
-        return texts.join(QStringLiteral(" | "));
+        return m_atspi.statusTexts(m_atspi.tree(app)).join(QStringLiteral(" | "));
     }
 
     XvfbServer m_x{QStringLiteral("1280x1024x24")};

@@ -131,6 +131,21 @@ public:
     // The text of a text control (an edit box's contents).
     QString text(const AccessibleNode& n) { return call(n, "Text", "GetText", {0, -1}).toString(); }
 
+    // Every text inside the window's status bar (found by its role, or by its name where it is a
+    // plain widget), in tree order.
+    QStringList statusTexts(const QList<AccessibleNode>& tree) {
+        QStringList texts;
+        for (int i = 0; i < tree.size(); ++i) {
+            for (int p = tree[i].parent; p >= 0; p = tree[p].parent) {
+                if (tree[p].role == QLatin1String("status bar") || tree[p].name == QStringLiteral("状态栏")) {
+                    texts << name(tree[i]);
+                    break;
+                }
+            }
+        }
+        return texts;
+    }
+
 private:
     static inline const QString kRootPath = QStringLiteral("/org/a11y/atspi/accessible/root");
 

@@ -51,17 +51,7 @@ protected:
     // The texts of the status bar's parts, joined by " | " ("" before the window is on the bus).
     QString statusBar(qint64 pid) {
         const QString app = m_atspi.findApplication(pid);
-        const QList<AccessibleNode> tree = m_atspi.tree(app);
-        QStringList texts;
-        for (int i = 0; i < tree.size(); ++i) {
-            for (int p = tree[i].parent; p >= 0; p = tree[p].parent) {
-                if (tree[p].role == QLatin1String("status bar") || tree[p].name == QStringLiteral("状态栏")) {
-                    texts << tree[i].name;
-                    break;
-                }
-            }
-        }
-        return texts.join(QStringLiteral(" | "));
+        return m_atspi.statusTexts(m_atspi.tree(app)).join(QStringLiteral(" | "));
     }
 
     // Starts the program and waits until its set is open (the player names a reference video).

@@ -112,17 +112,7 @@ public:
     // Every text of the status bar, in tree order.
     QStringList statusTexts() {
         refresh();
-        QStringList texts;
-        for (int i = 0; i < m_tree.size(); ++i) {
-            for (int p = m_tree[i].parent; p >= 0; p = m_tree[p].parent) {
-                if (m_tree[p].role == QLatin1String("status bar") ||
-                    m_tree[p].name == QStringLiteral("状态栏")) {
-                    texts << m_atspi.name(m_tree[i]);
-                    break;
-                }
-            }
-        }
-        return texts;
+        return m_atspi.statusTexts(m_tree);
     }
 
     // The pointer and the keyboard, through the X server.

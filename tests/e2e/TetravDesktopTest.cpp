@@ -101,17 +101,7 @@ protected:
     // Whether a text inside the status bar (found by its role, or by its name where it is a plain
     // widget) matches the pattern.
     bool statusShows(const QString& pattern) {
-        QStringList texts;
-        for (int i = 0; i < m_tree.size(); ++i) {
-            for (int p = m_tree[i].parent; p >= 0; p = m_tree[p].parent) {
-                if (m_tree[p].role == QLatin1String("status bar") ||
-                    m_tree[p].name == QStringLiteral("状态栏")) {
-                    texts << m_atspi.name(m_tree[i]);
-                    break;
-                }
-            }
-        }
-        return !texts.filter(QRegularExpression(pattern)).isEmpty();
+        return !m_atspi.statusTexts(m_tree).filter(QRegularExpression(pattern)).isEmpty();
     }
 
     // Presses the control and waits for the dialog it opens.
