@@ -6,7 +6,7 @@
 
 #include "capture/CaptureInstant.h"
 #include "dialogs/CGotoDlg.h"
-#include "engine/CChannelGraph.h"
+#include "engine/IChannel.h"
 #include "platform/CAtomicFile.h"
 #include "platform/MessageBox.h"
 #include "settings/CSettings.h"
@@ -53,7 +53,7 @@ void CTetravDlg::OnCapture(int pane) {
     }
     const QString path = QDir(folder).filePath(name);
     QString why;
-    if (m_pSet->Channel(pane)->SnapshotBitmap(path, &why) == CChannelGraph::SnapshotResult::CannotWrite) {
+    if (m_pSet->Channel(pane)->SnapshotBitmap(path, &why) == IChannel::SnapshotResult::CannotWrite) {
         ShowErrorBox(FileFailure(QString::fromUtf8("保存抓图错误!"), path, why));
     }
 }

@@ -2,11 +2,13 @@
 // the fifth hot key).
 #include "mainwnd/CTetravDlg.h"
 
+#include "mainwnd/CSyncControl.h"
+
 #include "model/PlaySet.h"
 
 #include "capture/CCaptureAllWriter.h"
 #include "capture/CaptureInstant.h"
-#include "engine/CChannelGraph.h"
+#include "engine/IChannel.h"
 #include "platform/MessageBox.h"
 #include "settings/CSettings.h"
 #include "settings/CSettingsFile.h"
@@ -33,8 +35,8 @@ void CTetravDlg::OnCaptureAll() {
 void CTetravDlg::CaptureAllTry(const QString& stamp, int triesLeft) {
     // Every pane's two latest pictures, read in one go; a pane that moves on while the others
     // are read still has the picture of their instant as its picture before.
-    CChannelGraph::ShownPicture now[4];
-    CChannelGraph::ShownPicture before[4];
+    IChannel::ShownPicture now[4];
+    IChannel::ShownPicture before[4];
     std::array<PanePictures, 4> panes;
     int anchor = -1;
     for (int k = 0; k < 4; ++k) {
@@ -56,7 +58,8 @@ void CTetravDlg::CaptureAllTry(const QString& stamp, int triesLeft) {
     }
     const InstantPicks picks = PickOneInstant(panes, anchor);
     // Time sync holds the panes only to the second: there is nothing to wait for.
-    const bool catchingUp = m_pFrameSync != nullptr && (!picks.oneInstant || m_pFrameSync->Busy());
+    const bool catchingUp =
+        m_pSyncControl->Frame() != nullptr && (!picks.oneInstant || m_pSyncControl->Busy());
     if (catchingUp && triesLeft > 1) {
         QTimer::singleShot(kRetryMs, this, [this, stamp, triesLeft] { CaptureAllTry(stamp, triesLeft - 1); });
         return;

@@ -4,12 +4,14 @@
 // full screen; the arrow keys keep stepping frames (CTetravDlg.cpp).
 #include "mainwnd/CTetravDlg.h"
 
+#include "mainwnd/CSyncControl.h"
+
 #include "model/PlaySet.h"
 
 #include "controls/CToolBarXP.h"
 #include "controls/CVolumeSlider.h"
 #include "controls/CXScrollBar.h"
-#include "engine/CChannelGraph.h"
+#include "engine/IChannel.h"
 #include "mainwnd/CStatusBar.h"
 #include "mainwnd/CVideoPane.h"
 #include "sync/CChannelSync.h"
@@ -244,9 +246,8 @@ void CTetravDlg::SeekBy(double seconds) {
         return;
     }
     double from = m_pSet->PlayTime();
-    const bool chained =
-        m_dKeyTarget >= 0.0 && m_keySeekClock.isValid() &&
-        (m_keySeekClock.elapsed() < kKeySeekChainMs || (m_pFrameSync && m_pFrameSync->Busy()));
+    const bool chained = m_dKeyTarget >= 0.0 && m_keySeekClock.isValid() &&
+                         (m_keySeekClock.elapsed() < kKeySeekChainMs || m_pSyncControl->Busy());
     if (chained) {
         from = m_dKeyTarget;
     } else if (!IsTimerRunning(TIMER_SYNC)) {

@@ -4,8 +4,8 @@
 #include "mainwnd/CTetravDlg.h"
 
 #include "controls/CMenuEx.h"
-#include "engine/CChannelGraph.h"
 #include "engine/CPaneInfoOverlay.h"
+#include "engine/IChannel.h"
 #include "mainwnd/CVideoPane.h"
 #include "model/PlaySet.h"
 #include "platform/MessageBox.h"
@@ -51,7 +51,7 @@ void CTetravDlg::OnTogglePaneInfo() {
 
 void CTetravDlg::ShowPaneInfo() {
     for (int k = 0; k < 4; ++k) {
-        CChannelGraph* channel = m_pSet->Channel(k);
+        IChannel* channel = m_pSet->Channel(k);
         if (channel == nullptr) {
             continue;
         }

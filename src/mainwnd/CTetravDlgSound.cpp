@@ -6,7 +6,7 @@
 #include "model/PlaySet.h"
 
 #include "controls/CMenuEx.h"
-#include "engine/CChannelGraph.h"
+#include "engine/IChannel.h"
 #include "uikit/Resource.h"
 
 #include <QAction>

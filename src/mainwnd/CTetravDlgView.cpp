@@ -4,7 +4,7 @@
 
 #include "model/PlaySet.h"
 
-#include "engine/CChannelGraph.h"
+#include "engine/IChannel.h"
 #include "mainwnd/CVideoPane.h"
 #include "mainwnd/MainLayout.h"
 #include "uikit/Resource.h"

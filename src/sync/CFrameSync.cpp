@@ -1,7 +1,7 @@
 #include "sync/CFrameSync.h"
 
-#include "engine/CChannelGraph.h"
 #include "engine/CSystemClock.h"
+#include "engine/IChannel.h"
 
 #include <QTimer>
 
@@ -39,7 +39,7 @@ unsigned long long CFrameSync::Now() const {
 // ---------------------------------------------------------------------------------------------
 // The commands: each has a defined result in every state (see the table in the header).
 
-bool CFrameSync::ReadPosition(CChannelGraph& channel, double& seconds) {
+bool CFrameSync::ReadPosition(IChannel& channel, double& seconds) {
     return channel.GetShownPosition(seconds);
 }
 
@@ -220,7 +220,7 @@ void CFrameSync::Leave(const SyncSet& set) {
         if (!set.IsOpen(k)) {
             continue;
         }
-        CChannelGraph* ch = set.channels[k];
+        IChannel* ch = set.channels[k];
         double at = 0.0;
         ch->GetCurrentPosition(at);
         ch->Pause();
@@ -290,7 +290,7 @@ void CFrameSync::Realign(double target, bool playAfter) {
         if (!m_set.IsOpen(k)) {
             continue;
         }
-        CChannelGraph* ch = m_set.channels[k];
+        IChannel* ch = m_set.channels[k];
         if (m_set.frameRates != nullptr && !(m_set.frameRates[k] > 0.0)) {
             Warn(k, "frame rate unknown or variable; its frame steps and tolerance assume 25 fps");
         }
@@ -419,7 +419,7 @@ void CFrameSync::LandKeyFrame() {
         Realign(Snap(m_keyTarget), m_playAfter);
         return;
     }
-    CChannelGraph* lead = m_set.channels[ref];
+    IChannel* lead = m_set.channels[ref];
     if (!lead->IsSettled() && !PastDeadline()) {
         return;
     }

@@ -97,7 +97,7 @@ public:
     void SyncChannels(const SyncSet& set, int ref, double refSecs, const double* positions,
                       int count) override;
     // The picture on screen: the play time never runs ahead of what the panes show.
-    bool ReadPosition(CChannelGraph& channel, double& seconds) override;
+    bool ReadPosition(IChannel& channel, double& seconds) override;
     void Play(const SyncSet& set) override;
     void Pause(const SyncSet& set) override;
     void Seek(const SyncSet& set, double seconds) override;

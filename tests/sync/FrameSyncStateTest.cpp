@@ -39,7 +39,7 @@ public:
     }
     ~ScriptedSet() {
         sync.Reset();
-        for (CChannelGraph* c : channels) {
+        for (IChannel* c : channels) {
             delete c;
         }
     }
@@ -121,7 +121,7 @@ public:
     }
 
     std::shared_ptr<ChannelScript> script[4];
-    CChannelGraph* channels[4] = {};
+    IChannel* channels[4] = {};
     double lengths[4] = {60, 60, 60, 60};
     double rates[4] = {25, 25, 25, 25};
     double offsets[4] = {0, 0, 0, 0};
