@@ -20,6 +20,7 @@ struct AnswerFigures {
     std::vector<double> ms;    // from giving a command to its first mark on the screen
     std::vector<double> given; // the part of it until the helper process or call had returned
     QStringList unanswered;    // commands that showed no mark within a second
+    QStringList slow;          // those answered after more than 100 ms, with their times
     int unwatched = 0;         // no-ops, and commands to a playing set that leave no mark of their own
 };
 
@@ -65,6 +66,7 @@ public:
         if (ms >= 0.0) {
             figures.ms.push_back(ms);
             figures.given.push_back(double(given - m_from));
+            note(figures, what);
         } else if (ms < -1.5 || noOp) {
             ++figures.unwatched;
         } else {
@@ -72,15 +74,25 @@ public:
         }
     }
     // A media-control call has had its reply (text: the status text it shows; empty: none).
-    void replied(const char* text, AnswerFigures& figures) {
+    void replied(const char* text, const QString& what, AnswerFigures& figures) {
         m_status = *text != 0 ? QString::fromUtf8(text) : m_status;
         if (m_timed) {
             figures.ms.push_back(double(m_s.nowMs() - m_from));
             figures.given.push_back(figures.ms.back());
+            note(figures, what);
         }
     }
 
 private:
+    static void note(AnswerFigures& figures, const QString& what) {
+        if (figures.ms.back() > 100.0) {
+            figures.slow << QStringLiteral("%1 (%2 ms, %3 ms after the helper)")
+                                .arg(what)
+                                .arg(figures.ms.back(), 0, 'f', 0)
+                                .arg(figures.ms.back() - figures.given.back(), 0, 'f', 0);
+        }
+    }
+
     // Waits (1 s at most) for the first change where the command shows itself: its time in ms,
     // -1 when nothing changed there.
     double wait(bool newText, int barX) {

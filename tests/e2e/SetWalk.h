@@ -153,7 +153,7 @@ private:
     void answered(const char* text, int barX = -1) {
         m_answer.after(text, barX, m_noOp, m_log.last(), m_fig.answers);
     }
-    void replied(const char* text) { m_answer.replied(text, m_fig.answers); }
+    void replied(const char* text) { m_answer.replied(text, m_log.last(), m_fig.answers); }
 
     Expect give(Cmd cmd) {
         m_wasPlaying = m_playing;
@@ -218,10 +218,12 @@ private:
                 return {Expect::Frame, 0, m_frame};
             }
             log(QStringLiteral("seek-bar click at x %1 (%2 s)").arg(at.x()).arg(seconds, 0, 'f', 2));
+            // Playing, the thumb may already cover the place: then its jump is no mark.
+            const bool covered = m_playing && std::abs(thumbX(false) - at.x()) <= kThumbWidth;
             acting();
             m_clickAt = m_s.nowMs();
             m_s.click(at);
-            answered("", at.x());
+            answered("", covered ? -1 : at.x());
             return {Expect::KeyNear, seconds, 0, m_playing};
         }
         case Cmd::Drag: {

@@ -97,6 +97,9 @@ TEST_F(SetWalkTest, RandomCommandsLandInStepInEveryState) {
         Over(afterGiven, 100.0), static_cast<long long>(f.answers.unanswered.size()),
         f.answers.unanswered.isEmpty() ? "" : ": ",
         qPrintable(f.answers.unanswered.join(QStringLiteral("; "))));
+    if (qEnvironmentVariableIsSet("TETRAV_WALK_SLOW")) {
+        std::printf("walk: answered after more than 100 ms:\n%s\n", qPrintable(f.answers.slow.join('\n')));
+    }
     if (!f.worstLag.isEmpty()) {
         std::printf("walk: the worst lag: %s\n", qPrintable(f.worstLag));
     }
