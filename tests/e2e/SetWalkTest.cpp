@@ -97,6 +97,10 @@ TEST_F(SetWalkTest, RandomCommandsLandInStepInEveryState) {
         Over(afterGiven, 100.0), static_cast<long long>(f.answers.unanswered.size()),
         f.answers.unanswered.isEmpty() ? "" : ": ",
         qPrintable(f.answers.unanswered.join(QStringLiteral("; "))));
+    // The key frames of the reference are 2 s apart: the nearest lies within 1 s of a place.
+    std::printf("walk: thumb drags (paused, %zu): the reference landed from the place released by median "
+                "%.2f s, max %.2f s\n",
+                f.dragApart.size(), Percentile(f.dragApart, 0.5), Percentile(f.dragApart, 1.0));
     if (qEnvironmentVariableIsSet("TETRAV_WALK_SLOW")) {
         std::printf("walk: answered after more than 100 ms:\n%s\n", qPrintable(f.answers.slow.join('\n')));
     }
