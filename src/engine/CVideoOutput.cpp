@@ -326,6 +326,17 @@ void CVideoOutput::setGate(gint64 streamNs) {
     }
 }
 
+void CVideoOutput::setGateBudget(size_t bytes) {
+    std::lock_guard lock(m_mutex);
+    m_gateBudget = bytes;
+}
+
+size_t CVideoOutput::Waiting::bytes() const {
+    GstBuffer* shown = picture ? gst_sample_get_buffer(picture.get()) : nullptr;
+    return (shown ? gst_buffer_get_size(shown) : 0) +
+           (native.buffer ? gst_buffer_get_size(native.buffer.get()) : 0);
+}
+
 void CVideoOutput::setDim(bool dim) {
     if (dim == m_dim) {
         return;
@@ -395,10 +406,6 @@ void CVideoOutput::takeSample(GstSample* pulled) {
             return;
         }
         if (m_gate >= 0 && StreamTimeOf(sample) > m_gate) {
-            if (m_waiting.size() >= kMaxWaiting) {
-                m_waiting.pop_front();
-                ++m_gateDropped;
-            }
             Waiting waiting{GstSampleRef(sample), {}};
             for (const NativeFrame& f : m_native) {
                 if (f.buffer && f.caps &&
@@ -406,6 +413,16 @@ void CVideoOutput::takeSample(GstSample* pulled) {
                     waiting.native.buffer.reset(gst_buffer_ref(f.buffer.get()));
                     waiting.native.caps.reset(gst_caps_ref(f.caps.get()));
                 }
+            }
+            // Within the count and the bytes allowed, the oldest given up first.
+            size_t bytes = waiting.bytes();
+            for (const Waiting& w : m_waiting) {
+                bytes += w.bytes();
+            }
+            while (!m_waiting.empty() && (m_waiting.size() >= kMaxWaiting || bytes > m_gateBudget)) {
+                bytes -= m_waiting.front().bytes();
+                m_waiting.pop_front();
+                ++m_gateDropped;
             }
             m_waiting.push_back(std::move(waiting));
             return;
