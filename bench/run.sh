@@ -5,7 +5,9 @@
 #      into fakesinks keeping real time), in ROUNDS interleaved rounds (the order turns each round,
 #      so the other loads of the machine fall on all three alike). CPU of each process from /proc
 #      over SECONDS of steady play after a 3 s start; the median of the rounds and of the ratios.
-#      Dropped frames come from the program's own counters (TETRAV_FRAME_STATS, printed at exit).
+#      Dropped frames come from the program's own counters (TETRAV_FRAME_STATS, printed at exit);
+#      the program's picture path and main thread are also weighed against its own decoding
+#      (per-thread CPU), a ratio that holds when other work loads the machine.
 #      TETRAV_OTHERS="NAME=/path/to/tetrav ..." adds other builds to every round (A/B of builds).
 #   2. Large allocations: the program once more with bench/alloc_count preloaded; the number of
 #      allocations of 64 KiB or more in 10 s of steady play.
@@ -88,11 +90,14 @@ measure() {
     "$player" "$log" "$@"
     sleep 3
     local t0 c0 t1 c1 peak
+    local parts0 parts1
     t0=$(now_s)
     c0=$(cpu_ticks "${pids[@]}")
+    parts0=$(part_ticks "${pids[0]}")
     sleep "$seconds"
     t1=$(now_s)
     c1=$(cpu_ticks "${pids[@]}")
+    parts1=$(part_ticks "${pids[0]}")
     peak=$(peak_kb "${pids[@]}")
     local p
     for p in "${pids[@]}"; do
@@ -100,6 +105,9 @@ measure() {
     done
     stop_all "${pids[@]}"
     echo "$(per_second "$c0" "$c1" "$t0" "$t1") $((peak / 1024))" >>"$tmp/$name.cpu"
+    # For the program: its picture path and its main thread per unit of decoding.
+    echo "$parts0 $parts1" | awk '{d = $4 - $1; if (d > 0) printf "%.3f %.3f\n", ($5 - $2) / d, ($6 - $3) / d}' \
+        >>"$tmp/$name.parts"
 }
 declare -A binaries=([tetrav]="$tetrav")
 tetrav_named() { play_tetrav "${binaries[$current]}" "$@"; }
@@ -173,6 +181,12 @@ for name in "${tetravs[@]}"; do
 done
 for name in "${tetravs[@]:1}"; do
     printf '  tetrav = %.2f x %s\n' "$(ratio_median "$tmp/tetrav.cpu" "$tmp/$name.cpu")" "$name"
+done
+echo "CPU of the picture path (conversion, scaling, sink) and of the main thread (painting, the tick) for"
+echo "each CPU second of decoding, the median of the rounds (these hold on a loaded machine too):"
+for name in "${tetravs[@]}"; do
+    printf '  %s: picture path %.3f, main thread %.3f\n' "$name" "$(median_of "$tmp/$name.parts" 1)" \
+        "$(median_of "$tmp/$name.parts" 2)"
 done
 
 [ -n "${BENCH_CPU_ONLY:-}" ] && exit 0
