@@ -14,8 +14,8 @@
 #   3. Overload: four 1080p60 clips; dropped frames per pane, the spread between the frames the
 #      panes show (read from the screen) and the time the window takes to answer a click.
 #   4. Sync: four recordings of one event made differently, 60 s of commands in the window.
-# BENCH_CPU_ONLY=1 runs part 1 alone; BENCH_OVERLOAD_ONLY=1 runs part 3 alone, ROUNDS times for
-# tetrav and each of TETRAV_OTHERS in turn.
+# BENCH_CPU_ONLY=1 runs part 1 alone, BENCH_ALLOC_ONLY=1 part 2 alone; BENCH_OVERLOAD_ONLY=1 runs
+# part 3 alone, ROUNDS times for tetrav and each of TETRAV_OTHERS in turn.
 # Usage: bench/run.sh BUILD_DIR [SECONDS] [ROUNDS]
 set -euo pipefail
 if [ -z "${TETRAV_BENCH_BUS:-}" ]; then
@@ -137,6 +137,28 @@ overload() {
         "$(awk '/^tetrav-frames:/ {printf "%s shown %s dropped %s; ", $2, $(NF - 2), $(NF)}' "$tmp/overload.log" |
             sed "s|$clips/||g")"
 }
+# Part 2.
+large_allocations() {
+    echo "== Large allocations (64 KiB and up) by tetrav in 10 s of steady play (target 0)"
+    ALLOC_COUNT_OUT="$tmp/alloc.txt" LD_PRELOAD="$build/bench/alloc_count.so" TETRAV_FRAME_STATS=1 "$tetrav" \
+        "${hd30[@]}" >"$tmp/alloc.log" 2>&1 &
+    pid=$!
+    play_when_open
+    sleep 1
+    kill -USR2 "$pid"
+    sleep 10
+    kill -USR2 "$pid"
+    stop_all "$pid"
+    echo "tetrav: $(awk '$1 == "window" {print $2}' "$tmp/alloc.txt") allocations of 64 KiB or more in 10 s of play" \
+        "after its first second ($(awk '$1 ~ /^[0-9]+$/ {n += $2} END {print n + 0}' "$tmp/alloc.txt") over the whole run)"
+    if [ -n "${ALLOC_STACKS:-}" ]; then
+        sed -n '/^stack/,$p' "$tmp/alloc.txt"
+    fi
+}
+if [ -n "${BENCH_ALLOC_ONLY:-}" ]; then
+    large_allocations
+    exit 0
+fi
 if [ -n "${BENCH_OVERLOAD_ONLY:-}" ]; then
     echo "== Overload: four 1080p60 clips, $rounds rounds (load average: $(cut -d ' ' -f 1-3 /proc/loadavg))"
     for round in $(seq 1 "$rounds"); do
@@ -191,21 +213,7 @@ done
 
 [ -n "${BENCH_CPU_ONLY:-}" ] && exit 0
 echo
-echo "== Large allocations (64 KiB and up) by tetrav in 10 s of steady play (target 0)"
-ALLOC_COUNT_OUT="$tmp/alloc.txt" LD_PRELOAD="$build/bench/alloc_count.so" TETRAV_FRAME_STATS=1 "$tetrav" \
-    "${hd30[@]}" >"$tmp/alloc.log" 2>&1 &
-pid=$!
-play_when_open
-sleep 1
-kill -USR2 "$pid"
-sleep 10
-kill -USR2 "$pid"
-stop_all "$pid"
-echo "tetrav: $(awk '$1 == "window" {print $2}' "$tmp/alloc.txt") allocations of 64 KiB or more in 10 s of play" \
-    "after its first second ($(awk '$1 ~ /^[0-9]+$/ {n += $2} END {print n + 0}' "$tmp/alloc.txt") over the whole run)"
-if [ -n "${ALLOC_STACKS:-}" ]; then
-    sed -n '/^stack/,$p' "$tmp/alloc.txt"
-fi
+large_allocations
 
 echo
 echo "== Overload: four 1080p60 clips (more than this machine decodes in time)"
