@@ -93,9 +93,12 @@ public:
     // choice again) and the owner sets each channel's base time before it runs.
     virtual bool UseClock(GstClock* clock);
     virtual bool SetBaseTime(unsigned long long baseTimeNs);
-    // One flushing seek to the exact frame at seconds (keyFrame: to the nearest key frame),
-    // playing at rate from there.
+    // One flushing seek to the exact frame at seconds (keyFrame: to a key frame near it; the
+    // demuxers take the one at or before it), playing at rate from there.
     virtual bool SetPositionAndRate(double seconds, double rate, bool keyFrame = false);
+    // A seek to the key frame at or after the place. The demuxers take a key-frame seek to the
+    // nearest as one to the key frame at or before it: with both, the nearer can be chosen.
+    virtual bool SeekKeyFrameAfter(double seconds, double rate);
     // Steps frames forward; only while paused (false otherwise).
     virtual bool StepFrames(int frames);
     // No state change, seek or frame step in progress; never waits.
