@@ -8,6 +8,7 @@
 #include "dialogs/CFileSelectDlg.h"
 #include "engine/CChannelGraph.h"
 #include "engine/CStreamProbe.h"
+#include "mainwnd/CTetravDlgSound.h"
 #include "mainwnd/CVideoPane.h"
 #include "model/PlaySet.h"
 #include "platform/MessageBox.h"
@@ -72,8 +73,8 @@ void CTetravDlg::OnOpenFiles() {
     // main window: it then stays above it, also when the main window is kept on top.
     CFileSelectDlg dlg(this, {m_pSet->Path(0), m_pSet->Path(1), m_pSet->Path(2), m_pSet->Path(3)});
     m_nCurChannel = 0;
-    const int volumeBefore = m_nVolume;
-    m_nVolume = 0;
+    const int volumeBefore = m_pSound->Volume();
+    m_pSound->SetVolume(0);
     // The ticks leave the set alone while the dialog is up: a pick cancelled there empties a
     // path for a moment, which a tick would take for the end of play, and the new volume must
     // not reach the channels of a set that may stay.
@@ -83,7 +84,7 @@ void CTetravDlg::OnOpenFiles() {
     KillTimer(TIMER_DISPLAY);
     const bool confirmed = dlg.DoModal() != IDCANCEL;
     if (!confirmed) {
-        m_nVolume = volumeBefore;
+        m_pSound->SetVolume(volumeBefore);
     } else {
         for (int k = 0; k < PlaySet::kPanes; ++k) {
             m_pSet->SetPath(k, dlg.Picked()[std::size_t(k)]);
@@ -108,6 +109,9 @@ void CTetravDlg::OpenSelectedFiles() {
     }
     CloseSet();
     SetToolBarOpen();
+    // A new set is heard at full volume however it opens (the dialog, a saved set, the command
+    // line, a drop); the slider shows it once the reference's sound is found.
+    m_pSound->SetVolume(0);
 
     // The files preroll and are examined side by side while the window keeps repainting; the
     // messages then come in the order of the channels, as if each had been opened in turn.
