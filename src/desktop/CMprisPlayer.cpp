@@ -5,6 +5,7 @@
 #include "engine/IChannel.h"
 #include "mainwnd/CExternalFiles.h"
 #include "mainwnd/CTetravDlg.h"
+#include "mainwnd/CTetravDlgBars.h"
 #include "model/PlaySet.h"
 #include "platform/DesktopIds.h"
 #include "platform/FileName.h"
@@ -103,7 +104,7 @@ bool CMprisPlayer::Register() {
     m_hadSet = HasSet();
     // After the command that changed the state has finished (a pause stops its timer last).
     connect(m_dlg, &CTetravDlg::actionShown, this, &CMprisPlayer::notifyChanges, Qt::QueuedConnection);
-    connect(m_dlg->m_wndVolume, &CBCGPSliderCtrl::hscroll, this, &CMprisPlayer::notifyChanges,
+    connect(m_dlg->Bars().Volume(), &CBCGPSliderCtrl::hscroll, this, &CMprisPlayer::notifyChanges,
             Qt::QueuedConnection);
     return true;
 }
@@ -182,8 +183,8 @@ double CMprisPlayer::Volume() const {
     if (!HasSet()) {
         return m_idleVolume;
     }
-    const int max = m_dlg->m_wndVolume->GetRangeMax();
-    return max > 0 ? static_cast<double>(m_dlg->m_wndVolume->GetPos()) / max : 0.0;
+    const int max = m_dlg->Bars().Volume()->GetRangeMax();
+    return max > 0 ? static_cast<double>(m_dlg->Bars().Volume()->GetPos()) / max : 0.0;
 }
 
 QVariantMap CMprisPlayer::RootProperties() const {
@@ -339,7 +340,7 @@ QDBusMessage CMprisPlayer::setProperty(const QDBusMessage& message) {
 }
 
 void CMprisPlayer::ApplyVolume(double volume) {
-    CVolumeSlider* slider = m_dlg->m_wndVolume;
+    CVolumeSlider* slider = m_dlg->Bars().Volume();
     const int pos = static_cast<int>(std::lround(std::clamp(volume, 0.0, 1.0) * slider->GetRangeMax()));
     slider->SetPos(pos);
     emit slider->hscroll(slider->GetPos());
@@ -451,7 +452,7 @@ QDBusMessage CMprisPlayer::seekTo(const QDBusMessage& message, double seconds) {
 void CMprisPlayer::notifyChanges() {
     // A volume set while no set was open is the new set's.
     const bool set = HasSet();
-    if (set && !m_hadSet && m_idleVolume != 1.0 && m_dlg->m_wndVolume->isEnabled()) {
+    if (set && !m_hadSet && m_idleVolume != 1.0 && m_dlg->Bars().Volume()->isEnabled()) {
         ApplyVolume(m_idleVolume);
     }
     m_hadSet = set;

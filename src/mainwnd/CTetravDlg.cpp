@@ -13,6 +13,7 @@
 #include "mainwnd/CExternalFiles.h"
 #include "mainwnd/CStatusBar.h"
 #include "mainwnd/CSyncControl.h"
+#include "mainwnd/CTetravDlgBars.h"
 #include "mainwnd/CTetravDlgCapture.h"
 #include "mainwnd/CTetravDlgKeys.h"
 #include "mainwnd/CTetravDlgPaneInfo.h"
@@ -101,15 +102,10 @@ CTetravDlg::CTetravDlg(QWidget* parent)
     connect(m_pView, &CTetravDlgView::actionText, this,
             [this](const QString& text) { SetStatusText(0, text); });
     BuildMenuBar();
-    auto* placeholder = new QFrame(m_pClient);
-    placeholder->setFrameStyle(QFrame::Box | QFrame::Plain);
-    SetDlgCtrlID(placeholder, IDC_SEEKBAR_PLACEHOLDER);
-    m_pSeekPlaceholder = placeholder;
-    m_wndVolume = new CVolumeSlider(m_pClient);
-    SetDlgCtrlID(m_wndVolume, IDC_VOLUME);
-    m_wndVolume->setAccessibleName(QStringLiteral("音量"));
-    m_wndVolume->SetRange(0, 100);
-    m_pSound = new CTetravDlgSound(*m_pSet, *m_wndVolume, this);
+    m_pBars = new CTetravDlgBars(m_pClient, this);
+    connect(m_pBars, &CTetravDlgBars::command, this, &CTetravDlg::OnCommand);
+    connect(m_pBars, &CTetravDlgBars::seekBarScrolled, this, &CTetravDlg::OnSeekBarScroll);
+    m_pSound = new CTetravDlgSound(*m_pSet, *m_pBars->Volume(), this);
     connect(m_pSound, &CTetravDlgSound::actionText, this,
             [this](const QString& text) { SetStatusText(0, text); });
 
@@ -201,8 +197,7 @@ void CTetravDlg::PlaceWindow() {
     if (screen == nullptr) {
         return;
     }
-    m_nScreenWidth = screen->size().width();
-    m_nScreenHeight = screen->size().height();
+    m_pBars->SetScreenSize(screen->size());
     // Without a window manager a maximise request does nothing: take the work area directly.
     setGeometry(screen->availableGeometry());
     setWindowState(windowState() | Qt::WindowMaximized);
@@ -214,7 +209,11 @@ void CTetravDlg::showEvent(QShowEvent* event) {
         return;
     }
     m_bShownOnce = true;
-    CreateBars();
+    m_pBars->Create();
+    if (m_pBars->Created()) {
+        LayoutControls();
+        m_pBars->Volume()->setEnabled(false);
+    }
     LoadSettings();
     ApplyRunModes(m_commandLineOptions);
     if (!m_commandLineFiles.isEmpty()) {
@@ -238,13 +237,60 @@ void CTetravDlg::Relayout() {
     const int menuHeight = fullScreen ? 0 : m_pMenuBar->sizeHint().height();
     m_pMenuBar->setGeometry(0, 0, width(), menuHeight);
     m_pClient->setGeometry(0, menuHeight, width(), std::max(0, height() - menuHeight));
-    if (m_bBarsCreated) {
-        QWidget* const bars[] = {m_wndSeekBar, m_wndToolBar, m_wndVolume, m_wndStatusBar};
-        for (QWidget* bar : bars) {
-            bar->setVisible(!fullScreen);
-        }
+    if (m_pBars->Created()) {
+        m_pBars->SetVisible(!fullScreen);
         LayoutControls();
     }
+}
+
+void CTetravDlg::LayoutControls() {
+    if (m_pView->IsFullScreen()) {
+        m_pView->PlacePanes(MainLayout{}, m_pClient->size());
+        return;
+    }
+    m_pView->PlacePanes(m_pBars->Layout(), m_pClient->size());
+    m_pBars->StatusBar()->raise();
+}
+
+void CTetravDlg::SetStatusText(int part, const QString& text) {
+    m_pBars->SetText(part, text);
+    if (part == 0) {
+        emit actionShown();
+    }
+}
+
+void CTetravDlg::ShowTime(double seconds, int part) {
+    SetStatusText(part, CTetravDlgBars::TimeText(seconds));
+}
+
+void CTetravDlg::LoadSettings() {
+    if (CSettingsFile::Exists()) {
+        HotKeySetting keys[4];
+        CSettings stored = m_pSettings->Stored();
+        CSettingsFile::Read(stored, keys);
+        m_pSettings->Store(stored);
+        for (int n = 0; n < 4; ++n) {
+            m_pHotKeys->RegisterHotKey((n + 1) * 100, keys[n].modifiers & 0xFFFFu,
+                                       keys[n].virtualKey & 0xFFFFu);
+        }
+    } else {
+        WriteDefaultSettings();
+        for (int n = 0; n < 4; ++n) {
+            m_pHotKeys->RegisterHotKey((n + 1) * 100, MOD_CONTROL | MOD_SHIFT,
+                                       65u + static_cast<unsigned>(n));
+        }
+    }
+    // The fifth hot key: every pane at one instant (Ctrl+Shift+E unless the file says otherwise).
+    const HotKeySetting all = CSettingsFile::ReadCaptureAllKey();
+    m_pHotKeys->RegisterHotKey(HOTKEY_ID_ALL, all.modifiers, all.virtualKey);
+    m_pView->SetDisplayMode(m_pSettings->Stored().ForeView == 1);
+    m_pPaneInfo->Load();
+}
+
+void CTetravDlg::WriteDefaultSettings() {
+    CSettings stored = m_pSettings->Stored();
+    CSettingsFile::WriteDefaults(stored);
+    m_pSettings->Store(stored);
 }
 
 void CTetravDlg::OnOK() {
@@ -318,7 +364,7 @@ bool CTetravDlg::eventFilter(QObject* watched, QEvent* e) {
             return true;
         }
     }
-    if (e->type() == QEvent::Wheel && watched == m_wndSeekBar && m_wndSeekBar != nullptr) {
+    if (e->type() == QEvent::Wheel && watched == m_pBars->SeekBar() && m_pBars->SeekBar() != nullptr) {
         return m_pKeys->OnSeekBarWheel(static_cast<QWheelEvent*>(e));
     }
     return CBCGPDialog::eventFilter(watched, e);

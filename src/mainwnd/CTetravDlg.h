@@ -33,6 +33,7 @@ class CHotKeyManager;
 class PlaySet;
 class CMenuEx;
 class CStatusBar;
+class CTetravDlgBars;
 class CTetravDlgCapture;
 class CTetravDlgKeys;
 class CTetravDlgPaneInfo;
@@ -176,10 +177,10 @@ public:
     void WriteDefaultSettings();
 
     // ---- Bars and layout ----
-    void CreateBars();
+    // The tool bar, seek bar, volume slider and status bar.
+    CTetravDlgBars& Bars() const { return *m_pBars; }
+    // The bars, the panes and the status bar where the layout puts them.
     void LayoutControls();
-    void SetToolBarIdle();
-    void SetToolBarOpen();
 
     // ---- Access for the owner and for tests ----
     QWidget* ClientArea() const { return m_pClient; }
@@ -188,8 +189,6 @@ public:
     CHotKeyManager* HotKeys() const { return m_pHotKeys; }
     // The settings in force: the stored ones under this run's modes (a saved set, the command line).
     CSettingsModel& Settings() const { return *m_pSettings; }
-    // The screen position at which pane i's context menu opens.
-    QPoint ContextMenuPos(int pane) const;
     // The set being played: its channels, files, reference, offsets, rate and play time.
     PlaySet& Set() const { return *m_pSet; }
     // Normal speed without resuming play (the desktop's Rate property never starts play).
@@ -201,16 +200,9 @@ signals:
 
 public:
     // ---- Data model ----
-    CXScrollBar* m_wndSeekBar = nullptr;
-    CToolBarXP* m_wndToolBar = nullptr;
-    CToolBarXP* m_pToolBarCtrl = nullptr;
-    CStatusBar* m_wndStatusBar = nullptr;
-    int m_nScreenHeight = 0;
-    int m_nScreenWidth = 0;
     QMenu* m_pPopup[4] = {nullptr, nullptr, nullptr, nullptr};
     CMenuEx* m_menuContext[4] = {nullptr, nullptr, nullptr, nullptr};
     int m_nCurChannel = 0;
-    CVolumeSlider* m_wndVolume = nullptr;
     CVideoPane* m_wndPane[4] = {nullptr, nullptr, nullptr, nullptr};
 
 protected:
@@ -273,10 +265,10 @@ private:
 
     QWidget* m_pClient = nullptr;
     QMenuBar* m_pMenuBar = nullptr;
-    QWidget* m_pSeekPlaceholder = nullptr;
     CHotKeyManager* m_pHotKeys = nullptr;
     CSettingsModel* m_pSettings = nullptr;
     PlaySet* m_pSet = nullptr;
+    CTetravDlgBars* m_pBars = nullptr;
     CTetravDlgSound* m_pSound = nullptr;
     CTetravDlgPaneInfo* m_pPaneInfo = nullptr;
     CTetravDlgView* m_pView = nullptr;
@@ -296,7 +288,6 @@ private:
     QElapsedTimer m_syncTickClock;          // since the last sync tick; invalid until the tick runs
     QStringList m_commandLineFiles;
     RunOptions m_commandLineOptions;
-    bool m_bBarsCreated = false;
     bool m_bShownOnce = false;
     bool m_bDestroyed = false;
     QMenu* m_pRecentSets = nullptr;

@@ -1,24 +1,13 @@
-// The main window's bars and layout (tool bar, seek bar, volume, status bar) and the settings it
-// reads at start.
-#include "mainwnd/CTetravDlg.h"
-
-#include "model/PlaySet.h"
+#include "mainwnd/CTetravDlgBars.h"
 
 #include "controls/CToolBarXP.h"
 #include "controls/CVolumeSlider.h"
 #include "controls/CXScrollBar.h"
 #include "mainwnd/CStatusBar.h"
-#include "mainwnd/CTetravDlgPaneInfo.h"
-#include "mainwnd/CTetravDlgView.h"
-#include "mainwnd/CVideoPane.h"
 #include "mainwnd/MainLayout.h"
-#include "platform/CHotKeyManager.h"
-#include "settings/CSettingsFile.h"
-#include "settings/CSettingsModel.h"
 #include "uikit/CBCGPControlIds.h"
 #include "uikit/Resource.h"
 
-#include <QAction>
 #include <QFrame>
 
 #include <limits>
@@ -45,10 +34,22 @@ unsigned WholeSeconds(double seconds) {
 
 } // namespace
 
-// ---------------------------------------------------------------------------------------------
-// Bars and layout
+CTetravDlgBars::CTetravDlgBars(QWidget* client, QObject* parent) : QObject(parent), m_pClient(client) {
+    auto* placeholder = new QFrame(m_pClient);
+    placeholder->setFrameStyle(QFrame::Box | QFrame::Plain);
+    SetDlgCtrlID(placeholder, IDC_SEEKBAR_PLACEHOLDER);
+    m_wndVolume = new CVolumeSlider(m_pClient);
+    SetDlgCtrlID(m_wndVolume, IDC_VOLUME);
+    m_wndVolume->setAccessibleName(QStringLiteral("音量"));
+    m_wndVolume->SetRange(0, 100);
+}
 
-void CTetravDlg::CreateBars() {
+void CTetravDlgBars::SetScreenSize(QSize size) {
+    m_nScreenWidth = size.width();
+    m_nScreenHeight = size.height();
+}
+
+void CTetravDlgBars::Create() {
     m_wndSeekBar = new CXScrollBar(m_pClient);
     m_wndSeekBar->CreateOverStatic(WS_CHILD | WS_VISIBLE | SS_NOTIFY, m_pClient, IDC_SEEKBAR_PLACEHOLDER,
                                    IDC_SEEKBAR);
@@ -58,13 +59,13 @@ void CTetravDlg::CreateBars() {
     m_wndSeekBar->m_bShowGripper = true;
     m_wndSeekBar->setAccessibleName(QStringLiteral("播放进度"));
     m_wndSeekBar->setEnabled(false);
-    connect(m_wndSeekBar, &CXScrollBar::hscroll, this, [this](int, int) { OnSeekBarScroll(); });
+    connect(m_wndSeekBar, &CXScrollBar::hscroll, this, [this](int, int) { emit seekBarScrolled(); });
 
     m_wndToolBar = new CToolBarXP(m_pClient);
     if (!m_wndToolBar->CreateEx(m_pClient, AFX_IDW_TOOLBAR) || !m_wndToolBar->LoadToolBar(IDR_MAINFRAME)) {
         return;
     }
-    connect(m_wndToolBar, &CToolBarXP::command, this, &CTetravDlg::OnCommand);
+    connect(m_wndToolBar, &CToolBarXP::command, this, &CTetravDlgBars::command);
     m_pToolBarCtrl = m_wndToolBar;
     SetToolBarIdle();
     m_wndToolBar->UpdateTipText(ID_TB_STOP, Utf8("停止播放"));
@@ -86,17 +87,10 @@ void CTetravDlg::CreateBars() {
     m_wndStatusBar->SetText(1, Utf8("总时间"));
     m_wndStatusBar->SetText(2, Utf8("播放时间"));
     m_wndStatusBar->SetText(3, Utf8("同步信息"));
-
     m_bBarsCreated = true;
-    LayoutControls();
-    m_wndVolume->setEnabled(false);
 }
 
-void CTetravDlg::LayoutControls() {
-    if (m_pView->IsFullScreen()) {
-        m_pView->PlacePanes(MainLayout{}, m_pClient->size());
-        return;
-    }
+MainLayout CTetravDlgBars::Layout() {
     m_wndStatusBar->Reposition();
     MainLayoutInput in;
     in.screenWidth = m_nScreenWidth;
@@ -118,11 +112,17 @@ void CTetravDlg::LayoutControls() {
     m_wndSeekBar->update();
     m_wndToolBar->setGeometry(l.toolBar);
     m_wndVolume->setGeometry(l.volume);
-    m_pView->PlacePanes(l, m_pClient->size());
-    m_wndStatusBar->raise();
+    return l;
 }
 
-void CTetravDlg::SetToolBarIdle() {
+void CTetravDlgBars::SetVisible(bool visible) {
+    QWidget* const bars[] = {m_wndSeekBar, m_wndToolBar, m_wndVolume, m_wndStatusBar};
+    for (QWidget* bar : bars) {
+        bar->setVisible(visible);
+    }
+}
+
+void CTetravDlgBars::SetToolBarIdle() {
     if (m_pToolBarCtrl == nullptr) {
         return;
     }
@@ -131,7 +131,7 @@ void CTetravDlg::SetToolBarIdle() {
     }
 }
 
-void CTetravDlg::SetToolBarOpen() {
+void CTetravDlgBars::SetToolBarOpen() {
     if (m_pToolBarCtrl == nullptr) {
         return;
     }
@@ -140,21 +140,18 @@ void CTetravDlg::SetToolBarOpen() {
     }
 }
 
-void CTetravDlg::SetStatusText(int part, const QString& text) {
+void CTetravDlgBars::SetText(int part, const QString& text) {
     if (m_wndStatusBar != nullptr) {
         m_wndStatusBar->SetText(part, text);
     }
-    if (part == 0) {
-        emit actionShown();
-    }
 }
 
-void CTetravDlg::ShowTime(double seconds, int part) {
+QString CTetravDlgBars::TimeText(double seconds) {
     const unsigned s = WholeSeconds(seconds);
-    SetStatusText(part, QString::asprintf("%02u:%02u:%02u", s / 3600u, (s % 3600u) / 60u, (s % 3600u) % 60u));
+    return QString::asprintf("%02u:%02u:%02u", s / 3600u, (s % 3600u) / 60u, (s % 3600u) % 60u);
 }
 
-QPoint CTetravDlg::ContextMenuPos(int pane) const {
+QPoint CTetravDlgBars::ContextMenuPos(int pane) const {
     const unsigned w = static_cast<unsigned>(m_nScreenWidth);
     const unsigned h = static_cast<unsigned>(m_nScreenHeight);
     const int left = static_cast<int>(w >> 2);
@@ -162,37 +159,4 @@ QPoint CTetravDlg::ContextMenuPos(int pane) const {
     const int top = static_cast<int>(h >> 2);
     const int bottom = static_cast<int>(static_cast<double>(h) * 0.6666666666666666);
     return QPoint(pane < 2 ? left : right, (pane % 2) == 0 ? top : bottom);
-}
-
-// ---------------------------------------------------------------------------------------------
-// Settings
-
-void CTetravDlg::LoadSettings() {
-    if (CSettingsFile::Exists()) {
-        HotKeySetting keys[4];
-        CSettings stored = m_pSettings->Stored();
-        CSettingsFile::Read(stored, keys);
-        m_pSettings->Store(stored);
-        for (int n = 0; n < 4; ++n) {
-            m_pHotKeys->RegisterHotKey((n + 1) * 100, keys[n].modifiers & 0xFFFFu,
-                                       keys[n].virtualKey & 0xFFFFu);
-        }
-    } else {
-        WriteDefaultSettings();
-        for (int n = 0; n < 4; ++n) {
-            m_pHotKeys->RegisterHotKey((n + 1) * 100, MOD_CONTROL | MOD_SHIFT,
-                                       65u + static_cast<unsigned>(n));
-        }
-    }
-    // The fifth hot key: every pane at one instant (Ctrl+Shift+E unless the file says otherwise).
-    const HotKeySetting all = CSettingsFile::ReadCaptureAllKey();
-    m_pHotKeys->RegisterHotKey(HOTKEY_ID_ALL, all.modifiers, all.virtualKey);
-    m_pView->SetDisplayMode(m_pSettings->Stored().ForeView == 1);
-    m_pPaneInfo->Load();
-}
-
-void CTetravDlg::WriteDefaultSettings() {
-    CSettings stored = m_pSettings->Stored();
-    CSettingsFile::WriteDefaults(stored);
-    m_pSettings->Store(stored);
 }

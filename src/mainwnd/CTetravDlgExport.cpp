@@ -1,6 +1,7 @@
 // The main window's in and out marks (set at the reference's position, shown on the seek bar,
 // play stopping or looping at the out mark) and the command that exports the set as one video.
 #include "mainwnd/CTetravDlg.h"
+#include "mainwnd/CTetravDlgBars.h"
 
 #include "controls/CXScrollBar.h"
 #include "export/CExportDlg.h"
@@ -111,12 +112,12 @@ void CTetravDlg::OnClearMarks() {
 }
 
 void CTetravDlg::ShowMarks() {
-    if (m_wndSeekBar != nullptr) {
+    if (m_pBars->SeekBar() != nullptr) {
         const bool any = m_pSet->TotalTime() > 0.0 && (m_marks.in >= 0.0 || m_marks.out >= 0.0);
         const double from = any ? std::max(0.0, m_marks.in) / m_pSet->TotalTime() : 0.0;
         const double to =
             any ? (m_marks.out >= 0.0 ? m_marks.out : m_pSet->TotalTime()) / m_pSet->TotalTime() : 0.0;
-        m_wndSeekBar->SetMarkedSpan(from, to);
+        m_pBars->SeekBar()->SetMarkedSpan(from, to);
     }
     if (m_marks.in >= 0.0 || m_marks.out >= 0.0) {
         const auto text = [](double t) { return t >= 0.0 ? CExporter::TimeText(t) : Utf8Text("未设置"); };

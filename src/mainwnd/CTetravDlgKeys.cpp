@@ -1,6 +1,7 @@
 #include "mainwnd/CTetravDlgKeys.h"
 
 #include "mainwnd/CTetravDlg.h"
+#include "mainwnd/CTetravDlgBars.h"
 
 #include "mainwnd/CSyncControl.h"
 
@@ -256,7 +257,7 @@ void CTetravDlgKeys::SeekToEnd(bool end) {
 
 bool CTetravDlgKeys::OnSeekBarWheel(QWheelEvent* event) {
     const int notches = event->angleDelta().y() / 120;
-    if (notches != 0 && m_dlg.m_wndSeekBar->isEnabled()) {
+    if (notches != 0 && m_dlg.m_pBars->SeekBar()->isEnabled()) {
         SeekBy(5.0 * notches);
     }
     event->accept();

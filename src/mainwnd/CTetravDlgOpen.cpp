@@ -1,6 +1,7 @@
 // The main window's open command: the file selection dialog, then the set built from the chosen
 // paths, one channel per pane, measured and shown.
 #include "mainwnd/CTetravDlg.h"
+#include "mainwnd/CTetravDlgBars.h"
 
 #include "controls/CToolBarXP.h"
 #include "controls/CVolumeSlider.h"
@@ -40,7 +41,7 @@ void CTetravDlg::WaitWhileOpening(const std::function<bool()>& prerolled,
     // The window repaints and shows that it is busy; input waits until the set is open, and
     // the controls take no command meanwhile (an accessibility action is no input event).
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    QWidget* const controls[] = {m_pMenuBar, m_wndToolBar, m_wndSeekBar, m_wndVolume};
+    QWidget* const controls[] = {m_pMenuBar, m_pBars->ToolBar(), m_pBars->SeekBar(), m_pBars->Volume()};
     bool wasEnabled[std::size(controls)] = {};
     for (std::size_t c = 0; c < std::size(controls); ++c) {
         if (controls[c] != nullptr) {
@@ -108,7 +109,7 @@ void CTetravDlg::OpenSelectedFiles() {
         return;
     }
     CloseSet();
-    SetToolBarOpen();
+    m_pBars->SetToolBarOpen();
     // A new set is heard at full volume however it opens (the dialog, a saved set, the command
     // line, a drop); the slider shows it once the reference's sound is found.
     m_pSound->SetVolume(0);
@@ -203,14 +204,14 @@ void CTetravDlg::OpenSelectedFiles() {
             ShowMessageBox(message);
         }
         if (sound && m_pSet->Channel(i) != nullptr) {
-            m_wndVolume->SetRange(0, static_cast<int>(m_pSet->Channel(i)->GetVolume()) + 10000, false);
-            m_wndVolume->SetPos(static_cast<int>(m_pSet->Channel(i)->GetVolume()) + 10000);
+            m_pBars->Volume()->SetRange(0, static_cast<int>(m_pSet->Channel(i)->GetVolume()) + 10000, false);
+            m_pBars->Volume()->SetPos(static_cast<int>(m_pSet->Channel(i)->GetVolume()) + 10000);
         }
     }
-    if (m_wndSeekBar != nullptr) {
-        m_wndSeekBar->setEnabled(true);
+    if (m_pBars->SeekBar() != nullptr) {
+        m_pBars->SeekBar()->setEnabled(true);
     }
-    m_wndVolume->setEnabled(true);
+    m_pBars->Volume()->setEnabled(true);
     if (!m_bOpeningSetFile) {
         KeepLooseSet();
     }

@@ -1,6 +1,7 @@
 // The main window's playback side: closing a set, the transport commands, the
 // seek bar and volume slider, the pane context menus and the two timers.
 #include "mainwnd/CTetravDlg.h"
+#include "mainwnd/CTetravDlgBars.h"
 
 #include "controls/CMenuEx.h"
 #include "controls/CToolBarXP.h"
@@ -70,13 +71,13 @@ void CTetravDlg::CloseSet() {
 
 void CTetravDlg::OnStop() {
     CloseSet();
-    SetToolBarIdle();
-    if (m_wndSeekBar != nullptr) {
-        m_wndSeekBar->SetScrollPos(0, true);
-        m_wndSeekBar->setEnabled(false);
+    m_pBars->SetToolBarIdle();
+    if (m_pBars->SeekBar() != nullptr) {
+        m_pBars->SeekBar()->SetScrollPos(0, true);
+        m_pBars->SeekBar()->setEnabled(false);
     }
-    m_wndVolume->SetPos(0);
-    m_wndVolume->setEnabled(false);
+    m_pBars->Volume()->SetPos(0);
+    m_pBars->Volume()->setEnabled(false);
     m_pSet->ClearPaths();
     SetStatusText(0, Utf8("停止播放"));
 }
@@ -144,7 +145,8 @@ void CTetravDlg::OnGotoPosition() {
 }
 
 void CTetravDlg::OnSeekBarScroll() {
-    const double seconds = m_pSet->TotalTime() * 0.005 * static_cast<double>(m_wndSeekBar->GetScrollPos());
+    const double seconds =
+        m_pSet->TotalTime() * 0.005 * static_cast<double>(m_pBars->SeekBar()->GetScrollPos());
     ActiveSync().SeekToKeyFrame(CurrentSet(), seconds);
 }
 
@@ -158,7 +160,7 @@ void CTetravDlg::OnPaneRightClick(int pane) {
         }
     }
     m_pPaneInfo->EnableResetPicture(pane);
-    m_menuContext[pane]->TrackPopupMenu(ContextMenuPos(pane));
+    m_menuContext[pane]->TrackPopupMenu(m_pBars->ContextMenuPos(pane));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -257,10 +259,10 @@ void CTetravDlg::ShowPlace() {
         ReadPlayTime();
     }
     // The thumb stays where the user holds it, or clicked it until the set is there.
-    const bool held = QWidget::mouseGrabber() == m_wndSeekBar;
+    const bool held = QWidget::mouseGrabber() == m_pBars->SeekBar();
     const bool moving = m_pSyncControl->Busy();
-    if (m_wndSeekBar != nullptr && !held && !moving) {
-        m_wndSeekBar->SetScrollPos(SeekBarPosition(m_pSet->PlayTime(), m_pSet->TotalTime()), true);
+    if (m_pBars->SeekBar() != nullptr && !held && !moving) {
+        m_pBars->SeekBar()->SetScrollPos(SeekBarPosition(m_pSet->PlayTime(), m_pSet->TotalTime()), true);
     }
     ShowTime(m_pSet->PlayTime(), 2);
 }

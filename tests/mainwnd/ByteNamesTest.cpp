@@ -47,7 +47,7 @@ TEST_F(ByteNamesTest, ANonUtf8NameOpensFromASetAUriAndADropAndASetKeepsItExactly
          [&] {
              QMimeData data;
              data.setUrls({uri});
-             const QPoint at = dlg->m_wndToolBar->mapTo(dlg.get(), QPoint(2, 2)); // not on a pane: a set
+             const QPoint at = dlg->Bars().ToolBar()->mapTo(dlg.get(), QPoint(2, 2)); // not on a pane: a set
              QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
              QApplication::sendEvent(dlg.get(), &enter);
              ASSERT_TRUE(enter.isAccepted());

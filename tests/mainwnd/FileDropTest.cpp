@@ -31,7 +31,7 @@ protected:
     QPoint OverPane(int i) const {
         return dlg->m_wndPane[i]->mapTo(dlg.get(), dlg->m_wndPane[i]->rect().center());
     }
-    QPoint OverToolBar() const { return dlg->m_wndToolBar->mapTo(dlg.get(), QPoint(2, 2)); }
+    QPoint OverToolBar() const { return dlg->Bars().ToolBar()->mapTo(dlg.get(), QPoint(2, 2)); }
     static QUrl File(const QString& name) { return QUrl::fromLocalFile(clip(name)); }
     // Panes 1 to n have a channel, the others none.
     bool AllOpen(int n) const {

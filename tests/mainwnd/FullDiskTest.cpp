@@ -71,7 +71,7 @@ TEST_F(FullDiskTest, EveryWriterLeavesTheOldFileAndSaysWhichFileAndWhy) {
     for (const auto& w : writers) {
         SCOPED_TRACE(w.name);
         boxes.clear();
-        dlg->m_wndStatusBar->SetText(0, QStringLiteral("-"));
+        dlg->Bars().StatusBar()->SetText(0, QStringLiteral("-"));
         w.act();
         ASSERT_EQ(boxes.boxes().size(), 1u) << boxes.texts().join("|").toStdString();
         const auto& box = boxes.boxes()[0];

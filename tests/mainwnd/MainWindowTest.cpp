@@ -22,7 +22,7 @@ TEST_F(WindowTest, IdleWindowFillsTheWorkAreaWithItsControlsAndMenusAndPaneMenus
     ShowWindow();
     const QRect work = QGuiApplication::primaryScreen()->availableGeometry();
     const QSize screen = QGuiApplication::primaryScreen()->size();
-    EXPECT_EQ(QSize(dlg->m_nScreenWidth, dlg->m_nScreenHeight), screen);
+    EXPECT_EQ(QSize(dlg->Bars().ScreenWidth(), dlg->Bars().ScreenHeight()), screen);
     EXPECT_EQ(dlg->frameGeometry().intersected(work), dlg->frameGeometry());
     EXPECT_TRUE(WaitUntil([&] { return dlg->geometry() == work; }, 2000));
     ExpectLaidOut(*dlg);
@@ -34,9 +34,9 @@ TEST_F(WindowTest, IdleWindowFillsTheWorkAreaWithItsControlsAndMenusAndPaneMenus
     EXPECT_TRUE(dlg->windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
     EXPECT_TRUE(IsIdle(*dlg));
     for (int id : {ID_TB_STOP, ID_TB_PAUSE, ID_TB_SLOWER, ID_TB_NORMAL_SPEED, ID_TB_FASTER}) {
-        EXPECT_FALSE(dlg->m_wndToolBar->IsButtonEnabled(id)) << id;
+        EXPECT_FALSE(dlg->Bars().ToolBar()->IsButtonEnabled(id)) << id;
     }
-    EXPECT_EQ(dlg->m_wndSeekBar->GetScrollPos(), 0);
+    EXPECT_EQ(dlg->Bars().SeekBar()->GetScrollPos(), 0);
     QWidget* placeholder = GetDlgItem(dlg->ClientArea(), IDC_SEEKBAR_PLACEHOLDER);
     EXPECT_TRUE(placeholder != nullptr && !placeholder->isVisible());
     const int titles[4] = {ID_PANE_TITLE_1, ID_PANE_TITLE_2, ID_PANE_TITLE_3, ID_PANE_TITLE_4};
@@ -87,8 +87,9 @@ TEST_F(WindowTest, IdleWindowFillsTheWorkAreaWithItsControlsAndMenusAndPaneMenus
 
     // A pane without a channel opens no menu; Right steps the set from any control with the focus.
     InstallScriptedSet({10, 0, 10, 0}, 2, 1);
-    const QPoint expected(int(unsigned(dlg->m_nScreenWidth) * 0.6666666666666666), dlg->m_nScreenHeight / 4);
-    EXPECT_EQ(dlg->ContextMenuPos(2), expected);
+    const QPoint expected(int(unsigned(dlg->Bars().ScreenWidth()) * 0.6666666666666666),
+                          dlg->Bars().ScreenHeight() / 4);
+    EXPECT_EQ(dlg->Bars().ContextMenuPos(2), expected);
     // Where the menu a right click opens appears (closed again at once); (-1, -1) when none does.
     const auto rightClick = [this](int pane) {
         QPoint shownAt(-1, -1);
@@ -107,7 +108,7 @@ TEST_F(WindowTest, IdleWindowFillsTheWorkAreaWithItsControlsAndMenusAndPaneMenus
 
     dlg->OnPlay();
     dlg->activateWindow();
-    QWidget* targets[] = {dlg->m_wndVolume, dlg->m_wndPane[1], dlg->m_wndSeekBar};
+    QWidget* targets[] = {dlg->Bars().Volume(), dlg->m_wndPane[1], dlg->Bars().SeekBar()};
     int expectedSteps = 0;
     for (QWidget* target : targets) {
         SCOPED_TRACE(target->metaObject()->className());
@@ -125,11 +126,10 @@ TEST_F(WindowTest, IdleWindowFillsTheWorkAreaWithItsControlsAndMenusAndPaneMenus
     QTest::keyClick(dlg->m_wndPane[1], Qt::Key_Left);
     EXPECT_EQ(scripts[0]->steps, expectedSteps);
 
-    dlg->m_nScreenWidth = 1024;
-    dlg->m_nScreenHeight = 768;
+    dlg->Bars().SetScreenSize({1024, 768});
     // 768 x 0.6666666666666666 rounds to exactly 512.0 in double arithmetic.
-    EXPECT_EQ(dlg->ContextMenuPos(1), QPoint(256, 512));
-    EXPECT_EQ(dlg->ContextMenuPos(2), QPoint(682, 192));
+    EXPECT_EQ(dlg->Bars().ContextMenuPos(1), QPoint(256, 512));
+    EXPECT_EQ(dlg->Bars().ContextMenuPos(2), QPoint(682, 192));
 }
 
 // ForeView 1 is topmost, any other value normal. The hot keys are F9..F12 with Ctrl+Alt+Shift,

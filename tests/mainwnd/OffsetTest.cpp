@@ -94,8 +94,8 @@ TEST_F(OffsetTest, PanesShowTheSameFrameThroughEveryCommand) {
     EXPECT_TRUE(dlg->IsTimerRunning(TIMER_SYNC));
     EXPECT_TRUE(Frames()[0] >= 100 && Frames()[0] < 100 + 25 * 3) << "went to 4 s and plays on";
     ExpectLockedWhilePlaying("seek from the dialog while playing");
-    dlg->m_wndSeekBar->SetScrollPos(100, true);
-    emit dlg->m_wndSeekBar->hscroll(SB_THUMBTRACK, 100);
+    dlg->Bars().SeekBar()->SetScrollPos(100, true);
+    emit dlg->Bars().SeekBar()->hscroll(SB_THUMBTRACK, 100);
     Settle();
     ExpectLockedWhilePlaying("seek-bar click");
 
@@ -118,7 +118,7 @@ TEST_F(OffsetTest, PanesShowTheSameFrameThroughEveryCommand) {
     auto* sync = dynamic_cast<CFrameSync*>(&dlg->ActiveSync());
     ASSERT_TRUE(WaitUntil([&] { return !sync->Busy(); }, 8000));
     QApplication::processEvents();
-    EXPECT_NEAR(dlg->m_wndSeekBar->GetScrollPos(), 200.0 * 8.0 / dlg->Set().TotalTime(), 1.0);
+    EXPECT_NEAR(dlg->Bars().SeekBar()->GetScrollPos(), 200.0 * 8.0 / dlg->Set().TotalTime(), 1.0);
     EXPECT_EQ(Frames(), (std::array<int, 4>{200, 200, -1, -1}));
     // (Steps, steps back and Ctrl+arrow nudges through every state: the command walk, e2e.)
     Settle(&CTetravDlg::OnPlay);

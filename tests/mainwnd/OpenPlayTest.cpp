@@ -16,10 +16,10 @@ protected:
     void ExpectOpenState() const {
         for (int id : {ID_TB_PLAY, ID_TB_STOP, ID_TB_PAUSE, ID_TB_SLOWER, ID_TB_NORMAL_SPEED, ID_TB_FASTER,
                        ID_TB_OPEN}) {
-            EXPECT_TRUE(dlg->m_wndToolBar->IsButtonEnabled(id)) << id;
+            EXPECT_TRUE(dlg->Bars().ToolBar()->IsButtonEnabled(id)) << id;
         }
-        EXPECT_TRUE(dlg->m_wndSeekBar->isEnabled());
-        EXPECT_TRUE(dlg->m_wndVolume->isEnabled());
+        EXPECT_TRUE(dlg->Bars().SeekBar()->isEnabled());
+        EXPECT_TRUE(dlg->Bars().Volume()->isEnabled());
         EXPECT_EQ(Status(0), "打开文件");
     }
 };
@@ -40,8 +40,8 @@ TEST_F(OpenPlayTest, CommandLineFilesInSlotsTwoAndFourOnlyAndCommandsLeaveAPathW
     EXPECT_EQ(Status(1), "00:00:04");
     ExpectOpenState();
     // The reference has sound at full volume: the slider spans 0..10000 and stands at the top.
-    EXPECT_EQ(QList<int>({dlg->m_wndVolume->GetRangeMin(), dlg->m_wndVolume->GetRangeMax(),
-                          dlg->m_wndVolume->GetPos()}),
+    EXPECT_EQ(QList<int>({dlg->Bars().Volume()->GetRangeMin(), dlg->Bars().Volume()->GetRangeMax(),
+                          dlg->Bars().Volume()->GetPos()}),
               QList<int>({0, 10000, 10000}));
     // The texts of the play time and the positions are untouched by the open.
     EXPECT_EQ(Status(2) + Status(3), "播放时间同步信息");
@@ -86,7 +86,8 @@ TEST_F(OpenPlayTest, OnlyUnreadableFilesEndIdleAndTheWindowStaysAliveUnderABusyC
             QApplication::overrideCursor()->shape() == Qt::WaitCursor) {
             ++ticksWhileBusy;
             // No command can reach the half-built set, not even through the accessibility bus.
-            commandsTaken = commandsTaken || dlg->m_wndToolBar->isEnabled() || dlg->MenuBar()->isEnabled();
+            commandsTaken =
+                commandsTaken || dlg->Bars().ToolBar()->isEnabled() || dlg->MenuBar()->isEnabled();
         }
     });
     watcher.start(20);
@@ -107,13 +108,13 @@ TEST_F(OpenPlayTest, SliderFollowsTheReferenceSeekBarDragSeeksAndSetUpFailuresGi
     g_settings.MiniVideo = 0; // longest: slot 1 is the reference
     Open({{0, "a_6s.mp4"}, {1, "b_4s.mp4"}});
     EXPECT_EQ(dlg->Set().Reference(), 0);
-    EXPECT_EQ(dlg->m_wndVolume->GetRangeMax(), 7500);
-    EXPECT_EQ(dlg->m_wndVolume->GetPos(), 7500);
+    EXPECT_EQ(dlg->Bars().Volume()->GetRangeMax(), 7500);
+    EXPECT_EQ(dlg->Bars().Volume()->GetPos(), 7500);
     EXPECT_EQ(scripts[0]->calls.mid(0, 4), QStringList({"Create", "RenderFile:" + clip("a_6s.mp4"),
                                                         "SetDisplayWindow", "SetWindowPosition"}));
 
     // A drag to the middle of a 625-pixel bar (a 550-pixel track) seeks to half the reference.
-    CXScrollBar* bar = dlg->m_wndSeekBar;
+    CXScrollBar* bar = dlg->Bars().SeekBar();
     bar->setGeometry(bar->x(), bar->y(), 625, bar->height());
     bar->m_rectClient = QRect(0, 0, 625, bar->height());
     const int y = bar->height() / 2;
@@ -132,7 +133,7 @@ TEST_F(OpenPlayTest, SliderFollowsTheReferenceSeekBarDragSeeksAndSetUpFailuresGi
     dlg->Set().SetPath(1, QString());
     Open({{2, "video_only_3s.mp4"}});
     EXPECT_EQ(dlg->Set().Reference(), 2);
-    EXPECT_EQ(dlg->m_wndVolume->GetRangeMax(), 7500);
+    EXPECT_EQ(dlg->Bars().Volume()->GetRangeMax(), 7500);
 
     // Each step of setting up a channel fails in one pane.
     boxes.clear();
@@ -159,7 +160,7 @@ TEST_F(OpenPlayTest, TransportCommandsDriveEveryChannelAndTheTimersAndOpeningAga
     Open({{0, "a_6s.mp4"}, {1, "a_6s.mp4"}, {2, "a_6s.mp4"}, {3, "a_6s.mp4"}});
     ASSERT_TRUE(boxes.texts().isEmpty());
     EXPECT_EQ(dlg->Set().Reference(), 0);
-    const auto press = [this](int id) { dlg->m_wndToolBar->ButtonAction(id)->trigger(); };
+    const auto press = [this](int id) { dlg->Bars().ToolBar()->ButtonAction(id)->trigger(); };
     const auto expect = [this](const char* status, bool sync, bool display) {
         EXPECT_EQ(Status(0), QString::fromUtf8(status));
         EXPECT_EQ(dlg->IsTimerRunning(TIMER_SYNC), sync) << status;
@@ -199,8 +200,8 @@ TEST_F(OpenPlayTest, TransportCommandsDriveEveryChannelAndTheTimersAndOpeningAga
     press(ID_TB_STOP);
     expect("停止播放", false, false);
     EXPECT_TRUE(IsIdle(*dlg));
-    EXPECT_EQ(dlg->m_wndSeekBar->GetScrollPos(), 0);
-    EXPECT_EQ(dlg->m_wndVolume->GetPos(), 0);
+    EXPECT_EQ(dlg->Bars().SeekBar()->GetScrollPos(), 0);
+    EXPECT_EQ(dlg->Bars().Volume()->GetPos(), 0);
     EXPECT_TRUE(boxes.texts().isEmpty());
 }
 
@@ -233,7 +234,7 @@ TEST_F(OpenPlayTest, FileThatBreaksWhilePlayingIsRetiredAlone) {
 // volume.
 TEST_F(OpenPlayTest, FileDialogCancelKeepsThePlayingSetAndConfirmRebuildsIt) {
     Open({{0, "c_10s.mp4"}});
-    dlg->m_wndVolume->setValue(9000);
+    dlg->Bars().Volume()->setValue(9000);
     ASSERT_EQ(dlg->Sound().Volume(), -1000);
     dlg->OnPlay();
     const auto previous = CFileSelectDlg::SetFilePicker([](QWidget*, const QString&) { return QString(); });
@@ -250,7 +251,7 @@ TEST_F(OpenPlayTest, FileDialogCancelKeepsThePlayingSetAndConfirmRebuildsIt) {
             QTimer::singleShot(1200, d, [d] { d->reject(); }); // longer than a display tick
         }
     });
-    dlg->m_wndToolBar->ButtonAction(ID_TB_OPEN)->trigger();
+    dlg->Bars().ToolBar()->ButtonAction(ID_TB_OPEN)->trigger();
     CFileSelectDlg::SetFilePicker(previous);
     ASSERT_TRUE(emptiedInside);
     EXPECT_EQ(owner, dlg.get()) << "the selection dialog stays above the main window";
@@ -274,8 +275,8 @@ TEST_F(OpenPlayTest, FileDialogCancelKeepsThePlayingSetAndConfirmRebuildsIt) {
     EXPECT_NE(dlg->Set().Channel(0), nullptr);
     EXPECT_EQ(Status(0), "打开文件");
     EXPECT_TRUE(boxes.texts().isEmpty());
-    EXPECT_EQ(dlg->m_wndVolume->GetPos(), 10000);
-    EXPECT_EQ(dlg->Sound().Volume(), dlg->m_wndVolume->GetPos() - 10000);
+    EXPECT_EQ(dlg->Bars().Volume()->GetPos(), 10000);
+    EXPECT_EQ(dlg->Sound().Volume(), dlg->Bars().Volume()->GetPos() - 10000);
     dlg->Set().Channel(0)->SetVolume(-3000);
     dlg->OnPlay();
     EXPECT_TRUE(WaitUntil([&] { return dlg->Set().Channel(0)->GetVolume() == 0; }, 2000))

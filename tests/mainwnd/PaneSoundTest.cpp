@@ -30,8 +30,8 @@ TEST_F(PaneSoundTest, OnlyThisPaneAndMuteDecideWhatIsHeardAndTheSliderItsLevel) 
     expectSoon({0, 0, 0});
     dlg->Sound().OnSoloPane(1);
     EXPECT_EQ(volumes(), (Volumes{kOff, 0, kOff})) << "at once, not at the next tick";
-    dlg->m_wndVolume->SetPos(8000); // as the user drags it: 20 dB down
-    emit dlg->m_wndVolume->hscroll(8000);
+    dlg->Bars().Volume()->SetPos(8000); // as the user drags it: 20 dB down
+    emit dlg->Bars().Volume()->hscroll(8000);
     expectSoon({kOff, -2000, kOff});
     dlg->Sound().OnSoloPane(1); // again: every pane heard
     expectSoon({-2000, -2000, -2000});
@@ -45,7 +45,7 @@ TEST_F(PaneSoundTest, OnlyThisPaneAndMuteDecideWhatIsHeardAndTheSliderItsLevel) 
     // The next set, opened without the file dialog (as a saved set, a drop or the command line
     // open), starts with every pane heard at the full volume its slider shows.
     ASSERT_NO_FATAL_FAILURE(OpenClips({"a_6s.mp4", "b_4s.mp4", "c_10s.mp4", nullptr}));
-    EXPECT_EQ(dlg->m_wndVolume->GetPos(), dlg->m_wndVolume->GetRangeMax());
+    EXPECT_EQ(dlg->Bars().Volume()->GetPos(), dlg->Bars().Volume()->GetRangeMax());
     dlg->OnPlay();
     expectSoon({0, 0, 0});
 }

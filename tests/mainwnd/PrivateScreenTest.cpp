@@ -20,7 +20,7 @@ TETRAV_CHILD_CASE(FirstStartOn1024x768) {
     EXPECT_TRUE(CSettingsFile::Exists());
     EXPECT_TRUE(g_settings.MiniVideo == 1 && g_settings.ForeView == 0);
     ASSERT_EQ(QGuiApplication::primaryScreen()->size(), QSize(1024, 768));
-    EXPECT_EQ(QSize(dlg.m_nScreenWidth, dlg.m_nScreenHeight), QSize(1024, 768));
+    EXPECT_EQ(QSize(dlg.Bars().ScreenWidth(), dlg.Bars().ScreenHeight()), QSize(1024, 768));
     ExpectLaidOut(dlg);
     QTest::keyClick(&dlg, Qt::Key_Escape);
     EXPECT_FALSE(dlg.isVisible());

@@ -24,7 +24,7 @@ TEST_F(ReferenceRuleTest, LongestChosenDuringPlayCarriesTheTimesOnAndASavedSetKe
     dlg->OnPause();
     ASSERT_TRUE(WaitUntil([&] { return Status(2) != "00:00:00"; }, 2000));
     EXPECT_GE(Status(2), QString("00:00:03"));
-    EXPECT_GT(dlg->m_wndSeekBar->GetScrollPos(), 100);
+    EXPECT_GT(dlg->Bars().SeekBar()->GetScrollPos(), 100);
 
     const QString path = m_state.filePath("after-the-end.tetravset");
     ASSERT_TRUE(dlg->SaveSetTo(path));

@@ -7,6 +7,7 @@
 #include "controls/CXScrollBar.h"
 #include "mainwnd/CStatusBar.h"
 #include "mainwnd/CTetravDlg.h"
+#include "mainwnd/CTetravDlgBars.h"
 #include "mainwnd/CTetravDlgCapture.h"
 #include "mainwnd/CTetravDlgSound.h"
 #include "mainwnd/CTetravDlgView.h"
@@ -72,13 +73,14 @@ inline bool IsIdle(const CTetravDlg& d) {
         }
     }
     return !d.IsTimerRunning(TIMER_SYNC) && !d.IsTimerRunning(TIMER_DISPLAY) &&
-           !d.m_wndToolBar->IsButtonEnabled(ID_TB_PLAY) && d.m_wndToolBar->IsButtonEnabled(ID_TB_OPEN) &&
-           !d.m_wndSeekBar->isEnabled() && !d.m_wndVolume->isEnabled();
+           !d.Bars().ToolBar()->IsButtonEnabled(ID_TB_PLAY) &&
+           d.Bars().ToolBar()->IsButtonEnabled(ID_TB_OPEN) && !d.Bars().SeekBar()->isEnabled() &&
+           !d.Bars().Volume()->isEnabled();
 }
 
 inline MainLayout LayoutOf(const CTetravDlg& d) {
-    return ComputeMainLayout(
-        {d.m_nScreenWidth, d.m_nScreenHeight, d.ClientArea()->width(), d.m_wndStatusBar->y()});
+    return ComputeMainLayout({d.Bars().ScreenWidth(), d.Bars().ScreenHeight(), d.ClientArea()->width(),
+                              d.Bars().StatusBar()->y()});
 }
 
 // Every control exactly where that layout puts it; a zoomed pane over the grid, the others hidden.
@@ -88,15 +90,15 @@ inline void ExpectLaidOut(const CTetravDlg& d) {
     for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(d.m_wndPane[i]->geometry(), i == zoomed ? l.zoomedPane : l.panes[i]) << "pane " << i + 1;
         EXPECT_EQ(d.m_wndPane[i]->isVisible(), zoomed < 0 || i == zoomed) << "pane " << i + 1;
-        EXPECT_EQ(d.m_wndStatusBar->RightEdge(i), l.statusEdges[i]) << "status part " << i + 1;
+        EXPECT_EQ(d.Bars().StatusBar()->RightEdge(i), l.statusEdges[i]) << "status part " << i + 1;
     }
-    EXPECT_EQ(d.m_wndToolBar->geometry(), l.toolBar);
-    EXPECT_EQ(d.m_wndVolume->geometry(), l.volume);
-    EXPECT_EQ(d.m_wndSeekBar->geometry(), l.seekBar);
-    EXPECT_EQ(d.m_wndSeekBar->m_rectClient, QRect(0, 0, l.seekBar.width(), 10));
-    EXPECT_EQ(d.m_wndStatusBar->geometry().bottom(), d.ClientArea()->height() - 1);
-    EXPECT_EQ(d.m_wndStatusBar->width(), d.ClientArea()->width());
-    EXPECT_LE(d.m_wndToolBar->geometry().bottom(), d.m_wndStatusBar->y());
+    EXPECT_EQ(d.Bars().ToolBar()->geometry(), l.toolBar);
+    EXPECT_EQ(d.Bars().Volume()->geometry(), l.volume);
+    EXPECT_EQ(d.Bars().SeekBar()->geometry(), l.seekBar);
+    EXPECT_EQ(d.Bars().SeekBar()->m_rectClient, QRect(0, 0, l.seekBar.width(), 10));
+    EXPECT_EQ(d.Bars().StatusBar()->geometry().bottom(), d.ClientArea()->height() - 1);
+    EXPECT_EQ(d.Bars().StatusBar()->width(), d.ClientArea()->width());
+    EXPECT_LE(d.Bars().ToolBar()->geometry().bottom(), d.Bars().StatusBar()->y());
 }
 
 class MainWindowTest : public testing::Test {
@@ -143,12 +145,12 @@ protected:
         dlg->Set().SetReference(reference);
         dlg->Set().SetTotalTime(lengths[reference]);
         dlg->Set().SetPlayTime(lengths[reference]);
-        dlg->SetToolBarOpen();
-        dlg->m_wndSeekBar->setEnabled(true);
-        dlg->m_wndVolume->setEnabled(true);
+        dlg->Bars().SetToolBarOpen();
+        dlg->Bars().SeekBar()->setEnabled(true);
+        dlg->Bars().Volume()->setEnabled(true);
     }
 
-    QString Status(int part) const { return dlg->m_wndStatusBar->GetText(part); }
+    QString Status(int part) const { return dlg->Bars().StatusBar()->GetText(part); }
 
     // Stores a sync mode (1 frame, 0 time) as the options dialog does; the window follows it.
     void StoreSyncMode(int mode) {

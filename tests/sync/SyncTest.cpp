@@ -85,7 +85,7 @@ TEST_F(SyncTest, TickRunsEveryChannelAndPausesOnlyThoseOutOfStepAndDisplayShowsT
         At(c.positions);
         Tick();
         Display();
-        EXPECT_EQ(dlg->m_wndSeekBar->GetScrollPos(), c.seekBar);
+        EXPECT_EQ(dlg->Bars().SeekBar()->GetScrollPos(), c.seekBar);
         EXPECT_EQ(Status(2), c.playTime);
         EXPECT_EQ(Status(3), c.positionsText);
         dlg->OnStop();
@@ -138,7 +138,7 @@ TEST_F(SyncTest, PlayEndsAtTheShortestsEndOrOnceLongestModeHasRetiredEveryChanne
     Tick();
     Display();
     EXPECT_EQ(Status(2), "00:00:15");
-    EXPECT_EQ(dlg->m_wndSeekBar->GetScrollPos(), 153); // 15.3 * 200 / 20
+    EXPECT_EQ(dlg->Bars().SeekBar()->GetScrollPos(), 153); // 15.3 * 200 / 20
     EXPECT_EQ(Status(3), "0,15,0,0");
 
     // The last one ends short of its length (MPEG lengths shrink): retired at its end of stream.
@@ -157,14 +157,14 @@ TEST_F(SyncTest, PlayEndsAtTheShortestsEndOrOnceLongestModeHasRetiredEveryChanne
 // With nothing left open, the next tick ends play and closes what remains.
 TEST_F(SyncTest, VolumeMovedWhilePausedReachesChannelsAtTheFirstTickAfterResumeAndNothingOpenEndsPlay) {
     InstallScriptedSet({10, 10, 0, 0}, 0, 1);
-    dlg->m_wndVolume->SetRange(0, 10000);
+    dlg->Bars().Volume()->SetRange(0, 10000);
     dlg->OnPlay();
     At({2.0, 2.0});
     Tick();
     EXPECT_EQ(scripts[0]->lastVolume, 0);
     dlg->OnPause();
     EXPECT_FALSE(dlg->IsTimerRunning(TIMER_SYNC));
-    dlg->m_wndVolume->setValue(9000); // as the user's drag does
+    dlg->Bars().Volume()->setValue(9000); // as the user's drag does
     EXPECT_EQ(dlg->Sound().Volume(), -1000);
     EXPECT_EQ(scripts[0]->lastVolume, 0) << "not applied while paused";
     dlg->OnNormalSpeed();
