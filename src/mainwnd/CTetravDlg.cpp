@@ -8,10 +8,14 @@
 #include "engine/CChannelGraph.h"
 #include "engine/CPipelineReaper.h"
 #include "engine/CStreamProbe.h"
+#include "mainwnd/CAudioAlignment.h"
 #include "mainwnd/CExternalFiles.h"
+#include "mainwnd/CSavedSets.h"
 #include "mainwnd/CStatusBar.h"
 #include "mainwnd/CVideoPane.h"
 #include "mainwnd/MainLayout.h"
+#include "mainwnd/OpenInputHold.h"
+#include "mainwnd/SetOpenJob.h"
 #include "model/PlaySet.h"
 #include "platform/CHotKeyManager.h"
 #include "platform/MessageBox.h"
@@ -71,6 +75,8 @@ CTetravDlg::CTetravDlg(QWidget* parent)
     }
 
     m_pSet = new PlaySet(this);
+    m_pSavedSets = new CSavedSets(this);
+    m_pAlignment = new CAudioAlignment(this);
     BuildMenuBar();
     m_pClient = new QWidget(this);
     m_pClient->setObjectName(QStringLiteral("client"));
@@ -109,9 +115,12 @@ CTetravDlg::CTetravDlg(QWidget* parent)
     m_pSettings = new CSettingsModel(this);
     connect(m_pSettings, &CSettingsModel::changed, this, &CTetravDlg::OnSettingsChanged);
     m_pHotKeys = new CHotKeyManager(this);
-    connect(m_pHotKeys, &CHotKeyManager::hotKey, this, &CTetravDlg::OnHotKey);
+    // A hot key pressed while a set opens acts once it is open.
+    connect(m_pHotKeys, &CHotKeyManager::hotKey, this,
+            [this](int id) { m_pSet->WhenOpen(this, [this, id] { OnHotKey(id); }); });
     // Files dropped on the window or handed over from outside.
     new CExternalFiles(this);
+    new OpenInputHold(this, m_pSet);
 
     // Stand-in for the message pre-translation: sees the arrow keys of every control.
     qApp->installEventFilter(this);
@@ -187,7 +196,7 @@ void CTetravDlg::showEvent(QShowEvent* event) {
         QTimer::singleShot(0, this, [this] {
             const QStringList files = m_commandLineFiles;
             m_commandLineFiles.clear();
-            OpenForRun(files, m_commandLineOptions);
+            m_pSavedSets->OpenForRun(files, m_commandLineOptions);
         });
     }
 }
@@ -232,6 +241,10 @@ void CTetravDlg::OnDestroy() {
         return;
     }
     m_bDestroyed = true;
+    // An open under way stops; what waited for it is dropped.
+    qDeleteAll(findChildren<SetOpenJob*>(Qt::FindDirectChildrenOnly));
+    m_pSet->DropWaiting();
+    m_pSet->SetOpening(false);
     for (int i = 0; i < 4; ++i) {
         if (m_pSet->Channel(i) != nullptr) {
             CloseChannel(i);
@@ -296,7 +309,7 @@ void CTetravDlg::BuildMenuBar() {
     };
     QMenu* file = m_pMenuBar->addMenu(Utf8("文件"));
     add(file, "打开文件 \tCtrl+O", ID_OPEN_FILES);
-    AddSetMenus(file);
+    m_pSavedSets->AddMenus(file);
     file->addSeparator();
     add(file, "退出", ID_EXIT);
     QMenu* play = m_pMenuBar->addMenu(Utf8("播放控制"));
@@ -316,6 +329,14 @@ void CTetravDlg::BuildMenuBar() {
     add(help, "关于", ID_APP_ABOUT);
     m_menuActions[ID_VIEW_TOPMOST]->setCheckable(true);
     m_menuActions[ID_VIEW_NORMAL]->setCheckable(true);
+}
+
+void CTetravDlg::KeepAction(int commandId, QAction* action) {
+    if (action != nullptr) {
+        m_menuActions[commandId] = action;
+    } else {
+        m_menuActions.erase(commandId);
+    }
 }
 
 QAction* CTetravDlg::MenuAction(int commandId) const {
@@ -369,13 +390,13 @@ void CTetravDlg::OnCommand(int id) {
         SetChannelOffset(id - ID_CLEAR_OFFSET_1, 0.0);
         break;
     case ID_ALIGN_AUDIO:
-        OnAlignAudio(-1);
+        m_pAlignment->Start(-1);
         break;
     case ID_ALIGN_AUDIO_1:
     case ID_ALIGN_AUDIO_1 + 1:
     case ID_ALIGN_AUDIO_1 + 2:
     case ID_ALIGN_AUDIO_1 + 3:
-        OnAlignAudio(id - ID_ALIGN_AUDIO_1);
+        m_pAlignment->Start(id - ID_ALIGN_AUDIO_1);
         break;
     case ID_VIEW_PANE_INFO:
         OnTogglePaneInfo();
