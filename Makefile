@@ -32,7 +32,8 @@ bench:
 	@bench/export.sh $(BUILD)
 
 # The seeded random command walk on the real program (WALK_COMMANDS=300, WALK_SEED=time):
-# landed commands, freezes, the panes' lag in their own frames, seek-bar click to frame times.
+# landed, no-op, overtaken and missed commands, freezes, the panes' lag in their own frames,
+# seek-bar click to frame times, the time from each command to its first mark on the screen.
 WALK_COMMANDS ?= 300
 WALK_SEED ?=
 walk: build

@@ -17,6 +17,24 @@ cpu_ticks() {
 # A field of /proc/PID/status in kB (VmRSS, VmHWM).
 status_kb() { awk -v k="$2:" '$1 == k {print $2}' "/proc/$1/status" 2>/dev/null || echo 0; }
 
+# One process's CPU time (clock ticks) by part: "decoding picture window": its decoders' threads
+# (multiqueue sources), the picture path's (the video queue's source: conversion, scaling, the
+# sink) and the main thread (painting, the tick). Ratios of these within one run hold however
+# loaded the machine is, where CPU seconds per second do not.
+part_ticks() {
+    local t comm ticks decoding=0 picture=0 window=0
+    for t in /proc/"$1"/task/*; do
+        comm=$(cat "$t/comm" 2>/dev/null) || continue
+        ticks=$(sed 's/^.*) //' "$t/stat" 2>/dev/null | awk '{print $12 + $13}') || continue
+        case $comm in
+        multiqueue*) decoding=$((decoding + ticks)) ;;
+        vqueue*) picture=$((picture + ticks)) ;;
+        esac
+        [ "${t##*/}" = "$1" ] && window=$ticks
+    done
+    echo "$decoding $picture $window"
+}
+
 # The largest peak resident memory (kB) of the given processes.
 peak_kb() {
     local most=0 p v

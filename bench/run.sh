@@ -5,15 +5,17 @@
 #      into fakesinks keeping real time), in ROUNDS interleaved rounds (the order turns each round,
 #      so the other loads of the machine fall on all three alike). CPU of each process from /proc
 #      over SECONDS of steady play after a 3 s start; the median of the rounds and of the ratios.
-#      Dropped frames come from the program's own counters (TETRAV_FRAME_STATS, printed at exit).
+#      Dropped frames come from the program's own counters (TETRAV_FRAME_STATS, printed at exit);
+#      the program's picture path and main thread are also weighed against its own decoding
+#      (per-thread CPU), a ratio that holds when other work loads the machine.
 #      TETRAV_OTHERS="NAME=/path/to/tetrav ..." adds other builds to every round (A/B of builds).
 #   2. Large allocations: the program once more with bench/alloc_count preloaded; the number of
 #      allocations of 64 KiB or more in 10 s of steady play.
 #   3. Overload: four 1080p60 clips; dropped frames per pane, the spread between the frames the
 #      panes show (read from the screen) and the time the window takes to answer a click.
 #   4. Sync: four recordings of one event made differently, 60 s of commands in the window.
-# BENCH_CPU_ONLY=1 runs part 1 alone; BENCH_OVERLOAD_ONLY=1 runs part 3 alone, ROUNDS times for
-# tetrav and each of TETRAV_OTHERS in turn.
+# BENCH_CPU_ONLY=1 runs part 1 alone, BENCH_ALLOC_ONLY=1 part 2 alone; BENCH_OVERLOAD_ONLY=1 runs
+# part 3 alone, ROUNDS times for tetrav and each of TETRAV_OTHERS in turn.
 # Usage: bench/run.sh BUILD_DIR [SECONDS] [ROUNDS]
 set -euo pipefail
 if [ -z "${TETRAV_BENCH_BUS:-}" ]; then
@@ -88,11 +90,14 @@ measure() {
     "$player" "$log" "$@"
     sleep 3
     local t0 c0 t1 c1 peak
+    local parts0 parts1
     t0=$(now_s)
     c0=$(cpu_ticks "${pids[@]}")
+    parts0=$(part_ticks "${pids[0]}")
     sleep "$seconds"
     t1=$(now_s)
     c1=$(cpu_ticks "${pids[@]}")
+    parts1=$(part_ticks "${pids[0]}")
     peak=$(peak_kb "${pids[@]}")
     local p
     for p in "${pids[@]}"; do
@@ -100,6 +105,9 @@ measure() {
     done
     stop_all "${pids[@]}"
     echo "$(per_second "$c0" "$c1" "$t0" "$t1") $((peak / 1024))" >>"$tmp/$name.cpu"
+    # For the program: its picture path and its main thread per unit of decoding.
+    echo "$parts0 $parts1" | awk '{d = $4 - $1; if (d > 0) printf "%.3f %.3f\n", ($5 - $2) / d, ($6 - $3) / d}' \
+        >>"$tmp/$name.parts"
 }
 declare -A binaries=([tetrav]="$tetrav")
 tetrav_named() { play_tetrav "${binaries[$current]}" "$@"; }
@@ -129,6 +137,28 @@ overload() {
         "$(awk '/^tetrav-frames:/ {printf "%s shown %s dropped %s; ", $2, $(NF - 2), $(NF)}' "$tmp/overload.log" |
             sed "s|$clips/||g")"
 }
+# Part 2.
+large_allocations() {
+    echo "== Large allocations (64 KiB and up) by tetrav in 10 s of steady play (target 0)"
+    ALLOC_COUNT_OUT="$tmp/alloc.txt" LD_PRELOAD="$build/bench/alloc_count.so" TETRAV_FRAME_STATS=1 "$tetrav" \
+        "${hd30[@]}" >"$tmp/alloc.log" 2>&1 &
+    pid=$!
+    play_when_open
+    sleep 1
+    kill -USR2 "$pid"
+    sleep 10
+    kill -USR2 "$pid"
+    stop_all "$pid"
+    echo "tetrav: $(awk '$1 == "window" {print $2}' "$tmp/alloc.txt") allocations of 64 KiB or more in 10 s of play" \
+        "after its first second ($(awk '$1 ~ /^[0-9]+$/ {n += $2} END {print n + 0}' "$tmp/alloc.txt") over the whole run)"
+    if [ -n "${ALLOC_STACKS:-}" ]; then
+        sed -n '/^stack/,$p' "$tmp/alloc.txt"
+    fi
+}
+if [ -n "${BENCH_ALLOC_ONLY:-}" ]; then
+    large_allocations
+    exit 0
+fi
 if [ -n "${BENCH_OVERLOAD_ONLY:-}" ]; then
     echo "== Overload: four 1080p60 clips, $rounds rounds (load average: $(cut -d ' ' -f 1-3 /proc/loadavg))"
     for round in $(seq 1 "$rounds"); do
@@ -174,24 +204,16 @@ done
 for name in "${tetravs[@]:1}"; do
     printf '  tetrav = %.2f x %s\n' "$(ratio_median "$tmp/tetrav.cpu" "$tmp/$name.cpu")" "$name"
 done
+echo "CPU of the picture path (conversion, scaling, sink) and of the main thread (painting, the tick) for"
+echo "each CPU second of decoding, the median of the rounds (these hold on a loaded machine too):"
+for name in "${tetravs[@]}"; do
+    printf '  %s: picture path %.3f, main thread %.3f\n' "$name" "$(median_of "$tmp/$name.parts" 1)" \
+        "$(median_of "$tmp/$name.parts" 2)"
+done
 
 [ -n "${BENCH_CPU_ONLY:-}" ] && exit 0
 echo
-echo "== Large allocations (64 KiB and up) by tetrav in 10 s of steady play (target 0)"
-ALLOC_COUNT_OUT="$tmp/alloc.txt" LD_PRELOAD="$build/bench/alloc_count.so" TETRAV_FRAME_STATS=1 "$tetrav" \
-    "${hd30[@]}" >"$tmp/alloc.log" 2>&1 &
-pid=$!
-play_when_open
-sleep 1
-kill -USR2 "$pid"
-sleep 10
-kill -USR2 "$pid"
-stop_all "$pid"
-echo "tetrav: $(awk '$1 == "window" {print $2}' "$tmp/alloc.txt") allocations of 64 KiB or more in 10 s of play" \
-    "after its first second ($(awk '$1 ~ /^[0-9]+$/ {n += $2} END {print n + 0}' "$tmp/alloc.txt") over the whole run)"
-if [ -n "${ALLOC_STACKS:-}" ]; then
-    sed -n '/^stack/,$p' "$tmp/alloc.txt"
-fi
+large_allocations
 
 echo
 echo "== Overload: four 1080p60 clips (more than this machine decodes in time)"

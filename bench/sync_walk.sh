@@ -3,8 +3,10 @@
 # the tool bar and the seek bar, thumb drags, arrow keys, Ctrl+arrow nudges, the menu's step, the
 # desktop's media controls) on four differently made files of one event (a variable-frame-rate
 # mp4, HEVC mkv with open GOPs, MJPEG mov at 29.97 fps, MPEG-TS at 50 fps), each pane's frame read
-# from the screen. Prints the seed, commands, landed commands, freezes, the lag of the panes in
-# their own frames while playing, and the time from a seek-bar click to every pane on its frame.
+# from the screen. Prints the seed, the commands (landed, no-ops, overtaken, missed), freezes, the
+# lag of the panes in their own frames while playing, the time from a seek-bar click to every pane
+# on its frame, and the time from each command to its first mark on the screen (WALK_SLOW=1 lists
+# the commands answered after more than 100 ms).
 # Then seek-bar clicks on four 1080p files: the time from a click to every pane on its frame,
 # beside mpv's four windows in the same run (SEEK_CLICKS, 12 by default; 0 leaves them out).
 # Usage: bench/sync_walk.sh BUILD_DIR [COMMANDS] [SEED]
@@ -27,11 +29,18 @@ export XDG_CONFIG_HOME="$tmp/config" XDG_RUNTIME_DIR="$tmp/runtime" QT_QPA_PLATF
 mkdir -p "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
 
-echo "== The command walk: $commands commands, seed $seed"
+echo "== The command walk: $commands commands, seed $seed, $(uptime | sed 's/.*load/load/')"
+if [ -n "${WALK_SLOW:-}" ]; then
+    export TETRAV_WALK_SLOW=1
+fi
 status=0
 TETRAV_CLIPS="$build/clips" TETRAV_WALK_COMMANDS=$commands TETRAV_WALK_SEED=$seed \
     dbus-run-session -- "$tests" --gtest_filter='SetWalkTest.RandomCommands*' >"$tmp/walk.out" 2>&1 || status=$?
-grep '^walk:' "$tmp/walk.out" || true
+if [ -n "${WALK_SLOW:-}" ]; then
+    sed -n '/^walk:/p; /^walk: answered after/,/^walk: the worst/p' "$tmp/walk.out" | awk '!seen[$0]++'
+else
+    grep '^walk:' "$tmp/walk.out" || true
+fi
 if [ $status -ne 0 ]; then
     grep -v '^walk:' "$tmp/walk.out" | sed -n '/Failure/,$p'
 fi

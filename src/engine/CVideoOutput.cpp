@@ -4,6 +4,7 @@
 #include "engine/PicturePool.h"
 
 #include <gst/app/gstappsink.h>
+#include <gst/base/gstbasetransform.h>
 #include <gst/video/video.h>
 
 #include <QPainter>
@@ -30,6 +31,10 @@ CVideoOutput::CVideoOutput() {
     gst_bin_add_many(GST_BIN(bin), format, orient, scale, filter, sink, nullptr);
     gst_element_link_many(format, orient, scale, filter, sink, nullptr);
     gst_util_set_object_arg(G_OBJECT(orient), "video-direction", "auto");
+    // Until a tag turns it, the flipper hands frames on untouched. Left to itself it starts by
+    // copying every frame into a new one (it only switches to passing frames through when its
+    // method changes), a copy of 3 MB per 1080p frame.
+    gst_base_transform_set_passthrough(GST_BASE_TRANSFORM(orient), TRUE);
     // The pane is mostly smaller than the video (a 2 x 2 grid): a narrow filter, the colour planes
     // taken as they come (no chroma interpolation) and no dithering (8 bits to 8 bits) took a
     // sixth off the conversion's time side by side; at a pane's size it is hard to see (a small
@@ -321,6 +326,17 @@ void CVideoOutput::setGate(gint64 streamNs) {
     }
 }
 
+void CVideoOutput::setGateBudget(size_t bytes) {
+    std::lock_guard lock(m_mutex);
+    m_gateBudget = bytes;
+}
+
+size_t CVideoOutput::Waiting::bytes() const {
+    GstBuffer* shown = picture ? gst_sample_get_buffer(picture.get()) : nullptr;
+    return (shown ? gst_buffer_get_size(shown) : 0) +
+           (native.buffer ? gst_buffer_get_size(native.buffer.get()) : 0);
+}
+
 void CVideoOutput::setDim(bool dim) {
     if (dim == m_dim) {
         return;
@@ -390,10 +406,6 @@ void CVideoOutput::takeSample(GstSample* pulled) {
             return;
         }
         if (m_gate >= 0 && StreamTimeOf(sample) > m_gate) {
-            if (m_waiting.size() >= kMaxWaiting) {
-                m_waiting.pop_front();
-                ++m_gateDropped;
-            }
             Waiting waiting{GstSampleRef(sample), {}};
             for (const NativeFrame& f : m_native) {
                 if (f.buffer && f.caps &&
@@ -401,6 +413,16 @@ void CVideoOutput::takeSample(GstSample* pulled) {
                     waiting.native.buffer.reset(gst_buffer_ref(f.buffer.get()));
                     waiting.native.caps.reset(gst_caps_ref(f.caps.get()));
                 }
+            }
+            // Within the count and the bytes allowed, the oldest given up first.
+            size_t bytes = waiting.bytes();
+            for (const Waiting& w : m_waiting) {
+                bytes += w.bytes();
+            }
+            while (!m_waiting.empty() && (m_waiting.size() >= kMaxWaiting || bytes > m_gateBudget)) {
+                bytes -= m_waiting.front().bytes();
+                m_waiting.pop_front();
+                ++m_gateDropped;
             }
             m_waiting.push_back(std::move(waiting));
             return;

@@ -92,11 +92,17 @@ public:
     bool newestDamaged() const { return m_newestDamaged.load(); }
     // While held, new frames wait and the picture on screen stays; releasing shows the newest.
     void setHold(bool hold);
-    // Frames of stream times after streamNs wait (up to kMaxWaiting, the oldest given up first)
-    // and the newest frame up to there is shown; while gated the sink shows late frames instead
-    // of dropping them and asks nothing of the decoder (no quality-of-service events), so a
-    // trailing channel's pictures still come. Negative: no gate, frames shown as they come.
+    // Frames of stream times after streamNs wait (up to kMaxWaiting and the gate's budget in
+    // bytes, the oldest given up first) and the newest frame up to there is shown; while gated
+    // the sink shows late frames instead of dropping them and asks nothing of the decoder (no
+    // quality-of-service events), so a trailing channel's pictures still come. Negative: no
+    // gate, frames shown as they come.
     void setGate(gint64 streamNs);
+    // The most the frames waiting at the gate may hold, pictures and their decoded frames
+    // together. The default keeps seven 1080p frames with their pictures: at 60 frames a second
+    // more than the 0.1 s the set lets a trailing channel fall behind before it waits for it.
+    static constexpr size_t kGateBudget = size_t(32) << 20;
+    void setGateBudget(size_t bytes);
     // Paints the picture darker while set (the picture waits for its time to come).
     void setDim(bool dim);
     bool dimmed() const { return m_dim; }
@@ -191,7 +197,9 @@ private:
     struct Waiting {
         GstSampleRef picture;
         NativeFrame native; // its decoded frame: newer ones pass while it waits
+        size_t bytes() const;
     };
+    size_t m_gateBudget = kGateBudget;
     std::deque<Waiting> m_waiting; // frames past the gate, oldest first
     NativeFrame m_gateNative[2];   // the decoded frames of the picture shown and the one before
     gint64 m_gate = -1;

@@ -5,6 +5,7 @@
 #include "controls/CVolumeSlider.h"
 #include "controls/CXScrollBar.h"
 #include "dialogs/CFileSelectDlg.h"
+#include "dialogs/CGotoDlg.h"
 #include "engine/CChannelGraph.h"
 #include "engine/CPipelineReaper.h"
 #include "engine/CStreamProbe.h"
@@ -12,6 +13,11 @@
 #include "mainwnd/CExternalFiles.h"
 #include "mainwnd/CSavedSets.h"
 #include "mainwnd/CStatusBar.h"
+#include "mainwnd/CTetravDlgCapture.h"
+#include "mainwnd/CTetravDlgKeys.h"
+#include "mainwnd/CTetravDlgPaneInfo.h"
+#include "mainwnd/CTetravDlgSound.h"
+#include "mainwnd/CTetravDlgView.h"
 #include "mainwnd/CVideoPane.h"
 #include "mainwnd/MainLayout.h"
 #include "mainwnd/OpenInputHold.h"
@@ -77,7 +83,6 @@ CTetravDlg::CTetravDlg(QWidget* parent)
     m_pSet = new PlaySet(this);
     m_pSavedSets = new CSavedSets(this);
     m_pAlignment = new CAudioAlignment(this);
-    BuildMenuBar();
     m_pClient = new QWidget(this);
     m_pClient->setObjectName(QStringLiteral("client"));
 
@@ -85,10 +90,22 @@ CTetravDlg::CTetravDlg(QWidget* parent)
     for (int i = 0; i < 4; ++i) {
         m_wndPane[i] = new CVideoPane(i, m_pClient);
         connect(m_wndPane[i], &CVideoPane::rightClicked, this, &CTetravDlg::OnPaneRightClick);
-        connect(m_wndPane[i], &CVideoPane::doubleClicked, this, &CTetravDlg::OnPaneDoubleClick);
         connect(m_wndPane[i], &CVideoPane::graphNotify, this, &CTetravDlg::OnGraphNotify);
     }
     connect(m_pSet, &PlaySet::channelChanged, this, [this](int k) { m_wndPane[k]->update(); });
+    m_pPaneInfo =
+        new CTetravDlgPaneInfo(*m_pSet, {m_wndPane[0], m_wndPane[1], m_wndPane[2], m_wndPane[3]}, this);
+    m_pView = new CTetravDlgView(*this, *m_pSet, {m_wndPane[0], m_wndPane[1], m_wndPane[2], m_wndPane[3]});
+    for (CVideoPane* pane : m_wndPane) {
+        connect(pane, &CVideoPane::doubleClicked, m_pView, &CTetravDlgView::OnPaneDoubleClick);
+    }
+    connect(m_pView, &CTetravDlgView::layoutNeeded, this, [this] {
+        Relayout();
+        update();
+    });
+    connect(m_pView, &CTetravDlgView::actionText, this,
+            [this](const QString& text) { SetStatusText(0, text); });
+    BuildMenuBar();
     auto* placeholder = new QFrame(m_pClient);
     placeholder->setFrameStyle(QFrame::Box | QFrame::Plain);
     SetDlgCtrlID(placeholder, IDC_SEEKBAR_PLACEHOLDER);
@@ -97,7 +114,9 @@ CTetravDlg::CTetravDlg(QWidget* parent)
     SetDlgCtrlID(m_wndVolume, IDC_VOLUME);
     m_wndVolume->setAccessibleName(QStringLiteral("音量"));
     m_wndVolume->SetRange(0, 100);
-    connect(m_wndVolume, &CBCGPSliderCtrl::hscroll, this, [this](int) { OnVolumeScroll(); });
+    m_pSound = new CTetravDlgSound(*m_pSet, *m_wndVolume, this);
+    connect(m_pSound, &CTetravDlgSound::actionText, this,
+            [this](const QString& text) { SetStatusText(0, text); });
 
     m_pTimerSync = new QTimer(this);
     m_pTimerSync->setTimerType(Qt::PreciseTimer);
@@ -115,13 +134,15 @@ CTetravDlg::CTetravDlg(QWidget* parent)
     m_pSettings = new CSettingsModel(this);
     connect(m_pSettings, &CSettingsModel::changed, this, &CTetravDlg::OnSettingsChanged);
     m_pHotKeys = new CHotKeyManager(this);
+    m_pCapture = new CTetravDlgCapture(*this);
     // A hot key pressed while a set opens acts once it is open.
-    connect(m_pHotKeys, &CHotKeyManager::hotKey, this,
-            [this](int id) { m_pSet->WhenOpen(this, [this, id] { OnHotKey(id); }); });
+    connect(m_pHotKeys, &CHotKeyManager::hotKey, m_pCapture,
+            [this](int id) { m_pSet->WhenOpen(m_pCapture, [this, id] { m_pCapture->OnHotKey(id); }); });
     // Files dropped on the window or handed over from outside.
     new CExternalFiles(this);
     new OpenInputHold(this, m_pSet);
 
+    m_pKeys = new CTetravDlgKeys(*this);
     // Stand-in for the message pre-translation: sees the arrow keys of every control.
     qApp->installEventFilter(this);
 }
@@ -164,8 +185,8 @@ bool CTetravDlg::OnInitDialog() {
         m_menuContext[i]->AppendCommand(Utf8("清除时间偏移"), ID_CLEAR_OFFSET_1 + i);
         m_menuContext[i]->AppendCommand(Utf8("按声音对齐"), ID_ALIGN_AUDIO_1 + i);
         connect(m_menuContext[i], &CMenuEx::command, this, &CTetravDlg::OnCommand);
-        AddSoundItems(i);
-        AddResetPictureItem(i);
+        m_pSound->AddItems(i, m_menuContext[i], m_pPopup[i]);
+        m_pPaneInfo->AddResetItem(i, m_menuContext[i], m_pPopup[i]);
     }
     return true;
 }
@@ -203,11 +224,20 @@ void CTetravDlg::showEvent(QShowEvent* event) {
 
 void CTetravDlg::resizeEvent(QResizeEvent* event) {
     CBCGPDialog::resizeEvent(event);
-    m_pMenuBar->setVisible(!m_bFullScreen);
-    const int menuHeight = m_bFullScreen ? 0 : m_pMenuBar->sizeHint().height();
+    Relayout();
+}
+
+void CTetravDlg::Relayout() {
+    const bool fullScreen = m_pView->IsFullScreen();
+    m_pMenuBar->setVisible(!fullScreen);
+    const int menuHeight = fullScreen ? 0 : m_pMenuBar->sizeHint().height();
     m_pMenuBar->setGeometry(0, 0, width(), menuHeight);
     m_pClient->setGeometry(0, menuHeight, width(), std::max(0, height() - menuHeight));
     if (m_bBarsCreated) {
+        QWidget* const bars[] = {m_wndSeekBar, m_wndToolBar, m_wndVolume, m_wndStatusBar};
+        for (QWidget* bar : bars) {
+            bar->setVisible(!fullScreen);
+        }
         LayoutControls();
     }
 }
@@ -230,6 +260,23 @@ void CTetravDlg::done(int r) {
 void CTetravDlg::SetNormalRate() {
     m_pSet->SetRate(1.0);
     ActiveSync().SetRate(CurrentSet(), 1.0);
+}
+
+void CTetravDlg::OnGoto() {
+    // The dialog seeks through WM_GOTO_POSITION (OnGotoPosition) before it closes. Owned by the
+    // main window so that it stays above it when the window is kept on top.
+    CGotoDlg dlg(this);
+    dlg.DoModal();
+}
+
+void CTetravDlg::FollowPlayTime() {
+    if (m_pSet->OpenCount() > 0 && m_pSet->AnyTakesPart() && !IsTimerRunning(TIMER_DISPLAY)) {
+        SetTimer(TIMER_DISPLAY, kDisplayPeriodMs);
+    }
+}
+
+void CTetravDlg::ShowPaneInfo() {
+    m_pPaneInfo->Show();
 }
 
 void CTetravDlg::OnExit() {
@@ -266,31 +313,12 @@ bool CTetravDlg::event(QEvent* e) {
 
 bool CTetravDlg::eventFilter(QObject* watched, QEvent* e) {
     if (e->type() == QEvent::KeyPress && watched->isWidgetType()) {
-        auto* key = static_cast<QKeyEvent*>(e);
-        auto* w = static_cast<QWidget*>(watched);
-        // Only the first delivery counts: an ignored key event travels on to the parents. Keys
-        // go to the window's focus control, or to the window itself when none has the focus.
-        QWidget* focus = focusWidget();
-        const bool firstDelivery = focus != nullptr ? w == focus : w == this;
-        if (firstDelivery && OnKey(key->key(), key->modifiers())) {
+        if (m_pKeys->OnKeyPress(watched, static_cast<QKeyEvent*>(e))) {
             return true;
-        }
-        const bool arrow = key->key() == Qt::Key_Right || key->key() == Qt::Key_Left;
-        const int forward = key->key() == Qt::Key_Right ? 1 : -1;
-        if (arrow && firstDelivery && (key->modifiers() & Qt::ControlModifier) != 0) {
-            // While paused, Ctrl+arrow nudges the pane under the pointer alone by one frame.
-            const int pane = PaneUnderPointer();
-            if (pane >= 0 && m_pSet->OpenCount() > 0 && !IsTimerRunning(TIMER_SYNC)) {
-                NudgeOffset(pane, forward);
-            }
-        } else if (arrow && firstDelivery && forward > 0) {
-            OnStepFrame();
-        } else if (arrow && firstDelivery) {
-            OnStepBack();
         }
     }
     if (e->type() == QEvent::Wheel && watched == m_wndSeekBar && m_wndSeekBar != nullptr) {
-        return OnSeekBarWheel(static_cast<QWheelEvent*>(e));
+        return m_pKeys->OnSeekBarWheel(static_cast<QWheelEvent*>(e));
     }
     return CBCGPDialog::eventFilter(watched, e);
 }
@@ -313,9 +341,10 @@ void CTetravDlg::BuildMenuBar() {
     file->addSeparator();
     add(file, "退出", ID_EXIT);
     QMenu* play = m_pMenuBar->addMenu(Utf8("播放控制"));
-    add(play, "前端显示", ID_VIEW_TOPMOST);
-    add(play, "一般显示", ID_VIEW_NORMAL);
-    AddPictureItems(play);
+    const auto display = m_pView->AddDisplayItems(play);
+    m_menuActions[ID_VIEW_TOPMOST] = display[0];
+    m_menuActions[ID_VIEW_NORMAL] = display[1];
+    m_menuActions[ID_VIEW_PANE_INFO] = m_pPaneInfo->AddMenuItem(play);
     play->addSeparator();
     add(play, "逐帧播放   ->", ID_PLAY_STEP);
     add(play, "逐帧后退   <-", ID_PLAY_STEP_BACK);
@@ -327,8 +356,6 @@ void CTetravDlg::BuildMenuBar() {
     QMenu* help = m_pMenuBar->addMenu(Utf8("帮助 "));
     add(help, "帮助 \tCtrl+H", ID_HELP_CONTENTS);
     add(help, "关于", ID_APP_ABOUT);
-    m_menuActions[ID_VIEW_TOPMOST]->setCheckable(true);
-    m_menuActions[ID_VIEW_NORMAL]->setCheckable(true);
 }
 
 void CTetravDlg::KeepAction(int commandId, QAction* action) {
@@ -398,21 +425,6 @@ void CTetravDlg::OnCommand(int id) {
     case ID_ALIGN_AUDIO_1 + 3:
         m_pAlignment->Start(id - ID_ALIGN_AUDIO_1);
         break;
-    case ID_VIEW_PANE_INFO:
-        OnTogglePaneInfo();
-        break;
-    case ID_RESET_PICTURE_1:
-    case ID_RESET_PICTURE_1 + 1:
-    case ID_RESET_PICTURE_1 + 2:
-    case ID_RESET_PICTURE_1 + 3:
-        OnResetPicture(id - ID_RESET_PICTURE_1);
-        break;
-    case ID_VIEW_TOPMOST:
-        OnViewTopmost();
-        break;
-    case ID_VIEW_NORMAL:
-        OnViewNormal();
-        break;
     case ID_PLAY_GOTO:
         OnGoto();
         break;
@@ -420,10 +432,10 @@ void CTetravDlg::OnCommand(int id) {
     case ID_CAPTURE_2:
     case ID_CAPTURE_3:
     case ID_CAPTURE_4:
-        OnCapture((id - ID_CAPTURE_1) / 2);
+        m_pCapture->OnCapture((id - ID_CAPTURE_1) / 2);
         break;
     case ID_CAPTURE_ALL:
-        OnCaptureAll();
+        m_pCapture->OnCaptureAll();
         break;
     case ID_OPTIONS:
         OnOptions();

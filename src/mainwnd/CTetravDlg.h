@@ -32,6 +32,11 @@ class CHotKeyManager;
 class PlaySet;
 class CMenuEx;
 class CStatusBar;
+class CTetravDlgCapture;
+class CTetravDlgKeys;
+class CTetravDlgPaneInfo;
+class CTetravDlgSound;
+class CTetravDlgView;
 class CToolBarXP;
 class CVideoPane;
 class CVolumeSlider;
@@ -39,13 +44,16 @@ class CXScrollBar;
 class QAction;
 class QMenu;
 class QMenuBar;
-class QProgressDialog;
 class QTimer;
 class QWheelEvent;
 class QWidget;
 
 class CTetravDlg : public CBCGPDialog {
     Q_OBJECT
+    // The controllers of the window's parts act on its set, timers and status bar.
+    friend class CTetravDlgKeys;
+    friend class CTetravDlgCapture;
+
 public:
     using ChannelFactory = std::function<CChannelGraph*()>;
 
@@ -87,20 +95,11 @@ public:
     void OnAbout();
     void OnHelpContents();
 
-    // ---- Pane zoom and display modes (CTetravDlgView.cpp) ----
-    // A double click on pane 0..3: zooms a pane with a channel, or puts the grid back.
-    void OnPaneDoubleClick(int pane);
-    void OnViewTopmost();
-    void OnViewNormal();
-    // The zoomed pane, or -1 while the grid is shown.
-    int ZoomedPane() const { return m_bFourPanes ? -1 : m_nZoomedPane; }
+    // ---- Pane zoom, full screen and display modes ----
+    CTetravDlgView& View() const { return *m_pView; }
 
-    // ---- Snapshots and go-to (CTetravDlgCapture.cpp) ----
-    // Writes pane 0..3's picture into the snapshot folder (nothing when the pane is empty).
-    void OnCapture(int pane);
-    // Writes every open pane's picture of one instant, and the four as one 2 x 2 picture, under
-    // one time stamp (CTetravDlgCaptureAll.cpp).
-    void OnCaptureAll();
+    // ---- Snapshots and go-to ----
+    CTetravDlgCapture& Capture() const { return *m_pCapture; }
     void OnGoto();
 
     // ---- Saved sets and the recent sets (CSavedSets), the command line's set ----
@@ -134,40 +133,16 @@ public:
     // ---- Alignment by sound (CAudioAlignment) ----
     CAudioAlignment& Alignment() const { return *m_pAlignment; }
 
-    // ---- Keys, full screen and the rate ladder (CTetravDlgKeys.cpp) ----
-    // A key pressed while the window (not a dialog of it) has the keyboard: true when it is one
-    // of the window's keys and has been acted on.
-    bool OnKey(int key, Qt::KeyboardModifiers modifiers);
-    // Plays when paused or stopped on a set, pauses while playing.
-    void OnPlayPause();
-    // The video area over the whole screen, and back.
-    void OnFullScreen();
-    bool IsFullScreen() const { return m_bFullScreen; }
-    // Moves the set by seconds from the reference's position (clamped to its start and last frame).
-    void SeekBy(double seconds);
-    // To the reference's first (end false) or last frame.
-    void SeekToEnd(bool end);
-    // The volume slider one step up (+1) or down (-1); mute and back.
-    void StepVolume(int direction);
-    void OnMute();
-    // One step along 0.1, 0.25, 0.5, 1, 2, 4, 8, 16 (direction +1 faster, -1 slower).
-    void StepRate(int direction);
+    // ---- Keys, seeking by steps and the rate ladder ----
+    CTetravDlgKeys& Keys() const { return *m_pKeys; }
 
-    // ---- Per-pane sound (CTetravDlgSound.cpp) ----
-    // 只听此画面: only pane k is heard (again: all are); 静音: pane k is silent or heard again.
-    void OnSoloPane(int k);
-    void OnMutePane(int k);
-    // What channel k is given: the volume slider's level when the pane is heard, else silence.
-    long PaneVolume(int k) const;
+    // The volume level, the volume keys and each pane's sound.
+    CTetravDlgSound& Sound() const { return *m_pSound; }
 
-    // ---- Pane information and the pictures' zoom (CTetravDlgPaneInfo.cpp) ----
-    // 显示画面信息: the information over every pane, on or off (kept in the settings file).
-    void OnTogglePaneInfo();
-    bool PaneInfoShown() const { return m_bPaneInfo; }
+    // ---- Pane information and the pictures' zoom ----
+    CTetravDlgPaneInfo& PaneInfo() const { return *m_pPaneInfo; }
     // Gives every channel what its pane shows now (name, offset, reference, frame rate).
     void ShowPaneInfo();
-    // 还原画面 of pane 0..3: its whole picture again.
-    void OnResetPicture(int pane);
 
     // ---- Timers ----
     void SetTimer(int id, int periodMs);
@@ -208,9 +183,6 @@ public:
 signals:
     // The status text of the last action changed: a transport command, an open, a stop.
     void actionShown();
-    // A capture of all panes has been written (written false: it could not be, and was said);
-    // oneInstant: its pictures cover one instant of the set.
-    void capturedAll(bool written, bool oneInstant);
 
 public:
     // ---- Data model ----
@@ -220,11 +192,9 @@ public:
     CStatusBar* m_wndStatusBar = nullptr;
     int m_nScreenHeight = 0;
     int m_nScreenWidth = 0;
-    bool m_bFourPanes = true;
     QMenu* m_pPopup[4] = {nullptr, nullptr, nullptr, nullptr};
     CMenuEx* m_menuContext[4] = {nullptr, nullptr, nullptr, nullptr};
     int m_nCurChannel = 0;
-    int m_nVolume = 0;
     CVolumeSlider* m_wndVolume = nullptr;
     CVideoPane* m_wndPane[4] = {nullptr, nullptr, nullptr, nullptr};
 
@@ -252,13 +222,11 @@ private:
     // window idle) when nothing opened.
     bool ShowOpenedSet(const SetOpenResult& result, bool fromSetFile);
     void OnCommand(int id);
-    void OnHotKey(int id);
     void OnSeekBarScroll();
     // The reference's position into the play time (while the sync ticks stand still).
     void ReadPlayTime();
     // The play time and the seek bar's thumb show where the set stands.
     void ShowPlace();
-    void OnVolumeScroll();
     void OnPaneRightClick(int pane);
     void OnDestroy();
     void BuildMenuBar();
@@ -267,9 +235,8 @@ private:
     double ReferenceRate() const;
     void ShowMarks();
     void ApplyRunModes(const RunOptions& options);
-    void ApplyDisplayMode();
-    void SetTopmost(bool topmost);
-    void PlacePanes(const MainLayout& layout);
+    // The menu bar, the client area and the bars where the window's size and full screen put them.
+    void Relayout();
     void PlaceWindow();
     // Channel k's notification: a channel that broke while it played is retired with a message.
     void OnGraphNotify(int k);
@@ -277,8 +244,6 @@ private:
     void RetireBroken(int k);
     // A look for channels whose pictures stopped while the others go on (CStallWatch).
     void WatchForStalls();
-    // One try of OnCaptureAll; tries again shortly while the set is catching up.
-    void CaptureAllTry(const QString& stamp, int triesLeft);
     // The reference channel has seen the end of its stream.
     bool ReferenceAtEnd() const;
     // After the reference channel was retired: the one the reference rule picks among the rest.
@@ -291,22 +256,9 @@ private:
     void ResetSync();
     void CloseSet();
     void SetStatusText(int part, const QString& text);
-    // The pane menu's sound items, their check marks, and every channel given its volume now.
-    void AddSoundItems(int pane);
-    void ShowSoundChecks();
-    void AddPictureItems(QMenu* play);
-    void AddResetPictureItem(int pane);
-    void LoadPaneInfoSetting();
-    void EnableResetPicture(int pane);
-    void ApplyPaneVolumes();
-    void ResetPaneSound();
     // While paused the display tick reads the play time after seeks and steps (a set opened
     // paused has no tick running yet).
     void FollowPlayTime();
-    // The full-screen layout: the panes over the whole window, the bars hidden.
-    void LayoutFullScreen();
-    // The wheel over the seek bar: 5 s a notch.
-    bool OnSeekBarWheel(QWheelEvent* event);
     void ShowTime(double seconds, int part);
 
     QWidget* m_pClient = nullptr;
@@ -317,6 +269,11 @@ private:
     CSavedSets* m_pSavedSets = nullptr;
     CAudioAlignment* m_pAlignment = nullptr;
     PlaySet* m_pSet = nullptr;
+    CTetravDlgSound* m_pSound = nullptr;
+    CTetravDlgPaneInfo* m_pPaneInfo = nullptr;
+    CTetravDlgView* m_pView = nullptr;
+    CTetravDlgKeys* m_pKeys = nullptr;
+    CTetravDlgCapture* m_pCapture = nullptr;
     QTimer* m_pTimerSync = nullptr;
     QTimer* m_pTimerDisplay = nullptr;
     QTimer* m_pTimerStall = nullptr;
@@ -339,13 +296,4 @@ private:
     bool m_bBarsCreated = false;
     bool m_bShownOnce = false;
     bool m_bDestroyed = false;
-    int m_nZoomedPane = -1; // the pane filling the video area while m_bFourPanes is false
-    int m_nSoloPane = -1;   // the only pane heard; -1: all that are not muted
-    bool m_bPaneMuted[4] = {false, false, false, false}; // 静音 of each pane
-    bool m_bFullScreen = false;
-    bool m_bPaneInfo = false;     // 显示画面信息
-    QRect m_normalGeometry;       // the window's place before full screen
-    int m_nMutedPos = -1;         // the volume slider's position before muting; -1: not muted
-    double m_dKeyTarget = -1.0;   // where the last key seek goes
-    QElapsedTimer m_keySeekClock; // since the last key seek
 };

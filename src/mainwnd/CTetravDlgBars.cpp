@@ -8,6 +8,8 @@
 #include "controls/CVolumeSlider.h"
 #include "controls/CXScrollBar.h"
 #include "mainwnd/CStatusBar.h"
+#include "mainwnd/CTetravDlgPaneInfo.h"
+#include "mainwnd/CTetravDlgView.h"
 #include "mainwnd/CVideoPane.h"
 #include "mainwnd/MainLayout.h"
 #include "platform/CHotKeyManager.h"
@@ -91,8 +93,8 @@ void CTetravDlg::CreateBars() {
 }
 
 void CTetravDlg::LayoutControls() {
-    if (m_bFullScreen) {
-        LayoutFullScreen();
+    if (m_pView->IsFullScreen()) {
+        m_pView->PlacePanes(MainLayout{}, m_pClient->size());
         return;
     }
     m_wndStatusBar->Reposition();
@@ -116,7 +118,7 @@ void CTetravDlg::LayoutControls() {
     m_wndSeekBar->update();
     m_wndToolBar->setGeometry(l.toolBar);
     m_wndVolume->setGeometry(l.volume);
-    PlacePanes(l);
+    m_pView->PlacePanes(l, m_pClient->size());
     m_wndStatusBar->raise();
 }
 
@@ -185,20 +187,12 @@ void CTetravDlg::LoadSettings() {
     // The fifth hot key: every pane at one instant (Ctrl+Shift+E unless the file says otherwise).
     const HotKeySetting all = CSettingsFile::ReadCaptureAllKey();
     m_pHotKeys->RegisterHotKey(HOTKEY_ID_ALL, all.modifiers, all.virtualKey);
-    ApplyDisplayMode();
-    LoadPaneInfoSetting();
+    m_pView->SetDisplayMode(m_pSettings->Stored().ForeView == 1);
+    m_pPaneInfo->Load();
 }
 
 void CTetravDlg::WriteDefaultSettings() {
     CSettings stored = m_pSettings->Stored();
     CSettingsFile::WriteDefaults(stored);
     m_pSettings->Store(stored);
-}
-
-void CTetravDlg::ApplyDisplayMode() {
-    const bool topmost = m_pSettings->Stored().ForeView == 1;
-    SetTopmost(topmost);
-    QAction* on = MenuAction(topmost ? ID_VIEW_TOPMOST : ID_VIEW_NORMAL);
-    on->setChecked(true);
-    on->setEnabled(false);
 }

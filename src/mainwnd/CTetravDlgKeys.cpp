@@ -1,7 +1,5 @@
-// The main window's keys: one table from key to command, the full-screen video area, seeking
-// by steps of time, the volume and mute keys, and the ladder of rates the [ and ] keys climb.
-// Enter and Escape keep their meaning (they end the program) except that Escape first leaves
-// full screen; the arrow keys keep stepping frames (CTetravDlg.cpp).
+#include "mainwnd/CTetravDlgKeys.h"
+
 #include "mainwnd/CTetravDlg.h"
 
 #include "model/PlaySet.h"
@@ -11,6 +9,8 @@
 #include "controls/CXScrollBar.h"
 #include "engine/CChannelGraph.h"
 #include "mainwnd/CStatusBar.h"
+#include "mainwnd/CTetravDlgSound.h"
+#include "mainwnd/CTetravDlgView.h"
 #include "mainwnd/CVideoPane.h"
 #include "sync/CChannelSync.h"
 #include "sync/CFrameSync.h"
@@ -18,6 +18,7 @@
 
 #include <QAction>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMenuBar>
 #include <QScreen>
 #include <QTimer>
@@ -82,7 +83,6 @@ constexpr double kRateLadder[] = {0.1, 0.25, 0.5, 1.0, 2.0, 4.0, 8.0, 16.0};
 // A second key seek within this time counts from where the first one goes, not from where the
 // set still is.
 constexpr qint64 kKeySeekChainMs = 400;
-constexpr int kVolumeSteps = 20;
 
 QString Utf8(const char* text) {
     return QString::fromUtf8(text);
@@ -94,7 +94,9 @@ QString RateText(double rate) {
 
 } // namespace
 
-bool CTetravDlg::OnKey(int key, Qt::KeyboardModifiers modifiers) {
+CTetravDlgKeys::CTetravDlgKeys(CTetravDlg& dlg) : QObject(&dlg), m_dlg(dlg), m_set(dlg.Set()) {}
+
+bool CTetravDlgKeys::OnKey(int key, Qt::KeyboardModifiers modifiers) {
     modifiers &= ~Qt::KeypadModifier;
     const KeyBinding* binding = std::find_if(std::begin(kKeys), std::end(kKeys), [&](const KeyBinding& b) {
         return b.key == key && b.modifiers == modifiers;
@@ -105,7 +107,7 @@ bool CTetravDlg::OnKey(int key, Qt::KeyboardModifiers modifiers) {
     // The commands that open a dialog run once the key's delivery is over.
     const auto later = [this](int id) {
         QTimer::singleShot(0, this, [this, id] {
-            if (QAction* action = MenuAction(id); action != nullptr && action->isEnabled()) {
+            if (QAction* action = m_dlg.MenuAction(id); action != nullptr && action->isEnabled()) {
                 action->trigger();
             }
         });
@@ -115,14 +117,14 @@ bool CTetravDlg::OnKey(int key, Qt::KeyboardModifiers modifiers) {
         OnPlayPause();
         return true;
     case KeyCommand::FullScreen:
-        OnFullScreen();
+        m_dlg.m_pView->OnFullScreen();
         return true;
     case KeyCommand::LeaveFullScreen:
         // Otherwise Escape ends the program, as it always has.
-        if (!m_bFullScreen) {
+        if (!m_dlg.m_pView->IsFullScreen()) {
             return false;
         }
-        OnFullScreen();
+        m_dlg.m_pView->OnFullScreen();
         return true;
     case KeyCommand::Home:
     case KeyCommand::End:
@@ -141,13 +143,13 @@ bool CTetravDlg::OnKey(int key, Qt::KeyboardModifiers modifiers) {
         SeekBy(1.0);
         return true;
     case KeyCommand::VolumeUp:
-        StepVolume(1);
+        m_dlg.m_pSound->StepVolume(1);
         return true;
     case KeyCommand::VolumeDown:
-        StepVolume(-1);
+        m_dlg.m_pSound->StepVolume(-1);
         return true;
     case KeyCommand::Mute:
-        OnMute();
+        m_dlg.m_pSound->OnMute();
         return true;
     case KeyCommand::Slower:
         StepRate(-1);
@@ -171,121 +173,89 @@ bool CTetravDlg::OnKey(int key, Qt::KeyboardModifiers modifiers) {
     return false;
 }
 
-void CTetravDlg::OnPlayPause() {
-    if (m_pSet->OpenCount() == 0 || !m_pSet->AnyTakesPart()) {
+void CTetravDlgKeys::OnPlayPause() {
+    if (m_set.OpenCount() == 0 || !m_set.AnyTakesPart()) {
         return;
     }
-    if (IsTimerRunning(TIMER_SYNC)) {
-        OnPause();
+    if (m_dlg.IsTimerRunning(TIMER_SYNC)) {
+        m_dlg.OnPause();
     } else {
-        OnPlay();
+        m_dlg.OnPlay();
     }
 }
 
-// ---------------------------------------------------------------------------------------------
-// Full screen
-
-void CTetravDlg::OnFullScreen() {
-    QScreen* screen = this->screen() != nullptr ? this->screen() : QGuiApplication::primaryScreen();
-    if (screen == nullptr) {
-        return;
+bool CTetravDlgKeys::OnKeyPress(QObject* watched, QKeyEvent* key) {
+    // Only the first delivery counts: an ignored key event travels on to the parents. Keys go to
+    // the window's focus control, or to the window itself when none has the focus.
+    QWidget* focus = m_dlg.focusWidget();
+    if (!(focus != nullptr ? watched == focus : watched == &m_dlg)) {
+        return false;
     }
-    m_bFullScreen = !m_bFullScreen;
-    if (m_bFullScreen) {
-        m_normalGeometry = geometry();
-        setWindowState(windowState() | Qt::WindowFullScreen);
-        // Without a window manager the state alone does not move the window.
-        setGeometry(screen->geometry());
+    if (OnKey(key->key(), key->modifiers())) {
+        return true;
+    }
+    if (key->key() != Qt::Key_Right && key->key() != Qt::Key_Left) {
+        return false;
+    }
+    const int forward = key->key() == Qt::Key_Right ? 1 : -1;
+    if ((key->modifiers() & Qt::ControlModifier) != 0) {
+        // While paused, Ctrl+arrow nudges the pane under the pointer alone by one frame.
+        const int pane = m_dlg.PaneUnderPointer();
+        if (pane >= 0 && m_set.OpenCount() > 0 && !m_dlg.IsTimerRunning(TIMER_SYNC)) {
+            m_dlg.NudgeOffset(pane, forward);
+        }
+    } else if (forward > 0) {
+        m_dlg.OnStepFrame();
     } else {
-        setWindowState((windowState() & ~Qt::WindowFullScreen) | Qt::WindowMaximized);
-        setGeometry(m_normalGeometry.isValid() ? m_normalGeometry : screen->availableGeometry());
+        m_dlg.OnStepBack();
     }
-    // The bars come back (or go) with the layout; a window whose size did not change is laid
-    // out here.
-    m_pMenuBar->setVisible(!m_bFullScreen);
-    const int menuHeight = m_bFullScreen ? 0 : m_pMenuBar->sizeHint().height();
-    m_pMenuBar->setGeometry(0, 0, width(), menuHeight);
-    m_pClient->setGeometry(0, menuHeight, width(), std::max(0, height() - menuHeight));
-    if (m_bBarsCreated) {
-        QWidget* const bars[] = {m_wndSeekBar, m_wndToolBar, m_wndVolume, m_wndStatusBar};
-        for (QWidget* bar : bars) {
-            bar->setVisible(!m_bFullScreen);
-        }
-        LayoutControls();
-    }
-    SetStatusText(0, m_bFullScreen ? Utf8("全屏显示") : Utf8("退出全屏"));
-}
-
-void CTetravDlg::LayoutFullScreen() {
-    const int w = m_pClient->width();
-    const int h = m_pClient->height();
-    const int halfW = w / 2;
-    const int halfH = h / 2;
-    for (int i = 0; i < 4; ++i) {
-        const bool zoomed = !m_bFourPanes && i == m_nZoomedPane;
-        // Panes 1 and 2 on the left, 3 and 4 on the right, as in the grid.
-        const QRect cell(i < 2 ? 0 : halfW, (i % 2) == 0 ? 0 : halfH, i < 2 ? halfW : w - halfW,
-                         (i % 2) == 0 ? halfH : h - halfH);
-        m_wndPane[i]->setGeometry(zoomed ? QRect(0, 0, w, h) : cell);
-        m_wndPane[i]->setVisible(m_bFourPanes || zoomed);
-        if (m_pSet->Channel(i) != nullptr) {
-            const QRect client = m_wndPane[i]->rect();
-            m_pSet->Channel(i)->SetWindowPosition(client.left(), client.top(), client.width(),
-                                                  client.height());
-        }
-    }
+    return false;
 }
 
 // ---------------------------------------------------------------------------------------------
 // Seeking by keys and by the wheel over the seek bar
 
-void CTetravDlg::SeekBy(double seconds) {
-    if (m_pSet->OpenCount() == 0 || !m_pSet->AnyTakesPart()) {
+void CTetravDlgKeys::SeekBy(double seconds) {
+    if (m_set.OpenCount() == 0 || !m_set.AnyTakesPart()) {
         return;
     }
-    double from = m_pSet->PlayTime();
+    double from = m_set.PlayTime();
     const bool chained =
         m_dKeyTarget >= 0.0 && m_keySeekClock.isValid() &&
-        (m_keySeekClock.elapsed() < kKeySeekChainMs || (m_pFrameSync && m_pFrameSync->Busy()));
+        (m_keySeekClock.elapsed() < kKeySeekChainMs || (m_dlg.m_pFrameSync && m_dlg.m_pFrameSync->Busy()));
     if (chained) {
         from = m_dKeyTarget;
-    } else if (!IsTimerRunning(TIMER_SYNC)) {
-        ReadPlayTime();
-        from = m_pSet->PlayTime();
+    } else if (!m_dlg.IsTimerRunning(TIMER_SYNC)) {
+        m_dlg.ReadPlayTime();
+        from = m_set.PlayTime();
     }
     int ref = -1;
     for (int k = 0; k < 4; ++k) {
-        if (m_pSet->IsReference(k)) {
+        if (m_set.IsReference(k)) {
             ref = k;
         }
     }
-    const double frame = ref >= 0 && m_pSet->FrameRate(ref) > 0.0 ? 1.0 / m_pSet->FrameRate(ref) : 0.04;
-    const double last = std::max(0.0, m_pSet->TotalTime() - frame);
+    const double frame = ref >= 0 && m_set.FrameRate(ref) > 0.0 ? 1.0 / m_set.FrameRate(ref) : 0.04;
+    const double last = std::max(0.0, m_set.TotalTime() - frame);
     const double target = std::clamp(from + seconds, 0.0, last);
     m_dKeyTarget = target;
     m_keySeekClock.start();
-    ActiveSync().Seek(CurrentSet(), target);
-    m_pSet->SetPlayTime(target);
+    m_dlg.ActiveSync().Seek(m_dlg.CurrentSet(), target);
+    m_set.SetPlayTime(target);
     g_dSyncSecs = target;
-    ShowTime(target, 2);
-    FollowPlayTime();
+    m_dlg.ShowTime(target, 2);
+    m_dlg.FollowPlayTime();
 }
 
-void CTetravDlg::FollowPlayTime() {
-    if (m_pSet->OpenCount() > 0 && m_pSet->AnyTakesPart() && !IsTimerRunning(TIMER_DISPLAY)) {
-        SetTimer(TIMER_DISPLAY, 500);
-    }
-}
-
-void CTetravDlg::SeekToEnd(bool end) {
+void CTetravDlgKeys::SeekToEnd(bool end) {
     // Far enough past either end that the clamp in SeekBy decides.
     m_dKeyTarget = -1.0;
-    SeekBy(end ? m_pSet->TotalTime() + 1.0 : -m_pSet->TotalTime() - 1.0);
+    SeekBy(end ? m_set.TotalTime() + 1.0 : -m_set.TotalTime() - 1.0);
 }
 
-bool CTetravDlg::OnSeekBarWheel(QWheelEvent* event) {
+bool CTetravDlgKeys::OnSeekBarWheel(QWheelEvent* event) {
     const int notches = event->angleDelta().y() / 120;
-    if (notches != 0 && m_wndSeekBar->isEnabled()) {
+    if (notches != 0 && m_dlg.m_wndSeekBar->isEnabled()) {
         SeekBy(5.0 * notches);
     }
     event->accept();
@@ -293,56 +263,24 @@ bool CTetravDlg::OnSeekBarWheel(QWheelEvent* event) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Volume and rate
+// The rate
 
-void CTetravDlg::StepVolume(int direction) {
-    if (!m_wndVolume->isEnabled()) {
-        return;
-    }
-    const int max = m_wndVolume->GetRangeMax();
-    const int from = m_nMutedPos >= 0 ? m_nMutedPos : m_wndVolume->GetPos();
-    m_nMutedPos = -1;
-    const int step = std::max(1, max / kVolumeSteps);
-    m_wndVolume->SetPos(std::clamp(from + direction * step, m_wndVolume->GetRangeMin(), max));
-    emit m_wndVolume->hscroll(m_wndVolume->GetPos());
-    SetStatusText(0, Utf8("音量 %1%").arg(max > 0 ? m_wndVolume->GetPos() * 100 / max : 0));
-}
-
-void CTetravDlg::OnMute() {
-    if (!m_wndVolume->isEnabled()) {
-        return;
-    }
-    // Muted only while the slider still stands where muting put it (a new set moves it).
-    if (m_nMutedPos >= 0 && m_wndVolume->GetPos() == m_wndVolume->GetRangeMin()) {
-        m_wndVolume->SetPos(m_nMutedPos);
-        m_nMutedPos = -1;
-    } else {
-        m_nMutedPos = m_wndVolume->GetPos();
-        m_wndVolume->SetPos(m_wndVolume->GetRangeMin());
-        if (m_nMutedPos == m_wndVolume->GetRangeMin()) {
-            m_nMutedPos = -1; // nothing to come back to
-        }
-    }
-    emit m_wndVolume->hscroll(m_wndVolume->GetPos());
-    SetStatusText(0, m_nMutedPos >= 0 ? Utf8("静音") : Utf8("取消静音"));
-}
-
-void CTetravDlg::StepRate(int direction) {
-    if (m_pSet->OpenCount() == 0 || !m_pSet->AnyTakesPart()) {
+void CTetravDlgKeys::StepRate(int direction) {
+    if (m_set.OpenCount() == 0 || !m_set.AnyTakesPart()) {
         return;
     }
     // The next rung above or below the rate in force (which may lie between rungs).
-    double rate = m_pSet->Rate();
+    double rate = m_set.Rate();
     if (direction > 0) {
         const auto* next =
-            std::upper_bound(std::begin(kRateLadder), std::end(kRateLadder), m_pSet->Rate() + 1e-9);
+            std::upper_bound(std::begin(kRateLadder), std::end(kRateLadder), m_set.Rate() + 1e-9);
         rate = next != std::end(kRateLadder) ? *next : kRateLadder[std::size(kRateLadder) - 1];
     } else {
         const auto* next =
-            std::lower_bound(std::begin(kRateLadder), std::end(kRateLadder), m_pSet->Rate() - 1e-9);
+            std::lower_bound(std::begin(kRateLadder), std::end(kRateLadder), m_set.Rate() - 1e-9);
         rate = next != std::begin(kRateLadder) ? *(next - 1) : kRateLadder[0];
     }
-    m_pSet->SetRate(rate);
-    ActiveSync().SetRate(CurrentSet(), rate);
-    SetStatusText(0, Utf8("播放速度 %1x").arg(RateText(rate)));
+    m_set.SetRate(rate);
+    m_dlg.ActiveSync().SetRate(m_dlg.CurrentSet(), rate);
+    m_dlg.SetStatusText(0, Utf8("播放速度 %1x").arg(RateText(rate)));
 }

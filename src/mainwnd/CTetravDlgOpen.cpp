@@ -9,6 +9,7 @@
 #include "engine/CChannelGraph.h"
 #include "engine/CStreamProbe.h"
 #include "mainwnd/CSavedSets.h"
+#include "mainwnd/CTetravDlgSound.h"
 #include "mainwnd/CVideoPane.h"
 #include "mainwnd/SetOpenJob.h"
 #include "model/PlaySet.h"
@@ -34,8 +35,8 @@ void CTetravDlg::OnOpenFiles() {
     // main window: it then stays above it, also when the main window is kept on top.
     CFileSelectDlg dlg(this, {m_pSet->Path(0), m_pSet->Path(1), m_pSet->Path(2), m_pSet->Path(3)});
     m_nCurChannel = 0;
-    const int volumeBefore = m_nVolume;
-    m_nVolume = 0;
+    const int volumeBefore = m_pSound->Volume();
+    m_pSound->SetVolume(0);
     // The ticks leave the set alone while the dialog is up: a pick cancelled there empties a
     // path for a moment, which a tick would take for the end of play, and the new volume must
     // not reach the channels of a set that may stay.
@@ -45,7 +46,7 @@ void CTetravDlg::OnOpenFiles() {
     KillTimer(TIMER_DISPLAY);
     const bool confirmed = dlg.DoModal() != IDCANCEL;
     if (!confirmed) {
-        m_nVolume = volumeBefore;
+        m_pSound->SetVolume(volumeBefore);
     } else {
         for (int k = 0; k < PlaySet::kPanes; ++k) {
             m_pSet->SetPath(k, dlg.Picked()[std::size_t(k)]);
@@ -82,6 +83,9 @@ void CTetravDlg::OpenPaths(bool fromSetFile, const AfterOpen& then) {
     }
     CloseSet();
     SetToolBarOpen();
+    // A new set is heard at full volume however it opens (the dialog, a saved set, the command
+    // line, a drop); the slider shows it once the reference's sound is found.
+    m_pSound->SetVolume(0);
     m_pSet->SetOpening(true);
     // The files preroll and are examined side by side while the window keeps repainting; the
     // commands that come meanwhile wait for the set (PlaySet::WhenOpen).

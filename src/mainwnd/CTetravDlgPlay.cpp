@@ -11,6 +11,8 @@
 #include "engine/CChannelGraph.h"
 #include "engine/CStreamProbe.h"
 #include "mainwnd/CStatusBar.h"
+#include "mainwnd/CTetravDlgPaneInfo.h"
+#include "mainwnd/CTetravDlgSound.h"
 #include "mainwnd/CVideoPane.h"
 #include "model/PlaySet.h"
 #include "platform/MessageBox.h"
@@ -58,7 +60,7 @@ void CTetravDlg::CloseSet() {
     for (int k = 0; k < PlaySet::kPanes; ++k) {
         m_pSet->SetOpenedPath(k, QString());
     }
-    ResetPaneSound();
+    m_pSound->Reset();
     for (int i = 0; i < 4; ++i) {
         if (m_pSet->Channel(i) != nullptr) {
             CloseChannel(i);
@@ -146,10 +148,6 @@ void CTetravDlg::OnSeekBarScroll() {
     ActiveSync().SeekToKeyFrame(CurrentSet(), seconds);
 }
 
-void CTetravDlg::OnVolumeScroll() {
-    m_nVolume = m_wndVolume->GetPos() - 10000;
-}
-
 void CTetravDlg::OnPaneRightClick(int pane) {
     if (pane < 0 || pane > 3 || m_pSet->Channel(pane) == nullptr || m_menuContext[pane] == nullptr) {
         return;
@@ -159,7 +157,7 @@ void CTetravDlg::OnPaneRightClick(int pane) {
             item->setEnabled(m_pSet->Offset(pane) != 0.0);
         }
     }
-    EnableResetPicture(pane);
+    m_pPaneInfo->EnableResetPicture(pane);
     m_menuContext[pane]->TrackPopupMenu(ContextMenuPos(pane));
 }
 
@@ -231,7 +229,7 @@ void CTetravDlg::OnTimer(int id) {
         if (ActiveSync().ReadPosition(*m_pSet->Channel(k), position)) {
             m_pSet->SetPosition(k, position);
         }
-        m_pSet->Channel(k)->SetVolume(PaneVolume(k));
+        m_pSet->Channel(k)->SetVolume(m_pSound->PaneVolume(k));
         if (m_pSettings->ReferenceRule() == 0 &&
             (m_pSet->Length(k) - 1.0 < m_pSet->Position(k) || m_pSet->Channel(k)->IsAtEnd())) {
             const bool wasReference = m_pSet->IsReference(k);

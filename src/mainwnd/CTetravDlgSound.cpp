@@ -1,27 +1,36 @@
-// The main window's per-pane sound: the pane menu's "只听此画面" (only that pane is heard, chosen
-// again: every pane) and "静音" (that pane silent, chosen again: heard). The volume slider sets the
-// level of whatever is heard; the sync tick and these commands give each channel its volume.
-#include "mainwnd/CTetravDlg.h"
-
-#include "model/PlaySet.h"
+#include "mainwnd/CTetravDlgSound.h"
 
 #include "controls/CMenuEx.h"
+#include "controls/CVolumeSlider.h"
 #include "engine/CChannelGraph.h"
+#include "model/PlaySet.h"
 #include "uikit/Resource.h"
 
 #include <QAction>
 #include <QMenu>
 
+#include <algorithm>
+
 namespace {
 
 constexpr long kSilent = -10000;
+constexpr int kVolumeSteps = 20;
 
 } // namespace
 
-void CTetravDlg::AddSoundItems(int pane) {
-    m_menuContext[pane]->AppendCommand(QStringLiteral("只听此画面"), ID_SOLO_1 + pane)->setCheckable(true);
-    m_menuContext[pane]->AppendCommand(QStringLiteral("静音"), ID_MUTE_1 + pane)->setCheckable(true);
-    connect(m_menuContext[pane], &CMenuEx::command, this, [this](int id) {
+CTetravDlgSound::CTetravDlgSound(PlaySet& set, CVolumeSlider& slider, QObject* parent)
+    : QObject(parent), m_set(set), m_slider(slider) {
+    // The level is not applied here: the sync tick gives it to every channel, so a change made
+    // while paused takes effect when play resumes.
+    connect(&m_slider, &CBCGPSliderCtrl::hscroll, this,
+            [this](int) { m_nVolume = m_slider.GetPos() - 10000; });
+}
+
+void CTetravDlgSound::AddItems(int pane, CMenuEx* menu, QMenu* popup) {
+    m_pPopup[pane] = popup;
+    menu->AppendCommand(QStringLiteral("只听此画面"), ID_SOLO_1 + pane)->setCheckable(true);
+    menu->AppendCommand(QStringLiteral("静音"), ID_MUTE_1 + pane)->setCheckable(true);
+    connect(menu, &CMenuEx::command, this, [this](int id) {
         if (id >= ID_SOLO_1 && id < ID_SOLO_1 + 4) {
             OnSoloPane(id - ID_SOLO_1);
         } else if (id >= ID_MUTE_1 && id < ID_MUTE_1 + 4) {
@@ -30,40 +39,40 @@ void CTetravDlg::AddSoundItems(int pane) {
     });
 }
 
-long CTetravDlg::PaneVolume(int k) const {
+long CTetravDlgSound::PaneVolume(int k) const {
     const bool heard = m_nSoloPane >= 0 ? k == m_nSoloPane : !m_bPaneMuted[k];
     return heard ? m_nVolume : kSilent;
 }
 
-void CTetravDlg::OnSoloPane(int k) {
+void CTetravDlgSound::OnSoloPane(int k) {
     m_nSoloPane = m_nSoloPane == k ? -1 : k;
-    ApplyPaneVolumes();
+    Apply();
 }
 
-void CTetravDlg::OnMutePane(int k) {
+void CTetravDlgSound::OnMutePane(int k) {
     m_bPaneMuted[k] = !m_bPaneMuted[k];
-    ApplyPaneVolumes();
+    Apply();
 }
 
-void CTetravDlg::ResetPaneSound() {
+void CTetravDlgSound::Reset() {
     m_nSoloPane = -1;
     for (bool& muted : m_bPaneMuted) {
         muted = false;
     }
-    ShowSoundChecks();
+    ShowChecks();
 }
 
-void CTetravDlg::ApplyPaneVolumes() {
+void CTetravDlgSound::Apply() {
     // Paused channels get theirs now too, so play resumes with the right panes heard.
-    for (int k = 0; k < 4; ++k) {
-        if (m_pSet->IsOpen(k)) {
-            m_pSet->Channel(k)->SetVolume(PaneVolume(k));
+    for (int k = 0; k < PlaySet::kPanes; ++k) {
+        if (m_set.IsOpen(k)) {
+            m_set.Channel(k)->SetVolume(PaneVolume(k));
         }
     }
-    ShowSoundChecks();
+    ShowChecks();
 }
 
-void CTetravDlg::ShowSoundChecks() {
+void CTetravDlgSound::ShowChecks() {
     for (int k = 0; k < 4; ++k) {
         if (m_pPopup[k] == nullptr) {
             continue;
@@ -77,4 +86,36 @@ void CTetravDlg::ShowSoundChecks() {
             }
         }
     }
+}
+
+void CTetravDlgSound::StepVolume(int direction) {
+    if (!m_slider.isEnabled()) {
+        return;
+    }
+    const int max = m_slider.GetRangeMax();
+    const int from = m_nMutedPos >= 0 ? m_nMutedPos : m_slider.GetPos();
+    m_nMutedPos = -1;
+    const int step = std::max(1, max / kVolumeSteps);
+    m_slider.SetPos(std::clamp(from + direction * step, m_slider.GetRangeMin(), max));
+    emit m_slider.hscroll(m_slider.GetPos());
+    emit actionText(QString::fromUtf8("音量 %1%").arg(max > 0 ? m_slider.GetPos() * 100 / max : 0));
+}
+
+void CTetravDlgSound::OnMute() {
+    if (!m_slider.isEnabled()) {
+        return;
+    }
+    // Muted only while the slider still stands where muting put it (a new set moves it).
+    if (m_nMutedPos >= 0 && m_slider.GetPos() == m_slider.GetRangeMin()) {
+        m_slider.SetPos(m_nMutedPos);
+        m_nMutedPos = -1;
+    } else {
+        m_nMutedPos = m_slider.GetPos();
+        m_slider.SetPos(m_slider.GetRangeMin());
+        if (m_nMutedPos == m_slider.GetRangeMin()) {
+            m_nMutedPos = -1; // nothing to come back to
+        }
+    }
+    emit m_slider.hscroll(m_slider.GetPos());
+    emit actionText(m_nMutedPos >= 0 ? QString::fromUtf8("静音") : QString::fromUtf8("取消静音"));
 }

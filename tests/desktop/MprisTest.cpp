@@ -161,7 +161,7 @@ TEST_F(MprisTest, PropertiesSeeksMalformedCallsAndCommandsActAsTheToolBarDoes) {
     // The volume slider moves as if dragged, and the channels get that volume.
     ASSERT_EQ(Set("Volume", "<0.5>").code, 0);
     EXPECT_EQ(dlg->m_wndVolume->GetPos(), 5000);
-    EXPECT_EQ(dlg->m_nVolume, -5000);
+    EXPECT_EQ(dlg->Sound().Volume(), -5000);
     EXPECT_EQ(Get("Volume").out, "(<0.5>,)");
 
     // Stop closes the set, as the stop button does.
@@ -234,7 +234,7 @@ TEST_F(MprisTest, CallsWithoutAReplyActAndUrlPositionAndVolumeAreExact) {
     Open({{0, "c_10s.mp4"}});
     EXPECT_TRUE(WaitUntil([this] { return dlg->m_wndVolume->GetPos() == 2500; }, 3000))
         << dlg->m_wndVolume->GetPos();
-    EXPECT_EQ(dlg->m_nVolume, -7500);
+    EXPECT_EQ(dlg->Sound().Volume(), -7500);
 
     // Quit without a reply ends the program.
     Send("org.mpris.MediaPlayer2.Quit");

@@ -216,6 +216,29 @@ TEST_F(PanesTest, PaneInformationShowsTheFrameEachPictureCarries) {
         << qPrintable(settingsText());
 }
 
+// A video alone: its information carries no reference mark (no other pane follows it).
+TEST_F(PanesTest, PaneInformationOfALoneVideoHasNoReferenceMark) {
+    ASSERT_NO_FATAL_FAILURE(start({clip("c_10s.mp4")}, QSize(320, 240)));
+    ASSERT_NO_FATAL_FAILURE(chooseMenuItem(QStringLiteral("播放控制"), QStringLiteral("显示画面信息")));
+    const PaneInfo alone{true, QStringLiteral("c_10s.mp4"), 0.0, false, 25.0, 0, 0};
+    PaneInfo marked = alone;
+    marked.reference = true;
+    QString seen;
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            const QImage screen = m_s.screen();
+            const int n = enginetest::frameNumberIn(screen, enginetest::fittedRect(m_source, m_s.pane(0)),
+                                                    m_source.height());
+            const qint64 at = qint64(n) * 40 * 1000000;
+            const double plain = inkMismatch(screen, m_s.pane(0), alone, at);
+            const double mark = inkMismatch(screen, m_s.pane(0), marked, at);
+            seen = QStringLiteral("frame %1: mismatch %2 unmarked, %3 marked").arg(n).arg(plain).arg(mark);
+            return n >= 0 && plain < 0.006 && mark > 1.6 * plain;
+        },
+        10000, 100))
+        << qPrintable(seen);
+}
+
 // A paused 1280x720 picture of one-pixel columns: in the grid's pane it is too small to show
 // them; enlarged by a double click, in full screen, or zoomed by the wheel, the pane shows them
 // (scaled from the decoded frame, not from the small picture), and each way back restores the

@@ -115,6 +115,22 @@ public:
         return m_atspi.statusTexts(m_tree);
     }
 
+    // Where each text of the status bar is on the screen, in tree order.
+    QList<QRect> statusRects() {
+        refresh();
+        QList<QRect> rects;
+        for (int i = 0; i < m_tree.size(); ++i) {
+            for (int p = m_tree[i].parent; p >= 0; p = m_tree[p].parent) {
+                if (m_tree[p].role == QLatin1String("status bar") ||
+                    m_tree[p].name == QStringLiteral("状态栏")) {
+                    rects << m_atspi.extentsOnScreen(m_tree[i]);
+                    break;
+                }
+            }
+        }
+        return rects;
+    }
+
     // The pointer and the keyboard, through the X server.
     bool xdotool(const QStringList& arguments, QString* why = nullptr) {
         return Xdotool(m_x.display(), arguments, why);

@@ -5,6 +5,7 @@
 // the command has landed, then checks that every pane shows the frame of one instant, that the
 // reference is where the command put it and that a playing set moves. On a failure the seed and
 // the commands so far say how to replay it.
+#include "e2e/AnswerWatch.h"
 #include "e2e/SetModel.h"
 
 #include <QRegularExpression>
@@ -19,11 +20,16 @@
 namespace tetrav::test {
 
 struct WalkFigures {
-    int commands = 0, landed = 0, freezes = 0, outOfStep = 0;
+    // Every command given is one of: landed (its effect checked on the screen), a no-op (the set
+    // was already where it puts it), overtaken (a second command came before it settled, and
+    // the walk checks where that one puts the set) or missed (the walk stops there).
+    int commands = 0, landed = 0, noOps = 0, overtaken = 0, missed = 0, freezes = 0, outOfStep = 0;
+    AnswerFigures answers;
     std::vector<double> thumbMs;      // paused, ms until the thumb showed where the set stands
     std::vector<double> lagFrames;    // every reading while playing, the worst pane's lag
     QString worstLag;                 // the reading of the worst lag, and the command before it
     std::vector<double> clickToFrame; // ms from a seek-bar click to every pane on its frame (paused)
+    std::vector<double> dragApart;    // s from the place a drag released the thumb to where it landed
     QString failure;
 };
 
@@ -58,7 +64,7 @@ public:
         }
         m_menu = m_s.extents(QStringLiteral("播放控制"));
         m_bar = m_s.extents(QStringLiteral("播放进度"));
-        return !m_bar.isEmpty() && !m_menu.isEmpty() && m_s.locatePanes();
+        return !m_bar.isEmpty() && !m_menu.isEmpty() && m_s.locatePanes() && m_answer.locate(m_bar);
     }
 
     // The set as it opened: paused on its first frames.
@@ -80,11 +86,13 @@ public:
         // Some commands come while the one before is still on its way.
         if (pick(0, 6) == 0 && (cmd == Cmd::Click || cmd == Cmd::GoTo)) {
             const Expect first = give(cmd);
+            ++m_fig.overtaken;
             wait(pick(0, 120));
             const Cmd second = std::array{Cmd::Click, Cmd::GoTo, Cmd::Right, Cmd::Fast}[pick(0, 3)];
             m_inFlight = true;
             Expect then = give(second);
             m_inFlight = false;
+            m_noOp = false;
             if (second == Cmd::Fast) {
                 then = first;
                 then.playingTime = true;
@@ -95,7 +103,10 @@ public:
             }
             return check(then);
         }
-        return check(give(cmd));
+        m_timed = true;
+        const Expect e = give(cmd);
+        m_timed = false;
+        return check(e);
     }
 
     const WalkFigures& figures() const { return m_fig; }
@@ -137,22 +148,39 @@ private:
     }
     bool button(const char* name) { return m_s.click(center(m_button[QString::fromUtf8(name)])); }
 
+    // Just before a command's action (the answer is timed from here), and after it: the status
+    // text it shows (empty: none) and where it puts the thumb.
+    void acting() { m_answer.before(m_timed, m_wasPlaying); }
+    void answered(const char* text, int barX = -1) {
+        m_answer.after(text, barX, m_noOp, m_log.last(), m_fig.answers);
+    }
+    void replied(const char* text) { m_answer.replied(text, m_log.last(), m_fig.answers); }
+
     Expect give(Cmd cmd) {
         m_wasPlaying = m_playing;
+        m_noOp = false;
         switch (cmd) {
         case Cmd::Play:
             log("播放");
+            m_noOp = m_playing;
+            acting();
             button("播放");
+            answered("开始播放");
             m_playing = true;
             return {};
         case Cmd::PlayPause:
             log("MPRIS PlayPause");
+            acting();
             m_s.mpris(QStringLiteral("PlayPause"));
+            replied(m_playing ? "暂停播放" : "开始播放");
             m_playing = !m_playing;
             return {};
         case Cmd::Pause:
             log("暂停播放");
+            m_noOp = !m_playing;
+            acting();
             button("暂停播放");
+            answered("暂停播放");
             m_playing = false;
             return {};
         case Cmd::Slow:
@@ -160,8 +188,12 @@ private:
         case Cmd::Fast: {
             const char* name = cmd == Cmd::Slow ? "倒回播放" : (cmd == Cmd::Normal ? "恢复播放" : "快速播放");
             log(QString::fromUtf8(name));
+            const double rate = cmd == Cmd::Slow ? 0.25 : (cmd == Cmd::Normal ? 1.0 : 2.0);
+            m_noOp = rate == m_rate && (m_playing || cmd != Cmd::Normal);
+            acting();
             button(name);
-            m_rate = cmd == Cmd::Slow ? 0.25 : (cmd == Cmd::Normal ? 1.0 : 2.0);
+            answered(cmd == Cmd::Slow ? "慢速播放" : (cmd == Cmd::Normal ? "恢复播放" : "加快播放"));
+            m_rate = rate;
             m_playing = m_playing || cmd == Cmd::Normal;
             return {};
         }
@@ -180,12 +212,19 @@ private:
             }
             if (std::abs(at.x() - thumb) <= half - 2) {
                 log(QStringLiteral("seek-bar click on the thumb at x %1").arg(at.x()));
+                m_noOp = true;
+                acting();
                 m_s.click(at);
+                answered("");
                 return {Expect::Frame, 0, m_frame};
             }
             log(QStringLiteral("seek-bar click at x %1 (%2 s)").arg(at.x()).arg(seconds, 0, 'f', 2));
+            // Playing, the thumb may already cover the place: then its jump is no mark.
+            const bool covered = m_playing && std::abs(thumbX(false) - at.x()) <= kThumbWidth;
+            acting();
             m_clickAt = m_s.nowMs();
             m_s.click(at);
+            answered("", covered ? -1 : at.x());
             return {Expect::KeyNear, seconds, 0, m_playing};
         }
         case Cmd::Drag: {
@@ -206,20 +245,25 @@ private:
             }
             args << "mouseup"
                  << "1";
+            acting();
             m_s.xdotool(args);
+            answered("", b.x());
             return {Expect::KeyNear, to, 0, m_playing, true};
         }
         case Cmd::Right:
         case Cmd::Left:
         case Cmd::MenuStep: {
             const bool forward = cmd != Cmd::Left;
+            m_noOp = !forward && !m_playing && m_frame == 0;
             if (cmd == Cmd::MenuStep) {
                 log("播放控制 > 逐帧播放");
-                menuStep();
+                menuStep(); // the answer is timed from the click on the item
             } else {
                 log(forward ? "Right" : "Left");
+                acting();
                 m_s.key(forward ? "Right" : "Left");
             }
+            answered(forward ? "单帧播放" : "单帧后退");
             const bool was = m_playing;
             m_playing = false;
             if (was) {
@@ -237,15 +281,19 @@ private:
             m_nudged[k] += forward ? 1 : -1;
             log(QStringLiteral("Ctrl+%1 over pane %2").arg(forward ? "Right" : "Left").arg(k + 1));
             const QRect pane = m_s.pane(k);
+            acting();
             m_s.xdotool({"mousemove", QString::number(pane.center().x()), QString::number(pane.center().y()),
                          "key", forward ? "ctrl+Right" : "ctrl+Left"});
+            answered("");
             readOffsets();
             return {Expect::Frame, 0, m_frame};
         }
         case Cmd::GoTo: {
             const double t = pick(0, 14000) / 1000.0;
             log(QStringLiteral("MPRIS SetPosition %1 s").arg(t, 0, 'f', 3));
+            acting(); // (the call asks the program for its track first: that is timed too)
             m_s.setPosition(t);
+            replied("");
             return {Expect::Exact, t, frameAt(t), m_playing};
         }
         }
@@ -291,6 +339,7 @@ private:
                 return !item.isEmpty() && item.top() > m_menu.top();
             },
             3000, 50);
+        acting(); // the answer to the item, not to the menu opening
         m_s.click(center(item));
     }
 
@@ -396,13 +445,19 @@ private:
             },
             8000, 15);
         if (!landed) {
+            ++m_fig.missed;
             return fail(QStringLiteral("%1: did not land").arg(what), f);
         }
-        ++m_fig.landed;
+        if (m_fig.commands > 0) {
+            ++(m_noOp ? m_fig.noOps : m_fig.landed);
+        }
         m_frame = f.n[kRef];
         m_at = SetModel::refTime(f);
         if (e.kind == Expect::KeyNear && !m_playing && m_clickAt >= 0) {
             m_fig.clickToFrame.push_back(double(stableSince - m_clickAt));
+        }
+        if (e.seeks && !m_playing) {
+            m_fig.dragApart.push_back(std::abs(m_at - e.seconds));
         }
         m_clickAt = -1;
         if (!m_playing) {
@@ -457,6 +512,9 @@ private:
     bool m_playing = false;
     bool m_wasPlaying = false;
     bool m_inFlight = false; // the command comes while the one before is on its way
+    bool m_timed = false;    // a command on its own: its answer is timed
+    bool m_noOp = false;     // the set is already where the command puts it
+    AnswerWatch m_answer{m_s};
     double m_rate = 1.0;
     int m_frame = 0;   // the reference's frame when the last command landed
     double m_at = 0.0; // and its time

@@ -7,6 +7,7 @@
 
 #include <QDir>
 
+#include <algorithm>
 #include <cstdio>
 #include <random>
 
@@ -31,6 +32,10 @@ double Percentile(std::vector<double> v, double p) {
     }
     std::sort(v.begin(), v.end());
     return v[std::min(v.size() - 1, size_t(p * double(v.size() - 1) + 0.5))];
+}
+
+long long Over(const std::vector<double>& v, double limit) {
+    return static_cast<long long>(std::count_if(v.begin(), v.end(), [&](double x) { return x > limit; }));
 }
 
 class SetWalkTest : public ::testing::Test {
@@ -66,14 +71,39 @@ TEST_F(SetWalkTest, RandomCommandsLandInStepInEveryState) {
         ok = walk.randomCommand();
     }
     const WalkFigures& f = walk.figures();
-    std::printf("walk: seed %u, %d commands, %d landed, %d freezes, %d out of step; lag in frames over %zu "
-                "readings: median %.2f, p99 %.2f, max %.2f; seek-bar click to every pane on its frame "
-                "(paused, %zu): median %.0f ms, max %.0f ms; thumb seen on the set's place (paused, %zu): "
-                "median %.0f ms, max %.0f ms\n",
-                seed, f.commands, f.landed - 1, f.freezes, f.outOfStep, f.lagFrames.size(),
-                Percentile(f.lagFrames, 0.5), Percentile(f.lagFrames, 0.99), Percentile(f.lagFrames, 1.0),
-                f.clickToFrame.size(), Percentile(f.clickToFrame, 0.5), Percentile(f.clickToFrame, 1.0),
-                f.thumbMs.size(), Percentile(f.thumbMs, 0.5), Percentile(f.thumbMs, 1.0));
+    std::printf(
+        "walk: seed %u, %d commands: %d landed, %d no-ops, %d overtaken, %d missed; %d freezes, %d out "
+        "of step; lag in frames over %zu readings: median %.2f, p99 %.2f, max %.2f; seek-bar click to "
+        "every pane on its frame (paused, %zu): median %.0f ms, max %.0f ms; thumb seen on the set's "
+        "place (paused, %zu): median %.0f ms, max %.0f ms\n",
+        seed, f.commands, f.landed, f.noOps, f.overtaken, f.missed, f.freezes, f.outOfStep,
+        f.lagFrames.size(), Percentile(f.lagFrames, 0.5), Percentile(f.lagFrames, 0.99),
+        Percentile(f.lagFrames, 1.0), f.clickToFrame.size(), Percentile(f.clickToFrame, 0.5),
+        Percentile(f.clickToFrame, 1.0), f.thumbMs.size(), Percentile(f.thumbMs, 0.5),
+        Percentile(f.thumbMs, 1.0));
+    // The answers timed from the return of the helper process that gave the command (the event is
+    // on the server by then), beside those timed from its start.
+    std::vector<double> afterGiven;
+    for (size_t i = 0; i < f.answers.ms.size(); ++i) {
+        afterGiven.push_back(f.answers.ms[i] - f.answers.given[i]);
+    }
+    std::printf(
+        "walk: answer (command given to its first mark on the screen, %zu timed, %d with no mark to "
+        "look for): median %.0f ms, p99 %.0f ms, max %.0f ms, %lld over 100 ms; from the helper's "
+        "return: median %.0f ms, p99 %.0f ms, max %.0f ms, %lld over 100 ms; no mark within 1 s: %lld%s%s\n",
+        f.answers.ms.size(), f.answers.unwatched, Percentile(f.answers.ms, 0.5),
+        Percentile(f.answers.ms, 0.99), Percentile(f.answers.ms, 1.0), Over(f.answers.ms, 100.0),
+        Percentile(afterGiven, 0.5), Percentile(afterGiven, 0.99), Percentile(afterGiven, 1.0),
+        Over(afterGiven, 100.0), static_cast<long long>(f.answers.unanswered.size()),
+        f.answers.unanswered.isEmpty() ? "" : ": ",
+        qPrintable(f.answers.unanswered.join(QStringLiteral("; "))));
+    // The key frames of the reference are 2 s apart: the nearest lies within 1 s of a place.
+    std::printf("walk: thumb drags (paused, %zu): the reference landed from the place released by median "
+                "%.2f s, max %.2f s\n",
+                f.dragApart.size(), Percentile(f.dragApart, 0.5), Percentile(f.dragApart, 1.0));
+    if (qEnvironmentVariableIsSet("TETRAV_WALK_SLOW")) {
+        std::printf("walk: answered after more than 100 ms:\n%s\n", qPrintable(f.answers.slow.join('\n')));
+    }
     if (!f.worstLag.isEmpty()) {
         std::printf("walk: the worst lag: %s\n", qPrintable(f.worstLag));
     }

@@ -207,8 +207,8 @@ protected:
 // Four clips on the command line, the first under a path with spaces and Chinese characters.
 // Three frame steps at the keyboard, then the default hot keys Ctrl+Shift+C and D (XTEST) write
 // panes 3 and 4's pictures, at the video's size and showing the pane's frame. Play pressed through
-// AT-SPI: all four panes move, in step; Escape ends the program cleanly. (An empty pane's hot key
-// writes nothing: SnapshotTest.)
+// AT-SPI: all four panes move; Escape ends the program cleanly. (An empty pane's hot key writes
+// nothing: SnapshotTest. How closely they keep in step: the command walk, SetWalkTest.)
 TEST_F(TetravDesktopTest, PlaysFourClipsFromTheCommandLineAndSnapshotsByHotKey) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid() && QDir(dir.path()).mkpath(QStringLiteral("我的 视频")));
@@ -282,11 +282,6 @@ TEST_F(TetravDesktopTest, PlaysFourClipsFromTheCommandLineAndSnapshotsByHotKey) 
         // About a second of 25 fps video passed between the shots.
         const int advance = frames[1][k] - frames[0][k];
         EXPECT_TRUE(advance >= 10 && advance <= 50) << "frames " << frames[0][k] << " then " << frames[1][k];
-    }
-    // In step: the channels stay within a second and a half of each other.
-    for (const auto& shown : frames) {
-        const auto [lo, hi] = std::minmax_element(std::begin(shown), std::end(shown));
-        EXPECT_LE(*hi - *lo, 40);
     }
     endWithEscape();
 }

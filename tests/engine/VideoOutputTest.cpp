@@ -236,3 +236,45 @@ TEST(VideoOutputGate, PicturesAfterTheGateWaitAndTheNewestUpToItIsShown) {
     EXPECT_GE(rendered, 7u) << "each picture put up counts";
     ASSERT_TRUE(player.playUntil(GstClockTime(nowShown), 5, [](GstSample*) {}));
 }
+
+// The gate's budget in bytes: of the frames past the gate, only as many as it allows wait (the
+// oldest are given up and counted as newer ones come), and those that wait are the newest.
+TEST(VideoOutputGate, FramesPastTheGateStayWithinItsBudgetTheOldestGivenUp) {
+    OutputPlayer player("c_10s.mp4", QSize(200, 150));
+    // Three frames: each a picture of 200 x 150 BGRx and its decoded frame of 320 x 240 I420.
+    constexpr size_t kFrame = 200 * 150 * 4 + 320 * 240 * 3 / 2;
+    player.output.setGateBudget(3 * kFrame + kFrame / 2);
+    ASSERT_TRUE(player.play());
+    ASSERT_TRUE(player.playUntil(0, 5, [](GstSample*) {}));
+    const GstClockTime frame = 40 * GST_MSECOND;
+    GstSampleRef shown = player.output.shownPicture();
+    const int atGate = frameOfPicture(shown.get());
+    ASSERT_GE(atGate, 0);
+    quint64 rendered = 0;
+    quint64 droppedBefore = 0;
+    player.output.sinkStats(rendered, droppedBefore);
+    player.output.setGate(gint64(streamTime(shown.get()) + frame / 2));
+    gint64 newest = 0;
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            return player.output.newestStreamTime(newest) &&
+                   newest >= gint64(streamTime(shown.get()) + 10 * frame);
+        },
+        15000, 5));
+    // No more frames come while it is read (a pause may bring one more as its preroll).
+    gst_element_set_state(player.playbin.get(), GST_STATE_PAUSED);
+    ASSERT_NE(gst_element_get_state(player.playbin.get(), nullptr, nullptr, 5 * GST_SECOND),
+              GST_STATE_CHANGE_FAILURE);
+    ASSERT_TRUE(player.output.newestStreamTime(newest));
+    quint64 dropped = 0;
+    player.output.sinkStats(rendered, dropped);
+
+    player.output.setGate(newest - gint64(frame / 2));
+    const int beforeNewest = frameOfPicture(player.output.shownPicture().get());
+    player.output.setGate(-1);
+    const int newestNumber = frameOfPicture(player.output.shownPicture().get());
+    EXPECT_EQ(beforeNewest, newestNumber - 1) << "the frame before the newest still waited";
+    EXPECT_GE(newestNumber, atGate + 10);
+    EXPECT_EQ(dropped - droppedBefore, quint64(newestNumber - atGate - 3))
+        << "all but the three newest of the frames past the gate given up";
+}

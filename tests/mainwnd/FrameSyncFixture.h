@@ -43,11 +43,12 @@ protected:
         // A folder that does not exist yet, with a space and Chinese characters in its name.
         m_folder = m_shots.filePath(QStringLiteral("全部 抓图"));
         g_settings.SaveMapPath = m_folder + QLatin1Char('/');
-        QObject::connect(dlg.get(), &CTetravDlg::capturedAll, dlg.get(), [this](bool written, bool one) {
-            ++m_finished;
-            m_written = written;
-            m_oneInstant = one;
-        });
+        QObject::connect(&dlg->Capture(), &CTetravDlgCapture::capturedAll, dlg.get(),
+                         [this](bool written, bool one) {
+                             ++m_finished;
+                             m_written = written;
+                             m_oneInstant = one;
+                         });
     }
 
     void Open(const ClipSet& set) {

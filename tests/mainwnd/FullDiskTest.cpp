@@ -50,7 +50,7 @@ TEST_F(FullDiskTest, EveryWriterLeavesTheOldFileAndSaysWhichFileAndWhy) {
     disk.fill();
 
     const QString newSet = disk.folder() + QStringLiteral("/新的.tetravset");
-    QSignalSpy captured(dlg.get(), &CTetravDlg::capturedAll);
+    QSignalSpy captured(&dlg->Capture(), &CTetravDlgCapture::capturedAll);
     const struct {
         const char* name;
         std::function<void()> act;
@@ -66,10 +66,10 @@ TEST_F(FullDiskTest, EveryWriterLeavesTheOldFileAndSaysWhichFileAndWhy) {
              EXPECT_TRUE(WaitForOpen(*dlg));
          },
          "保存最近的视频组列表错误!\n" + CRecentSets::FilePath()},
-        {"a snapshot", [&] { dlg->OnCapture(2); }, "保存抓图错误!\n" + shots + "/03_"},
+        {"a snapshot", [&] { dlg->Capture().OnCapture(2); }, "保存抓图错误!\n" + shots + "/03_"},
         {"every pane at once",
          [&] {
-             dlg->OnCaptureAll();
+             dlg->Capture().OnCaptureAll();
              ASSERT_TRUE(captured.wait(8000));
              EXPECT_FALSE(captured.takeFirst().at(0).toBool());
          },
@@ -99,7 +99,7 @@ TEST_F(FullDiskTest, EveryWriterLeavesTheOldFileAndSaysWhichFileAndWhy) {
     ASSERT_TRUE(dlg->SavedSets().SaveSetTo(newSet));
     EXPECT_EQ(Status(0), QStringLiteral("保存视频组"));
     EXPECT_EQ(CRecentSets::Load().value(0), newSet);
-    dlg->OnCapture(0);
+    dlg->Capture().OnCapture(0);
     EXPECT_TRUE(boxes.texts().isEmpty()) << boxes.texts().join("|").toStdString();
     EXPECT_EQ(QDir(shots).entryList(QDir::Files).size(), 1);
 }

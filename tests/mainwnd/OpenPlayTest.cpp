@@ -246,7 +246,7 @@ TEST_F(OpenPlayTest, FileThatBreaksWhilePlayingIsRetiredAlone) {
 TEST_F(OpenPlayTest, FileDialogCancelKeepsThePlayingSetAndConfirmRebuildsIt) {
     Open({{0, "c_10s.mp4"}});
     dlg->m_wndVolume->setValue(9000);
-    ASSERT_EQ(dlg->m_nVolume, -1000);
+    ASSERT_EQ(dlg->Sound().Volume(), -1000);
     dlg->OnPlay();
     const auto previous = CFileSelectDlg::SetFilePicker([](QWidget*, const QString&) { return QString(); });
     bool emptiedInside = false;
@@ -268,7 +268,7 @@ TEST_F(OpenPlayTest, FileDialogCancelKeepsThePlayingSetAndConfirmRebuildsIt) {
     EXPECT_EQ(owner, dlg.get()) << "the selection dialog stays above the main window";
     EXPECT_EQ(dlg->Set().Path(0), clip("c_10s.mp4"));
     ASSERT_NE(dlg->Set().Channel(0), nullptr);
-    EXPECT_EQ(dlg->m_nVolume, -1000);
+    EXPECT_EQ(dlg->Sound().Volume(), -1000);
     EXPECT_TRUE(dlg->IsTimerRunning(TIMER_SYNC) && dlg->IsTimerRunning(TIMER_DISPLAY));
     EXPECT_EQ(Status(0), "开始播放");
     // It played on under the dialog, and goes on.
@@ -288,7 +288,7 @@ TEST_F(OpenPlayTest, FileDialogCancelKeepsThePlayingSetAndConfirmRebuildsIt) {
     EXPECT_EQ(Status(0), "打开文件");
     EXPECT_TRUE(boxes.texts().isEmpty());
     EXPECT_EQ(dlg->m_wndVolume->GetPos(), 10000);
-    EXPECT_EQ(dlg->m_nVolume, dlg->m_wndVolume->GetPos() - 10000);
+    EXPECT_EQ(dlg->Sound().Volume(), dlg->m_wndVolume->GetPos() - 10000);
     dlg->Set().Channel(0)->SetVolume(-3000);
     dlg->OnPlay();
     EXPECT_TRUE(WaitUntil([&] { return dlg->Set().Channel(0)->GetVolume() == 0; }, 2000))

@@ -7,6 +7,9 @@
 #include "controls/CXScrollBar.h"
 #include "mainwnd/CStatusBar.h"
 #include "mainwnd/CTetravDlg.h"
+#include "mainwnd/CTetravDlgCapture.h"
+#include "mainwnd/CTetravDlgSound.h"
+#include "mainwnd/CTetravDlgView.h"
 #include "mainwnd/CVideoPane.h"
 #include "mainwnd/MainLayout.h"
 #include "model/PlaySet.h"
@@ -86,7 +89,7 @@ inline MainLayout LayoutOf(const CTetravDlg& d) {
 // Every control exactly where that layout puts it; a zoomed pane over the grid, the others hidden.
 inline void ExpectLaidOut(const CTetravDlg& d) {
     const MainLayout l = LayoutOf(d);
-    const int zoomed = d.ZoomedPane();
+    const int zoomed = d.View().ZoomedPane();
     for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(d.m_wndPane[i]->geometry(), i == zoomed ? l.zoomedPane : l.panes[i]) << "pane " << i + 1;
         EXPECT_EQ(d.m_wndPane[i]->isVisible(), zoomed < 0 || i == zoomed) << "pane " << i + 1;

@@ -21,8 +21,7 @@ protected:
     // Zoomed on pane (-1: the grid): the layout, every visible picture filling its pane.
     void ExpectView(int zoomed, const char* when) {
         SCOPED_TRACE(when);
-        EXPECT_EQ(dlg->ZoomedPane(), zoomed);
-        EXPECT_EQ(dlg->m_bFourPanes, zoomed < 0);
+        EXPECT_EQ(dlg->View().ZoomedPane(), zoomed);
         ExpectLaidOut(*dlg);
         for (int i = 0; i < 4; ++i) {
             if (dlg->Set().Channel(i) != nullptr && dlg->m_wndPane[i]->isVisible()) {

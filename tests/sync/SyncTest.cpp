@@ -165,7 +165,7 @@ TEST_F(SyncTest, VolumeMovedWhilePausedReachesChannelsAtTheFirstTickAfterResumeA
     dlg->OnPause();
     EXPECT_FALSE(dlg->IsTimerRunning(TIMER_SYNC));
     dlg->m_wndVolume->setValue(9000); // as the user's drag does
-    EXPECT_EQ(dlg->m_nVolume, -1000);
+    EXPECT_EQ(dlg->Sound().Volume(), -1000);
     EXPECT_EQ(scripts[0]->lastVolume, 0) << "not applied while paused";
     dlg->OnNormalSpeed();
     EXPECT_TRUE(dlg->IsTimerRunning(TIMER_SYNC));
