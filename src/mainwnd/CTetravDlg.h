@@ -36,6 +36,7 @@ class CTetravDlgBars;
 class CTetravDlgCapture;
 class CTetravDlgKeys;
 class CTetravDlgPaneInfo;
+class CTetravDlgPaneMenus;
 class CTetravDlgSound;
 class CTetravDlgView;
 class CToolBarXP;
@@ -102,6 +103,8 @@ public:
 
     // ---- Snapshots and go-to ----
     CTetravDlgCapture& Capture() const { return *m_pCapture; }
+    // The panes' context menus.
+    CTetravDlgPaneMenus& PaneMenus() const { return *m_pPaneMenus; }
     void OnGoto();
 
     // ---- Saved sets (CTetravDlgSets.cpp) ----
@@ -201,8 +204,6 @@ signals:
 
 public:
     // ---- Data model ----
-    QMenu* m_pPopup[4] = {nullptr, nullptr, nullptr, nullptr};
-    CMenuEx* m_menuContext[4] = {nullptr, nullptr, nullptr, nullptr};
     int m_nCurChannel = 0;
     CVideoPane* m_wndPane[4] = {nullptr, nullptr, nullptr, nullptr};
 
@@ -230,7 +231,6 @@ private:
     void ReadPlayTime();
     // The play time and the seek bar's thumb show where the set stands.
     void ShowPlace();
-    void OnPaneRightClick(int pane);
     void OnDestroy();
     void BuildMenuBar();
     // The saved-set items of the 文件 menu, and the recent sets as they now stand.
@@ -289,6 +289,7 @@ private:
     CTetravDlgView* m_pView = nullptr;
     CTetravDlgKeys* m_pKeys = nullptr;
     CTetravDlgCapture* m_pCapture = nullptr;
+    CTetravDlgPaneMenus* m_pPaneMenus = nullptr;
     QTimer* m_pTimerSync = nullptr;
     QTimer* m_pTimerDisplay = nullptr;
     QTimer* m_pTimerStall = nullptr;
