@@ -12,7 +12,7 @@
 //         left out of the samples.
 //   play: plain play; prints CPU per second of playback, dropped frames per channel, peak
 //         memory, the time from open to the first picture in every pane, and seek times.
-#include "engine/CChannelGraph.h"
+#include "engine/IChannel.h"
 #include "mainwnd/CTetravDlg.h"
 #include "model/PlaySet.h"
 #include "settings/CSettingsModel.h"

@@ -2,6 +2,7 @@
 
 #include "capture/CaptureInstant.h"
 #include "engine/BmpFile.h"
+#include "engine/FrameImage.h"
 #include "platform/CAtomicFile.h"
 
 #include <QBuffer>
@@ -20,7 +21,7 @@ CCaptureAllWriter::CCaptureAllWriter(QString folder, QString stamp, Pictures pic
         std::array<QImage, 4> images;
         bool any = false;
         for (int k = 0; k < 4; ++k) {
-            images[k] = CChannelGraph::PictureImage(pictures[k]);
+            images[k] = BgrFrameImage(pictures[k].frame.get());
             any = any || !images[k].isNull();
         }
         QString file;

@@ -4,7 +4,7 @@
 // pane's picture as NN_<stamp>.bmp, named as the single snapshots are, and the four together as
 // 00_<stamp>.png, a 2 x 2 picture laid out as the panes are. All or nothing: when one file
 // cannot be written, those already written are removed again.
-#include "engine/CChannelGraph.h"
+#include "engine/IChannel.h"
 
 #include <QImage>
 #include <QObject>
@@ -16,7 +16,7 @@
 class CCaptureAllWriter : public QObject {
     Q_OBJECT
 public:
-    using Pictures = std::array<CChannelGraph::ShownPicture, 4>;
+    using Pictures = std::array<IChannel::ShownPicture, 4>;
 
     // Starts at once; finished() comes on the thread this object lives in. A missing folder is
     // made.

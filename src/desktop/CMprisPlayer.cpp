@@ -2,7 +2,7 @@
 
 #include "controls/CVolumeSlider.h"
 #include "controls/CXScrollBar.h"
-#include "engine/CChannelGraph.h"
+#include "engine/IChannel.h"
 #include "mainwnd/CExternalFiles.h"
 #include "mainwnd/CTetravDlg.h"
 #include "mainwnd/CTetravDlgBars.h"

@@ -2,9 +2,9 @@
 
 #include "platform/FileName.h"
 
-#include "engine/CChannelGraph.h"
 #include "engine/GstRef.h"
-#include "platform/MessageBox.h"
+#include "engine/IChannel.h"
+#include "platform/MessageText.h"
 
 #include <gst/pbutils/pbutils.h>
 
@@ -162,7 +162,7 @@ StreamFacts CStreamProbe::Discover(const QString& path) {
     return facts;
 }
 
-double CStreamProbe::ProbeChannels(const QString paths[4], CChannelGraph* const channels[4], int miniVideo,
+double CStreamProbe::ProbeChannels(const QString paths[4], IChannel* const channels[4], int miniVideo,
                                    ProbeState& out, const StreamFacts* facts) {
     double len[4] = {0, 0, 0, 0};
     out = ProbeState{};

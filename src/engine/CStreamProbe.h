@@ -12,7 +12,7 @@
 
 #include <vector>
 
-class CChannelGraph;
+class IChannel;
 
 struct ProbeState {
     double length[4] = {0, 0, 0, 0};
@@ -60,7 +60,7 @@ public:
     // A channel whose graph knows no length yet takes the detector's (a raw elementary stream
     // has none until its parser has seen enough of it).
     // Returns the reference length, 0 when no channel has a positive length.
-    static double ProbeChannels(const QString paths[4], CChannelGraph* const channels[4], int miniVideo,
+    static double ProbeChannels(const QString paths[4], IChannel* const channels[4], int miniVideo,
                                 ProbeState& out, const StreamFacts* facts = nullptr);
     // Frame rate of the first video stream; 0 when there is none; a negative result code
     // (as a double) when the detector failed. A null path gives E_POINTER. channel (0..3)

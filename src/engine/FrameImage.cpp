@@ -50,3 +50,27 @@ QImage ScaledFrameImage(GstSample* frame, QSize size) {
     gst_video_frame_unmap(&source);
     return converter ? image : QImage();
 }
+
+QImage BgrFrameImage(GstSample* frame) {
+    if (!frame) {
+        return {};
+    }
+    GstCapsRef want(gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGR", "pixel-aspect-ratio",
+                                        GST_TYPE_FRACTION, 1, 1, nullptr));
+    GError* raw = nullptr;
+    GstSampleRef bgr(gst_video_convert_sample(frame, want.get(), 2 * GST_SECOND, &raw));
+    GErrorRef error(raw);
+    GstVideoInfo info;
+    if (!bgr || !gst_video_info_from_caps(&info, gst_sample_get_caps(bgr.get()))) {
+        return {};
+    }
+    GstVideoFrame mapped;
+    if (!gst_video_frame_map(&mapped, &info, gst_sample_get_buffer(bgr.get()), GST_MAP_READ)) {
+        return {};
+    }
+    const QImage image(static_cast<const uchar*>(GST_VIDEO_FRAME_PLANE_DATA(&mapped, 0)), info.width,
+                       info.height, GST_VIDEO_FRAME_PLANE_STRIDE(&mapped, 0), QImage::Format_BGR888);
+    QImage copy = image.copy();
+    gst_video_frame_unmap(&mapped);
+    return copy;
+}

@@ -6,11 +6,13 @@
 #include "controls/CXScrollBar.h"
 #include "dialogs/CFileSelectDlg.h"
 #include "dialogs/CGotoDlg.h"
-#include "engine/CChannelGraph.h"
 #include "engine/CPipelineReaper.h"
 #include "engine/CStreamProbe.h"
+#include "engine/GstChannel.h"
+#include "mainwnd/CChannelLoss.h"
 #include "mainwnd/CExternalFiles.h"
 #include "mainwnd/CStatusBar.h"
+#include "mainwnd/CSyncControl.h"
 #include "mainwnd/CTetravDlgBars.h"
 #include "mainwnd/CTetravDlgCapture.h"
 #include "mainwnd/CTetravDlgKeys.h"
@@ -67,7 +69,7 @@ QIcon FindProgramIcon() {
 } // namespace
 
 CTetravDlg::CTetravDlg(QWidget* parent)
-    : CBCGPDialog(IDD_TETRAV_DIALOG, parent), m_channelFactory([] { return new CChannelGraph; }) {
+    : CBCGPDialog(IDD_TETRAV_DIALOG, parent), m_channelFactory([] { return new GstChannel; }) {
     setWindowTitle(QStringLiteral("Tetrav"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
@@ -85,7 +87,6 @@ CTetravDlg::CTetravDlg(QWidget* parent)
     // The controls of the window template; the layout places them.
     for (int i = 0; i < 4; ++i) {
         m_wndPane[i] = new CVideoPane(i, m_pClient);
-        connect(m_wndPane[i], &CVideoPane::graphNotify, this, &CTetravDlg::OnGraphNotify);
     }
     connect(m_pSet, &PlaySet::channelChanged, this, [this](int k) { m_wndPane[k]->update(); });
     m_pPaneInfo =
@@ -122,14 +123,31 @@ CTetravDlg::CTetravDlg(QWidget* parent)
     m_pTimerDisplay = new QTimer(this);
     m_pTimerDisplay->setInterval(kDisplayPeriodMs);
     connect(m_pTimerDisplay, &QTimer::timeout, this, [this] { OnTimer(TIMER_DISPLAY); });
-    // A channel whose pictures stop while the others go on (a file overwritten while it plays).
-    m_pTimerStall = new QTimer(this);
-    m_pTimerStall->setInterval(500);
-    connect(m_pTimerStall, &QTimer::timeout, this, &CTetravDlg::WatchForStalls);
-    m_pTimerStall->start();
-
     m_pSettings = new CSettingsModel(this);
-    connect(m_pSettings, &CSettingsModel::changed, this, &CTetravDlg::OnSettingsChanged);
+    m_pSyncControl = new CSyncControl(
+        *m_pSettings, [this] { return CurrentSet(); }, [this] { return IsTimerRunning(TIMER_SYNC); }, this);
+    // The thumb and the play time follow a seek, step or pause as soon as it lands, not at the next
+    // display tick (a click on a thumb left behind would not seek); not while a set opens (the
+    // display tick stands still then).
+    connect(
+        m_pSyncControl, &CSyncControl::landed, this,
+        [this] {
+            if (IsTimerRunning(TIMER_DISPLAY) && m_pSet->OpenCount() > 0 && m_pSet->AnyTakesPart()) {
+                ShowPlace();
+            }
+        },
+        Qt::QueuedConnection);
+    // Channels that end or break during play.
+    m_pLoss = new CChannelLoss(
+        *m_pSet, *m_pSettings, [this] { return IsTimerRunning(TIMER_SYNC) && !m_pSyncControl->Busy(); },
+        this);
+    connect(m_pLoss, &CChannelLoss::referenceChosen, this, [this](int k) {
+        if (k >= 0) {
+            ShowTime(m_pSet->TotalTime(), 1);
+        }
+        ShowPaneInfo();
+    });
+    connect(m_pLoss, &CChannelLoss::nothingLeft, this, &CTetravDlg::OnStop);
     m_pHotKeys = new CHotKeyManager(this);
     m_pCapture = new CTetravDlgCapture(*this);
     connect(m_pHotKeys, &CHotKeyManager::hotKey, m_pCapture, &CTetravDlgCapture::OnHotKey);
@@ -156,11 +174,7 @@ void CTetravDlg::SetChannelFactory(ChannelFactory factory) {
 }
 
 void CTetravDlg::SetChannelSync(std::unique_ptr<CChannelSync> sync) {
-    if (sync) {
-        m_pSync = std::move(sync);
-        m_pFrameSync = dynamic_cast<CFrameSync*>(m_pSync.get());
-        m_bSyncPinned = true;
-    }
+    m_pSyncControl->Pin(std::move(sync));
 }
 
 // ---------------------------------------------------------------------------------------------

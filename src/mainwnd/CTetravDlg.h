@@ -6,7 +6,6 @@
 // Geometry comes from the screen size (MainLayout); files given on the command line open as a
 // set once the window is first shown.
 #include "dialogs/GotoPosition.h"
-#include "engine/CStallWatch.h"
 #include "mainwnd/RunOptions.h"
 #include "uikit/CBCGPDialog.h"
 
@@ -21,7 +20,9 @@
 
 struct AlignResult;
 class CAlignJob;
-class CChannelGraph;
+class CChannelLoss;
+class CSyncControl;
+class IChannel;
 class CChannelSync;
 class CSetFile;
 class CSettingsModel;
@@ -58,7 +59,7 @@ class CTetravDlg : public CBCGPDialog {
     friend class CTetravDlgCapture;
 
 public:
-    using ChannelFactory = std::function<CChannelGraph*()>;
+    using ChannelFactory = std::function<IChannel*()>;
 
     explicit CTetravDlg(QWidget* parent = nullptr);
     ~CTetravDlg() override;
@@ -68,7 +69,7 @@ public:
     // without files).
     void SetCommandLineFiles(const QStringList& paths, const RunOptions& options = {});
 
-    // Where new channel objects come from (default: new CChannelGraph).
+    // Where new channel objects come from (default: new GstChannel).
     void SetChannelFactory(ChannelFactory factory);
     // Replaces the synchronisation (default: the one the sync mode setting names) for good.
     void SetChannelSync(std::unique_ptr<CChannelSync> sync);
@@ -80,8 +81,6 @@ public:
     void OpenSelectedFiles();
     void OpenChannel(int i, CVideoPane* pane, const QString& path);
     void CloseChannel(int i);
-    // Takes channel k out of the set while the others play on (PlaySet::Retire).
-    void RetireChannel(int k);
     void OnPlay();
     void OnPause();
     void OnStop();
@@ -252,24 +251,10 @@ private:
     // The menu bar, the client area and the bars where the window's size and full screen put them.
     void Relayout();
     void PlaceWindow();
-    // Channel k's notification: a channel that broke while it played is retired with a message.
-    void OnGraphNotify(int k);
-    // Retires channel k, broken while it played, with its message; the others play on.
-    void RetireBroken(int k);
-    // A look for channels whose pictures stopped while the others go on (CStallWatch).
-    void WatchForStalls();
-    // The reference channel has seen the end of its stream.
-    bool ReferenceAtEnd() const;
-    // After the reference channel was retired: the one the reference rule picks among the rest.
-    void ChooseNewReference();
     SyncSet CurrentSet() const;
     void FinishAlignment(const AlignResult& result);
     // Cancels the analysis in progress (nothing is applied) and closes its dialog.
     void StopAlignment();
-    // Makes the synchronisation of mode (1 frame, 0 time), handing the set over from the one in use.
-    void MakeSync(int mode);
-    // Follows the settings in force: a new sync mode acts on the running set at once.
-    void OnSettingsChanged();
     void ResetSync();
     void CloseSet();
     void SetStatusText(int part, const QString& text);
@@ -292,9 +277,7 @@ private:
     CTetravDlgPaneMenus* m_pPaneMenus = nullptr;
     QTimer* m_pTimerSync = nullptr;
     QTimer* m_pTimerDisplay = nullptr;
-    QTimer* m_pTimerStall = nullptr;
-    CStallWatch m_stallWatch;
-    QElapsedTimer m_stallClock;
+    CChannelLoss* m_pLoss = nullptr; // what happens when a channel ends or breaks during play
     std::map<int, QAction*> m_menuActions;
     struct Marks {
         double in = -1.0;
@@ -302,11 +285,8 @@ private:
         double lastTick = -1.0; // the reference's position at the last sync tick
     } m_marks;
     ChannelFactory m_channelFactory;
-    std::unique_ptr<CChannelSync> m_pSync;
-    CFrameSync* m_pFrameSync = nullptr; // m_pSync when it is the frame sync
-    int m_nSyncMode = -1;               // the sync mode m_pSync was made for
-    bool m_bSyncPinned = false;         // set by SetChannelSync: the mode setting is not followed
-    QElapsedTimer m_syncTickClock;      // since the last sync tick; invalid until the tick runs
+    CSyncControl* m_pSyncControl = nullptr; // the synchronisation in use
+    QElapsedTimer m_syncTickClock;          // since the last sync tick; invalid until the tick runs
     QStringList m_commandLineFiles;
     RunOptions m_commandLineOptions;
     bool m_bShownOnce = false;

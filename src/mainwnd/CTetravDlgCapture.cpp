@@ -2,7 +2,8 @@
 
 #include "capture/CCaptureAllWriter.h"
 #include "capture/CaptureInstant.h"
-#include "engine/CChannelGraph.h"
+#include "engine/IChannel.h"
+#include "mainwnd/CSyncControl.h"
 #include "mainwnd/CTetravDlg.h"
 #include "model/PlaySet.h"
 #include "platform/CAtomicFile.h"
@@ -61,7 +62,7 @@ void CTetravDlgCapture::OnCapture(int pane) {
     }
     const QString path = QDir(folder).filePath(name);
     QString why;
-    if (m_set.Channel(pane)->SnapshotBitmap(path, &why) == CChannelGraph::SnapshotResult::CannotWrite) {
+    if (m_set.Channel(pane)->SnapshotBitmap(path, &why) == IChannel::SnapshotResult::CannotWrite) {
         ShowErrorBox(FileFailure(QString::fromUtf8("保存抓图错误!"), path, why));
     }
 }
@@ -74,8 +75,8 @@ void CTetravDlgCapture::OnCaptureAll() {
 void CTetravDlgCapture::CaptureAllTry(const QString& stamp, int triesLeft) {
     // Every pane's two latest pictures, read in one go; a pane that moves on while the others
     // are read still has the picture of their instant as its picture before.
-    CChannelGraph::ShownPicture now[4];
-    CChannelGraph::ShownPicture before[4];
+    IChannel::ShownPicture now[4];
+    IChannel::ShownPicture before[4];
     std::array<PanePictures, 4> panes;
     int anchor = -1;
     for (int k = 0; k < 4; ++k) {
@@ -98,7 +99,7 @@ void CTetravDlgCapture::CaptureAllTry(const QString& stamp, int triesLeft) {
     const InstantPicks picks = PickOneInstant(panes, anchor);
     // Time sync holds the panes only to the second: there is nothing to wait for.
     const bool catchingUp =
-        m_dlg.m_pFrameSync != nullptr && (!picks.oneInstant || m_dlg.m_pFrameSync->Busy());
+        m_dlg.m_pSyncControl->Frame() != nullptr && (!picks.oneInstant || m_dlg.m_pSyncControl->Busy());
     if (catchingUp && triesLeft > 1) {
         QTimer::singleShot(kRetryMs, this, [this, stamp, triesLeft] { CaptureAllTry(stamp, triesLeft - 1); });
         return;

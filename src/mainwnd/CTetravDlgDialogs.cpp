@@ -4,6 +4,8 @@
 #include "dialogs/HelpLauncher.h"
 #include "mainwnd/CTetravDlg.h"
 
+#include "mainwnd/CChannelLoss.h"
+
 #include "model/PlaySet.h"
 #include "settings/COptionsDlg.h"
 #include "settings/CSettings.h"
@@ -16,7 +18,7 @@ void CTetravDlg::OnOptions() {
     // A new reference rule applies to the set playing at once: the play time, the seek bar and
     // the end of play follow the video the rule now picks.
     if (m_pSettings->ReferenceRule() != rule && m_pSet->OpenCount() > 0 && m_pSet->AnyTakesPart()) {
-        ChooseNewReference();
+        m_pLoss->ChooseNewReference();
     }
 }
 

@@ -3,12 +3,14 @@
 #include "mainwnd/CTetravDlg.h"
 #include "mainwnd/CTetravDlgBars.h"
 
+#include "mainwnd/CSyncControl.h"
+
 #include "model/PlaySet.h"
 
 #include "controls/CToolBarXP.h"
 #include "controls/CVolumeSlider.h"
 #include "controls/CXScrollBar.h"
-#include "engine/CChannelGraph.h"
+#include "engine/IChannel.h"
 #include "mainwnd/CStatusBar.h"
 #include "mainwnd/CTetravDlgSound.h"
 #include "mainwnd/CTetravDlgView.h"
@@ -221,9 +223,8 @@ void CTetravDlgKeys::SeekBy(double seconds) {
         return;
     }
     double from = m_set.PlayTime();
-    const bool chained =
-        m_dKeyTarget >= 0.0 && m_keySeekClock.isValid() &&
-        (m_keySeekClock.elapsed() < kKeySeekChainMs || (m_dlg.m_pFrameSync && m_dlg.m_pFrameSync->Busy()));
+    const bool chained = m_dKeyTarget >= 0.0 && m_keySeekClock.isValid() &&
+                         (m_keySeekClock.elapsed() < kKeySeekChainMs || m_dlg.m_pSyncControl->Busy());
     if (chained) {
         from = m_dKeyTarget;
     } else if (!m_dlg.IsTimerRunning(TIMER_SYNC)) {

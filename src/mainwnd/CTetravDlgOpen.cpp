@@ -7,8 +7,8 @@
 #include "controls/CVolumeSlider.h"
 #include "controls/CXScrollBar.h"
 #include "dialogs/CFileSelectDlg.h"
-#include "engine/CChannelGraph.h"
 #include "engine/CStreamProbe.h"
+#include "engine/IChannel.h"
 #include "mainwnd/CTetravDlgSound.h"
 #include "mainwnd/CVideoPane.h"
 #include "model/PlaySet.h"
@@ -219,7 +219,7 @@ void CTetravDlg::OpenSelectedFiles() {
 
 void CTetravDlg::OpenChannel(int i, CVideoPane* pane, const QString& path) {
     const ChannelStart start = StartChannel(i, path);
-    CChannelGraph* channel = m_pSet->Channel(i);
+    IChannel* channel = m_pSet->Channel(i);
     WaitWhileOpening(
         [&] {
             return start != ChannelStart::Started || m_pSet->Channel(i) != channel ||
@@ -233,8 +233,8 @@ void CTetravDlg::OpenChannel(int i, CVideoPane* pane, const QString& path) {
 
 CTetravDlg::ChannelStart CTetravDlg::StartChannel(int i, const QString& path) {
     CloseChannel(i);
-    m_pSet->SetChannel(i, std::unique_ptr<CChannelGraph>(m_channelFactory()));
-    CChannelGraph* channel = m_pSet->Channel(i);
+    m_pSet->SetChannel(i, std::unique_ptr<IChannel>(m_channelFactory()));
+    IChannel* channel = m_pSet->Channel(i);
     if (channel == nullptr || !channel->Create()) {
         return ChannelStart::NotCreated;
     }
@@ -242,7 +242,7 @@ CTetravDlg::ChannelStart CTetravDlg::StartChannel(int i, const QString& path) {
 }
 
 void CTetravDlg::FinishChannel(int i, CVideoPane* pane, const QString& path, ChannelStart start) {
-    CChannelGraph* channel = m_pSet->Channel(i);
+    IChannel* channel = m_pSet->Channel(i);
     if (channel == nullptr || start == ChannelStart::NotCreated) {
         return; // no graph: the pane stays empty, silently
     }
@@ -257,10 +257,6 @@ void CTetravDlg::FinishChannel(int i, CVideoPane* pane, const QString& path, Cha
         return;
     }
     if (!channel->SetDisplayWindow(pane)) {
-        fail("设置视频错误!");
-        return;
-    }
-    if (!channel->SetNotifyWindow(pane)) {
         fail("设置视频错误!");
         return;
     }

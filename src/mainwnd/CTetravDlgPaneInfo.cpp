@@ -1,8 +1,8 @@
 #include "mainwnd/CTetravDlgPaneInfo.h"
 
 #include "controls/CMenuEx.h"
-#include "engine/CChannelGraph.h"
 #include "engine/CPaneInfoOverlay.h"
+#include "engine/IChannel.h"
 #include "mainwnd/CVideoPane.h"
 #include "model/PlaySet.h"
 #include "platform/MessageBox.h"
@@ -64,7 +64,7 @@ void CTetravDlgPaneInfo::Show() {
         open += m_set.IsOpen(k) ? 1 : 0;
     }
     for (int k = 0; k < PlaySet::kPanes; ++k) {
-        CChannelGraph* channel = m_set.Channel(k);
+        IChannel* channel = m_set.Channel(k);
         if (channel == nullptr) {
             continue;
         }

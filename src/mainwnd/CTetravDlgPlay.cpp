@@ -9,9 +9,11 @@
 #include "controls/CXScrollBar.h"
 #include "controls/SeekBarScale.h"
 #include "dialogs/CFileSelectDlg.h"
-#include "engine/CChannelGraph.h"
 #include "engine/CStreamProbe.h"
+#include "engine/IChannel.h"
+#include "mainwnd/CChannelLoss.h"
 #include "mainwnd/CStatusBar.h"
+#include "mainwnd/CSyncControl.h"
 #include "mainwnd/CTetravDlgPaneInfo.h"
 #include "mainwnd/CTetravDlgSound.h"
 #include "mainwnd/CVideoPane.h"
@@ -19,8 +21,6 @@
 #include "platform/MessageBox.h"
 #include "settings/CSettingsModel.h"
 #include "sync/CChannelSync.h"
-#include "sync/CFrameSync.h"
-#include "sync/CWholeSecondSync.h"
 #include "uikit/Resource.h"
 
 #include <QAction>
@@ -116,7 +116,7 @@ void CTetravDlg::OnNormalSpeed() {
     sync.SetRate(CurrentSet(), 1.0);
     SetStatusText(0, Utf8("恢复播放"));
     // Playback resumes: through the first tick in time sync, at once in frame sync.
-    if (m_pFrameSync != nullptr) {
+    if (m_pSyncControl->Frame() != nullptr) {
         sync.Play(CurrentSet());
     }
     SetTimer(TIMER_SYNC, 0);
@@ -195,7 +195,7 @@ void CTetravDlg::OnTimer(int id) {
         SetStatusText(3, SyncInfoText());
         ShowPaneInfo();
         // The reference's end of stream counts too: its length may have shrunk since the open.
-        if (!(m_pSet->PlayTime() < m_pSet->TotalTime()) || ReferenceAtEnd()) {
+        if (!(m_pSet->PlayTime() < m_pSet->TotalTime()) || m_pLoss->ReferenceAtEnd()) {
             OnStop();
             KillTimer(TIMER_SYNC);
             KillTimer(TIMER_DISPLAY);
@@ -219,15 +219,7 @@ void CTetravDlg::OnTimer(int id) {
             m_pSet->SetPosition(k, position);
         }
         m_pSet->Channel(k)->SetVolume(m_pSound->PaneVolume(k));
-        if (m_pSettings->ReferenceRule() == 0 &&
-            (m_pSet->Length(k) - 1.0 < m_pSet->Position(k) || m_pSet->Channel(k)->IsAtEnd())) {
-            const bool wasReference = m_pSet->IsReference(k);
-            RetireChannel(k);
-            // The rule may have changed since the open: the play time goes on with the rest.
-            if (wasReference) {
-                ChooseNewReference();
-            }
-        }
+        m_pLoss->RetireIfEnded(k);
     }
     for (int k = 0; k < 4; ++k) {
         if (m_pSet->IsReference(k) && m_pSet->IsOpen(k)) {
@@ -255,7 +247,7 @@ void CTetravDlg::ShowPlace() {
     }
     // The thumb stays where the user holds it, or clicked it until the set is there.
     const bool held = QWidget::mouseGrabber() == m_pBars->SeekBar();
-    const bool moving = m_pFrameSync != nullptr && m_pFrameSync->Busy();
+    const bool moving = m_pSyncControl->Busy();
     if (m_pBars->SeekBar() != nullptr && !held && !moving) {
         m_pBars->SeekBar()->SetScrollPos(SeekBarPosition(m_pSet->PlayTime(), m_pSet->TotalTime()), true);
     }
@@ -281,9 +273,7 @@ void CTetravDlg::SyncChannels(int ref, double refSecs, const double* positions, 
 
 void CTetravDlg::ResetSync() {
     m_pSet->SetRate(1.0);
-    if (m_pSync) {
-        m_pSync->Reset();
-    }
+    m_pSyncControl->Reset();
 }
 
 SyncSet CTetravDlg::CurrentSet() const {
@@ -300,43 +290,5 @@ SyncSet CTetravDlg::CurrentSet() const {
 }
 
 CChannelSync& CTetravDlg::ActiveSync() {
-    if (!m_pSync) {
-        MakeSync(m_pSettings->SyncMode());
-    }
-    return *m_pSync;
-}
-
-void CTetravDlg::OnSettingsChanged() {
-    // The sync mode acts on the running set as soon as the setting in force changes.
-    if (m_pSync && !m_bSyncPinned && m_pSettings->SyncMode() != m_nSyncMode) {
-        MakeSync(m_pSettings->SyncMode());
-    }
-}
-
-void CTetravDlg::MakeSync(int mode) {
-    const bool playing = IsTimerRunning(TIMER_SYNC);
-    if (m_pSync) {
-        m_pSync->Leave(CurrentSet());
-    }
-    m_pFrameSync = nullptr;
-    if (mode == 1) {
-        auto frame = std::make_unique<CFrameSync>();
-        m_pFrameSync = frame.get();
-        // The thumb and the play time follow a seek, step or pause as soon as it lands, not at
-        // the next display tick (a click on a thumb left behind would not seek); not while a set
-        // opens (the display tick stands still then).
-        connect(
-            frame.get(), &CFrameSync::landed, this,
-            [this] {
-                if (IsTimerRunning(TIMER_DISPLAY) && m_pSet->OpenCount() > 0 && m_pSet->AnyTakesPart()) {
-                    ShowPlace();
-                }
-            },
-            Qt::QueuedConnection);
-        m_pSync = std::move(frame);
-    } else {
-        m_pSync = std::make_unique<CWholeSecondSync>();
-    }
-    m_nSyncMode = mode;
-    m_pSync->Adopt(CurrentSet(), playing);
+    return m_pSyncControl->Active();
 }

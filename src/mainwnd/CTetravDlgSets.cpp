@@ -5,7 +5,7 @@
 #include "mainwnd/CTetravDlg.h"
 
 #include "dialogs/LastFolder.h"
-#include "engine/CChannelGraph.h"
+#include "engine/IChannel.h"
 #include "model/PlaySet.h"
 #include "platform/FileName.h"
 #include "platform/MessageBox.h"

@@ -2,7 +2,7 @@
 
 #include "controls/CMenuEx.h"
 #include "controls/CVolumeSlider.h"
-#include "engine/CChannelGraph.h"
+#include "engine/IChannel.h"
 #include "model/PlaySet.h"
 #include "uikit/Resource.h"
 

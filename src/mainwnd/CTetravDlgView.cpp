@@ -1,6 +1,6 @@
 #include "mainwnd/CTetravDlgView.h"
 
-#include "engine/CChannelGraph.h"
+#include "engine/IChannel.h"
 #include "mainwnd/CVideoPane.h"
 #include "mainwnd/MainLayout.h"
 #include "model/PlaySet.h"

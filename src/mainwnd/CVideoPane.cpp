@@ -27,14 +27,6 @@ QString CVideoPane::TitleOf(int index) {
     return PaneTitle(index);
 }
 
-bool CVideoPane::event(QEvent* event) {
-    if (event->type() == static_cast<QEvent::Type>(QEvent::User + WM_GRAPHNOTIFY)) {
-        emit graphNotify(m_index);
-        return true;
-    }
-    return QWidget::event(event);
-}
-
 CVideoWidget* CVideoPane::Picture() const {
     CVideoWidget* picture = findChild<CVideoWidget*>(QString(), Qt::FindDirectChildrenOnly);
     return picture != nullptr && picture->isVisible() ? picture : nullptr;

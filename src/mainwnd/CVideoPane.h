@@ -1,9 +1,8 @@
 #pragma once
 // One video pane: a black area whose channel draws its pictures inside it. A double click
-// (zoom), a right click (context menu) and the channel's notifications (end of stream, errors)
-// are reported to the main window with the pane's index. The wheel over the picture enlarges it
-// around the pointer and a drag moves the enlarged picture. The panes carry the accessible names
-// "视频一" to "视频四".
+// (zoom) and a right click (context menu) are reported to the main window with the pane's index. The wheel
+// over the picture enlarges it around the pointer and a drag moves the enlarged picture. The panes carry the
+// accessible names "视频一" to "视频四".
 #include <QPoint>
 #include <QWidget>
 
@@ -27,11 +26,8 @@ public:
 signals:
     void doubleClicked(int index);
     void rightClicked(int index);
-    // The channel playing here has news: its end of stream or a failure.
-    void graphNotify(int index);
 
 protected:
-    bool event(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;

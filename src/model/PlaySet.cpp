@@ -1,6 +1,6 @@
 #include "model/PlaySet.h"
 
-#include "engine/CChannelGraph.h"
+#include "engine/IChannel.h"
 
 namespace {
 
@@ -17,25 +17,36 @@ PlaySet::~PlaySet() {
     for (int k = 0; k < kPanes; ++k) {
         if (m_channels[k]) {
             m_channels[k]->DestroyInBackground();
-            m_channels[k]->SetNotifyWindow(nullptr);
         }
     }
 }
 
-CChannelGraph* PlaySet::Channel(int k) const {
+IChannel* PlaySet::Channel(int k) const {
     return Valid(k) ? m_view[k] : nullptr;
 }
 
-void PlaySet::SetChannel(int k, std::unique_ptr<CChannelGraph> channel) {
+void PlaySet::SetChannel(int k, std::unique_ptr<IChannel> channel) {
     if (!Valid(k)) {
         return;
     }
     if (m_channels[k]) {
         m_channels[k]->DestroyInBackground();
-        m_channels[k]->SetNotifyWindow(nullptr);
     }
     m_channels[k] = std::move(channel);
     m_view[k] = m_channels[k].get();
+    if (IChannel* c = m_view[k]) {
+        // Announced from the event loop: by then the channel may have left the set.
+        connect(c, &IChannel::ended, this, [this, c, k] {
+            if (m_view[k] == c) {
+                emit channelEnded(k);
+            }
+        });
+        connect(c, &IChannel::failed, this, [this, c, k](IChannel::Failure why) {
+            if (m_view[k] == c) {
+                emit channelFailed(k, why);
+            }
+        });
+    }
     emit channelChanged(k);
 }
 

@@ -3,12 +3,12 @@
 // time offsets, the reference channel, the rate and the play time. The one owner of that state:
 // the window, the sync, the desktop's ways in, capture and export read and command it here, and
 // hear of every change through the signals.
+#include "engine/IChannel.h"
+
 #include <QObject>
 #include <QString>
 
 #include <memory>
-
-class CChannelGraph;
 
 class PlaySet : public QObject {
     Q_OBJECT
@@ -20,11 +20,11 @@ public:
 
     // ---- Channels ----
     // Pane k's channel (null: none).
-    CChannelGraph* Channel(int k) const;
+    IChannel* Channel(int k) const;
     // The four channels, null where there is none (valid while this set lives).
-    CChannelGraph* const* Channels() const { return m_view; }
+    IChannel* const* Channels() const { return m_view; }
     // Pane k's channel becomes channel; the one in place is closed first.
-    void SetChannel(int k, std::unique_ptr<CChannelGraph> channel);
+    void SetChannel(int k, std::unique_ptr<IChannel> channel);
     // Closes pane k's channel: its pipeline is stopped beside the event loop, the object goes.
     void CloseChannel(int k);
     void CloseChannels();
@@ -102,12 +102,15 @@ signals:
     void rateChanged(double rate);
     // A channel left the set (Retire).
     void retired(int k);
+    // Pane k's channel reached the end of its stream, or broke while it played.
+    void channelEnded(int k);
+    void channelFailed(int k, IChannel::Failure why);
 
 private:
     static bool Valid(int k) { return k >= 0 && k < kPanes; }
 
-    std::unique_ptr<CChannelGraph> m_channels[kPanes];
-    CChannelGraph* m_view[kPanes] = {nullptr, nullptr, nullptr, nullptr}; // m_channels' pointers
+    std::unique_ptr<IChannel> m_channels[kPanes];
+    IChannel* m_view[kPanes] = {nullptr, nullptr, nullptr, nullptr}; // m_channels' pointers
     QString m_paths[kPanes];
     QString m_opened[kPanes];
     double m_length[kPanes] = {0, 0, 0, 0};

@@ -1,6 +1,6 @@
 #include "sync/CChannelSync.h"
 
-#include "engine/CChannelGraph.h"
+#include "engine/IChannel.h"
 
 #include <algorithm>
 #include <cmath>
@@ -22,7 +22,7 @@ double SyncSet::OffsetOf(int k) const {
     return offsets[k] - (ref >= 0 && ref < 4 ? offsets[ref] : 0.0);
 }
 
-bool CChannelSync::ReadPosition(CChannelGraph& channel, double& seconds) {
+bool CChannelSync::ReadPosition(IChannel& channel, double& seconds) {
     return channel.GetCurrentPosition(seconds);
 }
 
@@ -79,7 +79,7 @@ void CChannelSync::StepBack(const SyncSet& set) {
         if (!set.IsOpen(i)) {
             continue;
         }
-        CChannelGraph* ch = set.channels[i];
+        IChannel* ch = set.channels[i];
         ch->Pause();
         const double fps = set.frameRates != nullptr && set.frameRates[i] > 0.0 ? set.frameRates[i] : 25.0;
         double at = 0.0;

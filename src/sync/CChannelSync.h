@@ -7,16 +7,16 @@
 // The default transport acts on each open channel alone, as the whole-second correction wants.
 #include <QString>
 
-class CChannelGraph;
+class IChannel;
 
 struct SyncSet {
-    CChannelGraph* const* channels = nullptr; // four entries, null = no channel
-    const double* lengths = nullptr;          // four lengths; 0 = the channel takes no part
-    int openCount = 0;                        // channels still open
-    const QString* paths = nullptr;           // four paths; empty = the channel is not open
-    const double* frameRates = nullptr;       // four frame rates; 0 = unknown
-    int ref = -1;                             // the reference channel, -1 = none
-    double rate = 1.0;                        // the rate of the last rate command
+    IChannel* const* channels = nullptr; // four entries, null = no channel
+    const double* lengths = nullptr;     // four lengths; 0 = the channel takes no part
+    int openCount = 0;                   // channels still open
+    const QString* paths = nullptr;      // four paths; empty = the channel is not open
+    const double* frameRates = nullptr;  // four frame rates; 0 = unknown
+    int ref = -1;                        // the reference channel, -1 = none
+    double rate = 1.0;                   // the rate of the last rate command
     // Four time offsets in seconds (null = none): channel k shows the reference's instant t at
     // its own position t + offsets[k].
     const double* offsets = nullptr;
@@ -38,7 +38,7 @@ public:
                               int count) = 0;
 
     // The position the ticks show and judge the end of play by.
-    virtual bool ReadPosition(CChannelGraph& channel, double& seconds);
+    virtual bool ReadPosition(IChannel& channel, double& seconds);
 
     virtual void Play(const SyncSet& set);
     virtual void Pause(const SyncSet& set);

@@ -1,7 +1,7 @@
 #include "sync/CFrameSync.h"
 
-#include "engine/CChannelGraph.h"
 #include "engine/CSystemClock.h"
+#include "engine/IChannel.h"
 
 #include <QTimer>
 
@@ -39,7 +39,7 @@ unsigned long long CFrameSync::Now() const {
 // ---------------------------------------------------------------------------------------------
 // The commands: each has a defined result in every state (see the table in the header).
 
-bool CFrameSync::ReadPosition(CChannelGraph& channel, double& seconds) {
+bool CFrameSync::ReadPosition(IChannel& channel, double& seconds) {
     return channel.GetShownPosition(seconds);
 }
 
@@ -139,6 +139,7 @@ void CFrameSync::SeekToKeyFrame(const SyncSet& set, double seconds) {
     }
     m_keyTarget = seconds;
     m_keyIssued = false;
+    m_keyAfter = false;
     m_p0 = seconds;
     m_playAfter = play;
     m_state = State::KeySeeking;
@@ -220,7 +221,7 @@ void CFrameSync::Leave(const SyncSet& set) {
         if (!set.IsOpen(k)) {
             continue;
         }
-        CChannelGraph* ch = set.channels[k];
+        IChannel* ch = set.channels[k];
         double at = 0.0;
         ch->GetCurrentPosition(at);
         ch->Pause();
@@ -290,7 +291,7 @@ void CFrameSync::Realign(double target, bool playAfter) {
         if (!m_set.IsOpen(k)) {
             continue;
         }
-        CChannelGraph* ch = m_set.channels[k];
+        IChannel* ch = m_set.channels[k];
         if (m_set.frameRates != nullptr && !(m_set.frameRates[k] > 0.0)) {
             Warn(k, "frame rate unknown or variable; its frame steps and tolerance assume 25 fps");
         }
@@ -419,7 +420,7 @@ void CFrameSync::LandKeyFrame() {
         Realign(Snap(m_keyTarget), m_playAfter);
         return;
     }
-    CChannelGraph* lead = m_set.channels[ref];
+    IChannel* lead = m_set.channels[ref];
     if (!lead->IsSettled() && !PastDeadline()) {
         return;
     }
@@ -437,6 +438,19 @@ void CFrameSync::LandKeyFrame() {
     double landed = m_keyTarget;
     if (!lead->GetNewestPosition(landed)) {
         lead->GetShownPosition(landed);
+    }
+    // Landed before the place: the key frame after it may be nearer (a seek past the last key
+    // frame ends the stream, and leaves the one before).
+    if (!m_keyAfter && landed < m_keyTarget - FramePeriod(ref) / 2.0) {
+        m_keyAfter = true;
+        m_keyBefore = landed;
+        if (lead->SeekKeyFrameAfter(m_keyTarget, m_rate)) {
+            m_deadlineMs = 0;
+            return;
+        }
+    } else if (m_keyAfter && (lead->IsAtEnd() || landed < m_keyTarget ||
+                              landed - m_keyTarget >= m_keyTarget - m_keyBefore)) {
+        landed = m_keyBefore;
     }
     // Steps back asked for meanwhile count from the key frame.
     const double back = m_pendingBack * FramePeriod(ref);

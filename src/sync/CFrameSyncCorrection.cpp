@@ -1,6 +1,6 @@
 #include "sync/CFrameSync.h"
 
-#include "engine/CChannelGraph.h"
+#include "engine/IChannel.h"
 
 #include <algorithm>
 #include <cmath>
@@ -26,7 +26,7 @@ void CFrameSync::SyncChannels(const SyncSet& set, int, double, const double*, in
     double leastBehind = 1e9;
     int watchedCount = 0;
     for (int k = 0; k < 4; ++k) {
-        CChannelGraph* ch = set.IsOpen(k) ? set.channels[k] : nullptr;
+        IChannel* ch = set.IsOpen(k) ? set.channels[k] : nullptr;
         double shown = 0.0;
         const double own = expected + Offset(k);
         // While the set waits for a trailing channel the others' newest pictures wait at the
@@ -164,7 +164,7 @@ void CFrameSync::Rebase(double behind) {
 }
 
 void CFrameSync::BringBack(int k, double expected) {
-    CChannelGraph* ch = m_set.channels[k];
+    IChannel* ch = m_set.channels[k];
     Rejoin& r = m_rejoin[k];
     const double lead = m_limits.rejoinLead * m_rate * double(1 << std::min(r.tries, m_limits.rejoinTries));
     const double target = Snap(expected + lead);
@@ -201,7 +201,7 @@ void CFrameSync::FinishRejoins() {
             r = Rejoin();
             continue;
         }
-        CChannelGraph* ch = m_set.channels[k];
+        IChannel* ch = m_set.channels[k];
         if (r.running) {
             // Its first frame is due: the picture goes up as the others show the same instant.
             if (now >= r.releaseAt) {

@@ -2,7 +2,7 @@
 // dimming of channels whose instant lies outside their stream.
 #include "sync/CFrameSync.h"
 
-#include "engine/CChannelGraph.h"
+#include "engine/IChannel.h"
 
 #include <algorithm>
 #include <cmath>

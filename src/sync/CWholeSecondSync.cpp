@@ -1,6 +1,6 @@
 #include "sync/CWholeSecondSync.h"
 
-#include "engine/CChannelGraph.h"
+#include "engine/IChannel.h"
 
 #include <algorithm>
 #include <cmath>

@@ -142,7 +142,6 @@ constexpr int HOTKEY_ID_ALL = 500; // every pane at one instant
 
 // Window messages of the program's own (delivered as Qt events of the same number + QEvent::User).
 constexpr int WM_USER = 0x400;
-constexpr int WM_GRAPHNOTIFY = WM_USER + 20;
 constexpr int WM_GOTO_POSITION = WM_USER + 45;
 
 // Scroll notification codes.

@@ -29,7 +29,7 @@ struct WalkFigures {
     std::vector<double> lagFrames;    // every reading while playing, the worst pane's lag
     QString worstLag;                 // the reading of the worst lag, and the command before it
     std::vector<double> clickToFrame; // ms from a seek-bar click to every pane on its frame (paused)
-    std::vector<double> dragApart;    // s from the place a drag released the thumb to where it landed
+    std::vector<double> dragApart; // s from the place a drag released the thumb to where it landed (signed)
     QString failure;
 };
 
@@ -384,10 +384,10 @@ private:
             return e.playingTime || m_playing ? t >= e.frame / 25.0 - 0.05 && t <= e.frame / 25.0 + played
                                               : n == e.frame;
         case Expect::KeyNear: {
-            // A key frame of the reference within a key-frame interval of the place (and what it
-            // played since): the demuxers snap to the one before it or the nearest. The place of a
-            // pointer on the bar is known to a few tenths.
-            const double slack = kRefGop / 25.0 + 0.4;
+            // The key frame of the reference nearest the place, within half a key-frame interval
+            // of it (and what it played since). The place of a pointer on the bar is known to a few
+            // tenths.
+            const double slack = kRefGop / 25.0 / 2.0 + 0.4;
             if (!m_playing && n % kRefGop != 0) {
                 return false;
             }
@@ -457,7 +457,7 @@ private:
             m_fig.clickToFrame.push_back(double(stableSince - m_clickAt));
         }
         if (e.seeks && !m_playing) {
-            m_fig.dragApart.push_back(std::abs(m_at - e.seconds));
+            m_fig.dragApart.push_back(m_at - e.seconds);
         }
         m_clickAt = -1;
         if (!m_playing) {

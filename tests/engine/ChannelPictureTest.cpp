@@ -52,7 +52,7 @@ TEST(ChannelPicture, FillsThePaneFollowsItsPlacePassesInputAndLivesBesideThePane
     RecordingPane* pane = w->pane;
     ASSERT_TRUE(QTest::qWaitForWindowExposed(w->window.get()) ||
                 QGuiApplication::platformName() == "offscreen");
-    CChannelGraph channel;
+    GstChannel channel;
     ASSERT_TRUE(openClip(channel, "a_6s.mp4", pane));
     QPointer<QWidget> picture = channel.VideoWidget();
     ASSERT_TRUE(picture);
@@ -77,7 +77,7 @@ TEST(ChannelPicture, FillsThePaneFollowsItsPlacePassesInputAndLivesBesideThePane
     ASSERT_TRUE(channel.Run());
     EXPECT_TRUE(WaitUntil([&] { return frameShownBy(pane) > 10; }, 3000));
     ASSERT_TRUE(channel.Pause());
-    ASSERT_TRUE(channel.WaitUntilSettled(kSettleMs));
+    ASSERT_TRUE(WaitSettled(channel));
     QCoreApplication::processEvents();
     EXPECT_EQ(frameShownBy(pane), frameNumberIn(snapshot(channel)));
 
@@ -85,7 +85,7 @@ TEST(ChannelPicture, FillsThePaneFollowsItsPlacePassesInputAndLivesBesideThePane
     ASSERT_TRUE(channel.SetWindowPosition(0, 0, 200, 300));
     ASSERT_EQ(channel.VideoWidget()->geometry(), QRect(0, 0, 200, 300));
     ASSERT_TRUE(channel.StepOneFrame());
-    ASSERT_TRUE(channel.WaitUntilSettled(kSettleMs));
+    ASSERT_TRUE(WaitSettled(channel));
     QCoreApplication::processEvents();
     shot = pane->grab().toImage();
     EXPECT_TRUE(isBlack(shot.pixel(100, 20)) && isBlack(shot.pixel(100, 285))) << "bars above and below";
@@ -99,7 +99,7 @@ TEST(ChannelPicture, FillsThePaneFollowsItsPlacePassesInputAndLivesBesideThePane
     EXPECT_TRUE(pane->findChildren<QWidget*>().isEmpty());
     ASSERT_TRUE(openClip(channel, "rotated_90.mp4", pane));
     ASSERT_TRUE(channel.SetCurrentPositionExact(1.0));
-    ASSERT_TRUE(channel.WaitUntilSettled(kSettleMs));
+    ASSERT_TRUE(WaitSettled(channel));
     const QImage upright = snapshot(channel);
     EXPECT_EQ(upright.size(), QSize(320, 240));
     EXPECT_EQ(frameNumberIn(upright), 25);
@@ -121,12 +121,12 @@ TEST(ChannelPicture, FillsThePaneFollowsItsPlacePassesInputAndLivesBesideThePane
 // shows the next frame, from paused and from playing.
 TEST(ChannelPicture, SnapshotIsTheFrameAsA24BitBitmapAndStepShowsTheNextFrame) {
     PaneWindow w(QSize(320, 240));
-    CChannelGraph channel;
+    GstChannel channel;
     ASSERT_TRUE(openClip(channel, "c_10s.mp4", w.pane));
     ASSERT_TRUE(channel.SetCurrentPositionExact(1.5)); // frame 37 covers 1.48 s to 1.52 s
-    ASSERT_TRUE(channel.WaitUntilSettled(kSettleMs));
+    ASSERT_TRUE(WaitSettled(channel));
     const QString path = tempBmp("header");
-    ASSERT_EQ(channel.SnapshotBitmap(path), CChannelGraph::SnapshotResult::Written);
+    ASSERT_EQ(channel.SnapshotBitmap(path), IChannel::SnapshotResult::Written);
     const QByteArray bytes = tetrav::test::readAll(path);
     ASSERT_EQ(bytes.size(), 230454);
     // The header, little-endian: "BM", file size, reserved, pixel offset, header size, width, height
@@ -147,7 +147,7 @@ TEST(ChannelPicture, SnapshotIsTheFrameAsA24BitBitmapAndStepShowsTheNextFrame) {
 
     for (int expected = 38; expected <= 40; ++expected) {
         ASSERT_TRUE(channel.StepOneFrame());
-        ASSERT_TRUE(channel.WaitUntilSettled(kSettleMs));
+        ASSERT_TRUE(WaitSettled(channel));
         EXPECT_EQ(frameNumberIn(snapshot(channel)), expected);
         double pos = 0;
         ASSERT_TRUE(channel.GetCurrentPosition(pos));
@@ -160,13 +160,13 @@ TEST(ChannelPicture, SnapshotIsTheFrameAsA24BitBitmapAndStepShowsTheNextFrame) {
     WaitUntil([] { return false; }, 400);
     ASSERT_TRUE(channel.StepOneFrame());
     EXPECT_TRUE(channel.IsPaused()) << "a step from playing pauses";
-    ASSERT_TRUE(channel.WaitUntilSettled(kSettleMs));
+    ASSERT_TRUE(WaitSettled(channel));
     const int stepped = frameNumberIn(snapshot(channel));
     EXPECT_GT(stepped, 40);
     WaitUntil([] { return false; }, 200);
     EXPECT_EQ(frameNumberIn(snapshot(channel)), stepped) << "and stays paused";
     ASSERT_TRUE(channel.StepOneFrame());
-    ASSERT_TRUE(channel.WaitUntilSettled(kSettleMs));
+    ASSERT_TRUE(WaitSettled(channel));
     EXPECT_EQ(frameNumberIn(snapshot(channel)), stepped + 1);
 }
 

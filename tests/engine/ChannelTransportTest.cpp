@@ -6,6 +6,7 @@
 #include <gst/gst.h>
 
 #include <QElapsedTimer>
+#include <QSignalSpy>
 #include <QUrl>
 
 #include <chrono>
@@ -16,7 +17,7 @@ using namespace enginetest;
 
 namespace {
 
-double position(CChannelGraph& channel) {
+double position(GstChannel& channel) {
     double pos = -1;
     EXPECT_TRUE(channel.GetCurrentPosition(pos));
     return pos;
@@ -26,37 +27,37 @@ double position(CChannelGraph& channel) {
 // and repeats are no-ops; the rate changes the speed of play; the end of stream is the length, and a
 // broken stream fails where it stopped.
 TEST(ChannelTransport, SeeksStatesRateAndTheEndOfNormalAndBrokenStreams) {
-    CChannelGraph channel;
+    GstChannel channel;
     ASSERT_TRUE(openClip(channel, "c_10s.mp4"));
     EXPECT_TRUE(channel.IsPaused());
     EXPECT_FALSE(channel.IsRunning());
     // Key frames every second: 3.5 s lands on one of them.
     ASSERT_TRUE(channel.SetCurrentPosition(3.5));
-    ASSERT_TRUE(channel.WaitUntilSettled(kSettleMs));
+    ASSERT_TRUE(WaitSettled(channel));
     const double key = position(channel);
     EXPECT_NEAR(key, std::round(key), 0.001) << key;
     EXPECT_NEAR(key, 3.5, 0.55);
     double length = 0;
     ASSERT_TRUE(channel.GetDuration(length));
     if (channel.SetCurrentPositionExact(length + 5)) {
-        channel.WaitUntilSettled(kSettleMs);
+        WaitSettled(channel);
     }
     EXPECT_LE(position(channel), length);
     EXPECT_GT(position(channel), length - 0.1);
     ASSERT_TRUE(channel.SetCurrentPositionExact(-4));
-    ASSERT_TRUE(channel.WaitUntilSettled(kSettleMs));
+    ASSERT_TRUE(WaitSettled(channel));
     EXPECT_EQ(position(channel), 0);
 
     ASSERT_TRUE(channel.Run());
     // Immediately, before the change completes: it counts as running.
     EXPECT_TRUE(channel.IsRunning() && !channel.IsPaused());
     EXPECT_TRUE(channel.Run());
-    ASSERT_TRUE(channel.WaitUntilSettled(kSettleMs));
+    ASSERT_TRUE(WaitSettled(channel));
     EXPECT_TRUE(WaitUntil([&] { return position(channel) > 0.3; }, 3000)) << "playing advances";
 
     ASSERT_TRUE(channel.Pause());
     EXPECT_TRUE(channel.IsPaused());
-    ASSERT_TRUE(channel.WaitUntilSettled(kSettleMs));
+    ASSERT_TRUE(WaitSettled(channel));
     const double paused = position(channel);
     WaitUntil([] { return false; }, 300);
     EXPECT_NEAR(position(channel), paused, 0.001) << "paused holds still";
@@ -64,12 +65,12 @@ TEST(ChannelTransport, SeeksStatesRateAndTheEndOfNormalAndBrokenStreams) {
     ASSERT_TRUE(channel.Stop() && channel.IsStopped() && channel.Stop());
     // Playing again after a stop starts from the beginning.
     ASSERT_TRUE(channel.Run());
-    ASSERT_TRUE(channel.WaitUntilSettled(kSettleMs));
+    ASSERT_TRUE(WaitSettled(channel));
     EXPECT_LT(position(channel), paused);
 
     // The rate changes the speed of play, also when set while stopped.
     auto advanceOverOneSecond = [&] {
-        EXPECT_TRUE(channel.WaitUntilSettled(kSettleMs));
+        EXPECT_TRUE(WaitSettled(channel));
         const double from = position(channel);
         QElapsedTimer timer;
         timer.start();
@@ -91,40 +92,45 @@ TEST(ChannelTransport, SeeksStatesRateAndTheEndOfNormalAndBrokenStreams) {
     channel.Destroy();
     RecordingPane pane;
     pane.resize(320, 240);
+    QSignalSpy ended(&channel, &IChannel::ended);
+    QSignalSpy failed(&channel, &IChannel::failed);
     ASSERT_TRUE(openClip(channel, "b_4s.mp4", &pane));
     ASSERT_TRUE(channel.GetDuration(length));
     ASSERT_TRUE(channel.SetCurrentPosition(3.0));
-    ASSERT_TRUE(channel.WaitUntilSettled(kSettleMs));
+    ASSERT_TRUE(WaitSettled(channel));
     ASSERT_TRUE(channel.Run());
-    ASSERT_TRUE(WaitUntil([&] { return channel.IsAtEnd(); }, 5000));
+    ASSERT_TRUE(ended.wait(5000));
+    EXPECT_TRUE(channel.IsAtEnd());
     EXPECT_FALSE(channel.HasFailed());
     EXPECT_EQ(position(channel), length);
-    EXPECT_TRUE(WaitUntil([&] { return pane.notifications > 0; }, 1000));
     // Still the length a while later, and seeking back leaves the end.
     WaitUntil([] { return false; }, 200);
     EXPECT_EQ(position(channel), length);
     ASSERT_TRUE(channel.SetCurrentPosition(1.0));
     EXPECT_FALSE(channel.IsAtEnd());
-    ASSERT_TRUE(channel.WaitUntilSettled(kSettleMs));
+    ASSERT_TRUE(WaitSettled(channel));
     EXPECT_LT(position(channel), 1.5);
     // A seek past the end while playing ends before a new picture shows: still a normal end.
     ASSERT_TRUE(channel.Run());
     ASSERT_TRUE(channel.SetCurrentPositionExact(length + 5));
-    ASSERT_TRUE(WaitUntil([&] { return channel.IsAtEnd() || channel.HasFailed(); }, 5000));
+    ASSERT_TRUE(WaitForNews(
+        channel, [&] { return channel.IsAtEnd() || channel.HasFailed(); }, 5000));
     EXPECT_FALSE(channel.HasFailed());
+    EXPECT_EQ(ended.size(), 2);
 
     // A stream whose data stops at about 6 s of the 20 its index promises fails where it stopped.
     channel.Destroy();
-    pane.notifications = 0;
     ASSERT_TRUE(openClip(channel, "cut_short.mp4", &pane));
     ASSERT_TRUE(channel.GetDuration(length));
     EXPECT_NEAR(length, 20.0, 0.1);
     ASSERT_TRUE(channel.SetCurrentPosition(3.0));
-    ASSERT_TRUE(channel.WaitUntilSettled(kSettleMs));
+    ASSERT_TRUE(WaitSettled(channel));
     ASSERT_TRUE(channel.Run());
-    ASSERT_TRUE(WaitUntil([&] { return channel.HasFailed(); }, 10000));
+    ASSERT_TRUE(failed.wait(10000));
+    EXPECT_TRUE(channel.HasFailed());
+    EXPECT_EQ(failed.at(0).at(0).value<IChannel::Failure>(), IChannel::Failure::CutShort);
     EXPECT_FALSE(channel.IsAtEnd());
-    EXPECT_GT(pane.notifications, 0);
+    EXPECT_EQ(ended.size(), 2) << "a stream cut short does not end normally";
     const double stopped = position(channel);
     EXPECT_GT(stopped, 3.0);
     EXPECT_LT(stopped, 12.0);
@@ -144,7 +150,7 @@ TEST(ChannelTransport, AdoptedPipelineIsDrivenTakesTheVolumeAndReportsItsErrors)
     // Waits for the preroll itself, however long a sanitizer build takes.
     ASSERT_EQ(gst_element_get_state(playbin, nullptr, nullptr, GST_CLOCK_TIME_NONE),
               GST_STATE_CHANGE_SUCCESS);
-    CChannelGraph channel;
+    GstChannel channel;
     ASSERT_TRUE(channel.Attach(playbin));
     double length = 0;
     ASSERT_TRUE(channel.GetDuration(length));
@@ -166,15 +172,16 @@ TEST(ChannelTransport, AdoptedPipelineIsDrivenTakesTheVolumeAndReportsItsErrors)
     EXPECT_FALSE(channel.SetVolume(1) || channel.SetVolume(-10001));
     EXPECT_EQ(channel.GetVolume(), -9999) << "refused values change nothing";
 
-    RecordingPane pane;
-    ASSERT_TRUE(channel.SetNotifyWindow(&pane));
+    QSignalSpy failed(&channel, &IChannel::failed);
     ASSERT_TRUE(channel.Run());
     EXPECT_TRUE(WaitUntil([&] { return position(channel) > 0.3; }, 3000));
     EXPECT_FALSE(channel.HasFailed());
     GError* error = g_error_new_literal(GST_STREAM_ERROR, GST_STREAM_ERROR_DECODE, "cannot decode");
     gst_element_post_message(playbin, gst_message_new_error(GST_OBJECT(playbin), error, "test"));
     g_error_free(error);
-    EXPECT_TRUE(WaitUntil([&] { return channel.HasFailed() && pane.notifications > 0; }, 2000));
+    ASSERT_TRUE(failed.wait(2000));
+    EXPECT_TRUE(channel.HasFailed());
+    EXPECT_EQ(failed.at(0).at(0).value<IChannel::Failure>(), IChannel::Failure::Broken);
     channel.Destroy();
     GstState state = GST_STATE_VOID_PENDING;
     gst_element_get_state(playbin, &state, nullptr, 0);
@@ -187,7 +194,7 @@ TEST(ChannelTransport, AdoptedPipelineIsDrivenTakesTheVolumeAndReportsItsErrors)
 // when the newest is sent; MPEG-TS now and then hands its decoder a frame without its reference
 // frames when a seek follows another closely.)
 TEST(ChannelTransport, TheNewestOfSeeksInQuickSuccessionLandsOnTheCleanFrameOfItsTarget) {
-    CChannelGraph channel;
+    GstChannel channel;
     ASSERT_TRUE(openClip(channel, "walk_ts50.ts"));
     for (int round = 0; round < 30; ++round) {
         const double first = 1.0 + (round * 7) % 13;
@@ -199,7 +206,7 @@ TEST(ChannelTransport, TheNewestOfSeeksInQuickSuccessionLandsOnTheCleanFrameOfIt
         ASSERT_TRUE(channel.SetPositionAndRate(first, 1.0));
         std::this_thread::sleep_for(gap);
         ASSERT_TRUE(channel.SetPositionAndRate(newest, 1.0));
-        ASSERT_TRUE(channel.WaitUntilSettled(kSettleMs));
+        ASSERT_TRUE(WaitSettled(channel));
         EXPECT_NEAR(position(channel), newest, 0.001) << "round " << round;
         // Frame n of the 50 fps clip covers n / 50 to (n + 1) / 50 s.
         ASSERT_EQ(frameNumberIn(snapshot(channel)), int(std::floor(newest * 50.0 + 1e-6)))
@@ -213,13 +220,13 @@ TEST(ChannelTransport, TheNewestOfSeeksInQuickSuccessionLandsOnTheCleanFrameOfIt
 // its caller for good: this test then hangs within a few rounds.)
 TEST(ChannelTransport, SeeksPlayAndPauseAtDoubleRateOnTheSetsClockAlwaysLand) {
     GstClockRef clock = CSystemClock::Create();
-    CChannelGraph channel;
+    GstChannel channel;
     ASSERT_TRUE(channel.Create() && channel.UseClock(clock.get()));
-    ASSERT_TRUE(renderClip(channel, "walk_ts50.ts") && channel.WaitUntilSettled(kSettleMs));
+    ASSERT_TRUE(renderClip(channel, "walk_ts50.ts") && WaitSettled(channel));
     for (int round = 0; round < 16; ++round) {
         const double target = 1.0 + (round * 7) % 15;
         ASSERT_TRUE(channel.SetPositionAndRate(target, 1.0, round % 2 == 0));
-        ASSERT_TRUE(channel.WaitUntilSettled(kSettleMs)) << "round " << round << ": the seek";
+        ASSERT_TRUE(WaitSettled(channel)) << "round " << round << ": the seek";
         // The set's clock re-bases nothing: play runs from now.
         ASSERT_TRUE(channel.SetBaseTime(gst_clock_get_time(clock.get())) && channel.Run());
         double from = position(channel);
@@ -230,15 +237,15 @@ TEST(ChannelTransport, SeeksPlayAndPauseAtDoubleRateOnTheSetsClockAlwaysLand) {
         from = position(channel);
         WaitUntil([&] { return position(channel) > from + 0.6; }, 3000);
         ASSERT_TRUE(channel.Pause());
-        ASSERT_TRUE(channel.WaitUntilSettled(kSettleMs)) << "round " << round << ": the pause";
+        ASSERT_TRUE(WaitSettled(channel)) << "round " << round << ": the pause";
         ASSERT_TRUE(channel.SetRate(1.0));
-        ASSERT_TRUE(channel.WaitUntilSettled(kSettleMs));
+        ASSERT_TRUE(WaitSettled(channel));
     }
 }
 
 TEST(ChannelTransport, ChannelsSharingAClockStartTogetherAtTheBaseTime) {
     GstClock* clock = gst_system_clock_obtain();
-    CChannelGraph first, second;
+    GstChannel first, second;
     ASSERT_TRUE(first.Create() && second.Create() && first.UseClock(clock) && second.UseClock(clock));
     ASSERT_TRUE(renderClip(first, "c_10s.mp4") && renderClip(second, "d_20s.mp4"));
     // Both start one second from now: until then neither moves.

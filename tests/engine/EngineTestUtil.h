@@ -1,10 +1,10 @@
 #pragma once
 // Helpers of the engine tests (with gtest and the Qt headers they all use): a real pane to show a
 // channel in, opening a clip as the main window does, and the channel's snapshot.
-#include "engine/CChannelGraph.h"
+#include "engine/GstChannel.h"
+#include "support/ChannelWait.h"
 #include "support/FrameIndex.h"
 #include "support/TestEnv.h"
-#include "uikit/Resource.h"
 
 #include <gtest/gtest.h>
 
@@ -18,24 +18,25 @@
 #include <QTest>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 namespace enginetest {
 
 using tetrav::test::clip;
+using tetrav::test::WaitForNews;
+using tetrav::test::WaitSettled;
 using tetrav::test::WaitUntil;
 
-// A pane that counts what reaches it: double clicks, right-button presses, Right-arrow keys and
-// the channel's notifications.
+// A pane that counts what reaches it: double clicks, right-button presses and Right-arrow keys.
 class RecordingPane : public QWidget {
 public:
     using QWidget::QWidget;
-    int doubleClicks = 0, rightPresses = 0, rightArrows = 0, notifications = 0;
+    int doubleClicks = 0, rightPresses = 0, rightArrows = 0;
 
 protected:
     bool event(QEvent* e) override {
         const auto type = e->type();
-        notifications += type == QEvent::Type(QEvent::User + WM_GRAPHNOTIFY);
         doubleClicks += type == QEvent::MouseButtonDblClick;
         rightPresses +=
             type == QEvent::MouseButtonPress && static_cast<QMouseEvent*>(e)->button() == Qt::RightButton;
@@ -58,28 +59,31 @@ template <typename Pane = QWidget> struct PaneWindow {
     Pane* pane = nullptr;
 };
 
-// RenderFile of clip (in the clips folder), its preroll waited on as the window does (its steps,
-// on the bus) rather than within the program's own time bound, which a sanitizer build on a busy
-// machine may overrun.
-inline bool renderClip(CChannelGraph& channel, const QString& clip) {
-    return channel.StartRender(tetrav::test::clip(clip)) &&
-           QTest::qWaitFor([&channel] { return channel.IsRenderSettled(); }, 120000) &&
-           channel.FinishRender();
-}
-
 // How long a test lets a pipeline take to settle: returns as soon as it has.
 constexpr int kSettleMs = 60000;
 
+// Opens path as the window does: its preroll waited on (the `prerolled` announcement) rather
+// than within the program's own time bound, which a sanitizer build on a busy machine may overrun.
+inline bool renderPath(IChannel& channel, const QString& path) {
+    return channel.StartRender(path) &&
+           WaitForNews(
+               channel, [&channel] { return channel.IsRenderSettled(); }, 120000) &&
+           channel.FinishRender();
+}
+inline bool renderClip(IChannel& channel, const QString& clip) {
+    return renderPath(channel, tetrav::test::clip(clip));
+}
+
 // Opens clip (in the clips folder) with the main window's sequence of calls (pane may be null) and
 // waits for the pipeline to settle; false with a gtest failure naming the step that failed.
-inline bool openClip(CChannelGraph& channel, const QString& clip, QWidget* pane = nullptr) {
+inline bool openClip(IChannel& channel, const QString& clip, QWidget* pane = nullptr) {
     const char* failed = !channel.Create()            ? "Create"
                          : !renderClip(channel, clip) ? "RenderFile"
-                         : pane && !(channel.SetDisplayWindow(pane) && channel.SetNotifyWindow(pane) &&
+                         : pane && !(channel.SetDisplayWindow(pane) &&
                                      channel.SetWindowPosition(0, 0, pane->width(), pane->height()))
                              ? "placing the video"
-                         : !channel.WaitUntilSettled(kSettleMs) ? "settling"
-                                                                : nullptr;
+                         : !WaitSettled(channel) ? "settling"
+                                                 : nullptr;
     if (failed) {
         ADD_FAILURE() << failed << " failed on " << clip.toStdString();
     }
@@ -93,10 +97,10 @@ inline QString tempBmp(const char* tag) {
 
 // The channel's snapshot as written to a .bmp file: null when none was written or when the file
 // is not 24-bit rows padded to four bytes after a 54-byte header.
-inline QImage snapshot(CChannelGraph& channel) {
+inline QImage snapshot(IChannel& channel) {
     const QString path = tempBmp("snapshot");
     QImage image;
-    if (channel.SnapshotBitmap(path) == CChannelGraph::SnapshotResult::Written) {
+    if (channel.SnapshotBitmap(path) == IChannel::SnapshotResult::Written) {
         image.load(path, "BMP");
         if (QFileInfo(path).size() != 54 + qint64((image.width() * 3 + 3) & ~3) * image.height()) {
             image = QImage();

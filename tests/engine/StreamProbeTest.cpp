@@ -4,6 +4,7 @@
 #include "engine/CStreamProbe.h"
 #include "platform/MessageBoxRecorder.h"
 #include "support/ChildCase.h"
+#include "support/ScriptedChannel.h"
 
 #include <QTemporaryDir>
 
@@ -16,10 +17,11 @@ using namespace enginetest;
 namespace {
 
 // A channel whose length is scripted; negative = GetDuration fails.
-class ScriptedChannel : public CChannelGraph {
+class LengthChannel : public ScriptedChannel {
 public:
-    explicit ScriptedChannel(double length) : m_length(length) {}
-    bool GetDuration(double& seconds) override {
+    explicit LengthChannel(double length)
+        : ScriptedChannel(std::make_shared<ChannelScript>()), m_length(length) {}
+    bool GetDuration(double& seconds) const override {
         seconds = m_length < 0 ? seconds : m_length;
         return m_length >= 0;
     }
@@ -33,8 +35,8 @@ private:
 double probe(const std::array<std::optional<double>, 4>& lengths, int miniVideo, ProbeState& state,
              const char* badFile = nullptr) {
     QString paths[4];
-    std::optional<ScriptedChannel> owned[4];
-    CChannelGraph* channels[4] = {};
+    std::optional<LengthChannel> owned[4];
+    IChannel* channels[4] = {};
     for (int k = 0; k < 4; ++k) {
         if (lengths[k]) {
             paths[k] = clip(k == 1 && badFile ? badFile : "a_6s.mp4");
@@ -140,9 +142,9 @@ TETRAV_CHILD_CASE(ProbeTellsUnreadableFromMissing) {
         EXPECT_EQ(messages,
                   QStringList{QString::asprintf("Couldn't load the file!  hr=0x%x\r\n", unsigned(code)) +
                               QString::fromUtf8("视频一：") + path});
-        CChannelGraph channel;
+        GstChannel channel;
         ASSERT_TRUE(channel.Create());
-        EXPECT_FALSE(channel.RenderFile(path));
+        EXPECT_FALSE(renderPath(channel, path));
     }
     QFile::setPermissions(dir.filePath("closed"),
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);

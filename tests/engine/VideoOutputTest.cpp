@@ -3,6 +3,7 @@
 // while later frames flow, and a change of size mid-play gets a new pool and frees the old one.
 #include "EngineTestUtil.h"
 #include "engine/CVideoOutput.h"
+#include "engine/FrameImage.h"
 #include "engine/GstRef.h"
 
 #include <gst/video/video.h>
@@ -86,10 +87,10 @@ int frameOfPicture(GstSample* picture) {
 
 // The frame number of a decoded frame kept for a capture; -1 when unreadable.
 int frameOfDecoded(const GstSampleRef& frame) {
-    CChannelGraph::ShownPicture picture;
+    IChannel::ShownPicture picture;
     picture.frame =
         std::shared_ptr<GstSample>(frame ? gst_sample_ref(frame.get()) : nullptr, GstMiniObjectUnref());
-    return frameNumberIn(CChannelGraph::PictureImage(picture));
+    return frameNumberIn(BgrFrameImage(picture.frame.get()));
 }
 
 QSize sizeOf(GstSample* sample) {

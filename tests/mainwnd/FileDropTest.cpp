@@ -35,7 +35,7 @@ protected:
     static QUrl File(const QString& name) { return QUrl::fromLocalFile(clip(name)); }
     // Panes 1 to n have a channel, the others none.
     bool AllOpen(int n) const {
-        CChannelGraph* const* c = dlg->Set().Channels();
+        IChannel* const* c = dlg->Set().Channels();
         return std::count(c, c + n, nullptr) == 0 && std::count(c + n, c + 4, nullptr) == 4 - n;
     }
 
@@ -61,7 +61,7 @@ TEST_F(FileDropTest, ASetOpensInPaneOrderOneFileOnAPaneKeepsTheOthersAndNonVideo
 
     // What is not a readable local video is refused, named; the open set plays on unchanged.
     dlg->OnPlay();
-    CChannelGraph* const before[2] = {dlg->Set().Channel(0), dlg->Set().Channel(1)};
+    IChannel* const before[2] = {dlg->Set().Channel(0), dlg->Set().Channel(1)};
     const QString text = m_scratch.filePath("notes.txt");
     tetrav::test::writeAll(text, "not a video at all\n");
     const QString locked = m_scratch.filePath("locked.mp4");

@@ -187,8 +187,7 @@ TEST_F(WindowTest, SettingsAndModeCommandsHoldUntilEveryWayOfEndingTheWindow) {
         EXPECT_EQ(checked, 4) << "the modal window ended early";
         EXPECT_FALSE(hotKey(100) || hotKey(200) || hotKey(300) || hotKey(400));
         EXPECT_TRUE(scripts[2]->deleted);
-        EXPECT_EQ(scripts[2]->calls.mid(scripts[2]->calls.indexOf("Destroy")),
-                  QStringList({"Destroy", "SetNotifyWindow(null)"}));
+        EXPECT_EQ(scripts[2]->calls.mid(scripts[2]->calls.indexOf("Destroy")), QStringList({"Destroy"}));
         EXPECT_EQ(dlg->Set().Channel(2), nullptr);
         EXPECT_FALSE(dlg->IsTimerRunning(TIMER_SYNC) || dlg->IsTimerRunning(TIMER_DISPLAY));
         EXPECT_EQ(tetrav::test::readAll(CSettingsFile::FilePath()), stored);

@@ -19,6 +19,7 @@
 #include "settings/CSettings.h"
 #include "settings/CSettingsFile.h"
 #include "settings/CSettingsModel.h"
+#include "support/ChannelWait.h"
 #include "support/FrameIndex.h"
 #include "support/TestEnv.h"
 #include "sync/CFrameSync.h"
@@ -191,7 +192,7 @@ protected:
         }
         dlg->OpenSelectedFiles();
         for (int k = 0; k < 4; ++k) {
-            const CChannelGraph* channel = dlg->Set().Channel(k);
+            const IChannel* channel = dlg->Set().Channel(k);
             ASSERT_EQ(channel != nullptr && channel->VideoWidget() != nullptr, clips[k] != nullptr)
                 << "pane " << k + 1 << "; messages: " << boxes.texts().join(" | ").toStdString();
         }
@@ -206,13 +207,21 @@ protected:
         ASSERT_TRUE(WaitUntil([sync] { return !sync->Busy(); }, 8000));
         QTest::qWait(150);
     }
+    // Until no open channel has a state change, seek or frame step in progress.
+    void WaitChannelsSettled() {
+        for (int k = 0; k < PlaySet::kPanes; ++k) {
+            if (IChannel* channel = dlg->Set().Channel(k)) {
+                ASSERT_TRUE(tetrav::test::WaitSettled(*channel, 8000)) << "pane " << k + 1;
+            }
+        }
+    }
     void GoTo(double seconds) {
         g_dGotoSecs = seconds;
         Settle(&CTetravDlg::OnGotoPosition);
     }
     // The frame number pane shows (-1: unreadable, or no channel there).
     int FrameOf(int pane) const {
-        CChannelGraph* channel = dlg->Set().Channel(pane);
+        IChannel* channel = dlg->Set().Channel(pane);
         return channel != nullptr ? enginetest::frameShownBy(channel->VideoWidget()) : -1;
     }
 };

@@ -1,11 +1,13 @@
 #pragma once
 // A channel the test sets up, recording every call on it; the record outlives the channel.
-#include "engine/CChannelGraph.h"
+#include "engine/IChannel.h"
 
 #include <QString>
 #include <QStringList>
 
+#include <algorithm>
 #include <memory>
+#include <vector>
 
 struct ChannelScript {
     double position = 0.0, length = 0.0;
@@ -21,37 +23,40 @@ struct ChannelScript {
     bool settled = true;      // no seek or step in progress
     bool seekOk = true;       // false: the file cannot seek
     double stepSeconds = 0.0; // how far a frame step moves the position
+    std::vector<double> keys; // key frames (ascending): key-frame seeks land on them
     unsigned long long baseTime = 0;
     QStringList calls; // "Run", "Pause", "Stop", "Destroy", ...
 
     int count(const QString& call) const { return static_cast<int>(calls.count(call)); }
 };
 
-class ScriptedChannel : public CChannelGraph {
+class ScriptedChannel : public IChannel {
 public:
     explicit ScriptedChannel(std::shared_ptr<ChannelScript> script) : m_s(std::move(script)) {}
     ~ScriptedChannel() override { m_s->deleted = true; }
 
     bool Create() override { return log("Create", m_s->createOk); }
     void Destroy() override { m_s->calls << "Destroy"; }
+    void DestroyInBackground() override { Destroy(); }
     bool StartRender(const QString& path) override {
         m_s->calls << "RenderFile:" + path;
         return m_s->renderOk;
     }
+    bool IsRenderSettled() const override { return true; }
     bool FinishRender() override { return m_s->renderOk; }
     bool SetDisplayWindow(QWidget*) override { return log("SetDisplayWindow", m_s->displayOk); }
     bool SetWindowPosition(int, int, int, int) override { return log("SetWindowPosition", m_s->placeOk); }
-    bool SetNotifyWindow(QWidget* w) override {
-        return log(w ? "SetNotifyWindow" : "SetNotifyWindow(null)", true);
-    }
     bool Run() override { return log("Run", true); }
     bool Pause() override { return log("Pause", true); }
     bool Stop() override { return log("Stop", true); }
-    bool GetCurrentPosition(double& seconds) override {
+    bool IsRunning() const override { return false; }
+    bool IsPaused() const override { return false; }
+    bool IsStopped() const override { return false; }
+    bool GetCurrentPosition(double& seconds) const override {
         seconds = m_s->position;
         return true;
     }
-    bool GetDuration(double& seconds) override {
+    bool GetDuration(double& seconds) const override {
         seconds = m_s->length;
         return m_s->length > 0.0;
     }
@@ -59,35 +64,58 @@ public:
         m_s->lastSeek = seconds;
         return log("Seek", true);
     }
+    bool SetCurrentPositionExact(double seconds) override {
+        m_s->lastSeek = seconds;
+        return log("SeekFrame", m_s->seekOk);
+    }
     bool SetRate(double) override { return log("SetRate", true); }
     bool SetVolume(long volume) override {
         m_s->lastVolume = volume;
         return true;
     }
-    long GetVolume() override { return m_s->volume; }
+    long GetVolume() const override { return m_s->volume; }
     bool StepOneFrame() override {
         ++m_s->steps;
         return log("Step", true);
     }
+    SnapshotResult SnapshotBitmap(const QString&, QString* = nullptr) override {
+        return SnapshotResult::NoPicture;
+    }
+    bool GetShownPictures(ShownPicture&, ShownPicture&) const override { return false; }
 
-    bool SetPositionAndRate(double seconds, double, bool = false) override {
+    bool SetPositionAndRate(double seconds, double, bool keyFrame = false) override {
         m_s->lastSeek = seconds;
+        if (keyFrame && !m_s->keys.empty()) {
+            // As the demuxers do: the key frame at or before the place.
+            const auto after = std::upper_bound(m_s->keys.begin(), m_s->keys.end(), seconds);
+            m_s->position = after == m_s->keys.begin() ? m_s->keys.front() : *(after - 1);
+            return log("SeekKey", m_s->seekOk);
+        }
         return log("SeekExact", m_s->seekOk);
+    }
+    bool SeekKeyFrameAfter(double seconds, double) override {
+        const auto at = std::lower_bound(m_s->keys.begin(), m_s->keys.end(), seconds);
+        m_s->atEnd = at == m_s->keys.end(); // past the last key frame: the stream's end
+        m_s->position = m_s->atEnd ? m_s->length : *at;
+        return log("SeekKeyAfter", m_s->seekOk);
     }
     bool StepFrames(int frames) override {
         m_s->steps += frames;
         m_s->position += frames * m_s->stepSeconds;
         return log("StepFrames", true);
     }
-    bool IsSettled() override { return m_s->settled; }
-    bool GetShownPosition(double& seconds) override {
+    bool IsSettled() const override { return m_s->settled; }
+    bool GetShownPosition(double& seconds) const override {
         seconds = m_s->shown >= 0.0 ? m_s->shown : m_s->position;
         return true;
     }
-    bool GetNewestPosition(double& seconds) override {
+    bool GetNewestPosition(double& seconds) const override {
         seconds = m_s->newest >= 0.0 ? m_s->newest : m_s->position;
         return true;
     }
+    void HoldPicture(bool) override {}
+    void DimPicture(bool) override {}
+    void ShowPaneInfo(const PaneInfo&) override {}
     void GatePictures(double seconds) override { m_s->gate = seconds; }
     bool UseClock(GstClock*) override { return true; }
     bool SetBaseTime(unsigned long long ns) override {
@@ -97,6 +125,8 @@ public:
     bool IsAtEnd() const override { return m_s->atEnd; }
     bool HasFailed() const override { return m_s->failed; }
     bool CanSeek() const override { return m_s->seekOk; }
+    FrameStats GetFrameStats() const override { return {}; }
+    QWidget* VideoWidget() const override { return nullptr; }
 
 private:
     bool log(const char* call, bool result) {

@@ -88,7 +88,7 @@ TEST_F(FrameSyncTest, ModeSwitchesActAtOnceAndAStoppedProcessRecoversInEitherMod
     // Key-frame seeks in time sync leave the long-GOP files seconds apart.
     g_dGotoSecs = 6.5;
     dlg->OnGotoPosition();
-    QTest::qWait(400);
+    WaitChannelsSettled();
     chooseInOptions(IDC_FRAME_SYNC);
     EXPECT_EQ(dlg->Settings().SyncMode(), 1);
     Settle();

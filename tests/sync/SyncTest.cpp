@@ -202,14 +202,14 @@ TEST_F(SyncTest, ChannelThatBreaksIsRetiredAloneWithTheFileNamed) {
         dlg->OnPlay();
         At({3.2, 3.2, 3.2, 3.2});
         Tick();
-        // A notification without a failure (an end of stream) is left to the ticks.
-        QEvent notify(QEvent::Type(QEvent::User + WM_GRAPHNOTIFY));
-        QCoreApplication::sendEvent(dlg->m_wndPane[c.breaks], &notify);
+        // An end of stream is left to the ticks.
+        IChannel* breaking = dlg->Set().Channel(c.breaks);
+        emit breaking->ended();
         EXPECT_FALSE(scripts[c.breaks]->deleted);
         EXPECT_TRUE(boxes.texts().isEmpty());
 
         scripts[c.breaks]->failed = true;
-        QCoreApplication::sendEvent(dlg->m_wndPane[c.breaks], &notify);
+        emit breaking->failed(IChannel::Failure::Broken);
         EXPECT_TRUE(scripts[c.breaks]->deleted);
         EXPECT_TRUE(dlg->Set().Path(c.breaks).isEmpty());
         const QString named =
@@ -264,7 +264,7 @@ TEST(FrameCorrection, BringsBackOnlyChannelsOutOfToleranceForLongEnough) {
     for (const auto& c : kLags) {
         SCOPED_TRACE(c.name);
         const auto script = std::array{std::make_shared<ChannelScript>(), std::make_shared<ChannelScript>()};
-        CChannelGraph* channels[4] = {new ScriptedChannel(script[0]), new ScriptedChannel(script[1])};
+        IChannel* channels[4] = {new ScriptedChannel(script[0]), new ScriptedChannel(script[1])};
         const QString paths[4] = {"/a.mp4", "/b.mp4"};
         const double lengths[4] = {60, 60, 0, 0};
         const double rates[4] = {25, c.fps, 0, 0};
@@ -319,7 +319,7 @@ TEST(FrameCorrection, BringsBackOnlyChannelsOutOfToleranceForLongEnough) {
 // The machine cannot decode everything in time: one channel's pictures still come, but late.
 TEST(FrameCorrection, PanesShowTheInstantATrailingChannelShowsAndTheTimelineWaitsForIt) {
     std::array<std::shared_ptr<ChannelScript>, 3> script;
-    CChannelGraph* channels[4] = {};
+    IChannel* channels[4] = {};
     for (int k = 0; k < 3; ++k) {
         script[k] = std::make_shared<ChannelScript>();
         script[k]->position = 10.0;
@@ -397,7 +397,7 @@ TEST(FrameCorrection, PanesShowTheInstantATrailingChannelShowsAndTheTimelineWait
         EXPECT_EQ(s->gate, -1.0);
     }
     sync.Reset();
-    for (CChannelGraph* ch : channels) {
+    for (IChannel* ch : channels) {
         delete ch;
     }
 }

@@ -1,6 +1,6 @@
 // The channel's positions, seeking, rate and frame step.
-#include "engine/CChannelGraph.h"
-#include "engine/ChannelGraphImpl.h"
+#include "engine/GstChannel.h"
+#include "engine/GstChannelImpl.h"
 
 #include <algorithm>
 #include <cmath>
@@ -10,7 +10,7 @@ namespace {
 constexpr int kPauseTimeoutMs = 2000;
 } // namespace
 
-bool CChannelGraph::GetCurrentPosition(double& seconds) {
+bool GstChannel::GetCurrentPosition(double& seconds) const {
     if (!d->hasPipeline()) {
         return false;
     }
@@ -46,7 +46,7 @@ bool CChannelGraph::GetCurrentPosition(double& seconds) {
     return true;
 }
 
-bool CChannelGraph::GetDuration(double& seconds) {
+bool GstChannel::GetDuration(double& seconds) const {
     if (!d->hasPipeline()) {
         return false;
     }
@@ -60,16 +60,16 @@ bool CChannelGraph::GetDuration(double& seconds) {
     return true;
 }
 
-bool CChannelGraph::SetCurrentPosition(double seconds) {
+bool GstChannel::SetCurrentPosition(double seconds) {
     // Seconds to nanoseconds truncates toward zero, as the 100 ns units did.
     return d->hasPipeline() && d->seek(gint64(seconds * double(kNsPerSecond)), GST_SEEK_FLAG_KEY_UNIT);
 }
 
-bool CChannelGraph::SetCurrentPositionExact(double seconds) {
+bool GstChannel::SetCurrentPositionExact(double seconds) {
     return d->hasPipeline() && d->seek(gint64(seconds * double(kNsPerSecond)), GST_SEEK_FLAG_ACCURATE);
 }
 
-bool CChannelGraph::SetRate(double rate) {
+bool GstChannel::SetRate(double rate) {
     if (!d->hasPipeline() || !(rate > 0.0) || !std::isfinite(rate)) {
         return false;
     }
@@ -86,7 +86,7 @@ bool CChannelGraph::SetRate(double rate) {
     return d->applyRate(rate);
 }
 
-bool CChannelGraph::StepOneFrame() {
+bool GstChannel::StepOneFrame() {
     if (!d->hasPipeline() || d->videoStreams == 0 || d->atEnd) {
         return false;
     }
@@ -99,7 +99,7 @@ bool CChannelGraph::StepOneFrame() {
     return StepFrames(1);
 }
 
-bool CChannelGraph::SetPositionAndRate(double seconds, double rate, bool keyFrame) {
+bool GstChannel::SetPositionAndRate(double seconds, double rate, bool keyFrame) {
     if (!d->hasPipeline() || !(rate > 0.0) || !std::isfinite(rate) || !std::isfinite(seconds)) {
         return false;
     }
@@ -115,7 +115,22 @@ bool CChannelGraph::SetPositionAndRate(double seconds, double rate, bool keyFram
     return true;
 }
 
-bool CChannelGraph::StepFrames(int frames) {
+bool GstChannel::SeekKeyFrameAfter(double seconds, double rate) {
+    if (!d->hasPipeline() || !(rate > 0.0) || !std::isfinite(rate) || !std::isfinite(seconds)) {
+        return false;
+    }
+    const double before = d->rate;
+    d->rate = rate;
+    d->rateToApply = false;
+    if (!d->seek(gint64(seconds * double(kNsPerSecond)),
+                 GstSeekFlags(GST_SEEK_FLAG_KEY_UNIT | GST_SEEK_FLAG_SNAP_AFTER))) {
+        d->rate = before;
+        return false;
+    }
+    return true;
+}
+
+bool GstChannel::StepFrames(int frames) {
     if (!d->hasPipeline() || d->videoStreams == 0 || d->atEnd || frames <= 0 ||
         d->heading() != GST_STATE_PAUSED) {
         return false;
@@ -125,21 +140,18 @@ bool CChannelGraph::StepFrames(int frames) {
         return false;
     }
     d->stepping = true;
+    d->settleAnnounced = false;
     return true;
 }
 
-bool CChannelGraph::IsSettled() {
+bool GstChannel::IsSettled() const {
     if (!d->hasPipeline()) {
         return false;
     }
-    d->drain();
-    GstState current = GST_STATE_VOID_PENDING;
-    GstState pending = GST_STATE_VOID_PENDING;
-    const GstStateChangeReturn r = gst_element_get_state(d->playbin.get(), &current, &pending, 0);
-    return r != GST_STATE_CHANGE_ASYNC && !d->seeking && !d->stepping;
+    return d->settledNow();
 }
 
-bool CChannelGraph::GetShownPosition(double& seconds) {
+bool GstChannel::GetShownPosition(double& seconds) const {
     if (!d->hasPipeline()) {
         return false;
     }
@@ -156,7 +168,7 @@ bool CChannelGraph::GetShownPosition(double& seconds) {
     return true;
 }
 
-bool CChannelGraph::GetNewestPosition(double& seconds) {
+bool GstChannel::GetNewestPosition(double& seconds) const {
     gint64 pos = 0;
     if (!d->hasPipeline() || !d->video || d->videoStreams == 0 || !d->video->newestStreamTime(pos)) {
         return false;
@@ -169,6 +181,6 @@ bool CChannelGraph::GetNewestPosition(double& seconds) {
     return true;
 }
 
-bool CChannelGraph::CanSeek() const {
+bool GstChannel::CanSeek() const {
     return d->hasPipeline() && d->seekable;
 }

@@ -1,9 +1,8 @@
 // The channel's picture: snapshots, frame statistics and the picture widget.
 #include "engine/BmpFile.h"
-#include "engine/CChannelGraph.h"
-#include "engine/ChannelGraphImpl.h"
-
-#include <gst/video/video.h>
+#include "engine/FrameImage.h"
+#include "engine/GstChannel.h"
+#include "engine/GstChannelImpl.h"
 
 #include <QImage>
 #include <QWidget>
@@ -12,41 +11,12 @@
 #include <cstdint>
 #include <cstdio>
 
-namespace {
-
-// A decoded frame as B, G, R bytes with square pixels (the picture a snapshot holds).
-QImage BgrImage(GstSample* frame) {
-    if (!frame) {
-        return {};
-    }
-    GstCapsRef want(gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGR", "pixel-aspect-ratio",
-                                        GST_TYPE_FRACTION, 1, 1, nullptr));
-    GError* raw = nullptr;
-    GstSampleRef bgr(gst_video_convert_sample(frame, want.get(), 2 * GST_SECOND, &raw));
-    GErrorRef error(raw);
-    GstVideoInfo info;
-    if (!bgr || !gst_video_info_from_caps(&info, gst_sample_get_caps(bgr.get()))) {
-        return {};
-    }
-    GstVideoFrame mapped;
-    if (!gst_video_frame_map(&mapped, &info, gst_sample_get_buffer(bgr.get()), GST_MAP_READ)) {
-        return {};
-    }
-    const QImage image(static_cast<const uchar*>(GST_VIDEO_FRAME_PLANE_DATA(&mapped, 0)), info.width,
-                       info.height, GST_VIDEO_FRAME_PLANE_STRIDE(&mapped, 0), QImage::Format_BGR888);
-    QImage copy = image.copy();
-    gst_video_frame_unmap(&mapped);
-    return copy;
-}
-
-} // namespace
-
-CChannelGraph::SnapshotResult CChannelGraph::SnapshotBitmap(const QString& path, QString* why) {
+IChannel::SnapshotResult GstChannel::SnapshotBitmap(const QString& path, QString* why) {
     if (!d->hasPipeline() || !d->video) {
         return SnapshotResult::NoPicture;
     }
     GstSampleRef frame = d->video->currentNativeFrame();
-    const QImage image = BgrImage(frame.get());
+    const QImage image = BgrFrameImage(frame.get());
     if (image.isNull()) {
         return SnapshotResult::NoPicture;
     }
@@ -55,7 +25,7 @@ CChannelGraph::SnapshotResult CChannelGraph::SnapshotBitmap(const QString& path,
     return ok ? SnapshotResult::Written : SnapshotResult::CannotWrite;
 }
 
-bool CChannelGraph::GetShownPictures(ShownPicture& now, ShownPicture& before) {
+bool GstChannel::GetShownPictures(ShownPicture& now, ShownPicture& before) const {
     now = {};
     before = {};
     CVideoOutput::ShownFrame shown;
@@ -80,11 +50,7 @@ bool CChannelGraph::GetShownPictures(ShownPicture& now, ShownPicture& before) {
     return bool(now.frame);
 }
 
-QImage CChannelGraph::PictureImage(const ShownPicture& picture) {
-    return BgrImage(picture.frame.get());
-}
-
-CChannelGraph::FrameStats CChannelGraph::GetFrameStats() const {
+IChannel::FrameStats GstChannel::GetFrameStats() const {
     FrameStats stats;
     if (!d->video) {
         return stats;
@@ -104,7 +70,7 @@ CChannelGraph::FrameStats CChannelGraph::GetFrameStats() const {
     return stats;
 }
 
-void CChannelGraph::ReportFrameStats() const {
+void GstChannel::ReportFrameStats() const {
     if (!d->hasPipeline() || !d->opened || qEnvironmentVariableIsEmpty("TETRAV_FRAME_STATS")) {
         return;
     }
@@ -113,17 +79,17 @@ void CChannelGraph::ReportFrameStats() const {
                  stats.rendered, stats.dropped);
 }
 
-QWidget* CChannelGraph::VideoWidget() const {
+QWidget* GstChannel::VideoWidget() const {
     return d->video ? d->video->widget() : nullptr;
 }
 
-void CChannelGraph::HoldPicture(bool hold) {
+void GstChannel::HoldPicture(bool hold) {
     if (d->video) {
         d->video->setHold(hold);
     }
 }
 
-void CChannelGraph::ShowPaneInfo(const PaneInfo& info) {
+void GstChannel::ShowPaneInfo(const PaneInfo& info) {
     if (!d->video) {
         return;
     }
@@ -133,13 +99,13 @@ void CChannelGraph::ShowPaneInfo(const PaneInfo& info) {
     d->video->setInfo(own);
 }
 
-void CChannelGraph::GatePictures(double seconds) {
+void GstChannel::GatePictures(double seconds) {
     if (d->video) {
         d->video->setGate(seconds < 0.0 ? -1 : gint64(seconds * double(GST_SECOND)) + d->startOffsetNs);
     }
 }
 
-void CChannelGraph::DimPicture(bool dim) {
+void GstChannel::DimPicture(bool dim) {
     if (d->video) {
         d->video->setDim(dim);
     }

@@ -1,18 +1,14 @@
 // The channel's lifecycle, file, display, transport, volume and clock.
-#include "engine/CChannelGraph.h"
+#include "engine/GstChannel.h"
 
 #include "engine/CPipelineReaper.h"
-
-#include "engine/ChannelGraphImpl.h"
+#include "engine/GstChannelImpl.h"
 #include "platform/FileName.h"
 
 #include <gst/audio/streamvolume.h>
 
 #include <QCoreApplication>
-#include <QEvent>
 #include <QFileInfo>
-#include <QPointer>
-#include <QSocketNotifier>
 #include <QUrl>
 #include <QWidget>
 
@@ -84,14 +80,14 @@ void onElementSetup(GstElement*, GstElement* element, gpointer) {
 
 } // namespace
 
-CChannelGraph::CChannelGraph() : d(new Impl) {}
+GstChannel::GstChannel(QObject* parent) : IChannel(parent), d(new Impl(*this)) {}
 
-CChannelGraph::~CChannelGraph() {
-    CChannelGraph::Destroy();
+GstChannel::~GstChannel() {
+    GstChannel::Destroy();
     delete d;
 }
 
-bool CChannelGraph::Create() {
+bool GstChannel::Create() {
     if (d->hasPipeline()) {
         return false;
     }
@@ -133,26 +129,27 @@ bool CChannelGraph::Create() {
     return true;
 }
 
-void CChannelGraph::Destroy() {
+void GstChannel::Destroy() {
     ReportFrameStats();
     if (d->playbin) {
         gst_element_set_state(d->playbin.get(), GST_STATE_NULL);
     }
-    d->busNotifier.reset();
     d->bus.reset();
     d->playbin.reset();
     d->video.reset(); // after the pipeline stopped: no frame can arrive any more
-    d->notifyWindow = nullptr;
     d->rect = QRect();
+    d->rendering = false;
+    d->renderWatch.stop();
+    d->settleAnnounced = d->prerollAnnounced = true;
+    ++d->generation;
     d->rate = 1.0;
     d->rateToApply = false;
     d->resetStreamFacts();
 }
 
-void CChannelGraph::DestroyInBackground() {
+void GstChannel::DestroyInBackground() {
     ReportFrameStats();
     if (d->playbin) {
-        d->busNotifier.reset();
         d->bus.reset();
         if (d->video) {
             d->video->detach();
@@ -162,7 +159,7 @@ void CChannelGraph::DestroyInBackground() {
     Destroy();
 }
 
-bool CChannelGraph::Attach(GstElement* playbin) {
+bool GstChannel::Attach(GstElement* playbin) {
     Destroy();
     if (!playbin) {
         return true;
@@ -183,22 +180,7 @@ bool CChannelGraph::Attach(GstElement* playbin) {
     return true;
 }
 
-bool CChannelGraph::RenderFile(const QString& path) {
-    if (!StartRender(path)) {
-        return false;
-    }
-    // IsRenderSettled gives up on an open that stopped getting anywhere.
-    while (!IsRenderSettled()) {
-        // Sleeps until the next message (or a short while), then looks again.
-        GstMessageRef msg(gst_bus_timed_pop(d->bus.get(), 20 * GST_MSECOND));
-        if (msg && d->handleRenderMessage(msg.get())) {
-            d->renderFailed = true;
-        }
-    }
-    return FinishRender();
-}
-
-bool CChannelGraph::StartRender(const QString& path) {
+bool GstChannel::StartRender(const QString& path) {
     if (!d->hasPipeline()) {
         return false;
     }
@@ -208,6 +190,7 @@ bool CChannelGraph::StartRender(const QString& path) {
     if (d->video) {
         d->video->clearFrames();
     }
+    ++d->generation; // what the file before still had to say is not news of this one
     d->rendering = false;
     d->renderFailed = false;
     // By the name's own bytes (names need not be UTF-8).
@@ -221,53 +204,25 @@ bool CChannelGraph::StartRender(const QString& path) {
     d->renderStartUs = d->renderProgressUs = g_get_monotonic_time();
     d->renderBytesSeen = d->sourceBytes->load();
     d->renderPath = file.absoluteFilePath();
-    // Until FinishRender the preroll's messages are read here, so an error is not missed.
-    if (d->busNotifier) {
-        d->busNotifier->setEnabled(false);
-    }
     d->rendering = true;
+    d->prerollAnnounced = false;
     d->renderFailed = !d->changeState(GST_STATE_PAUSED);
+    d->renderWatch.start();
     return true;
 }
 
-bool CChannelGraph::IsRenderSettled() {
-    if (!d->hasPipeline() || !d->rendering || d->renderFailed) {
-        return true;
-    }
-    while (GstMessageRef msg{gst_bus_pop(d->bus.get())}) {
-        if (d->handleRenderMessage(msg.get())) {
-            d->renderFailed = true;
-            return true;
-        }
-    }
-    GstState current = GST_STATE_VOID_PENDING;
-    GstState pending = GST_STATE_VOID_PENDING;
-    const GstStateChangeReturn r = gst_element_get_state(d->playbin.get(), &current, &pending, 0);
-    if (r == GST_STATE_CHANGE_FAILURE) {
-        d->renderFailed = true;
-        return true;
-    }
-    if (r != GST_STATE_CHANGE_ASYNC && !d->seeking && !d->stepping) {
-        return true;
-    }
-    if (d->renderStalled()) {
-        qWarning("channel %s: %s stopped opening", GST_OBJECT_NAME(d->playbin.get()),
-                 qUtf8Printable(d->renderPath));
-        d->renderFailed = true;
-        return true;
-    }
-    return false;
+bool GstChannel::IsRenderSettled() const {
+    return !d->hasPipeline() || !d->rendering || d->renderSettledNow();
 }
 
-bool CChannelGraph::FinishRender() {
+bool GstChannel::FinishRender() {
     if (!d->hasPipeline() || !d->rendering) {
         return false;
     }
-    bool ok = IsRenderSettled() && !d->renderFailed;
+    d->drain(); // an error still waiting on the bus counts
+    bool ok = d->renderSettledNow() && !d->renderFailedNow();
     d->rendering = false;
-    if (d->busNotifier) {
-        d->busNotifier->setEnabled(true);
-    }
+    d->renderWatch.stop();
     if (ok) {
         d->readStreamFacts(d->renderPath);
         ok = d->videoStreams + d->audioStreams > 0;
@@ -289,7 +244,7 @@ bool CChannelGraph::FinishRender() {
     return true;
 }
 
-bool CChannelGraph::SetDisplayWindow(QWidget* pane) {
+bool GstChannel::SetDisplayWindow(QWidget* pane) {
     if (!d->hasPipeline() || !d->video) {
         return false;
     }
@@ -300,7 +255,7 @@ bool CChannelGraph::SetDisplayWindow(QWidget* pane) {
     return true;
 }
 
-bool CChannelGraph::SetWindowPosition(int left, int top, int width, int height) {
+bool GstChannel::SetWindowPosition(int left, int top, int width, int height) {
     if (!d->hasPipeline() || !d->video) {
         return false;
     }
@@ -309,29 +264,21 @@ bool CChannelGraph::SetWindowPosition(int left, int top, int width, int height) 
     return true;
 }
 
-bool CChannelGraph::SetNotifyWindow(QWidget* pane) {
-    if (!d->hasPipeline()) {
-        return false;
-    }
-    d->notifyWindow = pane;
-    return true;
-}
-
-bool CChannelGraph::Run() {
+bool GstChannel::Run() {
     if (!d->hasPipeline()) {
         return false;
     }
     return IsRunning() || d->changeState(GST_STATE_PLAYING);
 }
 
-bool CChannelGraph::Pause() {
+bool GstChannel::Pause() {
     if (!d->hasPipeline()) {
         return false;
     }
     return IsPaused() || d->changeState(GST_STATE_PAUSED);
 }
 
-bool CChannelGraph::Stop() {
+bool GstChannel::Stop() {
     if (!d->hasPipeline()) {
         return false;
     }
@@ -343,15 +290,15 @@ bool CChannelGraph::Stop() {
     return d->changeState(GST_STATE_READY);
 }
 
-bool CChannelGraph::IsRunning() {
+bool GstChannel::IsRunning() const {
     return d->hasPipeline() && d->heading() == GST_STATE_PLAYING;
 }
 
-bool CChannelGraph::IsPaused() {
+bool GstChannel::IsPaused() const {
     return d->hasPipeline() && d->heading() == GST_STATE_PAUSED;
 }
 
-bool CChannelGraph::IsStopped() {
+bool GstChannel::IsStopped() const {
     if (!d->hasPipeline()) {
         return false;
     }
@@ -359,7 +306,7 @@ bool CChannelGraph::IsStopped() {
     return s == GST_STATE_READY || s == GST_STATE_NULL;
 }
 
-bool CChannelGraph::SetVolume(long volume) {
+bool GstChannel::SetVolume(long volume) {
     if (!d->hasPipeline() || d->audioStreams == 0 || volume > 0 || volume < -10000) {
         return false;
     }
@@ -374,7 +321,7 @@ bool CChannelGraph::SetVolume(long volume) {
     return true;
 }
 
-long CChannelGraph::GetVolume() {
+long GstChannel::GetVolume() const {
     if (!d->hasPipeline() || d->audioStreams == 0) {
         return 0;
     }
@@ -387,7 +334,7 @@ long CChannelGraph::GetVolume() {
     return std::clamp(std::lround(db * 100.0), -10000L, 0L);
 }
 
-bool CChannelGraph::UseClock(GstClock* clock) {
+bool GstChannel::UseClock(GstClock* clock) {
     if (!d->hasPipeline()) {
         return false;
     }
@@ -403,7 +350,7 @@ bool CChannelGraph::UseClock(GstClock* clock) {
     return true;
 }
 
-bool CChannelGraph::SetBaseTime(unsigned long long baseTimeNs) {
+bool GstChannel::SetBaseTime(unsigned long long baseTimeNs) {
     if (!d->hasPipeline()) {
         return false;
     }
@@ -411,10 +358,6 @@ bool CChannelGraph::SetBaseTime(unsigned long long baseTimeNs) {
     return true;
 }
 
-bool CChannelGraph::IsAtEnd() const {
+bool GstChannel::IsAtEnd() const {
     return d->hasPipeline() && d->atEnd;
-}
-
-bool CChannelGraph::WaitUntilSettled(int timeoutMs) {
-    return d->hasPipeline() && d->settle(timeoutMs);
 }

@@ -1,12 +1,10 @@
 // The channel's private side: the bus messages, settling, the seek and rate primitives and the
 // stream facts read at preroll.
-#include "engine/ChannelGraphImpl.h"
+#include "engine/GstChannelImpl.h"
 
 #include "engine/RealMediaIndex.h"
-#include "uikit/Resource.h"
 
-#include <QCoreApplication>
-#include <QEvent>
+#include <QPointer>
 
 #include <algorithm>
 
@@ -41,9 +39,16 @@ void onSourceSetup(GstElement*, GstElement* source, gpointer counter) {
                           onSourceData, new ByteCounter(*static_cast<ByteCounter*>(counter)), deleteCounter);
     }
 }
+// How often an open looks whether it still gets anywhere.
+constexpr int kRenderWatchMs = 100;
 } // namespace
 
-void CChannelGraph::Impl::countSourceBytes() {
+GstChannel::Impl::Impl(GstChannel& owner) : self(owner) {
+    renderWatch.setInterval(kRenderWatchMs);
+    QObject::connect(&renderWatch, &QTimer::timeout, &self, [this] { watchRender(); });
+}
+
+void GstChannel::Impl::countSourceBytes() {
     // The counter is shared with the probes, which may outlive this object in a pipeline that
     // is being stopped elsewhere.
     g_signal_connect_data(
@@ -51,12 +56,7 @@ void CChannelGraph::Impl::countSourceBytes() {
         [](gpointer counter, GClosure*) { deleteCounter(counter); }, GConnectFlags(0));
 }
 
-bool CChannelGraph::Impl::handleRenderMessage(GstMessage* msg) {
-    renderProgressUs = g_get_monotonic_time();
-    return handle(msg) == GST_MESSAGE_ERROR;
-}
-
-bool CChannelGraph::Impl::renderStalled() {
+bool GstChannel::Impl::renderStalled() {
     const gint64 now = g_get_monotonic_time();
     const guint64 bytes = sourceBytes->load();
     if (bytes != renderBytesSeen) {
@@ -66,20 +66,81 @@ bool CChannelGraph::Impl::renderStalled() {
     return now - renderProgressUs > renderStallUs || now - renderStartUs > renderLimitUs;
 }
 
-void CChannelGraph::Impl::postNotify() {
-    if (notifyWindow) {
-        QCoreApplication::postEvent(notifyWindow, new QEvent(QEvent::Type(QEvent::User + WM_GRAPHNOTIFY)));
+void GstChannel::Impl::watchRender() {
+    if (!rendering || renderFailed || renderSettledNow()) {
+        OnBusDrained();
+        return;
+    }
+    if (renderStalled()) {
+        qWarning("channel %s: %s stopped opening", GST_OBJECT_NAME(playbin.get()),
+                 qUtf8Printable(renderPath));
+        renderFailed = true;
+        OnBusDrained();
     }
 }
 
-void CChannelGraph::Impl::refreshDuration() {
+bool GstChannel::Impl::settledNow() const {
+    GstState current = GST_STATE_VOID_PENDING;
+    GstState pending = GST_STATE_VOID_PENDING;
+    const GstStateChangeReturn r = gst_element_get_state(playbin.get(), &current, &pending, 0);
+    return r != GST_STATE_CHANGE_ASYNC && !seeking && !stepping;
+}
+
+bool GstChannel::Impl::renderFailedNow() const {
+    GstState current = GST_STATE_VOID_PENDING;
+    GstState pending = GST_STATE_VOID_PENDING;
+    return renderFailed ||
+           gst_element_get_state(playbin.get(), &current, &pending, 0) == GST_STATE_CHANGE_FAILURE;
+}
+
+bool GstChannel::Impl::renderSettledNow() const {
+    return renderFailedNow() || settledNow();
+}
+
+void GstChannel::Impl::announce(std::function<void(GstChannel&)> emitter) {
+    // From the event loop: the receiver may close the channel, which must not happen inside the
+    // bus's own notification.
+    QMetaObject::invokeMethod(
+        &self,
+        [channel = QPointer<GstChannel>(&self), gen = generation, emitter = std::move(emitter)] {
+            if (channel && channel->d->generation == gen) {
+                emitter(*channel);
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+void GstChannel::Impl::OnBusMessage(GstMessage* msg) {
+    if (rendering) {
+        renderProgressUs = g_get_monotonic_time(); // a message shows the open is alive
+    }
+    handle(msg);
+}
+
+void GstChannel::Impl::OnBusDrained() {
+    if (!playbin) {
+        return;
+    }
+    if (rendering && !prerollAnnounced && renderSettledNow()) {
+        prerollAnnounced = true;
+        renderWatch.stop();
+        const bool ok = !renderFailedNow();
+        announce([ok](GstChannel& c) { emit c.prerolled(ok); });
+    }
+    if (!settleAnnounced && settledNow()) {
+        settleAnnounced = true;
+        announce([](GstChannel& c) { emit c.settled(); });
+    }
+}
+
+void GstChannel::Impl::refreshDuration() {
     gint64 d = -1;
     if (gst_element_query_duration(playbin.get(), GST_FORMAT_TIME, &d) && d > 0) {
         durationNs = d;
     }
 }
 
-bool CChannelGraph::Impl::endedEarly() {
+bool GstChannel::Impl::endedEarly() {
     refreshDuration();
     if (!opened || durationNs <= 0) {
         return false;
@@ -105,17 +166,16 @@ bool CChannelGraph::Impl::endedEarly() {
     return true;
 }
 
-// Reacts to one bus message. Returns the message's type.
-GstMessageType CChannelGraph::Impl::handle(GstMessage* msg) {
-    const GstMessageType type = GST_MESSAGE_TYPE(msg);
-    switch (type) {
+void GstChannel::Impl::handle(GstMessage* msg) {
+    switch (GST_MESSAGE_TYPE(msg)) {
     case GST_MESSAGE_EOS:
         if (endedEarly()) {
             failed = true;
+            announce([](GstChannel& c) { emit c.failed(Failure::CutShort); });
         } else {
             atEnd = true;
+            announce([](GstChannel& c) { emit c.ended(); });
         }
-        postNotify();
         break;
     case GST_MESSAGE_ERROR: {
         GError* raw = nullptr;
@@ -126,8 +186,13 @@ GstMessageType CChannelGraph::Impl::handle(GstMessage* msg) {
         qWarning("channel %s: %s", GST_OBJECT_NAME(playbin.get()), error ? error->message : "error");
         seeking = false;
         stepping = false;
-        failed = failed || opened;
-        postNotify();
+        if (rendering) {
+            renderFailed = true;
+        }
+        if (opened && !failed) {
+            failed = true;
+            announce([](GstChannel& c) { emit c.failed(Failure::Broken); });
+        }
         break;
     }
     case GST_MESSAGE_ASYNC_DONE:
@@ -169,44 +234,40 @@ GstMessageType CChannelGraph::Impl::handle(GstMessage* msg) {
     default:
         break;
     }
-    return type;
 }
 
-void CChannelGraph::Impl::drain() {
-    if (!bus) {
-        return;
-    }
-    while (GstMessageRef msg{gst_bus_pop(bus.get())}) {
-        handle(msg.get());
+void GstChannel::Impl::drain() {
+    if (bus) {
+        bus->Drain();
     }
 }
 
 // Waits at most timeoutMs for the pipeline to settle (no state change, seek or step in
 // progress), handling the messages that come meanwhile. False on error or time-out.
-bool CChannelGraph::Impl::settle(int timeoutMs) {
+bool GstChannel::Impl::settle(int timeoutMs) {
     const gint64 deadline = g_get_monotonic_time() + gint64(timeoutMs) * 1000;
+    bool ok = false;
     for (;;) {
         GstState current = GST_STATE_VOID_PENDING;
         GstState pending = GST_STATE_VOID_PENDING;
         const GstStateChangeReturn r = gst_element_get_state(playbin.get(), &current, &pending, 0);
         if (r == GST_STATE_CHANGE_FAILURE) {
-            return false;
+            break;
         }
         if (r != GST_STATE_CHANGE_ASYNC && !seeking && !stepping) {
-            return true;
+            ok = true;
+            break;
         }
         const gint64 left = deadline - g_get_monotonic_time();
-        if (left <= 0) {
-            return false;
-        }
-        GstMessageRef msg(gst_bus_timed_pop(bus.get(), GstClockTime(left) * 1000));
-        if (msg && handle(msg.get()) == GST_MESSAGE_ERROR) {
-            return false;
+        if (left <= 0 || bus->HandleNext(left) == GST_MESSAGE_ERROR) {
+            break;
         }
     }
+    OnBusDrained();
+    return ok;
 }
 
-bool CChannelGraph::Impl::seek(gint64 targetNs, GstSeekFlags how) {
+bool GstChannel::Impl::seek(gint64 targetNs, GstSeekFlags how) {
     const GstState state = heading();
     if (state != GST_STATE_PAUSED && state != GST_STATE_PLAYING) {
         return false;
@@ -228,7 +289,7 @@ bool CChannelGraph::Impl::seek(gint64 targetNs, GstSeekFlags how) {
     return true;
 }
 
-bool CChannelGraph::Impl::sendSeek(double seekRateValue, GstSeekFlags how, gint64 targetNs) {
+bool GstChannel::Impl::sendSeek(double seekRateValue, GstSeekFlags how, gint64 targetNs) {
     GstEvent* event = gst_event_new_seek(seekRateValue, GST_FORMAT_TIME,
                                          GstSeekFlags(GST_SEEK_FLAG_FLUSH | how), GST_SEEK_TYPE_SET,
                                          startOffsetNs + targetNs, GST_SEEK_TYPE_NONE, GST_CLOCK_TIME_NONE);
@@ -242,10 +303,11 @@ bool CChannelGraph::Impl::sendSeek(double seekRateValue, GstSeekFlags how, gint6
     seekFlags = how;
     seekTargetNs = targetNs;
     seeking = true;
+    settleAnnounced = false;
     return true;
 }
 
-bool CChannelGraph::Impl::seekLanded() {
+bool GstChannel::Impl::seekLanded() {
     if (!video || videoStreams == 0 || video->flushSeqnum() != seekSeqnum) {
         // No pictures, or the seek's flush did not reach them under its number: the pipeline's
         // own end is all there is to go by.
@@ -268,7 +330,7 @@ bool CChannelGraph::Impl::seekLanded() {
     return false;
 }
 
-bool CChannelGraph::Impl::applyRate(double newRate) {
+bool GstChannel::Impl::applyRate(double newRate) {
     gint64 pos = 0;
     if (!gst_element_query_position(playbin.get(), GST_FORMAT_TIME, &pos)) {
         pos = startOffsetNs + lastPositionNs;
@@ -281,7 +343,7 @@ bool CChannelGraph::Impl::applyRate(double newRate) {
 }
 
 // Reads what the prerolled pipeline offers: streams, duration, start, seekability.
-void CChannelGraph::Impl::readStreamFacts(const QString& path) {
+void GstChannel::Impl::readStreamFacts(const QString& path) {
     g_object_get(playbin.get(), "n-video", &videoStreams, "n-audio", &audioStreams, nullptr);
     refreshDuration();
     // The stream starts at its first picture (MPEG streams do not start at 0, some files
@@ -301,7 +363,7 @@ void CChannelGraph::Impl::readStreamFacts(const QString& path) {
     opened = true;
 }
 
-void CChannelGraph::Impl::resetStreamFacts() {
+void GstChannel::Impl::resetStreamFacts() {
     startOffsetNs = 0;
     durationNs = -1;
     lastPositionNs = 0;
@@ -315,14 +377,10 @@ void CChannelGraph::Impl::resetStreamFacts() {
     qosDropped.clear();
 }
 
-void CChannelGraph::Impl::watchBus() {
-    bus.reset(gst_element_get_bus(playbin.get()));
-    GPollFD pollFd{};
-    gst_bus_get_pollfd(bus.get(), &pollFd);
-    busNotifier = std::make_unique<QSocketNotifier>(qintptr(pollFd.fd), QSocketNotifier::Read);
-    QObject::connect(busNotifier.get(), &QSocketNotifier::activated, busNotifier.get(), [this] { drain(); });
+void GstChannel::Impl::watchBus() {
+    bus = std::make_unique<ChannelBusObserver>(playbin.get(), *this);
 }
 
-bool CChannelGraph::HasFailed() const {
+bool GstChannel::HasFailed() const {
     return d->hasPipeline() && d->failed;
 }

@@ -1,15 +1,16 @@
 #pragma once
-// The private state of one channel (CChannelGraph::Impl): the pipeline, its bus, the stream facts
+// The private state of one channel (GstChannel::Impl): the pipeline, its bus, the stream facts
 // read at preroll and the seek, step and rate bookkeeping. Shared by the channel's source files.
-#include "engine/CChannelGraph.h"
 #include "engine/CVideoOutput.h"
+#include "engine/ChannelBusObserver.h"
+#include "engine/GstChannel.h"
 #include "engine/GstRef.h"
 
-#include <QPointer>
 #include <QRect>
-#include <QSocketNotifier>
 #include <QString>
-#include <QWidget>
+#include <QTimer>
+
+#include <functional>
 
 #include <atomic>
 #include <map>
@@ -23,13 +24,21 @@ constexpr gint64 kNsPerSecond = 1000000000;
 constexpr gint64 kRenderStallUs = 5 * G_USEC_PER_SEC;
 constexpr gint64 kRenderLimitUs = 120 * G_USEC_PER_SEC;
 
-struct CChannelGraph::Impl {
+struct GstChannel::Impl : ChannelBusObserver::Handler {
+    explicit Impl(GstChannel& owner);
+
+    GstChannel& self;
     GstElementRef playbin;
-    GstBusRef bus;
-    std::unique_ptr<QSocketNotifier> busNotifier;
+    std::unique_ptr<ChannelBusObserver> bus;
     std::unique_ptr<CVideoOutput> video;
-    QPointer<QWidget> notifyWindow;
     QRect rect;
+    // Counts opens and closes: an announcement still on its way when the file changed is dropped.
+    unsigned generation = 0;
+    bool settleAnnounced = true; // `settled` went out since the last change began
+    bool prerollAnnounced = true;
+    // While a file opens: looks now and then whether it still gets anywhere (a stalled reader
+    // posts nothing on the bus).
+    QTimer renderWatch;
 
     gint64 startOffsetNs = 0; // position of the first frame: where the stream's own time starts
     gint64 durationNs = -1;
@@ -83,18 +92,28 @@ struct CChannelGraph::Impl {
                current == GST_STATE_PAUSED;
     }
     bool changeState(GstState state) {
+        settleAnnounced = false;
         return gst_element_set_state(playbin.get(), state) != GST_STATE_CHANGE_FAILURE;
     }
-    void postNotify();
+    // No state change, seek or step in progress; never waits.
+    bool settledNow() const;
+    // While a file opens: whether its preroll has come to an end, and whether it failed.
+    bool renderSettledNow() const;
+    bool renderFailedNow() const;
+    // Emits one of the channel's signals from the event loop, unless the file changed meanwhile.
+    void announce(std::function<void(GstChannel&)> emitter);
+    void OnBusMessage(GstMessage* msg) override;
+    void OnBusDrained() override;
+    // Called by renderWatch while a file opens.
+    void watchRender();
     void refreshDuration();
     // At an end of stream: whether it came well before the stream's length (a file cut short
     // before or while it played); if so, the position stays where play stopped.
     bool endedEarly();
-    // Reacts to one bus message. Returns the message's type.
-    GstMessageType handle(GstMessage* msg);
+    // Reacts to one bus message.
+    void handle(GstMessage* msg);
+    // Handles every message waiting on the bus now.
     void drain();
-    // During an open: handles one message, which shows the open is alive. True for an error.
-    bool handleRenderMessage(GstMessage* msg);
     // During an open: whether it went a whole stall without progress, or past its limit.
     bool renderStalled();
     // Counts the bytes each new source of the pipeline hands on, into sourceBytes.
