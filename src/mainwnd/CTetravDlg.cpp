@@ -19,6 +19,7 @@
 #include "mainwnd/CTetravDlgCapture.h"
 #include "mainwnd/CTetravDlgKeys.h"
 #include "mainwnd/CTetravDlgPaneInfo.h"
+#include "mainwnd/CTetravDlgPaneMenus.h"
 #include "mainwnd/CTetravDlgSound.h"
 #include "mainwnd/CTetravDlgView.h"
 #include "mainwnd/CVideoPane.h"
@@ -92,7 +93,6 @@ CTetravDlg::CTetravDlg(QWidget* parent)
     // The controls of the window template; the layout places them.
     for (int i = 0; i < 4; ++i) {
         m_wndPane[i] = new CVideoPane(i, m_pClient);
-        connect(m_wndPane[i], &CVideoPane::rightClicked, this, &CTetravDlg::OnPaneRightClick);
     }
     connect(m_pSet, &PlaySet::channelChanged, this, [this](int k) { m_wndPane[k]->update(); });
     m_pPaneInfo =
@@ -111,6 +111,13 @@ CTetravDlg::CTetravDlg(QWidget* parent)
     m_pBars = new CTetravDlgBars(m_pClient, this);
     connect(m_pBars, &CTetravDlgBars::command, this, &CTetravDlg::OnCommand);
     connect(m_pBars, &CTetravDlgBars::seekBarScrolled, this, &CTetravDlg::OnSeekBarScroll);
+    m_pPaneMenus = new CTetravDlgPaneMenus(*m_pSet, *m_pBars, this);
+    connect(m_pPaneMenus, &CTetravDlgPaneMenus::command, this, &CTetravDlg::OnCommand);
+    connect(m_pPaneMenus, &CTetravDlgPaneMenus::aboutToShow, m_pPaneInfo,
+            &CTetravDlgPaneInfo::EnableResetPicture);
+    for (CVideoPane* pane : m_wndPane) {
+        connect(pane, &CVideoPane::rightClicked, m_pPaneMenus, &CTetravDlgPaneMenus::OnPaneRightClick);
+    }
     m_pSound = new CTetravDlgSound(*m_pSet, *m_pBars->Volume(), this);
     connect(m_pSound, &CTetravDlgSound::actionText, this,
             [this](const QString& text) { SetStatusText(0, text); });
@@ -185,18 +192,10 @@ void CTetravDlg::SetChannelSync(std::unique_ptr<CChannelSync> sync) {
 bool CTetravDlg::OnInitDialog() {
     CBCGPDialog::OnInitDialog();
     PlaceWindow();
-    static const int kMenus[4] = {IDR_CONTEXT1, IDR_CONTEXT2, IDR_CONTEXT3, IDR_CONTEXT4};
+    m_pPaneMenus->Create();
     for (int i = 0; i < 4; ++i) {
-        m_menuContext[i] = new CMenuEx(this);
-        m_menuContext[i]->LoadMenu(kMenus[i]);
-        m_pPopup[i] = m_menuContext[i]->GetSubMenu(0);
-        m_pPopup[i]->addSeparator();
-        m_menuContext[i]->AppendCommand(Utf8("设置时间偏移..."), ID_SET_OFFSET_1 + i);
-        m_menuContext[i]->AppendCommand(Utf8("清除时间偏移"), ID_CLEAR_OFFSET_1 + i);
-        m_menuContext[i]->AppendCommand(Utf8("按声音对齐"), ID_ALIGN_AUDIO_1 + i);
-        connect(m_menuContext[i], &CMenuEx::command, this, &CTetravDlg::OnCommand);
-        m_pSound->AddItems(i, m_menuContext[i], m_pPopup[i]);
-        m_pPaneInfo->AddResetItem(i, m_menuContext[i], m_pPopup[i]);
+        m_pSound->AddItems(i, m_pPaneMenus->Menu(i), m_pPaneMenus->Popup(i));
+        m_pPaneInfo->AddResetItem(i, m_pPaneMenus->Menu(i), m_pPaneMenus->Popup(i));
     }
     return true;
 }

@@ -39,6 +39,7 @@ class CTetravDlgBars;
 class CTetravDlgCapture;
 class CTetravDlgKeys;
 class CTetravDlgPaneInfo;
+class CTetravDlgPaneMenus;
 class CTetravDlgSound;
 class CTetravDlgView;
 class CToolBarXP;
@@ -102,6 +103,8 @@ public:
 
     // ---- Snapshots and go-to ----
     CTetravDlgCapture& Capture() const { return *m_pCapture; }
+    // The panes' context menus.
+    CTetravDlgPaneMenus& PaneMenus() const { return *m_pPaneMenus; }
     void OnGoto();
 
     // ---- Saved sets and the recent sets (CSavedSets), the command line's set ----
@@ -186,8 +189,6 @@ signals:
 
 public:
     // ---- Data model ----
-    QMenu* m_pPopup[4] = {nullptr, nullptr, nullptr, nullptr};
-    CMenuEx* m_menuContext[4] = {nullptr, nullptr, nullptr, nullptr};
     int m_nCurChannel = 0;
     CVideoPane* m_wndPane[4] = {nullptr, nullptr, nullptr, nullptr};
 
@@ -220,7 +221,6 @@ private:
     void ReadPlayTime();
     // The play time and the seek bar's thumb show where the set stands.
     void ShowPlace();
-    void OnPaneRightClick(int pane);
     void OnDestroy();
     void BuildMenuBar();
     void AddExportMenus(QMenu* file, QMenu* play);
@@ -256,6 +256,7 @@ private:
     CTetravDlgView* m_pView = nullptr;
     CTetravDlgKeys* m_pKeys = nullptr;
     CTetravDlgCapture* m_pCapture = nullptr;
+    CTetravDlgPaneMenus* m_pPaneMenus = nullptr;
     QTimer* m_pTimerSync = nullptr;
     QTimer* m_pTimerDisplay = nullptr;
     CChannelLoss* m_pLoss = nullptr; // what happens when a channel ends or breaks during play

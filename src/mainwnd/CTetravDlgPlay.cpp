@@ -150,19 +150,6 @@ void CTetravDlg::OnSeekBarScroll() {
     ActiveSync().SeekToKeyFrame(CurrentSet(), seconds);
 }
 
-void CTetravDlg::OnPaneRightClick(int pane) {
-    if (pane < 0 || pane > 3 || m_pSet->Channel(pane) == nullptr || m_menuContext[pane] == nullptr) {
-        return;
-    }
-    for (QAction* item : m_pPopup[pane]->actions()) {
-        if (CMenuEx::CommandId(item) == ID_CLEAR_OFFSET_1 + pane) {
-            item->setEnabled(m_pSet->Offset(pane) != 0.0);
-        }
-    }
-    m_pPaneInfo->EnableResetPicture(pane);
-    m_menuContext[pane]->TrackPopupMenu(m_pBars->ContextMenuPos(pane));
-}
-
 // ---------------------------------------------------------------------------------------------
 // Timers
 

@@ -35,7 +35,8 @@ TEST_F(SnapshotTest, WritesThePaneFrameAtTheVideoSizeNamedByPaneAndLocalTime) {
             QDir(m_folder).removeRecursively();
             const QDateTime from = QDateTime::currentDateTime();
             const int shownBefore = enginetest::frameShownBy(picture);
-            way == 2 ? emit dlg->HotKeys()->hotKey(300) : emit dlg->m_menuContext[2]->command(ID_CAPTURE_3);
+            way == 2 ? emit dlg->HotKeys()->hotKey(300)
+                     : emit dlg->PaneMenus().Menu(2)->command(ID_CAPTURE_3);
             const int shownAfter = enginetest::frameShownBy(picture);
             const QImage shot = Shots(from, QDateTime::currentDateTime()).panes[2];
             ASSERT_EQ(shots().size(), 1);

@@ -43,8 +43,8 @@ TEST_F(WindowTest, IdleWindowFillsTheWorkAreaWithItsControlsAndMenusAndPaneMenus
     for (int i = 0; i < 4; ++i) {
         const QImage shot = dlg->m_wndPane[i]->grab().toImage();
         EXPECT_EQ(shot.pixelColor(shot.width() / 2, shot.height() / 2), QColor(Qt::black)) << i;
-        ASSERT_NE(dlg->m_pPopup[i], nullptr);
-        EXPECT_EQ(CMenuEx::CommandId(dlg->m_pPopup[i]->actions().value(0)), titles[i]);
+        ASSERT_NE(dlg->PaneMenus().Popup(i), nullptr);
+        EXPECT_EQ(CMenuEx::CommandId(dlg->PaneMenus().Popup(i)->actions().value(0)), titles[i]);
     }
 
     // Each menu as "title: item, ..." ("-" a separator, ">" a submenu), commands in this order.

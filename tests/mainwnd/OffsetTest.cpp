@@ -73,7 +73,7 @@ TEST_F(OffsetTest, PanesShowTheSameFrameThroughEveryCommand) {
         QTest::keyClicks(offset->TimeEdit(), QStringLiteral("-00:00:03.200"));
         QTest::mouseClick(qobject_cast<QPushButton*>(GetDlgItem(offset, IDOK)), Qt::LeftButton);
     });
-    emit dlg->m_menuContext[1]->command(ID_SET_OFFSET_1 + 1);
+    emit dlg->PaneMenus().Menu(1)->command(ID_SET_OFFSET_1 + 1);
     EXPECT_DOUBLE_EQ(dlg->Set().Offset(1), -3.2);
     Settle();
 

@@ -9,6 +9,7 @@
 #include "mainwnd/CTetravDlg.h"
 #include "mainwnd/CTetravDlgBars.h"
 #include "mainwnd/CTetravDlgCapture.h"
+#include "mainwnd/CTetravDlgPaneMenus.h"
 #include "mainwnd/CTetravDlgSound.h"
 #include "mainwnd/CTetravDlgView.h"
 #include "mainwnd/CVideoPane.h"
