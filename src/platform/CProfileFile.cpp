@@ -30,8 +30,7 @@ LoadResult loadLines(const QString& path, std::vector<Line>& lines) {
         return LoadResult::Missing;
     }
     QFile file(path);
-    // Read in one piece: no buffer of the device's own.
-    if (!info.isFile() || !file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+    if (!info.isFile() || !file.open(QIODevice::ReadOnly)) {
         return LoadResult::Unreadable;
     }
     // Only what the file holds is allocated (a byte more shows a file that grew meanwhile).
@@ -56,14 +55,13 @@ LoadResult loadLines(const QString& path, std::vector<Line>& lines) {
     return tooLarge ? LoadResult::TooLarge : LoadResult::Loaded;
 }
 
-QString decode(QByteArrayView bytes) {
+QString decode(const QByteArray& bytes) {
     return QString::fromUtf8(bytes).trimmed();
 }
 
 // "[name]" -> name; nothing when the line is not a section header.
 std::optional<QString> sectionName(const QByteArray& line) {
-    // Viewed, not copied: most lines are no header.
-    const QByteArrayView t = QByteArrayView(line).trimmed();
+    const QByteArray t = line.trimmed();
     if (!t.startsWith('[')) {
         return std::nullopt;
     }
@@ -71,11 +69,11 @@ std::optional<QString> sectionName(const QByteArray& line) {
     if (close < 0) {
         return std::nullopt;
     }
-    return decode(t.sliced(1, close - 1));
+    return decode(t.mid(1, close - 1));
 }
 
 bool isComment(const QByteArray& line) {
-    const QByteArrayView t = QByteArrayView(line).trimmed();
+    const QByteArray t = line.trimmed();
     return t.startsWith(';') || t.startsWith('#');
 }
 
@@ -88,7 +86,7 @@ std::optional<std::pair<QString, QByteArray>> keyLine(const QByteArray& line) {
     if (eq <= 0) {
         return std::nullopt;
     }
-    const QString key = decode(QByteArrayView(line).first(eq));
+    const QString key = decode(line.left(eq));
     if (key.isEmpty()) {
         return std::nullopt;
     }
@@ -168,18 +166,7 @@ void setValue(std::vector<Line>& lines, const QString& section, const QString& k
 
 } // namespace
 
-struct CProfileFile::Loaded {
-    LoadResult result = LoadResult::Missing;
-    std::vector<Line> lines;
-};
-
 CProfileFile::CProfileFile(QString path) : m_path(std::move(path)) {}
-
-void CProfileFile::load() {
-    auto loaded = std::make_shared<Loaded>();
-    loaded->result = loadLines(m_path, loaded->lines);
-    m_loaded = std::move(loaded);
-}
 
 bool CProfileFile::exists() const {
     return QFileInfo(m_path).isFile();
@@ -196,9 +183,8 @@ QString CProfileFile::getString(const QString& section, const QString& key, cons
         }
         return s;
     };
-    std::vector<Line> read;
-    const LoadResult r = m_loaded ? m_loaded->result : loadLines(m_path, read);
-    const std::vector<Line>& lines = m_loaded ? m_loaded->lines : read;
+    std::vector<Line> lines;
+    const LoadResult r = loadLines(m_path, lines);
     if (r == LoadResult::Missing || r == LoadResult::Unreadable) {
         return clip(def);
     }
@@ -234,7 +220,6 @@ bool CProfileFile::writeStrings(const std::vector<Entry>& entries, QString* why)
         }
         return false;
     };
-    m_loaded.reset(); // what was read is old news after a write, and before it when it fails
     std::vector<Line> lines;
     const LoadResult r = loadLines(m_path, lines);
     if (r == LoadResult::Unreadable) {
