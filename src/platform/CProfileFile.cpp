@@ -30,7 +30,8 @@ LoadResult loadLines(const QString& path, std::vector<Line>& lines) {
         return LoadResult::Missing;
     }
     QFile file(path);
-    if (!info.isFile() || !file.open(QIODevice::ReadOnly)) {
+    // Read in one piece: no buffer of the device's own.
+    if (!info.isFile() || !file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         return LoadResult::Unreadable;
     }
     // Only what the file holds is allocated (a byte more shows a file that grew meanwhile).
@@ -55,13 +56,14 @@ LoadResult loadLines(const QString& path, std::vector<Line>& lines) {
     return tooLarge ? LoadResult::TooLarge : LoadResult::Loaded;
 }
 
-QString decode(const QByteArray& bytes) {
+QString decode(QByteArrayView bytes) {
     return QString::fromUtf8(bytes).trimmed();
 }
 
 // "[name]" -> name; nothing when the line is not a section header.
 std::optional<QString> sectionName(const QByteArray& line) {
-    const QByteArray t = line.trimmed();
+    // Viewed, not copied: most lines are no header.
+    const QByteArrayView t = QByteArrayView(line).trimmed();
     if (!t.startsWith('[')) {
         return std::nullopt;
     }
@@ -69,11 +71,11 @@ std::optional<QString> sectionName(const QByteArray& line) {
     if (close < 0) {
         return std::nullopt;
     }
-    return decode(t.mid(1, close - 1));
+    return decode(t.sliced(1, close - 1));
 }
 
 bool isComment(const QByteArray& line) {
-    const QByteArray t = line.trimmed();
+    const QByteArrayView t = QByteArrayView(line).trimmed();
     return t.startsWith(';') || t.startsWith('#');
 }
 
@@ -86,7 +88,7 @@ std::optional<std::pair<QString, QByteArray>> keyLine(const QByteArray& line) {
     if (eq <= 0) {
         return std::nullopt;
     }
-    const QString key = decode(line.left(eq));
+    const QString key = decode(QByteArrayView(line).first(eq));
     if (key.isEmpty()) {
         return std::nullopt;
     }
@@ -166,7 +168,18 @@ void setValue(std::vector<Line>& lines, const QString& section, const QString& k
 
 } // namespace
 
+struct CProfileFile::Loaded {
+    LoadResult result = LoadResult::Missing;
+    std::vector<Line> lines;
+};
+
 CProfileFile::CProfileFile(QString path) : m_path(std::move(path)) {}
+
+void CProfileFile::load() {
+    auto loaded = std::make_shared<Loaded>();
+    loaded->result = loadLines(m_path, loaded->lines);
+    m_loaded = std::move(loaded);
+}
 
 bool CProfileFile::exists() const {
     return QFileInfo(m_path).isFile();
@@ -183,8 +196,9 @@ QString CProfileFile::getString(const QString& section, const QString& key, cons
         }
         return s;
     };
-    std::vector<Line> lines;
-    const LoadResult r = loadLines(m_path, lines);
+    std::vector<Line> read;
+    const LoadResult r = m_loaded ? m_loaded->result : loadLines(m_path, read);
+    const std::vector<Line>& lines = m_loaded ? m_loaded->lines : read;
     if (r == LoadResult::Missing || r == LoadResult::Unreadable) {
         return clip(def);
     }
@@ -220,6 +234,7 @@ bool CProfileFile::writeStrings(const std::vector<Entry>& entries, QString* why)
         }
         return false;
     };
+    m_loaded.reset(); // what was read is old news after a write, and before it when it fails
     std::vector<Line> lines;
     const LoadResult r = loadLines(m_path, lines);
     if (r == LoadResult::Unreadable) {

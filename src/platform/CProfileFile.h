@@ -6,6 +6,7 @@
 // (comments, blank lines, unknown sections, CRLF line ends). Values are UTF-8 text.
 #include <QString>
 
+#include <memory>
 #include <vector>
 
 class CProfileFile {
@@ -14,6 +15,10 @@ public:
 
     const QString& path() const { return m_path; }
     bool exists() const;
+
+    // Reads the file once: later reads answer from what it held then, until a write (for
+    // several keys read together). Without it, every read reads the file.
+    void load();
 
     // GetPrivateProfileString: the value of key in section, or def when missing or unreadable.
     // At most maxChars - 1 characters are returned (the classic buffer and its terminator).
@@ -32,5 +37,7 @@ public:
     bool writeStrings(const std::vector<Entry>& entries, QString* why = nullptr);
 
 private:
+    struct Loaded;
     QString m_path;
+    std::shared_ptr<const Loaded> m_loaded;
 };

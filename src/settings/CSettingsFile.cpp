@@ -33,14 +33,26 @@ QString memoryKey(const QString& section, const QString& key) {
 
 bool g_warned = false;
 
-QString readEntry(const QString& section, const QString& key, const QString& missing = kMissing,
-                  int bufferChars = kBufferChars) {
+// The settings file, read once for the keys read together.
+CProfileFile loadedFile() {
+    CProfileFile file(CSettingsFile::FilePath());
+    file.load();
+    return file;
+}
+
+QString readEntry(const CProfileFile& file, const QString& section, const QString& key,
+                  const QString& missing = kMissing, int bufferChars = kBufferChars) {
     const auto& mem = memoryStore();
     const auto it = mem.constFind(memoryKey(section, key));
     if (it != mem.constEnd()) {
         return it.value();
     }
-    return CProfileFile(CSettingsFile::FilePath()).getString(section, key, missing, bufferChars);
+    return file.getString(section, key, missing, bufferChars);
+}
+
+QString readEntry(const QString& section, const QString& key, const QString& missing = kMissing,
+                  int bufferChars = kBufferChars) {
+    return readEntry(CProfileFile(CSettingsFile::FilePath()), section, key, missing, bufferChars);
 }
 
 const QString kCaptureAllCode = QStringLiteral("VirtualCode5");
@@ -139,16 +151,22 @@ std::int8_t CSettingsFile::ToInt8(const QString& text) {
 }
 
 void CSettingsFile::Read(CSettings& settings, HotKeySetting hotKeys[4]) {
-    settings.FramePhase = ToInt8(readEntry(QStringLiteral("FramePhase"), QStringLiteral("FramePhaseNumber")));
-    settings.MiniVideo = ToInt8(readEntry(QStringLiteral("MiniVideo"), QStringLiteral("MiniVideoNumber")));
-    settings.ForeView = ToInt8(readEntry(QStringLiteral("ForeView"), QStringLiteral("ForeViewNumber")));
-    settings.SaveMapPath = ReadSnapshotFolder();
+    const CProfileFile file = loadedFile();
+    const auto entry = [&file](const QString& section, const QString& key) {
+        return readEntry(file, section, key);
+    };
+    settings.FramePhase = ToInt8(entry(QStringLiteral("FramePhase"), QStringLiteral("FramePhaseNumber")));
+    settings.MiniVideo = ToInt8(entry(QStringLiteral("MiniVideo"), QStringLiteral("MiniVideoNumber")));
+    settings.ForeView = ToInt8(entry(QStringLiteral("ForeView"), QStringLiteral("ForeViewNumber")));
+    // Read whole: cut at 255 characters it would name another folder.
+    settings.SaveMapPath = SnapshotFolder(readEntry(
+        file, QStringLiteral("SaveMapPath"), QStringLiteral("SaveMapPathNumber"), QString(), kPathChars));
     for (int n = 0; n < 4; ++n) {
-        hotKeys[n].virtualKey = unsigned(Atoi(readEntry(QString::fromLatin1(kVirtualCodeSections[n]),
-                                                        QStringLiteral("VirtualCodeNumber")))) &
+        hotKeys[n].virtualKey = unsigned(Atoi(entry(QString::fromLatin1(kVirtualCodeSections[n]),
+                                                    QStringLiteral("VirtualCodeNumber")))) &
                                 0xFFFFu;
-        hotKeys[n].modifiers = unsigned(Atoi(readEntry(QString::fromLatin1(kModifierSections[n]),
-                                                       QStringLiteral("ModifiersNumber")))) &
+        hotKeys[n].modifiers = unsigned(Atoi(entry(QString::fromLatin1(kModifierSections[n]),
+                                                   QStringLiteral("ModifiersNumber")))) &
                                0xFFFFu;
     }
 }
@@ -189,9 +207,10 @@ bool CSettingsFile::Write(const CSettings& settings, const HotKeySetting hotKeys
 
 HotKeySetting CSettingsFile::ReadCaptureAllKey() {
     // An empty value counts as missing: the profile reader cannot tell the two apart.
-    const QString code = readEntry(kCaptureAllCode, QString::fromLatin1(kCaptureAllKeys[0]), QString());
+    const CProfileFile file = loadedFile();
+    const QString code = readEntry(file, kCaptureAllCode, QString::fromLatin1(kCaptureAllKeys[0]), QString());
     const QString modifiers =
-        readEntry(kCaptureAllModifiers, QString::fromLatin1(kCaptureAllKeys[1]), QString());
+        readEntry(file, kCaptureAllModifiers, QString::fromLatin1(kCaptureAllKeys[1]), QString());
     HotKeySetting key = kDefaultCaptureAllKey;
     if (!code.isEmpty()) {
         key.virtualKey = unsigned(Atoi(code)) & 0xFFFFu;
@@ -203,8 +222,10 @@ HotKeySetting CSettingsFile::ReadCaptureAllKey() {
 }
 
 bool CSettingsFile::HasCaptureAllKey() {
-    return !readEntry(kCaptureAllCode, QString::fromLatin1(kCaptureAllKeys[0]), QString()).isEmpty() ||
-           !readEntry(kCaptureAllModifiers, QString::fromLatin1(kCaptureAllKeys[1]), QString()).isEmpty();
+    const CProfileFile file = loadedFile();
+    return !readEntry(file, kCaptureAllCode, QString::fromLatin1(kCaptureAllKeys[0]), QString()).isEmpty() ||
+           !readEntry(file, kCaptureAllModifiers, QString::fromLatin1(kCaptureAllKeys[1]), QString())
+                .isEmpty();
 }
 
 bool CSettingsFile::WriteCaptureAllKey(const HotKeySetting& key, QString* why) {
