@@ -46,6 +46,7 @@ public:
     bool UseClock(GstClock* clock) override;
     bool SetBaseTime(unsigned long long baseTimeNs) override;
     bool SetPositionAndRate(double seconds, double rate, bool keyFrame = false) override;
+    bool SeekKeyFrameAfter(double seconds, double rate) override;
     bool StepFrames(int frames) override;
     bool IsSettled() const override;
     bool GetShownPosition(double& seconds) const override;

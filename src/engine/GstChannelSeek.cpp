@@ -115,6 +115,21 @@ bool GstChannel::SetPositionAndRate(double seconds, double rate, bool keyFrame) 
     return true;
 }
 
+bool GstChannel::SeekKeyFrameAfter(double seconds, double rate) {
+    if (!d->hasPipeline() || !(rate > 0.0) || !std::isfinite(rate) || !std::isfinite(seconds)) {
+        return false;
+    }
+    const double before = d->rate;
+    d->rate = rate;
+    d->rateToApply = false;
+    if (!d->seek(gint64(seconds * double(kNsPerSecond)),
+                 GstSeekFlags(GST_SEEK_FLAG_KEY_UNIT | GST_SEEK_FLAG_SNAP_AFTER))) {
+        d->rate = before;
+        return false;
+    }
+    return true;
+}
+
 bool GstChannel::StepFrames(int frames) {
     if (!d->hasPipeline() || d->videoStreams == 0 || d->atEnd || frames <= 0 ||
         d->heading() != GST_STATE_PAUSED) {

@@ -92,6 +92,9 @@ public:
     // One flushing seek to the exact frame at seconds (keyFrame: to a key frame near it; the
     // demuxers take the one at or before it), playing at rate from there.
     virtual bool SetPositionAndRate(double seconds, double rate, bool keyFrame = false) = 0;
+    // A seek to the key frame at or after the place. The demuxers take a key-frame seek to the
+    // nearest as one to the key frame at or before it: with both, the nearer can be chosen.
+    virtual bool SeekKeyFrameAfter(double seconds, double rate) = 0;
     // Steps frames forward; only while paused (false otherwise).
     virtual bool StepFrames(int frames) = 0;
     // No state change, seek or frame step in progress (`settled` announces it).

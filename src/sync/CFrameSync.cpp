@@ -139,6 +139,7 @@ void CFrameSync::SeekToKeyFrame(const SyncSet& set, double seconds) {
     }
     m_keyTarget = seconds;
     m_keyIssued = false;
+    m_keyAfter = false;
     m_p0 = seconds;
     m_playAfter = play;
     m_state = State::KeySeeking;
@@ -437,6 +438,19 @@ void CFrameSync::LandKeyFrame() {
     double landed = m_keyTarget;
     if (!lead->GetNewestPosition(landed)) {
         lead->GetShownPosition(landed);
+    }
+    // Landed before the place: the key frame after it may be nearer (a seek past the last key
+    // frame ends the stream, and leaves the one before).
+    if (!m_keyAfter && landed < m_keyTarget - FramePeriod(ref) / 2.0) {
+        m_keyAfter = true;
+        m_keyBefore = landed;
+        if (lead->SeekKeyFrameAfter(m_keyTarget, m_rate)) {
+            m_deadlineMs = 0;
+            return;
+        }
+    } else if (m_keyAfter && (lead->IsAtEnd() || landed < m_keyTarget ||
+                              landed - m_keyTarget >= m_keyTarget - m_keyBefore)) {
+        landed = m_keyBefore;
     }
     // Steps back asked for meanwhile count from the key frame.
     const double back = m_pendingBack * FramePeriod(ref);

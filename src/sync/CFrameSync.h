@@ -11,8 +11,9 @@
 //   Seeking      head for the frames of one instant,       all have prerolled (or the settle bound
 //                pictures held; then rest or start          passed): Paused, or Playing together
 //   KeySeeking   the reference heads for its key frame     it has landed: Seeking to that frame
-//                near a place (a seek-bar click or drag);
-//                one key seek at a time, the newest next
+//                nearest a place (a seek-bar click or      (the one before the place, then the one
+//                drag); one key seek at a time, the        after it: the nearer of the two)
+//                newest next
 //   Stepping     frame steps under way, or the panes a     the steps are done: Paused (or Seeking,
 //                pause left a frame apart put on one        when steps back or play follow)
 //                instant
@@ -205,6 +206,8 @@ private:
     double m_placedRate = 1.0; // the rate the channels' segments were placed with
     double m_keyTarget = 0.0;  // the place of the newest key seek
     bool m_keyIssued = false;  // the reference is on its way there (else it waits to be sent)
+    bool m_keyAfter = false;   // and then to the key frame after the place (the first landed before)
+    double m_keyBefore = 0.0;  // where it landed first: the key frame at or before the place
     long long m_deadlineMs = 0;
 
     double m_segStart[4] = {0, 0, 0, 0}; // where each channel's segment starts (seconds)

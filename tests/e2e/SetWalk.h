@@ -29,7 +29,7 @@ struct WalkFigures {
     std::vector<double> lagFrames;    // every reading while playing, the worst pane's lag
     QString worstLag;                 // the reading of the worst lag, and the command before it
     std::vector<double> clickToFrame; // ms from a seek-bar click to every pane on its frame (paused)
-    std::vector<double> dragApart;    // s from the place a drag released the thumb to where it landed
+    std::vector<double> dragApart; // s from the place a drag released the thumb to where it landed (signed)
     QString failure;
 };
 
@@ -457,7 +457,7 @@ private:
             m_fig.clickToFrame.push_back(double(stableSince - m_clickAt));
         }
         if (e.seeks && !m_playing) {
-            m_fig.dragApart.push_back(std::abs(m_at - e.seconds));
+            m_fig.dragApart.push_back(m_at - e.seconds);
         }
         m_clickAt = -1;
         if (!m_playing) {

@@ -98,9 +98,14 @@ TEST_F(SetWalkTest, RandomCommandsLandInStepInEveryState) {
         f.answers.unanswered.isEmpty() ? "" : ": ",
         qPrintable(f.answers.unanswered.join(QStringLiteral("; "))));
     // The key frames of the reference are 2 s apart: the nearest lies within 1 s of a place.
+    std::vector<double> apart;
+    for (double d : f.dragApart) {
+        apart.push_back(std::abs(d));
+    }
     std::printf("walk: thumb drags (paused, %zu): the reference landed from the place released by median "
-                "%.2f s, max %.2f s\n",
-                f.dragApart.size(), Percentile(f.dragApart, 0.5), Percentile(f.dragApart, 1.0));
+                "%.2f s, max %.2f s (from %.2f s to %+.2f s)\n",
+                apart.size(), Percentile(apart, 0.5), Percentile(apart, 1.0), Percentile(f.dragApart, 0.0),
+                Percentile(f.dragApart, 1.0));
     if (qEnvironmentVariableIsSet("TETRAV_WALK_SLOW")) {
         std::printf("walk: answered after more than 100 ms:\n%s\n", qPrintable(f.answers.slow.join('\n')));
     }

@@ -5,7 +5,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <algorithm>
 #include <memory>
+#include <vector>
 
 struct ChannelScript {
     double position = 0.0, length = 0.0;
@@ -21,6 +23,7 @@ struct ChannelScript {
     bool settled = true;      // no seek or step in progress
     bool seekOk = true;       // false: the file cannot seek
     double stepSeconds = 0.0; // how far a frame step moves the position
+    std::vector<double> keys; // key frames (ascending): key-frame seeks land on them
     unsigned long long baseTime = 0;
     QStringList calls; // "Run", "Pause", "Stop", "Destroy", ...
 
@@ -80,9 +83,21 @@ public:
     }
     bool GetShownPictures(ShownPicture&, ShownPicture&) const override { return false; }
 
-    bool SetPositionAndRate(double seconds, double, bool = false) override {
+    bool SetPositionAndRate(double seconds, double, bool keyFrame = false) override {
         m_s->lastSeek = seconds;
+        if (keyFrame && !m_s->keys.empty()) {
+            // As the demuxers do: the key frame at or before the place.
+            const auto after = std::upper_bound(m_s->keys.begin(), m_s->keys.end(), seconds);
+            m_s->position = after == m_s->keys.begin() ? m_s->keys.front() : *(after - 1);
+            return log("SeekKey", m_s->seekOk);
+        }
         return log("SeekExact", m_s->seekOk);
+    }
+    bool SeekKeyFrameAfter(double seconds, double) override {
+        const auto at = std::lower_bound(m_s->keys.begin(), m_s->keys.end(), seconds);
+        m_s->atEnd = at == m_s->keys.end(); // past the last key frame: the stream's end
+        m_s->position = m_s->atEnd ? m_s->length : *at;
+        return log("SeekKeyAfter", m_s->seekOk);
     }
     bool StepFrames(int frames) override {
         m_s->steps += frames;

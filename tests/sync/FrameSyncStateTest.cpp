@@ -337,5 +337,37 @@ TEST(FrameSyncStates, AtTheEdgesAndBesideDamagedPanesEveryCommandLands) {
     }
 }
 
+// A seek-bar click on a reference with key frames 2 s apart: the key-frame seek lands on the one
+// at or before the place, so the reference goes on to the one after it, and the set lands on the
+// nearer of the two (the one before where the place is a key frame, or lies past the last).
+struct KeyCase {
+    const char* name;
+    double place;
+    double at;    // the timeline's place once landed
+    int keySeeks; // the reference's key-frame seeks
+};
+const KeyCase kKeyCases[] = {
+    {"the key frame after the place is nearer", 7.3, 8.02, 2},
+    {"the key frame before the place is nearer", 6.7, 6.02, 2},
+    {"the place is a key frame", 6.0, 6.02, 1},
+    {"past the last key frame", 9.5, 8.02, 2},
+};
+
+TEST(FrameSyncStates, ASeekBarClickLandsOnTheKeyFrameNearestThePlace) {
+    for (const KeyCase& c : kKeyCases) {
+        SCOPED_TRACE(c.name);
+        ScriptedSet s;
+        s.Reach(From::Paused);
+        s.script[0]->keys = {0.0, 2.0, 4.0, 6.0, 8.0};
+        s.script[0]->calls.clear();
+        s.sync.SeekToKeyFrame(s.set, c.place);
+        s.Land();
+        EXPECT_EQ(s.sync.CurrentState(), State::Paused);
+        EXPECT_NEAR(s.sync.TimelinePosition(), c.at, 1e-6);
+        EXPECT_EQ(s.script[0]->count("SeekKey") + s.script[0]->count("SeekKeyAfter"), c.keySeeks)
+            << qPrintable(s.script[0]->calls.join(' '));
+    }
+}
+
 } // namespace
 } // namespace mainwnd_test
