@@ -384,10 +384,10 @@ private:
             return e.playingTime || m_playing ? t >= e.frame / 25.0 - 0.05 && t <= e.frame / 25.0 + played
                                               : n == e.frame;
         case Expect::KeyNear: {
-            // A key frame of the reference within a key-frame interval of the place (and what it
-            // played since): the demuxers snap to the one before it or the nearest. The place of a
-            // pointer on the bar is known to a few tenths.
-            const double slack = kRefGop / 25.0 + 0.4;
+            // The key frame of the reference nearest the place, within half a key-frame interval
+            // of it (and what it played since). The place of a pointer on the bar is known to a few
+            // tenths.
+            const double slack = kRefGop / 25.0 / 2.0 + 0.4;
             if (!m_playing && n % kRefGop != 0) {
                 return false;
             }
