@@ -150,10 +150,15 @@ void CFrameSync::SeekToKeyFrame(const SyncSet& set, double seconds) {
 
 void CFrameSync::SetRate(const SyncSet& set, double rate) {
     m_set = set;
-    EndPacing();
     if (!(rate > 0.0) || !std::isfinite(rate)) {
         return;
     }
+    // The rate the set plays at already: nothing to do (a seek would only jolt the panes).
+    if (m_state == State::Playing && rate == m_placedRate) {
+        m_rate = rate;
+        return;
+    }
+    EndPacing();
     m_rate = rate;
     switch (m_state) {
     case State::Playing:

@@ -27,6 +27,7 @@
 //   Seek      Seeking to the frame  the newest seek wins       Seeking            Seeking, play on
 //   KeySeek   KeySeeking            the newest seek wins       KeySeeking         KeySeeking, play on
 //   Rate      kept for the start    applies when it lands      kept               Seeking, play on
+//                                                                                 (its own rate: -)
 //   Step      Stepping              from the seek's target     one more step      Stepping, Paused
 //   StepBack  Seeking a frame back  a frame back from target   one step fewer     as when Paused
 //   Offsets   Seeking, new places   Seeking, new places        Seeking            Seeking, play on

@@ -22,6 +22,7 @@
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <functional>
@@ -199,9 +200,23 @@ public:
         const QImage screen = GrabScreen(m_x.display());
         f.atMs = m_clock.elapsed();
         for (int k = 0; k < 4 && !screen.isNull(); ++k) {
-            f.n[k] = enginetest::frameNumberIn(screen, m_picture[k], m_sourceHeight);
+            f.n[k] = showsPicture(screen, m_picture[k])
+                         ? enginetest::frameNumberIn(screen, m_picture[k], m_sourceHeight)
+                         : -1;
         }
         return f;
+    }
+    // A pane without a picture (a stopped set) is black, and black cells spell frame 0: the clips'
+    // background just above the cells is never black, dimmed or not.
+    bool showsPicture(const QImage& screen, const QRect& picture) const {
+        const int y = picture.bottom() - int(28 * std::max(picture.height() / double(m_sourceHeight), 0.5));
+        for (int i = 1; i < 8; ++i) {
+            const QRgb c = screen.pixel(picture.x() + i * picture.width() / 8, y);
+            if (std::max({qRed(c), qGreen(c), qBlue(c)}) >= 12) {
+                return true;
+            }
+        }
+        return false;
     }
     QImage screen() { return GrabScreen(m_x.display()); }
     qint64 nowMs() const { return m_clock.elapsed(); }

@@ -7,13 +7,13 @@
 // the commands so far say how to replay it.
 #include "e2e/AnswerWatch.h"
 #include "e2e/SetModel.h"
+#include "e2e/SetWalkControls.h"
 
 #include <QRegularExpression>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <map>
 #include <random>
 #include <vector>
 
@@ -54,18 +54,7 @@ public:
     SetWalk(SetSession& s, unsigned seed) : m_s(s), m_seed(seed), m_random(seed) {}
 
     // Finds the controls of the opened set; false when one is missing.
-    bool locate() {
-        m_s.refresh();
-        for (const char* name : {"播放", "暂停播放", "倒回播放", "恢复播放", "快速播放"}) {
-            m_button[QString::fromUtf8(name)] = m_s.extents(QString::fromUtf8(name));
-            if (m_button[QString::fromUtf8(name)].isEmpty()) {
-                return false;
-            }
-        }
-        m_menu = m_s.extents(QStringLiteral("播放控制"));
-        m_bar = m_s.extents(QStringLiteral("播放进度"));
-        return !m_bar.isEmpty() && !m_menu.isEmpty() && m_s.locatePanes() && m_answer.locate(m_bar);
-    }
+    bool locate() { return m_controls.locate() && m_answer.locate(m_controls.bar()); }
 
     // The set as it opened: paused on its first frames.
     bool begin() {
@@ -79,18 +68,21 @@ public:
                                   Cmd::Click, Cmd::Drag,  Cmd::Right,     Cmd::Right,   Cmd::Left, Cmd::Left,
                                   Cmd::Nudge, Cmd::GoTo,  Cmd::PlayPause, Cmd::MenuStep};
         Cmd cmd = any[pick(0, int(std::size(any)) - 1)];
-        // The set ends when the reference reaches its end: a walk far on goes back first.
-        if (m_at > (m_playing ? 10.0 : 14.0)) {
+        // The set ends when the reference reaches its end: a walk far on goes back first (paused at
+        // double speed, a start gives it only a few seconds).
+        if (m_at > (m_playing ? 10.0 : (m_rate > 1.0 ? 12.0 : 14.0))) {
             cmd = pick(0, 1) == 0 ? Cmd::GoTo : Cmd::Click;
         }
         // Some commands come while the one before is still on its way.
         if (pick(0, 6) == 0 && (cmd == Cmd::Click || cmd == Cmd::GoTo)) {
-            const Expect first = give(cmd);
+            Expect first = give(cmd);
+            first.givenMs = m_givenMs;
             ++m_fig.overtaken;
             wait(pick(0, 120));
             const Cmd second = std::array{Cmd::Click, Cmd::GoTo, Cmd::Right, Cmd::Fast}[pick(0, 3)];
             m_inFlight = true;
             Expect then = give(second);
+            then.givenMs = m_givenMs;
             m_inFlight = false;
             m_noOp = false;
             if (second == Cmd::Fast) {
@@ -104,7 +96,8 @@ public:
             return check(then);
         }
         m_timed = true;
-        const Expect e = give(cmd);
+        Expect e = give(cmd);
+        e.givenMs = m_givenMs;
         m_timed = false;
         return check(e);
     }
@@ -121,6 +114,7 @@ private:
         int frame = 0;            // Exact (derived), Frame
         bool playingTime = false; // the set may have played on from the target
         bool seeks = false;       // several seeks, each newer one waiting for the one before (a drag)
+        qint64 givenMs = -1;      // when the command was given: the set plays on from then
     };
 
     int pick(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(m_random); }
@@ -132,25 +126,19 @@ private:
         const double last = std::floor(kRefLength * kWalkClips[kRef].grid) - 1;
         return int(std::clamp(std::floor(t * kWalkClips[kRef].grid + 1e-6), 0.0, last));
     }
-    QPoint center(const QRect& r) const { return r.center(); }
-    // A point on the seek bar and the time it stands for: a click centres the thumb on it, and the
-    // thumb's left edge runs over the bar less the two arrow buttons and itself (all as wide).
-    QPoint barPoint(double fraction, double* seconds) const {
-        const int w = kThumbWidth;
-        const int x = m_bar.left() + w + w / 2 + int(fraction * (m_bar.width() - 3 * w));
-        *seconds = kRefLength * fraction;
-        return {x, m_bar.center().y()};
-    }
 
     void log(const QString& what) {
         m_log << QStringLiteral("%1: %2").arg(m_log.size() + 1).arg(what);
         ++m_fig.commands;
     }
-    bool button(const char* name) { return m_s.click(center(m_button[QString::fromUtf8(name)])); }
+    bool button(const char* name) { return m_controls.button(name); }
 
     // Just before a command's action (the answer is timed from here), and after it: the status
     // text it shows (empty: none) and where it puts the thumb.
-    void acting() { m_answer.before(m_timed, m_wasPlaying); }
+    void acting() {
+        m_givenMs = m_s.nowMs();
+        m_answer.before(m_timed, m_wasPlaying);
+    }
     void answered(const char* text, int barX = -1) {
         m_answer.after(text, barX, m_noOp, m_log.last(), m_fig.answers);
     }
@@ -199,7 +187,7 @@ private:
         }
         case Cmd::Click: {
             double seconds = 0;
-            QPoint at = barPoint(pick(0, 780) / 1000.0, &seconds);
+            QPoint at = m_controls.barPoint(pick(0, 780) / 1000.0, &seconds);
             // A press on the thumb takes hold of it and does not seek: paused, the thumb stands
             // where the set is (it follows every move at once), so nothing moves. Its very edges
             // are left alone (a pixel decides there), and so is a thumb that a move still on its
@@ -229,7 +217,7 @@ private:
         }
         case Cmd::Drag: {
             double to = 0;
-            const QPoint b = barPoint(pick(0, 780) / 1000.0, &to);
+            const QPoint b = m_controls.barPoint(pick(0, 780) / 1000.0, &to);
             // The button goes down on the thumb where the screen shows it, and drags it.
             const int from = thumbX();
             log(QStringLiteral("thumb drag from x %1 to x %2 (%3 s)")
@@ -300,22 +288,18 @@ private:
         return {};
     }
 
-    // The middle of the seek bar's thumb: where the bar's value (0..200, read as a screen reader
-    // reads it) puts the thumb, between the arrows (the track is the bar less three thumb widths).
-    // The grey of the gripper on the screen is not enough: the played part has greys of its own.
-    static constexpr int kThumbWidth = 25; // the thumb's and the arrows' bitmaps
+    // The middle of the seek bar's thumb on the screen.
+    static constexpr int kThumbWidth = WalkControls::kThumbWidth;
     int thumbX(bool rested = true) {
-        m_s.refresh();
         // Paused, the thumb follows the set as soon as a move lands (the figure: how soon it
         // was seen there). Where a move is on its way, the thumb as it is.
-        double position = 0;
         const qint64 from = m_s.nowMs();
-        const bool there = WaitUntil(
-            [&] {
-                position = m_s.value(QStringLiteral("播放进度"));
-                return m_playing || !rested || std::abs(position - m_at * 200.0 / kRefLength) <= 3.0;
+        bool there = false;
+        const double position = m_controls.thumbValue(
+            [&](double value) {
+                return m_playing || !rested || std::abs(value - m_at * 200.0 / kRefLength) <= 3.0;
             },
-            1500, 20);
+            &there);
         if (!m_playing && rested) {
             m_fig.thumbMs.push_back(there ? double(m_s.nowMs() - from) : 1500.0);
             if (!there) {
@@ -323,49 +307,18 @@ private:
                             m_at, qPrintable(m_log.mid(std::max(0, int(m_log.size()) - 4)).join('\n')));
             }
         }
-        const int w = kThumbWidth;
-        const int track = m_bar.width() - 3 * w;
-        const int left = std::isnan(position) ? w : int(std::floor(position * track / 200.0 + 0.5)) + w;
-        return m_bar.left() + left + w / 2;
+        return m_controls.thumbX(position);
     }
 
     void menuStep() {
-        m_s.click(center(m_menu));
-        QRect item;
-        WaitUntil(
-            [&] {
-                m_s.refresh();
-                item = m_s.extents(QStringLiteral("逐帧播放   ->"), QStringLiteral("menu item"));
-                return !item.isEmpty() && item.top() > m_menu.top();
-            },
-            3000, 50);
+        const QRect item = m_controls.openStepItem();
         acting(); // the answer to the item, not to the menu opening
-        m_s.click(center(item));
+        m_s.click(item.center());
     }
 
-    // The offsets the status bar shows (偏移 +0.040,0,...), relative to the reference's.
+    // The offsets the status bar shows, relative to the reference's.
     void readOffsets() {
-        std::array<double, 4> absolute{0, 0, 0, 0};
-        WaitUntil(
-            [&] {
-                const QStringList texts = m_s.statusTexts();
-                const QStringList found = texts.filter(QStringLiteral("偏移"));
-                if (found.isEmpty()) {
-                    return std::all_of(m_nudged.begin(), m_nudged.end(), [](int n) { return n == 0; });
-                }
-                const QStringList parts =
-                    found.first().section(QStringLiteral("偏移 "), 1).split(QLatin1Char(','));
-                for (int k = 0; k < 4 && k < parts.size(); ++k) {
-                    absolute[k] = parts[k].toDouble();
-                }
-                for (int k = 0; k < 4; ++k) {
-                    if (std::lround(absolute[k] * kWalkClips[k].grid) != 0 && m_nudged[k] == 0) {
-                        return false;
-                    }
-                }
-                return true;
-            },
-            3000, 50);
+        const std::array<double, 4> absolute = m_controls.offsets(m_nudged);
         for (int k = 0; k < 4; ++k) {
             m_model.offset[k] = absolute[k] - absolute[kRef];
         }
@@ -374,7 +327,10 @@ private:
     bool met(const Expect& e, const PaneFrames& f, qint64 since) const {
         const int n = f.n[kRef];
         const double t = SetModel::refTime(f);
-        const double played = m_playing ? double(f.atMs - since) / 1000.0 * m_rate + 0.3 : 0.0;
+        // Playing, the set may have landed as soon as the command was given, and played on since:
+        // the wait for the command's first mark on the screen counts too.
+        const qint64 from = e.givenMs >= 0 ? std::min(e.givenMs, since) : since;
+        const double played = m_playing ? double(f.atMs - from) / 1000.0 * m_rate + 0.3 : 0.0;
         switch (e.kind) {
         case Expect::None:
             return true;
@@ -446,7 +402,9 @@ private:
             8000, 15);
         if (!landed) {
             ++m_fig.missed;
-            return fail(QStringLiteral("%1: did not land").arg(what), f);
+            // A set played to its end stops: the walk went too far, rather than the command missed.
+            const bool ended = m_s.statusTexts().contains(QStringLiteral("停止播放"));
+            return fail(QStringLiteral("%1: did not land%2").arg(what, ended ? " (the set ended)" : ""), f);
         }
         if (m_fig.commands > 0) {
             ++(m_noOp ? m_fig.noOps : m_fig.landed);
@@ -506,9 +464,7 @@ private:
     SetModel m_model;
     WalkFigures m_fig;
     QStringList m_log;
-    std::map<QString, QRect> m_button;
-    QRect m_bar;
-    QRect m_menu;
+    WalkControls m_controls{m_s};
     bool m_playing = false;
     bool m_wasPlaying = false;
     bool m_inFlight = false; // the command comes while the one before is on its way
@@ -519,6 +475,7 @@ private:
     int m_frame = 0;   // the reference's frame when the last command landed
     double m_at = 0.0; // and its time
     qint64 m_clickAt = -1;
+    qint64 m_givenMs = -1; // when the newest command was given
     std::array<int, 4> m_nudged{0, 0, 0, 0};
 };
 

@@ -16,11 +16,11 @@ namespace {
 using State = CFrameSync::State;
 
 enum class From { Idle, Paused, Seeking, Prerolling, KeySeeking, Stepping, Playing };
-enum class Command { Play, Pause, GoTo, KeySeek, Rate, Step, StepBack, Offsets, Stalled, Stop };
+enum class Command { Play, Pause, GoTo, KeySeek, Rate, SameRate, Step, StepBack, Offsets, Stalled, Stop };
 
 constexpr const char* kFromNames[] = {"Idle",       "Paused",   "Seeking", "Prerolling",
                                       "KeySeeking", "Stepping", "Playing"};
-constexpr const char* kCommandNames[] = {"Play", "Pause",    "GoTo",    "KeySeek", "Rate",
+constexpr const char* kCommandNames[] = {"Play", "Pause",    "GoTo",    "KeySeek", "Rate", "SameRate",
                                          "Step", "StepBack", "Offsets", "Stalled", "Stop"};
 
 // Four channels at 25 fps; the set stands at 5.02 s (the middle of frame 125) before the command.
@@ -106,6 +106,8 @@ public:
             return sync.SeekToKeyFrame(set, 7.3);
         case Command::Rate:
             return sync.SetRate(set, 2.0);
+        case Command::SameRate:
+            return sync.SetRate(set, 1.0);
         case Command::Step:
             return sync.StepFrame(set);
         case Command::StepBack:
@@ -151,7 +153,7 @@ constexpr double kBack = 4.98; // the middle of frame 124
 using S = State;
 // Rows: commands; columns: Idle, Paused, Seeking, Prerolling (seeking, then play), KeySeeking,
 // Stepping (one step on from 5.0), Playing.
-const Outcome kTable[10][7] = {
+const Outcome kTable[11][7] = {
     // Play: at once where the set rests placed, else once the move in progress has landed
     {{S::Seeking, true, S::Playing, kOn},
      {S::Playing, false, S::Playing, kOn},
@@ -193,6 +195,14 @@ const Outcome kTable[10][7] = {
      {S::KeySeeking, false, S::Paused, kHere},
      {S::Stepping, false, S::Paused, kNext},
      {S::Seeking, true, S::Playing, kOn}},
+    // The rate the set has: nothing moves (a playing set plays on without a seek)
+    {{S::Idle, false, S::Idle, 0.0},
+     {S::Paused, false, S::Paused, kHere},
+     {S::Seeking, false, S::Paused, kHere},
+     {S::Seeking, true, S::Playing, kOn},
+     {S::KeySeeking, false, S::Paused, kHere},
+     {S::Stepping, false, S::Paused, kNext},
+     {S::Playing, false, S::Playing, kOn}},
     // Step: one frame on from where the set rests or is heading; play stops
     {{S::Stepping, false, S::Paused, kNext},
      {S::Stepping, false, S::Paused, kNext},
@@ -237,7 +247,7 @@ const Outcome kTable[10][7] = {
 
 TEST(FrameSyncStates, EveryCommandInEveryStateHasItsResultAndLands) {
     for (int f = 0; f < 7; ++f) {
-        for (int c = 0; c < 10; ++c) {
+        for (int c = 0; c < 11; ++c) {
             SCOPED_TRACE(testing::Message() << kCommandNames[c] << " in " << kFromNames[f]);
             const Outcome& want = kTable[c][f];
             ScriptedSet s;
