@@ -464,6 +464,16 @@ void CFrameSync::LandKeyFrame() {
 }
 
 void CFrameSync::PollSeek() {
+    if (!m_playAfter && m_pendingSteps == 0) {
+        // The set rests where it lands: each pane shows its new picture as soon as it has it, so
+        // that the command is answered at once where it can be (an exact seek in one file may take
+        // many times as long as in another).
+        for (int k = 0; k < 4; ++k) {
+            if (m_set.IsOpen(k) && m_set.channels[k]->IsSettled()) {
+                m_set.channels[k]->HoldPicture(false);
+            }
+        }
+    }
     if (!AllSettled() && !PastDeadline()) {
         return;
     }

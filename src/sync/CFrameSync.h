@@ -10,6 +10,7 @@
 //   Paused       rest on the frames of one instant         a command
 //   Seeking      head for the frames of one instant,       all have prerolled (or the settle bound
 //                pictures held; then rest or start          passed): Paused, or Playing together
+//                (to rest: each pane's goes up as it lands)
 //   KeySeeking   the reference heads for its key frame     it has landed: Seeking to that frame
 //                nearest a place (a seek-bar click or      (the one before the place, then the one
 //                drag); one key seek at a time, the        after it: the nearer of the two)

@@ -386,14 +386,22 @@ private:
             e.kind == Expect::None || e.seeks || shown ? 600 : qint64(std::max(60.0, 1.5 * 40.0 / m_rate));
         PaneFrames f;
         PaneFrames before;
+        PaneFrames lastRead; // the last reading of every pane, for a miss's report
+        int looks = 0;
+        int read = 0;
         qint64 stableSince = 0;
         bool landed = false;
         WaitUntil(
             [&] {
                 f = m_s.read();
+                ++looks;
                 if (!(f == before)) {
                     stableSince = f.atMs;
                     before = f;
+                }
+                if (m_model.allRead(f)) {
+                    ++read;
+                    lastRead = f;
                 }
                 const bool in = m_model.allRead(f) && met(e, f, since);
                 landed = in && (m_playing || (m_model.oneInstant(f) && f.atMs - stableSince >= still));
@@ -404,7 +412,12 @@ private:
             ++m_fig.missed;
             // A set played to its end stops: the walk went too far, rather than the command missed.
             const bool ended = m_s.statusTexts().contains(QStringLiteral("停止播放"));
-            return fail(QStringLiteral("%1: did not land%2").arg(what, ended ? " (the set ended)" : ""), f);
+            return fail(QStringLiteral("%1: did not land%2; %3 of %4 readings of every pane, the last %5")
+                            .arg(what, ended ? " (the set ended)" : "")
+                            .arg(read)
+                            .arg(looks)
+                            .arg(Describe(lastRead)),
+                        f);
         }
         if (m_fig.commands > 0) {
             ++(m_noOp ? m_fig.noOps : m_fig.landed);

@@ -21,6 +21,7 @@ struct ChannelScript {
     double newest = -1.0;     // position of the newest picture; -1 = the position
     double gate = -2.0;       // the last picture gate asked for (-1: none); -2: never asked
     bool settled = true;      // no seek or step in progress
+    bool held = false;        // the pane keeps its picture
     bool seekOk = true;       // false: the file cannot seek
     double stepSeconds = 0.0; // how far a frame step moves the position
     std::vector<double> keys; // key frames (ascending): key-frame seeks land on them
@@ -113,7 +114,7 @@ public:
         seconds = m_s->newest >= 0.0 ? m_s->newest : m_s->position;
         return true;
     }
-    void HoldPicture(bool) override {}
+    void HoldPicture(bool hold) override { m_s->held = hold; }
     void DimPicture(bool) override {}
     void ShowPaneInfo(const PaneInfo&) override {}
     void GatePictures(double seconds) override { m_s->gate = seconds; }

@@ -347,6 +347,31 @@ TEST(FrameSyncStates, AtTheEdgesAndBesideDamagedPanesEveryCommandLands) {
     }
 }
 
+// A move after which the set rests shows each pane's new picture as soon as that pane has landed
+// (a quick file answers at once beside a slow one); one after which the set plays holds them all
+// until every pane is there, so that they start together.
+TEST(FrameSyncStates, ARestingSetShowsEachPaneAsItLandsAPlayingOneAllTogether) {
+    for (const bool playing : {false, true}) {
+        SCOPED_TRACE(playing ? "playing" : "paused");
+        ScriptedSet s;
+        s.Reach(playing ? From::Playing : From::Paused);
+        s.Settle(false);
+        s.Give(Command::GoTo);
+        for (int k = 0; k < 3; ++k) {
+            s.script[k]->settled = true;
+        }
+        s.now += 10000000ULL;
+        s.sync.PollNow();
+        for (int k = 0; k < 4; ++k) {
+            EXPECT_EQ(s.script[k]->held, playing || k == 3) << "pane " << k + 1;
+        }
+        s.Land();
+        for (int k = 0; k < 4; ++k) {
+            EXPECT_FALSE(s.script[k]->held) << "pane " << k + 1;
+        }
+    }
+}
+
 // A seek-bar click on a reference with key frames 2 s apart: the key-frame seek lands on the one
 // at or before the place, so the reference goes on to the one after it, and the set lands on the
 // nearer of the two (the one before where the place is a key frame, or lies past the last).
