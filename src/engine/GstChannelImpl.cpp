@@ -242,10 +242,14 @@ void GstChannel::Impl::drain() {
     }
 }
 
-// Waits at most timeoutMs for the pipeline to settle (no state change, seek or step in
-// progress), handling the messages that come meanwhile. False on error or time-out.
-bool GstChannel::Impl::settle(int timeoutMs) {
-    const gint64 deadline = g_get_monotonic_time() + gint64(timeoutMs) * 1000;
+// Waits for the pipeline to settle (no state change, seek or step in progress), handling the
+// messages that come meanwhile. Gives up after stallMs without progress (a message, bytes read
+// from the file) or after kRenderLimitUs in all, as an open does. False on error or giving up.
+bool GstChannel::Impl::settle(int stallMs) {
+    const gint64 stallUs = gint64(stallMs) * 1000;
+    const gint64 startUs = g_get_monotonic_time();
+    gint64 progressUs = startUs;
+    guint64 bytesSeen = sourceBytes->load();
     bool ok = false;
     for (;;) {
         GstState current = GST_STATE_VOID_PENDING;
@@ -258,9 +262,22 @@ bool GstChannel::Impl::settle(int timeoutMs) {
             ok = true;
             break;
         }
-        const gint64 left = deadline - g_get_monotonic_time();
-        if (left <= 0 || bus->HandleNext(left) == GST_MESSAGE_ERROR) {
+        const gint64 now = g_get_monotonic_time();
+        if (const guint64 bytes = sourceBytes->load(); bytes != bytesSeen) {
+            bytesSeen = bytes;
+            progressUs = now;
+        }
+        const gint64 left = std::min(progressUs + stallUs, startUs + kRenderLimitUs) - now;
+        if (left <= 0) {
             break;
+        }
+        // Looks again at least every 100 ms: bytes read bring no message.
+        const GstMessageType type = bus->HandleNext(std::min<gint64>(left, 100000));
+        if (type == GST_MESSAGE_ERROR) {
+            break;
+        }
+        if (type != GST_MESSAGE_UNKNOWN) {
+            progressUs = g_get_monotonic_time();
         }
     }
     OnBusDrained();

@@ -118,9 +118,10 @@ struct GstChannel::Impl : ChannelBusObserver::Handler {
     bool renderStalled();
     // Counts the bytes each new source of the pipeline hands on, into sourceBytes.
     void countSourceBytes();
-    // Waits at most timeoutMs for the pipeline to settle (no state change, seek or step in
-    // progress), handling the messages that come meanwhile. False on error or time-out.
-    bool settle(int timeoutMs);
+    // Waits for the pipeline to settle (no state change, seek or step in progress), handling the
+    // messages that come meanwhile. False on error, or after stallMs without progress (a
+    // message, bytes read) or kRenderLimitUs in all.
+    bool settle(int stallMs);
     bool seek(gint64 targetNs, GstSeekFlags how);
     // Sends a flushing seek to targetNs (stream time from the stream's start); false when the
     // pipeline refused it. The newest seek wins: only its own end completes it.
