@@ -12,15 +12,13 @@
 #include <QFileInfo>
 #include <QUrl>
 
+#include <atomic>
 #include <functional>
 
 #include <cerrno>
 #include <unistd.h>
 
 namespace {
-
-// How long the detector may take over one file; shorter limits misfire on a cold start.
-constexpr GstClockTime kDetectorTimeout = 5 * GST_SECOND;
 
 using DiscovererRef = std::unique_ptr<GstDiscoverer, GstObjectUnref>;
 using DiscovererInfoRef = std::unique_ptr<GstDiscovererInfo, GstObjectUnref>;
@@ -100,16 +98,86 @@ int forEachStream(const StreamFacts& facts, int channel, QStringList* messages,
     return 1;
 }
 
+struct GMainContextUnref {
+    void operator()(GMainContext* c) const { g_main_context_unref(c); }
+};
+struct GSourceDestroy {
+    void operator()(GSource* s) const {
+        g_source_destroy(s);
+        g_source_unref(s);
+    }
+};
+
+// One discovery in progress: the answer when it comes, and when it last got anywhere (a byte
+// read from the file, a message of the detector's pipeline).
+struct Discovery {
+    DiscovererInfoRef info;
+    GErrorRef error;
+    bool done = false;
+    std::atomic<gint64> progressUs{0};
+    bool busWatched = false;
+    std::function<void(GstElement*)> onSource;
+
+    void moved() { progressUs.store(g_get_monotonic_time()); }
+
+    static void onDiscovered(GstDiscoverer*, GstDiscovererInfo* info, GError* error, gpointer self) {
+        auto* d = static_cast<Discovery*>(self);
+        d->info.reset(GST_DISCOVERER_INFO(g_object_ref(info)));
+        d->error.reset(error ? g_error_copy(error) : nullptr);
+        d->done = true;
+    }
+    // In a streaming thread.
+    static GstPadProbeReturn onData(GstPad*, GstPadProbeInfo*, gpointer self) {
+        static_cast<Discovery*>(self)->moved();
+        return GST_PAD_PROBE_OK;
+    }
+    static void onMessage(GstBus*, GstMessage*, gpointer self) { static_cast<Discovery*>(self)->moved(); }
+    static void onSourceSetup(GstDiscoverer*, GstElement* source, gpointer self) {
+        auto* d = static_cast<Discovery*>(self);
+        d->moved();
+        if (GstPadRef pad{gst_element_get_static_pad(source, "src")}) {
+            gst_pad_add_probe(pad.get(),
+                              GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST),
+                              onData, d, nullptr);
+        }
+        // The detector's pipeline is the source's top parent; its bus signals each message.
+        GstObject* top = GST_OBJECT(source);
+        while (GstObject* parent = GST_OBJECT_PARENT(top)) {
+            top = parent;
+        }
+        if (!d->busWatched && GST_IS_PIPELINE(top)) {
+            GstBusRef bus(gst_pipeline_get_bus(GST_PIPELINE(top)));
+            g_signal_connect(bus.get(), "message", G_CALLBACK(onMessage), d);
+            d->busWatched = true;
+        }
+        if (d->onSource) {
+            d->onSource(source);
+        }
+    }
+};
+
 } // namespace
 
 StreamFacts CStreamProbe::Discover(const QString& path) {
+    return DiscoverWithin(path, DiscoverLimits{});
+}
+
+StreamFacts CStreamProbe::DiscoverWithin(const QString& path, const DiscoverLimits& limits) {
     StreamFacts facts;
     facts.path = path;
     if (!gst_is_initialized()) {
         gst_init(nullptr, nullptr);
     }
+    // The detector works in a main context of this call's own, which this thread turns below.
+    const std::unique_ptr<GMainContext, GMainContextUnref> context(g_main_context_new());
+    g_main_context_push_thread_default(context.get());
+    const std::unique_ptr<GMainContext, void (*)(GMainContext*)> popContext(
+        context.get(), g_main_context_pop_thread_default);
+    Discovery discovery; // outlives the detector, whose signals point at it
+    discovery.onSource = limits.onSource;
     GError* raw = nullptr;
-    DiscovererRef detector(gst_discoverer_new(kDetectorTimeout, &raw));
+    // Its own limit is the whole time an open may take; a stall ends it sooner (below).
+    DiscovererRef detector(gst_discoverer_new(GstClockTime(limits.limitUs) * 1000, &raw));
     GErrorRef createError(raw);
     if (!detector) {
         return failed(std::move(facts), ProbeResult::kNoDetector, "Failed in CoCreateInstance!  hr=0x%x\r\n");
@@ -130,9 +198,31 @@ StreamFacts CStreamProbe::Discover(const QString& path) {
         return failed(std::move(facts), ProbeResult::kAccessDenied);
     }
     const QByteArray uri = FileName::ToUri(QFileInfo(path).absoluteFilePath());
-    raw = nullptr;
-    DiscovererInfoRef info(gst_discoverer_discover_uri(detector.get(), uri.constData(), &raw));
-    GErrorRef error(raw);
+    g_signal_connect(detector.get(), "discovered", G_CALLBACK(Discovery::onDiscovered), &discovery);
+    g_signal_connect(detector.get(), "source-setup", G_CALLBACK(Discovery::onSourceSetup), &discovery);
+    // Wakes the loop below now and then to look at the progress.
+    const std::unique_ptr<GSource, GSourceDestroy> tick(g_timeout_source_new(100));
+    g_source_set_callback(
+        tick.get(), [](gpointer) { return gboolean(G_SOURCE_CONTINUE); }, nullptr, nullptr);
+    g_source_attach(tick.get(), context.get());
+    gst_discoverer_start(detector.get());
+    const gint64 startUs = g_get_monotonic_time();
+    discovery.moved();
+    bool stalled = !gst_discoverer_discover_uri_async(detector.get(), uri.constData());
+    while (!discovery.done && !stalled) {
+        g_main_context_iteration(context.get(), TRUE);
+        const gint64 now = g_get_monotonic_time();
+        // A slow machine is no reason to call a good file unreadable: only a file that stops
+        // getting anywhere times out.
+        stalled = !discovery.done &&
+                  (now - discovery.progressUs.load() > limits.stallUs || now - startUs > limits.limitUs);
+    }
+    gst_discoverer_stop(detector.get());
+    if (!discovery.done) {
+        return failed(std::move(facts), ProbeResult::kTimeout);
+    }
+    DiscovererInfoRef info = std::move(discovery.info);
+    GErrorRef error = std::move(discovery.error);
     const GstDiscovererResult result =
         info ? gst_discoverer_info_get_result(info.get()) : GST_DISCOVERER_ERROR;
     if (!info || result != GST_DISCOVERER_OK) {

@@ -10,9 +10,11 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <vector>
 
 class IChannel;
+typedef struct _GstElement GstElement;
 
 struct ProbeState {
     double length[4] = {0, 0, 0, 0};
@@ -50,10 +52,21 @@ struct StreamFacts {
     std::vector<Stream> streams;
 };
 
+// How long a detection may go on: it gives up after stallUs without progress (a byte read from
+// the file, a message of its pipeline) or after limitUs in all, as an open does.
+struct DiscoverLimits {
+    long long stallUs = 5000000;
+    long long limitUs = 120000000;
+    // Called with the file's source as the detector makes it (to watch or pace the reading).
+    std::function<void(GstElement*)> onSource;
+};
+
 class CStreamProbe {
 public:
     // Examines path with the detector; shows nothing. Safe on any thread.
     static StreamFacts Discover(const QString& path);
+    // The same, within limits of the caller's own.
+    static StreamFacts DiscoverWithin(const QString& path, const DiscoverLimits& limits);
 
     // paths[k] empty = channel k not open. miniVideo exactly 1 = shortest, else longest.
     // facts: what Discover found for each open channel, or null to discover here (in turn).

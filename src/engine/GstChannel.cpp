@@ -186,6 +186,7 @@ bool GstChannel::StartRender(const QString& path) {
     }
     gst_element_set_state(d->playbin.get(), GST_STATE_NULL);
     d->drain();
+    d->forgetStreamingThreads();
     d->resetStreamFacts();
     if (d->video) {
         d->video->clearFrames();
@@ -202,7 +203,7 @@ bool GstChannel::StartRender(const QString& path) {
     const QByteArray uri = FileName::ToUri(file.absoluteFilePath());
     g_object_set(d->playbin.get(), "uri", uri.constData(), nullptr);
     d->renderStartUs = d->renderProgressUs = g_get_monotonic_time();
-    d->renderBytesSeen = d->sourceBytes->load();
+    d->renderBytesSeen = d->progressMark();
     d->renderPath = file.absoluteFilePath();
     d->rendering = true;
     d->prerollAnnounced = false;

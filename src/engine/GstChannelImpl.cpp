@@ -8,6 +8,9 @@
 
 #include <algorithm>
 
+#include <pthread.h>
+#include <time.h>
+
 namespace {
 // How often a seek whose picture came out damaged is sent again.
 constexpr int kSeekResends = 2;
@@ -31,6 +34,12 @@ GstPadProbeReturn onSourceData(GstPad*, GstPadProbeInfo* info, gpointer counter)
     return GST_PAD_PROBE_OK;
 }
 
+// An element joins the pipeline (a plugin was loaded for it): the open is moving, though no
+// byte may be read meanwhile.
+void onElementAdded(GstBin*, GstBin*, GstElement*, gpointer counter) {
+    static_cast<ByteCounter*>(counter)->get()->fetch_add(1);
+}
+
 void onSourceSetup(GstElement*, GstElement* source, gpointer counter) {
     GstPadRef pad(gst_element_get_static_pad(source, "src"));
     if (pad) {
@@ -39,6 +48,25 @@ void onSourceSetup(GstElement*, GstElement* source, gpointer counter) {
                           onSourceData, new ByteCounter(*static_cast<ByteCounter*>(counter)), deleteCounter);
     }
 }
+
+// In a streaming thread as it starts: its CPU clock, so a thread that computes for long (a type
+// finder on a slow machine) shows the open is moving though it reads and posts nothing.
+GstBusSyncReply onSyncMessage(GstBus*, GstMessage* msg, gpointer data) {
+    GstStreamStatusType type = GST_STREAM_STATUS_TYPE_CREATE;
+    if (GST_MESSAGE_TYPE(msg) == GST_MESSAGE_STREAM_STATUS &&
+        (gst_message_parse_stream_status(msg, &type, nullptr), type == GST_STREAM_STATUS_TYPE_ENTER)) {
+        clockid_t clock{};
+        if (pthread_getcpuclockid(pthread_self(), &clock) == 0) {
+            auto& threads = **static_cast<std::shared_ptr<StreamingThreads>*>(data);
+            const std::lock_guard lock(threads.m);
+            if (std::find(threads.clocks.begin(), threads.clocks.end(), clock) == threads.clocks.end()) {
+                threads.clocks.push_back(clock);
+            }
+        }
+    }
+    return GST_BUS_PASS;
+}
+
 // How often an open looks whether it still gets anywhere.
 constexpr int kRenderWatchMs = 100;
 } // namespace
@@ -48,17 +76,43 @@ GstChannel::Impl::Impl(GstChannel& owner) : self(owner) {
     QObject::connect(&renderWatch, &QTimer::timeout, &self, [this] { watchRender(); });
 }
 
+guint64 GstChannel::Impl::progressMark() const {
+    guint64 cpuMs = 0;
+    {
+        const std::lock_guard lock(threads->m);
+        for (const clockid_t clock : threads->clocks) {
+            timespec t{};
+            if (clock_gettime(clock, &t) == 0) { // a thread that ended has no clock
+                cpuMs += guint64(t.tv_sec) * 1000 + guint64(t.tv_nsec) / 1000000;
+            }
+        }
+    }
+    return sourceBytes->load() + cpuMs;
+}
+
+void GstChannel::Impl::forgetStreamingThreads() {
+    // The stopped pipeline's threads are gone (or wait in the pool for the next ones).
+    const std::lock_guard lock(threads->m);
+    threads->clocks.clear();
+}
+
 void GstChannel::Impl::countSourceBytes() {
     // The counter is shared with the probes, which may outlive this object in a pipeline that
     // is being stopped elsewhere.
     g_signal_connect_data(
         playbin.get(), "source-setup", G_CALLBACK(onSourceSetup), new ByteCounter(sourceBytes),
         [](gpointer counter, GClosure*) { deleteCounter(counter); }, GConnectFlags(0));
+    g_signal_connect_data(
+        playbin.get(), "deep-element-added", G_CALLBACK(onElementAdded), new ByteCounter(sourceBytes),
+        [](gpointer counter, GClosure*) { deleteCounter(counter); }, GConnectFlags(0));
+    GstBusRef own(gst_element_get_bus(playbin.get()));
+    gst_bus_set_sync_handler(own.get(), onSyncMessage, new std::shared_ptr<StreamingThreads>(threads),
+                             [](gpointer p) { delete static_cast<std::shared_ptr<StreamingThreads>*>(p); });
 }
 
 bool GstChannel::Impl::renderStalled() {
     const gint64 now = g_get_monotonic_time();
-    const guint64 bytes = sourceBytes->load();
+    const guint64 bytes = progressMark();
     if (bytes != renderBytesSeen) {
         renderBytesSeen = bytes;
         renderProgressUs = now;
@@ -242,10 +296,14 @@ void GstChannel::Impl::drain() {
     }
 }
 
-// Waits at most timeoutMs for the pipeline to settle (no state change, seek or step in
-// progress), handling the messages that come meanwhile. False on error or time-out.
-bool GstChannel::Impl::settle(int timeoutMs) {
-    const gint64 deadline = g_get_monotonic_time() + gint64(timeoutMs) * 1000;
+// Waits for the pipeline to settle (no state change, seek or step in progress), handling the
+// messages that come meanwhile. Gives up after stallMs without progress (a message, bytes read
+// from the file) or after kRenderLimitUs in all, as an open does. False on error or giving up.
+bool GstChannel::Impl::settle(int stallMs) {
+    const gint64 stallUs = gint64(stallMs) * 1000;
+    const gint64 startUs = g_get_monotonic_time();
+    gint64 progressUs = startUs;
+    guint64 bytesSeen = progressMark();
     bool ok = false;
     for (;;) {
         GstState current = GST_STATE_VOID_PENDING;
@@ -258,9 +316,22 @@ bool GstChannel::Impl::settle(int timeoutMs) {
             ok = true;
             break;
         }
-        const gint64 left = deadline - g_get_monotonic_time();
-        if (left <= 0 || bus->HandleNext(left) == GST_MESSAGE_ERROR) {
+        const gint64 now = g_get_monotonic_time();
+        if (const guint64 bytes = progressMark(); bytes != bytesSeen) {
+            bytesSeen = bytes;
+            progressUs = now;
+        }
+        const gint64 left = std::min(progressUs + stallUs, startUs + kRenderLimitUs) - now;
+        if (left <= 0) {
             break;
+        }
+        // Looks again at least every 100 ms: bytes read bring no message.
+        const GstMessageType type = bus->HandleNext(std::min<gint64>(left, 100000));
+        if (type == GST_MESSAGE_ERROR) {
+            break;
+        }
+        if (type != GST_MESSAGE_UNKNOWN) {
+            progressUs = g_get_monotonic_time();
         }
     }
     OnBusDrained();

@@ -15,6 +15,10 @@
 #include <atomic>
 #include <map>
 #include <memory>
+#include <mutex>
+#include <vector>
+
+#include <time.h>
 
 constexpr gint64 kNsPerSecond = 1000000000;
 
@@ -23,6 +27,11 @@ constexpr gint64 kNsPerSecond = 1000000000;
 // reason to call a good file unreadable.
 constexpr gint64 kRenderStallUs = 5 * G_USEC_PER_SEC;
 constexpr gint64 kRenderLimitUs = 120 * G_USEC_PER_SEC;
+
+struct StreamingThreads {
+    std::mutex m;
+    std::vector<clockid_t> clocks;
+};
 
 struct GstChannel::Impl : ChannelBusObserver::Handler {
     explicit Impl(GstChannel& owner);
@@ -64,8 +73,11 @@ struct GstChannel::Impl : ChannelBusObserver::Handler {
     gint64 renderStartUs = 0;
     bool rendering = false;    // between StartRender and FinishRender
     bool renderFailed = false; // the preroll reported an error or a failed state change
-    // Bytes the file's source has handed on, counted in the streaming threads.
+    // Bytes the file's source has handed on, counted in the streaming threads, and elements
+    // added to the pipeline: any change shows the pipeline is getting somewhere.
     std::shared_ptr<std::atomic<guint64>> sourceBytes = std::make_shared<std::atomic<guint64>>(0);
+    // The CPU clocks of the pipeline's streaming threads, noted as each starts.
+    std::shared_ptr<StreamingThreads> threads = std::make_shared<StreamingThreads>();
     guint64 renderBytesSeen = 0;
     gint64 renderProgressUs = 0; // when the open last got somewhere
     gint64 renderStallUs = kRenderStallUs;
@@ -116,11 +128,18 @@ struct GstChannel::Impl : ChannelBusObserver::Handler {
     void drain();
     // During an open: whether it went a whole stall without progress, or past its limit.
     bool renderStalled();
-    // Counts the bytes each new source of the pipeline hands on, into sourceBytes.
+    // Counts the bytes each new source of the pipeline hands on, and the elements added to it,
+    // into sourceBytes.
     void countSourceBytes();
-    // Waits at most timeoutMs for the pipeline to settle (no state change, seek or step in
-    // progress), handling the messages that come meanwhile. False on error or time-out.
-    bool settle(int timeoutMs);
+    // Grows while the pipeline gets anywhere: bytes read, elements added, milliseconds of CPU
+    // its streaming threads spent.
+    guint64 progressMark() const;
+    // Once the pipeline has stopped: its streaming threads no longer count.
+    void forgetStreamingThreads();
+    // Waits for the pipeline to settle (no state change, seek or step in progress), handling the
+    // messages that come meanwhile. False on error, or after stallMs without progress (a
+    // message, bytes read) or kRenderLimitUs in all.
+    bool settle(int stallMs);
     bool seek(gint64 targetNs, GstSeekFlags how);
     // Sends a flushing seek to targetNs (stream time from the stream's start); false when the
     // pipeline refused it. The newest seek wins: only its own end completes it.

@@ -5,11 +5,6 @@
 #include <algorithm>
 #include <cmath>
 
-namespace {
-// How long a frame step from playing may wait for the pause to settle.
-constexpr int kPauseTimeoutMs = 2000;
-} // namespace
-
 bool GstChannel::GetCurrentPosition(double& seconds) const {
     if (!d->hasPipeline()) {
         return false;
@@ -91,8 +86,9 @@ bool GstChannel::StepOneFrame() {
         return false;
     }
     if (d->heading() != GST_STATE_PAUSED) {
-        // Stepping while playing would skip without showing: pause on a frame first.
-        if (!d->changeState(GST_STATE_PAUSED) || !d->settle(kPauseTimeoutMs)) {
+        // Stepping while playing would skip without showing: pause on a frame first, with the
+        // patience of an open.
+        if (!d->changeState(GST_STATE_PAUSED) || !d->settle(int(d->renderStallUs / 1000))) {
             return false;
         }
     }

@@ -1,15 +1,20 @@
 // The stream probe: reference choice over scripted lengths (shortest/longest, ties, channels
-// without a length), and the detector's answers and messages on real clips and unreadable files.
+// without a length), the detector's answers and messages on real clips and unreadable files,
+// and its patience with a file that comes slowly.
 #include "EngineTestUtil.h"
 #include "engine/CStreamProbe.h"
+#include "engine/GstRef.h"
 #include "platform/MessageBoxRecorder.h"
 #include "support/ChildCase.h"
 #include "support/ScriptedChannel.h"
 
+#include <QElapsedTimer>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <algorithm>
 #include <array>
+#include <mutex>
 #include <optional>
 
 using namespace enginetest;
@@ -119,6 +124,63 @@ TEST(StreamProbe, DetectorReadsRealFilesAndItsFailuresShowOneMessageAndReturnThe
     EXPECT_EQ(CStreamProbe::HasAudioStream(QString(), -1, &quiet), int(0x80004003));
     EXPECT_TRUE(quiet.isEmpty()) << "a missing path is not the detector's failure";
     EXPECT_TRUE(shown.texts().isEmpty());
+}
+
+// A slow machine: a file that comes slowly but steadily is detected however long that takes;
+// one whose reading stops times out within a stall or so.
+TEST(StreamProbe, DetectionWaitsWhileTheFileComesAndGivesUpOnlyWhenNothingMoves) {
+    static constexpr int kStallMs = 3000; // wide enough for a sanitizer build on a busy machine
+    struct Reader {
+        std::mutex m;
+        int pieces = 0;
+        int delayMs = 0;
+        int stopAfter = -1;
+    };
+    // In a streaming thread, before each piece goes on. A stopped reader holds its piece for
+    // three stalls (the detector must give up meanwhile), then lets it go so the pipeline can stop.
+    const GstPadProbeCallback pace = [](GstPad*, GstPadProbeInfo*, gpointer data) {
+        auto* r = static_cast<Reader*>(data);
+        int n = 0;
+        {
+            const std::lock_guard lock(r->m);
+            n = ++r->pieces;
+        }
+        const bool stopped = r->stopAfter >= 0 && n > r->stopAfter;
+        QThread::msleep(stopped ? 3 * kStallMs : r->delayMs);
+        return GST_PAD_PROBE_OK;
+    };
+    const struct {
+        const char* name;
+        int delayMs;
+        int stopAfter;
+        int code; // 0: detected
+    } cases[] = {{"read slowly throughout", kStallMs / 2, -1, 0},
+                 {"reading stops after the header", 0, 2, ProbeResult::kTimeout}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Reader reader;
+        reader.delayMs = c.delayMs;
+        reader.stopAfter = c.stopAfter;
+        DiscoverLimits limits;
+        limits.stallUs = kStallMs * 1000LL;
+        limits.onSource = [&](GstElement* source) {
+            GstPadRef pad(gst_element_get_static_pad(source, "src"));
+            gst_pad_add_probe(pad.get(), GST_PAD_PROBE_TYPE_BUFFER, pace, &reader, nullptr);
+        };
+        QElapsedTimer clock;
+        clock.start();
+        const StreamFacts facts = CStreamProbe::DiscoverWithin(clip("a_6s.mp4"), limits);
+        const qint64 tookMs = clock.elapsed();
+        EXPECT_EQ(facts.failure, c.code) << "after " << tookMs << " ms, " << reader.pieces << " pieces read";
+        if (c.code == 0) {
+            EXPECT_EQ(CStreamProbe::VideoFrameRateOf(facts, 0), 25.0);
+            // Three pieces or more took longer than a stall in all: only the progress kept it on.
+            EXPECT_GE(reader.pieces, 3);
+        } else {
+            EXPECT_GT(reader.pieces, c.stopAfter) << "the reading really stopped";
+            EXPECT_LT(tookMs, 10 * kStallMs);
+        }
+    }
 }
 
 // Run as a user without privileges: files that may not be read are told apart from missing ones.

@@ -155,12 +155,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray before(rest.data(), qsizetype(rest.size()));
     writeFile(path, before);
 
+    // file reads the file at each read; loaded reads it once per load(), as the settings do.
     CProfileFile file(path);
+    CProfileFile loaded(path);
+    loaded.load();
     const std::vector<Line> oldLines = linesOf(before);
     const auto pairs = pairsIn(oldLines);
     std::vector<QString> oldValues;
     for (const auto& [s, k] : pairs) {
-        oldValues.push_back(file.getString(s, k, kMissing, kWide));
+        oldValues.push_back(loaded.getString(s, k, kMissing, kWide));
+    }
+    if (!pairs.empty()) {
+        FUZZ_CHECK(file.getString(pairs[0].first, pairs[0].second, kMissing, kWide) == oldValues[0],
+                   QStringLiteral("a loaded read differs:\n%1").arg(shown(before)));
     }
 
     FUZZ_CHECK(file.writeString(section, key, value), path);
@@ -177,15 +184,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QString got = file.getString(section, key, kMissing, kWide);
     FUZZ_CHECK(got == expected,
                QStringLiteral("[%1] %2 reads %3, not %4").arg(section, key, shown(got), shown(expected)));
+    loaded.load();
     // The classic buffer clips to 255 characters.
-    FUZZ_CHECK(file.getString(section, key, kMissing) == expected.left(255), shown(expected));
+    FUZZ_CHECK(loaded.getString(section, key, kMissing) == expected.left(255), shown(expected));
 
     for (size_t i = 0; i < pairs.size(); ++i) {
         const auto& [s, k] = pairs[i];
         const bool same =
             s.compare(section, Qt::CaseInsensitive) == 0 && k.compare(key, Qt::CaseInsensitive) == 0;
         if (!same) {
-            const QString now = file.getString(s, k, kMissing, kWide);
+            const QString now = loaded.getString(s, k, kMissing, kWide);
             FUZZ_CHECK(now == oldValues[i],
                        QStringLiteral("[%1] %2 was %3, now %4").arg(s, k, shown(oldValues[i]), shown(now)));
         }
