@@ -34,15 +34,8 @@ TEST(ExportWindowTest, MarksStopPlayAndTheMarkedIntervalIsExported) {
         QStringLiteral("[FramePhase]\nFramePhaseNumber=1\n[MiniVideo]\nMiniVideoNumber=1\n");
     const QStringList clips = {clip("sync_h264.mp4"), clip("sync_h264_b.mkv"), clip("sync_vp8.webm"),
                                clip("sync_mpeg4.avi")};
-    const QString started = s.start(clips, settings);
+    const QString started = s.open(clips, settings);
     ASSERT_TRUE(started.isEmpty()) << started.toStdString();
-    ASSERT_TRUE(WaitUntil(
-        [&] {
-            s.refresh();
-            return s.enabled(QStringLiteral("播放"));
-        },
-        20000, 100));
-    ASSERT_TRUE(s.locatePanes());
     const auto showing = [&](int frame) {
         return WaitUntil(
             [&] {
@@ -54,7 +47,6 @@ TEST(ExportWindowTest, MarksStopPlayAndTheMarkedIntervalIsExported) {
     // In at frame 51 (a key frame in none of the four), out at frame 100.
     ASSERT_TRUE(s.setPosition(2.04));
     ASSERT_TRUE(showing(51));
-    ASSERT_TRUE(s.focus());
     ASSERT_TRUE(s.key(QStringLiteral("i")));
     ASSERT_TRUE(s.setPosition(4.0));
     ASSERT_TRUE(showing(100));
@@ -94,12 +86,7 @@ TEST(ExportWindowTest, MarksStopPlayAndTheMarkedIntervalIsExported) {
     ASSERT_TRUE(s.click(fileMenu.center()));
     WaitUntil([] { return false; }, 300);
     ASSERT_TRUE(s.xdotool({"key", "--delay", "100", "Up", "Up", "Return"}));
-    ASSERT_TRUE(WaitUntil(
-        [&] {
-            s.refresh();
-            return s.find(QStringLiteral("导出文件")).has_value();
-        },
-        10000, 100));
+    ASSERT_TRUE(s.waitFor(QStringLiteral("导出文件")));
     // No window manager runs here: the keyboard goes to the dialog when it is given the focus.
     ASSERT_TRUE(
         s.xdotool({"search", "--onlyvisible", "--name", QStringLiteral("导出视频"), "windowfocus", "%1"}));
@@ -113,12 +100,7 @@ TEST(ExportWindowTest, MarksStopPlayAndTheMarkedIntervalIsExported) {
     ASSERT_TRUE(s.click(s.extents(QStringLiteral("导出"), QStringLiteral("push button")).center()));
     ASSERT_TRUE(WaitUntil([&] { return QFileInfo::exists(out); }, 60000, 100))
         << "no file came: " << QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).join(' ').toStdString();
-    EXPECT_TRUE(WaitUntil(
-        [&] {
-            s.refresh();
-            return s.find(QStringLiteral("已导出 49 帧：") + out).has_value();
-        },
-        5000, 100));
+    EXPECT_TRUE(s.waitFor(QStringLiteral("已导出 49 帧：") + out, {}, 5000));
 
     const exporttest::ReadBack back = exporttest::ReadExport(out);
     ASSERT_EQ(back.frames.size(), 49u);
