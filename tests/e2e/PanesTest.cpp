@@ -80,22 +80,6 @@ protected:
         m_source = source;
     }
 
-    // Chooses an item of a menu of the menu bar with the pointer.
-    void chooseMenuItem(const QString& menu, const QString& item) {
-        const QRect title = m_s.extents(menu);
-        ASSERT_FALSE(title.isEmpty()) << qPrintable(menu);
-        ASSERT_TRUE(m_s.click(title.center()));
-        QRect where;
-        ASSERT_TRUE(WaitUntil(
-            [&] {
-                where = m_s.refreshed() ? m_s.extents(item, QStringLiteral("menu item")) : QRect();
-                return !where.isEmpty() && where.top() > title.top();
-            },
-            5000, 50))
-            << qPrintable(item);
-        ASSERT_TRUE(m_s.click(where.center()));
-    }
-
     // The pane's menu, its last item (还原画面) chosen with the keys.
     void resetPicture(QPoint at) {
         ASSERT_TRUE(m_s.pointer(at, {"click", "3"}));
@@ -135,7 +119,7 @@ protected:
 TEST_F(PanesTest, PaneInformationShowsTheFrameEachPictureCarries) {
     ASSERT_NO_FATAL_FAILURE(
         start({clip("d_20s.mp4"), clip("c_10s.mp4"), "--offset", "1=2"}, QSize(320, 240)));
-    ASSERT_NO_FATAL_FAILURE(chooseMenuItem(QStringLiteral("播放控制"), QStringLiteral("显示画面信息")));
+    ASSERT_TRUE(m_s.chooseMenuItem(QStringLiteral("播放控制"), QStringLiteral("显示画面信息")));
     EXPECT_TRUE(WaitUntil([&] { return settingsText().contains(QStringLiteral("PaneInfoNumber=1")); }, 5000))
         << qPrintable(settingsText());
 
@@ -186,7 +170,7 @@ TEST_F(PanesTest, PaneInformationShowsTheFrameEachPictureCarries) {
     m_s.keepShot(QStringLiteral("pane-info.png"));
 
     // Off again: the pictures alone, and the file says so.
-    ASSERT_NO_FATAL_FAILURE(chooseMenuItem(QStringLiteral("播放控制"), QStringLiteral("显示画面信息")));
+    ASSERT_TRUE(m_s.chooseMenuItem(QStringLiteral("播放控制"), QStringLiteral("显示画面信息")));
     EXPECT_TRUE(WaitUntil(
         [&] {
             const QImage screen = m_s.screen();
@@ -202,7 +186,7 @@ TEST_F(PanesTest, PaneInformationShowsTheFrameEachPictureCarries) {
 // A video alone: its information carries no reference mark (no other pane follows it).
 TEST_F(PanesTest, PaneInformationOfALoneVideoHasNoReferenceMark) {
     ASSERT_NO_FATAL_FAILURE(start({clip("c_10s.mp4")}, QSize(320, 240)));
-    ASSERT_NO_FATAL_FAILURE(chooseMenuItem(QStringLiteral("播放控制"), QStringLiteral("显示画面信息")));
+    ASSERT_TRUE(m_s.chooseMenuItem(QStringLiteral("播放控制"), QStringLiteral("显示画面信息")));
     const PaneInfo alone{true, QStringLiteral("c_10s.mp4"), 0.0, false, 25.0, 0, 0};
     PaneInfo marked = alone;
     marked.reference = true;

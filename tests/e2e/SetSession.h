@@ -271,6 +271,19 @@ public:
         return f;
     }
     QImage screen() { return GrabScreen(m_x.display()); }
+    // Chooses an item of a menu of the menu bar with the pointer, once the open menu shows it.
+    bool chooseMenuItem(const QString& menu, const QString& item) {
+        const QRect title = extents(menu);
+        QRect where;
+        return !title.isEmpty() && click(title.center()) &&
+               WaitUntil(
+                   [&] {
+                       where = refreshed() ? extents(item, QStringLiteral("menu item")) : QRect();
+                       return !where.isEmpty() && where.top() > title.top();
+                   },
+                   5000, 50) &&
+               click(where.center());
+    }
     // Saves what the screen shows under TETRAV_KEY_SHOTS (a folder), for the release notes.
     void keepShot(const QString& name) {
         const QString folder = qEnvironmentVariable("TETRAV_KEY_SHOTS");

@@ -142,9 +142,8 @@ TEST_F(TetravDesktopTest, PlaysFourClipsFromTheCommandLineAndSnapshotsByHotKey) 
     }
     ASSERT_NO_FATAL_FAILURE(startProgram(clips, text));
     ASSERT_TRUE(waitEnabled("播放"));
-    // The total time is the reference clip's length: the shortest (4 s) or the longest (20 s),
-    // as the settings choose.
-    EXPECT_TRUE(statusShows("^00:00:(04|20)$"));
+    // The total time is the reference clip's length: the shortest (4 s), as the settings choose.
+    EXPECT_TRUE(statusShows("^00:00:04$")) << qPrintable(m_s.statusTexts().join('|'));
 
     ASSERT_TRUE(m_s.focus());
     pause(300);
