@@ -63,6 +63,9 @@ protected:
         SCOPED_TRACE(qPrintable(button));
         ASSERT_TRUE(m_s.waitFor(button, kButton, 5000) && m_s.act(button, kButton));
         ASSERT_TRUE(m_s.waitFor("打开", kDialog));
+        // Qt's own dialog speaks Chinese too (the program installs Qt's translations).
+        EXPECT_TRUE(m_s.find("取消", kButton) && !m_s.find("Cancel", kButton))
+            << "Qt's file dialog in English";
         pause(300); // the file name box takes the focus when the dialog is shown
         xdotool({"type", "--delay", "5", path});
         xdotool({"key", "Return"});
