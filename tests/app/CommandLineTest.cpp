@@ -3,12 +3,12 @@
 #include "app/CCommandLine.h"
 #include "mainwnd/RunOptions.h"
 #include "support/FileBytes.h"
+#include "support/ProgramRun.h"
 #include "support/TestEnv.h"
 
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QProcess>
 #include <QTemporaryDir>
 
 namespace {
@@ -76,38 +76,6 @@ TEST(CommandLine, OptionsReadIntoTheRunOptionsAndQtKeepsItsOwn) {
     EXPECT_TRUE(odd.IsEmpty());
 }
 
-struct Outcome {
-    int code = -1;
-    bool crashed = true;
-    QString out;
-    QString err;
-};
-
-// The built program with arguments; display: DISPLAY's value (none when null), no Wayland.
-Outcome RunProgram(const QStringList& arguments, const char* display) {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_SESSION_TYPE"}) {
-        env.remove(name);
-    }
-    if (display != nullptr) {
-        env.insert("DISPLAY", display);
-    }
-    QProcess p;
-    p.setProcessEnvironment(env);
-    p.start(programPath(), arguments);
-    Outcome o;
-    if (!p.waitForFinished(20000)) {
-        p.kill();
-        p.waitForFinished();
-        return o;
-    }
-    o.crashed = p.exitStatus() != QProcess::NormalExit;
-    o.code = p.exitCode();
-    o.out = QString::fromLocal8Bit(p.readAllStandardOutput());
-    o.err = QString::fromLocal8Bit(p.readAllStandardError());
-    return o;
-}
-
 // Help and version need no display; a mistake is one line and 2; no display is one line and 1,
 // never Qt's abort.
 TEST(CommandLineProgram, HelpVersionMistakesAndAMissingDisplay) {
@@ -161,8 +129,8 @@ TEST(CommandLineProgram, HelpVersionMistakesAndAMissingDisplay) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.arguments.join(' ').toStdString());
-        const Outcome o = RunProgram(row.arguments, row.display);
-        ASSERT_FALSE(o.crashed) << o.err.toStdString();
+        const RunOutcome o = RunToEnd(row.arguments, row.display, 20000);
+        ASSERT_NE(o.code, -1) << "crashed or hung: " << o.err.toStdString();
         EXPECT_EQ(o.code, row.code) << o.err.toStdString();
         if (row.code == 0) {
             EXPECT_TRUE(o.out.contains(row.said)) << o.out.toStdString();
@@ -174,7 +142,7 @@ TEST(CommandLineProgram, HelpVersionMistakesAndAMissingDisplay) {
         EXPECT_TRUE(o.err.startsWith("Tetrav: ") && o.err.contains(row.said)) << o.err.toStdString();
     }
     // The help names every option it reads.
-    const QString help = RunProgram({"--help"}, nullptr).out;
+    const QString help = RunToEnd({"--help"}).out;
     for (const char* option : {"--sync", "--reference", "--offset", "--start", "--play", "--rate", "--set",
                                "--help", "--version"}) {
         EXPECT_TRUE(help.contains(option)) << option;

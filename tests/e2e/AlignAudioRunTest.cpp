@@ -2,18 +2,12 @@
 // made-up event's four recordings lines the panes up (read back from its status bar through
 // AT-SPI), and --print-offsets prints them for scripts, naming the panes it could not align.
 #include "align/AlignMaterial.h"
-#include "e2e/AtspiClient.h"
-#include "e2e/DesktopEnvironment.h"
-#include "support/PrivateSessionBus.h"
-#include "support/ProgramRun.h"
-#include "support/TestEnv.h"
-#include "support/XvfbServer.h"
+#include "e2e/SetSession.h"
 
 #include <gtest/gtest.h>
 
 #include <QProcess>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 
 #include <csignal>
 
@@ -23,23 +17,8 @@ using namespace tetrav::test;
 
 class AlignAudioRunTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(m_x.isRunning() && m_bus.isRunning() && m_runtime.isValid() && m_config.isValid());
-        ASSERT_TRUE(m_atspi.connect(m_bus.address()));
-    }
-    QProcessEnvironment environment() const { return DesktopEnvironment(m_x, m_bus, m_runtime, m_config); }
-
-    // The status bar's texts, joined by " | ".
-    QString statusBar(qint64 pid) {
-        const QString app = m_atspi.findApplication(pid);
-        return m_atspi.statusTexts(m_atspi.tree(app)).join(QStringLiteral(" | "));
-    }
-
-    XvfbServer m_x{QStringLiteral("1280x1024x24")};
-    PrivateSessionBus m_bus{m_x.environment()};
-    QTemporaryDir m_runtime;
-    QTemporaryDir m_config;
-    AtspiClient m_atspi;
+    void SetUp() override { ASSERT_TRUE(m_s.ready()); }
+    SetSession m_s;
 };
 
 TEST_F(AlignAudioRunTest, TheWindowLinesTheFourCamerasUpByTheirSound) {
@@ -48,14 +27,19 @@ TEST_F(AlignAudioRunTest, TheWindowLinesTheFourCamerasUpByTheirSound) {
     for (const QString& n : names) {
         arguments << alignClip(n);
     }
-    ProgramRun run(environment(), arguments);
+    const QString why = m_s.start(arguments, QString());
+    ASSERT_TRUE(why.isEmpty()) << why.toStdString();
+    ProgramRun& run = m_s.program();
     // The shortest (camera 4, 18 s) is the reference; the offsets show once applied.
     static const QRegularExpression offsets(
         QStringLiteral("偏移 ([-+.0-9]+),([-+.0-9]+),([-+.0-9]+),([-+.0-9]+)$"));
     QRegularExpressionMatch m;
     QString shown;
     ASSERT_TRUE(WaitUntil(
-        [&] { return (m = offsets.match(shown = statusBar(run.pid()))).hasMatch() || !run.isRunning(); },
+        [&] {
+            shown = m_s.statusTexts().join(QStringLiteral(" | "));
+            return (m = offsets.match(shown)).hasMatch() || !run.isRunning();
+        },
         60000, 200))
         << shown.toStdString() << run.describe();
     ASSERT_TRUE(m.hasMatch()) << run.describe();
@@ -70,7 +54,7 @@ TEST_F(AlignAudioRunTest, TheWindowLinesTheFourCamerasUpByTheirSound) {
 TEST_F(AlignAudioRunTest, PrintOffsetsNamesThePanesItCannotAlign) {
     // The shortest, camera 3 (22 s), is the reference.
     QProcess p;
-    p.setProcessEnvironment(environment());
+    p.setProcessEnvironment(m_s.environment());
     p.start(programPath(), {"--align-audio", "--print-offsets", alignClip("cam1.mp4"), alignClip("cam3.mkv"),
                             alignClip("other.mp4"), alignClip("silent.mp4")});
     ASSERT_TRUE(p.waitForFinished(60000));

@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QTime>
 
 #include <cmath>
@@ -67,24 +66,16 @@ class KeysTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(m_s.ready());
-        const QString why = m_s.start({clip("d_20s.mp4")}, kSettings);
+        const QString why = m_s.open({clip("d_20s.mp4")}, kSettings);
         ASSERT_TRUE(why.isEmpty()) << qPrintable(why);
-        ASSERT_TRUE(WaitUntil([&] { return m_s.enabled(QStringLiteral("暂停播放")); }, 20000, 100));
-        m_s.refresh();
-        ASSERT_TRUE(m_s.locatePanes());
         m_seekBar = m_s.extents(QStringLiteral("播放进度"));
         ASSERT_FALSE(m_seekBar.isEmpty());
-        ASSERT_TRUE(m_s.focus());
-        // The focus change reaches the program through the X server; keys before it would go astray.
-        WaitUntil([] { return false; }, 300);
     }
     void TearDown() override { m_s.expectCleanEnd(HasFailure()); }
 
     void press(const KeyRow& row) {
         if (QLatin1String(row.keys) == QLatin1String("wheel-up")) {
-            const QPoint at = m_seekBar.center();
-            ASSERT_TRUE(
-                m_s.xdotool({"mousemove", QString::number(at.x()), QString::number(at.y()), "click", "4"}));
+            ASSERT_TRUE(m_s.pointer(m_seekBar.center(), {"click", "4"}));
             return;
         }
         for (const QString& key : QString::fromUtf8(row.keys).split(QLatin1Char(' '))) {
@@ -96,14 +87,6 @@ protected:
         m_lastStatus = texts.join(QLatin1Char('|'));
         return texts.contains(QString::fromUtf8(text));
     }
-    // Saves what the screen shows under TETRAV_KEY_SHOTS (a folder), for the release notes.
-    void keepShot(const QString& name) {
-        const QString folder = qEnvironmentVariable("TETRAV_KEY_SHOTS");
-        if (!folder.isEmpty()) {
-            m_s.screen().save(QDir(folder).filePath(name));
-        }
-    }
-
     SetSession m_s;
     QRect m_seekBar;
     QString m_lastStatus;
@@ -166,26 +149,15 @@ TEST_F(KeysTest, EachKeyDoesWhatTheHelpSays) {
                 << "pane 1 at " << seen.x() << "," << seen.y() << " " << seen.width() << "x" << seen.height();
             if (row.value == 1) {
                 // Frame numbers are still readable in the enlarged picture.
-                keepShot(QStringLiteral("fullscreen.png"));
+                m_s.keepShot(QStringLiteral("fullscreen.png"));
             }
             EXPECT_TRUE(m_s.program().isRunning()) << "the key ended the program";
             break;
         }
         case Expect::Dialog:
-            EXPECT_TRUE(WaitUntil(
-                [&] {
-                    m_s.refresh();
-                    return m_s.find(QString::fromUtf8(row.text)).has_value();
-                },
-                timeout, 100))
-                << row.text;
+            EXPECT_TRUE(m_s.waitFor(QString::fromUtf8(row.text), {}, timeout)) << row.text;
             ASSERT_TRUE(m_s.key(QStringLiteral("Escape")));
-            EXPECT_TRUE(WaitUntil(
-                [&] {
-                    m_s.refresh();
-                    return !m_s.find(QString::fromUtf8(row.text)).has_value();
-                },
-                timeout, 100));
+            EXPECT_TRUE(m_s.waitFor(QString::fromUtf8(row.text), {}, timeout, false));
             ASSERT_TRUE(m_s.program().isRunning());
             break;
         case Expect::Plays: {

@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QFile>
 #include <QPainter>
 
@@ -76,38 +75,14 @@ protected:
 
     void start(const QStringList& arguments, QSize source) {
         ASSERT_TRUE(m_s.ready());
-        const QString why = m_s.start(arguments, kSettings);
+        const QString why = m_s.open(arguments, kSettings, source);
         ASSERT_TRUE(why.isEmpty()) << qPrintable(why);
-        ASSERT_TRUE(WaitUntil([&] { return m_s.enabled(QStringLiteral("暂停播放")); }, 20000, 100));
-        m_s.refresh();
-        ASSERT_TRUE(m_s.locatePanes(source));
         m_source = source;
-        ASSERT_TRUE(m_s.focus());
-        // The focus change reaches the program through the X server; keys before it would go astray.
-        WaitUntil([] { return false; }, 300);
-    }
-
-    // Chooses an item of a menu of the menu bar with the pointer.
-    void chooseMenuItem(const QString& menu, const QString& item) {
-        const QRect title = m_s.extents(menu);
-        ASSERT_FALSE(title.isEmpty()) << qPrintable(menu);
-        ASSERT_TRUE(m_s.click(title.center()));
-        QRect where;
-        ASSERT_TRUE(WaitUntil(
-            [&] {
-                m_s.refresh();
-                where = m_s.extents(item, QStringLiteral("menu item"));
-                return !where.isEmpty() && where.top() > title.top();
-            },
-            5000, 50))
-            << qPrintable(item);
-        ASSERT_TRUE(m_s.click(where.center()));
     }
 
     // The pane's menu, its last item (还原画面) chosen with the keys.
     void resetPicture(QPoint at) {
-        ASSERT_TRUE(
-            m_s.xdotool({"mousemove", QString::number(at.x()), QString::number(at.y()), "click", "3"}));
+        ASSERT_TRUE(m_s.pointer(at, {"click", "3"}));
         WaitUntil([] { return false; }, 400);
         ASSERT_TRUE(m_s.key(QStringLiteral("Up")));
         ASSERT_TRUE(m_s.key(QStringLiteral("Return")));
@@ -129,14 +104,6 @@ protected:
         return now;
     }
 
-    // Saves what the screen shows under TETRAV_KEY_SHOTS (a folder), for the release notes.
-    void keepShot(const QString& name) {
-        const QString folder = qEnvironmentVariable("TETRAV_KEY_SHOTS");
-        if (!folder.isEmpty()) {
-            m_s.screen().save(QDir(folder).filePath(name));
-        }
-    }
-
     QString settingsText() {
         QFile file(m_s.configPath(QStringLiteral("tetrav/TetravSet.ini")));
         return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
@@ -152,7 +119,7 @@ protected:
 TEST_F(PanesTest, PaneInformationShowsTheFrameEachPictureCarries) {
     ASSERT_NO_FATAL_FAILURE(
         start({clip("d_20s.mp4"), clip("c_10s.mp4"), "--offset", "1=2"}, QSize(320, 240)));
-    ASSERT_NO_FATAL_FAILURE(chooseMenuItem(QStringLiteral("播放控制"), QStringLiteral("显示画面信息")));
+    ASSERT_TRUE(m_s.chooseMenuItem(QStringLiteral("播放控制"), QStringLiteral("显示画面信息")));
     EXPECT_TRUE(WaitUntil([&] { return settingsText().contains(QStringLiteral("PaneInfoNumber=1")); }, 5000))
         << qPrintable(settingsText());
 
@@ -200,10 +167,10 @@ TEST_F(PanesTest, PaneInformationShowsTheFrameEachPictureCarries) {
             10000, 100);
         EXPECT_TRUE(matched) << qPrintable(seen);
     }
-    keepShot(QStringLiteral("pane-info.png"));
+    m_s.keepShot(QStringLiteral("pane-info.png"));
 
     // Off again: the pictures alone, and the file says so.
-    ASSERT_NO_FATAL_FAILURE(chooseMenuItem(QStringLiteral("播放控制"), QStringLiteral("显示画面信息")));
+    ASSERT_TRUE(m_s.chooseMenuItem(QStringLiteral("播放控制"), QStringLiteral("显示画面信息")));
     EXPECT_TRUE(WaitUntil(
         [&] {
             const QImage screen = m_s.screen();
@@ -219,7 +186,7 @@ TEST_F(PanesTest, PaneInformationShowsTheFrameEachPictureCarries) {
 // A video alone: its information carries no reference mark (no other pane follows it).
 TEST_F(PanesTest, PaneInformationOfALoneVideoHasNoReferenceMark) {
     ASSERT_NO_FATAL_FAILURE(start({clip("c_10s.mp4")}, QSize(320, 240)));
-    ASSERT_NO_FATAL_FAILURE(chooseMenuItem(QStringLiteral("播放控制"), QStringLiteral("显示画面信息")));
+    ASSERT_TRUE(m_s.chooseMenuItem(QStringLiteral("播放控制"), QStringLiteral("显示画面信息")));
     const PaneInfo alone{true, QStringLiteral("c_10s.mp4"), 0.0, false, 25.0, 0, 0};
     PaneInfo marked = alone;
     marked.reference = true;
@@ -277,13 +244,9 @@ TEST_F(PanesTest, APausedEnlargementIsSharp) {
         const auto act = [&](const char* what) {
             for (const QString& step : QString::fromLatin1(what).split(QLatin1Char(' '))) {
                 if (step == QLatin1String("double-click")) {
-                    ASSERT_TRUE(
-                        m_s.xdotool({"mousemove", QString::number(centre.x()), QString::number(centre.y()),
-                                     "click", "--repeat", "2", "--delay", "60", "1"}));
+                    ASSERT_TRUE(m_s.pointer(centre, {"click", "--repeat", "2", "--delay", "60", "1"}));
                 } else if (step == QLatin1String("wheel")) {
-                    ASSERT_TRUE(
-                        m_s.xdotool({"mousemove", QString::number(centre.x()), QString::number(centre.y()),
-                                     "click", "--repeat", "3", "--delay", "80", "4"}));
+                    ASSERT_TRUE(m_s.pointer(centre, {"click", "--repeat", "3", "--delay", "80", "4"}));
                 } else if (step == QLatin1String("reset")) {
                     ASSERT_NO_FATAL_FAILURE(resetPicture(centre));
                 } else {
@@ -311,7 +274,7 @@ TEST_F(PanesTest, APausedEnlargementIsSharp) {
         const double contrast = columnContrast(shot, area);
         EXPECT_GT(contrast, std::max(way.contrast, 3 * small)) << "the enlarged picture is blurred";
         if (QLatin1String(way.name) == QLatin1String("full screen")) {
-            keepShot(QStringLiteral("fullscreen-enlarged.png"));
+            m_s.keepShot(QStringLiteral("fullscreen-enlarged.png"));
         }
         ASSERT_NO_FATAL_FAILURE(act(way.back));
         ASSERT_TRUE(WaitUntil(
@@ -335,8 +298,7 @@ TEST_F(PanesTest, ZoomKeepsThePointUnderThePointerADragPansAndResetRestores) {
     const QRect picture = enginetest::fittedRect(m_source, pane);
     const QImage whole = settled(pane);
     const auto wheel = [&](QPoint at, int notches) {
-        ASSERT_TRUE(m_s.xdotool({"mousemove", QString::number(at.x()), QString::number(at.y()), "click",
-                                 "--repeat", QString::number(notches), "--delay", "80", "4"}));
+        ASSERT_TRUE(m_s.pointer(at, {"click", "--repeat", QString::number(notches), "--delay", "80", "4"}));
     };
 
     // On the picture's middle line (where a picture narrower than the pane stays), right of centre.
@@ -360,15 +322,13 @@ TEST_F(PanesTest, ZoomKeepsThePointUnderThePointerADragPansAndResetRestores) {
     QImage more = settled(pane);
     EXPECT_TRUE(sameColour(underSecond, more.pixel(second), 6))
         << std::hex << underSecond << " became " << more.pixel(second);
-    keepShot(QStringLiteral("zoomed-paused.png"));
+    m_s.keepShot(QStringLiteral("zoomed-paused.png"));
 
     // A drag carries the point under the pointer along.
     const QPoint to = second + QPoint(-90, -50);
-    ASSERT_TRUE(m_s.xdotool(
-        {"mousemove", QString::number(second.x()), QString::number(second.y()), "mousedown", "1"}));
+    ASSERT_TRUE(m_s.pointer(second, {"mousedown", "1"}));
     for (int i = 1; i <= 5; ++i) {
-        const QPoint via = second + (to - second) * i / 5;
-        ASSERT_TRUE(m_s.xdotool({"mousemove", QString::number(via.x()), QString::number(via.y())}));
+        ASSERT_TRUE(m_s.pointer(second + (to - second) * i / 5));
     }
     ASSERT_TRUE(m_s.xdotool({"mouseup", "1"}));
     const QImage dragged = settled(pane);

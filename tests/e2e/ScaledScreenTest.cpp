@@ -1,19 +1,12 @@
 // The real program on scaled desktops (Qt's scale factor over screens of common sizes): it
 // starts, lays its controls out inside the screen, and the first picture of a clip stands in pane 1
 // with its frame number readable.
-#include "e2e/AtspiClient.h"
-#include "e2e/DesktopEnvironment.h"
 #include "e2e/PaneCheck.h"
-#include "support/FrameIndex.h"
-#include "support/ProgramRun.h"
-#include "support/TestEnv.h"
-#include "support/X11Probe.h"
+#include "e2e/SetSession.h"
 
 #include <gtest/gtest.h>
 
-#include <QDir>
-
-#include <memory>
+#include <csignal>
 
 namespace {
 
@@ -32,45 +25,25 @@ class ScaledScreenTest : public ::testing::TestWithParam<Scaled> {};
 
 TEST_P(ScaledScreenTest, StartsAndLaysOutInsideTheScreen) {
     const Scaled p = GetParam();
-    XvfbServer x{QString::fromLatin1(p.screen) + QStringLiteral("x24")};
-    PrivateSessionBus bus{x.environment()};
-    QTemporaryDir runtime;
-    QTemporaryDir config;
-    ASSERT_TRUE(x.isRunning() && bus.isRunning() && runtime.isValid() && config.isValid());
-    AtspiClient atspi;
-    ASSERT_TRUE(atspi.connect(bus.address()));
-    QProcessEnvironment env = DesktopEnvironment(x, bus, runtime, config);
-    env.insert(QStringLiteral("QT_SCALE_FACTOR"), QString::fromLatin1(p.factor));
-    ProgramRun run(env, {clip("d_20s.mp4")});
-
+    SetSession s(QString::fromLatin1(p.screen) + QStringLiteral("x24"));
+    ASSERT_TRUE(s.ready());
+    const QString why = s.start({clip("d_20s.mp4")}, QString(), {{"QT_SCALE_FACTOR", p.factor}});
+    ASSERT_TRUE(why.isEmpty()) << qPrintable(why);
     const QStringList names = {"视频一", "视频二", "视频三", "视频四", "播放进度", "音量", "打开文件"};
-    QString app;
-    QList<AccessibleNode> tree;
-    const auto find = [&](const QString& name) -> std::optional<AccessibleNode> {
-        for (const AccessibleNode& n : tree) {
-            if (n.name == name) {
-                return n;
-            }
-        }
-        return std::nullopt;
-    };
     ASSERT_TRUE(WaitUntil(
         [&] {
-            app = atspi.findApplication(run.pid());
-            tree = atspi.tree(app);
-            return !run.isRunning() || std::all_of(names.begin(), names.end(),
-                                                   [&](const QString& n) { return find(n).has_value(); });
+            s.refresh();
+            return std::all_of(names.begin(), names.end(), [&](const QString& n) { return s.find(n); });
         },
         30000, 200));
-    ASSERT_TRUE(run.isRunning()) << run.describe();
 
     // Every control lies inside the screen; the panes of the grid do not overlap.
-    const QImage screen = GrabScreen(x.display());
+    const QImage screen = s.screen();
     ASSERT_FALSE(screen.isNull());
     QRect panes[4];
     for (int i = 0; i < names.size(); ++i) {
         SCOPED_TRACE(qPrintable(names[i]));
-        const QRect r = atspi.extentsOnScreen(*find(names[i]));
+        const QRect r = s.extents(names[i]);
         ASSERT_FALSE(r.isEmpty());
         EXPECT_TRUE(screen.rect().contains(r))
             << r.x() << "," << r.y() << " " << r.width() << "x" << r.height();
@@ -85,21 +58,17 @@ TEST_P(ScaledScreenTest, StartsAndLaysOutInsideTheScreen) {
     int frame = -1;
     EXPECT_TRUE(WaitUntil(
         [&] {
-            const QImage now = GrabScreen(x.display());
+            const QImage now = s.screen();
             const PaneLook look = lookAt(now, panes[0]);
             frame = look.picture.isEmpty() ? -1 : enginetest::frameNumberIn(now, look.picture, 240);
             return frame >= 0;
         },
         15000, 200))
         << "no frame number in pane 1";
-    const QString folder = qEnvironmentVariable("TETRAV_KEY_SHOTS");
-    if (!folder.isEmpty()) {
-        GrabScreen(x.display())
-            .save(QDir(folder).filePath(QStringLiteral("scaled-%1-%2.png").arg(p.screen, p.factor)));
-    }
-    run.signal(SIGTERM);
-    ASSERT_TRUE(run.waitForExit());
-    EXPECT_TRUE(run.exitedWith(0)) << run.describe();
+    s.keepShot(QStringLiteral("scaled-%1-%2.png").arg(p.screen, p.factor));
+    s.program().signal(SIGTERM);
+    ASSERT_TRUE(s.program().waitForExit());
+    EXPECT_TRUE(s.program().exitedWith(0)) << s.program().describe();
 }
 
 INSTANTIATE_TEST_SUITE_P(Screens, ScaledScreenTest,

@@ -4,7 +4,6 @@
 // over D-Bus. Where the controls are comes from the accessibility bus; what the panes show comes
 // from the screen (the clips draw their frame numbers into their pictures).
 #include "e2e/AtspiClient.h"
-#include "e2e/DesktopEnvironment.h"
 #include "support/FileBytes.h"
 #include "support/FrameIndex.h"
 #include "support/PrivateSessionBus.h"
@@ -19,6 +18,7 @@
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusVariant>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 
@@ -39,46 +39,68 @@ struct PaneFrames {
     bool operator==(const PaneFrames& o) const { return n == o.n; }
 };
 
-// Waits (at most timeoutMs) until the program run has put its window on the accessibility bus
-// and ready() holds for its tree, or until it ended; app and tree are what was found last.
-inline bool WaitForProgramOnBus(AtspiClient& atspi, ProgramRun& run, QString& app,
-                                QList<AccessibleNode>& tree, const std::function<bool()>& ready,
-                                int timeoutMs) {
-    return WaitUntil(
-               [&] {
-                   app = atspi.findApplication(run.pid());
-                   tree = atspi.tree(app);
-                   return !run.isRunning() || ready();
-               },
-               timeoutMs, 100) &&
-           run.isRunning() && !app.isEmpty();
-}
-
 class SetSession {
 public:
-    SetSession() : m_sessionName(QStringLiteral("walk-session-%1").arg(++s_sessions)) { m_clock.start(); }
+    // screen: the private X server's size, as Xvfb takes it.
+    explicit SetSession(const QString& screen = QStringLiteral("1280x1024x24"))
+        : m_sessionName(QStringLiteral("walk-session-%1").arg(++s_sessions)), m_x(screen) {
+        m_clock.start();
+    }
     ~SetSession() {
+        m_run.reset();
         m_session.reset();
         QDBusConnection::disconnectFromBus(m_sessionName);
     }
     SetSession(const SetSession&) = delete;
     SetSession& operator=(const SetSession&) = delete;
 
-    bool ready() const { return m_x.isRunning() && m_bus.isRunning() && m_config.isValid(); }
+    bool ready() const {
+        return m_x.isRunning() && m_bus.isRunning() && m_runtime.isValid() && m_config.isValid();
+    }
 
-    // Starts the program with the clips (empty entries: "" on the command line keeps the slot
-    // empty) and the settings text, and waits until its controls are on the accessibility bus.
-    // Empty on success, else what went wrong.
-    QString start(const QStringList& clips, const QString& settings) {
+    // The environment the program gets here: this X server, this session bus with the
+    // accessibility bridge on, runtime and configuration folders of its own; extra adds to it.
+    QProcessEnvironment environment(std::initializer_list<std::pair<QString, QString>> extra = {}) const {
+        QProcessEnvironment env = m_x.environment({{"DBUS_SESSION_BUS_ADDRESS", m_bus.address()},
+                                                   {"XDG_RUNTIME_DIR", m_runtime.path()},
+                                                   {"XDG_CONFIG_HOME", m_config.path()},
+                                                   {"QT_ACCESSIBILITY", "1"},
+                                                   {"QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1"}});
+        for (const char* name : {"XAUTHORITY", "AT_SPI_BUS_ADDRESS", "NO_AT_BRIDGE"}) {
+            env.remove(name);
+        }
+        for (const auto& [name, value] : extra) {
+            env.insert(name, value);
+        }
+        return env;
+    }
+
+    // Starts the program with the arguments (an empty one: "" on the command line keeps the slot
+    // empty) after writing the settings text (a null one leaves the file as it is), ending a run
+    // before; waits until its panes and seek bar are on the accessibility bus. Empty on success,
+    // else what went wrong.
+    QString start(const QStringList& arguments, const QString& settings,
+                  std::initializer_list<std::pair<QString, QString>> extra = {}) {
         if (!m_atspi.connect(m_bus.address())) {
             return QStringLiteral("no accessibility bus");
         }
-        writeAll(m_config.filePath(QStringLiteral("tetrav/TetravSet.ini")), settings.toUtf8());
-        QProcessEnvironment env = DesktopEnvironment(m_x, m_bus, m_runtime, m_config);
-        m_run = std::make_unique<ProgramRun>(env, clips);
-        const bool found = WaitForProgramOnBus(
-            m_atspi, *m_run, m_app, m_tree,
-            [&] { return find(QStringLiteral("播放进度")) && find(QStringLiteral("视频四")); }, 30000);
+        if (!settings.isNull()) {
+            writeAll(m_config.filePath(QStringLiteral("tetrav/TetravSet.ini")), settings.toUtf8());
+        }
+        m_run.reset();
+        m_run = std::make_unique<ProgramRun>(environment(extra), arguments);
+        static const char* const controls[] = {"播放进度", "视频一", "视频二", "视频三", "视频四"};
+        const bool found =
+            WaitUntil(
+                [&] {
+                    m_app = m_atspi.findApplication(m_run->pid());
+                    m_tree = m_atspi.tree(m_app);
+                    return !m_run->isRunning() ||
+                           std::all_of(std::begin(controls), std::end(controls),
+                                       [&](const char* n) { return find(QString::fromUtf8(n)); });
+                },
+                30000, 100) &&
+            m_run->isRunning() && !m_app.isEmpty();
         if (!found) {
             return QStringLiteral("the program did not come up: ") +
                    QString::fromStdString(m_run->describe());
@@ -86,8 +108,36 @@ public:
         return {};
     }
 
+    // start(), then waits until the set is open (paused, pause enabled), finds the panes for
+    // pictures of the source size and gives the window the keyboard.
+    QString open(const QStringList& arguments, const QString& settings, QSize source = QSize(320, 240)) {
+        QString why = start(arguments, settings);
+        if (why.isEmpty() &&
+            !WaitUntil([&] { return refreshed() && enabled(QStringLiteral("暂停播放")); }, 20000, 100)) {
+            why = QStringLiteral("the set did not open");
+        }
+        if (why.isEmpty() && !locatePanes(source)) {
+            why = QStringLiteral("no panes on the screen");
+        }
+        if (why.isEmpty() && !focus()) {
+            why = QStringLiteral("no keyboard focus");
+        }
+        // The focus change reaches the program through the X server; keys before it would go astray.
+        WaitUntil([] { return false; }, 300);
+        return why;
+    }
+
     // Looks the controls up again (after dialogs, or once a set has opened).
     void refresh() { m_tree = m_atspi.tree(m_app); }
+    bool refreshed() {
+        refresh();
+        return true;
+    }
+    // Looks again until a control of that name and role is there (present false: has gone).
+    bool waitFor(const QString& name, const QString& role = {}, int timeoutMs = 10000, bool present = true) {
+        return WaitUntil([&] { return refreshed() && find(name, role).has_value() == present; }, timeoutMs,
+                         100);
+    }
 
     std::optional<AccessibleNode> find(const QString& name, const QString& role = {}) const {
         for (const AccessibleNode& n : m_tree) {
@@ -109,6 +159,18 @@ public:
     bool enabled(const QString& name) {
         const auto node = find(name);
         return node && m_atspi.isEnabled(*node);
+    }
+    // Asks a control for its action, as a screen reader does ("Press", "Toggle").
+    bool act(const QString& name, const QString& role = {}, const QString& action = QStringLiteral("Press")) {
+        const auto node = find(name, role);
+        return node && m_atspi.doAction(*node, action);
+    }
+    const QList<AccessibleNode>& tree() const { return m_tree; }
+    AtspiClient& atspi() { return m_atspi; }
+    // The text of a control with text (an edit box).
+    QString text(const QString& name) {
+        const auto node = find(name);
+        return node ? m_atspi.text(*node) : QString();
     }
     // Every text of the status bar, in tree order.
     QStringList statusTexts() {
@@ -140,6 +202,10 @@ public:
         return xdotool({"mousemove", QString::number(at.x()), QString::number(at.y()), "click", "1"});
     }
     bool key(const QString& keys) { return xdotool({"key", keys}); }
+    // The pointer moved to at, then what follows (e.g. {"click", "--repeat", "2", "1"}).
+    bool pointer(QPoint at, const QStringList& then = {}) {
+        return xdotool(QStringList{"mousemove", QString::number(at.x()), QString::number(at.y())} + then);
+    }
     // Gives the window the keyboard focus (no window manager runs on this display).
     bool focus() {
         return xdotool({"search", "--onlyvisible", "--pid", QString::number(m_run->pid()), "--name", ".",
@@ -219,6 +285,26 @@ public:
         return false;
     }
     QImage screen() { return GrabScreen(m_x.display()); }
+    // Chooses an item of a menu of the menu bar with the pointer, once the open menu shows it.
+    bool chooseMenuItem(const QString& menu, const QString& item) {
+        const QRect title = extents(menu);
+        QRect where;
+        return !title.isEmpty() && click(title.center()) &&
+               WaitUntil(
+                   [&] {
+                       where = refreshed() ? extents(item, QStringLiteral("menu item")) : QRect();
+                       return !where.isEmpty() && where.top() > title.top();
+                   },
+                   5000, 50) &&
+               click(where.center());
+    }
+    // Saves what the screen shows under TETRAV_KEY_SHOTS (a folder), for the release notes.
+    void keepShot(const QString& name) {
+        const QString folder = qEnvironmentVariable("TETRAV_KEY_SHOTS");
+        if (!folder.isEmpty()) {
+            screen().save(QDir(folder).filePath(name));
+        }
+    }
     qint64 nowMs() const { return m_clock.elapsed(); }
 
     ProgramRun& program() { return *m_run; }
@@ -230,7 +316,7 @@ public:
         if (failed) {
             std::printf("the program's standard error:\n%s\n", qPrintable(output.right(4000)));
         }
-        for (const char* report : {"ERROR: AddressSanitizer", "runtime error:"}) {
+        for (const char* report : {"ERROR: AddressSanitizer", "runtime error:", "LeakSanitizer"}) {
             EXPECT_FALSE(output.contains(QLatin1String(report))) << qPrintable(output);
         }
     }
@@ -248,7 +334,7 @@ private:
     static inline int s_sessions = 0;
     QString m_sessionName;
     // Destroyed in reverse: the program first, then the buses, then the X server.
-    XvfbServer m_x{QStringLiteral("1280x1024x24")};
+    XvfbServer m_x;
     PrivateSessionBus m_bus{m_x.environment()};
     QTemporaryDir m_runtime;
     QTemporaryDir m_config;

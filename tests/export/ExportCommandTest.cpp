@@ -4,6 +4,7 @@
 #include "export/ExportReadBack.h"
 #include "platform/CAtomicFile.h"
 #include "support/FullDisk.h"
+#include "support/ProgramRun.h"
 #include "support/TestEnv.h"
 
 #include <gtest/gtest.h>
@@ -14,41 +15,15 @@
 #include <QTemporaryDir>
 
 #include <csignal>
-#include <sys/mount.h>
 
 using tetrav::test::clip;
 using tetrav::test::programPath;
 
 namespace {
 
-struct Outcome {
-    int code = -1;
-    QString err;
-};
-
-// The program with no display of any kind.
-QProcessEnvironment NoDisplay() {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_SESSION_TYPE"}) {
-        env.remove(name);
-    }
-    return env;
-}
-
-Outcome Export(const QStringList& arguments) {
-    QProcess p;
-    p.setProcessEnvironment(NoDisplay());
-    p.start(programPath(), arguments);
-    Outcome o;
-    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit) {
-        p.kill();
-        p.waitForFinished();
-        return o;
-    }
-    o.code = p.exitCode();
-    o.err = QString::fromLocal8Bit(p.readAllStandardError());
-    return o;
-}
+using tetrav::test::NoDisplayEnvironment;
+using tetrav::test::RunOutcome;
+using tetrav::test::RunToEnd;
 
 QStringList Entries(const QString& folder) {
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
@@ -62,9 +37,9 @@ TEST(ExportCommandTest, ExportsWithoutADisplayWithProgressAndTheOptionsApplied) 
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString out = dir.filePath("goal.mkv");
-    const Outcome o = Export(QStringList{"--export", out, "--from", "0:05.5", "--to", "00:00:07", "--size",
-                                         "1280x720", "--offset", "2=-1.2", "--sound", "none"} +
-                             Set());
+    const RunOutcome o = RunToEnd(QStringList{"--export", out, "--from", "0:05.5", "--to", "00:00:07",
+                                              "--size", "1280x720", "--offset", "2=-1.2", "--sound", "none"} +
+                                  Set());
     ASSERT_EQ(o.code, 0) << o.err.toStdString();
     EXPECT_TRUE(o.err.contains("Tetrav: exporting 100% (38/38 frames)")) << o.err.toStdString();
     EXPECT_GE(o.err.count("Tetrav: exporting"), 10);
@@ -79,33 +54,12 @@ TEST(ExportCommandTest, ExportsWithoutADisplayWithProgressAndTheOptionsApplied) 
     }
 }
 
-// A read-only tmpfs (root only).
-class ReadOnlyFolder {
-public:
-    ReadOnlyFolder() {
-        const QByteArray at = QFile::encodeName(m_dir.path());
-        m_mounted =
-            m_dir.isValid() && ::mount("tetrav-ro", at.constData(), "tmpfs", MS_RDONLY, "size=64k") == 0;
-    }
-    ~ReadOnlyFolder() {
-        if (m_mounted) {
-            ::umount2(QFile::encodeName(m_dir.path()).constData(), MNT_DETACH);
-        }
-    }
-    bool ok() const { return m_mounted; }
-    QString path() const { return m_dir.path(); }
-
-private:
-    QTemporaryDir m_dir;
-    bool m_mounted = false;
-};
-
 TEST(ExportCommandTest, RefusalsSayWhyAndLeaveNothingBehind) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString existing = dir.filePath("existing.mp4");
     ASSERT_TRUE(CAtomicFile::WriteWhole(existing, "old"));
-    ReadOnlyFolder readOnly;
+    tetrav::test::ReadOnlyMount readOnly;
     tetrav::test::FullDisk disk;
     ASSERT_FALSE(disk.folder().isEmpty()) << disk.whyNot().toStdString();
 
@@ -139,8 +93,8 @@ TEST(ExportCommandTest, RefusalsSayWhyAndLeaveNothingBehind) {
          2,
          "--size 641x480"},
         {"a read-only file system",
-         readOnly.ok() ? readOnly.path() : QString(),
-         {"--export", readOnly.path() + "/a.mp4", "--to", "1"},
+         readOnly.ok() ? readOnly.folder() : QString(),
+         {"--export", readOnly.folder() + "/a.mp4", "--to", "1"},
          1,
          CAtomicFile::ErrorText(EROFS)},
         {"a full disk", disk.folder(), {"--export", disk.folder() + "/a.mp4", "--to", "2"}, 1, disk.reason()},
@@ -153,7 +107,7 @@ TEST(ExportCommandTest, RefusalsSayWhyAndLeaveNothingBehind) {
         }
         const QStringList before = Entries(row.folder);
         const QStringList videos = row.arguments.contains(dir.filePath("gone.mp4")) ? QStringList{} : Set();
-        const Outcome o = Export(row.arguments + videos);
+        const RunOutcome o = RunToEnd(row.arguments + videos);
         EXPECT_EQ(o.code, row.code) << o.err.toStdString();
         EXPECT_TRUE(o.err.contains(row.said)) << o.err.toStdString();
         EXPECT_FALSE(o.err.contains("exporting 100%")) << o.err.toStdString();
@@ -165,7 +119,7 @@ TEST(ExportCommandTest, RefusalsSayWhyAndLeaveNothingBehind) {
     EXPECT_EQ(old.readAll(), "old");
     old.close();
     // With --force the file is replaced, by a whole one.
-    const Outcome o = Export(QStringList{"--export", existing, "--to", "0.4", "--force"} + Set());
+    const RunOutcome o = RunToEnd(QStringList{"--export", existing, "--to", "0.4", "--force"} + Set());
     EXPECT_EQ(o.code, 0) << o.err.toStdString();
     EXPECT_EQ(exporttest::ReadExport(existing).frames.size(), 10u);
     EXPECT_EQ(Entries(dir.path()), QStringList{"existing.mp4"});
@@ -175,7 +129,7 @@ TEST(ExportCommandTest, CtrlCCancelsAndRemovesThePartialFile) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     QProcess p;
-    p.setProcessEnvironment(NoDisplay());
+    p.setProcessEnvironment(NoDisplayEnvironment());
     p.setReadChannel(QProcess::StandardError);
     p.start(programPath(), QStringList{"--export", dir.filePath("long.mp4"), "--sound", "mix"} + Set());
     QByteArray err;

@@ -15,13 +15,13 @@
 #include <cerrno>
 #include <cstring>
 #include <functional>
-#include <sys/mount.h>
 #include <sys/stat.h>
 
 namespace {
 
 using tetrav::test::FullDisk;
 using tetrav::test::readAll;
+using tetrav::test::ReadOnlyMount;
 using tetrav::test::writeAll;
 
 const QByteArray kOld = "[FramePhase]\nFramePhaseNumber=1\n";
@@ -35,42 +35,13 @@ std::string Entries(const QString& folder) {
         .toStdString();
 }
 
-// A read-only tmpfs holding the old file (root only).
-class ReadOnlyMount {
-public:
-    ReadOnlyMount() {
-        if (!m_dir.isValid()) {
-            return;
-        }
-        const QByteArray at = QFile::encodeName(m_dir.path());
-        if (::mount("tetrav-ro", at.constData(), "tmpfs", 0, "size=64k") != 0) {
-            return;
-        }
-        m_mounted = true;
-        writeAll(m_dir.filePath("old"), kOld);
-        m_ok = ::mount("tetrav-ro", at.constData(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr) == 0;
-    }
-    ~ReadOnlyMount() {
-        if (m_mounted) {
-            ::umount2(QFile::encodeName(m_dir.path()).constData(), MNT_DETACH);
-        }
-    }
-    bool ok() const { return m_ok; }
-    QString folder() const { return m_dir.path(); }
-
-private:
-    QTemporaryDir m_dir;
-    bool m_mounted = false;
-    bool m_ok = false;
-};
-
 TEST(AtomicFileTest, AFailedWriteLeavesTheOldFileByteForByteAndNothingBesideIt) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     FullDisk disk;
     ASSERT_FALSE(disk.folder().isEmpty()) << disk.whyNot().toStdString();
     writeAll(disk.folder() + "/old", kOld);
-    ReadOnlyMount readOnly;
+    ReadOnlyMount readOnly(kOld);
 
     const struct {
         const char* name;

@@ -32,7 +32,8 @@ inline bool WaitForNews(IChannel& channel, const std::function<bool()>& conditio
 
 // Until no state change, seek or frame step is in progress.
 inline bool WaitSettled(IChannel& channel, int timeoutMs = 60000) {
-    return WaitForNews(channel, [&channel] { return channel.IsSettled(); }, timeoutMs);
+    return WaitForNews(
+        channel, [&channel] { return channel.IsSettled(); }, timeoutMs);
 }
 
 } // namespace tetrav::test

@@ -88,4 +88,25 @@ QString FullDisk::reason() const {
     return CAtomicFile::ErrorText(error());
 }
 
+ReadOnlyMount::ReadOnlyMount(const QByteArray& old) {
+    const QByteArray at = QFile::encodeName(m_dir.path());
+    if (!m_dir.isValid() || ::mount("tetrav-ro", at.constData(), "tmpfs", 0, "size=64k") != 0) {
+        return;
+    }
+    m_mounted = true;
+    if (!old.isEmpty()) {
+        QFile file(m_dir.filePath(QStringLiteral("old")));
+        if (!file.open(QIODevice::WriteOnly) || file.write(old) != old.size()) {
+            return;
+        }
+    }
+    m_ok = ::mount("tetrav-ro", at.constData(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+}
+
+ReadOnlyMount::~ReadOnlyMount() {
+    if (m_mounted) {
+        ::umount2(QFile::encodeName(m_dir.path()).constData(), MNT_DETACH);
+    }
+}
+
 } // namespace tetrav::test

@@ -5,6 +5,7 @@
 // runs in a process of its own) while fill() is in force: writes past it fail with EFBIG, as
 // on a file system that cannot hold the file.
 #include <QString>
+#include <QTemporaryDir>
 
 #include <sys/resource.h>
 
@@ -37,6 +38,24 @@ private:
     bool m_limited = false;
     rlimit m_saved{};
     void (*m_savedHandler)(int) = nullptr;
+};
+
+// A read-only file system (a small tmpfs mounted read-only; root only), holding one file "old" of
+// the given bytes when they are not empty.
+class ReadOnlyMount {
+public:
+    explicit ReadOnlyMount(const QByteArray& old = {});
+    ~ReadOnlyMount();
+    ReadOnlyMount(const ReadOnlyMount&) = delete;
+    ReadOnlyMount& operator=(const ReadOnlyMount&) = delete;
+
+    bool ok() const { return m_ok; }
+    QString folder() const { return m_dir.path(); }
+
+private:
+    QTemporaryDir m_dir;
+    bool m_mounted = false;
+    bool m_ok = false;
 };
 
 } // namespace tetrav::test

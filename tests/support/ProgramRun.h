@@ -62,4 +62,41 @@ private:
     QByteArray m_stderr;
 };
 
+// The environment with no display of any kind, or with DISPLAY set to display when given.
+inline QProcessEnvironment NoDisplayEnvironment(const char* display = nullptr) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_SESSION_TYPE"}) {
+        env.remove(name);
+    }
+    if (display != nullptr) {
+        env.insert("DISPLAY", display);
+    }
+    return env;
+}
+
+// How a run of the built program to its end went: code -1 when it crashed or did not end in time.
+struct RunOutcome {
+    int code = -1;
+    QString out;
+    QString err;
+};
+
+// Runs the built program to its end (at most timeoutMs) in NoDisplayEnvironment(display).
+inline RunOutcome RunToEnd(const QStringList& arguments, const char* display = nullptr,
+                           int timeoutMs = 60000) {
+    QProcess p;
+    p.setProcessEnvironment(NoDisplayEnvironment(display));
+    p.start(programPath(), arguments);
+    RunOutcome o;
+    if (!p.waitForFinished(timeoutMs)) {
+        p.kill();
+        p.waitForFinished();
+        return o;
+    }
+    o.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    o.out = QString::fromLocal8Bit(p.readAllStandardOutput());
+    o.err = QString::fromLocal8Bit(p.readAllStandardError());
+    return o;
+}
+
 } // namespace tetrav::test
