@@ -231,6 +231,11 @@ bool CMprisPlayer::handleMessage(const QDBusMessage& message, const QDBusConnect
         message.path() != QLatin1String(DesktopIds::kMprisPath)) {
         return false;
     }
+    if (m_dlg->Set().IsOpening() && WaitsForOpen(message)) {
+        // Carried out, and answered, once the set in the making is open.
+        m_dlg->Set().WhenOpen(this, [this, message, connection] { handleMessage(message, connection); });
+        return true;
+    }
     QDBusMessage reply;
     if (message.interface() == kProperties) {
         if (message.member() == QLatin1String("Set")) {
@@ -253,6 +258,17 @@ bool CMprisPlayer::handleMessage(const QDBusMessage& message, const QDBusConnect
         return true;
     }
     return connection.send(reply);
+}
+
+bool CMprisPlayer::WaitsForOpen(const QDBusMessage& message) {
+    // What reads, raises the window or hands over files is answered at once (a file handed
+    // over waits by itself); what acts on the set waits for it.
+    const QString member = message.member();
+    if (message.interface() == kProperties) {
+        return member == QLatin1String("Set");
+    }
+    return member != QLatin1String("Raise") && member != QLatin1String("OpenUri") &&
+           member != QLatin1String("Next") && member != QLatin1String("Previous");
 }
 
 QDBusMessage CMprisPlayer::getProperty(const QDBusMessage& message) const {

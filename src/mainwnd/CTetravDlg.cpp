@@ -10,7 +10,9 @@
 #include "engine/CStreamProbe.h"
 #include "engine/GstChannel.h"
 #include "mainwnd/CChannelLoss.h"
+#include "mainwnd/CAudioAlignment.h"
 #include "mainwnd/CExternalFiles.h"
+#include "mainwnd/CSavedSets.h"
 #include "mainwnd/CStatusBar.h"
 #include "mainwnd/CSyncControl.h"
 #include "mainwnd/CTetravDlgBars.h"
@@ -22,6 +24,8 @@
 #include "mainwnd/CTetravDlgView.h"
 #include "mainwnd/CVideoPane.h"
 #include "mainwnd/MainLayout.h"
+#include "mainwnd/OpenInputHold.h"
+#include "mainwnd/SetOpenJob.h"
 #include "model/PlaySet.h"
 #include "platform/CHotKeyManager.h"
 #include "platform/MessageBox.h"
@@ -81,6 +85,8 @@ CTetravDlg::CTetravDlg(QWidget* parent)
     }
 
     m_pSet = new PlaySet(this);
+    m_pSavedSets = new CSavedSets(this);
+    m_pAlignment = new CAudioAlignment(this);
     m_pClient = new QWidget(this);
     m_pClient->setObjectName(QStringLiteral("client"));
 
@@ -150,9 +156,12 @@ CTetravDlg::CTetravDlg(QWidget* parent)
     connect(m_pLoss, &CChannelLoss::nothingLeft, this, &CTetravDlg::OnStop);
     m_pHotKeys = new CHotKeyManager(this);
     m_pCapture = new CTetravDlgCapture(*this);
-    connect(m_pHotKeys, &CHotKeyManager::hotKey, m_pCapture, &CTetravDlgCapture::OnHotKey);
+    // A hot key pressed while a set opens acts once it is open.
+    connect(m_pHotKeys, &CHotKeyManager::hotKey, m_pCapture,
+            [this](int id) { m_pSet->WhenOpen(m_pCapture, [this, id] { m_pCapture->OnHotKey(id); }); });
     // Files dropped on the window or handed over from outside.
     new CExternalFiles(this);
+    new OpenInputHold(this, m_pSet);
 
     m_pKeys = new CTetravDlgKeys(*this);
     // Stand-in for the message pre-translation: sees the arrow keys of every control.
@@ -220,7 +229,7 @@ void CTetravDlg::showEvent(QShowEvent* event) {
         QTimer::singleShot(0, this, [this] {
             const QStringList files = m_commandLineFiles;
             m_commandLineFiles.clear();
-            OpenForRun(files, m_commandLineOptions);
+            m_pSavedSets->OpenForRun(files, m_commandLineOptions);
         });
     }
 }
@@ -338,6 +347,10 @@ void CTetravDlg::OnDestroy() {
         return;
     }
     m_bDestroyed = true;
+    // An open under way stops; what waited for it is dropped.
+    qDeleteAll(findChildren<SetOpenJob*>(Qt::FindDirectChildrenOnly));
+    m_pSet->DropWaiting();
+    m_pSet->SetOpening(false);
     for (int i = 0; i < 4; ++i) {
         if (m_pSet->Channel(i) != nullptr) {
             CloseChannel(i);
@@ -383,7 +396,7 @@ void CTetravDlg::BuildMenuBar() {
     };
     QMenu* file = m_pMenuBar->addMenu(Utf8("文件"));
     add(file, "打开文件 \tCtrl+O", ID_OPEN_FILES);
-    AddSetMenus(file);
+    m_pSavedSets->AddMenus(file);
     file->addSeparator();
     add(file, "退出", ID_EXIT);
     QMenu* play = m_pMenuBar->addMenu(Utf8("播放控制"));
@@ -402,6 +415,14 @@ void CTetravDlg::BuildMenuBar() {
     QMenu* help = m_pMenuBar->addMenu(Utf8("帮助 "));
     add(help, "帮助 \tCtrl+H", ID_HELP_CONTENTS);
     add(help, "关于", ID_APP_ABOUT);
+}
+
+void CTetravDlg::KeepAction(int commandId, QAction* action) {
+    if (action != nullptr) {
+        m_menuActions[commandId] = action;
+    } else {
+        m_menuActions.erase(commandId);
+    }
 }
 
 QAction* CTetravDlg::MenuAction(int commandId) const {
@@ -455,13 +476,13 @@ void CTetravDlg::OnCommand(int id) {
         SetChannelOffset(id - ID_CLEAR_OFFSET_1, 0.0);
         break;
     case ID_ALIGN_AUDIO:
-        OnAlignAudio(-1);
+        m_pAlignment->Start(-1);
         break;
     case ID_ALIGN_AUDIO_1:
     case ID_ALIGN_AUDIO_1 + 1:
     case ID_ALIGN_AUDIO_1 + 2:
     case ID_ALIGN_AUDIO_1 + 3:
-        OnAlignAudio(id - ID_ALIGN_AUDIO_1);
+        m_pAlignment->Start(id - ID_ALIGN_AUDIO_1);
         break;
     case ID_PLAY_GOTO:
         OnGoto();

@@ -23,8 +23,10 @@ class CAlignJob;
 class CChannelLoss;
 class CSyncControl;
 class IChannel;
+struct SetOpenResult;
+class CAudioAlignment;
 class CChannelSync;
-class CSetFile;
+class CSavedSets;
 class CSettingsModel;
 struct MainLayout;
 class CFrameSync;
@@ -47,7 +49,6 @@ class CXScrollBar;
 class QAction;
 class QMenu;
 class QMenuBar;
-class QProgressDialog;
 class QTimer;
 class QWheelEvent;
 class QWidget;
@@ -77,9 +78,9 @@ public:
     // ---- Commands ----
     void OnOpenFiles();
     // Opens the set whose files the model names as the confirmed file selection does (also used for
-    // files from the command line).
+    // files from the command line). The open goes on beside the event loop: Set().IsOpening()
+    // holds until it has ended, and commands meanwhile wait for it (PlaySet::WhenOpen).
     void OpenSelectedFiles();
-    void OpenChannel(int i, CVideoPane* pane, const QString& path);
     void CloseChannel(int i);
     void OnPlay();
     void OnPause();
@@ -106,22 +107,8 @@ public:
     CTetravDlgPaneMenus& PaneMenus() const { return *m_pPaneMenus; }
     void OnGoto();
 
-    // ---- Saved sets (CTetravDlgSets.cpp) ----
-    // 保存视频组... and 打开视频组...: the file dialogs, then SaveSetTo / OpenSetFile.
-    void OnSaveSet();
-    void OnOpenSet();
-    // Writes the open set (videos, offsets, sync mode, reference rule, position) to path;
-    // false when no set is open (nothing written) or, with a message, when the file cannot be
-    // written.
-    bool SaveSetTo(const QString& path);
-    // Opens the saved set at path: its videos (a missing one is named and its pane stays
-    // empty), its modes for this run, its offsets and position. False, with a message, when it
-    // is refused or nothing opened.
-    bool OpenSetFile(const QString& path);
-    // Opens files (the nth in pane n), or the first saved set among them, with the run options:
-    // the modes for this run, the offsets and start over the set's own, then the rate and play.
-    // False when nothing opened.
-    bool OpenForRun(const QStringList& files, const RunOptions& options);
+    // ---- Saved sets and the recent sets (CSavedSets), the command line's set ----
+    CSavedSets& SavedSets() const { return *m_pSavedSets; }
     // ---- In and out marks, export (CTetravDlgExport.cpp) ----
     // The marks are at the start of the reference's frame shown (I, O), in reference seconds; -1
     // when not set. The out mark's frame is the first one after the interval. Play stops at the out mark, or
@@ -148,11 +135,8 @@ public:
     // The status bar's sync part: the positions, and the offsets when any is set.
     QString SyncInfoText() const;
 
-    // ---- Alignment by sound (CTetravDlgAlign.cpp) ----
-    // 按声音对齐: every open pane (pane < 0) or that pane alone lined up with the reference by
-    // its sound, beside the event loop, under a progress dialog; then one summary message.
-    void OnAlignAudio(int pane = -1);
-    bool IsAligning() const;
+    // ---- Alignment by sound (CAudioAlignment) ----
+    CAudioAlignment& Alignment() const { return *m_pAlignment; }
 
     // ---- Keys, seeking by steps and the rate ladder ----
     CTetravDlgKeys& Keys() const { return *m_pKeys; }
@@ -189,6 +173,8 @@ public:
     QWidget* ClientArea() const { return m_pClient; }
     QMenuBar* MenuBar() const { return m_pMenuBar; }
     QAction* MenuAction(int commandId) const;
+    // The menu item of commandId is action from now on (null: there is none).
+    void KeepAction(int commandId, QAction* action);
     CHotKeyManager* HotKeys() const { return m_pHotKeys; }
     // The settings in force: the stored ones under this run's modes (a saved set, the command line).
     CSettingsModel& Settings() const { return *m_pSettings; }
@@ -217,13 +203,18 @@ protected:
     bool event(QEvent* event) override;
 
 private:
-    // Opening a channel in two steps, so the files of a set preroll side by side.
-    enum class ChannelStart { NotCreated, Refused, Started };
-    ChannelStart StartChannel(int i, const QString& path);
-    void FinishChannel(int i, CVideoPane* pane, const QString& path, ChannelStart start);
-    // Runs the event loop, without user input and with a busy cursor, until prerolled() holds
-    // (or the preroll bound has passed) and examined() holds.
-    void WaitWhileOpening(const std::function<bool()>& prerolled, const std::function<bool()>& examined);
+    // The window's controllers use its inner commands.
+    friend class CAudioAlignment;
+    friend class CSavedSets;
+
+    // What an opener does once the set is open (opened) or did not open, before the commands
+    // that waited.
+    using AfterOpen = std::function<void(bool opened)>;
+    // Opens the set's paths (OpenSelectedFiles); a set file's videos are not kept as a loose set.
+    void OpenPaths(bool fromSetFile, const AfterOpen& then);
+    // The window after the open job: the total time, the volume, the controls; false (and the
+    // window idle) when nothing opened.
+    bool ShowOpenedSet(const SetOpenResult& result, bool fromSetFile);
     void OnCommand(int id);
     void OnSeekBarScroll();
     // The reference's position into the play time (while the sync ticks stand still).
@@ -232,22 +223,11 @@ private:
     void ShowPlace();
     void OnDestroy();
     void BuildMenuBar();
-    // The saved-set items of the 文件 menu, and the recent sets as they now stand.
-    void AddSetMenus(QMenu* file);
     void AddExportMenus(QMenu* file, QMenu* play);
     void CheckOutMark();
     double ReferenceRate() const;
     void ShowMarks();
-    void FillRecentSets();
-    // Opens a set read from path (or made from files when path is empty): its videos, its modes
-    // for this run, its offsets and position.
-    bool OpenSet(CSetFile set, const QString& path);
     void ApplyRunModes(const RunOptions& options);
-    // Puts path first in the recent sets; says so when the list cannot be written.
-    void AddRecentSet(const QString& path);
-    // Keeps the set just opened from loose videos as a set file among the recent sets
-    // (CTetravDlgLooseSet.cpp).
-    void KeepLooseSet();
     // The menu bar, the client area and the bars where the window's size and full screen put them.
     void Relayout();
     void PlaceWindow();
@@ -267,6 +247,8 @@ private:
     QMenuBar* m_pMenuBar = nullptr;
     CHotKeyManager* m_pHotKeys = nullptr;
     CSettingsModel* m_pSettings = nullptr;
+    CSavedSets* m_pSavedSets = nullptr;
+    CAudioAlignment* m_pAlignment = nullptr;
     PlaySet* m_pSet = nullptr;
     CTetravDlgBars* m_pBars = nullptr;
     CTetravDlgSound* m_pSound = nullptr;
@@ -291,12 +273,4 @@ private:
     RunOptions m_commandLineOptions;
     bool m_bShownOnce = false;
     bool m_bDestroyed = false;
-    QMenu* m_pRecentSets = nullptr;
-    CAlignJob* m_pAlignJob = nullptr;            // the alignment by sound in progress
-    QProgressDialog* m_pAlignProgress = nullptr; // and its dialog
-    // Lines of a newer version in the set file opened last, written back when the same videos
-    // are saved again.
-    QStringList m_setKept;
-    QStringList m_setKeptVideos;
-    bool m_bOpeningSetFile = false; // OpenSelectedFiles runs for a set file (which joins itself)
 };
