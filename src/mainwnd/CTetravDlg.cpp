@@ -9,8 +9,8 @@
 #include "engine/CPipelineReaper.h"
 #include "engine/CStreamProbe.h"
 #include "engine/GstChannel.h"
-#include "mainwnd/CChannelLoss.h"
 #include "mainwnd/CAudioAlignment.h"
+#include "mainwnd/CChannelLoss.h"
 #include "mainwnd/CExternalFiles.h"
 #include "mainwnd/CSavedSets.h"
 #include "mainwnd/CStatusBar.h"
@@ -348,7 +348,9 @@ void CTetravDlg::OnDestroy() {
     }
     m_bDestroyed = true;
     // An open under way stops; what waited for it is dropped.
-    qDeleteAll(findChildren<SetOpenJob*>(Qt::FindDirectChildrenOnly));
+    for (SetOpenJob* job : findChildren<SetOpenJob*>(Qt::FindDirectChildrenOnly)) {
+        job->Cancel();
+    }
     m_pSet->DropWaiting();
     m_pSet->SetOpening(false);
     for (int i = 0; i < 4; ++i) {

@@ -100,7 +100,8 @@ void CTetravDlg::OpenPaths(bool fromSetFile, const AfterOpen& then) {
     job->SetControls({m_pMenuBar, m_pBars->ToolBar(), m_pBars->SeekBar(), m_pBars->Volume()});
     connect(job, &SetOpenJob::finished, this, [this, job, fromSetFile, then](const SetOpenResult& result) {
         job->deleteLater();
-        const bool opened = ShowOpenedSet(result, fromSetFile);
+        // Its messages are modal: the window may have been closed meanwhile.
+        const bool opened = ShowOpenedSet(result, fromSetFile) && !m_bDestroyed;
         if (then) {
             then(opened);
         }

@@ -67,6 +67,15 @@ void SetOpenJob::Start(int referenceRule) {
     m_poll->start();
 }
 
+void SetOpenJob::Cancel() {
+    m_cancelled = true;
+    m_poll->stop();
+    ShowBusy(false);
+    if (!m_finishing) {
+        deleteLater();
+    }
+}
+
 SetOpenJob::Begun SetOpenJob::StartChannel(int i, const QString& path) {
     m_set.CloseChannel(i);
     m_set.SetChannel(i, std::unique_ptr<IChannel>(m_factory(i)));
@@ -143,6 +152,10 @@ void SetOpenJob::FinishChannel(int i, const QString& path, Begun begun) {
 }
 
 void SetOpenJob::Finish() {
+    if (m_cancelled) {
+        return;
+    }
+    m_finishing = true;
     ShowBusy(false);
     SetOpenResult result;
     for (std::size_t i = 0; i < 4; ++i) {
@@ -150,16 +163,24 @@ void SetOpenJob::Finish() {
             result.facts[i] = m_detections[i].get();
         }
     }
-    for (int i = 0; i < 4; ++i) {
+    // The messages are modal: the window may be closed while one is up.
+    for (int i = 0; i < 4 && !m_cancelled; ++i) {
         if (!m_paths[std::size_t(i)].isEmpty()) {
             FinishChannel(i, m_paths[std::size_t(i)], m_begun[std::size_t(i)]);
         }
     }
     ProbeState probe;
-    result.total =
-        CStreamProbe::ProbeChannels(m_set.Paths(), m_set.Channels(), m_rule, probe, result.facts.data());
-    for (const QString& message : probe.messages) {
-        ShowMessageBox(message);
+    if (!m_cancelled) {
+        result.total =
+            CStreamProbe::ProbeChannels(m_set.Paths(), m_set.Channels(), m_rule, probe, result.facts.data());
+    }
+    for (int m = 0; m < probe.messages.size() && !m_cancelled; ++m) {
+        ShowMessageBox(probe.messages[m]);
+    }
+    m_finishing = false;
+    if (m_cancelled) {
+        deleteLater();
+        return;
     }
     int reference = -1;
     for (int k = 0; k < 4; ++k) {

@@ -45,6 +45,9 @@ public:
     // Starts the files of the set's paths (channels in place must be closed already); the
     // reference rule picks the reference when the set is measured.
     void Start(int referenceRule);
+    // The window closes: the job ends without finished() and deletes itself, at once or, when
+    // a message of the open is up, once that has been closed.
+    void Cancel();
 
 signals:
     void finished(const SetOpenResult& result);
@@ -68,4 +71,6 @@ private:
     int m_rule = 1;
     QTimer* m_poll = nullptr;
     bool m_busyShown = false;
+    bool m_finishing = false; // in Finish, where a message box may be up
+    bool m_cancelled = false;
 };

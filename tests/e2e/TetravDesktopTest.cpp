@@ -20,6 +20,7 @@
 #include <QSet>
 #include <QTemporaryDir>
 
+#include <csignal>
 #include <memory>
 #include <optional>
 
@@ -448,3 +449,23 @@ TEST_F(TetravDesktopTest, APlayFromTheDesktopWhileASetOpensIsCarriedOutOnceItIsO
         << "the set does not play";
     endWithEscape();
 }
+
+namespace {
+
+// Ending the program (a signal, as when the session logs out) while the open of a set reports a
+// broken file ends it cleanly: the open under way is dropped with its message.
+TEST_F(TetravDesktopTest, ASignalWhileAnOpenReportsABrokenFileEndsTheProgramCleanly) {
+    ASSERT_NO_FATAL_FAILURE(startProgram({clip("bad/no_moov.mp4"), clip(kClips[0])}));
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            m_tree = m_atspi.tree(m_app);
+            return find("OK", kButton).has_value() || find("确定", kButton).has_value();
+        },
+        30000, 100))
+        << "the broken file was not reported";
+    m_run->signal(SIGTERM);
+    ASSERT_TRUE(m_run->waitForExit(10000)) << m_run->describe();
+    EXPECT_TRUE(m_run->exitedWith(0)) << m_run->describe();
+}
+
+} // namespace
