@@ -6,10 +6,10 @@
 // Geometry comes from the screen size (MainLayout); files given on the command line open as a
 // set once the window is first shown.
 #include "dialogs/GotoPosition.h"
+#include "mainwnd/CTetravDlgPlay.h"
 #include "mainwnd/RunOptions.h"
 #include "uikit/CBCGPDialog.h"
 
-#include <QElapsedTimer>
 #include <QRect>
 #include <QString>
 #include <QStringList>
@@ -37,7 +37,9 @@ class CMenuEx;
 class CStatusBar;
 class CTetravDlgBars;
 class CTetravDlgCapture;
+class CTetravDlgExport;
 class CTetravDlgKeys;
+class CTetravDlgOffset;
 class CTetravDlgPaneInfo;
 class CTetravDlgPaneMenus;
 class CTetravDlgSound;
@@ -58,6 +60,8 @@ class CTetravDlg : public CBCGPDialog {
     // The controllers of the window's parts act on its set, timers and status bar.
     friend class CTetravDlgKeys;
     friend class CTetravDlgCapture;
+    friend class CTetravDlgOffset;
+    friend class CTetravDlgPlay;
 
 public:
     using ChannelFactory = std::function<IChannel*()>;
@@ -82,16 +86,24 @@ public:
     // holds until it has ended, and commands meanwhile wait for it (PlaySet::WhenOpen).
     void OpenSelectedFiles();
     void CloseChannel(int i);
-    void OnPlay();
-    void OnPause();
-    void OnStop();
-    void OnSlower();
-    void OnNormalSpeed();
-    void OnFaster();
-    void OnStepFrame();
+    // ---- The transport and the two timers (CTetravDlgPlay) ----
+    CTetravDlgPlay& Play() const { return *m_pPlay; }
+    void OnPlay() { m_pPlay->OnPlay(); }
+    void OnPause() { m_pPlay->OnPause(); }
+    void OnStop() { m_pPlay->OnStop(); }
+    void OnSlower() { m_pPlay->OnSlower(); }
+    void OnNormalSpeed() { m_pPlay->OnNormalSpeed(); }
+    void OnFaster() { m_pPlay->OnFaster(); }
+    void OnStepFrame() { m_pPlay->OnStepFrame(); }
     // Every pane one frame back, to the frame of the same instant.
-    void OnStepBack();
-    void OnGotoPosition();
+    void OnStepBack() { m_pPlay->OnStepBack(); }
+    void OnGotoPosition() { m_pPlay->OnGotoPosition(); }
+    // Normal speed without resuming play (the desktop's Rate property never starts play).
+    void SetNormalRate() { m_pPlay->SetNormalRate(); }
+    void SetTimer(int id, int periodMs) { m_pPlay->SetTimer(id, periodMs); }
+    void KillTimer(int id) { m_pPlay->KillTimer(id); }
+    bool IsTimerRunning(int id) const { return m_pPlay->IsTimerRunning(id); }
+    void OnTimer(int id) { m_pPlay->OnTimer(id); }
     void OnExit();
     // The options dialog, the About box and the help, each owned by this window while open.
     void OnOptions();
@@ -109,31 +121,11 @@ public:
 
     // ---- Saved sets and the recent sets (CSavedSets), the command line's set ----
     CSavedSets& SavedSets() const { return *m_pSavedSets; }
-    // ---- In and out marks, export (CTetravDlgExport.cpp) ----
-    // The marks are at the start of the reference's frame shown (I, O), in reference seconds; -1
-    // when not set. The out mark's frame is the first one after the interval. Play stops at the out mark, or
-    // loops back to the in mark while 循环播放 is checked.
-    void OnSetInMark();
-    void OnSetOutMark();
-    void OnClearMarks();
-    double InMark() const { return m_marks.in; }
-    double OutMark() const { return m_marks.out; }
-    // 文件 -> 导出视频...: the export dialog for the open set.
-    void OnExportVideo();
-
-    // ---- Time offsets (CTetravDlgOffset.cpp) ----
-    // Sets pane k's offset (seconds, within +-24 h) and moves the set at once: the other panes
-    // keep their pictures, and changing the reference's own offset moves the reference. An
-    // offset written to the set directly is applied by the next seek, start or rate change
-    // (e.g. write all four, then OnGotoPosition).
+    // ---- In and out marks, export; time offsets ----
+    CTetravDlgExport& Export() const { return *m_pExport; }
+    CTetravDlgOffset& Offset() const { return *m_pOffset; }
+    // Pane k's offset (CTetravDlgOffset::SetChannelOffset).
     void SetChannelOffset(int k, double seconds);
-    // The offset dialog for pane k; pane k nudged by frames of its own video (while paused).
-    void OnSetOffset(int k);
-    void NudgeOffset(int k, int frames);
-    // The pane under the mouse pointer whose channel is open, or -1.
-    int PaneUnderPointer() const;
-    // The status bar's sync part: the positions, and the offsets when any is set.
-    QString SyncInfoText() const;
 
     // ---- Alignment by sound (CAudioAlignment) ----
     CAudioAlignment& Alignment() const { return *m_pAlignment; }
@@ -149,15 +141,10 @@ public:
     // Gives every channel what its pane shows now (name, offset, reference, frame rate).
     void ShowPaneInfo();
 
-    // ---- Timers ----
-    void SetTimer(int id, int periodMs);
-    void KillTimer(int id);
-    bool IsTimerRunning(int id) const;
-    void OnTimer(int id);
-    void SyncChannels(int ref, double refSecs, const double* positions, int count);
     // The synchronisation the sync mode in force asks for (made on first use; switched as soon
-    // as the mode in force changes).
+    // as the mode in force changes), and the set as it sees it.
     CChannelSync& ActiveSync();
+    SyncSet CurrentSet() const;
 
     // ---- Settings ----
     void LoadSettings();
@@ -180,8 +167,12 @@ public:
     CSettingsModel& Settings() const { return *m_pSettings; }
     // The set being played: its channels, files, reference, offsets, rate and play time.
     PlaySet& Set() const { return *m_pSet; }
-    // Normal speed without resuming play (the desktop's Rate property never starts play).
-    void SetNormalRate();
+    // For the controllers: the status bar's parts (0: the last action), a time in one of them,
+    // the reference's position into the play time, the display tick following the play time.
+    void SetStatusText(int part, const QString& text);
+    void ShowTime(double seconds, int part);
+    void ReadPlayTime() { m_pPlay->ReadPlayTime(); }
+    void FollowPlayTime() { m_pPlay->FollowPlayTime(); }
 
 signals:
     // The status text of the last action changed: a transport command, an open, a stop.
@@ -216,32 +207,12 @@ private:
     // window idle) when nothing opened.
     bool ShowOpenedSet(const SetOpenResult& result, bool fromSetFile);
     void OnCommand(int id);
-    void OnSeekBarScroll();
-    // The reference's position into the play time (while the sync ticks stand still).
-    void ReadPlayTime();
-    // The play time and the seek bar's thumb show where the set stands.
-    void ShowPlace();
     void OnDestroy();
     void BuildMenuBar();
-    void AddExportMenus(QMenu* file, QMenu* play);
-    void CheckOutMark();
-    double ReferenceRate() const;
-    void ShowMarks();
     void ApplyRunModes(const RunOptions& options);
     // The menu bar, the client area and the bars where the window's size and full screen put them.
     void Relayout();
     void PlaceWindow();
-    SyncSet CurrentSet() const;
-    void FinishAlignment(const AlignResult& result);
-    // Cancels the analysis in progress (nothing is applied) and closes its dialog.
-    void StopAlignment();
-    void ResetSync();
-    void CloseSet();
-    void SetStatusText(int part, const QString& text);
-    // While paused the display tick reads the play time after seeks and steps (a set opened
-    // paused has no tick running yet).
-    void FollowPlayTime();
-    void ShowTime(double seconds, int part);
 
     QWidget* m_pClient = nullptr;
     QMenuBar* m_pMenuBar = nullptr;
@@ -257,18 +228,13 @@ private:
     CTetravDlgKeys* m_pKeys = nullptr;
     CTetravDlgCapture* m_pCapture = nullptr;
     CTetravDlgPaneMenus* m_pPaneMenus = nullptr;
-    QTimer* m_pTimerSync = nullptr;
-    QTimer* m_pTimerDisplay = nullptr;
+    CTetravDlgPlay* m_pPlay = nullptr;
+    CTetravDlgExport* m_pExport = nullptr;
+    CTetravDlgOffset* m_pOffset = nullptr;
     CChannelLoss* m_pLoss = nullptr; // what happens when a channel ends or breaks during play
     std::map<int, QAction*> m_menuActions;
-    struct Marks {
-        double in = -1.0;
-        double out = -1.0;
-        double lastTick = -1.0; // the reference's position at the last sync tick
-    } m_marks;
     ChannelFactory m_channelFactory;
     CSyncControl* m_pSyncControl = nullptr; // the synchronisation in use
-    QElapsedTimer m_syncTickClock;          // since the last sync tick; invalid until the tick runs
     QStringList m_commandLineFiles;
     RunOptions m_commandLineOptions;
     bool m_bShownOnce = false;

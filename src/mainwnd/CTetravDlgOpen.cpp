@@ -82,7 +82,7 @@ void CTetravDlg::OpenPaths(bool fromSetFile, const AfterOpen& then) {
         m_pSet->WhenOpen(this, [this, fromSetFile, then] { OpenPaths(fromSetFile, then); });
         return;
     }
-    CloseSet();
+    m_pPlay->CloseSet();
     m_pBars->SetToolBarOpen();
     // A new set is heard at full volume however it opens (the dialog, a saved set, the command
     // line, a drop); the slider shows it once the reference's sound is found.
