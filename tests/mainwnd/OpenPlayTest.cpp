@@ -25,7 +25,7 @@ protected:
 };
 
 // The nth command-line file opens in pane n once shown; an empty entry leaves its pane empty.
-TEST_F(OpenPlayTest, CommandLineFilesInSlotsTwoAndFourOnlyAndCommandsLeaveAPathWithoutChannelAlone) {
+TEST_F(OpenPlayTest, CommandLineFilesInSlotsTwoAndFourOnly) {
     dlg = std::make_unique<CTetravDlg>();
     dlg->SetCommandLineFiles({QString(), clip("a_6s.mp4"), QString(), clip("b_4s.mp4")});
     ShowWindow();
@@ -50,15 +50,6 @@ TEST_F(OpenPlayTest, CommandLineFilesInSlotsTwoAndFourOnlyAndCommandsLeaveAPathW
     // The texts of the play time and the positions are untouched by the open.
     EXPECT_EQ(Status(2) + Status(3), "播放时间同步信息");
 
-    // Commands leave alone a path without a channel object (a pick in a dialog then cancelled).
-    dlg->Set().SetPath(0, clip("c_10s.mp4"));
-    g_dGotoSecs = 1.0;
-    for (auto command : {&CTetravDlg::OnPlay, &CTetravDlg::OnPause, &CTetravDlg::OnFaster,
-                         &CTetravDlg::OnStepFrame, &CTetravDlg::OnGotoPosition, &CTetravDlg::OnNormalSpeed}) {
-        (dlg.get()->*command)();
-    }
-    EXPECT_TRUE(WaitUntil([&] { return dlg->Set().Position(3) > 0.0; }, 3000));
-    EXPECT_EQ(dlg->Set().Channel(0), nullptr);
     dlg->OnStop();
     EXPECT_TRUE(IsIdle(*dlg));
 }
@@ -91,7 +82,8 @@ TEST_F(OpenPlayTest, OnlyUnreadableFilesEndIdleAndTheWindowStaysAliveUnderABusyC
             QApplication::overrideCursor()->shape() == Qt::WaitCursor) {
             ++ticksWhileBusy;
             // No command can reach the half-built set, not even through the accessibility bus.
-            commandsTaken = commandsTaken || dlg->Bars().ToolBar()->isEnabled() || dlg->MenuBar()->isEnabled();
+            commandsTaken =
+                commandsTaken || dlg->Bars().ToolBar()->isEnabled() || dlg->MenuBar()->isEnabled();
             if (ticksWhileBusy == 1) {
                 QWidget* focus = dlg->focusWidget();
                 QTest::keyClick(focus != nullptr ? focus : dlg.get(), Qt::Key_Space); // play
