@@ -166,6 +166,20 @@ bool CSavedSets::OpenSetFile(const QString& path) {
     return OpenSet(std::move(set), path, {});
 }
 
+void CSavedSets::SetCommandLine(const QStringList& files, const RunOptions& options) {
+    m_commandLineFiles = files.mid(0, 4);
+    m_commandLineOptions = options;
+}
+
+void CSavedSets::OpenCommandLine() {
+    if (m_commandLineFiles.isEmpty()) {
+        return;
+    }
+    const QStringList files = m_commandLineFiles;
+    m_commandLineFiles.clear();
+    OpenForRun(files, m_commandLineOptions);
+}
+
 bool CSavedSets::OpenForRun(const QStringList& files, const RunOptions& options) {
     CSetFile set;
     QString setPath;

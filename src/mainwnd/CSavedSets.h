@@ -42,6 +42,11 @@ public:
     bool OpenForRun(const QStringList& files, const RunOptions& options);
     // Keeps the set just opened from loose videos as a set file among the recent sets.
     void KeepLooseSet();
+    // The command line's files (up to four) and run options, and their set opened as by
+    // OpenForRun once the window is on the screen (the options' modes also without files).
+    void SetCommandLine(const QStringList& files, const RunOptions& options);
+    const RunOptions& CommandLineOptions() const { return m_commandLineOptions; }
+    void OpenCommandLine();
 
 private:
     using AfterOpen = std::function<void(bool opened)>;
@@ -53,7 +58,6 @@ private:
     // Puts path first in the recent sets; says so when the list cannot be written.
     void AddRecentSet(const QString& path);
     void FillRecentSets();
-    void AfterRun(const RunOptions& options);
 
     CTetravDlg* m_dlg;
     QMenu* m_pRecentSets = nullptr;
@@ -61,4 +65,6 @@ private:
     // are saved again.
     QStringList m_kept;
     QStringList m_keptVideos;
+    QStringList m_commandLineFiles;
+    RunOptions m_commandLineOptions;
 };

@@ -165,8 +165,7 @@ CTetravDlg::~CTetravDlg() {
 }
 
 void CTetravDlg::SetCommandLineFiles(const QStringList& paths, const RunOptions& options) {
-    m_commandLineFiles = paths.mid(0, 4);
-    m_commandLineOptions = options;
+    m_pSavedSets->SetCommandLine(paths, options);
 }
 
 void CTetravDlg::SetChannelFactory(ChannelFactory factory) {
@@ -214,15 +213,9 @@ void CTetravDlg::showEvent(QShowEvent* event) {
         m_pBars->Volume()->setEnabled(false);
     }
     LoadSettings();
-    ApplyRunModes(m_commandLineOptions);
-    if (!m_commandLineFiles.isEmpty()) {
-        // Open once the window is on the screen, so the panes have their windows.
-        QTimer::singleShot(0, this, [this] {
-            const QStringList files = m_commandLineFiles;
-            m_commandLineFiles.clear();
-            m_pSavedSets->OpenForRun(files, m_commandLineOptions);
-        });
-    }
+    ApplyRunModes(m_pSavedSets->CommandLineOptions());
+    // Open once the window is on the screen, so the panes have their windows.
+    QTimer::singleShot(0, m_pSavedSets, &CSavedSets::OpenCommandLine);
 }
 
 void CTetravDlg::resizeEvent(QResizeEvent* event) {

@@ -235,8 +235,6 @@ private:
     std::map<int, QAction*> m_menuActions;
     ChannelFactory m_channelFactory;
     CSyncControl* m_pSyncControl = nullptr; // the synchronisation in use
-    QStringList m_commandLineFiles;
-    RunOptions m_commandLineOptions;
     bool m_bShownOnce = false;
     bool m_bDestroyed = false;
 };
