@@ -203,6 +203,10 @@ int main(int argc, char** argv) {
     opening.start();
     window.OpenSelectedFiles();
     while (opening.elapsed() < 10000) {
+        if (window.Set().IsOpening()) {
+            QTest::qWait(5);
+            continue;
+        }
         const auto n = b.frames();
         if (!n.empty() && std::find(n.begin(), n.end(), -1) == n.end()) {
             break;

@@ -14,6 +14,7 @@
 #include "uikit/Resource.h"
 
 #include <QDBusConnection>
+#include <QDBusError>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusVariant>
@@ -231,6 +232,15 @@ bool CMprisPlayer::handleMessage(const QDBusMessage& message, const QDBusConnect
         message.path() != QLatin1String(DesktopIds::kMprisPath)) {
         return false;
     }
+    if (m_dlg->Set().IsOpening() && WaitsForOpen(message)) {
+        // Carried out, and answered, once the set in the making is open.
+        m_dlg->Set().WhenOpen(this, [this, message, connection] {
+            if (!handleMessage(message, connection) && message.isReplyRequired()) {
+                connection.send(message.createErrorReply(QDBusError::UnknownMethod, message.member()));
+            }
+        });
+        return true;
+    }
     QDBusMessage reply;
     if (message.interface() == kProperties) {
         if (message.member() == QLatin1String("Set")) {
@@ -253,6 +263,24 @@ bool CMprisPlayer::handleMessage(const QDBusMessage& message, const QDBusConnect
         return true;
     }
     return connection.send(reply);
+}
+
+bool CMprisPlayer::WaitsForOpen(const QDBusMessage& message) {
+    // What reads, raises the window or hands over files is answered at once (a file handed
+    // over waits by itself); what acts on the set waits for it. Introspection, pings and the
+    // like are the bus's own business and never wait: a caller that introspects first (gdbus,
+    // desktop shells) would otherwise be held for the whole open.
+    const QString member = message.member();
+    if (message.interface() == kProperties) {
+        return member == QLatin1String("Set");
+    }
+    if ((message.interface() != kRoot && message.interface() != kPlayer && !message.interface().isEmpty()) ||
+        member == QLatin1String("Introspect") || member == QLatin1String("Ping") ||
+        member == QLatin1String("GetMachineId")) {
+        return false;
+    }
+    return member != QLatin1String("Raise") && member != QLatin1String("OpenUri") &&
+           member != QLatin1String("Next") && member != QLatin1String("Previous");
 }
 
 QDBusMessage CMprisPlayer::getProperty(const QDBusMessage& message) const {

@@ -37,6 +37,8 @@ private:
     QVariantMap Metadata() const;
     double Volume() const;
 
+    // A call that acts on the set, which waits while a set opens.
+    static bool WaitsForOpen(const QDBusMessage& message);
     QDBusMessage callMethod(const QDBusMessage& message);
     QDBusMessage getProperty(const QDBusMessage& message) const;
     QDBusMessage setProperty(const QDBusMessage& message);

@@ -29,7 +29,14 @@ CVideoOutput::CVideoOutput() {
     }
     m_bin.reset(GST_ELEMENT(gst_object_ref_sink(bin)));
     gst_bin_add_many(GST_BIN(bin), format, orient, scale, filter, sink, nullptr);
-    gst_element_link_many(format, orient, scale, filter, sink, nullptr);
+    // Raw video all the way: the links need no check of what the pads may carry. Checking it
+    // (as gst_element_link does) asks every converter for all its formats, a good part of a
+    // second on a busy machine for four channels, and the set opens in the window's thread.
+    // The formats are agreed on when the first picture comes.
+    GstElement* const chain[] = {format, orient, scale, filter, sink};
+    for (std::size_t i = 0; i + 1 < std::size(chain); ++i) {
+        gst_element_link_pads_full(chain[i], "src", chain[i + 1], "sink", GST_PAD_LINK_CHECK_NOTHING);
+    }
     gst_util_set_object_arg(G_OBJECT(orient), "video-direction", "auto");
     // Until a tag turns it, the flipper hands frames on untouched. Left to itself it starts by
     // copying every frame into a new one (it only switches to passing frames through when its

@@ -1,9 +1,11 @@
 #include "mainwnd/CExternalFiles.h"
 
+#include "mainwnd/CSavedSets.h"
 #include "mainwnd/CTetravDlg.h"
 #include "mainwnd/CVideoPane.h"
 #include "model/PlaySet.h"
 #include "platform/FileName.h"
+#include "platform/IncomingFiles.h"
 #include "platform/MessageBox.h"
 #include "sets/CSetFile.h"
 
@@ -13,7 +15,6 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QMimeData>
-#include <QMimeDatabase>
 #include <QTimer>
 
 #include <cstdio>
@@ -21,16 +22,6 @@
 namespace {
 
 constexpr int kRetryMs = 100;
-
-// Media types Tetrav plays that the shared MIME database does not file under video/.
-constexpr const char* kOtherVideoTypes[] = {"application/vnd.rn-realmedia",
-                                            "application/vnd.rn-realmedia-vbr", "application/x-matroska",
-                                            "application/mxf"};
-
-QString Shown(const QUrl& url) {
-    return url.isLocalFile() ? FileName::Shown(FileName::FromUri(url))
-                             : FileName::Shown(url.toDisplayString());
-}
 
 // A local file's name, byte for byte (names need not be UTF-8).
 QString LocalName(const QUrl& url) {
@@ -50,59 +41,7 @@ CExternalFiles::CExternalFiles(CTetravDlg* dlg) : QObject(dlg), m_dlg(dlg) {
 
 CExternalFiles::~CExternalFiles() = default;
 
-bool CExternalFiles::IsVideoFile(const QString& path) {
-    static const QMimeDatabase db;
-    const QMimeType type = db.mimeTypeForFile(path, QMimeDatabase::MatchDefault);
-    const auto isVideo = [](const QString& name) {
-        if (name.startsWith(QLatin1String("video/"))) {
-            return true;
-        }
-        for (const char* other : kOtherVideoTypes) {
-            if (name == QLatin1String(other)) {
-                return true;
-            }
-        }
-        return false;
-    };
-    if (isVideo(type.name())) {
-        return true;
-    }
-    for (const QString& parent : type.allAncestors()) {
-        if (isVideo(parent)) {
-            return true;
-        }
-    }
-    return false;
-}
-
-CExternalFiles::Sorted CExternalFiles::Sort(const QList<QUrl>& urls) {
-    Sorted sorted;
-    for (const QUrl& url : urls) {
-        if (url.isEmpty()) {
-            sorted.refused << QStringLiteral("（空的文件名）"); // not a blank line
-            continue;
-        }
-        // A relative name ("file:a.mp4") would be found in whatever folder this copy runs in.
-        if (!url.isLocalFile() || QDir::isRelativePath(url.toLocalFile())) {
-            sorted.refused << Shown(url);
-            continue;
-        }
-        const QFileInfo info(LocalName(url)); // for its absolute name only
-        if (FileName::KindOf(info.filePath()) != FileName::Kind::File ||
-            !FileName::IsReadable(info.filePath()) || !IsVideoFile(info.absoluteFilePath())) {
-            sorted.refused << Shown(url);
-            continue;
-        }
-        if (sorted.files.size() == 4) {
-            sorted.extra << info.absoluteFilePath();
-            continue;
-        }
-        sorted.files << info.absoluteFilePath();
-    }
-    return sorted;
-}
-
-bool CExternalFiles::refuse(const Sorted& sorted) {
+bool CExternalFiles::refuse(const IncomingFiles::Sorted& sorted) {
     if (sorted.refused.isEmpty() && !sorted.files.isEmpty()) {
         return false;
     }
@@ -126,7 +65,7 @@ bool CExternalFiles::OpenAsSet(const QList<QUrl>& urls, const RunOptions& option
             return true;
         }
     }
-    const Sorted sorted = Sort(urls);
+    const IncomingFiles::Sorted sorted = IncomingFiles::Sort(urls);
     if (refuse(sorted)) {
         return false;
     }
@@ -149,7 +88,7 @@ bool CExternalFiles::OpenInPane(int pane, const QUrl& url) {
         CSetFile::IsSetFile(LocalName(url))) {
         return OpenAsSet({url}); // a set fills every pane
     }
-    const Sorted sorted = Sort({url});
+    const IncomingFiles::Sorted sorted = IncomingFiles::Sort({url});
     if (refuse(sorted)) {
         return false;
     }
@@ -166,8 +105,7 @@ bool CExternalFiles::OpenInPane(int pane, const QUrl& url) {
 
 bool CExternalFiles::IsBusy() const {
     const QWidget* modal = QApplication::activeModalWidget();
-    return m_opening || !m_dlg->isVisible() || (modal != nullptr && modal != m_dlg) ||
-           QApplication::overrideCursor() != nullptr;
+    return m_dlg->Set().IsOpening() || !m_dlg->isVisible() || (modal != nullptr && modal != m_dlg);
 }
 
 void CExternalFiles::openPending() {
@@ -175,8 +113,13 @@ void CExternalFiles::openPending() {
         m_retry->stop();
         return;
     }
+    if (m_dlg->Set().IsOpening()) {
+        m_retry->stop();
+        m_dlg->Set().WhenOpen(this, [this] { openPending(); });
+        return;
+    }
     if (IsBusy()) {
-        m_retry->start();
+        m_retry->start(); // a dialog is up, or the window is not shown yet
         return;
     }
     m_retry->stop();
@@ -185,17 +128,13 @@ void CExternalFiles::openPending() {
     if (!m_pendingSetFile.isEmpty()) {
         const QString setFile = m_pendingSetFile;
         m_pendingSetFile.clear();
-        m_opening = true;
-        m_dlg->OpenForRun({setFile}, options);
-        m_opening = false;
+        m_dlg->SavedSets().OpenForRun({setFile}, options);
         return;
     }
     const QStringList files = m_pending;
     m_pending.clear();
     if (!options.IsEmpty()) {
-        m_opening = true;
-        m_dlg->OpenForRun(files, options);
-        m_opening = false;
+        m_dlg->SavedSets().OpenForRun(files, options);
         return;
     }
     openNow(files);
@@ -203,13 +142,11 @@ void CExternalFiles::openPending() {
 
 void CExternalFiles::openNow(const QStringList& files) {
     // As the confirmed file selection does: the paths as they now stand become the set.
-    m_opening = true;
     for (int i = 0; i < 4; ++i) {
         m_dlg->Set().SetPath(i, i < files.size() ? files[i] : QString());
     }
     m_dlg->m_nCurChannel = 0;
     m_dlg->OpenSelectedFiles();
-    m_opening = false;
 }
 
 int CExternalFiles::paneAt(const QPoint& windowPos) const {

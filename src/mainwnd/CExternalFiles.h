@@ -6,8 +6,9 @@
 // saved set (.tetravset) among them opens as the set it names.
 // Anything that is not a readable local video file is refused with a message and nothing
 // changes. While the window is busy (a dialog or message box is up, a set is opening) a set
-// handed over waits and opens once the window is free again.
+// handed over waits and opens once the window is free again (once the set in the making is open).
 #include "mainwnd/RunOptions.h"
+#include "platform/IncomingFiles.h"
 
 #include <QObject>
 #include <QStringList>
@@ -23,15 +24,6 @@ public:
     explicit CExternalFiles(CTetravDlg* dlg);
     ~CExternalFiles() override;
 
-    struct Sorted {
-        QStringList files;   // usable video files, absolute paths, in the order given
-        QStringList refused; // what was refused, as the user would recognise it
-        QStringList extra;   // usable files beyond the fourth (not opened)
-    };
-    // Sorts what came in: local, existing, readable files whose content is a video.
-    static Sorted Sort(const QList<QUrl>& urls);
-    static bool IsVideoFile(const QString& path);
-
     // Opens files (one to four used) as a set, with the run options a second copy gave;
     // refuses with a message if any is unusable. Returns false when refused. A busy window
     // opens the set later.
@@ -46,7 +38,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    bool refuse(const Sorted& sorted);
+    bool refuse(const IncomingFiles::Sorted& sorted);
     void openNow(const QStringList& files);
     void openPending();
     int paneAt(const QPoint& windowPos) const;
@@ -56,5 +48,4 @@ private:
     QString m_pendingSetFile; // a saved set waiting to open
     RunOptions m_pendingOptions;
     QTimer* m_retry = nullptr;
-    bool m_opening = false;
 };

@@ -9,19 +9,25 @@
 #include "engine/CPipelineReaper.h"
 #include "engine/CStreamProbe.h"
 #include "engine/GstChannel.h"
+#include "mainwnd/CAudioAlignment.h"
 #include "mainwnd/CChannelLoss.h"
 #include "mainwnd/CExternalFiles.h"
+#include "mainwnd/CSavedSets.h"
 #include "mainwnd/CStatusBar.h"
 #include "mainwnd/CSyncControl.h"
 #include "mainwnd/CTetravDlgBars.h"
 #include "mainwnd/CTetravDlgCapture.h"
+#include "mainwnd/CTetravDlgExport.h"
 #include "mainwnd/CTetravDlgKeys.h"
+#include "mainwnd/CTetravDlgOffset.h"
 #include "mainwnd/CTetravDlgPaneInfo.h"
 #include "mainwnd/CTetravDlgPaneMenus.h"
 #include "mainwnd/CTetravDlgSound.h"
 #include "mainwnd/CTetravDlgView.h"
 #include "mainwnd/CVideoPane.h"
 #include "mainwnd/MainLayout.h"
+#include "mainwnd/OpenInputHold.h"
+#include "mainwnd/SetOpenJob.h"
 #include "model/PlaySet.h"
 #include "platform/CHotKeyManager.h"
 #include "platform/MessageBox.h"
@@ -47,13 +53,6 @@
 #include <cmath>
 
 namespace {
-
-constexpr int kSyncPeriodMs = 10;
-constexpr int kDisplayPeriodMs = 500;
-
-QString Utf8(const char* text) {
-    return QString::fromUtf8(text);
-}
 
 // Icon 128, in whichever image form the resources carry it; none is fine (the desktop's own).
 QIcon FindProgramIcon() {
@@ -81,6 +80,11 @@ CTetravDlg::CTetravDlg(QWidget* parent)
     }
 
     m_pSet = new PlaySet(this);
+    m_pPlay = new CTetravDlgPlay(*this);
+    m_pExport = new CTetravDlgExport(*this);
+    m_pOffset = new CTetravDlgOffset(*this);
+    m_pSavedSets = new CSavedSets(this);
+    m_pAlignment = new CAudioAlignment(this);
     m_pClient = new QWidget(this);
     m_pClient->setObjectName(QStringLiteral("client"));
 
@@ -104,7 +108,7 @@ CTetravDlg::CTetravDlg(QWidget* parent)
     BuildMenuBar();
     m_pBars = new CTetravDlgBars(m_pClient, this);
     connect(m_pBars, &CTetravDlgBars::command, this, &CTetravDlg::OnCommand);
-    connect(m_pBars, &CTetravDlgBars::seekBarScrolled, this, &CTetravDlg::OnSeekBarScroll);
+    connect(m_pBars, &CTetravDlgBars::seekBarScrolled, m_pPlay, &CTetravDlgPlay::OnSeekBarScroll);
     m_pPaneMenus = new CTetravDlgPaneMenus(*m_pSet, *m_pBars, this);
     connect(m_pPaneMenus, &CTetravDlgPaneMenus::command, this, &CTetravDlg::OnCommand);
     connect(m_pPaneMenus, &CTetravDlgPaneMenus::aboutToShow, m_pPaneInfo,
@@ -116,13 +120,6 @@ CTetravDlg::CTetravDlg(QWidget* parent)
     connect(m_pSound, &CTetravDlgSound::actionText, this,
             [this](const QString& text) { SetStatusText(0, text); });
 
-    m_pTimerSync = new QTimer(this);
-    m_pTimerSync->setTimerType(Qt::PreciseTimer);
-    m_pTimerSync->setInterval(kSyncPeriodMs);
-    connect(m_pTimerSync, &QTimer::timeout, this, [this] { OnTimer(TIMER_SYNC); });
-    m_pTimerDisplay = new QTimer(this);
-    m_pTimerDisplay->setInterval(kDisplayPeriodMs);
-    connect(m_pTimerDisplay, &QTimer::timeout, this, [this] { OnTimer(TIMER_DISPLAY); });
     m_pSettings = new CSettingsModel(this);
     m_pSyncControl = new CSyncControl(
         *m_pSettings, [this] { return CurrentSet(); }, [this] { return IsTimerRunning(TIMER_SYNC); }, this);
@@ -133,7 +130,7 @@ CTetravDlg::CTetravDlg(QWidget* parent)
         m_pSyncControl, &CSyncControl::landed, this,
         [this] {
             if (IsTimerRunning(TIMER_DISPLAY) && m_pSet->OpenCount() > 0 && m_pSet->AnyTakesPart()) {
-                ShowPlace();
+                m_pPlay->ShowPlace();
             }
         },
         Qt::QueuedConnection);
@@ -150,9 +147,12 @@ CTetravDlg::CTetravDlg(QWidget* parent)
     connect(m_pLoss, &CChannelLoss::nothingLeft, this, &CTetravDlg::OnStop);
     m_pHotKeys = new CHotKeyManager(this);
     m_pCapture = new CTetravDlgCapture(*this);
-    connect(m_pHotKeys, &CHotKeyManager::hotKey, m_pCapture, &CTetravDlgCapture::OnHotKey);
+    // A hot key pressed while a set opens acts once it is open.
+    connect(m_pHotKeys, &CHotKeyManager::hotKey, m_pCapture,
+            [this](int id) { m_pSet->WhenOpen(m_pCapture, [this, id] { m_pCapture->OnHotKey(id); }); });
     // Files dropped on the window or handed over from outside.
     new CExternalFiles(this);
+    new OpenInputHold(this, m_pSet);
 
     m_pKeys = new CTetravDlgKeys(*this);
     // Stand-in for the message pre-translation: sees the arrow keys of every control.
@@ -165,8 +165,7 @@ CTetravDlg::~CTetravDlg() {
 }
 
 void CTetravDlg::SetCommandLineFiles(const QStringList& paths, const RunOptions& options) {
-    m_commandLineFiles = paths.mid(0, 4);
-    m_commandLineOptions = options;
+    m_pSavedSets->SetCommandLine(paths, options);
 }
 
 void CTetravDlg::SetChannelFactory(ChannelFactory factory) {
@@ -214,15 +213,9 @@ void CTetravDlg::showEvent(QShowEvent* event) {
         m_pBars->Volume()->setEnabled(false);
     }
     LoadSettings();
-    ApplyRunModes(m_commandLineOptions);
-    if (!m_commandLineFiles.isEmpty()) {
-        // Open once the window is on the screen, so the panes have their windows.
-        QTimer::singleShot(0, this, [this] {
-            const QStringList files = m_commandLineFiles;
-            m_commandLineFiles.clear();
-            OpenForRun(files, m_commandLineOptions);
-        });
-    }
+    ApplyRunModes(m_pSavedSets->CommandLineOptions());
+    // Open once the window is on the screen, so the panes have their windows.
+    QTimer::singleShot(0, m_pSavedSets, &CSavedSets::OpenCommandLine);
 }
 
 void CTetravDlg::resizeEvent(QResizeEvent* event) {
@@ -307,11 +300,6 @@ void CTetravDlg::done(int r) {
     CBCGPDialog::done(r);
 }
 
-void CTetravDlg::SetNormalRate() {
-    m_pSet->SetRate(1.0);
-    ActiveSync().SetRate(CurrentSet(), 1.0);
-}
-
 void CTetravDlg::OnGoto() {
     // The dialog seeks through WM_GOTO_POSITION (OnGotoPosition) before it closes. Owned by the
     // main window so that it stays above it when the window is kept on top.
@@ -319,10 +307,29 @@ void CTetravDlg::OnGoto() {
     dlg.DoModal();
 }
 
-void CTetravDlg::FollowPlayTime() {
-    if (m_pSet->OpenCount() > 0 && m_pSet->AnyTakesPart() && !IsTimerRunning(TIMER_DISPLAY)) {
-        SetTimer(TIMER_DISPLAY, kDisplayPeriodMs);
-    }
+void CTetravDlg::CloseChannel(int i) {
+    m_pSet->CloseChannel(i);
+}
+
+void CTetravDlg::SetChannelOffset(int k, double seconds) {
+    m_pOffset->SetChannelOffset(k, seconds);
+}
+
+SyncSet CTetravDlg::CurrentSet() const {
+    SyncSet set;
+    set.channels = m_pSet->Channels();
+    set.lengths = m_pSet->Lengths();
+    set.openCount = m_pSet->OpenCount();
+    set.paths = m_pSet->Paths();
+    set.frameRates = m_pSet->FrameRates();
+    set.rate = m_pSet->Rate();
+    set.offsets = m_pSet->Offsets();
+    set.ref = m_pSet->Reference();
+    return set;
+}
+
+CChannelSync& CTetravDlg::ActiveSync() {
+    return m_pSyncControl->Active();
 }
 
 void CTetravDlg::ShowPaneInfo() {
@@ -338,6 +345,12 @@ void CTetravDlg::OnDestroy() {
         return;
     }
     m_bDestroyed = true;
+    // An open under way stops; what waited for it is dropped.
+    for (SetOpenJob* job : findChildren<SetOpenJob*>(Qt::FindDirectChildrenOnly)) {
+        job->Cancel();
+    }
+    m_pSet->DropWaiting();
+    m_pSet->SetOpening(false);
     for (int i = 0; i < 4; ++i) {
         if (m_pSet->Channel(i) != nullptr) {
             CloseChannel(i);
@@ -367,125 +380,4 @@ bool CTetravDlg::eventFilter(QObject* watched, QEvent* e) {
         return m_pKeys->OnSeekBarWheel(static_cast<QWheelEvent*>(e));
     }
     return CBCGPDialog::eventFilter(watched, e);
-}
-
-// ---------------------------------------------------------------------------------------------
-// Menus
-
-void CTetravDlg::BuildMenuBar() {
-    m_pMenuBar = new QMenuBar(this);
-    m_pMenuBar->setNativeMenuBar(false);
-    auto add = [this](QMenu* menu, const char* text, int id) {
-        QAction* action = menu->addAction(Utf8(text));
-        action->setData(id);
-        connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
-        m_menuActions[id] = action;
-    };
-    QMenu* file = m_pMenuBar->addMenu(Utf8("文件"));
-    add(file, "打开文件 \tCtrl+O", ID_OPEN_FILES);
-    AddSetMenus(file);
-    file->addSeparator();
-    add(file, "退出", ID_EXIT);
-    QMenu* play = m_pMenuBar->addMenu(Utf8("播放控制"));
-    const auto display = m_pView->AddDisplayItems(play);
-    m_menuActions[ID_VIEW_TOPMOST] = display[0];
-    m_menuActions[ID_VIEW_NORMAL] = display[1];
-    m_menuActions[ID_VIEW_PANE_INFO] = m_pPaneInfo->AddMenuItem(play);
-    play->addSeparator();
-    add(play, "逐帧播放   ->", ID_PLAY_STEP);
-    add(play, "逐帧后退   <-", ID_PLAY_STEP_BACK);
-    add(play, "跳至(&G) \tCtrl+G", ID_PLAY_GOTO);
-    add(play, "全部抓图", ID_CAPTURE_ALL);
-    add(play, "按声音对齐", ID_ALIGN_AUDIO);
-    add(play, "选项(&X)\tCtrl+X", ID_OPTIONS);
-    AddExportMenus(file, play);
-    QMenu* help = m_pMenuBar->addMenu(Utf8("帮助 "));
-    add(help, "帮助 \tCtrl+H", ID_HELP_CONTENTS);
-    add(help, "关于", ID_APP_ABOUT);
-}
-
-QAction* CTetravDlg::MenuAction(int commandId) const {
-    const auto it = m_menuActions.find(commandId);
-    return it == m_menuActions.end() ? nullptr : it->second;
-}
-
-void CTetravDlg::OnCommand(int id) {
-    switch (id) {
-    case ID_OPEN_FILES:
-    case ID_TB_OPEN:
-        OnOpenFiles();
-        break;
-    case ID_EXIT:
-        OnExit();
-        break;
-    case ID_TB_PLAY:
-        OnPlay();
-        break;
-    case ID_TB_PAUSE:
-        OnPause();
-        break;
-    case ID_TB_STOP:
-        OnStop();
-        break;
-    case ID_TB_SLOWER:
-        OnSlower();
-        break;
-    case ID_TB_NORMAL_SPEED:
-        OnNormalSpeed();
-        break;
-    case ID_TB_FASTER:
-        OnFaster();
-        break;
-    case ID_PLAY_STEP:
-        OnStepFrame();
-        break;
-    case ID_PLAY_STEP_BACK:
-        OnStepBack();
-        break;
-    case ID_SET_OFFSET_1:
-    case ID_SET_OFFSET_1 + 1:
-    case ID_SET_OFFSET_1 + 2:
-    case ID_SET_OFFSET_1 + 3:
-        OnSetOffset(id - ID_SET_OFFSET_1);
-        break;
-    case ID_CLEAR_OFFSET_1:
-    case ID_CLEAR_OFFSET_1 + 1:
-    case ID_CLEAR_OFFSET_1 + 2:
-    case ID_CLEAR_OFFSET_1 + 3:
-        SetChannelOffset(id - ID_CLEAR_OFFSET_1, 0.0);
-        break;
-    case ID_ALIGN_AUDIO:
-        OnAlignAudio(-1);
-        break;
-    case ID_ALIGN_AUDIO_1:
-    case ID_ALIGN_AUDIO_1 + 1:
-    case ID_ALIGN_AUDIO_1 + 2:
-    case ID_ALIGN_AUDIO_1 + 3:
-        OnAlignAudio(id - ID_ALIGN_AUDIO_1);
-        break;
-    case ID_PLAY_GOTO:
-        OnGoto();
-        break;
-    case ID_CAPTURE_1:
-    case ID_CAPTURE_2:
-    case ID_CAPTURE_3:
-    case ID_CAPTURE_4:
-        m_pCapture->OnCapture((id - ID_CAPTURE_1) / 2);
-        break;
-    case ID_CAPTURE_ALL:
-        m_pCapture->OnCaptureAll();
-        break;
-    case ID_OPTIONS:
-        OnOptions();
-        break;
-    case ID_APP_ABOUT:
-    case IDM_ABOUTBOX:
-        OnAbout();
-        break;
-    case ID_HELP_CONTENTS:
-        OnHelpContents();
-        break;
-    default:
-        break;
-    }
 }

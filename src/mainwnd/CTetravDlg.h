@@ -6,10 +6,10 @@
 // Geometry comes from the screen size (MainLayout); files given on the command line open as a
 // set once the window is first shown.
 #include "dialogs/GotoPosition.h"
+#include "mainwnd/CTetravDlgPlay.h"
 #include "mainwnd/RunOptions.h"
 #include "uikit/CBCGPDialog.h"
 
-#include <QElapsedTimer>
 #include <QRect>
 #include <QString>
 #include <QStringList>
@@ -23,8 +23,10 @@ class CAlignJob;
 class CChannelLoss;
 class CSyncControl;
 class IChannel;
+struct SetOpenResult;
+class CAudioAlignment;
 class CChannelSync;
-class CSetFile;
+class CSavedSets;
 class CSettingsModel;
 struct MainLayout;
 class CFrameSync;
@@ -35,7 +37,9 @@ class CMenuEx;
 class CStatusBar;
 class CTetravDlgBars;
 class CTetravDlgCapture;
+class CTetravDlgExport;
 class CTetravDlgKeys;
+class CTetravDlgOffset;
 class CTetravDlgPaneInfo;
 class CTetravDlgPaneMenus;
 class CTetravDlgSound;
@@ -47,7 +51,6 @@ class CXScrollBar;
 class QAction;
 class QMenu;
 class QMenuBar;
-class QProgressDialog;
 class QTimer;
 class QWheelEvent;
 class QWidget;
@@ -57,6 +60,8 @@ class CTetravDlg : public CBCGPDialog {
     // The controllers of the window's parts act on its set, timers and status bar.
     friend class CTetravDlgKeys;
     friend class CTetravDlgCapture;
+    friend class CTetravDlgOffset;
+    friend class CTetravDlgPlay;
 
 public:
     using ChannelFactory = std::function<IChannel*()>;
@@ -77,20 +82,28 @@ public:
     // ---- Commands ----
     void OnOpenFiles();
     // Opens the set whose files the model names as the confirmed file selection does (also used for
-    // files from the command line).
+    // files from the command line). The open goes on beside the event loop: Set().IsOpening()
+    // holds until it has ended, and commands meanwhile wait for it (PlaySet::WhenOpen).
     void OpenSelectedFiles();
-    void OpenChannel(int i, CVideoPane* pane, const QString& path);
     void CloseChannel(int i);
-    void OnPlay();
-    void OnPause();
-    void OnStop();
-    void OnSlower();
-    void OnNormalSpeed();
-    void OnFaster();
-    void OnStepFrame();
+    // ---- The transport and the two timers (CTetravDlgPlay) ----
+    CTetravDlgPlay& Play() const { return *m_pPlay; }
+    void OnPlay() { m_pPlay->OnPlay(); }
+    void OnPause() { m_pPlay->OnPause(); }
+    void OnStop() { m_pPlay->OnStop(); }
+    void OnSlower() { m_pPlay->OnSlower(); }
+    void OnNormalSpeed() { m_pPlay->OnNormalSpeed(); }
+    void OnFaster() { m_pPlay->OnFaster(); }
+    void OnStepFrame() { m_pPlay->OnStepFrame(); }
     // Every pane one frame back, to the frame of the same instant.
-    void OnStepBack();
-    void OnGotoPosition();
+    void OnStepBack() { m_pPlay->OnStepBack(); }
+    void OnGotoPosition() { m_pPlay->OnGotoPosition(); }
+    // Normal speed without resuming play (the desktop's Rate property never starts play).
+    void SetNormalRate() { m_pPlay->SetNormalRate(); }
+    void SetTimer(int id, int periodMs) { m_pPlay->SetTimer(id, periodMs); }
+    void KillTimer(int id) { m_pPlay->KillTimer(id); }
+    bool IsTimerRunning(int id) const { return m_pPlay->IsTimerRunning(id); }
+    void OnTimer(int id) { m_pPlay->OnTimer(id); }
     void OnExit();
     // The options dialog, the About box and the help, each owned by this window while open.
     void OnOptions();
@@ -106,53 +119,16 @@ public:
     CTetravDlgPaneMenus& PaneMenus() const { return *m_pPaneMenus; }
     void OnGoto();
 
-    // ---- Saved sets (CTetravDlgSets.cpp) ----
-    // 保存视频组... and 打开视频组...: the file dialogs, then SaveSetTo / OpenSetFile.
-    void OnSaveSet();
-    void OnOpenSet();
-    // Writes the open set (videos, offsets, sync mode, reference rule, position) to path;
-    // false when no set is open (nothing written) or, with a message, when the file cannot be
-    // written.
-    bool SaveSetTo(const QString& path);
-    // Opens the saved set at path: its videos (a missing one is named and its pane stays
-    // empty), its modes for this run, its offsets and position. False, with a message, when it
-    // is refused or nothing opened.
-    bool OpenSetFile(const QString& path);
-    // Opens files (the nth in pane n), or the first saved set among them, with the run options:
-    // the modes for this run, the offsets and start over the set's own, then the rate and play.
-    // False when nothing opened.
-    bool OpenForRun(const QStringList& files, const RunOptions& options);
-    // ---- In and out marks, export (CTetravDlgExport.cpp) ----
-    // The marks are at the start of the reference's frame shown (I, O), in reference seconds; -1
-    // when not set. The out mark's frame is the first one after the interval. Play stops at the out mark, or
-    // loops back to the in mark while 循环播放 is checked.
-    void OnSetInMark();
-    void OnSetOutMark();
-    void OnClearMarks();
-    double InMark() const { return m_marks.in; }
-    double OutMark() const { return m_marks.out; }
-    // 文件 -> 导出视频...: the export dialog for the open set.
-    void OnExportVideo();
-
-    // ---- Time offsets (CTetravDlgOffset.cpp) ----
-    // Sets pane k's offset (seconds, within +-24 h) and moves the set at once: the other panes
-    // keep their pictures, and changing the reference's own offset moves the reference. An
-    // offset written to the set directly is applied by the next seek, start or rate change
-    // (e.g. write all four, then OnGotoPosition).
+    // ---- Saved sets and the recent sets (CSavedSets), the command line's set ----
+    CSavedSets& SavedSets() const { return *m_pSavedSets; }
+    // ---- In and out marks, export; time offsets ----
+    CTetravDlgExport& Export() const { return *m_pExport; }
+    CTetravDlgOffset& Offset() const { return *m_pOffset; }
+    // Pane k's offset (CTetravDlgOffset::SetChannelOffset).
     void SetChannelOffset(int k, double seconds);
-    // The offset dialog for pane k; pane k nudged by frames of its own video (while paused).
-    void OnSetOffset(int k);
-    void NudgeOffset(int k, int frames);
-    // The pane under the mouse pointer whose channel is open, or -1.
-    int PaneUnderPointer() const;
-    // The status bar's sync part: the positions, and the offsets when any is set.
-    QString SyncInfoText() const;
 
-    // ---- Alignment by sound (CTetravDlgAlign.cpp) ----
-    // 按声音对齐: every open pane (pane < 0) or that pane alone lined up with the reference by
-    // its sound, beside the event loop, under a progress dialog; then one summary message.
-    void OnAlignAudio(int pane = -1);
-    bool IsAligning() const;
+    // ---- Alignment by sound (CAudioAlignment) ----
+    CAudioAlignment& Alignment() const { return *m_pAlignment; }
 
     // ---- Keys, seeking by steps and the rate ladder ----
     CTetravDlgKeys& Keys() const { return *m_pKeys; }
@@ -165,15 +141,10 @@ public:
     // Gives every channel what its pane shows now (name, offset, reference, frame rate).
     void ShowPaneInfo();
 
-    // ---- Timers ----
-    void SetTimer(int id, int periodMs);
-    void KillTimer(int id);
-    bool IsTimerRunning(int id) const;
-    void OnTimer(int id);
-    void SyncChannels(int ref, double refSecs, const double* positions, int count);
     // The synchronisation the sync mode in force asks for (made on first use; switched as soon
-    // as the mode in force changes).
+    // as the mode in force changes), and the set as it sees it.
     CChannelSync& ActiveSync();
+    SyncSet CurrentSet() const;
 
     // ---- Settings ----
     void LoadSettings();
@@ -189,13 +160,19 @@ public:
     QWidget* ClientArea() const { return m_pClient; }
     QMenuBar* MenuBar() const { return m_pMenuBar; }
     QAction* MenuAction(int commandId) const;
+    // The menu item of commandId is action from now on (null: there is none).
+    void KeepAction(int commandId, QAction* action);
     CHotKeyManager* HotKeys() const { return m_pHotKeys; }
     // The settings in force: the stored ones under this run's modes (a saved set, the command line).
     CSettingsModel& Settings() const { return *m_pSettings; }
     // The set being played: its channels, files, reference, offsets, rate and play time.
     PlaySet& Set() const { return *m_pSet; }
-    // Normal speed without resuming play (the desktop's Rate property never starts play).
-    void SetNormalRate();
+    // For the controllers: the status bar's parts (0: the last action), a time in one of them,
+    // the reference's position into the play time, the display tick following the play time.
+    void SetStatusText(int part, const QString& text);
+    void ShowTime(double seconds, int part);
+    void ReadPlayTime() { m_pPlay->ReadPlayTime(); }
+    void FollowPlayTime() { m_pPlay->FollowPlayTime(); }
 
 signals:
     // The status text of the last action changed: a transport command, an open, a stop.
@@ -217,56 +194,32 @@ protected:
     bool event(QEvent* event) override;
 
 private:
-    // Opening a channel in two steps, so the files of a set preroll side by side.
-    enum class ChannelStart { NotCreated, Refused, Started };
-    ChannelStart StartChannel(int i, const QString& path);
-    void FinishChannel(int i, CVideoPane* pane, const QString& path, ChannelStart start);
-    // Runs the event loop, without user input and with a busy cursor, until prerolled() holds
-    // (or the preroll bound has passed) and examined() holds.
-    void WaitWhileOpening(const std::function<bool()>& prerolled, const std::function<bool()>& examined);
+    // The window's controllers use its inner commands.
+    friend class CAudioAlignment;
+    friend class CSavedSets;
+
+    // What an opener does once the set is open (opened) or did not open, before the commands
+    // that waited.
+    using AfterOpen = std::function<void(bool opened)>;
+    // Opens the set's paths (OpenSelectedFiles); a set file's videos are not kept as a loose set.
+    void OpenPaths(bool fromSetFile, const AfterOpen& then);
+    // The window after the open job: the total time, the volume, the controls; false (and the
+    // window idle) when nothing opened.
+    bool ShowOpenedSet(const SetOpenResult& result, bool fromSetFile);
     void OnCommand(int id);
-    void OnSeekBarScroll();
-    // The reference's position into the play time (while the sync ticks stand still).
-    void ReadPlayTime();
-    // The play time and the seek bar's thumb show where the set stands.
-    void ShowPlace();
     void OnDestroy();
     void BuildMenuBar();
-    // The saved-set items of the 文件 menu, and the recent sets as they now stand.
-    void AddSetMenus(QMenu* file);
-    void AddExportMenus(QMenu* file, QMenu* play);
-    void CheckOutMark();
-    double ReferenceRate() const;
-    void ShowMarks();
-    void FillRecentSets();
-    // Opens a set read from path (or made from files when path is empty): its videos, its modes
-    // for this run, its offsets and position.
-    bool OpenSet(CSetFile set, const QString& path);
     void ApplyRunModes(const RunOptions& options);
-    // Puts path first in the recent sets; says so when the list cannot be written.
-    void AddRecentSet(const QString& path);
-    // Keeps the set just opened from loose videos as a set file among the recent sets
-    // (CTetravDlgLooseSet.cpp).
-    void KeepLooseSet();
     // The menu bar, the client area and the bars where the window's size and full screen put them.
     void Relayout();
     void PlaceWindow();
-    SyncSet CurrentSet() const;
-    void FinishAlignment(const AlignResult& result);
-    // Cancels the analysis in progress (nothing is applied) and closes its dialog.
-    void StopAlignment();
-    void ResetSync();
-    void CloseSet();
-    void SetStatusText(int part, const QString& text);
-    // While paused the display tick reads the play time after seeks and steps (a set opened
-    // paused has no tick running yet).
-    void FollowPlayTime();
-    void ShowTime(double seconds, int part);
 
     QWidget* m_pClient = nullptr;
     QMenuBar* m_pMenuBar = nullptr;
     CHotKeyManager* m_pHotKeys = nullptr;
     CSettingsModel* m_pSettings = nullptr;
+    CSavedSets* m_pSavedSets = nullptr;
+    CAudioAlignment* m_pAlignment = nullptr;
     PlaySet* m_pSet = nullptr;
     CTetravDlgBars* m_pBars = nullptr;
     CTetravDlgSound* m_pSound = nullptr;
@@ -275,28 +228,13 @@ private:
     CTetravDlgKeys* m_pKeys = nullptr;
     CTetravDlgCapture* m_pCapture = nullptr;
     CTetravDlgPaneMenus* m_pPaneMenus = nullptr;
-    QTimer* m_pTimerSync = nullptr;
-    QTimer* m_pTimerDisplay = nullptr;
+    CTetravDlgPlay* m_pPlay = nullptr;
+    CTetravDlgExport* m_pExport = nullptr;
+    CTetravDlgOffset* m_pOffset = nullptr;
     CChannelLoss* m_pLoss = nullptr; // what happens when a channel ends or breaks during play
     std::map<int, QAction*> m_menuActions;
-    struct Marks {
-        double in = -1.0;
-        double out = -1.0;
-        double lastTick = -1.0; // the reference's position at the last sync tick
-    } m_marks;
     ChannelFactory m_channelFactory;
     CSyncControl* m_pSyncControl = nullptr; // the synchronisation in use
-    QElapsedTimer m_syncTickClock;          // since the last sync tick; invalid until the tick runs
-    QStringList m_commandLineFiles;
-    RunOptions m_commandLineOptions;
     bool m_bShownOnce = false;
     bool m_bDestroyed = false;
-    QMenu* m_pRecentSets = nullptr;
-    CAlignJob* m_pAlignJob = nullptr;            // the alignment by sound in progress
-    QProgressDialog* m_pAlignProgress = nullptr; // and its dialog
-    // Lines of a newer version in the set file opened last, written back when the same videos
-    // are saved again.
-    QStringList m_setKept;
-    QStringList m_setKeptVideos;
-    bool m_bOpeningSetFile = false; // OpenSelectedFiles runs for a set file (which joins itself)
 };

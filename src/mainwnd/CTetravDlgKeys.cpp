@@ -2,6 +2,7 @@
 
 #include "mainwnd/CTetravDlg.h"
 #include "mainwnd/CTetravDlgBars.h"
+#include "mainwnd/CTetravDlgOffset.h"
 
 #include "mainwnd/CSyncControl.h"
 
@@ -203,9 +204,9 @@ bool CTetravDlgKeys::OnKeyPress(QObject* watched, QKeyEvent* key) {
     const int forward = key->key() == Qt::Key_Right ? 1 : -1;
     if ((key->modifiers() & Qt::ControlModifier) != 0) {
         // While paused, Ctrl+arrow nudges the pane under the pointer alone by one frame.
-        const int pane = m_dlg.PaneUnderPointer();
+        const int pane = m_dlg.Offset().PaneUnderPointer();
         if (pane >= 0 && m_set.OpenCount() > 0 && !m_dlg.IsTimerRunning(TIMER_SYNC)) {
-            m_dlg.NudgeOffset(pane, forward);
+            m_dlg.Offset().NudgeOffset(pane, forward);
         }
     } else if (forward > 0) {
         m_dlg.OnStepFrame();

@@ -1,7 +1,9 @@
-// The main window's playback side: closing a set, the transport commands, the
-// seek bar and volume slider, the pane context menus and the two timers.
+#include "mainwnd/CTetravDlgPlay.h"
+
 #include "mainwnd/CTetravDlg.h"
 #include "mainwnd/CTetravDlgBars.h"
+#include "mainwnd/CTetravDlgExport.h"
+#include "mainwnd/CTetravDlgOffset.h"
 
 #include "controls/CMenuEx.h"
 #include "controls/CToolBarXP.h"
@@ -29,6 +31,9 @@
 
 namespace {
 
+constexpr int kSyncPeriodMs = 10;
+constexpr int kDisplayPeriodMs = 500;
+
 // A sync tick (every 10 ms) this late: the program stood still and the set is out of step.
 constexpr qint64 kStallMs = 500;
 
@@ -44,116 +49,122 @@ int SeekBarPosition(double current, double total) {
 
 } // namespace
 
+CTetravDlgPlay::CTetravDlgPlay(CTetravDlg& dlg) : QObject(&dlg), m_dlg(dlg) {
+    m_pTimerSync = new QTimer(this);
+    m_pTimerSync->setTimerType(Qt::PreciseTimer);
+    m_pTimerSync->setInterval(kSyncPeriodMs);
+    connect(m_pTimerSync, &QTimer::timeout, this, [this] { OnTimer(TIMER_SYNC); });
+    m_pTimerDisplay = new QTimer(this);
+    m_pTimerDisplay->setInterval(kDisplayPeriodMs);
+    connect(m_pTimerDisplay, &QTimer::timeout, this, [this] { OnTimer(TIMER_DISPLAY); });
+}
+
 // ---------------------------------------------------------------------------------------------
 // Closing
 
-void CTetravDlg::CloseChannel(int i) {
-    m_pSet->CloseChannel(i);
-}
-
-// Both timers stop and every channel of the set closes (the paths stay).
-void CTetravDlg::CloseSet() {
+void CTetravDlgPlay::CloseSet() {
     KillTimer(TIMER_SYNC);
     KillTimer(TIMER_DISPLAY);
-    ResetSync();
-    OnClearMarks();
-    m_pSet->ClearOffsets();
+    m_dlg.Set().SetRate(1.0);
+    m_dlg.m_pSyncControl->Reset();
+    m_dlg.Export().OnClearMarks();
+    m_dlg.Set().ClearOffsets();
     for (int k = 0; k < PlaySet::kPanes; ++k) {
-        m_pSet->SetOpenedPath(k, QString());
+        m_dlg.Set().SetOpenedPath(k, QString());
     }
-    m_pSound->Reset();
+    m_dlg.Sound().Reset();
     for (int i = 0; i < 4; ++i) {
-        if (m_pSet->Channel(i) != nullptr) {
-            CloseChannel(i);
+        if (m_dlg.Set().Channel(i) != nullptr) {
+            m_dlg.Set().CloseChannel(i);
         }
     }
 }
 
-void CTetravDlg::OnStop() {
+void CTetravDlgPlay::OnStop() {
     CloseSet();
-    m_pBars->SetToolBarIdle();
-    if (m_pBars->SeekBar() != nullptr) {
-        m_pBars->SeekBar()->SetScrollPos(0, true);
-        m_pBars->SeekBar()->setEnabled(false);
+    m_dlg.Bars().SetToolBarIdle();
+    if (m_dlg.Bars().SeekBar() != nullptr) {
+        m_dlg.Bars().SeekBar()->SetScrollPos(0, true);
+        m_dlg.Bars().SeekBar()->setEnabled(false);
     }
-    m_pBars->Volume()->SetPos(0);
-    m_pBars->Volume()->setEnabled(false);
-    m_pSet->ClearPaths();
-    SetStatusText(0, Utf8("停止播放"));
+    m_dlg.Bars().Volume()->SetPos(0);
+    m_dlg.Bars().Volume()->setEnabled(false);
+    m_dlg.Set().ClearPaths();
+    m_dlg.SetStatusText(0, Utf8("停止播放"));
 }
 
 // ---------------------------------------------------------------------------------------------
 // Transport
 
-void CTetravDlg::OnPlay() {
-    ActiveSync().Play(CurrentSet());
+void CTetravDlgPlay::OnPlay() {
+    m_dlg.ActiveSync().Play(m_dlg.CurrentSet());
     SetTimer(TIMER_SYNC, 0);
     SetTimer(TIMER_DISPLAY, 500);
-    SetStatusText(0, Utf8("开始播放"));
+    m_dlg.SetStatusText(0, Utf8("开始播放"));
 }
 
-void CTetravDlg::OnPause() {
-    ActiveSync().Pause(CurrentSet());
-    SetStatusText(0, Utf8("暂停播放"));
+void CTetravDlgPlay::OnPause() {
+    m_dlg.ActiveSync().Pause(m_dlg.CurrentSet());
+    m_dlg.SetStatusText(0, Utf8("暂停播放"));
     KillTimer(TIMER_SYNC);
 }
 
-void CTetravDlg::OnFaster() {
-    m_pSet->SetRate(2.0);
-    ActiveSync().SetRate(CurrentSet(), 2.0);
-    SetStatusText(0, Utf8("加快播放"));
+void CTetravDlgPlay::OnFaster() {
+    m_dlg.Set().SetRate(2.0);
+    m_dlg.ActiveSync().SetRate(m_dlg.CurrentSet(), 2.0);
+    m_dlg.SetStatusText(0, Utf8("加快播放"));
 }
 
-void CTetravDlg::OnSlower() {
-    m_pSet->SetRate(0.25);
-    ActiveSync().SetRate(CurrentSet(), 0.25);
-    SetStatusText(0, Utf8("慢速播放"));
+void CTetravDlgPlay::OnSlower() {
+    m_dlg.Set().SetRate(0.25);
+    m_dlg.ActiveSync().SetRate(m_dlg.CurrentSet(), 0.25);
+    m_dlg.SetStatusText(0, Utf8("慢速播放"));
 }
 
-void CTetravDlg::OnNormalSpeed() {
-    m_pSet->SetRate(1.0);
-    CChannelSync& sync = ActiveSync();
-    sync.SetRate(CurrentSet(), 1.0);
-    SetStatusText(0, Utf8("恢复播放"));
+void CTetravDlgPlay::OnNormalSpeed() {
+    m_dlg.Set().SetRate(1.0);
+    CChannelSync& sync = m_dlg.ActiveSync();
+    sync.SetRate(m_dlg.CurrentSet(), 1.0);
+    m_dlg.SetStatusText(0, Utf8("恢复播放"));
     // Playback resumes: through the first tick in time sync, at once in frame sync.
-    if (m_pSyncControl->Frame() != nullptr) {
-        sync.Play(CurrentSet());
+    if (m_dlg.m_pSyncControl->Frame() != nullptr) {
+        sync.Play(m_dlg.CurrentSet());
     }
     SetTimer(TIMER_SYNC, 0);
 }
 
-void CTetravDlg::OnStepFrame() {
+void CTetravDlgPlay::OnStepFrame() {
     KillTimer(TIMER_SYNC);
-    ActiveSync().StepFrame(CurrentSet());
-    SetStatusText(0, Utf8("单帧播放"));
+    m_dlg.ActiveSync().StepFrame(m_dlg.CurrentSet());
+    m_dlg.SetStatusText(0, Utf8("单帧播放"));
     FollowPlayTime();
 }
 
-void CTetravDlg::OnStepBack() {
+void CTetravDlgPlay::OnStepBack() {
     KillTimer(TIMER_SYNC);
-    ActiveSync().StepBack(CurrentSet());
-    SetStatusText(0, Utf8("单帧后退"));
+    m_dlg.ActiveSync().StepBack(m_dlg.CurrentSet());
+    m_dlg.SetStatusText(0, Utf8("单帧后退"));
     FollowPlayTime();
 }
 
-void CTetravDlg::OnGotoPosition() {
-    ActiveSync().Seek(CurrentSet(), g_dGotoSecs);
-    if (g_dGotoSecs >= 0.0 && g_dGotoSecs < m_pSet->TotalTime()) {
-        ShowTime(g_dGotoSecs, 2);
+void CTetravDlgPlay::OnGotoPosition() {
+    m_dlg.ActiveSync().Seek(m_dlg.CurrentSet(), g_dGotoSecs);
+    if (g_dGotoSecs >= 0.0 && g_dGotoSecs < m_dlg.Set().TotalTime()) {
+        m_dlg.ShowTime(g_dGotoSecs, 2);
     }
     FollowPlayTime();
 }
 
-void CTetravDlg::OnSeekBarScroll() {
+void CTetravDlgPlay::OnSeekBarScroll() {
     const double seconds =
-        m_pSet->TotalTime() * 0.005 * static_cast<double>(m_pBars->SeekBar()->GetScrollPos());
-    ActiveSync().SeekToKeyFrame(CurrentSet(), seconds);
+        m_dlg.Set().TotalTime() * 0.005 * static_cast<double>(m_dlg.Bars().SeekBar()->GetScrollPos());
+    m_dlg.ActiveSync().SeekToKeyFrame(m_dlg.CurrentSet(), seconds);
 }
 
 // ---------------------------------------------------------------------------------------------
 // Timers
 
-void CTetravDlg::SetTimer(int id, int periodMs) {
+void CTetravDlgPlay::SetTimer(int id, int periodMs) {
     // The shortest period (0) runs every 10 ms rather than spinning.
     if (id == TIMER_SYNC) {
         m_syncTickClock.invalidate();
@@ -163,7 +174,7 @@ void CTetravDlg::SetTimer(int id, int periodMs) {
     }
 }
 
-void CTetravDlg::KillTimer(int id) {
+void CTetravDlgPlay::KillTimer(int id) {
     if (id == TIMER_SYNC) {
         m_pTimerSync->stop();
     } else if (id == TIMER_DISPLAY) {
@@ -171,7 +182,7 @@ void CTetravDlg::KillTimer(int id) {
     }
 }
 
-bool CTetravDlg::IsTimerRunning(int id) const {
+bool CTetravDlgPlay::IsTimerRunning(int id) const {
     if (id == TIMER_SYNC) {
         return m_pTimerSync->isActive();
     }
@@ -181,10 +192,10 @@ bool CTetravDlg::IsTimerRunning(int id) const {
     return false;
 }
 
-void CTetravDlg::OnTimer(int id) {
+void CTetravDlgPlay::OnTimer(int id) {
     // Nothing left that can play (every channel retired, or only channels without a length):
     // end play rather than tick on for ever.
-    if (m_pSet->OpenCount() == 0 || !m_pSet->AnyTakesPart()) {
+    if (m_dlg.Set().OpenCount() == 0 || !m_dlg.Set().AnyTakesPart()) {
         OnStop();
         KillTimer(TIMER_SYNC);
         KillTimer(TIMER_DISPLAY);
@@ -192,10 +203,10 @@ void CTetravDlg::OnTimer(int id) {
     }
     if (id == TIMER_DISPLAY) {
         ShowPlace();
-        SetStatusText(3, SyncInfoText());
-        ShowPaneInfo();
+        m_dlg.SetStatusText(3, m_dlg.Offset().SyncInfoText());
+        m_dlg.ShowPaneInfo();
         // The reference's end of stream counts too: its length may have shrunk since the open.
-        if (!(m_pSet->PlayTime() < m_pSet->TotalTime()) || m_pLoss->ReferenceAtEnd()) {
+        if (!(m_dlg.Set().PlayTime() < m_dlg.Set().TotalTime()) || m_dlg.m_pLoss->ReferenceAtEnd()) {
             OnStop();
             KillTimer(TIMER_SYNC);
             KillTimer(TIMER_DISPLAY);
@@ -208,87 +219,73 @@ void CTetravDlg::OnTimer(int id) {
     // A tick this late means the whole program stood still (stopped, suspended, swapped out).
     const bool stalled = m_syncTickClock.isValid() && m_syncTickClock.elapsed() > kStallMs;
     m_syncTickClock.start();
-    m_pSet->SetPlayTime(0.0);
-    m_pSet->ClearPositions();
+    m_dlg.Set().SetPlayTime(0.0);
+    m_dlg.Set().ClearPositions();
     for (int k = 0; k < 4; ++k) {
-        if (!(m_pSet->Length(k) > 0.0) || !m_pSet->IsOpen(k)) {
+        if (!(m_dlg.Set().Length(k) > 0.0) || !m_dlg.Set().IsOpen(k)) {
             continue;
         }
         double position = 0.0;
-        if (ActiveSync().ReadPosition(*m_pSet->Channel(k), position)) {
-            m_pSet->SetPosition(k, position);
+        if (m_dlg.ActiveSync().ReadPosition(*m_dlg.Set().Channel(k), position)) {
+            m_dlg.Set().SetPosition(k, position);
         }
-        m_pSet->Channel(k)->SetVolume(m_pSound->PaneVolume(k));
-        m_pLoss->RetireIfEnded(k);
+        m_dlg.Set().Channel(k)->SetVolume(m_dlg.Sound().PaneVolume(k));
+        m_dlg.m_pLoss->RetireIfEnded(k);
     }
     for (int k = 0; k < 4; ++k) {
-        if (m_pSet->IsReference(k) && m_pSet->IsOpen(k)) {
+        if (m_dlg.Set().IsReference(k) && m_dlg.Set().IsOpen(k)) {
             double position = 0.0;
-            if (ActiveSync().ReadPosition(*m_pSet->Channel(k), position)) {
-                m_pSet->SetPlayTime(position);
+            if (m_dlg.ActiveSync().ReadPosition(*m_dlg.Set().Channel(k), position)) {
+                m_dlg.Set().SetPlayTime(position);
             }
             if (stalled) {
-                SyncSet set = CurrentSet();
+                SyncSet set = m_dlg.CurrentSet();
                 set.ref = k;
-                ActiveSync().Stalled(set, m_pSet->PlayTime());
+                m_dlg.ActiveSync().Stalled(set, m_dlg.Set().PlayTime());
             } else {
-                SyncChannels(k, m_pSet->PlayTime(), m_pSet->Positions(), 4);
+                SyncSet set = m_dlg.CurrentSet();
+                set.ref = k;
+                m_dlg.ActiveSync().SyncChannels(set, k, m_dlg.Set().PlayTime(), m_dlg.Set().Positions(), 4);
             }
-            g_dSyncSecs = m_pSet->PlayTime();
+            g_dSyncSecs = m_dlg.Set().PlayTime();
         }
     }
-    CheckOutMark();
+    m_dlg.Export().CheckOutMark();
 }
 
-void CTetravDlg::ShowPlace() {
+void CTetravDlgPlay::ShowPlace() {
     // Paused, the ticks that read the play time stand still: a seek or step moves it too.
     if (!IsTimerRunning(TIMER_SYNC)) {
         ReadPlayTime();
     }
     // The thumb stays where the user holds it, or clicked it until the set is there.
-    const bool held = QWidget::mouseGrabber() == m_pBars->SeekBar();
-    const bool moving = m_pSyncControl->Busy();
-    if (m_pBars->SeekBar() != nullptr && !held && !moving) {
-        m_pBars->SeekBar()->SetScrollPos(SeekBarPosition(m_pSet->PlayTime(), m_pSet->TotalTime()), true);
+    const bool held = QWidget::mouseGrabber() == m_dlg.Bars().SeekBar();
+    const bool moving = m_dlg.m_pSyncControl->Busy();
+    if (m_dlg.Bars().SeekBar() != nullptr && !held && !moving) {
+        m_dlg.Bars().SeekBar()->SetScrollPos(SeekBarPosition(m_dlg.Set().PlayTime(), m_dlg.Set().TotalTime()),
+                                             true);
     }
-    ShowTime(m_pSet->PlayTime(), 2);
+    m_dlg.ShowTime(m_dlg.Set().PlayTime(), 2);
 }
 
-void CTetravDlg::ReadPlayTime() {
+void CTetravDlgPlay::ReadPlayTime() {
     for (int k = 0; k < 4; ++k) {
         double position = 0.0;
-        if (m_pSet->IsReference(k) && m_pSet->IsOpen(k) &&
-            ActiveSync().ReadPosition(*m_pSet->Channel(k), position)) {
-            m_pSet->SetPlayTime(position);
+        if (m_dlg.Set().IsReference(k) && m_dlg.Set().IsOpen(k) &&
+            m_dlg.ActiveSync().ReadPosition(*m_dlg.Set().Channel(k), position)) {
+            m_dlg.Set().SetPlayTime(position);
             g_dSyncSecs = position;
         }
     }
 }
 
-void CTetravDlg::SyncChannels(int ref, double refSecs, const double* positions, int count) {
-    SyncSet set = CurrentSet();
-    set.ref = ref;
-    ActiveSync().SyncChannels(set, ref, refSecs, positions, count);
+void CTetravDlgPlay::FollowPlayTime() {
+    if (m_dlg.Set().OpenCount() > 0 && m_dlg.Set().AnyTakesPart() && !IsTimerRunning(TIMER_DISPLAY)) {
+        SetTimer(TIMER_DISPLAY, kDisplayPeriodMs);
+    }
 }
 
-void CTetravDlg::ResetSync() {
-    m_pSet->SetRate(1.0);
-    m_pSyncControl->Reset();
-}
-
-SyncSet CTetravDlg::CurrentSet() const {
-    SyncSet set;
-    set.channels = m_pSet->Channels();
-    set.lengths = m_pSet->Lengths();
-    set.openCount = m_pSet->OpenCount();
-    set.paths = m_pSet->Paths();
-    set.frameRates = m_pSet->FrameRates();
-    set.rate = m_pSet->Rate();
-    set.offsets = m_pSet->Offsets();
-    set.ref = m_pSet->Reference();
-    return set;
-}
-
-CChannelSync& CTetravDlg::ActiveSync() {
-    return m_pSyncControl->Active();
+void CTetravDlgPlay::SetNormalRate() {
+    m_dlg.Set().SetRate(1.0);
+    m_dlg.ActiveSync().SetRate(m_dlg.CurrentSet(), 1.0);
 }

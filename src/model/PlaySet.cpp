@@ -239,3 +239,30 @@ void PlaySet::Retire(int k) {
     CloseChannel(k);
     emit retired(k);
 }
+
+void PlaySet::SetOpening(bool opening) {
+    if (opening == m_opening) {
+        return;
+    }
+    m_opening = opening;
+    emit openingChanged(opening);
+    while (!m_opening && !m_waiting.empty()) {
+        Waiting next = std::move(m_waiting.front());
+        m_waiting.pop_front();
+        if (next.context) {
+            next.command();
+        }
+    }
+}
+
+void PlaySet::WhenOpen(QObject* context, std::function<void()> command) {
+    if (!m_opening) {
+        command();
+        return;
+    }
+    m_waiting.push_back({context, std::move(command)});
+}
+
+void PlaySet::DropWaiting() {
+    m_waiting.clear();
+}

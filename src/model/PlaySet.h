@@ -6,9 +6,13 @@
 #include "engine/IChannel.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
+#include <deque>
+#include <functional>
 #include <memory>
+#include <utility>
 
 class PlaySet : public QObject {
     Q_OBJECT
@@ -93,6 +97,19 @@ public:
     // no path, closed.
     void Retire(int k);
 
+    // ---- Opening ----
+    // True from the start of an open until the set stands open (or did not open) and what the
+    // opener does after it is done. Commands that arrive meanwhile wait with WhenOpen.
+    bool IsOpening() const { return m_opening; }
+    // The end of an open runs the commands that waited, in the order they came, until one of them
+    // starts another open (the rest then wait for that one).
+    void SetOpening(bool opening);
+    // Runs command now when no set is opening, else once the open has ended; dropped when
+    // context is gone by then.
+    void WhenOpen(QObject* context, std::function<void()> command);
+    // Drops the commands that wait (the window is closing).
+    void DropWaiting();
+
 signals:
     // Pane k's channel came, went or was replaced.
     void channelChanged(int k);
@@ -105,6 +122,7 @@ signals:
     // Pane k's channel reached the end of its stream, or broke while it played.
     void channelEnded(int k);
     void channelFailed(int k, IChannel::Failure why);
+    void openingChanged(bool opening);
 
 private:
     static bool Valid(int k) { return k >= 0 && k < kPanes; }
@@ -122,4 +140,10 @@ private:
     double m_totalSecs = 0.0;
     double m_currentSecs = 0.0;
     double m_rate = 1.0;
+    bool m_opening = false;
+    struct Waiting {
+        QPointer<QObject> context;
+        std::function<void()> command;
+    };
+    std::deque<Waiting> m_waiting;
 };

@@ -8,9 +8,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
+
+#include <csignal>
+#include <memory>
+#include <optional>
 
 namespace {
 
@@ -291,6 +296,95 @@ TEST_F(TetravDesktopTest, DialogsOpenOnlyTheClipsPickedAndNameEveryControl) {
         }
     }
     endWithEscape();
+}
+
+} // namespace
+
+// A set opening while the desktop asks to play: three clips and one whose preroll gets nowhere
+// (it takes the whole stall bound). While it opens, the window answers the screen reader and shows
+// its controls disabled; a Play from the media keys (MPRIS) waits, is answered once the set is open,
+// and the set plays; what only reads (introspection, properties) is answered during the open. The broken
+// file's messages are dismissed as a user would.
+TEST_F(TetravDesktopTest, APlayFromTheDesktopWhileASetOpensIsCarriedOutOnceItIsOpen) {
+    ASSERT_NO_FATAL_FAILURE(
+        startProgram({clip("bad/no_moov.mp4"), clip(kClips[0]), clip(kClips[1]), clip(kClips[2])}));
+    // The open is under way: the tool bar takes no command (its open button is disabled), or the
+    // broken file's first box is up (the open ends only once its boxes are closed).
+    const auto boxUp = [&] { return find("OK", kButton).has_value() || find("确定", kButton).has_value(); };
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            m_tree = m_atspi.tree(m_app);
+            return find("打开文件", kButton).has_value() && (!isEnabled("打开文件") || boxUp());
+        },
+        20000, 50))
+        << "the open was not seen under way";
+    QProcess play;
+    play.start("gdbus", {"call", "--address", m_bus.address(), "--timeout", "120", "--dest",
+                         "org.mpris.MediaPlayer2.tetrav", "--object-path", "/org/mpris/MediaPlayer2",
+                         "--method", "org.mpris.MediaPlayer2.Player.Play"});
+    ASSERT_TRUE(play.waitForStarted());
+    // Meanwhile the window answers what does not act on the set: the introspection that gdbus and
+    // desktop shells ask for first, and a property read. The open cannot end before the broken
+    // file's boxes are closed below, so the Play is still waiting.
+    const QStringList object = {"--address",     m_bus.address(),
+                                "--dest",        "org.mpris.MediaPlayer2.tetrav",
+                                "--object-path", "/org/mpris/MediaPlayer2"};
+    for (const QStringList& ask : {QStringList{"introspect"} + object,
+                                   QStringList{"call"} + object +
+                                       QStringList{"--method", "org.freedesktop.DBus.Properties.Get",
+                                                   "org.mpris.MediaPlayer2.Player", "PlaybackStatus"}}) {
+        QProcess read;
+        read.start("gdbus", ask);
+        ASSERT_TRUE(read.waitForFinished(40000));
+        EXPECT_EQ(read.exitCode(), 0)
+            << ask.constFirst().toStdString() << ": " << read.readAllStandardError().constData();
+        EXPECT_EQ(play.state(), QProcess::Running) << "the Play was answered while the set was opening";
+    }
+    // The broken file's boxes come at the end of the open; each is closed with its OK button.
+    int boxes = 0;
+    const bool answered = WaitUntil(
+        [&] {
+            if (play.state() == QProcess::NotRunning) {
+                return true;
+            }
+            m_tree = m_atspi.tree(m_app);
+            for (const QString& ok : {QStringLiteral("OK"), QStringLiteral("确定")}) {
+                if (press(ok, kButton)) {
+                    ++boxes;
+                }
+            }
+            return false;
+        },
+        60000, 200);
+    ASSERT_TRUE(answered) << "Play was not answered";
+    EXPECT_EQ(play.exitCode(), 0) << play.readAllStandardError().constData();
+    EXPECT_GE(boxes, 1) << "the broken file was not reported";
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            m_tree = m_atspi.tree(m_app);
+            return statusShows("^开始播放$");
+        },
+        5000, 100))
+        << "the set does not play";
+    endWithEscape();
+}
+
+namespace {
+
+// Ending the program (a signal, as when the session logs out) while the open of a set reports a
+// broken file ends it cleanly: the open under way is dropped with its message.
+TEST_F(TetravDesktopTest, ASignalWhileAnOpenReportsABrokenFileEndsTheProgramCleanly) {
+    ASSERT_NO_FATAL_FAILURE(startProgram({clip("bad/no_moov.mp4"), clip(kClips[0])}));
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            m_tree = m_atspi.tree(m_app);
+            return find("OK", kButton).has_value() || find("确定", kButton).has_value();
+        },
+        30000, 100))
+        << "the broken file was not reported";
+    m_run->signal(SIGTERM);
+    ASSERT_TRUE(m_run->waitForExit(10000)) << m_run->describe();
+    EXPECT_TRUE(m_run->exitedWith(0)) << m_run->describe();
 }
 
 } // namespace

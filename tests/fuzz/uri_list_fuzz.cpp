@@ -6,7 +6,7 @@
 // The run works in a folder of its own with a few files of each kind (FOLDER below, named in
 // uri_list.dict), and starts there, so relative names meet real files too.
 #include "FuzzCheck.h"
-#include "mainwnd/CExternalFiles.h"
+#include "platform/IncomingFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -29,7 +29,7 @@ void makeFile(const QString& name, const QByteArray& content) {
 }
 
 void check(const QList<QUrl>& urls, const QString& input) {
-    const CExternalFiles::Sorted sorted = CExternalFiles::Sort(urls);
+    const IncomingFiles::Sorted sorted = IncomingFiles::Sort(urls);
     QString detail = shown(input) + QStringLiteral("\nurls:");
     for (const QUrl& u : urls) {
         detail += QLatin1Char(' ') + shown(u.toString());
@@ -40,12 +40,12 @@ void check(const QList<QUrl>& urls, const QString& input) {
     FUZZ_CHECK(sorted.files.size() + sorted.refused.size() + sorted.extra.size() == urls.size(), detail);
     for (const QString& file : sorted.files + sorted.extra) {
         FUZZ_CHECK(QDir::isAbsolutePath(file) && QDir::cleanPath(file) == file, detail);
-        FUZZ_CHECK(QFileInfo(file).isFile() && CExternalFiles::IsVideoFile(file), detail);
+        FUZZ_CHECK(QFileInfo(file).isFile() && IncomingFiles::IsVideoFile(file), detail);
     }
     // A file is named by its sender, never found relative to wherever this program runs.
     for (qsizetype i = 0; i < urls.size() && i < 8; ++i) {
         if (urls[i].isLocalFile() && !QDir::isAbsolutePath(urls[i].toLocalFile())) {
-            FUZZ_CHECK(CExternalFiles::Sort({urls[i]}).files.isEmpty(), detail);
+            FUZZ_CHECK(IncomingFiles::Sort({urls[i]}).files.isEmpty(), detail);
         }
     }
 }

@@ -87,6 +87,7 @@ public:
             dlg.Set().SetPath(k, k == pane ? path : (beside ? clip(kGood[g++]) : QString()));
         }
         dlg.OpenSelectedFiles();
+        ASSERT_TRUE(WaitForOpen(dlg));
 
         QStringList expected;
         const QString second = QString("视频%1：").arg(QString("一二三四").mid(pane, 1)) + path;

@@ -2,6 +2,7 @@
 // TetravAppTest): a saved set (which keeps the name exactly), a URI with %FF%FE and a drop; its
 // messages show the bytes as \xFF\xFE.
 #include "WindowTestSupport.h"
+#include "mainwnd/CSavedSets.h"
 
 #include "mainwnd/CExternalFiles.h"
 #include "platform/FileName.h"
@@ -41,7 +42,7 @@ TEST_F(ByteNamesTest, ANonUtf8NameOpensFromASetAUriAndADropAndASetKeepsItExactly
         const char* way;
         std::function<void()> open;
     } ways[] = {
-        {"a saved set", [&] { dlg->OpenSetFile(setPath); }},
+        {"a saved set", [&] { dlg->SavedSets().OpenSetFile(setPath); }},
         {"a URI", [&] { files->OpenAsSet({uri}); }},
         {"a drop",
          [&] {
@@ -61,18 +62,19 @@ TEST_F(ByteNamesTest, ANonUtf8NameOpensFromASetAUriAndADropAndASetKeepsItExactly
         dlg->OnStop();
         boxes.clear();
         w.open();
-        EXPECT_TRUE(WaitUntil([&] { return dlg->Set().Channel(0) != nullptr; }, 8000))
+        EXPECT_TRUE(
+            WaitUntil([&] { return !dlg->Set().IsOpening() && dlg->Set().Channel(0) != nullptr; }, 8000))
             << boxes.texts().join('|').toStdString();
         EXPECT_EQ(FileName::ToBytes(dlg->Set().Path(0)), bytes);
         EXPECT_TRUE(boxes.texts().isEmpty()) << boxes.texts().join('|').toStdString();
     }
 
     // Saved again, the set keeps the name exactly; a message shows the bytes harmlessly.
-    ASSERT_TRUE(dlg->SaveSetTo(setPath));
+    ASSERT_TRUE(dlg->SavedSets().SaveSetTo(setPath));
     EXPECT_TRUE(tetrav::test::readAll(setPath).contains("\nVideo1=vid\\xFF\\xFE.mp4\n"));
     ASSERT_EQ(::unlink(bytes.constData()), 0);
     boxes.clear();
-    EXPECT_FALSE(dlg->OpenSetFile(setPath));
+    EXPECT_FALSE(dlg->SavedSets().OpenSetFile(setPath));
     ASSERT_EQ(boxes.texts().size(), 1);
     EXPECT_TRUE(boxes.texts()[0].endsWith("/vid\\xFF\\xFE.mp4")) << boxes.texts()[0].toStdString();
 }

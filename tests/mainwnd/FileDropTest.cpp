@@ -36,7 +36,8 @@ protected:
     // Panes 1 to n have a channel, the others none.
     bool AllOpen(int n) const {
         IChannel* const* c = dlg->Set().Channels();
-        return std::count(c, c + n, nullptr) == 0 && std::count(c + n, c + 4, nullptr) == 4 - n;
+        return !dlg->Set().IsOpening() && std::count(c, c + n, nullptr) == 0 &&
+               std::count(c + n, c + 4, nullptr) == 4 - n;
     }
 
     QTemporaryDir m_scratch;
@@ -106,14 +107,15 @@ TEST_F(FileDropTest, ASetOpensInPaneOrderOneFileOnAPaneKeepsTheOthersAndNonVideo
 
     // One file on pane 3 joins the set there.
     ASSERT_TRUE(Drop({File("c_10s.mp4")}, OverPane(2)));
-    ASSERT_TRUE(WaitUntil([&] { return dlg->Set().Channel(2) != nullptr; }, 5000));
+    ASSERT_TRUE(WaitUntil([&] { return !dlg->Set().IsOpening() && dlg->Set().Channel(2) != nullptr; }, 5000));
     EXPECT_EQ(Paths(*dlg), QStringList({clip("b_4s.mp4"), clip("a_6s.mp4"), clip("c_10s.mp4"), ""}));
     EXPECT_EQ(dlg->Set().OpenCount(), 3);
     EXPECT_FALSE(dlg->IsTimerRunning(TIMER_SYNC)) << "a new set waits for play, as after the open command";
 
     // One file on pane 1 replaces that pane's file.
     ASSERT_TRUE(Drop({File("d_20s.mp4")}, OverPane(0)));
-    ASSERT_TRUE(WaitUntil([&] { return dlg->Set().Path(0) == clip("d_20s.mp4"); }, 5000));
+    ASSERT_TRUE(
+        WaitUntil([&] { return !dlg->Set().IsOpening() && dlg->Set().Path(0) == clip("d_20s.mp4"); }, 5000));
     EXPECT_EQ(Paths(*dlg), QStringList({clip("d_20s.mp4"), clip("a_6s.mp4"), clip("c_10s.mp4"), ""}));
     EXPECT_EQ(dlg->Set().Reference(), 1) << "a_6s is now the shortest";
 

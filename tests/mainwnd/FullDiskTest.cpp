@@ -2,6 +2,7 @@
 // is left beside it, the box names the file and the reason, a set that was not saved does not
 // join the recent sets, and the status bar does not say it was saved.
 #include "WindowTestSupport.h"
+#include "mainwnd/CSavedSets.h"
 
 #include "sets/CRecentSets.h"
 #include "support/FileBytes.h"
@@ -36,8 +37,8 @@ TEST_F(FullDiskTest, EveryWriterLeavesTheOldFileAndSaysWhichFileAndWhy) {
     Settle();
     const QString setPath = disk.folder() + QStringLiteral("/比较 一.tetravset");
     const QString otherSet = m_state.filePath(QStringLiteral("另一个.tetravset")); // not on the full disk
-    ASSERT_TRUE(dlg->SaveSetTo(otherSet));
-    ASSERT_TRUE(dlg->SaveSetTo(setPath));
+    ASSERT_TRUE(dlg->SavedSets().SaveSetTo(otherSet));
+    ASSERT_TRUE(dlg->SavedSets().SaveSetTo(setPath));
     const QString shots = disk.folder() + QStringLiteral("/抓图");
     ASSERT_TRUE(QDir().mkpath(shots));
     g_settings.SaveMapPath = shots;
@@ -55,9 +56,15 @@ TEST_F(FullDiskTest, EveryWriterLeavesTheOldFileAndSaysWhichFileAndWhy) {
         std::function<void()> act;
         QString text; // the box's first two lines: the message and the file (or its folder)
     } writers[] = {
-        {"saving over a set", [&] { EXPECT_FALSE(dlg->SaveSetTo(setPath)); }, "保存视频组错误!\n" + setPath},
-        {"saving a new set", [&] { EXPECT_FALSE(dlg->SaveSetTo(newSet)); }, "保存视频组错误!\n" + newSet},
-        {"the recent sets when a set opens", [&] { EXPECT_TRUE(dlg->OpenSetFile(otherSet)); },
+        {"saving over a set", [&] { EXPECT_FALSE(dlg->SavedSets().SaveSetTo(setPath)); },
+         "保存视频组错误!\n" + setPath},
+        {"saving a new set", [&] { EXPECT_FALSE(dlg->SavedSets().SaveSetTo(newSet)); },
+         "保存视频组错误!\n" + newSet},
+        {"the recent sets when a set opens",
+         [&] {
+             EXPECT_TRUE(dlg->SavedSets().OpenSetFile(otherSet));
+             EXPECT_TRUE(WaitForOpen(*dlg));
+         },
          "保存最近的视频组列表错误!\n" + CRecentSets::FilePath()},
         {"a snapshot", [&] { dlg->Capture().OnCapture(2); }, "保存抓图错误!\n" + shots + "/03_"},
         {"every pane at once",
@@ -89,7 +96,7 @@ TEST_F(FullDiskTest, EveryWriterLeavesTheOldFileAndSaysWhichFileAndWhy) {
     // With room again, each writes.
     disk.release();
     boxes.clear();
-    ASSERT_TRUE(dlg->SaveSetTo(newSet));
+    ASSERT_TRUE(dlg->SavedSets().SaveSetTo(newSet));
     EXPECT_EQ(Status(0), QStringLiteral("保存视频组"));
     EXPECT_EQ(CRecentSets::Load().value(0), newSet);
     dlg->Capture().OnCapture(0);

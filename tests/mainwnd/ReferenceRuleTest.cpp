@@ -2,6 +2,7 @@
 // total and the seek bar go on with the video the rule now picks, and a set saved afterwards keeps
 // every pane and the position.
 #include "WindowTestSupport.h"
+#include "mainwnd/CSavedSets.h"
 
 #include "sets/CSetFile.h"
 
@@ -27,7 +28,7 @@ TEST_F(ReferenceRuleTest, LongestChosenDuringPlayCarriesTheTimesOnAndASavedSetKe
     EXPECT_GT(dlg->Bars().SeekBar()->GetScrollPos(), 100);
 
     const QString path = m_state.filePath("after-the-end.tetravset");
-    ASSERT_TRUE(dlg->SaveSetTo(path));
+    ASSERT_TRUE(dlg->SavedSets().SaveSetTo(path));
     CSetFile saved;
     QString why;
     ASSERT_TRUE(saved.Read(path, &why)) << why.toStdString();

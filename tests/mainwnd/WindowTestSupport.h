@@ -61,6 +61,12 @@ inline void WriteSettings(int foreView = 0, int miniVideo = 1, unsigned hotKey =
     ASSERT_TRUE(CSettingsFile::Write(s, keys));
 }
 
+// Lets the open under way (and any that waited for it) come to its end; false when it has not
+// within the longest preroll bound.
+inline bool WaitForOpen(const CTetravDlg& d) {
+    return WaitUntil([&d] { return !d.Set().IsOpening(); }, 130000);
+}
+
 inline QStringList Paths(const CTetravDlg& d) {
     const QString* paths = d.Set().Paths();
     return QStringList(paths, paths + PlaySet::kPanes);
@@ -183,6 +189,7 @@ protected:
             dlg->Set().SetPath(pane, name.startsWith('/') ? name : clip(name));
         }
         dlg->OpenSelectedFiles();
+        ASSERT_TRUE(WaitForOpen(*dlg));
     }
     // Opens the clips named in panes 1 to 4 (nullptr: empty); each named one must open, with its
     // picture. Call it inside ASSERT_NO_FATAL_FAILURE: a test goes no further on a failed open.
@@ -191,6 +198,7 @@ protected:
             dlg->Set().SetPath(k, clips[k] ? clip(QString::fromLatin1(clips[k])) : QString());
         }
         dlg->OpenSelectedFiles();
+        ASSERT_TRUE(WaitForOpen(*dlg));
         for (int k = 0; k < 4; ++k) {
             const IChannel* channel = dlg->Set().Channel(k);
             ASSERT_EQ(channel != nullptr && channel->VideoWidget() != nullptr, clips[k] != nullptr)

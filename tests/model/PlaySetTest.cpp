@@ -138,3 +138,36 @@ TEST(PlaySetTest, ChangesAreAnnouncedOnce) {
     EXPECT_EQ(paths.count(), 2);
     EXPECT_FALSE(set.AnyPath());
 }
+
+// Commands that come while a set opens run once it is open, in the order they came; one that
+// starts another open leaves the rest waiting for that one; one whose receiver has gone is dropped.
+TEST(PlaySetTest, CommandsWaitForTheOpenInTheirOrder) {
+    PlaySet set;
+    QSignalSpy opening(&set, &PlaySet::openingChanged);
+    QStringList ran;
+    set.WhenOpen(&set, [&] { ran << "at once"; });
+    set.SetOpening(true);
+    set.SetOpening(true);
+    auto gone = std::make_unique<QObject>();
+    set.WhenOpen(&set, [&] { ran << "a"; });
+    set.WhenOpen(gone.get(), [&] { ran << "of a receiver gone"; });
+    set.WhenOpen(&set, [&] {
+        ran << "opens again";
+        set.SetOpening(true);
+    });
+    set.WhenOpen(&set, [&] { ran << "b"; });
+    gone.reset();
+    EXPECT_EQ(ran, QStringList({"at once"}));
+    set.SetOpening(false);
+    EXPECT_EQ(ran, QStringList({"at once", "a", "opens again"}));
+    EXPECT_TRUE(set.IsOpening());
+    set.SetOpening(false);
+    EXPECT_EQ(ran, QStringList({"at once", "a", "opens again", "b"}));
+    EXPECT_EQ(opening.count(), 4) << "each change told once";
+
+    set.SetOpening(true);
+    set.WhenOpen(&set, [&] { ran << "dropped"; });
+    set.DropWaiting();
+    set.SetOpening(false);
+    EXPECT_EQ(ran.size(), 4);
+}

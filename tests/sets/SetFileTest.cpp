@@ -1,4 +1,5 @@
 // Saved sets: the .tetravset format, and a set saved from the real window and opened again.
+#include "mainwnd/CSavedSets.h"
 #include "mainwnd/WindowTestSupport.h"
 
 #include "mainwnd/CExternalFiles.h"
@@ -158,8 +159,8 @@ TEST_F(SavedSetTest, SavedSetReopensAtItsPositionWithOffsetsAndModesAndNamesMove
 
     const QString setPath = folder + QStringLiteral("/比较 一.tetravset");
     const QString other = folder + QStringLiteral("/other.tetravset");
-    ASSERT_TRUE(dlg->SaveSetTo(other));
-    ASSERT_TRUE(dlg->SaveSetTo(setPath));
+    ASSERT_TRUE(dlg->SavedSets().SaveSetTo(other));
+    ASSERT_TRUE(dlg->SavedSets().SaveSetTo(setPath));
     EXPECT_TRUE(QString::fromUtf8(readAll(setPath)).contains(QStringLiteral("\nVideo1=甲 十秒.mp4\n")));
     // The saved sets first, then the set of loose videos the test opened at first.
     const QStringList recent = CRecentSets::Load();
@@ -176,7 +177,7 @@ TEST_F(SavedSetTest, SavedSetReopensAtItsPositionWithOffsetsAndModesAndNamesMove
     auto* files = dlg->findChild<CExternalFiles*>();
     ASSERT_NE(files, nullptr);
     ASSERT_TRUE(files->OpenAsSet({QUrl::fromLocalFile(setPath)}));
-    ASSERT_TRUE(WaitUntil([&] { return dlg->Set().Channel(0) != nullptr; }, 8000));
+    ASSERT_TRUE(WaitUntil([&] { return !dlg->Set().IsOpening() && dlg->Set().Channel(0) != nullptr; }, 8000));
     Settle();
 
     EXPECT_EQ(boxes.texts(), QStringList(QStringLiteral("视频组中的文件不存在!\n视频四：") + copyD));
@@ -216,7 +217,7 @@ TEST_F(SavedSetTest, SavedSetReopensAtItsPositionWithOffsetsAndModesAndNamesMove
 
     // A folder is no set: said so, and the open set stays.
     boxes.clear();
-    EXPECT_FALSE(dlg->OpenSetFile(folder));
+    EXPECT_FALSE(dlg->SavedSets().OpenSetFile(folder));
     ASSERT_EQ(boxes.texts().size(), 1);
     EXPECT_TRUE(boxes.texts()[0].startsWith(QStringLiteral("打开视频组错误!\n") + folder));
     EXPECT_NE(dlg->Set().Channel(0), nullptr);

@@ -1,7 +1,6 @@
-// The main window's saved sets: 保存视频组..., 打开视频组... and the recent sets of the 文件 menu.
-// A set opens through the same path as chosen files do; its offsets are then put in place and
-// the set seeks to the saved position through the normal seek. Files and options from the
-// command line open the same way, as a set made of them.
+#include "mainwnd/CSavedSets.h"
+
+#include "mainwnd/CAudioAlignment.h"
 #include "mainwnd/CTetravDlg.h"
 
 #include "dialogs/LastFolder.h"
@@ -17,6 +16,7 @@
 #include "sync/CChannelSync.h"
 #include "uikit/Resource.h"
 
+#include <QAction>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -41,32 +41,34 @@ QStringList VideosNow(const PlaySet& set) {
 
 } // namespace
 
-void CTetravDlg::AddSetMenus(QMenu* file) {
+CSavedSets::CSavedSets(CTetravDlg* dlg) : QObject(dlg), m_dlg(dlg) {}
+
+void CSavedSets::AddMenus(QMenu* file) {
     file->addSeparator();
-    auto add = [this](QMenu* menu, const char* text, int id, void (CTetravDlg::*handler)()) {
+    auto add = [this](QMenu* menu, const char* text, int id, void (CSavedSets::*handler)()) {
         QAction* action = menu->addAction(Utf8(text));
         action->setData(id);
         connect(action, &QAction::triggered, this, handler);
-        m_menuActions[id] = action;
+        m_dlg->KeepAction(id, action);
     };
-    add(file, "保存视频组...", ID_SAVE_SET, &CTetravDlg::OnSaveSet);
-    add(file, "打开视频组...", ID_OPEN_SET, &CTetravDlg::OnOpenSet);
+    add(file, "保存视频组...", ID_SAVE_SET, &CSavedSets::OnSaveSet);
+    add(file, "打开视频组...", ID_OPEN_SET, &CSavedSets::OnOpenSet);
     m_pRecentSets = file->addMenu(Utf8("最近的视频组"));
     // Shown as they stand when the menu opens: sets deleted meanwhile are gone from the list.
     connect(file, &QMenu::aboutToShow, this, [this] {
         bool open = false;
         for (int k = 0; k < 4; ++k) {
-            open = open || m_pSet->IsOpen(k);
+            open = open || m_dlg->Set().IsOpen(k);
         }
-        m_menuActions[ID_SAVE_SET]->setEnabled(open);
+        m_dlg->MenuAction(ID_SAVE_SET)->setEnabled(open);
         FillRecentSets();
     });
     FillRecentSets();
 }
 
-void CTetravDlg::FillRecentSets() {
+void CSavedSets::FillRecentSets() {
     for (int n = 0; n < CRecentSets::kMax; ++n) {
-        m_menuActions.erase(ID_RECENT_SET_FIRST + n);
+        m_dlg->KeepAction(ID_RECENT_SET_FIRST + n, nullptr);
     }
     m_pRecentSets->clear();
     const QStringList sets = CRecentSets::Load();
@@ -77,12 +79,12 @@ void CTetravDlg::FillRecentSets() {
             QStringLiteral("&%1 %2").arg((n + 1) % 10).arg(loose.isEmpty() ? FileName::Shown(path) : loose));
         action->setData(ID_RECENT_SET_FIRST + n);
         connect(action, &QAction::triggered, this, [this, path] { OpenSetFile(path); });
-        m_menuActions[ID_RECENT_SET_FIRST + n] = action;
+        m_dlg->KeepAction(ID_RECENT_SET_FIRST + n, action);
     }
     m_pRecentSets->setEnabled(!sets.isEmpty());
 }
 
-void CTetravDlg::AddRecentSet(const QString& path) {
+void CSavedSets::AddRecentSet(const QString& path) {
     QString why;
     if (!CRecentSets::Add(path, &why)) {
         ShowErrorBox(FileFailure(Utf8("保存最近的视频组列表错误!"), CRecentSets::FilePath(), why));
@@ -90,17 +92,17 @@ void CTetravDlg::AddRecentSet(const QString& path) {
     FillRecentSets();
 }
 
-void CTetravDlg::OnSaveSet() {
+void CSavedSets::OnSaveSet() {
     QString start;
     for (int k = 0; k < 4 && start.isEmpty(); ++k) {
-        if (m_pSet->IsOpen(k)) {
-            start = QFileInfo(m_pSet->Path(k)).absolutePath();
+        if (m_dlg->Set().IsOpen(k)) {
+            start = QFileInfo(m_dlg->Set().Path(k)).absolutePath();
         }
     }
     if (start.isEmpty()) {
         return; // nothing open: the menu item is disabled
     }
-    QFileDialog dialog(this, Utf8("保存视频组"), start, Filter());
+    QFileDialog dialog(m_dlg, Utf8("保存视频组"), start, Filter());
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(QLatin1String(CSetFile::kSuffix));
     if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
@@ -109,39 +111,39 @@ void CTetravDlg::OnSaveSet() {
     }
 }
 
-void CTetravDlg::OnOpenSet() {
-    const QString path = QFileDialog::getOpenFileName(this, Utf8("打开视频组"), LastFolder::Get(), Filter());
+void CSavedSets::OnOpenSet() {
+    const QString path = QFileDialog::getOpenFileName(m_dlg, Utf8("打开视频组"), LastFolder::Get(), Filter());
     LastFolder::Remember(path);
     if (!path.isEmpty()) {
         OpenSetFile(path);
     }
 }
 
-bool CTetravDlg::SaveSetTo(const QString& path) {
+bool CSavedSets::SaveSetTo(const QString& path) {
     CSetFile set;
     bool any = false;
     int ref = -1;
     for (int k = 0; k < 4; ++k) {
         // A video that has ended (or broken) while the others play on stays in the set.
-        if (m_pSet->IsOpen(k) || !m_pSet->OpenedPath(k).isEmpty()) {
-            set.video[k] = m_pSet->IsOpen(k) ? m_pSet->Path(k) : m_pSet->OpenedPath(k);
-            set.offset[k] = m_pSet->Offset(k);
-            ref = m_pSet->IsReference(k) ? k : ref;
+        if (m_dlg->Set().IsOpen(k) || !m_dlg->Set().OpenedPath(k).isEmpty()) {
+            set.video[k] = m_dlg->Set().IsOpen(k) ? m_dlg->Set().Path(k) : m_dlg->Set().OpenedPath(k);
+            set.offset[k] = m_dlg->Set().Offset(k);
+            ref = m_dlg->Set().IsReference(k) ? k : ref;
             any = true;
         }
     }
     if (!any) {
         return false;
     }
-    set.syncMode = m_pSettings->SyncMode();
-    set.reference = m_pSettings->ReferenceRule();
+    set.syncMode = m_dlg->Settings().SyncMode();
+    set.reference = m_dlg->Settings().ReferenceRule();
     // The reference time: the reference's own position less its offset.
     double position = 0.0;
-    if (ref >= 0 && ActiveSync().ReadPosition(*m_pSet->Channel(ref), position)) {
-        set.position = std::max(0.0, position - m_pSet->Offset(ref));
+    if (ref >= 0 && m_dlg->ActiveSync().ReadPosition(*m_dlg->Set().Channel(ref), position)) {
+        set.position = std::max(0.0, position - m_dlg->Set().Offset(ref));
     }
-    if (m_setKeptVideos == VideosNow(*m_pSet)) {
-        set.kept = m_setKept;
+    if (m_keptVideos == VideosNow(m_dlg->Set())) {
+        set.kept = m_kept;
     }
     QString why;
     if (!set.Write(path, &why)) {
@@ -149,26 +151,36 @@ bool CTetravDlg::SaveSetTo(const QString& path) {
         ShowErrorBox(FileFailure(Utf8("保存视频组错误!"), path, why));
         return false;
     }
-    SetStatusText(0, Utf8("保存视频组"));
+    m_dlg->SetStatusText(0, Utf8("保存视频组"));
     AddRecentSet(path);
     return true;
 }
 
-bool CTetravDlg::OpenSetFile(const QString& path) {
+bool CSavedSets::OpenSetFile(const QString& path) {
     CSetFile set;
     QString why;
     if (!set.Read(path, &why)) {
         ShowErrorBox(FileFailure(Utf8("打开视频组错误!"), path, why));
         return false;
     }
-    return OpenSet(std::move(set), path);
+    return OpenSet(std::move(set), path, {});
 }
 
-void CTetravDlg::ApplyRunModes(const RunOptions& options) {
-    m_pSettings->SetForRun(options.syncMode, options.reference);
+void CSavedSets::SetCommandLine(const QStringList& files, const RunOptions& options) {
+    m_commandLineFiles = files.mid(0, 4);
+    m_commandLineOptions = options;
 }
 
-bool CTetravDlg::OpenForRun(const QStringList& files, const RunOptions& options) {
+void CSavedSets::OpenCommandLine() {
+    if (m_commandLineFiles.isEmpty()) {
+        return;
+    }
+    const QStringList files = m_commandLineFiles;
+    m_commandLineFiles.clear();
+    OpenForRun(files, m_commandLineOptions);
+}
+
+bool CSavedSets::OpenForRun(const QStringList& files, const RunOptions& options) {
     CSetFile set;
     QString setPath;
     for (const QString& file : files) {
@@ -197,33 +209,40 @@ bool CTetravDlg::OpenForRun(const QStringList& files, const RunOptions& options)
         }
     }
     set.position = options.start.value_or(set.position);
-    if (!OpenSet(std::move(set), setPath)) {
-        return false;
-    }
-    for (int k = 0; k < 4; ++k) {
-        if (options.offset[k] && !m_pSet->IsOpen(k)) {
-            std::fprintf(stderr, "Tetrav: pane %d has no video; its offset is not used.\n", k + 1);
+    return OpenSet(std::move(set), setPath, [this, options](bool opened) {
+        if (!opened) {
+            return;
         }
-    }
-    if (options.start && *options.start > 0.0 && !(*options.start < m_pSet->TotalTime())) {
-        std::fprintf(stderr, "Tetrav: the set is %.3f s long; it starts from the beginning, not at %.3f s.\n",
-                     m_pSet->TotalTime(), *options.start);
-    }
-    if (options.rate == 0.25) {
-        OnSlower();
-    } else if (options.rate == 2.0) {
-        OnFaster();
-    }
-    if (options.play) {
-        OnPlay();
-    }
-    if (options.alignAudio) {
-        OnAlignAudio(-1);
-    }
-    return true;
+        for (int k = 0; k < 4; ++k) {
+            if (options.offset[k] && !m_dlg->Set().IsOpen(k)) {
+                std::fprintf(stderr, "Tetrav: pane %d has no video; its offset is not used.\n", k + 1);
+            }
+        }
+        if (options.start && *options.start > 0.0 && !(*options.start < m_dlg->Set().TotalTime())) {
+            std::fprintf(stderr,
+                         "Tetrav: the set is %.3f s long; it starts from the beginning, not at %.3f s.\n",
+                         m_dlg->Set().TotalTime(), *options.start);
+        }
+        if (options.rate == 0.25) {
+            m_dlg->OnSlower();
+        } else if (options.rate == 2.0) {
+            m_dlg->OnFaster();
+        }
+        if (options.play) {
+            m_dlg->OnPlay();
+        }
+        if (options.alignAudio) {
+            m_dlg->Alignment().Start(-1);
+        }
+    });
 }
 
-bool CTetravDlg::OpenSet(CSetFile set, const QString& path) {
+bool CSavedSets::OpenSet(CSetFile set, const QString& path, const AfterOpen& then) {
+    if (m_dlg->Set().IsOpening()) {
+        // One open at a time: this one follows the one under way.
+        m_dlg->Set().WhenOpen(this, [this, set, path, then] { OpenSet(set, path, then); });
+        return true;
+    }
     const QList<int> missing = set.MissingPanes();
     int named = 0;
     for (const QString& video : set.video) {
@@ -245,36 +264,63 @@ bool CTetravDlg::OpenSet(CSetFile set, const QString& path) {
         }
     }
     // The set's modes hold for this run; the settings file keeps the user's own choice.
-    m_pSettings->SetForRun(set.syncMode, set.reference);
+    m_dlg->Settings().SetForRun(set.syncMode, set.reference);
     for (int k = 0; k < 4; ++k) {
-        m_pSet->SetPath(k, set.video[k]);
+        m_dlg->Set().SetPath(k, set.video[k]);
     }
-    m_nCurChannel = 0;
-    m_bOpeningSetFile = !path.isEmpty();
-    OpenSelectedFiles(); // says itself what did not open
-    m_bOpeningSetFile = false;
-    if (m_bDestroyed || !m_pSet->AnyTakesPart()) {
-        return false;
-    }
+    m_dlg->m_nCurChannel = 0;
+    // The open says itself what did not open.
+    m_dlg->OpenPaths(!path.isEmpty(), [this, set, path, then](bool opened) {
+        opened = opened && m_dlg->Set().AnyTakesPart();
+        if (opened) {
+            ApplySetFile(set, path);
+        }
+        if (then) {
+            then(opened);
+        }
+    });
+    return true;
+}
+
+void CSavedSets::ApplySetFile(const CSetFile& set, const QString& path) {
     if (!path.isEmpty()) {
         AddRecentSet(path);
     }
-    m_setKept = set.kept;
-    m_setKeptVideos = VideosNow(*m_pSet);
+    m_kept = set.kept;
+    m_keptVideos = VideosNow(m_dlg->Set());
 
     bool offsets = false;
     for (int k = 0; k < 4; ++k) {
-        m_pSet->SetOffset(k, m_pSet->IsOpen(k) ? set.offset[k] : 0.0);
-        offsets = offsets || m_pSet->Offset(k) != 0.0;
+        m_dlg->Set().SetOffset(k, m_dlg->Set().IsOpen(k) ? set.offset[k] : 0.0);
+        offsets = offsets || m_dlg->Set().Offset(k) != 0.0;
     }
-    ShowPaneInfo();
+    m_dlg->ShowPaneInfo();
     // A position beyond the end (the videos changed since) starts from the beginning.
-    const double position = set.position < m_pSet->TotalTime() ? set.position : 0.0;
+    const double position = set.position < m_dlg->Set().TotalTime() ? set.position : 0.0;
     if (position > 0.0 || offsets) {
-        ActiveSync().Seek(CurrentSet(), position);
+        m_dlg->ActiveSync().Seek(m_dlg->CurrentSet(), position);
     }
     if (!path.isEmpty()) {
-        SetStatusText(0, Utf8("打开视频组"));
+        m_dlg->SetStatusText(0, Utf8("打开视频组"));
     }
-    return true;
+}
+
+// Every set opened from loose videos is kept among the recent sets.
+void CSavedSets::KeepLooseSet() {
+    CSetFile set;
+    for (int k = 0; k < 4; ++k) {
+        set.video[k] = m_dlg->Set().OpenedPath(k);
+    }
+    set.syncMode = g_settings.FramePhase != 0 ? 1 : 0;
+    set.reference = g_settings.MiniVideo == 1 ? 1 : 0;
+    // Only a convenience: a state folder that cannot be written costs the entry, not a message in
+    // the middle of opening the videos.
+    QString path;
+    QString why;
+    if (!LooseSets::Keep(set, &path, &why) || !CRecentSets::Add(path, &why)) {
+        std::fprintf(stderr, "Tetrav: the set is not kept among the recent sets (%s: %s).\n",
+                     qPrintable(QDir::toNativeSeparators(path)), qPrintable(why));
+        return;
+    }
+    FillRecentSets();
 }

@@ -1,0 +1,206 @@
+#include "mainwnd/SetOpenJob.h"
+
+#include "engine/IChannel.h"
+#include "mainwnd/CVideoPane.h"
+#include "model/PlaySet.h"
+#include "platform/MessageBox.h"
+
+#include <QApplication>
+#include <QTimer>
+
+#include <chrono>
+
+namespace {
+
+constexpr int kPollMs = 10;
+
+QString Utf8(const char* text) {
+    return QString::fromUtf8(text);
+}
+
+} // namespace
+
+SetOpenJob::SetOpenJob(PlaySet& set, ChannelFactory factory, const std::array<CVideoPane*, 4>& panes,
+                       QObject* parent)
+    : QObject(parent), m_set(set), m_factory(std::move(factory)), m_panes(panes) {
+    m_begun.fill(Begun::NotCreated);
+    m_poll = new QTimer(this);
+    m_poll->setInterval(kPollMs);
+    connect(m_poll, &QTimer::timeout, this, [this] {
+        if (Settled()) {
+            m_poll->stop();
+            Finish();
+        }
+    });
+}
+
+SetOpenJob::~SetOpenJob() {
+    ShowBusy(false);
+    // The examinations still running end by their own time limit; their futures wait for them.
+}
+
+void SetOpenJob::SetControls(const QList<QWidget*>& controls) {
+    m_controls.clear();
+    for (QWidget* control : controls) {
+        m_controls << control;
+    }
+}
+
+void SetOpenJob::Start(int referenceRule) {
+    m_rule = referenceRule;
+    for (int i = 0; i < 4; ++i) {
+        m_paths[std::size_t(i)] = m_set.Path(i);
+        if (!m_paths[std::size_t(i)].isEmpty()) {
+            m_begun[std::size_t(i)] = StartChannel(i, m_paths[std::size_t(i)]);
+            m_detections[std::size_t(i)] =
+                std::async(std::launch::async, &CStreamProbe::Discover, m_paths[std::size_t(i)]);
+        }
+    }
+    if (Settled()) {
+        // Nothing to wait for; still after the caller has connected to finished.
+        QTimer::singleShot(0, this, &SetOpenJob::Finish);
+        return;
+    }
+    // The window repaints and shows that it is busy; the controls take no command meanwhile (an
+    // accessibility action is no input event).
+    ShowBusy(true);
+    m_poll->start();
+}
+
+void SetOpenJob::Cancel() {
+    m_cancelled = true;
+    m_poll->stop();
+    ShowBusy(false);
+    if (!m_finishing) {
+        deleteLater();
+    }
+}
+
+SetOpenJob::Begun SetOpenJob::StartChannel(int i, const QString& path) {
+    m_set.CloseChannel(i);
+    m_set.SetChannel(i, std::unique_ptr<IChannel>(m_factory(i)));
+    IChannel* channel = m_set.Channel(i);
+    if (channel == nullptr || !channel->Create()) {
+        return Begun::NotCreated;
+    }
+    return channel->StartRender(path) ? Begun::Started : Begun::Refused;
+}
+
+bool SetOpenJob::Settled() {
+    for (std::size_t i = 0; i < 4; ++i) {
+        IChannel* channel = m_set.Channel(int(i));
+        // A channel's preroll settles by itself, also when it stops getting anywhere.
+        if (m_begun[i] == Begun::Started && channel != nullptr && !channel->IsRenderSettled()) {
+            return false;
+        }
+        if (m_detections[i].valid() &&
+            m_detections[i].wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void SetOpenJob::ShowBusy(bool busy) {
+    if (busy == m_busyShown) {
+        return;
+    }
+    m_busyShown = busy;
+    if (busy) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        m_wasEnabled.clear();
+        for (const QPointer<QWidget>& control : m_controls) {
+            m_wasEnabled << (control != nullptr && control->isEnabled());
+            if (control != nullptr) {
+                control->setEnabled(false);
+            }
+        }
+        return;
+    }
+    for (int c = 0; c < m_controls.size() && c < m_wasEnabled.size(); ++c) {
+        if (m_controls[c] != nullptr) {
+            m_controls[c]->setEnabled(m_wasEnabled[c]);
+        }
+    }
+    QApplication::restoreOverrideCursor();
+}
+
+void SetOpenJob::FinishChannel(int i, const QString& path, Begun begun) {
+    IChannel* channel = m_set.Channel(i);
+    CVideoPane* pane = m_panes[std::size_t(i)];
+    if (channel == nullptr || begun == Begun::NotCreated) {
+        return; // no graph: the pane stays empty, silently
+    }
+    // A channel that did not open keeps its object until it is closed, but no pipeline: play
+    // must find nothing to start there.
+    auto fail = [channel, i, &path](const char* text) {
+        channel->Destroy();
+        ShowErrorBox(WithSecondLine(Utf8(text), FileLine(i, path)));
+    };
+    if (begun != Begun::Started || !channel->FinishRender()) {
+        fail("打开视频文件错误!");
+        return;
+    }
+    if (!channel->SetDisplayWindow(pane)) {
+        fail("设置视频错误!");
+        return;
+    }
+    const QRect r = pane->rect();
+    if (!channel->SetWindowPosition(r.left(), r.top(), r.width(), r.height())) {
+        fail("打开视频错误!");
+    }
+}
+
+void SetOpenJob::Finish() {
+    if (m_cancelled) {
+        return;
+    }
+    m_finishing = true;
+    ShowBusy(false);
+    SetOpenResult result;
+    for (std::size_t i = 0; i < 4; ++i) {
+        if (m_detections[i].valid()) {
+            result.facts[i] = m_detections[i].get();
+        }
+    }
+    // The messages are modal: the window may be closed while one is up.
+    for (int i = 0; i < 4 && !m_cancelled; ++i) {
+        if (!m_paths[std::size_t(i)].isEmpty()) {
+            FinishChannel(i, m_paths[std::size_t(i)], m_begun[std::size_t(i)]);
+        }
+    }
+    ProbeState probe;
+    if (!m_cancelled) {
+        result.total =
+            CStreamProbe::ProbeChannels(m_set.Paths(), m_set.Channels(), m_rule, probe, result.facts.data());
+    }
+    for (int m = 0; m < probe.messages.size() && !m_cancelled; ++m) {
+        ShowMessageBox(probe.messages[m]);
+    }
+    m_finishing = false;
+    if (m_cancelled) {
+        deleteLater();
+        return;
+    }
+    int reference = -1;
+    for (int k = 0; k < 4; ++k) {
+        m_set.SetLength(k, probe.length[k]);
+        m_set.SetFrameRate(k, probe.frameRate[k]);
+        reference = probe.reference[k] == 1 ? k : reference;
+    }
+    m_set.SetReference(reference);
+    m_set.SetOpenCount(probe.openCount);
+    for (int k = 0; k < 4; ++k) {
+        if (m_paths[std::size_t(k)].isEmpty()) {
+            continue;
+        }
+        // A channel without a length takes no part in play, so it keeps no pipeline that play
+        // could start (a WAV header without samples prerolls, then never stops once running).
+        if (m_set.Channel(k) != nullptr && !(m_set.Length(k) > 0.0)) {
+            m_set.Channel(k)->Destroy();
+        }
+        (m_set.Length(k) > 0.0 && m_set.IsOpen(k) ? result.opened : result.failed) << k;
+    }
+    m_set.SetPlayTime(result.total);
+    emit finished(result);
+}
