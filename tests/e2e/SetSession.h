@@ -308,6 +308,8 @@ public:
     qint64 nowMs() const { return m_clock.elapsed(); }
 
     ProgramRun& program() { return *m_run; }
+    // The private session bus the program is on, for tools such as gdbus.
+    QString busAddress() const { return m_bus.address(); }
 
     // At a test's end: the program's standard error shown when the test failed, and no sanitizer
     // report in it either way.

@@ -310,23 +310,25 @@ TEST_F(TetravDesktopTest, APlayFromTheDesktopWhileASetOpensIsCarriedOutOnceItIsO
         startProgram({clip("bad/no_moov.mp4"), clip(kClips[0]), clip(kClips[1]), clip(kClips[2])}));
     // The open is under way: the tool bar takes no command (its open button is disabled), or the
     // broken file's first box is up (the open ends only once its boxes are closed).
-    const auto boxUp = [&] { return find("OK", kButton).has_value() || find("确定", kButton).has_value(); };
+    const auto boxUp = [&] {
+        return m_s.find("OK", kButton).has_value() || m_s.find("确定", kButton).has_value();
+    };
     ASSERT_TRUE(WaitUntil(
         [&] {
-            m_tree = m_atspi.tree(m_app);
-            return find("打开文件", kButton).has_value() && (!isEnabled("打开文件") || boxUp());
+            m_s.refresh();
+            return m_s.find("打开文件", kButton).has_value() && (!m_s.enabled("打开文件") || boxUp());
         },
         20000, 50))
         << "the open was not seen under way";
     QProcess play;
-    play.start("gdbus", {"call", "--address", m_bus.address(), "--timeout", "120", "--dest",
+    play.start("gdbus", {"call", "--address", m_s.busAddress(), "--timeout", "120", "--dest",
                          "org.mpris.MediaPlayer2.tetrav", "--object-path", "/org/mpris/MediaPlayer2",
                          "--method", "org.mpris.MediaPlayer2.Player.Play"});
     ASSERT_TRUE(play.waitForStarted());
     // Meanwhile the window answers what does not act on the set: the introspection that gdbus and
     // desktop shells ask for first, and a property read. The open cannot end before the broken
     // file's boxes are closed below, so the Play is still waiting.
-    const QStringList object = {"--address",     m_bus.address(),
+    const QStringList object = {"--address",     m_s.busAddress(),
                                 "--dest",        "org.mpris.MediaPlayer2.tetrav",
                                 "--object-path", "/org/mpris/MediaPlayer2"};
     for (const QStringList& ask : {QStringList{"introspect"} + object,
@@ -347,9 +349,9 @@ TEST_F(TetravDesktopTest, APlayFromTheDesktopWhileASetOpensIsCarriedOutOnceItIsO
             if (play.state() == QProcess::NotRunning) {
                 return true;
             }
-            m_tree = m_atspi.tree(m_app);
+            m_s.refresh();
             for (const QString& ok : {QStringLiteral("OK"), QStringLiteral("确定")}) {
-                if (press(ok, kButton)) {
+                if (m_s.act(ok, kButton)) {
                     ++boxes;
                 }
             }
@@ -361,7 +363,7 @@ TEST_F(TetravDesktopTest, APlayFromTheDesktopWhileASetOpensIsCarriedOutOnceItIsO
     EXPECT_GE(boxes, 1) << "the broken file was not reported";
     EXPECT_TRUE(WaitUntil(
         [&] {
-            m_tree = m_atspi.tree(m_app);
+            m_s.refresh();
             return statusShows("^开始播放$");
         },
         5000, 100))
@@ -377,14 +379,14 @@ TEST_F(TetravDesktopTest, ASignalWhileAnOpenReportsABrokenFileEndsTheProgramClea
     ASSERT_NO_FATAL_FAILURE(startProgram({clip("bad/no_moov.mp4"), clip(kClips[0])}));
     ASSERT_TRUE(WaitUntil(
         [&] {
-            m_tree = m_atspi.tree(m_app);
-            return find("OK", kButton).has_value() || find("确定", kButton).has_value();
+            m_s.refresh();
+            return m_s.find("OK", kButton).has_value() || m_s.find("确定", kButton).has_value();
         },
         30000, 100))
         << "the broken file was not reported";
-    m_run->signal(SIGTERM);
-    ASSERT_TRUE(m_run->waitForExit(10000)) << m_run->describe();
-    EXPECT_TRUE(m_run->exitedWith(0)) << m_run->describe();
+    m_s.program().signal(SIGTERM);
+    ASSERT_TRUE(m_s.program().waitForExit(10000)) << m_s.program().describe();
+    EXPECT_TRUE(m_s.program().exitedWith(0)) << m_s.program().describe();
 }
 
 } // namespace
