@@ -1,7 +1,7 @@
 #include "engine/CVideoOutput.h"
 
+#include "engine/CPictureView.h"
 #include "engine/CVideoWidget.h"
-#include "engine/PicturePool.h"
 
 #include <gst/app/gstappsink.h>
 #include <gst/base/gstbasetransform.h>
@@ -13,14 +13,12 @@ CVideoOutput::CVideoOutput() {
     GstElement* bin = gst_bin_new("videoout");
     // Turns pictures upright as the stream's orientation tag asks (phones record on their side
     // and say so in the container). It passes frames through untouched when there is no tag;
-    // the converter in front only acts on the few formats it does not take (4:2:2 and 4:1:1).
+    // the converter in front only acts on the few formats neither it nor the scaler takes.
     GstElement* format = gst_element_factory_make("videoconvert", "orientformat");
     GstElement* orient = gst_element_factory_make("videoflip", "orient");
-    GstElement* scale = gst_element_factory_make("videoconvertscale", "scale");
-    GstElement* filter = gst_element_factory_make("capsfilter", "size");
     GstElement* sink = gst_element_factory_make("appsink", "picture");
-    if (!bin || !format || !orient || !scale || !filter || !sink) {
-        for (GstElement* e : {bin, format, orient, scale, filter, sink}) {
+    if (!bin || !format || !orient || !sink) {
+        for (GstElement* e : {bin, format, orient, sink}) {
             if (e) {
                 gst_object_unref(gst_object_ref_sink(e));
             }
@@ -28,44 +26,35 @@ CVideoOutput::CVideoOutput() {
         return;
     }
     m_bin.reset(GST_ELEMENT(gst_object_ref_sink(bin)));
-    gst_bin_add_many(GST_BIN(bin), format, orient, scale, filter, sink, nullptr);
-    gst_element_link_many(format, orient, scale, filter, sink, nullptr);
+    gst_bin_add_many(GST_BIN(bin), format, orient, sink, nullptr);
+    gst_element_link_many(format, orient, sink, nullptr);
     gst_util_set_object_arg(G_OBJECT(orient), "video-direction", "auto");
     // Until a tag turns it, the flipper hands frames on untouched. Left to itself it starts by
     // copying every frame into a new one (it only switches to passing frames through when its
     // method changes), a copy of 3 MB per 1080p frame.
     gst_base_transform_set_passthrough(GST_BASE_TRANSFORM(orient), TRUE);
-    // The pane is mostly smaller than the video (a 2 x 2 grid): a narrow filter, the colour planes
-    // taken as they come (no chroma interpolation) and no dithering (8 bits to 8 bits) took a
-    // sixth off the conversion's time side by side; at a pane's size it is hard to see (a small
-    // video enlarged gets blockier colour edges).
-    g_object_set(scale, "envelope", 1.0, nullptr);
-    gst_util_set_object_arg(G_OBJECT(scale), "chroma-mode", "none");
-    gst_util_set_object_arg(G_OBJECT(scale), "dither", "none");
-    m_capsFilter = filter;
     m_appSink = sink;
     applyCaps();
 
+    // The sink takes the decoded frames as they are; each one it shows is scaled into a picture
+    // for the pane then (takeSample), so a frame dropped for being late costs no scaling.
     // A video sink's usual timing: frames later than 20 ms are dropped and reported upstream
     // (quality of service) so the decoders can catch up.
-    g_object_set(sink, "sync", TRUE, "qos", TRUE, "max-lateness", gint64(20 * GST_MSECOND),
-                 "enable-last-sample", FALSE, "max-buffers", 2u, nullptr);
+    GstCapsRef decoded = CPictureScaler::InputCaps();
+    g_object_set(sink, "caps", decoded.get(), "sync", TRUE, "qos", TRUE, "max-lateness",
+                 gint64(20 * GST_MSECOND), "enable-last-sample", FALSE, "max-buffers", 2u, nullptr);
     GstAppSinkCallbacks callbacks{};
     callbacks.new_preroll = &CVideoOutput::onNewPreroll;
     callbacks.new_sample = &CVideoOutput::onNewSample;
     gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, this, nullptr);
 
-    // The frames as decoded and turned upright, for snapshots at the video's own size.
-    GstPadRef scaleSink(gst_element_get_static_pad(scale, "sink"));
-    // The flushes and ends there tell which seek a picture answers.
-    gst_pad_add_probe(scaleSink.get(),
+    // The frames as decoded and turned upright, kept for snapshots at the video's own size; the
+    // flushes and ends there tell which seek a picture answers.
+    GstPadRef sinkPad(gst_element_get_static_pad(sink, "sink"));
+    gst_pad_add_probe(sinkPad.get(),
                       GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM |
                                       GST_PAD_PROBE_TYPE_EVENT_FLUSH),
                       &CVideoOutput::onNativeData, this, nullptr);
-    // The pool the scaler writes into, offered when it asks where to put its pictures.
-    GstPadRef pictureSink(gst_element_get_static_pad(sink, "sink"));
-    gst_pad_add_probe(pictureSink.get(), GST_PAD_PROBE_TYPE_QUERY_DOWNSTREAM, &CVideoOutput::onSinkQuery,
-                      this, nullptr);
     GstPadRef formatSink(gst_element_get_static_pad(format, "sink"));
     gst_element_add_pad(bin, gst_ghost_pad_new("sink", formatSink.get()));
 }
@@ -387,33 +376,58 @@ void CVideoOutput::sinkStats(quint64& rendered, quint64& dropped) const {
     rendered = m_pictures;
 }
 
+QSize CVideoOutput::pictureSize(const GstVideoInfo& info) const {
+    const QSize own = !m_nativeSize.isEmpty() ? m_nativeSize : QSize(info.width, info.height);
+    if (m_capsSize.width() <= 1 || m_capsSize.height() <= 1) {
+        return own;
+    }
+    if (!m_capsWhole) {
+        return m_capsSize;
+    }
+    const double aspect = m_nativeAspect > 0.0 ? m_nativeAspect : double(own.width()) / own.height();
+    return CPictureView::fitted(QRect(QPoint(0, 0), m_capsSize), aspect).size();
+}
+
 void CVideoOutput::takeSample(GstSample* pulled) {
     if (!pulled) {
         return;
     }
-    // appsink fills its own sample object again for the next preroll or caps; a sample kept
-    // here after that (the picture before, a held one) must be one of our own.
-    GstSample* sample = gst_sample_new(gst_sample_get_buffer(pulled), gst_sample_get_caps(pulled),
-                                       gst_sample_get_segment(pulled), nullptr);
-    gst_sample_unref(pulled);
-    // The sample follows the decoded frame through the converters on this thread.
+    GstSampleRef decoded(pulled);
+    GstBuffer* frame = gst_sample_get_buffer(pulled);
+    GstCaps* caps = gst_sample_get_caps(pulled);
+    GstVideoInfo info;
+    if (!frame || !caps || !gst_video_info_from_caps(&info, caps)) {
+        return;
+    }
+    QSize size;
+    {
+        std::lock_guard lock(m_mutex);
+        size = pictureSize(info);
+    }
+    // Scaled outside the lock: the window paints meanwhile.
+    GstBufferRef picture = m_scaler.scale(frame, info, size);
+    if (!picture) {
+        return;
+    }
+    // A sample of our own: appsink fills its own sample object again for the next preroll or
+    // caps.
+    GstSample* sample =
+        gst_sample_new(picture.get(), m_scaler.caps(), gst_sample_get_segment(pulled), nullptr);
+    NativeFrame native{GstBufferRef(gst_buffer_ref(frame)), GstCapsRef(gst_caps_ref(caps))};
+    // The sample follows the decoded frame on this thread.
     m_newestDamaged = m_decodedDamaged.load();
     m_answeredSeqnum = m_flushSeqnum.load();
     {
         std::lock_guard lock(m_mutex);
+        if (m_pool.get() != m_scaler.pool()) {
+            m_pool.reset(GST_BUFFER_POOL(gst_object_ref(m_scaler.pool())));
+        }
         if (m_hold) {
             m_held.reset(sample);
             return;
         }
         if (m_gate >= 0 && StreamTimeOf(sample) > m_gate) {
-            Waiting waiting{GstSampleRef(sample), {}};
-            for (const NativeFrame& f : m_native) {
-                if (f.buffer && f.caps &&
-                    GST_BUFFER_PTS(f.buffer.get()) == GST_BUFFER_PTS(gst_sample_get_buffer(sample))) {
-                    waiting.native.buffer.reset(gst_buffer_ref(f.buffer.get()));
-                    waiting.native.caps.reset(gst_caps_ref(f.caps.get()));
-                }
-            }
+            Waiting waiting{GstSampleRef(sample), std::move(native)};
             // Within the count and the bytes allowed, the oldest given up first.
             size_t bytes = waiting.bytes();
             for (const Waiting& w : m_waiting) {
@@ -427,7 +441,7 @@ void CVideoOutput::takeSample(GstSample* pulled) {
             m_waiting.push_back(std::move(waiting));
             return;
         }
-        showSample(GstSampleRef(sample), {});
+        showSample(GstSampleRef(sample), std::move(native));
     }
     if (!m_repaintPending.exchange(true)) {
         emit frameArrived();
@@ -473,15 +487,4 @@ GstPadProbeReturn CVideoOutput::onNativeData(GstPad*, GstPadProbeInfo* info, gpo
         out->takeNativeCaps(caps);
     }
     return GST_PAD_PROBE_OK;
-}
-
-GstPadProbeReturn CVideoOutput::onSinkQuery(GstPad*, GstPadProbeInfo* info, gpointer self) {
-    GstBufferPoolRef pool = OfferPicturePool(GST_PAD_PROBE_INFO_QUERY(info));
-    if (!pool) {
-        return GST_PAD_PROBE_OK;
-    }
-    auto* out = static_cast<CVideoOutput*>(self);
-    std::lock_guard lock(out->m_mutex);
-    out->m_pool = std::move(pool);
-    return GST_PAD_PROBE_HANDLED;
 }
