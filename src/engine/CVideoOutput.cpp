@@ -55,6 +55,10 @@ CVideoOutput::CVideoOutput() {
                       GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM |
                                       GST_PAD_PROBE_TYPE_EVENT_FLUSH),
                       &CVideoOutput::onNativeData, this, nullptr);
+    // The decoder's frames come with their layout described (no copy into a standard layout) and
+    // from a pool with room for those this object keeps.
+    gst_pad_add_probe(sinkPad.get(), GST_PAD_PROBE_TYPE_QUERY_DOWNSTREAM, &CVideoOutput::onSinkQuery, nullptr,
+                      nullptr);
     GstPadRef formatSink(gst_element_get_static_pad(format, "sink"));
     gst_element_add_pad(bin, gst_ghost_pad_new("sink", formatSink.get()));
 }
@@ -261,12 +265,14 @@ void CVideoOutput::setHold(bool hold) {
             // The newest frame waiting at the gate is the one held now.
             m_gateDropped += m_waiting.size() - 1;
             m_held = std::move(m_waiting.back().picture);
+            m_heldNative = std::move(m_waiting.back().native);
             m_waiting.clear();
         }
         if (hold || !m_held) {
             return;
         }
-        showSample(std::move(m_held), {});
+        showSample(std::move(m_held), std::move(m_heldNative));
+        m_heldNative = {};
     }
     if (!m_repaintPending.exchange(true)) {
         emit frameArrived();
@@ -340,6 +346,7 @@ void CVideoOutput::clearFrames() {
     std::lock_guard lock(m_mutex);
     m_still = QImage();
     m_held.reset();
+    m_heldNative = {};
     m_waiting.clear();
     m_gateNative[0] = {};
     m_gateNative[1] = {};
@@ -424,6 +431,7 @@ void CVideoOutput::takeSample(GstSample* pulled) {
         }
         if (m_hold) {
             m_held.reset(sample);
+            m_heldNative = std::move(native);
             return;
         }
         if (m_gate >= 0 && StreamTimeOf(sample) > m_gate) {
@@ -470,8 +478,6 @@ GstPadProbeReturn CVideoOutput::onNativeData(GstPad*, GstPadProbeInfo* info, gpo
     if (info->type & GST_PAD_PROBE_TYPE_BUFFER) {
         out->m_decodedDamaged =
             GST_BUFFER_FLAG_IS_SET(GST_PAD_PROBE_INFO_BUFFER(info), GST_BUFFER_FLAG_CORRUPTED);
-        out->m_native[2] = std::move(out->m_native[1]);
-        out->m_native[1] = std::move(out->m_native[0]);
         out->m_native[0].buffer.reset(gst_buffer_ref(GST_PAD_PROBE_INFO_BUFFER(info)));
         if (out->m_nativeCaps) {
             out->m_native[0].caps.reset(gst_caps_ref(out->m_nativeCaps.get()));
@@ -487,4 +493,23 @@ GstPadProbeReturn CVideoOutput::onNativeData(GstPad*, GstPadProbeInfo* info, gpo
         out->takeNativeCaps(caps);
     }
     return GST_PAD_PROBE_OK;
+}
+
+GstPadProbeReturn CVideoOutput::onSinkQuery(GstPad*, GstPadProbeInfo* info, gpointer) {
+    GstQuery* query = GST_PAD_PROBE_INFO_QUERY(info);
+    if (GST_QUERY_TYPE(query) != GST_QUERY_ALLOCATION) {
+        return GST_PAD_PROBE_OK;
+    }
+    GstCaps* caps = nullptr;
+    gst_query_parse_allocation(query, &caps, nullptr);
+    GstVideoInfo video;
+    if (!caps || !gst_video_info_from_caps(&video, caps)) {
+        return GST_PAD_PROBE_OK;
+    }
+    // Kept at once at most: the newest, the one on screen and the one before it, a held one,
+    // the sink's queue and the one being scaled (frames waiting at a gate come on top).
+    constexpr guint kDecodedKept = 7;
+    gst_query_add_allocation_pool(query, nullptr, guint(GST_VIDEO_INFO_SIZE(&video)), kDecodedKept, 0);
+    gst_query_add_allocation_meta(query, GST_VIDEO_META_API_TYPE, nullptr);
+    return GST_PAD_PROBE_HANDLED;
 }

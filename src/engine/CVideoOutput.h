@@ -128,6 +128,7 @@ private:
     static GstFlowReturn onNewSample(GstAppSink* sink, gpointer self);
     static GstFlowReturn onNewPreroll(GstAppSink* sink, gpointer self);
     static GstPadProbeReturn onNativeData(GstPad* pad, GstPadProbeInfo* info, gpointer self);
+    static GstPadProbeReturn onSinkQuery(GstPad* pad, GstPadProbeInfo* info, gpointer self);
     // The stream time of a sample's buffer; -1 when it has none.
     static gint64 StreamTimeOf(GstSample* sample);
     void takeSample(GstSample* sample);
@@ -200,6 +201,7 @@ private:
     MappedPicture m_shown;      // the frame the widget paints, at the pane's size
     GstSampleRef m_before;      // the frame painted before m_shown
     GstSampleRef m_held;        // the newest frame while the picture is held
+    NativeFrame m_heldNative;   // its decoded frame
     static constexpr size_t kMaxWaiting = 12;
     struct Waiting {
         GstSampleRef picture;
@@ -213,9 +215,9 @@ private:
     quint64 m_gateDropped = 0; // frames given up while waiting at the gate
     quint64 m_pictures = 0;    // new pictures put up for the pane
     bool m_hold = false;
-    // The last three decoded frames, newest first: the sink may hold the next frame while one
-    // is on screen, and the one before it is kept for pictures of one instant across channels.
-    NativeFrame m_native[3];
+    // The newest decoded frame (the sink may hold it while an older one is on screen); the
+    // pictures carry their own decoded frames (m_gateNative, m_heldNative, Waiting).
+    NativeFrame m_native[1];
     GstCapsRef m_nativeCaps;     // caps of the decoded frames now flowing
     double m_nativeAspect = 0.0; // their display shape (width / height); 0: not known
     QSize m_nativeSize;          // their size with square pixels
