@@ -55,10 +55,6 @@ CVideoOutput::CVideoOutput() {
                       GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM |
                                       GST_PAD_PROBE_TYPE_EVENT_FLUSH),
                       &CVideoOutput::onNativeData, this, nullptr);
-    // The decoder's frames come with their layout described (no copy into a standard layout) and
-    // from a pool with room for those this object keeps.
-    gst_pad_add_probe(sinkPad.get(), GST_PAD_PROBE_TYPE_QUERY_DOWNSTREAM, &CVideoOutput::onSinkQuery, nullptr,
-                      nullptr);
     GstPadRef formatSink(gst_element_get_static_pad(format, "sink"));
     gst_element_add_pad(bin, gst_ghost_pad_new("sink", formatSink.get()));
 }
@@ -493,23 +489,4 @@ GstPadProbeReturn CVideoOutput::onNativeData(GstPad*, GstPadProbeInfo* info, gpo
         out->takeNativeCaps(caps);
     }
     return GST_PAD_PROBE_OK;
-}
-
-GstPadProbeReturn CVideoOutput::onSinkQuery(GstPad*, GstPadProbeInfo* info, gpointer) {
-    GstQuery* query = GST_PAD_PROBE_INFO_QUERY(info);
-    if (GST_QUERY_TYPE(query) != GST_QUERY_ALLOCATION) {
-        return GST_PAD_PROBE_OK;
-    }
-    GstCaps* caps = nullptr;
-    gst_query_parse_allocation(query, &caps, nullptr);
-    GstVideoInfo video;
-    if (!caps || !gst_video_info_from_caps(&video, caps)) {
-        return GST_PAD_PROBE_OK;
-    }
-    // Kept at once at most: the newest, the one on screen and the one before it, a held one,
-    // the sink's queue and the one being scaled (frames waiting at a gate come on top).
-    constexpr guint kDecodedKept = 7;
-    gst_query_add_allocation_pool(query, nullptr, guint(GST_VIDEO_INFO_SIZE(&video)), kDecodedKept, 0);
-    gst_query_add_allocation_meta(query, GST_VIDEO_META_API_TYPE, nullptr);
-    return GST_PAD_PROBE_HANDLED;
 }

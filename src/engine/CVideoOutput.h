@@ -128,7 +128,6 @@ private:
     static GstFlowReturn onNewSample(GstAppSink* sink, gpointer self);
     static GstFlowReturn onNewPreroll(GstAppSink* sink, gpointer self);
     static GstPadProbeReturn onNativeData(GstPad* pad, GstPadProbeInfo* info, gpointer self);
-    static GstPadProbeReturn onSinkQuery(GstPad* pad, GstPadProbeInfo* info, gpointer self);
     // The stream time of a sample's buffer; -1 when it has none.
     static gint64 StreamTimeOf(GstSample* sample);
     void takeSample(GstSample* sample);
