@@ -131,6 +131,11 @@ private:
     // The stream time of a sample's buffer; -1 when it has none.
     static gint64 StreamTimeOf(GstSample* sample);
     void takeSample(GstSample* sample);
+    // Scales a frame on its way into the sink (its streaming thread) and keeps the picture for
+    // takeSample().
+    void makePicture(GstPad* pad, GstBuffer* frame);
+    // Whether the sink at pad will drop frame as late (the clock's time now).
+    static bool TooLate(GstPad* pad, GstBuffer* frame);
     // The size to scale a frame described by info to (m_mutex held): the picture fitted into the
     // size asked for, or that size when zoomed, or the frame's own with square pixels.
     QSize pictureSize(const GstVideoInfo& info) const;
@@ -201,6 +206,15 @@ private:
     GstSampleRef m_before;      // the frame painted before m_shown
     GstSampleRef m_held;        // the newest frame while the picture is held
     NativeFrame m_heldNative;   // its decoded frame
+    // Pictures made for frames on their way into the sink, oldest first.
+    struct Made {
+        GstBufferRef native;
+        GstBufferRef picture;
+        GstCapsRef caps;
+        QSize size;
+    };
+    static constexpr size_t kMaxMade = 4;
+    std::deque<Made> m_made;
     static constexpr size_t kMaxWaiting = 12;
     struct Waiting {
         GstSampleRef picture;
