@@ -19,6 +19,7 @@
 #include <QThread>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <vector>
 
@@ -61,7 +62,9 @@ std::vector<QRect> picturesIn(const QImage& screen, const QRect& half, int sourc
                     }
                 }
                 const double scale = double(right - left + 1) * 9.0 / 16.0 / double(sourceHeight);
-                found.emplace_back(left, runTop, right - left + 1, y - runTop + int(16 * scale + 0.5));
+                // A scaler that filters blends the background's last row with the strip's first,
+                // which ends the run a row early: the strip's part rows count whole.
+                found.emplace_back(left, runTop, right - left + 1, y - runTop + int(std::ceil(16 * scale)));
             }
             runTop = -1;
         }

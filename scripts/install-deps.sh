@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     g++ cmake ninja-build make pkg-config git
     qt6-base-dev qt6-base-dev-tools libgl-dev
-    libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
+    libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev libswscale-dev
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
     gstreamer1.0-plugins-ugly gstreamer1.0-libav gstreamer1.0-tools gstreamer1.0-x
     libx11-dev libxext-dev libxss-dev libx11-xcb-dev libxcb1-dev

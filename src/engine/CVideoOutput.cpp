@@ -1,7 +1,7 @@
 #include "engine/CVideoOutput.h"
 
+#include "engine/CPictureView.h"
 #include "engine/CVideoWidget.h"
-#include "engine/PicturePool.h"
 
 #include <gst/app/gstappsink.h>
 #include <gst/base/gstbasetransform.h>
@@ -13,14 +13,12 @@ CVideoOutput::CVideoOutput() {
     GstElement* bin = gst_bin_new("videoout");
     // Turns pictures upright as the stream's orientation tag asks (phones record on their side
     // and say so in the container). It passes frames through untouched when there is no tag;
-    // the converter in front only acts on the few formats it does not take (4:2:2 and 4:1:1).
+    // the converter in front only acts on the few formats neither it nor the scaler takes.
     GstElement* format = gst_element_factory_make("videoconvert", "orientformat");
     GstElement* orient = gst_element_factory_make("videoflip", "orient");
-    GstElement* scale = gst_element_factory_make("videoconvertscale", "scale");
-    GstElement* filter = gst_element_factory_make("capsfilter", "size");
     GstElement* sink = gst_element_factory_make("appsink", "picture");
-    if (!bin || !format || !orient || !scale || !filter || !sink) {
-        for (GstElement* e : {bin, format, orient, scale, filter, sink}) {
+    if (!bin || !format || !orient || !sink) {
+        for (GstElement* e : {bin, format, orient, sink}) {
             if (e) {
                 gst_object_unref(gst_object_ref_sink(e));
             }
@@ -28,12 +26,12 @@ CVideoOutput::CVideoOutput() {
         return;
     }
     m_bin.reset(GST_ELEMENT(gst_object_ref_sink(bin)));
-    gst_bin_add_many(GST_BIN(bin), format, orient, scale, filter, sink, nullptr);
+    gst_bin_add_many(GST_BIN(bin), format, orient, sink, nullptr);
     // Raw video all the way: the links need no check of what the pads may carry. Checking it
     // (as gst_element_link does) asks every converter for all its formats, a good part of a
     // second on a busy machine for four channels, and the set opens in the window's thread.
     // The formats are agreed on when the first picture comes.
-    GstElement* const chain[] = {format, orient, scale, filter, sink};
+    GstElement* const chain[] = {format, orient, sink};
     for (std::size_t i = 0; i + 1 < std::size(chain); ++i) {
         gst_element_link_pads_full(chain[i], "src", chain[i + 1], "sink", GST_PAD_LINK_CHECK_NOTHING);
     }
@@ -42,37 +40,28 @@ CVideoOutput::CVideoOutput() {
     // copying every frame into a new one (it only switches to passing frames through when its
     // method changes), a copy of 3 MB per 1080p frame.
     gst_base_transform_set_passthrough(GST_BASE_TRANSFORM(orient), TRUE);
-    // The pane is mostly smaller than the video (a 2 x 2 grid): a narrow filter, the colour planes
-    // taken as they come (no chroma interpolation) and no dithering (8 bits to 8 bits) took a
-    // sixth off the conversion's time side by side; at a pane's size it is hard to see (a small
-    // video enlarged gets blockier colour edges).
-    g_object_set(scale, "envelope", 1.0, nullptr);
-    gst_util_set_object_arg(G_OBJECT(scale), "chroma-mode", "none");
-    gst_util_set_object_arg(G_OBJECT(scale), "dither", "none");
-    m_capsFilter = filter;
     m_appSink = sink;
     applyCaps();
 
+    // The sink takes the decoded frames as they are; each one it shows is scaled into a picture
+    // for the pane then (takeSample), so a frame dropped for being late costs no scaling.
     // A video sink's usual timing: frames later than 20 ms are dropped and reported upstream
     // (quality of service) so the decoders can catch up.
-    g_object_set(sink, "sync", TRUE, "qos", TRUE, "max-lateness", gint64(20 * GST_MSECOND),
-                 "enable-last-sample", FALSE, "max-buffers", 2u, nullptr);
+    GstCapsRef decoded = CPictureScaler::InputCaps();
+    g_object_set(sink, "caps", decoded.get(), "sync", TRUE, "qos", TRUE, "max-lateness",
+                 gint64(20 * GST_MSECOND), "enable-last-sample", FALSE, "max-buffers", 2u, nullptr);
     GstAppSinkCallbacks callbacks{};
     callbacks.new_preroll = &CVideoOutput::onNewPreroll;
     callbacks.new_sample = &CVideoOutput::onNewSample;
     gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, this, nullptr);
 
-    // The frames as decoded and turned upright, for snapshots at the video's own size.
-    GstPadRef scaleSink(gst_element_get_static_pad(scale, "sink"));
-    // The flushes and ends there tell which seek a picture answers.
-    gst_pad_add_probe(scaleSink.get(),
+    // The frames as decoded and turned upright, kept for snapshots at the video's own size; the
+    // flushes and ends there tell which seek a picture answers.
+    GstPadRef sinkPad(gst_element_get_static_pad(sink, "sink"));
+    gst_pad_add_probe(sinkPad.get(),
                       GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM |
                                       GST_PAD_PROBE_TYPE_EVENT_FLUSH),
                       &CVideoOutput::onNativeData, this, nullptr);
-    // The pool the scaler writes into, offered when it asks where to put its pictures.
-    GstPadRef pictureSink(gst_element_get_static_pad(sink, "sink"));
-    gst_pad_add_probe(pictureSink.get(), GST_PAD_PROBE_TYPE_QUERY_DOWNSTREAM, &CVideoOutput::onSinkQuery,
-                      this, nullptr);
     GstPadRef formatSink(gst_element_get_static_pad(format, "sink"));
     gst_element_add_pad(bin, gst_ghost_pad_new("sink", formatSink.get()));
 }
@@ -279,12 +268,14 @@ void CVideoOutput::setHold(bool hold) {
             // The newest frame waiting at the gate is the one held now.
             m_gateDropped += m_waiting.size() - 1;
             m_held = std::move(m_waiting.back().picture);
+            m_heldNative = std::move(m_waiting.back().native);
             m_waiting.clear();
         }
         if (hold || !m_held) {
             return;
         }
-        showSample(std::move(m_held), {});
+        showSample(std::move(m_held), std::move(m_heldNative));
+        m_heldNative = {};
     }
     if (!m_repaintPending.exchange(true)) {
         emit frameArrived();
@@ -358,6 +349,8 @@ void CVideoOutput::clearFrames() {
     std::lock_guard lock(m_mutex);
     m_still = QImage();
     m_held.reset();
+    m_heldNative = {};
+    m_made.clear();
     m_waiting.clear();
     m_gateNative[0] = {};
     m_gateNative[1] = {};
@@ -394,33 +387,74 @@ void CVideoOutput::sinkStats(quint64& rendered, quint64& dropped) const {
     rendered = m_pictures;
 }
 
+QSize CVideoOutput::pictureSize(const GstVideoInfo& info) const {
+    const QSize own = !m_nativeSize.isEmpty() ? m_nativeSize : QSize(info.width, info.height);
+    if (m_capsSize.width() <= 1 || m_capsSize.height() <= 1) {
+        return own;
+    }
+    if (!m_capsWhole) {
+        return m_capsSize;
+    }
+    const double aspect = m_nativeAspect > 0.0 ? m_nativeAspect : double(own.width()) / own.height();
+    return CPictureView::fitted(QRect(QPoint(0, 0), m_capsSize), aspect).size();
+}
+
 void CVideoOutput::takeSample(GstSample* pulled) {
     if (!pulled) {
         return;
     }
-    // appsink fills its own sample object again for the next preroll or caps; a sample kept
-    // here after that (the picture before, a held one) must be one of our own.
-    GstSample* sample = gst_sample_new(gst_sample_get_buffer(pulled), gst_sample_get_caps(pulled),
-                                       gst_sample_get_segment(pulled), nullptr);
-    gst_sample_unref(pulled);
-    // The sample follows the decoded frame through the converters on this thread.
+    GstSampleRef decoded(pulled);
+    GstBuffer* frame = gst_sample_get_buffer(pulled);
+    GstCaps* caps = gst_sample_get_caps(pulled);
+    GstVideoInfo info;
+    if (!frame || !caps || !gst_video_info_from_caps(&info, caps)) {
+        return;
+    }
+    QSize size;
+    Made made;
+    {
+        std::lock_guard lock(m_mutex);
+        size = pictureSize(info);
+        // The picture made for this frame on its way in, unless the size asked for changed since.
+        // The ones before it were dropped as late.
+        for (size_t i = 0; i < m_made.size(); ++i) {
+            if (m_made[i].native.get() == frame) {
+                if (m_made[i].size == size) {
+                    made = std::move(m_made[i]);
+                }
+                m_made.erase(m_made.begin(), m_made.begin() + std::ptrdiff_t(i) + 1);
+                break;
+            }
+        }
+    }
+    if (!made.picture) {
+        // A frame shown again (the prerolled one when play starts) or a new size: made now.
+        made.picture = m_scaler.scale(frame, info, size);
+        made.caps.reset(made.picture ? gst_caps_ref(m_scaler.caps()) : nullptr);
+    }
+    if (!made.picture) {
+        return;
+    }
+    // A sample of our own: appsink fills its own sample object again for the next preroll or
+    // caps.
+    GstSample* sample =
+        gst_sample_new(made.picture.get(), made.caps.get(), gst_sample_get_segment(pulled), nullptr);
+    NativeFrame native{GstBufferRef(gst_buffer_ref(frame)), GstCapsRef(gst_caps_ref(caps))};
+    // The sample follows the decoded frame on this thread.
     m_newestDamaged = m_decodedDamaged.load();
     m_answeredSeqnum = m_flushSeqnum.load();
     {
         std::lock_guard lock(m_mutex);
+        if (m_pool.get() != m_scaler.pool()) {
+            m_pool.reset(GST_BUFFER_POOL(gst_object_ref(m_scaler.pool())));
+        }
         if (m_hold) {
             m_held.reset(sample);
+            m_heldNative = std::move(native);
             return;
         }
         if (m_gate >= 0 && StreamTimeOf(sample) > m_gate) {
-            Waiting waiting{GstSampleRef(sample), {}};
-            for (const NativeFrame& f : m_native) {
-                if (f.buffer && f.caps &&
-                    GST_BUFFER_PTS(f.buffer.get()) == GST_BUFFER_PTS(gst_sample_get_buffer(sample))) {
-                    waiting.native.buffer.reset(gst_buffer_ref(f.buffer.get()));
-                    waiting.native.caps.reset(gst_caps_ref(f.caps.get()));
-                }
-            }
+            Waiting waiting{GstSampleRef(sample), std::move(native)};
             // Within the count and the bytes allowed, the oldest given up first.
             size_t bytes = waiting.bytes();
             for (const Waiting& w : m_waiting) {
@@ -434,11 +468,83 @@ void CVideoOutput::takeSample(GstSample* pulled) {
             m_waiting.push_back(std::move(waiting));
             return;
         }
-        showSample(GstSampleRef(sample), {});
+        showSample(GstSampleRef(sample), std::move(native));
     }
     if (!m_repaintPending.exchange(true)) {
         emit frameArrived();
     }
+}
+
+bool CVideoOutput::TooLate(GstPad* pad, GstBuffer* frame) {
+    // As the sink judges it: the frame's end more than its 20 ms past the clock's time.
+    GstElementRef sink(gst_pad_get_parent_element(pad));
+    GstEvent* event = gst_pad_get_sticky_event(pad, GST_EVENT_SEGMENT, 0);
+    if (!sink || !event || !GST_BUFFER_PTS_IS_VALID(frame)) {
+        if (event) {
+            gst_event_unref(event);
+        }
+        return false;
+    }
+    const GstSegment* segment = nullptr;
+    gst_event_parse_segment(event, &segment);
+    const guint64 end =
+        GST_BUFFER_PTS(frame) + (GST_BUFFER_DURATION_IS_VALID(frame) ? GST_BUFFER_DURATION(frame) : 0);
+    const guint64 running = segment->format == GST_FORMAT_TIME
+                                ? gst_segment_to_running_time(segment, GST_FORMAT_TIME, end)
+                                : GST_CLOCK_TIME_NONE;
+    gst_event_unref(event);
+    GstClock* clock =
+        GST_STATE(sink.get()) == GST_STATE_PLAYING ? gst_element_get_clock(sink.get()) : nullptr;
+    if (!clock || running == GST_CLOCK_TIME_NONE) {
+        if (clock) {
+            gst_object_unref(clock);
+        }
+        return false;
+    }
+    const GstClockTime now = gst_clock_get_time(clock);
+    gst_object_unref(clock);
+    const GstClockTime base = gst_element_get_base_time(sink.get());
+    return now > base && now - base > running + 20 * GST_MSECOND;
+}
+
+void CVideoOutput::makePicture(GstPad* pad, GstBuffer* frame) {
+    GstCapsRef caps;
+    QSize size;
+    bool gated = false;
+    {
+        std::lock_guard lock(m_mutex);
+        gated = m_gate >= 0 || m_hold;
+        m_decodedDamaged = GST_BUFFER_FLAG_IS_SET(frame, GST_BUFFER_FLAG_CORRUPTED);
+        m_native[0].buffer.reset(gst_buffer_ref(frame));
+        m_native[0].caps.reset(m_nativeCaps ? gst_caps_ref(m_nativeCaps.get()) : nullptr);
+        caps.reset(m_nativeCaps ? gst_caps_ref(m_nativeCaps.get()) : nullptr);
+    }
+    GstVideoInfo info;
+    if (!caps || !gst_video_info_from_caps(&info, caps.get())) {
+        return;
+    }
+    // A frame the sink will drop as late is not scaled (after a stall, a second of them); while
+    // gated the sink shows late frames too.
+    if (!gated && TooLate(pad, frame)) {
+        return;
+    }
+    {
+        std::lock_guard lock(m_mutex);
+        size = pictureSize(info);
+    }
+    // Made before the sink waits for the frame's time, as a converter in front of it would, and
+    // outside the lock: the window paints meanwhile.
+    Made made{GstBufferRef(gst_buffer_ref(frame)), m_scaler.scale(frame, info, size), nullptr, size};
+    if (!made.picture) {
+        return;
+    }
+    made.caps.reset(gst_caps_ref(m_scaler.caps()));
+    std::lock_guard lock(m_mutex);
+    // The sink holds at most a few frames: older ones not taken were dropped as late.
+    while (m_made.size() >= kMaxMade) {
+        m_made.pop_front();
+    }
+    m_made.push_back(std::move(made));
 }
 
 GstFlowReturn CVideoOutput::onNewSample(GstAppSink* sink, gpointer self) {
@@ -451,26 +557,23 @@ GstFlowReturn CVideoOutput::onNewPreroll(GstAppSink* sink, gpointer self) {
     return GST_FLOW_OK;
 }
 
-GstPadProbeReturn CVideoOutput::onNativeData(GstPad*, GstPadProbeInfo* info, gpointer self) {
+GstPadProbeReturn CVideoOutput::onNativeData(GstPad* pad, GstPadProbeInfo* info, gpointer self) {
     auto* out = static_cast<CVideoOutput*>(self);
     if (info->type & GST_PAD_PROBE_TYPE_EVENT_FLUSH) {
         if (GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info)) == GST_EVENT_FLUSH_STOP) {
             out->m_flushSeqnum = gst_event_get_seqnum(GST_PAD_PROBE_INFO_EVENT(info));
+            std::lock_guard lock(out->m_mutex);
+            out->m_made.clear();
         }
         return GST_PAD_PROBE_OK;
     }
-    std::lock_guard lock(out->m_mutex);
     if (info->type & GST_PAD_PROBE_TYPE_BUFFER) {
-        out->m_decodedDamaged =
-            GST_BUFFER_FLAG_IS_SET(GST_PAD_PROBE_INFO_BUFFER(info), GST_BUFFER_FLAG_CORRUPTED);
-        out->m_native[2] = std::move(out->m_native[1]);
-        out->m_native[1] = std::move(out->m_native[0]);
-        out->m_native[0].buffer.reset(gst_buffer_ref(GST_PAD_PROBE_INFO_BUFFER(info)));
-        if (out->m_nativeCaps) {
-            out->m_native[0].caps.reset(gst_caps_ref(out->m_nativeCaps.get()));
-        }
-    } else if (GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info)) == GST_EVENT_EOS ||
-               GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info)) == GST_EVENT_GAP) {
+        out->makePicture(pad, GST_PAD_PROBE_INFO_BUFFER(info));
+        return GST_PAD_PROBE_OK;
+    }
+    std::lock_guard lock(out->m_mutex);
+    if (GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info)) == GST_EVENT_EOS ||
+        GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info)) == GST_EVENT_GAP) {
         // No picture comes after the flush: the sink prerolls on this instead.
         out->m_answeredSeqnum = out->m_flushSeqnum.load();
         out->m_newestDamaged = false;
@@ -480,15 +583,4 @@ GstPadProbeReturn CVideoOutput::onNativeData(GstPad*, GstPadProbeInfo* info, gpo
         out->takeNativeCaps(caps);
     }
     return GST_PAD_PROBE_OK;
-}
-
-GstPadProbeReturn CVideoOutput::onSinkQuery(GstPad*, GstPadProbeInfo* info, gpointer self) {
-    GstBufferPoolRef pool = OfferPicturePool(GST_PAD_PROBE_INFO_QUERY(info));
-    if (!pool) {
-        return GST_PAD_PROBE_OK;
-    }
-    auto* out = static_cast<CVideoOutput*>(self);
-    std::lock_guard lock(out->m_mutex);
-    out->m_pool = std::move(pool);
-    return GST_PAD_PROBE_HANDLED;
 }

@@ -1,18 +1,20 @@
 #pragma once
 // The video end of one channel's pipeline: a sink bin (turn upright as the stream's orientation
-// says, convert and scale to the pane's size with black borders, then an appsink) whose frames are painted by
-// a CVideoWidget inside the pane. Painting in the widget works alike on an X11 desktop, under Xvfb and under
-// Qt's offscreen platform, and mouse and key input over the picture reaches the pane.
+// says, then an appsink taking the decoded frames) whose frames, scaled to the pane's size, are
+// painted by a CVideoWidget inside the pane. Painting in the widget works alike on an X11 desktop, under Xvfb
+// and under Qt's offscreen platform, and mouse and key input over the picture reaches the pane.
 //
 // Frames arrive on GStreamer's streaming threads; they are handed over under a mutex and the
 // widget is asked to repaint through a queued signal. The decoded frames before scaling are
 // kept too (the last three), so a snapshot is taken at the video's own size.
 //
-// No frame-sized memory is allocated per frame: the scaler writes into a pool of buffers this
-// object offers the pipeline (a new pool for each size), the picture on screen is painted from
-// its buffer, mapped once when it arrives, and the pictures kept (shown, shown before, decoded)
-// are references to the pipeline's buffers, which go back to their pools when let go.
+// No frame-sized memory is allocated per frame: each frame the sink shows is scaled and converted
+// in one pass into a buffer of the scaler's pool (a new pool for each picture size), the picture
+// on screen is painted from its buffer, mapped once when it arrives, and the pictures kept
+// (shown, shown before, decoded) are references to buffers that go back to their pools when let
+// go. The pictures have the picture's own shape: the painter fills the rest of the pane.
 #include "engine/CPaneInfoOverlay.h"
+#include "engine/CPictureScaler.h"
 #include "engine/CPictureView.h"
 #include "engine/GstRef.h"
 
@@ -126,10 +128,17 @@ private:
     static GstFlowReturn onNewSample(GstAppSink* sink, gpointer self);
     static GstFlowReturn onNewPreroll(GstAppSink* sink, gpointer self);
     static GstPadProbeReturn onNativeData(GstPad* pad, GstPadProbeInfo* info, gpointer self);
-    static GstPadProbeReturn onSinkQuery(GstPad* pad, GstPadProbeInfo* info, gpointer self);
     // The stream time of a sample's buffer; -1 when it has none.
     static gint64 StreamTimeOf(GstSample* sample);
     void takeSample(GstSample* sample);
+    // Scales a frame on its way into the sink (its streaming thread) and keeps the picture for
+    // takeSample().
+    void makePicture(GstPad* pad, GstBuffer* frame);
+    // Whether the sink at pad will drop frame as late (the clock's time now).
+    static bool TooLate(GstPad* pad, GstBuffer* frame);
+    // The size to scale a frame described by info to (m_mutex held): the picture fitted into the
+    // size asked for, or that size when zoomed, or the frame's own with square pixels.
+    QSize pictureSize(const GstVideoInfo& info) const;
     // Puts sample on screen (m_mutex held); the picture it replaces becomes the previous one.
     struct NativeFrame;
     void showSample(GstSampleRef sample, NativeFrame native);
@@ -142,8 +151,8 @@ private:
     void repaint();
 
     GstElementRef m_bin;
-    GstElement* m_capsFilter = nullptr; // owned by m_bin
-    GstElement* m_appSink = nullptr;    // owned by m_bin
+    GstElement* m_appSink = nullptr; // owned by m_bin
+    CPictureScaler m_scaler;         // the streaming thread's
     QPointer<CVideoWidget> m_widget;
     QRect m_rect;
     qint64 m_firstPaintUs = 0;
@@ -157,7 +166,10 @@ private:
     CPictureView m_view;                       // user-interface thread only
     PaneInfo m_info;                           // user-interface thread only
     bool m_capsSet = false;
-    QSize m_capsSize; // the pictures' size the scaler is asked for (empty: the frame's own)
+    // The size the pictures are asked for (empty: the frame's own) and whether the whole picture
+    // is fitted into it; written on the user-interface thread under m_mutex.
+    QSize m_capsSize;
+    bool m_capsWhole = true;
     // The picture made from the decoded frame while the one on screen has another size, and the
     // time stamp of the frame it was made from (user-interface thread; made in paint()).
     QImage m_still;
@@ -193,6 +205,16 @@ private:
     MappedPicture m_shown;      // the frame the widget paints, at the pane's size
     GstSampleRef m_before;      // the frame painted before m_shown
     GstSampleRef m_held;        // the newest frame while the picture is held
+    NativeFrame m_heldNative;   // its decoded frame
+    // Pictures made for frames on their way into the sink, oldest first.
+    struct Made {
+        GstBufferRef native;
+        GstBufferRef picture;
+        GstCapsRef caps;
+        QSize size;
+    };
+    static constexpr size_t kMaxMade = 4;
+    std::deque<Made> m_made;
     static constexpr size_t kMaxWaiting = 12;
     struct Waiting {
         GstSampleRef picture;
@@ -206,9 +228,9 @@ private:
     quint64 m_gateDropped = 0; // frames given up while waiting at the gate
     quint64 m_pictures = 0;    // new pictures put up for the pane
     bool m_hold = false;
-    // The last three decoded frames, newest first: the sink may hold the next frame while one
-    // is on screen, and the one before it is kept for pictures of one instant across channels.
-    NativeFrame m_native[3];
+    // The newest decoded frame (the sink may hold it while an older one is on screen); the
+    // pictures carry their own decoded frames (m_gateNative, m_heldNative, Waiting).
+    NativeFrame m_native[1];
     GstCapsRef m_nativeCaps;     // caps of the decoded frames now flowing
     double m_nativeAspect = 0.0; // their display shape (width / height); 0: not known
     QSize m_nativeSize;          // their size with square pixels

@@ -44,14 +44,12 @@ void CVideoOutput::takeNativeCaps(GstCaps* caps) {
 }
 
 void CVideoOutput::applyCaps() {
-    if (!m_capsFilter) {
-        return;
-    }
-    // The whole picture: the scaler fills the pane and adds black borders to keep the picture's
-    // aspect ratio. Enlarged: the whole picture at the size it is shown, but never beyond the
-    // frame's own (the painter enlarges that), and only the part in the pane is painted.
+    // The whole picture: fitted into the pane (the painter fills around it). Enlarged: the whole
+    // picture at the size it is shown, but never beyond the frame's own (the painter enlarges
+    // that), and only the part in the pane is painted. Frames from the next one on are scaled so.
+    const bool whole = m_view.isWhole();
     QSize size = m_rect.size();
-    if (!m_view.isWhole()) {
+    if (!whole) {
         double aspect = 0.0;
         QSize native;
         {
@@ -62,18 +60,13 @@ void CVideoOutput::applyCaps() {
         const QSizeF shown = m_view.pictureRect(QRectF(QPointF(0, 0), QSizeF(m_rect.size())), aspect).size();
         size = !native.isEmpty() && shown.width() >= native.width() ? native : shown.toSize();
     }
-    if (m_capsSet && size == m_capsSize) {
+    if (m_capsSet && size == m_capsSize && whole == m_capsWhole) {
         return;
     }
+    std::lock_guard lock(m_mutex);
     m_capsSet = true;
     m_capsSize = size;
-    GstCapsRef caps(gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGRx", "pixel-aspect-ratio",
-                                        GST_TYPE_FRACTION, 1, 1, nullptr));
-    if (size.width() > 1 && size.height() > 1) {
-        gst_caps_set_simple(caps.get(), "width", G_TYPE_INT, size.width(), "height", G_TYPE_INT,
-                            size.height(), nullptr);
-    }
-    g_object_set(m_capsFilter, "caps", caps.get(), nullptr);
+    m_capsWhole = whole;
 }
 
 void CVideoOutput::repaint() {
@@ -136,7 +129,7 @@ CVideoOutput::Painted CVideoOutput::paint(QPainter& painter, const QRect& target
 
     // The size the pictures are asked for; one of another size (a paused pane that grew, or the
     // first pictures after a zoom) is made afresh from the decoded frame.
-    const QSize wanted = whole ? target.size() : m_capsSize;
+    const QSize wanted = whole ? CPictureView::fitted(target, aspect).size() : m_capsSize;
     const QImage* image = &shown;
     if (shown.size() != wanted && !wanted.isEmpty()) {
         const QSize size = whole ? picture.size().toSize() : wanted;
@@ -152,9 +145,8 @@ CVideoOutput::Painted CVideoOutput::paint(QPainter& painter, const QRect& target
     } else if (!m_still.isNull()) {
         m_still = QImage();
     }
-    // Where the picture lies in the image: all of it, or inside the scaler's black borders.
-    const QRectF source =
-        image == &m_still ? QRectF(m_still.rect()) : QRectF(CPictureView::fitted(image->rect(), aspect));
+    // The picture fills the image.
+    const QRectF source(image->rect());
     const QRectF visible = picture.intersected(QRectF(target));
     if (visible.isEmpty()) {
         painter.fillRect(target, Qt::black);

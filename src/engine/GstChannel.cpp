@@ -311,6 +311,11 @@ bool GstChannel::SetVolume(long volume) {
     if (!d->hasPipeline() || d->audioStreams == 0 || volume > 0 || volume < -10000) {
         return false;
     }
+    if (d->volumeGeneration == d->generation && d->volumeSet == volume) {
+        return true;
+    }
+    d->volumeGeneration = d->generation;
+    d->volumeSet = volume;
     auto* sv = GST_STREAM_VOLUME(d->playbin.get());
     if (volume == -10000) {
         gst_stream_volume_set_mute(sv, TRUE);

@@ -55,6 +55,10 @@ struct GstChannel::Impl : ChannelBusObserver::Handler {
     bool seekable = false;
     int videoStreams = 0;
     int audioStreams = 0;
+    // The volume last given to this pipeline (the tick gives it 100 times a second; setting it
+    // again wakes the sound path's property notifications for nothing).
+    long volumeSet = 0;
+    unsigned volumeGeneration = ~0u; // the generation volumeSet was given in
     bool atEnd = false;
     // The stream broke while it played: an error, or an end well short of its length.
     bool failed = false;
