@@ -1,5 +1,7 @@
 #include "desktop/CMprisPlayer.h"
 
+#include "desktop/MprisIntrospection.h"
+
 #include "controls/CVolumeSlider.h"
 #include "controls/CXScrollBar.h"
 #include "engine/IChannel.h"
@@ -33,48 +35,6 @@ const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
 const QString kInvalidArgs = QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs");
 const QString kBusy = QStringLiteral("org.mpris.MediaPlayer2.tetrav.Error.Busy");
 constexpr double kRates[] = {0.25, 1.0, 2.0};
-
-QString Introspection() {
-    return QStringLiteral(R"(<interface name="org.mpris.MediaPlayer2">
-  <method name="Raise"/>
-  <method name="Quit"/>
-  <property name="CanQuit" type="b" access="read"/>
-  <property name="CanRaise" type="b" access="read"/>
-  <property name="HasTrackList" type="b" access="read"/>
-  <property name="Identity" type="s" access="read"/>
-  <property name="DesktopEntry" type="s" access="read"/>
-  <property name="SupportedUriSchemes" type="as" access="read"/>
-  <property name="SupportedMimeTypes" type="as" access="read"/>
-</interface>
-<interface name="org.mpris.MediaPlayer2.Player">
-  <method name="Next"/>
-  <method name="Previous"/>
-  <method name="Pause"/>
-  <method name="PlayPause"/>
-  <method name="Stop"/>
-  <method name="Play"/>
-  <method name="Seek"><arg direction="in" type="x" name="Offset"/></method>
-  <method name="SetPosition">
-    <arg direction="in" type="o" name="TrackId"/><arg direction="in" type="x" name="Position"/>
-  </method>
-  <method name="OpenUri"><arg direction="in" type="s" name="Uri"/></method>
-  <signal name="Seeked"><arg type="x" name="Position"/></signal>
-  <property name="PlaybackStatus" type="s" access="read"/>
-  <property name="Rate" type="d" access="readwrite"/>
-  <property name="Metadata" type="a{sv}" access="read"/>
-  <property name="Volume" type="d" access="readwrite"/>
-  <property name="Position" type="x" access="read"/>
-  <property name="MinimumRate" type="d" access="read"/>
-  <property name="MaximumRate" type="d" access="read"/>
-  <property name="CanGoNext" type="b" access="read"/>
-  <property name="CanGoPrevious" type="b" access="read"/>
-  <property name="CanPlay" type="b" access="read"/>
-  <property name="CanPause" type="b" access="read"/>
-  <property name="CanSeek" type="b" access="read"/>
-  <property name="CanControl" type="b" access="read"/>
-</interface>
-)");
-}
 
 qlonglong Micro(double seconds) {
     return static_cast<qlonglong>(std::llround(seconds * 1e6));
@@ -111,7 +71,7 @@ bool CMprisPlayer::Register() {
 }
 
 QString CMprisPlayer::introspect(const QString& path) const {
-    return path == QLatin1String(DesktopIds::kMprisPath) ? Introspection() : QString();
+    return path == QLatin1String(DesktopIds::kMprisPath) ? MprisIntrospection() : QString();
 }
 
 // ---------------------------------------------------------------------------------------------
