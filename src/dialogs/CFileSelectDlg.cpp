@@ -11,6 +11,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QStringList>
 
@@ -118,9 +119,8 @@ void CFileSelectDlg::CreateControls() {
     }
 }
 
-int CFileSelectDlg::DoModal() {
+void CFileSelectDlg::BeforeShow() {
     m_pathsAtOpen = m_paths;
-    return CBCGPDialog::DoModal();
 }
 
 void CFileSelectDlg::OnCancel() {
@@ -149,7 +149,15 @@ void CFileSelectDlg::UpdateData(bool saveAndValidate) {
 }
 
 void CFileSelectDlg::OnPickFile(int slot) {
-    const QString picked = s_picker(this, ToQtFilter(FilterString()));
+    s_picker(this, ToQtFilter(FilterString()),
+             [self = QPointer<CFileSelectDlg>(this), slot](const QString& path) {
+                 if (self != nullptr) {
+                     self->Picked(slot, path);
+                 }
+             });
+}
+
+void CFileSelectDlg::Picked(int slot, const QString& picked) {
     if (picked.isEmpty()) {
         m_paths[std::size_t(slot)].clear(); // the box keeps showing the previous pick
         return;
@@ -167,12 +175,21 @@ CFileSelectDlg::FilePicker CFileSelectDlg::SetFilePicker(FilePicker picker) {
     return previous;
 }
 
-QString CFileSelectDlg::RunFileDialog(QWidget* parent, const QString& filter) {
-    QString selected = filter.section(QStringLiteral(";;"), 0, 0);
-    const QString picked =
-        QFileDialog::getOpenFileName(parent, QStringLiteral("打开"), LastFolder::Get(), filter, &selected);
-    LastFolder::Remember(picked);
-    return picked;
+void CFileSelectDlg::RunFileDialog(QWidget* parent, const QString& filter, Answer answer) {
+    auto* dialog = new QFileDialog(parent, QStringLiteral("打开"), LastFolder::Get(), filter);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setFileMode(QFileDialog::ExistingFile);
+    dialog->selectNameFilter(filter.section(QStringLiteral(";;"), 0, 0));
+    QObject::connect(dialog, &QFileDialog::finished, dialog,
+                     [dialog, answer = std::move(answer)](int result) {
+                         const QStringList files = dialog->selectedFiles();
+                         const QString picked =
+                             result == QDialog::Accepted && !files.isEmpty() ? files.constFirst() : QString();
+                         LastFolder::Remember(picked);
+                         answer(picked);
+                     });
+    dialog->open();
 }
 
 QString CFileSelectDlg::FilterString() {

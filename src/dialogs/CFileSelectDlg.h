@@ -24,16 +24,16 @@ public:
     // The four paths as picked (empty: none).
     const PathList& Picked() const { return m_paths; }
 
-    int DoModal() override;
-
-    // The file-open dialog: given its parent and the filter list in Qt's ";;" form, returns the
-    // full path of an existing file, or an empty string when the user cancels.
-    using FilePicker = std::function<QString(QWidget* parent, const QString& filter)>;
+    // The file-open dialog: given its parent and the filter list in Qt's ";;" form, answers with
+    // the full path of an existing file, or an empty string when the user cancels.
+    using Answer = std::function<void(const QString& path)>;
+    using FilePicker = std::function<void(QWidget* parent, const QString& filter, Answer answer)>;
     // Replaces the file-open dialog (tests); an empty picker restores the default one.
     // Returns the picker in force before.
     static FilePicker SetFilePicker(FilePicker picker);
-    // The default picker: QFileDialog for one existing file, first filter selected.
-    static QString RunFileDialog(QWidget* parent, const QString& filter);
+    // The default picker: QFileDialog for one existing file, first filter selected, window-modal
+    // over parent; it answers once it is closed.
+    static void RunFileDialog(QWidget* parent, const QString& filter, Answer answer);
 
     // The filter list as "description|patterns|...||", and converted to Qt's form.
     static QString FilterString();
@@ -46,6 +46,7 @@ public:
     QString m_strFile4;
 
 protected:
+    void BeforeShow() override;
     void OnCancel() override;
     void reject() override;
 
@@ -55,6 +56,7 @@ protected:
 private:
     void CreateControls();
     void OnPickFile(int slot); // slot 0..3
+    void Picked(int slot, const QString& picked);
     QString* member(int slot);
 
     std::array<QLineEdit*, 4> m_edits{};

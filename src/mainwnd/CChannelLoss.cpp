@@ -75,7 +75,7 @@ void CChannelLoss::RetireBroken(int k) {
     if (!m_set.AnyTakesPart()) {
         emit nothingLeft();
     }
-    // The set is consistent before the box runs its own event loop, in which the ticks go on.
+    // The set is consistent before the box is up; the ticks go on under it.
     ShowErrorBox(AboutFile("打开视频文件错误!", k, path));
 }
 

@@ -145,7 +145,6 @@ void CExternalFiles::openNow(const QStringList& files) {
     for (int i = 0; i < 4; ++i) {
         m_dlg->Set().SetPath(i, i < files.size() ? files[i] : QString());
     }
-    m_dlg->m_nCurChannel = 0;
     m_dlg->OpenSelectedFiles();
 }
 

@@ -102,21 +102,30 @@ void CSavedSets::OnSaveSet() {
     if (start.isEmpty()) {
         return; // nothing open: the menu item is disabled
     }
-    QFileDialog dialog(m_dlg, Utf8("保存视频组"), start, Filter());
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setDefaultSuffix(QLatin1String(CSetFile::kSuffix));
-    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
-        LastFolder::Remember(dialog.selectedFiles().constFirst());
-        SaveSetTo(dialog.selectedFiles().constFirst());
-    }
+    auto* dialog = new QFileDialog(m_dlg, Utf8("保存视频组"), start, Filter());
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setDefaultSuffix(QLatin1String(CSetFile::kSuffix));
+    OpenFileDialog(dialog, [this](const QString& path) { SaveSetTo(path); });
 }
 
 void CSavedSets::OnOpenSet() {
-    const QString path = QFileDialog::getOpenFileName(m_dlg, Utf8("打开视频组"), LastFolder::Get(), Filter());
-    LastFolder::Remember(path);
-    if (!path.isEmpty()) {
-        OpenSetFile(path);
-    }
+    auto* dialog = new QFileDialog(m_dlg, Utf8("打开视频组"), LastFolder::Get(), Filter());
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setFileMode(QFileDialog::ExistingFile);
+    OpenFileDialog(dialog, [this](const QString& path) { OpenSetFile(path); });
+}
+
+void CSavedSets::OpenFileDialog(QFileDialog* dialog, const std::function<void(const QString&)>& then) {
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QFileDialog::finished, this, [dialog, then](int result) {
+        const QStringList chosen = dialog->selectedFiles();
+        if (result != QDialog::Accepted || chosen.isEmpty() || chosen.constFirst().isEmpty()) {
+            return;
+        }
+        LastFolder::Remember(chosen.constFirst());
+        then(chosen.constFirst());
+    });
+    dialog->open(); // window-modal over the main window
 }
 
 bool CSavedSets::SaveSetTo(const QString& path) {
@@ -262,13 +271,20 @@ bool CSavedSets::OpenSet(CSetFile set, const QString& path, const AfterOpen& the
         if (missing.size() == named) {
             return false; // nothing to open: the set in place stays
         }
+        // The rest opens once the box has been closed.
+        AfterMessageBoxes(this, [this, set, path, then] { OpenSetVideos(set, path, then); });
+        return true;
     }
+    OpenSetVideos(set, path, then);
+    return true;
+}
+
+void CSavedSets::OpenSetVideos(const CSetFile& set, const QString& path, const AfterOpen& then) {
     // The set's modes hold for this run; the settings file keeps the user's own choice.
     m_dlg->Settings().SetForRun(set.syncMode, set.reference);
     for (int k = 0; k < 4; ++k) {
         m_dlg->Set().SetPath(k, set.video[k]);
     }
-    m_dlg->m_nCurChannel = 0;
     // The open says itself what did not open.
     m_dlg->OpenPaths(!path.isEmpty(), [this, set, path, then](bool opened) {
         opened = opened && m_dlg->Set().AnyTakesPart();
@@ -279,7 +295,6 @@ bool CSavedSets::OpenSet(CSetFile set, const QString& path, const AfterOpen& the
             then(opened);
         }
     });
-    return true;
 }
 
 void CSavedSets::ApplySetFile(const CSetFile& set, const QString& path) {

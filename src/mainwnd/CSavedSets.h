@@ -14,6 +14,7 @@
 
 class CSetFile;
 class CTetravDlg;
+class QFileDialog;
 class QMenu;
 
 class CSavedSets : public QObject {
@@ -53,6 +54,10 @@ private:
     // Opens a set read from path (or made from files when path is empty): its videos, its modes
     // for this run, its offsets and position. False when refused at once; then(opened) at the end.
     bool OpenSet(CSetFile set, const QString& path, const AfterOpen& then);
+    // Its videos with its modes for this run (the missing ones left out), then(opened) at the end.
+    void OpenSetVideos(const CSetFile& set, const QString& path, const AfterOpen& then);
+    // Shows a file dialog window-modal; then(the file chosen) once it is accepted.
+    void OpenFileDialog(QFileDialog* dialog, const std::function<void(const QString&)>& then);
     // The saved set's own part once its videos are open: the recent sets, offsets, position.
     void ApplySetFile(const CSetFile& set, const QString& path);
     // Puts path first in the recent sets; says so when the list cannot be written.

@@ -12,6 +12,7 @@
 #include "mainwnd/CAudioAlignment.h"
 #include "mainwnd/CChannelLoss.h"
 #include "mainwnd/CExternalFiles.h"
+#include "mainwnd/CMainMenus.h"
 #include "mainwnd/CSavedSets.h"
 #include "mainwnd/CStatusBar.h"
 #include "mainwnd/CSyncControl.h"
@@ -67,19 +68,20 @@ QIcon FindProgramIcon() {
 
 } // namespace
 
-CTetravDlg::CTetravDlg(QWidget* parent)
-    : CBCGPDialog(IDD_TETRAV_DIALOG, parent), m_channelFactory([] { return new GstChannel; }) {
+CTetravDlg::CTetravDlg(QWidget* parent) : CBCGPDialog(IDD_TETRAV_DIALOG, parent) {
     setWindowTitle(QStringLiteral("Tetrav"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setAccessibleName(QStringLiteral("Tetrav"));
     g_hMainWnd = this;
+    SetMessageBoxOwner(this);
     const QIcon icon = FindProgramIcon();
     if (!icon.isNull()) {
         setWindowIcon(icon);
     }
 
     m_pSet = new PlaySet(this);
+    m_pSet->SetChannelFactory([](int) { return std::make_unique<GstChannel>(); });
     m_pPlay = new CTetravDlgPlay(*this);
     m_pExport = new CTetravDlgExport(*this);
     m_pOffset = new CTetravDlgOffset(*this);
@@ -89,14 +91,14 @@ CTetravDlg::CTetravDlg(QWidget* parent)
     m_pClient->setObjectName(QStringLiteral("client"));
 
     // The controls of the window template; the layout places them.
+    std::array<CVideoPane*, 4> panes{};
     for (int i = 0; i < 4; ++i) {
-        m_wndPane[i] = new CVideoPane(i, m_pClient);
+        panes[std::size_t(i)] = new CVideoPane(i, m_pClient);
     }
-    connect(m_pSet, &PlaySet::channelChanged, this, [this](int k) { m_wndPane[k]->update(); });
-    m_pPaneInfo =
-        new CTetravDlgPaneInfo(*m_pSet, {m_wndPane[0], m_wndPane[1], m_wndPane[2], m_wndPane[3]}, this);
-    m_pView = new CTetravDlgView(*this, *m_pSet, {m_wndPane[0], m_wndPane[1], m_wndPane[2], m_wndPane[3]});
-    for (CVideoPane* pane : m_wndPane) {
+    m_pPaneInfo = new CTetravDlgPaneInfo(*m_pSet, panes, this);
+    m_pView = new CTetravDlgView(*this, *m_pSet, panes);
+    connect(m_pSet, &PlaySet::channelChanged, this, [this](int k) { m_pView->Pane(k)->update(); });
+    for (CVideoPane* pane : panes) {
         connect(pane, &CVideoPane::doubleClicked, m_pView, &CTetravDlgView::OnPaneDoubleClick);
     }
     connect(m_pView, &CTetravDlgView::layoutNeeded, this, [this] {
@@ -113,7 +115,7 @@ CTetravDlg::CTetravDlg(QWidget* parent)
     connect(m_pPaneMenus, &CTetravDlgPaneMenus::command, this, &CTetravDlg::OnCommand);
     connect(m_pPaneMenus, &CTetravDlgPaneMenus::aboutToShow, m_pPaneInfo,
             &CTetravDlgPaneInfo::EnableResetPicture);
-    for (CVideoPane* pane : m_wndPane) {
+    for (CVideoPane* pane : panes) {
         connect(pane, &CVideoPane::rightClicked, m_pPaneMenus, &CTetravDlgPaneMenus::OnPaneRightClick);
     }
     m_pSound = new CTetravDlgSound(*m_pSet, *m_pBars->Volume(), this);
@@ -166,10 +168,6 @@ CTetravDlg::~CTetravDlg() {
 
 void CTetravDlg::SetCommandLineFiles(const QStringList& paths, const RunOptions& options) {
     m_pSavedSets->SetCommandLine(paths, options);
-}
-
-void CTetravDlg::SetChannelFactory(ChannelFactory factory) {
-    m_channelFactory = std::move(factory);
 }
 
 void CTetravDlg::SetChannelSync(std::unique_ptr<CChannelSync> sync) {
@@ -225,9 +223,10 @@ void CTetravDlg::resizeEvent(QResizeEvent* event) {
 
 void CTetravDlg::Relayout() {
     const bool fullScreen = m_pView->IsFullScreen();
-    m_pMenuBar->setVisible(!fullScreen);
-    const int menuHeight = fullScreen ? 0 : m_pMenuBar->sizeHint().height();
-    m_pMenuBar->setGeometry(0, 0, width(), menuHeight);
+    QMenuBar* menuBar = m_pMenus->Bar();
+    menuBar->setVisible(!fullScreen);
+    const int menuHeight = fullScreen ? 0 : menuBar->sizeHint().height();
+    menuBar->setGeometry(0, 0, width(), menuHeight);
     m_pClient->setGeometry(0, menuHeight, width(), std::max(0, height() - menuHeight));
     if (m_pBars->Created()) {
         m_pBars->SetVisible(!fullScreen);
@@ -303,8 +302,7 @@ void CTetravDlg::done(int r) {
 void CTetravDlg::OnGoto() {
     // The dialog seeks through WM_GOTO_POSITION (OnGotoPosition) before it closes. Owned by the
     // main window so that it stays above it when the window is kept on top.
-    CGotoDlg dlg(this);
-    dlg.DoModal();
+    (new CGotoDlg(this))->Open();
 }
 
 void CTetravDlg::CloseChannel(int i) {

@@ -15,7 +15,6 @@
 #include <QStringList>
 
 #include <functional>
-#include <map>
 #include <memory>
 
 struct AlignResult;
@@ -33,6 +32,7 @@ class CFrameSync;
 struct SyncSet;
 class CHotKeyManager;
 class PlaySet;
+class CMainMenus;
 class CMenuEx;
 class CStatusBar;
 class CTetravDlgBars;
@@ -64,8 +64,6 @@ class CTetravDlg : public CBCGPDialog {
     friend class CTetravDlgPlay;
 
 public:
-    using ChannelFactory = std::function<IChannel*()>;
-
     explicit CTetravDlg(QWidget* parent = nullptr);
     ~CTetravDlg() override;
 
@@ -74,8 +72,6 @@ public:
     // without files).
     void SetCommandLineFiles(const QStringList& paths, const RunOptions& options = {});
 
-    // Where new channel objects come from (default: new GstChannel).
-    void SetChannelFactory(ChannelFactory factory);
     // Replaces the synchronisation (default: the one the sync mode setting names) for good.
     void SetChannelSync(std::unique_ptr<CChannelSync> sync);
 
@@ -105,7 +101,8 @@ public:
     bool IsTimerRunning(int id) const { return m_pPlay->IsTimerRunning(id); }
     void OnTimer(int id) { m_pPlay->OnTimer(id); }
     void OnExit();
-    // The options dialog, the About box and the help, each owned by this window while open.
+    // The options dialog, the About box and the help, each owned by this window while open (the
+    // dialogs are window-modal; the command returns as soon as one is up).
     void OnOptions();
     void OnAbout();
     void OnHelpContents();
@@ -158,7 +155,8 @@ public:
 
     // ---- Access for the owner and for tests ----
     QWidget* ClientArea() const { return m_pClient; }
-    QMenuBar* MenuBar() const { return m_pMenuBar; }
+    QMenuBar* MenuBar() const;
+    CMainMenus& Menus() const { return *m_pMenus; }
     QAction* MenuAction(int commandId) const;
     // The menu item of commandId is action from now on (null: there is none).
     void KeepAction(int commandId, QAction* action);
@@ -177,11 +175,6 @@ public:
 signals:
     // The status text of the last action changed: a transport command, an open, a stop.
     void actionShown();
-
-public:
-    // ---- Data model ----
-    int m_nCurChannel = 0;
-    CVideoPane* m_wndPane[4] = {nullptr, nullptr, nullptr, nullptr};
 
 protected:
     bool OnInitDialog() override;
@@ -203,9 +196,9 @@ private:
     using AfterOpen = std::function<void(bool opened)>;
     // Opens the set's paths (OpenSelectedFiles); a set file's videos are not kept as a loose set.
     void OpenPaths(bool fromSetFile, const AfterOpen& then);
-    // The window after the open job: the total time, the volume, the controls; false (and the
-    // window idle) when nothing opened.
-    bool ShowOpenedSet(const SetOpenResult& result, bool fromSetFile);
+    // The window after the open job: the total time, the volume, the controls; then(false) (and
+    // the window idle) when nothing opened. then runs once the open's messages have been closed.
+    void ShowOpenedSet(const SetOpenResult& result, bool fromSetFile, const AfterOpen& then);
     void OnCommand(int id);
     void OnDestroy();
     void BuildMenuBar();
@@ -215,7 +208,7 @@ private:
     void PlaceWindow();
 
     QWidget* m_pClient = nullptr;
-    QMenuBar* m_pMenuBar = nullptr;
+    CMainMenus* m_pMenus = nullptr;
     CHotKeyManager* m_pHotKeys = nullptr;
     CSettingsModel* m_pSettings = nullptr;
     CSavedSets* m_pSavedSets = nullptr;
@@ -231,9 +224,7 @@ private:
     CTetravDlgPlay* m_pPlay = nullptr;
     CTetravDlgExport* m_pExport = nullptr;
     CTetravDlgOffset* m_pOffset = nullptr;
-    CChannelLoss* m_pLoss = nullptr; // what happens when a channel ends or breaks during play
-    std::map<int, QAction*> m_menuActions;
-    ChannelFactory m_channelFactory;
+    CChannelLoss* m_pLoss = nullptr;        // what happens when a channel ends or breaks during play
     CSyncControl* m_pSyncControl = nullptr; // the synchronisation in use
     bool m_bShownOnce = false;
     bool m_bDestroyed = false;

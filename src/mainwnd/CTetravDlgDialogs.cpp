@@ -12,19 +12,18 @@
 #include "settings/CSettingsModel.h"
 
 void CTetravDlg::OnOptions() {
-    COptionsDlg dlg(this, m_pSettings);
     const int rule = m_pSettings->ReferenceRule();
-    dlg.DoModal();
-    // A new reference rule applies to the set playing at once: the play time, the seek bar and
-    // the end of play follow the video the rule now picks.
-    if (m_pSettings->ReferenceRule() != rule && m_pSet->OpenCount() > 0 && m_pSet->AnyTakesPart()) {
-        m_pLoss->ChooseNewReference();
-    }
+    (new COptionsDlg(this, m_pSettings))->Open([this, rule](int) {
+        // A new reference rule applies to the set playing at once: the play time, the seek bar
+        // and the end of play follow the video the rule now picks.
+        if (m_pSettings->ReferenceRule() != rule && m_pSet->OpenCount() > 0 && m_pSet->AnyTakesPart()) {
+            m_pLoss->ChooseNewReference();
+        }
+    });
 }
 
 void CTetravDlg::OnAbout() {
-    CAboutDlg dlg(this);
-    dlg.DoModal();
+    (new CAboutDlg(this))->Open();
 }
 
 void CTetravDlg::OnHelpContents() {

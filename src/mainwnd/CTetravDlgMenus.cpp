@@ -2,6 +2,7 @@
 #include "mainwnd/CTetravDlg.h"
 
 #include "mainwnd/CAudioAlignment.h"
+#include "mainwnd/CMainMenus.h"
 #include "mainwnd/CSavedSets.h"
 #include "mainwnd/CTetravDlgCapture.h"
 #include "mainwnd/CTetravDlgExport.h"
@@ -10,61 +11,44 @@
 #include "mainwnd/CTetravDlgView.h"
 #include "uikit/Resource.h"
 
-#include <QAction>
 #include <QMenu>
-#include <QMenuBar>
-
-namespace {
-
-QString Utf8(const char* text) {
-    return QString::fromUtf8(text);
-}
-
-} // namespace
 
 void CTetravDlg::BuildMenuBar() {
-    m_pMenuBar = new QMenuBar(this);
-    m_pMenuBar->setNativeMenuBar(false);
-    auto add = [this](QMenu* menu, const char* text, int id) {
-        QAction* action = menu->addAction(Utf8(text));
-        action->setData(id);
-        connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
-        m_menuActions[id] = action;
-    };
-    QMenu* file = m_pMenuBar->addMenu(Utf8("文件"));
-    add(file, "打开文件 \tCtrl+O", ID_OPEN_FILES);
+    m_pMenus = new CMainMenus(this);
+    connect(m_pMenus, &CMainMenus::command, this, &CTetravDlg::OnCommand);
+    QMenu* file = m_pMenus->AddMenu("文件");
+    m_pMenus->Add(file, "打开文件 \tCtrl+O", ID_OPEN_FILES);
     m_pSavedSets->AddMenus(file);
     file->addSeparator();
-    add(file, "退出", ID_EXIT);
-    QMenu* play = m_pMenuBar->addMenu(Utf8("播放控制"));
+    m_pMenus->Add(file, "退出", ID_EXIT);
+    QMenu* play = m_pMenus->AddMenu("播放控制");
     const auto display = m_pView->AddDisplayItems(play);
-    m_menuActions[ID_VIEW_TOPMOST] = display[0];
-    m_menuActions[ID_VIEW_NORMAL] = display[1];
-    m_menuActions[ID_VIEW_PANE_INFO] = m_pPaneInfo->AddMenuItem(play);
+    m_pMenus->Keep(ID_VIEW_TOPMOST, display[0]);
+    m_pMenus->Keep(ID_VIEW_NORMAL, display[1]);
+    m_pMenus->Keep(ID_VIEW_PANE_INFO, m_pPaneInfo->AddMenuItem(play));
     play->addSeparator();
-    add(play, "逐帧播放   ->", ID_PLAY_STEP);
-    add(play, "逐帧后退   <-", ID_PLAY_STEP_BACK);
-    add(play, "跳至(&G) \tCtrl+G", ID_PLAY_GOTO);
-    add(play, "全部抓图", ID_CAPTURE_ALL);
-    add(play, "按声音对齐", ID_ALIGN_AUDIO);
-    add(play, "选项(&X)\tCtrl+X", ID_OPTIONS);
+    m_pMenus->Add(play, "逐帧播放   ->", ID_PLAY_STEP);
+    m_pMenus->Add(play, "逐帧后退   <-", ID_PLAY_STEP_BACK);
+    m_pMenus->Add(play, "跳至(&G) \tCtrl+G", ID_PLAY_GOTO);
+    m_pMenus->Add(play, "全部抓图", ID_CAPTURE_ALL);
+    m_pMenus->Add(play, "按声音对齐", ID_ALIGN_AUDIO);
+    m_pMenus->Add(play, "选项(&X)\tCtrl+X", ID_OPTIONS);
     m_pExport->AddMenus(file, play);
-    QMenu* help = m_pMenuBar->addMenu(Utf8("帮助 "));
-    add(help, "帮助 \tCtrl+H", ID_HELP_CONTENTS);
-    add(help, "关于", ID_APP_ABOUT);
+    QMenu* help = m_pMenus->AddMenu("帮助 ");
+    m_pMenus->Add(help, "帮助 \tCtrl+H", ID_HELP_CONTENTS);
+    m_pMenus->Add(help, "关于", ID_APP_ABOUT);
+}
+
+QMenuBar* CTetravDlg::MenuBar() const {
+    return m_pMenus->Bar();
 }
 
 void CTetravDlg::KeepAction(int commandId, QAction* action) {
-    if (action != nullptr) {
-        m_menuActions[commandId] = action;
-    } else {
-        m_menuActions.erase(commandId);
-    }
+    m_pMenus->Keep(commandId, action);
 }
 
 QAction* CTetravDlg::MenuAction(int commandId) const {
-    const auto it = m_menuActions.find(commandId);
-    return it == m_menuActions.end() ? nullptr : it->second;
+    return m_pMenus->Action(commandId);
 }
 
 void CTetravDlg::OnCommand(int id) {

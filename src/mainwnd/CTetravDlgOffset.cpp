@@ -1,6 +1,7 @@
 #include "mainwnd/CTetravDlgOffset.h"
 
 #include "mainwnd/CTetravDlg.h"
+#include "mainwnd/CTetravDlgView.h"
 
 #include "model/PlaySet.h"
 
@@ -37,10 +38,12 @@ void CTetravDlgOffset::OnSetOffset(int k) {
     if (k < 0 || k > 3) {
         return;
     }
-    COffsetDlg dlg(m_dlg.Set().Offset(k), m_dlg.Set().FrameRate(k), &m_dlg);
-    if (dlg.DoModal() == IDOK) {
-        SetChannelOffset(k, dlg.Offset());
-    }
+    auto* dlg = new COffsetDlg(m_dlg.Set().Offset(k), m_dlg.Set().FrameRate(k), &m_dlg);
+    dlg->Open([this, dlg, k](int result) {
+        if (result == IDOK) {
+            SetChannelOffset(k, dlg->Offset());
+        }
+    });
 }
 
 void CTetravDlgOffset::NudgeOffset(int k, int frames) {
@@ -56,7 +59,7 @@ void CTetravDlgOffset::NudgeOffset(int k, int frames) {
 int CTetravDlgOffset::PaneUnderPointer() const {
     const QPoint at = QCursor::pos();
     for (int k = 0; k < 4; ++k) {
-        const CVideoPane* pane = m_dlg.m_wndPane[k];
+        const CVideoPane* pane = m_dlg.View().Pane(k);
         if (pane != nullptr && pane->isVisible() && m_dlg.Set().IsOpen(k) &&
             pane->rect().contains(pane->mapFromGlobal(at))) {
             return k;

@@ -11,6 +11,7 @@
 #include "engine/IChannel.h"
 #include "mainwnd/CSavedSets.h"
 #include "mainwnd/CTetravDlgSound.h"
+#include "mainwnd/CTetravDlgView.h"
 #include "mainwnd/CVideoPane.h"
 #include "mainwnd/SetOpenJob.h"
 #include "model/PlaySet.h"
@@ -34,36 +35,37 @@ QString Utf8(const char* text) {
 void CTetravDlg::OnOpenFiles() {
     // Owned by the main window, as a dialog without a parent is owned by the application's
     // main window: it then stays above it, also when the main window is kept on top.
-    CFileSelectDlg dlg(this, {m_pSet->Path(0), m_pSet->Path(1), m_pSet->Path(2), m_pSet->Path(3)});
-    m_nCurChannel = 0;
+    auto* dlg =
+        new CFileSelectDlg(this, {m_pSet->Path(0), m_pSet->Path(1), m_pSet->Path(2), m_pSet->Path(3)});
     const int volumeBefore = m_pSound->Volume();
     m_pSound->SetVolume(0);
-    // The ticks leave the set alone while the dialog is up: a pick cancelled there empties a
-    // path for a moment, which a tick would take for the end of play, and the new volume must
-    // not reach the channels of a set that may stay.
+    // The ticks leave the set alone while the dialog is up: the new volume must not reach the
+    // channels of a set that may stay.
     const bool syncWasRunning = IsTimerRunning(TIMER_SYNC);
     const bool displayWasRunning = IsTimerRunning(TIMER_DISPLAY);
     KillTimer(TIMER_SYNC);
     KillTimer(TIMER_DISPLAY);
-    const bool confirmed = dlg.DoModal() != IDCANCEL;
-    if (!confirmed) {
-        m_pSound->SetVolume(volumeBefore);
-    } else {
-        for (int k = 0; k < PlaySet::kPanes; ++k) {
-            m_pSet->SetPath(k, dlg.Picked()[std::size_t(k)]);
+    dlg->Open([this, dlg, volumeBefore, syncWasRunning, displayWasRunning](int result) {
+        const bool confirmed = result != IDCANCEL;
+        if (!confirmed) {
+            m_pSound->SetVolume(volumeBefore);
+        } else {
+            for (int k = 0; k < PlaySet::kPanes; ++k) {
+                m_pSet->SetPath(k, dlg->Picked()[std::size_t(k)]);
+            }
         }
-    }
-    if (confirmed && m_pSet->AnyPath()) {
-        OpenSelectedFiles();
-        return;
-    }
-    // Nothing opens: the set in place goes on as it was.
-    if (syncWasRunning) {
-        SetTimer(TIMER_SYNC, 0);
-    }
-    if (displayWasRunning) {
-        SetTimer(TIMER_DISPLAY, 500);
-    }
+        if (confirmed && m_pSet->AnyPath()) {
+            OpenSelectedFiles();
+            return;
+        }
+        // Nothing opens: the set in place goes on as it was.
+        if (syncWasRunning) {
+            SetTimer(TIMER_SYNC, 0);
+        }
+        if (displayWasRunning) {
+            SetTimer(TIMER_DISPLAY, 500);
+        }
+    });
 }
 
 void CTetravDlg::OpenSelectedFiles() {
@@ -90,33 +92,29 @@ void CTetravDlg::OpenPaths(bool fromSetFile, const AfterOpen& then) {
     m_pSet->SetOpening(true);
     // The files preroll and are examined side by side while the window keeps repainting; the
     // commands that come meanwhile wait for the set (PlaySet::WhenOpen).
-    // m_nCurChannel names the channel being built while its object is made.
-    const auto factory = [this](int i) {
-        m_nCurChannel = i;
-        return m_channelFactory();
-    };
-    auto* job =
-        new SetOpenJob(*m_pSet, factory, {m_wndPane[0], m_wndPane[1], m_wndPane[2], m_wndPane[3]}, this);
-    job->SetControls({m_pMenuBar, m_pBars->ToolBar(), m_pBars->SeekBar(), m_pBars->Volume()});
+    auto* job = new SetOpenJob(*m_pSet, m_pView->Panes(), this);
+    job->SetControls({MenuBar(), m_pBars->ToolBar(), m_pBars->SeekBar(), m_pBars->Volume()});
     connect(job, &SetOpenJob::finished, this, [this, job, fromSetFile, then](const SetOpenResult& result) {
         job->deleteLater();
-        // Its messages are modal: the window may have been closed meanwhile.
-        const bool opened = ShowOpenedSet(result, fromSetFile) && !m_bDestroyed;
-        if (then) {
-            then(opened);
-        }
-        m_pSet->SetOpening(false);
+        ShowOpenedSet(result, fromSetFile, [this, then](bool opened) {
+            if (then) {
+                then(opened && !m_bDestroyed); // the window may have been closed meanwhile
+            }
+            m_pSet->SetOpening(false);
+        });
     });
     job->Start(m_pSettings->ReferenceRule());
 }
 
-bool CTetravDlg::ShowOpenedSet(const SetOpenResult& result, bool fromSetFile) {
+void CTetravDlg::ShowOpenedSet(const SetOpenResult& result, bool fromSetFile, const AfterOpen& then) {
     ShowPaneInfo();
     const double x = result.total;
     if (x == 0.0) {
         OnStop();
         ShowErrorBox(Utf8("选择视频文件错误!"));
-        return false;
+        // The set stays closed until the box is closed.
+        AfterMessageBoxes(this, [then] { then(false); });
+        return;
     }
 
     m_pSet->SetTotalTime(x);
@@ -125,26 +123,30 @@ bool CTetravDlg::ShowOpenedSet(const SetOpenResult& result, bool fromSetFile) {
         m_pSet->SetOpenedPath(k, m_pSet->Length(k) > 0.0 && m_pSet->IsOpen(k) ? m_pSet->Path(k) : QString());
     }
     SetStatusText(0, Utf8("打开文件"));
-    for (int i = 0; i < 4; ++i) {
-        QStringList messages;
-        const bool sound = m_pSet->IsReference(i) && m_pSet->Channel(i) != nullptr &&
-                           CStreamProbe::AudioStreamOf(result.facts[std::size_t(i)], i, &messages) == 1;
-        for (const QString& message : messages) {
-            ShowMessageBox(message);
+    // The reference's sound: its messages, then its volume on the slider.
+    const int ref = m_pSet->Reference();
+    QStringList messages;
+    const bool sound = ref >= 0 && m_pSet->Channel(ref) != nullptr &&
+                       CStreamProbe::AudioStreamOf(result.facts[std::size_t(ref)], ref, &messages) == 1;
+    for (const QString& message : messages) {
+        ShowMessageBox(message);
+    }
+    // The controls come back once the messages have been closed.
+    AfterMessageBoxes(this, [this, sound, ref, fromSetFile, then] {
+        if (sound && m_pSet->Channel(ref) != nullptr) {
+            m_pBars->Volume()->SetRange(0, static_cast<int>(m_pSet->Channel(ref)->GetVolume()) + 10000,
+                                        false);
+            m_pBars->Volume()->SetPos(static_cast<int>(m_pSet->Channel(ref)->GetVolume()) + 10000);
         }
-        if (sound && m_pSet->Channel(i) != nullptr) {
-            m_pBars->Volume()->SetRange(0, static_cast<int>(m_pSet->Channel(i)->GetVolume()) + 10000, false);
-            m_pBars->Volume()->SetPos(static_cast<int>(m_pSet->Channel(i)->GetVolume()) + 10000);
+        if (m_pBars->SeekBar() != nullptr) {
+            m_pBars->SeekBar()->setEnabled(true);
         }
-    }
-    if (m_pBars->SeekBar() != nullptr) {
-        m_pBars->SeekBar()->setEnabled(true);
-    }
-    m_pBars->Volume()->setEnabled(true);
-    if (!fromSetFile) {
-        m_pSavedSets->KeepLooseSet();
-    }
-    return true;
+        m_pBars->Volume()->setEnabled(true);
+        if (!fromSetFile) {
+            m_pSavedSets->KeepLooseSet();
+        }
+        then(true);
+    });
 }
 
 void CTetravDlg::ApplyRunModes(const RunOptions& options) {

@@ -20,6 +20,10 @@ public:
     // window: the main window, whose panes these are; it owns this.
     CTetravDlgView(QWidget& window, PlaySet& set, const std::array<CVideoPane*, 4>& panes);
 
+    // The video pane k (0..3), and all four.
+    CVideoPane* Pane(int k) const { return m_panes[std::size_t(k)]; }
+    const std::array<CVideoPane*, 4>& Panes() const { return m_panes; }
+
     // Adds 前端显示 and 一般显示 to the play menu; returns them in that order.
     std::array<QAction*, 2> AddDisplayItems(QMenu* play);
     // The display mode at start (no item chosen yet), and the two items' commands.

@@ -20,9 +20,8 @@ QString Utf8(const char* text) {
 
 } // namespace
 
-SetOpenJob::SetOpenJob(PlaySet& set, ChannelFactory factory, const std::array<CVideoPane*, 4>& panes,
-                       QObject* parent)
-    : QObject(parent), m_set(set), m_factory(std::move(factory)), m_panes(panes) {
+SetOpenJob::SetOpenJob(PlaySet& set, const std::array<CVideoPane*, 4>& panes, QObject* parent)
+    : QObject(parent), m_set(set), m_panes(panes) {
     m_begun.fill(Begun::NotCreated);
     m_poll = new QTimer(this);
     m_poll->setInterval(kPollMs);
@@ -71,14 +70,12 @@ void SetOpenJob::Cancel() {
     m_cancelled = true;
     m_poll->stop();
     ShowBusy(false);
-    if (!m_finishing) {
-        deleteLater();
-    }
+    deleteLater();
 }
 
 SetOpenJob::Begun SetOpenJob::StartChannel(int i, const QString& path) {
     m_set.CloseChannel(i);
-    m_set.SetChannel(i, std::unique_ptr<IChannel>(m_factory(i)));
+    m_set.SetChannel(i, m_set.MakeChannel(i));
     IChannel* channel = m_set.Channel(i);
     if (channel == nullptr || !channel->Create()) {
         return Begun::NotCreated;
@@ -155,7 +152,6 @@ void SetOpenJob::Finish() {
     if (m_cancelled) {
         return;
     }
-    m_finishing = true;
     ShowBusy(false);
     SetOpenResult result;
     for (std::size_t i = 0; i < 4; ++i) {
@@ -163,25 +159,28 @@ void SetOpenJob::Finish() {
             result.facts[i] = m_detections[i].get();
         }
     }
-    // The messages are modal: the window may be closed while one is up.
-    for (int i = 0; i < 4 && !m_cancelled; ++i) {
+    for (int i = 0; i < 4; ++i) {
         if (!m_paths[std::size_t(i)].isEmpty()) {
             FinishChannel(i, m_paths[std::size_t(i)], m_begun[std::size_t(i)]);
         }
     }
     ProbeState probe;
-    if (!m_cancelled) {
-        result.total =
-            CStreamProbe::ProbeChannels(m_set.Paths(), m_set.Channels(), m_rule, probe, result.facts.data());
+    result.total =
+        CStreamProbe::ProbeChannels(m_set.Paths(), m_set.Channels(), m_rule, probe, result.facts.data());
+    for (const QString& message : probe.messages) {
+        ShowMessageBox(message);
     }
-    for (int m = 0; m < probe.messages.size() && !m_cancelled; ++m) {
-        ShowMessageBox(probe.messages[m]);
-    }
-    m_finishing = false;
-    if (m_cancelled) {
-        deleteLater();
-        return;
-    }
+    // The set stands measured once the user has closed the open's messages; the window may be
+    // closed meanwhile (the job is then cancelled, or gone with it).
+    AfterMessageBoxes(this, [this, result, probe] {
+        if (m_cancelled) {
+            return;
+        }
+        Measured(result, probe);
+    });
+}
+
+void SetOpenJob::Measured(SetOpenResult result, const ProbeState& probe) {
     int reference = -1;
     for (int k = 0; k < 4; ++k) {
         m_set.SetLength(k, probe.length[k]);

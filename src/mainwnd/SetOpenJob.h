@@ -15,7 +15,6 @@
 #include <QWidget>
 
 #include <array>
-#include <functional>
 #include <future>
 
 class IChannel;
@@ -33,11 +32,8 @@ struct SetOpenResult {
 class SetOpenJob : public QObject {
     Q_OBJECT
 public:
-    // Makes the channel object of pane i.
-    using ChannelFactory = std::function<IChannel*(int i)>;
-
-    SetOpenJob(PlaySet& set, ChannelFactory factory, const std::array<CVideoPane*, 4>& panes,
-               QObject* parent = nullptr);
+    // The channel objects come from the set's factory (PlaySet::MakeChannel).
+    SetOpenJob(PlaySet& set, const std::array<CVideoPane*, 4>& panes, QObject* parent = nullptr);
     ~SetOpenJob() override;
 
     // While the files preroll these are disabled (and enabled again as they were).
@@ -45,8 +41,7 @@ public:
     // Starts the files of the set's paths (channels in place must be closed already); the
     // reference rule picks the reference when the set is measured.
     void Start(int referenceRule);
-    // The window closes: the job ends without finished() and deletes itself, at once or, when
-    // a message of the open is up, once that has been closed.
+    // The window closes: the job ends without finished() and deletes itself.
     void Cancel();
 
 signals:
@@ -59,9 +54,10 @@ private:
     bool Settled();
     void ShowBusy(bool busy);
     void Finish();
+    // The set measured, once the messages of the open have been closed.
+    void Measured(SetOpenResult result, const ProbeState& probe);
 
     PlaySet& m_set;
-    ChannelFactory m_factory;
     std::array<CVideoPane*, 4> m_panes;
     QList<QPointer<QWidget>> m_controls;
     QList<bool> m_wasEnabled;
@@ -71,6 +67,5 @@ private:
     int m_rule = 1;
     QTimer* m_poll = nullptr;
     bool m_busyShown = false;
-    bool m_finishing = false; // in Finish, where a message box may be up
     bool m_cancelled = false;
 };

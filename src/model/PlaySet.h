@@ -18,11 +18,17 @@ class PlaySet : public QObject {
     Q_OBJECT
 public:
     static constexpr int kPanes = 4;
+    // Makes the channel object for pane k.
+    using ChannelFactory = std::function<std::unique_ptr<IChannel>(int k)>;
 
     explicit PlaySet(QObject* parent = nullptr);
     ~PlaySet() override;
 
     // ---- Channels ----
+    // Where the channel objects of an open come from (the window gives the GStreamer one).
+    void SetChannelFactory(ChannelFactory factory) { m_factory = std::move(factory); }
+    // A new channel object for pane k (null when there is no factory).
+    std::unique_ptr<IChannel> MakeChannel(int k) const { return m_factory ? m_factory(k) : nullptr; }
     // Pane k's channel (null: none).
     IChannel* Channel(int k) const;
     // The four channels, null where there is none (valid while this set lives).
@@ -127,6 +133,7 @@ signals:
 private:
     static bool Valid(int k) { return k >= 0 && k < kPanes; }
 
+    ChannelFactory m_factory;
     std::unique_ptr<IChannel> m_channels[kPanes];
     IChannel* m_view[kPanes] = {nullptr, nullptr, nullptr, nullptr}; // m_channels' pointers
     QString m_paths[kPanes];

@@ -1,8 +1,8 @@
 #include "platform/MessageBox.h"
 
 #include "platform/FileName.h"
+#include "platform/MessageBoxQueue.h"
 #include "platform/MessageBoxRecorder.h"
-#include "uikit/Resource.h"
 
 #include <QApplication>
 #include <QDir>
@@ -25,14 +25,14 @@ QString ShownText(const QString& text, const QFontMetrics& metrics, int maxWidth
     return lines.join(QLatin1Char('\n'));
 }
 
-int ShowMessageBox(const QString& text, const QString& caption, MsgIcon icon) {
+void ShowMessageBox(const QString& text, const QString& caption, MsgIcon icon) {
     const QString title = caption.isEmpty() ? QStringLiteral("Tetrav") : caption;
     // Within the screen: two thirds of its width for the text, the rest for the icon and frame.
     const QScreen* screen = QGuiApplication::primaryScreen();
     const int maxWidth = screen != nullptr ? screen->availableGeometry().width() * 2 / 3 : 640;
     const QString shown = ShownText(text, QFontMetrics(QApplication::font("QMessageBox")), maxWidth);
     if (MessageBoxRecorder::record(text, title, icon, shown)) {
-        return IDOK;
+        return;
     }
     QMessageBox::Icon qicon = QMessageBox::NoIcon;
     switch (icon) {
@@ -48,16 +48,25 @@ int ShowMessageBox(const QString& text, const QString& caption, MsgIcon icon) {
     case MsgIcon::None:
         break;
     }
-    QMessageBox box(qicon, title, shown, QMessageBox::Ok);
-    if (shown != text) {
-        box.setDetailedText(text); // the whole text: every file, every path in full
-    }
-    box.exec();
-    return IDOK;
+    MessageBoxQueue::Instance().Show([qicon, title, shown, text](QWidget* parent) {
+        auto* box = new QMessageBox(qicon, title, shown, QMessageBox::Ok, parent);
+        if (shown != text) {
+            box->setDetailedText(text); // the whole text: every file, every path in full
+        }
+        return box;
+    });
 }
 
-int ShowErrorBox(const QString& text) {
-    return ShowMessageBox(text, QStringLiteral("错误"), MsgIcon::Error);
+void AfterMessageBoxes(QObject* context, std::function<void()> then) {
+    MessageBoxQueue::Instance().After(context, std::move(then));
+}
+
+void SetMessageBoxOwner(QWidget* owner) {
+    MessageBoxQueue::Instance().SetOwner(owner);
+}
+
+void ShowErrorBox(const QString& text) {
+    ShowMessageBox(text, QStringLiteral("错误"), MsgIcon::Error);
 }
 
 QString PaneTitle(int channel) {

@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPixmap>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -274,25 +275,25 @@ void COptionsDlg::SaveOptions() {
 }
 
 void COptionsDlg::OnBrowsePath() {
-    QString path;
     UpdateData(true);
-    if (BrowseForFolder(path, QStringLiteral("请选择截图保存的目录"))) {
+    BrowseForFolder(QStringLiteral("请选择截图保存的目录"), [this](const QString& path) {
+        UpdateData(true); // what was typed meanwhile stays
         m_strSavePath = path;
         UpdateData(false);
-    }
+    });
 }
 
-bool COptionsDlg::BrowseForFolder(QString& path, const QString& title) {
-    QString chosen = s_picker(this, title, m_strSavePath);
-    if (chosen.isEmpty()) {
-        return false;
-    }
-    chosen = QDir::cleanPath(QDir::fromNativeSeparators(chosen));
-    while (chosen.size() > 1 && chosen.endsWith(QLatin1Char('/'))) {
-        chosen.chop(1);
-    }
-    path = QDir::toNativeSeparators(chosen);
-    return true;
+void COptionsDlg::BrowseForFolder(const QString& title, const std::function<void(const QString&)>& chosen) {
+    s_picker(this, title, m_strSavePath, [self = QPointer<COptionsDlg>(this), chosen](const QString& answer) {
+        if (self == nullptr || answer.isEmpty()) {
+            return;
+        }
+        QString folder = QDir::cleanPath(QDir::fromNativeSeparators(answer));
+        while (folder.size() > 1 && folder.endsWith(QLatin1Char('/'))) {
+            folder.chop(1);
+        }
+        chosen(QDir::toNativeSeparators(folder));
+    });
 }
 
 COptionsDlg::FolderPicker COptionsDlg::SetFolderPicker(FolderPicker picker) {
@@ -301,6 +302,16 @@ COptionsDlg::FolderPicker COptionsDlg::SetFolderPicker(FolderPicker picker) {
     return previous;
 }
 
-QString COptionsDlg::RunFolderDialog(QWidget* parent, const QString& title, const QString& start) {
-    return QFileDialog::getExistingDirectory(parent, title, start, QFileDialog::ShowDirsOnly);
+void COptionsDlg::RunFolderDialog(QWidget* parent, const QString& title, const QString& start,
+                                  Answer answer) {
+    auto* dialog = new QFileDialog(parent, title, start);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setFileMode(QFileDialog::Directory);
+    dialog->setOption(QFileDialog::ShowDirsOnly);
+    QObject::connect(
+        dialog, &QFileDialog::finished, dialog, [dialog, answer = std::move(answer)](int result) {
+            const QStringList chosen = dialog->selectedFiles();
+            answer(result == QDialog::Accepted && !chosen.isEmpty() ? chosen.constFirst() : QString());
+        });
+    dialog->open();
 }

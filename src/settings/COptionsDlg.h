@@ -27,13 +27,16 @@ public:
     explicit COptionsDlg(QWidget* parent = nullptr, CSettingsModel* settings = nullptr);
     ~COptionsDlg() override;
 
-    // The folder chooser: given its parent, title and starting folder, returns the chosen
+    // The folder chooser: given its parent, title and starting folder, answers with the chosen
     // folder or an empty string when the user cancels.
-    using FolderPicker = std::function<QString(QWidget* parent, const QString& title, const QString& start)>;
+    using Answer = std::function<void(const QString& folder)>;
+    using FolderPicker =
+        std::function<void(QWidget* parent, const QString& title, const QString& start, Answer answer)>;
     // Replaces the folder chooser (tests); an empty picker restores the default one. Returns
     // the picker in force before.
     static FolderPicker SetFolderPicker(FolderPicker picker);
-    static QString RunFolderDialog(QWidget* parent, const QString& title, const QString& start);
+    // The default: Qt's folder dialog, window-modal over parent; it answers once it is closed.
+    static void RunFolderDialog(QWidget* parent, const QString& title, const QString& start, Answer answer);
 
     // Modifier flags between the settings file (Alt 1, Ctrl 2, Shift 4) and the hot key
     // control (Shift 1, Ctrl 2, Alt 4): Ctrl keeps its bit, Shift and Alt exchange theirs.
@@ -41,8 +44,8 @@ public:
     static unsigned ControlFromFileModifiers(unsigned fileModifiers);
     static unsigned FileFromControlModifiers(unsigned controlModifiers);
 
-    // Runs the folder chooser; on a choice, path holds it without a trailing separator.
-    bool BrowseForFolder(QString& path, const QString& title);
+    // Runs the folder chooser; on a choice, chosen(the folder without a trailing separator).
+    void BrowseForFolder(const QString& title, const std::function<void(const QString&)>& chosen);
 
     QString m_strSavePath; // the folder edit's text
 

@@ -14,9 +14,26 @@ CBCGPDialog::~CBCGPDialog() = default;
 
 int CBCGPDialog::DoModal() {
     ensureInitialised();
+    BeforeShow();
     m_result = IDCANCEL;
     exec();
     return m_result;
+}
+
+void CBCGPDialog::Open(std::function<void(int result)> then) {
+    ensureInitialised();
+    BeforeShow();
+    m_result = IDCANCEL;
+    connect(
+        this, &QDialog::finished, this,
+        [this, then = std::move(then)] {
+            deleteLater();
+            if (then) {
+                then(m_result);
+            }
+        },
+        Qt::SingleShotConnection);
+    open();
 }
 
 void CBCGPDialog::EndDialog(int result) {

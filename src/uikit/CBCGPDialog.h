@@ -1,10 +1,12 @@
 #pragma once
-// Base of every dialog: a modal QDialog whose DoModal returns IDOK or IDCANCEL, with the
+// Base of every dialog: a modal QDialog that ends with IDOK or IDCANCEL, with the
 // classic initialisation hook (OnInitDialog runs once, before the dialog is first shown) and
 // the XP look. Enter presses the focused push button, elsewhere it ends the dialog with IDOK;
 // Escape ends it with IDCANCEL, like the classic dialog manager, unless the subclass overrides
 // OnOK/OnCancel.
 #include <QDialog>
+
+#include <functional>
 
 class QPushButton;
 
@@ -16,8 +18,12 @@ public:
 
     int templateId() const { return m_templateId; }
 
-    // Runs the dialog modally: IDOK (1) or IDCANCEL (2).
+    // Runs the dialog modally in an event loop of its own: IDOK (1) or IDCANCEL (2). Only for a
+    // program's top-level window; a dialog over it opens with Open.
     virtual int DoModal();
+    // Shows the dialog window-modal over its parent and returns at once; once it has ended,
+    // then(IDOK or IDCANCEL) runs and the dialog deletes itself (make it with new).
+    void Open(std::function<void(int result)> then = {});
     void EndDialog(int result);
 
 protected:
@@ -26,6 +32,8 @@ protected:
     virtual bool OnInitDialog();
     virtual void OnOK();
     virtual void OnCancel();
+    // Each time the dialog is about to run (DoModal, Open).
+    virtual void BeforeShow() {}
 
     void EnableVisualManagerStyle(bool enable);
     // The dialog's IDOK (the default button, running OnOK) or IDCANCEL button (running

@@ -2,6 +2,7 @@
 // real QFileDialog behind the default picker.
 #include "dialogs/CFileSelectDlg.h"
 #include "support/FileBytes.h"
+#include "support/TestEnv.h"
 #include "uikit/CBCGPControlIds.h"
 #include "uikit/Resource.h"
 
@@ -21,6 +22,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <optional>
 
 namespace {
 
@@ -47,12 +49,13 @@ struct PickFiles : QStringList {
 class ScriptedPicker {
 public:
     ScriptedPicker() {
-        m_previous = CFileSelectDlg::SetFilePicker([this](QWidget* parent, const QString& filter) {
-            parents.push_back(parent);
-            filters.push_back(filter);
-            EXPECT_FALSE(answers.isEmpty()) << "file-open dialog run more often than scripted";
-            return answers.isEmpty() ? QString() : answers.takeFirst();
-        });
+        m_previous =
+            CFileSelectDlg::SetFilePicker([this](QWidget* parent, const QString& filter, auto answer) {
+                parents.push_back(parent);
+                filters.push_back(filter);
+                EXPECT_FALSE(answers.isEmpty()) << "file-open dialog run more often than scripted";
+                answer(answers.isEmpty() ? QString() : answers.takeFirst());
+            });
     }
     ~ScriptedPicker() { CFileSelectDlg::SetFilePicker(m_previous); }
 
@@ -290,9 +293,12 @@ TEST_F(FileSelectDlgTest, DefaultPickerIsAFileDialogWithTheFilters) {
                 w->close();
             }
         });
-        const QString answered = CFileSelectDlg::RunFileDialog(nullptr, QString::fromUtf8(kExpectedQtFilter));
+        std::optional<QString> answered;
+        CFileSelectDlg::RunFileDialog(nullptr, QString::fromUtf8(kExpectedQtFilter),
+                                      [&answered](const QString& path) { answered = path; });
+        ASSERT_TRUE(tetrav::test::WaitUntil([&] { return answered.has_value(); }, 20000)) << "no answer";
         EXPECT_TRUE(inspected) << "no file dialog appeared";
-        EXPECT_EQ(answered, accept ? dir.filePath("README") : QString());
+        EXPECT_EQ(*answered, accept ? dir.filePath("README") : QString());
     }
 }
 

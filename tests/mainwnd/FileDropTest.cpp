@@ -24,12 +24,12 @@ protected:
         }
         QDropEvent drop(QPointF(pos), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(dlg.get(), &drop);
-        // The set opens once the drop has ended.
-        QTest::qWait(50);
+        // The set opens once the drop has ended (a queued call).
+        QApplication::processEvents();
         return drop.isAccepted();
     }
     QPoint OverPane(int i) const {
-        return dlg->m_wndPane[i]->mapTo(dlg.get(), dlg->m_wndPane[i]->rect().center());
+        return dlg->View().Pane(i)->mapTo(dlg.get(), dlg->View().Pane(i)->rect().center());
     }
     QPoint OverToolBar() const { return dlg->Bars().ToolBar()->mapTo(dlg.get(), QPoint(2, 2)); }
     static QUrl File(const QString& name) { return QUrl::fromLocalFile(clip(name)); }

@@ -38,7 +38,7 @@ TEST_F(WindowTest, IdleWindowFillsTheWorkAreaWithItsControlsAndMenusAndStepsFoll
     EXPECT_TRUE(placeholder != nullptr && !placeholder->isVisible());
     const int titles[4] = {ID_PANE_TITLE_1, ID_PANE_TITLE_2, ID_PANE_TITLE_3, ID_PANE_TITLE_4};
     for (int i = 0; i < 4; ++i) {
-        const QImage shot = dlg->m_wndPane[i]->grab().toImage();
+        const QImage shot = dlg->View().Pane(i)->grab().toImage();
         EXPECT_EQ(shot.pixelColor(shot.width() / 2, shot.height() / 2), QColor(Qt::black)) << i;
         ASSERT_NE(dlg->PaneMenus().Popup(i), nullptr);
         EXPECT_EQ(CMenuEx::CommandId(dlg->PaneMenus().Popup(i)->actions().value(0)), titles[i]);
@@ -86,7 +86,7 @@ TEST_F(WindowTest, IdleWindowFillsTheWorkAreaWithItsControlsAndMenusAndStepsFoll
     InstallScriptedSet({10, 0, 10, 0}, 2, 1);
     dlg->OnPlay();
     dlg->activateWindow();
-    QWidget* targets[] = {dlg->Bars().Volume(), dlg->m_wndPane[1], dlg->Bars().SeekBar()};
+    QWidget* targets[] = {dlg->Bars().Volume(), dlg->View().Pane(1), dlg->Bars().SeekBar()};
     int expectedSteps = 0;
     for (QWidget* target : targets) {
         SCOPED_TRACE(target->metaObject()->className());
@@ -101,7 +101,7 @@ TEST_F(WindowTest, IdleWindowFillsTheWorkAreaWithItsControlsAndMenusAndStepsFoll
         EXPECT_TRUE(dlg->IsTimerRunning(TIMER_DISPLAY));
         EXPECT_EQ(Status(0), "单帧播放");
     }
-    QTest::keyClick(dlg->m_wndPane[1], Qt::Key_Left);
+    QTest::keyClick(dlg->View().Pane(1), Qt::Key_Left);
     EXPECT_EQ(scripts[0]->steps, expectedSteps);
 }
 

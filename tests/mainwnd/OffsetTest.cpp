@@ -36,20 +36,20 @@ class OffsetTest : public FrameSyncTest {
 protected:
     // Runs 跳至 from the menu, types keys over the time, presses button; returns the prefill.
     QString GotoFromMenu(const char* keys, int button) {
-        QString prefill;
-        QTimer::singleShot(300, dlg.get(), [&] {
-            auto* goto_ = qobject_cast<CGotoDlg*>(QApplication::activeModalWidget());
-            ASSERT_NE(goto_, nullptr) << "no go-to dialog";
-            auto* edit = qobject_cast<CTimeEdit*>(GetDlgItem(goto_, IDC_GOTO_TIME));
-            ASSERT_NE(edit, nullptr);
-            prefill = edit->GetTimeText();
-            edit->setCursorPosition(0);
-            QTest::keyClicks(edit, QString::fromLatin1(keys));
-            // The Right arrow in the edit moves its caret; it does not step the set.
-            QTest::keyClick(edit, Qt::Key_Right);
-            QTest::mouseClick(qobject_cast<QPushButton*>(GetDlgItem(goto_, button)), Qt::LeftButton);
-        });
         dlg->MenuAction(ID_PLAY_GOTO)->trigger();
+        auto* goto_ = qobject_cast<CGotoDlg*>(QApplication::activeModalWidget());
+        auto* edit = goto_ != nullptr ? qobject_cast<CTimeEdit*>(GetDlgItem(goto_, IDC_GOTO_TIME)) : nullptr;
+        if (edit == nullptr) {
+            ADD_FAILURE() << "no go-to dialog";
+            return {};
+        }
+        const QString prefill = edit->GetTimeText();
+        edit->setCursorPosition(0);
+        QTest::keyClicks(edit, QString::fromLatin1(keys));
+        // The Right arrow in the edit moves its caret; it does not step the set.
+        QTest::keyClick(edit, Qt::Key_Right);
+        QTest::mouseClick(qobject_cast<QPushButton*>(GetDlgItem(goto_, button)), Qt::LeftButton);
+        EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << "the go-to dialog is still up";
         Settle();
         return prefill;
     }
@@ -66,14 +66,12 @@ TEST_F(OffsetTest, PanesShowTheSameFrameThroughEveryCommand) {
     ASSERT_NO_FATAL_FAILURE(Open(kLate));
     ASSERT_EQ(dlg->Set().Reference(), 0);
     // 设置时间偏移... in pane 2's menu: the offset typed over and OK pressed.
-    QTimer::singleShot(200, dlg.get(), [] {
-        auto* offset = qobject_cast<COffsetDlg*>(QApplication::activeModalWidget());
-        ASSERT_NE(offset, nullptr) << "no offset dialog";
-        offset->TimeEdit()->setCursorPosition(0);
-        QTest::keyClicks(offset->TimeEdit(), QStringLiteral("-00:00:03.200"));
-        QTest::mouseClick(qobject_cast<QPushButton*>(GetDlgItem(offset, IDOK)), Qt::LeftButton);
-    });
     emit dlg->PaneMenus().Menu(1)->command(ID_SET_OFFSET_1 + 1);
+    auto* offset = qobject_cast<COffsetDlg*>(QApplication::activeModalWidget());
+    ASSERT_NE(offset, nullptr) << "no offset dialog";
+    offset->TimeEdit()->setCursorPosition(0);
+    QTest::keyClicks(offset->TimeEdit(), QStringLiteral("-00:00:03.200"));
+    QTest::mouseClick(qobject_cast<QPushButton*>(GetDlgItem(offset, IDOK)), Qt::LeftButton);
     EXPECT_DOUBLE_EQ(dlg->Set().Offset(1), -3.2);
     Settle();
 

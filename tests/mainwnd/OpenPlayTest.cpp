@@ -239,24 +239,20 @@ TEST_F(OpenPlayTest, FileDialogCancelKeepsThePlayingSetAndConfirmRebuildsIt) {
     dlg->Bars().Volume()->setValue(9000);
     ASSERT_EQ(dlg->Sound().Volume(), -1000);
     dlg->OnPlay();
-    const auto previous = CFileSelectDlg::SetFilePicker([](QWidget*, const QString&) { return QString(); });
-    bool emptiedInside = false;
-    QWidget* owner = nullptr;
-    QTimer::singleShot(300, [&] {
-        if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
-            owner = d->parentWidget();
-            qobject_cast<QPushButton*>(GetDlgItem(d, IDC_OPEN1))->click();
-            // The pick is emptied in the dialog; the set keeps its file until the dialog is confirmed.
-            auto* select = qobject_cast<CFileSelectDlg*>(d);
-            emptiedInside =
-                select != nullptr && select->Picked()[0].isEmpty() && dlg->Set().Path(0) == clip("c_10s.mp4");
-            QTimer::singleShot(1200, d, [d] { d->reject(); }); // longer than a display tick
-        }
-    });
+    const auto previous =
+        CFileSelectDlg::SetFilePicker([](QWidget*, const QString&, auto answer) { answer(QString()); });
     dlg->Bars().ToolBar()->ButtonAction(ID_TB_OPEN)->trigger();
+    auto* select = qobject_cast<CFileSelectDlg*>(QApplication::activeModalWidget());
+    ASSERT_NE(select, nullptr) << "no selection dialog";
+    EXPECT_EQ(select->parentWidget(), dlg.get()) << "the selection dialog stays above the main window";
+    qobject_cast<QPushButton*>(GetDlgItem(select, IDC_OPEN1))->click();
     CFileSelectDlg::SetFilePicker(previous);
-    ASSERT_TRUE(emptiedInside);
-    EXPECT_EQ(owner, dlg.get()) << "the selection dialog stays above the main window";
+    // The pick is emptied in the dialog; the set keeps its file until the dialog is confirmed.
+    EXPECT_TRUE(select->Picked()[0].isEmpty());
+    EXPECT_EQ(dlg->Set().Path(0), clip("c_10s.mp4"));
+    QTest::qWait(1200); // longer than a display tick
+    static_cast<QDialog*>(select)->reject();
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     EXPECT_EQ(dlg->Set().Path(0), clip("c_10s.mp4"));
     ASSERT_NE(dlg->Set().Channel(0), nullptr);
     EXPECT_EQ(dlg->Sound().Volume(), -1000);
@@ -267,12 +263,9 @@ TEST_F(OpenPlayTest, FileDialogCancelKeepsThePlayingSetAndConfirmRebuildsIt) {
     const double before = dlg->Set().PlayTime();
     EXPECT_TRUE(WaitUntil([&] { return dlg->Set().PlayTime() > before + 0.3; }, 3000));
 
-    QTimer::singleShot(300, [] {
-        if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
-            d->accept();
-        }
-    });
     dlg->MenuAction(ID_OPEN_FILES)->trigger();
+    ASSERT_NE(qobject_cast<CFileSelectDlg*>(QApplication::activeModalWidget()), nullptr);
+    qobject_cast<CFileSelectDlg*>(QApplication::activeModalWidget())->accept();
     ASSERT_TRUE(WaitForOpen(*dlg));
     EXPECT_FALSE(dlg->IsTimerRunning(TIMER_SYNC));
     EXPECT_NE(dlg->Set().Channel(0), nullptr);

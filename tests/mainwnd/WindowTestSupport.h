@@ -95,8 +95,8 @@ inline void ExpectLaidOut(const CTetravDlg& d) {
     const MainLayout l = LayoutOf(d);
     const int zoomed = d.View().ZoomedPane();
     for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(d.m_wndPane[i]->geometry(), i == zoomed ? l.zoomedPane : l.panes[i]) << "pane " << i + 1;
-        EXPECT_EQ(d.m_wndPane[i]->isVisible(), zoomed < 0 || i == zoomed) << "pane " << i + 1;
+        EXPECT_EQ(d.View().Pane(i)->geometry(), i == zoomed ? l.zoomedPane : l.panes[i]) << "pane " << i + 1;
+        EXPECT_EQ(d.View().Pane(i)->isVisible(), zoomed < 0 || i == zoomed) << "pane " << i + 1;
         EXPECT_EQ(d.Bars().StatusBar()->RightEdge(i), l.statusEdges[i]) << "status part " << i + 1;
     }
     EXPECT_EQ(d.Bars().ToolBar()->geometry(), l.toolBar);
@@ -132,7 +132,8 @@ protected:
         for (auto& s : scripts) {
             s = std::make_shared<ChannelScript>();
         }
-        dlg->SetChannelFactory([this] { return new ScriptedChannel(scripts[dlg->m_nCurChannel]); });
+        dlg->Set().SetChannelFactory(
+            [this](int k) { return std::make_unique<ScriptedChannel>(scripts[std::size_t(k)]); });
     }
 
     // A set in place as the open command leaves it, without probing: lengths[k] <= 0 = no channel.

@@ -2,6 +2,7 @@
 #include "WindowTestSupport.h"
 
 #include <QProcess>
+#include <QSignalSpy>
 
 namespace mainwnd_test {
 namespace {
@@ -9,12 +10,15 @@ namespace {
 class ZoomTest : public ClipWindowTest {
 protected:
     void DoubleClick(int pane) {
-        const QPoint at = dlg->m_wndPane[pane]->mapToGlobal(dlg->m_wndPane[pane]->rect().center());
+        CVideoPane* target = dlg->View().Pane(pane);
+        const QPoint at = target->mapToGlobal(target->rect().center());
+        QSignalSpy clicked(target, &CVideoPane::doubleClicked);
         ASSERT_EQ(QProcess::execute("xdotool",
                                     {"mousemove", "--sync", QString::number(at.x()), QString::number(at.y()),
                                      "click", "--repeat", "2", "--delay", "60", "1"}),
                   0);
-        QTest::qWait(150);
+        // The view acts on the double click as the pane reports it.
+        ASSERT_TRUE(clicked.count() > 0 || clicked.wait(3000)) << "the double click did not arrive";
         QApplication::processEvents();
     }
 
@@ -24,8 +28,8 @@ protected:
         EXPECT_EQ(dlg->View().ZoomedPane(), zoomed);
         ExpectLaidOut(*dlg);
         for (int i = 0; i < 4; ++i) {
-            if (dlg->Set().Channel(i) != nullptr && dlg->m_wndPane[i]->isVisible()) {
-                EXPECT_EQ(dlg->Set().Channel(i)->VideoWidget()->geometry(), dlg->m_wndPane[i]->rect())
+            if (dlg->Set().Channel(i) != nullptr && dlg->View().Pane(i)->isVisible()) {
+                EXPECT_EQ(dlg->Set().Channel(i)->VideoWidget()->geometry(), dlg->View().Pane(i)->rect())
                     << i + 1;
                 EXPECT_GE(FrameOf(i), 0) << i + 1;
             }

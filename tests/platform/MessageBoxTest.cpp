@@ -1,5 +1,5 @@
 // Message boxes stay within the screen: long paths elided in the middle, long lists summed up,
-// and the whole text kept as the box's details.
+// and the whole text kept as the box's details; they come one after another over their owner.
 #include "platform/MessageBox.h"
 #include "platform/MessageBoxRecorder.h"
 
@@ -8,8 +8,13 @@
 #include <QApplication>
 #include <QFontMetrics>
 #include <QGuiApplication>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QScreen>
 #include <QStringList>
+#include <QWidget>
+
+#include <memory>
 
 namespace {
 
@@ -55,6 +60,66 @@ TEST(MessageBoxTest, LongPathsAndLongListsStayWithinTheScreenWithTheWholeTextBeh
         EXPECT_LE(QFontMetrics(QApplication::font("QMessageBox")).horizontalAdvance(line),
                   QGuiApplication::primaryScreen()->availableGeometry().width());
     }
+}
+
+} // namespace
+
+namespace {
+
+// The boxes come one after another over their owner, without an event loop of their own: the
+// caller goes on at once, what waits for them runs once the last one before it is closed, and
+// boxes still waiting go with an owner that goes.
+TEST(MessageBoxTest, BoxesComeOneAfterAnotherAndWhatWaitsRunsOnceTheyAreClosed) {
+    auto owner = std::make_unique<QWidget>();
+    owner->resize(400, 300);
+    owner->show();
+    SetMessageBoxOwner(owner.get());
+    const auto upText = [] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        return box != nullptr && box->isVisible() ? box->text() : QString();
+    };
+    QStringList done;
+    ShowErrorBox(QStringLiteral("一"));
+    ShowMessageBox(QStringLiteral("二"));
+    AfterMessageBoxes(owner.get(), [&] {
+        done << "after two";
+        ShowMessageBox(QStringLiteral("三")); // after what waits already
+        AfterMessageBoxes(owner.get(), [&] { done << "after three"; });
+    });
+    AfterMessageBoxes(owner.get(), [&] { done << "also after two"; });
+    EXPECT_EQ(upText(), "一");
+    auto* first = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->parentWidget(), owner.get());
+    EXPECT_EQ(first->windowModality(), Qt::WindowModal);
+    EXPECT_EQ(first->windowTitle(), "错误");
+    EXPECT_TRUE(done.isEmpty());
+    first->button(QMessageBox::Ok)->click();
+    EXPECT_EQ(upText(), "二");
+    EXPECT_TRUE(done.isEmpty());
+    qobject_cast<QMessageBox*>(QApplication::activeModalWidget())->button(QMessageBox::Ok)->click();
+    EXPECT_EQ(done, QStringList({"after two", "also after two"}));
+    EXPECT_EQ(upText(), "三");
+    qobject_cast<QMessageBox*>(QApplication::activeModalWidget())->button(QMessageBox::Ok)->click();
+    EXPECT_EQ(done, QStringList({"after two", "also after two", "after three"}));
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    // Nothing up: what waits runs at once.
+    AfterMessageBoxes(owner.get(), [&] { done << "at once"; });
+    EXPECT_EQ(done.size(), 4);
+
+    // The owner goes while a box is up: the box goes with it, and so does what waited.
+    ShowErrorBox(QStringLiteral("四"));
+    ShowErrorBox(QStringLiteral("五"));
+    QObject context;
+    AfterMessageBoxes(&context, [&] { done << "after five"; });
+    EXPECT_EQ(upText(), "四");
+    owner.reset();
+    QApplication::processEvents();
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_EQ(done.size(), 4);
+    AfterMessageBoxes(&context, [&] { done << "after the owner"; });
+    EXPECT_EQ(done.last(), "after the owner") << "the queue is free again";
+    SetMessageBoxOwner(nullptr);
 }
 
 } // namespace

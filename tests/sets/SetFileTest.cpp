@@ -189,15 +189,13 @@ TEST_F(SavedSetTest, SavedSetReopensAtItsPositionWithOffsetsAndModesAndNamesMove
               QStringLiteral("0"))
         << "the settings file keeps the user's own";
     // OK in the options dialog, with only the snapshot folder changed, keeps the set's modes.
-    const auto picker =
-        COptionsDlg::SetFolderPicker([&](QWidget*, const QString&, const QString&) { return folder; });
-    QTimer::singleShot(0, [] {
-        auto* options = qobject_cast<COptionsDlg*>(QApplication::activeModalWidget());
-        ASSERT_NE(options, nullptr) << "no options dialog";
-        qobject_cast<QAbstractButton*>(GetDlgItem(options, IDC_BROWSE_PATH))->click();
-        qobject_cast<QAbstractButton*>(GetDlgItem(options, IDOK))->click();
-    });
+    const auto picker = COptionsDlg::SetFolderPicker(
+        [&](QWidget*, const QString&, const QString&, auto answer) { answer(folder); });
     dlg->OnOptions();
+    auto* options = qobject_cast<COptionsDlg*>(QApplication::activeModalWidget());
+    ASSERT_NE(options, nullptr) << "no options dialog";
+    qobject_cast<QAbstractButton*>(GetDlgItem(options, IDC_BROWSE_PATH))->click();
+    qobject_cast<QAbstractButton*>(GetDlgItem(options, IDOK))->click();
     COptionsDlg::SetFolderPicker(picker);
     EXPECT_TRUE(CSettingsFile::ReadSnapshotFolder().startsWith(folder)) << "the options were stored";
     EXPECT_EQ(dlg->Settings().SyncMode(), 1) << "storing the options keeps this run's sync mode";

@@ -39,9 +39,9 @@ protected:
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
         g_settings = CSettings{};
         m_previousPicker =
-            COptionsDlg::SetFolderPicker([this](QWidget*, const QString& title, const QString&) {
+            COptionsDlg::SetFolderPicker([this](QWidget*, const QString& title, const QString&, auto answer) {
                 m_pickerTitles << title;
-                return m_pickerAnswer;
+                answer(m_pickerAnswer);
             });
     }
     void TearDown() override {

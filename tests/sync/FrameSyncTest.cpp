@@ -58,13 +58,11 @@ INSTANTIATE_TEST_SUITE_P(Sets, FrameSyncSets, testing::Values(kMixedCodecs, kMix
 // has been retired beside the others: the state table, FrameSyncStateTest.)
 TEST_F(FrameSyncTest, ModeSwitchesActAtOnceAndAStoppedProcessRecoversInEitherMode) {
     const auto chooseInOptions = [this](int radioId) {
-        QTimer::singleShot(0, [radioId] {
-            auto* options = qobject_cast<COptionsDlg*>(QApplication::activeModalWidget());
-            ASSERT_NE(options, nullptr) << "no options dialog";
-            qobject_cast<QAbstractButton*>(GetDlgItem(options, radioId))->click();
-            qobject_cast<QAbstractButton*>(GetDlgItem(options, IDOK))->click();
-        });
         dlg->OnOptions();
+        auto* options = qobject_cast<COptionsDlg*>(QApplication::activeModalWidget());
+        ASSERT_NE(options, nullptr) << "no options dialog";
+        qobject_cast<QAbstractButton*>(GetDlgItem(options, radioId))->click();
+        qobject_cast<QAbstractButton*>(GetDlgItem(options, IDOK))->click();
     };
     const auto stallAndRecover = [this](const char* mode) {
         SCOPED_TRACE(mode);
