@@ -48,6 +48,11 @@ bool CMenuEx::LoadMenu(int nIDResource) {
     m_popup = new QMenu();
     m_popup->setObjectName(QStringLiteral("CMenuEx%1").arg(nIDResource));
     m_popup->setStyle(CMenuExStyle::Instance());
+    connect(m_popup, &QMenu::triggered, this, [this](QAction* chosen) {
+        if (const int id = CommandId(chosen); id != 0) {
+            emit command(id);
+        }
+    });
     auto addCommand = [this](const QString& text, int id) {
         QAction* a = m_popup->addAction(text);
         a->setProperty(kCommandProperty, id);
@@ -71,19 +76,10 @@ QAction* CMenuEx::AppendCommand(const QString& text, int id) {
     return a;
 }
 
-int CMenuEx::TrackPopupMenu(const QPoint& screenPos) {
-    if (m_popup == nullptr) {
-        return 0;
+void CMenuEx::TrackPopupMenu(const QPoint& screenPos) {
+    if (m_popup != nullptr) {
+        m_popup->popup(screenPos);
     }
-    QAction* chosen = m_popup->exec(screenPos);
-    if (chosen == nullptr) {
-        return 0;
-    }
-    const int id = chosen->property(kCommandProperty).toInt();
-    if (id != 0) {
-        emit command(id);
-    }
-    return id;
 }
 
 int CMenuEx::CommandId(const QAction* action) {

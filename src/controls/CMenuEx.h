@@ -18,9 +18,9 @@ public:
     QMenu* GetSubMenu(int index) const;
     // Adds an item carrying command id to the end of the popup (AppendMenu); null before LoadMenu.
     QAction* AppendCommand(const QString& text, int id);
-    // TrackPopupMenu: shows sub-menu 0 at the screen position and returns the chosen command
-    // id, or 0 when the menu was dismissed; command(id) is emitted as well.
-    int TrackPopupMenu(const QPoint& screenPos);
+    // TrackPopupMenu: shows sub-menu 0 at the screen position and returns at once; choosing an
+    // item emits command(id), dismissing the menu nothing.
+    void TrackPopupMenu(const QPoint& screenPos);
 
     // The command id an item of the popup carries (0 for none).
     static int CommandId(const QAction* action);
