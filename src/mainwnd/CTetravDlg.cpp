@@ -147,11 +147,7 @@ CTetravDlg::CTetravDlg(QWidget* parent) : CBCGPDialog(IDD_TETRAV_DIALOG, parent)
         ShowPaneInfo();
     });
     connect(m_pLoss, &CChannelLoss::nothingLeft, this, &CTetravDlg::OnStop);
-    m_pHotKeys = new CHotKeyManager(this);
     m_pCapture = new CTetravDlgCapture(*this);
-    // A hot key pressed while a set opens acts once it is open.
-    connect(m_pHotKeys, &CHotKeyManager::hotKey, m_pCapture,
-            [this](int id) { m_pSet->WhenOpen(m_pCapture, [this, id] { m_pCapture->OnHotKey(id); }); });
     // Files dropped on the window or handed over from outside.
     new CExternalFiles(this);
     new OpenInputHold(this, m_pSet);
@@ -168,6 +164,10 @@ CTetravDlg::~CTetravDlg() {
 
 void CTetravDlg::SetCommandLineFiles(const QStringList& paths, const RunOptions& options) {
     m_pSavedSets->SetCommandLine(paths, options);
+}
+
+CHotKeyManager* CTetravDlg::HotKeys() const {
+    return m_pCapture->HotKeys();
 }
 
 void CTetravDlg::SetChannelSync(std::unique_ptr<CChannelSync> sync) {
@@ -261,19 +261,18 @@ void CTetravDlg::LoadSettings() {
         CSettingsFile::Read(stored, keys);
         m_pSettings->Store(stored);
         for (int n = 0; n < 4; ++n) {
-            m_pHotKeys->RegisterHotKey((n + 1) * 100, keys[n].modifiers & 0xFFFFu,
-                                       keys[n].virtualKey & 0xFFFFu);
+            HotKeys()->RegisterHotKey((n + 1) * 100, keys[n].modifiers & 0xFFFFu,
+                                      keys[n].virtualKey & 0xFFFFu);
         }
     } else {
         WriteDefaultSettings();
         for (int n = 0; n < 4; ++n) {
-            m_pHotKeys->RegisterHotKey((n + 1) * 100, MOD_CONTROL | MOD_SHIFT,
-                                       65u + static_cast<unsigned>(n));
+            HotKeys()->RegisterHotKey((n + 1) * 100, MOD_CONTROL | MOD_SHIFT, 65u + static_cast<unsigned>(n));
         }
     }
     // The fifth hot key: every pane at one instant (Ctrl+Shift+E unless the file says otherwise).
     const HotKeySetting all = CSettingsFile::ReadCaptureAllKey();
-    m_pHotKeys->RegisterHotKey(HOTKEY_ID_ALL, all.modifiers, all.virtualKey);
+    HotKeys()->RegisterHotKey(HOTKEY_ID_ALL, all.modifiers, all.virtualKey);
     m_pView->SetDisplayMode(m_pSettings->Stored().ForeView == 1);
     m_pPaneInfo->Load();
 }
@@ -356,7 +355,7 @@ void CTetravDlg::OnDestroy() {
     }
     KillTimer(TIMER_SYNC);
     KillTimer(TIMER_DISPLAY);
-    m_pHotKeys->UnregisterAll();
+    HotKeys()->UnregisterAll();
     CPipelineReaper::Instance().WaitAll();
 }
 

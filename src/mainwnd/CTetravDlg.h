@@ -160,7 +160,7 @@ public:
     QAction* MenuAction(int commandId) const;
     // The menu item of commandId is action from now on (null: there is none).
     void KeepAction(int commandId, QAction* action);
-    CHotKeyManager* HotKeys() const { return m_pHotKeys; }
+    CHotKeyManager* HotKeys() const;
     // The settings in force: the stored ones under this run's modes (a saved set, the command line).
     CSettingsModel& Settings() const { return *m_pSettings; }
     // The set being played: its channels, files, reference, offsets, rate and play time.
@@ -209,7 +209,6 @@ private:
 
     QWidget* m_pClient = nullptr;
     CMainMenus* m_pMenus = nullptr;
-    CHotKeyManager* m_pHotKeys = nullptr;
     CSettingsModel* m_pSettings = nullptr;
     CSavedSets* m_pSavedSets = nullptr;
     CAudioAlignment* m_pAlignment = nullptr;

@@ -1,5 +1,7 @@
 #include "mainwnd/CTetravDlgCapture.h"
 
+#include "platform/CHotKeyManager.h"
+
 #include "capture/CCaptureAllWriter.h"
 #include "capture/CaptureInstant.h"
 #include "engine/IChannel.h"
@@ -27,7 +29,11 @@ constexpr int kTries = 50;
 
 } // namespace
 
-CTetravDlgCapture::CTetravDlgCapture(CTetravDlg& dlg) : QObject(&dlg), m_dlg(dlg), m_set(dlg.Set()) {}
+CTetravDlgCapture::CTetravDlgCapture(CTetravDlg& dlg)
+    : QObject(&dlg), m_dlg(dlg), m_set(dlg.Set()), m_pHotKeys(new CHotKeyManager(this)) {
+    connect(m_pHotKeys, &CHotKeyManager::hotKey, this,
+            [this](int id) { m_set.WhenOpen(this, [this, id] { OnHotKey(id); }); });
+}
 
 void CTetravDlgCapture::OnHotKey(int id) {
     // Hot keys 100, 200, 300 and 400 take a snapshot of panes 1 to 4; an empty pane does nothing.

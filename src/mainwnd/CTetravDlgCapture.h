@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QString>
 
+class CHotKeyManager;
 class CTetravDlg;
 class PlaySet;
 
@@ -14,6 +15,9 @@ public:
     // The window owns this.
     explicit CTetravDlgCapture(CTetravDlg& dlg);
 
+    // The snapshot hot keys (the window registers them from the settings); one pressed while a
+    // set opens acts once it is open.
+    CHotKeyManager* HotKeys() const { return m_pHotKeys; }
     // Hot keys 100 to 400: panes 1 to 4; 500: all at one instant.
     void OnHotKey(int id);
     // Writes pane 0..3's picture into the snapshot folder (nothing when the pane is empty).
@@ -33,4 +37,5 @@ private:
 
     CTetravDlg& m_dlg;
     PlaySet& m_set;
+    CHotKeyManager* m_pHotKeys = nullptr;
 };
