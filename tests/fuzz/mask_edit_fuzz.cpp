@@ -1,7 +1,8 @@
 // The masked time edits driven by any sequence of keys, clicks, pastes and typed characters:
 // the go-to dialog's hh:mm:ss and the offset dialog's +hh:mm:ss.mmm. After every step the text
 // fits its mask (literals in place, a sign where the sign goes, digits elsewhere), hours and
-// minutes stay within their limits, and the caret stays inside the text.
+// minutes stay within their limits, the caret stays inside the text, and the offset dialog takes
+// the offset its field shows (Enter never brings up its error box).
 #include "FuzzApplication.h"
 #include "FuzzCheck.h"
 #include "dialogs/CMaskEdit.h"
