@@ -119,7 +119,7 @@ bool CMaskEdit::KeepSecondDigitInLimit(QChar first, int field, const QString& li
 
 void CMaskEdit::TypeSelf(QChar ch) {
     m_bSelfTyping = true;
-    OnChar(ch);
+    CMaskEdit::OnChar(ch);
     m_bSelfTyping = false;
 }
 

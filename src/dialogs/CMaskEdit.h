@@ -21,8 +21,9 @@ public:
     // Whether ch may go in at the caret; collapses the selection to its start and passes over a
     // literal under the caret. Refusals of non-digits and of keys past the end beep.
     bool CheckChar(QChar ch);
-    // One character typed, as the control handles a character message.
-    void OnChar(QChar ch);
+    // One character typed, as the control handles a character message (an edit with rules of
+    // its own takes it by them).
+    virtual void OnChar(QChar ch);
     // Types ch into the control bypassing the checks (used for literals and restores).
     void TypeSelf(QChar ch);
 

@@ -90,7 +90,10 @@ bool COffsetEdit::ShowTyped(const QString& typed) {
     return true;
 }
 
-void COffsetEdit::TypeChar(QChar ch) {
+void COffsetEdit::OnChar(QChar ch) {
+    if (ch != kBackspace && !ch.isPrint()) {
+        return;
+    }
     const bool replaceAll = hasSelectedText() && selectedText().size() == text().size();
     if (replaceAll && (ch.isDigit() || ch == QLatin1Char('+') || ch == QLatin1Char('-'))) {
         setText(kZero);
@@ -186,12 +189,12 @@ void COffsetEdit::keyPressEvent(QKeyEvent* event) {
         return; // paste, cut, undo and the other editing commands are refused
     }
     if (event->key() == Qt::Key_Backspace) {
-        TypeChar(kBackspace);
+        OnChar(kBackspace);
         return;
     }
     for (const QChar ch : event->text()) {
         if (ch.isPrint()) {
-            TypeChar(ch);
+            OnChar(ch);
         }
     }
 }
@@ -200,7 +203,7 @@ void COffsetEdit::inputMethodEvent(QInputMethodEvent* event) {
     event->accept();
     for (const QChar ch : event->commitString()) {
         if (ch.isPrint()) {
-            TypeChar(ch);
+            OnChar(ch);
         }
     }
 }

@@ -19,8 +19,9 @@ public:
     explicit COffsetEdit(QWidget* parent = nullptr);
     ~COffsetEdit() override;
 
-    // One character typed (digits, sign, ':' and '.'; Backspace as QChar(8)).
-    void TypeChar(QChar ch);
+    // One character typed (digits, sign, ':' and '.'; Backspace as QChar(8)) by the rules
+    // above; other control characters change nothing.
+    void OnChar(QChar ch) override;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

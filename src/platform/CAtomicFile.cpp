@@ -172,6 +172,13 @@ bool CAtomicFile::MakeFolder(const QString& folder, int* error) {
     const QByteArray bytes = QFile::encodeName(folder);
     struct stat st {};
     int e = 0;
+    // Mostly the folder is there already: one look, not one for each part of its path.
+    if (!bytes.isEmpty() && ::stat(bytes.constData(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        if (error != nullptr) {
+            *error = 0;
+        }
+        return true;
+    }
     for (qsizetype at = 1; at <= bytes.size() && e == 0; ++at) {
         if (at != bytes.size() && bytes.at(at) != '/') {
             continue;

@@ -79,8 +79,8 @@ bool isComment(const QByteArray& line) {
     return t.startsWith(';') || t.startsWith('#');
 }
 
-// "key = value" -> (key, raw value); nothing when the line holds no key.
-std::optional<std::pair<QString, QByteArray>> keyLine(const QByteArray& line) {
+// "key = value" -> (key, raw value, viewed in line); nothing when the line holds no key.
+std::optional<std::pair<QString, QByteArrayView>> keyLine(const QByteArray& line) {
     if (isComment(line)) {
         return std::nullopt;
     }
@@ -92,7 +92,7 @@ std::optional<std::pair<QString, QByteArray>> keyLine(const QByteArray& line) {
     if (key.isEmpty()) {
         return std::nullopt;
     }
-    return std::make_pair(key, line.mid(eq + 1));
+    return std::make_pair(key, QByteArrayView(line).sliced(eq + 1));
 }
 
 bool sameName(const QString& a, const QString& b) {
