@@ -254,10 +254,10 @@ private:
     double m_shownAspect = 0.0;  // the display shape of the frame of m_shown
     GstBufferPoolRef m_pool;     // where the scaler's pictures come from now
     // Pictures out at once at the pane's size (set with the decoded frames' caps); before the
-    // pane's size is known, a picture or two at the frame's own size.
+    // pane's size is known, one at the frame's own size (more only while more are out).
     guint m_picturesOut = 6;
     size_t m_waitingMost = kMaxWaiting; // frames that wait at the gate at most in this stream
-    static constexpr guint kOwnSizePictures = 2;
+    static constexpr guint kOwnSizePictures = 1;
     // The pool offered to the decoder and the caps it is for: offered again when the decoder
     // agrees on the same format once more, so its frames are not made anew.
     GstBufferPoolRef m_decodedPool;
