@@ -262,6 +262,11 @@ GstBufferPoolRef CVideoOutput::picturePool() const {
     return GstBufferPoolRef(m_pool ? GST_BUFFER_POOL(gst_object_ref(m_pool.get())) : nullptr);
 }
 
+GstBufferPoolRef CVideoOutput::decodedPool() const {
+    std::lock_guard lock(m_mutex);
+    return GstBufferPoolRef(m_decodedPool ? GST_BUFFER_POOL(gst_object_ref(m_decodedPool.get())) : nullptr);
+}
+
 void CVideoOutput::setHold(bool hold) {
     {
         std::lock_guard lock(m_mutex);

@@ -115,6 +115,8 @@ public:
     GstSampleRef shownPicture() const;
     // The pool the pictures at the pane's size come from now; null before the first frame.
     GstBufferPoolRef picturePool() const;
+    // The pool offered to the decoder for its frames; null before the format is agreed on.
+    GstBufferPoolRef decodedPool() const;
 
     // Measurements for the benchmark: monotonic time (microseconds) of the first frame
     // painted, 0 if none yet; frames rendered and dropped by the sink.
