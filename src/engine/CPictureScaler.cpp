@@ -112,12 +112,9 @@ bool CPictureScaler::preparePool(QSize size, const GstVideoInfo& in) {
         m_caps.reset();
         return false;
     }
-    // Enough pictures for the one on screen, the one before it, a held one, one being made and
-    // two waiting at a gate; more are made only while more are out, and kept for reuse.
-    constexpr guint kPreallocated = 6;
     GstBufferPoolRef pool(gst_video_buffer_pool_new());
     GstStructure* config = gst_buffer_pool_get_config(pool.get());
-    gst_buffer_pool_config_set_params(config, m_caps.get(), guint(GST_VIDEO_INFO_SIZE(&out)), kPreallocated,
+    gst_buffer_pool_config_set_params(config, m_caps.get(), guint(GST_VIDEO_INFO_SIZE(&out)), m_poolPictures,
                                       0);
     gst_buffer_pool_config_add_option(config, GST_BUFFER_POOL_OPTION_VIDEO_META);
     // Rows start on 32-byte boundaries, as the scaler's vector code wants them.

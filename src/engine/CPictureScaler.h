@@ -34,6 +34,9 @@ public:
     GstCaps* caps() const { return m_caps.get(); }
     // The pool the pictures come from now; null before the first.
     GstBufferPool* pool() const { return m_pool.get(); }
+    // How many pictures the pools make at once, when made: as many as are out at most, so that
+    // none is made later while frames play (more are made only while more are out).
+    void setPoolSize(guint pictures) { m_poolPictures = pictures; }
 
 private:
     bool preparePool(QSize size, const GstVideoInfo& in);
@@ -46,4 +49,5 @@ private:
     GstBufferPoolRef m_pool;
     GstCapsRef m_caps;
     QSize m_poolSize;
+    guint m_poolPictures = 6;
 };

@@ -62,6 +62,8 @@ CVideoOutput::CVideoOutput() {
                       GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM |
                                       GST_PAD_PROBE_TYPE_EVENT_FLUSH),
                       &CVideoOutput::onNativeData, this, nullptr);
+    gst_pad_add_probe(sinkPad.get(), GST_PAD_PROBE_TYPE_QUERY_DOWNSTREAM, &CVideoOutput::onAllocation, this,
+                      nullptr);
     GstPadRef formatSink(gst_element_get_static_pad(format, "sink"));
     gst_element_add_pad(bin, gst_ghost_pad_new("sink", formatSink.get()));
 }
@@ -258,6 +260,11 @@ GstSampleRef CVideoOutput::shownPicture() const {
 GstBufferPoolRef CVideoOutput::picturePool() const {
     std::lock_guard lock(m_mutex);
     return GstBufferPoolRef(m_pool ? GST_BUFFER_POOL(gst_object_ref(m_pool.get())) : nullptr);
+}
+
+GstBufferPoolRef CVideoOutput::decodedPool() const {
+    std::lock_guard lock(m_mutex);
+    return GstBufferPoolRef(m_decodedPool ? GST_BUFFER_POOL(gst_object_ref(m_decodedPool.get())) : nullptr);
 }
 
 void CVideoOutput::setHold(bool hold) {

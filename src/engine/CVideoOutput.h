@@ -94,8 +94,8 @@ public:
     bool newestDamaged() const { return m_newestDamaged.load(); }
     // While held, new frames wait and the picture on screen stays; releasing shows the newest.
     void setHold(bool hold);
-    // Frames of stream times after streamNs wait (up to kMaxWaiting and the gate's budget in
-    // bytes, the oldest given up first) and the newest frame up to there is shown; while gated
+    // Frames of stream times after streamNs wait (up to WaitingAtMost() and the gate's budget
+    // in bytes, the oldest given up first) and the newest frame up to there is shown; while gated
     // the sink shows late frames instead of dropping them and asks nothing of the decoder (no
     // quality-of-service events), so a trailing channel's pictures still come. Negative: no
     // gate, frames shown as they come.
@@ -115,6 +115,8 @@ public:
     GstSampleRef shownPicture() const;
     // The pool the pictures at the pane's size come from now; null before the first frame.
     GstBufferPoolRef picturePool() const;
+    // The pool offered to the decoder for its frames; null before the format is agreed on.
+    GstBufferPoolRef decodedPool() const;
 
     // Measurements for the benchmark: monotonic time (microseconds) of the first frame
     // painted, 0 if none yet; frames rendered and dropped by the sink.
@@ -128,6 +130,11 @@ private:
     static GstFlowReturn onNewSample(GstAppSink* sink, gpointer self);
     static GstFlowReturn onNewPreroll(GstAppSink* sink, gpointer self);
     static GstPadProbeReturn onNativeData(GstPad* pad, GstPadProbeInfo* info, gpointer self);
+    // Answers the decoder's allocation query: a pool with room for every decoded frame this
+    // object and the queue in front of it can hold at once, made when the format is agreed on.
+    static GstPadProbeReturn onAllocation(GstPad* pad, GstPadProbeInfo* info, gpointer self);
+    // The most frames that wait at the gate in a stream described by info (see kMaxWaiting).
+    static guint WaitingAtMost(const GstVideoInfo& info);
     // The stream time of a sample's buffer; -1 when it has none.
     static gint64 StreamTimeOf(GstSample* sample);
     void takeSample(GstSample* sample);
@@ -206,16 +213,28 @@ private:
     GstSampleRef m_before;      // the frame painted before m_shown
     GstSampleRef m_held;        // the newest frame while the picture is held
     NativeFrame m_heldNative;   // its decoded frame
-    // Pictures made for frames on their way into the sink, oldest first.
+    // Pictures made for frames on their way into the sink, oldest first. The decoded frame is
+    // known by its buffer and time stamp, not held: one the sink drops as late goes back to the
+    // decoder's pool at once (a pool buffer comes back with another frame's time stamp).
     struct Made {
-        GstBufferRef native;
+        const GstBuffer* native = nullptr;
+        GstClockTime pts = GST_CLOCK_TIME_NONE;
         GstBufferRef picture;
         GstCapsRef caps;
         QSize size;
     };
-    static constexpr size_t kMaxMade = 4;
+    // One for the frame at the sink, one for a frame the sink dropped as late (given up when
+    // the next one is taken).
+    static constexpr size_t kMaxMade = 2;
     std::deque<Made> m_made;
+    // At most this many frames wait at the gate, within the gate's budget; the set lets a
+    // trailing channel fall 0.1 s behind before it waits for it, so no more than that and a
+    // frame (the set waits from the second tick past it) wait.
     static constexpr size_t kMaxWaiting = 12;
+    static constexpr double kWaitingSeconds = 0.1;
+    // Decoded frames on their way here at once: one being decoded, three in the queue in front
+    // of the sink, one at the sink and the one it prerolled on.
+    static constexpr guint kDecodedInFlight = 6;
     struct Waiting {
         GstSampleRef picture;
         NativeFrame native; // its decoded frame: newer ones pass while it waits
@@ -236,4 +255,13 @@ private:
     QSize m_nativeSize;          // their size with square pixels
     double m_shownAspect = 0.0;  // the display shape of the frame of m_shown
     GstBufferPoolRef m_pool;     // where the scaler's pictures come from now
+    // Pictures out at once at the pane's size (set with the decoded frames' caps); before the
+    // pane's size is known, one at the frame's own size (more only while more are out).
+    guint m_picturesOut = 6;
+    size_t m_waitingMost = kMaxWaiting; // frames that wait at the gate at most in this stream
+    static constexpr guint kOwnSizePictures = 1;
+    // The pool offered to the decoder and the caps it is for: offered again when the decoder
+    // agrees on the same format once more, so its frames are not made anew.
+    GstBufferPoolRef m_decodedPool;
+    GstCapsRef m_decodedCaps;
 };

@@ -9,6 +9,9 @@
 #include <gst/base/gstbasetransform.h>
 #include <gst/video/video.h>
 
+#include <algorithm>
+#include <cmath>
+
 QSize CVideoOutput::pictureSize(const GstVideoInfo& info) const {
     const QSize own = !m_nativeSize.isEmpty() ? m_nativeSize : QSize(info.width, info.height);
     if (m_capsSize.width() <= 1 || m_capsSize.height() <= 1) {
@@ -33,14 +36,16 @@ void CVideoOutput::takeSample(GstSample* pulled) {
         return;
     }
     QSize size;
+    guint pictures = kOwnSizePictures;
     Made made;
     {
         std::lock_guard lock(m_mutex);
         size = pictureSize(info);
+        pictures = m_capsSize.width() > 1 && m_capsSize.height() > 1 ? m_picturesOut : kOwnSizePictures;
         // The picture made for this frame on its way in, unless the size asked for changed since.
         // The ones before it were dropped as late.
         for (size_t i = 0; i < m_made.size(); ++i) {
-            if (m_made[i].native.get() == frame) {
+            if (m_made[i].native == frame && m_made[i].pts == GST_BUFFER_PTS(frame)) {
                 if (m_made[i].size == size) {
                     made = std::move(m_made[i]);
                 }
@@ -51,6 +56,7 @@ void CVideoOutput::takeSample(GstSample* pulled) {
     }
     if (!made.picture) {
         // A frame shown again (the prerolled one when play starts) or a new size: made now.
+        m_scaler.setPoolSize(pictures);
         made.picture = m_scaler.scale(frame, info, size);
         made.caps.reset(made.picture ? gst_caps_ref(m_scaler.caps()) : nullptr);
     }
@@ -82,7 +88,7 @@ void CVideoOutput::takeSample(GstSample* pulled) {
             for (const Waiting& w : m_waiting) {
                 bytes += w.bytes();
             }
-            while (!m_waiting.empty() && (m_waiting.size() >= kMaxWaiting || bytes > m_gateBudget)) {
+            while (!m_waiting.empty() && (m_waiting.size() >= m_waitingMost || bytes > m_gateBudget)) {
                 bytes -= m_waiting.front().bytes();
                 m_waiting.pop_front();
                 ++m_gateDropped;
@@ -153,10 +159,12 @@ void CVideoOutput::makePicture(GstPad* pad, GstBuffer* frame) {
     {
         std::lock_guard lock(m_mutex);
         size = pictureSize(info);
+        m_scaler.setPoolSize(m_capsSize.width() > 1 && m_capsSize.height() > 1 ? m_picturesOut
+                                                                               : kOwnSizePictures);
     }
     // Made before the sink waits for the frame's time, as a converter in front of it would, and
     // outside the lock: the window paints meanwhile.
-    Made made{GstBufferRef(gst_buffer_ref(frame)), m_scaler.scale(frame, info, size), nullptr, size};
+    Made made{frame, GST_BUFFER_PTS(frame), m_scaler.scale(frame, info, size), nullptr, size};
     if (!made.picture) {
         return;
     }
@@ -177,6 +185,46 @@ GstFlowReturn CVideoOutput::onNewSample(GstAppSink* sink, gpointer self) {
 GstFlowReturn CVideoOutput::onNewPreroll(GstAppSink* sink, gpointer self) {
     static_cast<CVideoOutput*>(self)->takeSample(gst_app_sink_pull_preroll(sink));
     return GST_FLOW_OK;
+}
+
+guint CVideoOutput::WaitingAtMost(const GstVideoInfo& info) {
+    const double fps = info.fps_n > 0 && info.fps_d > 0 ? double(info.fps_n) / info.fps_d : 30.0;
+    const size_t byTime = size_t(std::ceil(kWaitingSeconds * fps)) + 1;
+    const size_t byBytes = std::max<size_t>(1, kGateBudget / std::max<gsize>(1, GST_VIDEO_INFO_SIZE(&info)));
+    return guint(std::min({kMaxWaiting, byTime, byBytes}));
+}
+
+GstPadProbeReturn CVideoOutput::onAllocation(GstPad*, GstPadProbeInfo* info, gpointer self) {
+    GstQuery* query = GST_PAD_PROBE_INFO_QUERY(info);
+    if (GST_QUERY_TYPE(query) != GST_QUERY_ALLOCATION) {
+        return GST_PAD_PROBE_OK;
+    }
+    GstCaps* caps = nullptr;
+    gst_query_parse_allocation(query, &caps, nullptr);
+    GstVideoInfo video;
+    if (!caps || !gst_video_info_from_caps(&video, caps)) {
+        return GST_PAD_PROBE_OK;
+    }
+    // Left to itself the decoder makes a pool that starts empty and makes a frame whenever all
+    // are out: in play, each time more frames than ever before wait at the gate. This one makes
+    // them all when the format is agreed on: those on their way, the picture on screen and the
+    // one before it, and those the gate holds. It still grows rather than stall the decoder.
+    // The decoder agrees on its format again as it starts (with the same caps): the same pool,
+    // whose frames are made already, is offered again.
+    auto* out = static_cast<CVideoOutput*>(self);
+    GstBufferPoolRef pool;
+    {
+        std::lock_guard lock(out->m_mutex);
+        if (!out->m_decodedPool || !out->m_decodedCaps ||
+            !gst_caps_is_equal(out->m_decodedCaps.get(), caps)) {
+            out->m_decodedPool.reset(gst_video_buffer_pool_new());
+            out->m_decodedCaps.reset(gst_caps_ref(caps));
+        }
+        pool.reset(GST_BUFFER_POOL(gst_object_ref(out->m_decodedPool.get())));
+    }
+    const guint kept = kDecodedInFlight + 2 + WaitingAtMost(video);
+    gst_query_add_allocation_pool(query, pool.get(), guint(GST_VIDEO_INFO_SIZE(&video)), kept, 0);
+    return GST_PAD_PROBE_HANDLED;
 }
 
 GstPadProbeReturn CVideoOutput::onNativeData(GstPad* pad, GstPadProbeInfo* info, gpointer self) {

@@ -9,9 +9,15 @@
 #include <algorithm>
 
 #include <pthread.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
 #include <time.h>
+#include <unistd.h>
 
 namespace {
+
+// The niceness of the decoding threads (the rest of the program keeps its own).
+constexpr int kDecodingNice = 5;
 // How often a seek whose picture came out damaged is sent again.
 constexpr int kSeekResends = 2;
 
@@ -51,10 +57,24 @@ void onSourceSetup(GstElement*, GstElement* source, gpointer counter) {
 
 // In a streaming thread as it starts: its CPU clock, so a thread that computes for long (a type
 // finder on a slow machine) shows the open is moving though it reads and posts nothing.
+// Whether a streaming thread that starts at owner decodes (the demuxed streams' queue hands each
+// stream to its decoder in a thread of its own).
+bool DecodingThread(GstElement* owner) {
+    GstElementFactory* factory = owner ? gst_element_get_factory(owner) : nullptr;
+    return factory && g_str_equal(gst_plugin_feature_get_name(GST_PLUGIN_FEATURE(factory)), "multiqueue");
+}
+
 GstBusSyncReply onSyncMessage(GstBus*, GstMessage* msg, gpointer data) {
     GstStreamStatusType type = GST_STREAM_STATUS_TYPE_CREATE;
+    GstElement* owner = nullptr;
     if (GST_MESSAGE_TYPE(msg) == GST_MESSAGE_STREAM_STATUS &&
-        (gst_message_parse_stream_status(msg, &type, nullptr), type == GST_STREAM_STATUS_TYPE_ENTER)) {
+        (gst_message_parse_stream_status(msg, &type, &owner), type == GST_STREAM_STATUS_TYPE_ENTER)) {
+        // Decoding yields to the window, the pictures and the sound when the machine cannot do
+        // it all in time: a click is answered and the frames decoded are shown, while decoding
+        // still gets what the others leave.
+        if (DecodingThread(owner)) {
+            setpriority(PRIO_PROCESS, pid_t(syscall(SYS_gettid)), kDecodingNice);
+        }
         clockid_t clock{};
         if (pthread_getcpuclockid(pthread_self(), &clock) == 0) {
             auto& threads = **static_cast<std::shared_ptr<StreamingThreads>*>(data);

@@ -102,24 +102,46 @@ QSize sizeOf(GstSample* sample) {
 
 } // namespace
 
-// Forty frames into a small pane: every picture comes from the output's pool and a handful of
-// buffers serve them all (a buffer allocated per frame would make as many as there are frames).
-// The pictures a capture of all panes takes (the decoded frame shown and the one before it) and
-// the picture on screen are references: thirty frames later they still show what they showed.
+// Forty frames into a small pane: every picture comes from the output's pool and every decoded
+// frame from the pool the output offered the decoder, and the buffers those pools made when the
+// format was agreed on serve them all (a buffer allocated per frame, or a pool that grows while
+// frames play, would make more). The pictures a capture of all panes takes (the decoded frame
+// shown and the one before it) and the picture on screen are references: thirty frames later
+// they still show what they showed.
 TEST(VideoOutputPool, PicturesComeBackToTheOutputsPoolAndThoseKeptSurviveTheFramesAfterThem) {
     OutputPlayer player("c_10s.mp4", QSize(200, 150));
     ASSERT_TRUE(player.play());
     std::set<GstMemory*> memories;
+    std::set<GstMemory*> decoded;
     int pictures = 0;
     int foreign = 0;
+    int foreignDecoded = 0;
     int latest = -1;
     const auto look = [&](GstSample* shown) {
         GstBuffer* buffer = gst_sample_get_buffer(shown);
         GstBufferPoolRef pool = player.output.picturePool();
         foreign += !pool || buffer->pool != pool.get();
         memories.insert(gst_buffer_peek_memory(buffer, 0));
+        CVideoOutput::ShownFrame frame;
+        CVideoOutput::ShownFrame previous;
+        GstBufferPoolRef decoder = player.output.decodedPool();
+        if (player.output.shownFrames(frame, previous) && frame.frame) {
+            GstBuffer* native = gst_sample_get_buffer(frame.frame.get());
+            foreignDecoded += !decoder || native->pool != decoder.get();
+            decoded.insert(gst_buffer_peek_memory(native, 0));
+        }
         latest = frameOfPicture(shown);
         ++pictures;
+    };
+    // What each pool makes when the format is agreed on.
+    const auto made = [](GstBufferPoolRef pool) {
+        guint min = 0;
+        GstStructure* config = pool ? gst_buffer_pool_get_config(pool.get()) : nullptr;
+        if (config) {
+            gst_buffer_pool_config_get_params(config, nullptr, nullptr, &min, nullptr);
+            gst_structure_free(config);
+        }
+        return size_t(min);
     };
     ASSERT_TRUE(player.playUntil(0, 10, look));
     CVideoOutput::ShownFrame now;
@@ -136,7 +158,11 @@ TEST(VideoOutputPool, PicturesComeBackToTheOutputsPoolAndThoseKeptSurviveTheFram
     ASSERT_TRUE(player.playUntil(streamTime(picture.get()), 30, look));
     EXPECT_GE(pictures, 20);
     EXPECT_EQ(foreign, 0) << "pictures not from the output's pool";
-    EXPECT_LE(memories.size(), 8u) << "buffers for " << pictures << " pictures";
+    EXPECT_EQ(foreignDecoded, 0) << "decoded frames not from the pool offered to the decoder";
+    EXPECT_LE(memories.size(), made(player.output.picturePool()))
+        << "buffers for " << pictures << " pictures";
+    EXPECT_LE(decoded.size(), made(player.output.decodedPool())) << "decoded frames made while playing";
+    EXPECT_GE(made(player.output.decodedPool()), 8u);
     EXPECT_GE(latest, nowNumber + 25);
     EXPECT_EQ(frameOfDecoded(now.frame), nowNumber);
     EXPECT_EQ(frameOfDecoded(before.frame), beforeNumber);
