@@ -55,8 +55,6 @@ void onSourceSetup(GstElement*, GstElement* source, gpointer counter) {
     }
 }
 
-// In a streaming thread as it starts: its CPU clock, so a thread that computes for long (a type
-// finder on a slow machine) shows the open is moving though it reads and posts nothing.
 // Whether a streaming thread that starts at owner decodes (the demuxed streams' queue hands each
 // stream to its decoder in a thread of its own).
 bool DecodingThread(GstElement* owner) {
@@ -64,6 +62,8 @@ bool DecodingThread(GstElement* owner) {
     return factory && g_str_equal(gst_plugin_feature_get_name(GST_PLUGIN_FEATURE(factory)), "multiqueue");
 }
 
+// In a streaming thread as it starts: its CPU clock, so a thread that computes for long (a type
+// finder on a slow machine) shows the open is moving though it reads and posts nothing.
 GstBusSyncReply onSyncMessage(GstBus*, GstMessage* msg, gpointer data) {
     GstStreamStatusType type = GST_STREAM_STATUS_TYPE_CREATE;
     GstElement* owner = nullptr;
