@@ -254,10 +254,9 @@ void CTetravDlgPlay::OnTimer(int id) {
 }
 
 void CTetravDlgPlay::ShowPlace() {
-    // Paused, the ticks that read the play time stand still: a seek or step moves it too.
-    if (!IsTimerRunning(TIMER_SYNC)) {
-        ReadPlayTime();
-    }
+    // The play time as the reference shows it now: paused, the ticks that read it stand still,
+    // and a seek that has just landed put its pictures up after the last tick read the old one.
+    ReadPlayTime();
     // The thumb stays where the user holds it, or clicked it until the set is there.
     const bool held = QWidget::mouseGrabber() == m_dlg.Bars().SeekBar();
     const bool moving = m_dlg.m_pSyncControl->Busy();

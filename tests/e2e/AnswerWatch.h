@@ -12,6 +12,8 @@
 
 #include <QImage>
 
+#include <utility>
+
 #include <vector>
 
 namespace tetrav::test {
@@ -52,9 +54,11 @@ public:
         }
     }
 
-    // After a command: text is the status text it shows (empty: none), barX where it puts the
-    // thumb (-1: nowhere), noOp that the set was already where it puts it; what names it.
-    void after(const char* text, int barX, bool noOp, const QString& what, AnswerFigures& figures) {
+    // After a command: text is the status text it shows (empty: none), bar the span of the seek
+    // bar where it puts the thumb's middle (empty: nowhere; a click lands on a key frame near the
+    // place), noOp that the set was already where it puts it; what names it.
+    void after(const char* text, std::pair<int, int> bar, bool noOp, const QString& what,
+               AnswerFigures& figures) {
         const QString shown = QString::fromUtf8(text);
         const bool newText = !shown.isEmpty() && shown != m_status;
         m_status = shown.isEmpty() ? m_status : shown;
@@ -62,7 +66,8 @@ public:
             return;
         }
         const qint64 given = m_s.nowMs();
-        const double ms = m_playing && !newText && barX < 0 ? -2.0 : wait(newText, barX);
+        const bool onBar = bar.first >= 0;
+        const double ms = m_playing && !newText && !onBar ? -2.0 : wait(newText, bar);
         if (ms >= 0.0) {
             figures.ms.push_back(ms);
             figures.given.push_back(double(given - m_from));
@@ -95,10 +100,10 @@ private:
 
     // Waits (1 s at most) for the first change where the command shows itself: its time in ms,
     // -1 when nothing changed there.
-    double wait(bool newText, int barX) {
+    double wait(bool newText, std::pair<int, int> bar) {
         QRect thumb;
-        if (barX >= 0) {
-            thumb = QRect(barX - 6, m_bar.top() + 2, 12, m_bar.height() - 4);
+        if (bar.first >= 0) {
+            thumb = QRect(bar.first - 6, m_bar.top() + 2, bar.second - bar.first + 12, m_bar.height() - 4);
         }
         qint64 at = -1;
         WaitUntil(

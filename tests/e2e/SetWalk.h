@@ -139,8 +139,8 @@ private:
         m_givenMs = m_s.nowMs();
         m_answer.before(m_timed, m_wasPlaying);
     }
-    void answered(const char* text, int barX = -1) {
-        m_answer.after(text, barX, m_noOp, m_log.last(), m_fig.answers);
+    void answered(const char* text, std::pair<int, int> bar = {-1, -1}) {
+        m_answer.after(text, bar, m_noOp, m_log.last(), m_fig.answers);
     }
     void replied(const char* text) { m_answer.replied(text, m_log.last(), m_fig.answers); }
 
@@ -207,12 +207,16 @@ private:
                 return {Expect::Frame, 0, m_frame};
             }
             log(QStringLiteral("seek-bar click at x %1 (%2 s)").arg(at.x()).arg(seconds, 0, 'f', 2));
-            // Playing, the thumb may already cover the place: then its jump is no mark.
-            const bool covered = m_playing && std::abs(thumbX(false) - at.x()) <= kThumbWidth;
+            // The thumb shows the place clicked, then the key frame the set lands on: its mark
+            // is anywhere within a key-frame reach. Playing, the thumb may already be there:
+            // then its jump is no mark.
+            const std::pair<int, int> reach{reachX(seconds - kKeyReach), reachX(seconds + kKeyReach)};
+            const int now = m_playing ? thumbX(false) : -1000;
+            const bool covered = now >= reach.first - kThumbWidth && now <= reach.second + kThumbWidth;
             acting();
             m_clickAt = m_s.nowMs();
             m_s.click(at);
-            answered("", covered ? -1 : at.x());
+            answered("", covered ? std::pair{-1, -1} : reach);
             return {Expect::KeyNear, seconds, 0, m_playing};
         }
         case Cmd::Drag: {
@@ -235,7 +239,7 @@ private:
                  << "1";
             acting();
             m_s.xdotool(args);
-            answered("", b.x());
+            answered("", {b.x(), b.x()});
             return {Expect::KeyNear, to, 0, m_playing, true};
         }
         case Cmd::Right:
@@ -290,6 +294,13 @@ private:
 
     // The middle of the seek bar's thumb on the screen.
     static constexpr int kThumbWidth = WalkControls::kThumbWidth;
+    // How far from a place the reference's key frame nearest it may be (half a key-frame
+    // interval), and what the place of a pointer on the bar is known to (a few tenths).
+    static constexpr double kKeyReach = kRefGop / 25.0 / 2.0 + 0.4;
+    int reachX(double seconds) const {
+        double unused = 0;
+        return m_controls.barPoint(std::clamp(seconds / kRefLength, 0.0, 1.0), &unused).x();
+    }
     int thumbX(bool rested = true) {
         // Paused, the thumb follows the set as soon as a move lands (the figure: how soon it
         // was seen there). Where a move is on its way, the thumb as it is.
@@ -340,10 +351,8 @@ private:
             return e.playingTime || m_playing ? t >= e.frame / 25.0 - 0.05 && t <= e.frame / 25.0 + played
                                               : n == e.frame;
         case Expect::KeyNear: {
-            // The key frame of the reference nearest the place, within half a key-frame interval
-            // of it (and what it played since). The place of a pointer on the bar is known to a few
-            // tenths.
-            const double slack = kRefGop / 25.0 / 2.0 + 0.4;
+            // The key frame of the reference nearest the place (and what it played since).
+            const double slack = kKeyReach;
             if (!m_playing && n % kRefGop != 0) {
                 return false;
             }

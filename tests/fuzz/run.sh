@@ -4,7 +4,7 @@
 # keeps what it finds in FOLDER/corpus/NAME and starts from that too, else it works in a folder
 # of its own that goes at the end. A crash, hang, leak or sanitizer report is saved as
 # FOLDER/artifacts/NAME-* and fails the run. FUZZ_RUNS=N stops each target after N inputs
-# (the seconds still bound it).
+# (the seconds still bound it); FUZZ_TIMEOUT=S lets one input take S seconds (10).
 set -euo pipefail
 out=${1:?usage: run.sh FOLDER SECONDS [NAME...]}
 out=$(cd "$out" && pwd) # the targets may change their working folder
@@ -41,7 +41,7 @@ for name in "${names[@]}"; do
     else
         work=$(mktemp -d "$out/run-$name.XXXXXX")
     fi
-    args=(-max_total_time="$seconds" -timeout=10 -rss_limit_mb=4096 -print_final_stats=1
+    args=(-max_total_time="$seconds" -timeout="${FUZZ_TIMEOUT:-10}" -rss_limit_mb=4096 -print_final_stats=1
           -artifact_prefix="$out/artifacts/$name-")
     [ -n "${FUZZ_RUNS:-}" ] && args+=(-runs="$FUZZ_RUNS")
     [ -f "$here/$name.dict" ] && args+=(-dict="$here/$name.dict")
