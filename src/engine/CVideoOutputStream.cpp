@@ -4,6 +4,7 @@
 #include "engine/CVideoOutput.h"
 
 #include "engine/CPictureView.h"
+#include "engine/PicturePool.h"
 
 #include <gst/app/gstappsink.h>
 #include <gst/base/gstbasetransform.h>
@@ -196,13 +197,9 @@ guint CVideoOutput::WaitingAtMost(const GstVideoInfo& info) {
 
 GstPadProbeReturn CVideoOutput::onAllocation(GstPad*, GstPadProbeInfo* info, gpointer self) {
     GstQuery* query = GST_PAD_PROBE_INFO_QUERY(info);
-    if (GST_QUERY_TYPE(query) != GST_QUERY_ALLOCATION) {
-        return GST_PAD_PROBE_OK;
-    }
-    GstCaps* caps = nullptr;
-    gst_query_parse_allocation(query, &caps, nullptr);
     GstVideoInfo video;
-    if (!caps || !gst_video_info_from_caps(&video, caps)) {
+    GstCaps* caps = RawVideoAllocation(query, video);
+    if (!caps) {
         return GST_PAD_PROBE_OK;
     }
     // Left to itself the decoder makes a pool that starts empty and makes a frame whenever all

@@ -4,17 +4,24 @@
 
 #include <gst/video/video.h>
 
-// Answers a video allocation query with a pool of pictures for its caps, reused frame after
-// frame (without one, a scaler allocates every picture anew and the kernel clears each one).
-// Returns the pool offered, or nothing when the query is no allocation query for raw video.
-inline GstBufferPoolRef OfferPicturePool(GstQuery* query) {
+// The caps (not a reference of its own) and the format of an allocation query for raw video;
+// nullptr when the query is another one.
+inline GstCaps* RawVideoAllocation(GstQuery* query, GstVideoInfo& video) {
     if (GST_QUERY_TYPE(query) != GST_QUERY_ALLOCATION) {
         return nullptr;
     }
     GstCaps* caps = nullptr;
     gst_query_parse_allocation(query, &caps, nullptr);
+    return caps && gst_video_info_from_caps(&video, caps) ? caps : nullptr;
+}
+
+// Answers a video allocation query with a pool of pictures for its caps, reused frame after
+// frame (without one, a scaler allocates every picture anew and the kernel clears each one).
+// Returns the pool offered, or nothing when the query is no allocation query for raw video.
+inline GstBufferPoolRef OfferPicturePool(GstQuery* query) {
     GstVideoInfo video;
-    if (!caps || !gst_video_info_from_caps(&video, caps)) {
+    GstCaps* caps = RawVideoAllocation(query, video);
+    if (!caps) {
         return nullptr;
     }
     // Enough pictures for the one on screen, the one before it, a held one and the sink's
