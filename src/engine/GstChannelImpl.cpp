@@ -18,8 +18,11 @@ namespace {
 
 // The niceness of the decoding threads (the rest of the program keeps its own).
 constexpr int kDecodingNice = 5;
-// How often a seek whose picture came out damaged is sent again.
+// How often a seek whose picture came out damaged, or far past its place, is sent again.
 constexpr int kSeekResends = 2;
+// How far past its place an exact seek may land: a frame further on where the stream has a gap
+// (variable frame rates), never the next key frame.
+constexpr gint64 kExactLandingNs = 200 * GST_MSECOND;
 
 using ByteCounter = std::shared_ptr<std::atomic<guint64>>;
 
@@ -407,12 +410,15 @@ bool GstChannel::Impl::seekLanded() {
     if (video->answeredSeqnum() != seekSeqnum) {
         return false; // an older seek's end: this one's picture has not come yet
     }
-    if (!video->newestDamaged() || seekResends >= kSeekResends) {
+    gint64 newest = 0;
+    const bool pastPlace = (seekFlags & GST_SEEK_FLAG_ACCURATE) && video->newestStreamTime(newest) &&
+                           newest - startOffsetNs > seekTargetNs + kExactLandingNs;
+    if ((!video->newestDamaged() && !pastPlace) || seekResends >= kSeekResends) {
         return true;
     }
     // A demuxer that lands past the key frame before the target (MPEG-TS, given seeks in quick
-    // succession) hands the decoder a frame without its references: the same seek again
-    // lands right.
+    // succession) hands the decoder frames without their references: it shows them damaged, or
+    // drops them and lands on the next key frame. The same seek again lands right.
     const int resends = seekResends + 1;
     if (!sendSeek(seekRate, seekFlags, seekTargetNs)) {
         return true;

@@ -150,7 +150,8 @@ struct GstChannel::Impl : ChannelBusObserver::Handler {
     bool sendSeek(double seekRateValue, GstSeekFlags how, gint64 targetNs);
     // At a pipeline's ASYNC_DONE while seeking: whether it ends the newest seek. Not when it is
     // an older seek's end that was still waiting on the bus, nor when the seek's picture came
-    // out damaged (the seek is then sent again, at most kSeekResends times).
+    // out damaged or an exact seek's far past its place (the seek is then sent again, at most
+    // kSeekResends times).
     bool seekLanded();
     bool applyRate(double newRate);
     // Reads what the prerolled pipeline offers: streams, duration, start, seekability.

@@ -217,6 +217,20 @@ private:
             m_clickAt = m_s.nowMs();
             m_s.click(at);
             answered("", covered ? std::pair{-1, -1} : reach);
+            // Playing, the thumb goes to the place and plays on from there: it never shows the
+            // place the set left, not even while the new pictures are on their way.
+            if (m_playing && std::abs(now - at.x()) > reachX(4.0) - reachX(0.0)) {
+                WaitUntil(
+                    [&] {
+                        const double v = m_controls.thumbValueNow();
+                        if (!std::isnan(v) && std::abs(m_controls.thumbX(v) - now) <= kThumbWidth / 2) {
+                            m_wentBack =
+                                QStringLiteral("the thumb went back to x %1").arg(m_controls.thumbX(v));
+                        }
+                        return !m_wentBack.isEmpty();
+                    },
+                    600, 10);
+            }
             return {Expect::KeyNear, seconds, 0, m_playing};
         }
         case Cmd::Drag: {
@@ -383,6 +397,9 @@ private:
     // Waits on the screen until the command has landed (8 s at most), then checks the set.
     bool settle(const QString& what, const Expect& e) {
         const qint64 since = m_s.nowMs();
+        if (!m_wentBack.isEmpty()) {
+            return fail(QStringLiteral("%1: %2").arg(what, m_wentBack), m_s.read());
+        }
         // Paused: the same pictures, of one instant, for longer than a frame of the reference
         // at the rate (a pausing pipeline may still put up one more frame).
         // A command whose frame the walk cannot tell (a step or pause given while playing stops
@@ -497,6 +514,7 @@ private:
     int m_frame = 0;   // the reference's frame when the last command landed
     double m_at = 0.0; // and its time
     qint64 m_clickAt = -1;
+    QString m_wentBack;    // a click's thumb seen back where the set stood before it
     qint64 m_givenMs = -1; // when the newest command was given
     std::array<int, 4> m_nudged{0, 0, 0, 0};
 };

@@ -58,6 +58,8 @@ public:
             1500, 20);
         return position;
     }
+    // The bar's value as a screen reader reads it now (NaN: unread).
+    double thumbValueNow() { return m_s.value(QStringLiteral("播放进度")); }
     // The middle of the thumb at a value: between the arrows (the track is the bar less three
     // thumb widths).
     int thumbX(double value) const {
