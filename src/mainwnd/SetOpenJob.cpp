@@ -8,11 +8,15 @@
 #include <QApplication>
 #include <QTimer>
 
+#include <algorithm>
 #include <chrono>
 
 namespace {
 
 constexpr int kPollMs = 10;
+// How long a stream without a length plays to tell it (a parser estimates it within a few
+// frames; a slow machine takes longer).
+constexpr qint64 kMeasureMs = 3000;
 
 QString Utf8(const char* text) {
     return QString::fromUtf8(text);
@@ -26,9 +30,10 @@ SetOpenJob::SetOpenJob(PlaySet& set, const std::array<CVideoPane*, 4>& panes, QO
     m_poll = new QTimer(this);
     m_poll->setInterval(kPollMs);
     connect(m_poll, &QTimer::timeout, this, [this] {
-        if (Settled()) {
+        const bool measuring = m_measuring.isValid();
+        if (measuring ? LengthsMeasured() : Settled()) {
             m_poll->stop();
-            Finish();
+            measuring ? Probe() : Finish();
         }
     });
 }
@@ -152,11 +157,9 @@ void SetOpenJob::Finish() {
     if (m_cancelled) {
         return;
     }
-    ShowBusy(false);
-    SetOpenResult result;
     for (std::size_t i = 0; i < 4; ++i) {
         if (m_detections[i].valid()) {
-            result.facts[i] = m_detections[i].get();
+            m_result.facts[i] = m_detections[i].get();
         }
     }
     for (int i = 0; i < 4; ++i) {
@@ -164,6 +167,74 @@ void SetOpenJob::Finish() {
             FinishChannel(i, m_paths[std::size_t(i)], m_begun[std::size_t(i)]);
         }
     }
+    if (StartMeasuring()) {
+        ShowBusy(true);
+        m_poll->start();
+        return;
+    }
+    Probe();
+}
+
+bool SetOpenJob::StartMeasuring() {
+    for (int k = 0; k < 4; ++k) {
+        IChannel* channel = m_set.Channel(k);
+        const StreamFacts& found = m_result.facts[std::size_t(k)];
+        double length = 0.0;
+        const bool video = std::any_of(found.streams.begin(), found.streams.end(),
+                                       [](const StreamFacts::Stream& stream) { return stream.video; });
+        // The examination plays such a stream a tenth of a second at most for its length: on a
+        // busy machine it may well have none.
+        if (channel == nullptr || !channel->IsPaused() || channel->GetDuration(length) ||
+            found.failure != 0 || !video) {
+            continue;
+        }
+        m_volume[std::size_t(k)] = channel->GetVolume();
+        channel->SetVolume(-10000);
+        channel->HoldPicture(true);
+        if (channel->Run()) {
+            m_length[std::size_t(k)] = Length::Playing;
+            if (!m_measuring.isValid()) {
+                m_measuring.start();
+            }
+        } else {
+            channel->HoldPicture(false);
+            channel->SetVolume(m_volume[std::size_t(k)]);
+        }
+    }
+    return m_measuring.isValid();
+}
+
+bool SetOpenJob::LengthsMeasured() {
+    // Past the time allowed, a stream goes back without its length (it takes no part in play),
+    // and one that does not come back in as long again shows what it has.
+    const qint64 spent = m_measuring.elapsed();
+    bool done = true;
+    for (int k = 0; k < 4; ++k) {
+        IChannel* channel = m_set.Channel(k);
+        Length& state = m_length[std::size_t(k)];
+        if (channel == nullptr || channel->HasFailed()) {
+            state = Length::Known;
+            continue;
+        }
+        double length = 0.0;
+        if (state == Length::Playing && (channel->GetDuration(length) || spent > kMeasureMs)) {
+            channel->Pause();
+            channel->SetCurrentPositionExact(0.0);
+            state = Length::Returning;
+        }
+        if (state == Length::Returning && (channel->IsSettled() || spent > 2 * kMeasureMs)) {
+            channel->HoldPicture(false);
+            channel->SetVolume(m_volume[std::size_t(k)]);
+            state = Length::Known;
+        }
+        done = done && state == Length::Known;
+    }
+    return done;
+}
+
+void SetOpenJob::Probe() {
+    ShowBusy(false);
+    SetOpenResult result = m_result;
     ProbeState probe;
     result.total =
         CStreamProbe::ProbeChannels(m_set.Paths(), m_set.Channels(), m_rule, probe, result.facts.data());

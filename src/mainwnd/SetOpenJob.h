@@ -8,6 +8,7 @@
 // The busy cursor is shown and the given controls take no command while the files preroll.
 #include "engine/CStreamProbe.h"
 
+#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -54,6 +55,12 @@ private:
     bool Settled();
     void ShowBusy(bool busy);
     void Finish();
+    // Videos that give their length only once they play (raw H.264 streams) play a moment,
+    // silent and unseen, until they tell it; then they go back to their first picture. False
+    // when no channel needs it.
+    bool StartMeasuring();
+    bool LengthsMeasured();
+    void Probe();
     // The set measured, once the messages of the open have been closed.
     void Measured(SetOpenResult result, const ProbeState& probe);
 
@@ -66,6 +73,11 @@ private:
     std::array<std::future<StreamFacts>, 4> m_detections;
     int m_rule = 1;
     QTimer* m_poll = nullptr;
+    enum class Length { Known, Playing, Returning };
+    std::array<Length, 4> m_length{};
+    std::array<long, 4> m_volume{};
+    QElapsedTimer m_measuring; // since the first stream without a length started playing
+    SetOpenResult m_result;
     bool m_busyShown = false;
     bool m_cancelled = false;
 };

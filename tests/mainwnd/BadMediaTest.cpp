@@ -116,9 +116,16 @@ public:
             return;
         }
 
+        // Opened on its first picture, also a stream that had to play a moment to tell its length.
+        const bool badPlays = f.outcome == Outcome::Plays;
+        double at = -1.0;
+        if (badPlays) {
+            ASSERT_NE(dlg.Set().Channel(pane), nullptr);
+            EXPECT_TRUE(dlg.Set().Channel(pane)->GetShownPosition(at));
+            EXPECT_LT(at, 0.1);
+        }
         dlg.OnPlay();
         // Every channel with a length plays; the others have nothing play could start.
-        const bool badPlays = f.outcome == Outcome::Plays;
         const auto played = [&](int k) {
             return dlg.Set().Path(k).isEmpty() || (k == pane && !badPlays) || dlg.Set().Position(k) > 1.0;
         };
