@@ -62,13 +62,6 @@ INSTANTIATE_TEST_SUITE_P(
         DecodeCase{"not_media", clip("bad/text.avi"), AudioStatus::Undecodable, 0.0}),
     [](const ::testing::TestParamInfo<DecodeCase>& info) { return std::string(info.param.name); });
 
-TEST(Align, CancelledDecodingStopsWithNothing) {
-    const std::atomic<bool> cancel{true};
-    const DecodedAudio audio = CAudioDecoder::Decode(Uri(alignClip("cam1.mp4")), {}, cancel);
-    EXPECT_EQ(int(audio.status), int(AudioStatus::Cancelled));
-    EXPECT_TRUE(audio.samples.empty());
-}
-
 // The lag is looked for in the tracks' beginnings first, then in twice as much: from the whole
 // of these clips at once (they are shorter than the first look) or from two seconds on, where the
 // cameras' beginnings do not overlap at first (camera 3 starts 9 s after camera 1).
@@ -146,8 +139,14 @@ INSTANTIATE_TEST_SUITE_P(Align, Stages, ::testing::Values(30.0, 2.0),
                                                        : std::string("from_two_seconds_on");
                          });
 
-// Cancelling while the tracks are read ends the run promptly and places no pane.
-TEST(Align, CancelledRunPlacesNothing) {
+// Cancelled, a decoding gives nothing; cancelling while the tracks are read ends the run promptly
+// and places no pane.
+TEST(Align, CancelledDecodingGivesNothingAndACancelledRunPlacesNothing) {
+    const std::atomic<bool> cancelled{true};
+    const DecodedAudio audio = CAudioDecoder::Decode(Uri(alignClip("cam1.mp4")), {}, cancelled);
+    EXPECT_EQ(int(audio.status), int(AudioStatus::Cancelled));
+    EXPECT_TRUE(audio.samples.empty());
+
     std::atomic<bool> cancel{false};
     const AlignResult result = CAudioAligner::Run(
         {Uri(alignClip("cam1.mp4")), Uri(alignClip("cam2.mkv")), Uri(alignClip("cam3.mkv")), {}}, 0, {},

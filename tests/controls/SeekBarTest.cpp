@@ -68,11 +68,18 @@ protected:
     std::vector<int> positionsSeen; // what the owner reads back at each notification
 };
 
-TEST(SeekBarCreation, WithoutThePlaceholderCreationFailsAndAClickMovesSilently) {
+// Without the placeholder, or vertical (the bar is horizontal only, and leaves the placeholder in
+// place), creation fails; the bar still moves on a click, telling no one.
+TEST(SeekBarCreation, WithoutThePlaceholderOrVerticalCreationFailsAndAClickMovesSilently) {
     QWidget window;
     CXScrollBar bar;
     EXPECT_FALSE(bar.CreateOverStatic(kStyle, &window, IDC_SEEKBAR_PLACEHOLDER, IDC_SEEKBAR));
     EXPECT_FALSE(bar.CreateOverStatic(kStyle, nullptr, IDC_SEEKBAR_PLACEHOLDER, IDC_SEEKBAR));
+    auto* placeholder = new QWidget(&window);
+    SetDlgCtrlID(placeholder, IDC_SEEKBAR_PLACEHOLDER);
+    CXScrollBar vertical;
+    EXPECT_FALSE(vertical.CreateOverStatic(kStyle | SBS_VERT, &window, IDC_SEEKBAR_PLACEHOLDER, IDC_SEEKBAR));
+    EXPECT_TRUE(placeholder->isVisibleTo(&window));
     EXPECT_EQ(bar.parentWidget(), nullptr);
     QSignalSpy spy(&bar, &CXScrollBar::hscroll);
     bar.resize(625, 10);
@@ -342,13 +349,6 @@ TEST(SeekBarScale, EveryPositionComesBackFromTheTimeItSeeksTo) {
     for (const auto& [current, total, pos] : odd) {
         EXPECT_EQ(SeekBarScale::Position(current, total), pos) << current << " of " << total;
     }
-    // The bar itself is horizontal only.
-    QWidget window;
-    auto* placeholder = new QWidget(&window);
-    SetDlgCtrlID(placeholder, IDC_SEEKBAR_PLACEHOLDER);
-    CXScrollBar bar;
-    EXPECT_FALSE(bar.CreateOverStatic(kStyle | SBS_VERT, &window, IDC_SEEKBAR_PLACEHOLDER, IDC_SEEKBAR));
-    EXPECT_TRUE(placeholder->isVisibleTo(&window)) << "the placeholder is left in place";
 }
 
 } // namespace

@@ -152,6 +152,9 @@ TEST_F(MprisTest, PropertiesSeeksMalformedCallsAndCommandsActAsTheToolBarDoes) {
         ASSERT_EQ((*s.method == '<' ? Set("Rate", s.method) : Call(kPlayer + "." + s.method)).code, 0);
         EXPECT_EQ(Status(0), QString(s.status));
         EXPECT_EQ(dlg->Set().Rate(), s.rate);
+        // The ticks run while it plays; the display goes on through pauses and rates.
+        EXPECT_EQ(dlg->IsTimerRunning(TIMER_SYNC), QString(s.playback) == "Playing");
+        EXPECT_TRUE(dlg->IsTimerRunning(TIMER_DISPLAY));
         EXPECT_EQ(Get("PlaybackStatus").out, QStringLiteral("(<'%1'>,)").arg(s.playback));
         EXPECT_TRUE(WaitUntil(
             [&] { return Monitored().contains("'PlaybackStatus': <'" + QString(s.playback) + "'>"); }, 3000));
@@ -164,10 +167,12 @@ TEST_F(MprisTest, PropertiesSeeksMalformedCallsAndCommandsActAsTheToolBarDoes) {
     EXPECT_EQ(dlg->Sound().Volume(), -5000);
     EXPECT_EQ(Get("Volume").out, "(<0.5>,)");
 
-    // Stop closes the set, as the stop button does.
+    // Stop closes the set, as the stop button does: the seek bar and the slider back at 0.
     ASSERT_EQ(Call(kPlayer + ".Stop").code, 0);
     EXPECT_EQ(Status(0), "停止播放");
-    EXPECT_EQ(dlg->Set().Channel(0), nullptr);
+    EXPECT_TRUE(IsIdle(*dlg));
+    EXPECT_EQ(dlg->Bars().SeekBar()->GetScrollPos(), 0);
+    EXPECT_EQ(dlg->Bars().Volume()->GetPos(), 0);
     EXPECT_EQ(Get("PlaybackStatus").out, "(<'Stopped'>,)");
     EXPECT_TRUE(WaitUntil([&] { return Monitored().contains("'PlaybackStatus': <'Stopped'>"); }, 3000));
     ASSERT_EQ(Call(kPlayer + ".Play").code, 0);

@@ -10,17 +10,14 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QInputMethodEvent>
-#include <QLabel>
 #include <QMimeData>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
 #include <cmath>
 #include <cstring>
-#include <random>
 
 namespace {
 
@@ -97,9 +94,9 @@ TEST_F(TimeEditTest, KeysGiveTheTextCaretAndBeepsTheMaskAllows) {
 }
 
 // A selection is typed over from its start and Backspace on it beeps; everything that would put
-// text in without typing it is refused; thousands of keys of every kind (fixed seed) always leave
-// a text within hh:mm:ss limits.
-TEST_F(TimeEditTest, SelectionIsTypedOverTextOnlyTypedAndRandomKeysLeaveATime) {
+// text in without typing it is refused. (Any keys at all always leave a text within the mask's
+// limits: the fuzz target mask_edit.)
+TEST_F(TimeEditTest, SelectionIsTypedOverAndTextIsOnlyTyped) {
     Start("00:10:30", 0);
     QSignalSpy selectionBeeps(edit, &CMaskEdit::beeped);
     edit->selectAll();
@@ -147,26 +144,6 @@ TEST_F(TimeEditTest, SelectionIsTypedOverTextOnlyTypedAndRandomKeysLeaveATime) {
     QApplication::sendEvent(edit, &im);
     EXPECT_EQ(edit->GetTimeText(), QStringLiteral("11:34:03"));
     EXPECT_EQ(beeps.count(), 1);
-
-    Start("00:10:30", 0);
-    // Single keys as Press() reads them, then chords.
-    const char singles[] = "04579a: <DI[]^$";
-    const Qt::KeyboardModifiers shift = Qt::ShiftModifier, ctrl = Qt::ControlModifier;
-    const std::pair<Qt::Key, Qt::KeyboardModifiers> chords[] = {{Qt::Key_Left, shift},   {Qt::Key_V, ctrl},
-                                                                {Qt::Key_X, ctrl},       {Qt::Key_Z, ctrl},
-                                                                {Qt::Key_Insert, shift}, {Qt::Key_A, ctrl}};
-    QApplication::clipboard()->setText(QStringLiteral("99:99:99999"));
-    const QRegularExpression shape(QStringLiteral("^([0-3][0-9]|4[0-7]):[0-5][0-9]:[0-9][0-9]$"));
-    std::mt19937 random(20240611u);
-    const int n = int(std::size(singles)) - 1;
-    std::uniform_int_distribution<int> pick(0, n + int(std::size(chords)) - 1);
-    for (int i = 0; i < 4000; ++i) {
-        const int k = pick(random);
-        const char single[2] = {k < n ? singles[k] : '\0', '\0'};
-        k < n ? Press(edit, single) : QTest::keyClick(edit, chords[k - n].first, chords[k - n].second);
-        const QString text = edit->GetTimeText();
-        ASSERT_TRUE(shape.match(text).hasMatch()) << "after key " << i << ": " << text.toStdString();
-    }
 }
 
 // Stands in for the main window: records when the go-to message comes and what it sees then.
@@ -210,21 +187,16 @@ TEST(GotoDialog, TimeTextsBothWays) {
     }
 }
 
-// The dialog as a user sees it: texts, typing over the prefill, and OK sending the message to the
-// main window while the dialog is still open. (The prefill, Cancel and the seek: the offset walk of
-// OffsetTest.)
+// Typing over the prefill, and OK sending the message to the main window while the dialog is still
+// open. (Its title: KeysTest's ctrl+g; the prefill, Cancel and the seek: the offset walk of OffsetTest.)
 TEST(GotoDialog, OkSendsTheTargetBeforeClosing) {
     GotoReceiver mainWindow;
     g_hMainWnd = &mainWindow;
     g_dSyncSecs = 3725.9;
     CGotoDlg dlg;
     QTimer::singleShot(200, &dlg, [&] {
-        EXPECT_EQ(dlg.windowTitle(), QStringLiteral("跳至..."));
-        EXPECT_EQ(dlg.findChild<QLabel*>()->text(), QStringLiteral("请正确填写时间："));
         auto* edit = qobject_cast<CTimeEdit*>(GetDlgItem(&dlg, IDC_GOTO_TIME));
         auto* okButton = qobject_cast<QPushButton*>(GetDlgItem(&dlg, IDOK));
-        EXPECT_EQ(okButton->text(), QStringLiteral("跳至(&T)"));
-        EXPECT_EQ(qobject_cast<QPushButton*>(GetDlgItem(&dlg, IDCANCEL))->text(), QStringLiteral("取消(&C)"));
         edit->setCursorPosition(0);
         Press(edit, "47");
         QTest::mouseClick(okButton, Qt::LeftButton);

@@ -104,6 +104,16 @@ protected:
         return now;
     }
 
+    // The frame pane k's picture carries on the screen (-1: unreadable), and how far the pane's
+    // information box is from the one drawn for info at a frame of the clip (25 a second).
+    int frameIn(const QImage& screen, int k) {
+        return enginetest::frameNumberIn(screen, enginetest::fittedRect(m_source, m_s.pane(k)),
+                                         m_source.height());
+    }
+    double mismatch(const QImage& screen, int k, const PaneInfo& info, int frame) {
+        return inkMismatch(screen, m_s.pane(k), info, qint64(frame) * 40 * 1000000);
+    }
+
     QString settingsText() {
         QFile file(m_s.configPath(QStringLiteral("tetrav/TetravSet.ini")));
         return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
@@ -144,14 +154,10 @@ TEST_F(PanesTest, PaneInformationShowsTheFrameEachPictureCarries) {
                 seen.clear();
                 bool all = true;
                 for (int k = 0; k < 2; ++k) {
-                    const int n = enginetest::frameNumberIn(
-                        screen, enginetest::fittedRect(m_source, m_s.pane(k)), m_source.height());
-                    const auto score = [&](int frame) {
-                        return inkMismatch(screen, m_s.pane(k), info[k], qint64(frame) * 40 * 1000000);
-                    };
-                    const double right = score(n);
-                    const double before = n > 0 ? score(n - 1) : 1.0;
-                    const double after = score(n + 1);
+                    const int n = frameIn(screen, k);
+                    const double right = mismatch(screen, k, info[k], n);
+                    const double before = n > 0 ? mismatch(screen, k, info[k], n - 1) : 1.0;
+                    const double after = mismatch(screen, k, info[k], n + 1);
                     seen += QStringLiteral(" pane %1: frame %2, mismatch %3 (%4 and %5 beside it);")
                                 .arg(k + 1)
                                 .arg(n)
@@ -174,9 +180,8 @@ TEST_F(PanesTest, PaneInformationShowsTheFrameEachPictureCarries) {
     EXPECT_TRUE(WaitUntil(
         [&] {
             const QImage screen = m_s.screen();
-            const int n = enginetest::frameNumberIn(screen, enginetest::fittedRect(m_source, m_s.pane(1)),
-                                                    m_source.height());
-            return n >= 0 && inkMismatch(screen, m_s.pane(1), info[1], qint64(n) * 40 * 1000000) > 0.05;
+            const int n = frameIn(screen, 1);
+            return n >= 0 && mismatch(screen, 1, info[1], n) > 0.05;
         },
         5000, 100));
     EXPECT_TRUE(WaitUntil([&] { return settingsText().contains(QStringLiteral("PaneInfoNumber=0")); }, 5000))
@@ -194,11 +199,9 @@ TEST_F(PanesTest, PaneInformationOfALoneVideoHasNoReferenceMark) {
     EXPECT_TRUE(WaitUntil(
         [&] {
             const QImage screen = m_s.screen();
-            const int n = enginetest::frameNumberIn(screen, enginetest::fittedRect(m_source, m_s.pane(0)),
-                                                    m_source.height());
-            const qint64 at = qint64(n) * 40 * 1000000;
-            const double plain = inkMismatch(screen, m_s.pane(0), alone, at);
-            const double mark = inkMismatch(screen, m_s.pane(0), marked, at);
+            const int n = frameIn(screen, 0);
+            const double plain = mismatch(screen, 0, alone, n);
+            const double mark = mismatch(screen, 0, marked, n);
             seen = QStringLiteral("frame %1: mismatch %2 unmarked, %3 marked").arg(n).arg(plain).arg(mark);
             return n >= 0 && plain < 0.006 && mark > 1.6 * plain;
         },

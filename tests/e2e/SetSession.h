@@ -229,14 +229,6 @@ public:
         return reply.arguments().isEmpty() ? QVariant()
                                            : reply.arguments().at(0).value<QDBusVariant>().variant();
     }
-    bool setMprisProperty(const QString& name, const QVariant& value) {
-        QDBusMessage call = QDBusMessage::createMethodCall(
-            QStringLiteral("org.mpris.MediaPlayer2.tetrav"), QStringLiteral("/org/mpris/MediaPlayer2"),
-            QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Set"));
-        call << QStringLiteral("org.mpris.MediaPlayer2.Player") << name
-             << QVariant::fromValue(QDBusVariant(value));
-        return session().call(call, QDBus::Block, 5000).type() == QDBusMessage::ReplyMessage;
-    }
     // An exact go-to over MPRIS (SetPosition of the current track).
     bool setPosition(double seconds) {
         const QVariantMap metadata = qdbus_cast<QVariantMap>(mprisProperty(QStringLiteral("Metadata")));

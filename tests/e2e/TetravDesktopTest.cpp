@@ -131,8 +131,8 @@ protected:
 // Four clips on the command line, the first under a path with spaces and Chinese characters.
 // Three frame steps at the keyboard, then the default hot keys Ctrl+Shift+C and D (XTEST) write
 // panes 3 and 4's pictures, at the video's size and showing the pane's frame. Play pressed through
-// AT-SPI: all four panes move; Escape ends the program cleanly. (An empty pane's hot key writes
-// nothing: SnapshotTest. How closely they keep in step: the command walk, SetWalkTest.)
+// AT-SPI: the play time and the positions run; Escape ends the program cleanly. (An empty pane's
+// hot key writes nothing: SnapshotTest. Every pane moving, in step: the command walk, SetWalkTest.)
 TEST_F(TetravDesktopTest, PlaysFourClipsFromTheCommandLineAndSnapshotsByHotKey) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid() && QDir(dir.path()).mkpath(QStringLiteral("我的 视频")));
@@ -179,40 +179,21 @@ TEST_F(TetravDesktopTest, PlaysFourClipsFromTheCommandLineAndSnapshotsByHotKey) 
     }
 
     ASSERT_TRUE(m_s.act("播放")) << "the Press action of 播放 failed";
-
-    // The shots come first: the shortest clip, and so the set, may end four seconds after play.
-    QImage shots[2];
-    ASSERT_NO_FATAL_FAILURE(takeTwoShots(shots));
+    // Two seconds in (the shortest clip, and so the set, may end four seconds after play): the play
+    // time and every channel's whole-second position say 1 to 3.
+    pause(2000);
     ASSERT_NO_FATAL_FAILURE(windowShot("Tetrav", kDialog, "main.png"));
-    // Two seconds in: the play time and every channel's whole-second position say 1 to 3.
     EXPECT_TRUE(statusShows("^开始播放$"));
     EXPECT_TRUE(statusShows("^00:00:0[1-3]$"));
     EXPECT_TRUE(statusShows("^[1-3],[1-3],[1-3],[1-3]$"));
-
-    int frames[2][4] = {};
-    for (int k = 0; k < 4; ++k) {
-        SCOPED_TRACE(qPrintable(kPanes[k]));
-        const QRect pane = m_s.extents(kPanes[k]);
-        ASSERT_FALSE(pane.isEmpty()) << "no extents";
-        for (int shot = 0; shot < 2; ++shot) {
-            const PaneLook look = lookAt(shots[shot], pane);
-            EXPECT_GT(look.nonBlack, 0.05) << "shot " << shot + 1;
-            frames[shot][k] = frameNumberIn(shots[shot], look.picture);
-            EXPECT_GE(frames[shot][k], 0) << "shot " << shot + 1;
-        }
-        EXPECT_GE(changedPixels(shots[0], shots[1], pane), 50) << "the picture did not change";
-        // About a second of 25 fps video passed between the shots.
-        const int advance = frames[1][k] - frames[0][k];
-        EXPECT_TRUE(advance >= 10 && advance <= 50) << "frames " << frames[0][k] << " then " << frames[1][k];
-    }
     endWithEscape();
 }
 
 // The dialogs as a user and a screen reader see them. Options and About from the menus: every
-// control named, a choice made through AT-SPI saved on OK. File selection: a pick then 放弃, then
-// OK without picks, open nothing; the idle window names every tool bar button (only 打开文件
-// enabled), its panes 2 x 2 and black, and its status texts. Slots 1 and 4 typed into the
-// file-open dialog, OK, play: panes 1 and 4 play, panes 2 and 3 stay black.
+// control named, a choice made through AT-SPI saved on OK. The idle window names every tool bar
+// button (only 打开文件 enabled), its black panes and its status texts. Slots 1 and 4 typed into
+// the file-open dialog, OK, play: panes 1 and 4 play, panes 2 and 3 stay black. (Cancelling the
+// file selection: FileSelectDlgTest and OpenPlayTest; where the panes lie: MainWindowTest.)
 TEST_F(TetravDesktopTest, DialogsOpenOnlyTheClipsPickedAndNameEveryControl) {
     ASSERT_NO_FATAL_FAILURE(startProgram({}));
     // The item's name carries its shortcut after a tab.
@@ -246,28 +227,17 @@ TEST_F(TetravDesktopTest, DialogsOpenOnlyTheClipsPickedAndNameEveryControl) {
     ASSERT_NO_FATAL_FAILURE(windowShot("关于Tetrav", kDialog, "about.png"));
     ASSERT_NO_FATAL_FAILURE(closeDialog("关于Tetrav", "确定 "));
 
-    ASSERT_NO_FATAL_FAILURE(openFileSelection());
-    ASSERT_NO_FATAL_FAILURE(pickFile(0, clip(kClips[0])));
-    ASSERT_NO_FATAL_FAILURE(closeFileSelection("放弃(C)"));
-    ASSERT_NO_FATAL_FAILURE(openFileSelection());
-    ASSERT_NO_FATAL_FAILURE(closeFileSelection("确定(O)"));
-    pause(1500); // opening a clip enables 播放 well within this time
-
     for (const QString& name : kToolButtons) {
         const auto button = m_s.find(name);
         ASSERT_TRUE(button.has_value()) << qPrintable(name);
         EXPECT_TRUE(button->role.contains(QLatin1String("button"))) << qPrintable(name);
-        EXPECT_EQ(m_s.enabled(name), name == "打开文件") << qPrintable(name) << " after 放弃";
+        EXPECT_EQ(m_s.enabled(name), name == "打开文件") << qPrintable(name);
     }
     const QImage screen = m_s.screen();
     ASSERT_FALSE(screen.isNull());
     QRect panes[4];
     for (int k = 0; k < 4; ++k) {
         panes[k] = m_s.extents(kPanes[k]);
-        // Half the screen's width, 452 lines: pane 1 top left, 2 below it, 3 top right, 4 below that.
-        EXPECT_EQ(panes[k], QRect(panes[0].topLeft() + QPoint(640 * (k / 2), 452 * (k % 2)), QSize(640, 452)))
-            << qPrintable(kPanes[k]);
-        EXPECT_TRUE(QRect(0, 0, 1280, 1024).contains(panes[k])) << qPrintable(kPanes[k]);
         EXPECT_LT(lookAt(screen, panes[k]).nonBlack, 0.01) << qPrintable(kPanes[k]);
     }
     for (const char* text : {"^提示信息$", "^总时间$", "^播放时间$", "^同步信息$"}) {

@@ -1,7 +1,9 @@
 #pragma once
 // Helpers of the engine tests (with gtest and the Qt headers they all use): a real pane to show a
-// channel in, opening a clip as the main window does, and the channel's snapshot.
+// channel in, opening a clip as the main window does, the channel's snapshot, and a file that
+// comes slowly.
 #include "engine/GstChannel.h"
+#include "engine/GstRef.h"
 #include "support/ChannelWait.h"
 #include "support/FrameIndex.h"
 #include "support/TestEnv.h"
@@ -18,8 +20,11 @@
 #include <QTest>
 #include <QWidget>
 
+#include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 namespace enginetest {
 
@@ -109,5 +114,55 @@ inline QImage snapshot(IChannel& channel) {
     QFile::remove(path);
     return image;
 }
+
+// A file that comes slowly, as from a busy disk or a network share: on a pipeline's source, each
+// piece it hands on waits delayMs first, and the pieces after the first stopAfter (when not
+// negative) wait until released, or holdMs at most (then the pipeline can stop however it is
+// torn down).
+class SourcePacer {
+public:
+    SourcePacer(int delayMs, int stopAfter, int holdMs = 120000)
+        : m_delayMs(delayMs), m_stopAfter(stopAfter), m_holdMs(holdMs) {}
+    // Paces the source's output (the pacer outlives the pipeline).
+    void attach(GstElement* source) {
+        GstPadRef pad(gst_element_get_static_pad(source, "src"));
+        gst_pad_add_probe(pad.get(), GST_PAD_PROBE_TYPE_BUFFER, onPiece, this, nullptr);
+    }
+    // From now on, as the constructor's.
+    void pace(int delayMs, int stopAfter) {
+        const std::lock_guard lock(m_m);
+        m_delayMs = delayMs;
+        m_stopAfter = stopAfter;
+    }
+    void release() {
+        const std::lock_guard lock(m_m);
+        m_released = true;
+        m_cv.notify_all();
+    }
+    int pieces() {
+        const std::lock_guard lock(m_m);
+        return m_pieces;
+    }
+
+private:
+    // In a streaming thread, before the piece goes on.
+    static GstPadProbeReturn onPiece(GstPad*, GstPadProbeInfo*, gpointer data) {
+        auto* p = static_cast<SourcePacer*>(data);
+        std::unique_lock lock(p->m_m);
+        ++p->m_pieces;
+        const bool stopped = p->m_stopAfter >= 0 && p->m_pieces > p->m_stopAfter;
+        p->m_cv.wait_for(lock, std::chrono::milliseconds(stopped ? p->m_holdMs : p->m_delayMs),
+                         [p] { return p->m_released; });
+        return GST_PAD_PROBE_OK;
+    }
+
+    std::mutex m_m;
+    std::condition_variable m_cv;
+    int m_pieces = 0;
+    bool m_released = false;
+    int m_delayMs;
+    int m_stopAfter;
+    int m_holdMs;
+};
 
 } // namespace enginetest

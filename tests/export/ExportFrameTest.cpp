@@ -1,6 +1,8 @@
 // The exporter on the project's frame-coded clips, read back frame by frame: every quarter shows
 // the frame of the same instant (offsets included) whatever the container, codec and key-frame
 // spacing; the first frame is the in mark's; the count is the interval's at the reference's rate.
+// (The four containers from an in mark inside every GOP, with the reference's sound: the export from
+// the window, ExportWindowTest. A cancel: ExportCommandTest's Ctrl+C.)
 #include "export/CExporter.h"
 #include "export/ExportReadBack.h"
 #include "support/TestEnv.h"
@@ -62,15 +64,6 @@ Pane Shifted(Pane p, double offset) {
 }
 
 const FrameCase kCases[] = {
-    // In at frame 51: a key frame in none of the four.
-    {"FourContainersFromMidGop",
-     {kMp4, kMkvB, kWebm, kAvi},
-     0,
-     2.04,
-     4.0,
-     "out.mp4",
-     ExportJob::Sound::Reference,
-     49},
     // +1 s, -0.2 s, and a pane that starts 1 s into the interval (black until then).
     {"OffsetsIntoMatroska",
      {kMp4, Shifted(kMkvB, 1.0), Shifted(kWebm, -0.2), Shifted(kAvi, -5.0)},
@@ -158,27 +151,6 @@ TEST_P(ExportFrameTest, EveryQuarterShowsTheFrameOfTheSameInstant) {
 
 INSTANTIATE_TEST_SUITE_P(Sets, ExportFrameTest, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
-
-// A cancel mid-way and a pane whose file is cut short while it is read.
-TEST(ExportRunTest, ACancelLeavesNothingBehind) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    ExportJob job;
-    job.paths = {clip("sync_h264.mp4"), clip("sync_h264_b.mkv"), clip("sync_vp8.webm"),
-                 clip("sync_mpeg4.avi")};
-    job.from = 1.0;
-    job.to = 11.0;
-    job.output = dir.filePath("cancelled.mp4");
-    std::atomic<bool> cancel{false};
-    const ExportResult result = CExporter::Run(job, cancel, [&](std::int64_t done, std::int64_t) {
-        if (done == 20) {
-            cancel.store(true);
-        }
-    });
-    EXPECT_EQ(result.status, ExportResult::Status::Cancelled);
-    EXPECT_EQ(result.frames, 20);
-    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
-}
 
 // A file that stops before its index says (copied in part, or cut while being read: the
 // reader holds up to 2 MB ahead, so a test clip is read whole at once and a real cut cannot be

@@ -99,6 +99,7 @@ TEST(ExportWindowTest, MarksStopPlayAndTheMarkedIntervalIsExported) {
     EXPECT_TRUE(s.waitFor(QStringLiteral("已导出 49 帧：") + out, {}, 5000));
 
     const exporttest::ReadBack back = exporttest::ReadExport(out);
+    EXPECT_TRUE(back.sound) << "the reference's sound";
     ASSERT_EQ(back.frames.size(), 49u);
     for (std::size_t i = 0; i < back.frames.size(); ++i) {
         const int n = 51 + int(i);

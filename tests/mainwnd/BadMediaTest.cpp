@@ -12,7 +12,7 @@
 namespace mainwnd_test {
 namespace {
 
-enum class Made { Corpus, Folder, Pipe, DanglingLink, Unreadable };
+enum class Made { Corpus, Folder, Pipe, DanglingLink, Unreadable, BehindClosedFolder };
 
 // A file's channel is refused, silent (no length: no part in play) or plays.
 enum class Outcome { Refused, Silent, Plays };
@@ -40,12 +40,19 @@ const BadFile kBadFiles[] = {
     {"pipe.mp4", Made::Pipe, Outcome::Refused, ProbeResult::kFileNotFound},
     {"dangling.mp4", Made::DanglingLink, Outcome::Refused, ProbeResult::kFileNotFound},
     {"unreadable.mp4", Made::Unreadable, Outcome::Refused, ProbeResult::kAccessDenied},
+    {"behind_a_closed_folder.mp4", Made::BehindClosedFolder, Outcome::Refused, ProbeResult::kAccessDenied},
 };
 
 const char* const kGood[3] = {"c_10s.mp4", "d_20s.mp4", "a_6s.mp4"};
 
+// The folder a file is made behind, which may not be searched.
+QString closedFolder(const QString& dir) {
+    return dir + QStringLiteral("/closed");
+}
+
 QString makeFile(const BadFile& f, const QString& dir) {
-    const QString path = dir + QLatin1Char('/') + QString::fromLatin1(f.name);
+    const QString path = (f.made == Made::BehindClosedFolder ? closedFolder(dir) : dir) + QLatin1Char('/') +
+                         QString::fromLatin1(f.name);
     switch (f.made) {
     case Made::Corpus:
         return clip(QStringLiteral("bad/") + QString::fromLatin1(f.name));
@@ -61,6 +68,11 @@ QString makeFile(const BadFile& f, const QString& dir) {
     case Made::Unreadable:
         EXPECT_TRUE(QFile::copy(clip(QStringLiteral("a_6s.mp4")), path));
         EXPECT_TRUE(QFile::setPermissions(path, QFileDevice::WriteOwner));
+        break;
+    case Made::BehindClosedFolder:
+        EXPECT_TRUE(QDir().mkpath(closedFolder(dir)));
+        EXPECT_TRUE(QFile::copy(clip(QStringLiteral("a_6s.mp4")), path));
+        EXPECT_TRUE(QFile::setPermissions(closedFolder(dir), QFileDevice::WriteOwner));
         break;
     }
     return path;
@@ -150,16 +162,24 @@ void CheckBadFile(const BadFile& f, int row) {
     ASSERT_TRUE(dir.isValid());
     const QString path = makeFile(f, dir.path());
     ASSERT_TRUE(f.made != Made::Corpus || QFileInfo::exists(path)) << "run scripts/make-bad-clips.sh";
-    Bench bench;
-    const int pane = row % 4;
-    bench.Run(f, path, pane, false);
-    bench.Run(f, path, pane, true);
+    {
+        Bench bench;
+        const int pane = row % 4;
+        bench.Run(f, path, pane, false);
+        bench.Run(f, path, pane, true);
+    }
+    QFile::setPermissions(closedFolder(dir.path()),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
-// Permissions hold only for a user without privileges: that row (the last) runs in a child as one.
-TETRAV_CHILD_CASE(BadMediaUnreadableFile) {
-    const int row = int(std::size(kBadFiles)) - 1;
-    ASSERT_EQ(kBadFiles[row].made, Made::Unreadable);
+// Permissions hold only for a user without privileges: the rows that need them run in a child as
+// one (TETRAV_BAD_ROW says which).
+bool NeedsPermissions(const BadFile& f) {
+    return f.made == Made::Unreadable || f.made == Made::BehindClosedFolder;
+}
+TETRAV_CHILD_CASE(BadMediaWithoutPrivileges) {
+    const int row = qEnvironmentVariableIntValue("TETRAV_BAD_ROW");
+    ASSERT_TRUE(NeedsPermissions(kBadFiles[row]));
     CheckBadFile(kBadFiles[row], row);
 }
 
@@ -170,16 +190,17 @@ TEST_P(BadMediaTest, OpensAloneAndBesideGoodClips) {
         GTEST_SKIP() << "clips missing: run scripts/make-clips.sh";
     }
     const BadFile& f = kBadFiles[GetParam()];
-    if (f.made != Made::Unreadable) {
+    if (!NeedsPermissions(f)) {
         CheckBadFile(f, GetParam());
         return;
     }
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "offscreen");
     env.insert("TETRAV_CLIPS", tetrav::test::clipsDir());
+    env.insert("TETRAV_BAD_ROW", QString::number(GetParam()));
     QString whyNot;
     const auto result =
-        tetrav::test::RunChildCaseUnprivileged("BadMediaUnreadableFile", env, &whyNot, 120000);
+        tetrav::test::RunChildCaseUnprivileged("BadMediaWithoutPrivileges", env, &whyNot, 120000);
     if (!whyNot.isEmpty()) {
         GTEST_SKIP() << whyNot.toStdString();
     }

@@ -8,8 +8,6 @@
 #include "platform/FileName.h"
 #include "support/FileBytes.h"
 
-#include <QMimeData>
-
 #include <fcntl.h>
 #include <functional>
 #include <unistd.h>
@@ -44,18 +42,7 @@ TEST_F(ByteNamesTest, ANonUtf8NameOpensFromASetAUriAndADropAndASetKeepsItExactly
     } ways[] = {
         {"a saved set", [&] { dlg->SavedSets().OpenSetFile(setPath); }},
         {"a URI", [&] { files->OpenAsSet({uri}); }},
-        {"a drop",
-         [&] {
-             QMimeData data;
-             data.setUrls({uri});
-             const QPoint at = dlg->Bars().ToolBar()->mapTo(dlg.get(), QPoint(2, 2)); // not on a pane: a set
-             QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-             QApplication::sendEvent(dlg.get(), &enter);
-             ASSERT_TRUE(enter.isAccepted());
-             QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-             QApplication::sendEvent(dlg.get(), &drop);
-             ASSERT_TRUE(drop.isAccepted());
-         }},
+        {"a drop", [&] { ASSERT_TRUE(Drop({uri}, OverToolBar())); }},
     };
     for (const auto& w : ways) {
         SCOPED_TRACE(w.way);

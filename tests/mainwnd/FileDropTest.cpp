@@ -3,9 +3,7 @@
 
 #include "support/FileBytes.h"
 
-#include <QDropEvent>
 #include <QFile>
-#include <QMimeData>
 #include <QUrl>
 
 namespace mainwnd_test {
@@ -13,25 +11,9 @@ namespace {
 
 class FileDropTest : public ClipWindowTest {
 protected:
-    // Drags urls over the window and drops them at pos (window coordinates); true if accepted.
-    bool Drop(const QList<QUrl>& urls, QPoint pos) {
-        QMimeData data;
-        data.setUrls(urls);
-        QDragEnterEvent enter(pos, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(dlg.get(), &enter);
-        if (!enter.isAccepted()) {
-            return false;
-        }
-        QDropEvent drop(QPointF(pos), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(dlg.get(), &drop);
-        // The set opens once the drop has ended (a queued call).
-        QApplication::processEvents();
-        return drop.isAccepted();
-    }
     QPoint OverPane(int i) const {
         return dlg->View().Pane(i)->mapTo(dlg.get(), dlg->View().Pane(i)->rect().center());
     }
-    QPoint OverToolBar() const { return dlg->Bars().ToolBar()->mapTo(dlg.get(), QPoint(2, 2)); }
     static QUrl File(const QString& name) { return QUrl::fromLocalFile(clip(name)); }
     // Panes 1 to n have a channel, the others none.
     bool AllOpen(int n) const {

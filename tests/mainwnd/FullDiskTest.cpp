@@ -15,16 +15,9 @@
 namespace mainwnd_test {
 namespace {
 
+using tetrav::test::entries;
 using tetrav::test::FullDisk;
 using tetrav::test::readAll;
-
-// The folder's names, one string, for comparing and printing.
-std::string Entries(const QString& folder) {
-    return QDir(folder)
-        .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name)
-        .join('|')
-        .toStdString();
-}
 
 using FullDiskTest = ClipWindowTest;
 
@@ -46,7 +39,7 @@ TEST_F(FullDiskTest, EveryWriterLeavesTheOldFileAndSaysWhichFileAndWhy) {
     const QByteArray oldRecent = readAll(CRecentSets::FilePath());
     ASSERT_TRUE(oldSet.contains("Video1=") && oldRecent.startsWith(setPath.toUtf8()));
     const std::string files =
-        Entries(disk.folder()) + "/" + Entries(QFileInfo(CRecentSets::FilePath()).path());
+        entries(disk.folder()) + "/" + entries(QFileInfo(CRecentSets::FilePath()).path());
     disk.fill();
 
     const QString newSet = disk.folder() + QStringLiteral("/新的.tetravset");
@@ -88,10 +81,10 @@ TEST_F(FullDiskTest, EveryWriterLeavesTheOldFileAndSaysWhichFileAndWhy) {
         EXPECT_NE(Status(0), QStringLiteral("保存视频组"));
         EXPECT_EQ(readAll(setPath), oldSet);
         EXPECT_EQ(readAll(CRecentSets::FilePath()), oldRecent);
-        EXPECT_EQ(Entries(disk.folder()) + "/" + Entries(QFileInfo(CRecentSets::FilePath()).path()), files)
+        EXPECT_EQ(entries(disk.folder()) + "/" + entries(QFileInfo(CRecentSets::FilePath()).path()), files)
             << "a file was added or left behind";
     }
-    EXPECT_EQ(Entries(shots), "");
+    EXPECT_EQ(entries(shots), "");
 
     // With room again, each writes.
     disk.release();

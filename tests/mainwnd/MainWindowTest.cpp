@@ -44,37 +44,24 @@ TEST_F(WindowTest, IdleWindowFillsTheWorkAreaWithItsControlsAndMenusAndStepsFoll
         EXPECT_EQ(CMenuEx::CommandId(dlg->PaneMenus().Popup(i)->actions().value(0)), titles[i]);
     }
 
-    // Each menu as "title: item, ..." ("-" a separator, ">" a submenu), commands in this order.
+    // Every command item, in this order, is the window's action for its command; no item carries a
+    // shortcut (the key names in their texts are text only). (Items chosen by their texts: the e2e
+    // tests'.)
     const int commands[] = {ID_OPEN_FILES,  ID_SAVE_SET,       ID_OPEN_SET,      ID_EXPORT_VIDEO,
                             ID_EXIT,        ID_VIEW_TOPMOST,   ID_VIEW_NORMAL,   ID_VIEW_PANE_INFO,
                             ID_PLAY_STEP,   ID_PLAY_STEP_BACK, ID_PLAY_GOTO,     ID_CAPTURE_ALL,
                             ID_ALIGN_AUDIO, ID_OPTIONS,        ID_SET_IN_MARK,   ID_SET_OUT_MARK,
                             ID_CLEAR_MARKS, ID_LOOP_PLAY,      ID_HELP_CONTENTS, ID_APP_ABOUT};
     const int* next = std::begin(commands);
-    QStringList menus;
     for (QAction* menu : dlg->MenuBar()->actions()) {
-        QStringList items;
         for (QAction* item : menu->menu()->actions()) {
             EXPECT_TRUE(item->shortcut().isEmpty()) << item->text().toStdString();
             if (!item->isSeparator() && item->menu() == nullptr) {
                 EXPECT_TRUE(next != std::end(commands) && dlg->MenuAction(*next++) == item);
             }
-            items << (item->isSeparator() ? QStringLiteral("-")
-                      : item->menu()      ? item->text() + ">"
-                                          : item->text());
         }
-        menus << menu->text() + ": " + items.join(", ");
     }
     EXPECT_EQ(next, std::end(commands));
-    EXPECT_EQ(
-        menus,
-        QStringList(
-            {"文件: 打开文件 \tCtrl+O, -, 保存视频组..., 打开视频组..., 最近的视频组>, 导出视频..., -, "
-             "退出",
-             "播放控制: 前端显示, 一般显示, 显示画面信息, -, 逐帧播放   ->, 逐帧后退   <-, 跳至(&G) "
-             "\tCtrl+G, "
-             "全部抓图, 按声音对齐, 选项(&X)\tCtrl+X, -, 设置入点\tI, 设置出点\tO, 清除入出点, 循环播放",
-             "帮助 : 帮助 \tCtrl+H, 关于"}));
 
     dlg->setGeometry(0, 0, 1100, 800);
     ASSERT_TRUE(WaitUntil([&] { return dlg->size() == QSize(1100, 800); }, 2000));

@@ -30,10 +30,13 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QDropEvent>
 #include <QFileInfo>
+#include <QMimeData>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 
 #include <algorithm>
 #include <array>
@@ -228,6 +231,24 @@ protected:
         g_dGotoSecs = seconds;
         Settle(&CTetravDlg::OnGotoPosition);
     }
+    // Drags urls over the window and drops them at pos (window coordinates), as a file manager
+    // does; true if accepted.
+    bool Drop(const QList<QUrl>& urls, QPoint pos) {
+        QMimeData data;
+        data.setUrls(urls);
+        QDragEnterEvent enter(pos, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(dlg.get(), &enter);
+        if (!enter.isAccepted()) {
+            return false;
+        }
+        QDropEvent drop(QPointF(pos), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(dlg.get(), &drop);
+        // The set opens once the drop has ended (a queued call).
+        QApplication::processEvents();
+        return drop.isAccepted();
+    }
+    // Over the tool bar: off the panes, where a drop opens a set.
+    QPoint OverToolBar() const { return dlg->Bars().ToolBar()->mapTo(dlg.get(), QPoint(2, 2)); }
     // The frame number pane shows (-1: unreadable, or no channel there).
     int FrameOf(int pane) const {
         IChannel* channel = dlg->Set().Channel(pane);

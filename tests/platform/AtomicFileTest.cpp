@@ -19,6 +19,7 @@
 
 namespace {
 
+using tetrav::test::entries;
 using tetrav::test::FullDisk;
 using tetrav::test::readAll;
 using tetrav::test::ReadOnlyMount;
@@ -26,14 +27,6 @@ using tetrav::test::writeAll;
 
 const QByteArray kOld = "[FramePhase]\nFramePhaseNumber=1\n";
 const QByteArray kNew = QByteArray(64 * 1024, 'n'); // more than any full disk here has room for
-
-// The folder's names, one string, for comparing and printing.
-std::string Entries(const QString& folder) {
-    return QDir(folder)
-        .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
-        .join('|')
-        .toStdString();
-}
 
 TEST(AtomicFileTest, AFailedWriteLeavesTheOldFileByteForByteAndNothingBesideIt) {
     QTemporaryDir dir;
@@ -65,7 +58,7 @@ TEST(AtomicFileTest, AFailedWriteLeavesTheOldFileByteForByteAndNothingBesideIt) 
         if (c.folder.isEmpty()) {
             continue; // needs root
         }
-        const std::string before = Entries(c.folder);
+        const std::string before = entries(c.folder);
         CAtomicFile file(c.target);
         const bool written = file.open() && file.write(kNew) && file.commit();
         EXPECT_FALSE(written);
@@ -75,7 +68,7 @@ TEST(AtomicFileTest, AFailedWriteLeavesTheOldFileByteForByteAndNothingBesideIt) 
         if (c.oldThere) {
             EXPECT_EQ(readAll(c.target), kOld);
         }
-        EXPECT_EQ(Entries(c.folder), before) << "a temporary file was left";
+        EXPECT_EQ(entries(c.folder), before) << "a temporary file was left";
         QString why;
         EXPECT_FALSE(CAtomicFile::WriteWhole(c.target, kNew, &why));
         EXPECT_EQ(why, CAtomicFile::ErrorText(c.error));
@@ -90,7 +83,7 @@ TEST(AtomicFileTest, AFailedWriteLeavesTheOldFileByteForByteAndNothingBesideIt) 
     struct stat st {};
     ASSERT_EQ(::stat(QFile::encodeName(disk.folder() + "/old").constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
-    EXPECT_EQ(Entries(disk.folder()), "old");
+    EXPECT_EQ(entries(disk.folder()), "old");
 }
 
 TEST(AtomicFileTest, ALinkIsFollowedAndMissingFoldersAreMadeOrTheReasonGiven) {

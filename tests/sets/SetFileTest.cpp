@@ -100,18 +100,13 @@ TEST(SetFileFormat, PathsRoundTripAndDamagedForeignAndNewerFilesAreRefusedOrTole
         EXPECT_TRUE(c.bytes == "DIR" || readAll(path) == c.bytes);
     }
 
-    // The newer version: what this one knows is used, the rest is kept and written back.
-    const QString newer = dir.filePath(QStringLiteral("a newer version.tetravset"));
+    // The newer version: what this one knows is used, the rest is kept (and written back: the fuzz
+    // target set_file).
     CSetFile set;
-    ASSERT_TRUE(set.Read(newer, nullptr));
+    ASSERT_TRUE(set.Read(dir.filePath(QStringLiteral("a newer version.tetravset")), nullptr));
     EXPECT_EQ(set.offset[0], 2.0);
     EXPECT_EQ(set.syncMode, -1);
-    const QStringList kept = {"Loop=yes", "[Zoom]", "Pane=2", "[TetravSet]", "Marker=3.5"};
-    EXPECT_EQ(set.kept, kept);
-    CSetFile again;
-    ASSERT_TRUE(set.Write(newer, nullptr) && again.Read(newer, nullptr));
-    EXPECT_EQ(again.kept, kept);
-    EXPECT_EQ(again.offset[0], 2.0);
+    EXPECT_EQ(set.kept, QStringList({"Loop=yes", "[Zoom]", "Pane=2", "[TetravSet]", "Marker=3.5"}));
 
     CSetFile cut;
     ASSERT_TRUE(cut.Read(dir.filePath(QStringLiteral("cut in a path.tetravset")), nullptr));

@@ -1,5 +1,5 @@
 #pragma once
-// Whole files as bytes, for tests that check what was written to disk.
+// Whole files as bytes, and the names in a folder, for tests that check what was written to disk.
 #include <gtest/gtest.h>
 
 #include <QByteArray>
@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QString>
+
+#include <string>
 
 namespace tetrav::test {
 
@@ -22,6 +24,14 @@ inline void writeAll(const QString& path, const QByteArray& data) {
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
     ASSERT_EQ(f.write(data), data.size());
+}
+
+// The names in a folder (hidden ones too), sorted and joined by '|', for comparing and printing.
+inline std::string entries(const QString& folder) {
+    return QDir(folder)
+        .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name)
+        .join('|')
+        .toStdString();
 }
 
 } // namespace tetrav::test

@@ -1,19 +1,26 @@
 // Frame sync's states against scripted channels, on a scripted clock and poll: every command in
-// every state, what it starts at once and where the set ends once the channels have settled.
+// every state, what it starts at once and where the set ends once the channels have settled; and
+// while the set plays, the correction of channels that leave the timeline.
 #include "support/ScriptedChannel.h"
+#include "support/TestEnv.h"
 
 #include "sync/CFrameSync.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <initializer_list>
 #include <memory>
+#include <span>
+#include <tuple>
 
 namespace mainwnd_test {
 namespace {
 
 using State = CFrameSync::State;
+using tetrav::test::WaitUntil;
 
 enum class From { Idle, Paused, Seeking, Prerolling, KeySeeking, Stepping, Playing };
 enum class Command { Play, Pause, GoTo, KeySeek, Rate, SameRate, Step, StepBack, Offsets, Stalled, Stop };
@@ -23,28 +30,52 @@ constexpr const char* kFromNames[] = {"Idle",       "Paused",   "Seeking", "Prer
 constexpr const char* kCommandNames[] = {"Play", "Pause",    "GoTo",    "KeySeek", "Rate", "SameRate",
                                          "Step", "StepBack", "Offsets", "Stalled", "Stop"};
 
-// Four channels at 25 fps; the set stands at 5.02 s (the middle of frame 125) before the command.
-class ScriptedSet {
+// Up to four channels of 60 s at the given frame rates, pane 1 the reference, each standing at the
+// same place; frame sync over them on a scripted clock.
+class ScriptedSyncSet {
 public:
-    ScriptedSet() {
-        for (int k = 0; k < 4; ++k) {
+    ScriptedSyncSet(std::initializer_list<double> fps, double at) {
+        int k = 0;
+        for (const double rate : fps) {
             script[k] = std::make_shared<ChannelScript>();
-            script[k]->position = 5.0;
-            script[k]->stepSeconds = 0.04;
+            script[k]->position = at;
+            script[k]->stepSeconds = 1.0 / rate;
             channels[k] = new ScriptedChannel(script[k]);
+            lengths[k] = 60;
+            rates[k] = rate;
+            paths[k] = QStringLiteral("/%1.mp4").arg(QChar('a' + k));
+            ++k;
         }
-        set = SyncSet{channels, lengths, 4, paths, rates, 0, 1.0, offsets};
+        set = SyncSet{channels, lengths, k, paths, rates, 0, 1.0, offsets};
         sync.SetClockSource([this] { return now; });
-        sync.SetPollDriver([this](bool run) { polling = run; });
     }
-    ~ScriptedSet() {
+    ~ScriptedSyncSet() {
         sync.Reset();
         for (IChannel* c : channels) {
             delete c;
         }
     }
-    ScriptedSet(const ScriptedSet&) = delete;
-    ScriptedSet& operator=(const ScriptedSet&) = delete;
+    ScriptedSyncSet(const ScriptedSyncSet&) = delete;
+    ScriptedSyncSet& operator=(const ScriptedSyncSet&) = delete;
+
+    std::shared_ptr<ChannelScript> script[4];
+    IChannel* channels[4] = {};
+    double lengths[4] = {};
+    double rates[4] = {};
+    double offsets[4] = {};
+    QString paths[4];
+    SyncSet set;
+    unsigned long long now = 1000000000000ULL;
+    CFrameSync sync;
+};
+
+// Four channels at 25 fps; the set stands at 5.02 s (the middle of frame 125) before the command.
+class ScriptedSet : public ScriptedSyncSet {
+public:
+    ScriptedSet() : ScriptedSyncSet({25, 25, 25, 25}, 5.0) {
+        sync.SetPollDriver([this](bool run) { polling = run; });
+    }
+    ~ScriptedSet() { sync.Reset(); } // while the poll's flag is still here
 
     void Settle(bool settled) {
         for (auto& s : script) {
@@ -122,16 +153,7 @@ public:
         }
     }
 
-    std::shared_ptr<ChannelScript> script[4];
-    IChannel* channels[4] = {};
-    double lengths[4] = {60, 60, 60, 60};
-    double rates[4] = {25, 25, 25, 25};
-    double offsets[4] = {0, 0, 0, 0};
-    QString paths[4] = {"/a.mp4", "/b.mp4", "/c.mkv", "/d.ts"};
-    SyncSet set;
-    unsigned long long now = 1000000000000ULL;
     bool polling = false;
-    CFrameSync sync;
 };
 
 // What a command in a state does: the state at once (with play to follow or not), the state once
@@ -401,6 +423,142 @@ TEST(FrameSyncStates, ASeekBarClickLandsOnTheKeyFrameNearestThePlace) {
         EXPECT_NEAR(s.sync.TimelinePosition(), c.at, 1e-6);
         EXPECT_EQ(s.script[0]->count("SeekKey") + s.script[0]->count("SeekKeyAfter"), c.keySeeks)
             << qPrintable(s.script[0]->calls.join(' '));
+    }
+}
+
+const struct {
+    const char* name;
+    double fps;       // the lagging channel's frame rate (the reference plays at 25)
+    double behind;    // seconds its picture trails the timeline (negative: ahead)
+    double refBehind; // seconds the reference's picture trails it
+    int ticks;        // ticks it stays there
+    bool still;       // its picture stays (a stalled decoder); else it moves on, trailing by behind
+    bool atEnd;       // it has reached its end
+    bool broughtBack;
+} kLags[] = {
+    {"OneFrameBehindIsInStep", 25, 0.04, 0.01, 60, false, false, false},
+    {"ThreeFramesBehindAndStillIsBroughtBack", 25, 0.12, 0.01, FrameSyncLimits{}.lagTicks, true, false, true},
+    {"ThreeFramesBehindBrieflyIsLeftAlone", 25, 0.12, 0.01, FrameSyncLimits{}.lagTicks - 1, true, false,
+     false},
+    {"SixFramesAtSixtyAndStillIsBroughtBack", 60, 0.1, 0.01, 60, true, false, true},
+    {"TrailingWhileItsPicturesComeIsNotSought", 25, 0.12, 0.01, 60, false, false, false},
+    {"AheadIsBroughtBack", 25, -0.08, 0.01, 60, false, false, true},
+    {"AtItsEndIsLeftAlone", 25, 3.0, 0.01, 60, false, true, false},
+    {"WholeSetBehindGoesOnFromItsPictures", 25, 1.0, 1.0, 1, false, false, false},
+};
+
+TEST(FrameCorrection, BringsBackOnlyChannelsOutOfToleranceForLongEnough) {
+    for (const auto& c : kLags) {
+        SCOPED_TRACE(c.name);
+        ScriptedSyncSet scripted({25, c.fps}, 10.0);
+        auto [script, set, now, sync] = std::tie(scripted.script, scripted.set, scripted.now, scripted.sync);
+        sync.Play(set);
+        EXPECT_EQ(script[1]->count("SeekExact"), 1) << "the start lines every channel up";
+        EXPECT_DOUBLE_EQ(script[1]->lastSeek, 10.02) << "the middle of the reference's frame";
+        ASSERT_TRUE(WaitUntil([&] { return sync.IsPlaying(); }, 1000));
+        EXPECT_EQ(script[0]->baseTime, script[1]->baseTime) << "one base time for channels at one instant";
+
+        script[1]->atEnd = c.atEnd;
+        now += 260000000ULL; // past the common start and the settling of the first pictures
+        for (int tick = 0; tick < c.ticks; ++tick) {
+            now += 10000000ULL;
+            const double expected = sync.TimelinePosition();
+            script[0]->shown = expected - c.refBehind;
+            if (!c.still || tick == 0) {
+                script[1]->shown = expected - c.behind;
+            }
+            sync.SyncChannels(set, 0, expected, scripted.lengths, 4);
+        }
+        EXPECT_EQ(script[0]->count("SeekExact"), 1) << "the reference stays";
+        EXPECT_EQ(script[1]->count("SeekExact"), c.broughtBack ? 2 : 1);
+        if (c.refBehind > FrameSyncLimits{}.setStall) {
+            // The whole set stood still: it goes on from its pictures (no seek), on one timeline.
+            EXPECT_FALSE(sync.IsPlaying());
+            EXPECT_NEAR(sync.TimelinePosition(), script[0]->shown, 1e-6);
+            ASSERT_TRUE(WaitUntil([&] { return sync.IsPlaying(); }, 1000));
+            EXPECT_EQ(script[0]->baseTime, script[1]->baseTime);
+        }
+        if (c.broughtBack) {
+            // Ahead of the timeline, on the reference's frame grid, and it joins once prerolled.
+            const double target = script[1]->lastSeek;
+            EXPECT_GT(target, sync.TimelinePosition());
+            EXPECT_NEAR(std::fmod(target * 25.0, 1.0), 0.5, 1e-6);
+            EXPECT_TRUE(sync.Busy());
+            script[1]->calls.clear();
+            EXPECT_TRUE(WaitUntil([&] { return script[1]->count("Run") == 1; }, 1000));
+            EXPECT_GT(script[1]->baseTime, script[0]->baseTime);
+        }
+    }
+}
+
+// The machine cannot decode everything in time: one channel's pictures still come, but late.
+TEST(FrameCorrection, PanesShowTheInstantATrailingChannelShowsAndTheTimelineWaitsForIt) {
+    ScriptedSyncSet scripted({25, 25, 50}, 10.0);
+    auto [script, set, now, sync] = std::tie(scripted.script, scripted.set, scripted.now, scripted.sync);
+    const auto three = std::span(script).first(3);
+    sync.Play(set);
+    ASSERT_TRUE(WaitUntil([&] { return sync.IsPlaying(); }, 1000));
+    now += 260000000ULL;
+    // Each tick the channels' pictures stand this far behind the timeline (all pictures shown).
+    const auto tick = [&](std::array<double, 3> behind) {
+        now += 10000000ULL;
+        const double expected = sync.TimelinePosition();
+        for (int k = 0; k < 3; ++k) {
+            script[k]->shown = script[k]->newest = expected - behind[k];
+        }
+        sync.SyncChannels(set, 0, expected, scripted.lengths, 4);
+        return expected;
+    };
+    for (int i = 0; i < 10; ++i) {
+        tick({0.01, 0.01, 0.01});
+    }
+    for (const auto& s : three) {
+        EXPECT_EQ(s->gate, -2.0) << "in step: the pictures go up as they come";
+    }
+
+    // The third trails by more than its tolerance (two frames and 30 ms), less than the set waits.
+    double expected = 0.0;
+    for (int i = 0; i < 5; ++i) {
+        expected = tick({0.01, 0.01, 0.09});
+    }
+    const double trailing = expected - 0.09;
+    EXPECT_NEAR(script[0]->gate, trailing + 0.02, 1e-9)
+        << "up to the trailing instant, to the middle of a frame";
+    EXPECT_NEAR(script[1]->gate, trailing + 0.02, 1e-9);
+    EXPECT_NEAR(script[2]->gate, trailing + 0.01, 1e-9) << "the trailing channel shows all it has";
+    EXPECT_TRUE(sync.IsPlaying());
+    for (const auto& s : three) {
+        EXPECT_EQ(s->count("SeekExact"), 1) << "nothing is sought: a seek costs the trailing channel more";
+    }
+
+    // Further behind: the timeline waits for it (no seek), and every channel starts again together.
+    tick({0.01, 0.01, 0.15});
+    const double behind = sync.TimelinePosition() - script[2]->shown;
+    tick({0.01, 0.01, 0.15});
+    EXPECT_FALSE(sync.IsPlaying());
+    EXPECT_NEAR(sync.TimelinePosition(), script[2]->shown, 0.011) << behind;
+    ASSERT_TRUE(WaitUntil([&] { return sync.IsPlaying(); }, 1000));
+    EXPECT_EQ(script[0]->baseTime, script[2]->baseTime);
+    for (const auto& s : three) {
+        EXPECT_EQ(s->count("SeekExact"), 1);
+    }
+
+    // All keep up for long enough: the pictures go up as they come again.
+    now += 260000000ULL;
+    for (int i = 0; i < FrameSyncLimits{}.calmTicks; ++i) {
+        tick({0.01, 0.01, 0.01});
+    }
+    for (const auto& s : three) {
+        EXPECT_EQ(s->gate, -1.0);
+    }
+    // A command ends the waiting at once.
+    for (int i = 0; i < 5; ++i) {
+        tick({0.01, 0.01, 0.09});
+    }
+    EXPECT_GE(script[0]->gate, 0.0);
+    sync.Pause(set);
+    for (const auto& s : three) {
+        EXPECT_EQ(s->gate, -1.0);
     }
 }
 
