@@ -31,7 +31,8 @@ QString memoryKey(const QString& section, const QString& key) {
     return (section + '\n' + key).toLower();
 }
 
-bool g_warned = false;
+// The settings file the user has been told of (once a file, not at every change).
+QString g_warnedPath;
 
 // The settings file, read once for the keys read together.
 CProfileFile loadedFile() {
@@ -80,8 +81,8 @@ bool writeEntries(const std::vector<std::pair<QString, QString>>& entries, const
     for (size_t i = 0; i < entries.size(); ++i) {
         mem.insert(memoryKey(entries[i].first, QString::fromLatin1(keys[i])), entries[i].second);
     }
-    if (!g_warned) {
-        g_warned = true;
+    if (g_warnedPath != CSettingsFile::FilePath()) {
+        g_warnedPath = CSettingsFile::FilePath();
         std::fprintf(stderr,
                      "Tetrav: cannot write the settings file %s; the settings are kept in memory for "
                      "this run only.\n",
