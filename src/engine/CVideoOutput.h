@@ -255,9 +255,11 @@ private:
     QSize m_nativeSize;          // their size with square pixels
     double m_shownAspect = 0.0;  // the display shape of the frame of m_shown
     GstBufferPoolRef m_pool;     // where the scaler's pictures come from now
-    // Pictures out at once at the pane's size (set with the decoded frames' caps); before the
-    // pane's size is known, one at the frame's own size (more only while more are out).
-    guint m_picturesOut = 6;
+    // Pictures made at the pane's size when the size is agreed on: those made ahead for the sink,
+    // the one on screen, the one before it and the one being made. Those waiting at the gate (or
+    // the one held) are made the first time they wait. Before the pane's size is known, one at
+    // the frame's own size. Either pool grows rather than stall, and keeps what it made.
+    static constexpr guint kPicturesMade = guint(kMaxMade) + 3;
     size_t m_waitingMost = kMaxWaiting; // frames that wait at the gate at most in this stream
     static constexpr guint kOwnSizePictures = 1;
     // The pool offered to the decoder and the caps it is for: offered again when the decoder

@@ -41,10 +41,7 @@ void CVideoOutput::takeNativeCaps(GstCaps* caps) {
     m_nativeSize = par >= 1.0 ? QSize(int(std::lround(info.width * par)), info.height)
                               : QSize(info.width, int(std::lround(info.height / par)));
     m_nativeAspect = double(m_nativeSize.width()) / m_nativeSize.height();
-    // Pictures out at once: those made ahead for the sink, the one on screen, the one before it,
-    // the one being made and those waiting at the gate (or the one held).
     m_waitingMost = WaitingAtMost(info);
-    m_picturesOut = guint(kMaxMade + 3 + m_waitingMost);
 }
 
 void CVideoOutput::applyCaps() {

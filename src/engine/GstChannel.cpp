@@ -2,6 +2,7 @@
 #include "engine/GstChannel.h"
 
 #include "engine/CPipelineReaper.h"
+#include "engine/DecoderSetup.h"
 #include "engine/GstChannelImpl.h"
 #include "platform/FileName.h"
 
@@ -54,28 +55,8 @@ GstElement* makeAudioSink() {
 
 std::atomic<int> g_channelCounter{0};
 
-// Up to four channels decode at once, each in its own streaming thread: frame threading inside
-// each software decoder adds little and keeps extra frames per thread (about 20 MB per 1080p
-// channel). One decoding thread per channel.
-// Without direct rendering the decoder writes each picture into a buffer of its output pool.
-// With it, the decoding library keeps a reference to the buffer it decoded into (a reference
-// picture), so the base class finds it shared when the frame is finished and copies it into a
-// newly allocated buffer: one allocation of a frame's size per frame.
 void onElementSetup(GstElement*, GstElement* element, gpointer) {
-    GstElementFactory* factory = gst_element_get_factory(element);
-    const gchar* name = factory ? gst_plugin_feature_get_name(GST_PLUGIN_FEATURE(factory)) : nullptr;
-    if (!name || !g_str_has_prefix(name, "avdec_") ||
-        !gst_element_factory_list_is_type(factory, GST_ELEMENT_FACTORY_TYPE_DECODER |
-                                                       GST_ELEMENT_FACTORY_TYPE_MEDIA_VIDEO)) {
-        return;
-    }
-    GObjectClass* type = G_OBJECT_GET_CLASS(element);
-    if (g_object_class_find_property(type, "max-threads")) {
-        g_object_set(element, "max-threads", 1, nullptr);
-    }
-    if (g_object_class_find_property(type, "direct-rendering")) {
-        g_object_set(element, "direct-rendering", FALSE, nullptr);
-    }
+    SetUpVideoDecoder(element);
 }
 
 } // namespace

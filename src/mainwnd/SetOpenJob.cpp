@@ -3,6 +3,7 @@
 #include "engine/IChannel.h"
 #include "mainwnd/CVideoPane.h"
 #include "model/PlaySet.h"
+#include "platform/HeapRelease.h"
 #include "platform/MessageBox.h"
 
 #include <QApplication>
@@ -84,6 +85,12 @@ SetOpenJob::Begun SetOpenJob::StartChannel(int i, const QString& path) {
     IChannel* channel = m_set.Channel(i);
     if (channel == nullptr || !channel->Create()) {
         return Begun::NotCreated;
+    }
+    // Told the pane's size before it prerolls, the channel makes even its first picture at that
+    // size rather than at the frame's own (8 MB for a 1080p frame, kept until the next one).
+    if (const CVideoPane* pane = m_panes[std::size_t(i)]) {
+        const QRect r = pane->rect();
+        channel->SetWindowPosition(r.left(), r.top(), r.width(), r.height());
     }
     return channel->StartRender(path) ? Begun::Started : Begun::Refused;
 }
@@ -272,5 +279,8 @@ void SetOpenJob::Measured(SetOpenResult result, const ProbeState& probe) {
         (m_set.Length(k) > 0.0 && m_set.IsOpen(k) ? result.opened : result.failed) << k;
     }
     m_set.SetPlayTime(result.total);
+    // The examinations' decoders and frames are gone: what they freed goes back to the system
+    // rather than stay resident through the play.
+    ReleaseFreeHeapMemory();
     emit finished(result);
 }

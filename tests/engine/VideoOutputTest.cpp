@@ -104,10 +104,10 @@ QSize sizeOf(GstSample* sample) {
 
 // Forty frames into a small pane: every picture comes from the output's pool and every decoded
 // frame from the pool the output offered the decoder, and the buffers those pools made when the
-// format was agreed on serve them all (a buffer allocated per frame, or a pool that grows while
-// frames play, would make more). The pictures a capture of all panes takes (the decoded frame
-// shown and the one before it) and the picture on screen are references: thirty frames later
-// they still show what they showed.
+// format was agreed on serve them all, but for the frames the test keeps (a buffer allocated per
+// frame, or a pool that grows while frames play, would make more). The pictures a capture of all panes takes
+// (the decoded frame shown and the one before it) and the picture on screen are references: thirty frames
+// later they still show what they showed.
 TEST(VideoOutputPool, PicturesComeBackToTheOutputsPoolAndThoseKeptSurviveTheFramesAfterThem) {
     OutputPlayer player("c_10s.mp4", QSize(200, 150));
     ASSERT_TRUE(player.play());
@@ -161,7 +161,9 @@ TEST(VideoOutputPool, PicturesComeBackToTheOutputsPoolAndThoseKeptSurviveTheFram
     EXPECT_EQ(foreignDecoded, 0) << "decoded frames not from the pool offered to the decoder";
     EXPECT_LE(memories.size(), made(player.output.picturePool()))
         << "buffers for " << pictures << " pictures";
-    EXPECT_LE(decoded.size(), made(player.output.decodedPool())) << "decoded frames made while playing";
+    // The pool made what steady play needs; it grows only by the two frames this test keeps out
+    // of it (as a capture of all panes keeps them).
+    EXPECT_LE(decoded.size(), made(player.output.decodedPool()) + 2) << "decoded frames made while playing";
     EXPECT_GE(made(player.output.decodedPool()), 8u);
     EXPECT_GE(latest, nowNumber + 25);
     EXPECT_EQ(frameOfDecoded(now.frame), nowNumber);
