@@ -11,8 +11,9 @@
 #      TETRAV_OTHERS="NAME=/path/to/tetrav ..." adds other builds to every round (A/B of builds).
 #   2. Large allocations: the program once more with bench/alloc_count preloaded; the number of
 #      allocations of 64 KiB or more in 10 s of steady play.
-#   3. Overload: four 1080p60 clips; dropped frames per pane, the spread between the frames the
-#      panes show (read from the screen) and the time the window takes to answer a click.
+#   3. Overload: four 1080p60 clips beside a busy loop on every processor; dropped frames per
+#      pane, the spread between the frames the panes show (read from the screen) and the time the
+#      window takes to answer a click.
 #   4. Sync: four recordings of one event made differently, 60 s of commands in the window.
 # BENCH_CPU_ONLY=1 runs part 1 alone, BENCH_ALLOC_ONLY=1 part 2 alone; BENCH_OVERLOAD_ONLY=1 runs
 # part 3 alone, ROUNDS times for tetrav and each of TETRAV_OTHERS in turn.
@@ -121,8 +122,15 @@ for other in ${TETRAV_OTHERS:-}; do
     players+=(tetrav_named)
     tetravs+=("${other%%=*}")
 done
-# overload BINARY: part 3 on one build.
+# overload BINARY: part 3 on one build. Four 1080p60 clips alone keep up on two cores, so as many
+# busy loops as there are processors (OVERLOAD_BUSY to change it) run beside them: the machine
+# cannot keep up.
 overload() {
+    local busy=() b
+    for b in $(seq 1 "${OVERLOAD_BUSY:-$(nproc)}"); do
+        (while :; do :; done) &
+        busy+=($!)
+    done
     play_tetrav "$1" "$tmp/overload.log" "${hd60[@]}"
     sleep 1
     local t0 c0 t1 c1
@@ -133,6 +141,7 @@ overload() {
     t1=$(now_s)
     c1=$(cpu_ticks "${pids[@]}")
     stop_all "${pids[@]}"
+    [ ${#busy[@]} -eq 0 ] || kill "${busy[@]}" 2>/dev/null
     printf '%s: %.3f CPU-s/s; per pane: %s\n' "$(basename "$1")" "$(per_second "$c0" "$c1" "$t0" "$t1")" \
         "$(awk '/^tetrav-frames:/ {printf "%s shown %s dropped %s; ", $2, $(NF - 2), $(NF)}' "$tmp/overload.log" |
             sed "s|$clips/||g")"
@@ -160,7 +169,7 @@ if [ -n "${BENCH_ALLOC_ONLY:-}" ]; then
     exit 0
 fi
 if [ -n "${BENCH_OVERLOAD_ONLY:-}" ]; then
-    echo "== Overload: four 1080p60 clips, $rounds rounds (load average: $(cut -d ' ' -f 1-3 /proc/loadavg))"
+    echo "== Overload: four 1080p60 clips beside ${OVERLOAD_BUSY:-$(nproc)} busy loops, $rounds rounds (load average: $(cut -d ' ' -f 1-3 /proc/loadavg))"
     for round in $(seq 1 "$rounds"); do
         echo "round $round:"
         overload "$tetrav"
@@ -216,7 +225,7 @@ echo
 large_allocations
 
 echo
-echo "== Overload: four 1080p60 clips (more than this machine decodes in time)"
+echo "== Overload: four 1080p60 clips beside ${OVERLOAD_BUSY:-$(nproc)} busy loops (more than this machine decodes in time)"
 overload "$tetrav"
 
 # Further measures of the window (each a file beside this one) hook in here.
