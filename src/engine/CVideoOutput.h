@@ -50,6 +50,9 @@ public:
     // Places the picture inside the pane; the frames are scaled to that size.
     void setGeometry(const QRect& rect);
     QWidget* widget() const;
+    // Whether the picture can be seen (its pane shown, the window not minimized): the frames of
+    // a picture that cannot are scaled to a token size only, until it can again.
+    void setOnScreen(bool onScreen);
 
     // Paints the current frame into target keeping its aspect ratio, the part the view shows
     // (CVideoOutputView.cpp). While the picture on screen is not at the size the view asks for (a
@@ -173,6 +176,9 @@ private:
     CPictureView m_view;                       // user-interface thread only
     PaneInfo m_info;                           // user-interface thread only
     bool m_capsSet = false;
+    bool m_onScreen = true; // user-interface thread only
+    // The size a picture that cannot be seen is scaled to (its shape kept within it).
+    static constexpr QSize kOffScreenSize{16, 16};
     // The size the pictures are asked for (empty: the frame's own) and whether the whole picture
     // is fitted into it; written on the user-interface thread under m_mutex.
     QSize m_capsSize;

@@ -48,8 +48,11 @@ void CVideoOutput::applyCaps() {
     // The whole picture: fitted into the pane (the painter fills around it). Enlarged: the whole
     // picture at the size it is shown, but never beyond the frame's own (the painter enlarges
     // that), and only the part in the pane is painted. Frames from the next one on are scaled so.
-    const bool whole = m_view.isWhole();
-    QSize size = m_rect.size();
+    // A picture no one sees costs a fraction of a millisecond a frame, not a full scaling: the
+    // frames are still taken, timed and kept, and the one on screen is scaled from its decoded
+    // frame when the picture can be seen again (paint()).
+    const bool whole = m_view.isWhole() || !m_onScreen;
+    QSize size = m_onScreen ? m_rect.size() : kOffScreenSize;
     if (!whole) {
         double aspect = 0.0;
         QSize native;
@@ -68,6 +71,13 @@ void CVideoOutput::applyCaps() {
     m_capsSet = true;
     m_capsSize = size;
     m_capsWhole = whole;
+}
+
+void CVideoOutput::setOnScreen(bool onScreen) {
+    if (onScreen != m_onScreen) {
+        m_onScreen = onScreen;
+        applyCaps();
+    }
 }
 
 void CVideoOutput::repaint() {

@@ -46,3 +46,17 @@ void CVideoWidget::paintEvent(QPaintEvent*) {
         CPaneInfoOverlay::Paint(painter, rect(), m_output->info(), painted.streamNs);
     }
 }
+
+void CVideoWidget::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (m_output) {
+        m_output->setOnScreen(true);
+    }
+}
+
+void CVideoWidget::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    if (m_output) {
+        m_output->setOnScreen(false);
+    }
+}

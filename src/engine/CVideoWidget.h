@@ -22,6 +22,9 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    // The pane hidden or shown, the window minimized or restored.
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     QPointer<CVideoOutput> m_output;

@@ -8,6 +8,8 @@
 
 #include <gst/video/video.h>
 
+#include <QPainter>
+
 #include <ostream>
 #include <set>
 
@@ -234,6 +236,38 @@ INSTANTIATE_TEST_SUITE_P(Changes, VideoOutputSizeChange,
                                            SizeChange{"StreamSizeChanged", "size_change.ts", QSize(),
                                                       QSize(200, 150), QSize(160, 120), false}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// A picture no one sees (its pane hidden behind a zoomed one, the window minimized) is scaled to a
+// token size, from a pool of its own; seen again, the pane paints the frame on screen whole at
+// once, scaled from its decoded frame, even while paused.
+TEST(VideoOutputOffScreen, PicturesNoOneSeesAreTokenSizedAndTheFrameIsWholeAgainOnceSeen) {
+    OutputPlayer player("c_10s.mp4", QSize(200, 150));
+    ASSERT_TRUE(player.play());
+    ASSERT_TRUE(player.playUntil(0, 3, [](GstSample*) {}));
+    player.output.setOnScreen(false);
+    QSize hidden;
+    const GstClockTime from = streamTime(player.output.shownPicture().get());
+    ASSERT_TRUE(player.playUntil(from, 5, [&](GstSample* shown) { hidden = sizeOf(shown); }));
+    EXPECT_EQ(hidden, QSize(16, 12)); // the clip's 4:3 within 16 x 16
+    EXPECT_EQ(sizeOf(player.output.currentNativeFrame().get()), QSize(320, 240));
+
+    ASSERT_NE(gst_element_set_state(player.playbin.get(), GST_STATE_PAUSED), GST_STATE_CHANGE_FAILURE);
+    ASSERT_EQ(gst_element_get_state(player.playbin.get(), nullptr, nullptr, 5 * GST_SECOND),
+              GST_STATE_CHANGE_SUCCESS);
+    ASSERT_EQ(sizeOf(player.output.shownPicture().get()), QSize(16, 12));
+    player.output.setOnScreen(true);
+    QImage painted(200, 150, QImage::Format_RGB32);
+    {
+        QPainter painter(&painted);
+        ASSERT_TRUE(player.output.paint(painter, painted.rect()).painted);
+    }
+    CVideoOutput::ShownFrame now;
+    CVideoOutput::ShownFrame before;
+    ASSERT_TRUE(player.output.shownFrames(now, before));
+    const int number = frameOfDecoded(now.frame);
+    ASSERT_GE(number, 3);
+    EXPECT_EQ(frameNumberIn(painted, fittedRect(QSize(320, 240), painted.rect())), number);
+}
 
 // The gate the set uses while a channel trails: pictures after it wait, the newest picture up
 // to it is shown, a gate moved on shows the newest one up to the new place, and no gate shows
