@@ -10,12 +10,14 @@
 #      (per-thread CPU), a ratio that holds when other work loads the machine.
 #      TETRAV_OTHERS="NAME=/path/to/tetrav ..." adds other builds to every round (A/B of builds).
 #   2. Large allocations: the program once more with bench/alloc_count preloaded; the number of
-#      allocations of 64 KiB or more in 10 s of steady play.
+#      allocations of 64 KiB or more in 10 s of steady play; then the picture path for each
+#      CPU second of decoding with the four panes shown and with one zoomed (three hidden).
 #   3. Overload: four 1080p60 clips beside a busy loop on every processor; dropped frames per
 #      pane, the spread between the frames the panes show (read from the screen) and the time the
 #      window takes to answer a click.
 #   4. Sync: four recordings of one event made differently, 60 s of commands in the window.
-# BENCH_CPU_ONLY=1 runs part 1 alone, BENCH_ALLOC_ONLY=1 part 2 alone; BENCH_OVERLOAD_ONLY=1 runs
+# BENCH_CPU_ONLY=1 runs part 1 alone, BENCH_ALLOC_ONLY=1 part 2 alone, BENCH_ZOOM_ONLY=1 the
+# picture path with one pane zoomed (beside TETRAV_OTHERS); BENCH_OVERLOAD_ONLY=1 runs
 # part 3 alone, ROUNDS times for tetrav and each of TETRAV_OTHERS in turn.
 # Usage: bench/run.sh BUILD_DIR [SECONDS] [ROUNDS]
 set -euo pipefail
@@ -164,6 +166,35 @@ large_allocations() {
         sed -n '/^stack/,$p' "$tmp/alloc.txt"
     fi
 }
+# Part 2b. zoomed BINARY: the picture path for each CPU second of decoding with the four panes
+# shown, then with the first zoomed to the whole video area by a double click (three hidden).
+zoomed() {
+    play_tetrav "$1" "$tmp/zoomed.log" "${hd30[@]}"
+    sleep 2
+    local grid0 grid1 zoom0 zoom1 wid X Y WIDTH HEIGHT SCREEN
+    grid0=$(part_ticks "${pids[0]}")
+    sleep 6
+    grid1=$(part_ticks "${pids[0]}")
+    wid=$(xdotool search --onlyvisible --pid "${pids[0]}" | head -n 1)
+    eval "$(xdotool getwindowgeometry --shell "$wid")"
+    xdotool mousemove $((X + WIDTH / 4)) $((Y + HEIGHT / 3)) click --repeat 2 --delay 80 1
+    sleep 1
+    zoom0=$(part_ticks "${pids[0]}")
+    sleep 6
+    zoom1=$(part_ticks "${pids[0]}")
+    stop_all "${pids[@]}"
+    echo "$grid0 $grid1 $zoom0 $zoom1" | awk -v name="$(basename "$1")" '{
+        printf "%s: picture path per CPU second of decoding: four panes %.3f, one zoomed %.3f\n", name,
+            ($5 - $2) / ($4 - $1), ($11 - $8) / ($10 - $7)}'
+}
+if [ -n "${BENCH_ZOOM_ONLY:-}" ]; then
+    echo "== One pane zoomed: four 1080p30 clips, the first zoomed after 8 s"
+    zoomed "$tetrav"
+    for other in ${TETRAV_OTHERS:-}; do
+        zoomed "${other#*=}"
+    done
+    exit 0
+fi
 if [ -n "${BENCH_ALLOC_ONLY:-}" ]; then
     large_allocations
     exit 0
@@ -223,6 +254,10 @@ done
 [ -n "${BENCH_CPU_ONLY:-}" ] && exit 0
 echo
 large_allocations
+
+echo
+echo "== One pane zoomed: four 1080p30 clips, the first zoomed after 8 s"
+zoomed "$tetrav"
 
 echo
 echo "== Overload: four 1080p60 clips beside ${OVERLOAD_BUSY:-$(nproc)} busy loops (more than this machine decodes in time)"
