@@ -13,5 +13,6 @@
 // thread runs.
 void ShareTwoHeaps();
 
-// Hands the free memory of every heap back to the system (after a set closes).
+// Hands the free memory of every heap back to the system: after a set closes, and once one is
+// open (what the examinations of its files freed).
 void ReleaseFreeHeapMemory();
