@@ -107,9 +107,9 @@ QSize sizeOf(GstSample* sample) {
 // Forty frames into a small pane: every picture comes from the output's pool and every decoded
 // frame from the pool the output offered the decoder, and the buffers those pools made when the
 // format was agreed on serve them all, but for the frames the test keeps (a buffer allocated per
-// frame, or a pool that grows while frames play, would make more). The pictures a capture of all panes takes
-// (the decoded frame shown and the one before it) and the picture on screen are references: thirty frames
-// later they still show what they showed.
+// frame, or a pool that grows while frames play, would make more). The pictures a capture of all
+// panes takes (the decoded frame shown and the one before it) and the picture on screen are
+// references: thirty frames later they still show what they showed.
 TEST(VideoOutputPool, PicturesComeBackToTheOutputsPoolAndThoseKeptSurviveTheFramesAfterThem) {
     OutputPlayer player("c_10s.mp4", QSize(200, 150));
     ASSERT_TRUE(player.play());
